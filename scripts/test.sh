@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts a throwaway PostgreSQL 15 cluster and an SMTP
+# server on loopback, runs every test with ctest, stops what it started. Exits non-zero
+# when a test fails or a service cannot be started.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$here/scripts/deps.sh"
+"$here/scripts/build.sh"
+
+work="$(mktemp -d /tmp/quarl-test.XXXXXX)"
+chmod 755 "$work"
+pgbin=/usr/lib/postgresql/15/bin
+pgdata="$work/pg"
+mkdir -p "$pgdata" "$work/mail"
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()'; }
+pgport="$(free_port)"
+smtpport="$(free_port)"
+
+as_pg=()
+if [ "$(id -u)" -eq 0 ]; then
+  chown postgres:postgres "$pgdata"
+  as_pg=(runuser -u postgres --)
+fi
+smtp_pid=""
+cleanup() {
+  "${as_pg[@]}" "$pgbin/pg_ctl" -D "$pgdata" -m immediate stop >/dev/null 2>&1 || true
+  [ -n "$smtp_pid" ] && kill "$smtp_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"${as_pg[@]}" "$pgbin/initdb" -D "$pgdata" -A trust -U postgres -E UTF8 --no-locale >"$work/initdb.log" 2>&1 \
+  || { cat "$work/initdb.log"; echo "Cannot create the PostgreSQL test cluster"; exit 1; }
+"${as_pg[@]}" "$pgbin/pg_ctl" -D "$pgdata" -l "$pgdata/server.log" -w -t 60 \
+  -o "-p $pgport -k $pgdata -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
+  start >/dev/null || { cat "$pgdata/server.log"; echo "Cannot start the PostgreSQL test cluster"; exit 1; }
+
+/usr/bin/python3 -m aiosmtpd -n -l "127.0.0.1:$smtpport" -c aiosmtpd.handlers.Mailbox "$work/mail/box" \
+  >"$work/smtp.log" 2>&1 &
+smtp_pid=$!
+for _ in $(seq 50); do
+  /usr/bin/python3 -c "import socket,sys; socket.create_connection(('127.0.0.1',$smtpport),1)" 2>/dev/null && break
+  sleep 0.2
+done
+/usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1',$smtpport),1)" \
+  || { cat "$work/smtp.log"; echo "Cannot start the SMTP test server"; exit 1; }
+
+export QUARL_TEST_PG="host=127.0.0.1 port=$pgport user=postgres"
+export QUARL_TEST_SMTP="127.0.0.1:$smtpport"
+export QUARL_TEST_MAILDIR="$work/mail/box"
+export QT_QPA_PLATFORM=offscreen
+cd "$here/build"
+ctest --output-on-failure -j 2 "$@"

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/failure.h"
+#include "store/database.h"
+
+#include <QCommandLineParser>
+
+namespace quarl::cli {
+
+// --db FILE and --dsn NAME, shared by every command that works on a company database.
+void addDatabaseOptions(QCommandLineParser &parser);
+Result<Database> openDatabase(const QCommandLineParser &parser);
+
+// Parses args; on a parse error or --help prints and returns false with the exit status.
+bool parse(QCommandLineParser &parser, const QStringList &args, int *exitStatus);
+
+} // namespace quarl::cli

@@ -1,0 +1,87 @@
+#include "cli/command.h"
+
+#include "app/installation.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace quarl::cli {
+
+namespace {
+QList<Command> &registry()
+{
+    static QList<Command> list;
+    return list;
+}
+} // namespace
+
+Registration::Registration(const QString &name, const QString &summary, CommandFn run)
+{
+    registry().append({name, summary, std::move(run)});
+}
+
+const QList<Command> &commands()
+{
+    return registry();
+}
+
+void error(const QString &text)
+{
+    QTextStream(stderr) << text << Qt::endl;
+}
+
+void info(const QString &text)
+{
+    QTextStream(stderr) << text << Qt::endl;
+}
+
+void out(const QString &text)
+{
+    QTextStream(stdout) << text << Qt::endl;
+}
+
+} // namespace quarl::cli
+
+namespace {
+void usage()
+{
+    QTextStream err(stderr);
+    err << "usage: quarlctl [--home DIR] COMMAND [ARGS]\n\ncommands:\n";
+    QList<quarl::cli::Command> list = quarl::cli::commands();
+    std::sort(list.begin(), list.end(), [](const auto &a, const auto &b) { return a.name < b.name; });
+    for (const auto &c : list)
+        err << "  " << c.summary << "\n";
+    err << "\nRun 'quarlctl COMMAND --help' for the options of a command.\n";
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quarlctl"));
+    QStringList args = app.arguments().mid(1);
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--home"))) {
+        const QString a = args.takeFirst();
+        if (a.startsWith(QLatin1String("--home="))) {
+            quarl::Installation::setOverride(a.mid(7));
+        } else if (!args.isEmpty()) {
+            quarl::Installation::setOverride(args.takeFirst());
+        } else {
+            quarl::cli::error(QStringLiteral("--home needs a folder"));
+            return 1;
+        }
+    }
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        usage();
+        return args.isEmpty() ? 1 : 0;
+    }
+    for (const auto &c : quarl::cli::commands()) {
+        if (c.name == args.first())
+            return c.run(args);
+    }
+    quarl::cli::error(QStringLiteral("Unknown command \"%1\".").arg(args.first()));
+    usage();
+    return 1;
+}

@@ -1,0 +1,137 @@
+#include "store/datasourceregistry.h"
+
+#include "app/inifile.h"
+#include "app/installation.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace quarl {
+
+namespace {
+const QString DriverKey = QStringLiteral("Driver");
+const QString SqliteDriver = QStringLiteral("SQLite");
+const QString PostgresDriver = QStringLiteral("PostgreSQL");
+} // namespace
+
+DataSourceRegistry::DataSourceRegistry()
+    : m_path(Installation::filePath(QLatin1String(Installation::RegistryFileName)))
+{
+}
+
+DataSourceRegistry::DataSourceRegistry(QString path) : m_path(std::move(path)) {}
+
+Status DataSourceRegistry::checkName(const QString &name) const
+{
+    const QString n = name.trimmed();
+    if (n.isEmpty())
+        return Failure(ErrorNumber::InvalidArgument, QStringLiteral("A data source needs a name."));
+    for (const QChar c : n) {
+        if (c == QLatin1Char('[') || c == QLatin1Char(']') || c == QLatin1Char('=') || c == QLatin1Char(';')
+            || c.category() == QChar::Other_Control)
+            return Failure(ErrorNumber::InvalidArgument,
+                           QStringLiteral("The data source name \"%1\" may not hold [ ] = ; or control characters.").arg(n));
+    }
+    return Status::ok();
+}
+
+Status DataSourceRegistry::registerFile(const QString &name, const QString &file)
+{
+    if (Status s = checkName(name); !s)
+        return s;
+    IniFile ini = IniFile::load(m_path);
+    const QString n = name.trimmed();
+    ini.removeSection(n);
+    ini.setValue(n, DriverKey, SqliteDriver);
+    ini.setValue(n, QStringLiteral("File"), QFileInfo(file).absoluteFilePath());
+    return ini.save(m_path);
+}
+
+Status DataSourceRegistry::registerPostgres(const QString &name, const PgParams &params)
+{
+    if (Status s = checkName(name); !s)
+        return s;
+    IniFile ini = IniFile::load(m_path);
+    const QString n = name.trimmed();
+    ini.removeSection(n);
+    ini.setValue(n, DriverKey, PostgresDriver);
+    ini.setValue(n, QStringLiteral("Host"), params.host);
+    ini.setValue(n, QStringLiteral("Port"), QString::number(params.port));
+    ini.setValue(n, QStringLiteral("Database"), params.database);
+    ini.setValue(n, QStringLiteral("User"), params.user);
+    ini.setValue(n, QStringLiteral("Password"), params.password);
+    Status s = ini.save(m_path);
+    if (s) // it holds a password
+        QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return s;
+}
+
+Status DataSourceRegistry::remove(const QString &name)
+{
+    IniFile ini = IniFile::load(m_path);
+    if (!ini.removeSection(name.trimmed()))
+        return Failure(ErrorNumber::DataSourceNotFound, QStringLiteral("Data source name \"%1\" not found.").arg(name));
+    return ini.save(m_path);
+}
+
+std::optional<DataSource> DataSourceRegistry::find(const QString &name) const
+{
+    const IniFile ini = IniFile::load(m_path);
+    const QString n = name.trimmed();
+    const auto driver = ini.value(n, DriverKey);
+    if (!driver)
+        return std::nullopt;
+    DataSource ds;
+    for (const QString &s : ini.sections()) {
+        if (s.compare(n, Qt::CaseInsensitive) == 0) {
+            ds.name = s;
+            break;
+        }
+    }
+    auto get = [&](const char *key) { return ini.value(n, QLatin1String(key)).value_or(QString()).trimmed(); };
+    if (driver->trimmed().compare(PostgresDriver, Qt::CaseInsensitive) == 0) {
+        ds.engine = Engine::PostgreSQL;
+        ds.pg.host = get("Host");
+        ds.pg.port = get("Port").toInt();
+        if (ds.pg.port <= 0)
+            ds.pg.port = 5432;
+        ds.pg.database = get("Database");
+        ds.pg.user = get("User");
+        ds.pg.password = ini.value(n, QStringLiteral("Password")).value_or(QString());
+    } else {
+        ds.engine = Engine::SQLite;
+        ds.file = get("File");
+    }
+    return ds;
+}
+
+QStringList DataSourceRegistry::names() const
+{
+    return IniFile::load(m_path).sections();
+}
+
+QString DataSourceRegistry::nameFromConnectionText(const QString &connectionText)
+{
+    // "DSN=name" possibly followed by further ";key=value" pairs
+    QString text = connectionText.trimmed();
+    for (const QString &part : text.split(QLatin1Char(';'))) {
+        const QString p = part.trimmed();
+        if (p.startsWith(QLatin1String("DSN="), Qt::CaseInsensitive))
+            return p.mid(4).trimmed();
+    }
+    return text.contains(QLatin1Char('=')) ? QString() : text;
+}
+
+Result<Database> DataSourceRegistry::open(const QString &connectionText) const
+{
+    const QString name = nameFromConnectionText(connectionText);
+    const auto ds = name.isEmpty() ? std::nullopt : find(name);
+    if (!ds)
+        return Failure(ErrorNumber::DataSourceNotFound,
+                       QStringLiteral("[Quarl] Data source name \"%1\" not found and no default driver specified").arg(name));
+    if (ds->engine == Engine::PostgreSQL)
+        return Database::openPostgres(ds->pg);
+    return Database::openSqlite(ds->file);
+}
+
+} // namespace quarl

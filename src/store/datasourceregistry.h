@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/failure.h"
+#include "store/database.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace quarl {
+
+struct DataSource
+{
+    QString name;
+    Engine engine = Engine::SQLite;
+    QString file;   // SQLite data file
+    PgParams pg;    // PostgreSQL database
+};
+
+// Named data sources of the installation: a name maps to a company data file or to a
+// PostgreSQL database. Kept in DataSources.ini of the installation folder; names match
+// without regard to case. DRCOMP.dirname holds "DSN=" + name.
+class DataSourceRegistry
+{
+public:
+    DataSourceRegistry(); // the installation's registry
+    explicit DataSourceRegistry(QString path);
+
+    Status registerFile(const QString &name, const QString &file);
+    Status registerPostgres(const QString &name, const PgParams &params);
+    Status remove(const QString &name);
+
+    std::optional<DataSource> find(const QString &name) const;
+    QStringList names() const;
+
+    // Opens "DSN=name" (or a plain name). An unregistered name fails with
+    // ErrorNumber::DataSourceNotFound.
+    Result<Database> open(const QString &connectionText) const;
+
+    static QString nameFromConnectionText(const QString &connectionText);
+    static QString connectionText(const QString &name) { return QStringLiteral("DSN=") + name; }
+
+private:
+    Status checkName(const QString &name) const;
+    QString m_path;
+};
+
+} // namespace quarl

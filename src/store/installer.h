@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/failure.h"
+#include "store/schema.h"
+
+#include <QString>
+
+namespace quarl {
+
+class Database;
+
+namespace Installer {
+
+// A new company data file (SQLite) from the template: tables, code masters, default user.
+// Built under a temporary name and renamed into place; an existing file is refused.
+Status createDataFile(const QString &path, Schema::CompanyOptions options = {});
+
+struct HomeReport
+{
+    bool alreadyThere = false;
+    QString folder;
+    QString settingsFile;
+    QString systemDatabase;
+    QString demoDataFile;
+};
+
+// Quarl.ini (SYSTEM/SYSPATH), the system database and the registry in the installation
+// folder; with demo also the demo company with its data file, data source, register
+// row, vessel codes and one sample voyage. An existing installation is left alone.
+Result<HomeReport> initHome(bool demo);
+
+inline constexpr char DemoCompanyName[] = "Demo Shipping Agency";
+inline constexpr char DemoDataSource[] = "DEMO.qdb";
+
+// Vessel codes and one voyage with three bills of lading and their containers.
+Status addDemoData(const Database &db);
+
+// ISO 6346 check digit of the first ten characters of a container number.
+int containerCheckDigit(const QString &ownerSerial);
+
+} // namespace Installer
+} // namespace quarl

@@ -1,0 +1,273 @@
+#include "store/schema.h"
+
+#include "store/database.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QRegularExpression>
+
+namespace quarl {
+
+int TableDef::columnIndex(const QString &column) const
+{
+    for (int i = 0; i < columns.size(); ++i) {
+        if (column.compare(QLatin1String(columns.at(i).name), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+const ColumnDef *TableDef::column(const QString &column) const
+{
+    const int i = columnIndex(column);
+    return i < 0 ? nullptr : &columns.at(i);
+}
+
+QStringList TableDef::columnNames() const
+{
+    QStringList out;
+    for (const ColumnDef &c : columns)
+        out << QLatin1String(c.name);
+    return out;
+}
+
+namespace Schema {
+
+namespace {
+
+using T = ColumnType;
+
+ColumnDef text(const char *name, int size) { return {name, T::Text, size}; }
+ColumnDef key(const char *name, int size) { return {name, T::Text, size, true}; }
+ColumnDef integer(const char *name) { return {name, T::Integer, 4}; }
+ColumnDef dbl(const char *name) { return {name, T::Double, 8}; }
+ColumnDef date(const char *name) { return {name, T::Date, 8}; }
+ColumnDef autoId(const char *name) { return {name, T::AutoId, 4, true}; }
+
+QList<TableDef> buildCompanyTables()
+{
+    QList<TableDef> t;
+    t << TableDef{"vesinfo",
+                  {autoId("Id"), text("MsgName", 10), text("MsgType", 10), text("IgmNo", 10), date("IgmDt"),
+                   text("vslname", 35), text("vslcode", 10), text("voyno", 10), text("slinecode", 10),
+                   text("sagentcode", 16), text("mastername", 30), text("vslnation", 2), text("portarrival", 6),
+                   text("lastport", 6), text("lastport1", 6), text("lastport2", 6), dbl("grt"), dbl("nrt"),
+                   text("vsltype", 10), integer("TotItems"), text("cargodesc", 30), date("arrdt"),
+                   text("arrtime", 8), dbl("lhdues"), text("samebottom", 1), text("shipstoredecl", 1),
+                   text("crewdecl", 1), text("pesslist", 1), text("creweffdecl", 1), text("maridecl", 1),
+                   text("terminalop", 10)},
+                  {{"vesinfo_voyage", "vslcode,voyno", false}}};
+    t << TableDef{"cargo",
+                  {{"id", T::Integer, 4, true}, text("vslcode", 10), text("voyno", 10), integer("lineno"),
+                   integer("sublineno"), text("blno", 20), date("bldt"), text("HBlNo", 20), date("HBlDt"),
+                   text("portload", 6), text("portdest", 6), text("impname", 35), text("impadd1", 35),
+                   text("impadd2", 35), text("impadd3", 35), text("notname", 35), text("notadd1", 35),
+                   text("notadd2", 35), text("notadd3", 35), text("naturecargo", 2), text("itemtype", 2),
+                   text("cargomove", 2), text("destcode", 6), integer("pkgs"), text("pkgtype", 3),
+                   dbl("grosswt"), text("unitwt", 3), dbl("volume"), text("unitvol", 3), text("marks", 512),
+                   text("gdesc", 250), text("unocode", 5), text("imocode", 5), dbl("tpregno"),
+                   {"caccode", T::Char, 10}, {"trmode", T::Char, 1}, {"mlo", T::Char, 10}},
+                  {{"cargo", "vslcode,voyno,blno", true}}};
+    // The container limits (10-11 characters, seal 15, agent 10 ...) are the cargo screen's
+    // rules at save time; the columns are wider so that imports of other data are kept whole.
+    t << TableDef{"contain",
+                  {autoId("autoid"), integer("ref"), integer("lineno"), integer("sublineno"),
+                   text("containno", 20), text("sealno", 20), text("agentcode", 20), text("constatus", 5),
+                   integer("conpkgs"), dbl("conwt"), text("isocode", 10), text("socflag", 5)},
+                  {{"contain_ref", "ref", false}}};
+    t << TableDef{"loguser",
+                  {{"uid", T::Char, 50}, {"pwd", T::Char, 50}, {"urights", T::Char, 50}, {"mrights", T::Char, 150}},
+                  {}};
+    t << TableDef{"D_VESSEL_CD",
+                  {key("VESSEL_CD", 10), text("VESSEL_NM", 35), text("VESSEL_NATION", 2), dbl("grt"), dbl("nrt")},
+                  {}};
+    t << TableDef{"D_PORT_CD", {key("PORT_CD", 6), text("PORT_NM", 100)}, {}};
+    t << TableDef{"D_CNTRY_CD", {key("cntry_cd", 2), text("cntry_nm", 60)}, {}};
+    t << TableDef{"D_ISO_CD", {key("iso_code", 4)}, {}};
+    t << TableDef{"D_UNOIMCO", {key("uno_code", 5), text("imco_code", 5)}, {}};
+    t << TableDef{"nature", {key("nat_cd", 2), text("nat_desc", 40)}, {}};
+    t << TableDef{"itmtype", {key("ITM_cd", 2), text("itm_desc", 40)}, {}};
+    t << TableDef{"cargomove", {key("cm_cd", 2), text("cm_desc", 40)}, {}};
+    t << TableDef{"package", {key("pkg_cd", 3), text("pkg_desc", 40)}, {}};
+    t << TableDef{"d_uqc", {key("uqc", 3)}, {}};
+    t << TableDef{"constatus", {key("cs_cd", 3)}, {}};
+    return t;
+}
+
+QList<TableDef> buildSystemTables()
+{
+    return {TableDef{"DRCOMP",
+                     {{"code", T::SmallInt, 2}, text("name", 50), text("add1", 50), text("add2", 50),
+                      text("add3", 50), text("telephone", 30), text("dirname", 255)},
+                     {}}};
+}
+
+} // namespace
+
+const QList<TableDef> &companyTables()
+{
+    static const QList<TableDef> tables = buildCompanyTables();
+    return tables;
+}
+
+const QList<TableDef> &systemTables()
+{
+    static const QList<TableDef> tables = buildSystemTables();
+    return tables;
+}
+
+const TableDef *table(const QString &name)
+{
+    for (const QList<TableDef> *list : {&companyTables(), &systemTables()}) {
+        for (const TableDef &t : *list) {
+            if (name.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0)
+                return &t;
+        }
+    }
+    return nullptr;
+}
+
+const ColumnDef *column(const QString &tableName, const QString &columnName)
+{
+    const TableDef *t = table(tableName);
+    return t ? t->column(columnName) : nullptr;
+}
+
+QString createTableSql(const TableDef &table, const Dialect &dialect)
+{
+    QStringList cols;
+    QStringList keys;
+    for (const ColumnDef &c : table.columns) {
+        cols << dialect.columnDdl(c);
+        if (c.primaryKey && c.type != ColumnType::AutoId)
+            keys << QLatin1String(c.name);
+    }
+    if (!keys.isEmpty())
+        cols << QStringLiteral("primary key (%1)").arg(keys.join(QLatin1Char(',')));
+    return QStringLiteral("create table %1 (%2)").arg(QLatin1String(table.name), cols.join(QStringLiteral(", ")));
+}
+
+QList<CodeMaster> codeMasters()
+{
+    return {{QStringLiteral("D_CNTRY_CD"), QStringLiteral(":/data/countries.tsv")},
+            {QStringLiteral("D_PORT_CD"), QStringLiteral(":/data/ports.tsv")},
+            {QStringLiteral("D_ISO_CD"), QStringLiteral(":/data/iso_sizetypes.tsv")},
+            {QStringLiteral("D_UNOIMCO"), QStringLiteral(":/data/unoimco.tsv")},
+            {QStringLiteral("nature"), QStringLiteral(":/data/nature.tsv")},
+            {QStringLiteral("itmtype"), QStringLiteral(":/data/itmtype.tsv")},
+            {QStringLiteral("cargomove"), QStringLiteral(":/data/cargomove.tsv")},
+            {QStringLiteral("package"), QStringLiteral(":/data/package.tsv")},
+            {QStringLiteral("d_uqc"), QStringLiteral(":/data/uqc.tsv")},
+            {QStringLiteral("constatus"), QStringLiteral(":/data/constatus.tsv")}};
+}
+
+Result<QList<QStringList>> readCodeMaster(const QString &resource)
+{
+    QFile f(resource);
+    if (!f.open(QIODevice::ReadOnly))
+        return Failure(ErrorNumber::FileNotFound, QStringLiteral("Code list %1 is missing.").arg(resource));
+    QList<QStringList> rows;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray &raw : lines) {
+        if (raw.trimmed().isEmpty() || raw.startsWith('#'))
+            continue;
+        QByteArray line = raw;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        QStringList fields;
+        for (const QByteArray &field : line.split('\t'))
+            fields << QString::fromUtf8(field);
+        rows << fields;
+    }
+    return rows;
+}
+
+namespace {
+
+Status insertRows(const Database &db, const TableDef &table, const QList<QStringList> &rows, bool legacyNames)
+{
+    const int n = int(table.columns.size());
+    QStringList marks(n, QStringLiteral("?"));
+    const QString sql = QStringLiteral("insert into %1 values (%2)").arg(QLatin1String(table.name), marks.join(QLatin1Char(',')));
+    QSqlQuery q(db.handle());
+    if (!q.prepare(sql))
+        return Database::failureOf(q.lastError());
+    const bool ports = QLatin1String(table.name) == QLatin1String("D_PORT_CD");
+    for (const QStringList &row : rows) {
+        for (int i = 0; i < n; ++i) {
+            QString v = row.value(i);
+            if (ports && legacyNames && i == 1) {
+                const QString suffix = QLatin1Char('-') + row.value(0);
+                if (v.endsWith(suffix))
+                    v.chop(suffix.size());
+            }
+            q.bindValue(i, v);
+        }
+        if (!q.exec())
+            return Database::failureOf(q.lastError());
+    }
+    return Status::ok();
+}
+
+} // namespace
+
+Status createCompanyDatabase(const Database &db, CompanyOptions options)
+{
+    Transaction tx(db);
+    if (!tx.started())
+        return tx.started();
+    for (const TableDef &t : companyTables()) {
+        if (QLatin1String(t.name) == QLatin1String("loguser"))
+            continue; // made by its own statement below
+        TableDef def = t;
+        QList<IndexDef> indexes = t.indexes;
+        QString extra;
+        if (options.legacy && QLatin1String(t.name) == QLatin1String("cargo")) {
+            def.columns = def.columns.mid(0, def.columns.size() - 4);
+            indexes.clear();
+        }
+        QString sql = createTableSql(def, db.dialect());
+        if (options.legacy && QLatin1String(t.name) == QLatin1String("cargo")) {
+            sql.chop(1);
+            sql += QStringLiteral(", constraint BLNO unique (blno))");
+        }
+        if (Status s = db.exec(sql); !s)
+            return s;
+        for (const IndexDef &ix : indexes) {
+            const QString ddl = QStringLiteral("create %1index %2 on %3(%4)")
+                                    .arg(ix.unique ? QStringLiteral("unique ") : QString(),
+                                         db.dialect().indexName(QLatin1String(ix.name)), QLatin1String(t.name),
+                                         QLatin1String(ix.columns));
+            if (Status s = db.exec(ddl); !s)
+                return s;
+        }
+    }
+    if (Status s = db.exec(QLatin1String(CreateUserTable)); !s)
+        return s;
+    if (Status s = db.exec(QLatin1String(InsertDefaultUser)); !s)
+        return s;
+    for (const CodeMaster &cm : codeMasters()) {
+        auto rows = readCodeMaster(cm.resource);
+        if (!rows)
+            return rows.failure();
+        if (Status s = insertRows(db, *table(cm.table), rows.value(), options.legacy); !s)
+            return s;
+    }
+    return tx.commit();
+}
+
+Status createSystemDatabase(const Database &db)
+{
+    Transaction tx(db);
+    if (!tx.started())
+        return tx.started();
+    for (const TableDef &t : systemTables()) {
+        if (Status s = db.exec(createTableSql(t, db.dialect())); !s)
+            return s;
+    }
+    return tx.commit();
+}
+
+} // namespace Schema
+} // namespace quarl

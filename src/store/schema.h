@@ -1,0 +1,85 @@
+#pragma once
+
+#include "app/failure.h"
+#include "store/dialect.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace quarl {
+
+class Database;
+
+struct ColumnDef
+{
+    const char *name;
+    ColumnType type;
+    int size = 0; // defined size: characters for text, bytes for numbers and dates
+    bool primaryKey = false;
+
+    bool isNumeric() const
+    {
+        return type == ColumnType::AutoId || type == ColumnType::SmallInt || type == ColumnType::Integer
+               || type == ColumnType::Double;
+    }
+    bool isText() const { return type == ColumnType::Text || type == ColumnType::Char; }
+};
+
+struct IndexDef
+{
+    const char *name;
+    const char *columns; // comma-separated
+    bool unique = false;
+};
+
+struct TableDef
+{
+    const char *name;
+    QList<ColumnDef> columns;
+    QList<IndexDef> indexes;
+
+    int columnIndex(const QString &column) const; // -1 when absent, without regard to case
+    const ColumnDef *column(const QString &column) const;
+    QStringList columnNames() const;
+};
+
+// The tables of both databases with their columns in order, types and defined sizes:
+// the one source of column metadata for screens and exports (SQLite reports no sizes).
+namespace Schema {
+
+const QList<TableDef> &companyTables();
+const QList<TableDef> &systemTables();
+const TableDef *table(const QString &name);                      // without regard to case
+const ColumnDef *column(const QString &table, const QString &column);
+
+// The user table of a company database, created by the logon when it is missing.
+inline constexpr char CreateUserTable[] =
+    "create table loguser(uid char(50), pwd char(50), urights char(50), mrights char(150))";
+inline constexpr char InsertDefaultUser[] =
+    "insert into loguser(uid,pwd,urights,mrights) values ('QUARL','TOVEK',' SU', ' SU')";
+
+QString createTableSql(const TableDef &table, const Dialect &dialect);
+
+struct CompanyOptions
+{
+    // The schema of older releases: cargo without its last four columns, a unique
+    // constraint BLNO on blno alone, port names without "-" + code.
+    bool legacy = false;
+};
+
+// Tables, indexes, code masters and the default user, in one transaction.
+Status createCompanyDatabase(const Database &db, CompanyOptions options = {});
+Status createSystemDatabase(const Database &db);
+
+// The code-master rows shipped with the program: (table, rows of column values).
+struct CodeMaster
+{
+    QString table;
+    QString resource;
+};
+QList<CodeMaster> codeMasters();
+Result<QList<QStringList>> readCodeMaster(const QString &resource);
+
+} // namespace Schema
+} // namespace quarl

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "store/database.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace quarl::test {
+
+// Adds the column "engine" with the rows "sqlite" and "postgres" to a _data() function,
+// so that one test body runs on both engines.
+void addEngineRows();
+
+// PostgreSQL cluster of the test command, from QUARL_TEST_PG
+// ("host=... port=... user=... password=..."). Fails the calling test when unset.
+bool postgresParams(PgParams *params, QString *why);
+
+// An empty database of the given engine that disappears with this object:
+// a file in a temporary folder, or a new database in the test cluster.
+class TempDatabase
+{
+public:
+    explicit TempDatabase(const QString &engine);
+    ~TempDatabase();
+
+    bool isOk() const { return m_ok; }
+    const QString &error() const { return m_error; }
+    Database &db() { return m_db; }
+    Engine engine() const { return m_engine; }
+    const QString &sqlitePath() const { return m_sqlitePath; }
+    const PgParams &pgParams() const { return m_pg; }
+
+    // Opens a second connection to the same database.
+    Result<Database> reopen() const;
+
+private:
+    Engine m_engine = Engine::SQLite;
+    bool m_ok = false;
+    QString m_error;
+    Database m_db;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_sqlitePath;
+    PgParams m_pg;
+};
+
+// A temporary installation folder, set as the installation for as long as it lives.
+class TempHome
+{
+public:
+    TempHome();
+    ~TempHome();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace quarl::test
+
+// Opens a TempDatabase for the current "engine" row, or fails the test with the reason.
+#define QUARL_TEMP_DB(var, engine)                                                           \
+    quarl::test::TempDatabase var(engine);                                                   \
+    QVERIFY2(var.isOk(), qPrintable(var.error()))
+
+// A new company database (template schema, code masters, default user) on the engine.
+#define QUARL_COMPANY_DB(var, engine)                                                        \
+    QUARL_TEMP_DB(var, engine);                                                              \
+    do {                                                                                     \
+        const quarl::Status made_ = quarl::Schema::createCompanyDatabase(var.db());         \
+        QVERIFY2(made_.isOk(), qPrintable(made_.failure().numberAndText()));               \
+    } while (false)
