@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+namespace quarl {
+
+// The work screens by their names (frmVslCode, frmCargo ...). Each screen's own file
+// registers it, so the main window opens screens without knowing their classes.
+using ScreenFactory = std::function<QWidget *()>;
+
+class ScreenRegistration
+{
+public:
+    ScreenRegistration(const char *name, ScreenFactory factory);
+};
+
+QWidget *createScreen(const QString &name); // nullptr for an unknown name
+bool hasScreen(const QString &name);
+QStringList screenNames();
+
+} // namespace quarl
+
+#define QUARL_REGISTER_SCREEN(Class) \
+    static const quarl::ScreenRegistration quarlScreenRegistration_##Class(#Class, [] { return new Class; });
