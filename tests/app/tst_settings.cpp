@@ -1,0 +1,144 @@
+#include "common/testdb.h"
+#include "common/testmain.h"
+
+#include "app/installation.h"
+#include "app/settings.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace quarl;
+
+namespace {
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readBack_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "INNSA1" << "INNSA1";
+        QTest::newRow("blanks around") << "  ABC DEF  " << "ABC DEF";
+        QTest::newRow("single blank") << " " << "";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("equals and semicolon kept") << "a=b;c" << "a=b;c";
+        QTest::newRow("quote") << "O'Brien \"x\"" << "O'Brien \"x\"";
+        QTest::newRow("254 kept") << QString(254, QLatin1Char('x')) << QString(254, QLatin1Char('x'));
+        QTest::newRow("longer cut to 254") << QString(300, QLatin1Char('y')) << QString(254, QLatin1Char('y'));
+        QTest::newRow("non-ascii") << "Mumbai – Fort" << "Mumbai – Fort";
+    }
+    void readBack()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, expected);
+        test::TempHome home;
+        QVERIFY(WriteSetting(QStringLiteral("Options"), QStringLiteral("Font"), written));
+        QCOMPARE(ReadSetting(QStringLiteral("Options"), QStringLiteral("Font")), expected);
+    }
+
+    void missingFileReadsEmptyAndFirstWriteCreatesIt()
+    {
+        test::TempHome home;
+        const QString path = home.file(QStringLiteral("Quarl.ini"));
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(ReadSetting(QStringLiteral("SYSTEM"), QStringLiteral("SYSPATH")), QString());
+        QCOMPARE(Settings::savedUserId(), QString());
+        QVERIFY(WriteSetting(QStringLiteral("User"), QStringLiteral("Pwd"), QStringLiteral("x")));
+        QCOMPARE(readAll(path), QByteArray("[User]\nPwd=x\n"));
+    }
+
+    void namesMatchWithoutCase()
+    {
+        test::TempHome home;
+        writeAll(home.file(QStringLiteral("Quarl.ini")), "[user]\nUsId=ARUN\n");
+        QCOMPARE(ReadSetting(QStringLiteral("User"), QStringLiteral("UsID")), QStringLiteral("ARUN"));
+        QCOMPARE(Settings::savedUserId(), QStringLiteral("ARUN"));
+        Settings::setSavedUserId(QStringLiteral("MEERA"));
+        // one key, rewritten in place, not a second one
+        QCOMPARE(readAll(home.file(QStringLiteral("Quarl.ini"))), QByteArray("[user]\nUsID=MEERA\n"));
+    }
+
+    void writeKeepsEveryOtherLine()
+    {
+        test::TempHome home;
+        const QString path = home.file(QStringLiteral("Quarl.ini"));
+        const QByteArray before = "; installed by IT on 3/4\r\n[SYSTEM]\r\nSYSPATH=C:\\Apps\\Pelgrin\\PelSys.mdb\r\n\r\n"
+                                  "[Options]\r\n; gateway\r\nIceGateUser=OLD\r\nCustom=keep me\r\n\r\n[Skin]\r\nSkin=\r\n";
+        writeAll(path, before);
+        Settings::setIceGateUser(QStringLiteral("NEWUSER"));
+        Settings::setCustomHouseCode(QStringLiteral("INMAA1"));
+        Settings::setHeadingFont(QStringLiteral("Arial"));
+        const QByteArray after = "; installed by IT on 3/4\r\n[SYSTEM]\r\nSYSPATH=C:\\Apps\\Pelgrin\\PelSys.mdb\r\n\r\n"
+                                 "[Options]\r\n; gateway\r\nIceGateUser=NEWUSER\r\nCustom=keep me\r\nCustomCode=INMAA1\r\n"
+                                 "Font=Arial\r\n\r\n[Skin]\r\nSkin=\r\n";
+        QCOMPARE(readAll(path), after);
+        // a comment line that looks like a key is not a key
+        QCOMPARE(ReadSetting(QStringLiteral("Options"), QStringLiteral("; gateway")), QString());
+    }
+
+    void lineBreakInValueCannotAddKeys()
+    {
+        test::TempHome home;
+        Settings::setSavedPassword(QStringLiteral("abc\n[SYSTEM]\r\nSYSPATH=/evil"));
+        QCOMPARE(Settings::sysPath(), QString());
+        QCOMPARE(Settings::savedPassword(), QStringLiteral("abc [SYSTEM]  SYSPATH=/evil"));
+    }
+
+    void pathTakenAfreshOnEveryCall()
+    {
+        test::TempHome first;
+        Settings::setCustomHouseCode(QStringLiteral("INNSA1"));
+        {
+            test::TempHome second;
+            QCOMPARE(Settings::customHouseCode(), QString());
+            Settings::setCustomHouseCode(QStringLiteral("INMAA1"));
+        }
+        Installation::setOverride(first.path());
+        QCOMPARE(Settings::customHouseCode(), QStringLiteral("INNSA1"));
+    }
+
+    void windowsCodePageFileReads()
+    {
+        test::TempHome home;
+        writeAll(home.file(QStringLiteral("Quarl.ini")), "[Email]\r\nSub=Manifest f\xfcr Hamburg\r\n");
+        QCOMPARE(Settings::mailSubject(), QStringLiteral("Manifest f\u00fcr Hamburg"));
+    }
+
+    void igmImportSwitch_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("missing") << QString() << false;
+        QTest::newRow("zero") << "0" << false;
+        QTest::newRow("enabling value") << "1" << true;
+        QTest::newRow("blanks") << " 1 " << true;
+        QTest::newRow("text") << "yes" << false;
+    }
+    void igmImportSwitch()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, enabled);
+        test::TempHome home;
+        if (!value.isNull())
+            WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), value);
+        QCOMPARE(Settings::igmImportEnabled(), enabled);
+    }
+};
+
+QUARL_TEST(TestSettings)
+#include "tst_settings.moc"
