@@ -3,6 +3,8 @@
 #include "store/database.h"
 #include "store/schema.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlRecord>
 
 namespace quarl::Patches {
@@ -171,6 +173,9 @@ PatchResult insertPortList(const Database &db, const QString &resource, int thre
         return failed(rows.failure());
     if (rows->isEmpty())
         return failed(Failure(ErrorNumber::BadFileFormat, QStringLiteral("Code list %1 is empty.").arg(resource)));
+    // Made before the transaction so that it is freed after a rollback: PostgreSQL
+    // refuses to free a statement inside a failed transaction.
+    QSqlQuery insert(db.handle());
     Transaction tx(db);
     if (!tx.started())
         return failed(tx.started());
@@ -193,9 +198,13 @@ PatchResult insertPortList(const Database &db, const QString &resource, int thre
     if (present->toLongLong() == codes.size())
         return alreadyApplied(QLatin1String(AlreadyPatched));
 
+    if (!insert.prepare(QStringLiteral("INSERT INTO D_PORT_CD VALUES(?,?)")))
+        return failed(Database::failureOf(insert.lastError()));
     for (const QStringList &row : rows.value()) {
-        if (Status s = db.exec(QStringLiteral("INSERT INTO D_PORT_CD VALUES(?,?)"), {row.value(0), row.value(1)}); !s)
-            return failed(s);
+        insert.bindValue(0, row.value(0));
+        insert.bindValue(1, row.value(1));
+        if (!insert.exec())
+            return failed(Database::failureOf(insert.lastError()));
     }
     if (Status s = tx.commit(); !s)
         return failed(s);
