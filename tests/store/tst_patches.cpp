@@ -295,6 +295,7 @@ private Q_SLOTS:
             {"quote", "XX006", QStringLiteral("O'Hare"), "O'Hare-XX006"},
             {"empty", "XX007", QString(""), "-XX007"},
             {"already corrected", "INIXY6", QStringLiteral("Kandla (EPZ/SEZ)-INIXY6"), "Kandla (EPZ/SEZ)-INIXY6"},
+            {"corrected, leading blank", "INBOM6", QStringLiteral(" Mumbai (ICD)-INBOM6"), " Mumbai (ICD)-INBOM6"},
             {"corrected, trailing blank", "INTAT6", QStringLiteral("Jamshedpur (ICD)-INTAT6 "), "Jamshedpur (ICD)-INTAT6 "},
             {"other code at the end", "XX008", QStringLiteral("Near-XX009"), "Near-XX009-XX008"},
         };
