@@ -175,10 +175,21 @@ private Q_SLOTS:
     }
 
     // The whole upgrade of an older database with data in it.
-    void legacyAfterAllFive_data() { test::addEngineRows(); }
+    // In menu order, and with the patches first: the port lists are in before the names
+    // are corrected, and the table rebuild of SQLite meets the new columns.
+    void legacyAfterAllFive_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<bool>("patchesFirst");
+        for (const char *engine : {"sqlite", "postgres"}) {
+            QTest::addRow("%s: menu order", engine) << QString::fromLatin1(engine) << false;
+            QTest::addRow("%s: patches first", engine) << QString::fromLatin1(engine) << true;
+        }
+    }
     void legacyAfterAllFive()
     {
         QFETCH(QString, engine);
+        QFETCH(bool, patchesFirst);
         LEGACY_DB(t, engine);
         const Database &db = t.db();
         const Dialect &d = db.dialect();
@@ -201,13 +212,15 @@ private Q_SLOTS:
         const QStringList vesinfoIndexes = indexes(db, "vesinfo");
         QCOMPARE(cargoBefore.size(), 3);
 
-        const QList<std::pair<PatchId, QString>> steps = {
+        QList<std::pair<PatchId, QString>> steps = {
             {PatchId::UpdatePortCodes, QStringLiteral("Update Successful ")},
             {PatchId::UpdateCargoTable, QString()},
             {PatchId::CargoColumns, QStringLiteral("Software Patched Successfully ...")},
             {PatchId::PortList201, QStringLiteral("Software Patched Successfully ...")},
             {PatchId::PortList203, QStringLiteral("Software Patched Successfully ...")},
         };
+        if (patchesFirst)
+            steps = steps.mid(2) + steps.mid(0, 2);
         for (const auto &[id, message] : steps) {
             const PatchResult r = Patches::run(id, db);
             QVERIFY2(r.outcome == Outcome::Applied, qPrintable(Patches::info(id)->name + QLatin1String(": ") + r.message));
@@ -246,6 +259,12 @@ private Q_SLOTS:
 
         // both port lists, and the older names in the form of a new database
         QCOMPARE(count(db, "select count(*) from d_port_cd"), 1636 + 166 + 6);
+        for (const char *list : {":/data/ports_2_0_1.tsv", ":/data/ports_2_0_3.tsv"}) {
+            const auto rows = Schema::readCodeMaster(QLatin1String(list));
+            QVERIFY(rows.isOk());
+            for (const QStringList &row : rows.value())
+                QCOMPARE(db.scalar("select port_nm from d_port_cd where port_cd = ?", {row.at(0)}).value().toString(), row.at(1));
+        }
         QCOMPARE(db.scalar("select port_nm from d_port_cd where port_cd = 'INLON6'").value().toString(),
                  QStringLiteral("ICD Loni-INLON6"));
         QCOMPARE(db.scalar("select port_nm from d_port_cd where port_cd = 'INJSZ6'").value().toString(),
