@@ -638,23 +638,6 @@ private Q_SLOTS:
         QCOMPARE(count(db, "select count(*) from d_port_cd where port_cd = 'INVTZ6'"), 0);
     }
 
-    void menuEntries()
-    {
-        QStringList names;
-        QStringList captions;
-        for (const PatchInfo &p : Patches::all()) {
-            names << p.name;
-            captions << p.caption;
-            QCOMPARE(Patches::find(p.name), &p);
-            QCOMPARE(Patches::info(p.id), &p);
-        }
-        QCOMPARE(names, (QStringList{"update-port-codes", "update-cargo-table", "2.0.0", "2.0.1", "2.0.3"}));
-        QCOMPARE(captions, (QStringList{"Update Port Codes", "Update Cargo Table", "Modify Cargo Table for ICD (TP) (2.0.0)",
-                                        "Insert New Location codes for ICD (2.0.1)",
-                                        "Insert New Location codes for ICD (2.0.3)"}));
-        QVERIFY(!Patches::find(QStringLiteral("2.0.2")));
-    }
-
     // quarlctl for administrators: the message on stdout, 0 when applied or already applied.
     void commandLine()
     {
