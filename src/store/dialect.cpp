@@ -1,6 +1,9 @@
 #include "store/dialect.h"
 
+#include "store/database.h"
 #include "store/schema.h"
+
+#include <optional>
 
 namespace quarl {
 
@@ -78,6 +81,248 @@ QString Dialect::listTablesSql() const
     if (isPostgres())
         return QStringLiteral("select table_name from information_schema.tables where table_schema = current_schema()");
     return QStringLiteral("select name from sqlite_master where type = 'table' and name not like 'sqlite!_%' escape '!'");
+}
+
+QString Dialect::firstCharCode(const QString &expr) const
+{
+    return (isPostgres() ? QStringLiteral("ascii(%1)") : QStringLiteral("unicode(%1)")).arg(expr);
+}
+
+QString Dialect::position(const QString &needle, const QString &haystack) const
+{
+    return isPostgres() ? QStringLiteral("strpos(%1, %2)").arg(haystack, needle)
+                        : QStringLiteral("instr(%1, %2)").arg(haystack, needle);
+}
+
+QStringList Dialect::addColumnsSql(const QString &table, const QList<ColumnDef> &columns) const
+{
+    QStringList ddl;
+    for (const ColumnDef &c : columns)
+        ddl << columnDdl(c);
+    if (ddl.isEmpty())
+        return {};
+    if (isPostgres())
+        return {QStringLiteral("alter table %1 add %2").arg(table, ddl.join(QStringLiteral(", add ")))};
+    QStringList out;
+    for (const QString &d : ddl)
+        out << QStringLiteral("alter table %1 add column %2").arg(table, d);
+    return out;
+}
+
+namespace {
+
+// SQLite's generic error number (SQLITE_ERROR), which its own "no such ..." errors carry.
+constexpr qint64 SqliteError = 1;
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
+
+// Index just past the quoted identifier or literal that starts at i.
+qsizetype skipQuoted(const QString &s, qsizetype i)
+{
+    const QChar close = s.at(i) == QLatin1Char('[') ? QLatin1Char(']') : s.at(i);
+    for (++i; i < s.size(); ++i) {
+        if (s.at(i) != close)
+            continue;
+        if (close != QLatin1Char(']') && i + 1 < s.size() && s.at(i + 1) == close) {
+            ++i; // doubled quote inside
+            continue;
+        }
+        return i + 1;
+    }
+    return i;
+}
+
+// Index just past the comment that starts at i, or i when none starts there.
+qsizetype skipComment(const QString &s, qsizetype i)
+{
+    if (s.mid(i, 2) == QLatin1String("--")) {
+        const qsizetype end = s.indexOf(QLatin1Char('\n'), i);
+        return end < 0 ? s.size() : end + 1;
+    }
+    if (s.mid(i, 2) == QLatin1String("/*")) {
+        const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
+        return end < 0 ? s.size() : end + 2;
+    }
+    return i;
+}
+
+bool isQuote(QChar c)
+{
+    return c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[');
+}
+
+// A CREATE TABLE text cut at the top-level commas of its column and constraint list.
+struct CreateTableText
+{
+    QString head; // up to and including the opening parenthesis
+    QStringList parts;
+    QString tail; // from the closing parenthesis on
+};
+
+std::optional<CreateTableText> splitCreateTable(const QString &sql)
+{
+    CreateTableText out;
+    int depth = 0;
+    qsizetype partStart = -1;
+    qsizetype i = 0;
+    while (i < sql.size()) {
+        const QChar c = sql.at(i);
+        if (isQuote(c)) {
+            i = skipQuoted(sql, i);
+            continue;
+        }
+        if (const qsizetype after = skipComment(sql, i); after != i) {
+            i = after;
+            continue;
+        }
+        if (c == QLatin1Char('(')) {
+            if (depth++ == 0) {
+                out.head = sql.left(i + 1);
+                partStart = i + 1;
+            }
+        } else if (c == QLatin1Char(')') && depth > 0) {
+            if (--depth == 0) {
+                out.parts << sql.mid(partStart, i - partStart);
+                out.tail = sql.mid(i);
+                return out;
+            }
+        } else if (c == QLatin1Char(',') && depth == 1) {
+            out.parts << sql.mid(partStart, i - partStart);
+            partStart = i + 1;
+        }
+        ++i;
+    }
+    return std::nullopt;
+}
+
+// The first n words of a table element, quotes removed from quoted names.
+QStringList leadingWords(const QString &part, int n)
+{
+    QStringList words;
+    qsizetype i = 0;
+    while (i < part.size() && words.size() < n) {
+        const QChar c = part.at(i);
+        if (c.isSpace()) {
+            ++i;
+        } else if (const qsizetype after = skipComment(part, i); after != i) {
+            i = after;
+        } else if (isQuote(c)) {
+            const qsizetype end = skipQuoted(part, i);
+            QString word = part.mid(i + 1, end - i - 2);
+            if (c != QLatin1Char('['))
+                word.replace(QString(2, c), QString(c));
+            words << word;
+            i = end;
+        } else if (isWordChar(c)) {
+            const qsizetype start = i;
+            while (i < part.size() && isWordChar(part.at(i)))
+                ++i;
+            words << part.mid(start, i - start);
+        } else {
+            words << QString(c);
+            ++i;
+        }
+    }
+    return words;
+}
+
+Status rebuildWithoutConstraint(const Database &db, const QString &table, const QString &constraint)
+{
+    auto def = db.query(QStringLiteral("select name, sql from sqlite_master where type = 'table' and lower(name) = lower(?)"),
+                        {table});
+    if (!def)
+        return def.failure();
+    if (!def->next())
+        return Failure(SqliteError, QStringLiteral("no such table: %1").arg(table));
+    const QString name = def->value(0).toString();
+    const QString createSql = def->value(1).toString();
+    def->finish();
+
+    std::optional<CreateTableText> text = splitCreateTable(createSql);
+    if (!text)
+        return Failure(SqliteError, QStringLiteral("cannot read the definition of table %1").arg(name));
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < text->parts.size(); ++i) {
+        const QStringList words = leadingWords(text->parts.at(i), 2);
+        if (words.size() == 2 && words.at(0).compare(QLatin1String("constraint"), Qt::CaseInsensitive) == 0
+            && words.at(1).compare(constraint, Qt::CaseInsensitive) == 0) {
+            found = i;
+            break;
+        }
+    }
+    if (found < 0)
+        return Failure(SqliteError, QStringLiteral("no such constraint: %1").arg(constraint));
+    text->parts.removeAt(found);
+    const QString newSql = text->head + text->parts.join(QLatin1Char(',')) + text->tail;
+
+    // Indexes and triggers go with the table; those made by the table's own constraints
+    // (no sql) come back with the new definition.
+    QStringList dependents;
+    {
+        auto q = db.query(QStringLiteral("select sql from sqlite_master where type in ('index', 'trigger') "
+                                         "and lower(tbl_name) = lower(?) and sql is not null order by type, rowid"),
+                          {name});
+        if (!q)
+            return q.failure();
+        while (q->next())
+            dependents << q->value(0).toString();
+    }
+    // The high-water mark of an autoincrement key goes with the table too.
+    QVariant sequence;
+    auto hasSequences = db.scalar(QStringLiteral("select count(*) from sqlite_master where name = 'sqlite_sequence'"));
+    if (!hasSequences)
+        return hasSequences.failure();
+    if (hasSequences->toInt() > 0) {
+        auto seq = db.scalar(QStringLiteral("select seq from sqlite_sequence where name = ?"), {name});
+        if (!seq)
+            return seq.failure();
+        sequence = seq.value();
+    }
+
+    if (Status s = db.exec(QStringLiteral("savepoint quarl_rebuild")); !s)
+        return s;
+    auto steps = [&]() -> Status {
+        QStringList sql = {QStringLiteral("drop table if exists temp.quarl_rebuild"),
+                           QStringLiteral("create temp table quarl_rebuild as select * from main.%1").arg(name),
+                           QStringLiteral("drop table main.%1").arg(name),
+                           newSql,
+                           QStringLiteral("insert into main.%1 select * from temp.quarl_rebuild").arg(name),
+                           QStringLiteral("drop table temp.quarl_rebuild")};
+        sql += dependents;
+        for (const QString &statement : sql) {
+            if (Status s = db.exec(statement); !s)
+                return s;
+        }
+        if (sequence.isValid() && !sequence.isNull()) {
+            if (Status s = db.exec(QStringLiteral("delete from sqlite_sequence where name = ?"), {name}); !s)
+                return s;
+            auto top = db.scalar(QStringLiteral("select max(rowid) from main.%1").arg(name));
+            if (!top)
+                return top.failure();
+            const qint64 seq = std::max(sequence.toLongLong(), top->toLongLong());
+            if (Status s = db.exec(QStringLiteral("insert into sqlite_sequence (name, seq) values (?, ?)"), {name, seq}); !s)
+                return s;
+        }
+        return Status::ok();
+    };
+    if (Status s = steps(); !s) {
+        db.exec(QStringLiteral("rollback to quarl_rebuild"));
+        db.exec(QStringLiteral("release quarl_rebuild"));
+        return s;
+    }
+    return db.exec(QStringLiteral("release quarl_rebuild"));
+}
+
+} // namespace
+
+Status Dialect::dropConstraint(const Database &db, const QString &table, const QString &constraint) const
+{
+    if (isPostgres())
+        return db.exec(QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %2").arg(table, constraint));
+    return rebuildWithoutConstraint(db, table, constraint);
 }
 
 } // namespace quarl

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "app/failure.h"
+
 #include <QDate>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 namespace quarl {
@@ -19,6 +23,7 @@ enum class ColumnType {
 };
 
 struct ColumnDef;
+class Database;
 
 // Every difference between the two engines lives here.
 class Dialect
@@ -45,6 +50,20 @@ public:
 
     // The SQL that lists the tables of the current database (one column: the name).
     QString listTablesSql() const;
+
+    // The character code of the first character of a text expression (Unicode code point).
+    QString firstCharCode(const QString &expr) const;
+    // 1-based position of needle in haystack, 0 when absent.
+    QString position(const QString &needle, const QString &haystack) const;
+
+    // Statements that append the columns to a table, in the given order; PostgreSQL takes
+    // them in one statement, SQLite one column at a time. Run them in one transaction.
+    QStringList addColumnsSql(const QString &table, const QList<ColumnDef> &columns) const;
+
+    // Drops a named table constraint. SQLite cannot, so it rebuilds the table without the
+    // constraint under a savepoint, keeping every row, the column order, the other indexes
+    // and triggers. A constraint that is not there fails with the engine's error.
+    Status dropConstraint(const Database &db, const QString &table, const QString &constraint) const;
 
 private:
     Engine m_engine;

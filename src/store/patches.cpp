@@ -1,0 +1,214 @@
+#include "store/patches.h"
+
+#include "store/database.h"
+#include "store/schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace quarl::Patches {
+
+namespace {
+
+PatchResult applied(const QString &message)
+{
+    return {PatchResult::Outcome::Applied, message, {}};
+}
+
+PatchResult alreadyApplied(const QString &message)
+{
+    return {PatchResult::Outcome::AlreadyApplied, message, {}};
+}
+
+PatchResult failed(const Failure &failure)
+{
+    return {PatchResult::Outcome::Failed, failure.numberAndText(), failure};
+}
+
+PatchResult failed(const Status &status)
+{
+    return failed(status.failure());
+}
+
+} // namespace
+
+const QList<PatchInfo> &all()
+{
+    static const QList<PatchInfo> list = {
+        {PatchId::UpdatePortCodes, QStringLiteral("update-port-codes"), QStringLiteral("Update Port Codes"),
+         QStringLiteral("menHK"), 4, QStringLiteral("14")},
+        {PatchId::UpdateCargoTable, QStringLiteral("update-cargo-table"), QStringLiteral("Update Cargo Table"),
+         QStringLiteral("menHK"), 5, QStringLiteral("15")},
+        {PatchId::CargoColumns, QStringLiteral("2.0.0"), QStringLiteral("Modify Cargo Table for ICD (TP) (2.0.0)"),
+         QStringLiteral("menPatch"), 0, QString()},
+        {PatchId::PortList201, QStringLiteral("2.0.1"), QStringLiteral("Insert New Location codes for ICD (2.0.1)"),
+         QStringLiteral("menPatch"), 1, QString()},
+        {PatchId::PortList203, QStringLiteral("2.0.3"), QStringLiteral("Insert New Location codes for ICD (2.0.3)"),
+         QStringLiteral("menPatch"), 2, QString()},
+    };
+    return list;
+}
+
+const PatchInfo *info(PatchId id)
+{
+    for (const PatchInfo &p : all()) {
+        if (p.id == id)
+            return &p;
+    }
+    return nullptr;
+}
+
+const PatchInfo *find(const QString &name)
+{
+    for (const PatchInfo &p : all()) {
+        if (p.name == name)
+            return &p;
+    }
+    return nullptr;
+}
+
+PatchResult run(PatchId id, const Database &db)
+{
+    switch (id) {
+    case PatchId::UpdatePortCodes:
+        return updatePortCodes(db);
+    case PatchId::UpdateCargoTable:
+        return updateCargoTable(db);
+    case PatchId::CargoColumns:
+        return addCargoColumns(db);
+    case PatchId::PortList201:
+        return insertPortList(db, QStringLiteral(":/data/ports_2_0_1.tsv"), PortList201Threshold);
+    case PatchId::PortList203:
+        return insertPortList(db, QStringLiteral(":/data/ports_2_0_3.tsv"), PortList203Threshold);
+    }
+    return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("Unknown patch.")));
+}
+
+PatchResult updatePortCodes(const Database &db)
+{
+    const Dialect &d = db.dialect();
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    auto hyphenated = db.scalar(QStringLiteral("select count(*) from d_port_cd where %1 > 0")
+                                    .arg(d.position(QStringLiteral("'-'"), QStringLiteral("port_nm"))));
+    if (!hyphenated)
+        return failed(hyphenated.failure());
+    if (hyphenated->toLongLong() > CorrectedNamesThreshold)
+        return alreadyApplied(QLatin1String(PortCodesAlreadyUpdated));
+
+    // A name that already ends in "-" + its code (a row of the port lists, or one corrected
+    // before) is left alone, so that it does not get the code twice.
+    const QString notCorrected = QStringLiteral(
+        "not (length(rtrim(port_nm)) > length(port_cd) "
+        "and substr(rtrim(port_nm), length(rtrim(port_nm)) - length(port_cd)) = ('-' || port_cd))");
+    const QString code = d.firstCharCode(QStringLiteral("port_nm"));
+    // Only the first character goes, once: a name that began with two blanks keeps one.
+    const QString dropFirst = QStringLiteral("update d_port_cd set port_nm = substr(port_nm, 2) "
+                                             "where (%1 > 90 or %1 < 65) and %2")
+                                  .arg(code, notCorrected);
+    const QString appendCode =
+        QStringLiteral("update d_port_cd set port_nm = rtrim(port_nm) || '-' || port_cd where %1").arg(notCorrected);
+    for (const QString &sql : {dropFirst, appendCode}) {
+        if (Status s = db.exec(sql); !s)
+            return failed(s);
+    }
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(UpdateSuccessful));
+}
+
+PatchResult updateCargoTable(const Database &db)
+{
+    const Dialect &d = db.dialect();
+    // Without the old constraint nothing would stop a duplicate, so dropping it counts only
+    // together with the new index.
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    if (Status s = d.dropConstraint(db, QStringLiteral("CARGO"), QStringLiteral("BLNO")); !s)
+        return failed(s);
+    if (Status s = db.exec(QStringLiteral("create unique index %1 on cargo(vslcode,voyno,blno)")
+                               .arg(d.indexName(QStringLiteral("cargo"))));
+        !s)
+        return failed(s);
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QString());
+}
+
+PatchResult addCargoColumns(const Database &db)
+{
+    int columns = 0;
+    {
+        // The columns of "select * from cargo", without fetching its rows.
+        auto q = db.query(QStringLiteral("select * from cargo where 1 = 0"));
+        if (!q)
+            return failed(q.failure());
+        columns = q->record().count();
+    }
+    if (columns >= PatchedCargoColumns)
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+
+    QList<ColumnDef> added;
+    for (const char *name : {"tpregno", "caccode", "trmode", "mlo"})
+        added << *Schema::column(QStringLiteral("cargo"), QLatin1String(name));
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    for (const QString &sql : db.dialect().addColumnsSql(QStringLiteral("cargo"), added)) {
+        if (Status s = db.exec(sql); !s)
+            return failed(s);
+    }
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult insertPortList(const Database &db, const QString &resource, int threshold)
+{
+    auto rows = Schema::readCodeMaster(resource);
+    if (!rows)
+        return failed(rows.failure());
+    if (rows->isEmpty())
+        return failed(Failure(ErrorNumber::BadFileFormat, QStringLiteral("Code list %1 is empty.").arg(resource)));
+    // Made before the transaction so that it is freed after a rollback: PostgreSQL
+    // refuses to free a statement inside a failed transaction.
+    QSqlQuery insert(db.handle());
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    auto total = db.scalar(QStringLiteral("select count(port_cd) as totport from d_port_cd"));
+    if (!total)
+        return failed(total.failure());
+    if (total->toLongLong() > threshold)
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+
+    // The threshold stands for a port master of the size the lists were made for; a
+    // smaller master that holds every code of the list has it already too.
+    QVariantList codes;
+    for (const QStringList &row : rows.value())
+        codes << row.value(0);
+    const QString marks = QStringList(codes.size(), QStringLiteral("?")).join(QLatin1Char(','));
+    auto present = db.scalar(QStringLiteral("select count(distinct port_cd) from d_port_cd where port_cd in (%1)").arg(marks),
+                             codes);
+    if (!present)
+        return failed(present.failure());
+    if (present->toLongLong() == codes.size())
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+
+    if (!insert.prepare(QStringLiteral("INSERT INTO D_PORT_CD VALUES(?,?)")))
+        return failed(Database::failureOf(insert.lastError()));
+    for (const QStringList &row : rows.value()) {
+        insert.bindValue(0, row.value(0));
+        insert.bindValue(1, row.value(1));
+        if (!insert.exec())
+            return failed(Database::failureOf(insert.lastError()));
+    }
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+} // namespace quarl::Patches

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/failure.h"
+
+#include <QList>
+#include <QString>
+
+namespace quarl {
+
+class Database;
+
+// The hand-run upgrades of older company databases and the port-code patches. Each
+// checks whether its change is there already, then applies it or says so. Each runs in
+// one transaction: a failure leaves the database as it was, so the command can be run
+// again once the cause is mended.
+enum class PatchId {
+    UpdatePortCodes,  // port names become name + "-" + code
+    UpdateCargoTable, // bill-of-lading number unique per voyage instead of overall
+    CargoColumns,     // 2.0.0: tpregno, caccode, trmode, mlo
+    PortList201,      // 2.0.1: 166 inland depots, land customs stations, SEZs
+    PortList203,      // 2.0.3: 6 inland depots
+};
+
+struct PatchResult
+{
+    enum class Outcome { Applied, AlreadyApplied, Failed };
+
+    Outcome outcome = Outcome::Failed;
+    // What the screen shows (OK button, the application's title); empty when the command
+    // shows nothing. A failure's text is "number  description".
+    QString message;
+    Failure failure; // set when Failed
+
+    bool isOk() const { return outcome != Outcome::Failed; }
+};
+
+struct PatchInfo
+{
+    PatchId id;
+    QString name;    // the quarlctl name
+    QString caption; // the menu entry's caption
+    QString menu;    // the menu entry: "menHK" or "menPatch"
+    int index;       // its index in that menu
+    QString rightsCode; // menu rights code that enables it; empty: always enabled
+};
+
+namespace Patches {
+
+inline constexpr char PortCodesAlreadyUpdated[] = "Port Codes Already been Updated...";
+inline constexpr char UpdateSuccessful[] = "Update Successful ";
+inline constexpr char SoftwarePatched[] = "Software Patched Successfully ...";
+inline constexpr char AlreadyPatched[] = "Software already patched ...";
+
+// Guards: more hyphenated port names than this mean the names were corrected already;
+// more port codes than a list's threshold mean that list is in already.
+inline constexpr int CorrectedNamesThreshold = 1000;
+inline constexpr int PortList201Threshold = 29500;
+inline constexpr int PortList203Threshold = 29646;
+// Older cargo tables have fewer columns than this.
+inline constexpr int PatchedCargoColumns = 34;
+
+// The five commands in menu order.
+const QList<PatchInfo> &all();
+const PatchInfo *info(PatchId id);
+const PatchInfo *find(const QString &name); // by quarlctl name; nullptr when unknown
+
+PatchResult run(PatchId id, const Database &db);
+
+PatchResult updatePortCodes(const Database &db);
+PatchResult updateCargoTable(const Database &db);
+PatchResult addCargoColumns(const Database &db);
+// One port list (resource of rows code, name) unless more than threshold codes are there.
+PatchResult insertPortList(const Database &db, const QString &resource, int threshold);
+
+} // namespace Patches
+} // namespace quarl
