@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -43,7 +44,14 @@ Failure Database::failureOf(const QSqlError &error)
         text = error.text().trimmed();
     if (!error.driverText().isEmpty() && !text.contains(error.driverText()) && error.databaseText().isEmpty())
         text = error.driverText();
-    return Failure(code, text);
+    // PostgreSQL's text reads "ERROR:  what happened\n(SQLSTATE)": the code is shown
+    // in front already.
+    static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
+    text.remove(severity);
+    const QString tail = QStringLiteral("(") + code + QStringLiteral(")");
+    if (text.endsWith(tail))
+        text.chop(tail.size());
+    return Failure(code, text.trimmed());
 }
 
 Result<Database> Database::openSqlite(const QString &path, bool create)
