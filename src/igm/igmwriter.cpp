@@ -1,0 +1,380 @@
+#include "igm/igmwriter.h"
+
+#include "igm/igmformat.h"
+#include "igm/igmmessages.h"
+#include "store/database.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace quarl::igm {
+
+namespace {
+
+using namespace Format;
+
+constexpr qsizetype FlushAt = 1 << 20;
+
+const QString CargoSql = QStringLiteral(
+    "select id, lineno, vslcode, voyno, blno, bldt, portload, portdest, impname, impadd1, impadd2, impadd3, "
+    "notname, notadd1, notadd2, notadd3, naturecargo, itemtype, cargomove, destcode, pkgs, pkgtype, grosswt, "
+    "unitwt, volume, unitvol, marks, gdesc, unocode, imocode, tpregno, caccode, trmode, mlo "
+    "from cargo where vslcode = ? and voyno = ? order by id");
+enum CargoColumn {
+    cId, cLineNo, cVslCode, cVoyNo, cBlNo, cBlDt, cPortLoad, cPortDest, cImpName, cImpAdd1, cImpAdd2, cImpAdd3,
+    cNotName, cNotAdd1, cNotAdd2, cNotAdd3, cNatureCargo, cItemType, cCargoMove, cDestCode, cPkgs, cPkgType,
+    cGrossWt, cUnitWt, cVolume, cUnitVol, cMarks, cGDesc, cUnoCode, cImoCode, cTpRegNo, cCacCode, cTrMode, cMlo
+};
+
+const QString VesselSql = QStringLiteral(
+    "select vslname, vslcode, voyno, slinecode, sagentcode, mastername, vslnation, portarrival, lastport, "
+    "lastport1, lastport2, grt, nrt, vsltype, cargodesc, lhdues, samebottom, shipstoredecl, crewdecl, pesslist, "
+    "creweffdecl, maridecl, terminalop from vesinfo where vslcode = ? and voyno = ? order by Id");
+
+const QString ContainerSql = QStringLiteral(
+    "select cargo.vslcode, cargo.voyno, cargo.lineno, contain.containno, contain.sealno, contain.agentcode, "
+    "contain.constatus, contain.conpkgs, contain.conwt, contain.isocode, contain.socflag "
+    "from contain inner join cargo on contain.ref = cargo.id "
+    "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid");
+
+// One record: every field followed by the separator, the line by CR LF.
+class Record
+{
+public:
+    explicit Record(QByteArray &out) : m_out(out) {}
+    Record &text(const char *constant)
+    {
+        m_out += constant;
+        return sep();
+    }
+    Record &empty() { return sep(); }
+    Record &value(const QVariant &v)
+    {
+        appendValue(m_out, v);
+        return sep();
+    }
+    Record &trimmed(const QVariant &v)
+    {
+        if (!v.isNull())
+            appendText(m_out, trimTrailing(v.toString()));
+        return sep();
+    }
+    Record &number(qint64 n)
+    {
+        m_out += QByteArray::number(n);
+        return sep();
+    }
+    Record &date(const QDate &d)
+    {
+        appendDate(m_out, d);
+        return sep();
+    }
+    // the value, or nothing when blank is set
+    Record &valueUnless(bool blank, const QVariant &v) { return blank ? empty() : value(v); }
+    void end() { m_out += LineEnd; }
+
+private:
+    Record &sep()
+    {
+        m_out += FieldSeparator;
+        return *this;
+    }
+    QByteArray &m_out;
+};
+
+void line(QByteArray &out, const char *text)
+{
+    out += text;
+    out += LineEnd;
+}
+
+Failure fileFailure(const QFileDevice &file, int savedErrno)
+{
+    const QString text = file.errorString();
+    if (savedErrno != 0)
+        return Failure(savedErrno, text.isEmpty() ? QString::fromLocal8Bit(std::strerror(savedErrno)) : text);
+    return Failure(ErrorCode::PathFileAccess, text);
+}
+
+class Writer
+{
+public:
+    Writer(const Database &db, const QString &path, const QString &vessel, const QString &voyage,
+           const IgmWriteOptions &options)
+        : m_db(db), m_path(path), m_vessel(vessel), m_voyage(voyage), m_options(options)
+    {
+    }
+
+    IgmWriteResult run();
+
+private:
+    Status open();
+    Status flush(bool force);
+    Status writeVessels(qint64 lineCount, const QList<QVariantList> &vessels);
+    Status writeCargo(qint64 lineCount);
+    Status renumber();
+    Status writeContainers(QStringList *notices);
+    IgmWriteResult fail(const Failure &f)
+    {
+        m_file.cancelWriting();
+        IgmWriteResult r;
+        r.outcome = Outcome::failed(f);
+        return r;
+    }
+
+    const Database &m_db;
+    QString m_path;
+    QString m_vessel;
+    QString m_voyage;
+    const IgmWriteOptions &m_options;
+    QSaveFile m_file;
+    QByteArray m_buf;
+    std::vector<std::pair<qint64, qint64>> m_renumber; // (id, new line number) where it changes
+    qint64 m_lines = 0;
+    qint64 m_containers = 0;
+};
+
+Status Writer::open()
+{
+    m_file.setFileName(m_path);
+    errno = 0;
+    if (!m_file.open(QIODevice::WriteOnly))
+        return fileFailure(m_file, errno);
+    return Status::ok();
+}
+
+Status Writer::flush(bool force)
+{
+    if (m_buf.isEmpty() || (!force && m_buf.size() < FlushAt))
+        return Status::ok();
+    errno = 0;
+    if (m_file.write(m_buf) != m_buf.size())
+        return fileFailure(m_file, errno);
+    m_buf.clear();
+    return Status::ok();
+}
+
+Status Writer::writeVessels(qint64 lineCount, const QList<QVariantList> &vessels)
+{
+    for (const QVariantList &v : vessels) {
+        Record r(m_buf);
+        r.text("V").empty().empty();
+        for (int i = 0; i <= 13; ++i) // vslname .. vsltype
+            r.value(v.at(i));
+        r.number(lineCount);
+        r.value(v.at(14)); // cargodesc
+        r.empty().empty();
+        for (int i = 15; i <= 22; ++i) // lhdues .. terminalop
+            r.value(v.at(i));
+        r.end();
+    }
+    return Status::ok();
+}
+
+Status Writer::writeCargo(qint64 lineCount)
+{
+    auto q = m_db.query(CargoSql, {m_vessel, m_voyage});
+    if (!q)
+        return q.failure();
+    const Dialect &dialect = m_db.dialect();
+    qint64 counter = 0;
+    while (q->next()) {
+        ++counter;
+        const QVariant stored = q->value(cLineNo);
+        if (stored.isNull() || numericValue(stored) != double(counter))
+            m_renumber.emplace_back(q->value(cId).toLongLong(), counter);
+        const QDate bldt = dialect.dateFromDb(q->value(cBlDt));
+        if (!bldt.isValid())
+            return Failure(ErrorCode::InvalidUseOfNull,
+                           QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
+                               .arg(q->value(cBlNo).toString())
+                               .arg(counter));
+        const bool noVolume = numericValue(q->value(cVolume)) == 0;
+        Record r(m_buf);
+        r.text("V").value(q->value(cVslCode)).value(q->value(cVoyNo)).empty().empty();
+        r.number(counter).text("0").value(q->value(cBlNo)).date(bldt);
+        r.value(q->value(cPortLoad)).value(q->value(cPortDest)).empty().empty();
+        for (int c = cImpName; c <= cUnitWt; ++c) // importer, notify party .. unit of weight
+            r.value(q->value(c));
+        r.valueUnless(noVolume, q->value(cVolume)).valueUnless(noVolume, q->value(cUnitVol));
+        r.value(q->value(cMarks)).value(q->value(cGDesc)).value(q->value(cUnoCode)).value(q->value(cImoCode));
+        r.valueUnless(numericValue(q->value(cTpRegNo)) == 0, q->value(cTpRegNo));
+        r.trimmed(q->value(cCacCode)).trimmed(q->value(cTrMode)).trimmed(q->value(cMlo));
+        r.end();
+        if (Status s = flush(false); !s)
+            return s;
+        if (m_options.progress && counter % 500 == 0)
+            m_options.progress(counter, lineCount);
+    }
+    if (q->lastError().isValid())
+        return Database::failureOf(q->lastError());
+    m_lines = counter;
+    return Status::ok();
+}
+
+Status Writer::renumber()
+{
+    if (m_renumber.empty())
+        return Status::ok();
+    QSqlQuery u(m_db.handle());
+    if (!u.prepare(QStringLiteral("update cargo set lineno = ? where id = ?")))
+        return Database::failureOf(u.lastError());
+    for (const auto &[id, lineNo] : m_renumber) {
+        u.bindValue(0, lineNo);
+        u.bindValue(1, id);
+        if (!u.exec())
+            return Database::failureOf(u.lastError());
+    }
+    return Status::ok();
+}
+
+Status Writer::writeContainers(QStringList *notices)
+{
+    auto q = m_db.query(ContainerSql, {m_vessel, m_voyage});
+    if (!q)
+        return q.failure();
+    qint64 count = 0;
+    line(m_buf, CargoEnd);
+    line(m_buf, ContainerStart);
+    while (q->next()) {
+        ++count;
+        Record r(m_buf);
+        r.text("V").value(q->value(0)).value(q->value(1)).empty().empty();
+        r.value(q->value(2)).text("0");
+        r.value(q->value(3)).value(q->value(4)).value(q->value(5)).value(q->value(6));
+        r.valueUnless(numericValue(q->value(7)) == 0, q->value(7));
+        r.valueUnless(numericValue(q->value(8)) == 0, q->value(8));
+        r.value(q->value(9)).value(q->value(10));
+        r.end();
+        if (Status s = flush(false); !s)
+            return s;
+    }
+    if (q->lastError().isValid())
+        return Database::failureOf(q->lastError());
+    if (count == 0)
+        notices->append(QLatin1String(Messages::NoContainers));
+    line(m_buf, ContainerEnd);
+    line(m_buf, ManifestEnd);
+    line(m_buf, Trailer);
+    m_containers = count;
+    return Status::ok();
+}
+
+IgmWriteResult Writer::run()
+{
+    IgmWriteResult result;
+    const QString user = trimTrailing(m_options.iceGateUser);
+    const QString customs = trimTrailing(m_options.customHouseCode);
+    if (user.trimmed().isEmpty() || customs.trimmed().isEmpty()) {
+        result.outcome = Outcome::refused(QLatin1String(Messages::SettingsMissing));
+        return result;
+    }
+
+    Transaction tx(m_db);
+    if (!tx.started())
+        return fail(tx.started().failure());
+
+    QList<QVariantList> vessels;
+    {
+        auto q = m_db.query(VesselSql, {m_vessel, m_voyage});
+        if (!q)
+            return fail(q.failure());
+        while (q->next()) {
+            QVariantList row;
+            for (int i = 0; i < 23; ++i)
+                row << q->value(i);
+            vessels << row;
+        }
+    }
+    auto lineCount = m_db.scalar(QStringLiteral("select count(*) from cargo where vslcode = ? and voyno = ?"),
+                                 {m_vessel, m_voyage});
+    if (!lineCount)
+        return fail(lineCount.failure());
+    const qint64 lines = lineCount->toLongLong();
+    if (vessels.isEmpty()) {
+        result.outcome = Outcome::refused(QLatin1String(Messages::NoVoyage));
+        return result;
+    }
+    if (lines == 0) {
+        result.outcome = Outcome::refused(QLatin1String(Messages::NoCargo));
+        return result;
+    }
+
+    if (Status s = open(); !s)
+        return fail(s.failure());
+    m_buf.reserve(FlushAt + 64 * 1024);
+    m_buf += headerLine(user, customs);
+    m_buf += LineEnd;
+    m_buf += IgmIdPrefix;
+    appendText(m_buf, QFileInfo(m_path).fileName());
+    m_buf += LineEnd;
+    line(m_buf, ManifestStart);
+    line(m_buf, VesselStart);
+    writeVessels(lines, vessels);
+    line(m_buf, VesselEnd);
+    line(m_buf, CargoStart);
+
+    if (Status s = writeCargo(lines); !s)
+        return fail(s.failure());
+    if (Status s = renumber(); !s)
+        return fail(s.failure());
+    QStringList notices;
+    if (Status s = writeContainers(&notices); !s)
+        return fail(s.failure());
+    if (Status s = flush(true); !s)
+        return fail(s.failure());
+    // Line numbers first: should the commit fail, no file names lines that were not stored.
+    if (Status s = tx.commit(); !s)
+        return fail(s.failure());
+    errno = 0;
+    if (!m_file.commit())
+        return fail(fileFailure(m_file, errno));
+    if (m_options.progress)
+        m_options.progress(m_lines, m_lines);
+
+    result.outcome = Outcome::done();
+    result.outcome.notices = notices;
+    result.path = m_path;
+    result.lines = m_lines;
+    result.containers = m_containers;
+    return result;
+}
+
+} // namespace
+
+IgmWriteResult WriteIgmFile(const Database &db, const QString &path, const QString &vessel, const QString &voyage,
+                            const IgmWriteOptions &options)
+{
+    return Writer(db, path, vessel, voyage, options).run();
+}
+
+IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const QString &vessel,
+                               const QString &voyage, const IgmWriteOptions &options)
+{
+    const QString name = igmFileName(vessel, voyage);
+    if (!usableInFileName(name)) {
+        IgmWriteResult r;
+        r.outcome = Outcome::failed(Failure(ErrorCode::BadFileName,
+                                            QStringLiteral("Bad file name: vessel code and voyage number must not "
+                                                           "hold / or \\ or control characters (\"%1\").")
+                                                .arg(name)));
+        return r;
+    }
+    const QString path = QDir(folder).filePath(name);
+    if (QFileInfo::exists(path) && !QFile::remove(path)) {
+        IgmWriteResult r;
+        r.outcome = Outcome::failed(Failure(ErrorCode::PathFileAccess,
+                                            QStringLiteral("Cannot replace the earlier file %1.").arg(path)));
+        return r;
+    }
+    return WriteIgmFile(db, path, vessel, voyage, options);
+}
+
+} // namespace quarl::igm
