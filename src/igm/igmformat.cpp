@@ -117,14 +117,29 @@ void appendNonAscii(QByteArray &out, char32_t c)
 void appendText(QByteArray &out, QStringView text)
 {
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t u = text[i].unicode();
+    const char16_t *src = text.utf16();
+    // ASCII straight into place; the rest, rare, a character at a time
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char *dst = out.data() + start;
+    qsizetype i = 0;
+    for (; i < n; ++i) {
+        const char16_t u = src[i];
+        if (u >= 0x80)
+            break;
+        dst[i] = (u < 0x20 || u == 0x7f) ? ' ' : char(u);
+    }
+    if (i == n)
+        return;
+    out.resize(start + i);
+    for (; i < n; ++i) {
+        const char16_t u = src[i];
         if (u >= 0x20 && u < 0x7f) {
             out += char(u);
         } else if (u < 0x20 || u == 0x7f) {
             out += ' ';
-        } else if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            appendNonAscii(out, QChar::surrogateToUcs4(u, text[i + 1].unicode()));
+        } else if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(src[i + 1])) {
+            appendNonAscii(out, QChar::surrogateToUcs4(u, src[i + 1]));
             ++i;
         } else if (QChar::isSurrogate(u)) {
             out += '?';

@@ -122,7 +122,8 @@ class Importer
 {
 public:
     Importer(const Database &db, const IgmImportOptions &options, const Confirm &confirm)
-        : m_db(db), m_options(options), m_confirm(confirm)
+        : m_db(db), m_options(options), m_confirm(confirm), m_vesselInsert(db.handle()), m_cargoInsert(db.handle()),
+          m_containerInsert(db.handle())
     {
     }
 
@@ -163,6 +164,11 @@ private:
     const Database &m_db;
     const IgmImportOptions &m_options;
     const Confirm &m_confirm;
+    // Members, so that they are released after the transaction has ended: PostgreSQL
+    // refuses to free a statement inside a failed transaction.
+    QSqlQuery m_vesselInsert;
+    QSqlQuery m_cargoInsert;
+    QSqlQuery m_containerInsert;
     QFile m_file;
     std::unique_ptr<LineReader> m_reader;
     qint64 m_size = 0;
@@ -377,7 +383,7 @@ bool Importer::storeVessel(const QStringList &fields, ImportError *error)
         columns << QLatin1String(m.column);
         values << v;
     }
-    QSqlQuery q(m_db.handle());
+    QSqlQuery &q = m_vesselInsert;
     if (!q.prepare(insertSql("vesinfo", columns))) {
         *error = dbError(q.lastError());
         return false;
@@ -405,7 +411,7 @@ bool Importer::importCargo(ImportError *error)
     QStringList columns{QStringLiteral("id"), QStringLiteral("sublineno")};
     for (const FieldMap &m : CargoFields)
         columns << QLatin1String(m.column);
-    QSqlQuery insert(m_db.handle());
+    QSqlQuery &insert = m_cargoInsert;
     if (!insert.prepare(insertSql("cargo", columns))) {
         *error = dbError(insert.lastError());
         return false;
@@ -465,7 +471,7 @@ bool Importer::importContainers(ImportError *error)
     QStringList columns{QStringLiteral("ref")};
     for (const FieldMap &m : ContainerFields)
         columns << QLatin1String(m.column);
-    QSqlQuery insert(m_db.handle());
+    QSqlQuery &insert = m_containerInsert;
     if (!insert.prepare(insertSql("contain", columns))) {
         *error = dbError(insert.lastError());
         return false;

@@ -5,6 +5,7 @@
 #include "store/database.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSqlError>
@@ -12,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <vector>
 
 namespace quarl::igm {
@@ -22,11 +24,13 @@ using namespace Format;
 
 constexpr qsizetype FlushAt = 1 << 20;
 
+// Both selections request no order: the writer puts the rows in order itself, which
+// spares the engine a sort of every column of every row.
 const QString CargoSql = QStringLiteral(
     "select id, lineno, vslcode, voyno, blno, bldt, portload, portdest, impname, impadd1, impadd2, impadd3, "
     "notname, notadd1, notadd2, notadd3, naturecargo, itemtype, cargomove, destcode, pkgs, pkgtype, grosswt, "
     "unitwt, volume, unitvol, marks, gdesc, unocode, imocode, tpregno, caccode, trmode, mlo "
-    "from cargo where vslcode = ? and voyno = ? order by id");
+    "from cargo where vslcode = ? and voyno = ?");
 enum CargoColumn {
     cId, cLineNo, cVslCode, cVoyNo, cBlNo, cBlDt, cPortLoad, cPortDest, cImpName, cImpAdd1, cImpAdd2, cImpAdd3,
     cNotName, cNotAdd1, cNotAdd2, cNotAdd3, cNatureCargo, cItemType, cCargoMove, cDestCode, cPkgs, cPkgType,
@@ -39,10 +43,9 @@ const QString VesselSql = QStringLiteral(
     "creweffdecl, maridecl, terminalop from vesinfo where vslcode = ? and voyno = ? order by Id");
 
 const QString ContainerSql = QStringLiteral(
-    "select cargo.vslcode, cargo.voyno, cargo.lineno, contain.containno, contain.sealno, contain.agentcode, "
-    "contain.constatus, contain.conpkgs, contain.conwt, contain.isocode, contain.socflag "
-    "from contain inner join cargo on contain.ref = cargo.id "
-    "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid");
+    "select contain.ref, contain.autoid, contain.containno, contain.sealno, contain.agentcode, contain.constatus, "
+    "contain.conpkgs, contain.conwt, contain.isocode, contain.socflag "
+    "from contain inner join cargo on contain.ref = cargo.id where cargo.vslcode = ? and cargo.voyno = ?");
 
 // One record: every field followed by the separator, the line by CR LF.
 class Record
@@ -103,24 +106,49 @@ Failure fileFailure(const QFileDevice &file, int savedErrno)
     return Failure(ErrorCode::PathFileAccess, text);
 }
 
+// A formatted piece of a record kept in an arena until the rows are in order.
+struct Piece
+{
+    qsizetype offset;
+    qsizetype length;
+};
+
 class Writer
 {
 public:
     Writer(const Database &db, const QString &path, const QString &vessel, const QString &voyage,
            const IgmWriteOptions &options)
-        : m_db(db), m_path(path), m_vessel(vessel), m_voyage(voyage), m_options(options)
+        : m_db(db), m_path(path), m_vessel(vessel), m_voyage(voyage), m_options(options), m_update(db.handle())
     {
     }
 
     IgmWriteResult run();
 
 private:
+    // A cargo line as read: fields 1-5 (head) and 7-39 (tail) around the line number.
+    struct Line
+    {
+        qint64 id;
+        bool renumber; // its stored lineno differs from its position
+        Piece head;
+        Piece tail;
+        QString undated; // the B/L number when the line has no B/L date
+    };
+    struct Container
+    {
+        qsizetype line; // position of its line
+        qint64 autoid;
+        Piece fields;   // fields 8-15
+    };
+
     Status open();
     Status flush(bool force);
-    Status writeVessels(qint64 lineCount, const QList<QVariantList> &vessels);
-    Status writeCargo(qint64 lineCount);
+    void writeVessels(qint64 lineCount, const QList<QVariantList> &vessels);
+    Status readCargo();
+    Status writeCargo();
     Status renumber();
     Status writeContainers(QStringList *notices);
+    void put(const Piece &p, const QByteArray &arena) { m_buf.append(arena.constData() + p.offset, p.length); }
     IgmWriteResult fail(const Failure &f)
     {
         m_file.cancelWriting();
@@ -134,10 +162,11 @@ private:
     QString m_vessel;
     QString m_voyage;
     const IgmWriteOptions &m_options;
+    QSqlQuery m_update; // released after the transaction has ended
     QSaveFile m_file;
     QByteArray m_buf;
-    std::vector<std::pair<qint64, qint64>> m_renumber; // (id, new line number) where it changes
-    qint64 m_lines = 0;
+    QByteArray m_arena;
+    std::vector<Line> m_lines; // in id order once read
     qint64 m_containers = 0;
 };
 
@@ -161,7 +190,7 @@ Status Writer::flush(bool force)
     return Status::ok();
 }
 
-Status Writer::writeVessels(qint64 lineCount, const QList<QVariantList> &vessels)
+void Writer::writeVessels(qint64 lineCount, const QList<QVariantList> &vessels)
 {
     for (const QVariantList &v : vessels) {
         Record r(m_buf);
@@ -175,31 +204,29 @@ Status Writer::writeVessels(qint64 lineCount, const QList<QVariantList> &vessels
             r.value(v.at(i));
         r.end();
     }
-    return Status::ok();
 }
 
-Status Writer::writeCargo(qint64 lineCount)
+Status Writer::readCargo()
 {
     auto q = m_db.query(CargoSql, {m_vessel, m_voyage});
     if (!q)
         return q.failure();
     const Dialect &dialect = m_db.dialect();
-    qint64 counter = 0;
+    std::vector<double> stored;
     while (q->next()) {
-        ++counter;
-        const QVariant stored = q->value(cLineNo);
-        if (stored.isNull() || numericValue(stored) != double(counter))
-            m_renumber.emplace_back(q->value(cId).toLongLong(), counter);
+        Line line;
+        line.id = q->value(cId).toLongLong();
+        stored.push_back(q->value(cLineNo).isNull() ? -1.0 : numericValue(q->value(cLineNo)));
+        line.head.offset = m_arena.size();
+        Record r(m_arena);
+        r.text("V").value(q->value(cVslCode)).value(q->value(cVoyNo)).empty().empty();
+        line.head.length = m_arena.size() - line.head.offset;
+        line.tail.offset = m_arena.size();
         const QDate bldt = dialect.dateFromDb(q->value(cBlDt));
         if (!bldt.isValid())
-            return Failure(ErrorCode::InvalidUseOfNull,
-                           QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
-                               .arg(q->value(cBlNo).toString())
-                               .arg(counter));
+            line.undated = q->value(cBlNo).toString();
         const bool noVolume = numericValue(q->value(cVolume)) == 0;
-        Record r(m_buf);
-        r.text("V").value(q->value(cVslCode)).value(q->value(cVoyNo)).empty().empty();
-        r.number(counter).text("0").value(q->value(cBlNo)).date(bldt);
+        r.text("0").value(q->value(cBlNo)).date(bldt.isValid() ? bldt : QDate(1, 1, 1));
         r.value(q->value(cPortLoad)).value(q->value(cPortDest)).empty().empty();
         for (int c = cImpName; c <= cUnitWt; ++c) // importer, notify party .. unit of weight
             r.value(q->value(c));
@@ -208,27 +235,62 @@ Status Writer::writeCargo(qint64 lineCount)
         r.valueUnless(numericValue(q->value(cTpRegNo)) == 0, q->value(cTpRegNo));
         r.trimmed(q->value(cCacCode)).trimmed(q->value(cTrMode)).trimmed(q->value(cMlo));
         r.end();
-        if (Status s = flush(false); !s)
-            return s;
-        if (m_options.progress && counter % 500 == 0)
-            m_options.progress(counter, lineCount);
+        line.tail.length = m_arena.size() - line.tail.offset;
+        line.renumber = false;
+        m_lines.push_back(std::move(line));
     }
     if (q->lastError().isValid())
         return Database::failureOf(q->lastError());
-    m_lines = counter;
+    std::vector<qsizetype> order(m_lines.size());
+    for (qsizetype i = 0; i < qsizetype(order.size()); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [this](qsizetype a, qsizetype b) { return m_lines[a].id < m_lines[b].id; });
+    std::vector<Line> sorted;
+    sorted.reserve(m_lines.size());
+    for (qsizetype i : order) {
+        sorted.push_back(std::move(m_lines[i]));
+        sorted.back().renumber = stored[i] != double(sorted.size());
+    }
+    m_lines = std::move(sorted);
+    for (qsizetype i = 0; i < qsizetype(m_lines.size()); ++i) {
+        if (!m_lines[i].undated.isNull())
+            return Failure(ErrorCode::InvalidUseOfNull,
+                           QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
+                               .arg(m_lines[i].undated)
+                               .arg(i + 1));
+    }
+    return Status::ok();
+}
+
+Status Writer::writeCargo()
+{
+    const qint64 total = qint64(m_lines.size());
+    for (qint64 n = 0; n < total; ++n) {
+        const Line &line = m_lines[n];
+        put(line.head, m_arena);
+        m_buf += QByteArray::number(n + 1);
+        m_buf += FieldSeparator;
+        put(line.tail, m_arena);
+        if (Status s = flush(false); !s)
+            return s;
+        if (m_options.progress && (n + 1) % 1000 == 0)
+            m_options.progress(n + 1, total);
+    }
     return Status::ok();
 }
 
 Status Writer::renumber()
 {
-    if (m_renumber.empty())
-        return Status::ok();
-    QSqlQuery u(m_db.handle());
-    if (!u.prepare(QStringLiteral("update cargo set lineno = ? where id = ?")))
-        return Database::failureOf(u.lastError());
-    for (const auto &[id, lineNo] : m_renumber) {
-        u.bindValue(0, lineNo);
-        u.bindValue(1, id);
+    QSqlQuery &u = m_update;
+    bool prepared = false;
+    for (qsizetype n = 0; n < qsizetype(m_lines.size()); ++n) {
+        if (!m_lines[n].renumber)
+            continue;
+        if (!prepared && !u.prepare(QStringLiteral("update cargo set lineno = ? where id = ?")))
+            return Database::failureOf(u.lastError());
+        prepared = true;
+        u.bindValue(0, qint64(n + 1));
+        u.bindValue(1, m_lines[n].id);
         if (!u.exec())
             return Database::failureOf(u.lastError());
     }
@@ -237,33 +299,56 @@ Status Writer::renumber()
 
 Status Writer::writeContainers(QStringList *notices)
 {
+    QHash<qint64, qsizetype> position;
+    position.reserve(m_lines.size());
+    for (qsizetype n = 0; n < qsizetype(m_lines.size()); ++n)
+        position.insert(m_lines[n].id, n);
+
     auto q = m_db.query(ContainerSql, {m_vessel, m_voyage});
     if (!q)
         return q.failure();
-    qint64 count = 0;
-    line(m_buf, CargoEnd);
-    line(m_buf, ContainerStart);
+    QByteArray arena;
+    std::vector<Container> boxes;
     while (q->next()) {
-        ++count;
-        Record r(m_buf);
-        r.text("V").value(q->value(0)).value(q->value(1)).empty().empty();
-        r.value(q->value(2)).text("0");
-        r.value(q->value(3)).value(q->value(4)).value(q->value(5)).value(q->value(6));
+        Container c;
+        c.line = position.value(q->value(0).toLongLong(), -1);
+        c.autoid = q->value(1).toLongLong();
+        c.fields.offset = arena.size();
+        Record r(arena);
+        r.value(q->value(2)).value(q->value(3)).value(q->value(4)).value(q->value(5));
+        r.valueUnless(numericValue(q->value(6)) == 0, q->value(6));
         r.valueUnless(numericValue(q->value(7)) == 0, q->value(7));
-        r.valueUnless(numericValue(q->value(8)) == 0, q->value(8));
-        r.value(q->value(9)).value(q->value(10));
+        r.value(q->value(8)).value(q->value(9));
         r.end();
-        if (Status s = flush(false); !s)
-            return s;
+        c.fields.length = arena.size() - c.fields.offset;
+        if (c.line >= 0)
+            boxes.push_back(c);
     }
     if (q->lastError().isValid())
         return Database::failureOf(q->lastError());
-    if (count == 0)
+    // grouped by line in the order of the lines, then in autoid order
+    std::sort(boxes.begin(), boxes.end(), [](const Container &a, const Container &b) {
+        return a.line != b.line ? a.line < b.line : a.autoid < b.autoid;
+    });
+    line(m_buf, CargoEnd);
+    line(m_buf, ContainerStart);
+    for (const Container &c : boxes) {
+        const Line &l = m_lines[c.line];
+        put(l.head, m_arena);
+        m_buf += QByteArray::number(c.line + 1);
+        m_buf += FieldSeparator;
+        m_buf += '0';
+        m_buf += FieldSeparator;
+        put(c.fields, arena);
+        if (Status s = flush(false); !s)
+            return s;
+    }
+    if (boxes.empty())
         notices->append(QLatin1String(Messages::NoContainers));
     line(m_buf, ContainerEnd);
     line(m_buf, ManifestEnd);
     line(m_buf, Trailer);
-    m_containers = count;
+    m_containers = qint64(boxes.size());
     return Status::ok();
 }
 
@@ -293,15 +378,13 @@ IgmWriteResult Writer::run()
             vessels << row;
         }
     }
-    auto lineCount = m_db.scalar(QStringLiteral("select count(*) from cargo where vslcode = ? and voyno = ?"),
-                                 {m_vessel, m_voyage});
-    if (!lineCount)
-        return fail(lineCount.failure());
-    const qint64 lines = lineCount->toLongLong();
     if (vessels.isEmpty()) {
         result.outcome = Outcome::refused(QLatin1String(Messages::NoVoyage));
         return result;
     }
+    if (Status s = readCargo(); !s)
+        return fail(s.failure());
+    const qint64 lines = qint64(m_lines.size());
     if (lines == 0) {
         result.outcome = Outcome::refused(QLatin1String(Messages::NoCargo));
         return result;
@@ -321,12 +404,12 @@ IgmWriteResult Writer::run()
     line(m_buf, VesselEnd);
     line(m_buf, CargoStart);
 
-    if (Status s = writeCargo(lines); !s)
+    QStringList notices;
+    if (Status s = writeCargo(); !s)
+        return fail(s.failure());
+    if (Status s = writeContainers(&notices); !s)
         return fail(s.failure());
     if (Status s = renumber(); !s)
-        return fail(s.failure());
-    QStringList notices;
-    if (Status s = writeContainers(&notices); !s)
         return fail(s.failure());
     if (Status s = flush(true); !s)
         return fail(s.failure());
@@ -337,12 +420,12 @@ IgmWriteResult Writer::run()
     if (!m_file.commit())
         return fail(fileFailure(m_file, errno));
     if (m_options.progress)
-        m_options.progress(m_lines, m_lines);
+        m_options.progress(lines, lines);
 
     result.outcome = Outcome::done();
     result.outcome.notices = notices;
     result.path = m_path;
-    result.lines = m_lines;
+    result.lines = lines;
     result.containers = m_containers;
     return result;
 }

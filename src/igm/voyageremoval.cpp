@@ -3,6 +3,7 @@
 #include "igm/igmmessages.h"
 #include "store/database.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace quarl::igm {
@@ -17,41 +18,46 @@ RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QStr
     }
     const QVariantList key{vessel, voyage};
 
+    // Declared before the transaction, so that they are released after it has ended.
+    QSqlQuery lines(db.handle());
+    QSqlQuery containers(db.handle());
+    QSqlQuery cargo(db.handle());
+    QSqlQuery headers(db.handle());
+    auto run = [&](QSqlQuery &q, const QString &sql) {
+        if (!q.prepare(sql))
+            return false;
+        for (const QVariant &v : key)
+            q.addBindValue(v);
+        return q.exec();
+    };
+    auto failed = [&](const QSqlQuery &q) {
+        result = RemovalResult();
+        result.outcome = Outcome::failed(Database::failureOf(q.lastError()));
+        return result;
+    };
+
     Transaction tx(db);
     if (!tx.started()) {
         result.outcome = Outcome::failed(tx.started().failure());
         return result;
     }
-    auto lines = db.scalar(QStringLiteral("select count(*) from cargo where vslcode = ? and voyno = ?"), key);
-    if (!lines) {
-        result.outcome = Outcome::failed(lines.failure());
-        return result;
-    }
-    if (lines->toLongLong() == 0) {
+    if (!run(lines, QStringLiteral("select count(*) from cargo where vslcode = ? and voyno = ?")) || !lines.next())
+        return failed(lines);
+    if (lines.value(0).toLongLong() == 0) {
         result.outcome = Outcome::refused(QLatin1String(Messages::NothingToRemove));
         return result;
     }
-    auto containers = db.query(QStringLiteral("delete from contain where ref in "
-                                              "(select id from cargo where vslcode = ? and voyno = ?)"),
-                               key);
-    if (!containers) {
-        result.outcome = Outcome::failed(containers.failure());
-        return result;
-    }
-    result.containers = containers->numRowsAffected();
-    auto cargo = db.query(QStringLiteral("delete from cargo where vslcode = ? and voyno = ?"), key);
-    if (!cargo) {
-        result.outcome = Outcome::failed(cargo.failure());
-        return result;
-    }
-    result.lines = cargo->numRowsAffected();
+    if (!run(containers, QStringLiteral("delete from contain where ref in "
+                                        "(select id from cargo where vslcode = ? and voyno = ?)")))
+        return failed(containers);
+    result.containers = containers.numRowsAffected();
+    if (!run(cargo, QStringLiteral("delete from cargo where vslcode = ? and voyno = ?")))
+        return failed(cargo);
+    result.lines = cargo.numRowsAffected();
     if (withVessel) {
-        auto headers = db.query(QStringLiteral("delete from vesinfo where vslcode = ? and voyno = ?"), key);
-        if (!headers) {
-            result.outcome = Outcome::failed(headers.failure());
-            return result;
-        }
-        result.headers = headers->numRowsAffected();
+        if (!run(headers, QStringLiteral("delete from vesinfo where vslcode = ? and voyno = ?")))
+            return failed(headers);
+        result.headers = headers.numRowsAffected();
     }
     // Reported only once it is stored.
     if (Status s = tx.commit(); !s) {

@@ -239,11 +239,13 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
                                           {QStringLiteral("autoid"), QStringLiteral("ref"), QStringLiteral("sublineno")},
                                           &notices);
 
+    // Declared before the transaction, so that they are released after it has ended.
+    QSqlQuery insertCargo(m_db.handle());
+    QSqlQuery insertContainer(m_db.handle());
     Transaction tx(m_db);
     if (!tx.started())
         return failed(tx.started().failure());
 
-    QSqlQuery insertCargo(m_db.handle());
     {
         QStringList cols = QStringList{QStringLiteral("id")} + cargoBinding.columns;
         QStringList marks(cols.size(), QStringLiteral("?"));
@@ -294,7 +296,6 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     if (!cargo.status())
         return failed(cargo.status().failure());
 
-    QSqlQuery insertContainer(m_db.handle());
     {
         QStringList cols = QStringList{QStringLiteral("ref"), QStringLiteral("sublineno")} + containerBinding.columns;
         QStringList marks(cols.size(), QStringLiteral("?"));
