@@ -264,22 +264,22 @@ int demoVoyage(const QStringList &args)
 }
 
 const Registration writeIgmCommand(QStringLiteral("write-igm"),
-                                   QStringLiteral("write-igm --vessel V --voyage N [--out DIR]   write the IGM flat file"),
+                                   QStringLiteral("write-igm --db FILE --vessel V --voyage N [--out DIR]   write the IGM flat file"),
                                    writeIgm);
 const Registration importIgmCommand(QStringLiteral("import-igm"),
-                                    QStringLiteral("import-igm FILE [--with-vessel] [--strip] --yes   import an IGM file"),
+                                    QStringLiteral("import-igm FILE --db FILE [--with-vessel] [--strip] --yes   import an IGM file"),
                                     importIgm);
 const Registration exportXmlCommand(QStringLiteral("export-xml"),
-                                    QStringLiteral("export-xml --vessel V --voyage N [--out DIR]  write cargo.xml and contain.xml"),
+                                    QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR]  write cargo.xml and contain.xml"),
                                     exportXml);
 const Registration importXmlCommand(QStringLiteral("import-xml"),
-                                    QStringLiteral("import-xml CARGO CONTAIN --vessel V --voyage N  import exported XML files"),
+                                    QStringLiteral("import-xml CARGO CONTAIN --db FILE --vessel V --voyage N  import exported XML files"),
                                     importXml);
 const Registration removeVoyageCommand(QStringLiteral("remove-voyage"),
-                                       QStringLiteral("remove-voyage --vessel V --voyage N [--with-vessel] --yes  delete a voyage's data"),
+                                       QStringLiteral("remove-voyage --db FILE --vessel V --voyage N [--with-vessel] --yes  delete a voyage's data"),
                                        removeVoyage);
 const Registration demoVoyageCommand(QStringLiteral("demo-voyage"),
-                                     QStringLiteral("demo-voyage --vessel V --voyage N --lines L --containers C  add a made-up voyage"),
+                                     QStringLiteral("demo-voyage --db FILE --vessel V --voyage N --lines L --containers C  add a made-up voyage"),
                                      demoVoyage);
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "igm/igmreader.h"
 
+#include "igm/fileerror.h"
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
 #include "igm/linereader.h"
@@ -14,7 +15,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <memory>
 
 namespace quarl::igm {
@@ -44,14 +44,6 @@ struct ImportError
         return failure.numberAndText() + QLatin1String(Messages::ContextSeparator) + context;
     }
 };
-
-Failure fileFailure(const QFileDevice &file, int savedErrno)
-{
-    if (savedErrno != 0)
-        return Failure(savedErrno, file.errorString().isEmpty() ? QString::fromLocal8Bit(std::strerror(savedErrno))
-                                                                : file.errorString());
-    return Failure(ErrorCode::PathFileAccess, file.errorString());
-}
 
 // Where a field of a record goes: its column, and how the text becomes a value.
 enum class Kind {
@@ -103,6 +95,14 @@ const FieldMap ContainerFields[] = {
     {11, "conpkgs", Kind::Integer},  {12, "conwt", Kind::Decimal},     {13, "isocode", Kind::Text},
     {14, "socflag", Kind::Text},
 };
+
+// A comma-delimited item without the double quotes around it.
+QByteArray unquoted(const QByteArray &item)
+{
+    if (item.size() >= 2 && item.startsWith('"') && item.endsWith('"'))
+        return item.mid(1, item.size() - 2);
+    return item;
+}
 
 QString columnName(const char *table, const char *column)
 {
@@ -210,14 +210,11 @@ bool Importer::strip(const QString &source, ImportError *error)
             return false;
         }
         // the comma-delimited items of the line, without their quotes, joined without commas
-        for (const QByteArray &item : line.split(',')) {
-            if (item.size() >= 2 && item.startsWith('"') && item.endsWith('"'))
-                buf += item.mid(1, item.size() - 2);
-            else
-                buf += item;
-        }
+        for (const QByteArray &item : line.split(','))
+            buf += unquoted(item);
         buf += LineEnd;
         if (buf.size() > (1 << 20)) {
+            errno = 0;
             if (out.write(buf) != buf.size()) {
                 error->failure = fileFailure(out, errno);
                 return false;
@@ -273,15 +270,6 @@ bool Importer::skipTo(const char *marker, ImportError *error)
             return true;
     }
 }
-
-namespace {
-QByteArray unquoted(const QByteArray &item)
-{
-    if (item.size() >= 2 && item.startsWith('"') && item.endsWith('"'))
-        return item.mid(1, item.size() - 2);
-    return item;
-}
-} // namespace
 
 bool Importer::readVesselRecord(QStringList *fields, ImportError *error)
 {

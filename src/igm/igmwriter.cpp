@@ -1,5 +1,6 @@
 #include "igm/igmwriter.h"
 
+#include "igm/fileerror.h"
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
 #include "store/database.h"
@@ -12,7 +13,6 @@
 #include <QSqlQuery>
 
 #include <cerrno>
-#include <cstring>
 #include <algorithm>
 #include <vector>
 
@@ -96,14 +96,6 @@ void line(QByteArray &out, const char *text)
 {
     out += text;
     out += LineEnd;
-}
-
-Failure fileFailure(const QFileDevice &file, int savedErrno)
-{
-    const QString text = file.errorString();
-    if (savedErrno != 0)
-        return Failure(savedErrno, text.isEmpty() ? QString::fromLocal8Bit(std::strerror(savedErrno)) : text);
-    return Failure(ErrorCode::PathFileAccess, text);
 }
 
 // A formatted piece of a record kept in an arena until the rows are in order.
@@ -226,6 +218,7 @@ Status Writer::readCargo()
         if (!bldt.isValid())
             line.undated = q->value(cBlNo).toString();
         const bool noVolume = numericValue(q->value(cVolume)) == 0;
+        // a line without a date is refused below, once its position is known
         r.text("0").value(q->value(cBlNo)).date(bldt.isValid() ? bldt : QDate(1, 1, 1));
         r.value(q->value(cPortLoad)).value(q->value(cPortDest)).empty().empty();
         for (int c = cImpName; c <= cUnitWt; ++c) // importer, notify party .. unit of weight
@@ -450,7 +443,7 @@ IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const 
                                                 .arg(name)));
         return r;
     }
-    const QString path = QDir(folder).filePath(name);
+    const QString path = QDir(folder).absoluteFilePath(name);
     if (QFileInfo::exists(path) && !QFile::remove(path)) {
         IgmWriteResult r;
         r.outcome = Outcome::failed(Failure(ErrorCode::PathFileAccess,

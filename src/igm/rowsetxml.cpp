@@ -1,5 +1,6 @@
 #include "igm/rowsetxml.h"
 
+#include "igm/fileerror.h"
 #include "igm/outcome.h"
 #include "store/database.h"
 #include "store/schema.h"
@@ -13,19 +14,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 
 namespace quarl::igm::Rowset {
 
 namespace {
-
-Failure fileFailure(const QFileDevice &file, int savedErrno)
-{
-    if (savedErrno != 0)
-        return Failure(savedErrno, file.errorString().isEmpty() ? QString::fromLocal8Bit(std::strerror(savedErrno))
-                                                                : file.errorString());
-    return Failure(ErrorCode::PathFileAccess, file.errorString());
-}
 
 bool isNameStart(QChar c)
 {

@@ -64,8 +64,8 @@ XmlExportResult WriteXmlFiles(const Database &db, const QString &cargoPath, cons
 XmlExportResult GenerateXmlFiles(const Database &db, const QString &folder, const QString &vessel,
                                  const QString &voyage)
 {
-    const QString cargoPath = QDir(folder).filePath(QLatin1String(CargoXmlFileName));
-    const QString containerPath = QDir(folder).filePath(QLatin1String(ContainerXmlFileName));
+    const QString cargoPath = QDir(folder).absoluteFilePath(QLatin1String(CargoXmlFileName));
+    const QString containerPath = QDir(folder).absoluteFilePath(QLatin1String(ContainerXmlFileName));
     for (const QString &p : {cargoPath, containerPath}) {
         if (QFileInfo::exists(p) && !QFile::remove(p)) {
             XmlExportResult r;
