@@ -9,6 +9,8 @@
 #include "igm/voyageremoval.h"
 #include "igm/xmlinterchange.h"
 
+#include <QDir>
+
 namespace quarl::cli {
 
 namespace {
@@ -124,6 +126,10 @@ int importIgm(const QStringList &args)
     options.withVessel = parser.isSet(withVessel);
     options.strip = parser.isSet(strip);
     options.workingFile = Installation::filePath(QStringLiteral("test.igm"));
+    if (options.strip && !QDir().mkpath(Installation::folder())) {
+        error(QStringLiteral("Cannot create the installation folder %1.").arg(Installation::folder()));
+        return 1;
+    }
     const igm::IgmImportResult r = igm::ImportIgmFile(db.value(), parser.positionalArguments().first(), options,
                                                       answer(parser.isSet(YesOption)));
     const int exit = report(r.outcome);

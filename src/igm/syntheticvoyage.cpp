@@ -35,8 +35,6 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
 {
     if (v.lines < 1 || v.containers < 0)
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("A voyage needs at least one line."));
-    if (v.containers > 0 && v.lines < 1)
-        return Failure(ErrorNumber::InvalidArgument, QStringLiteral("Containers need container lines."));
     Transaction tx(db);
     if (!tx.started())
         return tx.started();
@@ -49,6 +47,18 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     if (existing->toLongLong() > 0)
         return Failure(ErrorNumber::InvalidArgument,
                        QStringLiteral("Voyage %1 / %2 already holds data; remove it first.").arg(v.vessel, v.voyage));
+
+    // the vessel code master knows the vessel, as the voyage screen expects
+    auto known = db.scalar(QStringLiteral("select count(*) from D_VESSEL_CD where VESSEL_CD = ?"), {v.vessel});
+    if (!known)
+        return known.failure();
+    if (known->toLongLong() == 0) {
+        if (Status s = db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt) "
+                                              "values (?, 'SYNTHETIC TRADER', 'IN', 41225.5, 24360)"),
+                               {v.vessel});
+            !s)
+            return s;
+    }
 
     const Dialect &d = db.dialect();
     const QDate arrival(2024, 1, 20);
