@@ -1,0 +1,292 @@
+#include "cli/command.h"
+#include "cli/options.h"
+
+#include "app/installation.h"
+#include "app/settings.h"
+#include "igm/igmreader.h"
+#include "igm/igmwriter.h"
+#include "igm/syntheticvoyage.h"
+#include "igm/voyageremoval.h"
+#include "igm/xmlinterchange.h"
+
+#include <QDir>
+
+namespace quarl::cli {
+
+namespace {
+
+const QCommandLineOption VesselOption(QStringLiteral("vessel"), QStringLiteral("Vessel code, as typed."), QStringLiteral("V"));
+const QCommandLineOption VoyageOption(QStringLiteral("voyage"), QStringLiteral("Voyage number, as typed."), QStringLiteral("N"));
+const QCommandLineOption OutOption(QStringLiteral("out"),
+                                   QStringLiteral("Folder to write into (default: the installation folder)."),
+                                   QStringLiteral("DIR"));
+const QCommandLineOption YesOption(QStringLiteral("yes"), QStringLiteral("Answer the command's question with Yes."));
+
+// Prints the notices and the message of a command; 0 when it was done.
+int report(const igm::Outcome &outcome)
+{
+    for (const QString &n : outcome.notices)
+        info(n);
+    switch (outcome.kind) {
+    case igm::Outcome::Kind::Done:
+        if (!outcome.message.isEmpty())
+            info(outcome.message);
+        return 0;
+    case igm::Outcome::Kind::Declined:
+        error(QStringLiteral("Nothing was changed: give --yes to answer the question with Yes."));
+        return 1;
+    case igm::Outcome::Kind::Refused:
+    case igm::Outcome::Kind::Failed:
+        error(outcome.message);
+        return 1;
+    }
+    return 1;
+}
+
+igm::Confirm answer(bool yes)
+{
+    return [yes](const QString &question) {
+        info(question + (yes ? QStringLiteral(" Yes") : QStringLiteral(" No")));
+        return yes;
+    };
+}
+
+bool voyageKey(const QCommandLineParser &parser, QString *vessel, QString *voyage)
+{
+    if (!parser.isSet(VesselOption) || !parser.isSet(VoyageOption)) {
+        error(QStringLiteral("Give --vessel V and --voyage N."));
+        return false;
+    }
+    *vessel = parser.value(VesselOption);
+    *voyage = parser.value(VoyageOption);
+    return true;
+}
+
+QString outFolder(const QCommandLineParser &parser)
+{
+    return parser.isSet(OutOption) ? parser.value(OutOption) : Installation::folder();
+}
+
+int writeIgm(const QStringList &args)
+{
+    QCommandLineParser parser;
+    addDatabaseOptions(parser);
+    parser.addOptions({VesselOption, VoyageOption, OutOption});
+    const QCommandLineOption user(QStringLiteral("icegate-user"),
+                                  QStringLiteral("Gateway user id instead of the setting Options/IceGateUser."),
+                                  QStringLiteral("ID"));
+    const QCommandLineOption customs(QStringLiteral("custom-house"),
+                                     QStringLiteral("Custom house code instead of the setting Options/CustomCode."),
+                                     QStringLiteral("CODE"));
+    parser.addOptions({user, customs});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    QString vessel, voyage;
+    if (!voyageKey(parser, &vessel, &voyage))
+        return 1;
+    auto db = openDatabase(parser);
+    if (!db) {
+        error(db.failure().numberAndText());
+        return 1;
+    }
+    igm::IgmWriteOptions options;
+    options.iceGateUser = parser.isSet(user) ? parser.value(user) : Settings::iceGateUser();
+    options.customHouseCode = parser.isSet(customs) ? parser.value(customs) : Settings::customHouseCode();
+    const igm::IgmWriteResult r = igm::GenerateIgmFile(db.value(), outFolder(parser), vessel, voyage, options);
+    const int exit = report(r.outcome);
+    if (exit == 0)
+        out(r.path);
+    return exit;
+}
+
+int importIgm(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The IGM file to import."));
+    addDatabaseOptions(parser);
+    const QCommandLineOption withVessel(QStringLiteral("with-vessel"),
+                                        QStringLiteral("Also add the vessel record to the voyage headers."));
+    const QCommandLineOption strip(QStringLiteral("strip"),
+                                   QStringLiteral("Remove commas and quotes from the file before reading it."));
+    parser.addOptions({withVessel, strip, YesOption});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    if (parser.positionalArguments().size() != 1) {
+        error(QStringLiteral("import-igm needs one FILE."));
+        return 1;
+    }
+    auto db = openDatabase(parser);
+    if (!db) {
+        error(db.failure().numberAndText());
+        return 1;
+    }
+    igm::IgmImportOptions options;
+    options.withVessel = parser.isSet(withVessel);
+    options.strip = parser.isSet(strip);
+    options.workingFile = Installation::filePath(QStringLiteral("test.igm"));
+    if (options.strip && !QDir().mkpath(Installation::folder())) {
+        error(QStringLiteral("Cannot create the installation folder %1.").arg(Installation::folder()));
+        return 1;
+    }
+    const igm::IgmImportResult r = igm::ImportIgmFile(db.value(), parser.positionalArguments().first(), options,
+                                                      answer(parser.isSet(YesOption)));
+    const int exit = report(r.outcome);
+    if (exit == 0)
+        info(QStringLiteral("%1 vessel record(s), %2 line(s), %3 container(s) added.")
+                 .arg(r.vessels)
+                 .arg(r.lines)
+                 .arg(r.containers));
+    return exit;
+}
+
+int exportXml(const QStringList &args)
+{
+    QCommandLineParser parser;
+    addDatabaseOptions(parser);
+    parser.addOptions({VesselOption, VoyageOption, OutOption});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    QString vessel, voyage;
+    if (!voyageKey(parser, &vessel, &voyage))
+        return 1;
+    auto db = openDatabase(parser);
+    if (!db) {
+        error(db.failure().numberAndText());
+        return 1;
+    }
+    const igm::XmlExportResult r = igm::GenerateXmlFiles(db.value(), outFolder(parser), vessel, voyage);
+    const int exit = report(r.outcome);
+    if (exit == 0) {
+        out(r.cargoPath);
+        out(r.containerPath);
+    }
+    return exit;
+}
+
+int importXml(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("CARGO"), QStringLiteral("The exported cargo file (cargo.xml)."));
+    parser.addPositionalArgument(QStringLiteral("CONTAIN"), QStringLiteral("The exported container file (contain.xml)."));
+    addDatabaseOptions(parser);
+    parser.addOptions({VesselOption, VoyageOption});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    if (parser.positionalArguments().size() != 2) {
+        error(QStringLiteral("import-xml needs CARGO and CONTAIN."));
+        return 1;
+    }
+    QString vessel, voyage;
+    if (!voyageKey(parser, &vessel, &voyage))
+        return 1;
+    auto db = openDatabase(parser);
+    if (!db) {
+        error(db.failure().numberAndText());
+        return 1;
+    }
+    const igm::XmlImportResult r = igm::ImportXmlFiles(db.value(), parser.positionalArguments().at(0),
+                                                       parser.positionalArguments().at(1), vessel, voyage);
+    const int exit = report(r.outcome);
+    if (exit == 0)
+        info(QStringLiteral("%1 line(s), %2 container(s) added.").arg(r.lines).arg(r.containers));
+    return exit;
+}
+
+int removeVoyage(const QStringList &args)
+{
+    QCommandLineParser parser;
+    addDatabaseOptions(parser);
+    const QCommandLineOption withVessel(QStringLiteral("with-vessel"),
+                                        QStringLiteral("Delete the voyage header (voyage information) also."));
+    parser.addOptions({VesselOption, VoyageOption, withVessel, YesOption});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    QString vessel, voyage;
+    if (!voyageKey(parser, &vessel, &voyage))
+        return 1;
+    auto db = openDatabase(parser);
+    if (!db) {
+        error(db.failure().numberAndText());
+        return 1;
+    }
+    const igm::RemovalResult r = igm::RemoveVoyage(db.value(), vessel, voyage, parser.isSet(withVessel),
+                                                   answer(parser.isSet(YesOption)));
+    const int exit = report(r.outcome);
+    if (exit == 0)
+        info(QStringLiteral("%1 line(s), %2 container(s), %3 voyage header(s) deleted.")
+                 .arg(r.lines)
+                 .arg(r.containers)
+                 .arg(r.headers));
+    return exit;
+}
+
+int demoVoyage(const QStringList &args)
+{
+    QCommandLineParser parser;
+    addDatabaseOptions(parser);
+    const QCommandLineOption lines(QStringLiteral("lines"), QStringLiteral("Number of bills of lading."), QStringLiteral("L"));
+    const QCommandLineOption containers(QStringLiteral("containers"), QStringLiteral("Number of containers."),
+                                        QStringLiteral("C"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the made-up values (default 1)."),
+                                  QStringLiteral("S"));
+    parser.addOptions({VesselOption, VoyageOption, lines, containers, seed});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    igm::SyntheticVoyage v;
+    if (!voyageKey(parser, &v.vessel, &v.voyage))
+        return 1;
+    bool ok = true;
+    auto number = [&](const QCommandLineOption &o, int fallback) {
+        if (!parser.isSet(o))
+            return fallback;
+        bool good = false;
+        const int n = parser.value(o).toInt(&good);
+        ok = ok && good && n >= 0;
+        return n;
+    };
+    v.lines = number(lines, 10);
+    v.containers = number(containers, 20);
+    v.seed = quint32(number(seed, 1));
+    if (!ok) {
+        error(QStringLiteral("--lines, --containers and --seed take whole numbers."));
+        return 1;
+    }
+    auto db = openDatabase(parser);
+    if (!db) {
+        error(db.failure().numberAndText());
+        return 1;
+    }
+    if (Status s = igm::addSyntheticVoyage(db.value(), v); !s) {
+        error(s.failure().numberAndText());
+        return 1;
+    }
+    return 0;
+}
+
+const Registration writeIgmCommand(QStringLiteral("write-igm"),
+                                   QStringLiteral("write-igm --db FILE --vessel V --voyage N [--out DIR]   write the IGM flat file"),
+                                   writeIgm);
+const Registration importIgmCommand(QStringLiteral("import-igm"),
+                                    QStringLiteral("import-igm FILE --db FILE [--with-vessel] [--strip] --yes   import an IGM file"),
+                                    importIgm);
+const Registration exportXmlCommand(QStringLiteral("export-xml"),
+                                    QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR]  write cargo.xml and contain.xml"),
+                                    exportXml);
+const Registration importXmlCommand(QStringLiteral("import-xml"),
+                                    QStringLiteral("import-xml CARGO CONTAIN --db FILE --vessel V --voyage N  import exported XML files"),
+                                    importXml);
+const Registration removeVoyageCommand(QStringLiteral("remove-voyage"),
+                                       QStringLiteral("remove-voyage --db FILE --vessel V --voyage N [--with-vessel] --yes  delete a voyage's data"),
+                                       removeVoyage);
+const Registration demoVoyageCommand(QStringLiteral("demo-voyage"),
+                                     QStringLiteral("demo-voyage --db FILE --vessel V --voyage N --lines L --containers C  add a made-up voyage"),
+                                     demoVoyage);
+
+} // namespace
+} // namespace quarl::cli

@@ -1,0 +1,381 @@
+#include "igm/igmformat.h"
+
+#include <QStringDecoder>
+
+#include <charconv>
+#include <cmath>
+
+namespace quarl::igm::Format {
+
+QString trimTrailing(const QString &text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1) == QLatin1Char(' '))
+        --n;
+    return text.left(n);
+}
+
+QString igmFileName(const QString &vessel, const QString &voyage)
+{
+    return trimTrailing(vessel) + trimTrailing(voyage) + QLatin1String(FileSuffix);
+}
+
+bool usableInFileName(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+QByteArray headerLine(const QString &iceGateUser, const QString &customHouseCode)
+{
+    QByteArray line("HREC**,ZZ,");
+    appendText(line, iceGateUser);
+    line += ",ZZ,";
+    appendText(line, customHouseCode);
+    line += ",5,UN,D,SACHI01,,,01A";
+    return line;
+}
+
+namespace {
+
+// Letters and signs that have no ASCII decomposition but a customary spelling.
+const char *spelledOut(char32_t c)
+{
+    switch (c) {
+    case 0x00DF: return "ss";
+    case 0x1E9E: return "SS";
+    case 0x00C6: return "AE";
+    case 0x00E6: return "ae";
+    case 0x0152: return "OE";
+    case 0x0153: return "oe";
+    case 0x00D8: return "O";
+    case 0x00F8: return "o";
+    case 0x0110: case 0x00D0: return "D";
+    case 0x0111: case 0x00F0: return "d";
+    case 0x0126: return "H";
+    case 0x0127: return "h";
+    case 0x0131: return "i";
+    case 0x0141: return "L";
+    case 0x0142: return "l";
+    case 0x00DE: return "TH";
+    case 0x00FE: return "th";
+    case 0x00A0: case 0x2007: case 0x202F: return " ";
+    case 0x00AD: return "-";
+    case 0x2010: case 0x2011: case 0x2012: case 0x2013: case 0x2014: case 0x2015: case 0x2212: return "-";
+    case 0x2018: case 0x2019: case 0x201A: case 0x201B: case 0x2032: case 0x2039: case 0x203A: return "'";
+    case 0x201C: case 0x201D: case 0x201E: case 0x201F: case 0x2033: case 0x00AB: case 0x00BB: return "\"";
+    case 0x2044: case 0x2215: return "/";
+    case 0x00D7: return "x";
+    case 0x2022: case 0x00B7: return "*";
+    case 0x200B: case 0x200C: case 0x200D: case 0x2060: case 0xFEFF: return "";
+    default: return nullptr;
+    }
+}
+
+bool isMark(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void appendNonAscii(QByteArray &out, char32_t c)
+{
+    if (const char *s = spelledOut(c)) {
+        out += s;
+        return;
+    }
+    if (isMark(c))
+        return; // an accent stored apart from its letter
+    const QString decomposed = QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_KD);
+    QByteArray spelled;
+    for (const char32_t d : decomposed.toUcs4()) {
+        if (d >= 0x20 && d < 0x7f) {
+            spelled += char(d);
+        } else if (isMark(d)) {
+            continue;
+        } else if (const char *s = spelledOut(d)) {
+            spelled += s;
+        } else {
+            out += '?';
+            return;
+        }
+    }
+    out += spelled.isEmpty() ? QByteArray("?") : spelled;
+}
+
+} // namespace
+
+void appendText(QByteArray &out, QStringView text)
+{
+    const qsizetype n = text.size();
+    const char16_t *src = text.utf16();
+    // ASCII straight into place; the rest, rare, a character at a time
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char *dst = out.data() + start;
+    qsizetype i = 0;
+    for (; i < n; ++i) {
+        const char16_t u = src[i];
+        if (u >= 0x80)
+            break;
+        dst[i] = (u < 0x20 || u == 0x7f) ? ' ' : char(u);
+    }
+    if (i == n)
+        return;
+    out.resize(start + i);
+    for (; i < n; ++i) {
+        const char16_t u = src[i];
+        if (u >= 0x20 && u < 0x7f) {
+            out += char(u);
+        } else if (u < 0x20 || u == 0x7f) {
+            out += ' ';
+        } else if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(src[i + 1])) {
+            appendNonAscii(out, QChar::surrogateToUcs4(u, src[i + 1]));
+            ++i;
+        } else if (QChar::isSurrogate(u)) {
+            out += '?';
+        } else {
+            appendNonAscii(out, u);
+        }
+    }
+}
+
+QByteArray toSingleByte(QStringView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    appendText(out, text);
+    return out;
+}
+
+void appendNumber(QByteArray &out, double value)
+{
+    if (!std::isfinite(value) || value == 0) {
+        out += '0';
+        return;
+    }
+    char buf[48];
+    if (std::fabs(value) <= 9007199254740992.0 && std::trunc(value) == value) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+        out.append(buf, r.ptr - buf);
+        return;
+    }
+    // d.dddddddddddddde[+-]x: 15 significant digits, then laid out in fixed notation
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    const char *p = buf;
+    const char *end = r.ptr;
+    bool negative = false;
+    if (*p == '-') {
+        negative = true;
+        ++p;
+    }
+    char digits[16];
+    int count = 0;
+    for (; p < end && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9')
+            digits[count++] = *p;
+    }
+    int exponent = 0;
+    if (p < end)
+        std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exponent);
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    if (negative)
+        out += '-';
+    if (exponent >= 0) {
+        for (int i = 0; i <= exponent; ++i)
+            out += i < count ? digits[i] : '0';
+        if (count > exponent + 1) {
+            out += '.';
+            out.append(digits + exponent + 1, count - exponent - 1);
+        }
+    } else {
+        out += "0.";
+        for (int i = 0; i < -exponent - 1; ++i)
+            out += '0';
+        out.append(digits, count);
+    }
+}
+
+QString formatNumber(double value)
+{
+    QByteArray out;
+    appendNumber(out, value);
+    return QString::fromLatin1(out);
+}
+
+void appendDate(QByteArray &out, const QDate &date)
+{
+    char buf[9];
+    const int y = date.year();
+    buf[0] = char('0' + date.day() / 10);
+    buf[1] = char('0' + date.day() % 10);
+    buf[2] = char('0' + date.month() / 10);
+    buf[3] = char('0' + date.month() % 10);
+    buf[4] = char('0' + (y / 1000) % 10);
+    buf[5] = char('0' + (y / 100) % 10);
+    buf[6] = char('0' + (y / 10) % 10);
+    buf[7] = char('0' + y % 10);
+    out.append(buf, 8);
+}
+
+void appendValue(QByteArray &out, const QVariant &value)
+{
+    if (value.isNull())
+        return;
+    switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        out += QByteArray::number(value.toLongLong());
+        return;
+    case QMetaType::ULongLong:
+        out += QByteArray::number(value.toULongLong());
+        return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        appendNumber(out, value.toDouble());
+        return;
+    case QMetaType::QDate:
+        appendDate(out, value.toDate());
+        return;
+    case QMetaType::QByteArray:
+        appendText(out, QString::fromLatin1(value.toByteArray()));
+        return;
+    default:
+        appendText(out, value.toString());
+        return;
+    }
+}
+
+bool parseNumber(QStringView text, double *value)
+{
+    const QStringView t = text.trimmed();
+    if (t.isEmpty() || t.size() > 64)
+        return false;
+    char buf[66];
+    qsizetype n = 0;
+    qsizetype i = 0;
+    if (t[0] == QLatin1Char('+'))
+        ++i; // from_chars takes no plus sign
+    for (; i < t.size(); ++i) {
+        const char16_t u = t[i].unicode();
+        const bool ok = (u >= '0' && u <= '9') || u == '.' || u == '-' || u == '+' || u == 'e' || u == 'E';
+        if (!ok)
+            return false;
+        buf[n++] = char(u);
+    }
+    double v = 0;
+    const auto r = std::from_chars(buf, buf + n, v, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != buf + n || !std::isfinite(v))
+        return false;
+    *value = v;
+    return true;
+}
+
+double numericValue(const QVariant &value)
+{
+    if (value.isNull())
+        return 0;
+    switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort: {
+        const double v = value.toDouble();
+        return std::isfinite(v) ? v : 0;
+    }
+    default: {
+        double v = 0;
+        return parseNumber(value.toString(), &v) ? v : 0;
+    }
+    }
+}
+
+namespace {
+// Windows-1252 0x80..0x9F; the five unassigned bytes keep their C1 code.
+constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+} // namespace
+
+QString decodeLine(const QByteArray &line)
+{
+    bool ascii = true;
+    for (const char c : line) {
+        if (uchar(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return QString::fromLatin1(line);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(line);
+    if (!utf8.hasError())
+        return text;
+    text.resize(line.size());
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const uchar b = uchar(line.at(i));
+        out[i] = (b >= 0x80 && b < 0xA0) ? QChar(Cp1252High[b - 0x80]) : QChar(b);
+    }
+    return text;
+}
+
+bool splitFields(const QString &line, QStringList *fields)
+{
+    fields->clear();
+    qsizetype start = 0;
+    const QChar sep = QLatin1Char(FieldSeparator);
+    for (;;) {
+        const qsizetype at = line.indexOf(sep, start);
+        if (at < 0)
+            break;
+        if (fields->size() == MaxFields)
+            return false;
+        fields->append(line.mid(start, at - start));
+        start = at + 1;
+    }
+    if (start < line.size()) {
+        if (fields->size() == MaxFields)
+            return false;
+        fields->append(line.mid(start));
+    }
+    return true;
+}
+
+QDate parseDate(QStringView text)
+{
+    if (text.size() != 8)
+        return {};
+    int v[8];
+    for (int i = 0; i < 8; ++i) {
+        const char16_t u = text[i].unicode();
+        if (u < '0' || u > '9')
+            return {};
+        v[i] = u - '0';
+    }
+    const int day = v[0] * 10 + v[1];
+    const int month = v[2] * 10 + v[3];
+    const int year = v[4] * 1000 + v[5] * 100 + v[6] * 10 + v[7];
+    return QDate(year, month, day); // invalid for 31022009 and the like
+}
+
+} // namespace quarl::igm::Format

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// The pieces of the SACHI01 sea-manifest flat file shared by its writer and its reader.
+namespace quarl::igm::Format {
+
+inline constexpr char FieldSeparator = '\x1d'; // group separator, after every field
+inline constexpr char LineEnd[] = "\r\n";
+
+inline constexpr char ManifestStart[] = "<manifest>2.0";
+inline constexpr char VesselStart[] = "<vesinfo>";
+inline constexpr char VesselEnd[] = "<END-vesinfo>";
+inline constexpr char CargoStart[] = "<cargo>";
+inline constexpr char CargoEnd[] = "<END-cargo>";
+inline constexpr char ContainerStart[] = "<contain>";
+inline constexpr char ContainerEnd[] = "<END-contain>";
+inline constexpr char ManifestEnd[] = "<END-manifest>";
+inline constexpr char Trailer[] = "TREC**";
+inline constexpr char IgmIdPrefix[] = "IGMID/";
+inline constexpr char FileSuffix[] = ".igm";
+
+// The reader takes at most this many fields of a record line.
+inline constexpr int MaxFields = 101;
+
+// Vessel code and voyage number, each without trailing blanks, + ".igm".
+QString igmFileName(const QString &vessel, const QString &voyage);
+// False when the text cannot be part of a file name in the program folder
+// (a folder separator or a control character).
+bool usableInFileName(const QString &text);
+
+QString trimTrailing(const QString &text);
+
+// The header line: "HREC**,ZZ," + user + ",ZZ," + custom house + ",5,UN,D,SACHI01,,,01A".
+QByteArray headerLine(const QString &iceGateUser, const QString &customHouseCode);
+
+// Appends text as single-byte characters: ASCII as it stands; the separator, CR, LF and
+// the other control characters as a blank (the format has no escape); letters with
+// accents without them (é as e), a few letters and signs spelled out (ß as ss, Æ as AE,
+// dashes as -, curly quotes as straight ones, no-break spaces as blanks); anything
+// else as "?". Never writes a byte above 127.
+void appendText(QByteArray &out, QStringView text);
+QByteArray toSingleByte(QStringView text);
+
+// Plain decimal: no exponent, no grouping, no trailing zeros, "0.5" not ".5".
+// Whole numbers up to 2^53 exactly; others to 15 significant digits, which keeps what
+// was keyed and drops the noise of binary fractions.
+void appendNumber(QByteArray &out, double value);
+QString formatNumber(double value);
+
+// DDMMYYYY
+void appendDate(QByteArray &out, const QDate &date);
+
+// A stored value as the file writes it: numbers in plain decimal, text single-byte,
+// null as nothing.
+void appendValue(QByteArray &out, const QVariant &value);
+
+// The numeric value of a stored value: null, empty and non-numeric text count as 0.
+double numericValue(const QVariant &value);
+// Strict: the whole text (blanks around allowed) must be a decimal number.
+bool parseNumber(QStringView text, double *value);
+
+// A line of a file read as single-byte text: ASCII, else UTF-8 when it is valid UTF-8,
+// else Windows-1252 (the code page of the older installations).
+QString decodeLine(const QByteArray &line);
+
+// Splits a record line at the separators. The text after the last separator counts as
+// a field when it is not empty. False when the line holds more than MaxFields fields.
+bool splitFields(const QString &line, QStringList *fields);
+
+// DDMMYYYY to a date; invalid when the text is not eight digits of a real date.
+QDate parseDate(QStringView text);
+
+} // namespace quarl::igm::Format

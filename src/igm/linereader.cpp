@@ -1,0 +1,79 @@
+#include "igm/linereader.h"
+
+namespace quarl::igm {
+
+namespace {
+constexpr qint64 ChunkSize = 256 * 1024;
+}
+
+LineReader::LineReader(QIODevice *device, qsizetype maxLineLength) : m_device(device), m_max(maxLineLength) {}
+
+bool LineReader::fill()
+{
+    if (m_eof)
+        return false;
+    if (m_pos > 0) {
+        m_buf.remove(0, m_pos);
+        m_pos = 0;
+    }
+    const qsizetype old = m_buf.size();
+    m_buf.resize(old + ChunkSize);
+    const qint64 n = m_device->read(m_buf.data() + old, ChunkSize);
+    if (n < 0) {
+        m_error = true;
+        m_eof = true;
+        m_buf.resize(old);
+        return false;
+    }
+    m_buf.resize(old + n);
+    if (n == 0)
+        m_eof = true;
+    return n > 0;
+}
+
+LineReader::Result LineReader::next(QByteArray *line)
+{
+    qsizetype scanned = m_pos;
+    for (;;) {
+        const char *data = m_buf.constData();
+        const qsizetype size = m_buf.size();
+        qsizetype i = scanned;
+        while (i < size && data[i] != '\n' && data[i] != '\r')
+            ++i;
+        if (i - m_pos > m_max)
+            return Result::TooLong;
+        if (i < size) {
+            // A CR at the very end of the buffer may be followed by its LF in the next chunk.
+            if (data[i] == '\r' && i + 1 == size && !m_eof) {
+                scanned = i - m_pos;
+                fill();
+                scanned += m_pos;
+                continue;
+            }
+            *line = m_buf.mid(m_pos, i - m_pos);
+            qsizetype end = i + 1;
+            if (data[i] == '\r' && end < size && data[end] == '\n')
+                ++end;
+            m_consumed += end - m_pos;
+            m_pos = end;
+            ++m_lineNumber;
+            return Result::Line;
+        }
+        scanned = i - m_pos;
+        if (!fill()) {
+            if (m_error)
+                return Result::ReadError;
+            if (m_pos >= m_buf.size())
+                return Result::End;
+            // last line without a line end
+            *line = m_buf.mid(m_pos);
+            m_consumed += m_buf.size() - m_pos;
+            m_pos = m_buf.size();
+            ++m_lineNumber;
+            return Result::Line;
+        }
+        scanned += m_pos; // fill() moved the unread part to the front
+    }
+}
+
+} // namespace quarl::igm

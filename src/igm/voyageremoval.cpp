@@ -1,0 +1,72 @@
+#include "igm/voyageremoval.h"
+
+#include "igm/igmmessages.h"
+#include "store/database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace quarl::igm {
+
+RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QString &voyage, bool withVessel,
+                           const Confirm &confirm)
+{
+    RemovalResult result;
+    if (!confirm || !confirm(QLatin1String(Messages::RemovalQuestion))) {
+        result.outcome = Outcome::declined();
+        return result;
+    }
+    const QVariantList key{vessel, voyage};
+
+    // Declared before the transaction, so that they are released after it has ended.
+    QSqlQuery lines(db.handle());
+    QSqlQuery containers(db.handle());
+    QSqlQuery cargo(db.handle());
+    QSqlQuery headers(db.handle());
+    auto run = [&](QSqlQuery &q, const QString &sql) {
+        if (!q.prepare(sql))
+            return false;
+        for (const QVariant &v : key)
+            q.addBindValue(v);
+        return q.exec();
+    };
+    auto failed = [&](const QSqlQuery &q) {
+        result = RemovalResult();
+        result.outcome = Outcome::failed(Database::failureOf(q.lastError()));
+        return result;
+    };
+
+    Transaction tx(db);
+    if (!tx.started()) {
+        result.outcome = Outcome::failed(tx.started().failure());
+        return result;
+    }
+    if (!run(lines, QStringLiteral("select count(*) from cargo where vslcode = ? and voyno = ?")) || !lines.next())
+        return failed(lines);
+    if (lines.value(0).toLongLong() == 0) {
+        result.outcome = Outcome::refused(QLatin1String(Messages::NothingToRemove));
+        return result;
+    }
+    if (!run(containers, QStringLiteral("delete from contain where ref in "
+                                        "(select id from cargo where vslcode = ? and voyno = ?)")))
+        return failed(containers);
+    result.containers = containers.numRowsAffected();
+    if (!run(cargo, QStringLiteral("delete from cargo where vslcode = ? and voyno = ?")))
+        return failed(cargo);
+    result.lines = cargo.numRowsAffected();
+    if (withVessel) {
+        if (!run(headers, QStringLiteral("delete from vesinfo where vslcode = ? and voyno = ?")))
+            return failed(headers);
+        result.headers = headers.numRowsAffected();
+    }
+    // Reported only once it is stored.
+    if (Status s = tx.commit(); !s) {
+        result.outcome = Outcome::failed(s.failure());
+        result.lines = result.containers = result.headers = 0;
+        return result;
+    }
+    result.outcome = Outcome::done(QLatin1String(Messages::Removed));
+    return result;
+}
+
+} // namespace quarl::igm

@@ -1,0 +1,352 @@
+#include "igm/xmlinterchange.h"
+
+#include "igm/igmformat.h"
+#include "igm/igmmessages.h"
+#include "igm/rowsetxml.h"
+#include "store/database.h"
+#include "store/schema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <cmath>
+
+namespace quarl::igm {
+
+XmlExportResult WriteXmlFiles(const Database &db, const QString &cargoPath, const QString &containerPath,
+                              const QString &vessel, const QString &voyage)
+{
+    XmlExportResult result;
+    // Both selections see the same data.
+    Transaction tx(db);
+    if (!tx.started()) {
+        result.outcome = Outcome::failed(tx.started().failure());
+        return result;
+    }
+    {
+        auto q = db.query(QStringLiteral("select * from cargo where vslcode = ? and voyno = ? order by id"),
+                          {vessel, voyage});
+        if (!q) {
+            result.outcome = Outcome::failed(q.failure());
+            return result;
+        }
+        if (Status s = Rowset::write(db, QStringLiteral("cargo"), q.value(), cargoPath, &result.lines); !s) {
+            result.outcome = Outcome::failed(s.failure());
+            return result;
+        }
+        result.cargoPath = cargoPath;
+    }
+    if (result.lines == 0) {
+        result.outcome = Outcome::refused(QLatin1String(Messages::NoVoyage));
+        return result;
+    }
+    auto q = db.query(QStringLiteral("select contain.* from contain inner join cargo on contain.ref = cargo.id "
+                                     "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid"),
+                      {vessel, voyage});
+    if (!q) {
+        result.outcome = Outcome::failed(q.failure());
+        return result;
+    }
+    if (Status s = Rowset::write(db, QStringLiteral("contain"), q.value(), containerPath, &result.containers); !s) {
+        result.outcome = Outcome::failed(s.failure());
+        return result;
+    }
+    result.containerPath = containerPath;
+    result.outcome = Outcome::done();
+    if (result.containers == 0)
+        result.outcome.notices << QLatin1String(Messages::NoContainers);
+    return result;
+}
+
+XmlExportResult GenerateXmlFiles(const Database &db, const QString &folder, const QString &vessel,
+                                 const QString &voyage)
+{
+    const QString cargoPath = QDir(folder).absoluteFilePath(QLatin1String(CargoXmlFileName));
+    const QString containerPath = QDir(folder).absoluteFilePath(QLatin1String(ContainerXmlFileName));
+    for (const QString &p : {cargoPath, containerPath}) {
+        if (QFileInfo::exists(p) && !QFile::remove(p)) {
+            XmlExportResult r;
+            r.outcome = Outcome::failed(
+                Failure(ErrorCode::PathFileAccess, QStringLiteral("Cannot replace the earlier file %1.").arg(p)));
+            return r;
+        }
+    }
+    XmlExportResult r = WriteXmlFiles(db, cargoPath, containerPath, vessel, voyage);
+    if (r.outcome.isOk())
+        r.outcome.message = QLatin1String(Messages::FilePrefix) + cargoPath
+                            + QLatin1String(Messages::SavedInProgramFolder);
+    return r;
+}
+
+namespace {
+
+// One input file matched to the columns of its table.
+struct Binding
+{
+    QStringList columns;    // the table's columns that are stored, in table order
+    QList<int> fileIndex;   // for each, its position in the file's columns, -1 when absent
+    QList<const ColumnDef *> defs;
+};
+
+bool sameColumn(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+Binding bind(const Database &db, const char *table, const QList<Rowset::Column> &fileColumns,
+             const QString &fileName, const QStringList &skip, QStringList *notices)
+{
+    Binding b;
+    const QString t = QLatin1String(table);
+    QStringList present = db.columnNames(t);
+    for (const QString &c : present) {
+        if (skip.contains(c, Qt::CaseInsensitive))
+            continue;
+        const ColumnDef *def = Schema::column(t, c);
+        b.columns << (def ? QLatin1String(def->name) : c);
+        b.defs << def;
+        int at = -1;
+        for (int i = 0; i < fileColumns.size(); ++i) {
+            if (sameColumn(fileColumns.at(i).name, c)) {
+                at = i;
+                break;
+            }
+        }
+        b.fileIndex << at;
+    }
+    for (const Rowset::Column &fc : fileColumns) {
+        bool known = false;
+        for (const QString &c : present)
+            known = known || sameColumn(fc.name, c);
+        if (!known)
+            notices->append(QStringLiteral("Column %1 of %2 is not in this database and was not imported.")
+                                .arg(fc.name, fileName));
+    }
+    return b;
+}
+
+int fileColumn(const QList<Rowset::Column> &columns, const char *name)
+{
+    for (int i = 0; i < columns.size(); ++i) {
+        if (sameColumn(columns.at(i).name, QLatin1String(name)))
+            return i;
+    }
+    return -1;
+}
+
+// The text of a file value as the column's value.
+bool toValue(const Database &db, const ColumnDef *def, const QString &text, QVariant *value)
+{
+    const ColumnType type = def ? def->type : ColumnType::Text;
+    switch (type) {
+    case ColumnType::Text:
+    case ColumnType::Char:
+        *value = text;
+        return true;
+    case ColumnType::AutoId:
+    case ColumnType::SmallInt:
+    case ColumnType::Integer: {
+        double v = 0;
+        if (!Format::parseNumber(text, &v) || std::trunc(v) != v || std::fabs(v) > 2147483647.0)
+            return false;
+        *value = qint64(v);
+        return true;
+    }
+    case ColumnType::Double: {
+        double v = 0;
+        if (!Format::parseNumber(text, &v))
+            return false;
+        *value = v;
+        return true;
+    }
+    case ColumnType::Date: {
+        const QString t = text.trimmed();
+        QDate d = QDate::fromString(t.left(10), Qt::ISODate);
+        if (!d.isValid() || (t.size() > 10 && t.at(10) != QLatin1Char('T') && t.at(10) != QLatin1Char(' ')))
+            return false;
+        *value = db.dialect().dateToDb(d);
+        return true;
+    }
+    }
+    return false;
+}
+
+class XmlImporter
+{
+public:
+    XmlImporter(const Database &db, const QString &vessel, const QString &voyage)
+        : m_db(db), m_vessel(Format::trimTrailing(vessel)), m_voyage(Format::trimTrailing(voyage))
+    {
+    }
+    XmlImportResult run(const QString &cargoPath, const QString &containerPath);
+
+private:
+    XmlImportResult failed(const Failure &f)
+    {
+        XmlImportResult r;
+        r.outcome = Outcome::failed(f, f.numberAndText() + QLatin1String(Messages::BillSuffix) + m_bill);
+        return r;
+    }
+    Failure mismatch(const char *fileName, const QString &column, const QString &text) const
+    {
+        return Failure(ErrorCode::TypeMismatch, QStringLiteral("Type mismatch: %1 of %2 holds \"%3\".")
+                                                    .arg(column, QLatin1String(fileName), text));
+    }
+
+    const Database &m_db;
+    QString m_vessel;
+    QString m_voyage;
+    QString m_bill; // of the line being stored, for the message
+};
+
+XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &containerPath)
+{
+    XmlImportResult result;
+    QStringList notices;
+    auto max = m_db.scalar(QStringLiteral("select max(id) from cargo"));
+    if (!max)
+        return failed(max.failure());
+    qint64 nextKey = max->toLongLong() + 1;
+
+    Rowset::Reader cargo;
+    Rowset::Reader containers;
+    if (Status s = cargo.open(cargoPath); !s)
+        return failed(s.failure());
+    if (Status s = containers.open(containerPath); !s)
+        return failed(s.failure());
+
+    const int idAt = fileColumn(cargo.columns(), "id");
+    const int vesselAt = fileColumn(cargo.columns(), "vslcode");
+    const int voyageAt = fileColumn(cargo.columns(), "voyno");
+    const int billAt = fileColumn(cargo.columns(), "blno");
+    const int refAt = fileColumn(containers.columns(), "ref");
+    if (idAt < 0 || vesselAt < 0 || voyageAt < 0)
+        return failed(Failure(ErrorCode::BadFileFormat,
+                              QStringLiteral("%1 has no id, vslcode or voyno column: it is not an exported cargo file.")
+                                  .arg(cargoPath)));
+    if (refAt < 0)
+        return failed(Failure(ErrorCode::BadFileFormat,
+                              QStringLiteral("%1 has no ref column: it is not an exported container file.")
+                                  .arg(containerPath)));
+
+    const Binding cargoBinding = bind(m_db, "cargo", cargo.columns(), QLatin1String(CargoXmlFileName),
+                                      {QStringLiteral("id")}, &notices);
+    const Binding containerBinding = bind(m_db, "contain", containers.columns(),
+                                          QLatin1String(ContainerXmlFileName),
+                                          {QStringLiteral("autoid"), QStringLiteral("ref"), QStringLiteral("sublineno")},
+                                          &notices);
+
+    // Declared before the transaction, so that they are released after it has ended.
+    QSqlQuery insertCargo(m_db.handle());
+    QSqlQuery insertContainer(m_db.handle());
+    Transaction tx(m_db);
+    if (!tx.started())
+        return failed(tx.started().failure());
+
+    {
+        QStringList cols = QStringList{QStringLiteral("id")} + cargoBinding.columns;
+        QStringList marks(cols.size(), QStringLiteral("?"));
+        if (!insertCargo.prepare(QStringLiteral("insert into cargo (%1) values (%2)")
+                                     .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+            return failed(Database::failureOf(insertCargo.lastError()));
+    }
+    struct NewLine
+    {
+        qint64 id;
+        QString bill;
+    };
+    QHash<qint64, NewLine> renumbered; // old id to the new one
+    QList<Rowset::Value> row;
+    while (cargo.next(&row)) {
+        const QString rowVessel = row.at(vesselAt).text;
+        const QString rowVoyage = row.at(voyageAt).text;
+        if (Format::trimTrailing(rowVessel) != m_vessel || Format::trimTrailing(rowVoyage) != m_voyage) {
+            result.outcome = Outcome::refused(QLatin1String(Messages::WrongVoyagePrefix) + rowVessel
+                                              + QLatin1String(Messages::VoyageSeparator) + rowVoyage);
+            return result;
+        }
+        m_bill = billAt >= 0 ? row.at(billAt).text : QString();
+        double oldId = 0;
+        if (!row.at(idAt).present || !Format::parseNumber(row.at(idAt).text, &oldId) || std::trunc(oldId) != oldId)
+            return failed(mismatch(CargoXmlFileName, QStringLiteral("id"), row.at(idAt).text));
+        if (renumbered.contains(qint64(oldId)))
+            return failed(Failure(ErrorCode::BadFileFormat,
+                                  QStringLiteral("The line id %1 occurs twice in %2.")
+                                      .arg(qint64(oldId))
+                                      .arg(QLatin1String(CargoXmlFileName))));
+        insertCargo.bindValue(0, nextKey);
+        for (int i = 0; i < cargoBinding.columns.size(); ++i) {
+            const int at = cargoBinding.fileIndex.at(i);
+            QVariant v;
+            if (at >= 0 && row.at(at).present) {
+                if (!toValue(m_db, cargoBinding.defs.at(i), row.at(at).text, &v))
+                    return failed(mismatch(CargoXmlFileName, cargoBinding.columns.at(i), row.at(at).text));
+            }
+            insertCargo.bindValue(i + 1, v);
+        }
+        if (!insertCargo.exec())
+            return failed(Database::failureOf(insertCargo.lastError()));
+        renumbered.insert(qint64(oldId), {nextKey, m_bill});
+        ++nextKey;
+        ++result.lines;
+    }
+    if (!cargo.status())
+        return failed(cargo.status().failure());
+
+    {
+        QStringList cols = QStringList{QStringLiteral("ref"), QStringLiteral("sublineno")} + containerBinding.columns;
+        QStringList marks(cols.size(), QStringLiteral("?"));
+        if (!insertContainer.prepare(QStringLiteral("insert into contain (%1) values (%2)")
+                                         .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+            return failed(Database::failureOf(insertContainer.lastError()));
+    }
+    while (containers.next(&row)) {
+        double oldRef = 0;
+        const QString refText = row.at(refAt).text;
+        const bool numeric = Format::parseNumber(refText, &oldRef) && std::trunc(oldRef) == oldRef;
+        const auto line = numeric ? renumbered.constFind(qint64(oldRef)) : renumbered.constEnd();
+        if (line == renumbered.constEnd()) {
+            const int noAt = fileColumn(containers.columns(), "containno");
+            return failed(Failure(ErrorCode::BadFileFormat,
+                                  QStringLiteral("Container %1 of %2 belongs to line id %3, which is not in %4.")
+                                      .arg(noAt >= 0 ? row.at(noAt).text : QString(),
+                                           QLatin1String(ContainerXmlFileName), refText,
+                                           QLatin1String(CargoXmlFileName))));
+        }
+        m_bill = line->bill;
+        insertContainer.bindValue(0, line->id);
+        insertContainer.bindValue(1, 0);
+        for (int i = 0; i < containerBinding.columns.size(); ++i) {
+            const int at = containerBinding.fileIndex.at(i);
+            QVariant v;
+            if (at >= 0 && row.at(at).present) {
+                if (!toValue(m_db, containerBinding.defs.at(i), row.at(at).text, &v))
+                    return failed(mismatch(ContainerXmlFileName, containerBinding.columns.at(i), row.at(at).text));
+            }
+            insertContainer.bindValue(i + 2, v);
+        }
+        if (!insertContainer.exec())
+            return failed(Database::failureOf(insertContainer.lastError()));
+        ++result.containers;
+    }
+    if (!containers.status())
+        return failed(containers.status().failure());
+    if (Status s = tx.commit(); !s)
+        return failed(s.failure());
+    result.outcome = Outcome::done(QLatin1String(Messages::Imported));
+    result.outcome.notices = notices;
+    return result;
+}
+
+} // namespace
+
+XmlImportResult ImportXmlFiles(const Database &db, const QString &cargoPath, const QString &containerPath,
+                               const QString &vessel, const QString &voyage)
+{
+    return XmlImporter(db, vessel, voyage).run(cargoPath, containerPath);
+}
+
+} // namespace quarl::igm

@@ -1,0 +1,142 @@
+#include "igm/igmtestdata.h"
+
+#include "store/database.h"
+
+#include <QDate>
+#include <QFile>
+
+namespace quarl::test {
+
+namespace {
+
+const QString VesselSql = QStringLiteral(
+    "insert into vesinfo (vslname, vslcode, voyno, slinecode, sagentcode, mastername, vslnation, portarrival, "
+    "lastport, lastport1, lastport2, grt, nrt, vsltype, TotItems, cargodesc, arrdt, arrtime, lhdues, samebottom, "
+    "shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, terminalop) "
+    "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+
+const QString CargoSql = QStringLiteral(
+    "insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, bldt, portload, portdest, impname, impadd1, "
+    "impadd2, impadd3, notname, notadd1, notadd2, notadd3, naturecargo, itemtype, cargomove, destcode, pkgs, "
+    "pkgtype, grosswt, unitwt, volume, unitvol, marks, gdesc, unocode, imocode, tpregno, caccode, trmode, mlo) "
+    "values (?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+
+const QString ContainerSql = QStringLiteral(
+    "insert into contain (autoid, ref, lineno, sublineno, containno, sealno, agentcode, constatus, conpkgs, conwt, "
+    "isocode, socflag) values (?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?)");
+
+QVariant null()
+{
+    return QVariant();
+}
+
+Status run(const Database &db, const QString &sql, const QList<QVariantList> &rows)
+{
+    for (const QVariantList &r : rows) {
+        if (Status s = db.exec(sql, r); !s)
+            return s;
+    }
+    return Status::ok();
+}
+
+} // namespace
+
+Status addGoldenVoyage(const Database &db)
+{
+    const Dialect &d = db.dialect();
+    Status s = db.exec(VesselSql,
+                       {"MV GOLDEN ARROW", "ABCD", "123E", "GAL", "AGT001", "JOHN O'HARA", "PA", "INNSA1", "SGSIN",
+                        "LKCMB", "AEJEA", 41225.5, 24360.0, "CON", 99, "CONTAINERS", d.dateToDb(QDate(2009, 3, 20)),
+                        "06:30", 0.5, "N", "Y", "Y", "N", "Y", "Y", "PORT"});
+    if (!s)
+        return s;
+    const QString nul(QStringLiteral("\x1d"));
+    s = run(db, CargoSql,
+            {
+                {20, "ABCD", "123E", 5, "BL-0020", d.dateToDb(QDate(2009, 11, 30)), "CNSHA", "INIXY1",
+                 "WESTERN INDIA TEXTILES ", null(), null(), null(), null(), null(), null(), null(), "CP", "GC", "LC",
+                 null(), 0, "PKG", 0.25, "MTS", 1000000.0, "CBM", "", "MACHINE PARTS", "ZZZZZ", "ZZZ", null(), "  ",
+                 null(), null()},
+                {7, "ABCD", "123E", 1, "BL-0007", d.dateToDb(QDate(2009, 3, 5)), "SGSIN", "INNSA1",
+                 "BHARAT TRADING CO, UNIT 4", "MAKER CHAMBERS", "NARIMAN POINT", "MUMBAI 400021", "SAME AS CONSIGNEE",
+                 null(), null(), null(), "C", "GC", "LC", null(), 640, "CTN", 18450.5, "KGS", 0.0, "CBM",
+                 "BET/MUM/1-640", "ELECTRONIC PARTS", "ZZZZZ", "ZZZ", 0.0, null(), null(), null()},
+                {15, "ABCD", "123F", 1, "BL-0015", d.dateToDb(QDate(2009, 4, 1)), "SGSIN", "INNSA1", "OTHER VOYAGE",
+                 null(), null(), null(), null(), null(), null(), null(), "C", "GC", "LC", null(), 1, "CTN", 1.0, "KGS",
+                 0.0, null(), null(), "OTHER", "ZZZZZ", "ZZZ", 0.0, null(), null(), null()},
+                {12, "ABCD", "123E", 2, "BL-0012", d.dateToDb(QDate(2010, 12, 25)), "LKCMB", "INNSA1",
+                 QStringLiteral("Caf\u00e9 M\u00fcller \u2013 \u00d8rsted"), QStringLiteral("LINE1") + nul + "A",
+                 "TWO\r\nLINES", "TAB\tHERE", QStringLiteral("Stra\u00dfe \u201cNord\u201d"),
+                 QStringLiteral("\u20ac 100"), "", null(), "P", "GC", "TI", "INMAA1", 120, "BLS", 21600.0, "KGS", 2.5,
+                 "CBM", "WIT 1-120", "RAW COTTON BALES", "1866", "3", 123456.0, "CAC01     ", "R", "MLO01     "},
+            });
+    if (!s)
+        return s;
+    return run(db, ContainerSql,
+               {
+                   {1, 7, 1, "ABCU1234560", "S1", "AGT001", "FCL", 400, 11.25, "45G1", "N"},
+                   {2, 20, 5, "XYZU0000001", "S2", "AGT002", "FCL", 10, 0.5, "22G1", "N"},
+                   {3, 7, 1, "ABCU7654321", "S3", "AGT001", "LCL", 0, 0.0, "22G1", "Y"},
+                   {4, 15, 1, "OTHU0000015", "S4", "AGT001", "FCL", 1, 1.0, "22G1", "N"},
+               });
+}
+
+Status addSecondVoyage(const Database &db)
+{
+    const Dialect &d = db.dialect();
+    Status s = db.exec(VesselSql, {"SECOND VESSEL", "V2", "7", "SL2", "AG2", "MASTER TWO", "IN", "INMAA1", "SGSIN",
+                                   null(), null(), 100.0, 50.75, "BLK", null(), "BULK", null(), null(), 0.0, "N", "N",
+                                   "N", "N", "N", "N", "PORT"});
+    if (!s)
+        return s;
+    return db.exec(CargoSql, {100, "V2", "7", 0, "B2-1", d.dateToDb(QDate(2000, 1, 1)), "SGSIN", "INMAA1", "ONE",
+                              null(), null(), null(), null(), null(), null(), null(), "P", "GC", "LC", null(), 5, "PKG",
+                              10.0, "KGS", null(), null(), null(), "STEEL COILS", "ZZZZZ", "ZZZ", null(), null(),
+                              null(), null()});
+}
+
+QString fixturePath(const QString &name)
+{
+    return QStringLiteral(QUARL_FIXTURES "/igm/") + name;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+QByteArray readFixture(const QString &name)
+{
+    return readFile(fixturePath(name));
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+qint64 count(const Database &db, const QString &sql, const QVariantList &binds)
+{
+    auto v = db.scalar(sql, binds);
+    return v ? v->toLongLong() : -1;
+}
+
+QList<qint64> lineNumbers(const Database &db, const QList<qint64> &ids)
+{
+    QList<qint64> out;
+    for (qint64 id : ids)
+        out << count(db, QStringLiteral("select lineno from cargo where id = ?"), {id});
+    return out;
+}
+
+qint64 voyageRows(const Database &db)
+{
+    return count(db, QStringLiteral("select count(*) from vesinfo")) + count(db, QStringLiteral("select count(*) from cargo"))
+           + count(db, QStringLiteral("select count(*) from contain"));
+}
+
+} // namespace quarl::test

@@ -1,0 +1,468 @@
+#include "common/testdb.h"
+#include "common/testmain.h"
+#include "igm/igmtestdata.h"
+
+#include "igm/igmmessages.h"
+#include "igm/igmreader.h"
+#include "igm/igmwriter.h"
+#include "igm/syntheticvoyage.h"
+#include "store/schema.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quarl;
+using namespace quarl::igm;
+
+namespace {
+
+IgmWriteOptions writeOptions()
+{
+    IgmWriteOptions o;
+    o.iceGateUser = QLatin1String(test::GatewayUser);
+    o.customHouseCode = QLatin1String(test::CustomHouse);
+    return o;
+}
+
+// Answers Yes and remembers the question.
+struct Answer
+{
+    bool yes = true;
+    QStringList asked;
+    Confirm confirm()
+    {
+        return [this](const QString &q) {
+            asked << q;
+            return yes;
+        };
+    }
+};
+
+QString golden()
+{
+    return test::fixturePath(QStringLiteral("ABCD123E.igm"));
+}
+
+// Lines of the golden file, for building variants of it.
+QList<QByteArray> goldenLines()
+{
+    QList<QByteArray> lines = test::readFixture(QStringLiteral("ABCD123E.igm")).split('\n');
+    lines.removeLast(); // after the last line end
+    for (QByteArray &l : lines)
+        l.chop(1); // CR
+    return lines;
+}
+
+QByteArray joined(const QList<QByteArray> &lines)
+{
+    QByteArray out;
+    for (const QByteArray &l : lines)
+        out += l + "\r\n";
+    return out;
+}
+
+// Replaces field k (from 0) of the line that starts with prefix.
+QByteArray withField(QList<QByteArray> lines, const QByteArray &prefix, int k, const QByteArray &value)
+{
+    for (QByteArray &l : lines) {
+        if (l.startsWith(prefix)) {
+            QList<QByteArray> f = l.split('\x1d');
+            f[k] = value;
+            l = f.join('\x1d');
+            break;
+        }
+    }
+    return joined(lines);
+}
+
+} // namespace
+
+class TestIgmReader : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Golden file in, written again: the same bytes.
+    void roundTrip_data() { test::addEngineRows(); }
+    void roundTrip()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(t.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, blno) values (40, 'X', '1', 'X1')")).isOk());
+        Answer answer;
+        IgmImportOptions options;
+        options.withVessel = true;
+        const IgmImportResult r = ImportIgmFile(t.db(), golden(), options, answer.confirm());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        QCOMPARE(r.outcome.message, QLatin1String(Messages::Imported));
+        QCOMPARE(answer.asked, QStringList{QStringLiteral("Import Data For ABCD / 123E ?")});
+        QCOMPARE(r.vessels, 1);
+        QCOMPARE(r.lines, 3);
+        QCOMPARE(r.containers, 3);
+
+        // keys: the old largest id plus 2, then one more each
+        QList<qint64> ids;
+        auto q = t.db().query(QStringLiteral("select id, lineno, bldt from cargo where vslcode = 'ABCD' order by id"));
+        QVERIFY(q.isOk());
+        QList<qint64> lineNos;
+        QList<QDate> dates;
+        while (q->next()) {
+            ids << q->value(0).toLongLong();
+            lineNos << q->value(1).toLongLong();
+            dates << t.db().dialect().dateFromDb(q->value(2));
+        }
+        QCOMPARE(ids, (QList<qint64>{42, 43, 44}));
+        QCOMPARE(lineNos, (QList<qint64>{1, 2, 3}));
+        QCOMPARE(dates, (QList<QDate>{QDate(2009, 3, 5), QDate(2010, 12, 25), QDate(2009, 11, 30)}));
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from contain where ref = 42")), 2);
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from contain where ref = 44")), 1);
+        QCOMPARE(test::count(t.db(), QStringLiteral("select TotItems from vesinfo")), 3);
+        QCOMPARE(t.db().scalar(QStringLiteral("select volume from cargo where id = 42")).value().toDouble(), 0.0);
+
+        QTemporaryDir dir;
+        const IgmWriteResult w = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), writeOptions());
+        QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message));
+        QCOMPARE(test::readFile(w.path), test::readFixture(QStringLiteral("ABCD123E.igm")));
+    }
+
+    // A made-up voyage written, imported elsewhere and written again: the same bytes.
+    void roundTripSynthetic_data() { test::addEngineRows(); }
+    void roundTripSynthetic()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(a, engine);
+        QUARL_COMPANY_DB(b, engine);
+        SyntheticVoyage v;
+        v.vessel = QStringLiteral("SYN");
+        v.voyage = QStringLiteral("042W");
+        v.lines = 60;
+        v.containers = 150;
+        QVERIFY(addSyntheticVoyage(a.db(), v).isOk());
+        QTemporaryDir first;
+        QTemporaryDir second;
+        const IgmWriteResult w1 = GenerateIgmFile(a.db(), first.path(), v.vessel, v.voyage, writeOptions());
+        QVERIFY2(w1.outcome.isOk(), qPrintable(w1.outcome.message));
+        Answer answer;
+        IgmImportOptions options;
+        options.withVessel = true;
+        const IgmImportResult r = ImportIgmFile(b.db(), w1.path, options, answer.confirm());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        QCOMPARE(r.containers, 150);
+        const IgmWriteResult w2 = GenerateIgmFile(b.db(), second.path(), v.vessel, v.voyage, writeOptions());
+        QVERIFY2(w2.outcome.isOk(), qPrintable(w2.outcome.message));
+        QCOMPARE(test::readFile(w2.path), test::readFile(w1.path));
+    }
+
+    void answeredNo()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        Answer answer;
+        answer.yes = false;
+        IgmImportOptions options;
+        options.withVessel = true;
+        const IgmImportResult r = ImportIgmFile(t.db(), golden(), options, answer.confirm());
+        QCOMPARE(r.outcome.kind, Outcome::Kind::Declined);
+        QCOMPARE(answer.asked.size(), 1);
+        QCOMPARE(test::voyageRows(t.db()), 0);
+    }
+
+    void vesselSubstitutions_data() { test::addEngineRows(); }
+    void vesselSubstitutions()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QList<QByteArray> lines = goldenLines();
+        QList<QByteArray> f = lines[4].split('\x1d');
+        f[7] = "";  // agent code
+        f[8] = "";  // master's name
+        f[11] = ""; // last port
+        f[14] = "";  // grt empty: 0
+        f[15] = "n/a"; // nrt not a number: 0
+        lines[4] = f.join('\x1d');
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("in.igm"));
+        QVERIFY(test::writeFile(path, joined(lines)));
+        Answer answer;
+        IgmImportOptions options;
+        options.withVessel = true;
+        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        auto q = t.db().query(QStringLiteral("select sagentcode, mastername, lastport, grt, nrt, vslname, terminalop, "
+                                             "arrdt, lhdues from vesinfo"));
+        QVERIFY(q->next());
+        QCOMPARE(q->value(0).toString(), QStringLiteral(" "));
+        QCOMPARE(q->value(1).toString(), QStringLiteral(" "));
+        QCOMPARE(q->value(2).toString(), QStringLiteral("INIXY1"));
+        QCOMPARE(q->value(3).toDouble(), 0.0);
+        QCOMPARE(q->value(4).toDouble(), 0.0);
+        QCOMPARE(q->value(5).toString(), QStringLiteral("MV GOLDEN ARROW"));
+        QCOMPARE(q->value(6).toString(), QStringLiteral("PORT"));
+        QVERIFY(q->value(7).isNull());
+        QCOMPARE(q->value(8).toDouble(), 0.5);
+    }
+
+    // The vessel record is read as a comma-delimited item: a comma cuts it, unless the
+    // file is striped first, which removes every comma (cargo records keep theirs otherwise).
+    void commaInVesselRecord_data()
+    {
+        QTest::addColumn<bool>("strip");
+        QTest::addColumn<QString>("master");
+        QTest::addColumn<QString>("nation");
+        QTest::addColumn<QString>("importer");
+        QTest::newRow("as it is") << false << "O'HARA" << "" << "BHARAT TRADING CO, UNIT 4";
+        QTest::newRow("with striping") << true << "O'HARA JOHN" << "PA" << "BHARAT TRADING CO UNIT 4";
+    }
+    void commaInVesselRecord()
+    {
+        QFETCH(bool, strip);
+        QFETCH(QString, master);
+        QFETCH(QString, nation);
+        QFETCH(QString, importer);
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("in.igm"));
+        QVERIFY(test::writeFile(path, withField(goldenLines(), "V\x1d\x1d\x1d", 8, "O'HARA, JOHN")));
+        Answer answer;
+        IgmImportOptions options;
+        options.withVessel = true;
+        options.strip = strip;
+        options.workingFile = dir.filePath(QStringLiteral("test.igm"));
+        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        QCOMPARE(t.db().scalar(QStringLiteral("select mastername from vesinfo")).value().toString(), master);
+        QCOMPARE(t.db().scalar(QStringLiteral("select vslnation from vesinfo")).value().toString(), nation);
+        QCOMPARE(t.db().scalar(QStringLiteral("select impname from cargo where blno = 'BL-0007'")).value().toString(), importer);
+        QCOMPARE(QFileInfo::exists(options.workingFile), strip);
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from contain")), 3);
+    }
+
+    void striping()
+    {
+        // quotes around items go, line feeds become CR LF, commas go
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QList<QByteArray> lines = goldenLines();
+        QByteArray lfOnly;
+        for (const QByteArray &l : lines)
+            lfOnly += l + "\n";
+        lfOnly.replace("MV GOLDEN ARROW", "MV GOLDEN, ARROW").replace("<vesinfo>", "\"<vesinfo>\"").replace("<cargo>", "\"<cargo>\"");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("in.igm"));
+        QVERIFY(test::writeFile(path, lfOnly));
+        Answer answer;
+        IgmImportOptions options;
+        options.withVessel = true;
+        options.strip = true;
+        options.workingFile = dir.filePath(QStringLiteral("test.igm"));
+        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        const QByteArray work = test::readFile(options.workingFile);
+        QVERIFY(work.startsWith("HREC**ZZAGENT01ZZINNSA15UNDSACHI0101A\r\nIGMID/ABCD123E.igm\r\n<manifest>2.0\r\n<vesinfo>\r\n"));
+        QVERIFY(work.contains("\r\n<cargo>\r\n"));
+        QVERIFY(!work.contains(','));
+        QCOMPARE(t.db().scalar(QStringLiteral("select vslname from vesinfo")).value().toString(), QStringLiteral("MV GOLDEN ARROW"));
+    }
+
+    void importTwiceFailsWhole_data() { test::addEngineRows(); }
+    void importTwiceFailsWhole()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        Answer answer;
+        const IgmImportResult first = ImportIgmFile(t.db(), golden(), {}, answer.confirm());
+        QVERIFY2(first.outcome.isOk(), qPrintable(first.outcome.message));
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from vesinfo")), 0);
+        const qint64 before = test::voyageRows(t.db());
+        const IgmImportResult second = ImportIgmFile(t.db(), golden(), {}, answer.confirm());
+        QCOMPARE(second.outcome.kind, Outcome::Kind::Failed);
+        QVERIFY2(second.outcome.message.endsWith(QStringLiteral("---General Error ")), qPrintable(second.outcome.message));
+        QVERIFY2(second.outcome.message.contains(QStringLiteral("line 8 of the file")), qPrintable(second.outcome.message));
+        QCOMPARE(test::voyageRows(t.db()), before);
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
+    }
+
+    // Every earlier line number left in sublineno is reset, as the import always did.
+    void sublineReset()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(t.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, blno, sublineno) values (1, 'X', '1', 'X1', 1)")).isOk());
+        Answer answer;
+        const IgmImportResult r = ImportIgmFile(t.db(), golden(), {}, answer.confirm());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
+        // the stale 1 did not catch the containers of line 1
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from contain where ref = 1")), 0);
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        const QList<QByteArray> g = goldenLines();
+        const QByteArray whole = joined(g);
+        const QString general = QStringLiteral("---General Error ");
+        QList<QByteArray> noEndCargo = g;
+        noEndCargo.erase(noEndCargo.begin() + 11, noEndCargo.end());
+        QList<QByteArray> noEndContain = g;
+        noEndContain.erase(noEndContain.begin() + 15, noEndContain.end());
+        QList<QByteArray> twice = g;
+        twice[9] = twice[8];
+        QByteArray binary;
+        QRandomGenerator rng(7);
+        for (int i = 0; i < 5000; ++i)
+            binary += char(rng.bounded(256));
+        for (const char *engine : {"sqlite", "postgres"}) {
+            const QString e = QLatin1String(engine);
+            QTest::addRow("%s: empty file", engine) << e << QByteArray() << "62  " << general;
+            QTest::addRow("%s: not an IGM file", engine) << e << QByteArray("Dear Sir,\r\nplease find\r\n") << "62  " << general;
+            QTest::addRow("%s: binary", engine) << e << binary << "321  " << general;
+            QTest::addRow("%s: vesinfo then nothing", engine) << e << QByteArray("<vesinfo>\r\n") << "62  " << general;
+            QTest::addRow("%s: no vessel record", engine) << e << QByteArray("<vesinfo>\r\n<END-vesinfo>\r\n") << "321  " << general;
+            QTest::addRow("%s: cut inside the cargo", engine) << e << joined(noEndCargo) << "62  " << general;
+            QTest::addRow("%s: cut inside the containers", engine) << e << joined(noEndContain) << "62  " << general;
+            QTest::addRow("%s: cut in the middle of a line", engine) << e << whole.left(whole.indexOf("LKCMB") + 3) << "62  " << general;
+            QTest::addRow("%s: 10 MB line", engine) << e << whole.left(whole.indexOf("<cargo>")) + QByteArray(10 << 20, 'A') + "\r\n"
+                                                   << "321  " << general;
+            QTest::addRow("%s: NUL in a record", engine) << e << QByteArray(whole).replace("MAKER", QByteArray("MA\0ER", 5)) << "321  " << general;
+            QTest::addRow("%s: impossible date", engine) << e << withField(g, "V\x1d" "ABCD\x1d" "123E\x1d\x1d\x1d" "2", 8, "31022009")
+                                                       << "13  " << "---Error Field : Cargo Information / bldt";
+            QTest::addRow("%s: empty date", engine) << e << withField(g, "V\x1d" "ABCD\x1d" "123E\x1d\x1d\x1d" "2", 8, "")
+                                                    << "13  " << "---Error Field : Cargo Information / bldt";
+            QTest::addRow("%s: packages not a number", engine) << e << withField(g, "V\x1d" "ABCD\x1d" "123E\x1d\x1d\x1d" "3", 25, "1O")
+                                                               << "13  " << "---Error Field : Cargo Information / pkgs";
+            QTest::addRow("%s: container weight not a number", engine) << e << withField(g, "V\x1d" "ABCD\x1d" "123E\x1d\x1d\x1d" "3\x1d" "0\x1dXYZ", 12, "ten")
+                                                                       << "13  " << "---Error Field : Container Information / conwt";
+            QTest::addRow("%s: container of no line", engine) << e << withField(g, "V\x1d" "ABCD\x1d" "123E\x1d\x1d\x1d" "3\x1d" "0\x1dXYZ", 5, "9")
+                                                              << "321  " << "---Error Field : Container Information / ref";
+            QTest::addRow("%s: line number twice", engine) << e << joined(twice) << "321  " << "---Error Field : Cargo Information / lineno";
+            QTest::addRow("%s: too many fields", engine) << e << withField(g, "V\x1d" "ABCD\x1d" "123E\x1d\x1d\x1d" "2", 38, QByteArray(80, '\x1d'))
+                                                         << "321  " << general;
+            QTest::addRow("%s: value too long for the vessel table", engine)
+                << e << withField(g, "V\x1d\x1d\x1d", 9, QByteArray(300, 'N'))
+                << (e == QLatin1String("postgres") ? "22001  " : "") << general;
+        }
+    }
+    void badInput()
+    {
+        QFETCH(QString, engine);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QUARL_COMPANY_DB(t, engine);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("in.igm"));
+        QVERIFY(test::writeFile(path, data));
+        Answer answer;
+        IgmImportOptions options;
+        options.withVessel = true;
+        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        if (start.isEmpty()) { // SQLite keeps over-long text: stored whole
+            QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+            return;
+        }
+        QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
+        QVERIFY2(r.outcome.message.startsWith(start), qPrintable(r.outcome.message));
+        QVERIFY2(r.outcome.message.endsWith(end), qPrintable(r.outcome.message));
+        QCOMPARE(test::voyageRows(t.db()), 0);
+    }
+
+    void missingFile()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        Answer answer;
+        const IgmImportResult r = ImportIgmFile(t.db(), QStringLiteral("/nonexistent/x.igm"), {}, answer.confirm());
+        QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
+        QVERIFY2(r.outcome.message.startsWith(QStringLiteral("2  ")), qPrintable(r.outcome.message));
+        QVERIFY(answer.asked.isEmpty());
+    }
+
+    // Randomly damaged files: the reader never crashes, and an import either stores a
+    // consistent voyage or nothing at all.
+    void mutatedFiles_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<int>("files");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite") << 3000;
+        QTest::newRow("postgres") << QStringLiteral("postgres") << 300;
+    }
+    void mutatedFiles()
+    {
+        QFETCH(QString, engine);
+        QFETCH(int, files);
+        QUARL_TEMP_DB(t, engine);
+        for (const char *table : {"vesinfo", "cargo", "contain"}) {
+            const TableDef *def = Schema::table(QLatin1String(table));
+            QVERIFY(t.db().exec(Schema::createTableSql(*def, t.db().dialect())).isOk());
+            for (const IndexDef &ix : def->indexes)
+                QVERIFY(t.db().exec(QStringLiteral("create %1index %2 on %3(%4)")
+                                        .arg(ix.unique ? QStringLiteral("unique ") : QString(),
+                                             t.db().dialect().indexName(QLatin1String(ix.name)),
+                                             QLatin1String(table), QLatin1String(ix.columns))).isOk());
+        }
+        if (engine == QLatin1String("sqlite"))
+            QVERIFY(t.db().exec(QStringLiteral("pragma synchronous = off")).isOk());
+
+        const QByteArray seedFile = test::readFixture(QStringLiteral("ABCD123E.igm"));
+        const QByteArray special[] = {"\x1d", "\r", "\n", "\r\n", ",", "\"", QByteArray(1, '\0'), "<cargo>\r\n",
+                                      "<END-cargo>\r\n", "<contain>\r\n", "<END-contain>\r\n", "<vesinfo>\r\n",
+                                      "\xff\xfe", "\xc3", "99999999999", "-1", "1e400", "00000000"};
+        QRandomGenerator rng(20240601);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fuzz.igm"));
+        int stored = 0;
+        int refused = 0;
+        for (int n = 0; n < files; ++n) {
+            QByteArray data = seedFile;
+            const int mutations = 1 + int(rng.bounded(6));
+            for (int m = 0; m < mutations && !data.isEmpty(); ++m) {
+                const qsizetype at = rng.bounded(int(data.size()));
+                switch (rng.bounded(7)) {
+                case 0: data[at] = char(rng.bounded(256)); break;
+                case 1: data.remove(at, rng.bounded(1, 40)); break;
+                case 2: data.insert(at, special[rng.bounded(int(std::size(special)))]); break;
+                case 3: data.truncate(at); break;
+                case 4: data.insert(at, data.mid(rng.bounded(int(data.size())), rng.bounded(1, 200))); break;
+                case 5: data[at] = '\x1d'; break;
+                case 6: {
+                    QByteArray noise;
+                    for (int i = rng.bounded(1, 64); i > 0; --i)
+                        noise += char(rng.bounded(256));
+                    data.insert(at, noise);
+                    break;
+                }
+                }
+            }
+            QVERIFY(test::writeFile(path, data));
+            Answer answer;
+            IgmImportOptions options;
+            options.withVessel = rng.bounded(2) == 1;
+            options.strip = rng.bounded(4) == 0;
+            options.workingFile = dir.filePath(QStringLiteral("test.igm"));
+            const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+            if (r.outcome.isOk()) {
+                ++stored;
+                QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo")), r.lines);
+                QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from contain")), r.containers);
+                QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
+                QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from contain where ref not in (select id from cargo)")), 0);
+                QVERIFY(t.db().exec(QStringLiteral("delete from contain")).isOk());
+                QVERIFY(t.db().exec(QStringLiteral("delete from cargo")).isOk());
+                QVERIFY(t.db().exec(QStringLiteral("delete from vesinfo")).isOk());
+            } else {
+                ++refused;
+                QVERIFY2(!r.outcome.message.isEmpty(), "a failure without a message");
+                QVERIFY2(test::voyageRows(t.db()) == 0, qPrintable(QStringLiteral("file %1 stored rows: %2").arg(n).arg(r.outcome.message)));
+            }
+        }
+        QVERIFY(stored > 0);
+        QVERIFY(refused > files / 4);
+    }
+};
+
+QUARL_TEST(TestIgmReader)
+#include "tst_igmreader.moc"
