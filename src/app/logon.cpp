@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSqlRecord>
 
+#include <utility>
+
 namespace quarl {
 
 namespace {
@@ -127,7 +129,7 @@ void Logon::complete(const CompanyEntry &company, const LogonUser &user, bool sa
                      const QString &typedUserId, const QString &typedPassword, int companyIndex)
 {
     Session &s = Session::current();
-    s.connection = m_connection;
+    s.connection = std::exchange(m_connection, Database());
     s.userId = user.userId;
     s.userRights = user.userRights;
     s.menuRights = user.menuRights;
