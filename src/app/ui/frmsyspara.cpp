@@ -18,7 +18,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 namespace quarl {
@@ -122,9 +122,6 @@ frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
 
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdMediaFolder, &QPushButton::clicked, this, &frmSyspara::chooseMediaFolder);
-    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     setMinimumWidth(440);
     load();
@@ -193,6 +190,15 @@ void frmSyspara::showEvent(QShowEvent *event)
         if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
             sub->move(0, 0);
     }
+}
+
+void frmSyspara::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmSyspara::closeEvent(QCloseEvent *event)

@@ -14,7 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 namespace quarl {
@@ -69,9 +69,6 @@ frmColor::frmColor(QWidget *parent) : QWidget(parent)
     connect(cmdSave, &QPushButton::clicked, this, &frmColor::cmdSave_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmColor::cmdCancel_Click);
     connect(Text1, &QLineEdit::editingFinished, this, &frmColor::showPreview);
-    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, this, &frmColor::cmdCancel_Click);
 
     // The shipped skins stand in the installation for the chooser to list.
     Skins::installShipped(Skins::folder());
@@ -131,6 +128,15 @@ void frmColor::cmdSave_Click()
         Prompter::current().message(s.failure().numberAndText(), Prompter::Icon::Warning);
     reapplyAppearance();
     close();
+}
+
+void frmColor::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdCancel_Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmColor::cmdCancel_Click()

@@ -20,6 +20,9 @@ public Q_SLOTS:
     void cmdSave_Click();
     void cmdCancel_Click();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void showPreview();
 
