@@ -67,7 +67,8 @@ QList<QWidget *> controlsOf(QWidget *screen)
         QWidget *w = todo.takeFirst();
         for (QObject *child : w->children()) {
             auto *cw = qobject_cast<QWidget *>(child);
-            if (!cw || cw->isWindow())
+            // Drop-down lists are windows of their own but part of their control.
+            if (!cw || (cw->isWindow() && cw->windowType() != Qt::Popup))
                 continue;
             out << cw;
             if (!qobject_cast<QMdiArea *>(cw))
