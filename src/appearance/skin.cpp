@@ -51,17 +51,22 @@ Result<Skin> parse(const QByteArray &bytes, const QString &fallbackName)
         if (key == QLatin1String("name")) {
             if (!value.isEmpty())
                 skin.name = value;
-        } else if (key == QLatin1String("text-color") || key == QLatin1String("background-color")) {
+        } else if (key == QLatin1String("text-color") || key == QLatin1String("background-color")
+                   || key == QLatin1String("workspace-color")) {
             const QColor c = QColor::fromString(value);
             if (!c.isValid())
                 return badFormat(QStringLiteral("\"%1\" is not a colour.").arg(value));
-            (key == QLatin1String("text-color") ? skin.textColor : skin.backgroundColor) = c;
+            (key == QLatin1String("text-color")         ? skin.textColor
+             : key == QLatin1String("background-color") ? skin.backgroundColor
+                                                         : skin.workspaceColor) = c;
         }
     }
     if (!skin.textColor.isValid())
         return badFormat(QStringLiteral("its text-color is missing."));
     if (!skin.backgroundColor.isValid())
         return badFormat(QStringLiteral("its background-color is missing."));
+    if (!skin.workspaceColor.isValid())
+        skin.workspaceColor = skin.backgroundColor.darker(skin.backgroundColor.lightness() > 128 ? 125 : 150);
     return skin;
 }
 

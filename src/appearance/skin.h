@@ -16,6 +16,7 @@ namespace quarl {
 //      name: Classic Blue
 //      text-color: #0a1f44
 //      background-color: #d6e3f3
+//      workspace-color: #5d7fae      (optional: the main window's work area)
 //   */
 //   QPushButton { ... }
 //
@@ -26,6 +27,7 @@ struct Skin
     QString styleSheet;
     QColor textColor;
     QColor backgroundColor;
+    QColor workspaceColor; // a darker background when the file names none
 };
 
 namespace Skins {

@@ -50,6 +50,7 @@ frmMenu::frmMenu()
 
     // Load: a failing step shows its message and the load goes on.
     setWindowTitle(caption());
+    setWindowIcon(QIcon(QStringLiteral(":/icons/vessel.png")));
     if (Status s = loadSkin(Settings::skinPath()); !s)
         Prompter::current().message(s.failure().numberAndText());
 
@@ -138,6 +139,8 @@ void frmMenu::buildStatusBar()
     for (int i = 0; i < initial.size(); ++i) {
         auto *panel = new QLabel(initial.at(i), this);
         panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i + 1));
+        panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        panel->setContentsMargins(4, 0, 4, 0);
         if (i == 1 || i == 2)
             panel->setAlignment(Qt::AlignCenter);
         statusBar()->addPermanentWidget(panel, i == 0 || i == 4 ? 1 : 0);
@@ -236,10 +239,10 @@ QWidget *frmMenu::openScreen(const QString &name)
         return nullptr;
     }
     screen->setAttribute(Qt::WA_DeleteOnClose);
-    applySkin(screen);
     QMdiSubWindow *sub = m_mdi->addSubWindow(screen);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(windowIcon());
+    applySkin(sub); // the window's frame and the screen in it
     // A screen that closes itself takes its frame with it.
     connect(screen, &QObject::destroyed, sub, &QObject::deleteLater);
     sub->show();

@@ -84,6 +84,7 @@ frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
     filing->addRow(QStringLiteral("IceGate User ID"), txtIceGateUser);
     auto *fontRow = new QHBoxLayout;
     fontRow->addWidget(txtFont, 1);
+    fontRow->addWidget(new QLabel(QStringLiteral("Size"), this));
     fontRow->addWidget(txtSize);
     filing->addRow(QStringLiteral("Heading Font"), fontRow);
     filing->addRow(QStringLiteral("Email Format"), Combo1);

@@ -11,8 +11,8 @@ namespace quarl {
 namespace {
 
 // Marks on the windows, so that a new skin finds every window that took the old one.
-const char SkinnedMark[] = "quarlSkinned";
-const char PassMark[] = "quarlAppearancePass";
+const char TargetMark[] = "quarlTakesSkin";
+const char SheetMark[] = "quarlSkinSheet";
 const char ColouredMark[] = "quarlColoured";
 
 std::optional<Skin> &skinState()
@@ -43,17 +43,28 @@ QPalette skinPalette(QPalette p, const Skin &skin)
     return p;
 }
 
+// A style sheet gives every control a palette of its own when polished, so the colours
+// do not flow from a window to its controls: each control takes them itself, and paints
+// its own background so that no window frame shows through in the default colour.
 void colour(QWidget *w, const Skin &skin)
 {
+    if (!w->property(ColouredMark).isValid())
+        w->setProperty(ColouredMark, w->autoFillBackground());
     w->setPalette(skinPalette(w->palette(), skin));
-    w->setProperty(ColouredMark, true);
+    w->setAutoFillBackground(true);
+    if (auto *area = qobject_cast<QMdiArea *>(w))
+        area->setBackground(skin.workspaceColor);
 }
 
 void uncolour(QWidget *w)
 {
-    if (w->property(ColouredMark).toBool()) {
+    const QVariant autoFill = w->property(ColouredMark);
+    if (autoFill.isValid()) {
         w->setPalette(QPalette());
+        w->setAutoFillBackground(autoFill.toBool());
         w->setProperty(ColouredMark, QVariant());
+        if (auto *area = qobject_cast<QMdiArea *>(w))
+            area->setBackground(area->palette().brush(QPalette::Dark));
     }
 }
 
@@ -102,14 +113,21 @@ void applySkin(QWidget *window)
     if (!window)
         return;
     const auto &skin = skinState();
+    window->setProperty(TargetMark, true);
     if (skin) {
         window->setStyleSheet(skin->styleSheet);
-        colour(window, *skin);
-        window->setProperty(SkinnedMark, true);
-    } else if (window->property(SkinnedMark).toBool()) {
+        window->setProperty(SheetMark, true);
+    } else if (window->property(SheetMark).toBool()) {
         window->setStyleSheet(QString());
-        uncolour(window);
-        window->setProperty(SkinnedMark, QVariant());
+        window->setProperty(SheetMark, QVariant());
+    }
+    // Without the colours on the controls too, a dark skin would leave dark text on a
+    // dark window wherever a screen does not run the pass itself.
+    for (QWidget *w : QList<QWidget *>{window} + controlsOf(window)) {
+        if (skin)
+            colour(w, *skin);
+        else
+            uncolour(w);
     }
 }
 
@@ -118,40 +136,18 @@ void applyAppearance(QWidget *screen)
     if (!screen)
         return;
     applySkin(screen);
-    screen->setProperty(PassMark, true);
-    const auto &skin = skinState();
-    for (QWidget *w : controlsOf(screen)) {
-        if (skin)
-            colour(w, *skin);
-        else
-            uncolour(w);
-    }
-    if (auto *area = screen->findChild<QMdiArea *>(); area && skin) {
-        const QColor bg = skin->backgroundColor;
-        area->setBackground(bg.lightness() > 128 ? bg.darker(125) : bg.darker(150));
-    } else if (area) {
-        area->setBackground(area->palette().brush(QPalette::Dark));
-    }
 }
 
 void reapplyAppearance()
 {
-    const QList<QWidget *> all = QApplication::allWidgets();
-    QList<QPointer<QWidget>> passes;
-    QList<QPointer<QWidget>> skinned;
-    for (QWidget *w : all) {
-        if (w->property(PassMark).toBool())
-            passes << w;
-        else if (w->property(SkinnedMark).toBool())
-            skinned << w;
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *w : QApplication::allWidgets()) {
+        if (w->property(TargetMark).toBool())
+            windows << w;
     }
-    for (const auto &w : skinned) {
+    for (const auto &w : windows) {
         if (w)
             applySkin(w);
-    }
-    for (const auto &w : passes) {
-        if (w)
-            applyAppearance(w);
     }
 }
 

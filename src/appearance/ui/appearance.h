@@ -17,16 +17,16 @@ const std::optional<Skin> &currentSkin();
 // on without a skin and the failure says why.
 Status loadSkin(const QString &path);
 
-// Gives a window the skin's look (its style sheet and colours), or the default look
-// again when there is no skin.
+// Gives a window the skin's look: its style sheet, and its text and background colours
+// on the window and every control of it (screens opening inside a main window's work
+// area take it themselves). Without a skin the default look comes back.
 void applySkin(QWidget *window);
 
 // The appearance pass every screen runs at the end of its loading: the skin applied to
-// the screen, and every control of it given the skin's text and background colours.
+// the screen, which gives every control of it the skin's colours.
 void applyAppearance(QWidget *screen);
 
-// After the skin changed: every window that took the skin or ran the pass takes the
-// new one.
+// After the skin changed: every window that took the skin takes the new one.
 void reapplyAppearance();
 
 } // namespace quarl

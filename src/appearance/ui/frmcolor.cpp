@@ -46,7 +46,6 @@ frmColor::frmColor(QWidget *parent) : QWidget(parent)
     lblPreview->setMinimumHeight(48);
     lblPreview->setAlignment(Qt::AlignCenter);
     lblPreview->setWordWrap(true);
-    lblPreview->setAutoFillBackground(true);
     lblPreview->setFrameShape(QFrame::StyledPanel);
 
     auto *pathRow = new QHBoxLayout;
@@ -78,20 +77,19 @@ frmColor::frmColor(QWidget *parent) : QWidget(parent)
 
 void frmColor::showPreview()
 {
+    // Its own style sheet, so that the skin on this screen does not recolour the sample.
     const QString path = Text1->text().trimmed();
-    QPalette p = lblPreview->palette();
-    p.setColor(QPalette::Window, palette().color(QPalette::Window));
-    p.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+    QString sheet;
     if (path.isEmpty()) {
         lblPreview->setText(QStringLiteral("No skin: the program's own look."));
     } else if (auto skin = Skins::readFile(path)) {
-        p.setColor(QPalette::Window, skin->backgroundColor);
-        p.setColor(QPalette::WindowText, skin->textColor);
+        sheet = QStringLiteral("QLabel { color: %1; background-color: %2; }")
+                    .arg(skin->textColor.name(), skin->backgroundColor.name());
         lblPreview->setText(QStringLiteral("%1: text and background of every screen").arg(skin->name));
     } else {
         lblPreview->setText(skin.failure().description);
     }
-    lblPreview->setPalette(p);
+    lblPreview->setStyleSheet(sheet);
 }
 
 void frmColor::Command1_Click()
