@@ -92,8 +92,10 @@ private Q_SLOTS:
         frmMenu *menu = mainWindow(fx, QStringLiteral(" 03 05 06 10 12"));
         QVERIFY(menu);
         menu->openScreen(QStringLiteral("frmSyspara"));
-        menu->openScreen(QStringLiteral("frmColor"));
-        menu->mdiArea()->subWindowList().last()->move(470, 40);
+        if (skin.isEmpty()) { // the colour screen would show the temporary skin folder
+            menu->openScreen(QStringLiteral("frmColor"));
+            menu->mdiArea()->subWindowList().last()->move(470, 40);
+        }
         save(menu, name);
     }
 

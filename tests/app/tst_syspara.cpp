@@ -165,6 +165,21 @@ private Q_SLOTS:
         QCOMPARE(Settings::removableMediaFolder(), QStringLiteral("/media/usb0"));
     }
 
+    void enterMovesToTheNextField()
+    {
+        test::TempHome home;
+        ScriptedPrompter prompter;
+        auto w = openScreen();
+        auto *code = child<QLineEdit>(w.get(), "txtCustomCode");
+        code->setFocus();
+        QTest::keyClick(code, Qt::Key_Return);
+        QCOMPARE(w->focusWidget(), child<QLineEdit>(w.get(), "txtIceGateUser"));
+        QTest::keyClick(w->focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(w->focusWidget(), child<QLineEdit>(w.get(), "txtFont"));
+        QVERIFY(w->isVisible());
+        QCOMPARE(prompter.beeps(), 0);
+    }
+
     void mailSecurityChoices()
     {
         test::TempHome home;

@@ -62,6 +62,19 @@ private Q_SLOTS:
         QVERIFY(skin->styleSheet.contains(QLatin1String("*/")));
     }
 
+    void workspaceColour()
+    {
+        auto given = Skins::parse(QByteArray("/* text-color: #000000\n background-color: #d6e3f3\n workspace-color: #5d7fae */"));
+        QVERIFY(given.isOk());
+        QCOMPARE(given->workspaceColor, QColor("#5d7fae"));
+        // not given: a shade of the background, darker than it
+        auto derived = Skins::parse(QByteArray("/* text-color: #000000\n background-color: #d6e3f3 */"));
+        QVERIFY(derived.isOk());
+        QVERIFY(derived->workspaceColor.isValid());
+        QVERIFY(derived->workspaceColor.lightness() < derived->backgroundColor.lightness());
+        QVERIFY(!Skins::parse(QByteArray("/* text-color: #000\n background-color: #fff\n workspace-color: bluish */")).isOk());
+    }
+
     void readFile()
     {
         QTemporaryDir dir;
