@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QPointer>
 #include <QStyleFactory>
 
 int main(int argc, char *argv[])

@@ -71,13 +71,6 @@ private Q_SLOTS:
         QCOMPARE(Logon::rememberedCompanyIndex(setting, count), expected);
     }
 
-    void companyIndexText()
-    {
-        QCOMPARE(Logon::companyIndexText(0), QStringLiteral(" 0"));
-        QCOMPARE(Logon::companyIndexText(12), QStringLiteral(" 12"));
-        QCOMPARE(Logon::companyIndexText(-1), QStringLiteral("-1"));
-    }
-
     void numericValue_data()
     {
         QTest::addColumn<QString>("text");

@@ -165,27 +165,6 @@ private Q_SLOTS:
             QVERIFY(takesSkin(c, *currentSkin()));
     }
 
-    // Every shipped skin loads and reaches the main window.
-    void shippedSkinsOnTheMainWindow_data()
-    {
-        QTest::addColumn<QString>("skin");
-        QTest::newRow("light") << "Light";
-        QTest::newRow("dark") << "Dark";
-        QTest::newRow("classic blue") << "Classic Blue";
-    }
-    void shippedSkinsOnTheMainWindow()
-    {
-        QFETCH(QString, skin);
-        QUARL_SHELL(fx);
-        Settings::setSkinPath(installedSkin(skin));
-        frmMenu *menu = new frmMenu;
-        QVERIFY(fx.prompter.messages().isEmpty());
-        QCOMPARE(currentSkin()->name, skin);
-        QCOMPARE(menu->styleSheet(), currentSkin()->styleSheet);
-        menu->show();
-        QCOMPARE(menu->statusPanel(5)->palette().color(QPalette::WindowText), currentSkin()->textColor);
-    }
-
     void mainWindowLoadsOnWithAMissingSkin()
     {
         QUARL_SHELL(fx);
