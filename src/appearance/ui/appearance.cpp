@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace quarl {
 
 namespace {
@@ -140,14 +142,23 @@ void applyAppearance(QWidget *screen)
 
 void reapplyAppearance()
 {
-    QList<QPointer<QWidget>> windows;
+    // A window's new style sheet repolishes everything inside it, which puts back the
+    // palettes its controls had before; so outer windows go first.
+    auto depth = [](const QWidget *w) {
+        int d = 0;
+        for (const QWidget *p = w->parentWidget(); p; p = p->parentWidget())
+            ++d;
+        return d;
+    };
+    QList<QPair<int, QPointer<QWidget>>> windows;
     for (QWidget *w : QApplication::allWidgets()) {
         if (w->property(TargetMark).toBool())
-            windows << w;
+            windows.append({depth(w), w});
     }
+    std::stable_sort(windows.begin(), windows.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &w : windows) {
-        if (w)
-            applySkin(w);
+        if (w.second)
+            applySkin(w.second);
     }
 }
 
