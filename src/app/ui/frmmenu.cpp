@@ -1,7 +1,6 @@
 #include "app/ui/frmmenu.h"
 
 #include "app/keyboardlocks.h"
-#include "app/numericvalue.h"
 #include "app/prompter.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -183,9 +182,8 @@ QLabel *frmMenu::statusPanel(int number) const
 void frmMenu::activate()
 {
     using namespace MainMenu;
-    const bool withImport = numericValue(Settings::withIgmImport()) == Settings::WithIgmImportEnabled;
     if (QAction *a = menuAction(arrayName(Array::Window), ImportIgmIndex))
-        a->setVisible(withImport);
+        a->setVisible(Settings::igmImportEnabled());
 
     const Session &session = Session::current();
     for (const Entry &e : entries()) {
