@@ -1,32 +1,31 @@
-#include "app/installation.h"
-#include "app/settings.h"
-#include "store/database.h"
+#include "app/prompter.h"
+#include "app/session.h"
+#include "app/ui/frmlogon.h"
+#include "app/ui/frmmenu.h"
+#include "app/ui/qtprompter.h"
 
 #include <QApplication>
-#include <QListWidget>
-#include <QVBoxLayout>
-#include <QLabel>
+#include <QIcon>
+#include <QStyleFactory>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quarl"));
+    QApplication::setApplicationVersion(QStringLiteral(QUARL_VERSION_STRING));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vessel.png")));
 
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Quarl"));
-    auto *layout = new QVBoxLayout(&window);
-    layout->addWidget(new QLabel(QStringLiteral("Companies of %1").arg(quarl::Installation::folder())));
-    auto *list = new QListWidget;
-    layout->addWidget(list);
-    auto db = quarl::Database::openSqlite(quarl::Settings::sysPath());
-    if (db) {
-        auto q = db->query(QStringLiteral("select name from DRCOMP"));
-        if (q) {
-            while (q->next())
-                list->addItem(q->value(0).toString());
-        }
-    }
-    window.resize(480, 320);
-    window.show();
-    return app.exec();
+    quarl::QtPrompter prompter;
+    quarl::Prompter::install(&prompter);
+
+    // The program starts at the logon screen; the logon shows the main window.
+    auto *logon = new quarl::frmLogon;
+    logon->show();
+    const int status = app.exec();
+
+    delete quarl::frmMenu::instance();
+    quarl::Session::current().connection.close();
+    quarl::Prompter::install(nullptr);
+    return status;
 }

@@ -2,6 +2,7 @@
 
 #include "app/inifile.h"
 #include "app/installation.h"
+#include "app/numericvalue.h"
 
 namespace quarl {
 
@@ -36,7 +37,7 @@ struct Key
     const char *section;
     const char *key;
     QString read() const { return ReadSetting(QLatin1String(section), QLatin1String(key)); }
-    void write(const QString &v) const { WriteSetting(QLatin1String(section), QLatin1String(key), v); }
+    bool write(const QString &v) const { return WriteSetting(QLatin1String(section), QLatin1String(key), v); }
 };
 
 constexpr Key SysPath{"SYSTEM", "SYSPATH"};
@@ -69,27 +70,27 @@ Key printerKey(ReportPrinter which, const char *key)
 } // namespace
 
 QString sysPath() { return SysPath.read(); }
-void setSysPath(const QString &path) { SysPath.write(path); }
+bool setSysPath(const QString &path) { return SysPath.write(path); }
 QString savedUserId() { return UserId.read(); }
-void setSavedUserId(const QString &uid) { UserId.write(uid); }
+bool setSavedUserId(const QString &uid) { return UserId.write(uid); }
 QString savedPassword() { return Password.read(); }
-void setSavedPassword(const QString &pwd) { Password.write(pwd); }
+bool setSavedPassword(const QString &pwd) { return Password.write(pwd); }
 QString companyIndexText() { return Company.read(); }
-void setCompanyIndexText(const QString &text) { Company.write(text); }
+bool setCompanyIndexText(const QString &text) { return Company.write(text); }
 QString emailFormat() { return Eformat.read(); }
-void setEmailFormat(const QString &value) { Eformat.write(value); }
+bool setEmailFormat(const QString &value) { return Eformat.write(value); }
 QString headingFont() { return Font.read(); }
-void setHeadingFont(const QString &font) { Font.write(font); }
+bool setHeadingFont(const QString &font) { return Font.write(font); }
 QString headingFontSize() { return FontSize.read(); }
-void setHeadingFontSize(const QString &size) { FontSize.write(size); }
+bool setHeadingFontSize(const QString &size) { return FontSize.write(size); }
 QString iceGateUser() { return IceGateUser.read(); }
-void setIceGateUser(const QString &user) { IceGateUser.write(user); }
+bool setIceGateUser(const QString &user) { return IceGateUser.write(user); }
 QString customHouseCode() { return CustomCode.read(); }
-void setCustomHouseCode(const QString &code) { CustomCode.write(code); }
+bool setCustomHouseCode(const QString &code) { return CustomCode.write(code); }
 QString withIgmImport() { return WithIgmImport.read(); }
-bool igmImportEnabled() { return WithIgmImport.read().toInt() == WithIgmImportEnabled; }
+bool igmImportEnabled() { return numericValue(WithIgmImport.read()) == WithIgmImportEnabled; }
 QString skinPath() { return Skin.read(); }
-void setSkinPath(const QString &path) { Skin.write(path); }
+bool setSkinPath(const QString &path) { return Skin.write(path); }
 QString mailTo() { return MailTo.read(); }
 QString mailCc() { return MailCc.read(); }
 QString mailSubject() { return MailSub.read(); }
@@ -98,24 +99,24 @@ QString mailMessage() { return MailMsg.read(); }
 QString printerName(ReportPrinter which) { return printerKey(which, "Printer").read(); }
 QString printerPaper(ReportPrinter which) { return printerKey(which, "Paper").read(); }
 QString printerOrient(ReportPrinter which) { return printerKey(which, "Orient").read(); }
-void setPrinterName(ReportPrinter which, const QString &value) { printerKey(which, "Printer").write(value); }
-void setPrinterPaper(ReportPrinter which, const QString &value) { printerKey(which, "Paper").write(value); }
-void setPrinterOrient(ReportPrinter which, const QString &value) { printerKey(which, "Orient").write(value); }
+bool setPrinterName(ReportPrinter which, const QString &value) { return printerKey(which, "Printer").write(value); }
+bool setPrinterPaper(ReportPrinter which, const QString &value) { return printerKey(which, "Paper").write(value); }
+bool setPrinterOrient(ReportPrinter which, const QString &value) { return printerKey(which, "Orient").write(value); }
 
 QString mailHost() { return MailHost.read(); }
-void setMailHost(const QString &v) { MailHost.write(v); }
+bool setMailHost(const QString &v) { return MailHost.write(v); }
 QString mailPort() { return MailPort.read(); }
-void setMailPort(const QString &v) { MailPort.write(v); }
+bool setMailPort(const QString &v) { return MailPort.write(v); }
 QString mailSecurity() { return MailSecurity.read(); }
-void setMailSecurity(const QString &v) { MailSecurity.write(v); }
+bool setMailSecurity(const QString &v) { return MailSecurity.write(v); }
 QString mailUser() { return MailUser.read(); }
-void setMailUser(const QString &v) { MailUser.write(v); }
+bool setMailUser(const QString &v) { return MailUser.write(v); }
 QString mailPassword() { return MailPassword.read(); }
-void setMailPassword(const QString &v) { MailPassword.write(v); }
+bool setMailPassword(const QString &v) { return MailPassword.write(v); }
 QString mailFrom() { return MailFrom.read(); }
-void setMailFrom(const QString &v) { MailFrom.write(v); }
+bool setMailFrom(const QString &v) { return MailFrom.write(v); }
 QString removableMediaFolder() { return MediaFolder.read(); }
-void setRemovableMediaFolder(const QString &v) { MediaFolder.write(v); }
+bool setRemovableMediaFolder(const QString &v) { return MediaFolder.write(v); }
 
 } // namespace Settings
 } // namespace quarl

@@ -12,37 +12,38 @@ QString ReadSetting(const QString &section, const QString &key);
 bool WriteSetting(const QString &section, const QString &key, const QString &value);
 
 // Every section and key the program uses, with its meaning; nothing else names them.
+// The setters return whether the file was written.
 namespace Settings {
 
 inline constexpr int WithIgmImportEnabled = 1; // Options/WithIGMImport value that shows "Import IGM File"
 
 // SYSTEM
 QString sysPath();
-void setSysPath(const QString &path);
+bool setSysPath(const QString &path);
 // User: remembered at logon
 QString savedUserId();
-void setSavedUserId(const QString &uid);
+bool setSavedUserId(const QString &uid);
 QString savedPassword();
-void setSavedPassword(const QString &pwd);
+bool setSavedPassword(const QString &pwd);
 // Database
 QString companyIndexText();
-void setCompanyIndexText(const QString &text);
+bool setCompanyIndexText(const QString &text);
 QString emailFormat();              // 0 = RTF, 1 = PDF; empty = RTF
-void setEmailFormat(const QString &value);
+bool setEmailFormat(const QString &value);
 // Options
 QString headingFont();
-void setHeadingFont(const QString &font);
+bool setHeadingFont(const QString &font);
 QString headingFontSize();
-void setHeadingFontSize(const QString &size);
+bool setHeadingFontSize(const QString &size);
 QString iceGateUser();
-void setIceGateUser(const QString &user);
+bool setIceGateUser(const QString &user);
 QString customHouseCode();
-void setCustomHouseCode(const QString &code);
+bool setCustomHouseCode(const QString &code);
 QString withIgmImport();
 bool igmImportEnabled();
 // Skin
 QString skinPath();
-void setSkinPath(const QString &path);
+bool setSkinPath(const QString &path);
 // Email defaults for the mail fields of the sending screens
 QString mailTo();
 QString mailCc();
@@ -54,25 +55,25 @@ enum class ReportPrinter { CheckList, CargoDeclaration };
 QString printerName(ReportPrinter which);
 QString printerPaper(ReportPrinter which);   // Windows paper number: 9 = A4, 1 = Letter
 QString printerOrient(ReportPrinter which);  // 1 portrait, 2 landscape
-void setPrinterName(ReportPrinter which, const QString &value);
-void setPrinterPaper(ReportPrinter which, const QString &value);
-void setPrinterOrient(ReportPrinter which, const QString &value);
+bool setPrinterName(ReportPrinter which, const QString &value);
+bool setPrinterPaper(ReportPrinter which, const QString &value);
+bool setPrinterOrient(ReportPrinter which, const QString &value);
 
 // Linux stand-ins: the SMTP server of the mail hand-off and the removable-media folder.
 QString mailHost();
-void setMailHost(const QString &v);
+bool setMailHost(const QString &v);
 QString mailPort();
-void setMailPort(const QString &v);
+bool setMailPort(const QString &v);
 QString mailSecurity();             // none, starttls or ssl
-void setMailSecurity(const QString &v);
+bool setMailSecurity(const QString &v);
 QString mailUser();
-void setMailUser(const QString &v);
+bool setMailUser(const QString &v);
 QString mailPassword();
-void setMailPassword(const QString &v);
+bool setMailPassword(const QString &v);
 QString mailFrom();
-void setMailFrom(const QString &v);
+bool setMailFrom(const QString &v);
 QString removableMediaFolder();
-void setRemovableMediaFolder(const QString &v);
+bool setRemovableMediaFolder(const QString &v);
 
 } // namespace Settings
 } // namespace quarl

@@ -29,6 +29,20 @@ QWidget *createScreen(const QString &name)
     return w;
 }
 
+ScopedScreenFactory::ScopedScreenFactory(const QString &name, ScreenFactory factory)
+    : m_name(name), m_previous(factories().value(name))
+{
+    factories().insert(name, std::move(factory));
+}
+
+ScopedScreenFactory::~ScopedScreenFactory()
+{
+    if (m_previous)
+        factories().insert(m_name, m_previous);
+    else
+        factories().remove(m_name);
+}
+
 bool hasScreen(const QString &name)
 {
     return factories().contains(name);

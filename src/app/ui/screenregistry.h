@@ -20,6 +20,21 @@ public:
 };
 
 QWidget *createScreen(const QString &name); // nullptr for an unknown name
+
+// Puts a factory in the place of a screen's for as long as it lives, and then restores
+// what was there (tests open stand-in screens through the main window with it).
+class ScopedScreenFactory
+{
+public:
+    ScopedScreenFactory(const QString &name, ScreenFactory factory);
+    ~ScopedScreenFactory();
+    ScopedScreenFactory(const ScopedScreenFactory &) = delete;
+    ScopedScreenFactory &operator=(const ScopedScreenFactory &) = delete;
+
+private:
+    QString m_name;
+    ScreenFactory m_previous;
+};
 bool hasScreen(const QString &name);
 QStringList screenNames();
 

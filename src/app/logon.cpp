@@ -1,0 +1,161 @@
+#include "app/logon.h"
+
+#include "app/numericvalue.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "store/datasourceregistry.h"
+#include "store/schema.h"
+
+#include <QFileInfo>
+#include <QSqlRecord>
+
+#include <utility>
+
+namespace quarl {
+
+namespace {
+QString text(const QVariant &v)
+{
+    return v.isNull() ? QString() : v.toString();
+}
+
+QString trimmedRight(const QString &s)
+{
+    int end = int(s.size());
+    while (end > 0 && s.at(end - 1).isSpace())
+        --end;
+    return s.left(end);
+}
+
+// The number of "no current record": an empty register has no first row to move to.
+constexpr int NoSuchRecord = 3021;
+} // namespace
+
+Logon::Logon(QString systemDatabasePath) : m_systemDatabasePath(std::move(systemDatabasePath)) {}
+
+Result<Database> Logon::openRegister() const
+{
+    if (m_systemDatabasePath.trimmed().isEmpty())
+        return Failure(ErrorNumber::FileNotFound,
+                       QStringLiteral("The system database is not set (SYSTEM SYSPATH in Quarl.ini is empty)."));
+    return Database::openSqlite(m_systemDatabasePath);
+}
+
+Result<QList<CompanyEntry>> Logon::readRegister() const
+{
+    auto db = openRegister();
+    if (!db)
+        return db.failure();
+    // The system database is SQLite; rowid is the order in which the rows were stored.
+    auto q = db->query(QStringLiteral("select name, dirname from DRCOMP order by rowid"));
+    if (!q)
+        return q.failure();
+    QList<CompanyEntry> rows;
+    while (q->next())
+        rows.append({text(q->value(0)), text(q->value(1))});
+    return rows;
+}
+
+Result<std::optional<CompanyEntry>> Logon::findCompany(const QString &name) const
+{
+    auto rows = readRegister();
+    if (!rows)
+        return rows.failure();
+    if (rows->isEmpty())
+        return Failure(NoSuchRecord, QStringLiteral("No current record: the company register %1 holds no company.")
+                                         .arg(m_systemDatabasePath));
+    if (name.isEmpty())
+        return std::optional<CompanyEntry>();
+    for (const CompanyEntry &row : *rows) {
+        if (row.name.compare(name, Qt::CaseInsensitive) == 0)
+            return std::optional<CompanyEntry>(row);
+    }
+    return std::optional<CompanyEntry>();
+}
+
+Status Logon::openConnection(const QString &dataSource)
+{
+    m_connection = Database();
+    auto db = DataSourceRegistry().open(dataSource);
+    if (!db)
+        return db.failure();
+    m_connection = db.value();
+    return Status::ok();
+}
+
+Result<std::optional<LogonUser>> Logon::checkUser(const QString &userId, const QString &password) const
+{
+    auto q = m_connection.query(QStringLiteral("select * from loguser where UID = ? and PWD = ?"), {userId, password});
+    if (!q)
+        return q.failure();
+    if (!q->next())
+        return std::optional<LogonUser>();
+    const QSqlRecord rec = q->record();
+    LogonUser user;
+    user.userId = text(rec.value(QStringLiteral("uid"))).trimmed();
+    user.userRights = text(rec.value(QStringLiteral("urights")));
+    user.menuRights = text(rec.value(QStringLiteral("mrights")));
+    return std::optional<LogonUser>(user);
+}
+
+bool Logon::lacksUserTable(const Failure &failure) const
+{
+    return failure.description.contains(QLatin1String("loguser")) && m_connection.isValid()
+           && !m_connection.hasTable(QStringLiteral("loguser"));
+}
+
+Status Logon::createDefaultUserTable() const
+{
+    Transaction tx(m_connection);
+    if (!tx.started())
+        return tx.started();
+    if (Status s = m_connection.exec(QLatin1String(Schema::CreateUserTable)); !s)
+        return s;
+    if (Status s = m_connection.exec(QLatin1String(Schema::InsertDefaultUser)); !s)
+        return s;
+    return tx.commit();
+}
+
+Status Logon::registerDataFile(const QString &file)
+{
+    const QString path = trimmedRight(file);
+    const QString name = trimmedRight(QFileInfo(path).fileName());
+    if (!QFileInfo(path).isFile())
+        return Failure(ErrorNumber::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    return DataSourceRegistry().registerFile(name, path);
+}
+
+void Logon::complete(const CompanyEntry &company, const LogonUser &user, bool savePassword,
+                     const QString &typedUserId, const QString &typedPassword, int companyIndex)
+{
+    Session &s = Session::current();
+    s.connection = std::exchange(m_connection, Database());
+    s.userId = user.userId;
+    s.userRights = user.userRights;
+    s.menuRights = user.menuRights;
+    s.companyName = company.name;
+    s.dataSource = company.dataSource;
+    s.systemDatabasePath = m_systemDatabasePath;
+
+    // A single blank reads back as empty, so the box starts unticked next time.
+    Settings::setSavedUserId(savePassword ? typedUserId : QStringLiteral(" "));
+    Settings::setSavedPassword(savePassword ? typedPassword : QStringLiteral(" "));
+    Settings::setCompanyIndexText(companyIndexText(companyIndex));
+}
+
+int Logon::rememberedCompanyIndex(const QString &settingText, int count)
+{
+    const int value = wholeNumberValue(settingText);
+    if (numericValue(settingText) < 0)
+        return -1;
+    if (value < count)
+        return value;
+    return count > 0 ? 0 : -1;
+}
+
+QString Logon::companyIndexText(int index)
+{
+    return index >= 0 ? QLatin1Char(' ') + QString::number(index) : QStringLiteral("-1");
+}
+
+} // namespace quarl

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/mainmenu.h"
+#include "app/preparedreportdata.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QTimer;
+
+namespace quarl {
+
+// The main window: the work area in which every screen opens, the menus enabled by the
+// user's menu rights, six toolbar shortcuts and the status bar. One per run; shown by
+// the first logon and re-activated by every later one.
+class frmMenu : public QMainWindow
+{
+    Q_OBJECT
+public:
+    frmMenu();
+    ~frmMenu() override;
+
+    static frmMenu *instance();
+    // After a successful logon: loads and shows the main window, or re-activates it.
+    static void showAfterLogon();
+
+    // The menu entry of a control array ("menFile", "menHK", "menRep", "menWin",
+    // "menPatch") by its index; nullptr for an unknown entry. Commands that other parts
+    // of the program provide (upgrades, patches) connect to its triggered() signal.
+    QAction *menuAction(const QString &arrayName, int index) const;
+    QAction *toolbarButton(int number) const; // 1..6
+    QLabel *statusPanel(int number) const;    // 1..6
+    QMdiArea *mdiArea() const { return m_mdi; }
+    PreparedReportData &preparedReportData() { return m_reportData; }
+
+    // What runs each time the window becomes active: the "Import IGM File" switch, the
+    // menu rights, the company and user panels.
+    void activate();
+
+    // Brings an open screen to the front, or loads it, gives it the skin and shows it in
+    // the work area. nullptr when no such screen is part of this program.
+    QWidget *openScreen(const QString &name);
+
+    void logout();
+    void exitProgram();
+    void tileHorizontal();
+    void tileVertical();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    void buildStatusBar();
+    void run(MainMenu::Array array, int index);
+    void tile(Qt::Orientation orientation);
+    void refreshClockPanels();
+
+    QMdiArea *m_mdi;
+    QHash<QString, QAction *> m_entries; // "menFile/3"
+    QList<QAction *> m_toolbarButtons;
+    QList<QLabel *> m_panels;
+    QTimer *m_clock;
+    PreparedReportData m_reportData;
+};
+
+} // namespace quarl

@@ -1,0 +1,222 @@
+#include "app/ui/frmsyspara.h"
+
+#include "app/installation.h"
+#include "app/numericvalue.h"
+#include "app/prompter.h"
+#include "app/settings.h"
+#include "app/ui/enterkey.h"
+#include "app/ui/screenregistry.h"
+#include "appearance/ui/appearance.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+
+namespace quarl {
+
+namespace {
+struct Security
+{
+    const char *value;
+    const char *caption;
+};
+constexpr Security Securities[] = {{"none", "None"}, {"starttls", "STARTTLS"}, {"ssl", "SSL/TLS"}};
+
+QLineEdit *field(QWidget *parent, const char *name, int maxLength = 254)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    e->setMaxLength(maxLength);
+    return e;
+}
+} // namespace
+
+frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmSyspara"));
+    setWindowTitle(QStringLiteral("System Parameters"));
+
+    txtCustomCode = field(this, "txtCustomCode");
+    txtIceGateUser = field(this, "txtIceGateUser");
+    txtFont = field(this, "txtFont");
+    txtSize = field(this, "txtSize", 6);
+    txtSize->setMaximumWidth(70);
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->addItems({QStringLiteral("RTF"), QStringLiteral("PDF")});
+
+    txtMailHost = field(this, "txtMailHost");
+    txtMailPort = field(this, "txtMailPort", 5);
+    txtMailPort->setValidator(new QIntValidator(1, 65535, txtMailPort));
+    txtMailPort->setMaximumWidth(70);
+    cboMailSecurity = new QComboBox(this);
+    cboMailSecurity->setObjectName(QStringLiteral("cboMailSecurity"));
+    for (const Security &s : Securities)
+        cboMailSecurity->addItem(QLatin1String(s.caption), QLatin1String(s.value));
+    txtMailUser = field(this, "txtMailUser");
+    txtMailPassword = field(this, "txtMailPassword");
+    txtMailPassword->setEchoMode(QLineEdit::Password);
+    txtMailFrom = field(this, "txtMailFrom");
+    txtMediaFolder = field(this, "txtMediaFolder");
+    cmdMediaFolder = new QPushButton(QStringLiteral("&Browse..."), this);
+    cmdMediaFolder->setObjectName(QStringLiteral("cmdMediaFolder"));
+    cmdExit = new QPushButton(QStringLiteral("&Close"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+
+    auto *online = new QLabel(QStringLiteral("Online Filing"), this);
+    online->setObjectName(QStringLiteral("lblOnlineFiling"));
+    QFont bold = online->font();
+    bold.setBold(true);
+    online->setFont(bold);
+
+    auto *filing = new QFormLayout;
+    filing->addRow(online);
+    filing->addRow(QStringLiteral("Custom House Code"), txtCustomCode);
+    filing->addRow(QStringLiteral("IceGate User ID"), txtIceGateUser);
+    auto *fontRow = new QHBoxLayout;
+    fontRow->addWidget(txtFont, 1);
+    fontRow->addWidget(new QLabel(QStringLiteral("Size"), this));
+    fontRow->addWidget(txtSize);
+    filing->addRow(QStringLiteral("Heading Font"), fontRow);
+    filing->addRow(QStringLiteral("Email Format"), Combo1);
+
+    auto *mailBox = new QGroupBox(QStringLiteral("Mail Server"), this);
+    mailBox->setObjectName(QStringLiteral("fraMail"));
+    auto *mail = new QFormLayout(mailBox);
+    mail->addRow(QStringLiteral("Host"), txtMailHost);
+    auto *portRow = new QHBoxLayout;
+    portRow->addWidget(txtMailPort);
+    portRow->addWidget(new QLabel(QStringLiteral("Security"), mailBox));
+    portRow->addWidget(cboMailSecurity, 1);
+    mail->addRow(QStringLiteral("Port"), portRow);
+    mail->addRow(QStringLiteral("User"), txtMailUser);
+    mail->addRow(QStringLiteral("Password"), txtMailPassword);
+    mail->addRow(QStringLiteral("Sender Address"), txtMailFrom);
+
+    auto *mediaBox = new QGroupBox(QStringLiteral("Removable Media"), this);
+    mediaBox->setObjectName(QStringLiteral("fraMedia"));
+    auto *media = new QFormLayout(mediaBox);
+    auto *mediaRow = new QHBoxLayout;
+    mediaRow->addWidget(txtMediaFolder, 1);
+    mediaRow->addWidget(cmdMediaFolder);
+    media->addRow(QStringLiteral("Folder"), mediaRow);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdExit);
+
+    auto *top = new QVBoxLayout(this);
+    top->addLayout(filing);
+    top->addWidget(mailBox);
+    top->addWidget(mediaBox);
+    top->addStretch(1);
+    top->addLayout(buttons);
+
+    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdMediaFolder, &QPushButton::clicked, this, &frmSyspara::chooseMediaFolder);
+
+    setMinimumWidth(440);
+    load();
+    EnterMovesFocus::install(this);
+    applyAppearance(this);
+}
+
+void frmSyspara::load()
+{
+    // An Eformat other than 0 and 1 selects nothing and is written back as -1.
+    const double format = numericValue(Settings::emailFormat());
+    Combo1->setCurrentIndex(format == 0 || format == 1 ? int(format) : -1);
+    txtFont->setText(Settings::headingFont());
+    txtSize->setText(Settings::headingFontSize());
+    txtIceGateUser->setText(Settings::iceGateUser());
+    txtCustomCode->setText(Settings::customHouseCode());
+
+    txtMailHost->setText(Settings::mailHost());
+    txtMailPort->setText(Settings::mailPort());
+    const QString security = Settings::mailSecurity();
+    int at = cboMailSecurity->findData(security.isEmpty() ? QStringLiteral("none") : security.toLower());
+    if (at < 0) { // kept as it stands, so closing does not change it
+        cboMailSecurity->addItem(security, security);
+        at = cboMailSecurity->count() - 1;
+    }
+    cboMailSecurity->setCurrentIndex(at);
+    txtMailUser->setText(Settings::mailUser());
+    txtMailPassword->setText(Settings::mailPassword());
+    txtMailFrom->setText(Settings::mailFrom());
+    txtMediaFolder->setText(Settings::removableMediaFolder());
+}
+
+bool frmSyspara::save()
+{
+    bool ok = true;
+    ok &= Settings::setEmailFormat(QString::number(Combo1->currentIndex()));
+    ok &= Settings::setHeadingFont(txtFont->text());
+    ok &= Settings::setHeadingFontSize(txtSize->text());
+    ok &= Settings::setIceGateUser(txtIceGateUser->text());
+    ok &= Settings::setCustomHouseCode(txtCustomCode->text());
+
+    ok &= Settings::setMailHost(txtMailHost->text());
+    ok &= Settings::setMailPort(txtMailPort->text());
+    ok &= Settings::setMailSecurity(cboMailSecurity->currentData().toString());
+    ok &= Settings::setMailUser(txtMailUser->text());
+    ok &= Settings::setMailPassword(txtMailPassword->text());
+    ok &= Settings::setMailFrom(txtMailFrom->text());
+    ok &= Settings::setRemovableMediaFolder(txtMediaFolder->text());
+    return ok;
+}
+
+void frmSyspara::chooseMediaFolder()
+{
+    const QString start = txtMediaFolder->text().isEmpty() ? QStringLiteral("/media") : txtMediaFolder->text();
+    const QString chosen = Prompter::current().folderName(QStringLiteral("Select Removable Media Folder"), start);
+    if (!chosen.isEmpty())
+        txtMediaFolder->setText(chosen);
+}
+
+void frmSyspara::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        // Top left of the work area, or of the screen when standing alone.
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+            sub->move(0, 0);
+    }
+}
+
+void frmSyspara::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void frmSyspara::closeEvent(QCloseEvent *event)
+{
+    if (!save()) {
+        const bool discard = Prompter::current().askYesNo(
+            QStringLiteral("The system parameters could not be saved in %1.\nClose without saving?")
+                .arg(Installation::filePath(QLatin1String(Installation::SettingsFileName))),
+            Prompter::Icon::Warning);
+        if (!discard) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+QUARL_REGISTER_SCREEN(frmSyspara)
+
+} // namespace quarl

@@ -1,0 +1,27 @@
+#include "appearance/reportheading.h"
+
+#include "app/numericvalue.h"
+#include "app/session.h"
+#include "app/settings.h"
+
+namespace quarl {
+
+std::optional<HeadingFont> reportHeadingFont()
+{
+    const QString family = Settings::headingFont();
+    const double size = numericValue(Settings::headingFontSize());
+    if (family.isEmpty() || size <= 0)
+        return std::nullopt;
+    return HeadingFont{family, size};
+}
+
+void applyReportHeading(QString &headingText, QFont &headingFont)
+{
+    if (const auto font = reportHeadingFont()) {
+        headingFont.setFamily(font->family);
+        headingFont.setPointSizeF(font->pointSize);
+    }
+    headingText = Session::current().companyName;
+}
+
+} // namespace quarl

@@ -1,0 +1,493 @@
+#include "app/shellfixture.h"
+#include "common/testmain.h"
+
+#include "app/inifile.h"
+#include "app/installation.h"
+#include "app/logon.h"
+#include "app/numericvalue.h"
+#include "store/datasourceregistry.h"
+#include "store/schema.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace quarl;
+
+namespace {
+
+const QString NoDataSource = QStringLiteral("Data Source Name does not exist Please Select Data File");
+const QString AccessDenied = QStringLiteral("Access denied Username/Password do not match");
+const QString DefaultUserMade = QStringLiteral("New User File Created with Default User ID QUARL Password TOVEK");
+
+QString settingsText()
+{
+    QFile f(Installation::filePath(QLatin1String(Installation::SettingsFileName)));
+    f.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(f.readAll());
+}
+
+// A register row for the company database of the test, under its own data source.
+bool addCompany(const test::ShellFixture &fx, const QString &name, const QString &dsn, test::TempDatabase *db)
+{
+    if (db) {
+        const Status reg = db->engine() == Engine::PostgreSQL
+                               ? DataSourceRegistry().registerPostgres(dsn, db->pgParams())
+                               : DataSourceRegistry().registerFile(dsn, db->sqlitePath());
+        if (!reg)
+            return false;
+    }
+    return fx.system()
+        .exec(QStringLiteral("insert into DRCOMP (code, name, dirname) values (?, ?, ?)"),
+              {9, name, DataSourceRegistry::connectionText(dsn)})
+        .isOk();
+}
+
+} // namespace
+
+class TestLogonRules : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void rememberedCompanyIndex_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("missing") << "" << 3 << 0;
+        QTest::newRow("written form") << " 2" << 3 << 2;
+        QTest::newRow("equal to count") << "3" << 3 << 0;
+        QTest::newRow("beyond") << "9" << 3 << 0;
+        QTest::newRow("none") << "-1" << 3 << -1;
+        QTest::newRow("not a number") << "abc" << 3 << 0;
+        QTest::newRow("number then text") << "1x" << 3 << 1;
+        QTest::newRow("empty list") << " 0" << 0 << -1;
+    }
+    void rememberedCompanyIndex()
+    {
+        QFETCH(QString, setting);
+        QFETCH(int, count);
+        QFETCH(int, expected);
+        QCOMPARE(Logon::rememberedCompanyIndex(setting, count), expected);
+    }
+
+    void numericValue_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("blanks and digits") << "  12" << 12.0;
+        QTest::newRow("trailing text") << "12abc" << 12.0;
+        QTest::newRow("fraction") << "10.5" << 10.5;
+        QTest::newRow("negative") << "-1" << -1.0;
+        QTest::newRow("text") << "abc" << 0.0;
+        QTest::newRow("sign only") << "-" << 0.0;
+        QTest::newRow("leading point") << ".5" << 0.5;
+    }
+    void numericValue()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(quarl::numericValue(text), value);
+    }
+
+    void registerInStoredOrder()
+    {
+        QUARL_SHELL(fx);
+        Database sys = fx.system();
+        for (const QVariant &name : {QVariant(QStringLiteral("Zeta Lines")), QVariant(QMetaType(QMetaType::QString)),
+                                     QVariant(QStringLiteral("Alpha & O'Hara"))})
+            QVERIFY(sys.exec(QStringLiteral("insert into DRCOMP (code, name, dirname) values (2, ?, 'DSN=X')"), {name}).isOk());
+        auto rows = Logon(fx.sysPath()).readRegister();
+        QVERIFY2(rows.isOk(), qPrintable(rows.failure().numberAndText()));
+        QStringList names;
+        for (const CompanyEntry &c : *rows)
+            names << c.name;
+        QCOMPARE(names, (QStringList{QLatin1String(Installer::DemoCompanyName), "Zeta Lines", "", "Alpha & O'Hara"}));
+        // the first row with the name, without regard to case
+        auto found = Logon(fx.sysPath()).findCompany(QStringLiteral("alpha & o'hara"));
+        QVERIFY(found.isOk() && found->has_value());
+        QCOMPARE((*found)->name, QStringLiteral("Alpha & O'Hara"));
+        auto none = Logon(fx.sysPath()).findCompany(QString());
+        QVERIFY(none.isOk() && !none->has_value());
+    }
+
+    void emptyOrUnreadableRegisterFails()
+    {
+        QUARL_SHELL(fx);
+        QVERIFY(fx.system().exec(QStringLiteral("delete from DRCOMP")).isOk());
+        auto empty = Logon(fx.sysPath()).findCompany(QLatin1String(Installer::DemoCompanyName));
+        QVERIFY(!empty.isOk());
+        QCOMPARE(empty.failure().code, QStringLiteral("3021"));
+        auto unset = Logon(QString()).findCompany(QStringLiteral("X"));
+        QVERIFY(!unset.isOk());
+        QVERIFY(unset.failure().description.contains(QLatin1String("SYSPATH")));
+    }
+
+    // The typed texts are bound: a quote neither breaks the query nor widens it.
+    void userQueryTakesTypedTextAsIs_data() { test::addEngineRows(); }
+    void userQueryTakesTypedTextAsIs()
+    {
+        QFETCH(QString, engine);
+        QUARL_SHELL(fx);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(t.db().exec(QStringLiteral("insert into loguser (uid, pwd, urights, mrights) values (?, ?, ?, ?)"),
+                            {"O'Neil", "pa'ss", " 01", QVariant(QMetaType(QMetaType::QString))}).isOk());
+        QVERIFY(addCompany(fx, QStringLiteral("Quote Co"), QStringLiteral("QUOTE"), &t));
+        Logon logon(fx.sysPath());
+        QVERIFY(logon.openConnection(QStringLiteral("DSN=QUOTE")).isOk());
+
+        const QList<QPair<QString, QString>> refused = {
+            {"QUARL' --", "x"}, {"x' or '1'='1", "x' or '1'='1"}, {"O'Neil", "pa'ss' or 'a'='a"}, {"O'NEIL", "pa'ss"}};
+        for (const auto &[uid, pwd] : refused) {
+            auto user = logon.checkUser(uid, pwd);
+            QVERIFY2(user.isOk(), qPrintable(user.failure().numberAndText()));
+            QVERIFY2(!user->has_value(), qPrintable(uid));
+        }
+        auto user = logon.checkUser(QStringLiteral("O'Neil"), QStringLiteral("pa'ss"));
+        QVERIFY(user.isOk() && user->has_value());
+        QCOMPARE((*user)->userId, QStringLiteral("O'Neil"));
+        QCOMPARE((*user)->userRights.trimmed(), QStringLiteral("01"));
+        QCOMPARE((*user)->menuRights, QString()); // null reads as empty
+    }
+};
+
+class TestLogonScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void remembered_data()
+    {
+        QTest::addColumn<QString>("uid");
+        QTest::addColumn<QString>("pwd");
+        QTest::addColumn<QString>("shownUid");
+        QTest::addColumn<QString>("shownPwd");
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("nothing saved") << QString() << QString() << "" << "" << false << "txtUID";
+        QTest::newRow("both saved") << "QUARL" << "TOVEK" << "QUARL" << "TOVEK" << true << "cmdOK";
+        QTest::newRow("id only") << "QUARL" << QString() << "QUARL" << "" << true << "txtPWD";
+        QTest::newRow("blank written") << " " << " " << "" << "" << false << "txtUID";
+    }
+    void remembered()
+    {
+        QFETCH(QString, uid);
+        QFETCH(QString, pwd);
+        QFETCH(QString, shownUid);
+        QFETCH(QString, shownPwd);
+        QFETCH(bool, ticked);
+        QFETCH(QString, focus);
+        QUARL_SHELL(fx);
+        if (!uid.isNull())
+            Settings::setSavedUserId(uid);
+        if (!pwd.isNull())
+            Settings::setSavedPassword(pwd);
+        frmLogon *logon = fx.startLogon();
+        QCOMPARE(logon->windowTitle(), QStringLiteral("Logon"));
+        QCOMPARE(fx.child<QLineEdit>(logon, "txtUID")->text(), shownUid);
+        QCOMPARE(fx.child<QLineEdit>(logon, "txtPWD")->text(), shownPwd);
+        QCOMPARE(fx.child<QCheckBox>(logon, "Check1")->isChecked(), ticked);
+        QVERIFY(logon->focusWidget());
+        QCOMPARE(logon->focusWidget()->objectName(), focus);
+        QCOMPARE(fx.child<QComboBox>(logon, "cboDSNList")->currentText(), QLatin1String(Installer::DemoCompanyName));
+    }
+
+    void logOnRemembersChoices_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::newRow("saved") << true;
+        QTest::newRow("not saved") << false;
+    }
+    void logOnRemembersChoices()
+    {
+        QFETCH(bool, save);
+        QUARL_SHELL(fx);
+        QVERIFY(addCompany(fx, QStringLiteral("Second Co"), QStringLiteral("DEMO.qdb"), nullptr));
+        Settings::setCompanyIndexText(QStringLiteral("1"));
+        frmLogon *logon = fx.startLogon();
+        QCOMPARE(fx.child<QComboBox>(logon, "cboDSNList")->currentIndex(), 1);
+        fx.child<QCheckBox>(logon, "Check1")->setChecked(save);
+        fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QVERIFY2(fx.prompter.messages().isEmpty(), qPrintable(fx.prompter.messages().join('|')));
+        QVERIFY(frmMenu::instance());
+        QCOMPARE(fx.ends, 0);
+
+        const Session &s = Session::current();
+        QCOMPARE(s.userId, QStringLiteral("QUARL"));
+        QVERIFY(s.menuRights.startsWith(QLatin1String(" SU")));
+        QCOMPARE(s.companyName, QStringLiteral("Second Co"));
+        QCOMPARE(s.dataSource, QStringLiteral("DSN=DEMO.qdb"));
+        QCOMPARE(s.systemDatabasePath, fx.sysPath());
+        QVERIFY(s.connection.isValid());
+
+        const QString ini = settingsText();
+        QVERIFY2(ini.contains(save ? QStringLiteral("UsID=QUARL\n") : QStringLiteral("UsID= \n")), qPrintable(ini));
+        QVERIFY2(ini.contains(save ? QStringLiteral("Pwd=TOVEK\n") : QStringLiteral("Pwd= \n")), qPrintable(ini));
+        QVERIFY2(ini.contains(QStringLiteral("Company= 1\n")), qPrintable(ini));
+
+        // the next start shows what was remembered
+        frmLogon *next = new frmLogon;
+        next->show();
+        QCOMPARE(fx.child<QLineEdit>(next, "txtUID")->text(), save ? QStringLiteral("QUARL") : QString());
+        QCOMPARE(fx.child<QLineEdit>(next, "txtPWD")->text(), save ? QStringLiteral("TOVEK") : QString());
+        QCOMPARE(fx.child<QCheckBox>(next, "Check1")->isChecked(), save);
+        QCOMPARE(fx.child<QComboBox>(next, "cboDSNList")->currentIndex(), 1);
+        delete next;
+    }
+
+    void companySelection_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("index");
+        QTest::newRow("within") << " 2" << 2;
+        QTest::newRow("first") << " 0" << 0;
+        QTest::newRow("equal to count") << "3" << 0;
+        QTest::newRow("far beyond") << "40" << 0;
+        QTest::newRow("none") << "-1" << -1;
+    }
+    void companySelection()
+    {
+        QFETCH(QString, setting);
+        QFETCH(int, index);
+        QUARL_SHELL(fx);
+        QVERIFY(addCompany(fx, QStringLiteral("B Co"), QStringLiteral("B"), nullptr));
+        QVERIFY(addCompany(fx, QStringLiteral("C Co"), QStringLiteral("C"), nullptr));
+        Settings::setCompanyIndexText(setting);
+        frmLogon *logon = fx.startLogon();
+        auto *combo = fx.child<QComboBox>(logon, "cboDSNList");
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->currentIndex(), index);
+        if (index < 0)
+            QCOMPARE(combo->currentText(), QString());
+    }
+
+    // A company typed rather than picked logs on and is remembered as no selection.
+    void typedCompany()
+    {
+        QUARL_SHELL(fx);
+        Settings::setCompanyIndexText(QStringLiteral("-1"));
+        frmLogon *logon = fx.startLogon();
+        fx.child<QComboBox>(logon, "cboDSNList")->setEditText(QStringLiteral("demo shipping agency"));
+        fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QVERIFY(frmMenu::instance());
+        QCOMPARE(Settings::companyIndexText(), QStringLiteral("-1"));
+        QCOMPARE(Session::current().companyName, QLatin1String(Installer::DemoCompanyName));
+    }
+
+    void unknownCompanyStays()
+    {
+        QUARL_SHELL(fx);
+        frmLogon *logon = fx.startLogon();
+        fx.child<QComboBox>(logon, "cboDSNList")->setEditText(QStringLiteral("No Such Company"));
+        fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QCOMPARE(fx.prompter.messages(), QStringList{QStringLiteral("Cannot Load Company Details")});
+        QCOMPARE(fx.ends, 0);
+        QVERIFY(!frmMenu::instance());
+        QVERIFY(logon->isVisible());
+    }
+
+    void wrongPasswordKeepsFocusOnPassword_data()
+    {
+        QTest::addColumn<QString>("uid");
+        QTest::addColumn<QString>("pwd");
+        QTest::newRow("wrong password") << "QUARL" << "tovek";
+        QTest::newRow("unknown user") << "NOBODY" << "TOVEK";
+        QTest::newRow("quote in user id") << "QUARL' --" << "x";
+        QTest::newRow("quote in password") << "QUARL" << "x' or 'a'='a";
+    }
+    void wrongPasswordKeepsFocusOnPassword()
+    {
+        QFETCH(QString, uid);
+        QFETCH(QString, pwd);
+        QUARL_SHELL(fx);
+        frmLogon *logon = fx.startLogon();
+        fx.logOn(logon, uid, pwd);
+        QCOMPARE(fx.prompter.messages(), QStringList{AccessDenied});
+        QCOMPARE(fx.ends, 0);
+        QVERIFY(!frmMenu::instance());
+        QCOMPARE(logon->focusWidget()->objectName(), QStringLiteral("txtPWD"));
+        QVERIFY(Session::current().userId.isEmpty());
+        // corrected, the same screen logs on
+        fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QVERIFY(frmMenu::instance());
+        QCOMPARE(Session::current().userId, QStringLiteral("QUARL"));
+    }
+
+    void missingUserTable_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("pwd");
+        QTest::addColumn<bool>("loggedOn");
+        for (const char *engine : {"sqlite", "postgres"}) {
+            QTest::addRow("%s default user", engine) << engine << "TOVEK" << true;
+            QTest::addRow("%s other password", engine) << engine << "secret" << false;
+        }
+    }
+    void missingUserTable()
+    {
+        QFETCH(QString, engine);
+        QFETCH(QString, pwd);
+        QFETCH(bool, loggedOn);
+        QUARL_SHELL(fx);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(t.db().exec(QStringLiteral("drop table loguser")).isOk());
+        QVERIFY(addCompany(fx, QStringLiteral("Fresh Co"), QStringLiteral("FRESH"), &t));
+        Settings::setCompanyIndexText(QStringLiteral("1"));
+        frmLogon *logon = fx.startLogon();
+        fx.logOn(logon, QStringLiteral("QUARL"), pwd);
+        QStringList expected{DefaultUserMade};
+        if (!loggedOn)
+            expected << AccessDenied;
+        QCOMPARE(fx.prompter.messages(), expected);
+        QCOMPARE(fx.ends, 0);
+        QCOMPARE(bool(frmMenu::instance()), loggedOn);
+        auto count = t.db().scalar(QStringLiteral("select count(*) from loguser where uid = 'QUARL' and pwd = 'TOVEK'"));
+        QVERIFY(count.isOk());
+        QCOMPARE(count->toInt(), 1);
+        if (!loggedOn) { // the table is there now: a second try makes no second default user
+            fx.prompter.clear();
+            fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+            QVERIFY(fx.prompter.messages().isEmpty());
+            QVERIFY(frmMenu::instance());
+            QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from loguser")).value().toInt(), 1);
+        }
+    }
+
+    void unregisteredDataSource_data()
+    {
+        QTest::addColumn<QStringList>("answers"); // file chooser answers; "@" is the data file
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("loggedOn");
+        const QString chooser = QStringLiteral("[Select Data File Name]");
+        const QString created = QStringLiteral("DSN Created Successfully");
+        const QString failed = QStringLiteral("DSN Creation Failed ... ");
+        QTest::newRow("chosen") << QStringList{"@"} << QStringList{NoDataSource, chooser, created} << true;
+        QTest::newRow("cancelled, then chosen")
+            << QStringList{"", "@"} << QStringList{NoDataSource, chooser, NoDataSource, chooser, created} << true;
+        QTest::newRow("cancelled twice")
+            << QStringList{"", ""} << QStringList{NoDataSource, chooser, NoDataSource, chooser} << false;
+        QTest::newRow("another file, then the right one")
+            << QStringList{"other", "@"}
+            << QStringList{NoDataSource, chooser, created, NoDataSource, chooser, created} << true;
+        QTest::newRow("registration refused")
+            << QStringList{"bad", "", ""}
+            << QStringList{NoDataSource, chooser, failed, NoDataSource, chooser, NoDataSource, chooser} << false;
+    }
+    void unregisteredDataSource()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, loggedOn);
+        QUARL_SHELL(fx);
+        QTemporaryDir elsewhere;
+        const QString dataFile = elsewhere.filePath(QStringLiteral("ACME.qdb"));
+        const QString otherFile = elsewhere.filePath(QStringLiteral("OTHER.qdb"));
+        const QString badFile = elsewhere.filePath(QStringLiteral("bad=name.qdb"));
+        for (const QString &f : {dataFile, otherFile, badFile})
+            QVERIFY(Installer::createDataFile(f).isOk());
+        QVERIFY(addCompany(fx, QStringLiteral("Acme Shipping"), QStringLiteral("ACME.qdb"), nullptr));
+        Settings::setCompanyIndexText(QStringLiteral(" 1"));
+        for (const QString &a : answers)
+            fx.prompter.answerFile(a == "@" ? dataFile : a == "other" ? otherFile : a == "bad" ? badFile : a);
+
+        frmLogon *logon = fx.startLogon();
+        fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QStringList shown;
+        for (const auto &e : fx.prompter.events()) {
+            shown << (e.kind == ScriptedPrompter::Kind::OpenFile ? QLatin1Char('[') + e.title + QLatin1Char(']') : e.text);
+            if (e.text == QLatin1String("DSN Creation Failed ... ")) {
+                QCOMPARE(e.title, QStringLiteral("DSN Creation"));
+                QCOMPARE(e.icon, Prompter::Icon::Critical);
+            }
+        }
+        QCOMPARE(shown, expected);
+        QVERIFY(fx.prompter.scriptUsedUp());
+        QCOMPARE(fx.ends, 0);
+        QCOMPARE(bool(frmMenu::instance()), loggedOn);
+        QCOMPARE(DataSourceRegistry().find(QStringLiteral("ACME.qdb")).has_value(), loggedOn);
+        if (loggedOn) {
+            QCOMPARE(DataSourceRegistry().find(QStringLiteral("ACME.qdb"))->file, dataFile);
+            QCOMPARE(Session::current().companyName, QStringLiteral("Acme Shipping"));
+        } else {
+            QVERIFY(logon->isVisible());
+        }
+    }
+
+    void otherFailureEndsProgram_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("messageStart");
+        QTest::newRow("data file gone") << "gone" << "53 Could not find file";
+        QTest::newRow("empty register") << "empty" << "3021 ";
+        QTest::newRow("no system database") << "nosys" << "53 Could not find file";
+    }
+    void otherFailureEndsProgram()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, messageStart);
+        QUARL_SHELL(fx);
+        if (situation == "gone")
+            QVERIFY(QFile::remove(Installation::filePath(QLatin1String(Installer::DemoDataSource))));
+        else if (situation == "empty")
+            QVERIFY(fx.system().exec(QStringLiteral("delete from DRCOMP")).isOk());
+        else
+            Settings::setSysPath(fx.home.file(QStringLiteral("missing.qdb")));
+        frmLogon *logon = fx.startLogon();
+        if (situation != "gone")
+            QCOMPARE(fx.child<QComboBox>(logon, "cboDSNList")->count(), 0);
+        fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QCOMPARE(fx.prompter.messages().size(), 1);
+        QVERIFY2(fx.prompter.messages().first().startsWith(messageStart), qPrintable(fx.prompter.messages().first()));
+        QCOMPARE(fx.ends, 1);
+        QVERIFY(!frmMenu::instance());
+    }
+
+    void enterMovesOnAndConfirms()
+    {
+        QUARL_SHELL(fx);
+        frmLogon *logon = fx.startLogon();
+        auto *uid = fx.child<QLineEdit>(logon, "txtUID");
+        auto *pwd = fx.child<QLineEdit>(logon, "txtPWD");
+        auto *combo = fx.child<QComboBox>(logon, "cboDSNList");
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Return);
+        QCOMPARE(logon->focusWidget(), uid);
+        QTest::keyClicks(uid, QStringLiteral("QUARL"));
+        QTest::keyClick(uid, Qt::Key_Return);
+        QCOMPARE(logon->focusWidget(), pwd);
+        QCOMPARE(uid->text(), QStringLiteral("QUARL"));
+        QTest::keyClicks(pwd, QStringLiteral("TOVEK"));
+        QVERIFY(!frmMenu::instance());
+        QTest::keyClick(pwd, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(frmMenu::instance());
+        QCOMPARE(fx.prompter.beeps(), 0);
+        QVERIFY(fx.prompter.messages().isEmpty());
+    }
+
+    void cancelEndsProgram_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("button") << 0;
+        QTest::newRow("escape") << 1;
+        QTest::newRow("window closed") << 2;
+    }
+    void cancelEndsProgram()
+    {
+        QFETCH(int, how);
+        QUARL_SHELL(fx);
+        frmLogon *logon = fx.startLogon();
+        if (how == 0)
+            QTest::mouseClick(fx.child<QPushButton>(logon, "cmdCancel"), Qt::LeftButton);
+        else if (how == 1)
+            QTest::keyClick(fx.child<QLineEdit>(logon, "txtUID"), Qt::Key_Escape);
+        else
+            logon->close();
+        QCOMPARE(fx.ends, 1);
+        QVERIFY(!frmMenu::instance());
+    }
+};
+
+QUARL_TEST(TestLogonRules)
+QUARL_TEST(TestLogonScreen)
+#include "tst_logon.moc"

@@ -1,0 +1,454 @@
+#include "app/shellfixture.h"
+#include "common/testmain.h"
+
+#include "app/keyboardlocks.h"
+#include "app/mainmenu.h"
+#include "app/ui/screenregistry.h"
+#include "store/datasourceregistry.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDate>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSqlDatabase>
+
+using namespace quarl;
+
+namespace {
+
+// A screen standing in for the work screens: records its closing and may refuse it.
+class StandIn : public QWidget
+{
+public:
+    static inline int made = 0;
+    static inline int closedWithConnection = 0;
+    static inline bool refuseClose = false;
+    StandIn()
+    {
+        ++made;
+        resize(300, 200);
+    }
+
+protected:
+    void closeEvent(QCloseEvent *e) override
+    {
+        if (refuseClose) {
+            e->ignore();
+            return;
+        }
+        if (Session::current().connection.isValid())
+            ++closedWithConnection;
+        e->accept();
+    }
+};
+
+void resetStandIns()
+{
+    StandIn::made = 0;
+    StandIn::closedWithConnection = 0;
+    StandIn::refuseClose = false;
+}
+
+frmMenu *logOn(test::ShellFixture &fx, const QString &uid = QStringLiteral("QUARL"), const QString &pwd = QStringLiteral("TOVEK"))
+{
+    frmLogon *logon = fx.startLogon();
+    test::ShellFixture::logOn(logon, uid, pwd);
+    return frmMenu::instance();
+}
+
+QStringList enabledControlledEntries(frmMenu *menu)
+{
+    QStringList out;
+    for (const MainMenu::Entry &e : MainMenu::entries()) {
+        QAction *a = menu->menuAction(MainMenu::arrayName(e.array), e.index);
+        if (MainMenu::rightsControlled(e.array, e.index) && a->isVisible() && a->isEnabled())
+            out << MainMenu::arrayName(e.array) + QLatin1Char('/') + QString::number(e.index);
+    }
+    return out;
+}
+
+QStringList visibleSubWindows(frmMenu *menu)
+{
+    QStringList out;
+    for (QMdiSubWindow *sub : menu->mdiArea()->subWindowList()) {
+        if (sub->isVisible() && sub->widget())
+            out << sub->widget()->objectName();
+    }
+    return out;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { resetStandIns(); }
+
+    void captionAndEntries()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        QCOMPARE(menu->windowTitle(), QStringLiteral("Quarl (Ver 2.0.6)"));
+
+        QStringList tops;
+        for (QAction *a : menu->menuBar()->actions())
+            tops << a->menu()->objectName() + QLatin1Char('=') + a->text();
+        QCOMPARE(tops, (QStringList{"menFileTop=&File", "menHKTop=&House Keeping", "menRepTop=&Reports",
+                                    "frmWindTop=&Window", "menPatchTop=&Patches"}));
+
+        // array, index, caption, code ("" where the rights never reach)
+        const QList<std::tuple<QString, int, QString, QString>> table = {
+            {"menFile", 0, "&Company Master", "00"}, {"menFile", 1, "&Port Code Setup", "01"},
+            {"menFile", 2, "&Country Code Setup", "02"}, {"menFile", 3, "Ve&ssel Code Setup", "03"},
+            {"menFile", 4, "-", ""}, {"menFile", 5, "&Vessel Information", "05"},
+            {"menFile", 6, "Cargo Information", "06"}, {"menFile", 7, "-", ""},
+            {"menFile", 8, "E&xit", ""}, {"menFile", 9, "&Logout", ""},
+            {"menHK", 0, "&Change Colour", "10"}, {"menHK", 1, "&User Master", "11"},
+            {"menHK", 2, "&System Parameter", "12"}, {"menHK", 3, "Import XML Files", "13"},
+            {"menHK", 4, "Update Port Codes", "14"}, {"menHK", 5, "Update Cargo Table", "15"},
+            {"menHK", 6, "-", ""}, {"menHK", 7, "Remove Data", "17"},
+            {"menRep", 0, "&Check-List Printing", "18"}, {"menRep", 1, "Generate Flat-File", "19"},
+            {"menRep", 2, "Generate XML File for Agent", "20"}, {"menRep", 3, "Cargo Declaration", "21"},
+            {"menWin", 0, "&Casacade", ""}, {"menWin", 1, "&Tile Horizontal", ""},
+            {"menWin", 2, "&Tile Vertical", ""}, {"menWin", 3, "&Information Window", ""},
+            {"menWin", 4, "Import IGM File", ""},
+            {"menPatch", 0, "Modify Cargo Table for ICD (TP) (2.0.0)", ""},
+            {"menPatch", 1, "Insert New Location codes for ICD (2.0.1)", ""},
+            {"menPatch", 2, "Insert New Location codes for ICD (2.0.3)", ""},
+        };
+        int count = 0;
+        for (const auto &[array, index, caption, code] : table) {
+            QAction *a = menu->menuAction(array, index);
+            QVERIFY2(a, qPrintable(array + QString::number(index)));
+            if (caption == QLatin1String("-"))
+                QVERIFY(a->isSeparator());
+            else
+                QCOMPARE(a->text(), caption);
+            const MainMenu::Entry *e = MainMenu::entry(array, index);
+            QVERIFY(e);
+            QCOMPARE(MainMenu::codeText(e->array, e->index), code);
+            ++count;
+        }
+        QCOMPARE(count, int(MainMenu::entries().size()));
+        QVERIFY(!menu->menuAction(QStringLiteral("menFile"), 10));
+        QVERIFY(!menu->menuAction(QStringLiteral("menFile"), 1)->isVisible());
+        QVERIFY(!menu->menuAction(QStringLiteral("menFile"), 2)->isVisible());
+        // the hidden entries follow the rule all the same
+        QVERIFY(MainMenu::enabledFor(QStringLiteral("0105"), MainMenu::Array::File, 1));
+        QVERIFY(!MainMenu::enabledFor(QStringLiteral("0105"), MainMenu::Array::File, 0));
+    }
+
+    void menuRights_data()
+    {
+        QTest::addColumn<QString>("rights");
+        QTest::addColumn<QStringList>("enabled");
+        QStringList all;
+        for (const MainMenu::Entry &e : MainMenu::entries()) {
+            if (MainMenu::rightsControlled(e.array, e.index) && !e.hidden)
+                all << MainMenu::arrayName(e.array) + QLatin1Char('/') + QString::number(e.index);
+        }
+        QTest::newRow("super user") << " SU" << all;
+        QTest::newRow("super user among codes") << " 03 SU 05" << all;
+        QTest::newRow("file entries") << " 03 05 06" << QStringList{"menFile/3", "menFile/5", "menFile/6"};
+        // "0105" holds 01, 10 and 05; 01 is the hidden "&Port Code Setup"
+        QTest::newRow("codes run together") << "0105" << QStringList{"menFile/5", "menHK/0"};
+        QTest::newRow("remove data") << " 17" << QStringList{"menHK/7"};
+        QTest::newRow("user master") << " 11" << QStringList{"menHK/1"};
+        QTest::newRow("reports") << " 18 19 20 21" << QStringList{"menRep/0", "menRep/1", "menRep/2", "menRep/3"};
+        QTest::newRow("lower case su") << " su" << QStringList{};
+        QTest::newRow("SU without blank") << "SU" << QStringList{};
+        QTest::newRow("empty") << "" << QStringList{};
+        QTest::newRow("single digits") << " 3 5 6" << QStringList{};
+    }
+    void menuRights()
+    {
+        QFETCH(QString, rights);
+        QFETCH(QStringList, enabled);
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        Session::current().menuRights = rights;
+        menu->activate();
+        QCOMPARE(enabledControlledEntries(menu), enabled);
+        // the rights never reach these
+        for (const auto &[array, index] : {std::pair{"menFile", 8}, {"menFile", 9}, {"menWin", 0}, {"menWin", 1},
+                                           {"menWin", 2}, {"menWin", 3}, {"menPatch", 0}, {"menPatch", 1}, {"menPatch", 2}})
+            QVERIFY(menu->menuAction(QLatin1String(array), index)->isEnabled());
+    }
+
+    void importIgmEntry_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("missing") << QString() << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("zero") << "0" << false;
+        QTest::newRow("enabling value") << "1" << true;
+        QTest::newRow("enabling value, blank before") << " 1" << true;
+        QTest::newRow("other number") << "2" << false;
+        QTest::newRow("text") << "yes" << false;
+    }
+    void importIgmEntry()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, shown);
+        QUARL_SHELL(fx);
+        if (!setting.isNull())
+            WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), setting);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        QCOMPARE(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportIgmIndex)->isVisible(), shown);
+        // picked up again on the next activation
+        WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), shown ? QStringLiteral("0") : QStringLiteral("1"));
+        menu->activate();
+        QCOMPARE(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportIgmIndex)->isVisible(), !shown);
+    }
+
+    void toolbarRunsWhateverTheMenu_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("tooltip");
+        QTest::addColumn<QString>("screen");
+        QTest::newRow("1") << 1 << "Cargo Information" << "frmCargo";
+        QTest::newRow("2") << 2 << "Vessel Information" << "frmVslMast";
+        QTest::newRow("3") << 3 << "Vessel Code Setup" << "frmVslCode";
+        QTest::newRow("4") << 4 << "Check-List Printing" << "frmCheckList";
+        QTest::newRow("5") << 5 << "Generate XML File" << "frmCargoRep";
+        QTest::newRow("6") << 6 << "Generate Flat File (IGM)" << "frmVslRep";
+    }
+    void toolbarRunsWhateverTheMenu()
+    {
+        QFETCH(int, button);
+        QFETCH(QString, tooltip);
+        QFETCH(QString, screen);
+        QUARL_SHELL(fx);
+        ScopedScreenFactory standIn(screen, [] { return new StandIn; });
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        Session::current().menuRights = QString();
+        menu->activate();
+        QVERIFY(enabledControlledEntries(menu).isEmpty());
+
+        QAction *b = menu->toolbarButton(button);
+        QVERIFY(b);
+        QCOMPARE(b->toolTip(), tooltip);
+        QVERIFY(!b->icon().isNull());
+        QVERIFY(!b->icon().pixmap(32, 32).isNull());
+        QVERIFY(b->isEnabled());
+        b->trigger();
+        QCOMPARE(visibleSubWindows(menu), QStringList{screen});
+        QVERIFY(fx.prompter.messages().isEmpty());
+    }
+
+    void openingAScreen()
+    {
+        QUARL_SHELL(fx);
+        ScopedScreenFactory a(QStringLiteral("frmVslCode"), [] { return new StandIn; });
+        ScopedScreenFactory b(QStringLiteral("frmCargo"), [] { return new StandIn; });
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        menu->menuAction(QStringLiteral("menFile"), 3)->trigger();
+        menu->menuAction(QStringLiteral("menFile"), 6)->trigger();
+        QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("frmCargo"));
+        // open already: brought to the front as it stands, not loaded again
+        QWidget *first = menu->mdiArea()->subWindowList().first()->widget();
+        first->setProperty("typed", 42);
+        menu->mdiArea()->subWindowList().first()->showMinimized();
+        menu->menuAction(QStringLiteral("menFile"), 3)->trigger();
+        QCOMPARE(StandIn::made, 2);
+        QCOMPARE(menu->mdiArea()->activeSubWindow()->widget(), first);
+        QVERIFY(!menu->mdiArea()->activeSubWindow()->isMinimized());
+        QCOMPARE(first->property("typed").toInt(), 42);
+        // a screen that closes itself takes its frame along and loads afresh next time
+        first->close();
+        for (int i = 0; i < 2; ++i) // the screen, then its frame
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(visibleSubWindows(menu), QStringList{"frmCargo"});
+        QCOMPARE(menu->mdiArea()->subWindowList().size(), 1);
+        menu->menuAction(QStringLiteral("menFile"), 3)->trigger();
+        QCOMPARE(StandIn::made, 3);
+        QCOMPARE(menu->mdiArea()->subWindowList().size(), 2);
+        // a screen this program does not hold
+        QVERIFY(!menu->openScreen(QStringLiteral("frmNoSuchScreen")));
+        QCOMPARE(fx.prompter.messages(), QStringList{"This screen is not available in this version."});
+    }
+
+    void ownScreensOpen()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        menu->menuAction(QStringLiteral("menHK"), 2)->trigger();
+        menu->menuAction(QStringLiteral("menHK"), 0)->trigger();
+        QCOMPARE(visibleSubWindows(menu), (QStringList{"frmSyspara", "frmColor"}));
+        QCOMPARE(menu->mdiArea()->subWindowList().first()->windowTitle(), QStringLiteral("System Parameters"));
+        QCOMPARE(menu->mdiArea()->subWindowList().first()->pos(), QPoint(0, 0));
+        QVERIFY(fx.prompter.messages().isEmpty());
+    }
+
+    void tiling_data()
+    {
+        QTest::addColumn<bool>("horizontal");
+        QTest::newRow("horizontal") << true;
+        QTest::newRow("vertical") << false;
+    }
+    void tiling()
+    {
+        QFETCH(bool, horizontal);
+        QUARL_SHELL(fx);
+        ScopedScreenFactory a(QStringLiteral("frmVslCode"), [] { return new StandIn; });
+        ScopedScreenFactory b(QStringLiteral("frmCargo"), [] { return new StandIn; });
+        ScopedScreenFactory c(QStringLiteral("frmVslMast"), [] { return new StandIn; });
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        for (int i : {3, 5, 6})
+            menu->menuAction(QStringLiteral("menFile"), i)->trigger();
+        menu->menuAction(QStringLiteral("menWin"), horizontal ? 1 : 2)->trigger();
+        const QRect area = menu->mdiArea()->viewport()->rect();
+        int covered = 0;
+        int last = -1;
+        for (QMdiSubWindow *sub : menu->mdiArea()->subWindowList(QMdiArea::CreationOrder)) {
+            const QRect g = sub->geometry();
+            if (horizontal) {
+                QCOMPARE(g.width(), area.width());
+                QVERIFY(g.top() > last);
+                last = g.top();
+                covered += g.height();
+            } else {
+                QCOMPARE(g.height(), area.height());
+                QVERIFY(g.left() > last);
+                last = g.left();
+                covered += g.width();
+            }
+        }
+        QCOMPARE(covered, horizontal ? area.height() : area.width());
+        menu->menuAction(QStringLiteral("menWin"), 0)->trigger(); // cascade
+        const auto subs = menu->mdiArea()->subWindowList(QMdiArea::CreationOrder);
+        QVERIFY(subs.at(1)->pos().x() > subs.at(0)->pos().x());
+    }
+
+    void statusPanels()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        QVERIFY(!menu->statusPanel(1)->text().isEmpty());
+        QCOMPARE(menu->statusPanel(2)->text(), QStringLiteral("CAPS"));
+        QCOMPARE(menu->statusPanel(3)->text(), QStringLiteral("NUM"));
+        QCOMPARE(menu->statusPanel(4)->text(), QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
+        QCOMPARE(menu->statusPanel(5)->text(), QLatin1String(Installer::DemoCompanyName));
+        QCOMPARE(menu->statusPanel(6)->text(), QStringLiteral("User : QUARL"));
+    }
+
+    void logoutAndLogOnAsAnotherUser()
+    {
+        QUARL_SHELL(fx);
+        ScopedScreenFactory a(QStringLiteral("frmVslCode"), [] { return new StandIn; });
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        QVERIFY(Session::current().connection.exec(
+            QStringLiteral("insert into loguser (uid, pwd, urights, mrights) values (?, ?, ?, ?)"),
+            {"  CLERK ", "pw", " 01", " 03 05 06"}).isOk());
+        menu->menuAction(QStringLiteral("menFile"), 3)->trigger();
+        const QString oldConnection = Session::current().connection.handle().connectionName();
+
+        menu->menuAction(QStringLiteral("menFile"), 9)->trigger();
+        frmLogon *logon = fx.openLogon();
+        QVERIFY(logon);
+        QVERIFY(logon->isModal());
+        QCOMPARE(fx.child<QLineEdit>(logon, "txtUID")->text(), QString()); // not saved at the first logon
+        test::ShellFixture::logOn(logon, QStringLiteral("  CLERK "), QStringLiteral("pw"));
+        QVERIFY(fx.prompter.messages().isEmpty());
+        QCOMPARE(frmMenu::instance(), menu); // the same window, not a new one
+        QCOMPARE(fx.ends, 0);
+        QCOMPARE(Session::current().userId, QStringLiteral("CLERK"));
+        QVERIFY(Session::current().connection.handle().connectionName() != oldConnection);
+        QCOMPARE(menu->statusPanel(6)->text(), QStringLiteral("User : CLERK"));
+        QCOMPARE(enabledControlledEntries(menu), (QStringList{"menFile/3", "menFile/5", "menFile/6"}));
+        QCOMPARE(visibleSubWindows(menu), QStringList{"frmVslCode"}); // open screens stay
+
+        // logging out again and cancelling ends the program
+        menu->menuAction(QStringLiteral("menFile"), 9)->trigger();
+        QVERIFY(fx.openLogon());
+        QTest::mouseClick(fx.child<QPushButton>(fx.openLogon(), "cmdCancel"), Qt::LeftButton);
+        QCOMPARE(fx.ends, 1);
+    }
+
+    void closingTheWindow()
+    {
+        QUARL_SHELL(fx);
+        ScopedScreenFactory a(QStringLiteral("frmVslCode"), [] { return new StandIn; });
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        menu->menuAction(QStringLiteral("menFile"), 3)->trigger();
+        menu->preparedReportData().open({QSqlRecord()});
+        QCOMPARE(PreparedReportData::current(), &menu->preparedReportData());
+
+        // a screen that will not close keeps everything as it is
+        StandIn::refuseClose = true;
+        QVERIFY(!menu->close());
+        QVERIFY(menu->isVisible());
+        QCOMPARE(fx.ends, 0);
+        QVERIFY(Session::current().connection.isValid());
+        QVERIFY(menu->preparedReportData().isOpen());
+
+        StandIn::refuseClose = false;
+        const QString connection = Session::current().connection.handle().connectionName();
+        QVERIFY(menu->close());
+        QCOMPARE(StandIn::closedWithConnection, 1); // the screens close before the connection
+        QVERIFY(!menu->preparedReportData().isOpen());
+        QVERIFY(!PreparedReportData::current());
+        QVERIFY(!Session::current().connection.isValid());
+        QVERIFY(!QSqlDatabase::contains(connection));
+        QCOMPARE(fx.ends, 1);
+    }
+
+    void exitEndsAtOnce()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        menu->menuAction(QStringLiteral("menFile"), 8)->trigger();
+        QCOMPARE(fx.ends, 1);
+        QVERIFY(fx.prompter.events().isEmpty());
+    }
+
+    void keyboardLocks_data()
+    {
+        QTest::addColumn<QStringList>("leds"); // "name=brightness"
+        QTest::addColumn<int>("caps");        // -1 unknown, 0 off, 1 on
+        QTest::addColumn<int>("num");
+        QTest::newRow("no keyboard") << QStringList{} << -1 << -1;
+        QTest::newRow("caps on") << QStringList{"input3::capslock=1", "input3::numlock=0"} << 1 << 0;
+        QTest::newRow("two keyboards") << QStringList{"input3::numlock=0", "input7::numlock=1"} << -1 << 1;
+        QTest::newRow("other leds") << QStringList{"phy0-led=1", "input3::scrolllock=1"} << -1 << -1;
+    }
+    void keyboardLocks()
+    {
+        QFETCH(QStringList, leds);
+        QFETCH(int, caps);
+        QFETCH(int, num);
+        QTemporaryDir dir;
+        for (const QString &led : leds) {
+            const QString name = led.section(QLatin1Char('='), 0, 0);
+            QVERIFY(QDir(dir.path()).mkpath(name));
+            QFile f(dir.filePath(name + QStringLiteral("/brightness")));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(led.section(QLatin1Char('='), 1).toUtf8() + "\n");
+        }
+        const KeyboardLocks locks = readKeyboardLocks(dir.path());
+        QCOMPARE(locks.caps ? int(*locks.caps) : -1, caps);
+        QCOMPARE(locks.num ? int(*locks.num) : -1, num);
+    }
+};
+
+QUARL_TEST(TestMainWindow)
+#include "tst_mainwindow.moc"
