@@ -225,9 +225,7 @@ Status RecordSet::update()
     }
     sql += returning;
 
-    Transaction tx(m_db);
-    if (!tx.started())
-        return tx.started();
+    // One statement: it is written whole or not at all, and gives back the row as stored.
     QVariantList written;
     {
         auto q = m_db.query(sql, binds);
@@ -242,8 +240,6 @@ Status RecordSet::update()
         for (int i = 0; i < n; ++i)
             written << q->value(i);
     }
-    if (Status s = tx.commit(); !s)
-        return s;
     if (m_mode == EditMode::Add) {
         m_rows.append(written);
         m_position = count() - 1;
