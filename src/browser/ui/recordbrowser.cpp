@@ -98,7 +98,7 @@ RecordBrowser::RecordBrowser(QWidget *parent) : QWidget(parent)
     cmdLast = makePictureButton(this, "cmdLast", BrowserIcons::last(), tr("Last record (End, Ctrl+Down)"));
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setFrameShape(QFrame::Panel);
+    lblStatus->setFrameShape(QFrame::StyledPanel);
     lblStatus->setFrameShadow(QFrame::Sunken);
     lblStatus->setMinimumHeight(cmdFirst->sizeHint().height());
     lblStatus->setContentsMargins(6, 0, 6, 0);
