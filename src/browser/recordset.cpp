@@ -47,6 +47,17 @@ void RecordSet::close()
     m_db = Database();
 }
 
+Status RecordSet::reconnect()
+{
+    if (!m_db.isValid())
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("No database connection is open."));
+    QSqlDatabase handle = m_db.handle();
+    handle.close();
+    if (!handle.open())
+        return Database::failureOf(handle.lastError());
+    return Status::ok();
+}
+
 QString RecordSet::selectSql() const
 {
     const Dialect &d = m_db.dialect();

@@ -36,6 +36,8 @@ public:
     Status requery();
     void close();
     bool isOpen() const { return m_open; }
+    // Opens the connection again after the server dropped it; the rows held stay.
+    Status reconnect();
     const Database &database() const { return m_db; }
     const RecordSource &source() const { return m_source; }
 

@@ -88,9 +88,24 @@ QString Dialect::nullSafeEquals(const QString &column) const
     return column + (isPostgres() ? QStringLiteral(" is not distinct from ?") : QStringLiteral(" is ?"));
 }
 
-bool Dialect::isTransientFailure(const QString &code) const
+bool Dialect::isConnectionLost(const QString &code, const QString &description) const
 {
-    if (code == QString::number(ErrorNumber::DataSourceNotFound))
+    if (!isPostgres())
+        return false;
+    if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")))
+        return true;
+    // libpq reports a connection that broke under it without an SQLSTATE
+    for (const char *text : {"server closed the connection", "terminating connection", "no connection to the server",
+                             "could not connect to server", "connection to server"}) {
+        if (description.contains(QLatin1String(text), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+bool Dialect::isTransientFailure(const QString &code, const QString &description) const
+{
+    if (code == QString::number(ErrorNumber::DataSourceNotFound) || isConnectionLost(code, description))
         return true;
     if (isPostgres()) {
         // connection exceptions, server shutting down, lock not available, deadlock

@@ -52,7 +52,9 @@ public:
     // "column = ?" that also matches a null bound value.
     QString nullSafeEquals(const QString &column) const;
     // Failures worth a retry: the database busy or locked, the connection lost.
-    bool isTransientFailure(const QString &code) const;
+    bool isTransientFailure(const QString &code, const QString &description = {}) const;
+    // The connection to the server is gone; it must be opened again before a retry.
+    bool isConnectionLost(const QString &code, const QString &description) const;
 
     // The SQL that lists the tables of the current database (one column: the name).
     QString listTablesSql() const;

@@ -108,14 +108,20 @@ bool frmUser::unload()
     // A user being added or edited is written when the screen closes, also by the close box.
     if (mode() != Mode::Browse && adoPrimaryRS().isOpen()) {
         const Dialect dialect = adoPrimaryRS().database().dialect();
-        const Status s = writeWithRetry([this] { return writePending(); },
-                                        [&](const Failure &f) { return dialect.isTransientFailure(f.code); },
-                                        [] {
-                                            return Prompter::current().askYesNo(
-                                                QStringLiteral("Could not open connection to database Retry ?"));
-                                        },
-                                        SilentCloseAttempts);
-        if (!s && !dialect.isTransientFailure(s.failure().code))
+        Failure last;
+        const Status s = writeWithRetry(
+            [&] {
+                // still no connection: the same failure again
+                if (dialect.isConnectionLost(last.code, last.description) && !adoPrimaryRS().reconnect())
+                    return Status(last);
+                Status written = writePending();
+                last = written.failure();
+                return written;
+            },
+            [&](const Failure &f) { return dialect.isTransientFailure(f.code, f.description); },
+            [] { return Prompter::current().askYesNo(QStringLiteral("Could not open connection to database Retry ?")); },
+            SilentCloseAttempts);
+        if (!s && !dialect.isTransientFailure(s.failure().code, s.failure().description))
             Prompter::current().message(s.failure().numberAndText());
         adoPrimaryRS().cancelUpdate();
         setMode(Mode::Browse);
