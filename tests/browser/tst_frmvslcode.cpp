@@ -520,6 +520,36 @@ private Q_SLOTS:
         QCOMPARE(test::vesselCodes(t.db()), (QStringList{"AAA", "BBB"}));
     }
 
+    void keyboardAlone()
+    {
+        // edit, find and delete through the buttons' access keys, as a user without a mouse does
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        ScriptedPrompter prompter;
+        for (const char *code : {"AAA", "BBB"})
+            QVERIFY(test::insertVessel(t.db(), QLatin1String(code)));
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QWidget *focus = x.screen->focusWidget();
+        // an access key clicks its button a moment later, as the button shows itself pressed
+        QTest::keyClick(focus, Qt::Key_E, Qt::AltModifier);
+        QTRY_COMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        QTest::keyClick(x.f(6), Qt::Key_Return);
+        x.f(1)->selectAll();
+        QTest::keyClicks(x.f(1), QStringLiteral("BRAVO"));
+        QTest::keyClick(x.f(1), Qt::Key_U, Qt::AltModifier);
+        QTRY_COMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(t.db().scalar(QStringLiteral("select VESSEL_NM from D_VESSEL_CD where VESSEL_CD = 'BBB'")).value().toString(),
+                 QStringLiteral("BRAVO"));
+        prompter.answerInput(QStringLiteral("a"));
+        prompter.answerNo();
+        QTest::keyClick(x.screen->focusWidget(), Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(x.f(6)->text(), QStringLiteral("AAA"));
+        prompter.answerYes();
+        QTest::keyClick(x.screen->focusWidget(), Qt::Key_D, Qt::AltModifier);
+        QTRY_COMPARE(test::vesselCodes(t.db()), QStringList{"BBB"});
+        QVERIFY(prompter.scriptUsedUp());
+    }
+
     void escapeClosesAndCloseBoxAsks()
     {
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
