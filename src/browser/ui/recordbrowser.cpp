@@ -98,10 +98,8 @@ RecordBrowser::RecordBrowser(QWidget *parent) : QWidget(parent)
     cmdLast = makePictureButton(this, "cmdLast", BrowserIcons::last(), tr("Last record (End, Ctrl+Down)"));
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setFrameShape(QFrame::StyledPanel);
-    lblStatus->setFrameShadow(QFrame::Sunken);
+    lblStatus->setStyleSheet(QStringLiteral("QLabel#lblStatus { border: 1px solid palette(mid); padding: 0 6px; }"));
     lblStatus->setMinimumHeight(cmdFirst->sizeHint().height());
-    lblStatus->setContentsMargins(6, 0, 6, 0);
     lblStatus->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(cmdFirst);
     bar->addWidget(cmdPrevious);
