@@ -101,6 +101,12 @@ std::optional<DataSource> DataSourceRegistry::find(const QString &name) const
     } else {
         ds.engine = Engine::SQLite;
         ds.file = get("File");
+        // The company register keeps a typed data-file name as it is, trailing blanks too.
+        QString exact = ini.value(n, QStringLiteral("File")).value_or(QString());
+        while (!exact.isEmpty() && exact.front().isSpace())
+            exact.remove(0, 1);
+        if (exact != ds.file && QFileInfo::exists(exact))
+            ds.file = exact;
     }
     return ds;
 }

@@ -76,6 +76,49 @@ QString Dialect::likePrefixPattern(const QString &text)
     return escaped + QLatin1Char('%');
 }
 
+QString Dialect::rowLocator() const
+{
+    return isPostgres() ? QStringLiteral("ctid") : QStringLiteral("rowid");
+}
+
+QString Dialect::rowLocatorMatch() const
+{
+    return isPostgres() ? QStringLiteral("ctid = cast(? as tid)") : QStringLiteral("rowid = ?");
+}
+
+QString Dialect::nullSafeEquals(const QString &column) const
+{
+    return column + (isPostgres() ? QStringLiteral(" is not distinct from ?") : QStringLiteral(" is ?"));
+}
+
+bool Dialect::isConnectionLost(const QString &code, const QString &description) const
+{
+    if (!isPostgres())
+        return false;
+    if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")))
+        return true;
+    // libpq reports a connection that broke under it without an SQLSTATE
+    for (const char *text : {"server closed the connection", "terminating connection", "no connection to the server",
+                             "could not connect to server", "connection to server"}) {
+        if (description.contains(QLatin1String(text), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+bool Dialect::isTransientFailure(const QString &code, const QString &description) const
+{
+    if (code == QString::number(ErrorNumber::DataSourceNotFound) || isConnectionLost(code, description))
+        return true;
+    if (isPostgres()) {
+        // connection exceptions, server shutting down, lock not available, deadlock
+        return code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P"))
+               || code == QLatin1String("55P03") || code == QLatin1String("40P01");
+    }
+    // SQLITE_BUSY, SQLITE_LOCKED, SQLITE_CANTOPEN
+    return code == QLatin1String("5") || code == QLatin1String("6") || code == QLatin1String("14");
+}
+
 QString Dialect::listTablesSql() const
 {
     if (isPostgres())

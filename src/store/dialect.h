@@ -48,6 +48,19 @@ public:
     QString prefixMatch(const QString &column) const;
     static QString likePrefixPattern(const QString &text);
 
+    // A hidden column that identifies a row of any table, also one without a key, for as
+    // long as the row is not rewritten: SQLite's rowid, PostgreSQL's ctid (which moves on
+    // every update, so writes read it back with "returning").
+    QString rowLocator() const;
+    // "locator = ?" with the locator value as read.
+    QString rowLocatorMatch() const;
+    // "column = ?" that also matches a null bound value.
+    QString nullSafeEquals(const QString &column) const;
+    // Failures worth a retry: the database busy or locked, the connection lost.
+    bool isTransientFailure(const QString &code, const QString &description = {}) const;
+    // The connection to the server is gone; it must be opened again before a retry.
+    bool isConnectionLost(const QString &code, const QString &description) const;
+
     // The SQL that lists the tables of the current database (one column: the name).
     QString listTablesSql() const;
 

@@ -1,0 +1,170 @@
+#include "browser/companyregister.h"
+
+#include "app/installation.h"
+#include "app/settings.h"
+#include "store/datasourceregistry.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace quarl::CompanyRegister {
+
+namespace {
+
+// The numbers of the file errors as the program has always shown them.
+constexpr qint64 PathFileAccessError = 75;
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo fa(a);
+    const QFileInfo fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return fa.absoluteFilePath() == fb.absoluteFilePath();
+}
+
+Failure invalid(const QString &text)
+{
+    return Failure(ErrorNumber::InvalidArgument, text);
+}
+
+Status checkSource(const QString &sourceFile)
+{
+    if (sourceFile.isEmpty())
+        return Failure(ErrorNumber::Cancelled, QStringLiteral("Cancel was selected."));
+    if (!QFileInfo(sourceFile).isFile())
+        return Failure(ErrorNumber::FileNotFound, QStringLiteral("File not found: %1").arg(sourceFile));
+    auto db = Database::openSqlite(sourceFile);
+    if (!db)
+        return db.failure();
+    for (const char *table : {"cargo", "vesinfo", "D_VESSEL_CD"}) {
+        if (!db->hasTable(QLatin1String(table)))
+            return Failure(ErrorNumber::BadFileFormat,
+                           QStringLiteral("%1 is not a company data file.").arg(QFileInfo(sourceFile).fileName()));
+    }
+    return Status::ok();
+}
+
+Status copyFile(const QString &from, const QString &to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(in.errorString()));
+    QSaveFile out(to);
+    if (!out.open(QIODevice::WriteOnly))
+        return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(out.errorString()));
+    QByteArray chunk;
+    while (!(chunk = in.read(1 << 20)).isEmpty()) {
+        if (out.write(chunk) != chunk.size()) {
+            const QString why = out.errorString();
+            out.cancelWriting();
+            return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(why));
+        }
+    }
+    if (in.error() != QFileDevice::NoError) {
+        out.cancelWriting();
+        return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(in.errorString()));
+    }
+    if (!out.commit())
+        return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(out.errorString()));
+    return Status::ok();
+}
+
+} // namespace
+
+Result<Database> openSystemDatabase()
+{
+    const QString path = Settings::sysPath();
+    if (path.isEmpty())
+        return Failure(ErrorNumber::FileNotFound,
+                       QStringLiteral("The settings file names no system database (SYSTEM, SYSPATH)."));
+    return Database::openSqlite(path);
+}
+
+Result<int> nextCode(bool registerEmpty, const QVariant &lastCode)
+{
+    if (registerEmpty)
+        return 1;
+    const qint64 next = (lastCode.isNull() ? 0 : lastCode.toLongLong()) + 1;
+    if (next > 32767 || next < -32768)
+        return Failure(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+    return int(next);
+}
+
+QString dataSourceName(const QString &typedName)
+{
+    qsizetype n = typedName.size();
+    while (n > 0 && typedName.at(n - 1).isSpace())
+        --n;
+    return typedName.left(n);
+}
+
+QString targetPath(const QString &typedName)
+{
+    return Installation::filePath(typedName);
+}
+
+Status checkCreate(const QString &typedName, const QString &sourceFile)
+{
+    const QString name = dataSourceName(typedName);
+    if (name.trimmed().isEmpty())
+        return invalid(QStringLiteral("Type the Data Source Name first."));
+    if (name.trimmed() == QLatin1String(".") || name.trimmed() == QLatin1String(".."))
+        return invalid(QStringLiteral("\"%1\" cannot name a data file.").arg(name));
+    for (const QChar c : typedName) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('[') || c == QLatin1Char(']')
+            || c == QLatin1Char('=') || c == QLatin1Char(';') || c.category() == QChar::Other_Control)
+            return invalid(QStringLiteral("A Data Source Name may not hold / \\ [ ] = ; or control characters."));
+    }
+    if (Status s = checkSource(sourceFile); !s)
+        return s;
+
+    const QString target = targetPath(typedName);
+    if (sameFile(sourceFile, target))
+        return invalid(QStringLiteral("A data file cannot be copied onto itself."));
+    const QStringList ownFiles = {Installation::filePath(QLatin1String(Installation::SettingsFileName)),
+                                  Installation::filePath(QLatin1String(Installation::RegistryFileName)),
+                                  Settings::sysPath()};
+    for (const QString &own : ownFiles) {
+        if (!own.isEmpty() && sameFile(own, target))
+            return invalid(QStringLiteral("%1 belongs to the installation and cannot be replaced.").arg(typedName));
+    }
+    const DataSourceRegistry registry;
+    for (const QString &other : registry.names()) {
+        const auto ds = registry.find(other);
+        if (ds && ds->engine == Engine::SQLite && sameFile(ds->file, target))
+            return invalid(QStringLiteral("%1 is the data file of the data source \"%2\" and cannot be replaced.")
+                               .arg(typedName, ds->name));
+    }
+    if (const auto ds = registry.find(name); ds)
+        return invalid(QStringLiteral("The data source \"%1\" already exists.").arg(ds->name));
+    return Status::ok();
+}
+
+Result<QString> createDataSource(const QString &typedName, const QString &sourceFile, CreateOptions options,
+                                 CreateFailure *failed)
+{
+    auto fail = [&](CreateStep step, const Failure &f) {
+        if (failed)
+            *failed = {step, f};
+        return f;
+    };
+    if (Status s = checkCreate(typedName, sourceFile); !s)
+        return fail(CreateStep::Copy, s.failure());
+    const QString target = targetPath(typedName);
+    const bool existed = QFileInfo::exists(target);
+    if (existed && !options.replaceExistingFile)
+        return fail(CreateStep::Copy, invalid(QStringLiteral("File %1 already exists.").arg(target)));
+    if (Status s = copyFile(sourceFile, target); !s)
+        return fail(CreateStep::Copy, s.failure());
+    const QString name = dataSourceName(typedName);
+    if (Status s = DataSourceRegistry().registerFile(name, target); !s) {
+        if (!existed)
+            QFile::remove(target);
+        return fail(CreateStep::Register, s.failure());
+    }
+    return DataSourceRegistry::connectionText(name);
+}
+
+} // namespace quarl::CompanyRegister

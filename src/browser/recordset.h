@@ -1,0 +1,111 @@
+#pragma once
+
+#include "app/failure.h"
+#include "browser/rowstore.h"
+#include "store/database.h"
+#include "store/schema.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QVariantList>
+
+namespace quarl {
+
+// What a record browser shows: the rows of one table, optionally filtered, in a given
+// order. Every column of the table is read.
+struct RecordSource
+{
+    QString table;
+    QString where;      // a condition with ? placeholders, or empty
+    QVariantList binds; // values for the placeholders of where
+    QString orderBy;    // column list; empty for the table's stored order
+};
+
+// The primary record set of a record browser screen: all rows of its record source, read
+// with one forward-only query and held in memory, a current row, and one pending row
+// (a new one or the current one being edited) that update() writes.
+// Rows are written back through a hidden row locator, so tables without a key work too.
+class RecordSet
+{
+public:
+    enum class EditMode { None, Add, Edit };
+
+    Status open(const Database &db, const RecordSource &source);
+    // Reads the record source again; the first row becomes current. A pending row is dropped.
+    Status requery();
+    void close();
+    bool isOpen() const { return m_open; }
+    // Opens the connection again after the server dropped it; the rows held stay.
+    Status reconnect();
+    const Database &database() const { return m_db; }
+    const RecordSource &source() const { return m_source; }
+
+    int columnCount() const { return int(m_columns.size()); }
+    QString columnName(int column) const;
+    int columnIndex(const QString &name) const; // without regard to case; -1 when absent
+    // Type and defined size from the schema; a text column without size when unknown.
+    const ColumnDef &columnDef(int column) const;
+
+    int count() const { return m_rows.size(); }
+    bool isEmpty() const { return m_rows.isEmpty(); }
+    int position() const { return m_position; } // 0-based; -1 when there is no row
+    bool hasCurrent() const { return m_position >= 0; }
+    // Moves within the rows; out-of-range positions are clamped. No move while a row is pending.
+    void moveTo(int row);
+    void moveFirst() { moveTo(0); }
+    void moveLast() { moveTo(count() - 1); }
+
+    // The current row's value, the pending value while a row is added or edited.
+    QVariant value(int column) const;
+    QVariant value(const QString &column) const;
+    QVariant storedValue(int row, int column) const;
+
+    EditMode editMode() const { return m_mode; }
+    bool isPending() const { return m_mode != EditMode::None; }
+    // Starts a new, empty row; it is written by update() and then becomes the last row.
+    void addNew();
+    // Starts editing the current row; fails when there is none.
+    Status edit();
+    void setValue(int column, const QVariant &value);
+    bool isModified(int column) const { return m_modified.contains(column); }
+    // Drops the pending row; the current row stays as it was.
+    void cancelUpdate();
+    // Writes the pending row in one transaction: only the columns that were set. On
+    // failure the pending row and its values stay, so that they can be corrected.
+    Status update();
+    // Deletes the current row from the database and from the set; the row after it, or
+    // the new last row, becomes current.
+    Status deleteCurrent();
+
+    // The first row from `from` on whose column starts with text, compared without
+    // regard to case and literally (quotes, %, _ and * are ordinary characters); -1 if none.
+    int findPrefix(int column, const QString &text, int from = 0) const;
+
+    const RowStore &rows() const { return m_rows; }
+
+private:
+    struct Column
+    {
+        QString name;
+        ColumnDef def;
+    };
+
+    QString selectSql() const;
+    QString guard(QVariantList *binds, int row) const;
+    Status readRows();
+    Failure noCurrentRecord() const;
+
+    Database m_db;
+    RecordSource m_source;
+    bool m_open = false;
+    QList<Column> m_columns; // without the locator, which is column 0 of m_rows
+    QList<int> m_keyColumns; // primary-key columns, checked on writes as well
+    RowStore m_rows;
+    int m_position = -1;
+    EditMode m_mode = EditMode::None;
+    QVariantList m_pending; // the pending row, locator first
+    QSet<int> m_modified;
+};
+
+} // namespace quarl

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "browser/ui/recordbrowser.h"
+
+namespace quarl {
+
+// User Master: the users of the company database with their rights strings. A user
+// administrator (menu rights " SU") keeps every user; anyone else sees only the own row
+// and may change only the own password.
+class frmUser : public RecordBrowser
+{
+    Q_OBJECT
+public:
+    explicit frmUser(QWidget *parent = nullptr);
+
+    // Transient write failures are retried silently this often on closing before asking.
+    static constexpr int SilentCloseAttempts = 3;
+
+    void cancelRecord() override;
+
+protected:
+    RecordSource recordSource() const override;
+    void applyButtonRights() override;
+    bool fieldEditable(int index) const override;
+    bool handleKey(QKeyEvent *event) override;
+    bool isCommandKey(const QKeyEvent *event) const override;
+    void reportUpdateFailure(const Failure &failure) override;
+    bool unload() override;
+
+private:
+    bool administers() const;
+};
+
+} // namespace quarl

@@ -1,0 +1,28 @@
+#include "browser/ui/frmvslcode.h"
+
+#include "app/ui/screenregistry.h"
+#include "browser/recordsources.h"
+
+namespace quarl {
+
+frmVslCode::frmVslCode(QWidget *parent) : RecordBrowser(parent)
+{
+    setCaptions(QStringLiteral("Vessel Code"), QStringLiteral("Vessel Code Setup"));
+    addFieldRow(QStringLiteral("Vessel Code"), 6, QStringLiteral("VESSEL_CD"));
+    addFieldRow(QStringLiteral("Name"), 1, QStringLiteral("VESSEL_NM"));
+    addFieldRow(QStringLiteral("Nationality"), 5, QStringLiteral("VESSEL_NATION"));
+    addFieldRow(QStringLiteral("G.R.T"), 11, QStringLiteral("grt"));
+    addFieldRow(QStringLiteral("N.R.T"), 12, QStringLiteral("nrt"));
+    setFirstField(6);
+    setSearch({QStringLiteral("VESSEL_CD"), QStringLiteral("Vessel Code to search ?"),
+               QStringLiteral("Could not find Vessel Code")});
+}
+
+RecordSource frmVslCode::recordSource() const
+{
+    return RecordSources::vesselCodes();
+}
+
+QUARL_REGISTER_SCREEN(frmVslCode)
+
+} // namespace quarl

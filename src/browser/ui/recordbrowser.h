@@ -1,0 +1,216 @@
+#pragma once
+
+#include "app/failure.h"
+#include "browser/recordset.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QGridLayout;
+class QHBoxLayout;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quarl {
+
+// The record browser: the pattern of every data screen. One row of the primary record
+// set is shown in the field array txtFields; browse, add and edit modes; the commands
+// Add, Edit, Update, Cancel, Delete, Refresh, Close, First, Previous, Next, Last and
+// Search; a status line; keyboard commands for all of them.
+//
+// A member screen, in its constructor: setCaptions(), addField() or addFieldRow() for each
+// field in tab order, setFirstField(), setSearch() and, where its rules differ,
+// setRules(). It gives its record source by overriding recordSource() and changes a
+// command by overriding it (calling the base where it only adds to it). Load runs on the
+// first show, or earlier through load().
+//
+// Field indexes below 100 are mandatory: leaving such a field empty in add or edit mode
+// keeps the focus in it, and Update refuses to write while one is empty.
+class RecordBrowser : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Mode { Browse, Add, Edit };
+
+    struct SearchSpec
+    {
+        QString column;   // the key column compared with the typed prefix
+        QString prompt;   // "Vessel Code to search ?"
+        QString notFound; // "Could not find Vessel Code"
+    };
+
+    struct Rules
+    {
+        bool maxLengths = true;   // maximum length of each field from its column
+        bool digitsFilter = true; // digits and "." only in integer and double columns
+        bool mandatory = true;    // indexes below 100 may not be left empty
+        bool recordStatus = true; // "Record: " + position after every move
+        bool statusAtLoad = true; // the status line already set by the move at load
+    };
+
+    ~RecordBrowser() override;
+
+    // Opens the record set, binds the fields and shows the last row. Runs once; later
+    // calls answer whether the first one opened the record set.
+    bool load();
+    bool isLoaded() const { return m_loaded; }
+
+    Mode mode() const { return m_mode; }
+    RecordSet &adoPrimaryRS() { return m_rs; }
+    const RecordSet &adoPrimaryRS() const { return m_rs; }
+    QLineEdit *txtFields(int index) const;
+    QList<int> fieldIndexes() const { return m_order; } // in tab order
+    QString fieldColumn(int index) const;
+    int firstField() const { return m_firstField; }
+    QString statusText() const;
+
+    // The commands, as the buttons and keys run them.
+    virtual void addRecord();
+    virtual void editRecord();
+    virtual void updateRecord();
+    virtual void cancelRecord();
+    virtual void deleteRecord();
+    virtual void refreshRecords();
+    virtual void closeScreen();
+    virtual void moveFirst();
+    virtual void movePrevious();
+    virtual void moveNext();
+    virtual void moveLast();
+    virtual void searchRecords();
+
+protected:
+    explicit RecordBrowser(QWidget *parent = nullptr);
+
+    // --- set-up, from the member's constructor
+    void setCaptions(const QString &windowTitle, const QString &heading);
+    // A field bound to a column; its place in the layout is the member's choice.
+    QLineEdit *addField(int index, const QString &column);
+    // A field with its label on the next row of the field grid.
+    QLineEdit *addFieldRow(const QString &caption, int index, const QString &column);
+    QLabel *addLabel(const QString &caption, QLineEdit *buddy);
+    QGridLayout *fieldGrid() const { return m_grid; }
+    QWidget *fieldArea() const { return m_fieldArea; }
+    void setFirstField(int index) { m_firstField = index; }
+    void setSearch(const SearchSpec &spec) { m_search = spec; }
+    void setRules(const Rules &rules) { m_rules = rules; }
+    const Rules &rules() const { return m_rules; }
+
+    // --- hooks
+    virtual RecordSource recordSource() const = 0;
+    // The connection the record set is read from: the session's company connection.
+    virtual Result<Database> openDatabase();
+    // Whether a field may be typed into in add or edit mode.
+    virtual bool fieldEditable(int index) const;
+    // Sets the controls for browse mode or for add and edit mode (see the class comment).
+    virtual void SwitchMode(Mode mode);
+    // Disables the buttons whose code the user rights string lacks; once, at load.
+    virtual void applyButtonRights();
+    // Shows the current row (or the pending one) in the fields and the status line.
+    virtual void showCurrentRow();
+    // Called after every showCurrentRow(), for what a member shows beside the fields.
+    virtual void currentRowShown() {}
+    // Whether the focus may leave the field; the mandatory rule. Only asked in add and
+    // edit mode.
+    virtual bool acceptFieldLeave(int index);
+    // Any change of a field's text, typed or shown.
+    virtual void fieldTextChanged(int index);
+    // The keyboard commands; true when the key was used.
+    virtual bool handleKey(QKeyEvent *event);
+    // Keys that handleKey() uses, so that no shortcut of the main window takes them first.
+    virtual bool isCommandKey(const QKeyEvent *event) const;
+    // The controls in the order Tab and Enter visit them: the fields, then the buttons.
+    virtual QList<QWidget *> tabOrder() const;
+    // Update's write: the pending row's typed values, written in one batch.
+    virtual Status writePending();
+    // How Update shows a failure of writePending(); the description by default.
+    virtual void reportUpdateFailure(const Failure &failure);
+    // How the other commands show a failure: the description.
+    virtual void reportFailure(const Failure &failure);
+    // On closing: false keeps the screen open. Asks to save a pending row.
+    virtual bool unload();
+
+    // --- helpers for members
+    void setStatus(const QString &text);
+    // Puts a text into a field as the program's own: a value longer than the field's typing
+    // limit is shown whole and the limit still holds for what is typed next.
+    void setFieldText(int index, const QString &text);
+    // Moves the typed texts that changed into the pending row; the failure names the field.
+    Status collectFields();
+    // The first shown, typeable mandatory field that is empty, or -1.
+    int firstEmptyMandatoryField() const;
+    bool isFieldMandatory(int index) const;
+    void focusField(int index);
+    void focusAdd(); // on cmdAdd when it can take the focus
+    // Moves the focus to the next or previous control of this screen, as Tab does, after
+    // asking acceptFieldLeave() of a field that is left.
+    void moveFocus(bool forward);
+    int fieldIndexOf(const QObject *object) const; // -1 when not a field
+    // Installs the keyboard handling on a control added after load.
+    void watch(QWidget *widget);
+    void setMode(Mode mode) { m_mode = mode; }
+    int savedPosition() const { return m_savedPosition; }
+    void setSavedPosition(int position) { m_savedPosition = position; }
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+    QLabel *lblHeading = nullptr;
+    QLabel *lblStatus = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *cmdEdit = nullptr;
+    QPushButton *cmdDelete = nullptr;
+    QPushButton *cmdRefresh = nullptr;
+    QPushButton *cmdClose = nullptr;
+    QPushButton *cmdSearch = nullptr;
+    QPushButton *cmdUpdate = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QPushButton *cmdFirst = nullptr;
+    QPushButton *cmdPrevious = nullptr;
+    QPushButton *cmdNext = nullptr;
+    QPushButton *cmdLast = nullptr;
+    QPushButton *cmdExit = nullptr;
+    QHBoxLayout *commandRow() const { return m_commandRow; }
+
+private:
+    struct Field
+    {
+        QLineEdit *edit = nullptr;
+        QString column;
+        int columnIndex = -1; // in the record set
+        QString shown;        // the text last shown, to tell typed changes
+    };
+
+    Status bindFields();
+    bool keyIsCommand(QKeyEvent *event) const;
+    void refocusLater(QLineEdit *field);
+    QString fieldCaption(int index) const;
+
+    RecordSet m_rs;
+    QHash<int, Field> m_fields;
+    QList<int> m_order;
+    QHash<const QObject *, int> m_indexOf;
+    int m_firstField = -1;
+    SearchSpec m_search;
+    Rules m_rules;
+    Mode m_mode = Mode::Browse;
+    int m_savedPosition = -1;
+    bool m_loaded = false;
+    bool m_opened = false;
+    bool m_unloaded = false;
+    bool m_showing = false;
+    QWidget *m_fieldArea = nullptr;
+    QGridLayout *m_grid = nullptr;
+    QHBoxLayout *m_commandRow = nullptr;
+    int m_gridRows = 0;
+};
+
+} // namespace quarl

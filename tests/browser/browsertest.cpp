@@ -1,0 +1,69 @@
+#include "browsertest.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+namespace quarl::test {
+
+SessionScope::SessionScope(const Database &db, const QString &userRights, const QString &menuRights,
+                           const QString &userId)
+    : m_saved(Session::current())
+{
+    Session &s = Session::current();
+    s.connection = db;
+    s.userRights = userRights;
+    s.menuRights = menuRights;
+    s.userId = userId;
+}
+
+SessionScope::~SessionScope()
+{
+    Session::current() = m_saved;
+}
+
+bool showActive(QWidget *screen)
+{
+    screen->show();
+    QApplication::setActiveWindow(screen);
+    screen->activateWindow();
+    return QTest::qWaitForWindowActive(screen);
+}
+
+QLineEdit *field(QWidget *screen, int index)
+{
+    return screen->findChild<QLineEdit *>(QStringLiteral("txtFields(%1)").arg(index));
+}
+
+QPushButton *button(QWidget *screen, const char *name)
+{
+    return screen->findChild<QPushButton *>(QLatin1String(name));
+}
+
+QString statusLine(QWidget *screen)
+{
+    auto *l = screen->findChild<QLabel *>(QStringLiteral("lblStatus"));
+    return l ? l->text() : QStringLiteral("<no lblStatus>");
+}
+
+bool insertVessel(const Database &db, const QString &code, const QString &name, const QString &nation,
+                  const QVariant &grt, const QVariant &nrt)
+{
+    return db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt) "
+                                  "values (?, ?, ?, ?, ?)"),
+                   {code, name.isEmpty() ? QStringLiteral("VESSEL ") + code : name, nation, grt, nrt})
+        .isOk();
+}
+
+QStringList vesselCodes(const Database &db)
+{
+    QStringList out;
+    auto q = db.query(QStringLiteral("select VESSEL_CD from D_VESSEL_CD order by VESSEL_CD"));
+    if (q) {
+        while (q->next())
+            out << q->value(0).toString();
+    }
+    return out;
+}
+
+} // namespace quarl::test

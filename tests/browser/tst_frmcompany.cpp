@@ -1,0 +1,304 @@
+#include "browsertest.h"
+#include "common/testdb.h"
+#include "common/testmain.h"
+
+#include "app/installation.h"
+#include "app/scriptedprompter.h"
+#include "app/settings.h"
+#include "browser/ui/frmcompany.h"
+#include "store/datasourceregistry.h"
+#include "store/installer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <memory>
+
+using namespace quarl;
+using test::button;
+using test::field;
+
+namespace {
+
+// The demo installation in a temporary folder, with the company register screen over it.
+struct Fixture
+{
+    test::TempHome home;
+    Installer::HomeReport report;
+    Database system;
+    std::unique_ptr<test::SessionScope> session;
+    std::unique_ptr<frmCompany> screen;
+
+    bool install()
+    {
+        auto r = Installer::initHome(true);
+        if (!r)
+            return false;
+        report = r.value();
+        auto sys = Database::openSqlite(report.systemDatabase);
+        if (!sys)
+            return false;
+        system = sys.value();
+        // a second data file to copy from, as an agent keeps an empty template
+        return QFile::copy(report.demoDataFile, home.file(QStringLiteral("TEMPLATE.qdb")));
+    }
+    bool open()
+    {
+        session = std::make_unique<test::SessionScope>(Database());
+        screen = std::make_unique<frmCompany>();
+        return test::showActive(screen.get());
+    }
+    QLineEdit *f(int index) const { return field(screen.get(), index); }
+    QPushButton *create() const { return button(screen.get(), "Create"); }
+    QStringList folderFiles() const { return QDir(home.path()).entryList(QDir::Files | QDir::Hidden); }
+};
+
+} // namespace
+
+class TestCompanyScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void codeOnAdd_data()
+    {
+        QTest::addColumn<QList<int>>("codes"); // in stored order
+        QTest::addColumn<QString>("code");
+        QTest::newRow("first company") << QList<int>{} << "1";
+        QTest::newRow("after 7") << QList<int>{7} << "8";
+        QTest::newRow("the last row, not the largest") << QList<int>{9, 7} << "8";
+    }
+    void codeOnAdd()
+    {
+        QFETCH(QList<int>, codes);
+        QFETCH(QString, code);
+        Fixture x;
+        QVERIFY(x.install());
+        QVERIFY(x.system.exec(QStringLiteral("delete from DRCOMP")).isOk());
+        for (int c : codes)
+            QVERIFY(x.system.exec(QStringLiteral("insert into DRCOMP (code, name) values (?, ?)"), {c, "C"}).isOk());
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        QTest::keyClick(x.screen.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(x.f(0)->text(), code);
+        QVERIFY(!x.f(0)->isVisible());
+        QCOMPARE(x.screen->focusWidget(), x.f(1));
+        QTest::keyClicks(x.f(1), QStringLiteral("Konkan Agencies"));
+        QTest::keyClick(x.f(1), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.messages(), QStringList());
+        QCOMPARE(x.system.scalar(QStringLiteral("select code from DRCOMP where name = 'Konkan Agencies'")).value().toString(), code);
+        QCOMPARE(x.screen->focusWidget(), button(x.screen.get(), "cmdAdd"));
+        QCOMPARE(x.f(1)->text(), QStringLiteral("Konkan Agencies")); // the last row now
+    }
+
+    void codeOverflowIsAMessage()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        QVERIFY(x.system.exec(QStringLiteral("insert into DRCOMP (code, name) values (32767, 'Last')")).isOk());
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        QCOMPARE(prompter.messages(), QStringList{"Overflow"});
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(x.f(0)->text(), QString());
+        x.screen->cancelRecord();
+        QCOMPARE(x.f(1)->text(), QStringLiteral("Last"));
+    }
+
+    void browseWithoutRecordStatusOrSearch()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        QVERIFY(x.system.exec(QStringLiteral("insert into DRCOMP (code, name) values (2, 'Second')")).isOk());
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        QCOMPARE(x.f(1)->text(), QStringLiteral("Second"));
+        QCOMPARE(x.f(2)->text(), QString());
+        QCOMPARE(test::statusLine(x.screen.get()), QString());
+        QVERIFY(!button(x.screen.get(), "cmdSearch")->isVisible());
+        x.screen->movePrevious();
+        QCOMPARE(x.f(1)->text(), QLatin1String(Installer::DemoCompanyName));
+        QCOMPARE(x.f(8)->text(), QStringLiteral("DSN=DEMO.qdb"));
+        QCOMPARE(test::statusLine(x.screen.get()), QString());
+        x.screen->editRecord();
+        QCOMPARE(test::statusLine(x.screen.get()), QStringLiteral("Edit record"));
+        QVERIFY(x.create()->isVisible());
+        QVERIFY(x.create()->isEnabled());
+        // no field has a typing limit on this screen
+        x.f(1)->setText(QString(80, QLatin1Char('N')));
+        x.screen->updateRecord();
+        QCOMPARE(prompter.messages(), QStringList());
+        QCOMPARE(x.system.scalar(QStringLiteral("select length(name) from DRCOMP where code = 1")).value().toInt(), 80);
+    }
+
+    void createEnabledByDataSourceName()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        QVERIFY(!x.create()->isVisible());
+        x.screen->addRecord();
+        QVERIFY(x.create()->isVisible());
+        QVERIFY(!x.create()->isEnabled());
+        QTest::keyClick(x.f(8), Qt::Key_N);
+        QVERIFY(x.create()->isEnabled());
+        QTest::keyClick(x.f(8), Qt::Key_Backspace);
+        QVERIFY(!x.create()->isEnabled());
+        x.screen->cancelRecord();
+        QVERIFY(!x.create()->isVisible());
+    }
+
+    void createWithTrailingBlanks()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        QTest::keyClicks(x.f(1), QStringLiteral("Malabar Shipping"));
+        QTest::keyClicks(x.f(8), QStringLiteral("MALABAR.qdb  "));
+        prompter.answerFile(x.report.demoDataFile);
+        QTest::keyClick(x.create(), Qt::Key_Space); // the button by keyboard
+        QCOMPARE(prompter.events().first().kind, ScriptedPrompter::Kind::OpenFile);
+        QCOMPARE(prompter.events().first().title, QStringLiteral("Select Data File Name to Copy From"));
+        QCOMPARE(prompter.messages(), QStringList{"DSN Created Successfully"});
+        QCOMPARE(x.f(8)->text(), QStringLiteral("DSN=MALABAR.qdb"));
+        // the file keeps the name as typed; the data source is registered without the blanks
+        QVERIFY(QFileInfo::exists(x.home.file(QStringLiteral("MALABAR.qdb  "))));
+        QVERIFY(!QFileInfo::exists(x.home.file(QStringLiteral("MALABAR.qdb"))));
+        const auto ds = DataSourceRegistry().find(QStringLiteral("MALABAR.qdb"));
+        QVERIFY(ds.has_value());
+        QCOMPARE(ds->name, QStringLiteral("MALABAR.qdb"));
+        x.screen->updateRecord();
+        QCOMPARE(prompter.messages().size(), 1);
+
+        // at the next logon the company is listed and opens its own data
+        auto q = x.system.query(QStringLiteral("select name, dirname from DRCOMP order by rowid"));
+        QVERIFY(q.isOk());
+        QStringList names;
+        QString dirname;
+        while (q->next()) {
+            names << q->value(0).toString();
+            dirname = q->value(1).toString();
+        }
+        QCOMPARE(names, (QStringList{QLatin1String(Installer::DemoCompanyName), "Malabar Shipping"}));
+        auto company = DataSourceRegistry().open(dirname);
+        QVERIFY2(company.isOk(), qPrintable(company.failure().numberAndText()));
+        QCOMPARE(company->description(), x.home.file(QStringLiteral("MALABAR.qdb  ")));
+        QVERIFY(company->exec(QStringLiteral("delete from D_VESSEL_CD")).isOk());
+        auto demo = DataSourceRegistry().open(QStringLiteral("DSN=DEMO.qdb"));
+        QVERIFY(demo.isOk());
+        QCOMPARE(demo->scalar(QStringLiteral("select count(*) from D_VESSEL_CD")).value().toInt(), 5);
+    }
+
+    void createRefused_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("source"); // file name in the installation folder; "-" cancels
+        QTest::addColumn<QString>("message");
+        QTest::newRow("chooser cancelled") << "NEW.qdb" << "-" << "32755  Cancel was selected.";
+        QTest::newRow("a company's data file") << "DEMO.qdb" << "TEMPLATE.qdb" << "cannot be replaced";
+        QTest::newRow("onto itself") << "TEMPLATE.qdb" << "TEMPLATE.qdb" << "onto itself";
+        QTest::newRow("the settings file") << "Quarl.ini" << "TEMPLATE.qdb" << "belongs to the installation";
+        QTest::newRow("the system database") << "QuarlSys.qdb" << "TEMPLATE.qdb" << "belongs to the installation";
+        QTest::newRow("a folder in the name") << "../NEW.qdb" << "TEMPLATE.qdb" << "may not hold";
+        QTest::newRow("registry characters") << "NEW=1" << "TEMPLATE.qdb" << "may not hold";
+        QTest::newRow("blanks only") << "   " << "TEMPLATE.qdb" << "Type the Data Source Name";
+        QTest::newRow("a registered name") << "demo.qdb " << "TEMPLATE.qdb" << "already exists";
+        QTest::newRow("not a data file") << "NEW.qdb" << "Quarl.ini" << "is not a company data file";
+    }
+    void createRefused()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, source);
+        QFETCH(QString, message);
+        Fixture x;
+        QVERIFY(x.install());
+        const QStringList filesBefore = x.folderFiles();
+        const QStringList sourcesBefore = DataSourceRegistry().names();
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        x.f(8)->setText(typed);
+        prompter.answerFile(source == QLatin1String("-") ? QString() : x.home.file(source));
+        x.screen->createDataSource();
+        QCOMPARE(prompter.messages().size(), 1);
+        QVERIFY2(prompter.messages().first().contains(message), qPrintable(prompter.messages().first()));
+        QVERIFY2(prompter.messages().first().contains(QRegularExpression(QStringLiteral("^-?\\d+  "))),
+                 qPrintable(prompter.messages().first()));
+        QCOMPARE(x.f(8)->text(), typed);
+        QCOMPARE(x.folderFiles(), filesBefore);
+        QCOMPARE(DataSourceRegistry().names(), sourcesBefore);
+        auto demo = DataSourceRegistry().open(QStringLiteral("DSN=DEMO.qdb"));
+        QVERIFY(demo.isOk());
+        QCOMPARE(demo->scalar(QStringLiteral("select count(*) from cargo")).value().toInt(), 3);
+    }
+
+    void registrationFailure()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        const QString registry = x.home.file(QLatin1String(Installation::RegistryFileName));
+        QVERIFY(QFile::remove(registry));
+        QVERIFY(QDir().mkpath(registry)); // the registry cannot be written
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        x.f(8)->setText(QStringLiteral("OTHER.qdb"));
+        prompter.answerFile(x.report.demoDataFile);
+        x.screen->createDataSource();
+        QCOMPARE(prompter.messages(), QStringList{"DSN Creation Failed ... "});
+        QCOMPARE(prompter.events().last().title, QStringLiteral("DSN Creation"));
+        QCOMPARE(prompter.events().last().icon, Prompter::Icon::Critical);
+        QCOMPARE(x.f(8)->text(), QStringLiteral("OTHER.qdb"));
+        QVERIFY(!QFileInfo::exists(x.home.file(QStringLiteral("OTHER.qdb"))));
+    }
+
+    void existingFileReplacedOnlyWhenConfirmed()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        const QString old = x.home.file(QStringLiteral("OLD.qdb"));
+        {
+            QFile f(old);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("left over");
+        }
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        x.f(8)->setText(QStringLiteral("OLD.qdb"));
+        prompter.answerFile(x.report.demoDataFile);
+        prompter.answerNo();
+        x.screen->createDataSource();
+        QCOMPARE(prompter.messages(), QStringList());
+        QCOMPARE(QFileInfo(old).size(), qint64(9));
+        QVERIFY(!DataSourceRegistry().find(QStringLiteral("OLD.qdb")));
+        prompter.answerFile(x.report.demoDataFile);
+        prompter.answerYes();
+        x.screen->createDataSource();
+        QCOMPARE(prompter.messages(), QStringList{"DSN Created Successfully"});
+        QCOMPARE(QFileInfo(old).size(), QFileInfo(x.report.demoDataFile).size());
+        QVERIFY(DataSourceRegistry().open(QStringLiteral("DSN=OLD.qdb")).isOk());
+    }
+
+    void missingSystemDatabase()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        Settings::setSysPath(QString());
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        QCOMPARE(prompter.messages().size(), 1);
+        QVERIFY2(prompter.messages().first().startsWith(QStringLiteral("53 ")), qPrintable(prompter.messages().first()));
+        x.screen->addRecord(); // nothing to add to, and no crash
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+    }
+};
+
+QUARL_TEST(TestCompanyScreen)
+#include "tst_frmcompany.moc"
