@@ -294,6 +294,30 @@ private Q_SLOTS:
         QVERIFY(fx.prompter.messages().isEmpty());
     }
 
+    // The upgrade and patch entries run on the session's company database and show what
+    // the command says; one that has nothing to say shows nothing.
+    void upgradeAndPatchEntries()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        const Database &db = Session::current().connection;
+        const QString count = QStringLiteral("select count(*) from D_PORT_CD where PORT_CD = 'INMWA6'");
+        const int before = db.scalar(count).value().toInt();
+
+        menu->menuAction(QStringLiteral("menPatch"), 0)->trigger();
+        menu->menuAction(QStringLiteral("menPatch"), 2)->trigger();
+        QCOMPARE(fx.prompter.messages(), (QStringList{"Software already patched ...", "Software Patched Successfully ..."}));
+        QCOMPARE(db.scalar(count).value().toInt(), before + 1);
+
+        fx.prompter.clear();
+        QVERIFY(db.exec(QStringLiteral("drop table cargo")).isOk());
+        menu->menuAction(QStringLiteral("menPatch"), 0)->trigger();
+        QCOMPARE(fx.prompter.messages().size(), 1);
+        QVERIFY2(fx.prompter.messages().first().contains(QLatin1String("cargo"), Qt::CaseInsensitive), qPrintable(fx.prompter.messages().first()));
+        QVERIFY(menu->isVisible()); // a failed command leaves the program running
+    }
+
     void tiling_data()
     {
         QTest::addColumn<bool>("horizontal");

@@ -8,10 +8,12 @@
 #include "app/ui/programend.h"
 #include "app/ui/screenregistry.h"
 #include "appearance/ui/appearance.h"
+#include "store/patches.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDate>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -102,7 +104,7 @@ void frmMenu::buildMenus()
             action->setProperty("index", e.index);
             action->setVisible(!e.hidden);
             m_entries.insert(entryKey(arrayName(e.array), e.index), action);
-            if (!e.isSeparator() && e.action != Action::Command) {
+            if (!e.isSeparator()) {
                 const Array a = e.array;
                 const int i = e.index;
                 connect(action, &QAction::triggered, this, [this, a, i] { run(a, i); });
@@ -213,9 +215,27 @@ void frmMenu::run(MainMenu::Array array, int index)
     case MainMenu::Action::Cascade: m_mdi->cascadeSubWindows(); break;
     case MainMenu::Action::TileHorizontal: tileHorizontal(); break;
     case MainMenu::Action::TileVertical: tileVertical(); break;
-    case MainMenu::Action::None:
-    case MainMenu::Action::Command: break;
+    case MainMenu::Action::Command: runCommand(MainMenu::arrayName(array), index); break;
+    case MainMenu::Action::None: break;
     }
+}
+
+// The upgrade and patch entries run on the company database of the session and show
+// what the command reports; a command that has nothing to say shows nothing.
+void frmMenu::runCommand(const QString &arrayName, int index)
+{
+    const PatchInfo *patch = nullptr;
+    for (const PatchInfo &p : Patches::all()) {
+        if (p.menu == arrayName && p.index == index)
+            patch = &p;
+    }
+    if (!patch)
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const PatchResult result = Patches::run(patch->id, Session::current().connection);
+    QGuiApplication::restoreOverrideCursor();
+    if (!result.message.isEmpty())
+        Prompter::current().message(result.message, result.isOk() ? Prompter::Icon::None : Prompter::Icon::Critical);
 }
 
 QWidget *frmMenu::openScreen(const QString &name)

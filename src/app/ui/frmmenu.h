@@ -58,6 +58,7 @@ private:
     void buildToolbar();
     void buildStatusBar();
     void run(MainMenu::Array array, int index);
+    void runCommand(const QString &arrayName, int index);
     void tile(Qt::Orientation orientation);
     void refreshClockPanels();
 
