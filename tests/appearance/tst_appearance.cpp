@@ -1,6 +1,7 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
 
+#include "app/ui/qtprompter.h"
 #include "app/ui/screenregistry.h"
 #include "appearance/skin.h"
 #include "appearance/ui/appearance.h"
@@ -13,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <memory>
 
@@ -279,6 +281,95 @@ private Q_SLOTS:
     }
 };
 
+// Dialogs over a skinned main window: the logon of "&Logout" and every box of the prompter
+// inherit the skin's style sheet, so they must take its colours as well.
+class TestSkinnedDialogs : public QObject
+{
+    Q_OBJECT
+
+    static frmMenu *darkMainWindow(test::ShellFixture &fx)
+    {
+        Settings::setSkinPath(installedSkin(QStringLiteral("Dark")));
+        frmLogon *logon = fx.startLogon();
+        test::ShellFixture::logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        return frmMenu::instance();
+    }
+
+    // The window, its fields and its buttons take the skin's colours.
+    static bool readable(QWidget *w)
+    {
+        if (!takesSkin(w, *currentSkin()))
+            return false;
+        for (QWidget *c : w->findChildren<QWidget *>()) {
+            if ((qobject_cast<QLineEdit *>(c) || qobject_cast<QAbstractButton *>(c) || qobject_cast<QLabel *>(c))
+                && !takesSkin(c, *currentSkin()))
+                return false;
+        }
+        return true;
+    }
+
+private Q_SLOTS:
+    void cleanup() { loadSkin(QString()); }
+
+    void logonAfterLogout()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = darkMainWindow(fx);
+        QVERIFY(menu);
+        QVERIFY(currentSkin());
+        menu->menuAction(QStringLiteral("menFile"), 9)->trigger();
+        frmLogon *logon = fx.openLogon();
+        QVERIFY(logon);
+        QVERIFY(readable(logon));
+    }
+
+    void prompterBoxes_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("message") << 0;
+        QTest::newRow("question") << 1;
+        QTest::newRow("input") << 2;
+        QTest::newRow("open file") << 3;
+        QTest::newRow("save file") << 4;
+        QTest::newRow("folder") << 5;
+    }
+    void prompterBoxes()
+    {
+        QFETCH(int, kind);
+        QUARL_SHELL(fx);
+        frmMenu *menu = darkMainWindow(fx);
+        QVERIFY(menu);
+        menu->activateWindow();
+        QApplication::setActiveWindow(menu);
+
+        QtPrompter qt;
+        int seen = 0;
+        bool skinned = false;
+        QTimer::singleShot(0, this, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *d = qobject_cast<QDialog *>(w);
+                if (!d || !d->isVisible() || d->objectName() == QLatin1String("frmLogon"))
+                    continue;
+                ++seen;
+                skinned = readable(d);
+                d->done(QDialog::Rejected);
+            }
+        });
+        const QString dir = fx.home.file(QString());
+        switch (kind) {
+        case 0: qt.message(QStringLiteral("Access denied Username/Password do not match"), Prompter::Icon::None, {}); break;
+        case 1: qt.askYesNo(QStringLiteral("Confirm Deletion ?"), Prompter::Icon::Question, QStringLiteral("Delete")); break;
+        case 2: qt.input(QStringLiteral("Bill of lading number"), {}, {}); break;
+        case 3: qt.openFileName(QStringLiteral("Select Data File Name"), QStringLiteral("Data files (*.qdb)"), dir); break;
+        case 4: qt.saveFileName(QStringLiteral("Save"), QStringLiteral("Text (*.txt)"), dir); break;
+        case 5: qt.folderName(QStringLiteral("Select Removable Media Folder"), dir); break;
+        }
+        QCOMPARE(seen, 1);
+        QVERIFY(skinned);
+    }
+};
+
 QUARL_TEST(TestAppearancePass)
 QUARL_TEST(TestColourScreen)
+QUARL_TEST(TestSkinnedDialogs)
 #include "tst_appearance.moc"

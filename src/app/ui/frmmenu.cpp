@@ -272,6 +272,12 @@ void frmMenu::logout()
 {
     auto *logon = new frmLogon(this);
     logon->setWindowModality(Qt::ApplicationModal);
+    // Over the main window it inherits the skin's style sheet; without the skin's colours
+    // too, a dark skin would leave it unreadable.
+    if (currentSkin()) {
+        logon->ensurePolished();
+        applySkin(logon);
+    }
     logon->show();
 }
 

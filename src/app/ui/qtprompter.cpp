@@ -1,6 +1,9 @@
 #include "app/ui/qtprompter.h"
 
+#include "appearance/ui/appearance.h"
+
 #include <QApplication>
+#include <QEvent>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -24,6 +27,31 @@ QString titleOr(const QString &title)
 {
     return title.isEmpty() ? Prompter::applicationTitle() : title;
 }
+
+// A dialog over a skinned window inherits the skin's style sheet but not its colours,
+// which leaves dark text on the dark fields and buttons of a dark skin: so it takes the
+// whole skin, as the screens do. Some dialogs make their buttons only when shown, and
+// showing polishes them afresh, so the skin goes on when the dialog shows.
+class SkinOnShow : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && currentSkin()) {
+            watched->removeEventFilter(this);
+            applySkin(static_cast<QWidget *>(watched));
+        }
+        return false;
+    }
+};
+
+int run(QDialog &dialog)
+{
+    SkinOnShow skin;
+    dialog.installEventFilter(&skin);
+    return dialog.exec();
+}
 } // namespace
 
 QWidget *QtPrompter::parentWindow()
@@ -37,38 +65,50 @@ QWidget *QtPrompter::parentWindow()
 void QtPrompter::message(const QString &text, Icon icon, const QString &title)
 {
     QMessageBox box(boxIcon(icon), titleOr(title), text, QMessageBox::Ok, parentWindow());
-    box.exec();
+    run(box);
 }
 
 bool QtPrompter::askYesNo(const QString &text, Icon icon, const QString &title)
 {
     QMessageBox box(boxIcon(icon), titleOr(title), text, QMessageBox::Yes | QMessageBox::No, parentWindow());
     box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    return run(box) == QMessageBox::Yes;
 }
 
 std::optional<QString> QtPrompter::input(const QString &prompt, const QString &title, const QString &initial)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(parentWindow(), titleOr(title), prompt, QLineEdit::Normal, initial, &ok);
-    if (!ok)
+    QInputDialog dialog(parentWindow());
+    dialog.setWindowTitle(titleOr(title));
+    dialog.setLabelText(prompt);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(initial);
+    if (run(dialog) != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 QString QtPrompter::openFileName(const QString &title, const QString &filter, const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parentWindow(), title, folder, filter);
+    QFileDialog dialog(parentWindow(), title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return run(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 QString QtPrompter::saveFileName(const QString &title, const QString &filter, const QString &folder)
 {
-    return QFileDialog::getSaveFileName(parentWindow(), title, folder, filter);
+    QFileDialog dialog(parentWindow(), title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return run(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 QString QtPrompter::folderName(const QString &title, const QString &folder)
 {
-    return QFileDialog::getExistingDirectory(parentWindow(), title, folder);
+    QFileDialog dialog(parentWindow(), title, folder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    return run(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 void QtPrompter::beep()
