@@ -105,7 +105,8 @@ private Q_SLOTS:
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
         QCOMPARE(x.f(0)->text(), QString());
         x.screen->cancelRecord();
-        QCOMPARE(x.f(1)->text(), QStringLiteral("Last"));
+        QCOMPARE(x.f(1)->text(), QLatin1String(Installer::DemoCompanyName)); // where Add began
+        QCOMPARE(x.system.scalar(QStringLiteral("select count(*) from DRCOMP")).value().toInt(), 2);
     }
 
     void browseWithoutRecordStatusOrSearch()
@@ -115,18 +116,22 @@ private Q_SLOTS:
         QVERIFY(x.system.exec(QStringLiteral("insert into DRCOMP (code, name) values (2, 'Second')")).isOk());
         ScriptedPrompter prompter;
         QVERIFY(x.open());
-        QCOMPARE(x.f(1)->text(), QStringLiteral("Second"));
-        QCOMPARE(x.f(2)->text(), QString());
-        QCOMPARE(test::statusLine(x.screen.get()), QString());
-        QVERIFY(!button(x.screen.get(), "cmdSearch")->isVisible());
-        x.screen->movePrevious();
+        // the register opens on its first row
         QCOMPARE(x.f(1)->text(), QLatin1String(Installer::DemoCompanyName));
         QCOMPARE(x.f(8)->text(), QStringLiteral("DSN=DEMO.qdb"));
         QCOMPARE(test::statusLine(x.screen.get()), QString());
+        QVERIFY(!button(x.screen.get(), "cmdSearch")->isVisible());
+        x.screen->moveNext();
+        QCOMPARE(x.f(1)->text(), QStringLiteral("Second"));
+        QCOMPARE(x.f(2)->text(), QString());
+        QCOMPARE(test::statusLine(x.screen.get()), QString());
+        x.screen->movePrevious();
         x.screen->editRecord();
         QCOMPARE(test::statusLine(x.screen.get()), QStringLiteral("Edit record"));
         QVERIFY(x.create()->isVisible());
         QVERIFY(x.create()->isEnabled());
+        QCOMPARE(button(x.screen.get(), "cmdUpdate")->text(), QStringLiteral("&Save"));
+        QCOMPARE(x.create()->text(), QStringLiteral("Crea&te"));
         // no field has a typing limit on this screen
         x.f(1)->setText(QString(80, QLatin1Char('N')));
         x.screen->updateRecord();

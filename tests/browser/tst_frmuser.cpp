@@ -126,12 +126,13 @@ private Q_SLOTS:
         // the buttons stay as the rights left them after every mode switch
         QVERIFY(!x.enabled("cmdAdd"));
         QVERIFY(!x.enabled("cmdDelete"));
-        // Ctrl+A is a keyboard command of the pattern and adds, but the names stay locked
+        // nor does Ctrl+A make a user for someone who is no user administrator
         QTest::keyClick(x.f(1), Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
-        QVERIFY(x.f(1)->isReadOnly());
-        QTest::keyClick(x.f(2), Qt::Key_Escape);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.beeps(), 1);
         QCOMPARE(x.f(1)->text(), QStringLiteral("CLERK"));
+        QVERIFY(x.screen->close());
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from loguser")).value().toInt(), 3);
     }
 
     void superUserWithEditOnly()
@@ -197,6 +198,14 @@ private Q_SLOTS:
             QVERIFY(x.screen->close());
         }
         QCOMPARE(stored(t.db(), "pwd", "NEWUSER"), QStringLiteral("changed"));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from loguser")).value().toInt(), 2);
+        // a new row left untouched is no user and is not written
+        {
+            Fixture x;
+            QVERIFY(x.open(t.db(), QStringLiteral(" SU"), QStringLiteral(" SU"), QStringLiteral("QUARL")));
+            x.screen->addRecord();
+            QVERIFY(x.screen->close());
+        }
         QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from loguser")).value().toInt(), 2);
     }
 

@@ -35,6 +35,24 @@ struct Fixture
     QString status() const { return statusLine(screen.get()); }
 };
 
+// The vessel codes with the name and nationality as optional fields (indexes 100 and up).
+class OptionalNameBrowser : public RecordBrowser
+{
+public:
+    OptionalNameBrowser()
+    {
+        addFieldRow(QStringLiteral("Vessel Code"), 6, QStringLiteral("VESSEL_CD"));
+        addFieldRow(QStringLiteral("Name"), 101, QStringLiteral("VESSEL_NM"));
+        addFieldRow(QStringLiteral("Nationality"), 105, QStringLiteral("VESSEL_NATION"));
+    }
+
+protected:
+    RecordSource recordSource() const override
+    {
+        return {QStringLiteral("D_VESSEL_CD"), QString(), {}, QStringLiteral("VESSEL_CD")};
+    }
+};
+
 } // namespace
 
 class TestVesselCodeScreen : public QObject
@@ -258,6 +276,27 @@ private Q_SLOTS:
         QCOMPARE(x.screen->focusWidget(), x.f(1));
         QCOMPARE(prompter.beeps(), 1);
         QCOMPARE(test::vesselCodes(t.db()), QStringList{"AAA"});
+    }
+
+    void fieldsFrom100AreOptional()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        ScriptedPrompter prompter;
+        test::SessionScope session(t.db());
+        OptionalNameBrowser screen;
+        QVERIFY(test::showActive(&screen));
+        screen.addRecord();
+        QCOMPARE(screen.focusWidget(), field(&screen, 6));
+        QTest::keyClicks(field(&screen, 6), QStringLiteral("OPT"));
+        QTest::keyClick(field(&screen, 6), Qt::Key_Tab);
+        QCOMPARE(screen.focusWidget(), field(&screen, 101));
+        QTest::keyClick(field(&screen, 101), Qt::Key_Tab);
+        QCOMPARE(screen.focusWidget(), field(&screen, 105));
+        QTest::keyClick(field(&screen, 105), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.texts(), QStringList());
+        QCOMPARE(screen.mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(test::vesselCodes(t.db()), QStringList{"OPT"});
+        QVERIFY(t.db().scalar(QStringLiteral("select VESSEL_NM from D_VESSEL_CD")).value().isNull());
     }
 
     void digitsFilterAndMaxLength_data()

@@ -103,6 +103,66 @@ private Q_SLOTS:
         save(screen.get(), name + QStringLiteral("-add"));
         browser->cancelRecord();
     }
+
+    // The captions of each screen's window, heading, buttons and field labels.
+    void captions_data()
+    {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("caption");
+        const QList<std::pair<const char *, const char *>> common = {
+            {"cmdAdd", "&Add"},         {"cmdEdit", "&Edit"},     {"cmdDelete", "&Delete"},
+            {"cmdRefresh", "&Refresh"}, {"cmdClose", "C&lose"},   {"cmdCancel", "&Cancel"}};
+        for (const char *screen : {"frmVslCode", "frmUser", "frmCompany"}) {
+            for (const auto &[control, caption] : common)
+                QTest::addRow("%s %s", screen, control) << screen << control << caption;
+        }
+        const QList<std::tuple<const char *, const char *, const char *>> own = {
+            {"frmVslCode", "window", "Vessel Code"},
+            {"frmVslCode", "lblHeading", "Vessel Code Setup"},
+            {"frmVslCode", "cmdUpdate", "&Update"},
+            {"frmVslCode", "cmdSearch", "&Search"},
+            {"frmVslCode", "lblLabels(6)", "Vessel Code"},
+            {"frmVslCode", "lblLabels(1)", "Name"},
+            {"frmVslCode", "lblLabels(5)", "Nationality"},
+            {"frmVslCode", "lblLabels(11)", "G.R.T"},
+            {"frmVslCode", "lblLabels(12)", "N.R.T"},
+            {"frmUser", "lblHeading", "User Master"},
+            {"frmUser", "cmdUpdate", "&Save"},
+            {"frmUser", "cmdSearch", "&Search"},
+            {"frmUser", "lblLabels(1)", "User Name"},
+            {"frmUser", "lblLabels(2)", "Password"},
+            {"frmUser", "lblLabels(3)", "User Rights"},
+            {"frmUser", "lblLabels(0)", "Module Rights"},
+            {"frmCompany", "window", "Company Master"},
+            {"frmCompany", "cmdUpdate", "&Save"},
+            {"frmCompany", "Create", "Crea&te"},
+            {"frmCompany", "lblLabels(1)", "Company Name"},
+            {"frmCompany", "lblLabels(2)", "Address"},
+            {"frmCompany", "lblLabels(5)", "Phone"},
+            {"frmCompany", "lblLabels(8)", "Data Source Name"},
+        };
+        for (const auto &[screen, control, caption] : own)
+            QTest::addRow("%s %s", screen, control) << screen << control << caption;
+    }
+    void captions()
+    {
+        QFETCH(QString, screen);
+        QFETCH(QString, control);
+        QFETCH(QString, caption);
+        std::unique_ptr<QWidget> w(createScreen(screen));
+        QVERIFY(w);
+        QString text;
+        if (control == QLatin1String("window"))
+            text = w->windowTitle();
+        else if (auto *b = w->findChild<QPushButton *>(control))
+            text = b->text();
+        else if (auto *l = w->findChild<QLabel *>(control))
+            text = l->text();
+        else
+            QFAIL(qPrintable(QStringLiteral("no control %1").arg(control)));
+        QCOMPARE(text, caption);
+    }
 };
 
 QUARL_TEST(TestScreenLayout)

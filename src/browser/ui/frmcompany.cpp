@@ -50,7 +50,9 @@ frmCompany::frmCompany(QWidget *parent) : RecordBrowser(parent)
     r.digitsFilter = false;
     r.mandatory = false;
     r.recordStatus = false;
+    r.openOnLastRow = false;
     setRules(r);
+    cmdUpdate->setText(QStringLiteral("&Save"));
 
     Create = new QPushButton(QStringLiteral("Crea&te"), this);
     Create->setObjectName(QStringLiteral("Create"));

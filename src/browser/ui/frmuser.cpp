@@ -51,6 +51,15 @@ frmUser::frmUser(QWidget *parent) : RecordBrowser(parent)
     cmdUpdate->setText(QStringLiteral("&Save"));
 }
 
+bool frmUser::nothingTyped() const
+{
+    for (int index : fieldIndexes()) {
+        if (!txtFields(index)->text().isEmpty())
+            return false;
+    }
+    return true;
+}
+
 bool frmUser::administers() const
 {
     return RecordSources::administersUsers(Session::current().menuRights);
@@ -92,6 +101,16 @@ bool frmUser::handleKey(QKeyEvent *event)
     return RecordBrowser::handleKey(event);
 }
 
+void frmUser::addRecord()
+{
+    // Ctrl+A too: only a user administrator creates users.
+    if (!administers()) {
+        Prompter::current().beep();
+        return;
+    }
+    RecordBrowser::addRecord();
+}
+
 void frmUser::cancelRecord()
 {
     RecordBrowser::cancelRecord();
@@ -106,6 +125,11 @@ void frmUser::reportUpdateFailure(const Failure &failure)
 bool frmUser::unload()
 {
     // A user being added or edited is written when the screen closes, also by the close box.
+    if (mode() == Mode::Add && nothingTyped()) {
+        // a new row nothing was typed into is no user
+        adoPrimaryRS().cancelUpdate();
+        setMode(Mode::Browse);
+    }
     if (mode() != Mode::Browse && adoPrimaryRS().isOpen()) {
         const Dialect dialect = adoPrimaryRS().database().dialect();
         Failure last;

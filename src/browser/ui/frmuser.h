@@ -16,6 +16,7 @@ public:
     // Transient write failures are retried silently this often on closing before asking.
     static constexpr int SilentCloseAttempts = 3;
 
+    void addRecord() override;
     void cancelRecord() override;
 
 protected:
@@ -29,6 +30,7 @@ protected:
 
 private:
     bool administers() const;
+    bool nothingTyped() const;
 };
 
 } // namespace quarl

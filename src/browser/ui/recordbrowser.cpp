@@ -281,7 +281,7 @@ bool RecordBrowser::load()
     SwitchMode(Mode::Browse);
 
     if (m_opened) {
-        if (!m_rs.isEmpty())
+        if (!m_rs.isEmpty() && m_rules.openOnLastRow)
             m_rs.moveLast();
         const QString before = lblStatus->text();
         showCurrentRow();

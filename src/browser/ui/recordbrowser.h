@@ -52,6 +52,7 @@ public:
         bool mandatory = true;    // indexes below 100 may not be left empty
         bool recordStatus = true; // "Record: " + position after every move
         bool statusAtLoad = true; // the status line already set by the move at load
+        bool openOnLastRow = true; // false: the screen opens on the first row
     };
 
     ~RecordBrowser() override;
