@@ -118,6 +118,27 @@ private Q_SLOTS:
         QCOMPARE(test::lineNumbers(t.db(), {7, 12, 20}), (QList<qint64>{1, 2, 5}));
     }
 
+    // A voyage keyed twice on the voyage screen has two header rows: each gives a vessel
+    // record, both with the voyage's line count.
+    void twoHeaderRows_data() { test::addEngineRows(); }
+    void twoHeaderRows()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(test::addGoldenVoyage(t.db()).isOk());
+        QVERIFY(t.db().exec(QStringLiteral("insert into vesinfo (vslcode, voyno, vslname, TotItems) "
+                                           "values ('ABCD', '123E', 'SECOND ROW', 1)")).isOk());
+        QTemporaryDir dir;
+        const IgmWriteResult r = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        QByteArray expected = test::readFixture(QStringLiteral("ABCD123E.igm"));
+        const QByteArray second = "V\x1d\x1d\x1dSECOND ROW\x1d" "ABCD\x1d" "123E\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d"
+                                  "3\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\r\n";
+        QCOMPARE(second.count('\x1d'), 29);
+        expected.replace("<END-vesinfo>\r\n", second + "<END-vesinfo>\r\n");
+        QCOMPARE(test::readFile(r.path), expected);
+    }
+
     void replacesEarlierFile()
     {
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));

@@ -1,0 +1,185 @@
+#include "common/testdb.h"
+#include "common/testmain.h"
+#include "igm/igmtestdata.h"
+
+#include "app/settings.h"
+#include "store/schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quarl;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run quarlctl(const QString &home, const QStringList &args)
+{
+    Run r;
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl"),
+            QStringList{QStringLiteral("--home"), home} + args);
+    if (!p.waitForFinished(120000)) {
+        r.err = QStringLiteral("quarlctl did not finish: ") + p.errorString();
+        return r;
+    }
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return r;
+}
+
+QStringList voyage(const QString &db)
+{
+    return {QStringLiteral("--db"), db, QStringLiteral("--vessel"), QStringLiteral("ABCD"), QStringLiteral("--voyage"),
+            QStringLiteral("123E")};
+}
+
+} // namespace
+
+// The interchange commands of quarlctl: messages on stderr as the commands word them,
+// results on stdout, exit status 0 only when done.
+class TestIgmCommands : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl");
+        QVERIFY2(QFileInfo(path).isExecutable(), qPrintable(path + QLatin1String(" is not built")));
+    }
+
+    void writeIgm()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(test::addGoldenVoyage(t.db()).isOk());
+        QTemporaryDir bare; // an installation without the gateway settings
+        QTemporaryDir out;
+
+        Run r = quarlctl(bare.path(), QStringList{QStringLiteral("write-igm")} + voyage(t.sqlitePath())
+                                      + QStringList{QStringLiteral("--out"), out.path()});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, QStringLiteral("Cannot Continue IceGate User ID or Custom House Code is not set\n"));
+        QCOMPARE(r.out, QString());
+        QVERIFY(QDir(out.path()).isEmpty());
+
+        {
+            test::TempHome home;
+            QVERIFY(Settings::setIceGateUser(QLatin1String(test::GatewayUser)));
+            QVERIFY(Settings::setCustomHouseCode(QLatin1String(test::CustomHouse)));
+            r = quarlctl(home.path(), QStringList{QStringLiteral("write-igm")} + voyage(t.sqlitePath())
+                                          + QStringList{QStringLiteral("--out"), out.path()});
+        }
+        const QString path = QDir(out.path()).filePath(QStringLiteral("ABCD123E.igm"));
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, path + QLatin1Char('\n'));
+        QCOMPARE(test::readFile(path), test::readFixture(QStringLiteral("ABCD123E.igm")));
+
+        // the options stand in for the settings
+        r = quarlctl(bare.path(), QStringList{QStringLiteral("write-igm")} + voyage(t.sqlitePath())
+                                      + QStringList{QStringLiteral("--out"), out.path(), QStringLiteral("--icegate-user"),
+                                                    QStringLiteral("OTHER01"), QStringLiteral("--custom-house"),
+                                                    QStringLiteral("INMAA1")});
+        QCOMPARE(r.status, 0);
+        QVERIFY(test::readFile(path).startsWith("HREC**,ZZ,OTHER01,ZZ,INMAA1,5,UN,D,SACHI01,,,01A\r\nIGMID/ABCD123E.igm\r\n"));
+
+        r = quarlctl(bare.path(), {QStringLiteral("write-igm"), QStringLiteral("--db"), t.sqlitePath(),
+                                   QStringLiteral("--vessel"), QStringLiteral("ABCD"), QStringLiteral("--voyage"),
+                                   QStringLiteral("999"), QStringLiteral("--icegate-user"), QStringLiteral("A"),
+                                   QStringLiteral("--custom-house"), QStringLiteral("B"), QStringLiteral("--out"),
+                                   out.path()});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, QStringLiteral("No Records Found with Vessel and Voyage Code ..\n"));
+    }
+
+    // import-igm asks its question on stderr and, without --yes, answers No.
+    void importAndRemove()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QTemporaryDir home;
+        const QString golden = test::fixturePath(QStringLiteral("ABCD123E.igm"));
+
+        Run r = quarlctl(home.path(), {QStringLiteral("import-igm"), golden, QStringLiteral("--db"), t.sqlitePath(),
+                                       QStringLiteral("--with-vessel")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.startsWith(QStringLiteral("Import Data For ABCD / 123E ? No\n")), qPrintable(r.err));
+        QCOMPARE(test::voyageRows(t.db()), 0);
+
+        r = quarlctl(home.path(), {QStringLiteral("import-igm"), golden, QStringLiteral("--db"), t.sqlitePath(),
+                                   QStringLiteral("--with-vessel"), QStringLiteral("--yes")});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.startsWith(QStringLiteral("Import Data For ABCD / 123E ? Yes\nData Imported Sucessfully\n")),
+                 qPrintable(r.err));
+        QCOMPARE(test::voyageRows(t.db()), 1 + 3 + 3);
+
+        // the same file again: refused by the unique index, nothing more stored
+        r = quarlctl(home.path(), {QStringLiteral("import-igm"), golden, QStringLiteral("--db"), t.sqlitePath(),
+                                   QStringLiteral("--yes")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.trimmed().endsWith(QStringLiteral("---General Error")), qPrintable(r.err));
+        QCOMPARE(test::voyageRows(t.db()), 1 + 3 + 3);
+
+        r = quarlctl(home.path(), QStringList{QStringLiteral("remove-voyage")} + voyage(t.sqlitePath()));
+        QCOMPARE(r.status, 1);
+        QCOMPARE(test::voyageRows(t.db()), 1 + 3 + 3);
+        r = quarlctl(home.path(), QStringList{QStringLiteral("remove-voyage")} + voyage(t.sqlitePath())
+                                      + QStringList{QStringLiteral("--yes")});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.startsWith(QStringLiteral("The Data will paramanently be DELETED ?  Yes\nRecords Deleted.. \n")),
+                 qPrintable(r.err));
+        QCOMPARE(test::voyageRows(t.db()), 1); // the header stays without --with-vessel
+        r = quarlctl(home.path(), QStringList{QStringLiteral("remove-voyage")} + voyage(t.sqlitePath())
+                                      + QStringList{QStringLiteral("--yes"), QStringLiteral("--with-vessel")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.endsWith(QStringLiteral("No records found for this Voyage\n")), qPrintable(r.err));
+        QCOMPARE(test::voyageRows(t.db()), 1);
+    }
+
+    void xmlExportAndImport()
+    {
+        QUARL_COMPANY_DB(a, QStringLiteral("sqlite"));
+        QUARL_COMPANY_DB(b, QStringLiteral("sqlite"));
+        QVERIFY(test::addGoldenVoyage(a.db()).isOk());
+        QTemporaryDir home;
+        QTemporaryDir out;
+        Run r = quarlctl(home.path(), QStringList{QStringLiteral("export-xml")} + voyage(a.sqlitePath())
+                                          + QStringList{QStringLiteral("--out"), out.path()});
+        const QString cargo = QDir(out.path()).filePath(QStringLiteral("cargo.xml"));
+        const QString contain = QDir(out.path()).filePath(QStringLiteral("contain.xml"));
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QStringLiteral("File ") + cargo + QStringLiteral(" successfully is saved in Program Folder\n"));
+        QCOMPARE(r.out, cargo + QLatin1Char('\n') + contain + QLatin1Char('\n'));
+
+        r = quarlctl(home.path(), {QStringLiteral("import-xml"), cargo, contain, QStringLiteral("--db"), b.sqlitePath(),
+                                   QStringLiteral("--vessel"), QStringLiteral("ABCD"), QStringLiteral("--voyage"),
+                                   QStringLiteral("2")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, QStringLiteral("Cargo file contain Data of ABCD / 123E\n"));
+        QCOMPARE(test::voyageRows(b.db()), 0);
+
+        r = quarlctl(home.path(), QStringList{QStringLiteral("import-xml"), cargo, contain} + voyage(b.sqlitePath()));
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.startsWith(QStringLiteral("Data Imported Sucessfully\n")), qPrintable(r.err));
+        QCOMPARE(test::voyageRows(b.db()), 3 + 3);
+
+        r = quarlctl(home.path(), QStringList{QStringLiteral("import-xml"), cargo, contain} + voyage(b.sqlitePath()));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral(" BL No. BL-")), qPrintable(r.err));
+        QCOMPARE(test::voyageRows(b.db()), 3 + 3);
+    }
+};
+
+QUARL_TEST(TestIgmCommands)
+#include "tst_igmcommands.moc"
