@@ -201,6 +201,8 @@ private Q_SLOTS:
         const IgmWriteResult r = GenerateIgmFile(t.db(), folder, vessel, QStringLiteral("123E"), options());
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(r.outcome.message.startsWith(codePrefix), qPrintable(r.outcome.message));
+        if (missingFolder) // the message says where
+            QVERIFY2(r.outcome.message.contains(QDir::toNativeSeparators(folder)), qPrintable(r.outcome.message));
         QCOMPARE(test::lineNumbers(t.db(), {7, 12, 20}), (QList<qint64>{1, 2, 5}));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::AllDirs | QDir::NoDotAndDotDot), QStringList());
     }
