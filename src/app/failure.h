@@ -18,6 +18,12 @@ inline constexpr qint64 Overflow = 6;
 inline constexpr qint64 InvalidArgument = 5;
 inline constexpr qint64 Cancelled = 32755;
 inline constexpr qint64 DatabaseError = 3146;
+// The numbers the older installations gave the same file and data faults.
+inline constexpr qint64 TypeMismatch = 13;
+inline constexpr qint64 BadFileName = 52;
+inline constexpr qint64 PastEndOfFile = 62;
+inline constexpr qint64 PathFileAccess = 75;
+inline constexpr qint64 InvalidUseOfNull = 94;
 } // namespace ErrorNumber
 
 // A failure: a number and a description, shown to the user in one of the forms below.

@@ -85,15 +85,13 @@ int writeIgm(const QStringList &args)
     QString vessel, voyage;
     if (!voyageKey(parser, &vessel, &voyage))
         return 1;
-    auto db = openDatabase(parser);
-    if (!db) {
-        error(db.failure().numberAndText());
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
         return 1;
-    }
     igm::IgmWriteOptions options;
     options.iceGateUser = parser.isSet(user) ? parser.value(user) : Settings::iceGateUser();
     options.customHouseCode = parser.isSet(customs) ? parser.value(customs) : Settings::customHouseCode();
-    const igm::IgmWriteResult r = igm::GenerateIgmFile(db.value(), outFolder(parser), vessel, voyage, options);
+    const igm::IgmWriteResult r = igm::GenerateIgmFile(*db, outFolder(parser), vessel, voyage, options);
     const int exit = report(r.outcome);
     if (exit == 0)
         out(r.path);
@@ -117,11 +115,9 @@ int importIgm(const QStringList &args)
         error(QStringLiteral("import-igm needs one FILE."));
         return 1;
     }
-    auto db = openDatabase(parser);
-    if (!db) {
-        error(db.failure().numberAndText());
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
         return 1;
-    }
     igm::IgmImportOptions options;
     options.withVessel = parser.isSet(withVessel);
     options.strip = parser.isSet(strip);
@@ -130,7 +126,7 @@ int importIgm(const QStringList &args)
         error(QStringLiteral("Cannot create the installation folder %1.").arg(Installation::folder()));
         return 1;
     }
-    const igm::IgmImportResult r = igm::ImportIgmFile(db.value(), parser.positionalArguments().first(), options,
+    const igm::IgmImportResult r = igm::ImportIgmFile(*db, parser.positionalArguments().first(), options,
                                                       answer(parser.isSet(YesOption)));
     const int exit = report(r.outcome);
     if (exit == 0)
@@ -152,12 +148,10 @@ int exportXml(const QStringList &args)
     QString vessel, voyage;
     if (!voyageKey(parser, &vessel, &voyage))
         return 1;
-    auto db = openDatabase(parser);
-    if (!db) {
-        error(db.failure().numberAndText());
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
         return 1;
-    }
-    const igm::XmlExportResult r = igm::GenerateXmlFiles(db.value(), outFolder(parser), vessel, voyage);
+    const igm::XmlExportResult r = igm::GenerateXmlFiles(*db, outFolder(parser), vessel, voyage);
     const int exit = report(r.outcome);
     if (exit == 0) {
         out(r.cargoPath);
@@ -183,12 +177,10 @@ int importXml(const QStringList &args)
     QString vessel, voyage;
     if (!voyageKey(parser, &vessel, &voyage))
         return 1;
-    auto db = openDatabase(parser);
-    if (!db) {
-        error(db.failure().numberAndText());
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
         return 1;
-    }
-    const igm::XmlImportResult r = igm::ImportXmlFiles(db.value(), parser.positionalArguments().at(0),
+    const igm::XmlImportResult r = igm::ImportXmlFiles(*db, parser.positionalArguments().at(0),
                                                        parser.positionalArguments().at(1), vessel, voyage);
     const int exit = report(r.outcome);
     if (exit == 0)
@@ -209,12 +201,10 @@ int removeVoyage(const QStringList &args)
     QString vessel, voyage;
     if (!voyageKey(parser, &vessel, &voyage))
         return 1;
-    auto db = openDatabase(parser);
-    if (!db) {
-        error(db.failure().numberAndText());
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
         return 1;
-    }
-    const igm::RemovalResult r = igm::RemoveVoyage(db.value(), vessel, voyage, parser.isSet(withVessel),
+    const igm::RemovalResult r = igm::RemoveVoyage(*db, vessel, voyage, parser.isSet(withVessel),
                                                    answer(parser.isSet(YesOption)));
     const int exit = report(r.outcome);
     if (exit == 0)
@@ -257,12 +247,10 @@ int demoVoyage(const QStringList &args)
         error(QStringLiteral("--lines, --containers and --seed take whole numbers."));
         return 1;
     }
-    auto db = openDatabase(parser);
-    if (!db) {
-        error(db.failure().numberAndText());
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
         return 1;
-    }
-    if (Status s = igm::addSyntheticVoyage(db.value(), v); !s) {
+    if (Status s = igm::addSyntheticVoyage(*db, v); !s) {
         error(s.failure().numberAndText());
         return 1;
     }

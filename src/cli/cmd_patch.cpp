@@ -33,12 +33,10 @@ int patch(const QStringList &args)
         error(QStringLiteral("Unknown patch \"%1\"; use one of: %2.").arg(parser.positionalArguments().first(), patchNames()));
         return 1;
     }
-    auto db = openDatabase(parser);
-    if (!db) {
-        error(db.failure().numberAndText());
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
         return 1;
-    }
-    const PatchResult result = Patches::run(info->id, db.value());
+    const PatchResult result = Patches::run(info->id, *db);
     if (!result.isOk()) {
         error(result.message);
         return 1;

@@ -22,6 +22,16 @@ Result<Database> openDatabase(const QCommandLineParser &parser)
     return DataSourceRegistry().open(DataSourceRegistry::connectionText(parser.value(QStringLiteral("dsn"))));
 }
 
+std::optional<Database> openDatabaseOrSay(const QCommandLineParser &parser)
+{
+    auto db = openDatabase(parser);
+    if (!db) {
+        error(db.failure().numberAndText());
+        return std::nullopt;
+    }
+    return db.value();
+}
+
 bool parse(QCommandLineParser &parser, const QStringList &args, int *exitStatus)
 {
     parser.addHelpOption();

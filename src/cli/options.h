@@ -5,11 +5,15 @@
 
 #include <QCommandLineParser>
 
+#include <optional>
+
 namespace quarl::cli {
 
 // --db FILE and --dsn NAME, shared by every command that works on a company database.
 void addDatabaseOptions(QCommandLineParser &parser);
 Result<Database> openDatabase(const QCommandLineParser &parser);
+// openDatabase() that says on stderr why it failed; nullopt then.
+std::optional<Database> openDatabaseOrSay(const QCommandLineParser &parser);
 
 // Parses args; on a parse error or --help prints and returns false with the exit status.
 bool parse(QCommandLineParser &parser, const QStringList &args, int *exitStatus);

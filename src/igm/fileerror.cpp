@@ -18,7 +18,7 @@ Failure fileFailure(const QFileDevice &file, int savedErrno)
         text = QString::fromLocal8Bit(std::strerror(savedErrno));
     if (!file.fileName().isEmpty() && !text.contains(file.fileName()))
         text += QStringLiteral(" (%1)").arg(QDir::toNativeSeparators(file.fileName()));
-    return Failure(savedErrno != 0 ? savedErrno : int(ErrorCode::PathFileAccess), text);
+    return Failure(savedErrno != 0 ? savedErrno : int(ErrorNumber::PathFileAccess), text);
 }
 
 } // namespace quarl::igm

@@ -133,6 +133,9 @@ private:
     bool strip(const QString &source, ImportError *error);
     bool nextLine(QByteArray *line, ImportError *error, const char *expecting);
     bool skipTo(const char *marker, ImportError *error);
+    enum class Next { Record, End, Failed };
+    // The fields of the section's next record, skipping empty lines, up to its end marker.
+    Next nextRecord(const char *end, QStringList *fields, ImportError *error);
     bool readVesselRecord(QStringList *fields, ImportError *error);
     bool convert(const QString &text, Kind kind, const char *table, const char *column, Section section,
                  QVariant *value, ImportError *error);
@@ -199,7 +202,7 @@ bool Importer::strip(const QString &source, ImportError *error)
         if (r == LineReader::Result::End)
             break;
         if (r == LineReader::Result::TooLong) {
-            *error = formatError(ErrorCode::BadFileFormat,
+            *error = formatError(ErrorNumber::BadFileFormat,
                                  QStringLiteral("Line %1 is longer than %2 characters: this is not an IGM file.")
                                      .arg(reader.lineNumber() + 1)
                                      .arg(MaxIgmLineLength));
@@ -235,14 +238,14 @@ bool Importer::nextLine(QByteArray *line, ImportError *error, const char *expect
     switch (m_reader->next(line)) {
     case LineReader::Result::Line:
         if (line->contains('\0')) {
-            *error = formatError(ErrorCode::BadFileFormat,
+            *error = formatError(ErrorNumber::BadFileFormat,
                                  QStringLiteral("Line %1 holds binary data: this is not an IGM file.")
                                      .arg(m_reader->lineNumber()));
             return false;
         }
         return true;
     case LineReader::Result::TooLong:
-        *error = formatError(ErrorCode::BadFileFormat,
+        *error = formatError(ErrorNumber::BadFileFormat,
                              QStringLiteral("Line %1 is longer than %2 characters: this is not an IGM file.")
                                  .arg(m_reader->lineNumber() + 1)
                                  .arg(MaxIgmLineLength));
@@ -253,7 +256,7 @@ bool Importer::nextLine(QByteArray *line, ImportError *error, const char *expect
     case LineReader::Result::End:
         break;
     }
-    *error = formatError(ErrorCode::PastEndOfFile,
+    *error = formatError(ErrorNumber::PastEndOfFile,
                          QStringLiteral("Input past end of file: the file ends before the line %1; it is not a "
                                         "complete IGM file.")
                              .arg(QLatin1String(expecting)));
@@ -298,11 +301,11 @@ bool Importer::readVesselRecord(QStringList *fields, ImportError *error)
         record = unquoted(line.left(line.indexOf(',') < 0 ? line.size() : line.indexOf(',')));
     }
     if (record == VesselEnd || record.isEmpty()) {
-        *error = formatError(ErrorCode::BadFileFormat, QStringLiteral("The file holds no vessel record."));
+        *error = formatError(ErrorNumber::BadFileFormat, QStringLiteral("The file holds no vessel record."));
         return false;
     }
     if (!splitFields(decodeLine(record), fields)) {
-        *error = formatError(ErrorCode::BadFileFormat,
+        *error = formatError(ErrorNumber::BadFileFormat,
                              QStringLiteral("The vessel record holds more than %1 fields.").arg(MaxFields));
         return false;
     }
@@ -313,7 +316,7 @@ bool Importer::convert(const QString &text, Kind kind, const char *table, const 
                        QVariant *value, ImportError *error)
 {
     auto mismatch = [&](const QString &why) {
-        *error = formatError(ErrorCode::TypeMismatch,
+        *error = formatError(ErrorNumber::TypeMismatch,
                              QStringLiteral("Type mismatch in line %1 of the file: %2")
                                  .arg(m_reader->lineNumber())
                                  .arg(why),
@@ -385,6 +388,27 @@ bool Importer::storeVessel(const QStringList &fields, ImportError *error)
     return true;
 }
 
+Importer::Next Importer::nextRecord(const char *end, QStringList *fields, ImportError *error)
+{
+    QByteArray raw;
+    for (;;) {
+        if (!nextLine(&raw, error, end))
+            return Next::Failed;
+        if (raw == end)
+            return Next::End;
+        if (raw.isEmpty())
+            continue;
+        if (!splitFields(decodeLine(raw), fields)) {
+            *error = formatError(ErrorNumber::BadFileFormat,
+                                 QStringLiteral("Line %1 of the file holds more than %2 fields.")
+                                     .arg(m_reader->lineNumber())
+                                     .arg(MaxFields));
+            return Next::Failed;
+        }
+        return Next::Record;
+    }
+}
+
 bool Importer::importCargo(ImportError *error)
 {
     if (!skipTo(CargoStart, error))
@@ -404,22 +428,10 @@ bool Importer::importCargo(ImportError *error)
         *error = dbError(insert.lastError());
         return false;
     }
-    QByteArray raw;
     QStringList fields;
     for (;;) {
-        if (!nextLine(&raw, error, CargoEnd))
-            return false;
-        if (raw == CargoEnd)
-            return true;
-        if (raw.isEmpty())
-            continue;
-        if (!splitFields(decodeLine(raw), &fields)) {
-            *error = formatError(ErrorCode::BadFileFormat,
-                                 QStringLiteral("Line %1 of the file holds more than %2 fields.")
-                                     .arg(m_reader->lineNumber())
-                                     .arg(MaxFields));
-            return false;
-        }
+        if (const Next n = nextRecord(CargoEnd, &fields, error); n != Next::Record)
+            return n == Next::End;
         // The key is taken one ahead, as the older installations did: the first line
         // gets the old largest id plus 2.
         ++nextKey;
@@ -432,7 +444,7 @@ bool Importer::importCargo(ImportError *error)
         }
         const qint64 lineNo = fields.value(5).trimmed().isEmpty() ? 0 : qint64(numericValue(fields.value(5)));
         if (m_lineToId.contains(lineNo)) {
-            *error = formatError(ErrorCode::BadFileFormat,
+            *error = formatError(ErrorNumber::BadFileFormat,
                                  QStringLiteral("Line number %1 occurs twice in the cargo section (line %2 of the "
                                                 "file): the containers cannot be told apart.")
                                      .arg(lineNo)
@@ -464,28 +476,16 @@ bool Importer::importContainers(ImportError *error)
         *error = dbError(insert.lastError());
         return false;
     }
-    QByteArray raw;
     QStringList fields;
     for (;;) {
-        if (!nextLine(&raw, error, ContainerEnd))
-            return false;
-        if (raw == ContainerEnd)
-            return true;
-        if (raw.isEmpty())
-            continue;
-        if (!splitFields(decodeLine(raw), &fields)) {
-            *error = formatError(ErrorCode::BadFileFormat,
-                                 QStringLiteral("Line %1 of the file holds more than %2 fields.")
-                                     .arg(m_reader->lineNumber())
-                                     .arg(MaxFields));
-            return false;
-        }
+        if (const Next n = nextRecord(ContainerEnd, &fields, error); n != Next::Record)
+            return n == Next::End;
         const QString lineText = fields.value(5);
         double lineNo = 0;
         const bool numeric = lineText.trimmed().isEmpty() || parseNumber(lineText, &lineNo);
         const auto found = m_lineToId.constFind(qint64(lineNo));
         if (!numeric || std::trunc(lineNo) != lineNo || found == m_lineToId.constEnd()) {
-            *error = formatError(ErrorCode::BadFileFormat,
+            *error = formatError(ErrorNumber::BadFileFormat,
                                  QStringLiteral("Container %1 (line %2 of the file) belongs to line number %3, "
                                                 "which is not in the cargo section.")
                                      .arg(fields.value(7), QString::number(m_reader->lineNumber()), lineText),

@@ -247,7 +247,7 @@ Status Writer::readCargo()
     m_lines = std::move(sorted);
     for (qsizetype i = 0; i < qsizetype(m_lines.size()); ++i) {
         if (!m_lines[i].undated.isNull())
-            return Failure(ErrorCode::InvalidUseOfNull,
+            return Failure(ErrorNumber::InvalidUseOfNull,
                            QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
                                .arg(m_lines[i].undated)
                                .arg(i + 1));
@@ -437,7 +437,7 @@ IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const 
     const QString name = igmFileName(vessel, voyage);
     if (!usableInFileName(name)) {
         IgmWriteResult r;
-        r.outcome = Outcome::failed(Failure(ErrorCode::BadFileName,
+        r.outcome = Outcome::failed(Failure(ErrorNumber::BadFileName,
                                             QStringLiteral("Bad file name: vessel code and voyage number must not "
                                                            "hold / or \\ or control characters (\"%1\").")
                                                 .arg(name)));
@@ -446,7 +446,7 @@ IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const 
     const QString path = QDir(folder).absoluteFilePath(name);
     if (QFileInfo::exists(path) && !QFile::remove(path)) {
         IgmWriteResult r;
-        r.outcome = Outcome::failed(Failure(ErrorCode::PathFileAccess,
+        r.outcome = Outcome::failed(Failure(ErrorNumber::PathFileAccess,
                                             QStringLiteral("Cannot replace the earlier file %1.").arg(path)));
         return r;
     }

@@ -14,16 +14,6 @@ using Confirm = std::function<bool(const QString &question)>;
 // Reports progress of long work: done out of total (total 0 when unknown).
 using Progress = std::function<void(qint64 done, qint64 total)>;
 
-// Error numbers of the interchange commands that carry no engine or system code.
-namespace ErrorCode {
-inline constexpr qint64 TypeMismatch = 13;
-inline constexpr qint64 BadFileName = 52;
-inline constexpr qint64 PastEndOfFile = 62;
-inline constexpr qint64 PathFileAccess = 75;
-inline constexpr qint64 InvalidUseOfNull = 94;
-inline constexpr qint64 BadFileFormat = 321;
-} // namespace ErrorCode
-
 // How a command ended, with the texts to show the user in order: the notices as they
 // arose, then the message (a success text, a refusal or "number  text" of a failure).
 struct Outcome

@@ -258,7 +258,7 @@ QStringView attribute(const QXmlStreamAttributes &attrs, const char *ns, QLatin1
 
 Status Reader::xmlFailure(const QString &what) const
 {
-    return Failure(ErrorCode::BadFileFormat, QStringLiteral("%1 is not a rowset XML file: %2 (line %3, column %4).")
+    return Failure(ErrorNumber::BadFileFormat, QStringLiteral("%1 is not a rowset XML file: %2 (line %3, column %4).")
                                                  .arg(m_path, what)
                                                  .arg(m_xml.lineNumber())
                                                  .arg(m_xml.columnNumber()));

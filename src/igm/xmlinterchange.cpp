@@ -70,7 +70,7 @@ XmlExportResult GenerateXmlFiles(const Database &db, const QString &folder, cons
         if (QFileInfo::exists(p) && !QFile::remove(p)) {
             XmlExportResult r;
             r.outcome = Outcome::failed(
-                Failure(ErrorCode::PathFileAccess, QStringLiteral("Cannot replace the earlier file %1.").arg(p)));
+                Failure(ErrorNumber::PathFileAccess, QStringLiteral("Cannot replace the earlier file %1.").arg(p)));
             return r;
         }
     }
@@ -192,7 +192,7 @@ private:
     }
     Failure mismatch(const char *fileName, const QString &column, const QString &text) const
     {
-        return Failure(ErrorCode::TypeMismatch, QStringLiteral("Type mismatch: %1 of %2 holds \"%3\".")
+        return Failure(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch: %1 of %2 holds \"%3\".")
                                                     .arg(column, QLatin1String(fileName), text));
     }
 
@@ -224,11 +224,11 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     const int billAt = fileColumn(cargo.columns(), "blno");
     const int refAt = fileColumn(containers.columns(), "ref");
     if (idAt < 0 || vesselAt < 0 || voyageAt < 0)
-        return failed(Failure(ErrorCode::BadFileFormat,
+        return failed(Failure(ErrorNumber::BadFileFormat,
                               QStringLiteral("%1 has no id, vslcode or voyno column: it is not an exported cargo file.")
                                   .arg(cargoPath)));
     if (refAt < 0)
-        return failed(Failure(ErrorCode::BadFileFormat,
+        return failed(Failure(ErrorNumber::BadFileFormat,
                               QStringLiteral("%1 has no ref column: it is not an exported container file.")
                                   .arg(containerPath)));
 
@@ -273,7 +273,7 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
         if (!row.at(idAt).present || !Format::parseNumber(row.at(idAt).text, &oldId) || std::trunc(oldId) != oldId)
             return failed(mismatch(CargoXmlFileName, QStringLiteral("id"), row.at(idAt).text));
         if (renumbered.contains(qint64(oldId)))
-            return failed(Failure(ErrorCode::BadFileFormat,
+            return failed(Failure(ErrorNumber::BadFileFormat,
                                   QStringLiteral("The line id %1 occurs twice in %2.")
                                       .arg(qint64(oldId))
                                       .arg(QLatin1String(CargoXmlFileName))));
@@ -310,7 +310,7 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
         const auto line = numeric ? renumbered.constFind(qint64(oldRef)) : renumbered.constEnd();
         if (line == renumbered.constEnd()) {
             const int noAt = fileColumn(containers.columns(), "containno");
-            return failed(Failure(ErrorCode::BadFileFormat,
+            return failed(Failure(ErrorNumber::BadFileFormat,
                                   QStringLiteral("Container %1 of %2 belongs to line id %3, which is not in %4.")
                                       .arg(noAt >= 0 ? row.at(noAt).text : QString(),
                                            QLatin1String(ContainerXmlFileName), refText,
