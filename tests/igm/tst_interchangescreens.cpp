@@ -7,21 +7,17 @@
 #include "app/scriptedprompter.h"
 #include "app/session.h"
 #include "app/settings.h"
-#include "app/ui/frmmenu.h"
 #include "app/ui/screenregistry.h"
 #include "igm/igmmessages.h"
 #include "igm/igmreader.h"
 #include "igm/igmwriter.h"
 #include "store/schema.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -278,15 +274,6 @@ private Q_SLOTS:
         QCOMPARE(test::voyageRows(target.db()), 1 + 3 + 3);
         QCOMPARE(test::count(target.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
 
-        // again: the unique index refuses the lines, with the section and column named
-        prompter.clear();
-        prompter.answerYes();
-        click(w.get(), "cmdImport");
-        QCOMPARE(prompter.messages().size(), 1);
-        QVERIFY2(prompter.messages().first().contains(QLatin1String(igm::Messages::ContextSeparator)),
-                 qPrintable(prompter.messages().first()));
-        QCOMPARE(test::voyageRows(target.db()), 1 + 3 + 3);
-
         // a cancel at any point leaves the database as it was
         QUARL_COMPANY_DB(third, QStringLiteral("sqlite"));
         igm::IgmImportOptions options;
@@ -327,11 +314,6 @@ private Q_SLOTS:
         click(in.get(), "Command2");
         QCOMPARE(child(in.get(), QStringLiteral("Text2"))->text(), contain);
         field(in.get(), 4)->setText(QStringLiteral("ABCD"));
-        field(in.get(), 5)->setText(QStringLiteral("123F"));
-        prompter.clear();
-        click(in.get(), "cmdImport");
-        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("Cargo file contain Data of ABCD / 123E")});
-        QCOMPARE(test::voyageRows(target.db()), 0);
         field(in.get(), 5)->setText(QStringLiteral("123E"));
         prompter.clear();
         click(in.get(), "cmdImport");
@@ -389,40 +371,6 @@ private Q_SLOTS:
         QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::NothingToRemove)});
         QCOMPARE(test::count(t.db(), header), 1);
         QCOMPARE(field(w.get(), 4)->text(), QStringLiteral("ABCD"));
-    }
-
-    // The menu entries and the two toolbar buttons open the screens.
-    void menuAndToolbar()
-    {
-        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
-        useDatabase(t.db());
-        test::TempHome home;
-        setGateway();
-        WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), QStringLiteral("1"));
-        Session::current().menuRights = QStringLiteral(" SU");
-        ScriptedPrompter prompter;
-        auto *menu = new frmMenu;
-        menu->activate();
-        const struct
-        {
-            const char *array;
-            int index;
-            const char *screen;
-        } entries[] = {{"menRep", 1, "frmVslRep"}, {"menRep", 2, "frmCargoRep"}, {"menHK", 3, "frmImport"},
-                       {"menHK", 7, "frmRemove"}, {"menWin", 4, "frmImportIGM"}};
-        for (const auto &e : entries) {
-            QAction *a = menu->menuAction(QLatin1String(e.array), e.index);
-            QVERIFY(a && a->isVisible() && a->isEnabled());
-            a->trigger();
-            QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QLatin1String(e.screen));
-        }
-        menu->mdiArea()->closeAllSubWindows();
-        menu->toolbarButton(6)->trigger();
-        QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("frmVslRep"));
-        menu->toolbarButton(5)->trigger();
-        QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("frmCargoRep"));
-        delete menu;
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     // The five screens with demo values, into $QUARL_SCREENSHOT_DIR when set.

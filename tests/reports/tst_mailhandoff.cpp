@@ -86,18 +86,6 @@ private Q_SLOTS:
         QVERIFY2(test::testSmtp(&m_smtp, &why), qPrintable(why));
     }
 
-    void splitsTheTypedFields()
-    {
-        QCOMPARE(splitAddresses(QStringLiteral(" a@x.in; B Agent <b@y.in>,, c@z.in ;")),
-                 QStringList({QStringLiteral("a@x.in"), QStringLiteral("B Agent <b@y.in>"), QStringLiteral("c@z.in")}));
-        QCOMPARE(bareAddress(QStringLiteral("B Agent <b@y.in>")), QStringLiteral("b@y.in"));
-        QCOMPARE(SmtpServer::securityFromText(QStringLiteral("SSL")), SmtpServer::Security::Tls);
-        QCOMPARE(SmtpServer::securityFromText(QStringLiteral("starttls")), SmtpServer::Security::StartTls);
-        SmtpServer s;
-        s.security = SmtpServer::Security::StartTls;
-        QCOMPARE(s.effectivePort(), 587);
-    }
-
     // Logged in, two recipients and a copy, a subject and body outside ASCII, a text file
     // with CRLF and a binary file with every byte value: all of it arrives as it was.
     void messageArrivesIntact()
@@ -115,7 +103,7 @@ private Q_SLOTS:
 
         const QString t = token();
         MailMessage m;
-        m.to = splitAddresses(QStringLiteral("customs@icegate.example; Line Office <line@office.example>"));
+        m.to = splitAddresses(QStringLiteral(" customs@icegate.example; Line Office <line@office.example>,"));
         m.cc = splitAddresses(QStringLiteral("accounts@seapearl.example"));
         m.subject = QStringLiteral("IGM SEAPRL/024E \u2013 Nhava Sheva %1").arg(t);
         m.body = QStringLiteral("Please find the manifest attached.\n.\n..\nRegards,\nFiling desk");
