@@ -18,6 +18,8 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -387,21 +389,27 @@ private Q_SLOTS:
         if (dir.isEmpty())
             dir = temp.path();
         ScriptedPrompter prompter;
+        QMdiArea area; // in a window frame, so that the caption shows
+        area.resize(800, 600);
+        area.show();
         for (const char *name : {"frmVslRep", "frmCargoRep", "frmImportIGM", "frmImport", "frmRemove"}) {
-            auto w = open(name);
+            QWidget *w = createScreen(QLatin1String(name));
             QVERIFY(w);
-            if (QLineEdit *v = field(w.get(), 4)) {
+            QMdiSubWindow *sub = area.addSubWindow(w);
+            sub->show();
+            if (QLineEdit *v = field(w, 4)) {
                 v->setText(QStringLiteral("SEAPRL"));
-                field(w.get(), 5)->setText(QStringLiteral("024E"));
+                field(w, 5)->setText(QStringLiteral("024E"));
             }
-            if (QLineEdit *t = child(w.get(), QStringLiteral("Text1")))
+            if (QLineEdit *t = child(w, QStringLiteral("Text1")))
                 t->setText(QLatin1String(name) == QLatin1String("frmImport") ? QStringLiteral("/media/usb/cargo.xml")
                                                                                : QStringLiteral("/media/usb/SEAPRL024E.igm"));
-            if (QLineEdit *t = child(w.get(), QStringLiteral("Text2")))
+            if (QLineEdit *t = child(w, QStringLiteral("Text2")))
                 t->setText(QStringLiteral("/media/usb/contain.xml"));
-            w->resize(w->sizeHint().expandedTo(QSize(w->minimumWidth(), 0)));
+            sub->adjustSize();
             QCoreApplication::processEvents();
-            QVERIFY(w->grab().toImage().save(QDir(dir).filePath(QString::fromLatin1(name).toLower() + QStringLiteral(".png"))));
+            QVERIFY(sub->grab().toImage().save(QDir(dir).filePath(QString::fromLatin1(name).toLower() + QStringLiteral(".png"))));
+            delete sub;
         }
     }
 };
