@@ -11,6 +11,7 @@
 #include "igm/igmmessages.h"
 #include "igm/igmreader.h"
 #include "igm/igmwriter.h"
+#include "igm/syntheticvoyage.h"
 #include "store/schema.h"
 
 #include <QCheckBox>
@@ -20,10 +21,12 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUuid>
 
 #include <memory>
@@ -275,16 +278,40 @@ private Q_SLOTS:
         QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::Imported)});
         QCOMPARE(test::voyageRows(target.db()), 1 + 3 + 3);
         QCOMPARE(test::count(target.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
+    }
 
-        // a cancel at any point leaves the database as it was
-        QUARL_COMPANY_DB(third, QStringLiteral("sqlite"));
-        igm::IgmImportOptions options;
-        options.withVessel = true;
-        options.cancelled = [] { return true; };
-        const igm::IgmImportResult r = igm::ImportIgmFile(third.db(), written.path, options, [](const QString &) { return true; });
-        QVERIFY(r.outcome.failure.is(ErrorNumber::Cancelled));
-        QCOMPARE(r.outcome.message, QStringLiteral("The import was cancelled; nothing of the file was stored."));
-        QCOMPARE(test::voyageRows(third.db()), 0);
+    // Cancel on the progress of a long import: nothing of the file is stored, and it is said.
+    void cancelledImport()
+    {
+        QUARL_COMPANY_DB(source, QStringLiteral("sqlite"));
+        QUARL_COMPANY_DB(target, QStringLiteral("sqlite"));
+        QVERIFY(igm::addSyntheticVoyage(source.db(), {QStringLiteral("LONG"), QStringLiteral("1"), 1500, 1500, 7}).isOk());
+        test::TempHome home;
+        igm::IgmWriteOptions o{QLatin1String(test::GatewayUser), QLatin1String(test::CustomHouse), {}};
+        const igm::IgmWriteResult written = igm::GenerateIgmFile(source.db(), home.path(), QStringLiteral("LONG"),
+                                                                 QStringLiteral("1"), o);
+        QVERIFY(written.outcome.isOk());
+        useDatabase(target.db());
+        ScriptedPrompter prompter;
+        auto w = open("frmImportIGM");
+        child(w.get(), QStringLiteral("Text1"))->setText(written.path);
+        child<QCheckBox>(w.get(), QStringLiteral("chkVessel"))->setChecked(true);
+        int cancels = 0;
+        QTimer user; // presses Cancel as soon as the progress is there
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            if (auto *d = w->findChild<QProgressDialog *>(QStringLiteral("dlgProgress")); d && !d->wasCanceled()) {
+                d->cancel();
+                ++cancels;
+            }
+        });
+        user.start(0);
+        prompter.answerYes();
+        click(w.get(), "cmdImport");
+        user.stop();
+        QCOMPARE(cancels, 1);
+        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("The import was cancelled; nothing of the file was stored.")});
+        QCOMPARE(test::voyageRows(target.db()), 0);
+        QVERIFY(!w->findChild<QProgressDialog *>());
     }
 
     // The agent's XML files out of one company and into another, through both screens.
