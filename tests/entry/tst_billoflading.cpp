@@ -63,64 +63,25 @@ private Q_SLOTS:
         QCOMPARE(countRows(t.db(), QStringLiteral("contain")), 2);
     }
 
-    // Keys from 1, the default destination port, edits that keep autoid, a refused commit
-    // (duplicate B/L) and a refused removal that leave everything as it was, delete.
-    void saveEditAndDelete_data() { test::addEngineRows(); }
-    void saveEditAndDelete()
+    // What the screen tests do not reach: the default destination port, a quote kept as
+    // typed, and an edit of a row deleted meanwhile, which stores nothing.
+    void defaultPortAndVanishedRow_data() { test::addEngineRows(); }
+    void defaultPortAndVanishedRow()
     {
         QFETCH(QString, engine);
         QUARL_COMPANY_DB(t, engine);
         const Database &db = t.db();
-        BillOfLading first = sampleBill(QStringLiteral("BL1"));
-        first.containers = {sampleContainer(1), sampleContainer(2)};
-        auto id1 = saveBillOfLading(db, first);
-        QVERIFY2(id1, qPrintable(id1.failure().numberAndText()));
-        QCOMPARE(id1.value(), qint64(1));
+        BillOfLading bol = sampleBill(QStringLiteral("BL1"));
+        bol.set(QStringLiteral("impname"), QStringLiteral("O'Brien & Co"));
+        auto id = saveBillOfLading(db, bol);
+        QVERIFY2(id, qPrintable(id.failure().numberAndText()));
+        QCOMPARE(id.value(), qint64(1));
         QCOMPARE(db.scalar(QStringLiteral("select portdest from cargo where id = 1"))->toString(), QStringLiteral("INIXY1"));
-        auto id2 = saveBillOfLading(db, sampleBill(QStringLiteral("BL2")));
-        QCOMPARE(id2.value(), qint64(2));
-
-        // the same vessel, voyage and B/L number: refused by the unique index, nothing kept
-        BillOfLading dup = sampleBill(QStringLiteral("BL1"));
-        dup.containers = {sampleContainer(7)};
-        auto refused = saveBillOfLading(db, dup);
-        QVERIFY(!refused);
-        QVERIFY(!refused.failure().is(ErrorNumber::ContainerRule));
-        QCOMPARE(countRows(db, QStringLiteral("cargo")), 2);
-        QCOMPARE(countRows(db, QStringLiteral("contain")), 2);
-
-        // edit: the first container changes in place, the second is removed, one is added
-        auto stored = loadContainers(db, 1);
-        QVERIFY(stored);
-        QCOMPARE(stored->size(), 2);
-        BillOfLading edit = first;
-        edit.id = 1;
-        edit.set(QStringLiteral("impname"), QStringLiteral("O'Brien & Co"));
-        edit.containers = {stored->at(0), sampleContainer(5)};
-        edit.containers[0].sealno = QStringLiteral("NEWSEAL");
-        const qint64 removed = stored->at(1).autoid;
-
-        // a removal whose save is refused is not done either
-        BillOfLading bad = edit;
-        bad.containers[1].socflag = QStringLiteral("X");
-        QVERIFY(!saveBillOfLading(db, bad, {removed}));
-        QCOMPARE(loadContainers(db, 1)->size(), 2);
-
-        QVERIFY(saveBillOfLading(db, edit, {removed}));
-        auto after = loadContainers(db, 1);
-        QCOMPARE(after->size(), 2);
-        QCOMPARE(after->at(0).autoid, stored->at(0).autoid);
-        QCOMPARE(after->at(0).sealno, QStringLiteral("NEWSEAL"));
-        QVERIFY(after->at(1).autoid != removed);
         QCOMPARE(db.scalar(QStringLiteral("select impname from cargo where id = 1"))->toString(), QStringLiteral("O'Brien & Co"));
-        QCOMPARE(db.scalar(QStringLiteral("select blno from cargo where id = 1"))->toString(), QStringLiteral("BL1"));
-
         QVERIFY(deleteBillOfLading(db, 1));
-        QCOMPARE(countRows(db, QStringLiteral("cargo")), 1);
-        QCOMPARE(countRows(db, QStringLiteral("contain")), 0);
-
-        // an edit of a row deleted meanwhile says so and stores nothing
-        auto gone = saveBillOfLading(db, edit);
+        bol.id = 1;
+        bol.containers = {sampleContainer(1)};
+        auto gone = saveBillOfLading(db, bol);
         QVERIFY(gone.failure().is(ErrorNumber::RowGone));
         QCOMPARE(countRows(db, QStringLiteral("contain")), 0);
     }

@@ -383,6 +383,17 @@ private Q_SLOTS:
         prompter.answerYes();
         x.screen->deleteRecord();
         QCOMPARE(x.f(15)->text(), QStringLiteral("XYZ1")); // the new last one
+
+        // F7 while editing opens the voyage screen by its name, the bill of lading stays open
+        ScopedScreenFactory voyage(QStringLiteral("frmVslMast"), [] { return new QWidget; });
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClick(x.focus(), Qt::Key_F7);
+        QWidget *opened = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            opened = w->objectName() == QLatin1String("frmVslMast") && w->isVisible() ? w : opened;
+        QVERIFY(opened);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        delete opened;
     }
 
     // In browse and add mode every shown control lies inside the screen and on no other one.

@@ -822,6 +822,29 @@ int frmCargo::positionOfId(qint64 id) const
     return rs.count() - 1;
 }
 
+Status frmCargo::writePending()
+{
+    if (m_editRow >= 0)
+        endCellEdit(true, false);
+    auto bol = typedBillOfLading();
+    if (!bol)
+        return bol.failure();
+    auto saved = saveBillOfLading(adoPrimaryRS().database(), bol.value(), m_removedAutoids);
+    if (!saved)
+        return saved.failure(); // nothing was written: the typed bill of lading stays for correction
+    m_savedId = saved.value();
+    m_removedAutoids.clear();
+    return Status::ok();
+}
+
+void frmCargo::reportUpdateFailure(const Failure &failure)
+{
+    if (failure.is(ErrorNumber::ContainerRule) || failure.code == QString::number(ErrorNumber::InvalidArgument))
+        Prompter::current().message(failure.description);
+    else
+        Prompter::current().message(failure.numberAndText());
+}
+
 void frmCargo::updateRecord()
 {
     if (mode() == Mode::Browse)
@@ -830,25 +853,16 @@ void frmCargo::updateRecord()
         endCellEdit(true, false);
     if (!checkBeforeSave())
         return;
-    auto bol = typedBillOfLading();
-    if (!bol) {
-        Prompter::current().message(bol.failure().description);
+    if (Status s = writePending(); !s) {
+        reportUpdateFailure(s.failure());
         return;
     }
     RecordSet &rs = adoPrimaryRS();
-    auto saved = saveBillOfLading(rs.database(), bol.value(), m_removedAutoids);
-    if (!saved) {
-        // nothing was written: the typed bill of lading stays for correction
-        Prompter::current().message(saved.failure().is(ErrorNumber::ContainerRule) ? saved.failure().description
-                                                                                    : saved.failure().numberAndText());
-        return;
-    }
-    m_removedAutoids.clear();
     m_freshGrid = false;
     rs.cancelUpdate();
     if (Status s = rs.requery(); !s)
         reportFailure(s.failure());
-    rs.moveTo(positionOfId(saved.value()));
+    rs.moveTo(positionOfId(m_savedId));
     setMode(Mode::Browse);
     SwitchMode(Mode::Browse);
     showCurrentRow();

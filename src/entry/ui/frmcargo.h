@@ -50,6 +50,9 @@ protected:
     bool isCommandKey(const QKeyEvent *event) const override;
     QList<QWidget *> tabOrder() const override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The save of Update and of closing with a pending row: saveBillOfLading.
+    Status writePending() override;
+    void reportUpdateFailure(const Failure &failure) override;
 
 private:
     struct ComboBinding
@@ -101,6 +104,7 @@ private:
     int m_editRow = -1;
     int m_editColumn = -1;
     QList<qint64> m_removedAutoids; // stored container rows removed, deleted with the save
+    qint64 m_savedId = 0;
 };
 
 } // namespace quarl
