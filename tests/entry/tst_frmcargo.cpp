@@ -394,6 +394,13 @@ private Q_SLOTS:
         QVERIFY(opened);
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
         delete opened;
+
+        // closing with the pending edit saves it through the same routine, containers included
+        x.f(6)->setText(QStringLiteral("Closed"));
+        prompter.answerYes();
+        QVERIFY(x.screen->close());
+        QCOMPARE(t.db().scalar(QStringLiteral("select impname from cargo where id = 2"))->toString(), QStringLiteral("Closed"));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 2"))->toInt(), 80);
     }
 
     // In browse and add mode every shown control lies inside the screen and on no other one.
