@@ -213,6 +213,7 @@ private Q_SLOTS:
                                       QStringLiteral("1234.5"), QStringLiteral("R")};
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(q->value(i).toString().trimmed(), expected.at(i));
+        QCOMPARE(t.db().scalar(QStringLiteral("select marks from cargo"))->toString(), QStringLiteral("NO MARKS"));
         auto stored = loadContainers(t.db(), 1);
         QCOMPARE(stored->size(), 3);
         QCOMPARE(stored->at(1).containno, QStringLiteral("MSCU7654321"));
