@@ -113,6 +113,8 @@ private Q_SLOTS:
         x.type(QStringLiteral("V1"));
         QTest::keyClicks(x.focus(), QStringLiteral("bl-0 1/A"));
         QCOMPARE(x.f(15)->text(), QStringLiteral("01A"));
+        x.f(15)->insert(QStringLiteral("-x 7")); // pasted
+        QCOMPARE(x.f(15)->text(), QStringLiteral("01A7"));
         x.f(15)->clear();
         x.type(QStringLiteral("BL001"));
         x.type(QDate::currentDate().addDays(1).toString(QStringLiteral("dd/MM/yyyy")));

@@ -329,6 +329,22 @@ void frmCargo::fieldTextChanged(int index)
 {
     if (m_syncing)
         return;
+    // Text pasted into a field meets the same filter as typed keys.
+    if (QLineEdit *edit = txtFields(index); edit && edit->hasFocus() && mode() != Mode::Browse) {
+        const int column = adoPrimaryRS().columnIndex(fieldColumn(index));
+        const bool numeric = column >= 0 && adoPrimaryRS().columnDef(column).isNumeric();
+        if (index == FBlNo || numeric) {
+            QString kept;
+            for (QChar c : edit->text()) {
+                if (index == FBlNo ? blNoKey(c) : numericKey(c))
+                    kept += c;
+            }
+            if (kept != edit->text()) {
+                setFieldText(index, kept);
+                return;
+            }
+        }
+    }
     if (QPlainTextEdit *b = box(index)) {
         m_syncing = true;
         b->setPlainText(txtFields(index)->text());
