@@ -135,29 +135,6 @@ private Q_SLOTS:
         QCOMPARE(mail.attachments.at(1).data, binary);
     }
 
-    // Through the settings, as the screens send: no login, the sender of the settings.
-    void sendsWithTheSettings()
-    {
-        test::TempHome home;
-        Settings::setMailHost(m_smtp.host);
-        Settings::setMailPort(QString::number(m_smtp.port));
-        Settings::setMailSecurity(QStringLiteral("none"));
-        Settings::setMailFrom(QStringLiteral("desk@seapearl.example"));
-        const QString t = token();
-        MailMessage m;
-        m.to = {QStringLiteral("agent@example.in")};
-        m.subject = QStringLiteral("Settings %1").arg(t);
-        m.body = QStringLiteral("Freight \u20b9 12,500 paid.\n");
-        QVERIFY(smtpConfigured());
-        const Status sent = sendMail(m);
-        QVERIFY2(sent, qPrintable(sent.failure().numberAndText()));
-        const QList<test::ReceivedMail> got = test::receivedMail(m_smtp.maildir, t);
-        QCOMPARE(got.size(), 1);
-        QCOMPARE(got.first().headers.value(QStringLiteral("from")), QStringLiteral("desk@seapearl.example"));
-        QVERIFY(got.first().attachments.isEmpty());
-        QCOMPARE(QString(got.first().body).remove(QLatin1Char('\r')), QStringLiteral("Freight \u20b9 12,500 paid.\n"));
-    }
-
     void failuresEndWithAMessage_data()
     {
         QTest::addColumn<QString>("kind");
