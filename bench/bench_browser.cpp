@@ -3,12 +3,13 @@
 // their last row, to step from row to row (the cargo screen's container grid reloaded
 // with every step), to search, and the memory they take.
 //
-//   bench_browser [rows] [containers per B/L] [--whole]
+//   bench_browser [rows] [containers per B/L] [--whole] [--db FILE]
 //
 // rows defaults to 100000, containers to 5. The cargo screen is the registered screen
 // "frmCargo" when the program has one, otherwise a browser over cargo with its text
 // fields and a container grid filled per B/L. --whole reads every row at open, as the
-// browser did before it read rows by key, for comparison. Runs offscreen.
+// browser did before it read rows by key, for comparison. --db keeps the test database in
+// FILE and uses it again when it is there. Runs offscreen.
 
 #include "app/scriptedprompter.h"
 #include "app/session.h"
@@ -31,6 +32,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 using namespace quarl;
@@ -65,6 +67,31 @@ double ms(qint64 ns)
 {
     return double(ns) / 1e6;
 }
+
+qint64 cpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// Wall-clock and processor time: on a shared machine the first waits for the processor,
+// the second is what the work itself takes.
+class Clock
+{
+public:
+    void start()
+    {
+        m_cpu = cpuNs();
+        m_wall.start();
+    }
+    double wallMs() const { return ms(m_wall.nsecsElapsed()); }
+    double cpuMs() const { return ms(cpuNs() - m_cpu); }
+
+private:
+    QElapsedTimer m_wall;
+    qint64 m_cpu = 0;
+};
 
 RecordSource withWhole(RecordSource source)
 {
@@ -181,15 +208,21 @@ struct Timing
     double best = 1e18;
     double worst = 0;
     double total = 0;
+    double cpuTotal = 0;
+    double cpuWorst = 0;
     int n = 0;
-    void add(double v)
+    void add(double v, double cpu = 0)
     {
         best = std::min(best, v);
         worst = std::max(worst, v);
         total += v;
+        cpuTotal += cpu;
+        cpuWorst = std::max(cpuWorst, cpu);
         ++n;
     }
+    void add(const Clock &c) { add(c.wallMs(), c.cpuMs()); }
     double mean() const { return n ? total / n : 0; }
+    double cpuMean() const { return n ? cpuTotal / n : 0; }
 };
 
 void key(QWidget *to, int k, Qt::KeyboardModifiers mods = Qt::NoModifier)
@@ -203,30 +236,33 @@ void stepping(RecordBrowser *screen, int steps)
     QWidget *target = screen->txtFields(screen->fieldIndexes().first());
     Timing up;
     Timing down;
-    QElapsedTimer t;
+    Clock t;
     for (int i = 0; i < steps; ++i) {
         t.start();
         key(target, Qt::Key_Up);
-        up.add(ms(t.nsecsElapsed()));
+        up.add(t);
     }
     for (int i = 0; i < steps; ++i) {
         t.start();
         key(target, Qt::Key_Down);
-        down.add(ms(t.nsecsElapsed()));
+        down.add(t);
     }
-    std::printf("  %-30s Previous mean %.3f ms, worst %.3f ms | Next mean %.3f ms, worst %.3f ms (%d steps each)\n",
-                "keyboard stepping", up.mean(), up.worst, down.mean(), down.worst, steps);
+    std::printf("  %-30s Previous mean %.2f ms (cpu %.2f), worst %.1f ms (cpu %.1f) | Next mean %.2f ms (cpu %.2f), "
+                "worst %.1f ms (cpu %.1f); %d steps each\n",
+                "keyboard stepping", up.mean(), up.cpuMean(), up.worst, up.cpuWorst, down.mean(), down.cpuMean(),
+                down.worst, down.cpuWorst, steps);
     // a jump into rows not read yet, and back
     Timing jumps;
     for (int i = 0; i < 10; ++i) {
         t.start();
         key(target, Qt::Key_Home);
-        jumps.add(ms(t.nsecsElapsed()));
+        jumps.add(t);
         t.start();
         key(target, Qt::Key_End);
-        jumps.add(ms(t.nsecsElapsed()));
+        jumps.add(t);
     }
-    std::printf("  %-30s mean %.3f ms, worst %.3f ms\n", "First / Last", jumps.mean(), jumps.worst);
+    std::printf("  %-30s mean %.2f ms (cpu %.2f), worst %.1f ms (cpu %.1f)\n", "First / Last", jumps.mean(),
+                jumps.cpuMean(), jumps.worst, jumps.cpuWorst);
 }
 
 void searching(const char *what, RecordBrowser *screen, ScriptedPrompter &prompter, const QString &text, int yes)
@@ -237,11 +273,11 @@ void searching(const char *what, RecordBrowser *screen, ScriptedPrompter &prompt
         screen->moveLast();
         prompter.clear();
         prompter.answerInput(text);
-        QElapsedTimer t;
-        t.start();
+        Clock t;
         prompter.answerNo();
+        t.start();
         screen->searchRecords();
-        first.add(ms(t.nsecsElapsed()));
+        first.add(t);
         if (yes > 0) {
             // "Search Next ?" answered Yes: each further match
             screen->moveLast();
@@ -251,13 +287,13 @@ void searching(const char *what, RecordBrowser *screen, ScriptedPrompter &prompt
             prompter.answerNo();
             t.start();
             screen->searchRecords();
-            next.add((ms(t.nsecsElapsed()) - first.mean()) / yes);
+            next.add((t.wallMs() - first.mean()) / yes, (t.cpuMs() - first.cpuMean()) / yes);
         }
     }
-    std::printf("  %-30s \"%s\": first answer mean %.1f ms, worst %.1f ms", what, qPrintable(text), first.mean(),
-                first.worst);
+    std::printf("  %-30s \"%s\": first answer mean %.1f ms (cpu %.1f), worst %.1f ms (cpu %.1f)", what,
+                qPrintable(text), first.mean(), first.cpuMean(), first.worst, first.cpuWorst);
     if (yes > 0)
-        std::printf("; each Search Next %.2f ms", std::max(0.0, next.mean()));
+        std::printf("; each Search Next %.2f ms (cpu %.2f)", std::max(0.0, next.mean()), std::max(0.0, next.cpuMean()));
     std::printf(" (%s)\n", qPrintable(prompter.texts().value(1)));
 }
 
@@ -270,25 +306,27 @@ void screenBench(const char *name, const std::function<RecordBrowser *()> &make,
         const long before = rssKb();
         if (round == 0)
             resetPeak();
-        QElapsedTimer t;
+        Clock t;
         t.start();
         RecordBrowser *screen = make();
         screen->show(); // loads: reads the record source, shows the last row
         QApplication::processEvents();
-        open.add(ms(t.nsecsElapsed()));
+        open.add(t);
         if (round == 0)
-            std::printf("  %-30s %.0f ms, status \"%s\", %.1f MB more resident, %s\n", "open on the last row (cold)",
-                        open.total, qPrintable(screen->statusText()), (rssKb() - before) / 1024.0,
+            std::printf("  %-30s %.0f ms (cpu %.0f), status \"%s\", %.1f MB more resident, %s\n",
+                        "open on the last row (first)", open.total, open.cpuTotal, qPrintable(screen->statusText()),
+                        (rssKb() - before) / 1024.0,
                         screen->adoPrimaryRS().readsByKey() ? "rows read by key" : "every row read");
         if (round == 2) {
-            std::printf("  %-30s mean %.0f ms, best %.0f ms (3 opens)\n", "open on the last row", open.mean(), open.best);
+            std::printf("  %-30s mean %.0f ms (cpu %.0f), best %.0f ms (3 opens)\n", "open on the last row", open.mean(),
+                        open.cpuMean(), open.best);
             stepping(screen, 2000);
             searching("search, prefix match", screen, prompter, found, 3);
             searching("search, no match", screen, prompter, missing, 0);
-            QElapsedTimer r;
+            Clock r;
             r.start();
             screen->refreshRecords();
-            std::printf("  %-30s %.0f ms\n", "Refresh", ms(r.nsecsElapsed()));
+            std::printf("  %-30s %.0f ms (cpu %.0f)\n", "Refresh", r.wallMs(), r.cpuMs());
             std::printf("  %-30s %.1f MB (process peak since the first open; the whole program with Qt)\n",
                         "peak resident", peakKb() / 1024.0);
         }
@@ -305,12 +343,17 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     g_whole = args.removeAll(QStringLiteral("--whole")) > 0;
+    QString keep;
+    if (const int at = args.indexOf(QStringLiteral("--db")); at >= 0 && at + 1 < args.size()) {
+        keep = args.at(at + 1);
+        args.remove(at, 2);
+    }
     const int rows = !args.isEmpty() ? std::max(1, args.at(0).toInt()) : 100000;
     const int containers = args.size() > 1 ? std::max(0, args.at(1).toInt()) : 5;
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("bench.qdb"));
-    {
+    const QString path = keep.isEmpty() ? dir.filePath(QStringLiteral("bench.qdb")) : keep;
+    if (!QFile::exists(path)) {
         auto db = Database::openSqlite(path, true);
         QElapsedTimer t;
         t.start();
@@ -335,7 +378,7 @@ int main(int argc, char *argv[])
 
     {
         RecordSet rs;
-        QElapsedTimer t;
+        Clock t;
         t.start();
         const long before = rssKb();
         if (!rs.open(db.value(), withWhole({QStringLiteral("cargo"), QString(), {}, QStringLiteral("id")}))) {
@@ -344,9 +387,9 @@ int main(int argc, char *argv[])
         }
         rs.moveLast();
         rs.value(0);
-        std::printf("record set alone: %d bills of lading x %d columns opened on the last row in %.0f ms, "
+        std::printf("record set alone: %d bills of lading x %d columns opened on the last row in %.0f ms (cpu %.0f), "
                     "%.1f MB more resident\n\n",
-                    rs.count(), rs.columnCount(), ms(t.nsecsElapsed()), (rssKb() - before) / 1024.0);
+                    rs.count(), rs.columnCount(), t.wallMs(), t.cpuMs(), (rssKb() - before) / 1024.0);
     }
     screenBench("frmVslCode", [] { return new VesselCodes; }, rows, prompter, QStringLiteral("V0999"),
                 QStringLiteral("X"));

@@ -19,6 +19,21 @@ QString keyText(const QVariant &v)
 {
     return v.toString();
 }
+
+bool isWholeNumber(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 Status RecordSet::open(const Database &db, const RecordSource &source)
@@ -54,7 +69,8 @@ void RecordSet::close()
     m_rows.reset(0);
     m_slots.clear();
     m_keys.clear();
-    m_keyPos.clear();
+    m_numberPos.clear();
+    m_textPos.clear();
     m_keyPosValid = false;
     m_found = Found();
     ++m_generation;
@@ -145,18 +161,16 @@ Status RecordSet::readKeys()
     m_keys = std::move(keys);
     m_slots = QList<int>(m_keys.size(), -1);
     m_rows.reset(columnCount() + 1);
-    m_keyPos.clear();
     m_keyPosValid = false;
     if (m_keyColumn >= 0) {
         // a key that is missing or not unique cannot find its row again: read the table whole
-        keyPositions();
-        if (m_keyPos.size() != m_keys.size()
+        positionOfKey(QVariant());
+        if (m_numberPos.size() + m_textPos.size() != m_keys.size()
             || std::any_of(m_keys.cbegin(), m_keys.cend(), [](const QVariant &v) { return v.isNull(); })) {
             m_lazy = false;
             m_keys.clear();
-            m_keyPos.clear();
-            m_keyPosValid = false;
         }
+        m_keyPosValid = false;
     }
     return Status::ok();
 }
@@ -199,16 +213,23 @@ void RecordSet::changed()
     m_keyPosValid = false;
 }
 
-const QHash<QString, int> &RecordSet::keyPositions() const
+int RecordSet::positionOfKey(const QVariant &key) const
 {
     if (!m_keyPosValid) {
-        m_keyPos.clear();
-        m_keyPos.reserve(m_keys.size());
-        for (int i = 0; i < m_keys.size(); ++i)
-            m_keyPos.insert(keyText(m_keys.at(i)), i);
+        m_numberPos.clear();
+        m_textPos.clear();
+        for (int i = 0; i < m_keys.size(); ++i) {
+            const QVariant &k = m_keys.at(i);
+            if (isWholeNumber(k))
+                m_numberPos.insert(k.toLongLong(), i);
+            else
+                m_textPos.insert(keyText(k), i);
+        }
         m_keyPosValid = true;
     }
-    return m_keyPos;
+    if (key.isNull())
+        return -1;
+    return isWholeNumber(key) ? m_numberPos.value(key.toLongLong(), -1) : m_textPos.value(keyText(key), -1);
 }
 
 QVariant RecordSet::keyOf(const QVariantList &stored) const
@@ -489,12 +510,10 @@ int RecordSet::findPrefix(int column, const QString &text, int from) const
         auto q = m_db.query(sql, binds);
         if (!q)
             return -1;
-        const QHash<QString, int> &positions = keyPositions();
         QList<int> rows;
         while (q->next()) {
-            const auto it = positions.constFind(keyText(q->value(0)));
-            if (it != positions.constEnd())
-                rows.append(*it);
+            if (const int at = positionOfKey(q->value(0)); at >= 0)
+                rows.append(at);
         }
         std::sort(rows.begin(), rows.end());
         m_found = Found{column, text, m_generation, rows};

@@ -114,7 +114,8 @@ private:
     int slot(int row) const;
     void readPage(int row) const;
     QVariant keyOf(const QVariantList &stored) const;
-    const QHash<QString, int> &keyPositions() const;
+    // The position of a key, -1 when no row of the set has it.
+    int positionOfKey(const QVariant &key) const;
     void changed();
     Failure noCurrentRecord() const;
 
@@ -128,7 +129,8 @@ private:
     mutable RowStore m_rows;        // the rows kept, locator first
     mutable QList<int> m_slots;     // per position: the row in m_rows, -1 until read
     QVariantList m_keys;            // per position, when rows are read by key
-    mutable QHash<QString, int> m_keyPos; // key -> position, built for searches
+    mutable QHash<qint64, int> m_numberPos; // key -> position, built for searches
+    mutable QHash<QString, int> m_textPos;  // the same for keys that are no whole numbers
     mutable bool m_keyPosValid = false;
     struct Found
     {

@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,14 +88,24 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     setCaptions(QStringLiteral("Vessel Master"), QStringLiteral("Vessel/Voyage Information"));
     QGridLayout *grid = fieldGrid();
     grid->setColumnStretch(2, 0);
-    grid->setColumnMinimumWidth(3, 24);
-    grid->setColumnStretch(7, 1);
+    grid->setColumnMinimumWidth(2, 24);
+    grid->setColumnStretch(5, 1);
 
     auto place = [&](const QString &caption, int index, const char *column, int row, int col) {
         QLineEdit *edit = addField(index, QLatin1String(column));
         grid->addWidget(addLabel(caption, edit), row, col);
         grid->addWidget(edit, row, col + 1, Qt::AlignLeft);
         return edit;
+    };
+    // a field with another control right of it
+    auto pair = [&](QWidget *first, QWidget *second, int row, int col) {
+        auto *box = new QHBoxLayout;
+        box->setSpacing(6);
+        box->addWidget(first);
+        box->addWidget(second);
+        box->addStretch(1);
+        grid->removeWidget(first);
+        grid->addLayout(box, row, col);
     };
 
     // Left half, then right half; this is also the tab order.
@@ -104,13 +115,13 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     place(QStringLiteral("Ship Line Code"), ShipLine, "slinecode", 3, 0);
     place(QStringLiteral("Agent Code"), AgentCode, "sagentcode", 4, 0);
     place(QStringLiteral("Master Name"), MasterName, "mastername", 5, 0);
-    place(QStringLiteral("Nationality"), Nationality, "vslnation", 6, 0);
+    QLineEdit *nation = place(QStringLiteral("Nationality"), Nationality, "vslnation", 6, 0);
 
     txtNation = new QLineEdit(fieldArea());
     txtNation->setObjectName(QStringLiteral("txtNation"));
     txtNation->setEnabled(false);
     txtNation->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 14);
-    grid->addWidget(txtNation, 6, 2, Qt::AlignLeft);
+    pair(nation, txtNation, 6, 1);
 
     cmbLastPort = new LockableCombo(fieldArea());
     cmbLastPort->setObjectName(QStringLiteral("cmbLastPort"));
@@ -121,20 +132,21 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     portLabel->setObjectName(QStringLiteral("lblLastPort"));
     portLabel->setBuddy(cmbLastPort);
     grid->addWidget(portLabel, 7, 0);
-    grid->addWidget(cmbLastPort, 7, 1, 1, 2, Qt::AlignLeft);
+    grid->addWidget(cmbLastPort, 7, 1, Qt::AlignLeft);
     connect(cmbLastPort, &QComboBox::currentIndexChanged, this, [this](int row) { portChosen(row); });
 
-    place(QStringLiteral("Last Port 2"), 110, "lastport1", 0, 4);
-    place(QStringLiteral("Last Port 3"), 111, "lastport2", 1, 4);
-    place(QStringLiteral("G.R.T"), Grt, "grt", 2, 4);
+    place(QStringLiteral("Last Port 2"), 110, "lastport1", 0, 3);
+    place(QStringLiteral("Last Port 3"), 111, "lastport2", 1, 3);
+    QLineEdit *grt = place(QStringLiteral("G.R.T"), Grt, "grt", 2, 3);
     QLineEdit *portCode = addField(LastPortCode, QStringLiteral("lastport"));
     portCode->setEnabled(false);
     portCode->setToolTip(QStringLiteral("Code of Last Port 1"));
-    grid->addWidget(portCode, 2, 6, Qt::AlignLeft);
-    place(QStringLiteral("N.R.T"), Nrt, "nrt", 3, 4);
-    place(QStringLiteral("Vessel Type"), VesselType, "vsltype", 4, 4);
-    place(QStringLiteral("Light H. Dues"), LightDues, "lhdues", 5, 4);
-    place(QStringLiteral("Cargo Desc."), CargoDesc, "cargodesc", 6, 4);
+    portCode->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 6);
+    pair(grt, portCode, 2, 4);
+    place(QStringLiteral("N.R.T"), Nrt, "nrt", 3, 3);
+    place(QStringLiteral("Vessel Type"), VesselType, "vsltype", 4, 3);
+    place(QStringLiteral("Light H. Dues"), LightDues, "lhdues", 5, 3);
+    place(QStringLiteral("Cargo Desc."), CargoDesc, "cargodesc", 6, 3);
 
     // Bound but never shown: they keep what the row holds, apart from the two that every
     // save sets.
