@@ -306,12 +306,12 @@ private Q_SLOTS:
         QVERIFY(menu);
         const Database &db = Session::current().connection;
         const QString count = QStringLiteral("select count(*) from D_PORT_CD where PORT_CD = 'INMWA6'");
-        const int before = db.scalar(count).value().toInt();
+        QVERIFY(db.exec(QStringLiteral("delete from D_PORT_CD where PORT_CD = 'INMWA6'")).isOk());
 
         menu->menuAction(QStringLiteral("menPatch"), 0)->trigger();
-        menu->menuAction(QStringLiteral("menPatch"), 2)->trigger();
+        menu->menuAction(QStringLiteral("menPatch"), 3)->trigger(); // the missing port comes back
         QCOMPARE(fx.prompter.messages(), (QStringList{"Software already patched ...", "Software Patched Successfully ..."}));
-        QCOMPARE(db.scalar(count).value().toInt(), before + 1);
+        QCOMPARE(db.scalar(count).value().toInt(), 1);
 
         fx.prompter.clear();
         QVERIFY(db.exec(QStringLiteral("drop table cargo")).isOk());
