@@ -54,6 +54,8 @@ QList<Entry> buildEntries()
         plain(A::Patches, 0, "Modify Cargo Table for ICD (TP) (2.0.0)", Action::Command),
         plain(A::Patches, 1, "Insert New Location codes for ICD (2.0.1)", Action::Command),
         plain(A::Patches, 2, "Insert New Location codes for ICD (2.0.3)", Action::Command),
+        plain(A::Patches, 3, "Insert Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", Action::Command),
+        plain(A::Patches, 4, "Modify Tables for ICES 1.5 (2.1.0)", Action::Command),
     };
 }
 

@@ -50,6 +50,9 @@ constexpr Key FontSize{"Options", "FontSize"};
 constexpr Key IceGateUser{"Options", "IceGateUser"};
 constexpr Key CustomCode{"Options", "CustomCode"};
 constexpr Key WithIgmImport{"Options", "WithIGMImport"};
+constexpr Key IgmLayout{"Options", "IgmLayout"};
+constexpr Key IgmTest{"Options", "IgmTestOrProduction"};
+constexpr Key IgmControl{"Options", "IgmControlNo"};
 constexpr Key Skin{"Skin", "Skin"};
 constexpr Key MailTo{"Email", "To"};
 constexpr Key MailCc{"Email", "CC"};
@@ -87,6 +90,24 @@ QString iceGateUser() { return IceGateUser.read(); }
 bool setIceGateUser(const QString &user) { return IceGateUser.write(user); }
 QString customHouseCode() { return CustomCode.read(); }
 bool setCustomHouseCode(const QString &code) { return CustomCode.write(code); }
+QString igmLayout() { return IgmLayout.read(); }
+bool setIgmLayout(const QString &name) { return IgmLayout.write(name); }
+QString igmTestIndicator()
+{
+    return IgmTest.read().toUpper() == QLatin1String("T") ? QStringLiteral("T") : QStringLiteral("P");
+}
+bool setIgmTestIndicator(const QString &value) { return IgmTest.write(value); }
+QString takeIgmControlNumber()
+{
+    bool ok = false;
+    qint64 last = IgmControl.read().toLongLong(&ok);
+    if (!ok || last < 0)
+        last = 0;
+    const QString next = QString::number(last + 1);
+    if (!IgmControl.write(next) || IgmControl.read() != next)
+        return {};
+    return next;
+}
 QString withIgmImport() { return WithIgmImport.read(); }
 bool igmImportEnabled() { return numericValue(WithIgmImport.read()) == WithIgmImportEnabled; }
 QString skinPath() { return Skin.read(); }

@@ -39,6 +39,16 @@ QString iceGateUser();
 bool setIceGateUser(const QString &user);
 QString customHouseCode();
 bool setCustomHouseCode(const QString &code);
+// The flat-file layout written by Generate Flat-File: "older" (the default, also when
+// empty) or "ices15"; test or production ("T"/"P", default P) of the ICES 1.5 header.
+QString igmLayout();
+bool setIgmLayout(const QString &name);
+QString igmTestIndicator();
+bool setIgmTestIndicator(const QString &value);
+// The next control number of an ICES 1.5 file: one more than the last one given out by
+// this installation, written back before it is returned. Empty when the settings file
+// cannot be written (a number that might be given out twice is not given at all).
+QString takeIgmControlNumber();
 QString withIgmImport();
 bool igmImportEnabled();
 // Skin

@@ -3,6 +3,8 @@
 
 #include "app/installation.h"
 #include "app/settings.h"
+#include "igm/iceswriter.h"
+#include "igm/igmcheck.h"
 #include "igm/igmreader.h"
 #include "igm/mediacopy.h"
 #include "igm/igmwriter.h"
@@ -12,6 +14,8 @@
 #include "reports/mailhandoff.h"
 
 #include <QDir>
+
+#include <optional>
 
 namespace quarl::cli {
 
@@ -134,7 +138,10 @@ int writeIgm(const QStringList &args)
     const QCommandLineOption customs(QStringLiteral("custom-house"),
                                      QStringLiteral("Custom house code instead of the setting Options/CustomCode."),
                                      QStringLiteral("CODE"));
-    parser.addOptions({user, customs});
+    const QCommandLineOption layoutOption(QStringLiteral("layout"),
+                                          QStringLiteral("older or ices15 instead of the setting Options/IgmLayout."),
+                                          QStringLiteral("L"));
+    parser.addOptions({user, customs, layoutOption});
     addDeliveryOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
@@ -142,13 +149,28 @@ int writeIgm(const QStringList &args)
     QString vessel, voyage;
     if (!voyageKey(parser, &vessel, &voyage))
         return 1;
+    igm::IgmLayout layout = igm::IgmLayout::Older;
+    const QString layoutText = parser.isSet(layoutOption) ? parser.value(layoutOption) : Settings::igmLayout();
+    if (!igm::parseLayoutName(layoutText, &layout)) {
+        error(QStringLiteral("Unknown layout \"%1\": give older or ices15.").arg(layoutText));
+        return 1;
+    }
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    igm::IgmWriteOptions options;
+    igm::IcesWriteOptions options;
     options.iceGateUser = parser.isSet(user) ? parser.value(user) : Settings::iceGateUser();
     options.customHouseCode = parser.isSet(customs) ? parser.value(customs) : Settings::customHouseCode();
-    const igm::IgmWriteResult r = igm::GenerateIgmFile(*db, outFolder(parser), vessel, voyage, options);
+    if (layout == igm::IgmLayout::Ices15) {
+        options.testOrProduction = Settings::igmTestIndicator();
+        options.controlNumber = Settings::takeIgmControlNumber();
+        if (options.controlNumber.isEmpty()) {
+            error(QStringLiteral("Cannot keep the next control number in the settings file %1.")
+                      .arg(Installation::filePath(QLatin1String(Installation::SettingsFileName))));
+            return 1;
+        }
+    }
+    const igm::IgmWriteResult r = igm::GenerateIgmFileInLayout(*db, layout, outFolder(parser), vessel, voyage, options);
     const int exit = report(r.outcome);
     if (exit != 0)
         return exit;
@@ -193,6 +215,45 @@ int importIgm(const QStringList &args)
                  .arg(r.lines)
                  .arg(r.containers));
     return exit;
+}
+
+int checkIgm(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The IGM file to check."));
+    addDatabaseOptions(parser);
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    if (parser.positionalArguments().size() != 1) {
+        error(QStringLiteral("check-igm needs one FILE."));
+        return 1;
+    }
+    // the codes of the company's masters when a database is named
+    std::optional<igm::CodeLists> codes;
+    if (parser.isSet(QStringLiteral("db")) || parser.isSet(QStringLiteral("dsn"))) {
+        auto db = openDatabaseOrSay(parser);
+        if (!db)
+            return 1;
+        auto lists = igm::loadCodeLists(*db);
+        if (!lists) {
+            error(lists.failure().numberAndText());
+            return 1;
+        }
+        codes = lists.value();
+    }
+    const QString path = parser.positionalArguments().first();
+    const igm::CheckReport r = igm::CheckIgmFile(path, codes ? &*codes : nullptr);
+    for (const igm::CheckFinding &f : r.findings)
+        out(f.toString());
+    info(QStringLiteral("%1: %2 layout, %3 line(s), %4 container(s); %5 error(s), %6 warning(s)%7.")
+             .arg(path, r.recognised ? igm::layoutName(r.layout) : QStringLiteral("unknown"))
+             .arg(r.cargoLines)
+             .arg(r.containers)
+             .arg(r.errors())
+             .arg(r.warnings())
+             .arg(codes ? QString() : QStringLiteral(" (codes not compared: give --db)")));
+    return r.errors() > 0 ? 1 : 0;
 }
 
 int exportXml(const QStringList &args)
@@ -317,11 +378,14 @@ int demoVoyage(const QStringList &args)
 }
 
 const Registration writeIgmCommand(QStringLiteral("write-igm"),
-                                   QStringLiteral("write-igm --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO [--cc CC] [--subject S] [--body B]]   write the IGM flat file"),
+                                   QStringLiteral("write-igm --db FILE --vessel V --voyage N [--out DIR] [--layout older|ices15] [--copy-to DIR] [--mail TO [--cc CC] [--subject S] [--body B]]   write the IGM flat file"),
                                    writeIgm);
 const Registration importIgmCommand(QStringLiteral("import-igm"),
                                     QStringLiteral("import-igm FILE --db FILE [--with-vessel] [--strip] --yes   import an IGM file"),
                                     importIgm);
+const Registration checkIgmCommand(QStringLiteral("check-igm"),
+                                   QStringLiteral("check-igm FILE [--db FILE]   check an IGM file before filing (exit 1 on errors)"),
+                                   checkIgm);
 const Registration exportXmlCommand(QStringLiteral("export-xml"),
                                     QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO ...]  write cargo.xml and contain.xml"),
                                     exportXml);

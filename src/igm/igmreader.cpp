@@ -1,6 +1,7 @@
 #include "igm/igmreader.h"
 
 #include "igm/fileerror.h"
+#include "igm/icesreader.h"
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
 #include "igm/linereader.h"
@@ -602,6 +603,20 @@ IgmImportResult Importer::run(const QString &sourcePath)
 IgmImportResult ImportIgmFile(const Database &db, const QString &path, const IgmImportOptions &options,
                               const Confirm &confirm)
 {
+    // the layout from the header line: today's goes to its own reader
+    QString version;
+    switch (peekHeaderLayout(path, &version)) {
+    case HeaderLayout::Ices15:
+        return ImportIces15File(db, path, options, confirm);
+    case HeaderLayout::Unknown: {
+        IgmImportResult r;
+        r.outcome = Outcome::refused(unknownLayoutMessage(path, version));
+        return r;
+    }
+    case HeaderLayout::Older:
+    case HeaderLayout::NoHeader:
+        break;
+    }
     return Importer(db, options, confirm).run(path);
 }
 

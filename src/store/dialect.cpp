@@ -1,5 +1,9 @@
 #include "store/dialect.h"
 
+#include <QRegularExpression>
+
+#include <functional>
+
 #include "store/database.h"
 #include "store/schema.h"
 
@@ -272,7 +276,10 @@ QStringList leadingWords(const QString &part, int n)
     return words;
 }
 
-Status rebuildWithoutConstraint(const Database &db, const QString &table, const QString &constraint)
+// Rebuilds a SQLite table with its definition changed by edit (which answers a failure
+// when the change does not apply), keeping rows, indexes, triggers and the key sequence.
+Status rebuildTable(const Database &db, const QString &table,
+                    const std::function<Status(QStringList *parts)> &edit)
 {
     auto def = db.query(QStringLiteral("select name, sql from sqlite_master where type = 'table' and lower(name) = lower(?)"),
                         {table});
@@ -287,18 +294,8 @@ Status rebuildWithoutConstraint(const Database &db, const QString &table, const 
     std::optional<CreateTableText> text = splitCreateTable(createSql);
     if (!text)
         return Failure(SqliteError, QStringLiteral("cannot read the definition of table %1").arg(name));
-    qsizetype found = -1;
-    for (qsizetype i = 0; i < text->parts.size(); ++i) {
-        const QStringList words = leadingWords(text->parts.at(i), 2);
-        if (words.size() == 2 && words.at(0).compare(QLatin1String("constraint"), Qt::CaseInsensitive) == 0
-            && words.at(1).compare(constraint, Qt::CaseInsensitive) == 0) {
-            found = i;
-            break;
-        }
-    }
-    if (found < 0)
-        return Failure(SqliteError, QStringLiteral("no such constraint: %1").arg(constraint));
-    text->parts.removeAt(found);
+    if (Status s = edit(&text->parts); !s)
+        return s;
     const QString newSql = text->head + text->parts.join(QLatin1Char(',')) + text->tail;
 
     // Indexes and triggers go with the table; those made by the table's own constraints
@@ -365,7 +362,57 @@ Status Dialect::dropConstraint(const Database &db, const QString &table, const Q
 {
     if (isPostgres())
         return db.exec(QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %2").arg(table, constraint));
-    return rebuildWithoutConstraint(db, table, constraint);
+    return rebuildTable(db, table, [&](QStringList *parts) -> Status {
+        for (qsizetype i = 0; i < parts->size(); ++i) {
+            const QStringList words = leadingWords(parts->at(i), 2);
+            if (words.size() == 2 && words.at(0).compare(QLatin1String("constraint"), Qt::CaseInsensitive) == 0
+                && words.at(1).compare(constraint, Qt::CaseInsensitive) == 0) {
+                parts->removeAt(i);
+                return Status::ok();
+            }
+        }
+        return Failure(SqliteError, QStringLiteral("no such constraint: %1").arg(constraint));
+    });
+}
+
+Result<int> Dialect::declaredTextSize(const Database &db, const QString &table, const QString &column) const
+{
+    if (isPostgres()) {
+        auto v = db.scalar(QStringLiteral("select character_maximum_length from information_schema.columns "
+                                          "where table_schema = current_schema() and table_name = lower(?) "
+                                          "and column_name = lower(?)"),
+                           {table, column});
+        if (!v)
+            return v.failure();
+        return v->isNull() ? 0 : v->toInt();
+    }
+    auto q = db.query(QStringLiteral("select type from pragma_table_info(?) where lower(name) = lower(?)"), {table, column});
+    if (!q)
+        return q.failure();
+    if (!q->next())
+        return 0;
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\((\\d+)\\)")).match(q->value(0).toString());
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+Status Dialect::changeColumnType(const Database &db, const QString &table, const ColumnDef &column) const
+{
+    const QString name = QLatin1String(column.name);
+    if (isPostgres()) {
+        const QString ddl = columnDdl(column);
+        return db.exec(QStringLiteral("alter table %1 alter column %2 type %3").arg(table, name, ddl.mid(name.size() + 1)));
+    }
+    return rebuildTable(db, table, [&](QStringList *parts) -> Status {
+        for (qsizetype i = 0; i < parts->size(); ++i) {
+            const QStringList words = leadingWords(parts->at(i), 1);
+            if (!words.isEmpty() && words.at(0).compare(name, Qt::CaseInsensitive) == 0) {
+                const QString part = parts->at(i);
+                (*parts)[i] = part.left(part.indexOf(part.trimmed())) + columnDdl(column);
+                return Status::ok();
+            }
+        }
+        return Failure(SqliteError, QStringLiteral("no such column: %1").arg(name));
+    });
 }
 
 } // namespace quarl

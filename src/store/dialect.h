@@ -77,6 +77,10 @@ public:
     // constraint under a savepoint, keeping every row, the column order, the other indexes
     // and triggers. A constraint that is not there fails with the engine's error.
     Status dropConstraint(const Database &db, const QString &table, const QString &constraint) const;
+    // Gives a column the type of column (a wider text, say); SQLite rebuilds the table.
+    // The declared size of a text column (varchar(n), char(n)); 0 when none is declared.
+    Result<int> declaredTextSize(const Database &db, const QString &table, const QString &column) const;
+    Status changeColumnType(const Database &db, const QString &table, const ColumnDef &column) const;
 
 private:
     Engine m_engine;

@@ -5,6 +5,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSet>
 #include <QSqlRecord>
 
 namespace quarl::Patches {
@@ -46,6 +47,11 @@ const QList<PatchInfo> &all()
          QStringLiteral("menPatch"), 1, QString()},
         {PatchId::PortList203, QStringLiteral("2.0.3"), QStringLiteral("Insert New Location codes for ICD (2.0.3)"),
          QStringLiteral("menPatch"), 2, QString()},
+        {PatchId::PortMaster210, QStringLiteral("2.1.0-ports"),
+         QStringLiteral("Insert Sea Ports and Inland Depots of UN/LOCODE (2.1.0)"), QStringLiteral("menPatch"), 3,
+         QString()},
+        {PatchId::IcesColumns210, QStringLiteral("2.1.0"), QStringLiteral("Modify Tables for ICES 1.5 (2.1.0)"),
+         QStringLiteral("menPatch"), 4, QString()},
     };
     return list;
 }
@@ -81,6 +87,10 @@ PatchResult run(PatchId id, const Database &db)
         return insertPortList(db, QStringLiteral(":/data/ports_2_0_1.tsv"), PortList201Threshold);
     case PatchId::PortList203:
         return insertPortList(db, QStringLiteral(":/data/ports_2_0_3.tsv"), PortList203Threshold);
+    case PatchId::PortMaster210:
+        return completePortMaster(db);
+    case PatchId::IcesColumns210:
+        return addIcesColumns(db);
     }
     return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("Unknown patch.")));
 }
@@ -206,6 +216,130 @@ PatchResult insertPortList(const Database &db, const QString &resource, int thre
         if (!insert.exec())
             return failed(Database::failureOf(insert.lastError()));
     }
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult completePortMaster(const Database &db)
+{
+    auto rows = Schema::readCodeMaster(QLatin1String(Schema::PortMaster));
+    if (!rows)
+        return failed(rows.failure());
+    QSqlQuery insert(db.handle()); // freed after the transaction (see insertPortList)
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    const Dialect &d = db.dialect();
+    auto total = db.scalar(QStringLiteral("select count(*) from d_port_cd"));
+    if (!total)
+        return failed(total.failure());
+    auto hyphenated = db.scalar(QStringLiteral("select count(*) from d_port_cd where %1 > 0")
+                                    .arg(d.position(QStringLiteral("'-'"), QStringLiteral("port_nm"))));
+    if (!hyphenated)
+        return failed(hyphenated.failure());
+    // The name correction stops once many names are hyphenated: the older names must be
+    // corrected before the new rows make them look corrected.
+    if (total->toLongLong() > 0 && hyphenated->toLongLong() <= CorrectedNamesThreshold)
+        return {PatchResult::Outcome::Failed, QLatin1String(NamesNotCorrected),
+                Failure(ErrorNumber::InvalidArgument, QLatin1String(NamesNotCorrected))};
+
+    QSet<QString> present;
+    {
+        auto q = db.query(QStringLiteral("select port_cd from d_port_cd"));
+        if (!q)
+            return failed(q.failure());
+        while (q->next())
+            present.insert(q->value(0).toString().trimmed().toUpper());
+    }
+    if (!insert.prepare(QStringLiteral("INSERT INTO D_PORT_CD VALUES(?,?)")))
+        return failed(Database::failureOf(insert.lastError()));
+    int added = 0;
+    for (const QStringList &row : rows.value()) {
+        if (present.contains(row.value(0).toUpper()))
+            continue;
+        insert.bindValue(0, row.value(0));
+        insert.bindValue(1, row.value(1));
+        if (!insert.exec())
+            return failed(Database::failureOf(insert.lastError()));
+        ++added;
+    }
+    if (added == 0)
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult addIcesColumns(const Database &db)
+{
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    bool changed = false;
+    QString table;
+    QList<ColumnDef> missing;
+    auto addMissing = [&]() -> Status {
+        if (missing.isEmpty())
+            return Status::ok();
+        changed = true;
+        for (const QString &sql : db.dialect().addColumnsSql(table, missing)) {
+            if (Status s = db.exec(sql); !s)
+                return s;
+        }
+        missing.clear();
+        return Status::ok();
+    };
+    for (const auto &[t, column] : Schema::icesColumns()) {
+        if (table != QLatin1String(t)) {
+            if (Status s = addMissing(); !s)
+                return failed(s);
+            table = QLatin1String(t);
+        }
+        auto q = db.query(QStringLiteral("select * from %1 where 1 = 0").arg(table));
+        if (!q)
+            return failed(q.failure());
+        if (q->record().indexOf(QLatin1String(column)) < 0)
+            missing << *Schema::column(table, QLatin1String(column));
+    }
+    if (Status s = addMissing(); !s)
+        return failed(s);
+    // the CFS code of today's layout has 10 characters (port code + 4)
+    const ColumnDef &dest = *Schema::column(QStringLiteral("cargo"), QStringLiteral("destcode"));
+    auto width = db.dialect().declaredTextSize(db, QStringLiteral("cargo"), QLatin1String(dest.name));
+    if (!width)
+        return failed(width.failure());
+    if (width.value() > 0 && width.value() < dest.size) {
+        if (Status s = db.dialect().changeColumnType(db, QStringLiteral("cargo"), dest); !s)
+            return failed(s);
+        changed = true;
+    }
+
+    const QList<std::pair<const char *, const char *>> natures = {{"LB", "Liquid Bulk"}, {"DB", "Dry Bulk"}};
+    for (const auto &[code, name] : natures) {
+        auto n = db.scalar(QStringLiteral("select count(*) from nature where nat_cd = ?"), {QLatin1String(code)});
+        if (!n)
+            return failed(n.failure());
+        if (n->toLongLong() > 0)
+            continue;
+        if (Status s = db.exec(QStringLiteral("insert into nature (nat_cd, nat_desc) values (?, ?)"),
+                               {QLatin1String(code), QLatin1String(name)});
+            !s)
+            return failed(s);
+        changed = true;
+    }
+    auto gc = db.scalar(QStringLiteral("select count(*) from itmtype where ITM_cd = 'GC' and itm_desc = 'General Cargo'"));
+    if (!gc)
+        return failed(gc.failure());
+    if (gc->toLongLong() > 0) {
+        if (Status s = db.exec(QStringLiteral(
+                "update itmtype set itm_desc = 'Government Cargo' where ITM_cd = 'GC' and itm_desc = 'General Cargo'"));
+            !s)
+            return failed(s);
+        changed = true;
+    }
+    if (!changed)
+        return alreadyApplied(QLatin1String(AlreadyPatched));
     if (Status s = tx.commit(); !s)
         return failed(s);
     return applied(QLatin1String(SoftwarePatched));

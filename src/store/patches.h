@@ -19,6 +19,8 @@ enum class PatchId {
     CargoColumns,     // 2.0.0: tpregno, caccode, trmode, mlo
     PortList201,      // 2.0.1: 166 inland depots, land customs stations, SEZs
     PortList203,      // 2.0.3: 6 inland depots
+    PortMaster210,    // 2.1.0: the sea ports and Indian depots of UN/LOCODE that are missing
+    IcesColumns210,   // 2.1.0: IMO number, terminal operator, port of arrival as filed
 };
 
 struct PatchResult
@@ -59,7 +61,10 @@ inline constexpr int PortList203Threshold = 29646;
 // Older cargo tables have fewer columns than this.
 inline constexpr int PatchedCargoColumns = 34;
 
-// The five commands in menu order.
+inline constexpr char NamesNotCorrected[] =
+    "The port names are not yet in the form name-code: run House Keeping, Update Port Codes first.";
+
+// The commands in menu order.
 const QList<PatchInfo> &all();
 const PatchInfo *info(PatchId id);
 const PatchInfo *find(const QString &name); // by quarlctl name; nullptr when unknown
@@ -71,6 +76,12 @@ PatchResult updateCargoTable(const Database &db);
 PatchResult addCargoColumns(const Database &db);
 // One port list (resource of rows code, name) unless more than threshold codes are there.
 PatchResult insertPortList(const Database &db, const QString &resource, int threshold);
+// Adds the rows of the port master of new databases whose codes are missing; rows that
+// are there stay as they are.
+PatchResult completePortMaster(const Database &db);
+// Adds the columns of icesColumns() that are missing, the natures of cargo LB and DB when
+// missing, and names item type GC "Government Cargo" where it was called General Cargo.
+PatchResult addIcesColumns(const Database &db);
 
 } // namespace Patches
 } // namespace quarl

@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace quarl {
 
 int TableDef::columnIndex(const QString &column) const
@@ -56,7 +58,7 @@ QList<TableDef> buildCompanyTables()
                    text("vsltype", 10), integer("TotItems"), text("cargodesc", 30), date("arrdt"),
                    text("arrtime", 8), dbl("lhdues"), text("samebottom", 1), text("shipstoredecl", 1),
                    text("crewdecl", 1), text("pesslist", 1), text("creweffdecl", 1), text("maridecl", 1),
-                   text("terminalop", 10)},
+                   text("terminalop", 10), text("tocode", 10), text("arrportcd", 6)},
                   {{"vesinfo_voyage", "vslcode,voyno", false}}};
     t << TableDef{"cargo",
                   {{"id", T::Integer, 4, true}, text("vslcode", 10), text("voyno", 10), integer("lineno"),
@@ -64,7 +66,7 @@ QList<TableDef> buildCompanyTables()
                    text("portload", 6), text("portdest", 6), text("impname", 35), text("impadd1", 35),
                    text("impadd2", 35), text("impadd3", 35), text("notname", 35), text("notadd1", 35),
                    text("notadd2", 35), text("notadd3", 35), text("naturecargo", 2), text("itemtype", 2),
-                   text("cargomove", 2), text("destcode", 6), integer("pkgs"), text("pkgtype", 3),
+                   text("cargomove", 2), text("destcode", 10), integer("pkgs"), text("pkgtype", 3),
                    dbl("grosswt"), text("unitwt", 3), dbl("volume"), text("unitvol", 3), text("marks", 512),
                    text("gdesc", 250), text("unocode", 5), text("imocode", 5), dbl("tpregno"),
                    {"caccode", T::Char, 10}, {"trmode", T::Char, 1}, {"mlo", T::Char, 10}},
@@ -80,7 +82,8 @@ QList<TableDef> buildCompanyTables()
                   {{"uid", T::Char, 50}, {"pwd", T::Char, 50}, {"urights", T::Char, 50}, {"mrights", T::Char, 150}},
                   {}};
     t << TableDef{"D_VESSEL_CD",
-                  {key("VESSEL_CD", 10), text("VESSEL_NM", 35), text("VESSEL_NATION", 2), dbl("grt"), dbl("nrt")},
+                  {key("VESSEL_CD", 10), text("VESSEL_NM", 35), text("VESSEL_NATION", 2), dbl("grt"), dbl("nrt"),
+                   text("IMO_NO", 7)},
                   {}};
     t << TableDef{"D_PORT_CD", {key("PORT_CD", 6), text("PORT_NM", 100)}, {}};
     t << TableDef{"D_CNTRY_CD", {key("cntry_cd", 2), text("cntry_nm", 60)}, {}};
@@ -134,6 +137,11 @@ const ColumnDef *column(const QString &tableName, const QString &columnName)
     return t ? t->column(columnName) : nullptr;
 }
 
+QList<std::pair<const char *, const char *>> icesColumns()
+{
+    return {{"D_VESSEL_CD", "IMO_NO"}, {"vesinfo", "tocode"}, {"vesinfo", "arrportcd"}};
+}
+
 QString createTableSql(const TableDef &table, const Dialect &dialect)
 {
     QStringList cols;
@@ -151,7 +159,7 @@ QString createTableSql(const TableDef &table, const Dialect &dialect)
 QList<CodeMaster> codeMasters()
 {
     return {{QStringLiteral("D_CNTRY_CD"), QStringLiteral(":/data/countries.tsv")},
-            {QStringLiteral("D_PORT_CD"), QStringLiteral(":/data/ports.tsv")},
+            {QStringLiteral("D_PORT_CD"), QLatin1String(PortMaster)},
             {QStringLiteral("D_ISO_CD"), QStringLiteral(":/data/iso_sizetypes.tsv")},
             {QStringLiteral("D_UNOIMCO"), QStringLiteral(":/data/unoimco.tsv")},
             {QStringLiteral("nature"), QStringLiteral(":/data/nature.tsv")},
@@ -188,21 +196,33 @@ namespace {
 Status insertRows(const Database &db, const TableDef &table, const QList<QStringList> &rows, bool legacyNames)
 {
     const int n = int(table.columns.size());
-    QStringList marks(n, QStringLiteral("?"));
-    const QString sql = QStringLiteral("insert into %1 values (%2)").arg(QLatin1String(table.name), marks.join(QLatin1Char(',')));
-    QSqlQuery q(db.handle());
-    if (!q.prepare(sql))
-        return Database::failureOf(q.lastError());
+    // Many rows a statement: the port master has some 18,000 of them.
+    const int perStatement = std::max(1, 900 / n);
+    const QString one = QLatin1Char('(') + QStringList(n, QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
     const bool ports = QLatin1String(table.name) == QLatin1String("D_PORT_CD");
-    for (const QStringList &row : rows) {
-        for (int i = 0; i < n; ++i) {
-            QString v = row.value(i);
-            if (ports && legacyNames && i == 1) {
-                const QString suffix = QLatin1Char('-') + row.value(0);
-                if (v.endsWith(suffix))
-                    v.chop(suffix.size());
+    QSqlQuery q(db.handle());
+    int prepared = 0;
+    for (qsizetype start = 0; start < rows.size(); start += perStatement) {
+        const int count = int(std::min<qsizetype>(perStatement, rows.size() - start));
+        if (count != prepared) {
+            const QString sql = QStringLiteral("insert into %1 values %2")
+                                    .arg(QLatin1String(table.name), QStringList(count, one).join(QLatin1Char(',')));
+            if (!q.prepare(sql))
+                return Database::failureOf(q.lastError());
+            prepared = count;
+        }
+        int at = 0;
+        for (qsizetype r = start; r < start + count; ++r) {
+            const QStringList &row = rows.at(r);
+            for (int i = 0; i < n; ++i) {
+                QString v = row.value(i);
+                if (ports && legacyNames && i == 1) {
+                    const QString suffix = QLatin1Char('-') + row.value(0);
+                    if (v.endsWith(suffix))
+                        v.chop(suffix.size());
+                }
+                q.bindValue(at++, v);
             }
-            q.bindValue(i, v);
         }
         if (!q.exec())
             return Database::failureOf(q.lastError());
@@ -227,6 +247,14 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
             def.columns = def.columns.mid(0, def.columns.size() - 4);
             indexes.clear();
         }
+        if (options.legacy && QLatin1String(t.name) == QLatin1String("cargo"))
+            def.columns[def.columnIndex(QStringLiteral("destcode"))].size = 6;
+        if (options.legacy) {
+            for (const auto &[table, column] : icesColumns()) {
+                if (QLatin1String(t.name) == QLatin1String(table))
+                    def.columns.removeIf([&](const ColumnDef &c) { return QLatin1String(c.name) == QLatin1String(column); });
+            }
+        }
         QString sql = createTableSql(def, db.dialect());
         if (options.legacy && QLatin1String(t.name) == QLatin1String("cargo")) {
             sql.chop(1);
@@ -248,7 +276,9 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
     if (Status s = db.exec(QLatin1String(InsertDefaultUser)); !s)
         return s;
     for (const CodeMaster &cm : codeMasters()) {
-        auto rows = readCodeMaster(cm.resource);
+        // older releases shipped the shorter port master
+        const bool olderPorts = options.legacy && cm.resource == QLatin1String(PortMaster);
+        auto rows = readCodeMaster(olderPorts ? QLatin1String(LegacyPortMaster) : cm.resource);
         if (!rows)
             return rows.failure();
         if (Status s = insertRows(db, *table(cm.table), rows.value(), options.legacy); !s)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 namespace quarl {
 
 class Database;
@@ -60,6 +62,16 @@ inline constexpr char InsertDefaultUser[] =
     "insert into loguser(uid,pwd,urights,mrights) values ('QUARL','TOVEK',' SU', ' SU')";
 
 QString createTableSql(const TableDef &table, const Dialect &dialect);
+
+// The port master of new company databases and the shorter one of older releases.
+inline constexpr char PortMaster[] = ":/data/ports_unlocode.tsv";
+inline constexpr char LegacyPortMaster[] = ":/data/ports.tsv";
+
+// Columns the flat file of today's layout needs (table, column), appended to their
+// tables: the vessel's IMO number, the terminal operator code and the port of arrival as
+// filed (the older columns terminalop and portarrival hold placeholders). The upgrade
+// also widens cargo.destcode from 6 to 10 characters for the CFS code.
+QList<std::pair<const char *, const char *>> icesColumns();
 
 struct CompanyOptions
 {

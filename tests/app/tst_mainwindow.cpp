@@ -123,6 +123,8 @@ private Q_SLOTS:
             {"menPatch", 0, "Modify Cargo Table for ICD (TP) (2.0.0)", ""},
             {"menPatch", 1, "Insert New Location codes for ICD (2.0.1)", ""},
             {"menPatch", 2, "Insert New Location codes for ICD (2.0.3)", ""},
+            {"menPatch", 3, "Insert Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", ""},
+            {"menPatch", 4, "Modify Tables for ICES 1.5 (2.1.0)", ""},
         };
         int count = 0;
         for (const auto &[array, index, caption, code] : table) {
@@ -180,7 +182,8 @@ private Q_SLOTS:
         QCOMPARE(enabledControlledEntries(menu), enabled);
         // the rights never reach these
         for (const auto &[array, index] : {std::pair{"menFile", 8}, {"menFile", 9}, {"menWin", 0}, {"menWin", 1},
-                                           {"menWin", 2}, {"menWin", 3}, {"menPatch", 0}, {"menPatch", 1}, {"menPatch", 2}})
+                                           {"menWin", 2}, {"menWin", 3}, {"menPatch", 0}, {"menPatch", 1}, {"menPatch", 2},
+                                           {"menPatch", 3}, {"menPatch", 4}})
             QVERIFY(menu->menuAction(QLatin1String(array), index)->isEnabled());
     }
 
@@ -303,12 +306,12 @@ private Q_SLOTS:
         QVERIFY(menu);
         const Database &db = Session::current().connection;
         const QString count = QStringLiteral("select count(*) from D_PORT_CD where PORT_CD = 'INMWA6'");
-        const int before = db.scalar(count).value().toInt();
+        QVERIFY(db.exec(QStringLiteral("delete from D_PORT_CD where PORT_CD = 'INMWA6'")).isOk());
 
         menu->menuAction(QStringLiteral("menPatch"), 0)->trigger();
-        menu->menuAction(QStringLiteral("menPatch"), 2)->trigger();
+        menu->menuAction(QStringLiteral("menPatch"), 3)->trigger(); // the missing port comes back
         QCOMPARE(fx.prompter.messages(), (QStringList{"Software already patched ...", "Software Patched Successfully ..."}));
-        QCOMPARE(db.scalar(count).value().toInt(), before + 1);
+        QCOMPARE(db.scalar(count).value().toInt(), 1);
 
         fx.prompter.clear();
         QVERIFY(db.exec(QStringLiteral("drop table cargo")).isOk());

@@ -117,6 +117,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("screen");
         QTest::newRow("system parameters") << "frmSyspara";
         QTest::newRow("colour options") << "frmColor";
+        QTest::newRow("vessel codes") << "frmVslCode";
     }
     void ownScreens()
     {

@@ -150,6 +150,44 @@ class TestPatches : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The ports of today's master join an older one; the rows it holds stay as they are.
+    // The table upgrade keeps the voyage data and lets a 10-character CFS code in.
+    void upgradesFor2_1_0_data() { test::addEngineRows(); }
+    void upgradesFor2_1_0()
+    {
+        QFETCH(QString, engine);
+        LEGACY_DB(t, engine);
+        const Database &db = t.db();
+        QCOMPARE(Patches::updatePortCodes(db).outcome, Outcome::Applied);
+        VERIFY_OK(db.exec("update d_port_cd set port_nm = 'Bombay of old-INBOM1' where port_cd = 'INBOM1'"));
+        VERIFY_OK(db.exec("delete from d_port_cd where port_cd = 'INCCU1'"));
+        const PatchResult ports = Patches::completePortMaster(db);
+        QCOMPARE(ports.outcome, Outcome::Applied);
+        QCOMPARE(db.scalar("select port_nm from d_port_cd where port_cd = 'INBOM1'").value().toString(),
+                 QStringLiteral("Bombay of old-INBOM1"));
+        QCOMPARE(db.scalar("select port_nm from d_port_cd where port_cd = 'INCCU1'").value().toString(),
+                 QStringLiteral("Kolkata-INCCU1"));
+        QCOMPARE(db.scalar("select port_nm from d_port_cd where port_cd = 'INDUR6'").value().toString(),
+                 QStringLiteral("ICD Durgapur-INDUR6"));
+        QVERIFY(count(db, "select count(*) from d_port_cd") > 18000);
+        QCOMPARE(Patches::completePortMaster(db).outcome, Outcome::AlreadyApplied);
+        // the older lists find their codes there already
+        QCOMPARE(Patches::run(PatchId::PortList201, db).outcome, Outcome::AlreadyApplied);
+
+        VERIFY_OK(db.exec("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM) values ('OLD1', 'OLD ONE')"));
+        VERIFY_OK(db.exec("update itmtype set itm_desc = 'General Cargo' where ITM_cd = 'GC'"));
+        VERIFY_OK(insertCargo(db, 1, "V1", "1", "BL1"));
+        QCOMPARE(Patches::addIcesColumns(db).outcome, Outcome::Applied);
+        VERIFY_OK(db.exec("update D_VESSEL_CD set IMO_NO = '9399117' where VESSEL_CD = 'OLD1'"));
+        VERIFY_OK(db.exec("update vesinfo set tocode = 'INCCU1KKP1', arrportcd = 'INCCU1'"));
+        VERIFY_OK(db.exec("update cargo set destcode = 'INCCU1AGL1' where id = 1"));
+        QCOMPARE(db.scalar("select destcode from cargo where id = 1").value().toString(), QStringLiteral("INCCU1AGL1"));
+        QCOMPARE(db.scalar("select itm_desc from itmtype where ITM_cd = 'GC'").value().toString(),
+                 QStringLiteral("Government Cargo"));
+        QCOMPARE(count(db, "select count(*) from nature where nat_cd in ('LB', 'DB')"), 2);
+        QCOMPARE(Patches::addIcesColumns(db).outcome, Outcome::AlreadyApplied);
+    }
+
     void legacySchema_data() { test::addEngineRows(); }
     void legacySchema()
     {
@@ -221,6 +259,10 @@ private Q_SLOTS:
         };
         if (patchesFirst)
             steps = steps.mid(2) + steps.mid(0, 2);
+        // the UN/LOCODE ports once the names are corrected, as the command asks
+        QCOMPARE(Patches::run(PatchId::PortMaster210, db).message, QLatin1String(Patches::NamesNotCorrected));
+        steps << std::pair{PatchId::PortMaster210, QStringLiteral("Software Patched Successfully ...")}
+              << std::pair{PatchId::IcesColumns210, QStringLiteral("Software Patched Successfully ...")};
         for (const auto &[id, message] : steps) {
             const PatchResult r = Patches::run(id, db);
             QVERIFY2(r.outcome == Outcome::Applied, qPrintable(Patches::info(id)->name + QLatin1String(": ") + r.message));
@@ -258,7 +300,12 @@ private Q_SLOTS:
         QCOMPARE(db.scalar("select tpregno from cargo where id = 8").value().toDouble(), 12345678901.0);
 
         // both port lists, and the older names in the form of a new database
-        QCOMPARE(count(db, "select count(*) from d_port_cd"), 1636 + 166 + 6);
+        QCOMPARE(count(db, "select count(*) from d_port_cd"), count(fresh.db(), "select count(*) from d_port_cd"));
+        QVERIFY(count(db, "select count(*) from d_port_cd") > 17000);
+        const QString allPorts = QStringLiteral("select port_cd, port_nm from d_port_cd order by port_cd");
+        QCOMPARE(allRows(db, allPorts, 2), allRows(fresh.db(), allPorts, 2));
+        for (const char *table : {"vesinfo", "D_VESSEL_CD", "nature", "itmtype"})
+            QCOMPARE(columnTypes(db, table), columnTypes(fresh.db(), table));
         for (const char *list : {":/data/ports_2_0_1.tsv", ":/data/ports_2_0_3.tsv"}) {
             const auto rows = Schema::readCodeMaster(QLatin1String(list));
             QVERIFY(rows.isOk());
@@ -281,7 +328,7 @@ private Q_SLOTS:
                 QCOMPARE(again.outcome, Outcome::AlreadyApplied);
             }
         }
-        QCOMPARE(count(db, "select count(*) from d_port_cd"), 1636 + 166 + 6);
+        QCOMPARE(count(db, "select count(*) from d_port_cd"), count(fresh.db(), "select count(*) from d_port_cd"));
         QCOMPARE(indexes(db, "cargo"), cargoIndexes);
     }
 
@@ -412,6 +459,8 @@ private Q_SLOTS:
         // a new database has them
         QUARL_COMPANY_DB(fresh, engine);
         QCOMPARE(Patches::addCargoColumns(fresh.db()).outcome, Outcome::AlreadyApplied);
+        // and, after the 2.1.0 upgrade widens destcode, the same types
+        QCOMPARE(Patches::addIcesColumns(t.db()).outcome, Outcome::Applied);
         QCOMPARE(columnTypes(t.db(), "cargo"), columnTypes(fresh.db(), "cargo"));
     }
 
@@ -553,7 +602,7 @@ private Q_SLOTS:
         QFETCH(int, list);
         QFETCH(int, ports);
         QFETCH(Outcome, outcome);
-        QUARL_COMPANY_DB(t, engine);
+        LEGACY_DB(t, engine); // the port master of the releases before the lists
         const Database &db = t.db();
         VERIFY_OK(padPorts(db, ports));
         QCOMPARE(count(db, "select count(*) from d_port_cd"), ports);
@@ -620,7 +669,7 @@ private Q_SLOTS:
     void portListRerunAndClash()
     {
         QFETCH(QString, engine);
-        QUARL_COMPANY_DB(t, engine);
+        LEGACY_DB(t, engine);
         const Database &db = t.db();
         const qint64 before = count(db, "select count(*) from d_port_cd");
         QCOMPARE(Patches::run(PatchId::PortList203, db).outcome, Outcome::Applied);

@@ -23,7 +23,7 @@ private Q_SLOTS:
                                      "slinecode", "sagentcode", "mastername", "vslnation", "portarrival", "lastport",
                                      "lastport1", "lastport2", "grt", "nrt", "vsltype", "TotItems", "cargodesc", "arrdt",
                                      "arrtime", "lhdues", "samebottom", "shipstoredecl", "crewdecl", "pesslist",
-                                     "creweffdecl", "maridecl", "terminalop"};
+                                     "creweffdecl", "maridecl", "terminalop", "tocode", "arrportcd"};
         const QStringList cargo = {"id", "vslcode", "voyno", "lineno", "sublineno", "blno", "bldt", "HBlNo", "HBlDt",
                                    "portload", "portdest", "impname", "impadd1", "impadd2", "impadd3", "notname",
                                    "notadd1", "notadd2", "notadd3", "naturecargo", "itemtype", "cargomove", "destcode",
@@ -60,10 +60,11 @@ private Q_SLOTS:
         for (const TableDef &def : Schema::companyTables())
             QVERIFY2(t.db().hasTable(QLatin1String(def.name)), def.name);
         auto count = [&](const QString &sql) { return t.db().scalar(sql).value().toInt(); };
-        QVERIFY(count(QStringLiteral("select count(*) from d_port_cd")) >= 1500);
+        QVERIFY(count(QStringLiteral("select count(*) from d_port_cd")) > 17000);
         QVERIFY(count(QStringLiteral("select count(*) from D_PORT_CD where port_nm like '%-%'")) > 1000);
         QCOMPARE(count(QStringLiteral("select count(*) from d_port_cd where port_cd = 'INIXY1'")), 1);
-        QCOMPARE(count(QStringLiteral("select count(*) from d_port_cd where port_cd = 'INIXY6'")), 0);
+        // the inland locations of the upgrade lists are there from the start
+        QCOMPARE(count(QStringLiteral("select count(*) from d_port_cd where port_cd in ('INIXY6', 'INDUR6', 'INIXY')")), 3);
         QVERIFY(count(QStringLiteral("select count(*) from d_cntry_cd")) > 240);
         QCOMPARE(count(QStringLiteral("select count(*) from d_unoimco where uno_code = 'ZZZZZ' and imco_code = 'ZZZ'")), 1);
         QCOMPARE(count(QStringLiteral("select count(*) from constatus")), 3);

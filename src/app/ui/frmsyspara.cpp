@@ -53,6 +53,14 @@ frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
     Combo1 = new QComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->addItems({QStringLiteral("RTF"), QStringLiteral("PDF")});
+    cboIgmLayout = new QComboBox(this);
+    cboIgmLayout->setObjectName(QStringLiteral("cboIgmLayout"));
+    cboIgmLayout->addItem(QStringLiteral("Older layout (HREC**)"), QStringLiteral("older"));
+    cboIgmLayout->addItem(QStringLiteral("ICES 1.5"), QStringLiteral("ices15"));
+    cboIgmMode = new QComboBox(this);
+    cboIgmMode->setObjectName(QStringLiteral("cboIgmMode"));
+    cboIgmMode->addItem(QStringLiteral("Production (P)"), QStringLiteral("P"));
+    cboIgmMode->addItem(QStringLiteral("Test (T)"), QStringLiteral("T"));
 
     txtMailHost = field(this, "txtMailHost");
     txtMailPort = field(this, "txtMailPort", 5);
@@ -88,6 +96,10 @@ frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
     fontRow->addWidget(txtSize);
     filing->addRow(QStringLiteral("Heading Font"), fontRow);
     filing->addRow(QStringLiteral("Email Format"), Combo1);
+    auto *layoutRow = new QHBoxLayout;
+    layoutRow->addWidget(cboIgmLayout, 1);
+    layoutRow->addWidget(cboIgmMode);
+    filing->addRow(QStringLiteral("IGM layout"), layoutRow);
 
     auto *mailBox = new QGroupBox(QStringLiteral("Mail Server"), this);
     mailBox->setObjectName(QStringLiteral("fraMail"));
@@ -139,6 +151,9 @@ void frmSyspara::load()
     txtSize->setText(Settings::headingFontSize());
     txtIceGateUser->setText(Settings::iceGateUser());
     txtCustomCode->setText(Settings::customHouseCode());
+    const int layout = cboIgmLayout->findData(Settings::igmLayout().trimmed().toLower());
+    cboIgmLayout->setCurrentIndex(layout < 0 ? 0 : layout);
+    cboIgmMode->setCurrentIndex(cboIgmMode->findData(Settings::igmTestIndicator()));
 
     txtMailHost->setText(Settings::mailHost());
     txtMailPort->setText(Settings::mailPort());
@@ -163,6 +178,8 @@ bool frmSyspara::save()
     ok &= Settings::setHeadingFontSize(txtSize->text());
     ok &= Settings::setIceGateUser(txtIceGateUser->text());
     ok &= Settings::setCustomHouseCode(txtCustomCode->text());
+    ok &= Settings::setIgmLayout(cboIgmLayout->currentData().toString());
+    ok &= Settings::setIgmTestIndicator(cboIgmMode->currentData().toString());
 
     ok &= Settings::setMailHost(txtMailHost->text());
     ok &= Settings::setMailPort(txtMailPort->text());

@@ -32,6 +32,8 @@ private:
     QLineEdit *txtFont;
     QLineEdit *txtSize;
     QComboBox *Combo1;
+    QComboBox *cboIgmLayout;
+    QComboBox *cboIgmMode;
     QLineEdit *txtMailHost;
     QLineEdit *txtMailPort;
     QComboBox *cboMailSecurity;

@@ -13,6 +13,7 @@ frmVslCode::frmVslCode(QWidget *parent) : RecordBrowser(parent)
     addFieldRow(QStringLiteral("Nationality"), 5, QStringLiteral("VESSEL_NATION"));
     addFieldRow(QStringLiteral("G.R.T"), 11, QStringLiteral("grt"));
     addFieldRow(QStringLiteral("N.R.T"), 12, QStringLiteral("nrt"));
+    addFieldRow(QStringLiteral("IMO No."), 100, QStringLiteral("IMO_NO"));
     setFirstField(6);
     setSearch({QStringLiteral("VESSEL_CD"), QStringLiteral("Vessel Code to search ?"),
                QStringLiteral("Could not find Vessel Code")});

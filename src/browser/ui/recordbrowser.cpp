@@ -280,6 +280,15 @@ Status RecordBrowser::bindFields()
     for (int index : std::as_const(m_order)) {
         Field &f = m_fields[index];
         f.columnIndex = m_rs.columnIndex(f.column);
+        if (f.columnIndex < 0 && index >= 100) {
+            // an optional field of a newer release on a database not yet upgraded: left out
+            f.edit->hide();
+            for (QLabel *label : findChildren<QLabel *>()) {
+                if (label->buddy() == f.edit)
+                    label->hide();
+            }
+            continue;
+        }
         if (f.columnIndex < 0)
             return Failure(ErrorNumber::InvalidArgument,
                            QStringLiteral("Item %1 cannot be found in %2.").arg(f.column, m_rs.source().table));
