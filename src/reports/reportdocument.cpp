@@ -26,6 +26,7 @@ QFont reportFont(const QString &family, double points, bool bold = false)
     f.setPixelSize(qMax(1, qRound(points * 10))); // layout units are tenths of a point
     f.setBold(bold);
     f.setHintingPreference(QFont::PreferNoHinting);
+    f.setKerning(false); // widths then add up, which lets texts be measured from a table
     f.setStyleStrategy(QFont::ForceOutline);
     return f;
 }
@@ -73,11 +74,43 @@ struct ReportDocument::Metrics
           mHeading(applyHeading(heading, t)), mTitle(title), mBody(body), mBold(bold), mLabel(label),
           mLabelBold(labelBold)
     {
+        for (const QFontMetricsF *fm : {&mBody, &mBold, &mLabel, &mLabelBold}) {
+            Table &t = tables.emplace_back();
+            t.fm = fm;
+            for (int c = 32; c < 127; ++c)
+                t.ascii[c - 32] = fm->horizontalAdvance(QChar(c));
+        }
         lh = float(mBody.lineSpacing());
         lhLabel = float(mLabel.lineSpacing());
         lhHeading = float(mHeading.lineSpacing());
         lhTitle = float(mTitle.lineSpacing());
     }
+
+    // The width of a text: from a table of the printable ASCII characters, which is what
+    // nearly every text of a manifest is made of; through the font otherwise.
+    double width(const QFontMetricsF &fm, const QString &s) const
+    {
+        for (const Table &t : tables) {
+            if (t.fm != &fm)
+                continue;
+            double w = 0;
+            for (const QChar ch : s) {
+                const ushort u = ch.unicode();
+                if (u < 32 || u >= 127)
+                    return fm.horizontalAdvance(s);
+                w += t.ascii[u - 32];
+            }
+            return w;
+        }
+        return fm.horizontalAdvance(s);
+    }
+
+    struct Table
+    {
+        const QFontMetricsF *fm;
+        double ascii[95];
+    };
+    std::vector<Table> tables;
 
     static QFont &applyHeading(QFont &f, const ReportTexts &t)
     {
@@ -131,7 +164,13 @@ ReportDocument::~ReportDocument() = default;
 QStringList ReportDocument::wrap(const QString &text, const QFontMetricsF &fm, double width) const
 {
     QStringList rows;
-    const QStringList paragraphs = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
+        const QString p = text.trimmed();
+        if (m_m->width(fm, p) <= width)
+            return {p};
+    }
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    const QStringList paragraphs = text.split(lineBreak);
     for (const QString &para : paragraphs) {
         const QString p = para.trimmed();
         if (p.isEmpty()) {
@@ -139,7 +178,7 @@ QStringList ReportDocument::wrap(const QString &text, const QFontMetricsF &fm, d
                 rows << QString();
             continue;
         }
-        if (fm.horizontalAdvance(p) <= width) {
+        if (m_m->width(fm, p) <= width) {
             rows << p;
             continue;
         }
@@ -147,7 +186,7 @@ QStringList ReportDocument::wrap(const QString &text, const QFontMetricsF &fm, d
         const QStringList words = p.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         for (QString word : words) {
             const QString candidate = row.isEmpty() ? word : row + QLatin1Char(' ') + word;
-            if (fm.horizontalAdvance(candidate) <= width) {
+            if (m_m->width(fm, candidate) <= width) {
                 row = candidate;
                 continue;
             }
@@ -155,9 +194,9 @@ QStringList ReportDocument::wrap(const QString &text, const QFontMetricsF &fm, d
                 rows << row;
             row.clear();
             // A word wider than the column is broken where it reaches the edge.
-            while (fm.horizontalAdvance(word) > width) {
+            while (m_m->width(fm, word) > width) {
                 int n = 1;
-                while (n < word.size() && fm.horizontalAdvance(word.left(n + 1)) <= width)
+                while (n < word.size() && m_m->width(fm, word.left(n + 1)) <= width)
                     ++n;
                 rows << word.left(n);
                 word = word.mid(n);

@@ -35,9 +35,12 @@ QByteArray RtfWriter::escape(const QString &text)
             if (u >= 0x20 && u < 0x80) {
                 out += char(u);
             } else if (u >= 0x80) {
-                // \uN takes a signed 16-bit number; the '?' is what readers without
-                // Unicode show instead. Each half of a surrogate pair goes on its own.
-                out += "\\u" + QByteArray::number(qint16(u)) + '?';
+                // \uN takes a signed 16-bit number, followed by what readers without
+                // Unicode show instead: the Latin-1 character where there is one, else a
+                // '?' written as a hex escape (a bare one can swallow the next letter in
+                // some readers). Each half of a surrogate pair goes on its own.
+                out += "\\u" + QByteArray::number(qint16(u)) + "\\'";
+                out += QByteArray::number(u >= 0xa0 && u <= 0xff ? u : 0x3f, 16).rightJustified(2, '0');
             }
         }
     }

@@ -1,4 +1,5 @@
 #include "common/testdb.h"
+#include "common/testmail.h"
 #include "common/testmain.h"
 
 #include "app/installation.h"
@@ -13,12 +14,14 @@
 #include "store/schema.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTextDocument>
 
 using namespace quarl;
 using namespace quarl::reports;
@@ -26,7 +29,7 @@ using namespace quarl::reports;
 namespace {
 
 // A value that has broken reports before: accents, markup and RTF control characters.
-const QString Awkward = QStringLiteral("Soci\u00e9t\u00e9 G\u00e9n\u00e9rale & Fils <Ltd> {Unit 4} C:\\Docks");
+const QString Awkward = QStringLiteral("G\u00e9n\u00e9rale & Fils <Ltd> {4} C:\\Dock");
 
 Status addCargo(const Database &db, qint64 id, const QString &vessel, const QString &voyage, qint64 lineNo,
                 const QString &blNo, const QString &importer, const QString &pkgType = QStringLiteral("CTN"))
@@ -37,7 +40,7 @@ Status addCargo(const Database &db, qint64 id, const QString &vessel, const QStr
                                   "'MAKER CHAMBERS, NARIMAN POINT', 'C', 'GC', 'LC', ?, ?, ?, 'KGS', ?, ?)"),
                    {id, vessel, voyage, lineNo, blNo, db.dialect().dateToDb(QDate(2026, 11, 2)), importer, 10 * id,
                     pkgType, 1000.5 * double(id), QStringLiteral("MARKS %1").arg(id),
-                    QStringLiteral("GOODS OF LINE %1, ").arg(id).repeated(id % 7 == 0 ? 20 : 1)});
+                    QStringLiteral("GOODS OF LINE %1, ").arg(id).repeated(id % 7 == 0 ? 12 : 1)});
 }
 
 Status addContainer(const Database &db, qint64 ref, const QString &number, const QString &status)
@@ -203,14 +206,17 @@ private Q_SLOTS:
 
         const QString info = run(QStringLiteral("pdfinfo"), {pdf});
         QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(doc.pageCount()))), qPrintable(info));
-        QVERIFY(info.contains(k == ReportKind::CheckList ? QStringLiteral("595.276 x 841.89") : QStringLiteral("841.89 x 595.276")));
+        QVERIFY(info.contains(k == ReportKind::CheckList ? QStringLiteral("595 x 842 pts (A4)") : QStringLiteral("842 x 595 pts (A4)")));
         const QString text = squeezed(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")}));
         QCOMPARE(missingInOrder(text, expected), -1);
         for (int n = 1; n <= doc.pageCount(); ++n)
             QVERIFY(text.contains(QStringLiteral("Page %1 of %2").arg(n).arg(doc.pageCount())));
         QVERIFY2(text.contains(Awkward), qPrintable(text.left(2000)));
 
-        const QString rtfText = squeezed(run(QStringLiteral("unrtf"), {QStringLiteral("--text"), rtf}));
+        // unrtf's text output knows only Latin-1; its HTML output keeps every character.
+        QTextDocument html;
+        html.setHtml(run(QStringLiteral("unrtf"), {QStringLiteral("--html"), rtf}));
+        const QString rtfText = squeezed(html.toPlainText());
         QCOMPARE(missingInOrder(rtfText, expected), -1);
         QVERIFY2(rtfText.contains(Awkward), qPrintable(rtfText.left(3000)));
         if (k == ReportKind::CargoDeclaration)
@@ -303,6 +309,38 @@ private Q_SLOTS:
         QCOMPARE(held.report().get(), &window->document()->data());
         QTest::keyClick(window, Qt::Key_End);
         QCOMPARE(window->currentPage(), window->document()->pageCount() - 1);
+        if (const QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            window->resize(900, 700);
+            QTest::keyClick(window, Qt::Key_Home);
+            QVERIFY(screen.grab().save(dir + QStringLiteral("/frmCheckList.png")));
+            QVERIFY(window->grab().save(dir + QStringLiteral("/frmPrint.png")));
+        }
+
+        // Email Report: rich text or PDF after Database/Eformat, each under its own extension,
+        // through the test command's SMTP server.
+        test::TestSmtp smtp;
+        QString why;
+        QVERIFY2(test::testSmtp(&smtp, &why), qPrintable(why));
+        Settings::setMailHost(smtp.host);
+        Settings::setMailPort(QString::number(smtp.port));
+        Settings::setMailSecurity(QStringLiteral("none"));
+        Settings::setMailFrom(QStringLiteral("desk@quarl.example"));
+        screen.txtFields(0)->setText(QStringLiteral("agent@example.in"));
+        for (const QString &eformat : {QString(), QStringLiteral("1")}) {
+            Settings::setEmailFormat(eformat);
+            const QString token = QStringLiteral("CL%1-%2").arg(QDateTime::currentMSecsSinceEpoch()).arg(eformat);
+            screen.txtFields(2)->setText(QStringLiteral("Check-list ") + token);
+            screen.findChild<QPushButton *>(QStringLiteral("cmdEmail"))->click();
+            QVERIFY2(prompter.messages().isEmpty(), qPrintable(prompter.messages().join(QLatin1Char('\n'))));
+            const QList<test::ReceivedMail> got = test::receivedMail(smtp.maildir, token);
+            QCOMPARE(got.size(), 1);
+            const QString name = eformat.isEmpty() ? QStringLiteral("Ledger.rtf") : QStringLiteral("Ledger.pdf");
+            QCOMPARE(got.first().attachments.value(0).fileName, name);
+            QFile sent(Installation::filePath(name));
+            QVERIFY(sent.open(QIODevice::ReadOnly));
+            QCOMPARE(got.first().attachments.value(0).data, sent.readAll());
+            QVERIFY(got.first().attachments.value(0).data.startsWith(eformat.isEmpty() ? "{\\rtf1" : "%PDF"));
+        }
 
         // The data cannot be read: the check-list says so once and shows nothing new;
         // the declaration reports each failing step with three blanks and goes on.

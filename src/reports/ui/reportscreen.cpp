@@ -12,7 +12,7 @@
 #include "reports/reportexport.h"
 #include "reports/ui/frmprint.h"
 #include "reports/ui/printersetupdialog.h"
-#include "reports/reportmail.h"
+#include "reports/mailhandoff.h"
 
 #include <QApplication>
 #include <QDir>
@@ -289,14 +289,14 @@ void ReportScreen::emailReport()
         say(written.failure());
         return;
     }
-    reports::ReportMail mail;
-    mail.to = m_fields[0]->text();
-    mail.cc = m_fields[1]->text();
+    reports::MailMessage mail;
+    mail.to = reports::splitAddresses(m_fields[0]->text());
+    mail.cc = reports::splitAddresses(m_fields[1]->text());
     mail.subject = m_fields[2]->text();
-    mail.message = m_fields[3]->text();
-    mail.attachment = path;
+    mail.body = m_fields[3]->text();
+    mail.attachments = {path};
     WaitCursor wait;
-    if (Status s = reports::sendReportMail(mail); !s)
+    if (Status s = reports::sendMail(mail); !s)
         say(s.failure());
 }
 
