@@ -67,10 +67,7 @@ QString parameter(const QString &header, const QString &name)
     if (auto m = quoted.match(header); m.hasMatch())
         return m.captured(1);
     const QRegularExpression extended(name + QStringLiteral("\\*=UTF-8''([^;\\s]*)"), QRegularExpression::CaseInsensitiveOption);
-    if (auto m = extended.match(header); m.hasMatch())
-        return QString::fromUtf8(QByteArray::fromPercentEncoding(m.captured(1).toLatin1()));
-    const QRegularExpression bare(name + QStringLiteral("=([^;\\s]*)"), QRegularExpression::CaseInsensitiveOption);
-    return bare.match(header).captured(1);
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(extended.match(header).captured(1).toLatin1()));
 }
 
 QByteArray decoded(const QMap<QString, QString> &headers, const QByteArray &content)

@@ -139,14 +139,6 @@ private Q_SLOTS:
         QCOMPARE(got.first().attachments.size(), 1);
         QCOMPARE(got.first().attachments.first().data, written);
 
-        r = quarlctl(home.path(), QStringList{QStringLiteral("export-xml")} + voyage(t.sqlitePath())
-                                      + QStringList{QStringLiteral("--out"), out.path(), QStringLiteral("--copy-to"),
-                                                    media.path()});
-        QCOMPARE(r.status, 0);
-        for (const char *name : {"cargo.xml", "contain.xml"})
-            QCOMPARE(test::readFile(QDir(media.path()).filePath(QLatin1String(name))),
-                     test::readFile(QDir(out.path()).filePath(QLatin1String(name))));
-
         r = quarlctl(home.path(), QStringList{QStringLiteral("write-igm")} + voyage(t.sqlitePath())
                                       + QStringList{QStringLiteral("--out"), out.path(), QStringLiteral("--copy-to"),
                                                     media.filePath(QStringLiteral("unplugged"))});

@@ -6,6 +6,7 @@
 #include "igm/igmreader.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -93,6 +94,8 @@ void frmImportIGM::import()
     };
     options.progress = [&](qint64 done, qint64 total) {
         dialog()->setValue(total > 0 ? int(done * 1000 / total) : 0);
+        // Repaints and the dialog's timer; typing into the screen waits for the end.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     options.cancelled = [&]() { return progress && progress->wasCanceled(); };
     const igm::IgmImportResult r = igm::ImportIgmFile(database(), path, options, [](const QString &question) {
