@@ -7,6 +7,7 @@
 #include "app/scriptedprompter.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "app/ui/screenregistry.h"
 #include "reports/printerchoice.h"
 #include "reports/reportexport.h"
 #include "reports/ui/frmprint.h"
@@ -212,6 +213,15 @@ private Q_SLOTS:
         for (int n = 1; n <= doc.pageCount(); ++n)
             QVERIFY(text.contains(QStringLiteral("Page %1 of %2").arg(n).arg(doc.pageCount())));
         QVERIFY2(text.contains(Awkward), qPrintable(text.left(2000)));
+        // No page starts with containers of a bill of lading whose heading is on the page before.
+        const QStringList pages = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
+                                      .split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+        QCOMPARE(pages.size(), doc.pageCount());
+        for (int n = 0; n < pages.size(); ++n) {
+            const qsizetype container = pages[n].indexOf(QStringLiteral("QSTU"));
+            const qsizetype heading = pages[n].indexOf(QRegularExpression(QStringLiteral("BL\\d{4}X")));
+            QVERIFY2(container < 0 || (heading >= 0 && heading < container), qPrintable(QString::number(n + 1)));
+        }
 
         // unrtf's text output knows only Latin-1; its HTML output keeps every character.
         QTextDocument html;
@@ -350,6 +360,11 @@ private Q_SLOTS:
         QCOMPARE(prompter.messages().size(), 1);
         QVERIFY(prompter.messages().first().contains(QRegularExpression(QStringLiteral("^\\S+  \\S"))));
         QCOMPARE(window->document(), before);
+
+        // The Reports menu and its toolbar button open these screens by name.
+        std::unique_ptr<QWidget> opened(createScreen(QStringLiteral("frmCargoDec")));
+        QVERIFY(qobject_cast<frmCargoDec *>(opened.get()));
+        QVERIFY(qobject_cast<frmCheckList *>(std::unique_ptr<QWidget>(createScreen(QStringLiteral("frmCheckList"))).get()));
 
         frmCargoDec dec;
         QCOMPARE(dec.txtFields(6)->text(), QStringLiteral("INIXY1"));
