@@ -506,6 +506,8 @@ namespace {
 void text(QPainter &p, const QFont &f, float x, float top, const QFontMetricsF &fm, const QString &s,
           const QColor &colour = Qt::black)
 {
+    if (s.isEmpty()) // many cells are; a text item costs even when it draws nothing
+        return;
     p.setFont(f);
     p.setPen(colour);
     p.drawText(QPointF(x, top + fm.ascent()), s);
