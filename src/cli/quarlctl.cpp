@@ -3,9 +3,11 @@
 #include "app/installation.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 namespace quarl::cli {
 
@@ -59,7 +61,16 @@ void usage()
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The reports lay out text and need fonts, which only a GUI application has; it runs
+    // without a display.
+    bool drawsPages = false;
+    for (int i = 1; i < argc; ++i)
+        drawsPages = drawsPages || qstrcmp(argv[i], "report") == 0;
+    if (drawsPages && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application(drawsPages ? new QGuiApplication(argc, argv)
+                                                              : new QCoreApplication(argc, argv));
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("quarlctl"));
     QStringList args = app.arguments().mid(1);
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--home"))) {

@@ -1,0 +1,313 @@
+#include "reports/reportdata.h"
+
+#include "store/database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <optional>
+
+namespace quarl::reports {
+
+namespace {
+
+// Older company databases lack the four transshipment columns; they print empty there.
+QString cargoColumn(const QStringList &present, const char *name)
+{
+    const QString n = QLatin1String(name);
+    return present.contains(n, Qt::CaseInsensitive) ? QStringLiteral("c.") + n : QStringLiteral("null");
+}
+
+QString rowsSql(const Database &db, ReportKind kind)
+{
+    const QStringList present = db.columnNames(QStringLiteral("cargo"));
+    QString sql = QStringLiteral(
+        "select c.id, c.lineno, c.blno, c.bldt, c.hblno, c.hbldt, c.portload, c.portdest, c.destcode, "
+        "c.impname, c.impadd1, c.impadd2, c.impadd3, c.notname, c.notadd1, c.notadd2, c.notadd3, "
+        "c.naturecargo, c.itemtype, c.cargomove, c.pkgs, c.pkgtype, c.grosswt, c.unitwt, c.volume, c.unitvol, "
+        "c.marks, c.gdesc, c.unocode, c.imocode, ");
+    sql += QStringList{cargoColumn(present, "tpregno"), cargoColumn(present, "caccode"),
+                       cargoColumn(present, "trmode"), cargoColumn(present, "mlo")}
+               .join(QStringLiteral(", "));
+    sql += QStringLiteral(", k.autoid, k.containno, k.sealno, k.agentcode, k.constatus, k.conpkgs, k.conwt, "
+                          "k.isocode, k.socflag");
+    if (kind == ReportKind::CargoDeclaration) {
+        sql += QStringLiteral(", p.pkg_desc from ((cargo c left join contain k on c.id = k.ref) "
+                              "inner join D_VESSEL_CD v on c.vslcode = v.VESSEL_CD) "
+                              "left join package p on p.pkg_cd = c.pkgtype ");
+    } else {
+        sql += QStringLiteral(" from (cargo c left join contain k on c.id = k.ref) "
+                              "inner join D_VESSEL_CD v on c.vslcode = v.VESSEL_CD ");
+    }
+    // Within a line the containers come in the order in which they were stored.
+    sql += QStringLiteral("where c.vslcode = ? and c.voyno = ? order by c.lineno, c.id, k.autoid");
+    return sql;
+}
+
+enum Col {
+    cId, cLineNo, cBlNo, cBlDt, cHBlNo, cHBlDt, cPortLoad, cPortDest, cDestCode, cImpName, cImpAdd1, cImpAdd2,
+    cImpAdd3, cNotName, cNotAdd1, cNotAdd2, cNotAdd3, cNature, cItemType, cCargoMove, cPkgs, cPkgType, cGrossWt,
+    cUnitWt, cVolume, cUnitVol, cMarks, cGDesc, cUno, cImo, cTpRegNo, cCacCode, cTrMode, cMlo, kAutoId, kContainNo,
+    kSealNo, kAgentCode, kConStatus, kConPkgs, kConWt, kIsoCode, kSocFlag, pPkgDesc
+};
+
+QString text(const QSqlQuery &q, int col)
+{
+    // Fixed-width columns come blank-padded from some engines.
+    QString s = q.value(col).toString();
+    while (!s.isEmpty() && s.back() == QLatin1Char(' '))
+        s.chop(1);
+    return s;
+}
+
+QString wholeNumberText(const QVariant &v)
+{
+    const double d = v.toDouble();
+    if (v.isNull() || d == 0)
+        return {};
+    return d == qint64(d) ? QString::number(qint64(d)) : QString::number(d, 'f', 2);
+}
+
+Status readVesselMaster(const Database &db, ReportData &data)
+{
+    auto q = db.query(QStringLiteral("select VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt from D_VESSEL_CD "
+                                     "where VESSEL_CD = ?"),
+                      {data.vessel});
+    if (!q)
+        return q.failure();
+    if (q->next()) {
+        data.hasVessel = true;
+        data.vesselMaster = {text(*q, 0), text(*q, 1), text(*q, 2), q->value(3).toDouble(), q->value(4).toDouble()};
+    }
+    return Status::ok();
+}
+
+Status readHeader(const Database &db, ReportData &data)
+{
+    // A voyage keyed twice prints its first header, never its lines twice.
+    auto q = db.query(QStringLiteral(
+                          "select vslname, vslcode, voyno, slinecode, sagentcode, mastername, vslnation, portarrival, "
+                          "lastport, lastport1, lastport2, vsltype, cargodesc, arrtime, terminalop, igmno, msgtype, "
+                          "msgname, samebottom, shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, grt, nrt, "
+                          "lhdues, totitems, arrdt, igmdt from vesinfo where vslcode = ? and voyno = ? order by Id"),
+                      {data.vessel, data.voyage});
+    if (!q)
+        return q.failure();
+    if (!q->next())
+        return Status::ok();
+    const Dialect &dialect = db.dialect();
+    VoyageHeader &h = data.header;
+    QString *texts[] = {&h.vslName, &h.vslCode, &h.voyNo, &h.sLineCode, &h.sAgentCode, &h.masterName,
+                        &h.vslNation, &h.portArrival, &h.lastPort, &h.lastPort1, &h.lastPort2, &h.vslType,
+                        &h.cargoDesc, &h.arrTime, &h.terminalOp, &h.igmNo, &h.msgType, &h.msgName,
+                        &h.sameBottom, &h.shipStoreDecl, &h.crewDecl, &h.pessList, &h.crewEffDecl, &h.mariDecl};
+    int col = 0;
+    for (QString *t : texts)
+        *t = text(*q, col++);
+    h.grt = q->value(col++).toDouble();
+    h.nrt = q->value(col++).toDouble();
+    h.lhDues = q->value(col++).toDouble();
+    h.totItems = q->value(col++).toLongLong();
+    h.arrDt = dialect.dateFromDb(q->value(col++));
+    h.igmDt = dialect.dateFromDb(q->value(col++));
+    data.hasHeader = true;
+    return Status::ok();
+}
+
+Status readRows(const Database &db, ReportData &data)
+{
+    if (Status s = readVesselMaster(db, data); !s)
+        return s;
+    if (data.kind == ReportKind::CargoDeclaration) {
+        if (Status s = readHeader(db, data); !s)
+            return s;
+    }
+    QSqlQuery q(db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(rowsSql(db, data.kind)))
+        return Database::failureOf(q.lastError());
+    q.addBindValue(data.vessel);
+    q.addBindValue(data.voyage);
+    if (!q.exec())
+        return Database::failureOf(q.lastError());
+    const Dialect &dialect = db.dialect();
+    const bool withPackage = data.kind == ReportKind::CargoDeclaration;
+    ReportLine *line = nullptr;
+    while (q.next()) {
+        const qint64 id = q.value(cId).toLongLong();
+        if (!line || line->id != id) {
+            ReportLine &l = data.lines.emplace_back();
+            line = &l;
+            l.id = id;
+            l.lineNo = q.value(cLineNo).toLongLong();
+            l.blNo = text(q, cBlNo);
+            l.blDt = dialect.dateFromDb(q.value(cBlDt));
+            l.hblNo = text(q, cHBlNo);
+            l.hblDt = dialect.dateFromDb(q.value(cHBlDt));
+            l.portLoad = text(q, cPortLoad);
+            l.portDest = text(q, cPortDest);
+            l.destCode = text(q, cDestCode);
+            l.impName = text(q, cImpName);
+            l.notName = text(q, cNotName);
+            for (int i = 0; i < 3; ++i) {
+                l.impAdd[i] = text(q, cImpAdd1 + i);
+                l.notAdd[i] = text(q, cNotAdd1 + i);
+            }
+            l.natureCargo = text(q, cNature);
+            l.itemType = text(q, cItemType);
+            l.cargoMove = text(q, cCargoMove);
+            l.pkgs = q.value(cPkgs).toLongLong();
+            l.pkgType = text(q, cPkgType);
+            l.grossWt = q.value(cGrossWt).toDouble();
+            l.unitWt = text(q, cUnitWt);
+            l.volume = q.value(cVolume).toDouble();
+            l.unitVol = text(q, cUnitVol);
+            l.marks = text(q, cMarks);
+            l.gDesc = text(q, cGDesc);
+            l.unoCode = text(q, cUno);
+            l.imoCode = text(q, cImo);
+            l.tpRegNo = wholeNumberText(q.value(cTpRegNo));
+            l.cacCode = text(q, cCacCode);
+            l.trMode = text(q, cTrMode);
+            l.mlo = text(q, cMlo);
+            if (withPackage)
+                l.pkgDesc = text(q, pPkgDesc);
+        }
+        if (q.value(kAutoId).isNull())
+            continue;
+        ReportContainer &k = line->containers.emplace_back();
+        k.containNo = text(q, kContainNo);
+        k.sealNo = text(q, kSealNo);
+        k.agentCode = text(q, kAgentCode);
+        k.conStatus = text(q, kConStatus);
+        k.conPkgs = q.value(kConPkgs).toLongLong();
+        k.conWt = q.value(kConWt).toDouble();
+        k.isoCode = text(q, kIsoCode);
+        k.socFlag = text(q, kSocFlag);
+    }
+    if (q.lastError().isValid())
+        return Database::failureOf(q.lastError());
+    return Status::ok();
+}
+
+} // namespace
+
+qint64 ReportData::rowCount() const
+{
+    qint64 n = 0;
+    for (const ReportLine &l : lines)
+        n += l.containers.empty() ? 1 : qint64(l.containers.size());
+    return n;
+}
+
+ReportTotals ReportData::totals() const
+{
+    ReportTotals t;
+    t.lines = qint64(lines.size());
+    for (const ReportLine &l : lines) {
+        t.packages += l.pkgs;
+        auto w = std::find_if(t.grossWeight.begin(), t.grossWeight.end(),
+                              [&](const WeightTotal &x) { return x.unit == l.unitWt; });
+        if (w == t.grossWeight.end())
+            t.grossWeight.append({l.unitWt, l.grossWt});
+        else
+            w->weight += l.grossWt;
+        for (const ReportContainer &k : l.containers) {
+            ++t.containers;
+            auto s = std::find_if(t.containersByStatus.begin(), t.containersByStatus.end(),
+                                  [&](const StatusCount &x) { return x.status == k.conStatus; });
+            if (s == t.containersByStatus.end())
+                t.containersByStatus.append({k.conStatus, 1});
+            else
+                ++s->count;
+        }
+    }
+    return t;
+}
+
+Result<qint64> renumberLines(const Database &db, const QString &vessel, const QString &voyage)
+{
+    // Numbered in the order of the keys, as the IGM file numbers them, so that the
+    // check-list and the filed manifest agree line for line.
+    auto q = db.query(QStringLiteral("select id, lineno from cargo where vslcode = ? and voyno = ? order by id"),
+                      {vessel, voyage});
+    if (!q)
+        return q.failure();
+    std::vector<std::pair<qint64, bool>> ids;
+    while (q->next()) {
+        const qint64 n = qint64(ids.size()) + 1;
+        ids.emplace_back(q->value(0).toLongLong(), q->value(1).isNull() || q->value(1).toLongLong() != n);
+    }
+    if (q->lastError().isValid())
+        return Database::failureOf(q->lastError());
+    q->finish();
+    QSqlQuery u(db.handle());
+    bool prepared = false;
+    for (qsizetype i = 0; i < qsizetype(ids.size()); ++i) {
+        if (!ids[i].second)
+            continue;
+        if (!prepared && !u.prepare(QStringLiteral("update cargo set lineno = ? where id = ?")))
+            return Database::failureOf(u.lastError());
+        prepared = true;
+        u.bindValue(0, qint64(i + 1));
+        u.bindValue(1, ids[i].first);
+        if (!u.exec())
+            return Database::failureOf(u.lastError());
+    }
+    return qint64(ids.size());
+}
+
+Preparation prepareReportData(const Database &db, const ReportRequest &request)
+{
+    Preparation result;
+    auto data = std::make_shared<ReportData>();
+    data->kind = request.kind;
+    data->vessel = request.vessel;
+    data->voyage = request.voyage;
+    if (request.kind == ReportKind::CargoDeclaration) {
+        QString c = request.customHouse;
+        while (!c.isEmpty() && c.back().isSpace())
+            c.chop(1);
+        data->cHouseCode = c;
+    }
+    const bool goOn = request.kind == ReportKind::CargoDeclaration;
+
+    std::optional<Transaction> tx;
+    tx.emplace(db);
+    if (!tx->started()) {
+        result.failures << tx->started().failure();
+        return result;
+    }
+    auto count = renumberLines(db, request.vessel, request.voyage);
+    if (count) {
+        data->voyageLines = count.value();
+    } else {
+        result.failures << count.failure();
+        if (!goOn)
+            return result;
+        // A failed statement spoils the transaction on some engines: read in a new one.
+        tx.reset();
+        tx.emplace(db);
+        if (!tx->started()) {
+            result.failures << tx->started().failure();
+            return result;
+        }
+    }
+    if (Status s = readRows(db, *data); !s) {
+        result.failures << s.failure();
+        if (!goOn)
+            return result;
+        data->lines.clear();
+    }
+    if (Status s = tx->commit(); !s) {
+        result.failures << s.failure();
+        if (!goOn)
+            return result;
+    }
+    if (!count)
+        data->voyageLines = qint64(data->lines.size());
+    result.data = std::move(data);
+    return result;
+}
+
+} // namespace quarl::reports

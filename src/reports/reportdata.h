@@ -1,0 +1,131 @@
+#pragma once
+
+#include "app/failure.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace quarl {
+class Database;
+}
+
+namespace quarl::reports {
+
+enum class ReportKind { CheckList, CargoDeclaration };
+
+struct ReportContainer
+{
+    QString containNo, sealNo, agentCode, conStatus, isoCode, socFlag;
+    qint64 conPkgs = 0;
+    double conWt = 0;
+};
+
+struct ReportLine
+{
+    qint64 id = 0;
+    qint64 lineNo = 0;
+    QString blNo, hblNo;
+    QDate blDt, hblDt;
+    QString portLoad, portDest, destCode;
+    QString impName, impAdd[3], notName, notAdd[3];
+    QString natureCargo, itemType, cargoMove;
+    qint64 pkgs = 0;
+    QString pkgType, pkgDesc; // pkgDesc: the package master's text, cargo declaration only
+    double grossWt = 0;
+    QString unitWt;
+    double volume = 0;
+    QString unitVol;
+    QString marks, gDesc, unoCode, imoCode;
+    QString tpRegNo, cacCode, trMode, mlo;
+    std::vector<ReportContainer> containers;
+};
+
+// The vessel code master's row of the voyage's vessel.
+struct VesselMaster
+{
+    QString code, name, nation;
+    double grt = 0, nrt = 0;
+};
+
+// The voyage header (vesinfo) as the cargo declaration prints it.
+struct VoyageHeader
+{
+    QString vslName, vslCode, voyNo, sLineCode, sAgentCode, masterName, vslNation;
+    QString portArrival, lastPort, lastPort1, lastPort2, vslType, cargoDesc, arrTime, terminalOp;
+    QString igmNo, msgType, msgName;
+    QString sameBottom, shipStoreDecl, crewDecl, pessList, crewEffDecl, mariDecl;
+    double grt = 0, nrt = 0, lhDues = 0;
+    qint64 totItems = 0;
+    QDate arrDt, igmDt;
+};
+
+struct WeightTotal
+{
+    QString unit;
+    double weight = 0;
+};
+
+struct StatusCount
+{
+    QString status;
+    qint64 count = 0;
+};
+
+// Totals of a voyage, in the order in which their units and statuses first occur.
+struct ReportTotals
+{
+    qint64 lines = 0;
+    qint64 packages = 0;
+    qint64 containers = 0;
+    QList<WeightTotal> grossWeight;
+    QList<StatusCount> containersByStatus;
+};
+
+// The rows of one prepared report, grouped by line, lines in line-number order and the
+// containers of a line in the database's order.
+struct ReportData
+{
+    ReportKind kind = ReportKind::CheckList;
+    QString vessel, voyage;   // as typed
+    QString cHouseCode;       // cargo declaration: the custom house code, trailing blanks removed
+    bool hasVessel = false;   // the vessel code master holds the vessel
+    bool hasHeader = false;   // cargo declaration: the voyage header exists
+    VesselMaster vesselMaster;
+    VoyageHeader header;
+    qint64 voyageLines = 0;   // lines of the voyage, also those the report leaves out
+    std::vector<ReportLine> lines;
+
+    qint64 rowCount() const; // rows of the report's query: one per line and container
+    ReportTotals totals() const;
+};
+
+struct ReportRequest
+{
+    ReportKind kind = ReportKind::CheckList;
+    QString vessel, voyage;
+    QString customHouse; // cargo declaration only
+};
+
+// What preparing gave: the data (empty when reading failed) and the failure of each step
+// that failed. The check-list stops at the first failure; the declaration shows each one
+// and prints what could be read.
+struct Preparation
+{
+    std::shared_ptr<const ReportData> data;
+    QList<Failure> failures;
+    bool isOk() const { return failures.isEmpty(); }
+};
+
+// Numbers the voyage's lines 1..n (stored: the IGM file and every later report show the
+// same numbers) and reads the report's rows, both in one transaction so that two outputs
+// never see half a renumbering. Vessel code and voyage number are used as typed.
+Preparation prepareReportData(const Database &db, const ReportRequest &request);
+
+// Numbers the voyage's lines 1..n in the order of their keys; the number of lines.
+Result<qint64> renumberLines(const Database &db, const QString &vessel, const QString &voyage);
+
+} // namespace quarl::reports

@@ -1,0 +1,387 @@
+#include "common/testdb.h"
+#include "common/testmail.h"
+#include "common/testmain.h"
+
+#include "app/installation.h"
+#include "app/preparedreportdata.h"
+#include "app/scriptedprompter.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "app/ui/screenregistry.h"
+#include "reports/printerchoice.h"
+#include "reports/reportexport.h"
+#include "reports/ui/frmprint.h"
+#include "reports/ui/reportscreen.h"
+#include "store/schema.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextDocument>
+
+using namespace quarl;
+using namespace quarl::reports;
+
+namespace {
+
+// A value that has broken reports before: accents, markup and RTF control characters.
+const QString Awkward = QStringLiteral("G\u00e9n\u00e9rale & Fils <Ltd> {4} C:\\Dock");
+
+Status addCargo(const Database &db, qint64 id, const QString &vessel, const QString &voyage, qint64 lineNo,
+                const QString &blNo, const QString &importer, const QString &pkgType = QStringLiteral("CTN"))
+{
+    return db.exec(QStringLiteral("insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, bldt, portload, "
+                                  "portdest, impname, impadd1, naturecargo, itemtype, cargomove, pkgs, pkgtype, "
+                                  "grosswt, unitwt, marks, gdesc) values (?, ?, ?, ?, 0, ?, ?, 'SGSIN', 'INNSA1', ?, "
+                                  "'MAKER CHAMBERS, NARIMAN POINT', 'C', 'GC', 'LC', ?, ?, ?, 'KGS', ?, ?)"),
+                   {id, vessel, voyage, lineNo, blNo, db.dialect().dateToDb(QDate(2026, 11, 2)), importer, 10 * id,
+                    pkgType, 1000.5 * double(id), QStringLiteral("MARKS %1").arg(id),
+                    QStringLiteral("GOODS OF LINE %1, ").arg(id).repeated(id % 7 == 0 ? 12 : 1)});
+}
+
+Status addContainer(const Database &db, qint64 ref, const QString &number, const QString &status)
+{
+    return db.exec(QStringLiteral("insert into contain (ref, lineno, sublineno, containno, sealno, agentcode, constatus, "
+                                  "conpkgs, conwt, isocode, socflag) values (?, 0, 0, ?, 'SEAL', 'AGT', ?, 5, 2.5, "
+                                  "'22G1', 'N')"),
+                   {ref, number, status});
+}
+
+Status addVessel(const Database &db, const QString &code)
+{
+    return db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt) values "
+                                  "(?, 'MV QUARL STAR', 'IN', 12000, 8000)"),
+                   {code});
+}
+
+// Voyage QSTAR/12: lines of ids 5 (stored as line 9, three containers) and 8 (line 2, none),
+// a line of another voyage, and voyage NOVSL/1 whose vessel is not in the vessel master.
+Status addSmallVoyages(const Database &db)
+{
+    for (Status s : {addVessel(db, QStringLiteral("QSTAR")), addCargo(db, 5, "QSTAR", "12", 9, "BL-5", Awkward),
+                     addCargo(db, 8, "QSTAR", "12", 2, "BL-8", "TATA", "ZZZ"), addCargo(db, 9, "QSTAR", "13", 1, "BL-9", "X"),
+                     addCargo(db, 11, "NOVSL", "1", 4, "BL-11", "Y"), addContainer(db, 5, "ABCU0000005", "FCL"),
+                     addContainer(db, 5, "ABCU0000006", "LCL"), addContainer(db, 5, "ABCU0000007", "FCL"),
+                     addContainer(db, 9, "OTHU0000009", "FCL")}) {
+        if (!s)
+            return s;
+    }
+    return Status::ok();
+}
+
+QList<qint64> lineNumbers(const Database &db)
+{
+    QList<qint64> n;
+    auto q = db.query(QStringLiteral("select lineno from cargo where vslcode = 'QSTAR' and voyno = '12' order by id"));
+    while (q && q->next())
+        n << q->value(0).toLongLong();
+    return n;
+}
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("<%1 failed: %2>").arg(program, QString::fromUtf8(p.readAllStandardError()));
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Where each of texts is found in text, each after the one before; -1 for the first missing.
+int missingInOrder(const QString &text, const QStringList &texts)
+{
+    qsizetype at = 0;
+    for (int i = 0; i < texts.size(); ++i) {
+        const qsizetype found = text.indexOf(texts[i], at);
+        if (found < 0)
+            return i;
+        at = found + texts[i].size();
+    }
+    return -1;
+}
+
+QString squeezed(QString s)
+{
+    return s.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+}
+
+} // namespace
+
+class TestReports : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void rowsAndRenumbering_data() { test::addEngineRows(); }
+    void rowsAndRenumbering()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(addSmallVoyages(t.db()).isOk());
+
+        // Two outputs in a row number the lines 1..n both times and store the numbers.
+        for (int round = 0; round < 2; ++round) {
+            const Preparation p = prepareReportData(t.db(), {ReportKind::CheckList, "QSTAR", "12", {}});
+            QVERIFY2(p.isOk(), qPrintable(p.failures.value(0).numberAndText()));
+            QCOMPARE(lineNumbers(t.db()), (QList<qint64>{1, 2}));
+            const ReportData &d = *p.data;
+            QCOMPARE(d.rowCount(), 4); // three container rows of line 1, one empty row of line 2
+            QCOMPARE(int(d.lines.size()), 2);
+            QCOMPARE(d.lines[0].blNo, QStringLiteral("BL-5"));
+            QCOMPARE(d.lines[0].impName, Awkward);
+            QCOMPARE(d.lines[0].containers.size(), size_t(3));
+            QCOMPARE(d.lines[0].containers[1].containNo, QStringLiteral("ABCU0000006"));
+            QVERIFY(d.lines[1].containers.empty());
+            QCOMPARE(d.vesselMaster.name, QStringLiteral("MV QUARL STAR"));
+            const ReportTotals totals = d.totals();
+            QCOMPARE(totals.packages, 130);
+            QCOMPARE(totals.containers, 3);
+            QCOMPARE(totals.containersByStatus.size(), 2);
+            QCOMPARE(totals.containersByStatus[0].count, 2);
+        }
+
+        // A vessel missing from the vessel master leaves its lines out of the check-list,
+        // while they are still numbered.
+        Preparation missing = prepareReportData(t.db(), {ReportKind::CheckList, "NOVSL", "1", {}});
+        QVERIFY(missing.isOk());
+        QVERIFY(missing.data->lines.empty());
+        QVERIFY(!missing.data->hasVessel);
+        QCOMPARE(missing.data->voyageLines, 1);
+
+        // The declaration: no voyage header, yet every line; the custom house without its
+        // trailing blanks; a package type missing from the package master prints empty.
+        Preparation dec = prepareReportData(t.db(), {ReportKind::CargoDeclaration, "QSTAR", "12", "INNSA1  "});
+        QVERIFY(dec.isOk());
+        QVERIFY(!dec.data->hasHeader);
+        QCOMPARE(dec.data->rowCount(), 4);
+        QCOMPARE(dec.data->cHouseCode, QStringLiteral("INNSA1"));
+        QVERIFY(!dec.data->lines[0].pkgDesc.isEmpty());
+        QVERIFY(dec.data->lines[1].pkgDesc.isEmpty());
+    }
+
+    // The files as readers we did not write see them: every B/L number and container
+    // number in order, the totals, the right page count, and awkward texts as typed.
+    void pdfAndRtfThroughOtherReaders_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("check-list") << int(ReportKind::CheckList);
+        QTest::newRow("cargo declaration") << int(ReportKind::CargoDeclaration);
+    }
+    void pdfAndRtfThroughOtherReaders()
+    {
+        QFETCH(int, kind);
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(addVessel(t.db(), "QSTAR").isOk());
+        QStringList expected;
+        for (int id = 1; id <= 45; ++id) {
+            QVERIFY(addCargo(t.db(), id, "QSTAR", "12", 0, QStringLiteral("BL%1X").arg(id, 4, 10, QLatin1Char('0')),
+                             id == 3 ? Awkward : QStringLiteral("IMPORTER %1").arg(id))
+                        .isOk());
+            expected << QStringLiteral("BL%1X").arg(id, 4, 10, QLatin1Char('0'));
+            for (int k = 0; k < id % 9; ++k) {
+                const QString no = QStringLiteral("QSTU%1%2").arg(id, 4, 10, QLatin1Char('0')).arg(k, 3, 10, QLatin1Char('0'));
+                QVERIFY(addContainer(t.db(), id, no, k % 3 ? QStringLiteral("FCL") : QStringLiteral("LCL")).isOk());
+                expected << no;
+            }
+        }
+        const ReportKind k = ReportKind(kind);
+        const Preparation p = prepareReportData(t.db(), {k, "QSTAR", "12", "INIXY1"});
+        QVERIFY(p.isOk());
+        const ReportTotals totals = p.data->totals();
+        QCOMPARE(totals.containers, 180);
+        expected << QStringLiteral("Totals for QSTAR Voy 12") << QStringLiteral("Bills of lading")
+                 << QStringLiteral("45") << QStringLiteral("Packages") << QString::number(totals.packages)
+                 << QStringLiteral("1035517.500 KGS") << QStringLiteral("180") << QStringLiteral("LCL 75, FCL 105");
+        const ReportDocument doc(p.data, reportTexts(k, "QSTAR", "12", Awkward), defaultPageLayout(k));
+        QVERIFY(doc.pageCount() > 3);
+
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf")), rtf = dir.filePath(QStringLiteral("r.rtf"));
+        QVERIFY(writeReport(doc, ExportFormat::Pdf, pdf).isOk());
+        QVERIFY(writeReport(doc, ExportFormat::Rtf, rtf).isOk());
+
+        const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(doc.pageCount()))), qPrintable(info));
+        QVERIFY(info.contains(k == ReportKind::CheckList ? QStringLiteral("595 x 842 pts (A4)") : QStringLiteral("842 x 595 pts (A4)")));
+        const QString text = squeezed(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")}));
+        QCOMPARE(missingInOrder(text, expected), -1);
+        for (int n = 1; n <= doc.pageCount(); ++n)
+            QVERIFY(text.contains(QStringLiteral("Page %1 of %2").arg(n).arg(doc.pageCount())));
+        QVERIFY2(text.contains(Awkward), qPrintable(text.left(2000)));
+        // No page starts with containers of a bill of lading whose heading is on the page before.
+        const QStringList pages = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
+                                      .split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+        QCOMPARE(pages.size(), doc.pageCount());
+        for (int n = 0; n < pages.size(); ++n) {
+            const qsizetype container = pages[n].indexOf(QStringLiteral("QSTU"));
+            const qsizetype heading = pages[n].indexOf(QRegularExpression(QStringLiteral("BL\\d{4}X")));
+            QVERIFY2(container < 0 || (heading >= 0 && heading < container), qPrintable(QString::number(n + 1)));
+        }
+
+        // unrtf's text output knows only Latin-1; its HTML output keeps every character.
+        QTextDocument html;
+        html.setHtml(run(QStringLiteral("unrtf"), {QStringLiteral("--html"), rtf}));
+        const QString rtfText = squeezed(html.toPlainText());
+        QCOMPARE(missingInOrder(rtfText, expected), -1);
+        QVERIFY2(rtfText.contains(Awkward), qPrintable(rtfText.left(3000)));
+        if (k == ReportKind::CargoDeclaration)
+            QVERIFY(text.contains(QStringLiteral("INIXY1")) && rtfText.contains(QStringLiteral("INIXY1")));
+    }
+
+    void printerChoice()
+    {
+        test::TempHome home;
+        // Nothing stored: the report's own page.
+        QPageLayout page = applyPrinterChoice(defaultPageLayout(ReportKind::CargoDeclaration),
+                                              storedPrinterChoice(ReportKind::CargoDeclaration));
+        QCOMPARE(page.orientation(), QPageLayout::Landscape);
+        QCOMPARE(page.pageSize().id(), QPageSize::A4);
+
+        // Printer Setup of the check-list writes its own section only, in Windows numbers.
+        QVERIFY(WriteSetting("PrinterLand", "Printer", "Office Laser"));
+        QPageLayout letter(QPageSize(QPageSize::Letter), QPageLayout::Landscape, QMarginsF());
+        QVERIFY(storePrinterChoice(ReportKind::CheckList, QStringLiteral("Dot Matrix"), letter));
+        QCOMPARE(ReadSetting("Printer", "Paper"), QStringLiteral("1"));
+        QCOMPARE(ReadSetting("Printer", "Orient"), QStringLiteral("2"));
+        QCOMPARE(ReadSetting("PrinterLand", "Printer"), QStringLiteral("Office Laser"));
+        QVERIFY(ReadSetting("PrinterLand", "Paper").isEmpty());
+        page = applyPrinterChoice(defaultPageLayout(ReportKind::CheckList), storedPrinterChoice(ReportKind::CheckList));
+        QCOMPARE(page.pageSize().id(), QPageSize::Letter);
+        QCOMPARE(page.orientation(), QPageLayout::Landscape);
+        QCOMPARE(storedPrinterChoice(ReportKind::CheckList).printer, QStringLiteral("Dot Matrix"));
+
+        // Empty keys leave the page as it was; an unknown paper number too.
+        QVERIFY(WriteSetting("Printer", "Paper", "") && WriteSetting("Printer", "Orient", ""));
+        page = applyPrinterChoice(defaultPageLayout(ReportKind::CheckList), storedPrinterChoice(ReportKind::CheckList));
+        QCOMPARE(page.pageSize().id(), QPageSize::A4);
+        QCOMPARE(page.orientation(), QPageLayout::Portrait);
+        QVERIFY(WriteSetting("Printer", "Paper", "999"));
+        QCOMPARE(applyPrinterChoice(defaultPageLayout(ReportKind::CheckList), storedPrinterChoice(ReportKind::CheckList))
+                     .pageSize()
+                     .id(),
+                 QPageSize::A4);
+
+        QCOMPARE(mailExportFormat(QString()), ExportFormat::Rtf);
+        QCOMPARE(mailExportFormat(QStringLiteral("0")), ExportFormat::Rtf);
+        QCOMPARE(mailExportFormat(QStringLiteral("1")), ExportFormat::Pdf);
+        QCOMPARE(mailExportFileName(ExportFormat::Pdf), QStringLiteral("Ledger.pdf"));
+    }
+
+    // Through the real screens: overtype, two previews, the preview window, and the error
+    // forms of the two reports when the data cannot be read.
+    void screens()
+    {
+        test::TempHome home;
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(addSmallVoyages(t.db()).isOk());
+        ScriptedPrompter prompter;
+        const Session saved = Session::current();
+        Session::current().connection = t.db();
+        Session::current().companyName = QStringLiteral("Quarl Shipping Agencies");
+        PreparedReportData held;
+        PreparedReportData::setCurrent(&held);
+
+        frmCheckList screen;
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        QLineEdit *vessel = screen.txtFields(4);
+        QCOMPARE(vessel->objectName(), QStringLiteral("txtFields(4)"));
+        QVERIFY(vessel->hasFocus());
+        QTest::keyClicks(vessel, QStringLiteral("QXTAR"));
+        vessel->setCursorPosition(1);
+        QTest::keyClicks(vessel, QStringLiteral("S"));
+        QCOMPARE(vessel->text(), QStringLiteral("QSTAR")); // typed over, not pushed in
+        QTest::keyClick(vessel, Qt::Key_Backspace);
+        QCOMPARE(vessel->text(), QStringLiteral("QTAR"));
+        vessel->setText(QStringLiteral("QSTAR"));
+        QTest::keyClick(vessel, Qt::Key_Return);
+        QVERIFY(screen.txtFields(5)->hasFocus());
+        QTest::keyClicks(screen.txtFields(5), QStringLiteral("12"));
+
+        auto *preview = screen.findChild<QPushButton *>(QStringLiteral("cmdPrint"));
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(t.db().exec(QStringLiteral("update cargo set lineno = 7")).isOk());
+            preview->click();
+            QCOMPARE(lineNumbers(t.db()), (QList<qint64>{1, 2}));
+        }
+        QVERIFY(prompter.messages().isEmpty());
+        frmPrint *window = frmPrint::existing();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Check-List"));
+        QCOMPARE(window->zoom(), 1.0);
+        QCOMPARE(window->document()->texts().heading, QStringLiteral("Quarl Shipping Agencies"));
+        QCOMPARE(window->document()->texts().title, QStringLiteral("Check-List for QSTAR Voy 12"));
+        QCOMPARE(held.report().get(), &window->document()->data());
+        QTest::keyClick(window, Qt::Key_End);
+        QCOMPARE(window->currentPage(), window->document()->pageCount() - 1);
+        if (const QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            window->resize(900, 700);
+            QTest::keyClick(window, Qt::Key_Home);
+            QVERIFY(screen.grab().save(dir + QStringLiteral("/frmCheckList.png")));
+            QVERIFY(window->grab().save(dir + QStringLiteral("/frmPrint.png")));
+        }
+
+        // Email Report: rich text or PDF after Database/Eformat, each under its own extension,
+        // through the test command's SMTP server.
+        test::TestSmtp smtp;
+        QString why;
+        QVERIFY2(test::testSmtp(&smtp, &why), qPrintable(why));
+        Settings::setMailHost(smtp.host);
+        Settings::setMailPort(QString::number(smtp.port));
+        Settings::setMailSecurity(QStringLiteral("none"));
+        Settings::setMailFrom(QStringLiteral("desk@quarl.example"));
+        screen.txtFields(0)->setText(QStringLiteral("agent@example.in"));
+        for (const QString &eformat : {QString(), QStringLiteral("1")}) {
+            Settings::setEmailFormat(eformat);
+            const QString token = QStringLiteral("CL%1-%2").arg(QDateTime::currentMSecsSinceEpoch()).arg(eformat);
+            screen.txtFields(2)->setText(QStringLiteral("Check-list ") + token);
+            screen.findChild<QPushButton *>(QStringLiteral("cmdEmail"))->click();
+            QVERIFY2(prompter.messages().isEmpty(), qPrintable(prompter.messages().join(QLatin1Char('\n'))));
+            const QList<test::ReceivedMail> got = test::receivedMail(smtp.maildir, token);
+            QCOMPARE(got.size(), 1);
+            const QString name = eformat.isEmpty() ? QStringLiteral("Ledger.rtf") : QStringLiteral("Ledger.pdf");
+            QCOMPARE(got.first().attachments.value(0).fileName, name);
+            QFile sent(Installation::filePath(name));
+            QVERIFY(sent.open(QIODevice::ReadOnly));
+            QCOMPARE(got.first().attachments.value(0).data, sent.readAll());
+            QVERIFY(got.first().attachments.value(0).data.startsWith(eformat.isEmpty() ? "{\\rtf1" : "%PDF"));
+        }
+
+        // The data cannot be read: the check-list says so once and shows nothing new;
+        // the declaration reports each failing step with three blanks and goes on.
+        QVERIFY(t.db().exec(QStringLiteral("drop table contain")).isOk());
+        const auto before = window->document();
+        preview->click();
+        QCOMPARE(prompter.messages().size(), 1);
+        QVERIFY(prompter.messages().first().contains(QRegularExpression(QStringLiteral("^\\S+  \\S"))));
+        QCOMPARE(window->document(), before);
+
+        // The Reports menu and its toolbar button open these screens by name.
+        std::unique_ptr<QWidget> opened(createScreen(QStringLiteral("frmCargoDec")));
+        QVERIFY(qobject_cast<frmCargoDec *>(opened.get()));
+        QVERIFY(qobject_cast<frmCheckList *>(std::unique_ptr<QWidget>(createScreen(QStringLiteral("frmCheckList"))).get()));
+
+        frmCargoDec dec;
+        QCOMPARE(dec.txtFields(6)->text(), QStringLiteral("INIXY1"));
+        dec.txtFields(4)->setText(QStringLiteral("QSTAR"));
+        dec.txtFields(5)->setText(QStringLiteral("12"));
+        prompter.clear();
+        dec.findChild<QPushButton *>(QStringLiteral("cmdPrint"))->click();
+        QCOMPARE(prompter.messages().size(), 1);
+        QVERIFY(prompter.messages().first().contains(QRegularExpression(QStringLiteral("^\\S+   \\S"))));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Cargo Declaration"));
+        QVERIFY(window->document()->data().lines.empty());
+
+        window->close();
+        PreparedReportData::setCurrent(nullptr);
+        Session::current() = saved;
+    }
+};
+
+QUARL_TEST(TestReports)
+#include "tst_reports.moc"
