@@ -192,7 +192,7 @@ Status insertRows(const Database &db, const TableDef &table, const QList<QString
     const QString sql = QStringLiteral("insert into %1 values (%2)").arg(QLatin1String(table.name), marks.join(QLatin1Char(',')));
     QSqlQuery q(db.handle());
     if (!q.prepare(sql))
-        return Database::failureOf(q.lastError());
+        return db.failed(q.lastError());
     const bool ports = QLatin1String(table.name) == QLatin1String("D_PORT_CD");
     for (const QStringList &row : rows) {
         for (int i = 0; i < n; ++i) {
@@ -205,7 +205,7 @@ Status insertRows(const Database &db, const TableDef &table, const QList<QString
             q.bindValue(i, v);
         }
         if (!q.exec())
-            return Database::failureOf(q.lastError());
+            return db.failed(q.lastError());
     }
     return Status::ok();
 }
