@@ -2,11 +2,11 @@
 //
 //   bench_concurrency [--short] [--lines N] [--engine sqlite|postgres|both]
 //
-// Eight processes each save N bills of lading with five containers (the cargo screen's
-// save), a ninth imports an IGM file again and again (removing the voyage between two
-// imports), a tenth writes the IGM files of the voyages being keyed in and checks each.
-// Afterwards the controller checks the database: no save lost, no duplicate key, every
-// container on its own bill of lading. PostgreSQL comes from QUARL_TEST_PG (as the test
+// Eight processes each save N bills of lading with five containers through the cargo
+// screen's save routine (saveBillOfLading), a ninth imports an IGM file again and again
+// (removing the voyage between two imports), a tenth writes the IGM files of the voyages
+// being keyed in and checks each. Afterwards the controller checks the database: no save
+// lost, no duplicate key, every container on its own bill of lading. PostgreSQL comes from QUARL_TEST_PG (as the test
 // command sets it). Exits 1 on any fault; a lock wait that ran out is counted and the
 // save tried again, as a clerk would press Save again.
 #include "loadsave.h"
@@ -29,6 +29,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 
 #include <cstdio>
 
@@ -38,6 +39,10 @@ namespace {
 
 constexpr int Savers = 8;
 constexpr int ContainersPerBill = 5;
+// The importer and the IGM writer pause between two runs, as a person at a workstation
+// does; without it they would load the server far beyond an office's day.
+constexpr int ImportPauseMs = 250;
+constexpr int WritePauseMs = 100;
 const QString ImportVessel = QStringLiteral("IMPVSL");
 const QString ImportVoyage = QStringLiteral("0001I");
 
@@ -198,6 +203,7 @@ int runImporter(const Database &db, const QString &igmFile, const QString &stopF
             ++t.errors;
         }
         ++t.done;
+        QThread::msleep(ImportPauseMs);
     }
     printTally(t);
     return t.errors ? 1 : 0;
@@ -309,6 +315,7 @@ int runWriter(const Database &db, const QString &folder, const QString &stopFile
         }
         seen[saver] = k;
         ++t.done;
+        QThread::msleep(WritePauseMs);
     }
     printTally(t);
     return t.errors ? 1 : 0;

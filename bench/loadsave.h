@@ -1,9 +1,9 @@
 #pragma once
 
-// The load test's save of a bill of lading with its containers: one transaction, the
-// key from nextCargoId, the line, then its containers, as the cargo screen saves.
+// The load test's workstation: the voyage header, and bills of lading with their
+// containers saved through the cargo screen's save routine.
 
-#include "store/cargokeys.h"
+#include "entry/billoflading.h"
 #include "store/database.h"
 #include "store/installer.h"
 
@@ -80,32 +80,40 @@ inline Status addVoyageHeader(const Database &db, const VoyageHeader &h)
     return tx.commit();
 }
 
+// Through the cargo screen's own save routine.
 inline Status saveBill(const Database &db, const Bill &b)
 {
-    Transaction tx(db);
-    if (!tx.started())
-        return tx.started();
-    auto id = nextCargoId(db);
-    if (!id)
-        return id.failure();
-    if (Status s = db.exec(
-            QStringLiteral("insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, bldt, portload, portdest, "
-                           "impname, impadd1, notname, naturecargo, itemtype, cargomove, pkgs, pkgtype, grosswt, unitwt, "
-                           "marks, gdesc, unocode, imocode) values (?, ?, ?, 0, 0, ?, ?, 'SGSIN', 'INIXY1', ?, 'FORT', "
-                           "'SAME AS CONSIGNEE', 'C', 'GC', 'LC', ?, 'CTN', ?, 'KGS', ?, 'GENERAL CARGO', 'ZZZZZ', 'ZZZ')"),
-            {id.value(), b.vessel, b.voyage, b.blno, db.dialect().dateToDb(QDate(2026, 11, 20)),
-             QStringLiteral("IMPORTER %1").arg(b.saver), 100 + b.seq, 1000.5 + b.seq, QStringLiteral("MARKS %1").arg(b.seq)});
-        !s)
-        return s;
-    for (const QString &c : b.containers) {
-        if (Status s = db.exec(QStringLiteral("insert into contain (ref, lineno, sublineno, containno, sealno, agentcode, "
-                                              "constatus, conpkgs, conwt, isocode, socflag) "
-                                              "values (?, 0, 0, ?, ?, 'LOADAGT', 'FCL', 20, 4.5, '22G1', 'N')"),
-                               {id.value(), c, QStringLiteral("SL") + c.mid(4, 7)});
-            !s)
-            return s;
-    }
-    return tx.commit();
+    BillOfLading bol;
+    bol.set(QStringLiteral("vslcode"), b.vessel);
+    bol.set(QStringLiteral("voyno"), b.voyage);
+    bol.set(QStringLiteral("blno"), b.blno);
+    bol.set(QStringLiteral("bldt"), QDate(2026, 11, 20));
+    bol.set(QStringLiteral("portload"), QStringLiteral("SGSIN"));
+    bol.set(QStringLiteral("impname"), QStringLiteral("IMPORTER %1").arg(b.saver));
+    bol.set(QStringLiteral("impadd1"), QStringLiteral("FORT"));
+    bol.set(QStringLiteral("notname"), QStringLiteral("SAME AS CONSIGNEE"));
+    bol.set(QStringLiteral("naturecargo"), QStringLiteral("C"));
+    bol.set(QStringLiteral("itemtype"), QStringLiteral("GC"));
+    bol.set(QStringLiteral("cargomove"), QStringLiteral("LC"));
+    bol.set(QStringLiteral("pkgs"), 100 + b.seq);
+    bol.set(QStringLiteral("pkgtype"), QStringLiteral("CTN"));
+    bol.set(QStringLiteral("grosswt"), 1000.5 + b.seq);
+    bol.set(QStringLiteral("unitwt"), QStringLiteral("KGS"));
+    bol.set(QStringLiteral("marks"), QStringLiteral("MARKS %1").arg(b.seq));
+    bol.set(QStringLiteral("gdesc"), QStringLiteral("GENERAL CARGO"));
+    bol.set(QStringLiteral("unocode"), QStringLiteral("ZZZZZ"));
+    bol.set(QStringLiteral("imocode"), QStringLiteral("ZZZ"));
+    for (const QString &c : b.containers)
+        bol.containers << Container{0,
+                                    c,
+                                    QStringLiteral("SL") + c.mid(4, 7),
+                                    QStringLiteral("LOADAGT"),
+                                    QStringLiteral("FCL"),
+                                    QStringLiteral("20"),
+                                    QStringLiteral("4.5"),
+                                    QStringLiteral("22G1"),
+                                    QStringLiteral("N")};
+    return saveBillOfLading(db, bol).status();
 }
 
 } // namespace quarl::bench

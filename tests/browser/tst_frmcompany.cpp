@@ -10,6 +10,9 @@
 #include "store/installer.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QDir>
 #include <QFile>
 #include <QSpinBox>
