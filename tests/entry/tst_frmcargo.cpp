@@ -113,6 +113,8 @@ private Q_SLOTS:
         x.type(QStringLiteral("V1"));
         QTest::keyClicks(x.focus(), QStringLiteral("bl-0 1/A"));
         QCOMPARE(x.f(15)->text(), QStringLiteral("01A"));
+        x.f(15)->insert(QStringLiteral("-x 7")); // pasted
+        QCOMPARE(x.f(15)->text(), QStringLiteral("01A7"));
         x.f(15)->clear();
         x.type(QStringLiteral("BL001"));
         x.type(QDate::currentDate().addDays(1).toString(QStringLiteral("dd/MM/yyyy")));
@@ -213,6 +215,7 @@ private Q_SLOTS:
                                       QStringLiteral("1234.5"), QStringLiteral("R")};
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(q->value(i).toString().trimmed(), expected.at(i));
+        QCOMPARE(t.db().scalar(QStringLiteral("select marks from cargo"))->toString(), QStringLiteral("NO MARKS"));
         auto stored = loadContainers(t.db(), 1);
         QCOMPARE(stored->size(), 3);
         QCOMPARE(stored->at(1).containno, QStringLiteral("MSCU7654321"));
@@ -394,6 +397,13 @@ private Q_SLOTS:
         QVERIFY(opened);
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
         delete opened;
+
+        // closing with the pending edit saves it through the same routine, containers included
+        x.f(6)->setText(QStringLiteral("Closed"));
+        prompter.answerYes();
+        QVERIFY(x.screen->close());
+        QCOMPARE(t.db().scalar(QStringLiteral("select impname from cargo where id = 2"))->toString(), QStringLiteral("Closed"));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 2"))->toInt(), 80);
     }
 
     // In browse and add mode every shown control lies inside the screen and on no other one.

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
@@ -100,9 +101,22 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
     field(FGrossWt, "grosswt");
     cmbUnitWt = addCombo("cmbUnitWt", QStringLiteral("unitwt"), -1, QStringLiteral("select uqc, uqc from d_uqc order by uqc"));
     for (auto [i, c] : {std::pair{FVolume, "volume"}, {FUnitVol, "unitvol"}, {FUno, "unocode"}, {FImo, "imocode"},
-                        {FTpRegNo, "tpregno"}, {FCacCode, "caccode"}, {FTrMode, "trmode"}, {FMlo, "mlo"},
-                        {FMarks, "marks"}, {FDesc, "gdesc"}})
+                        {FTpRegNo, "tpregno"}, {FCacCode, "caccode"}, {FTrMode, "trmode"}, {FMlo, "mlo"}})
         field(i, c);
+    // Marks and Description: boxes two lines high over their bound fields, which stay hidden
+    for (auto [i, name] : {std::pair{FMarks, "txtMarks"}, {FDesc, "txtDesc"}}) {
+        addField(i, QLatin1String(i == FMarks ? "marks" : "gdesc"))->hide();
+        auto *box = new QPlainTextEdit(fieldArea());
+        box->setObjectName(QLatin1String(name));
+        box->setTabChangesFocus(true);
+        box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        box->setFixedHeight(2 * box->fontMetrics().lineSpacing() + 2 * box->frameWidth()
+                            + int(2 * box->document()->documentMargin()) + 2);
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        m_boxes.insert(box, i);
+        m_tabWidgets << box;
+        connect(box, &QPlainTextEdit::textChanged, this, [this, box, i] { boxTextChanged(box, i); });
+    }
     for (auto [i, c] : {std::pair{FPortLoad, "portload"}, {FId, "id"}, {FCargoMove, "cargomove"},
                         {FNature, "naturecargo"}, {FDestCode, "destcode"}})
         addField(i, QLatin1String(c));
@@ -191,7 +205,8 @@ void frmCargo::layOut()
     };
     // caption + one control, or + a control with a second one right of it
     auto put = [&](int row, int col, const QString &caption, QWidget *w, QWidget *beside = nullptr, int span = 1) {
-        const int index = fieldIndexOf(w);
+        auto *b = qobject_cast<QPlainTextEdit *>(w);
+        const int index = b ? m_boxes.value(b, -1) : fieldIndexOf(w);
         QLabel *l = label(caption, w, index);
         g->addWidget(l, row, col);
         if (!beside) {
@@ -210,7 +225,7 @@ void frmCargo::layOut()
         txtFields(i)->setMinimumWidth(80);
     for (int i : {FUno, FImo})
         txtFields(i)->setMinimumWidth(60);
-    for (int i : {FImpName, FImpAdd1, FImpAdd2, FImpAdd3, FNotName, FNotAdd1, FNotAdd2, FNotAdd3, FPortDest, FMarks, FDesc})
+    for (int i : {FImpName, FImpAdd1, FImpAdd2, FImpAdd3, FNotName, FNotAdd1, FNotAdd2, FNotAdd3, FPortDest})
         txtFields(i)->setMinimumWidth(120);
     txtFields(FPortLoad)->setMaximumWidth(80);
 
@@ -250,8 +265,8 @@ void frmCargo::layOut()
     put(8, 2, QStringLiteral("Carrier Ag Code"), txtFields(FCacCode));
     put(8, 4, QStringLiteral("Transport Mode"), txtFields(FTrMode));
     put(8, 6, QStringLiteral("MLO"), txtFields(FMlo));
-    put(9, 0, QStringLiteral("Marks"), txtFields(FMarks), nullptr, 3);
-    put(9, 4, QStringLiteral("Description"), txtFields(FDesc), nullptr, 3);
+    put(9, 0, QStringLiteral("Marks"), box(FMarks), nullptr, 3);
+    put(9, 4, QStringLiteral("Description"), box(FDesc), nullptr, 3);
 
     // The grid fills the lower half, under its own heading with the row delete.
     auto *outer = qobject_cast<QVBoxLayout *>(layout());
@@ -279,6 +294,62 @@ QComboBox *frmCargo::combo(const QString &name) const
             return b.combo;
     }
     return nullptr;
+}
+
+QPlainTextEdit *frmCargo::box(int index) const
+{
+    for (auto it = m_boxes.constBegin(); it != m_boxes.constEnd(); ++it) {
+        if (it.value() == index)
+            return it.key();
+    }
+    return nullptr;
+}
+
+void frmCargo::boxTextChanged(QPlainTextEdit *box, int index)
+{
+    if (m_syncing)
+        return;
+    // a pasted line break becomes a blank; the column's size still holds
+    QString text = box->toPlainText();
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const int column = adoPrimaryRS().columnIndex(fieldColumn(index));
+    const int size = column >= 0 ? adoPrimaryRS().columnDef(column).size : 0;
+    if (size > 0 && text.size() > size)
+        text.truncate(size);
+    m_syncing = true;
+    if (text != box->toPlainText()) {
+        box->setPlainText(text);
+        box->moveCursor(QTextCursor::End);
+    }
+    txtFields(index)->setText(text);
+    m_syncing = false;
+}
+
+void frmCargo::fieldTextChanged(int index)
+{
+    if (m_syncing)
+        return;
+    // Text pasted into a field meets the same filter as typed keys.
+    if (QLineEdit *edit = txtFields(index); edit && edit->hasFocus() && mode() != Mode::Browse) {
+        const int column = adoPrimaryRS().columnIndex(fieldColumn(index));
+        const bool numeric = column >= 0 && adoPrimaryRS().columnDef(column).isNumeric();
+        if (index == FBlNo || numeric) {
+            QString kept;
+            for (QChar c : edit->text()) {
+                if (index == FBlNo ? blNoKey(c) : numericKey(c))
+                    kept += c;
+            }
+            if (kept != edit->text()) {
+                setFieldText(index, kept);
+                return;
+            }
+        }
+    }
+    if (QPlainTextEdit *b = box(index)) {
+        m_syncing = true;
+        b->setPlainText(txtFields(index)->text());
+        m_syncing = false;
+    }
 }
 
 RecordSource frmCargo::recordSource() const
@@ -354,6 +425,8 @@ void frmCargo::SwitchMode(Mode mode)
     cmdDeleteC->setVisible(!browse);
     txtFields(FPortDest)->hide();
     DstLabel->hide();
+    for (QPlainTextEdit *b : m_boxes.keys())
+        b->setReadOnly(browse);
     if (browse) {
         for (int i : {FVolume, FUnitVol, FTpRegNo, FCacCode, FTrMode, FMlo})
             txtFields(i)->setEnabled(true);
@@ -523,6 +596,16 @@ bool frmCargo::handleKey(QKeyEvent *event)
     if (key == Qt::Key_E && mods == Qt::ControlModifier && mode() == Mode::Browse) {
         editRecord();
         return true;
+    }
+    if (auto *b = qobject_cast<QPlainTextEdit *>(focus); b && m_boxes.contains(b)) {
+        const bool forward = key == Qt::Key_Return || key == Qt::Key_Enter || (key == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
+        if (forward || key == Qt::Key_Backtab || key == Qt::Key_Tab) {
+            // Enter, also Ctrl+Enter, never puts a line break in: it moves on as Tab does
+            if (mode() == Mode::Browse || acceptFieldLeave(m_boxes.value(b)))
+                moveFocus(forward);
+            return true;
+        }
+        return RecordBrowser::handleKey(event);
     }
     const bool leaving = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
     if (auto *c = qobject_cast<QComboBox *>(focus)) {
@@ -792,11 +875,15 @@ bool frmCargo::checkBeforeSave()
             c->setFocus(Qt::OtherFocusReason);
             return false;
         }
-        const int index = fieldIndexOf(w);
+        auto *b = qobject_cast<QPlainTextEdit *>(w);
+        const int index = b ? m_boxes.value(b, -1) : fieldIndexOf(w);
         if (index >= 0 && !acceptFieldLeave(index)) {
             if (index != FTrMode)
                 Prompter::current().beep();
-            focusField(index);
+            if (b)
+                b->setFocus(Qt::OtherFocusReason);
+            else
+                focusField(index);
             return false;
         }
     }

@@ -7,6 +7,7 @@
 #include <QList>
 
 class QComboBox;
+class QPlainTextEdit;
 class QTableWidget;
 
 namespace quarl {
@@ -45,6 +46,7 @@ protected:
     void SwitchMode(Mode mode) override;
     void applyButtonRights() override;
     void currentRowShown() override;
+    void fieldTextChanged(int index) override;
     bool acceptFieldLeave(int index) override;
     bool handleKey(QKeyEvent *event) override;
     bool isCommandKey(const QKeyEvent *event) const override;
@@ -63,6 +65,8 @@ private:
         QString listSql;  // first column listed, second stored
     };
 
+    QPlainTextEdit *box(int index) const;
+    void boxTextChanged(QPlainTextEdit *box, int index);
     QComboBox *addCombo(const char *name, const QString &column, int field, const QString &listSql);
     void fillCombos(const Database &db);
     void setComboCode(QComboBox *combo, const QString &code);
@@ -101,6 +105,8 @@ private:
     bool m_selectionReset = false; // the grid's next focus selects row 1, "Container No."
     bool m_gridOpen = false;       // nature of cargo C or CP
     bool m_settingCombo = false;
+    bool m_syncing = false;
+    QHash<QPlainTextEdit *, int> m_boxes; // Marks and Description over their fields
     int m_editRow = -1;
     int m_editColumn = -1;
     QList<qint64> m_removedAutoids; // stored container rows removed, deleted with the save
