@@ -194,8 +194,10 @@ private Q_SLOTS:
             set("txtUser", server.user);
             set("txtPassword", server.password);
             const QString folder = qEnvironmentVariable("QUARL_SCREENSHOTS");
-            if (!folder.isEmpty())
+            if (!folder.isEmpty()) {
                 dialog->grab().save(folder + QStringLiteral("/PgSourceDialog.png"));
+                x.screen->grab().save(folder + QStringLiteral("/frmCompany-add.png"));
+            }
             QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOk")), Qt::LeftButton);
         });
         QTest::mouseClick(pgButton, Qt::LeftButton);
