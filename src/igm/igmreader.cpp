@@ -26,15 +26,20 @@ using namespace Format;
 
 enum class Section { General, Vessel, Cargo, Container };
 
+constexpr char CancelledText[] = "The import was cancelled; nothing of the file was stored.";
+
 // An error of the import with the section and column it arose in.
 struct ImportError
 {
     Failure failure;
     Section section = Section::General;
     QString column;
+    bool cancelled = false;
 
     QString message() const
     {
+        if (cancelled)
+            return failure.description;
         QString context;
         switch (section) {
         case Section::Vessel: context = QLatin1String(Messages::VesselContext) + column; break;
@@ -159,10 +164,19 @@ private:
         err.column = column;
         return err;
     }
-    void reportProgress()
+    // False when the user has cancelled the import.
+    bool reportProgress(ImportError *error)
     {
-        if (m_options.progress && m_reader->lineNumber() % 1000 == 0)
+        if (m_reader->lineNumber() % 200 != 0)
+            return true;
+        if (m_options.progress)
             m_options.progress(m_reader->bytesRead(), m_size);
+        if (m_options.cancelled && m_options.cancelled()) {
+            error->failure = Failure(ErrorNumber::Cancelled, QLatin1String(CancelledText));
+            error->cancelled = true;
+            return false;
+        }
+        return true;
     }
 
     const Database &m_db;
@@ -461,7 +475,8 @@ bool Importer::importCargo(ImportError *error)
         }
         m_lineToId.insert(lineNo, nextKey);
         ++m_lines;
-        reportProgress();
+        if (!reportProgress(error))
+            return false;
     }
 }
 
@@ -506,7 +521,8 @@ bool Importer::importContainers(ImportError *error)
             return false;
         }
         ++m_containers;
-        reportProgress();
+        if (!reportProgress(error))
+            return false;
     }
 }
 
@@ -563,6 +579,11 @@ IgmImportResult Importer::run(const QString &sourcePath)
         return failed();
     if (Status s = m_db.exec(QStringLiteral("update cargo set sublineno = 0 where sublineno <> 0")); !s) {
         error.failure = s.failure();
+        return failed();
+    }
+    if (m_options.cancelled && m_options.cancelled()) {
+        error.failure = Failure(ErrorNumber::Cancelled, QLatin1String(CancelledText));
+        error.cancelled = true;
         return failed();
     }
     if (Status s = tx.commit(); !s) {
