@@ -3,6 +3,7 @@
 #include "app/installation.h"
 #include "app/settings.h"
 #include "store/datasourceregistry.h"
+#include "store/schema.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +44,9 @@ Status checkSource(const QString &sourceFile)
             return Failure(ErrorNumber::BadFileFormat,
                            QStringLiteral("%1 is not a company data file.").arg(QFileInfo(sourceFile).fileName()));
     }
+    // Work still in the write-ahead log of a company in use goes into the file itself,
+    // so that the copy holds it.
+    db->exec(QStringLiteral("pragma wal_checkpoint(truncate)"));
     return Status::ok();
 }
 
@@ -164,6 +168,34 @@ Result<QString> createDataSource(const QString &typedName, const QString &source
             QFile::remove(target);
         return fail(CreateStep::Register, s.failure());
     }
+    return DataSourceRegistry::connectionText(name);
+}
+
+Result<QString> registerPostgres(const QString &typedName, const PgParams &params, const CreateSchema &createSchema)
+{
+    const QString name = dataSourceName(typedName).trimmed();
+    if (name.isEmpty())
+        return invalid(QStringLiteral("Type the Data Source Name first."));
+    const DataSourceRegistry registry;
+    if (const auto ds = registry.find(name); ds)
+        return invalid(QStringLiteral("The data source \"%1\" already exists.").arg(ds->name));
+    auto db = Database::openPostgres(params);
+    if (!db)
+        return db.failure();
+    const bool hasCargo = db->hasTable(QStringLiteral("cargo"));
+    const bool hasUsers = db->hasTable(QStringLiteral("loguser"));
+    if (hasCargo != hasUsers)
+        return Failure(ErrorNumber::BadFileFormat,
+                       QStringLiteral("The database %1 holds part of a company only.").arg(db->description()));
+    if (!hasCargo) {
+        if (!createSchema || !createSchema(db->description()))
+            return Failure(ErrorNumber::Cancelled,
+                           QStringLiteral("The database %1 holds no company; nothing was registered.").arg(db->description()));
+        if (Status s = Schema::createCompanyDatabase(db.value()); !s)
+            return s.failure();
+    }
+    if (Status s = DataSourceRegistry().registerPostgres(name, params); !s)
+        return s.failure();
     return DataSourceRegistry::connectionText(name);
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 // The company register DRCOMP of the system database and the creation of a company's
 // data source: a copy of an existing company data file in the installation folder,
 // registered under the typed name.
@@ -46,5 +48,12 @@ Status checkCreate(const QString &typedName, const QString &sourceFile);
 // file, and registers N for it. Returns the connection text "DSN=" + N.
 Result<QString> createDataSource(const QString &typedName, const QString &sourceFile, CreateOptions options,
                                  CreateFailure *failed);
+
+// Registers N for a company database on a PostgreSQL server, one that several
+// workstations share. A database without the company tables gets them (and the code
+// masters) when createSchema, asked with the database's description, says yes.
+// Returns "DSN=" + N.
+using CreateSchema = std::function<bool(const QString &database)>;
+Result<QString> registerPostgres(const QString &typedName, const PgParams &params, const CreateSchema &createSchema);
 
 } // namespace quarl::CompanyRegister

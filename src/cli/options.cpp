@@ -3,6 +3,7 @@
 #include "cli/command.h"
 #include "store/datasourceregistry.h"
 
+#include <QFile>
 #include <QTextStream>
 
 namespace quarl::cli {
@@ -30,6 +31,39 @@ std::optional<Database> openDatabaseOrSay(const QCommandLineParser &parser)
         return std::nullopt;
     }
     return db.value();
+}
+
+void addPostgresOptions(QCommandLineParser &parser)
+{
+    parser.addOption({QStringLiteral("pg"), QStringLiteral("PostgreSQL database: \"host=H port=P dbname=D user=U\"."),
+                      QStringLiteral("CONNINFO")});
+    parser.addOption({QStringLiteral("password-file"),
+                      QStringLiteral("File whose first line is the PostgreSQL password (else QUARL_PG_PASSWORD, "
+                                     "PGPASSWORD or ~/.pgpass)."),
+                      QStringLiteral("FILE")});
+}
+
+Result<PgParams> postgresParams(const QCommandLineParser &parser)
+{
+    auto params = DataSourceRegistry::parsePostgres(parser.value(QStringLiteral("pg")));
+    if (!params)
+        return params;
+    if (parser.isSet(QStringLiteral("password-file"))) {
+        const QString path = parser.value(QStringLiteral("password-file"));
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot read the password file %1: %2.")
+                                                          .arg(path, file.errorString()));
+        QString line = QString::fromUtf8(file.readLine());
+        while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        params->password = line;
+    } else if (qEnvironmentVariableIsSet("QUARL_PG_PASSWORD")) {
+        params->password = qEnvironmentVariable("QUARL_PG_PASSWORD");
+    } else if (qEnvironmentVariableIsSet("PGPASSWORD")) {
+        params->password = qEnvironmentVariable("PGPASSWORD");
+    }
+    return params;
 }
 
 bool parse(QCommandLineParser &parser, const QStringList &args, int *exitStatus)

@@ -15,6 +15,12 @@ Result<Database> openDatabase(const QCommandLineParser &parser);
 // openDatabase() that says on stderr why it failed; nullopt then.
 std::optional<Database> openDatabaseOrSay(const QCommandLineParser &parser);
 
+// --pg "host=... port=... dbname=... user=..." and --password-file FILE. The password
+// comes from that file (its first line), else from QUARL_PG_PASSWORD or PGPASSWORD, else
+// stays empty so that the PostgreSQL client library looks in ~/.pgpass.
+void addPostgresOptions(QCommandLineParser &parser);
+Result<PgParams> postgresParams(const QCommandLineParser &parser);
+
 // Parses args; on a parse error or --help prints and returns false with the exit status.
 bool parse(QCommandLineParser &parser, const QStringList &args, int *exitStatus);
 

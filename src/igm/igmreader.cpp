@@ -5,6 +5,7 @@
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
 #include "igm/linereader.h"
+#include "store/cargokeys.h"
 #include "store/database.h"
 #include "store/schema.h"
 
@@ -428,12 +429,12 @@ bool Importer::importCargo(ImportError *error)
 {
     if (!skipTo(CargoStart, error))
         return false;
-    auto max = m_db.scalar(QStringLiteral("select max(id) from cargo"));
-    if (!max) {
-        error->failure = max.failure();
+    auto next = nextCargoId(m_db);
+    if (!next) {
+        error->failure = next.failure();
         return false;
     }
-    qint64 nextKey = max->toLongLong() + 1;
+    qint64 nextKey = next.value();
 
     QStringList columns{QStringLiteral("id"), QStringLiteral("sublineno")};
     for (const FieldMap &m : CargoFields)

@@ -355,7 +355,9 @@ IgmWriteResult Writer::run()
         return result;
     }
 
-    Transaction tx(m_db);
+    // One moment of the voyage: lines and containers saved meanwhile by another
+    // workstation come in whole or not at all.
+    Transaction tx(m_db, TxMode::SnapshotWrite);
     if (!tx.started())
         return fail(tx.started().failure());
 

@@ -1,5 +1,6 @@
 #include "igm/syntheticvoyage.h"
 
+#include "store/cargokeys.h"
 #include "store/database.h"
 #include "store/installer.h"
 
@@ -35,9 +36,17 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
 {
     if (v.lines < 1 || v.containers < 0)
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("A voyage needs at least one line."));
+    // Declared before the transaction, so that they are released after it has ended.
+    QSqlQuery cargo(db.handle());
+    QSqlQuery contain(db.handle());
     Transaction tx(db);
     if (!tx.started())
         return tx.started();
+    // Keys first: this writer then waits its turn before it has written anything.
+    auto nextId = nextCargoId(db);
+    if (!nextId)
+        return nextId.failure();
+    const qint64 firstId = nextId.value();
     const QVariantList key{v.vessel, v.voyage};
     auto existing = db.scalar(QStringLiteral("select (select count(*) from cargo where vslcode = ? and voyno = ?) + "
                                              "(select count(*) from vesinfo where vslcode = ? and voyno = ?)"),
@@ -76,20 +85,14 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     if (!s)
         return s;
 
-    auto max = db.scalar(QStringLiteral("select max(id) from cargo"));
-    if (!max)
-        return max.failure();
-    const qint64 firstId = max->toLongLong() + 1;
-
     QRandomGenerator rng(v.seed);
-    QSqlQuery cargo(db.handle());
     if (!cargo.prepare(QStringLiteral(
             "insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, bldt, portload, portdest, impname, "
             "impadd1, impadd2, impadd3, notname, notadd1, notadd2, notadd3, naturecargo, itemtype, cargomove, "
             "destcode, pkgs, pkgtype, grosswt, unitwt, volume, unitvol, marks, gdesc, unocode, imocode, tpregno, "
             "caccode, trmode, mlo) values (?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
             "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
-        return Database::failureOf(cargo.lastError());
+        return db.failed(cargo.lastError());
 
     QList<qint64> containerLines; // (index into the lines) of lines that carry containers
     const QString blPrefix = QStringLiteral("SYN%1").arg(v.voyage.trimmed().left(6));
@@ -126,16 +129,15 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
         for (int c = 0; c < values.size(); ++c)
             cargo.bindValue(c, values.at(c));
         if (!cargo.exec())
-            return Database::failureOf(cargo.lastError());
+            return db.failed(cargo.lastError());
     }
 
     if (v.containers > 0 && containerLines.isEmpty())
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("The voyage has no container lines."));
-    QSqlQuery contain(db.handle());
     if (!contain.prepare(QStringLiteral(
             "insert into contain (ref, lineno, sublineno, containno, sealno, agentcode, constatus, conpkgs, conwt, "
             "isocode, socflag) values (?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?)")))
-        return Database::failureOf(contain.lastError());
+        return db.failed(contain.lastError());
     // Spread evenly: the first lines get one container more when they do not divide.
     const qint64 perLine = containerLines.isEmpty() ? 0 : v.containers / containerLines.size();
     const qint64 extra = containerLines.isEmpty() ? 0 : v.containers % containerLines.size();
@@ -160,7 +162,7 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
             for (int c = 0; c < values.size(); ++c)
                 contain.bindValue(c, values.at(c));
             if (!contain.exec())
-                return Database::failureOf(contain.lastError());
+                return db.failed(contain.lastError());
         }
     }
     return tx.commit();

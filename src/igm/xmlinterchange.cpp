@@ -3,6 +3,7 @@
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
 #include "igm/rowsetxml.h"
+#include "store/cargokeys.h"
 #include "store/database.h"
 #include "store/schema.h"
 
@@ -21,7 +22,7 @@ XmlExportResult WriteXmlFiles(const Database &db, const QString &cargoPath, cons
 {
     XmlExportResult result;
     // Both selections see the same data.
-    Transaction tx(db);
+    Transaction tx(db, TxMode::Read);
     if (!tx.started()) {
         result.outcome = Outcome::failed(tx.started().failure());
         return result;
@@ -206,11 +207,6 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
 {
     XmlImportResult result;
     QStringList notices;
-    auto max = m_db.scalar(QStringLiteral("select max(id) from cargo"));
-    if (!max)
-        return failed(max.failure());
-    qint64 nextKey = max->toLongLong() + 1;
-
     Rowset::Reader cargo;
     Rowset::Reader containers;
     if (Status s = cargo.open(cargoPath); !s)
@@ -245,6 +241,10 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     Transaction tx(m_db);
     if (!tx.started())
         return failed(tx.started().failure());
+    auto next = nextCargoId(m_db);
+    if (!next)
+        return failed(next.failure());
+    qint64 nextKey = next.value();
 
     {
         QStringList cols = QStringList{QStringLiteral("id")} + cargoBinding.columns;

@@ -6,6 +6,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QStorageInfo>
 
 namespace quarl {
 
@@ -14,6 +15,12 @@ struct Database::Private
     QString connectionName;
     Dialect dialect{Engine::SQLite};
     QString description;
+    QString journalMode;
+    bool inTransaction = false;
+    // A failed statement ended the transaction on the server; the statements that follow
+    // until its guard ends are refused, so that none of them is committed on its own.
+    bool rolledBack = false;
+    quint64 serial = 0;
 
     ~Private()
     {
@@ -27,6 +34,13 @@ struct Database::Private
 };
 
 namespace {
+int lockWaitMs = 60000;
+
+Failure rolledBackFailure()
+{
+    return Failure(ErrorNumber::DatabaseError, QStringLiteral("The work was rolled back after an error; nothing was changed."));
+}
+
 QString newConnectionName()
 {
     static QAtomicInt counter;
@@ -51,7 +65,52 @@ Failure Database::failureOf(const QSqlError &error)
     const QString tail = QStringLiteral("(") + code + QStringLiteral(")");
     if (text.endsWith(tail))
         text.chop(tail.size());
+    // A bounded wait that ran out: say so in words a clerk can act on; the code stays
+    // the engine's, so retry logic still knows it.
+    const int seconds = (lockWaitMs + 999) / 1000;
+    if (code == QLatin1String("55P03") || code == QLatin1String("5") || code == QLatin1String("6"))
+        return Failure(code, QStringLiteral("The company database stayed locked by another workstation for more than "
+                                            "%1 seconds; nothing was changed. Please try again in a moment.")
+                                 .arg(seconds));
+    if (code == QLatin1String("40001") || code == QLatin1String("40P01"))
+        return Failure(code, QStringLiteral("Another workstation changed the same rows at the same time; nothing was "
+                                            "changed. Please try again."));
     return Failure(code, text.trimmed());
+}
+
+Failure Database::failed(const QSqlError &error) const
+{
+    Failure f = failureOf(error);
+    if (m_d && m_d->inTransaction && engine() == Engine::PostgreSQL) {
+        QSqlDatabase h = handle();
+        h.rollback();
+        m_d->inTransaction = false;
+        m_d->rolledBack = true;
+    }
+    return f;
+}
+
+void Database::setLockWait(int milliseconds)
+{
+    lockWaitMs = qMax(0, milliseconds);
+}
+
+int Database::lockWait()
+{
+    return lockWaitMs;
+}
+
+bool Database::isNetworkFileSystem(const QByteArray &type)
+{
+    const QByteArray t = type.toLower();
+    return t.startsWith("nfs") || t.startsWith("cifs") || t.startsWith("smb") || t.startsWith("fuse")
+           || t.startsWith("9p") || t.startsWith("afs") || t.startsWith("ceph") || t.startsWith("glusterfs")
+           || t.startsWith("davfs") || t == "ncpfs";
+}
+
+QString Database::journalMode() const
+{
+    return m_d ? m_d->journalMode : QString();
 }
 
 Result<Database> Database::openSqlite(const QString &path, bool create)
@@ -65,12 +124,21 @@ Result<Database> Database::openSqlite(const QString &path, bool create)
     db.m_d->description = path;
     QSqlDatabase handle = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), db.m_d->connectionName);
     handle.setDatabaseName(path);
-    handle.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    handle.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(lockWaitMs));
     if (!handle.open())
         return failureOf(handle.lastError());
     // LIKE with ESCAPE and case-insensitive ASCII matching is SQLite's default; keep it so.
     QSqlQuery pragma(handle);
     pragma.exec(QStringLiteral("pragma foreign_keys = off"));
+    // The write-ahead log lets readers go on while a writer works. Its index lives in
+    // shared memory beside the file, which workstations on a network share cannot share:
+    // there the file keeps (or gets back) the rollback journal.
+    const QByteArray fs = QStorageInfo(QFileInfo(path).absolutePath()).fileSystemType();
+    const bool network = isNetworkFileSystem(fs);
+    if (pragma.exec(network ? QStringLiteral("pragma journal_mode = delete") : QStringLiteral("pragma journal_mode = wal"))
+        && pragma.next())
+        db.m_d->journalMode = pragma.value(0).toString().toLower();
+    pragma.finish();
     return db;
 }
 
@@ -93,6 +161,9 @@ Result<Database> Database::openPostgres(const PgParams &params)
     QSqlQuery q(handle);
     q.exec(QStringLiteral("set client_min_messages = warning"));
     q.exec(QStringLiteral("set datestyle = 'ISO, YMD'"));
+    // A wait for a lock another workstation holds ends after this time (0 would wait
+    // for ever).
+    q.exec(QStringLiteral("set lock_timeout = %1").arg(qMax(1, lockWaitMs)));
     return db;
 }
 
@@ -120,21 +191,23 @@ Result<QSqlQuery> Database::query(const QString &sql, const QVariantList &binds)
 {
     if (!m_d)
         return Failure(ErrorNumber::DatabaseError, QStringLiteral("No database connection is open."));
+    if (m_d->rolledBack)
+        return rolledBackFailure();
     QSqlQuery q(handle());
     q.setForwardOnly(true);
     // PostgreSQL cannot prepare data definition; a statement without values needs no
     // preparing anyway.
     if (binds.isEmpty()) {
         if (!q.exec(sql))
-            return failureOf(q.lastError());
+            return failed(q.lastError());
         return q;
     }
     if (!q.prepare(sql))
-        return failureOf(q.lastError());
+        return failed(q.lastError());
     for (const QVariant &v : binds)
         q.addBindValue(v);
     if (!q.exec())
-        return failureOf(q.lastError());
+        return failed(q.lastError());
     return q;
 }
 
@@ -154,18 +227,37 @@ Result<QVariant> Database::scalar(const QString &sql, const QVariantList &binds)
     return q->value(0);
 }
 
-Status Database::begin() const
+Status Database::begin(TxMode mode) const
 {
-    QSqlDatabase h = handle();
-    if (!h.transaction())
-        return failureOf(h.lastError());
+    if (!m_d)
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("No database connection is open."));
+    QString sql;
+    if (engine() == Engine::SQLite) {
+        // A deferred transaction that reads first cannot wait for the write lock later
+        // (SQLite answers "database is locked" at once); a writer takes it at the start.
+        sql = mode == TxMode::Read ? QStringLiteral("begin") : QStringLiteral("begin immediate");
+    } else {
+        sql = mode == TxMode::Write ? QStringLiteral("begin")
+              : mode == TxMode::Read ? QStringLiteral("begin isolation level repeatable read read only")
+                                     : QStringLiteral("begin isolation level repeatable read");
+    }
+    {
+        QSqlQuery q(handle());
+        if (!q.exec(sql))
+            return failureOf(q.lastError());
+    }
+    m_d->inTransaction = true;
+    m_d->rolledBack = false;
+    ++m_d->serial;
     return Status::ok();
 }
 
 Status Database::commit() const
 {
     QSqlDatabase h = handle();
-    if (!h.commit())
+    const bool ok = h.commit();
+    m_d->inTransaction = false;
+    if (!ok)
         return failureOf(h.lastError());
     return Status::ok();
 }
@@ -173,9 +265,27 @@ Status Database::commit() const
 Status Database::rollback() const
 {
     QSqlDatabase h = handle();
-    if (!h.rollback())
+    const bool ok = h.rollback();
+    m_d->inTransaction = false;
+    if (!ok)
         return failureOf(h.lastError());
     return Status::ok();
+}
+
+void Database::endRolledBack() const
+{
+    if (m_d)
+        m_d->rolledBack = false;
+}
+
+bool Database::inTransaction() const
+{
+    return m_d && m_d->inTransaction;
+}
+
+quint64 Database::transactionSerial() const
+{
+    return m_d ? m_d->serial : 0;
 }
 
 QStringList Database::tables() const
@@ -208,15 +318,19 @@ void Database::close()
     m_d.reset();
 }
 
-Transaction::Transaction(const Database &db) : m_db(db)
+Transaction::Transaction(const Database &db, TxMode mode) : m_db(db)
 {
-    m_started = m_db.begin();
+    m_started = m_db.begin(mode);
     m_open = m_started.isOk();
+    m_serial = m_db.transactionSerial();
 }
 
 Transaction::~Transaction()
 {
-    if (m_open)
+    if (m_started && m_db.transactionSerial() == m_serial)
+        m_db.endRolledBack();
+    // Not when a failed statement has rolled it back already (and another may be open).
+    if (m_open && m_db.inTransaction() && m_db.transactionSerial() == m_serial)
         m_db.rollback();
 }
 
@@ -225,9 +339,14 @@ Status Transaction::commit()
     if (!m_open)
         return m_started.isOk() ? Status(Failure(ErrorNumber::DatabaseError, QStringLiteral("No transaction is open."))) : m_started;
     m_open = false;
+    if (!m_db.inTransaction() || m_db.transactionSerial() != m_serial) {
+        if (m_db.transactionSerial() == m_serial)
+            m_db.endRolledBack();
+        return rolledBackFailure();
+    }
     Status s = m_db.commit();
-    if (!s)
-        m_db.rollback();
+    if (!s && m_db.engine() == Engine::SQLite)
+        m_db.rollback(); // a refused COMMIT leaves SQLite's transaction open
     return s;
 }
 

@@ -20,6 +20,18 @@ struct PgParams
     QString password;
 };
 
+// How a transaction begins.
+enum class TxMode {
+    // Writes: on SQLite the file's write lock is taken at once, so a second writer
+    // waits for it (busy time-out) instead of failing halfway.
+    Write,
+    // Reads that must see one moment of the data: SQLite's deferred transaction, on
+    // PostgreSQL a repeatable-read, read-only one.
+    Read,
+    // Reads of one moment followed by a few writes (the IGM writer's line numbers).
+    SnapshotWrite,
+};
+
 // One connection to a company data database or the system database.
 // Copies share the connection; it closes when the last copy goes.
 // Every statement is prepared and takes its values bound, never spliced in.
@@ -43,9 +55,26 @@ public:
     // First column of the first row; an invalid QVariant when there is no row.
     Result<QVariant> scalar(const QString &sql, const QVariantList &binds = {}) const;
 
-    Status begin() const;
+    Status begin(TxMode mode = TxMode::Write) const;
     Status commit() const;
     Status rollback() const;
+    bool inTransaction() const;
+    // Counts the transactions begun on this connection; tells a guard whether the
+    // transaction it began is still the one open.
+    quint64 transactionSerial() const;
+    // Lets statements run again after failed() ended a transaction (its guard is done).
+    void endRolledBack() const;
+
+    // The failure of a statement of this connection. On PostgreSQL an error inside a
+    // transaction has aborted it on the server: it is rolled back here at once, so that
+    // statements released afterwards can still be freed (the server refuses every
+    // statement of an aborted transaction, DEALLOCATE included, and the prepared
+    // statement would stay behind for the life of the connection).
+    Failure failed(const QSqlError &error) const;
+
+    // SQLite: the journal mode the file runs in ("wal", or "delete" on a network share);
+    // empty on PostgreSQL.
+    QString journalMode() const;
 
     QStringList tables() const;
     bool hasTable(const QString &name) const;            // without regard to case
@@ -54,6 +83,15 @@ public:
     void close();
 
     static Failure failureOf(const QSqlError &error);
+
+    // How long a statement waits for a lock held by another connection (SQLite busy
+    // time-out, PostgreSQL lock_timeout) before it fails with LockWaitMessage. Applies to
+    // connections opened afterwards.
+    static void setLockWait(int milliseconds);
+    static int lockWait();
+    // True for a file system on which SQLite cannot share the write-ahead log's index
+    // between workstations (NFS, SMB/CIFS, FUSE mounts).
+    static bool isNetworkFileSystem(const QByteArray &type);
 
 private:
     struct Private;
@@ -64,7 +102,7 @@ private:
 class Transaction
 {
 public:
-    explicit Transaction(const Database &db);
+    explicit Transaction(const Database &db, TxMode mode = TxMode::Write);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
@@ -76,6 +114,7 @@ private:
     Database m_db;
     Status m_started;
     bool m_open = false;
+    quint64 m_serial = 0;
 };
 
 } // namespace quarl

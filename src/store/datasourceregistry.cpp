@@ -128,6 +128,90 @@ QString DataSourceRegistry::nameFromConnectionText(const QString &connectionText
     return text.contains(QLatin1Char('=')) ? QString() : text;
 }
 
+Result<PgParams> DataSourceRegistry::parsePostgres(const QString &text)
+{
+    PgParams p;
+    p.host.clear();
+    bool portGiven = false;
+    const auto bad = [](const QString &why) { return Failure(ErrorNumber::InvalidArgument, why); };
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        while (i < n && text.at(i).isSpace())
+            ++i;
+        if (i >= n)
+            break;
+        const qsizetype eq = text.indexOf(QLatin1Char('='), i);
+        if (eq < 0)
+            return bad(QStringLiteral("\"%1\" is not of the form key=value.").arg(text.mid(i).trimmed()));
+        const QString key = text.mid(i, eq - i).trimmed().toLower();
+        i = eq + 1;
+        while (i < n && text.at(i).isSpace())
+            ++i;
+        QString value;
+        if (i < n && text.at(i) == QLatin1Char('\'')) {
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                const QChar c = text.at(i++);
+                if (c == QLatin1Char('\\') && i < n) {
+                    value += text.at(i++);
+                } else if (c == QLatin1Char('\'')) {
+                    closed = true;
+                    break;
+                } else {
+                    value += c;
+                }
+            }
+            if (!closed)
+                return bad(QStringLiteral("The quoted value of %1 is not closed.").arg(key));
+        } else {
+            while (i < n && !text.at(i).isSpace())
+                value += text.at(i++);
+        }
+        if (key == QLatin1String("host") || key == QLatin1String("hostaddr")) {
+            p.host = value;
+        } else if (key == QLatin1String("port")) {
+            bool ok = false;
+            p.port = value.toInt(&ok);
+            if (!ok || p.port <= 0 || p.port > 65535)
+                return bad(QStringLiteral("The port \"%1\" is not a port number.").arg(value));
+            portGiven = true;
+        } else if (key == QLatin1String("dbname")) {
+            p.database = value;
+        } else if (key == QLatin1String("user")) {
+            p.user = value;
+        } else if (key == QLatin1String("password")) {
+            return bad(QStringLiteral("Do not put the password on the command line: set QUARL_PG_PASSWORD (or PGPASSWORD), "
+                                      "give --password-file FILE, or keep it in ~/.pgpass."));
+        } else {
+            return bad(QStringLiteral("Unknown connection key \"%1\": use host, port, dbname and user.").arg(key));
+        }
+    }
+    if (p.host.isEmpty())
+        p.host = QStringLiteral("localhost");
+    if (!portGiven)
+        p.port = 5432;
+    if (p.database.isEmpty() || p.user.isEmpty())
+        return bad(QStringLiteral("Give at least dbname=... and user=... of the PostgreSQL database."));
+    return p;
+}
+
+QString DataSourceRegistry::describePostgres(const PgParams &params)
+{
+    auto quoted = [](const QString &v) {
+        if (!v.isEmpty() && !v.contains(QLatin1Char(' ')) && !v.contains(QLatin1Char('\'')) && !v.contains(QLatin1Char('\\')))
+            return v;
+        QString q = v;
+        q.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+        return QLatin1Char('\'') + q + QLatin1Char('\'');
+    };
+    return QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")
+        .arg(quoted(params.host))
+        .arg(params.port)
+        .arg(quoted(params.database), quoted(params.user));
+}
+
 Result<Database> DataSourceRegistry::open(const QString &connectionText) const
 {
     const QString name = nameFromConnectionText(connectionText);

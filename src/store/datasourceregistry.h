@@ -39,6 +39,13 @@ public:
     Result<Database> open(const QString &connectionText) const;
 
     static QString nameFromConnectionText(const QString &connectionText);
+
+    // "host=... port=... dbname=... user=..." (libpq's key=value form; a value may be
+    // single-quoted). A password in it is refused: it belongs in the environment or in a
+    // file, never on a command line that every user of the machine can list.
+    static Result<PgParams> parsePostgres(const QString &text);
+    // The same form back, without the password.
+    static QString describePostgres(const PgParams &params);
     static QString connectionText(const QString &name) { return QStringLiteral("DSN=") + name; }
 
 private:

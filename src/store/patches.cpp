@@ -209,12 +209,12 @@ PatchResult insertPortList(const Database &db, const QString &resource, int thre
         return alreadyApplied(QLatin1String(AlreadyPatched));
 
     if (!insert.prepare(QStringLiteral("INSERT INTO D_PORT_CD VALUES(?,?)")))
-        return failed(Database::failureOf(insert.lastError()));
+        return failed(db.failed(insert.lastError()));
     for (const QStringList &row : rows.value()) {
         insert.bindValue(0, row.value(0));
         insert.bindValue(1, row.value(1));
         if (!insert.exec())
-            return failed(Database::failureOf(insert.lastError()));
+            return failed(db.failed(insert.lastError()));
     }
     if (Status s = tx.commit(); !s)
         return failed(s);

@@ -208,7 +208,7 @@ Status insertRows(const Database &db, const TableDef &table, const QList<QString
             const QString sql = QStringLiteral("insert into %1 values %2")
                                     .arg(QLatin1String(table.name), QStringList(count, one).join(QLatin1Char(',')));
             if (!q.prepare(sql))
-                return Database::failureOf(q.lastError());
+                return db.failed(q.lastError());
             prepared = count;
         }
         int at = 0;
@@ -225,7 +225,7 @@ Status insertRows(const Database &db, const TableDef &table, const QList<QString
             }
         }
         if (!q.exec())
-            return Database::failureOf(q.lastError());
+            return db.failed(q.lastError());
     }
     return Status::ok();
 }

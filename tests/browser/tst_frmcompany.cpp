@@ -9,9 +9,15 @@
 #include "store/datasourceregistry.h"
 #include "store/installer.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QDir>
 #include <QFile>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -155,6 +161,70 @@ private Q_SLOTS:
         QVERIFY(!x.create()->isEnabled());
         x.screen->cancelRecord();
         QVERIFY(!x.create()->isVisible());
+    }
+
+    void registerPostgresCompany()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        QUARL_TEMP_DB(pg, QStringLiteral("postgres")); // an empty database on the office server
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        QTest::keyClicks(x.f(1), QStringLiteral("Office Shipping"));
+        QTest::keyClicks(x.f(8), QStringLiteral("OFFICE"));
+        QPushButton *pgButton = button(x.screen.get(), "CreatePg");
+        QVERIFY(pgButton->isVisible() && pgButton->isEnabled());
+        prompter.answerYes(); // create the company tables in the empty database
+        const PgParams server = pg.pgParams();
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            shown = dialog->findChild<QLineEdit *>(QStringLiteral("txtDatabase"))->text();
+            auto set = [&](const char *name, const QString &text) {
+                QLineEdit *e = dialog->findChild<QLineEdit *>(QLatin1String(name));
+                e->selectAll();
+                QTest::keyClicks(e, text);
+            };
+            set("txtHost", server.host);
+            dialog->findChild<QSpinBox *>(QStringLiteral("txtPort"))->setValue(server.port);
+            set("txtDatabase", server.database);
+            set("txtUser", server.user);
+            set("txtPassword", server.password);
+            const QString folder = qEnvironmentVariable("QUARL_SCREENSHOTS");
+            if (!folder.isEmpty()) {
+                dialog->grab().save(folder + QStringLiteral("/PgSourceDialog.png"));
+                x.screen->grab().save(folder + QStringLiteral("/frmCompany-add.png"));
+            }
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOk")), Qt::LeftButton);
+        });
+        QTest::mouseClick(pgButton, Qt::LeftButton);
+        QCOMPARE(shown, QStringLiteral("office")); // offered from the typed name
+        QVERIFY2(prompter.scriptUsedUp(), qPrintable(prompter.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(prompter.messages(), QStringList{"DSN Created Successfully"});
+        QCOMPARE(x.f(8)->text(), QStringLiteral("DSN=OFFICE"));
+        x.screen->updateRecord();
+
+        // a second workstation's logon reaches the same company through the registry
+        auto company = DataSourceRegistry().open(QStringLiteral("DSN=OFFICE"));
+        QVERIFY2(company.isOk(), qPrintable(company.failure().numberAndText()));
+        QCOMPARE(company->engine(), Engine::PostgreSQL);
+        QCOMPARE(company->scalar(QStringLiteral("select count(*) from loguser")).value().toInt(), 1);
+        QVERIFY(company->scalar(QStringLiteral("select count(*) from D_PORT_CD")).value().toInt() > 1000);
+
+        // registering the name again is refused, and a database holding a company is not touched
+        x.screen->addRecord();
+        QTest::keyClicks(x.f(8), QStringLiteral("OFFICE"));
+        prompter.clear();
+        QTimer::singleShot(0, [] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->accept();
+        });
+        QTest::mouseClick(pgButton, Qt::LeftButton);
+        QCOMPARE(prompter.messages().size(), 1);
+        QVERIFY2(prompter.messages().first().contains(QLatin1String("already exists")), qPrintable(prompter.messages().first()));
     }
 
     void createWithTrailingBlanks()

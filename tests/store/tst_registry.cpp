@@ -193,6 +193,38 @@ private Q_SLOTS:
         QFETCH(int, digit);
         QCOMPARE(Installer::containerCheckDigit(number), digit);
     }
+
+    void postgresConnectionText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("parsed"); // described back, or "!" + the start of the refusal
+        QTest::newRow("all keys") << "host=db.office port=5433 dbname=acme user=clerk"
+                                  << "host=db.office port=5433 dbname=acme user=clerk";
+        QTest::newRow("defaults") << "dbname=acme user=clerk" << "host=localhost port=5432 dbname=acme user=clerk";
+        QTest::newRow("quoted with blank and quote") << "dbname='west coast' user='o\\'brien'"
+                                                     << "host=localhost port=5432 dbname='west coast' user='o\\'brien'";
+        QTest::newRow("password refused") << "dbname=acme user=clerk password=secret" << "!Do not put the password";
+        QTest::newRow("unknown key") << "dbname=acme user=clerk sslmode=require" << "!Unknown connection key";
+        QTest::newRow("bad port") << "port=99999 dbname=acme user=clerk" << "!The port";
+        QTest::newRow("no user") << "dbname=acme" << "!Give at least";
+        QTest::newRow("open quote") << "dbname='acme user=clerk" << "!The quoted value";
+    }
+    void postgresConnectionText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, parsed);
+        const auto p = DataSourceRegistry::parsePostgres(text);
+        if (parsed.startsWith(QLatin1Char('!'))) {
+            QVERIFY(!p.isOk());
+            QVERIFY2(p.failure().description.startsWith(parsed.mid(1)), qPrintable(p.failure().description));
+            return;
+        }
+        QVERIFY2(p.isOk(), qPrintable(p.failure().description));
+        QCOMPARE(DataSourceRegistry::describePostgres(p.value()), parsed);
+        QVERIFY(p.value().password.isEmpty());
+        // what is described reads back the same
+        QCOMPARE(DataSourceRegistry::describePostgres(DataSourceRegistry::parsePostgres(parsed).value()), parsed);
+    }
 };
 
 QUARL_TEST(TestRegistry)

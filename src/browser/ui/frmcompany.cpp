@@ -5,6 +5,7 @@
 #include "app/ui/screenregistry.h"
 #include "browser/companyregister.h"
 #include "browser/recordsources.h"
+#include "browser/ui/pgsourcedialog.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -62,6 +63,15 @@ frmCompany::frmCompany(QWidget *parent) : RecordBrowser(parent)
     Create->hide();
     commandRow()->insertWidget(commandRow()->indexOf(cmdClose) + 1, Create);
     connect(Create, &QPushButton::clicked, this, [this] { createDataSource(); });
+
+    CreatePg = new QPushButton(QStringLiteral("Postgre&SQL..."), this);
+    CreatePg->setObjectName(QStringLiteral("CreatePg"));
+    CreatePg->setAutoDefault(false);
+    CreatePg->setMinimumWidth(cmdAdd->minimumWidth());
+    CreatePg->setToolTip(QStringLiteral("Register the Data Source Name for a company database on a PostgreSQL server"));
+    CreatePg->hide();
+    commandRow()->insertWidget(commandRow()->indexOf(Create) + 1, CreatePg);
+    connect(CreatePg, &QPushButton::clicked, this, [this] { createPostgresSource(); });
 }
 
 RecordSource frmCompany::recordSource() const
@@ -95,6 +105,7 @@ void frmCompany::SwitchMode(Mode mode)
 {
     RecordBrowser::SwitchMode(mode);
     Create->setVisible(mode != Mode::Browse);
+    CreatePg->setVisible(mode != Mode::Browse);
     updateCreateEnabled();
 }
 
@@ -108,6 +119,8 @@ void frmCompany::updateCreateEnabled()
 {
     if (Create)
         Create->setEnabled(!txtFields(DataSourceField)->text().isEmpty());
+    if (CreatePg)
+        CreatePg->setEnabled(!txtFields(DataSourceField)->text().isEmpty());
 }
 
 void frmCompany::createDataSource()
@@ -144,6 +157,32 @@ void frmCompany::createDataSource()
         else
             prompter.message(QStringLiteral("DSN Creation Failed ... "), Prompter::Icon::Critical,
                              QStringLiteral("DSN Creation"));
+        return;
+    }
+    prompter.message(QStringLiteral("DSN Created Successfully"));
+    txtFields(DataSourceField)->setText(created.value());
+}
+
+void frmCompany::createPostgresSource()
+{
+    if (mode() == Mode::Browse)
+        return;
+    Prompter &prompter = Prompter::current();
+    const QString typed = txtFields(DataSourceField)->text();
+    PgParams initial;
+    initial.database = CompanyRegister::dataSourceName(typed).trimmed().toLower();
+    PgSourceDialog dialog(initial, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const auto created = CompanyRegister::registerPostgres(typed, dialog.params(), [&](const QString &database) {
+        return prompter.askYesNo(
+            QStringLiteral("The database %1 holds no company yet. Create the company tables and code masters in it ?")
+                .arg(database),
+            Prompter::Icon::Question);
+    });
+    if (!created) {
+        if (!created.failure().is(ErrorNumber::Cancelled))
+            prompter.message(created.failure().numberAndText());
         return;
     }
     prompter.message(QStringLiteral("DSN Created Successfully"));

@@ -16,6 +16,9 @@ public:
     // Create: copies a chosen company data file under the typed Data Source Name and
     // registers the data source.
     void createDataSource();
+    // Registers the typed Data Source Name for a company database on a PostgreSQL
+    // server, shared by the workstations of an office.
+    void createPostgresSource();
 
 protected:
     RecordSource recordSource() const override;
@@ -24,6 +27,7 @@ protected:
     void fieldTextChanged(int index) override;
 
     QPushButton *Create = nullptr;
+    QPushButton *CreatePg = nullptr;
 
 private:
     void updateCreateEnabled();
