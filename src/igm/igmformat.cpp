@@ -267,8 +267,11 @@ bool parseNumber(QStringView text, double *value)
     char buf[66];
     qsizetype n = 0;
     qsizetype i = 0;
-    if (t[0] == QLatin1Char('+'))
+    if (t[0] == QLatin1Char('+')) {
         ++i; // from_chars takes no plus sign
+        if (t.size() == 1 || t[1] == QLatin1Char('-') || t[1] == QLatin1Char('+'))
+            return false;
+    }
     for (; i < t.size(); ++i) {
         const char16_t u = t[i].unicode();
         const bool ok = (u >= '0' && u <= '9') || u == '.' || u == '-' || u == '+' || u == 'e' || u == 'E';

@@ -434,6 +434,13 @@ IgmWriteResult WriteIgmFile(const Database &db, const QString &path, const QStri
 IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const QString &vessel,
                                const QString &voyage, const IgmWriteOptions &options)
 {
+    if (vessel.trimmed().isEmpty() || voyage.trimmed().isEmpty()) {
+        // the file would be named ".igm" or after half the voyage
+        IgmWriteResult r;
+        r.outcome = Outcome::failed(Failure(ErrorNumber::BadFileName,
+                                            QStringLiteral("Bad file name: give a vessel code and a voyage number.")));
+        return r;
+    }
     const QString name = igmFileName(vessel, voyage);
     if (!usableInFileName(name)) {
         IgmWriteResult r;

@@ -35,6 +35,8 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
 {
     if (v.lines < 1 || v.containers < 0)
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("A voyage needs at least one line."));
+    if (v.vessel.trimmed().isEmpty() || v.voyage.trimmed().isEmpty())
+        return Failure(ErrorNumber::InvalidArgument, QStringLiteral("A voyage needs a vessel code and a voyage number."));
     Transaction tx(db);
     if (!tx.started())
         return tx.started();

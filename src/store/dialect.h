@@ -33,7 +33,10 @@ public:
     Engine engine() const { return m_engine; }
     bool isPostgres() const { return m_engine == Engine::PostgreSQL; }
 
-    QString columnDdl(const ColumnDef &column) const;
+    // With widthChecks a text column refuses a value longer than its defined size, on
+    // SQLite as PostgreSQL does by itself.
+    QString columnDdl(const ColumnDef &column, bool widthChecks = true) const;
+    QString widthCheck(const ColumnDef &column) const; // "check (length(name) <= size)"
     QString doubleType() const { return QStringLiteral("double precision"); }
 
     // Both engines keep index and table names in one namespace, so an index cannot be
@@ -77,6 +80,13 @@ public:
     // constraint under a savepoint, keeping every row, the column order, the other indexes
     // and triggers. A constraint that is not there fails with the engine's error.
     Status dropConstraint(const Database &db, const QString &table, const QString &constraint) const;
+
+    // Makes the table's text columns refuse values longer than their sizes where they do not
+    // yet: SQLite rebuilds the table with checks (rows already too long are kept as they
+    // are), PostgreSQL adds a check that leaves existing rows alone to a column declared
+    // without a width or wider. changed tells whether anything was added.
+    Status enforceWidths(const Database &db, const QString &table, const QList<ColumnDef> &columns,
+                         bool *changed) const;
 
 private:
     Engine m_engine;

@@ -46,6 +46,8 @@ const QList<PatchInfo> &all()
          QStringLiteral("menPatch"), 1, QString()},
         {PatchId::PortList203, QStringLiteral("2.0.3"), QStringLiteral("Insert New Location codes for ICD (2.0.3)"),
          QStringLiteral("menPatch"), 2, QString()},
+        {PatchId::ColumnWidths, QStringLiteral("column-widths"), QStringLiteral("Enforce Column Widths"), QString(), -1,
+         QString()},
     };
     return list;
 }
@@ -81,6 +83,8 @@ PatchResult run(PatchId id, const Database &db)
         return insertPortList(db, QStringLiteral(":/data/ports_2_0_1.tsv"), PortList201Threshold);
     case PatchId::PortList203:
         return insertPortList(db, QStringLiteral(":/data/ports_2_0_3.tsv"), PortList203Threshold);
+    case PatchId::ColumnWidths:
+        return enforceColumnWidths(db);
     }
     return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("Unknown patch.")));
 }
@@ -164,6 +168,58 @@ PatchResult addCargoColumns(const Database &db)
     if (Status s = tx.commit(); !s)
         return failed(s);
     return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult enforceColumnWidths(const Database &db)
+{
+    constexpr int ShownKeys = 5;
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    QStringList tooLong;
+    bool changed = false;
+    for (const TableDef &t : Schema::companyTables()) {
+        const QString table = QLatin1String(t.name);
+        if (!db.hasTable(table))
+            continue;
+        const QStringList present = db.columnNames(table);
+        QList<ColumnDef> columns;
+        for (const ColumnDef &c : t.columns) {
+            if (c.isText() && present.contains(QLatin1String(c.name), Qt::CaseInsensitive))
+                columns << c;
+        }
+        const QString key = QLatin1String(t.columns.first().name);
+        for (const ColumnDef &c : columns) {
+            auto q = db.query(QStringLiteral("select %1 from %2 where length(%3) > ? order by 1")
+                                  .arg(key, table, QLatin1String(c.name)),
+                              {c.size});
+            if (!q)
+                return failed(q.failure());
+            QStringList keys;
+            qint64 rows = 0;
+            while (q->next()) {
+                if (++rows <= ShownKeys)
+                    keys << q->value(0).toString().trimmed();
+            }
+            if (rows > 0)
+                tooLong << QStringLiteral("%1.%2 (at most %3 characters): %4 row(s), %5 %6%7")
+                               .arg(table, QLatin1String(c.name))
+                               .arg(c.size)
+                               .arg(rows)
+                               .arg(key, keys.join(QStringLiteral(", ")),
+                                    rows > ShownKeys ? QStringLiteral(" ...") : QString());
+        }
+        if (Status s = db.dialect().enforceWidths(db, table, columns, &changed); !s)
+            return failed(s);
+    }
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    QString message = QLatin1String(changed ? WidthsEnforced : WidthsAlreadyEnforced);
+    if (!tooLong.isEmpty())
+        message += QStringLiteral("\nThese rows hold longer values already; they are kept as they are and cannot be "
+                                  "saved again until the values are shortened:\n")
+                   + tooLong.join(QLatin1Char('\n'));
+    return changed ? applied(message) : alreadyApplied(message);
 }
 
 PatchResult insertPortList(const Database &db, const QString &resource, int threshold)

@@ -19,6 +19,7 @@ enum class PatchId {
     CargoColumns,     // 2.0.0: tpregno, caccode, trmode, mlo
     PortList201,      // 2.0.1: 166 inland depots, land customs stations, SEZs
     PortList203,      // 2.0.3: 6 inland depots
+    ColumnWidths,     // text columns refuse values longer than their sizes (SQLite took any)
 };
 
 struct PatchResult
@@ -39,7 +40,7 @@ struct PatchInfo
     PatchId id;
     QString name;    // the quarlctl name
     QString caption; // the menu entry's caption
-    QString menu;    // the menu entry: "menHK" or "menPatch"
+    QString menu;    // the menu entry: "menHK" or "menPatch"; empty: quarlctl only
     int index;       // its index in that menu
     QString rightsCode; // menu rights code that enables it; empty: always enabled
 };
@@ -59,7 +60,7 @@ inline constexpr int PortList203Threshold = 29646;
 // Older cargo tables have fewer columns than this.
 inline constexpr int PatchedCargoColumns = 34;
 
-// The five commands in menu order.
+// The commands in menu order, then those of quarlctl alone.
 const QList<PatchInfo> &all();
 const PatchInfo *info(PatchId id);
 const PatchInfo *find(const QString &name); // by quarlctl name; nullptr when unknown
@@ -69,6 +70,11 @@ PatchResult run(PatchId id, const Database &db);
 PatchResult updatePortCodes(const Database &db);
 PatchResult updateCargoTable(const Database &db);
 PatchResult addCargoColumns(const Database &db);
+// Text columns of every company table refuse values longer than their sizes. Rows that
+// hold such values already are kept and listed in the message, for the user to shorten.
+PatchResult enforceColumnWidths(const Database &db);
+inline constexpr char WidthsEnforced[] = "Column widths are now enforced.";
+inline constexpr char WidthsAlreadyEnforced[] = "Column widths were already enforced.";
 // One port list (resource of rows code, name) unless more than threshold codes are there.
 PatchResult insertPortList(const Database &db, const QString &resource, int threshold);
 

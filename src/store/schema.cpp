@@ -134,12 +134,12 @@ const ColumnDef *column(const QString &tableName, const QString &columnName)
     return t ? t->column(columnName) : nullptr;
 }
 
-QString createTableSql(const TableDef &table, const Dialect &dialect)
+QString createTableSql(const TableDef &table, const Dialect &dialect, bool widthChecks)
 {
     QStringList cols;
     QStringList keys;
     for (const ColumnDef &c : table.columns) {
-        cols << dialect.columnDdl(c);
+        cols << dialect.columnDdl(c, widthChecks);
         if (c.primaryKey && c.type != ColumnType::AutoId)
             keys << QLatin1String(c.name);
     }
@@ -227,7 +227,7 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
             def.columns = def.columns.mid(0, def.columns.size() - 4);
             indexes.clear();
         }
-        QString sql = createTableSql(def, db.dialect());
+        QString sql = createTableSql(def, db.dialect(), !options.legacy);
         if (options.legacy && QLatin1String(t.name) == QLatin1String("cargo")) {
             sql.chop(1);
             sql += QStringLiteral(", constraint BLNO unique (blno))");
@@ -245,6 +245,13 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
     }
     if (Status s = db.exec(QLatin1String(CreateUserTable)); !s)
         return s;
+    if (!options.legacy) {
+        bool changed = false;
+        if (Status s = db.dialect().enforceWidths(db, QStringLiteral("loguser"), table(QStringLiteral("loguser"))->columns,
+                                                  &changed);
+            !s)
+            return s;
+    }
     if (Status s = db.exec(QLatin1String(InsertDefaultUser)); !s)
         return s;
     for (const CodeMaster &cm : codeMasters()) {

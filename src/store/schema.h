@@ -59,12 +59,14 @@ inline constexpr char CreateUserTable[] =
 inline constexpr char InsertDefaultUser[] =
     "insert into loguser(uid,pwd,urights,mrights) values ('QUARL','TOVEK',' SU', ' SU')";
 
-QString createTableSql(const TableDef &table, const Dialect &dialect);
+// With widthChecks (the default) SQLite text columns refuse values longer than their size.
+QString createTableSql(const TableDef &table, const Dialect &dialect, bool widthChecks = true);
 
 struct CompanyOptions
 {
     // The schema of older releases: cargo without its last four columns, a unique
-    // constraint BLNO on blno alone, port names without "-" + code.
+    // constraint BLNO on blno alone, port names without "-" + code, text columns that
+    // take any length on SQLite.
     bool legacy = false;
 };
 
