@@ -149,6 +149,23 @@ void appendText(QByteArray &out, QStringView text)
     }
 }
 
+void appendText(QByteArray &out, QStringView text, qsizetype width)
+{
+    const qsizetype start = out.size();
+    appendText(out, text);
+    if (width <= 0 || out.size() - start <= width)
+        return;
+    out.truncate(start);
+    QByteArray one;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = QChar::isHighSurrogate(text[i].unicode()) && i + 1 < text.size() ? 2 : 1;
+        one.clear();
+        appendText(one, text.mid(i, n));
+        out += one.left(1);
+        i += n - 1;
+    }
+}
+
 QByteArray toSingleByte(QStringView text)
 {
     QByteArray out;
@@ -228,7 +245,7 @@ void appendDate(QByteArray &out, const QDate &date)
     out.append(buf, 8);
 }
 
-void appendValue(QByteArray &out, const QVariant &value)
+void appendValue(QByteArray &out, const QVariant &value, qsizetype width)
 {
     if (value.isNull())
         return;
@@ -254,7 +271,7 @@ void appendValue(QByteArray &out, const QVariant &value)
         appendText(out, QString::fromLatin1(value.toByteArray()));
         return;
     default:
-        appendText(out, value.toString());
+        appendText(out, value.toString(), width);
         return;
     }
 }

@@ -378,7 +378,8 @@ Status rebuildWithoutConstraint(const Database &db, const QString &table, const 
     if (found < 0)
         return Failure(SqliteError, QStringLiteral("no such constraint: %1").arg(constraint));
     text->parts.removeAt(found);
-    return rebuildTable(db, name, text->head + text->parts.join(QLatin1Char(',')) + text->tail, false);
+    // rows already longer than a column's check stay as they are, as everywhere else
+    return rebuildTable(db, name, text->head + text->parts.join(QLatin1Char(',')) + text->tail, true);
 }
 
 } // namespace

@@ -219,6 +219,8 @@ private Q_SLOTS:
             {PatchId::PortList201, QStringLiteral("Software Patched Successfully ...")},
             {PatchId::PortList203, QStringLiteral("Software Patched Successfully ...")},
         };
+        if (engine == QLatin1String("sqlite")) // PostgreSQL holds the widths by its types
+            steps.append({PatchId::ColumnWidths, QLatin1String(Patches::WidthsEnforced)});
         if (patchesFirst)
             steps = steps.mid(2) + steps.mid(0, 2);
         for (const auto &[id, message] : steps) {
@@ -658,11 +660,16 @@ private Q_SLOTS:
             VERIFY_OK(db.exec(QStringLiteral("alter table cargo alter column marks type text")));
         VERIFY_OK(db.exec(insert, {7, QStringLiteral("B7"), QString(600, QLatin1Char('M'))}));
         const PatchResult first = Patches::run(PatchId::ColumnWidths, db);
-        QCOMPARE(first.outcome, Outcome::Applied);
-        QVERIFY2(first.message.startsWith(QLatin1String(Patches::WidthsEnforced)), qPrintable(first.message));
         QVERIFY2(first.message.endsWith(QStringLiteral("cargo.marks (at most 512 characters): 1 row(s), id 7")), qPrintable(first.message));
         QCOMPARE(count(db, "select length(marks) from cargo where id = 7"), 600);
         VERIFY_OK(db.exec(QStringLiteral("update cargo set lineno = 3 where id = 7")));
+        if (db.engine() == Engine::PostgreSQL) { // the column takes its check once the row is shortened
+            QCOMPARE(first.outcome, Outcome::AlreadyApplied);
+            VERIFY_OK(db.exec(QStringLiteral("update cargo set marks = substr(marks, 1, 512) where id = 7")));
+            QCOMPARE(Patches::run(PatchId::ColumnWidths, db).outcome, Outcome::Applied);
+        } else {
+            QCOMPARE(first.outcome, Outcome::Applied);
+        }
         QVERIFY(!db.exec(insert, {8, QStringLiteral("B8"), QString(513, QLatin1Char('M'))}).isOk());
         VERIFY_OK(db.exec(insert, {8, QStringLiteral("B8"), QString(512, QLatin1Char('M'))}));
         QCOMPARE(Patches::run(PatchId::ColumnWidths, db).outcome, Outcome::AlreadyApplied);
