@@ -35,7 +35,9 @@ trap cleanup EXIT
   -o "-p $pgport -k $pgdata -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
   start >/dev/null || { cat "$pgdata/server.log"; echo "Cannot start the PostgreSQL test cluster"; exit 1; }
 
-/usr/bin/python3 -m aiosmtpd -n -l "127.0.0.1:$smtpport" -c aiosmtpd.handlers.Mailbox "$work/mail/box" \
+smtpuser=quarl
+smtppassword="test-$RANDOM"
+/usr/bin/python3 "$here/scripts/smtpserver.py" 127.0.0.1 "$smtpport" "$work/mail/box" "$smtpuser" "$smtppassword" \
   >"$work/smtp.log" 2>&1 &
 smtp_pid=$!
 for _ in $(seq 50); do
@@ -48,6 +50,8 @@ done
 export QUARL_TEST_PG="host=127.0.0.1 port=$pgport user=postgres"
 export QUARL_TEST_SMTP="127.0.0.1:$smtpport"
 export QUARL_TEST_MAILDIR="$work/mail/box"
+export QUARL_TEST_SMTP_USER="$smtpuser"
+export QUARL_TEST_SMTP_PASSWORD="$smtppassword"
 export QT_QPA_PLATFORM=offscreen
 cd "$here/build"
 ctest --output-on-failure -j 2 "$@"

@@ -9,6 +9,31 @@ namespace quarl {
 
 namespace {
 const ColumnDef UnknownColumn{"", ColumnType::Text, 0};
+
+// Rows read around the one asked for, and the most rows kept before the kept ones are
+// dropped and read again as needed.
+constexpr int PageRows = 64;
+constexpr int MaxKeptRows = 4096;
+
+QString keyText(const QVariant &v)
+{
+    return v.toString();
+}
+
+bool isWholeNumber(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 Status RecordSet::open(const Database &db, const RecordSource &source)
@@ -39,7 +64,16 @@ void RecordSet::close()
     m_open = false;
     m_columns.clear();
     m_keyColumns.clear();
+    m_lazy = false;
+    m_keyColumn = -1;
     m_rows.reset(0);
+    m_slots.clear();
+    m_keys.clear();
+    m_numberPos.clear();
+    m_textPos.clear();
+    m_keyPosValid = false;
+    m_found = Found();
+    ++m_generation;
     m_position = -1;
     m_mode = EditMode::None;
     m_pending.clear();
@@ -58,45 +92,204 @@ Status RecordSet::reconnect()
     return Status::ok();
 }
 
+QString RecordSet::whereSql(const QString &extra) const
+{
+    QStringList parts;
+    if (!m_source.where.isEmpty())
+        parts << QLatin1Char('(') + m_source.where + QLatin1Char(')');
+    if (!extra.isEmpty())
+        parts << extra;
+    return parts.isEmpty() ? QString() : QStringLiteral(" where ") + parts.join(QStringLiteral(" and "));
+}
+
 QString RecordSet::selectSql() const
 {
     const Dialect &d = m_db.dialect();
     QString sql = QStringLiteral("select %1, * from %2").arg(d.rowLocator(), m_source.table);
-    if (!m_source.where.isEmpty())
-        sql += QStringLiteral(" where ") + m_source.where;
+    sql += whereSql(QString());
     sql += QStringLiteral(" order by ") + (m_source.orderBy.isEmpty() ? d.rowLocator() : m_source.orderBy);
     return sql;
 }
 
-Status RecordSet::readRows()
+QString RecordSet::keySql() const
 {
-    auto q = m_db.query(selectSql(), m_source.binds);
+    return m_keyColumn < 0 ? m_db.dialect().rowLocator() : m_columns.at(m_keyColumn).name;
+}
+
+Status RecordSet::readColumns()
+{
+    auto q = m_db.query(QStringLiteral("select %1, * from %2 where 1 = 0").arg(m_db.dialect().rowLocator(), m_source.table));
     if (!q)
         return q.failure();
     const QSqlRecord rec = q->record();
     const TableDef *table = Schema::table(m_source.table);
-    QList<Column> columns;
-    QList<int> keys;
+    m_columns.clear();
+    m_keyColumns.clear();
     for (int i = 1; i < rec.count(); ++i) {
         const QString name = rec.fieldName(i);
         const ColumnDef *def = table ? table->column(name) : nullptr;
-        columns.append({name, def ? *def : UnknownColumn});
+        m_columns.append({name, def ? *def : UnknownColumn});
         if (def && def->primaryKey)
-            keys.append(i - 1);
+            m_keyColumns.append(i - 1);
     }
-    RowStore rows(int(rec.count()));
+    // SQLite's row locator is unique and stays with the row; PostgreSQL's moves with every
+    // update, so there the row is found again by its primary key.
+    m_keyColumn = -1;
+    m_lazy = !m_db.dialect().isPostgres() && !m_source.readWhole;
+    if (!m_lazy && !m_source.readWhole && m_keyColumns.size() == 1) {
+        m_keyColumn = m_keyColumns.first();
+        m_lazy = true;
+    }
+    return Status::ok();
+}
+
+Status RecordSet::readKeys()
+{
+    const QString key = keySql();
+    QString sql = QStringLiteral("select %1 from %2").arg(key, m_source.table) + whereSql(QString());
+    // ties of the order keep one order from one reading to the next
+    sql += QStringLiteral(" order by ")
+           + (m_source.orderBy.isEmpty() ? m_db.dialect().rowLocator() : m_source.orderBy + QStringLiteral(", ") + key);
+    auto q = m_db.query(sql, m_source.binds);
+    if (!q)
+        return q.failure();
+    QVariantList keys;
     while (q->next())
-        rows.appendFrom(*q);
+        keys.append(q->value(0));
     if (q->lastError().isValid())
         return Database::failureOf(q->lastError());
-    m_columns = columns;
-    m_keyColumns = keys;
-    m_rows = std::move(rows);
-    m_position = m_rows.isEmpty() ? -1 : 0;
+    m_keys = std::move(keys);
+    m_slots = QList<int>(m_keys.size(), -1);
+    m_rows.reset(columnCount() + 1);
+    m_keyPosValid = false;
+    if (m_keyColumn >= 0) {
+        // a key that is missing or not unique cannot find its row again: read the table whole
+        positionOfKey(QVariant());
+        if (m_numberPos.size() + m_textPos.size() != m_keys.size()
+            || std::any_of(m_keys.cbegin(), m_keys.cend(), [](const QVariant &v) { return v.isNull(); })) {
+            m_lazy = false;
+            m_keys.clear();
+        }
+        m_keyPosValid = false;
+    }
+    return Status::ok();
+}
+
+Status RecordSet::readRows()
+{
+    if (Status s = readColumns(); !s)
+        return s;
+    if (m_lazy) {
+        if (Status s = readKeys(); !s)
+            return s;
+    }
+    if (!m_lazy) {
+        auto q = m_db.query(selectSql(), m_source.binds);
+        if (!q)
+            return q.failure();
+        RowStore rows(columnCount() + 1);
+        QList<int> slots;
+        while (q->next()) {
+            slots.append(rows.size());
+            rows.appendFrom(*q);
+        }
+        if (q->lastError().isValid())
+            return Database::failureOf(q->lastError());
+        m_rows = std::move(rows);
+        m_slots = std::move(slots);
+        m_keys.clear();
+    }
+    changed();
+    m_position = m_slots.isEmpty() ? -1 : 0;
     m_mode = EditMode::None;
     m_pending.clear();
     m_modified.clear();
     return Status::ok();
+}
+
+void RecordSet::changed()
+{
+    ++m_generation;
+    m_keyPosValid = false;
+}
+
+int RecordSet::positionOfKey(const QVariant &key) const
+{
+    if (!m_keyPosValid) {
+        m_numberPos.clear();
+        m_textPos.clear();
+        for (int i = 0; i < m_keys.size(); ++i) {
+            const QVariant &k = m_keys.at(i);
+            if (isWholeNumber(k))
+                m_numberPos.insert(k.toLongLong(), i);
+            else
+                m_textPos.insert(keyText(k), i);
+        }
+        m_keyPosValid = true;
+    }
+    if (key.isNull())
+        return -1;
+    return isWholeNumber(key) ? m_numberPos.value(key.toLongLong(), -1) : m_textPos.value(keyText(key), -1);
+}
+
+QVariant RecordSet::keyOf(const QVariantList &stored) const
+{
+    return stored.value(m_keyColumn < 0 ? 0 : m_keyColumn + 1);
+}
+
+void RecordSet::readPage(int row) const
+{
+    if (m_rows.size() + PageRows > MaxKeptRows) {
+        m_rows.clear();
+        std::fill(m_slots.begin(), m_slots.end(), -1);
+    }
+    // the rows around the one asked for, most of them in the direction of travel
+    const int first = std::max(0, row - PageRows / 2);
+    const int last = std::min(count() - 1, first + PageRows - 1);
+    QHash<QString, int> wanted;
+    QVariantList binds;
+    for (int r = first; r <= last; ++r) {
+        if (m_slots.at(r) < 0) {
+            wanted.insert(keyText(m_keys.at(r)), r);
+            binds << m_keys.at(r);
+        }
+    }
+    const Dialect &d = m_db.dialect();
+    const QString mark = d.isPostgres() && m_keyColumn < 0 ? QStringLiteral("cast(? as tid)") : QStringLiteral("?");
+    const QStringList marks(binds.size(), mark);
+    const QString sql = QStringLiteral("select %1, * from %2 where %3 in (%4)")
+                            .arg(d.rowLocator(), m_source.table, keySql(), marks.join(QStringLiteral(", ")));
+    auto q = m_db.query(sql, binds);
+    if (!q)
+        return; // shown empty; the next move reads it again
+    const int keyAt = m_keyColumn < 0 ? 0 : m_keyColumn + 1;
+    while (q->next()) {
+        const auto it = wanted.constFind(keyText(q->value(keyAt)));
+        if (it == wanted.constEnd() || m_slots.at(*it) >= 0)
+            continue;
+        m_slots[*it] = m_rows.size();
+        m_rows.appendFrom(*q);
+    }
+    // A row deleted by another user since the keys were read: it shows empty, and a write
+    // to it fails as a row changed by another user does.
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        if (m_slots.at(*it) < 0) {
+            QVariantList gone(columnCount() + 1);
+            if (m_keyColumn >= 0)
+                gone[keyAt] = m_keys.at(*it);
+            m_slots[*it] = m_rows.size();
+            m_rows.append(gone);
+        }
+    }
+}
+
+int RecordSet::slot(int row) const
+{
+    if (row < 0 || row >= count())
+        return -1;
+    if (m_slots.at(row) < 0 && m_lazy)
+        readPage(row);
+    return m_slots.at(row);
 }
 
 QString RecordSet::columnName(int column) const
@@ -122,7 +315,7 @@ void RecordSet::moveTo(int row)
 {
     if (isPending())
         return;
-    m_position = m_rows.isEmpty() ? -1 : std::clamp(row, 0, count() - 1);
+    m_position = m_slots.isEmpty() ? -1 : std::clamp(row, 0, count() - 1);
 }
 
 QVariant RecordSet::value(int column) const
@@ -131,7 +324,7 @@ QVariant RecordSet::value(int column) const
         return QVariant();
     if (isPending())
         return m_pending.value(column + 1);
-    return hasCurrent() ? m_rows.value(m_position, column + 1) : QVariant();
+    return storedValue(m_position, column);
 }
 
 QVariant RecordSet::value(const QString &column) const
@@ -143,7 +336,8 @@ QVariant RecordSet::storedValue(int row, int column) const
 {
     if (row < 0 || row >= count() || column < 0 || column >= columnCount())
         return QVariant();
-    return m_rows.value(row, column + 1);
+    const int at = slot(row);
+    return at < 0 ? QVariant() : m_rows.value(at, column + 1);
 }
 
 Failure RecordSet::noCurrentRecord() const
@@ -162,8 +356,11 @@ Status RecordSet::edit()
 {
     if (!hasCurrent())
         return noCurrentRecord();
+    const int at = slot(m_position);
+    if (at < 0)
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("The record cannot be read."));
     m_mode = EditMode::Edit;
-    m_pending = m_rows.row(m_position);
+    m_pending = m_rows.row(at);
     m_modified.clear();
     return Status::ok();
 }
@@ -186,12 +383,13 @@ void RecordSet::cancelUpdate()
 QString RecordSet::guard(QVariantList *binds, int row) const
 {
     const Dialect &d = m_db.dialect();
+    const int at = slot(row);
     QString where = d.rowLocatorMatch();
-    binds->append(m_rows.value(row, 0));
+    binds->append(at < 0 ? QVariant() : m_rows.value(at, 0));
     // A key that no longer matches means the locator points at another row now.
     for (int k : m_keyColumns) {
         where += QStringLiteral(" and ") + d.nullSafeEquals(m_columns.at(k).name);
-        binds->append(m_rows.value(row, k + 1));
+        binds->append(at < 0 ? QVariant() : m_rows.value(at, k + 1));
     }
     return where;
 }
@@ -200,11 +398,11 @@ Status RecordSet::update()
 {
     if (!isPending())
         return Status::ok();
-    QList<int> changed(m_modified.begin(), m_modified.end());
-    std::sort(changed.begin(), changed.end());
+    QList<int> changedColumns(m_modified.begin(), m_modified.end());
+    std::sort(changedColumns.begin(), changedColumns.end());
     QStringList names;
     QVariantList binds;
-    for (int c : changed) {
+    for (int c : changedColumns) {
         if (m_columns.at(c).def.type == ColumnType::AutoId)
             continue;
         names << m_columns.at(c).name;
@@ -252,11 +450,18 @@ Status RecordSet::update()
             written << q->value(i);
     }
     if (m_mode == EditMode::Add) {
+        m_slots.append(m_rows.size());
         m_rows.append(written);
+        if (m_lazy)
+            m_keys.append(keyOf(written));
         m_position = count() - 1;
     } else {
-        m_rows.replace(m_position, written);
+        const int at = slot(m_position);
+        m_rows.replace(at, written);
+        if (m_lazy)
+            m_keys[m_position] = keyOf(written); // a changed key or a moved locator
     }
+    changed();
     cancelUpdate();
     return Status::ok();
 }
@@ -274,7 +479,10 @@ Status RecordSet::deleteCurrent()
         return Failure(ErrorNumber::DatabaseError,
                        QStringLiteral("The record has been changed or deleted by another user. "
                                       "Refresh shows the records as they are now."));
-    m_rows.remove(m_position);
+    m_slots.removeAt(m_position);
+    if (m_lazy)
+        m_keys.removeAt(m_position);
+    changed();
     if (m_position >= count())
         m_position = count() - 1;
     return Status::ok();
@@ -284,11 +492,34 @@ int RecordSet::findPrefix(int column, const QString &text, int from) const
 {
     if (column < 0 || column >= columnCount())
         return -1;
-    for (int r = std::max(from, 0); r < count(); ++r) {
-        if (m_rows.value(r, column + 1).toString().startsWith(text, Qt::CaseInsensitive))
-            return r;
+    from = std::max(from, 0);
+    if (!m_lazy) {
+        for (int r = from; r < count(); ++r) {
+            if (storedValue(r, column).toString().startsWith(text, Qt::CaseInsensitive))
+                return r;
+        }
+        return -1;
     }
-    return -1;
+    // The database finds the matching rows once; "Search Next" walks through them.
+    if (m_found.generation != m_generation || m_found.column != column || m_found.text != text) {
+        const Dialect &d = m_db.dialect();
+        const QString sql = QStringLiteral("select %1 from %2").arg(keySql(), m_source.table)
+                            + whereSql(d.prefixMatch(m_columns.at(column).name));
+        QVariantList binds = m_source.binds;
+        binds << Dialect::likePrefixPattern(text);
+        auto q = m_db.query(sql, binds);
+        if (!q)
+            return -1;
+        QList<int> rows;
+        while (q->next()) {
+            if (const int at = positionOfKey(q->value(0)); at >= 0)
+                rows.append(at);
+        }
+        std::sort(rows.begin(), rows.end());
+        m_found = Found{column, text, m_generation, rows};
+    }
+    const auto it = std::lower_bound(m_found.rows.cbegin(), m_found.rows.cend(), from);
+    return it == m_found.rows.cend() ? -1 : *it;
 }
 
 } // namespace quarl

@@ -5,6 +5,7 @@
 #include "store/database.h"
 #include "store/schema.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -20,11 +21,17 @@ struct RecordSource
     QString where;      // a condition with ? placeholders, or empty
     QVariantList binds; // values for the placeholders of where
     QString orderBy;    // column list; empty for the table's stored order
+    bool readWhole = false; // every row read at open, as for a table without a key
 };
 
-// The primary record set of a record browser screen: all rows of its record source, read
-// with one forward-only query and held in memory, a current row, and one pending row
-// (a new one or the current one being edited) that update() writes.
+// The primary record set of a record browser screen: the rows of its record source in
+// their order, a current row, and one pending row (a new one or the current one being
+// edited) that update() writes.
+// Opening reads only the key of every row, in order; the rows themselves are read a page
+// at a time when they are first shown, and a bounded number of them is kept. So a screen
+// over every bill of lading ever entered opens at once and holds little. The key is the
+// row locator on SQLite and the table's one-column primary key on PostgreSQL; a table
+// without one is read whole as before.
 // Rows are written back through a hidden row locator, so tables without a key work too.
 class RecordSet
 {
@@ -47,8 +54,8 @@ public:
     // Type and defined size from the schema; a text column without size when unknown.
     const ColumnDef &columnDef(int column) const;
 
-    int count() const { return m_rows.size(); }
-    bool isEmpty() const { return m_rows.isEmpty(); }
+    int count() const { return int(m_slots.size()); }
+    bool isEmpty() const { return m_slots.isEmpty(); }
     int position() const { return m_position; } // 0-based; -1 when there is no row
     bool hasCurrent() const { return m_position >= 0; }
     // Moves within the rows; out-of-range positions are clamped. No move while a row is pending.
@@ -80,9 +87,13 @@ public:
 
     // The first row from `from` on whose column starts with text, compared without
     // regard to case and literally (quotes, %, _ and * are ordinary characters); -1 if none.
+    // Rows read by key are matched by the database, as they are stored now.
     int findPrefix(int column, const QString &text, int from = 0) const;
 
+    // The rows read and kept so far (all of them for a table read whole).
     const RowStore &rows() const { return m_rows; }
+    // Whether rows are read by key as they are needed.
+    bool readsByKey() const { return m_lazy; }
 
 private:
     struct Column
@@ -92,8 +103,20 @@ private:
     };
 
     QString selectSql() const;
+    QString whereSql(const QString &extra) const;
+    QString keySql() const;
     QString guard(QVariantList *binds, int row) const;
     Status readRows();
+    Status readColumns();
+    Status readKeys();
+    // The row at a position in the kept rows, read with its page first when needed; -1
+    // when it cannot be read.
+    int slot(int row) const;
+    void readPage(int row) const;
+    QVariant keyOf(const QVariantList &stored) const;
+    // The position of a key, -1 when no row of the set has it.
+    int positionOfKey(const QVariant &key) const;
+    void changed();
     Failure noCurrentRecord() const;
 
     Database m_db;
@@ -101,7 +124,23 @@ private:
     bool m_open = false;
     QList<Column> m_columns; // without the locator, which is column 0 of m_rows
     QList<int> m_keyColumns; // primary-key columns, checked on writes as well
-    RowStore m_rows;
+    bool m_lazy = false;
+    int m_keyColumn = -1;           // the column read as key on PostgreSQL; -1: the locator
+    mutable RowStore m_rows;        // the rows kept, locator first
+    mutable QList<int> m_slots;     // per position: the row in m_rows, -1 until read
+    QVariantList m_keys;            // per position, when rows are read by key
+    mutable QHash<qint64, int> m_numberPos; // key -> position, built for searches
+    mutable QHash<QString, int> m_textPos;  // the same for keys that are no whole numbers
+    mutable bool m_keyPosValid = false;
+    struct Found
+    {
+        int column = -1;
+        QString text;
+        quint64 generation = 0;
+        QList<int> rows;
+    };
+    mutable Found m_found; // the matches of the last search, for "Search Next"
+    quint64 m_generation = 1;
     int m_position = -1;
     EditMode m_mode = EditMode::None;
     QVariantList m_pending; // the pending row, locator first

@@ -4,10 +4,12 @@
 #include "app/installation.h"
 #include "app/settings.h"
 #include "igm/igmreader.h"
+#include "igm/mediacopy.h"
 #include "igm/igmwriter.h"
 #include "igm/syntheticvoyage.h"
 #include "igm/voyageremoval.h"
 #include "igm/xmlinterchange.h"
+#include "reports/mailhandoff.h"
 
 #include <QDir>
 
@@ -21,6 +23,60 @@ const QCommandLineOption OutOption(QStringLiteral("out"),
                                    QStringLiteral("Folder to write into (default: the installation folder)."),
                                    QStringLiteral("DIR"));
 const QCommandLineOption YesOption(QStringLiteral("yes"), QStringLiteral("Answer the command's question with Yes."));
+const QCommandLineOption CopyToOption(QStringLiteral("copy-to"),
+                                      QStringLiteral("Copy the file(s) into DIR as well (a removable disk)."),
+                                      QStringLiteral("DIR"));
+const QCommandLineOption MailOption(QStringLiteral("mail"),
+                                    QStringLiteral("Mail the file(s) to TO (addresses split by ; or ,)."),
+                                    QStringLiteral("TO"));
+const QCommandLineOption CcOption(QStringLiteral("cc"), QStringLiteral("Copy recipients (default: setting Email/CC)."),
+                                  QStringLiteral("CC"));
+const QCommandLineOption SubjectOption(QStringLiteral("subject"), QStringLiteral("Subject (default: setting Email/Sub)."),
+                                       QStringLiteral("S"));
+const QCommandLineOption BodyOption(QStringLiteral("body"), QStringLiteral("Message text (default: setting Email/Msg)."),
+                                    QStringLiteral("B"));
+
+void addDeliveryOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({CopyToOption, MailOption, CcOption, SubjectOption, BodyOption});
+}
+
+// The copy and the mail of written files, as the sending screens do them; 0 when every
+// delivery asked for was done.
+int deliver(const QCommandLineParser &parser, const QStringList &files)
+{
+    if (parser.isSet(CopyToOption)) {
+        const QString folder = parser.value(CopyToOption);
+        if (!igm::isUsableFolder(folder)) {
+            error(QStringLiteral("%1  The folder %2 is not there or cannot be written to.")
+                      .arg(ErrorNumber::PathFileAccess)
+                      .arg(folder));
+            return 1;
+        }
+        for (const QString &f : files) {
+            const Result<QString> copied = igm::copyToFolder(f, folder);
+            if (!copied) {
+                error(copied.failure().numberAndText());
+                return 1;
+            }
+            out(copied.value());
+        }
+    }
+    if (parser.isSet(MailOption)) {
+        reports::MailMessage m;
+        m.to = reports::splitAddresses(parser.value(MailOption));
+        m.cc = reports::splitAddresses(parser.isSet(CcOption) ? parser.value(CcOption) : Settings::mailCc());
+        m.subject = parser.isSet(SubjectOption) ? parser.value(SubjectOption) : Settings::mailSubject();
+        m.body = parser.isSet(BodyOption) ? parser.value(BodyOption) : Settings::mailMessage();
+        m.attachments = files;
+        if (Status s = reports::sendMail(m); !s) {
+            error(s.failure().numberAndText());
+            return 1;
+        }
+        info(QStringLiteral("Mailed to %1.").arg((m.to + m.cc).join(QStringLiteral(", "))));
+    }
+    return 0;
+}
 
 // Prints the notices and the message of a command; 0 when it was done.
 int report(const igm::Outcome &outcome)
@@ -79,6 +135,7 @@ int writeIgm(const QStringList &args)
                                      QStringLiteral("Custom house code instead of the setting Options/CustomCode."),
                                      QStringLiteral("CODE"));
     parser.addOptions({user, customs});
+    addDeliveryOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -93,9 +150,10 @@ int writeIgm(const QStringList &args)
     options.customHouseCode = parser.isSet(customs) ? parser.value(customs) : Settings::customHouseCode();
     const igm::IgmWriteResult r = igm::GenerateIgmFile(*db, outFolder(parser), vessel, voyage, options);
     const int exit = report(r.outcome);
-    if (exit == 0)
-        out(r.path);
-    return exit;
+    if (exit != 0)
+        return exit;
+    out(r.path);
+    return deliver(parser, {r.path});
 }
 
 int importIgm(const QStringList &args)
@@ -142,6 +200,7 @@ int exportXml(const QStringList &args)
     QCommandLineParser parser;
     addDatabaseOptions(parser);
     parser.addOptions({VesselOption, VoyageOption, OutOption});
+    addDeliveryOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -153,11 +212,11 @@ int exportXml(const QStringList &args)
         return 1;
     const igm::XmlExportResult r = igm::GenerateXmlFiles(*db, outFolder(parser), vessel, voyage);
     const int exit = report(r.outcome);
-    if (exit == 0) {
-        out(r.cargoPath);
-        out(r.containerPath);
-    }
-    return exit;
+    if (exit != 0)
+        return exit;
+    out(r.cargoPath);
+    out(r.containerPath);
+    return deliver(parser, {r.cargoPath, r.containerPath});
 }
 
 int importXml(const QStringList &args)
@@ -258,13 +317,13 @@ int demoVoyage(const QStringList &args)
 }
 
 const Registration writeIgmCommand(QStringLiteral("write-igm"),
-                                   QStringLiteral("write-igm --db FILE --vessel V --voyage N [--out DIR]   write the IGM flat file"),
+                                   QStringLiteral("write-igm --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO [--cc CC] [--subject S] [--body B]]   write the IGM flat file"),
                                    writeIgm);
 const Registration importIgmCommand(QStringLiteral("import-igm"),
                                     QStringLiteral("import-igm FILE --db FILE [--with-vessel] [--strip] --yes   import an IGM file"),
                                     importIgm);
 const Registration exportXmlCommand(QStringLiteral("export-xml"),
-                                    QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR]  write cargo.xml and contain.xml"),
+                                    QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO ...]  write cargo.xml and contain.xml"),
                                     exportXml);
 const Registration importXmlCommand(QStringLiteral("import-xml"),
                                     QStringLiteral("import-xml CARGO CONTAIN --db FILE --vessel V --voyage N  import exported XML files"),

@@ -25,15 +25,20 @@ using namespace Format;
 
 enum class Section { General, Vessel, Cargo, Container };
 
+constexpr char CancelledText[] = "The import was cancelled; nothing of the file was stored.";
+
 // An error of the import with the section and column it arose in.
 struct ImportError
 {
     Failure failure;
     Section section = Section::General;
     QString column;
+    bool cancelled = false;
 
     QString message() const
     {
+        if (cancelled)
+            return failure.description;
         QString context;
         switch (section) {
         case Section::Vessel: context = QLatin1String(Messages::VesselContext) + column; break;
@@ -214,10 +219,19 @@ private:
         return formatError(ErrorNumber::BadFileFormat,
                            QStringLiteral("Line %1 of the file %2").arg(m_reader->lineNumber()).arg(text));
     }
-    void reportProgress()
+    // False when the user has cancelled the import.
+    bool reportProgress(ImportError *error)
     {
-        if (m_options.progress && m_reader->lineNumber() % 1000 == 0)
+        if (m_reader->lineNumber() % 200 != 0)
+            return true;
+        if (m_options.progress)
             m_options.progress(m_reader->bytesRead(), m_size);
+        if (m_options.cancelled && m_options.cancelled()) {
+            error->failure = Failure(ErrorNumber::Cancelled, QLatin1String(CancelledText));
+            error->cancelled = true;
+            return false;
+        }
+        return true;
     }
 
     const Database &m_db;
@@ -610,7 +624,8 @@ bool Importer::importCargo(ImportError *error)
         }
         m_lineToId.insert(lineNo, nextKey);
         ++m_lines;
-        reportProgress();
+        if (!reportProgress(error))
+            return false;
     }
     // The vessel record counts the lines written: fewer or more here means lines were lost
     // or joined on the way.
@@ -672,7 +687,8 @@ bool Importer::importContainers(ImportError *error)
             return false;
         }
         ++m_containers;
-        reportProgress();
+        if (!reportProgress(error))
+            return false;
     }
 }
 
@@ -730,6 +746,11 @@ IgmImportResult Importer::run(const QString &sourcePath)
         return failed();
     if (Status s = m_db.exec(QStringLiteral("update cargo set sublineno = 0 where sublineno <> 0")); !s) {
         error.failure = s.failure();
+        return failed();
+    }
+    if (m_options.cancelled && m_options.cancelled()) {
+        error.failure = Failure(ErrorNumber::Cancelled, QLatin1String(CancelledText));
+        error.cancelled = true;
         return failed();
     }
     if (Status s = tx.commit(); !s) {

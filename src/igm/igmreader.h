@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace quarl {
 class Database;
 }
@@ -16,6 +18,9 @@ struct IgmImportOptions
     bool strip = false;      // "With Striping": remove commas and quotes before reading
     QString workingFile;     // where the striped copy is written (test.igm in the program folder)
     Progress progress;       // bytes read out of the file size
+    // Asked now and then while the rows are stored; true ends the import with nothing
+    // stored (the outcome's failure is ErrorNumber::Cancelled).
+    std::function<bool()> cancelled;
 };
 
 struct IgmImportResult

@@ -1,4 +1,5 @@
 #include "common/testdb.h"
+#include "common/testmail.h"
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
 
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QTest>
 
 #include <sys/resource.h>
@@ -153,6 +155,53 @@ private Q_SLOTS:
         QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
         QVERIFY2(usage.ru_maxrss < 100 * 1024, qPrintable(QStringLiteral("%1 kB").arg(usage.ru_maxrss)));
         QCOMPARE(test::voyageRows(t.db()), 0);
+    }
+
+    // --copy-to and --mail deliver what was written; a failed delivery ends with status 1.
+    void deliverCopyAndMail()
+    {
+        test::TestSmtp smtp;
+        QString why;
+        QVERIFY2(test::testSmtp(&smtp, &why), qPrintable(why));
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(test::addGoldenVoyage(t.db()).isOk());
+        test::TempHome home;
+        QVERIFY(Settings::setIceGateUser(QLatin1String(test::GatewayUser)));
+        QVERIFY(Settings::setCustomHouseCode(QLatin1String(test::CustomHouse)));
+        Settings::setMailHost(smtp.host);
+        Settings::setMailPort(QString::number(smtp.port));
+        Settings::setMailFrom(QStringLiteral("filing@seapearl.example"));
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("CC"), QStringLiteral("desk@seapearl.example"));
+        QTemporaryDir out;
+        QTemporaryDir media;
+        const QString token = QUuid::createUuid().toString(QUuid::Id128).left(12);
+
+        Run r = quarlctl(home.path(), QStringList{QStringLiteral("write-igm")} + voyage(t.sqlitePath())
+                                          + QStringList{QStringLiteral("--out"), out.path(), QStringLiteral("--copy-to"),
+                                                        media.path(), QStringLiteral("--mail"),
+                                                        QStringLiteral("customs@icegate.example"),
+                                                        QStringLiteral("--subject"), QStringLiteral("IGM ") + token});
+        QCOMPARE(r.status, 0);
+        const QByteArray written = test::readFile(QDir(out.path()).filePath(QStringLiteral("ABCD123E.igm")));
+        QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("ABCD123E.igm"))), written);
+        const QList<test::ReceivedMail> got = test::receivedMail(smtp.maildir, token);
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got.first().headers.value(QStringLiteral("cc")), QStringLiteral("desk@seapearl.example")); // Email/CC
+        QCOMPARE(got.first().attachments.size(), 1);
+        QCOMPARE(got.first().attachments.first().data, written);
+
+        r = quarlctl(home.path(), QStringList{QStringLiteral("write-igm")} + voyage(t.sqlitePath())
+                                      + QStringList{QStringLiteral("--out"), out.path(), QStringLiteral("--copy-to"),
+                                                    media.filePath(QStringLiteral("unplugged"))});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("is not there or cannot be written to")), qPrintable(r.err));
+
+        Settings::setMailPort(QStringLiteral("9"));
+        r = quarlctl(home.path(), QStringList{QStringLiteral("export-xml")} + voyage(t.sqlitePath())
+                                      + QStringList{QStringLiteral("--out"), out.path(), QStringLiteral("--mail"),
+                                                    QStringLiteral("agent@example.in")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("\n7  The mail server 127.0.0.1:9 did not take the message")), qPrintable(r.err));
     }
 
     // import-igm asks its question on stderr and, without --yes, answers No.

@@ -221,6 +221,50 @@ QString RecordBrowser::fieldCaption(int index) const
 
 // ---------------------------------------------------------------- load
 
+namespace {
+
+QWidget *frameOf(QWidget *w)
+{
+    for (QWidget *p = w; p; p = p->parentWidget()) {
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(p))
+            return sub;
+    }
+    return w->window();
+}
+
+} // namespace
+
+void RecordBrowser::placeBeside(QWidget *other)
+{
+    m_beside = other;
+    if (m_loaded)
+        applyPlacement();
+}
+
+void RecordBrowser::applyPlacement()
+{
+    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
+    if (!m_beside) {
+        if (sub)
+            sub->move(0, 0);
+        return;
+    }
+    QWidget *me = sub ? static_cast<QWidget *>(sub) : window();
+    QWidget *them = frameOf(m_beside);
+    if (me == them)
+        return;
+    if (sub && qobject_cast<QMdiSubWindow *>(them) && them->parentWidget() == sub->parentWidget()) {
+        // within the work area: right of the other window, pushed back inside when it is narrow
+        const int areaWidth = sub->parentWidget()->width();
+        int x = them->geometry().right() + 1;
+        if (x + me->width() > areaWidth)
+            x = std::max(0, areaWidth - me->width());
+        me->move(x, them->y());
+    } else {
+        me->move(them->frameGeometry().topRight() + QPoint(1, 0));
+    }
+}
+
 Result<Database> RecordBrowser::openDatabase()
 {
     const Database &db = Session::current().connection;
@@ -259,8 +303,7 @@ bool RecordBrowser::load()
     m_loaded = true;
     WaitCursor wait;
 
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->move(0, 0);
+    applyPlacement();
     applyButtonRights();
 
     Status status;

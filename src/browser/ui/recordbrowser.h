@@ -71,6 +71,11 @@ public:
     int firstField() const { return m_firstField; }
     QString statusText() const;
 
+    // Places the screen to the right of another window, inside the same work area when
+    // both are there (a screen opened from another one, beside it). Before load the place
+    // is kept and taken at load instead of the top left corner.
+    Q_INVOKABLE void placeBeside(QWidget *other);
+
     // The commands, as the buttons and keys run them.
     virtual void addRecord();
     virtual void editRecord();
@@ -194,6 +199,7 @@ private:
     bool keyIsCommand(QKeyEvent *event) const;
     void refocusLater(QLineEdit *field);
     QString fieldCaption(int index) const;
+    void applyPlacement();
 
     RecordSet m_rs;
     QHash<int, Field> m_fields;
@@ -212,6 +218,7 @@ private:
     QGridLayout *m_grid = nullptr;
     QHBoxLayout *m_commandRow = nullptr;
     int m_gridRows = 0;
+    QPointer<QWidget> m_beside;
 };
 
 } // namespace quarl

@@ -1,0 +1,225 @@
+#include "entry/billoflading.h"
+
+#include "store/cargokeys.h"
+#include "store/schema.h"
+
+#include <QDate>
+#include <QLocale>
+
+namespace quarl {
+
+namespace {
+
+const QString DefaultPort = QStringLiteral("INIXY1");
+
+Failure ruleFailure(const char *message)
+{
+    return Failure(ErrorNumber::ContainerRule, QString::fromLatin1(message));
+}
+
+// The numeric value of a grid cell: 0 for empty or non-numeric text.
+double cellNumber(const QString &text)
+{
+    bool ok = false;
+    const double d = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok ? d : 0.0;
+}
+
+QVariant dbValue(const Database &db, const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QDate)
+        return db.dialect().dateToDb(value.toDate());
+    return value;
+}
+
+QVariantList containerBinds(const Container &c, qint64 ref)
+{
+    return {ref, c.containno, c.sealno, c.agentcode, c.constatus, qRound64(cellNumber(c.pkgs)), cellNumber(c.weight),
+            c.isocode, c.socflag};
+}
+
+const char ContainerColumns[] = "ref, containno, sealno, agentcode, constatus, conpkgs, conwt, isocode, socflag";
+
+Status writeContainers(const Database &db, qint64 ref, const QList<Container> &containers)
+{
+    const QString insert = QStringLiteral("insert into contain (%1) values (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                               .arg(QLatin1String(ContainerColumns));
+    const QString update = QStringLiteral("update contain set ref = ?, containno = ?, sealno = ?, agentcode = ?, "
+                                          "constatus = ?, conpkgs = ?, conwt = ?, isocode = ?, socflag = ? "
+                                          "where autoid = ?");
+    for (const Container &c : containers) {
+        if (!c.inUse())
+            continue;
+        QVariantList binds = containerBinds(c, ref);
+        if (c.autoid > 0) {
+            binds << c.autoid;
+            auto q = db.query(update, binds);
+            if (!q)
+                return q.failure();
+            if (q->numRowsAffected() > 0)
+                continue;
+            binds.removeLast(); // gone meanwhile: stored again as a new row
+        }
+        if (Status s = db.exec(insert, binds); !s)
+            return s;
+    }
+    return Status::ok();
+}
+
+} // namespace
+
+const QStringList &cargoColumns()
+{
+    static const QStringList columns = {
+        QStringLiteral("vslcode"),  QStringLiteral("voyno"),       QStringLiteral("blno"),     QStringLiteral("bldt"),
+        QStringLiteral("portload"), QStringLiteral("portdest"),    QStringLiteral("impname"),  QStringLiteral("impadd1"),
+        QStringLiteral("impadd2"),  QStringLiteral("impadd3"),     QStringLiteral("notname"),  QStringLiteral("notadd1"),
+        QStringLiteral("notadd2"),  QStringLiteral("notadd3"),     QStringLiteral("naturecargo"), QStringLiteral("itemtype"),
+        QStringLiteral("cargomove"), QStringLiteral("destcode"),   QStringLiteral("pkgs"),     QStringLiteral("pkgtype"),
+        QStringLiteral("grosswt"),  QStringLiteral("unitwt"),      QStringLiteral("volume"),   QStringLiteral("unitvol"),
+        QStringLiteral("marks"),    QStringLiteral("gdesc"),       QStringLiteral("unocode"),  QStringLiteral("imocode"),
+        QStringLiteral("tpregno"),  QStringLiteral("caccode"),     QStringLiteral("trmode"),   QStringLiteral("mlo")};
+    return columns;
+}
+
+Status checkContainers(const Database &db, const QList<Container> &containers)
+{
+    for (const Container &c : containers) {
+        if (!c.inUse())
+            continue;
+        if (c.containno.size() < 10 || c.containno.size() > 11)
+            return ruleFailure("Check Container No. Value");
+        if (c.sealno.size() > 15)
+            return ruleFailure("Seal No. should be less then 15 Characters");
+        if (c.agentcode.size() > 10)
+            return ruleFailure("Agent Code should be less then 10 Characters");
+        if (c.constatus.size() != 3)
+            return ruleFailure("Status should be 3 Characters");
+        if (c.constatus != QLatin1String("FCL") && c.constatus != QLatin1String("LCL") && c.constatus != QLatin1String("MTY"))
+            return ruleFailure("Container Status should be FCL/LCL/MTY");
+        if (cellNumber(c.weight) > 99)
+            return ruleFailure("Container Weight should not be more then 99 MT");
+        if (c.isocode.size() != 4)
+            return ruleFailure("ISO Code should 4 Characters");
+        auto found = db.scalar(QStringLiteral("select iso_code from D_ISO_CD where iso_code = ?"), {c.isocode});
+        if (!found)
+            return found.failure();
+        if (!found->isValid())
+            return ruleFailure("Invalid ISO Code...");
+        if (c.socflag != QLatin1String("Y") && c.socflag != QLatin1String("N"))
+            return ruleFailure("SOC Flag should be Y / N");
+    }
+    return Status::ok();
+}
+
+Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids)
+{
+    if (Status rule = checkContainers(db, bol.containers); !rule)
+        return rule.failure();
+
+    QStringList columns;
+    QVariantList values;
+    for (auto it = bol.values.constBegin(); it != bol.values.constEnd(); ++it) {
+        if (!cargoColumns().contains(it.key()))
+            return Failure(ErrorNumber::InvalidArgument, QStringLiteral("cargo has no column %1.").arg(it.key()));
+        columns << it.key();
+        QVariant v = dbValue(db, it.value());
+        if (it.key() == QLatin1String("portdest") && v.toString().trimmed().isEmpty())
+            v = DefaultPort;
+        values << v;
+    }
+    if (!columns.contains(QLatin1String("portdest")) && bol.id == 0) {
+        columns << QStringLiteral("portdest");
+        values << DefaultPort;
+    }
+
+    Transaction tx(db);
+    if (!tx.started())
+        return tx.started().failure();
+    if (db.engine() == Engine::SQLite) {
+        // A deferred transaction only reads until its first write, and two readers that both
+        // want to write then fail at once instead of waiting. Writing first makes the second
+        // workstation wait for the first one's commit before it reads the largest key.
+        if (Status s = db.exec(QStringLiteral("update cargo set id = id where id = ?"), {bol.id}); !s)
+            return s.failure();
+    }
+
+    qint64 id = bol.id;
+    if (id == 0) {
+        auto next = nextCargoId(db);
+        if (!next)
+            return next.failure();
+        id = next.value();
+        QString marks = QStringLiteral("?");
+        for (int i = 0; i < columns.size(); ++i)
+            marks += QStringLiteral(", ?");
+        QVariantList binds{id};
+        binds << values;
+        const QString sql = QStringLiteral("insert into cargo (id, %1) values (%2)").arg(columns.join(QStringLiteral(", ")), marks);
+        if (Status s = db.exec(sql, binds); !s)
+            return s.failure();
+    } else if (!columns.isEmpty()) {
+        QStringList sets;
+        for (const QString &c : std::as_const(columns))
+            sets << c + QStringLiteral(" = ?");
+        QVariantList binds = values;
+        binds << id;
+        auto q = db.query(QStringLiteral("update cargo set %1 where id = ?").arg(sets.join(QStringLiteral(", "))), binds);
+        if (!q)
+            return q.failure();
+        if (q->numRowsAffected() == 0)
+            return Failure(ErrorNumber::RowGone,
+                           QStringLiteral("This bill of lading was deleted on another workstation; it was not saved."));
+    }
+
+    for (qint64 autoid : removedAutoids) {
+        if (Status s = db.exec(QStringLiteral("delete from contain where autoid = ? and ref = ?"), {autoid, id}); !s)
+            return s.failure();
+    }
+    if (Status s = writeContainers(db, id, bol.containers); !s)
+        return s.failure();
+    if (Status s = tx.commit(); !s)
+        return s.failure();
+    return id;
+}
+
+Status deleteBillOfLading(const Database &db, qint64 id)
+{
+    Transaction tx(db);
+    if (!tx.started())
+        return tx.started();
+    if (Status s = db.exec(QStringLiteral("delete from contain where ref = ?"), {id}); !s)
+        return s;
+    if (Status s = db.exec(QStringLiteral("delete from cargo where id = ?"), {id}); !s)
+        return s;
+    return tx.commit();
+}
+
+Result<QList<Container>> loadContainers(const Database &db, qint64 id)
+{
+    auto q = db.query(QStringLiteral("select autoid, containno, sealno, agentcode, constatus, conpkgs, conwt, isocode, "
+                                     "socflag from contain where ref = ? order by autoid"),
+                      {id});
+    if (!q)
+        return q.failure();
+    QList<Container> out;
+    auto text = [&](int i) {
+        const QVariant v = q->value(i);
+        if (v.isNull())
+            return QString();
+        if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float)
+            return QLocale::c().toString(v.toDouble(), 'g', 15);
+        return v.toString();
+    };
+    while (q->next()) {
+        out << Container{q->value(0).toLongLong(), text(1), text(2), text(3), text(4), text(5), text(6), text(7), text(8)};
+    }
+    return out;
+}
+
+int containerGridRows(int count)
+{
+    return count >= 75 ? count + 6 : 75;
+}
+
+} // namespace quarl

@@ -1,0 +1,90 @@
+#pragma once
+
+// Saving and deleting a bill of lading with its containers: the one write path of the
+// cargo screen, free of widgets so that other callers (load tests, imports, quarlctl)
+// can run exactly the same statements.
+//
+//   BillOfLading bol;
+//   bol.set("vslcode", "MAERSK1"); bol.set("voyno", "001"); bol.set("blno", "BL1"); ...
+//   bol.containers << Container{0, "ABCD1234567", "S1", "AG", "FCL", "10", "12.5", "22G1", "N"};
+//   Result<qint64> id = saveBillOfLading(db, bol);   // id 0 in bol: a new row
+//
+// A save runs in one transaction: the cargo row, every container, and the container
+// rows the user removed. It either stores all of it or nothing. A new bill of lading
+// takes its key inside that transaction (nextCargoId), so concurrent writers never get
+// the same key.
+
+#include "app/failure.h"
+#include "store/database.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+namespace quarl {
+
+namespace ErrorNumber {
+// A container row broke one of the save rules; the description is the rule's message.
+inline constexpr qint64 ContainerRule = 32001;
+// The bill of lading being edited is gone from the database (deleted elsewhere).
+inline constexpr qint64 RowGone = 32002;
+} // namespace ErrorNumber
+
+// One container row as typed in the grid: texts exactly as typed (blanks count for the
+// length rules). autoid 0 for a row not stored yet.
+struct Container
+{
+    qint64 autoid = 0;
+    QString containno;
+    QString sealno;
+    QString agentcode;
+    QString constatus;
+    QString pkgs;   // numeric value stored (0 for empty or non-numeric text)
+    QString weight; // numeric value stored (0 for empty or non-numeric text)
+    QString isocode;
+    QString socflag;
+
+    bool inUse() const { return !containno.isEmpty(); }
+};
+
+// One cargo row and its containers.
+struct BillOfLading
+{
+    qint64 id = 0; // 0: a new row, which gets the next free key when saved
+    // Column of cargo -> value. Only the columns present are written, so an edited row keeps
+    // what it holds in the others (lineno, sublineno, HBlNo ...). A QDate is stored as the
+    // engine's date; a null QVariant stores null.
+    QVariantMap values;
+    QList<Container> containers;
+
+    void set(const QString &column, const QVariant &value) { values.insert(column.toLower(), value); }
+    QVariant value(const QString &column) const { return values.value(column.toLower()); }
+};
+
+// The columns of cargo that the cargo screen writes.
+const QStringList &cargoColumns();
+
+// The container save rules, row by row from the top; the first rule that fails gives its
+// message (failure ErrorNumber::ContainerRule). A database error of the ISO-code look-up
+// comes back as that error. Rows without a container number are not tested.
+Status checkContainers(const Database &db, const QList<Container> &containers);
+
+// Checks the containers, then writes everything in one transaction: the cargo row (a new
+// key for id 0; destination port "INIXY1" when empty), the containers in use (matched by
+// autoid, so an edited container keeps its row; a new one gets a new autoid), and deletes
+// the contain rows of removedAutoids. Returns the key of the stored row. On any failure,
+// including a refused commit, the database is as before and bol is unchanged.
+Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids = {});
+
+// Deletes the bill of lading and all its containers in one transaction.
+Status deleteBillOfLading(const Database &db, qint64 id);
+
+// The containers of a bill of lading in the order they were stored (autoid).
+Result<QList<Container>> loadContainers(const Database &db, qint64 id);
+
+// The grid rows for a bill of lading with count containers: 75, or count + 6 from 75 on.
+int containerGridRows(int count);
+
+} // namespace quarl

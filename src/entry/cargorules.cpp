@@ -1,0 +1,114 @@
+#include "entry/cargorules.h"
+
+#include <QLocale>
+
+namespace quarl::CargoRules {
+
+namespace {
+
+double numberOf(const QString &text)
+{
+    bool ok = false;
+    const double d = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok ? d : 0.0;
+}
+
+Result<bool> exists(const Database &db, const QString &sql, const QString &value)
+{
+    auto found = db.scalar(sql, {value});
+    if (!found)
+        return found.failure();
+    return found->isValid();
+}
+
+} // namespace
+
+bool numericKey(QChar c)
+{
+    return c.unicode() >= 46 && c.unicode() <= 57;
+}
+
+bool blNoKey(QChar c)
+{
+    return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+}
+
+bool isTranshipment(const QString &cargoMove)
+{
+    return cargoMove == QLatin1String("TI");
+}
+
+bool isContainerised(const QString &natureCargo)
+{
+    return natureCargo == QLatin1String("C") || natureCargo == QLatin1String("CP");
+}
+
+bool packagesAcceptable(const QString &text)
+{
+    return numberOf(text) != 0.0;
+}
+
+bool blDateAcceptable(const QString &text, const QDate &today)
+{
+    const QString t = text.trimmed();
+    QDate d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
+    if (!d.isValid())
+        d = QDate::fromString(t, QStringLiteral("d/M/yyyy"));
+    return d.isValid() && d <= today;
+}
+
+bool transportModeAcceptable(const QString &text)
+{
+    return text.isEmpty() || text == QLatin1String("T") || text == QLatin1String("R") || text == QLatin1String("S");
+}
+
+Result<bool> unoCodeAcceptable(const Database &db, const QString &text)
+{
+    if (text == QLatin1String(NoUnoCode))
+        return true;
+    return exists(db, QStringLiteral("select uno_code from D_UNOIMCO where uno_code = ?"), text);
+}
+
+Result<bool> imoCodeAcceptable(const Database &db, const QString &text)
+{
+    if (text == QLatin1String(NoImoCode))
+        return true;
+    return exists(db, QStringLiteral("select imco_code from D_UNOIMCO where imco_code = ?"), text);
+}
+
+Result<bool> cellAcceptable(const Database &db, int column, const QString &text)
+{
+    switch (column) {
+    case ColContainerNo: {
+        const int n = int(text.trimmed().size());
+        return n >= 10 && n <= 11;
+    }
+    case ColSealNo:
+        return text.size() <= 15;
+    case ColAgentCode:
+        return text.size() <= 10;
+    case ColStatus:
+        return exists(db, QStringLiteral("select cs_cd from constatus where cs_cd = ?"), text);
+    case ColWeight:
+        return numberOf(text) <= 99;
+    case ColSocFlag:
+        return text == QLatin1String("Y") || text == QLatin1String("N");
+    default:
+        return true;
+    }
+}
+
+int copyTargetColumn(int column)
+{
+    switch (column) {
+    case ColSealNo:
+    case ColAgentCode:
+    case ColWeight:
+    case ColIsoCode:
+        return column + 1;
+    default:
+        return -1;
+    }
+}
+
+} // namespace quarl::CargoRules

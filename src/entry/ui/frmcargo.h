@@ -1,0 +1,116 @@
+#pragma once
+
+#include "browser/ui/recordbrowser.h"
+#include "entry/billoflading.h"
+
+#include <QHash>
+#include <QList>
+
+class QComboBox;
+class QPlainTextEdit;
+class QTableWidget;
+
+namespace quarl {
+
+// Cargo Information: the bills of lading of table cargo, browsed in id order, each with
+// its containers in the grid below. The fields are checked as they are left; the save
+// checks the containers and writes the bill of lading and its containers in one
+// transaction (saveBillOfLading). Carry starts the next bill of lading from this one.
+//
+// Keys besides the record browser's: Enter moves to the next field, Ctrl+E edits, F7
+// opens the voyage screen beside this one while adding or editing. In the grid a typed
+// character or Enter opens the cell's edit box; Enter stores the cell and moves right.
+class frmCargo : public RecordBrowser
+{
+    Q_OBJECT
+
+public:
+    explicit frmCargo(QWidget *parent = nullptr);
+
+    void addRecord() override;
+    void updateRecord() override;
+    void cancelRecord() override;
+    void deleteRecord() override;
+    void carryRecord();
+    void deleteContainerRow();
+
+    QComboBox *combo(const QString &name) const;
+    QTableWidget *grid() const { return dataGrid2; }
+    bool gridAcceptsEdits() const;
+    // The bill of lading as typed: the fields, the combos' codes and the grid's rows in use.
+    Result<BillOfLading> typedBillOfLading() const;
+
+protected:
+    RecordSource recordSource() const override;
+    Result<Database> openDatabase() override;
+    void SwitchMode(Mode mode) override;
+    void applyButtonRights() override;
+    void currentRowShown() override;
+    void fieldTextChanged(int index) override;
+    bool acceptFieldLeave(int index) override;
+    bool handleKey(QKeyEvent *event) override;
+    bool isCommandKey(const QKeyEvent *event) const override;
+    QList<QWidget *> tabOrder() const override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    // The save of Update and of closing with a pending row: saveBillOfLading.
+    Status writePending() override;
+    void reportUpdateFailure(const Failure &failure) override;
+
+private:
+    struct ComboBinding
+    {
+        QComboBox *combo = nullptr;
+        QString column;   // of cargo
+        int field = -1;   // the hidden or disabled field that holds the code, or -1
+        QString listSql;  // first column listed, second stored
+    };
+
+    QPlainTextEdit *box(int index) const;
+    void boxTextChanged(QPlainTextEdit *box, int index);
+    QComboBox *addCombo(const char *name, const QString &column, int field, const QString &listSql);
+    void fillCombos(const Database &db);
+    void setComboCode(QComboBox *combo, const QString &code);
+    QString comboCode(QComboBox *combo) const { return m_comboCode.value(combo); }
+    bool isMandatoryCombo(const QWidget *w) const;
+    void runSwitches();
+    void loadGrid();
+    void gridFocused();
+    bool handleGridKey(QKeyEvent *event);
+    bool handleEditorKey(QKeyEvent *event);
+    void startCellEdit(const QString &typed, bool keepValue);
+    void endCellEdit(bool store, bool moveOn);
+    QString cell(int row, int column) const;
+    void setCell(int row, int column, const QString &text);
+    void openVoyageScreen();
+    bool checkBeforeSave();
+    int positionOfId(qint64 id) const;
+    void layOut();
+
+    QList<ComboBinding> m_combos;
+    QHash<const QComboBox *, QString> m_comboCode; // the code bound to the row
+    QComboBox *cmbLoadPort = nullptr;
+    QComboBox *cmbCargoMove = nullptr;
+    QComboBox *cmbNatCargo = nullptr;
+    QComboBox *cmbItemType = nullptr;
+    QComboBox *cmbPkgType = nullptr;
+    QComboBox *cmbUnitWt = nullptr;
+    QLabel *DstLabel = nullptr;
+    QTableWidget *dataGrid2 = nullptr;
+    QLineEdit *txtGtext = nullptr;
+    QPushButton *cmdCarry = nullptr;
+    QPushButton *cmdDeleteC = nullptr;
+    QList<QWidget *> m_tabWidgets; // fields, combos and the grid in tab order
+
+    bool m_freshGrid = false;      // Add or Carry: the next display empties the grid
+    bool m_selectionReset = false; // the grid's next focus selects row 1, "Container No."
+    bool m_gridOpen = false;       // nature of cargo C or CP
+    bool m_settingCombo = false;
+    bool m_syncing = false;
+    QHash<QPlainTextEdit *, int> m_boxes; // Marks and Description over their fields
+    int m_editRow = -1;
+    int m_editColumn = -1;
+    QList<qint64> m_removedAutoids; // stored container rows removed, deleted with the save
+    qint64 m_savedId = 0;
+};
+
+} // namespace quarl

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "store/database.h"
+
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+namespace quarl {
+namespace igm {
+struct Outcome;
+}
+
+// What the interchange screens share: overtype typing in every text field, Enter as Tab,
+// Escape closes, the top left of the work area on first show, the appearance pass, and
+// showing a command's outcome through the prompter.
+class InterchangeScreen : public QWidget
+{
+    Q_OBJECT
+public:
+    // A field of the screen's field array: object name "txtFields(index)".
+    QLineEdit *txtFields(int index) const;
+
+protected:
+    InterchangeScreen(const char *name, const QString &caption, QWidget *parent);
+
+    QLineEdit *makeField(int index, int maxLength = 254);
+    QLineEdit *makeLineEdit(const char *name, int maxLength = 254);
+    QPushButton *makeButton(const char *name, const QString &caption);
+    // Ends the constructor: keyboard behaviour on every control, then the appearance.
+    void finishLoading();
+
+    // Runs once, the first time the screen is shown (the opening messages).
+    virtual void opened() {}
+
+    static Database database();
+    // The notices, then the message; a Declined outcome shows nothing. True when done.
+    static bool showOutcome(const igm::Outcome &outcome);
+    // The field's text without its trailing blanks, as the commands take paths.
+    static QString trimmedRight(const QString &text);
+
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    bool m_opened = false;
+};
+
+// Typing into a text field overwrites the character at the cursor.
+class OvertypeTyping : public QObject
+{
+    Q_OBJECT
+public:
+    static void install(QWidget *screen);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    using QObject::QObject;
+};
+
+} // namespace quarl

@@ -1,0 +1,114 @@
+#include "igm/ui/voyagesendscreen.h"
+
+#include "app/prompter.h"
+#include "app/settings.h"
+#include "reports/mailhandoff.h"
+
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quarl {
+
+VoyageSendScreen::VoyageSendScreen(const char *name, const QString &caption, QWidget *parent)
+    : InterchangeScreen(name, caption, parent)
+{
+    QLineEdit *vesselCode = makeField(4, 10);
+    QLineEdit *voyageNo = makeField(5, 10);
+    QLineEdit *to = makeField(0);
+    QLineEdit *cc = makeField(1);
+    QLineEdit *subject = makeField(2);
+    QLineEdit *message = makeField(3);
+    auto *cmdPreview = makeButton("cmdPreview", QStringLiteral("Generate on Floppy"));
+    auto *cmdEmail = makeButton("cmdEmail", QStringLiteral("Email File"));
+    auto *cmdExit = makeButton("cmdExit", QStringLiteral("Close"));
+    vesselCode->setMaximumWidth(120);
+    voyageNo->setMaximumWidth(120);
+
+    auto *grid = new QGridLayout;
+    int row = 0;
+    auto add = [&](const QString &label, QWidget *w) {
+        auto *l = new QLabel(label, this);
+        l->setBuddy(w);
+        grid->addWidget(l, row, 0);
+        grid->addWidget(w, row, 1);
+        ++row;
+    };
+    add(QStringLiteral("Vessel Code"), vesselCode);
+    add(QStringLiteral("Voy No."), voyageNo);
+    add(QStringLiteral("Email Addresses"), to);
+    add(QStringLiteral("CC To."), cc);
+    add(QStringLiteral("Subject"), subject);
+    add(QStringLiteral("Message"), message);
+    grid->setColumnStretch(1, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdPreview);
+    buttons->addWidget(cmdEmail);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdExit);
+    auto *top = new QVBoxLayout(this);
+    top->addLayout(grid);
+    top->addStretch(1);
+    top->addLayout(buttons);
+    setMinimumWidth(460);
+
+    setTabOrder(vesselCode, voyageNo);
+    setTabOrder(voyageNo, to);
+    setTabOrder(to, cc);
+    setTabOrder(cc, subject);
+    setTabOrder(subject, message);
+    setTabOrder(message, cmdPreview);
+    setTabOrder(cmdPreview, cmdEmail);
+    setTabOrder(cmdEmail, cmdExit);
+    setFocusProxy(vesselCode);
+
+    to->setText(Settings::mailTo());
+    cc->setText(Settings::mailCc());
+    subject->setText(Settings::mailSubject());
+    message->setText(Settings::mailMessage());
+
+    connect(cmdPreview, &QPushButton::clicked, this, [this] { generate(); });
+    connect(cmdEmail, &QPushButton::clicked, this, [this] { email(); });
+    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    finishLoading();
+}
+
+QString VoyageSendScreen::vessel() const
+{
+    return txtFields(4)->text();
+}
+
+QString VoyageSendScreen::voyage() const
+{
+    return txtFields(5)->text();
+}
+
+bool VoyageSendScreen::mailFiles(const QStringList &files)
+{
+    reports::MailMessage m;
+    m.to = reports::splitAddresses(txtFields(0)->text());
+    m.cc = reports::splitAddresses(txtFields(1)->text());
+    m.subject = txtFields(2)->text();
+    m.body = txtFields(3)->text();
+    m.attachments = files;
+    const bool smtp = reports::smtpConfigured();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const Status sent = reports::sendMail(m);
+    QGuiApplication::restoreOverrideCursor();
+    if (!sent) {
+        Prompter::current().message(sent.failure().numberAndText(), Prompter::Icon::Critical);
+        return false;
+    }
+    // A mail client shows the message itself; a mail server gives no other sign.
+    if (smtp)
+        Prompter::current().message(QStringLiteral("The mail is sent to %1.").arg((m.to + m.cc).join(QStringLiteral(", "))),
+                                    Prompter::Icon::Information);
+    return true;
+}
+
+} // namespace quarl

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "igm/ui/interchangescreen.h"
+
+#include <QStringList>
+
+namespace quarl {
+
+// The layout of the two file-sending screens: vessel code and voyage number, the four
+// mail fields preset from the Email settings, "Generate on Floppy", "Email File", "Close".
+class VoyageSendScreen : public InterchangeScreen
+{
+    Q_OBJECT
+protected:
+    VoyageSendScreen(const char *name, const QString &caption, QWidget *parent);
+
+    QString vessel() const;
+    QString voyage() const;
+    // Mails the files with the addressing of the mail fields; shows what went wrong.
+    bool mailFiles(const QStringList &files);
+
+    virtual void generate() = 0;
+    virtual void email() = 0;
+};
+
+} // namespace quarl

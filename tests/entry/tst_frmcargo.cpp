@@ -1,0 +1,449 @@
+#include "cargotest.h"
+#include "common/testdb.h"
+#include "common/testmain.h"
+
+#include "app/scriptedprompter.h"
+#include "app/ui/screenregistry.h"
+#include "entry/ui/frmcargo.h"
+#include "store/schema.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <memory>
+
+using namespace quarl;
+using cargotest::countRows;
+
+namespace {
+
+struct Fixture
+{
+    std::unique_ptr<cargotest::CargoSession> session;
+    std::unique_ptr<frmCargo> screen;
+
+    bool open(const Database &db)
+    {
+        session = std::make_unique<cargotest::CargoSession>(db);
+        screen = std::make_unique<frmCargo>();
+        return cargotest::showActive(screen.get());
+    }
+    QLineEdit *f(int index) const { return screen->findChild<QLineEdit *>(QStringLiteral("txtFields(%1)").arg(index)); }
+    QComboBox *combo(const char *name) const { return screen->combo(QLatin1String(name)); }
+    QWidget *focus() const { return QApplication::focusWidget(); }
+    QTableWidget *grid() const { return screen->grid(); }
+    QLineEdit *editor() const { return screen->findChild<QLineEdit *>(QStringLiteral("txtGtext")); }
+    QString cell(int row, int col) const
+    {
+        const QTableWidgetItem *i = grid()->item(row, col);
+        return i ? i->text() : QString();
+    }
+    void enter() { QTest::keyClick(focus(), Qt::Key_Return); }
+    // Types into the focused field and moves on with Enter.
+    void type(const QString &text)
+    {
+        QTest::keyClicks(focus(), text);
+        enter();
+    }
+    // Picks a code in the focused combo with the arrow keys, then Enter.
+    void choose(const QString &code)
+    {
+        auto *c = qobject_cast<QComboBox *>(focus());
+        QVERIFY(c);
+        const int target = c->findData(code);
+        QVERIFY(target >= 0);
+        QTest::keyClick(c, Qt::Key_Home);
+        for (int i = 0; i < target; ++i)
+            QTest::keyClick(c, Qt::Key_Down);
+        QCOMPARE(c->currentData().toString(), code);
+        enter();
+    }
+    // Types a cell in the grid: the first character opens the edit box, Enter stores.
+    void typeCell(const QString &text)
+    {
+        QTest::keyClicks(grid(), text.left(1));
+        QCOMPARE(focus(), static_cast<QWidget *>(editor()));
+        QTest::keyClicks(editor(), text.mid(1));
+        QTest::keyClick(editor(), Qt::Key_Return);
+    }
+};
+
+void seedBill(const Database &db, const QString &blno, int containers, const QString &move = QStringLiteral("LC"))
+{
+    BillOfLading bol = cargotest::sampleBill(blno);
+    bol.set(QStringLiteral("cargomove"), move);
+    for (int i = 0; i < containers; ++i)
+        bol.containers << cargotest::sampleContainer(i + 1);
+    QVERIFY(saveBillOfLading(db, bol));
+}
+
+} // namespace
+
+class TestCargoScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A bill of lading with three containers keyed in with the keyboard alone, the field
+    // rules met on the way, then edited, carried and refused by the unique index.
+    void keyedWithTheKeyboard_data() { test::addEngineRows(); }
+    void keyedWithTheKeyboard()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QCOMPARE(x.grid()->rowCount(), 75);
+        QCOMPARE(x.f(1)->text(), QString());
+
+        QTest::keyClick(x.focus(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(1)));
+        QCOMPARE(x.grid()->rowCount(), 0);
+        x.enter(); // mandatory: stays
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(1)));
+        x.type(QStringLiteral("VSL1"));
+        x.type(QStringLiteral("V1"));
+        QTest::keyClicks(x.focus(), QStringLiteral("bl-0 1/A"));
+        QCOMPARE(x.f(15)->text(), QStringLiteral("01A"));
+        x.f(15)->insert(QStringLiteral("-x 7")); // pasted
+        QCOMPARE(x.f(15)->text(), QStringLiteral("01A7"));
+        x.f(15)->clear();
+        x.type(QStringLiteral("BL001"));
+        x.type(QDate::currentDate().addDays(1).toString(QStringLiteral("dd/MM/yyyy")));
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(16))); // tomorrow refused
+        x.f(16)->setText(QStringLiteral("31/02/2026"));
+        x.enter();
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(16)));
+        x.f(16)->setText(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
+        x.enter();
+
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.combo("cmbLoadPort")));
+        x.enter(); // an empty look-up keeps the focus
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.combo("cmbLoadPort")));
+        x.choose(QStringLiteral("AEAUH"));
+        QCOMPARE(x.f(2)->text(), QStringLiteral("AEAUH"));
+        x.choose(QStringLiteral("TI"));
+        QCOMPARE(x.f(14)->text(), QStringLiteral("TI")); // the code, not the description
+        x.choose(QStringLiteral("C"));
+        for (const char *text : {"Importer & Sons", "1 Quay Road", "Fort", "Mumbai"})
+            x.type(QLatin1String(text));
+        for (int i = 0; i < 4; ++i)
+            x.enter(); // notify party: optional
+        // the movement "TI" shows the destination port
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(5)));
+        QVERIFY(x.f(5)->isVisible());
+        x.type(QStringLiteral("INNSA1"));
+        x.choose(QStringLiteral("GC"));
+        x.type(QStringLiteral("0"));
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(22))); // packages 0 refused
+        x.f(22)->clear();
+        x.type(QStringLiteral("1x2"));
+        QCOMPARE(x.f(22)->text(), QStringLiteral("12"));
+        x.choose(QStringLiteral("PKG"));
+        x.type(QStringLiteral("1,234.5"));
+        QCOMPARE(x.f(24)->text(), QStringLiteral("1234.5"));
+        x.choose(QStringLiteral("KGS"));
+        // nature "C": volume and unit are skipped
+        QVERIFY(!x.f(101)->isEnabled());
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(4)));
+        x.type(QStringLiteral("9999"));
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(4))); // unknown UNO
+        x.f(4)->setText(QStringLiteral("ZZZZZ"));
+        x.enter();
+        x.type(QStringLiteral("ZZZ"));
+        x.type(QStringLiteral("42"));   // TP bond
+        x.type(QStringLiteral("CAC1")); // carrier
+        x.type(QStringLiteral("t"));
+        QCOMPARE(prompter.messages().last(), QStringLiteral("T - Train / R - Road / S - Ship are valid options"));
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(110)));
+        x.f(110)->setText(QStringLiteral("R"));
+        x.enter();
+        x.type(QStringLiteral("MLO1"));
+        x.type(QStringLiteral("NO MARKS"));
+        x.type(QStringLiteral("Machine parts"));
+
+        // the grid: 35 rows on the first focus, row 1 "Container No."
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.grid()));
+        QCOMPARE(x.grid()->rowCount(), 35);
+        QCOMPARE(x.grid()->currentRow(), 0);
+        QCOMPARE(x.grid()->currentColumn(), 1);
+        for (const char *text : {"MSCU1234567", "SEAL1", "AG01", "FCL", "5", "10", "22G1", "N"})
+            x.typeCell(QLatin1String(text));
+        QCOMPARE(x.grid()->currentRow(), 1);
+        QCOMPARE(x.grid()->currentColumn(), 1);
+        x.typeCell(QStringLiteral("MSCU765"));
+        QCOMPARE(x.grid()->currentColumn(), 1); // 7 characters: refused, the selection stays
+        x.typeCell(QStringLiteral("MSCU7654321"));
+        x.typeCell(QStringLiteral("SEAL2"));
+        QCOMPARE(x.cell(1, 3), QStringLiteral("AG01")); // copied from the row above
+        x.typeCell(QStringLiteral("AG02"));
+        QCOMPARE(x.cell(1, 4), QStringLiteral("FCL"));
+        x.typeCell(QStringLiteral("XXX"));
+        QCOMPARE(x.grid()->currentColumn(), 4); // unknown status
+        x.typeCell(QStringLiteral("LCL"));
+        x.typeCell(QStringLiteral("3"));
+        x.typeCell(QStringLiteral("99.5"));
+        QCOMPARE(x.grid()->currentColumn(), 6);
+        x.typeCell(QStringLiteral("99"));
+        QCOMPARE(x.cell(1, 7), QStringLiteral("22G1"));
+        QTest::keyClick(x.grid(), Qt::Key_Return); // opens with the cell's value
+        QCOMPARE(x.editor()->text(), QStringLiteral("22G1"));
+        QTest::keyClick(x.editor(), Qt::Key_Return);
+        x.typeCell(QStringLiteral("Y"));
+        for (const char *text : {"TCLU1112223", "SEAL3", "AG03", "MTY", "0", "2.5", "45G1", "N"})
+            x.typeCell(QLatin1String(text));
+
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.messages().size(), 1);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 1);
+        auto q = t.db().query(QStringLiteral("select id, blno, portload, cargomove, naturecargo, itemtype, pkgtype, unitwt, "
+                                             "portdest, impname, pkgs, grosswt, trmode, bldt from cargo"));
+        QVERIFY(q && q->next());
+        QCOMPARE(q->value(0).toInt(), 1);
+        const QStringList expected = {QStringLiteral("1"), QStringLiteral("BL001"), QStringLiteral("AEAUH"), QStringLiteral("TI"),
+                                      QStringLiteral("C"), QStringLiteral("GC"), QStringLiteral("PKG"), QStringLiteral("KGS"),
+                                      QStringLiteral("INNSA1"), QStringLiteral("Importer & Sons"), QStringLiteral("12"),
+                                      QStringLiteral("1234.5"), QStringLiteral("R")};
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(q->value(i).toString().trimmed(), expected.at(i));
+        QCOMPARE(t.db().scalar(QStringLiteral("select marks from cargo"))->toString(), QStringLiteral("NO MARKS"));
+        auto stored = loadContainers(t.db(), 1);
+        QCOMPARE(stored->size(), 3);
+        QCOMPARE(stored->at(1).containno, QStringLiteral("MSCU7654321"));
+        QCOMPARE(stored->at(1).agentcode, QStringLiteral("AG02"));
+        QCOMPARE(stored->at(1).weight, QStringLiteral("99"));
+        QCOMPARE(stored->at(1).socflag, QStringLiteral("Y"));
+        QCOMPARE(stored->at(2).isocode, QStringLiteral("45G1"));
+        QCOMPARE(x.cell(2, 1), QStringLiteral("TCLU1112223")); // shown again from the database
+        QCOMPARE(x.cell(0, 9), QString::number(stored->at(0).autoid));
+
+        // Edit a stored container's seal: same autoid
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        x.grid()->setFocus();
+        x.grid()->setCurrentCell(0, 2);
+        x.typeCell(QStringLiteral("NEWSEAL"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        auto edited = loadContainers(t.db(), 1);
+        QCOMPARE(edited->size(), 3);
+        QCOMPARE(edited->at(0).autoid, stored->at(0).autoid);
+        QCOMPARE(edited->at(0).sealno, QStringLiteral("NEWSEAL"));
+
+        // Carry, then the same B/L number: refused at commit, everything typed kept
+        x.screen->carryRecord();
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(1)));
+        QCOMPARE(x.f(1)->text(), QStringLiteral("VSL1"));
+        QCOMPARE(x.f(15)->text(), QString());
+        QCOMPARE(x.f(5)->text(), QStringLiteral("INNSA1"));
+        QCOMPARE(x.f(110)->text(), QString()); // transport mode not carried
+        QCOMPARE(x.combo("cmbItemType")->currentData().toString(), QStringLiteral("GC"));
+        QCOMPARE(x.grid()->rowCount(), 0);
+        x.f(15)->setText(QStringLiteral("BL001"));
+        x.grid()->setFocus();
+        x.typeCell(QStringLiteral("OOLU9990001"));
+        for (const char *text : {"S9", "AG9", "FCL", "1", "1", "22G1", "N"})
+            x.typeCell(QLatin1String(text));
+        prompter.clear();
+        x.screen->updateRecord();
+        QCOMPARE(prompter.messages().size(), 1); // the database's error, number and text
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(x.f(15)->text(), QStringLiteral("BL001"));
+        QCOMPARE(x.cell(0, 1), QStringLiteral("OOLU9990001"));
+        QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 1);
+        QCOMPARE(countRows(t.db(), QStringLiteral("contain")), 3);
+        x.f(15)->setText(QStringLiteral("BL002"));
+        x.screen->updateRecord();
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(t.db().scalar(QStringLiteral("select max(id) from cargo"))->toInt(), 2);
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 2"))->toInt(), 1);
+        QCOMPARE(x.f(15)->text(), QStringLiteral("BL002"));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Record: 2"));
+
+        // Carry then Cancel: back on the carried bill of lading, unchanged
+        x.screen->carryRecord();
+        QTest::keyClick(x.focus(), Qt::Key_Escape);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(x.f(15)->text(), QStringLiteral("BL002"));
+        QCOMPARE(x.cell(0, 1), QStringLiteral("OOLU9990001"));
+        QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 2);
+    }
+
+    // Browsing, search, the switches in edit mode, the grid closed for other natures,
+    // save messages with nothing written, container-row delete and delete.
+    void browseEditAndDelete_data() { test::addEngineRows(); }
+    void browseEditAndDelete()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        seedBill(t.db(), QStringLiteral("ABC1"), 3);
+        seedBill(t.db(), QStringLiteral("XYZ1"), 80);
+        seedBill(t.db(), QStringLiteral("ABC2"), 2, QStringLiteral("TI"));
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QCOMPARE(x.f(15)->text(), QStringLiteral("ABC2")); // the last row
+        QVERIFY(x.f(5)->isVisible());                     // a transhipment shows its port
+        QTest::keyClick(x.focus(), Qt::Key_Up);
+        QCOMPARE(x.grid()->rowCount(), 86);
+        QCOMPARE(x.cell(79, 1), cargotest::sampleContainer(80).containno);
+
+        // search: first match in id order, Yes goes on, then "Could not find b\L"
+        prompter.answerInput(QStringLiteral("ABC"));
+        prompter.answerYes();
+        prompter.answerYes();
+        x.screen->searchRecords();
+        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("Could not find b\\L")});
+        QCOMPARE(x.f(15)->text(), QStringLiteral("ABC2"));
+        QTest::keyClick(x.focus(), Qt::Key_Home);
+        QCOMPARE(x.grid()->rowCount(), 75);
+
+        // in browse mode no rule runs and the combos are locked
+        x.f(22)->setFocus();
+        x.enter();
+        QVERIFY(x.focus() != x.f(22));
+        QTest::keyClick(x.focus(), Qt::Key_F7); // nothing while browsing
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY(w->objectName() != QLatin1String("frmVslMast"));
+        QVERIFY(prompter.messages().size() == 1);
+
+        // edit: movement LC -> leaving a field empties and disables the transhipment fields
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        x.f(110)->setText(QStringLiteral("T"));
+        x.enter();
+        QVERIFY(!x.f(110)->isEnabled());
+        QCOMPARE(x.f(110)->text(), QString());
+        QVERIFY(!x.f(5)->isVisible());
+        // nature "P": volume open, the grid takes no typing
+        x.screen->combo(QStringLiteral("cmbNatCargo"))->setCurrentIndex(x.combo("cmbNatCargo")->findData(QStringLiteral("P")));
+        x.f(1)->setFocus();
+        x.enter();
+        QVERIFY(x.f(101)->isEnabled());
+        QVERIFY(!x.screen->gridAcceptsEdits());
+        x.combo("cmbNatCargo")->setCurrentIndex(x.combo("cmbNatCargo")->findData(QStringLiteral("C")));
+        x.f(1)->setFocus();
+        x.enter();
+        QVERIFY(x.screen->gridAcceptsEdits());
+
+        // a save rule in row 3 writes nothing and keeps edit mode
+        x.grid()->setFocus();
+        x.grid()->setCurrentCell(2, 5);
+        x.typeCell(QStringLiteral("7"));
+        x.grid()->setCurrentCell(2, 8);
+        x.typeCell(QStringLiteral("Y"));
+        x.grid()->setCurrentCell(0, 1);
+        x.typeCell(QStringLiteral("ABCD12345678")); // refused as a cell, kept, refused by the save
+        prompter.clear();
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("Check Container No. Value")});
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where socflag = 'Y'"))->toInt(), 0);
+
+        // delete a stored container row: with the save, in one transaction, so refused too
+        const qint64 second = x.cell(1, 9).toLongLong();
+        x.grid()->setCurrentCell(1, 1);
+        prompter.answerYes();
+        x.screen->deleteContainerRow();
+        QCOMPARE(prompter.messages().last(), QStringLiteral("Check Container No. Value"));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where autoid = ?"), {second})->toInt(), 1);
+        x.grid()->setCurrentCell(0, 1);
+        x.typeCell(QStringLiteral("ABCD1234567"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 1"))->toInt(), 2);
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where autoid = ?"), {second})->toInt(), 0);
+
+        // a row typed but never stored: "Not deleted" and the changes are dropped
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        x.f(6)->setText(QStringLiteral("Changed"));
+        x.grid()->setFocus();
+        x.grid()->setCurrentCell(5, 1);
+        x.typeCell(QStringLiteral("NEWU0000001"));
+        x.grid()->setCurrentCell(5, 1);
+        prompter.answerYes();
+        x.screen->deleteContainerRow();
+        QCOMPARE(prompter.messages().last(), QStringLiteral("Not deleted"));
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(x.f(6)->text(), QStringLiteral("Importer"));
+
+        // delete the bill of lading: its containers go, the next one shows
+        prompter.answerYes();
+        x.screen->deleteRecord();
+        QCOMPARE(x.f(15)->text(), QStringLiteral("XYZ1"));
+        QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 2);
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 1"))->toInt(), 0);
+        QTest::keyClick(x.focus(), Qt::Key_End);
+        prompter.answerYes();
+        x.screen->deleteRecord();
+        QCOMPARE(x.f(15)->text(), QStringLiteral("XYZ1")); // the new last one
+
+        // F7 while editing opens the voyage screen by its name, the bill of lading stays open
+        ScopedScreenFactory voyage(QStringLiteral("frmVslMast"), [] { return new QWidget; });
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClick(x.focus(), Qt::Key_F7);
+        QWidget *opened = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            opened = w->objectName() == QLatin1String("frmVslMast") && w->isVisible() ? w : opened;
+        QVERIFY(opened);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        delete opened;
+
+        // closing with the pending edit saves it through the same routine, containers included
+        x.f(6)->setText(QStringLiteral("Closed"));
+        prompter.answerYes();
+        QVERIFY(x.screen->close());
+        QCOMPARE(t.db().scalar(QStringLiteral("select impname from cargo where id = 2"))->toString(), QStringLiteral("Closed"));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 2"))->toInt(), 80);
+    }
+
+    // In browse and add mode every shown control lies inside the screen and on no other one.
+    // With QUARL_SCREENSHOT_DIR set, the screen is saved there as cargo.png.
+    void orderlyWithDemoData()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        seedBill(t.db(), QStringLiteral("MAEU240117"), 3, QStringLiteral("TI"));
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        x.screen->resize(1060, 760);
+        for (int pass = 0; pass < 2; ++pass) {
+            QCoreApplication::processEvents();
+            QList<QRect> taken;
+            for (QWidget *w : x.screen->findChildren<QWidget *>()) {
+                if (!w->isVisible() || !(qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
+                                         || qobject_cast<QPushButton *>(w) || qobject_cast<QLabel *>(w)
+                                         || qobject_cast<QTableWidget *>(w))
+                    || (w->parentWidget() != x.screen.get() && w->parentWidget()->objectName() != QLatin1String("fieldArea")))
+                    continue;
+                const QRect r(w->mapTo(x.screen.get(), QPoint(0, 0)), w->size());
+                QVERIFY2(x.screen->rect().contains(r), qPrintable(w->objectName() + QStringLiteral(" outside")));
+                for (const QRect &o : std::as_const(taken))
+                    QVERIFY2(!r.intersects(o), qPrintable(w->objectName() + QStringLiteral(" overlaps")));
+                taken << r;
+            }
+            if (const QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR"); !dir.isEmpty())
+                x.screen->grab().save(dir + (pass ? QStringLiteral("/cargo-add.png") : QStringLiteral("/cargo.png")));
+            x.screen->carryRecord();
+        }
+    }
+
+    void openedFromTheMenuByName()
+    {
+        QVERIFY(hasScreen(QStringLiteral("frmCargo")));
+        std::unique_ptr<QWidget> w(createScreen(QStringLiteral("frmCargo")));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Cargo Information"));
+    }
+};
+
+QUARL_TEST(TestCargoScreen)
+#include "tst_frmcargo.moc"

@@ -1,0 +1,271 @@
+#include "common/testdb.h"
+#include "common/testmain.h"
+
+#include "app/scriptedprompter.h"
+#include "app/session.h"
+#include "app/ui/screenregistry.h"
+#include "entry/ui/frmvslmast.h"
+#include "store/schema.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
+
+#include <memory>
+
+using namespace quarl;
+namespace {
+
+class SessionScope
+{
+public:
+    explicit SessionScope(const Database &db) : m_saved(Session::current())
+    {
+        Session::current().connection = db;
+        Session::current().userRights = QStringLiteral(" SU");
+        Session::current().menuRights = QStringLiteral(" SU");
+        Session::current().userId = QStringLiteral("QUARL");
+    }
+    ~SessionScope() { Session::current() = m_saved; }
+
+private:
+    Session m_saved;
+};
+
+QString statusLine(QWidget *screen)
+{
+    return screen->findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+}
+
+bool insertVessel(const Database &db, const QString &code, const QString &name, const QString &nation, double grt,
+                  double nrt)
+{
+    return db.exec(QStringLiteral("insert into D_VESSEL_CD values (?, ?, ?, ?, ?)"), {code, name, nation, grt, nrt}).isOk();
+}
+
+struct Fixture
+{
+    std::unique_ptr<SessionScope> session;
+    std::unique_ptr<frmVslMast> screen;
+
+    bool open(const Database &db)
+    {
+        session = std::make_unique<SessionScope>(db);
+        screen = std::make_unique<frmVslMast>();
+        screen->show();
+        QApplication::setActiveWindow(screen.get());
+        return QTest::qWaitForWindowActive(screen.get());
+    }
+    QLineEdit *f(int index) const { return screen->txtFields(index); }
+    QWidget *focus() const { return screen->focusWidget(); }
+    void type(int index, const QString &text) const
+    {
+        f(index)->selectAll();
+        QTest::keyClicks(f(index), text);
+    }
+    void enter() const { QTest::keyClick(focus(), Qt::Key_Return); }
+};
+
+bool insertVoyage(const Database &db, const QString &code, const QString &voyage, const QString &nation,
+                  const QString &lastPort, const QString &portArrival = QString())
+{
+    return db.exec(QStringLiteral("insert into vesinfo (vslcode, voyno, vslname, vslnation, lastport, portarrival, "
+                                  "slinecode, sagentcode, mastername, grt, nrt, vsltype, lhdues, cargodesc) "
+                                  "values (?, ?, 'NAME', ?, ?, ?, 'SL', 'AG', 'MASTER', 1, 1, 'CELL', 1, 'GEN')"),
+                   {code, voyage, nation, lastPort, portArrival.isEmpty() ? QVariant() : QVariant(portArrival)})
+        .isOk();
+}
+
+} // namespace
+
+class TestVoyageScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Opening shows the highest vessel code; the country name and the port follow every
+    // row while browsing, an unknown nationality shows no name and no message.
+    void browsingShowsLookups_data() { test::addEngineRows(); }
+    void browsingShowsLookups()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        ScriptedPrompter prompter;
+        {
+            Fixture x;
+            QVERIFY(x.open(t.db()));
+            QVERIFY(x.f(6)->text().isEmpty());
+            QVERIFY(x.screen->nationName()->text().isEmpty());
+            QCOMPARE(x.screen->portCombo()->currentIndex(), -1);
+        }
+        QVERIFY(insertVoyage(t.db(), "SEAPRL", "12", "IN", "SGSIN"));
+        QVERIFY(insertVoyage(t.db(), "ARBBRZ", "3", "QQ", "INNSA1"));
+        QVERIFY(insertVoyage(t.db(), "MRNSTR", "7", "MH", "XXXXX"));
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QVERIFY(hasScreen(QStringLiteral("frmVslMast")));
+        QCOMPARE(x.screen->windowTitle(), QStringLiteral("Vessel Master"));
+        QCOMPARE(x.f(6)->text(), QStringLiteral("SEAPRL"));
+        QCOMPARE(statusLine(x.screen.get()), QStringLiteral("Record: 3"));
+        QCOMPARE(x.screen->nationName()->text(), QStringLiteral("India"));
+        QCOMPARE(x.screen->portCombo()->currentText(), QStringLiteral("Singapore-SGSIN"));
+        QCOMPARE(x.f(8)->text(), QStringLiteral("SGSIN"));
+        if (const QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR"); !dir.isEmpty() && engine == "sqlite")
+            QVERIFY(x.screen->grab().save(dir + QStringLiteral("/voyage-information.png")));
+        QTest::keyClick(x.f(6), Qt::Key_Up);
+        QCOMPARE(x.screen->nationName()->text(), QStringLiteral("Marshall Islands"));
+        QCOMPARE(x.screen->portCombo()->currentIndex(), -1); // a code the port list lacks
+        QTest::keyClick(x.f(6), Qt::Key_Up);
+        QCOMPARE(x.f(6)->text(), QStringLiteral("ARBBRZ"));
+        QVERIFY(x.screen->nationName()->text().isEmpty());
+        QCOMPARE(x.screen->portCombo()->currentText(), QStringLiteral("Nhava Sheva (JNPT)-INNSA1"));
+        // a locked combo keeps its port
+        QTest::keyClicks(x.screen->portCombo(), QStringLiteral("Sing"));
+        QCOMPARE(x.f(8)->text(), QStringLiteral("INNSA1"));
+        // search by the vessel code
+        prompter.answerInput(QStringLiteral("mr"));
+        prompter.answerYes();
+        x.screen->searchRecords();
+        QCOMPARE(x.f(6)->text(), QStringLiteral("MRNSTR"));
+        QCOMPARE(prompter.texts(), (QStringList{"Vessel Code to search ?", "Search Next ?", "Could not find Vessel Code"}));
+    }
+
+    // A voyage header keyed in from the keyboard alone: the vessel code fills the vessel's
+    // particulars, the leave rules hold the focus with their messages, the save writes the
+    // two constants.
+    void keyedInFromKeyboard_data() { test::addEngineRows(); }
+    void keyedInFromKeyboard()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        ScriptedPrompter prompter;
+        QVERIFY(insertVessel(t.db(), QStringLiteral("MRNSTR"), QStringLiteral("MARINE STAR"), "MH", 35881.5, 17042.0));
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QTest::keyClick(x.focus(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(x.focus(), x.f(6));
+        x.enter(); // empty: looked up like any other code
+        QCOMPARE(x.focus(), x.f(6));
+        x.type(6, QStringLiteral("NOSUCH"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(6));
+        QCOMPARE(prompter.messages(), (QStringList{"Cannot find Vessel Name in Master ..", "Cannot find Vessel Name in Master .."}));
+        x.type(6, QStringLiteral("MRNSTR"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(1));
+        QCOMPARE(x.f(1)->text(), QStringLiteral("MARINE STAR"));
+        QCOMPARE(x.f(5)->text(), QStringLiteral("MH"));
+        QCOMPARE(x.f(11)->text(), QStringLiteral("35881.5"));
+        QCOMPARE(x.f(12)->text(), QStringLiteral("17042"));
+        QCOMPARE(x.screen->nationName()->text(), QStringLiteral("Marshall Islands"));
+        x.enter();
+        for (const auto &[index, text] : QList<std::pair<int, QString>>{{2, "V01"}, {3, "MSC"}, {25, "AGT01"}, {4, "J. SMITH"}}) {
+            QCOMPARE(x.focus(), x.f(index));
+            x.type(index, text);
+            x.enter();
+        }
+        QCOMPARE(x.focus(), x.f(5));
+        prompter.clear();
+        x.type(5, QStringLiteral("QQ"));
+        QVERIFY(x.screen->nationName()->text().isEmpty());
+        x.enter();
+        QCOMPARE(x.focus(), x.f(5));
+        QCOMPARE(prompter.messages(), QStringList{"Cannot find Nationality in Master .."});
+        x.type(5, QStringLiteral("IN"));
+        QCOMPARE(x.screen->nationName()->text(), QStringLiteral("India"));
+        x.enter();
+        // Last Port 1 may not be left empty; a port typed by its name stores its code
+        QComboBox *combo = x.screen->portCombo();
+        QCOMPARE(x.focus(), combo);
+        x.enter();
+        QCOMPARE(x.focus(), combo);
+        QTest::keyClicks(combo, QStringLiteral("Singapore"));
+        QCOMPARE(x.f(8)->text(), QStringLiteral("SGSIN"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(110)); // Last Port 2 and 3 are optional
+        x.enter();
+        x.enter();
+        QCOMPARE(x.focus(), x.f(11));
+        x.enter();
+        x.enter();
+        x.type(13, QStringLiteral("CELL"));
+        x.enter();
+        x.enter(); // Light H. Dues is mandatory
+        QCOMPARE(x.focus(), x.f(26));
+        QTest::keyClicks(x.f(26), QStringLiteral("12a.5")); // digits and "." only
+        QCOMPARE(x.f(26)->text(), QStringLiteral("12.5"));
+        x.enter();
+        x.type(23, QStringLiteral("CONTAINERS"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.messages(), QStringList{"Cannot find Nationality in Master .."});
+        auto q = t.db().query(QStringLiteral("select vslname, vslnation, lastport, portarrival, terminalop, grt, lhdues, "
+                                             "lastport1 from vesinfo where vslcode = 'MRNSTR'"));
+        QVERIFY(q.isOk() && q->next());
+        QCOMPARE(q->value(0).toString(), QStringLiteral("MARINE STAR"));
+        QCOMPARE(q->value(1).toString(), QStringLiteral("IN"));
+        QCOMPARE(q->value(2).toString(), QStringLiteral("SGSIN"));
+        QCOMPARE(q->value(3).toString(), QStringLiteral("INIXY1"));
+        QCOMPARE(q->value(4).toString(), QStringLiteral("PORT"));
+        QCOMPARE(q->value(5).toDouble(), 35881.5);
+        QCOMPARE(q->value(6).toDouble(), 12.5);
+        QVERIFY(q->value(7).isNull());
+    }
+
+    // Edit: an emptied mandatory field holds the focus; the save replaces another port of
+    // arrival and keeps the hidden columns the screen does not write.
+    void editForcesConstants_data() { test::addEngineRows(); }
+    void editForcesConstants()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        ScriptedPrompter prompter;
+        QVERIFY(insertVoyage(t.db(), "SEAPRL", "12", "IN", "SGSIN", "INMAA1"));
+        QVERIFY(t.db().exec(QStringLiteral("update vesinfo set crewdecl = 'Y', arrtime = '9:30'")).isOk());
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        x.screen->editRecord();
+        x.f(25)->setFocus();
+        x.f(25)->clear();
+        x.enter();
+        QCOMPARE(x.focus(), x.f(25));
+        QTest::keyClicks(x.f(25), QStringLiteral("AG2"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        auto q = t.db().query(QStringLiteral("select sagentcode, portarrival, terminalop, crewdecl, arrtime from vesinfo"));
+        QVERIFY(q.isOk() && q->next());
+        QCOMPARE(q->value(0).toString(), QStringLiteral("AG2"));
+        QCOMPARE(q->value(1).toString(), QStringLiteral("INIXY1"));
+        QCOMPARE(q->value(2).toString(), QStringLiteral("PORT"));
+        QCOMPARE(q->value(3).toString(), QStringLiteral("Y"));
+        QCOMPARE(q->value(4).toString(), QStringLiteral("9:30"));
+        QCOMPARE(prompter.messages(), QStringList());
+    }
+
+    // Opened from another screen of the work area, it stands beside that screen.
+    void placedBesideAnotherWindow()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        ScriptedPrompter prompter;
+        SessionScope session(t.db());
+        QMdiArea area;
+        area.resize(1800, 900);
+        auto *other = new QWidget;
+        QMdiSubWindow *otherSub = area.addSubWindow(other);
+        otherSub->setGeometry(0, 0, 700, 500);
+        area.show();
+        QWidget *screen = createScreen(QStringLiteral("frmVslMast"));
+        QVERIFY(screen);
+        QMdiSubWindow *sub = area.addSubWindow(screen);
+        QVERIFY(QMetaObject::invokeMethod(screen, "placeBeside", Q_ARG(QWidget *, other)));
+        sub->show();
+        QCOMPARE(sub->pos(), QPoint(700, 0));
+    }
+};
+
+QUARL_TEST(TestVoyageScreen)
+#include "tst_frmvslmast.moc"

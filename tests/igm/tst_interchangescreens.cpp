@@ -1,0 +1,435 @@
+#include "common/testdb.h"
+#include "common/testmail.h"
+#include "common/testmain.h"
+#include "igm/igmtestdata.h"
+
+#include "app/installation.h"
+#include "app/scriptedprompter.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "app/ui/screenregistry.h"
+#include "igm/igmmessages.h"
+#include "igm/igmreader.h"
+#include "igm/igmwriter.h"
+#include "igm/syntheticvoyage.h"
+#include "store/schema.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUuid>
+
+#include <memory>
+
+using namespace quarl;
+
+namespace {
+
+std::unique_ptr<QWidget> open(const char *name)
+{
+    std::unique_ptr<QWidget> w(createScreen(QLatin1String(name)));
+    if (w) {
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        w->activateWindow();
+        QCoreApplication::processEvents();
+    }
+    return w;
+}
+
+template<typename T = QLineEdit>
+T *child(QWidget *w, const QString &name)
+{
+    return w->findChild<T *>(name);
+}
+
+QLineEdit *field(QWidget *w, int index)
+{
+    return child(w, QStringLiteral("txtFields(%1)").arg(index));
+}
+
+void click(QWidget *w, const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(w, QLatin1String(button)), Qt::LeftButton);
+}
+
+// Types the voyage key the way a user does: vessel code, Enter, voyage number.
+void typeVoyage(QWidget *w, const QString &vessel, const QString &voyage)
+{
+    field(w, 4)->setFocus();
+    QTest::keyClicks(field(w, 4), vessel);
+    QTest::keyClick(field(w, 4), Qt::Key_Return);
+    QTest::keyClicks(w->focusWidget(), voyage);
+}
+
+void setGateway()
+{
+    Settings::setIceGateUser(QLatin1String(test::GatewayUser));
+    Settings::setCustomHouseCode(QLatin1String(test::CustomHouse));
+}
+
+} // namespace
+
+// The five interchange screens driven as a user drives them, on a company database of the
+// session and an installation folder of their own.
+class TestInterchangeScreens : public QObject
+{
+    Q_OBJECT
+
+    void useDatabase(const Database &db) { Session::current().connection = db; }
+
+private Q_SLOTS:
+    void cleanup() { Session::current() = Session(); }
+
+    // Generate on Floppy with a media folder still to choose, then Email File to the test
+    // server: the file, its copy and the mail attachment are the same bytes.
+    void flatFileToMediaAndMail()
+    {
+        test::TestSmtp smtp;
+        QString why;
+        QVERIFY2(test::testSmtp(&smtp, &why), qPrintable(why));
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(test::addGoldenVoyage(t.db()).isOk());
+        useDatabase(t.db());
+        test::TempHome home;
+        QTemporaryDir media;
+        setGateway();
+        const QString token = QUuid::createUuid().toString(QUuid::Id128).left(12);
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("To"), QStringLiteral("customs@icegate.example"));
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("CC"), QStringLiteral("desk@seapearl.example"));
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("Sub"), QStringLiteral("IGM ") + token);
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("Msg"), QStringLiteral("Manifest attached, freight \u20b9 12,500 paid."));
+        Settings::setMailHost(smtp.host);
+        Settings::setMailPort(QString::number(smtp.port));
+        Settings::setMailFrom(QStringLiteral("filing@seapearl.example"));
+
+        ScriptedPrompter prompter;
+        auto w = open("frmVslRep");
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Generate Flat-File"));
+        QVERIFY(prompter.events().isEmpty()); // the gateway settings are there
+        QCOMPARE(field(w.get(), 0)->text(), QStringLiteral("customs@icegate.example"));
+        QCOMPARE(field(w.get(), 2)->text(), QStringLiteral("IGM ") + token);
+        typeVoyage(w.get(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        QCOMPARE(field(w.get(), 5)->text(), QStringLiteral("123E"));
+
+        prompter.answerYes();
+        prompter.answerFile(media.path());
+        click(w.get(), "cmdPreview");
+        const QString path = home.file(QStringLiteral("ABCD123E.igm"));
+        const QByteArray written = test::readFile(path);
+        QCOMPARE(written, test::readFixture(QStringLiteral("ABCD123E.igm")));
+        QCOMPARE(prompter.events().at(0).kind, ScriptedPrompter::Kind::Question);
+        QCOMPARE(prompter.events().at(0).text, QLatin1String(igm::Messages::FilePrefix) + path
+                                                   + QLatin1String(igm::Messages::SavedCopyToFloppy));
+        QCOMPARE(prompter.events().at(1).kind, ScriptedPrompter::Kind::Folder);
+        QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("ABCD123E.igm"))), written);
+        QCOMPARE(QDir(media.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("ABCD123E.igm")});
+        QCOMPARE(Settings::removableMediaFolder(), media.path()); // remembered
+        QVERIFY(prompter.scriptUsedUp());
+
+        // the next copy goes to the remembered folder without asking
+        prompter.clear();
+        prompter.answerYes();
+        click(w.get(), "cmdPreview");
+        QCOMPARE(prompter.events().size(), 2);
+        QVERIFY(prompter.messages().last().contains(media.path()));
+
+        prompter.clear();
+        click(w.get(), "cmdEmail");
+        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("The mail is sent to customs@icegate.example, desk@seapearl.example.")});
+        const QList<test::ReceivedMail> got = test::receivedMail(smtp.maildir, token);
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got.first().headers.value(QStringLiteral("cc")), QStringLiteral("desk@seapearl.example"));
+        QVERIFY(got.first().headers.value(QStringLiteral("x-rcptto")).contains(QLatin1String("desk@seapearl.example")));
+        QCOMPARE(got.first().body, QStringLiteral("Manifest attached, freight \u20b9 12,500 paid."));
+        QCOMPARE(got.first().attachments.size(), 1);
+        QCOMPARE(got.first().attachments.first().fileName, QStringLiteral("ABCD123E.igm"));
+        QCOMPARE(got.first().attachments.first().data, written);
+    }
+
+    // Missing gateway settings, a voyage without lines, a media folder that is gone, a copy
+    // that fails: each says so and goes no further.
+    void flatFileRefusals()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(test::addGoldenVoyage(t.db()).isOk());
+        QVERIFY(t.db().exec(QStringLiteral("insert into vesinfo (vslcode, voyno, vslname) values ('EMPT', '1', 'EMPTY')")));
+        useDatabase(t.db());
+        test::TempHome home;
+        ScriptedPrompter prompter;
+        auto w = open("frmVslRep");
+        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::SettingsMissingAdvice)});
+        typeVoyage(w.get(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        prompter.clear();
+        click(w.get(), "cmdPreview");
+        QCOMPARE(prompter.texts(), QStringList{QLatin1String(igm::Messages::SettingsMissing)});
+
+        setGateway();
+        field(w.get(), 4)->setText(QStringLiteral("EMPT"));
+        field(w.get(), 5)->setText(QStringLiteral("1"));
+        prompter.clear();
+        click(w.get(), "cmdEmail");
+        QCOMPARE(prompter.texts(), QStringList{QLatin1String(igm::Messages::NoCargo)});
+
+        // the remembered stick is not mounted: the user is told, then picks another folder
+        QTemporaryDir media;
+        const QString gone = media.filePath(QStringLiteral("stick"));
+        Settings::setRemovableMediaFolder(gone);
+        field(w.get(), 4)->setText(QStringLiteral("ABCD"));
+        field(w.get(), 5)->setText(QStringLiteral("123E"));
+        prompter.clear();
+        prompter.answerYes();
+        prompter.answerFile(QString()); // cancelled: nothing copied, nothing more said
+        click(w.get(), "cmdPreview");
+        QCOMPARE(prompter.events().size(), 3);
+        QVERIFY(prompter.messages().first().contains(gone));
+        QCOMPARE(Settings::removableMediaFolder(), gone);
+        // a chosen "folder" that is a file: the copy fails with number and text
+        const QString blocker = media.filePath(QStringLiteral("blocker"));
+        QVERIFY(test::writeFile(blocker, "x"));
+        prompter.clear();
+        prompter.answerYes();
+        prompter.answerFile(blocker);
+        click(w.get(), "cmdPreview");
+        QCOMPARE(prompter.events().size(), 4);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d+  \\S")).match(prompter.messages().last()).hasMatch(),
+                 qPrintable(prompter.messages().last()));
+    }
+
+    // Overtype typing, Enter as Tab and Escape, on one of the screens that share them.
+    void keyboard()
+    {
+        test::TempHome home;
+        setGateway();
+        ScriptedPrompter prompter;
+        auto w = open("frmCargoRep");
+        QLineEdit *vessel = field(w.get(), 4);
+        vessel->setText(QStringLiteral("ABCD"));
+        vessel->setFocus();
+        vessel->setCursorPosition(1);
+        QTest::keyClicks(vessel, QStringLiteral("XY"));
+        QCOMPARE(vessel->text(), QStringLiteral("AXYD"));
+        QTest::keyClick(vessel, Qt::Key_Backspace);
+        QCOMPARE(vessel->text(), QStringLiteral("AXD"));
+        QTest::keyClicks(vessel, QStringLiteral("ZZ")); // past the end it appends
+        QCOMPARE(vessel->text(), QStringLiteral("AXZZ"));
+        QTest::keyClick(vessel, Qt::Key_Return);
+        QCOMPARE(w->focusWidget(), field(w.get(), 5));
+        QCOMPARE(vessel->text(), QStringLiteral("AXZZ"));
+        QTest::keyClick(field(w.get(), 5), Qt::Key_Escape);
+        QVERIFY(!w->isVisible());
+        QVERIFY(prompter.events().isEmpty()); // no gateway check on this screen
+    }
+
+    // The IGM file of one company into a second one: No changes nothing, Yes adds the
+    // voyage; a cancelled import stores nothing.
+    void importIgmFile()
+    {
+        QUARL_COMPANY_DB(source, QStringLiteral("sqlite"));
+        QUARL_COMPANY_DB(target, QStringLiteral("sqlite"));
+        QVERIFY(test::addGoldenVoyage(source.db()).isOk());
+        test::TempHome home;
+        igm::IgmWriteOptions o{QLatin1String(test::GatewayUser), QLatin1String(test::CustomHouse), {}};
+        const igm::IgmWriteResult written = igm::GenerateIgmFile(source.db(), home.path(), QStringLiteral("ABCD"),
+                                                                 QStringLiteral("123E"), o);
+        QVERIFY(written.outcome.isOk());
+        useDatabase(target.db());
+
+        ScriptedPrompter prompter;
+        auto w = open("frmImportIGM");
+        QCOMPARE(w->windowTitle(), QStringLiteral("Import Igm File"));
+        prompter.answerFile(written.path);
+        click(w.get(), "Command1");
+        QCOMPARE(prompter.events().first().kind, ScriptedPrompter::Kind::OpenFile);
+        QCOMPARE(prompter.events().first().text, QStringLiteral("Select IGM File Name"));
+        QCOMPARE(child(w.get(), QStringLiteral("Text1"))->text(), written.path);
+        child<QCheckBox>(w.get(), QStringLiteral("chkVessel"))->setChecked(true);
+
+        prompter.clear();
+        prompter.answerNo();
+        click(w.get(), "cmdImport");
+        QCOMPARE(prompter.texts(), QStringList{QStringLiteral("Import Data For ABCD / 123E ?")});
+        QCOMPARE(test::voyageRows(target.db()), 0);
+
+        prompter.clear();
+        prompter.answerYes();
+        click(w.get(), "cmdImport");
+        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::Imported)});
+        QCOMPARE(test::voyageRows(target.db()), 1 + 3 + 3);
+        QCOMPARE(test::count(target.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
+    }
+
+    // Cancel on the progress of a long import: nothing of the file is stored, and it is said.
+    void cancelledImport()
+    {
+        QUARL_COMPANY_DB(source, QStringLiteral("sqlite"));
+        QUARL_COMPANY_DB(target, QStringLiteral("sqlite"));
+        QVERIFY(igm::addSyntheticVoyage(source.db(), {QStringLiteral("LONG"), QStringLiteral("1"), 1500, 1500, 7}).isOk());
+        test::TempHome home;
+        igm::IgmWriteOptions o{QLatin1String(test::GatewayUser), QLatin1String(test::CustomHouse), {}};
+        const igm::IgmWriteResult written = igm::GenerateIgmFile(source.db(), home.path(), QStringLiteral("LONG"),
+                                                                 QStringLiteral("1"), o);
+        QVERIFY(written.outcome.isOk());
+        useDatabase(target.db());
+        ScriptedPrompter prompter;
+        auto w = open("frmImportIGM");
+        child(w.get(), QStringLiteral("Text1"))->setText(written.path);
+        child<QCheckBox>(w.get(), QStringLiteral("chkVessel"))->setChecked(true);
+        int cancels = 0;
+        QTimer user; // presses Cancel as soon as the progress is there
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            if (auto *d = w->findChild<QProgressDialog *>(QStringLiteral("dlgProgress")); d && !d->wasCanceled()) {
+                d->cancel();
+                ++cancels;
+            }
+        });
+        user.start(0);
+        prompter.answerYes();
+        click(w.get(), "cmdImport");
+        user.stop();
+        QCOMPARE(cancels, 1);
+        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("The import was cancelled; nothing of the file was stored.")});
+        QCOMPARE(test::voyageRows(target.db()), 0);
+        QVERIFY(!w->findChild<QProgressDialog *>());
+    }
+
+    // The agent's XML files out of one company and into another, through both screens.
+    void xmlExportAndImport()
+    {
+        QUARL_COMPANY_DB(source, QStringLiteral("sqlite"));
+        QUARL_COMPANY_DB(target, QStringLiteral("sqlite"));
+        QVERIFY(test::addGoldenVoyage(source.db()).isOk());
+        test::TempHome home;
+        useDatabase(source.db());
+        ScriptedPrompter prompter;
+        auto out = open("frmCargoRep");
+        QCOMPARE(out->windowTitle(), QStringLiteral("Generate XML File (Cargo)"));
+        typeVoyage(out.get(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        click(out.get(), "cmdPreview");
+        const QString cargo = home.file(QStringLiteral("cargo.xml"));
+        const QString contain = home.file(QStringLiteral("contain.xml"));
+        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::FilePrefix) + cargo
+                                                  + QLatin1String(igm::Messages::SavedInProgramFolder)});
+        QVERIFY(QFile::exists(contain));
+
+        useDatabase(target.db());
+        prompter.clear();
+        auto in = open("frmImport");
+        QCOMPARE(in->windowTitle(), QStringLiteral("Import Cargo / Container"));
+        prompter.answerFile(cargo);
+        click(in.get(), "Command1");
+        prompter.answerFile(contain);
+        click(in.get(), "Command2");
+        QCOMPARE(child(in.get(), QStringLiteral("Text2"))->text(), contain);
+        field(in.get(), 4)->setText(QStringLiteral("ABCD"));
+        field(in.get(), 5)->setText(QStringLiteral("123E"));
+        prompter.clear();
+        click(in.get(), "cmdImport");
+        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::Imported)});
+        QCOMPARE(test::count(target.db(), QStringLiteral("select count(*) from cargo where voyno = '123E'")), 3);
+        QCOMPARE(test::count(target.db(), QStringLiteral("select count(*) from contain c join cargo g on c.ref = g.id")), 3);
+
+        // a voyage without lines is not mailed
+        useDatabase(source.db());
+        prompter.clear();
+        field(out.get(), 5)->setText(QStringLiteral("999"));
+        field(out.get(), 0)->setText(QStringLiteral("agent@example.in"));
+        click(out.get(), "cmdEmail");
+        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::NoVoyage)});
+    }
+
+    // The warning on open, No, removal without and with the voyage header.
+    void removeData()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(test::addGoldenVoyage(t.db()).isOk());
+        useDatabase(t.db());
+        test::TempHome home;
+        ScriptedPrompter prompter;
+        auto w = open("frmRemove");
+        QCOMPARE(prompter.events().size(), 1);
+        QCOMPARE(prompter.events().first().text, QLatin1String(igm::Messages::RemovalWarning));
+        QCOMPARE(prompter.events().first().icon, Prompter::Icon::Critical);
+        auto *withVessel = child<QCheckBox>(w.get(), QStringLiteral("chkWithVessel"));
+        QVERIFY(!withVessel->isChecked());
+        typeVoyage(w.get(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        const qint64 before = test::voyageRows(t.db());
+
+        prompter.clear();
+        prompter.answerNo();
+        click(w.get(), "cmdRemove");
+        QCOMPARE(prompter.texts(), QStringList{QLatin1String(igm::Messages::RemovalQuestion)});
+        QCOMPARE(test::voyageRows(t.db()), before);
+
+        prompter.clear();
+        prompter.answerYes();
+        click(w.get(), "cmdRemove");
+        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::Removed)});
+        const QString lines = QStringLiteral("select count(*) from cargo where vslcode = 'ABCD' and voyno = '123E'");
+        const QString header = QStringLiteral("select count(*) from vesinfo where vslcode = 'ABCD' and voyno = '123E'");
+        QCOMPARE(test::count(t.db(), lines), 0);
+        QCOMPARE(test::count(t.db(), header), 1);
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where voyno = '123F'")), 1);
+
+        // the header alone is not removed, even with the box ticked
+        withVessel->setChecked(true);
+        prompter.clear();
+        prompter.answerYes();
+        click(w.get(), "cmdRemove");
+        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::NothingToRemove)});
+        QCOMPARE(test::count(t.db(), header), 1);
+        QCOMPARE(field(w.get(), 4)->text(), QStringLiteral("ABCD"));
+    }
+
+    // The five screens with demo values, into $QUARL_SCREENSHOT_DIR when set.
+    void screenshots()
+    {
+        test::TempHome home;
+        setGateway();
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("To"), QStringLiteral("igm@icegate.example"));
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("CC"), QStringLiteral("accounts@seapearl.example"));
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("Sub"), QStringLiteral("IGM SEA PEARL 024E"));
+        WriteSetting(QStringLiteral("Email"), QStringLiteral("Msg"), QStringLiteral("Please find the manifest attached."));
+        QTemporaryDir temp;
+        QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            dir = temp.path();
+        ScriptedPrompter prompter;
+        QMdiArea area; // in a window frame, so that the caption shows
+        area.resize(800, 600);
+        area.show();
+        for (const char *name : {"frmVslRep", "frmCargoRep", "frmImportIGM", "frmImport", "frmRemove"}) {
+            QWidget *w = createScreen(QLatin1String(name));
+            QVERIFY(w);
+            QMdiSubWindow *sub = area.addSubWindow(w);
+            sub->show();
+            if (QLineEdit *v = field(w, 4)) {
+                v->setText(QStringLiteral("SEAPRL"));
+                field(w, 5)->setText(QStringLiteral("024E"));
+            }
+            if (QLineEdit *t = child(w, QStringLiteral("Text1")))
+                t->setText(QLatin1String(name) == QLatin1String("frmImport") ? QStringLiteral("/media/usb/cargo.xml")
+                                                                               : QStringLiteral("/media/usb/SEAPRL024E.igm"));
+            if (QLineEdit *t = child(w, QStringLiteral("Text2")))
+                t->setText(QStringLiteral("/media/usb/contain.xml"));
+            sub->adjustSize();
+            QCoreApplication::processEvents();
+            QVERIFY(sub->grab().toImage().save(QDir(dir).filePath(QString::fromLatin1(name).toLower() + QStringLiteral(".png"))));
+            delete sub;
+        }
+    }
+};
+
+QUARL_TEST(TestInterchangeScreens)
+#include "tst_interchangescreens.moc"
