@@ -149,6 +149,23 @@ void appendText(QByteArray &out, QStringView text)
     }
 }
 
+void appendText(QByteArray &out, QStringView text, qsizetype width)
+{
+    const qsizetype start = out.size();
+    appendText(out, text);
+    if (width <= 0 || out.size() - start <= width)
+        return;
+    out.truncate(start);
+    QByteArray one;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = QChar::isHighSurrogate(text[i].unicode()) && i + 1 < text.size() ? 2 : 1;
+        one.clear();
+        appendText(one, text.mid(i, n));
+        out += one.left(1);
+        i += n - 1;
+    }
+}
+
 QByteArray toSingleByte(QStringView text)
 {
     QByteArray out;
@@ -228,7 +245,7 @@ void appendDate(QByteArray &out, const QDate &date)
     out.append(buf, 8);
 }
 
-void appendValue(QByteArray &out, const QVariant &value)
+void appendValue(QByteArray &out, const QVariant &value, qsizetype width)
 {
     if (value.isNull())
         return;
@@ -254,7 +271,7 @@ void appendValue(QByteArray &out, const QVariant &value)
         appendText(out, QString::fromLatin1(value.toByteArray()));
         return;
     default:
-        appendText(out, value.toString());
+        appendText(out, value.toString(), width);
         return;
     }
 }
@@ -267,8 +284,11 @@ bool parseNumber(QStringView text, double *value)
     char buf[66];
     qsizetype n = 0;
     qsizetype i = 0;
-    if (t[0] == QLatin1Char('+'))
+    if (t[0] == QLatin1Char('+')) {
         ++i; // from_chars takes no plus sign
+        if (t.size() == 1 || t[1] == QLatin1Char('-') || t[1] == QLatin1Char('+'))
+            return false;
+    }
     for (; i < t.size(); ++i) {
         const char16_t u = t[i].unicode();
         const bool ok = (u >= '0' && u <= '9') || u == '.' || u == '-' || u == '+' || u == 'e' || u == 'E';

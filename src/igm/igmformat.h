@@ -44,6 +44,10 @@ QByteArray headerLine(const QString &iceGateUser, const QString &customHouseCode
 // dashes as -, curly quotes as straight ones, no-break spaces as blanks); anything
 // else as "?". Never writes a byte above 127.
 void appendText(QByteArray &out, QStringView text);
+// The same, but never more than width bytes when the text itself has at most width
+// characters: where spelled-out letters (ß as ss) would overflow a column of that width,
+// each character gives one letter instead (ß as s), so the file reads back into the column.
+void appendText(QByteArray &out, QStringView text, qsizetype width);
 QByteArray toSingleByte(QStringView text);
 
 // Plain decimal: no exponent, no grouping, no trailing zeros, "0.5" not ".5".
@@ -57,7 +61,7 @@ void appendDate(QByteArray &out, const QDate &date);
 
 // A stored value as the file writes it: numbers in plain decimal, text single-byte,
 // null as nothing.
-void appendValue(QByteArray &out, const QVariant &value);
+void appendValue(QByteArray &out, const QVariant &value, qsizetype width = 0);
 
 // The numeric value of a stored value: null, empty and non-numeric text count as 0.
 double numericValue(const QVariant &value);

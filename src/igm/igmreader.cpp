@@ -54,10 +54,9 @@ struct ImportError
 
 // Where a field of a record goes: its column, and how the text becomes a value.
 enum class Kind {
-    Text,    // the text as read
-    Number,  // double column: numeric value, empty or non-numeric text gives 0
+    Text,    // the text as read, no longer than its column
+    Number,  // double column: empty gives 0, anything but a decimal number is refused
     Integer, // integer column: empty gives 0, anything but a whole number is refused
-    Decimal, // double column of a container: empty gives 0, a non-number is refused
     Date,    // DDMMYYYY
 };
 
@@ -66,7 +65,15 @@ struct FieldMap
     int field;
     const char *column;
     Kind kind;
+    bool notNegative = false; // packages and weights
 };
+
+// Fields of each record, the leading "V" included.
+constexpr int VesselLayout = 29;
+constexpr int CargoLayout = 39;
+constexpr int ContainerLayout = 15;
+// Cargo records of installations older than the columns tpregno to mlo end at imocode.
+constexpr int OlderCargoLayout = 35;
 
 // vesinfo from the vessel record (field k to column position k + 2)
 const FieldMap VesselFields[] = {
@@ -88,8 +95,8 @@ const FieldMap CargoFields[] = {
     {15, "impadd2", Kind::Text},     {16, "impadd3", Kind::Text},      {17, "notname", Kind::Text},
     {18, "notadd1", Kind::Text},     {19, "notadd2", Kind::Text},      {20, "notadd3", Kind::Text},
     {21, "naturecargo", Kind::Text}, {22, "itemtype", Kind::Text},     {23, "cargomove", Kind::Text},
-    {24, "destcode", Kind::Text},    {25, "pkgs", Kind::Integer},      {26, "pkgtype", Kind::Text},
-    {27, "grosswt", Kind::Number},   {28, "unitwt", Kind::Text},       {29, "volume", Kind::Number},
+    {24, "destcode", Kind::Text},    {25, "pkgs", Kind::Integer, true},      {26, "pkgtype", Kind::Text},
+    {27, "grosswt", Kind::Number, true},   {28, "unitwt", Kind::Text},       {29, "volume", Kind::Number},
     {30, "unitvol", Kind::Text},     {31, "marks", Kind::Text},        {32, "gdesc", Kind::Text},
     {33, "unocode", Kind::Text},     {34, "imocode", Kind::Text},      {35, "tpregno", Kind::Number},
     {36, "caccode", Kind::Text},     {37, "trmode", Kind::Text},       {38, "mlo", Kind::Text},
@@ -99,7 +106,7 @@ const FieldMap CargoFields[] = {
 const FieldMap ContainerFields[] = {
     {5, "lineno", Kind::Integer},    {6, "sublineno", Kind::Integer},  {7, "containno", Kind::Text},
     {8, "sealno", Kind::Text},       {9, "agentcode", Kind::Text},     {10, "constatus", Kind::Text},
-    {11, "conpkgs", Kind::Integer},  {12, "conwt", Kind::Decimal},     {13, "isocode", Kind::Text},
+    {11, "conpkgs", Kind::Integer, true},  {12, "conwt", Kind::Number, true},     {13, "isocode", Kind::Text},
     {14, "socflag", Kind::Text},
 };
 
@@ -125,6 +132,35 @@ QString insertSql(const char *table, const QStringList &columns)
         .arg(QLatin1String(table), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
 
+bool isBlank(const QByteArray &line)
+{
+    for (const char c : line) {
+        if (c != ' ' && c != '\t')
+            return false;
+    }
+    return true;
+}
+
+bool isMarker(const QByteArray &line)
+{
+    for (const char *m : {VesselStart, VesselEnd, CargoStart, CargoEnd, ContainerStart, ContainerEnd, ManifestEnd, Trailer}) {
+        if (line == m)
+            return true;
+    }
+    return false;
+}
+
+// A line of the file as a message shows it: its start, control characters as blanks.
+QString shown(const QByteArray &line)
+{
+    QString text = decodeLine(line.left(40));
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20)
+            c = QLatin1Char(' ');
+    }
+    return line.size() > 40 ? text + QStringLiteral("...") : text;
+}
+
 class Importer
 {
 public:
@@ -137,16 +173,30 @@ public:
     IgmImportResult run(const QString &path);
 
 private:
+    struct VesselRecord
+    {
+        QVariantList values; // of VesselFields, converted
+        QString lineCount;   // field 17 as read
+        qint64 line = 0;
+    };
+
     bool strip(const QString &source, ImportError *error);
     bool nextLine(QByteArray *line, ImportError *error, const char *expecting);
-    bool skipTo(const char *marker, ImportError *error);
+    // The next line that is not blank; at the end of the file an error naming expecting.
+    bool nextNonBlank(QByteArray *line, ImportError *error, const char *expecting);
+    // The next non-blank line must be marker.
+    bool expect(const char *marker, ImportError *error);
+    // After the containers: <END-manifest>, the trailer, and nothing else.
+    bool readEnd(ImportError *error);
     enum class Next { Record, End, Failed };
-    // The fields of the section's next record, skipping empty lines, up to its end marker.
-    Next nextRecord(const char *end, QStringList *fields, ImportError *error);
-    bool readVesselRecord(QStringList *fields, ImportError *error);
-    bool convert(const QString &text, Kind kind, const char *table, const char *column, Section section,
-                 QVariant *value, ImportError *error);
-    bool storeVessel(const QStringList &fields, ImportError *error);
+    // The fields of the section's next record, skipping blank lines, up to its end marker.
+    Next nextRecord(const char *end, int layout, QStringList *fields, ImportError *error);
+    bool recordFields(const QByteArray &raw, int layout, QStringList *fields, ImportError *error);
+    bool sameVoyage(const QStringList &fields, Section section, ImportError *error);
+    bool readVesselRecords(ImportError *error);
+    bool convert(const QString &text, const FieldMap &map, const char *table, Section section, QVariant *value,
+                 ImportError *error);
+    bool storeVessel(const VesselRecord &vessel, ImportError *error);
     bool importCargo(ImportError *error);
     bool importContainers(ImportError *error);
     ImportError dbError(const QSqlError &e) const
@@ -164,6 +214,12 @@ private:
         err.section = section;
         err.column = column;
         return err;
+    }
+    // "Line n of the file" + text, for the faults of the file's layout
+    ImportError lineError(const QString &text) const
+    {
+        return formatError(ErrorNumber::BadFileFormat,
+                           QStringLiteral("Line %1 of the file %2").arg(m_reader->lineNumber()).arg(text));
     }
     // False when the user has cancelled the import.
     bool reportProgress(ImportError *error)
@@ -191,6 +247,9 @@ private:
     QFile m_file;
     std::unique_ptr<LineReader> m_reader;
     qint64 m_size = 0;
+    QList<VesselRecord> m_vessels;
+    QString m_vesselCode; // of the vessel record: every line and container must carry these
+    QString m_voyage;
     QHash<qint64, qint64> m_lineToId; // file line number to the new cargo id
     qint64 m_lines = 0;
     qint64 m_containers = 0;
@@ -279,94 +338,197 @@ bool Importer::nextLine(QByteArray *line, ImportError *error, const char *expect
     return false;
 }
 
-bool Importer::skipTo(const char *marker, ImportError *error)
+bool Importer::nextNonBlank(QByteArray *line, ImportError *error, const char *expecting)
+{
+    do {
+        if (!nextLine(line, error, expecting))
+            return false;
+    } while (isBlank(*line));
+    return true;
+}
+
+bool Importer::expect(const char *marker, ImportError *error)
 {
     QByteArray line;
+    if (!nextNonBlank(&line, error, marker))
+        return false;
+    if (line == marker)
+        return true;
+    *error = lineError(QStringLiteral("holds \"%1\" where the line %2 belongs.").arg(shown(line), QLatin1String(marker)));
+    return false;
+}
+
+bool Importer::readEnd(ImportError *error)
+{
+    if (!expect(ManifestEnd, error))
+        return false;
+    bool trailer = false;
+    QByteArray line;
     for (;;) {
-        if (!nextLine(&line, error, marker))
-            return false;
-        if (line == marker)
+        switch (m_reader->next(&line)) {
+        case LineReader::Result::End:
             return true;
+        case LineReader::Result::TooLong:
+        case LineReader::Result::ReadError:
+            return nextLine(&line, error, ManifestEnd); // says why
+        case LineReader::Result::Line:
+            break;
+        }
+        if (isBlank(line))
+            continue;
+        if (line == Trailer && !trailer) {
+            trailer = true;
+            continue;
+        }
+        *error = lineError(QStringLiteral("holds \"%1\" after the end of the manifest: the file holds more than one "
+                                          "manifest or is damaged.")
+                               .arg(shown(line)));
+        return false;
     }
 }
 
-bool Importer::readVesselRecord(QStringList *fields, ImportError *error)
+bool Importer::recordFields(const QByteArray &raw, int layout, QStringList *fields, ImportError *error)
 {
-    // Read as comma-delimited items: the item after "<vesinfo>" is the vessel record,
-    // which thereby ends at its first comma.
-    QByteArray line;
-    QList<QByteArray> items;
-    qsizetype at = -1;
-    while (at < 0) {
-        if (!nextLine(&line, error, VesselStart))
-            return false;
-        items = line.split(',');
-        for (qsizetype i = 0; i < items.size(); ++i) {
-            if (unquoted(items.at(i)) == VesselStart) {
-                at = i;
-                break;
-            }
-        }
-    }
-    QByteArray record;
-    if (at + 1 < items.size()) {
-        record = unquoted(items.at(at + 1));
-    } else {
-        if (!nextLine(&line, error, "of the vessel record"))
-            return false;
-        record = unquoted(line.left(line.indexOf(',') < 0 ? line.size() : line.indexOf(',')));
-    }
-    if (record == VesselEnd || record.isEmpty()) {
-        *error = formatError(ErrorNumber::BadFileFormat, QStringLiteral("The file holds no vessel record."));
+    if (!splitFields(decodeLine(raw), fields)) {
+        *error = lineError(QStringLiteral("holds more than %1 fields.").arg(MaxFields));
         return false;
     }
-    if (!splitFields(decodeLine(record), fields)) {
-        *error = formatError(ErrorNumber::BadFileFormat,
-                             QStringLiteral("The vessel record holds more than %1 fields.").arg(MaxFields));
+    // Older files end a record with one empty field more.
+    if (fields->size() == layout + 1 && fields->last().isEmpty())
+        fields->removeLast();
+    const qsizetype n = fields->size();
+    if (n != layout && !(layout == CargoLayout && n == OlderCargoLayout)) {
+        *error = lineError(QStringLiteral("holds %1 fields where its section's records have %2: a line break or a "
+                                          "separator is missing or too many.")
+                               .arg(n)
+                               .arg(layout));
+        return false;
+    }
+    if (fields->at(0) != QLatin1String("V")) {
+        *error = lineError(QStringLiteral("does not begin with the field V: it is not a record of its section."));
         return false;
     }
     return true;
 }
 
-bool Importer::convert(const QString &text, Kind kind, const char *table, const char *column, Section section,
+bool Importer::sameVoyage(const QStringList &fields, Section section, ImportError *error)
+{
+    if (fields.at(1) == m_vesselCode && fields.at(2) == m_voyage)
+        return true;
+    *error = formatError(ErrorNumber::BadFileFormat,
+                         QStringLiteral("Line %1 of the file belongs to %2 / %3, not to the vessel record's %4 / %5.")
+                             .arg(QString::number(m_reader->lineNumber()), fields.at(1), fields.at(2), m_vesselCode,
+                                  m_voyage),
+                         section, columnName(section == Section::Cargo ? "cargo" : "contain", "vslcode"));
+    return false;
+}
+
+bool Importer::readVesselRecords(ImportError *error)
+{
+    QByteArray line;
+    // The header lines before it are not examined, but no part of the manifest may come first.
+    for (;;) {
+        if (!nextLine(&line, error, VesselStart))
+            return false;
+        if (unquoted(line) == VesselStart)
+            break;
+        if (isMarker(line) || line.contains(FieldSeparator)) {
+            *error = lineError(QStringLiteral("holds \"%1\" before the line %2.").arg(shown(line), QLatin1String(VesselStart)));
+            return false;
+        }
+    }
+    // The vessel record is the whole line: a comma is part of a field.
+    QStringList fields;
+    for (;;) {
+        if (!nextNonBlank(&line, error, VesselEnd))
+            return false;
+        if (line == VesselEnd)
+            break;
+        if (isMarker(line)) {
+            *error = lineError(QStringLiteral("holds \"%1\" where the line %2 belongs.")
+                                   .arg(shown(line), QLatin1String(VesselEnd)));
+            return false;
+        }
+        if (!recordFields(unquoted(line), VesselLayout, &fields, error))
+            return false;
+        if (m_vessels.isEmpty()) {
+            m_vesselCode = fields.at(4);
+            m_voyage = fields.at(5);
+            if (m_vesselCode.trimmed().isEmpty() || m_voyage.trimmed().isEmpty()) {
+                *error = lineError(QStringLiteral("is a vessel record without a vessel code or a voyage number."));
+                return false;
+            }
+        } else if (fields.at(4) != m_vesselCode || fields.at(5) != m_voyage) {
+            *error = lineError(QStringLiteral("is a vessel record of %1 / %2, another voyage than %3 / %4.")
+                                   .arg(fields.at(4), fields.at(5), m_vesselCode, m_voyage));
+            return false;
+        }
+        VesselRecord v;
+        v.line = m_reader->lineNumber();
+        for (const FieldMap &m : VesselFields) {
+            QString text = fields.at(m.field);
+            if (text.isEmpty() && (m.field == 7 || m.field == 8))
+                text = QStringLiteral(" ");
+            else if (text.isEmpty() && m.field == 11)
+                text = QStringLiteral("INIXY1");
+            QVariant value;
+            if (!convert(text, m, "vesinfo", Section::Vessel, &value, error))
+                return false;
+            v.values << value;
+        }
+        v.lineCount = fields.at(17);
+        m_vessels << v;
+    }
+    if (m_vessels.isEmpty()) {
+        *error = formatError(ErrorNumber::BadFileFormat, QStringLiteral("The file holds no vessel record."));
+        return false;
+    }
+    return true;
+}
+
+bool Importer::convert(const QString &text, const FieldMap &map, const char *table, Section section,
                        QVariant *value, ImportError *error)
 {
-    auto mismatch = [&](const QString &why) {
-        *error = formatError(ErrorNumber::TypeMismatch,
-                             QStringLiteral("Type mismatch in line %1 of the file: %2")
-                                 .arg(m_reader->lineNumber())
-                                 .arg(why),
-                             section, columnName(table, column));
+    auto refuse = [&](const QString &code, const QString &why) {
+        *error = formatError(0, QStringLiteral("%1 in line %2 of the file: %3")
+                                    .arg(code == QLatin1String("22001") ? QStringLiteral("Value too long")
+                                                                        : QStringLiteral("Type mismatch"))
+                                    .arg(m_reader->lineNumber())
+                                    .arg(why),
+                             section, columnName(table, map.column));
+        error->failure.code = code;
         return false;
     };
-    switch (kind) {
-    case Kind::Text:
+    const QString mismatch = QString::number(ErrorNumber::TypeMismatch);
+    switch (map.kind) {
+    case Kind::Text: {
+        const ColumnDef *def = Schema::column(QLatin1String(table), QLatin1String(map.column));
+        if (def && def->isText() && text.size() > def->size)
+            return refuse(QStringLiteral("22001"), QStringLiteral("%1 characters where the column takes at most %2.")
+                                                       .arg(text.size())
+                                                       .arg(def->size));
         *value = text;
         return true;
-    case Kind::Number: {
-        double v = 0;
-        *value = parseNumber(text, &v) ? v : 0.0;
-        return true;
     }
-    case Kind::Decimal: {
-        double v = 0;
-        if (!text.trimmed().isEmpty() && !parseNumber(text, &v))
-            return mismatch(QStringLiteral("\"%1\" is not a number.").arg(text));
-        *value = v;
-        return true;
-    }
+    case Kind::Number:
     case Kind::Integer: {
         double v = 0;
-        if (!text.trimmed().isEmpty()
-            && (!parseNumber(text, &v) || std::trunc(v) != v || std::fabs(v) > 2147483647.0))
-            return mismatch(QStringLiteral("\"%1\" is not a whole number.").arg(text));
-        *value = qint64(v);
+        if (!text.trimmed().isEmpty() && !parseNumber(text, &v))
+            return refuse(mismatch, QStringLiteral("\"%1\" is not a number.").arg(text));
+        if (map.kind == Kind::Integer && (std::trunc(v) != v || std::fabs(v) > 2147483647.0))
+            return refuse(mismatch, QStringLiteral("\"%1\" is not a whole number.").arg(text));
+        if (map.notNegative && v < 0)
+            return refuse(mismatch, QStringLiteral("\"%1\" is below 0.").arg(text));
+        if (map.kind == Kind::Integer)
+            *value = qint64(v);
+        else
+            *value = v + 0.0; // no negative zero
         return true;
     }
     case Kind::Date: {
         const QDate d = parseDate(text);
         if (!d.isValid())
-            return mismatch(QStringLiteral("\"%1\" is not a date DDMMYYYY.").arg(text));
+            return refuse(mismatch, QStringLiteral("\"%1\" is not a date DDMMYYYY.").arg(text));
         *value = m_db.dialect().dateToDb(d);
         return true;
     }
@@ -374,60 +536,43 @@ bool Importer::convert(const QString &text, Kind kind, const char *table, const 
     return false;
 }
 
-bool Importer::storeVessel(const QStringList &fields, ImportError *error)
+bool Importer::storeVessel(const VesselRecord &vessel, ImportError *error)
 {
     QStringList columns;
-    QVariantList values;
-    for (const FieldMap &m : VesselFields) {
-        QString text = fields.value(m.field);
-        if (text.isEmpty() && (m.field == 7 || m.field == 8))
-            text = QStringLiteral(" ");
-        else if (text.isEmpty() && m.field == 11)
-            text = QStringLiteral("INIXY1");
-        QVariant v;
-        if (!convert(text, m.kind, "vesinfo", m.column, Section::Vessel, &v, error))
-            return false;
+    for (const FieldMap &m : VesselFields)
         columns << QLatin1String(m.column);
-        values << v;
-    }
     QSqlQuery &q = m_vesselInsert;
     if (!q.prepare(insertSql("vesinfo", columns))) {
         *error = dbError(q.lastError());
         return false;
     }
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values.at(i));
+    for (int i = 0; i < vessel.values.size(); ++i)
+        q.bindValue(i, vessel.values.at(i));
     if (!q.exec()) {
         *error = dbError(q.lastError());
+        error->failure.description += QStringLiteral(" (vessel record in line %1)").arg(vessel.line);
         return false;
     }
     return true;
 }
 
-Importer::Next Importer::nextRecord(const char *end, QStringList *fields, ImportError *error)
+Importer::Next Importer::nextRecord(const char *end, int layout, QStringList *fields, ImportError *error)
 {
     QByteArray raw;
-    for (;;) {
-        if (!nextLine(&raw, error, end))
-            return Next::Failed;
-        if (raw == end)
-            return Next::End;
-        if (raw.isEmpty())
-            continue;
-        if (!splitFields(decodeLine(raw), fields)) {
-            *error = formatError(ErrorNumber::BadFileFormat,
-                                 QStringLiteral("Line %1 of the file holds more than %2 fields.")
-                                     .arg(m_reader->lineNumber())
-                                     .arg(MaxFields));
-            return Next::Failed;
-        }
-        return Next::Record;
+    if (!nextNonBlank(&raw, error, end))
+        return Next::Failed;
+    if (raw == end)
+        return Next::End;
+    if (isMarker(raw)) {
+        *error = lineError(QStringLiteral("holds \"%1\" where the line %2 belongs.").arg(shown(raw), QLatin1String(end)));
+        return Next::Failed;
     }
+    return recordFields(raw, layout, fields, error) ? Next::Record : Next::Failed;
 }
 
 bool Importer::importCargo(ImportError *error)
 {
-    if (!skipTo(CargoStart, error))
+    if (!expect(CargoStart, error))
         return false;
     auto next = nextCargoId(m_db);
     if (!next) {
@@ -446,15 +591,20 @@ bool Importer::importCargo(ImportError *error)
     }
     QStringList fields;
     for (;;) {
-        if (const Next n = nextRecord(CargoEnd, &fields, error); n != Next::Record)
-            return n == Next::End;
+        if (const Next n = nextRecord(CargoEnd, CargoLayout, &fields, error); n != Next::Record) {
+            if (n == Next::Failed)
+                return false;
+            break;
+        }
+        if (!sameVoyage(fields, Section::Cargo, error))
+            return false;
         // The key is taken one ahead, as the older installations did: the first line
         // gets the old largest id plus 2.
         ++nextKey;
         int i = 2;
         for (const FieldMap &m : CargoFields) {
             QVariant v;
-            if (!convert(fields.value(m.field), m.kind, "cargo", m.column, Section::Cargo, &v, error))
+            if (!convert(fields.value(m.field), m, "cargo", Section::Cargo, &v, error))
                 return false;
             insert.bindValue(i++, v);
         }
@@ -479,11 +629,26 @@ bool Importer::importCargo(ImportError *error)
         if (!reportProgress(error))
             return false;
     }
+    // The vessel record counts the lines written: fewer or more here means lines were lost
+    // or joined on the way.
+    for (const VesselRecord &v : m_vessels) {
+        double count = 0;
+        if (v.lineCount.trimmed().isEmpty() || (parseNumber(v.lineCount, &count) && count == double(m_lines)))
+            continue;
+        *error = formatError(ErrorNumber::BadFileFormat,
+                             QStringLiteral("The vessel record (line %1 of the file) counts %2 lines, the cargo "
+                                            "section holds %3: the file is incomplete or damaged.")
+                                 .arg(v.line)
+                                 .arg(v.lineCount)
+                                 .arg(m_lines));
+        return false;
+    }
+    return true;
 }
 
 bool Importer::importContainers(ImportError *error)
 {
-    if (!skipTo(ContainerStart, error))
+    if (!expect(ContainerStart, error))
         return false;
     QStringList columns{QStringLiteral("ref")};
     for (const FieldMap &m : ContainerFields)
@@ -495,8 +660,10 @@ bool Importer::importContainers(ImportError *error)
     }
     QStringList fields;
     for (;;) {
-        if (const Next n = nextRecord(ContainerEnd, &fields, error); n != Next::Record)
+        if (const Next n = nextRecord(ContainerEnd, ContainerLayout, &fields, error); n != Next::Record)
             return n == Next::End;
+        if (!sameVoyage(fields, Section::Container, error))
+            return false;
         const QString lineText = fields.value(5);
         double lineNo = 0;
         const bool numeric = lineText.trimmed().isEmpty() || parseNumber(lineText, &lineNo);
@@ -513,7 +680,7 @@ bool Importer::importContainers(ImportError *error)
         int i = 1;
         for (const FieldMap &m : ContainerFields) {
             QVariant v;
-            if (!convert(fields.value(m.field), m.kind, "contain", m.column, Section::Container, &v, error))
+            if (!convert(fields.value(m.field), m, "contain", Section::Container, &v, error))
                 return false;
             insert.bindValue(i++, v);
         }
@@ -553,11 +720,10 @@ IgmImportResult Importer::run(const QString &sourcePath)
     m_size = m_file.size();
     m_reader = std::make_unique<LineReader>(&m_file, MaxIgmLineLength);
 
-    QStringList vessel;
-    if (!readVesselRecord(&vessel, &error))
+    if (!readVesselRecords(&error))
         return failed();
-    result.vessel = vessel.value(4);
-    result.voyage = vessel.value(5);
+    result.vessel = m_vesselCode;
+    result.voyage = m_voyage;
     const QString question = QLatin1String(Messages::ImportQuestionPrefix) + result.vessel
                              + QLatin1String(Messages::VoyageSeparator) + result.voyage
                              + QLatin1String(Messages::ImportQuestionSuffix);
@@ -572,11 +738,13 @@ IgmImportResult Importer::run(const QString &sourcePath)
         return failed();
     }
     if (m_options.withVessel) {
-        if (!storeVessel(vessel, &error))
-            return failed();
-        result.vessels = 1;
+        for (const VesselRecord &v : m_vessels) {
+            if (!storeVessel(v, &error))
+                return failed();
+        }
+        result.vessels = int(m_vessels.size());
     }
-    if (!importCargo(&error) || !importContainers(&error))
+    if (!importCargo(&error) || !importContainers(&error) || !readEnd(&error))
         return failed();
     if (Status s = m_db.exec(QStringLiteral("update cargo set sublineno = 0 where sublineno <> 0")); !s) {
         error.failure = s.failure();

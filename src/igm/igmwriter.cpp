@@ -4,6 +4,7 @@
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
 #include "store/database.h"
+#include "store/schema.h"
 
 #include <QDir>
 #include <QHash>
@@ -11,6 +12,7 @@
 #include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <cerrno>
 #include <algorithm>
@@ -58,15 +60,16 @@ public:
         return sep();
     }
     Record &empty() { return sep(); }
-    Record &value(const QVariant &v)
+    // width: the column's, so that a text keeps to it in the file
+    Record &value(const QVariant &v, qsizetype width = 0)
     {
-        appendValue(m_out, v);
+        appendValue(m_out, v, width);
         return sep();
     }
-    Record &trimmed(const QVariant &v)
+    Record &trimmed(const QVariant &v, qsizetype width = 0)
     {
         if (!v.isNull())
-            appendText(m_out, trimTrailing(v.toString()));
+            appendText(m_out, trimTrailing(v.toString()), width);
         return sep();
     }
     Record &number(qint64 n)
@@ -80,7 +83,10 @@ public:
         return sep();
     }
     // the value, or nothing when blank is set
-    Record &valueUnless(bool blank, const QVariant &v) { return blank ? empty() : value(v); }
+    Record &valueUnless(bool blank, const QVariant &v, qsizetype width = 0)
+    {
+        return blank ? empty() : value(v, width);
+    }
     void end() { m_out += LineEnd; }
 
 private:
@@ -91,6 +97,17 @@ private:
     }
     QByteArray &m_out;
 };
+
+// The widths of a selection's columns, by position.
+std::vector<qsizetype> widths(const QSqlRecord &record, const char *table)
+{
+    std::vector<qsizetype> out;
+    for (int i = 0; i < record.count(); ++i) {
+        const ColumnDef *c = Schema::column(QLatin1String(table), record.fieldName(i));
+        out.push_back(c && c->isText() ? c->size : 0);
+    }
+    return out;
+}
 
 void line(QByteArray &out, const char *text)
 {
@@ -135,7 +152,7 @@ private:
 
     Status open();
     Status flush(bool force);
-    void writeVessels(qint64 lineCount, const QList<QVariantList> &vessels);
+    void writeVessels(qint64 lineCount, const QList<QVariantList> &vessels, const std::vector<qsizetype> &w);
     Status readCargo();
     Status writeCargo();
     Status renumber();
@@ -182,18 +199,18 @@ Status Writer::flush(bool force)
     return Status::ok();
 }
 
-void Writer::writeVessels(qint64 lineCount, const QList<QVariantList> &vessels)
+void Writer::writeVessels(qint64 lineCount, const QList<QVariantList> &vessels, const std::vector<qsizetype> &w)
 {
     for (const QVariantList &v : vessels) {
         Record r(m_buf);
         r.text("V").empty().empty();
         for (int i = 0; i <= 13; ++i) // vslname .. vsltype
-            r.value(v.at(i));
+            r.value(v.at(i), w[i]);
         r.number(lineCount);
-        r.value(v.at(14)); // cargodesc
+        r.value(v.at(14), w[14]); // cargodesc
         r.empty().empty();
         for (int i = 15; i <= 22; ++i) // lhdues .. terminalop
-            r.value(v.at(i));
+            r.value(v.at(i), w[i]);
         r.end();
     }
 }
@@ -204,6 +221,7 @@ Status Writer::readCargo()
     if (!q)
         return q.failure();
     const Dialect &dialect = m_db.dialect();
+    const std::vector<qsizetype> w = widths(q->record(), "cargo");
     std::vector<double> stored;
     while (q->next()) {
         Line line;
@@ -211,7 +229,7 @@ Status Writer::readCargo()
         stored.push_back(q->value(cLineNo).isNull() ? -1.0 : numericValue(q->value(cLineNo)));
         line.head.offset = m_arena.size();
         Record r(m_arena);
-        r.text("V").value(q->value(cVslCode)).value(q->value(cVoyNo)).empty().empty();
+        r.text("V").value(q->value(cVslCode), w[cVslCode]).value(q->value(cVoyNo), w[cVoyNo]).empty().empty();
         line.head.length = m_arena.size() - line.head.offset;
         line.tail.offset = m_arena.size();
         const QDate bldt = dialect.dateFromDb(q->value(cBlDt));
@@ -219,14 +237,15 @@ Status Writer::readCargo()
             line.undated = q->value(cBlNo).toString();
         const bool noVolume = numericValue(q->value(cVolume)) == 0;
         // a line without a date is refused below, once its position is known
-        r.text("0").value(q->value(cBlNo)).date(bldt.isValid() ? bldt : QDate(1, 1, 1));
-        r.value(q->value(cPortLoad)).value(q->value(cPortDest)).empty().empty();
+        r.text("0").value(q->value(cBlNo), w[cBlNo]).date(bldt.isValid() ? bldt : QDate(1, 1, 1));
+        r.value(q->value(cPortLoad), w[cPortLoad]).value(q->value(cPortDest), w[cPortDest]).empty().empty();
         for (int c = cImpName; c <= cUnitWt; ++c) // importer, notify party .. unit of weight
-            r.value(q->value(c));
-        r.valueUnless(noVolume, q->value(cVolume)).valueUnless(noVolume, q->value(cUnitVol));
-        r.value(q->value(cMarks)).value(q->value(cGDesc)).value(q->value(cUnoCode)).value(q->value(cImoCode));
+            r.value(q->value(c), w[c]);
+        r.valueUnless(noVolume, q->value(cVolume)).valueUnless(noVolume, q->value(cUnitVol), w[cUnitVol]);
+        r.value(q->value(cMarks), w[cMarks]).value(q->value(cGDesc), w[cGDesc]);
+        r.value(q->value(cUnoCode), w[cUnoCode]).value(q->value(cImoCode), w[cImoCode]);
         r.valueUnless(numericValue(q->value(cTpRegNo)) == 0, q->value(cTpRegNo));
-        r.trimmed(q->value(cCacCode)).trimmed(q->value(cTrMode)).trimmed(q->value(cMlo));
+        r.trimmed(q->value(cCacCode), w[cCacCode]).trimmed(q->value(cTrMode), w[cTrMode]).trimmed(q->value(cMlo), w[cMlo]);
         r.end();
         line.tail.length = m_arena.size() - line.tail.offset;
         line.renumber = false;
@@ -302,16 +321,17 @@ Status Writer::writeContainers(QStringList *notices)
         return q.failure();
     QByteArray arena;
     std::vector<Container> boxes;
+    const std::vector<qsizetype> w = widths(q->record(), "contain");
     while (q->next()) {
         Container c;
         c.line = position.value(q->value(0).toLongLong(), -1);
         c.autoid = q->value(1).toLongLong();
         c.fields.offset = arena.size();
         Record r(arena);
-        r.value(q->value(2)).value(q->value(3)).value(q->value(4)).value(q->value(5));
+        r.value(q->value(2), w[2]).value(q->value(3), w[3]).value(q->value(4), w[4]).value(q->value(5), w[5]);
         r.valueUnless(numericValue(q->value(6)) == 0, q->value(6));
         r.valueUnless(numericValue(q->value(7)) == 0, q->value(7));
-        r.value(q->value(8)).value(q->value(9));
+        r.value(q->value(8), w[8]).value(q->value(9), w[9]);
         r.end();
         c.fields.length = arena.size() - c.fields.offset;
         if (c.line >= 0)
@@ -362,10 +382,12 @@ IgmWriteResult Writer::run()
         return fail(tx.started().failure());
 
     QList<QVariantList> vessels;
+    std::vector<qsizetype> vesselWidths;
     {
         auto q = m_db.query(VesselSql, {m_vessel, m_voyage});
         if (!q)
             return fail(q.failure());
+        vesselWidths = widths(q->record(), "vesinfo");
         while (q->next()) {
             QVariantList row;
             for (int i = 0; i < 23; ++i)
@@ -395,7 +417,7 @@ IgmWriteResult Writer::run()
     m_buf += LineEnd;
     line(m_buf, ManifestStart);
     line(m_buf, VesselStart);
-    writeVessels(lines, vessels);
+    writeVessels(lines, vessels, vesselWidths);
     line(m_buf, VesselEnd);
     line(m_buf, CargoStart);
 
@@ -436,6 +458,13 @@ IgmWriteResult WriteIgmFile(const Database &db, const QString &path, const QStri
 IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const QString &vessel,
                                const QString &voyage, const IgmWriteOptions &options)
 {
+    if (vessel.trimmed().isEmpty() || voyage.trimmed().isEmpty()) {
+        // the file would be named ".igm" or after half the voyage
+        IgmWriteResult r;
+        r.outcome = Outcome::failed(Failure(ErrorNumber::BadFileName,
+                                            QStringLiteral("Bad file name: give a vessel code and a voyage number.")));
+        return r;
+    }
     const QString name = igmFileName(vessel, voyage);
     if (!usableInFileName(name)) {
         IgmWriteResult r;

@@ -273,9 +273,40 @@ Status Reader::open(const QString &path)
         m_status = fileFailure(*m_file, errno);
         return m_status;
     }
-    m_xml.setDevice(m_file.get());
+    if (m_file->size() > MaxFileSize) {
+        m_status = Failure(ErrorNumber::BadFileFormat, QStringLiteral("%1 is larger than %2 MB: it is not an export "
+                                                                      "of one voyage.")
+                                                           .arg(path)
+                                                           .arg(MaxFileSize >> 20));
+        return m_status;
+    }
     m_status = readSchema();
     return m_status;
+}
+
+QXmlStreamReader::TokenType Reader::nextToken()
+{
+    for (;;) {
+        const QXmlStreamReader::TokenType token = m_xml.readNext();
+        if (token != QXmlStreamReader::Invalid || m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError) {
+            m_unparsed = 0;
+            return token;
+        }
+        if (m_file->atEnd())
+            return token;
+        if (m_unparsed > MaxTokenSize) {
+            m_tooLong = true;
+            return QXmlStreamReader::Invalid;
+        }
+        errno = 0;
+        const QByteArray chunk = m_file->read(64 * 1024);
+        if (chunk.isEmpty()) {
+            m_status = fileFailure(*m_file, errno);
+            return QXmlStreamReader::Invalid;
+        }
+        m_unparsed += chunk.size();
+        m_xml.addData(chunk);
+    }
 }
 
 Status Reader::readSchema()
@@ -289,8 +320,10 @@ Status Reader::readSchema()
         Column column;
     };
     QList<Numbered> found;
-    while (!m_xml.atEnd()) {
-        const auto token = m_xml.readNext();
+    for (;;) {
+        const auto token = nextToken();
+        if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+            break;
         if (token == QXmlStreamReader::StartElement) {
             const QStringView ns = m_xml.namespaceUri();
             const QStringView name = m_xml.name();
@@ -335,7 +368,11 @@ Status Reader::readSchema()
                 inSchema = false;
         }
     }
-    if (m_xml.hasError())
+    if (!m_status)
+        return m_status;
+    if (m_tooLong)
+        return xmlFailure(QStringLiteral("an element or value longer than %1 MB").arg(MaxTokenSize >> 20));
+    if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
         return xmlFailure(m_xml.errorString());
     return xmlFailure(sawSchema ? QStringLiteral("no data part") : QStringLiteral("no rowset schema"));
 }
@@ -344,14 +381,24 @@ bool Reader::next(QList<Value> *row)
 {
     if (!m_status || m_done || !m_inData)
         return false;
-    while (!m_xml.atEnd()) {
-        const auto token = m_xml.readNext();
+    for (;;) {
+        const auto token = nextToken();
+        if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+            break;
         if (token == QXmlStreamReader::StartElement) {
             const QStringView ns = m_xml.namespaceUri();
             const QStringView name = m_xml.name();
             if (isNs(ns, RowsetNs) && (name == QLatin1String("original") || name == QLatin1String("delete"))) {
                 // pending changes of an updatable set: old values and deleted rows are not rows
-                m_xml.skipCurrentElement();
+                int depth = 1;
+                while (depth > 0) {
+                    const auto inner = nextToken();
+                    if (inner == QXmlStreamReader::Invalid || inner == QXmlStreamReader::EndDocument)
+                        break;
+                    depth += inner == QXmlStreamReader::StartElement ? 1 : inner == QXmlStreamReader::EndElement ? -1 : 0;
+                }
+                if (depth > 0)
+                    break;
                 continue;
             }
             if (name != QLatin1String("row") || !(isNs(ns, RowNs) || ns.isEmpty()))
@@ -376,7 +423,11 @@ bool Reader::next(QList<Value> *row)
             return false;
         }
     }
-    if (m_xml.hasError())
+    if (!m_status)
+        return false;
+    if (m_tooLong)
+        m_status = xmlFailure(QStringLiteral("an element or value longer than %1 MB").arg(MaxTokenSize >> 20));
+    else if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
         m_status = xmlFailure(m_xml.errorString());
     else
         m_status = xmlFailure(QStringLiteral("the file ends inside the data part"));

@@ -45,13 +45,20 @@ struct Column
     QString type;  // dt:type, empty when not given
 };
 
-// Reads a rowset file in bounded memory: the schema first, then row by row. Accepts the
-// full form ADO writes and the minimal form (names only), either quote style, any prefix
-// bound to the format's namespaces, whitespace anywhere.
+// Larger files are refused: an export of the largest voyage a file can hold stays far below.
+inline constexpr qint64 MaxFileSize = qint64(256) << 20;
+// Longest piece of markup (a row with all its values) the reader holds in memory.
+inline constexpr qint64 MaxTokenSize = qint64(1) << 20;
+
+// Reads a rowset file in bounded memory: the schema first, then row by row, fed to the
+// parser a piece at a time so that no value can grow past MaxTokenSize. Accepts the full
+// form ADO writes and the minimal form (names only), either quote style, any prefix bound
+// to the format's namespaces, whitespace anywhere.
 class Reader
 {
 public:
     Status open(const QString &path);
+    qint64 lineNumber() const { return m_xml.lineNumber(); } // of the row last read
     const QList<Column> &columns() const { return m_columns; }
     // The next row: values by position in columns(). False at the end of the data, or on
     // an error (then status() tells it).
@@ -59,6 +66,7 @@ public:
     const Status &status() const { return m_status; }
 
 private:
+    QXmlStreamReader::TokenType nextToken();
     Status readSchema();
     Status xmlFailure(const QString &what) const;
 
@@ -69,6 +77,8 @@ private:
     QHash<QString, int> m_byAlias;
     bool m_inData = false;
     bool m_done = false;
+    qint64 m_unparsed = 0; // bytes fed since the last token
+    bool m_tooLong = false;
     Status m_status;
 };
 

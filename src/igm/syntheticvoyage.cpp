@@ -39,6 +39,8 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     // Declared before the transaction, so that they are released after it has ended.
     QSqlQuery cargo(db.handle());
     QSqlQuery contain(db.handle());
+    if (v.vessel.trimmed().isEmpty() || v.voyage.trimmed().isEmpty())
+        return Failure(ErrorNumber::InvalidArgument, QStringLiteral("A voyage needs a vessel code and a voyage number."));
     Transaction tx(db);
     if (!tx.started())
         return tx.started();

@@ -191,6 +191,22 @@ private:
         r.outcome = Outcome::failed(f, f.numberAndText() + QLatin1String(Messages::BillSuffix) + m_bill);
         return r;
     }
+    // A text longer than its column: refused on both engines alike, before the engine sees it.
+    static bool tooLong(const ColumnDef *def, const QString &text)
+    {
+        return def && def->isText() && text.size() > def->size;
+    }
+    Failure longValue(const char *fileName, const QString &column, const ColumnDef *def, const QString &text,
+                      qint64 line) const
+    {
+        return Failure(QStringLiteral("22001"),
+                       QStringLiteral("Value too long: %1 of %2 (line %3) holds %4 characters; the column takes at "
+                                      "most %5.")
+                           .arg(column, QLatin1String(fileName))
+                           .arg(line)
+                           .arg(text.size())
+                           .arg(def->size));
+    }
     Failure mismatch(const char *fileName, const QString &column, const QString &text) const
     {
         return Failure(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch: %1 of %2 holds \"%3\".")
@@ -282,6 +298,9 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
             const int at = cargoBinding.fileIndex.at(i);
             QVariant v;
             if (at >= 0 && row.at(at).present) {
+                if (tooLong(cargoBinding.defs.at(i), row.at(at).text))
+                    return failed(longValue(CargoXmlFileName, cargoBinding.columns.at(i), cargoBinding.defs.at(i),
+                                            row.at(at).text, cargo.lineNumber()));
                 if (!toValue(m_db, cargoBinding.defs.at(i), row.at(at).text, &v))
                     return failed(mismatch(CargoXmlFileName, cargoBinding.columns.at(i), row.at(at).text));
             }
@@ -323,6 +342,9 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
             const int at = containerBinding.fileIndex.at(i);
             QVariant v;
             if (at >= 0 && row.at(at).present) {
+                if (tooLong(containerBinding.defs.at(i), row.at(at).text))
+                    return failed(longValue(ContainerXmlFileName, containerBinding.columns.at(i),
+                                            containerBinding.defs.at(i), row.at(at).text, containers.lineNumber()));
                 if (!toValue(m_db, containerBinding.defs.at(i), row.at(at).text, &v))
                     return failed(mismatch(ContainerXmlFileName, containerBinding.columns.at(i), row.at(at).text));
             }

@@ -33,7 +33,10 @@ public:
     Engine engine() const { return m_engine; }
     bool isPostgres() const { return m_engine == Engine::PostgreSQL; }
 
-    QString columnDdl(const ColumnDef &column) const;
+    // With widthChecks a text column refuses a value longer than its defined size, on
+    // SQLite as PostgreSQL does by itself.
+    QString columnDdl(const ColumnDef &column, bool widthChecks = true) const;
+    QString widthCheck(const ColumnDef &column) const; // "check (length(name) <= size)"
     QString doubleType() const { return QStringLiteral("double precision"); }
 
     // Both engines keep index and table names in one namespace, so an index cannot be
@@ -81,6 +84,13 @@ public:
     // The declared size of a text column (varchar(n), char(n)); 0 when none is declared.
     Result<int> declaredTextSize(const Database &db, const QString &table, const QString &column) const;
     Status changeColumnType(const Database &db, const QString &table, const ColumnDef &column) const;
+
+    // Makes the table's text columns refuse values longer than their sizes where they do not
+    // yet: SQLite rebuilds the table with checks (rows already too long are kept as they
+    // are), PostgreSQL adds a check that leaves existing rows alone to a column declared
+    // without a width or wider. changed tells whether anything was added.
+    Status enforceWidths(const Database &db, const QString &table, const QList<ColumnDef> &columns,
+                         bool *changed) const;
 
 private:
     Engine m_engine;

@@ -52,6 +52,8 @@ const QList<PatchInfo> &all()
          QString()},
         {PatchId::IcesColumns210, QStringLiteral("2.1.0"), QStringLiteral("Modify Tables for ICES 1.5 (2.1.0)"),
          QStringLiteral("menPatch"), 4, QString()},
+        {PatchId::ColumnWidths, QStringLiteral("column-widths"), QStringLiteral("Enforce Column Widths"), QString(), -1,
+         QString()},
     };
     return list;
 }
@@ -91,6 +93,8 @@ PatchResult run(PatchId id, const Database &db)
         return completePortMaster(db);
     case PatchId::IcesColumns210:
         return addIcesColumns(db);
+    case PatchId::ColumnWidths:
+        return enforceColumnWidths(db);
     }
     return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("Unknown patch.")));
 }
@@ -167,13 +171,87 @@ PatchResult addCargoColumns(const Database &db)
     Transaction tx(db);
     if (!tx.started())
         return failed(tx.started());
+    // SQLite tests every check of the table against every row when a column with a check is
+    // added: rows already longer than a column (kept by the width upgrade) must not stop it.
+    const bool sqlite = db.engine() == Engine::SQLite;
+    if (sqlite) {
+        if (Status s = db.exec(QStringLiteral("pragma ignore_check_constraints = on")); !s)
+            return failed(s);
+    }
+    Status status = Status::ok();
     for (const QString &sql : db.dialect().addColumnsSql(QStringLiteral("cargo"), added)) {
-        if (Status s = db.exec(sql); !s)
+        status = db.exec(sql);
+        if (!status)
+            break;
+    }
+    if (sqlite)
+        db.exec(QStringLiteral("pragma ignore_check_constraints = off"));
+    if (!status)
+        return failed(status);
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult enforceColumnWidths(const Database &db)
+{
+    constexpr int ShownKeys = 5;
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    QStringList tooLong;
+    bool changed = false;
+    for (const TableDef &t : Schema::companyTables()) {
+        const QString table = QLatin1String(t.name);
+        if (!db.hasTable(table))
+            continue;
+        const QStringList present = db.columnNames(table);
+        QList<ColumnDef> columns;
+        for (const ColumnDef &c : t.columns) {
+            if (c.isText() && present.contains(QLatin1String(c.name), Qt::CaseInsensitive))
+                columns << c;
+        }
+        const QString key = QLatin1String(t.columns.first().name);
+        QList<ColumnDef> checked;
+        for (const ColumnDef &c : columns) {
+            auto q = db.query(QStringLiteral("select %1 from %2 where length(%3) > ? order by 1")
+                                  .arg(key, table, QLatin1String(c.name)),
+                              {c.size});
+            if (!q)
+                return failed(q.failure());
+            QStringList keys;
+            qint64 rows = 0;
+            while (q->next()) {
+                if (++rows <= ShownKeys)
+                    keys << q->value(0).toString().trimmed();
+            }
+            // PostgreSQL checks every constraint on every change of a row: a column with such
+            // rows gets its check once they are shortened and the command runs again.
+            if (rows == 0 || db.engine() != Engine::PostgreSQL)
+                checked << c;
+            if (rows > 0)
+                tooLong << QStringLiteral("%1.%2 (at most %3 characters): %4 row(s), %5 %6%7")
+                               .arg(table, QLatin1String(c.name))
+                               .arg(c.size)
+                               .arg(rows)
+                               .arg(key, keys.join(QStringLiteral(", ")),
+                                    rows > ShownKeys ? QStringLiteral(" ...") : QString());
+        }
+        if (Status s = db.dialect().enforceWidths(db, table, checked, &changed); !s)
             return failed(s);
     }
     if (Status s = tx.commit(); !s)
         return failed(s);
-    return applied(QLatin1String(SoftwarePatched));
+    QString message = QLatin1String(changed ? WidthsEnforced : WidthsAlreadyEnforced);
+    if (!tooLong.isEmpty())
+        message += QStringLiteral("\nThese rows hold longer values already; they are kept as they are, and their "
+                                  "values are refused when saved again until shortened%1:\n")
+                       .arg(db.engine() == Engine::PostgreSQL
+                                ? QStringLiteral(" (these columns take their width when the command runs again "
+                                                 "after that)")
+                                : QString())
+                   + tooLong.join(QLatin1Char('\n'));
+    return changed ? applied(message) : alreadyApplied(message);
 }
 
 PatchResult insertPortList(const Database &db, const QString &resource, int threshold)

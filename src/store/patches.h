@@ -21,6 +21,7 @@ enum class PatchId {
     PortList203,      // 2.0.3: 6 inland depots
     PortMaster210,    // 2.1.0: the sea ports and Indian depots of UN/LOCODE that are missing
     IcesColumns210,   // 2.1.0: IMO number, terminal operator, port of arrival as filed
+    ColumnWidths,     // text columns refuse values longer than their sizes (SQLite took any)
 };
 
 struct PatchResult
@@ -41,7 +42,7 @@ struct PatchInfo
     PatchId id;
     QString name;    // the quarlctl name
     QString caption; // the menu entry's caption
-    QString menu;    // the menu entry: "menHK" or "menPatch"
+    QString menu;    // the menu entry: "menHK" or "menPatch"; empty: quarlctl only
     int index;       // its index in that menu
     QString rightsCode; // menu rights code that enables it; empty: always enabled
 };
@@ -64,7 +65,7 @@ inline constexpr int PatchedCargoColumns = 34;
 inline constexpr char NamesNotCorrected[] =
     "The port names are not yet in the form name-code: run House Keeping, Update Port Codes first.";
 
-// The commands in menu order.
+// The commands in menu order, then those of quarlctl alone.
 const QList<PatchInfo> &all();
 const PatchInfo *info(PatchId id);
 const PatchInfo *find(const QString &name); // by quarlctl name; nullptr when unknown
@@ -74,6 +75,11 @@ PatchResult run(PatchId id, const Database &db);
 PatchResult updatePortCodes(const Database &db);
 PatchResult updateCargoTable(const Database &db);
 PatchResult addCargoColumns(const Database &db);
+// Text columns of every company table refuse values longer than their sizes. Rows that
+// hold such values already are kept and listed in the message, for the user to shorten.
+PatchResult enforceColumnWidths(const Database &db);
+inline constexpr char WidthsEnforced[] = "Column widths are now enforced.";
+inline constexpr char WidthsAlreadyEnforced[] = "Column widths were already enforced.";
 // One port list (resource of rows code, name) unless more than threshold codes are there.
 PatchResult insertPortList(const Database &db, const QString &resource, int threshold);
 // Adds the rows of the port master of new databases whose codes are missing; rows that

@@ -142,12 +142,12 @@ QList<std::pair<const char *, const char *>> icesColumns()
     return {{"D_VESSEL_CD", "IMO_NO"}, {"vesinfo", "tocode"}, {"vesinfo", "arrportcd"}};
 }
 
-QString createTableSql(const TableDef &table, const Dialect &dialect)
+QString createTableSql(const TableDef &table, const Dialect &dialect, bool widthChecks)
 {
     QStringList cols;
     QStringList keys;
     for (const ColumnDef &c : table.columns) {
-        cols << dialect.columnDdl(c);
+        cols << dialect.columnDdl(c, widthChecks);
         if (c.primaryKey && c.type != ColumnType::AutoId)
             keys << QLatin1String(c.name);
     }
@@ -255,7 +255,7 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
                     def.columns.removeIf([&](const ColumnDef &c) { return QLatin1String(c.name) == QLatin1String(column); });
             }
         }
-        QString sql = createTableSql(def, db.dialect());
+        QString sql = createTableSql(def, db.dialect(), !options.legacy);
         if (options.legacy && QLatin1String(t.name) == QLatin1String("cargo")) {
             sql.chop(1);
             sql += QStringLiteral(", constraint BLNO unique (blno))");
@@ -273,6 +273,13 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
     }
     if (Status s = db.exec(QLatin1String(CreateUserTable)); !s)
         return s;
+    if (!options.legacy) {
+        bool changed = false;
+        if (Status s = db.dialect().enforceWidths(db, QStringLiteral("loguser"), table(QStringLiteral("loguser"))->columns,
+                                                  &changed);
+            !s)
+            return s;
+    }
     if (Status s = db.exec(QLatin1String(InsertDefaultUser)); !s)
         return s;
     for (const CodeMaster &cm : codeMasters()) {

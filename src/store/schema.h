@@ -61,7 +61,8 @@ inline constexpr char CreateUserTable[] =
 inline constexpr char InsertDefaultUser[] =
     "insert into loguser(uid,pwd,urights,mrights) values ('QUARL','TOVEK',' SU', ' SU')";
 
-QString createTableSql(const TableDef &table, const Dialect &dialect);
+// With widthChecks (the default) SQLite text columns refuse values longer than their size.
+QString createTableSql(const TableDef &table, const Dialect &dialect, bool widthChecks = true);
 
 // The port master of new company databases and the shorter one of older releases.
 inline constexpr char PortMaster[] = ":/data/ports_unlocode.tsv";
@@ -76,7 +77,8 @@ QList<std::pair<const char *, const char *>> icesColumns();
 struct CompanyOptions
 {
     // The schema of older releases: cargo without its last four columns, a unique
-    // constraint BLNO on blno alone, port names without "-" + code.
+    // constraint BLNO on blno alone, port names without "-" + code, text columns that
+    // take any length on SQLite.
     bool legacy = false;
 };
 

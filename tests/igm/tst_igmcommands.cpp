@@ -14,6 +14,8 @@
 #include <QUuid>
 #include <QTest>
 
+#include <sys/resource.h>
+
 using namespace quarl;
 
 namespace {
@@ -104,6 +106,55 @@ private Q_SLOTS:
                                    out.path()});
         QCOMPARE(r.status, 1);
         QCOMPARE(r.err, QStringLiteral("No Records Found with Vessel and Voyage Code ..\n"));
+    }
+
+    // A voyage needs its key: no file ".igm", no made-up voyage without a name.
+    void emptyVoyageKey()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QTemporaryDir home;
+        for (const QStringList &key : {QStringList{QString(), QStringLiteral("001")}, QStringList{QStringLiteral("V1"), QStringLiteral(" ")}}) {
+            const QStringList args = {QStringLiteral("--db"), t.sqlitePath(), QStringLiteral("--vessel"), key.at(0),
+                                      QStringLiteral("--voyage"), key.at(1)};
+            Run r = quarlctl(home.path(), QStringList{QStringLiteral("write-igm"), QStringLiteral("--icegate-user"), QStringLiteral("A"),
+                                                      QStringLiteral("--custom-house"), QStringLiteral("B"), QStringLiteral("--out"), home.path()} + args);
+            QCOMPARE(r.status, 1);
+            QCOMPARE(r.err, QStringLiteral("52  Bad file name: give a vessel code and a voyage number.\n"));
+            r = quarlctl(home.path(), QStringList{QStringLiteral("demo-voyage")} + args);
+            QCOMPARE(r.status, 1);
+            QCOMPARE(r.err, QStringLiteral("5  A voyage needs a vessel code and a voyage number.\n"));
+        }
+        QCOMPARE(test::voyageRows(t.db()), 0);
+        QVERIFY(!QFileInfo::exists(QDir(home.path()).filePath(QStringLiteral("001.igm"))));
+    }
+
+    // A 50 MB value in an exported file is refused, and reading it stays far below 100 MB.
+    void hugeXmlValue()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QTemporaryDir dir;
+        const QString cargo = dir.filePath(QStringLiteral("cargo.xml"));
+        {
+            // freed before quarlctl starts: a child's peak counts what it shared with this process
+            QFile file(cargo);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QByteArray xml = test::readFixture(QStringLiteral("cargo_min.xml"));
+            const qsizetype at = xml.indexOf("KEEP DRY");
+            file.write(xml.left(at));
+            const QByteArray block(1 << 20, 'K');
+            for (int i = 0; i < 50; ++i)
+                file.write(block);
+            QVERIFY(file.write(xml.mid(at + 8)) > 0);
+        }
+        const Run r = quarlctl(dir.path(), {QStringLiteral("import-xml"), cargo, test::fixturePath(QStringLiteral("contain_min.xml")),
+                                            QStringLiteral("--db"), t.sqlitePath(), QStringLiteral("--vessel"), QStringLiteral("MIN"),
+                                            QStringLiteral("--voyage"), QStringLiteral("2")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("an element or value longer than 1 MB")), qPrintable(r.err));
+        rusage usage{};
+        QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
+        QVERIFY2(usage.ru_maxrss < 100 * 1024, qPrintable(QStringLiteral("%1 kB").arg(usage.ru_maxrss)));
+        QCOMPARE(test::voyageRows(t.db()), 0);
     }
 
     // --copy-to and --mail deliver what was written; a failed delivery ends with status 1.

@@ -1,12 +1,16 @@
 #include "common/testmain.h"
 
+#include "igm/fileerror.h"
 #include "igm/igmformat.h"
 #include "igm/linereader.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QTest>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 using namespace quarl::igm;
@@ -147,6 +151,7 @@ private Q_SLOTS:
         QTest::newRow("not a number") << QVariant(QStringLiteral("abc")) << 0.0;
         QTest::newRow("half a number") << QVariant(QStringLiteral("12abc")) << 0.0;
         QTest::newRow("exponent") << QVariant(QStringLiteral("1E+3")) << 1000.0;
+        QTest::newRow("two signs") << QVariant(QStringLiteral("+-1")) << 0.0;
     }
     void numericValue()
     {
@@ -211,6 +216,19 @@ private Q_SLOTS:
         QByteArray line;
         QCOMPARE(reader.next(&line), LineReader::Result::Line);
         QCOMPARE(reader.next(&line), LineReader::Result::TooLong);
+    }
+
+    // A full disk says so, and every other error number gives the system's own text.
+    void fileErrors()
+    {
+        QFile full(QStringLiteral("/dev/full"));
+        QVERIFY(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        errno = 0;
+        QCOMPARE(full.write("IGM"), -1);
+        const quarl::Failure f = fileFailure(full, errno);
+        QCOMPARE(f.numberAndText(), QStringLiteral("28  No space left on device (/dev/full)"));
+        for (int e = 1; e < 134; ++e)
+            QCOMPARE(fileFailure(full, e).description, QString::fromLocal8Bit(std::strerror(e)) + QStringLiteral(" (/dev/full)"));
     }
 };
 

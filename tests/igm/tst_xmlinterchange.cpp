@@ -333,6 +333,9 @@ private Q_SLOTS:
         QTest::newRow("bad date") << QByteArray(okCargo).replace("2011-02-01", "01/02/2011") << okContain << "13  ";
         QTest::newRow("undeclared column") << QByteArray(okCargo).replace("lineno=\"2\"", "lineno=\"2\" surprise=\"1\"") << okContain << "321  ";
         QTest::newRow("same id twice") << QByteArray(okCargo).replace("id=\"9\"", "id=\"8\"") << okContain << "321  ";
+        QTest::newRow("longer than its column") << QByteArray(okCargo).replace("NAME", QByteArray(30, 'N'))
+                                                << okContain << "22001  ";
+        QTest::newRow("a 5 MB value") << QByteArray(okCargo).replace("KEEP DRY", QByteArray(5 << 20, 'K')) << okContain << "321  ";
     }
     void badFiles()
     {
@@ -349,6 +352,20 @@ private Q_SLOTS:
         QVERIFY2(i.outcome.message.startsWith(start), qPrintable(i.outcome.message));
         QVERIFY2(i.outcome.message.contains(QStringLiteral(" BL No. ")), qPrintable(i.outcome.message));
         QCOMPARE(test::voyageRows(t.db()), 0);
+    }
+
+    // A file far larger than any voyage's export is refused before it is read.
+    void hugeFile()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QTemporaryDir dir;
+        QFile big(dir.filePath(QStringLiteral("cargo.xml")));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(Rowset::MaxFileSize + 1)); // sparse
+        big.close();
+        const XmlImportResult i = ImportXmlFiles(t.db(), big.fileName(), test::fixturePath(QStringLiteral("contain_min.xml")),
+                                                 QStringLiteral("MIN"), QStringLiteral("2"));
+        QCOMPARE(i.outcome.kind, Outcome::Kind::Failed);
+        QVERIFY2(i.outcome.message.contains(QStringLiteral("larger than 256 MB")), qPrintable(i.outcome.message));
     }
 
     void missingFile()

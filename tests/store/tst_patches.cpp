@@ -257,6 +257,8 @@ private Q_SLOTS:
             {PatchId::PortList201, QStringLiteral("Software Patched Successfully ...")},
             {PatchId::PortList203, QStringLiteral("Software Patched Successfully ...")},
         };
+        if (engine == QLatin1String("sqlite")) // PostgreSQL holds the widths by its types
+            steps.append({PatchId::ColumnWidths, QLatin1String(Patches::WidthsEnforced)});
         if (patchesFirst)
             steps = steps.mid(2) + steps.mid(0, 2);
         // the UN/LOCODE ports once the names are corrected, as the command asks
@@ -687,6 +689,46 @@ private Q_SLOTS:
         QCOMPARE(count(db, "select count(*) from d_port_cd where port_cd = 'INVTZ6'"), 0);
     }
 
+    // Text columns refuse values longer than their widths on both engines. Older SQLite files
+    // (and a PostgreSQL column widened by hand) took any length: the upgrade adds the checks,
+    // keeps the rows already too long and names them; the later upgrades keep the checks.
+    void columnWidths_data() { test::addEngineRows(); }
+    void columnWidths()
+    {
+        QFETCH(QString, engine);
+        const QString insert = QStringLiteral("insert into cargo (id, vslcode, voyno, blno, marks) values (?, 'V', '1', ?, ?)");
+        {
+            QUARL_COMPANY_DB(fresh, engine);
+            QVERIFY(!fresh.db().exec(insert, {1, QStringLiteral("B1"), QString(513, QLatin1Char('M'))}).isOk());
+            QVERIFY(!fresh.db().exec(QStringLiteral("update loguser set uid = ?"), {QString(51, QLatin1Char('U'))}).isOk());
+            QCOMPARE(Patches::run(PatchId::ColumnWidths, fresh.db()).outcome, Outcome::AlreadyApplied);
+        }
+        LEGACY_DB(t, engine);
+        const Database &db = t.db();
+        if (db.engine() == Engine::PostgreSQL)
+            VERIFY_OK(db.exec(QStringLiteral("alter table cargo alter column marks type text")));
+        VERIFY_OK(db.exec(insert, {7, QStringLiteral("B7"), QString(600, QLatin1Char('M'))}));
+        const PatchResult first = Patches::run(PatchId::ColumnWidths, db);
+        QVERIFY2(first.message.endsWith(QStringLiteral("cargo.marks (at most 512 characters): 1 row(s), id 7")), qPrintable(first.message));
+        QCOMPARE(count(db, "select length(marks) from cargo where id = 7"), 600);
+        VERIFY_OK(db.exec(QStringLiteral("update cargo set lineno = 3 where id = 7")));
+        if (db.engine() == Engine::PostgreSQL) { // the column takes its check once the row is shortened
+            QCOMPARE(first.outcome, Outcome::AlreadyApplied);
+            VERIFY_OK(db.exec(QStringLiteral("update cargo set marks = substr(marks, 1, 512) where id = 7")));
+            QCOMPARE(Patches::run(PatchId::ColumnWidths, db).outcome, Outcome::Applied);
+        } else {
+            QCOMPARE(first.outcome, Outcome::Applied);
+        }
+        QVERIFY(!db.exec(insert, {8, QStringLiteral("B8"), QString(513, QLatin1Char('M'))}).isOk());
+        VERIFY_OK(db.exec(insert, {8, QStringLiteral("B8"), QString(512, QLatin1Char('M'))}));
+        QCOMPARE(Patches::run(PatchId::ColumnWidths, db).outcome, Outcome::AlreadyApplied);
+        QCOMPARE(Patches::run(PatchId::UpdateCargoTable, db).outcome, Outcome::Applied);
+        QCOMPARE(Patches::run(PatchId::CargoColumns, db).outcome, Outcome::Applied);
+        QVERIFY(!db.exec(QStringLiteral("update cargo set marks = ? where id = 8"), {QString(513, QLatin1Char('M'))}).isOk());
+        QVERIFY(!db.exec(QStringLiteral("update cargo set mlo = ? where id = 8"), {QString(11, QLatin1Char('M'))}).isOk());
+        QCOMPARE(count(db, "select count(*) from cargo"), 2);
+    }
+
     // quarlctl for administrators: the message on stdout, 0 when applied or already applied.
     void commandLine()
     {
@@ -710,11 +752,13 @@ private Q_SLOTS:
             {"2.0.0", 0, "Software Patched Successfully ...\n"},
             {"2.0.1", 0, "Software Patched Successfully ...\n"},
             {"2.0.3", 0, "Software Patched Successfully ...\n"},
+            {"column-widths", 0, "Column widths are now enforced.\n"},
             {"update-port-codes", 0, "Port Codes Already been Updated...\n"},
             {"update-cargo-table", 1, ""},
             {"2.0.0", 0, "Software already patched ...\n"},
             {"2.0.1", 0, "Software already patched ...\n"},
             {"2.0.3", 0, "Software already patched ...\n"},
+            {"column-widths", 0, "Column widths were already enforced.\n"},
         };
         for (const auto &[name, status, stdoutText] : steps) {
             QCOMPARE(run({"patch", name, "--db", file}, &out, &err), status);
