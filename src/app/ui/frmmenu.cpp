@@ -268,8 +268,27 @@ QWidget *frmMenu::openScreen(const QString &name)
     return screen;
 }
 
+bool frmMenu::closeAllScreens()
+{
+    for (QMdiSubWindow *sub : m_mdi->subWindowList(QMdiArea::ActivationHistoryOrder)) {
+        if (!sub->isVisible() && !sub->isMinimized())
+            continue; // closed already, waiting for its deletion
+        // the screen that asks is the one in front
+        m_mdi->setActiveSubWindow(sub);
+        if (!sub->close())
+            return false;
+    }
+    return true;
+}
+
 void frmMenu::logout()
 {
+    // A new logon must not find the last user's screens: they hold that user's rights
+    // and record sets on that company's connection.
+    if (!closeAllScreens())
+        return;
+    Session::end();
+    activate();
     auto *logon = new frmLogon(this);
     logon->setWindowModality(Qt::ApplicationModal);
     // Over the main window it inherits the skin's style sheet; without the skin's colours
@@ -283,7 +302,8 @@ void frmMenu::logout()
 
 void frmMenu::exitProgram()
 {
-    endProgram();
+    // as closing the window: no typed record is dropped unasked
+    close();
 }
 
 void frmMenu::tileHorizontal()
@@ -330,12 +350,9 @@ void frmMenu::tile(Qt::Orientation stacking)
 void frmMenu::closeEvent(QCloseEvent *event)
 {
     // The screens close first, while the connection is still there for them.
-    m_mdi->closeAllSubWindows();
-    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
-        if (sub->isVisible()) {
-            event->ignore();
-            return;
-        }
+    if (!closeAllScreens()) {
+        event->ignore();
+        return;
     }
     m_reportData.close();
     PreparedReportData::setCurrent(nullptr);

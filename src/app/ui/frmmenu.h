@@ -44,6 +44,10 @@ public:
     // the work area. nullptr when no such screen is part of this program.
     QWidget *openScreen(const QString &name);
 
+    // Closes every open screen through its own close, which may ask about an unsaved
+    // record; false, with the rest left open, as soon as one stays open.
+    bool closeAllScreens();
+    // Both close the screens first; a screen that stays open cancels them.
     void logout();
     void exitProgram();
     void tileHorizontal();

@@ -257,6 +257,7 @@ bool RecordBrowser::load()
     if (m_loaded)
         return m_opened;
     m_loaded = true;
+    m_sessionSerial = Session::current().serial;
     WaitCursor wait;
 
     if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
@@ -438,10 +439,37 @@ void RecordBrowser::focusAdd()
         cmdAdd->setFocus(Qt::OtherFocusReason);
 }
 
+// ---------------------------------------------------------------- session
+
+bool RecordBrowser::sessionEnded() const
+{
+    return m_loaded && m_sessionSerial != Session::current().serial;
+}
+
+bool RecordBrowser::refuseAfterSessionEnd()
+{
+    if (!sessionEnded())
+        return false;
+    // The rows and the connection belong to the user who logged out: let them go.
+    if (m_mode != Mode::Browse) {
+        m_rs.cancelUpdate();
+        m_mode = Mode::Browse;
+        SwitchMode(Mode::Browse);
+    }
+    m_rs.close();
+    showCurrentRow();
+    Prompter::current().message(
+        QStringLiteral("This screen was opened before the last logout and can no longer be used. Close it and open it again."),
+        Prompter::Icon::Warning);
+    return true;
+}
+
 // ---------------------------------------------------------------- commands
 
 void RecordBrowser::addRecord()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     if (!m_rs.isEmpty()) {
@@ -460,6 +488,8 @@ void RecordBrowser::addRecord()
 
 void RecordBrowser::editRecord()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     m_savedPosition = m_rs.position();
@@ -475,6 +505,8 @@ void RecordBrowser::editRecord()
 
 Status RecordBrowser::writePending()
 {
+    if (sessionEnded())
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("The session this screen was opened in has ended."));
     if (Status s = collectFields(); !s)
         return s;
     return m_rs.update();
@@ -482,7 +514,7 @@ Status RecordBrowser::writePending()
 
 void RecordBrowser::updateRecord()
 {
-    if (m_mode == Mode::Browse)
+    if (m_mode == Mode::Browse || refuseAfterSessionEnd())
         return;
     // Tab and Enter check a mandatory field only when it is left; a row may not be
     // written with one that was never visited either.
@@ -516,10 +548,13 @@ void RecordBrowser::cancelRecord()
     else
         m_rs.moveFirst();
     showCurrentRow();
+    focusAdd();
 }
 
 void RecordBrowser::deleteRecord()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     if (!m_rs.hasCurrent()) {
@@ -535,6 +570,8 @@ void RecordBrowser::deleteRecord()
 
 void RecordBrowser::refreshRecords()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     WaitCursor wait;
@@ -595,6 +632,8 @@ void RecordBrowser::movePrevious()
 
 void RecordBrowser::searchRecords()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse || m_search.column.isEmpty())
         return;
     const int column = m_rs.columnIndex(m_search.column);
@@ -633,9 +672,20 @@ void RecordBrowser::reportUpdateFailure(const Failure &failure)
 
 bool RecordBrowser::unload()
 {
+    if (m_mode != Mode::Browse && sessionEnded()) {
+        // nothing may be written for a user who has logged out
+        m_rs.cancelUpdate();
+        m_mode = Mode::Browse;
+        return true;
+    }
     if (m_mode != Mode::Browse) {
-        // The close box is open in add and edit mode too; typed work is not dropped unasked.
-        if (Prompter::current().askYesNo(QStringLiteral("Save the changes to this record ?"), Prompter::Icon::Question)) {
+        // The close box, Logout and Exit close the screen in add and edit mode too; typed
+        // work is not dropped unasked, and Cancel keeps the screen (and stops the Logout).
+        const Prompter::Answer answer = Prompter::current().askYesNoCancel(
+            QStringLiteral("Save the changes to this record ?"), Prompter::Icon::Question);
+        if (answer == Prompter::Answer::Cancel)
+            return false;
+        if (answer == Prompter::Answer::Yes) {
             if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
                 Prompter::current().beep();
                 focusField(empty);
@@ -776,6 +826,21 @@ void RecordBrowser::refocusLater(QLineEdit *field)
 
 bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
 {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        // Whatever a member does with a key or a click, after the session it does nothing;
+        // closing stays possible.
+        if (sessionEnded() && watched != cmdExit && watched != cmdClose
+            && !(event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)) {
+            refuseAfterSessionEnd();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         if (isCommandKey(static_cast<QKeyEvent *>(event))) {

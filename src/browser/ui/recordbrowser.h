@@ -63,6 +63,9 @@ public:
     bool isLoaded() const { return m_loaded; }
 
     Mode mode() const { return m_mode; }
+    // Whether the logon this screen was loaded under has been replaced by Logout or by
+    // another logon. Such a screen writes nothing and shows nothing more; it may only close.
+    bool sessionEnded() const;
     RecordSet &adoPrimaryRS() { return m_rs; }
     const RecordSet &adoPrimaryRS() const { return m_rs; }
     QLineEdit *txtFields(int index) const;
@@ -137,6 +140,9 @@ protected:
     virtual bool unload();
 
     // --- helpers for members
+    // A command that reads or writes company data starts with this: true (after telling
+    // the user) when the screen's session has ended and the command must not run.
+    bool refuseAfterSessionEnd();
     void setStatus(const QString &text);
     // Puts a text into a field as the program's own: a value longer than the field's typing
     // limit is shown whole and the limit still holds for what is typed next.
@@ -208,6 +214,7 @@ private:
     bool m_opened = false;
     bool m_unloaded = false;
     bool m_showing = false;
+    quint64 m_sessionSerial = 0;
     QWidget *m_fieldArea = nullptr;
     QGridLayout *m_grid = nullptr;
     QHBoxLayout *m_commandRow = nullptr;
