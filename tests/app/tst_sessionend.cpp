@@ -9,6 +9,7 @@
 #include "store/passwordhash.h"
 #include "store/schema.h"
 
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>

@@ -64,6 +64,9 @@ private:
     void run(MainMenu::Array array, int index);
     void runCommand(const QString &arrayName, int index);
     void tile(Qt::Orientation orientation);
+    void buildScreenCommands(QMenu *windowMenu);
+    void listOpenScreens();
+    void focusActiveScreen();
     void refreshClockPanels();
 
     QMdiArea *m_mdi;
@@ -71,6 +74,8 @@ private:
     QList<QAction *> m_toolbarButtons;
     QList<QLabel *> m_panels;
     QTimer *m_clock;
+    QMenu *m_windowMenu = nullptr;
+    QList<QAction *> m_screenList; // the open screens, at the end of the Window menu
     PreparedReportData m_reportData;
 };
 

@@ -8,6 +8,7 @@
 #include "browser/ui/browsericons.h"
 #include "browser/ui/fieldvalidator.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -279,6 +280,7 @@ bool RecordBrowser::load()
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
     watch(this);
+    markMandatoryFields();
     SwitchMode(Mode::Browse);
 
     if (m_opened) {
@@ -292,8 +294,44 @@ bool RecordBrowser::load()
         Prompter::current().message(status.failure().numberSpaceText());
     }
     applyAppearance(this);
+    // Never narrower than what shows every field and button; the work area scrolls instead.
+    setMinimumSize(minimumSizeHint());
     focusAdd();
     return m_opened;
+}
+
+// Mandatory fields: their labels in bold (a font, so every skin's colours stay) and a tip.
+void RecordBrowser::markMandatoryFields()
+{
+    for (int index : std::as_const(m_order)) {
+        if (!isFieldMandatory(index))
+            continue;
+        QLineEdit *edit = m_fields.value(index).edit;
+        edit->setProperty("mandatory", true);
+        if (edit->toolTip().isEmpty())
+            edit->setToolTip(tr("Required"));
+        for (QLabel *label : m_fieldArea->findChildren<QLabel *>()) {
+            if (label->buddy() == edit) {
+                QFont f = label->font();
+                f.setBold(true);
+                label->setFont(f);
+                label->setProperty("mandatory", true);
+            }
+        }
+    }
+}
+
+void RecordBrowser::showHeldField(int index)
+{
+    QString why = m_holdReason;
+    m_holdReason.clear();
+    if (why.isEmpty()) {
+        const QLineEdit *edit = txtFields(index);
+        why = edit && edit->text().trimmed().isEmpty() && isFieldMandatory(index)
+                  ? fieldCaption(index) + tr(" is required")
+                  : fieldCaption(index) + tr(" is not accepted");
+    }
+    setStatus(why);
 }
 
 QList<QWidget *> RecordBrowser::tabOrder() const
@@ -521,6 +559,7 @@ void RecordBrowser::updateRecord()
     if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
         Prompter::current().beep();
         focusField(empty);
+        showHeldField(empty);
         return;
     }
     if (Status s = writePending(); !s) {
@@ -717,8 +756,13 @@ void RecordBrowser::fieldTextChanged(int) {}
 void RecordBrowser::moveFocus(bool forward)
 {
     QWidget *from = focusWidget();
-    if (const int index = fieldIndexOf(from); index >= 0 && m_mode != Mode::Browse && !acceptFieldLeave(index))
-        return;
+    if (const int index = fieldIndexOf(from); index >= 0 && m_mode != Mode::Browse) {
+        m_holdReason.clear();
+        if (!acceptFieldLeave(index)) {
+            showHeldField(index);
+            return;
+        }
+    }
     QWidget *start = from ? from : this;
     QWidget *w = start;
     for (int guard = 0; guard < 10000; ++guard) {
@@ -757,6 +801,28 @@ bool RecordBrowser::isCommandKey(const QKeyEvent *event) const
     default:
         return false;
     }
+}
+
+// While a record is being added or edited, an Alt key that no button of the screen
+// answers would open a menu and take what is typed next: it does nothing instead.
+bool RecordBrowser::altKeyWhileTyping(const QKeyEvent *event) const
+{
+    const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+    return m_mode != Mode::Browse && mods == Qt::AltModifier && event->key() >= Qt::Key_0 && event->key() <= Qt::Key_Z;
+}
+
+QAbstractButton *RecordBrowser::mnemonicButton(const QKeyEvent *event) const
+{
+    const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods != Qt::AltModifier || event->key() < Qt::Key_0 || event->key() > Qt::Key_Z)
+        return nullptr;
+    const QKeySequence pressed(Qt::ALT | Qt::Key(event->key()));
+    for (QAbstractButton *b : findChildren<QAbstractButton *>()) {
+        if (b->isVisibleTo(this) && b->isEnabled() && !b->text().isEmpty()
+            && QKeySequence::mnemonic(b->text()) == pressed)
+            return b;
+    }
+    return nullptr;
 }
 
 bool RecordBrowser::handleKey(QKeyEvent *event)
@@ -843,12 +909,35 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
     }
     switch (event->type()) {
     case QEvent::ShortcutOverride:
+        if (mnemonicButton(static_cast<QKeyEvent *>(event)) || altKeyWhileTyping(static_cast<QKeyEvent *>(event))) {
+            event->accept();
+            return true;
+        }
         if (isCommandKey(static_cast<QKeyEvent *>(event))) {
             event->accept();
             return true;
         }
         break;
     case QEvent::KeyPress:
+        if (QAbstractButton *b = mnemonicButton(static_cast<QKeyEvent *>(event))) {
+            // as the button's own mnemonic: through the focus, so a field's rule still holds
+            const int from = fieldIndexOf(QApplication::focusWidget());
+            if (from >= 0 && m_mode != Mode::Browse && b != cmdCancel) {
+                m_holdReason.clear();
+                if (!acceptFieldLeave(from)) {
+                    showHeldField(from);
+                    return true;
+                }
+            }
+            if (b->focusPolicy() & Qt::TabFocus)
+                b->setFocus(Qt::ShortcutFocusReason);
+            b->click();
+            return true;
+        }
+        if (altKeyWhileTyping(static_cast<QKeyEvent *>(event))) {
+            Prompter::current().beep();
+            return true;
+        }
         if (handleKey(static_cast<QKeyEvent *>(event)))
             return true;
         break;
@@ -858,8 +947,10 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
         const int index = fieldIndexOf(watched);
         if (index >= 0 && m_mode != Mode::Browse
             && (reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason)
-            && QApplication::focusWidget() != cmdCancel && !acceptFieldLeave(index))
+            && QApplication::focusWidget() != cmdCancel && !acceptFieldLeave(index)) {
+            showHeldField(index);
             refocusLater(txtFields(index));
+        }
         break;
     }
     default:

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 
+class QAbstractButton;
 class QGridLayout;
 class QHBoxLayout;
 class QKeyEvent;
@@ -120,8 +121,12 @@ protected:
     // Called after every showCurrentRow(), for what a member shows beside the fields.
     virtual void currentRowShown() {}
     // Whether the focus may leave the field; the mandatory rule. Only asked in add and
-    // edit mode.
+    // edit mode. A member that refuses for a rule of its own says which with holdReason().
     virtual bool acceptFieldLeave(int index);
+    // The status line's word on why the cursor stays in a field ("B/L Date may not be
+    // after today"); without one, "<label> is required" for an empty mandatory field.
+    void holdReason(const QString &text) { m_holdReason = text; }
+    void showHeldField(int index);
     // Any change of a field's text, typed or shown.
     virtual void fieldTextChanged(int index);
     // The keyboard commands; true when the key was used.
@@ -198,6 +203,10 @@ private:
 
     Status bindFields();
     bool keyIsCommand(QKeyEvent *event) const;
+    // The screen's own visible, enabled button whose mnemonic is the Alt key pressed.
+    QAbstractButton *mnemonicButton(const QKeyEvent *event) const;
+    void markMandatoryFields();
+    bool altKeyWhileTyping(const QKeyEvent *event) const;
     void refocusLater(QLineEdit *field);
     QString fieldCaption(int index) const;
 
@@ -215,6 +224,7 @@ private:
     bool m_unloaded = false;
     bool m_showing = false;
     quint64 m_sessionSerial = 0;
+    QString m_holdReason;
     QWidget *m_fieldArea = nullptr;
     QGridLayout *m_grid = nullptr;
     QHBoxLayout *m_commandRow = nullptr;
