@@ -22,7 +22,7 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 if grep -q "/tst_\|/bench_" <<<"$files"; then echo "package holds test programs"; missing=1; fi
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libqt6sql6 libcurl4 libssl3 libqt6sql6-sqlite; do
+for lib in libqt6widgets6 libqt6sql6 libssl3 libqt6sql6-sqlite qt6-qpa-plugins; do
   grep -q "$lib" <<<"$depends" || { echo "package does not depend on $lib: $depends"; missing=1; }
 done
 [ "$missing" -eq 0 ] || exit 1
