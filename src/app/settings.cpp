@@ -62,7 +62,6 @@ constexpr Key MailUser{"Mail", "User"};
 constexpr Key MailPassword{"Mail", "Password"};
 constexpr Key MailFrom{"Mail", "From"};
 constexpr Key MediaFolder{"Media", "Folder"};
-constexpr Key WindowGeometry{"Window", "Geometry"};
 
 Key printerKey(ReportPrinter which, const char *key)
 {
@@ -112,8 +111,6 @@ QString mailSecurity() { return MailSecurity.read(); }
 bool setMailSecurity(const QString &v) { return MailSecurity.write(v); }
 QString mailUser() { return MailUser.read(); }
 bool setMailUser(const QString &v) { return MailUser.write(v); }
-QString windowGeometry() { return WindowGeometry.read(); }
-bool setWindowGeometry(const QString &v) { return WindowGeometry.write(v); }
 QString mailPassword() { return MailPassword.read(); }
 bool setMailPassword(const QString &v) { return MailPassword.write(v); }
 QString mailFrom() { return MailFrom.read(); }

@@ -68,9 +68,6 @@ QString mailSecurity();             // none, starttls or ssl
 bool setMailSecurity(const QString &v);
 QString mailUser();
 bool setMailUser(const QString &v);
-// The main window's last geometry (Qt's saveGeometry(), base64); empty the first time.
-QString windowGeometry();
-bool setWindowGeometry(const QString &v);
 QString mailPassword();
 bool setMailPassword(const QString &v);
 QString mailFrom();

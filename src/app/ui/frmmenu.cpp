@@ -171,12 +171,6 @@ void frmMenu::showAfterLogon()
     frmMenu *w = instance();
     if (!w)
         w = new frmMenu;
-    if (!w->isVisible()) {
-        // maximised the first time, then as the user left it
-        const QByteArray geometry = QByteArray::fromBase64(Settings::windowGeometry().toLatin1());
-        if (geometry.isEmpty() || !w->restoreGeometry(geometry))
-            w->setWindowState(w->windowState() | Qt::WindowMaximized);
-    }
     w->show();
     w->raise();
     w->activateWindow();
@@ -466,7 +460,6 @@ void frmMenu::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    Settings::setWindowGeometry(QString::fromLatin1(saveGeometry().toBase64()));
     m_reportData.close();
     PreparedReportData::setCurrent(nullptr);
     Session::current().connection.close();

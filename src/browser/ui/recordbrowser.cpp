@@ -316,6 +316,8 @@ void RecordBrowser::markMandatoryFields()
                 f.setBold(true);
                 label->setFont(f);
                 label->setProperty("mandatory", true);
+                // a skin's style sheet sets the labels' font too; the label's own rule wins
+                label->setStyleSheet(QStringLiteral("font-weight: bold;"));
             }
         }
     }
