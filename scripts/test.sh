@@ -55,3 +55,7 @@ export QUARL_TEST_SMTP_PASSWORD="$smtppassword"
 export QT_QPA_PLATFORM=offscreen
 cd "$here/build"
 ctest --output-on-failure -j 2 "$@"
+# The full run also builds the Debian package and checks its file list and dependencies.
+if [ $# -eq 0 ]; then
+  "$here/scripts/package.sh"
+fi

@@ -172,8 +172,31 @@ QStringList IniFile::keys(const QString &section) const
     return out;
 }
 
+bool IniFile::holdsPassword() const
+{
+    for (const QByteArray &line : m_lines) {
+        const auto kv = keyValue(line);
+        if (kv && !kv->second.trimmed().isEmpty()
+            && (kv->first.compare(QLatin1String("Pwd"), Qt::CaseInsensitive) == 0
+                || kv->first.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0))
+            return true;
+    }
+    return false;
+}
+
 Status IniFile::save(const QString &path) const
 {
+    if (holdsPassword()) {
+        // The temporary file takes the rights of the file it replaces: narrow those first,
+        // and make a new file empty and private before anything is written into it.
+        constexpr auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        QFile existing(path);
+        if (!existing.exists() && !existing.open(QIODevice::WriteOnly))
+            return Failure(existing.error(), existing.errorString());
+        existing.close();
+        if (!existing.setPermissions(ownerOnly))
+            return Failure(existing.error(), existing.errorString());
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Failure(file.error(), file.errorString());

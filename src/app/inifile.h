@@ -25,7 +25,12 @@ public:
     QStringList sections() const;
     QStringList keys(const QString &section) const;
 
-    // Written to a temporary file and renamed into place.
+    // Whether a key named Pwd or Password holds anything but blanks, in any section.
+    bool holdsPassword() const;
+
+    // Written to a temporary file and renamed into place. A file that holds a password
+    // is readable and writable by its owner only (mode 0600); a wider existing file is
+    // narrowed before the new text goes in.
     Status save(const QString &path) const;
 
 private:

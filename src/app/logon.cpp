@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "app/settings.h"
 #include "store/datasourceregistry.h"
+#include "store/passwordhash.h"
 #include "store/schema.h"
 
 #include <QFileInfo>
@@ -85,12 +86,29 @@ Status Logon::openConnection(const QString &dataSource)
 
 Result<std::optional<LogonUser>> Logon::checkUser(const QString &userId, const QString &password) const
 {
-    auto q = m_connection.query(QStringLiteral("select * from loguser where UID = ? and PWD = ?"), {userId, password});
+    auto q = m_connection.query(QStringLiteral("select * from loguser where UID = ?"), {userId});
     if (!q)
         return q.failure();
-    if (!q->next())
+    QSqlRecord rec;
+    bool found = false;
+    while (!found && q->next()) {
+        const QVariant stored = q->record().value(QStringLiteral("pwd"));
+        found = !stored.isNull() && PasswordHash::matches(password, stored.toString());
+        if (found)
+            rec = q->record();
+    }
+    q->finish();
+    if (!found)
         return std::optional<LogonUser>();
-    const QSqlRecord rec = q->record();
+    const QString stored = rec.value(QStringLiteral("pwd")).toString();
+    if (!PasswordHash::isHash(stored)) {
+        // A password from before hashing: from now on only its hash is kept. Should the
+        // database refuse the write, the logon goes on and the next one tries again.
+        const QString hash = PasswordHash::make(password);
+        if (!hash.isEmpty())
+            m_connection.exec(QStringLiteral("update loguser set pwd = ? where uid = ? and pwd = ?"),
+                              {hash, rec.value(QStringLiteral("uid")), stored});
+    }
     LogonUser user;
     user.userId = text(rec.value(QStringLiteral("uid"))).trimmed();
     user.userRights = text(rec.value(QStringLiteral("urights")));
@@ -111,7 +129,7 @@ Status Logon::createDefaultUserTable() const
         return tx.started();
     if (Status s = m_connection.exec(QLatin1String(Schema::CreateUserTable)); !s)
         return s;
-    if (Status s = m_connection.exec(QLatin1String(Schema::InsertDefaultUser)); !s)
+    if (Status s = Schema::insertDefaultUser(m_connection); !s)
         return s;
     return tx.commit();
 }
@@ -136,6 +154,7 @@ void Logon::complete(const CompanyEntry &company, const LogonUser &user, bool sa
     s.companyName = company.name;
     s.dataSource = company.dataSource;
     s.systemDatabasePath = m_systemDatabasePath;
+    s.serial = Session::nextSerial();
 
     // A single blank reads back as empty, so the box starts unticked next time.
     Settings::setSavedUserId(savePassword ? typedUserId : QStringLiteral(" "));

@@ -47,7 +47,8 @@ public:
     const Database &connection() const { return m_connection; }
 
     // The user whose id and password are the typed texts; nullopt when none matches.
-    // The texts are bound, so a quote in them is compared as typed.
+    // The texts are bound, so a quote in them is compared as typed. A password stored as
+    // typed by an older release matches too and is replaced by its hash.
     Result<std::optional<LogonUser>> checkUser(const QString &userId, const QString &password) const;
     // Whether a failed user check failed because the company database has no user table.
     bool lacksUserTable(const Failure &failure) const;

@@ -1,5 +1,7 @@
 #include "app/prompter.h"
 #include "app/session.h"
+#include "app/settings.h"
+#include "store/installer.h"
 #include "app/ui/frmlogon.h"
 #include "app/ui/frmmenu.h"
 #include "app/ui/qtprompter.h"
@@ -18,6 +20,13 @@ int main(int argc, char *argv[])
 
     quarl::QtPrompter prompter;
     quarl::Prompter::install(&prompter);
+
+    // The first start of a user (an installed package) makes the installation folder with
+    // the company template and the demo company, so that there is something to log on to.
+    if (quarl::Settings::sysPath().isEmpty()) {
+        if (auto made = quarl::Installer::initHome(true); !made)
+            quarl::Prompter::current().message(made.failure().numberAndText(), quarl::Prompter::Icon::Critical);
+    }
 
     // The program starts at the logon screen; the logon shows the main window.
     auto *logon = new quarl::frmLogon;

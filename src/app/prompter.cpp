@@ -50,13 +50,19 @@ ScriptedPrompter::~ScriptedPrompter()
 void ScriptedPrompter::answerYes(int times)
 {
     for (int i = 0; i < times; ++i)
-        m_yesNo.enqueue(true);
+        m_yesNo.enqueue(Answer::Yes);
 }
 
 void ScriptedPrompter::answerNo(int times)
 {
     for (int i = 0; i < times; ++i)
-        m_yesNo.enqueue(false);
+        m_yesNo.enqueue(Answer::No);
+}
+
+void ScriptedPrompter::answerCancel(int times)
+{
+    for (int i = 0; i < times; ++i)
+        m_yesNo.enqueue(Answer::Cancel);
 }
 
 void ScriptedPrompter::answerInput(const std::optional<QString> &text)
@@ -103,7 +109,13 @@ void ScriptedPrompter::message(const QString &text, Icon icon, const QString &ti
 bool ScriptedPrompter::askYesNo(const QString &text, Icon icon, const QString &title)
 {
     m_events.append({Kind::Question, text, title.isEmpty() ? applicationTitle() : title, icon});
-    return m_yesNo.isEmpty() ? false : m_yesNo.dequeue();
+    return !m_yesNo.isEmpty() && m_yesNo.dequeue() == Answer::Yes;
+}
+
+Prompter::Answer ScriptedPrompter::askYesNoCancel(const QString &text, Icon icon, const QString &title)
+{
+    m_events.append({Kind::Question, text, title.isEmpty() ? applicationTitle() : title, icon});
+    return m_yesNo.isEmpty() ? Answer::No : m_yesNo.dequeue();
 }
 
 std::optional<QString> ScriptedPrompter::input(const QString &prompt, const QString &title, const QString &)

@@ -13,6 +13,7 @@ class Prompter
 {
 public:
     enum class Icon { None, Information, Warning, Critical, Question };
+    enum class Answer { Yes, No, Cancel };
 
     virtual ~Prompter() = default;
 
@@ -20,6 +21,11 @@ public:
     virtual void message(const QString &text, Icon icon = Icon::None, const QString &title = {}) = 0;
     // Yes/No question, Yes the default; true for Yes.
     virtual bool askYesNo(const QString &text, Icon icon = Icon::None, const QString &title = {}) = 0;
+    // Yes/No/Cancel question, Yes the default. Prompters without a Cancel answer Yes or No.
+    virtual Answer askYesNoCancel(const QString &text, Icon icon = Icon::None, const QString &title = {})
+    {
+        return askYesNo(text, icon, title) ? Answer::Yes : Answer::No;
+    }
     // Input box; nullopt when cancelled.
     virtual std::optional<QString> input(const QString &prompt, const QString &title = {},
                                          const QString &initial = {}) = 0;

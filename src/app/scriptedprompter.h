@@ -26,6 +26,7 @@ public:
 
     void answerYes(int times = 1);
     void answerNo(int times = 1);
+    void answerCancel(int times = 1); // a Yes/No question takes it as No
     void answerInput(const std::optional<QString> &text);
     void answerFile(const QString &path); // for open, save and folder choosers
 
@@ -38,6 +39,7 @@ public:
 
     void message(const QString &text, Icon icon, const QString &title) override;
     bool askYesNo(const QString &text, Icon icon, const QString &title) override;
+    Answer askYesNoCancel(const QString &text, Icon icon, const QString &title) override;
     std::optional<QString> input(const QString &prompt, const QString &title, const QString &initial) override;
     QString openFileName(const QString &title, const QString &filter, const QString &folder) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &folder) override;
@@ -46,7 +48,7 @@ public:
 
 private:
     QList<Event> m_events;
-    QQueue<bool> m_yesNo;
+    QQueue<Answer> m_yesNo;
     QQueue<std::optional<QString>> m_inputs;
     QQueue<QString> m_files;
 };

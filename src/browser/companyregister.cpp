@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/schema.h"
+#include "store/installer.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -96,17 +97,34 @@ Result<int> nextCode(bool registerEmpty, const QVariant &lastCode)
     return int(next);
 }
 
+namespace {
+QString withoutTrailingBlanks(const QString &text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1).isSpace())
+        --n;
+    return text.left(n);
+}
+
+// A name without an extension gets the data file's, so that the file shows under the
+// choosers' filter and a later registration from the file finds the same name.
+bool needsSuffix(const QString &typedName)
+{
+    const QString name = withoutTrailingBlanks(typedName);
+    return !name.trimmed().isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+           && QFileInfo(name).suffix().isEmpty();
+}
+} // namespace
+
 QString dataSourceName(const QString &typedName)
 {
-    qsizetype n = typedName.size();
-    while (n > 0 && typedName.at(n - 1).isSpace())
-        --n;
-    return typedName.left(n);
+    const QString name = withoutTrailingBlanks(typedName);
+    return needsSuffix(typedName) ? name + QLatin1String(Installation::DataFileSuffix) : name;
 }
 
 QString targetPath(const QString &typedName)
 {
-    return Installation::filePath(typedName);
+    return Installation::filePath(needsSuffix(typedName) ? dataSourceName(typedName) : typedName);
 }
 
 Status checkCreate(const QString &typedName, const QString &sourceFile)
@@ -129,7 +147,7 @@ Status checkCreate(const QString &typedName, const QString &sourceFile)
         return invalid(QStringLiteral("A data file cannot be copied onto itself."));
     const QStringList ownFiles = {Installation::filePath(QLatin1String(Installation::SettingsFileName)),
                                   Installation::filePath(QLatin1String(Installation::RegistryFileName)),
-                                  Settings::sysPath()};
+                                  Installation::filePath(QLatin1String(Installer::TemplateDataFile)), Settings::sysPath()};
     for (const QString &own : ownFiles) {
         if (!own.isEmpty() && sameFile(own, target))
             return invalid(QStringLiteral("%1 belongs to the installation and cannot be replaced.").arg(typedName));

@@ -21,7 +21,8 @@ Result<Database> openSystemDatabase();
 Result<int> nextCode(bool registerEmpty, const QVariant &lastCode);
 
 // The typed data source name F: the data file keeps it as typed, trailing blanks and all;
-// the data source is registered as N, F without trailing blanks.
+// the data source is registered as N, F without trailing blanks. A name without an
+// extension takes ".qdb" for both.
 QString dataSourceName(const QString &typedName);
 QString targetPath(const QString &typedName);
 

@@ -101,6 +101,12 @@ Result<HomeReport> initHome(bool demo)
         if (Settings::customHouseCode().isEmpty())
             Settings::setCustomHouseCode(QStringLiteral("INNSA1"));
     }
+    // The empty company that Company Master's Create offers to copy from.
+    report.templateDataFile = Installation::filePath(QLatin1String(TemplateDataFile));
+    if (!QFileInfo::exists(report.templateDataFile)) {
+        if (Status s = createDataFile(report.templateDataFile); !s)
+            return s.failure();
+    }
     // Written last: its presence marks a complete installation.
     Settings::setSysPath(report.systemDatabase);
     return report;

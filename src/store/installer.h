@@ -22,13 +22,16 @@ struct HomeReport
     QString settingsFile;
     QString systemDatabase;
     QString demoDataFile;
+    QString templateDataFile;
 };
 
-// Quarl.ini (SYSTEM/SYSPATH), the system database and the registry in the installation
+// Quarl.ini (SYSTEM/SYSPATH), the system database, the registry and the company template
+// (an empty company data file: schema, code masters, the default user) in the installation
 // folder; with demo also the demo company with its data file, data source, register
 // row, vessel codes and one sample voyage. An existing installation is left alone.
 Result<HomeReport> initHome(bool demo);
 
+inline constexpr char TemplateDataFile[] = "Template.qdb";
 inline constexpr char DemoCompanyName[] = "Demo Shipping Agency";
 inline constexpr char DemoDataSource[] = "DEMO.qdb";
 

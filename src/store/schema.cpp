@@ -1,6 +1,7 @@
 #include "store/schema.h"
 
 #include "store/database.h"
+#include "store/passwordhash.h"
 
 #include <QFile>
 #include <QSqlError>
@@ -280,7 +281,7 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
             !s)
             return s;
     }
-    if (Status s = db.exec(QLatin1String(InsertDefaultUser)); !s)
+    if (Status s = insertDefaultUser(db, options.legacy); !s)
         return s;
     for (const CodeMaster &cm : codeMasters()) {
         // older releases shipped the shorter port master
@@ -292,6 +293,16 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
             return s;
     }
     return tx.commit();
+}
+
+Status insertDefaultUser(const Database &db, bool plainPassword)
+{
+    const QString password = QLatin1String(DefaultPassword);
+    const QString stored = plainPassword ? password : PasswordHash::make(password);
+    if (stored.isEmpty())
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("The password of the default user could not be hashed."));
+    return db.exec(QStringLiteral("insert into loguser(uid,pwd,urights,mrights) values (?,?,' SU',' SU')"),
+                   {QLatin1String(DefaultUserId), stored});
 }
 
 Status createSystemDatabase(const Database &db)

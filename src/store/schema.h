@@ -58,8 +58,11 @@ const ColumnDef *column(const QString &table, const QString &column);
 // The user table of a company database, created by the logon when it is missing.
 inline constexpr char CreateUserTable[] =
     "create table loguser(uid char(50), pwd char(50), urights char(50), mrights char(150))";
-inline constexpr char InsertDefaultUser[] =
-    "insert into loguser(uid,pwd,urights,mrights) values ('QUARL','TOVEK',' SU', ' SU')";
+inline constexpr char DefaultUserId[] = "QUARL";
+inline constexpr char DefaultPassword[] = "TOVEK";
+// The default user QUARL / TOVEK with both rights strings " SU"; its password hashed,
+// or as typed for a database of older releases.
+Status insertDefaultUser(const Database &db, bool plainPassword = false);
 
 // With widthChecks (the default) SQLite text columns refuse values longer than their size.
 QString createTableSql(const TableDef &table, const Dialect &dialect, bool widthChecks = true);

@@ -1,5 +1,6 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
+#include "store/passwordhash.h"
 
 #include "app/inifile.h"
 #include "app/installation.h"
@@ -342,9 +343,11 @@ private Q_SLOTS:
         QCOMPARE(fx.prompter.messages(), expected);
         QCOMPARE(fx.ends, 0);
         QCOMPARE(bool(frmMenu::instance()), loggedOn);
-        auto count = t.db().scalar(QStringLiteral("select count(*) from loguser where uid = 'QUARL' and pwd = 'TOVEK'"));
+        auto count = t.db().scalar(QStringLiteral("select count(*) from loguser where uid = 'QUARL'"));
         QVERIFY(count.isOk());
         QCOMPARE(count->toInt(), 1);
+        QVERIFY(PasswordHash::matches(QStringLiteral("TOVEK"),
+                                      t.db().scalar(QStringLiteral("select pwd from loguser")).value().toString()));
         if (!loggedOn) { // the table is there now: a second try makes no second default user
             fx.prompter.clear();
             fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));

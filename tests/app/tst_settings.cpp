@@ -3,6 +3,9 @@
 
 #include "app/installation.h"
 #include "app/settings.h"
+#include "store/datasourceregistry.h"
+
+#include <functional>
 
 #include <QFile>
 #include <QTest>
@@ -60,6 +63,49 @@ private Q_SLOTS:
         QCOMPARE(Settings::savedUserId(), QString());
         QVERIFY(WriteSetting(QStringLiteral("User"), QStringLiteral("Pwd"), QStringLiteral("x")));
         QCOMPARE(readAll(path), QByteArray("[User]\nPwd=x\n"));
+    }
+
+    // A file that holds a password is its owner's alone after every write, whatever it
+    // was before; one without stays as the user's umask and rights made it.
+    void filesWithPasswordsAreOwnerOnly()
+    {
+        test::TempHome home;
+        constexpr auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther
+                            | QFileDevice::WriteOther | QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        const auto mode = [&](const QString &file) { return QFile::permissions(file) & others; };
+        const QString ini = home.file(QStringLiteral("Quarl.ini"));
+        QVERIFY(Settings::setSkinPath(QStringLiteral("x.skn")));
+        writeAll(ini, readAll(ini)); // as an editor would leave it
+        QVERIFY(QFile::setPermissions(ini, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QVERIFY(Settings::setSavedUserId(QStringLiteral("QUARL")));
+        QCOMPARE(mode(ini), ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther); // nothing secret yet
+        for (const auto &write : {std::function<bool()>([] { return Settings::setSavedPassword(QStringLiteral("TOVEK")); }),
+                                  std::function<bool()>([] { return Settings::setSavedUserId(QStringLiteral("QUARL")); }),
+                                  std::function<bool()>([] { return Settings::setMailPassword(QStringLiteral("m")); })}) {
+            QVERIFY(write());
+            QCOMPARE(mode(ini), ownerOnly);
+            QVERIFY(QFile::setPermissions(ini, ownerOnly | QFileDevice::ReadOther | QFileDevice::WriteGroup));
+        }
+        QVERIFY(Settings::setSavedPassword(QStringLiteral("TOVEK")));
+        QCOMPARE(mode(ini), ownerOnly);
+        QVERIFY(readAll(ini).contains("Pwd=TOVEK"));
+
+        // a new file with a password is never readable by others, not even for a moment
+        QFile::remove(ini);
+        QVERIFY(Settings::setSavedPassword(QStringLiteral("TOVEK")));
+        QCOMPARE(mode(ini), ownerOnly);
+
+        const QString sources = home.file(QStringLiteral("DataSources.ini"));
+        DataSourceRegistry registry(sources);
+        QVERIFY(registry.registerFile(QStringLiteral("A.qdb"), ini));
+        QVERIFY(mode(sources) & QFileDevice::ReadOwner);
+        QVERIFY(registry.registerPostgres(QStringLiteral("office"), PgParams{QStringLiteral("h"), 5432, QStringLiteral("d"),
+                                                                             QStringLiteral("u"), QStringLiteral("pw")}));
+        QCOMPARE(mode(sources), ownerOnly);
+        QVERIFY(QFile::setPermissions(sources, ownerOnly | QFileDevice::ReadOther));
+        QVERIFY(registry.registerFile(QStringLiteral("B.qdb"), ini)); // still holds office's password
+        QCOMPARE(mode(sources), ownerOnly);
     }
 
     void namesMatchWithoutCase()

@@ -4,6 +4,7 @@
 
 #include "app/scriptedprompter.h"
 #include "browser/ui/frmuser.h"
+#include "store/passwordhash.h"
 #include "store/schema.h"
 
 #include <QStyle>
@@ -120,7 +121,8 @@ private Q_SLOTS:
         QTest::keyClick(x.f(2), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(prompter.messages(), QStringList());
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
-        QCOMPARE(stored(t.db(), "pwd", "CLERK"), QStringLiteral("new'pw%"));
+        QVERIFY(PasswordHash::matches(QStringLiteral("new'pw%"), stored(t.db(), "pwd", "CLERK"))); // kept hashed
+        QVERIFY(PasswordHash::isHash(stored(t.db(), "pwd", "CLERK")));
         QCOMPARE(stored(t.db(), "urights", "CLERK"), QStringLiteral("02"));
         QCOMPARE(stored(t.db(), "pwd", "BOSS"), QStringLiteral("boss1"));
         // the buttons stay as the rights left them after every mode switch
@@ -185,7 +187,7 @@ private Q_SLOTS:
             QVERIFY(x.screen->close()); // as the window's close box does
         }
         QCOMPARE(prompter.texts(), QStringList()); // no question, no message
-        QCOMPARE(stored(t.db(), "pwd", "NEWUSER"), QStringLiteral("secret"));
+        QVERIFY(PasswordHash::matches(QStringLiteral("secret"), stored(t.db(), "pwd", "NEWUSER")));
         QCOMPARE(stored(t.db(), "mrights", "NEWUSER"), QStringLiteral("11"));
         // and an edit left open
         {
@@ -197,7 +199,8 @@ private Q_SLOTS:
             x.f(2)->setText(QStringLiteral("changed"));
             QVERIFY(x.screen->close());
         }
-        QCOMPARE(stored(t.db(), "pwd", "NEWUSER"), QStringLiteral("changed"));
+        QVERIFY(PasswordHash::matches(QStringLiteral("changed"), stored(t.db(), "pwd", "NEWUSER")));
+        QVERIFY(PasswordHash::isHash(stored(t.db(), "pwd", "NEWUSER")));
         QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from loguser")).value().toInt(), 2);
         // a new row left untouched is no user and is not written
         {

@@ -1,6 +1,7 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
+#include "store/passwordhash.h"
 #include "store/schema.h"
 
 #include <QSqlQuery>
@@ -74,7 +75,8 @@ private Q_SLOTS:
         QVERIFY(q.isOk());
         QVERIFY(q->next());
         QCOMPARE(q->value(0).toString().trimmed(), QStringLiteral("QUARL"));
-        QCOMPARE(q->value(1).toString().trimmed(), QStringLiteral("TOVEK"));
+        QVERIFY(PasswordHash::isHash(q->value(1).toString()));
+        QVERIFY(PasswordHash::matches(QStringLiteral("TOVEK"), q->value(1).toString()));
         QCOMPARE(q->value(2).toString().trimmed(), QStringLiteral("SU"));
         QVERIFY(q->value(3).toString().startsWith(QStringLiteral(" SU")));
         QVERIFY(!q->next());

@@ -11,12 +11,14 @@
 #include "store/patches.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDate>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
@@ -69,6 +71,90 @@ frmMenu::frmMenu()
     applyAppearance(this);
 }
 
+// Keys of a desktop program's work area, at the end of the Window menu: they take no
+// caption or code of the menus above.
+void frmMenu::buildScreenCommands(QMenu *windowMenu)
+{
+    m_windowMenu = windowMenu;
+    windowMenu->addSeparator();
+    QAction *close = windowMenu->addAction(tr("Cl&ose Screen"));
+    close->setObjectName(QStringLiteral("actCloseScreen"));
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    connect(close, &QAction::triggered, this, [this] {
+        if (QMdiSubWindow *sub = m_mdi->activeSubWindow())
+            sub->close();
+    });
+    QAction *next = windowMenu->addAction(tr("&Next Screen"));
+    next->setObjectName(QStringLiteral("actNextScreen"));
+    next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+    connect(next, &QAction::triggered, this, [this] {
+        m_mdi->activateNextSubWindow();
+        focusActiveScreen();
+    });
+    QAction *previous = windowMenu->addAction(tr("P&revious Screen"));
+    previous->setObjectName(QStringLiteral("actPreviousScreen"));
+    previous->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab));
+    connect(previous, &QAction::triggered, this, [this] {
+        m_mdi->activatePreviousSubWindow();
+        focusActiveScreen();
+    });
+    for (QAction *a : {close, next, previous})
+        a->setShortcutContext(Qt::WindowShortcut);
+    windowMenu->addSeparator()->setObjectName(QStringLiteral("screenListSeparator"));
+    connect(windowMenu, &QMenu::aboutToShow, this, &frmMenu::listOpenScreens);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &frmMenu::listOpenScreens);
+}
+
+void frmMenu::listOpenScreens()
+{
+    qDeleteAll(m_screenList);
+    m_screenList.clear();
+    int n = 0;
+    for (QMdiSubWindow *sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (!sub->widget() || (!sub->isVisible() && !sub->isMinimized()))
+            continue;
+        ++n;
+        const QString title = sub->widget()->windowTitle();
+        QAction *a = m_windowMenu->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : title);
+        a->setObjectName(QStringLiteral("actScreen_") + sub->widget()->objectName());
+        a->setCheckable(true);
+        a->setChecked(sub == m_mdi->activeSubWindow());
+        QPointer<QMdiSubWindow> guard(sub);
+        connect(a, &QAction::triggered, this, [this, guard] {
+            if (!guard)
+                return;
+            if (guard->isMinimized())
+                guard->showNormal();
+            m_mdi->setActiveSubWindow(guard);
+            focusActiveScreen();
+        });
+        m_screenList << a;
+    }
+}
+
+// Where the user types next: the screen's own focus (its first field or Add), else the
+// work area, so that keys never go nowhere.
+void frmMenu::focusActiveScreen()
+{
+    QMdiSubWindow *sub = m_mdi->activeSubWindow();
+    QWidget *screen = sub ? sub->widget() : nullptr;
+    if (!screen) {
+        m_mdi->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    QWidget *target = screen->focusWidget();
+    if (!target || !target->isVisible() || !target->isEnabled()) {
+        target = screen;
+        for (QWidget *w = screen->nextInFocusChain(); w && w != screen; w = w->nextInFocusChain()) {
+            if (screen->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+                target = w;
+                break;
+            }
+        }
+    }
+    target->setFocus(Qt::OtherFocusReason);
+}
+
 frmMenu::~frmMenu()
 {
     if (PreparedReportData::current() == &m_reportData)
@@ -88,6 +174,7 @@ void frmMenu::showAfterLogon()
     w->show();
     w->raise();
     w->activateWindow();
+    w->focusActiveScreen();
     // Activation may come later or, offscreen, never; the new session must show at once.
     w->activate();
 }
@@ -98,6 +185,7 @@ void frmMenu::buildMenus()
     for (const Top &top : tops()) {
         QMenu *menu = menuBar()->addMenu(top.caption);
         menu->setObjectName(top.name);
+        const bool windowMenu = top.array == Array::Window;
         for (const Entry &e : entries(top.array)) {
             QAction *action = e.isSeparator() ? menu->addSeparator() : menu->addAction(e.caption);
             action->setObjectName(arrayName(e.array) + QLatin1Char('_') + QString::number(e.index));
@@ -110,6 +198,8 @@ void frmMenu::buildMenus()
                 connect(action, &QAction::triggered, this, [this, a, i] { run(a, i); });
             }
         }
+        if (windowMenu)
+            buildScreenCommands(menu);
     }
 }
 
@@ -260,16 +350,47 @@ QWidget *frmMenu::openScreen(const QString &name)
     QMdiSubWindow *sub = m_mdi->addSubWindow(screen);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(windowIcon());
+    // Every frame's own menu claims Ctrl+F4 as well, which leaves the key to nobody once
+    // two screens are open: the Window menu's Close Screen takes it alone.
+    if (QMenu *frameMenu = sub->systemMenu()) {
+        for (QAction *a : frameMenu->actions()) {
+            if (a->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_F4)))
+                a->setShortcuts({});
+        }
+    }
     applySkin(sub); // the window's frame and the screen in it
     // A screen that closes itself takes its frame with it.
     connect(screen, &QObject::destroyed, sub, &QObject::deleteLater);
     sub->show();
+    // no smaller than what shows all of the screen (its load has run by now)
+    sub->setMinimumSize(sub->minimumSizeHint().expandedTo(QSize(0, 0)));
     m_mdi->setActiveSubWindow(sub);
+    focusActiveScreen();
     return screen;
+}
+
+bool frmMenu::closeAllScreens()
+{
+    for (QMdiSubWindow *sub : m_mdi->subWindowList(QMdiArea::ActivationHistoryOrder)) {
+        if (!sub->isVisible() && !sub->isMinimized())
+            continue; // closed already, waiting for its deletion
+        // the screen that asks is the one in front
+        m_mdi->setActiveSubWindow(sub);
+        if (!sub->close())
+            return false;
+    }
+    return true;
 }
 
 void frmMenu::logout()
 {
+    // A new logon must not find the last user's screens: they hold that user's rights
+    // and record sets on that company's connection.
+    if (!closeAllScreens())
+        return;
+    Session::end();
+    activate();
+    m_mdi->setFocus(Qt::OtherFocusReason);
     auto *logon = new frmLogon(this);
     logon->setWindowModality(Qt::ApplicationModal);
     // Over the main window it inherits the skin's style sheet; without the skin's colours
@@ -283,7 +404,8 @@ void frmMenu::logout()
 
 void frmMenu::exitProgram()
 {
-    endProgram();
+    // as closing the window: no typed record is dropped unasked
+    close();
 }
 
 void frmMenu::tileHorizontal()
@@ -307,21 +429,25 @@ void frmMenu::tile(Qt::Orientation stacking)
     }
     if (windows.isEmpty())
         return;
+    // Each window gets its share of the work area but never less than its minimum size;
+    // what does not fit lies beyond the area, which then scrolls.
     const QRect area = m_mdi->viewport()->rect();
     const int n = int(windows.size());
+    int at = 0;
     for (int i = 0; i < n; ++i) {
         QMdiSubWindow *sub = windows.at(i);
         if (sub->isMaximized())
             sub->showNormal();
+        const QSize least = sub->minimumSize().expandedTo(sub->minimumSizeHint());
         QRect r;
         if (stacking == Qt::Vertical) {
-            const int top = area.height() * i / n;
-            const int bottom = area.height() * (i + 1) / n;
-            r = QRect(0, top, area.width(), bottom - top);
+            const int share = area.height() * (i + 1) / n - area.height() * i / n;
+            r = QRect(0, at, std::max(area.width(), least.width()), std::max(share, least.height()));
+            at += r.height();
         } else {
-            const int left = area.width() * i / n;
-            const int right = area.width() * (i + 1) / n;
-            r = QRect(left, 0, right - left, area.height());
+            const int share = area.width() * (i + 1) / n - area.width() * i / n;
+            r = QRect(at, 0, std::max(share, least.width()), std::max(area.height(), least.height()));
+            at += r.width();
         }
         sub->setGeometry(r);
     }
@@ -330,12 +456,9 @@ void frmMenu::tile(Qt::Orientation stacking)
 void frmMenu::closeEvent(QCloseEvent *event)
 {
     // The screens close first, while the connection is still there for them.
-    m_mdi->closeAllSubWindows();
-    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
-        if (sub->isVisible()) {
-            event->ignore();
-            return;
-        }
+    if (!closeAllScreens()) {
+        event->ignore();
+        return;
     }
     m_reportData.close();
     PreparedReportData::setCurrent(nullptr);

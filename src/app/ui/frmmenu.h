@@ -44,6 +44,10 @@ public:
     // the work area. nullptr when no such screen is part of this program.
     QWidget *openScreen(const QString &name);
 
+    // Closes every open screen through its own close, which may ask about an unsaved
+    // record; false, with the rest left open, as soon as one stays open.
+    bool closeAllScreens();
+    // Both close the screens first; a screen that stays open cancels them.
     void logout();
     void exitProgram();
     void tileHorizontal();
@@ -60,6 +64,9 @@ private:
     void run(MainMenu::Array array, int index);
     void runCommand(const QString &arrayName, int index);
     void tile(Qt::Orientation orientation);
+    void buildScreenCommands(QMenu *windowMenu);
+    void listOpenScreens();
+    void focusActiveScreen();
     void refreshClockPanels();
 
     QMdiArea *m_mdi;
@@ -67,6 +74,8 @@ private:
     QList<QAction *> m_toolbarButtons;
     QList<QLabel *> m_panels;
     QTimer *m_clock;
+    QMenu *m_windowMenu = nullptr;
+    QList<QAction *> m_screenList; // the open screens, at the end of the Window menu
     PreparedReportData m_reportData;
 };
 

@@ -75,6 +75,19 @@ bool QtPrompter::askYesNo(const QString &text, Icon icon, const QString &title)
     return run(box) == QMessageBox::Yes;
 }
 
+Prompter::Answer QtPrompter::askYesNoCancel(const QString &text, Icon icon, const QString &title)
+{
+    QMessageBox box(boxIcon(icon), titleOr(title), text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    parentWindow());
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (run(box)) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
 std::optional<QString> QtPrompter::input(const QString &prompt, const QString &title, const QString &initial)
 {
     QInputDialog dialog(parentWindow());

@@ -6,6 +6,7 @@
 #include "browser/companyregister.h"
 #include "browser/recordsources.h"
 #include "browser/ui/pgsourcedialog.h"
+#include "store/installer.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -129,9 +130,12 @@ void frmCompany::createDataSource()
         return;
     Prompter &prompter = Prompter::current();
     const QString typed = txtFields(DataSourceField)->text();
+    // The empty company template comes first; the demo or another company may be chosen.
+    const QString emptyCompany = Installation::filePath(QLatin1String(Installer::TemplateDataFile));
     const QString source = prompter.openFileName(
         QStringLiteral("Select Data File Name to Copy From"),
-        QStringLiteral("Company data files (%1)").arg(QLatin1String(Installation::DataFileFilter)), Installation::folder());
+        QStringLiteral("Company data files (%1)").arg(QLatin1String(Installation::DataFileFilter)),
+        QFileInfo::exists(emptyCompany) ? emptyCompany : Installation::folder());
     if (source.isEmpty()) {
         prompter.message(Failure(ErrorNumber::Cancelled, QStringLiteral("Cancel was selected.")).numberAndText());
         return;

@@ -5,6 +5,7 @@
 #include "app/ui/screenregistry.h"
 #include "browser/recordsources.h"
 #include "browser/retry.h"
+#include "store/passwordhash.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -117,6 +118,28 @@ void frmUser::cancelRecord()
     focusAdd();
 }
 
+// What is typed into the password field is kept only as its hash; a password left as it
+// was shown (the stored hash) is not touched.
+Status frmUser::writePending()
+{
+    if (sessionEnded())
+        return RecordBrowser::writePending(); // refused there
+    if (Status s = collectFields(); !s)
+        return s;
+    RecordSet &rs = adoPrimaryRS();
+    const int pwd = rs.columnIndex(QStringLiteral("pwd"));
+    if (pwd >= 0 && rs.isModified(pwd)) {
+        const QString typed = rs.value(pwd).toString();
+        if (!typed.isEmpty()) {
+            const QString hash = PasswordHash::make(typed);
+            if (hash.isEmpty())
+                return Failure(ErrorNumber::DatabaseError, QStringLiteral("The password could not be hashed."));
+            rs.setValue(pwd, hash);
+        }
+    }
+    return rs.update();
+}
+
 void frmUser::reportUpdateFailure(const Failure &failure)
 {
     Prompter::current().message(failure.numberAndText());
@@ -124,6 +147,8 @@ void frmUser::reportUpdateFailure(const Failure &failure)
 
 bool frmUser::unload()
 {
+    if (sessionEnded())
+        return RecordBrowser::unload(); // drops what the logged-out user typed
     // A user being added or edited is written when the screen closes, also by the close box.
     if (mode() == Mode::Add && nothingTyped()) {
         // a new row nothing was typed into is no user

@@ -26,6 +26,7 @@ protected:
     bool handleKey(QKeyEvent *event) override;
     bool isCommandKey(const QKeyEvent *event) const override;
     void reportUpdateFailure(const Failure &failure) override;
+    Status writePending() override;
     bool unload() override;
 
 private:

@@ -8,6 +8,7 @@
 #include "browser/ui/browsericons.h"
 #include "browser/ui/fieldvalidator.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -310,6 +311,7 @@ bool RecordBrowser::load()
     if (m_loaded)
         return m_opened;
     m_loaded = true;
+    m_sessionSerial = Session::current().serial;
     WaitCursor wait;
 
     applyPlacement();
@@ -330,6 +332,7 @@ bool RecordBrowser::load()
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
     watch(this);
+    markMandatoryFields();
     SwitchMode(Mode::Browse);
 
     if (m_opened) {
@@ -343,8 +346,46 @@ bool RecordBrowser::load()
         Prompter::current().message(status.failure().numberSpaceText());
     }
     applyAppearance(this);
+    // Never narrower than what shows every field and button; the work area scrolls instead.
+    setMinimumSize(minimumSizeHint());
     focusAdd();
     return m_opened;
+}
+
+// Mandatory fields: their labels in bold (a font, so every skin's colours stay) and a tip.
+void RecordBrowser::markMandatoryFields()
+{
+    for (int index : std::as_const(m_order)) {
+        if (!isFieldMandatory(index))
+            continue;
+        QLineEdit *edit = m_fields.value(index).edit;
+        edit->setProperty("mandatory", true);
+        if (edit->toolTip().isEmpty())
+            edit->setToolTip(tr("Required"));
+        for (QLabel *label : m_fieldArea->findChildren<QLabel *>()) {
+            if (label->buddy() == edit) {
+                QFont f = label->font();
+                f.setBold(true);
+                label->setFont(f);
+                label->setProperty("mandatory", true);
+                // a skin's style sheet sets the labels' font too; the label's own rule wins
+                label->setStyleSheet(QStringLiteral("font-weight: bold;"));
+            }
+        }
+    }
+}
+
+void RecordBrowser::showHeldField(int index)
+{
+    QString why = m_holdReason;
+    m_holdReason.clear();
+    if (why.isEmpty()) {
+        const QLineEdit *edit = txtFields(index);
+        why = edit && edit->text().trimmed().isEmpty() && isFieldMandatory(index)
+                  ? fieldCaption(index) + tr(" is required")
+                  : fieldCaption(index) + tr(" is not accepted");
+    }
+    setStatus(why);
 }
 
 QList<QWidget *> RecordBrowser::tabOrder() const
@@ -490,10 +531,37 @@ void RecordBrowser::focusAdd()
         cmdAdd->setFocus(Qt::OtherFocusReason);
 }
 
+// ---------------------------------------------------------------- session
+
+bool RecordBrowser::sessionEnded() const
+{
+    return m_loaded && m_sessionSerial != Session::current().serial;
+}
+
+bool RecordBrowser::refuseAfterSessionEnd()
+{
+    if (!sessionEnded())
+        return false;
+    // The rows and the connection belong to the user who logged out: let them go.
+    if (m_mode != Mode::Browse) {
+        m_rs.cancelUpdate();
+        m_mode = Mode::Browse;
+        SwitchMode(Mode::Browse);
+    }
+    m_rs.close();
+    showCurrentRow();
+    Prompter::current().message(
+        QStringLiteral("This screen was opened before the last logout and can no longer be used. Close it and open it again."),
+        Prompter::Icon::Warning);
+    return true;
+}
+
 // ---------------------------------------------------------------- commands
 
 void RecordBrowser::addRecord()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     if (!m_rs.isEmpty()) {
@@ -512,6 +580,8 @@ void RecordBrowser::addRecord()
 
 void RecordBrowser::editRecord()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     m_savedPosition = m_rs.position();
@@ -527,6 +597,8 @@ void RecordBrowser::editRecord()
 
 Status RecordBrowser::writePending()
 {
+    if (sessionEnded())
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("The session this screen was opened in has ended."));
     if (Status s = collectFields(); !s)
         return s;
     return m_rs.update();
@@ -534,13 +606,14 @@ Status RecordBrowser::writePending()
 
 void RecordBrowser::updateRecord()
 {
-    if (m_mode == Mode::Browse)
+    if (m_mode == Mode::Browse || refuseAfterSessionEnd())
         return;
     // Tab and Enter check a mandatory field only when it is left; a row may not be
     // written with one that was never visited either.
     if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
         Prompter::current().beep();
         focusField(empty);
+        showHeldField(empty);
         return;
     }
     if (Status s = writePending(); !s) {
@@ -568,10 +641,13 @@ void RecordBrowser::cancelRecord()
     else
         m_rs.moveFirst();
     showCurrentRow();
+    focusAdd();
 }
 
 void RecordBrowser::deleteRecord()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     if (!m_rs.hasCurrent()) {
@@ -587,6 +663,8 @@ void RecordBrowser::deleteRecord()
 
 void RecordBrowser::refreshRecords()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     WaitCursor wait;
@@ -647,6 +725,8 @@ void RecordBrowser::movePrevious()
 
 void RecordBrowser::searchRecords()
 {
+    if (refuseAfterSessionEnd())
+        return;
     if (!m_rs.isOpen() || m_mode != Mode::Browse || m_search.column.isEmpty())
         return;
     const int column = m_rs.columnIndex(m_search.column);
@@ -685,9 +765,20 @@ void RecordBrowser::reportUpdateFailure(const Failure &failure)
 
 bool RecordBrowser::unload()
 {
+    if (m_mode != Mode::Browse && sessionEnded()) {
+        // nothing may be written for a user who has logged out
+        m_rs.cancelUpdate();
+        m_mode = Mode::Browse;
+        return true;
+    }
     if (m_mode != Mode::Browse) {
-        // The close box is open in add and edit mode too; typed work is not dropped unasked.
-        if (Prompter::current().askYesNo(QStringLiteral("Save the changes to this record ?"), Prompter::Icon::Question)) {
+        // The close box, Logout and Exit close the screen in add and edit mode too; typed
+        // work is not dropped unasked, and Cancel keeps the screen (and stops the Logout).
+        const Prompter::Answer answer = Prompter::current().askYesNoCancel(
+            QStringLiteral("Save the changes to this record ?"), Prompter::Icon::Question);
+        if (answer == Prompter::Answer::Cancel)
+            return false;
+        if (answer == Prompter::Answer::Yes) {
             if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
                 Prompter::current().beep();
                 focusField(empty);
@@ -719,8 +810,13 @@ void RecordBrowser::fieldTextChanged(int) {}
 void RecordBrowser::moveFocus(bool forward)
 {
     QWidget *from = focusWidget();
-    if (const int index = fieldIndexOf(from); index >= 0 && m_mode != Mode::Browse && !acceptFieldLeave(index))
-        return;
+    if (const int index = fieldIndexOf(from); index >= 0 && m_mode != Mode::Browse) {
+        m_holdReason.clear();
+        if (!acceptFieldLeave(index)) {
+            showHeldField(index);
+            return;
+        }
+    }
     QWidget *start = from ? from : this;
     QWidget *w = start;
     for (int guard = 0; guard < 10000; ++guard) {
@@ -759,6 +855,28 @@ bool RecordBrowser::isCommandKey(const QKeyEvent *event) const
     default:
         return false;
     }
+}
+
+// While a record is being added or edited, an Alt key that no button of the screen
+// answers would open a menu and take what is typed next: it does nothing instead.
+bool RecordBrowser::altKeyWhileTyping(const QKeyEvent *event) const
+{
+    const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+    return m_mode != Mode::Browse && mods == Qt::AltModifier && event->key() >= Qt::Key_0 && event->key() <= Qt::Key_Z;
+}
+
+QAbstractButton *RecordBrowser::mnemonicButton(const QKeyEvent *event) const
+{
+    const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods != Qt::AltModifier || event->key() < Qt::Key_0 || event->key() > Qt::Key_Z)
+        return nullptr;
+    const QKeySequence pressed(Qt::ALT | Qt::Key(event->key()));
+    for (QAbstractButton *b : findChildren<QAbstractButton *>()) {
+        if (b->isVisibleTo(this) && b->isEnabled() && !b->text().isEmpty()
+            && QKeySequence::mnemonic(b->text()) == pressed)
+            return b;
+    }
+    return nullptr;
 }
 
 bool RecordBrowser::handleKey(QKeyEvent *event)
@@ -829,13 +947,51 @@ void RecordBrowser::refocusLater(QLineEdit *field)
 bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        // Whatever a member does with a key or a click, after the session it does nothing;
+        // closing stays possible.
+        if (sessionEnded() && watched != cmdExit && watched != cmdClose
+            && !(event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)) {
+            refuseAfterSessionEnd();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    switch (event->type()) {
     case QEvent::ShortcutOverride:
+        if (mnemonicButton(static_cast<QKeyEvent *>(event)) || altKeyWhileTyping(static_cast<QKeyEvent *>(event))) {
+            event->accept();
+            return true;
+        }
         if (isCommandKey(static_cast<QKeyEvent *>(event))) {
             event->accept();
             return true;
         }
         break;
     case QEvent::KeyPress:
+        if (QAbstractButton *b = mnemonicButton(static_cast<QKeyEvent *>(event))) {
+            // as the button's own mnemonic: through the focus, so a field's rule still holds
+            const int from = fieldIndexOf(QApplication::focusWidget());
+            if (from >= 0 && m_mode != Mode::Browse && b != cmdCancel) {
+                m_holdReason.clear();
+                if (!acceptFieldLeave(from)) {
+                    showHeldField(from);
+                    return true;
+                }
+            }
+            if (b->focusPolicy() & Qt::TabFocus)
+                b->setFocus(Qt::ShortcutFocusReason);
+            b->click();
+            return true;
+        }
+        if (altKeyWhileTyping(static_cast<QKeyEvent *>(event))) {
+            Prompter::current().beep();
+            return true;
+        }
         if (handleKey(static_cast<QKeyEvent *>(event)))
             return true;
         break;
@@ -845,8 +1001,10 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
         const int index = fieldIndexOf(watched);
         if (index >= 0 && m_mode != Mode::Browse
             && (reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason)
-            && QApplication::focusWidget() != cmdCancel && !acceptFieldLeave(index))
+            && QApplication::focusWidget() != cmdCancel && !acceptFieldLeave(index)) {
+            showHeldField(index);
             refocusLater(txtFields(index));
+        }
         break;
     }
     default:

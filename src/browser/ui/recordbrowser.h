@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 
+class QAbstractButton;
 class QGridLayout;
 class QHBoxLayout;
 class QKeyEvent;
@@ -63,6 +64,9 @@ public:
     bool isLoaded() const { return m_loaded; }
 
     Mode mode() const { return m_mode; }
+    // Whether the logon this screen was loaded under has been replaced by Logout or by
+    // another logon. Such a screen writes nothing and shows nothing more; it may only close.
+    bool sessionEnded() const;
     RecordSet &adoPrimaryRS() { return m_rs; }
     const RecordSet &adoPrimaryRS() const { return m_rs; }
     QLineEdit *txtFields(int index) const;
@@ -122,8 +126,12 @@ protected:
     // Called after every showCurrentRow(), for what a member shows beside the fields.
     virtual void currentRowShown() {}
     // Whether the focus may leave the field; the mandatory rule. Only asked in add and
-    // edit mode.
+    // edit mode. A member that refuses for a rule of its own says which with holdReason().
     virtual bool acceptFieldLeave(int index);
+    // The status line's word on why the cursor stays in a field ("B/L Date may not be
+    // after today"); without one, "<label> is required" for an empty mandatory field.
+    void holdReason(const QString &text) { m_holdReason = text; }
+    void showHeldField(int index);
     // Any change of a field's text, typed or shown.
     virtual void fieldTextChanged(int index);
     // The keyboard commands; true when the key was used.
@@ -142,6 +150,9 @@ protected:
     virtual bool unload();
 
     // --- helpers for members
+    // A command that reads or writes company data starts with this: true (after telling
+    // the user) when the screen's session has ended and the command must not run.
+    bool refuseAfterSessionEnd();
     void setStatus(const QString &text);
     // Puts a text into a field as the program's own: a value longer than the field's typing
     // limit is shown whole and the limit still holds for what is typed next.
@@ -197,6 +208,10 @@ private:
 
     Status bindFields();
     bool keyIsCommand(QKeyEvent *event) const;
+    // The screen's own visible, enabled button whose mnemonic is the Alt key pressed.
+    QAbstractButton *mnemonicButton(const QKeyEvent *event) const;
+    void markMandatoryFields();
+    bool altKeyWhileTyping(const QKeyEvent *event) const;
     void refocusLater(QLineEdit *field);
     QString fieldCaption(int index) const;
     void applyPlacement();
@@ -214,6 +229,8 @@ private:
     bool m_opened = false;
     bool m_unloaded = false;
     bool m_showing = false;
+    quint64 m_sessionSerial = 0;
+    QString m_holdReason;
     QWidget *m_fieldArea = nullptr;
     QGridLayout *m_grid = nullptr;
     QHBoxLayout *m_commandRow = nullptr;

@@ -1,0 +1,183 @@
+#include "app/shellfixture.h"
+#include "common/testmain.h"
+
+#include "app/installation.h"
+#include "app/ui/screenregistry.h"
+#include "browser/companyregister.h"
+#include "store/passwordhash.h"
+#include "browser/ui/recordbrowser.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QFileInfo>
+#include <QMenu>
+
+using namespace quarl;
+
+namespace {
+
+frmMenu *logOn(test::ShellFixture &fx)
+{
+    fx.startLogon();
+    test::ShellFixture::logOn(fx.openLogon(), QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+    return frmMenu::instance();
+}
+
+// Every Alt key a screen shows, with what shows it: no key may reach two of them.
+QStringList mnemonicClashes(QWidget *screen)
+{
+    QHash<QKeySequence, QString> seen;
+    QStringList clashes;
+    const auto take = [&](const QString &text, const QString &who) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        if (key.isEmpty())
+            return;
+        if (seen.contains(key))
+            clashes << seen.value(key) + QLatin1String(" / ") + who;
+        seen.insert(key, who);
+    };
+    for (QAbstractButton *b : screen->findChildren<QAbstractButton *>()) {
+        if (b->isVisibleTo(screen))
+            take(b->text(), b->objectName());
+    }
+    for (QLabel *l : screen->findChildren<QLabel *>()) {
+        if (l->isVisibleTo(screen) && l->buddy())
+            take(l->text(), l->objectName());
+    }
+    return clashes;
+}
+
+} // namespace
+
+class TestDesktopConventions : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Keying a vessel code with Alt keys alone never opens a menu; the status line says
+    // which rule held the cursor; Cancel leaves the focus on Add.
+    void altKeysStayInTheScreen()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QVERIFY(QApplication::focusWidget()); // keys go somewhere after the logon
+        auto *screen = qobject_cast<RecordBrowser *>(menu->openScreen(QStringLiteral("frmVslCode")));
+        QVERIFY(screen);
+        QCOMPARE(QApplication::focusWidget(), screen->findChild<QWidget *>(QStringLiteral("cmdAdd")));
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(QApplication::focusWidget(), screen->txtFields(6));
+        QTest::keyClick(screen->txtFields(6), Qt::Key_R, Qt::AltModifier); // the Reports menu's key
+        QVERIFY(!QApplication::activePopupWidget());
+        QTest::keyClicks(screen->txtFields(6), QStringLiteral("MV1"));
+        QCOMPARE(screen->txtFields(6)->text(), QStringLiteral("MV1"));
+        QTest::keyClick(screen->txtFields(6), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // "Name" left empty
+        QCOMPARE(QApplication::focusWidget(), screen->txtFields(1));
+        QCOMPARE(screen->statusText(), QStringLiteral("Name is required"));
+        QTest::keyClick(screen->txtFields(1), Qt::Key_U, Qt::AltModifier);
+        QCOMPARE(screen->mode(), RecordBrowser::Mode::Add);
+        QTest::keyClick(screen->txtFields(1), Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(QApplication::focusWidget(), screen->findChild<QWidget *>(QStringLiteral("cmdAdd")));
+        // in browse mode Alt+R is the screen's Refresh, not the Reports menu
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
+        QVERIFY(!QApplication::activePopupWidget());
+        // labels of mandatory fields stand out
+        QVERIFY(screen->findChild<QLabel *>(QStringLiteral("lblLabels(6)"))->font().bold());
+    }
+
+    // No Alt key reaches two actions on any screen, in browse mode and while adding.
+    void mnemonicsAreUniqueOnEveryScreen()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        for (const QString &name : screenNames()) {
+            QWidget *screen = menu->openScreen(name);
+            if (!screen)
+                continue;
+            QVERIFY2(mnemonicClashes(screen).isEmpty(), qPrintable(name + QLatin1String(": ") + mnemonicClashes(screen).join(", ")));
+            if (auto *browser = qobject_cast<RecordBrowser *>(screen); browser && browser->adoPrimaryRS().isOpen()) {
+                browser->addRecord();
+                QVERIFY2(mnemonicClashes(screen).isEmpty(), qPrintable(name + QLatin1String(" adding: ") + mnemonicClashes(screen).join(", ")));
+                browser->cancelRecord();
+            }
+        }
+        fx.prompter.answerNo(20);
+        QVERIFY(menu->closeAllScreens());
+    }
+
+    // Ctrl+Tab, Ctrl+F4, the Window menu's list; tiling keeps every screen at its minimum.
+    void screensInTheWorkArea()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        menu->showNormal();
+        menu->resize(640, 480);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QWidget *users = menu->openScreen(QStringLiteral("frmUser"));
+        QWidget *vessels = menu->openScreen(QStringLiteral("frmVslCode"));
+        QVERIFY(users && vessels);
+        QMdiArea *mdi = menu->mdiArea();
+        QCOMPARE(mdi->activeSubWindow()->widget(), vessels);
+
+        for (bool vertical : {true, false}) {
+            vertical ? menu->tileVertical() : menu->tileHorizontal();
+            for (QMdiSubWindow *sub : mdi->subWindowList()) {
+                QVERIFY2(sub->width() >= sub->minimumSizeHint().width(), qPrintable(sub->widget()->objectName()));
+                QVERIFY2(sub->height() >= sub->minimumSizeHint().height(), qPrintable(sub->widget()->objectName()));
+                for (QAbstractButton *b : sub->widget()->findChildren<QAbstractButton *>()) {
+                    if (b->isVisibleTo(sub) && !b->text().isEmpty())
+                        QVERIFY2(b->width() >= b->sizeHint().width() - 1, qPrintable(b->objectName()));
+                }
+            }
+        }
+
+        QMenu *window = menu->findChild<QMenu *>(QStringLiteral("frmWindTop"));
+        QVERIFY(window);
+        QMetaObject::invokeMethod(window, "aboutToShow");
+        QAction *listed = window->findChild<QAction *>(QStringLiteral("actScreen_frmUser"));
+        QVERIFY(listed);
+        QVERIFY(window->findChild<QAction *>(QStringLiteral("actScreen_frmVslCode"))->isChecked());
+
+        QVERIFY(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(mdi->activeSubWindow()->widget(), users);
+        QVERIFY(users->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4, Qt::ControlModifier);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(mdi->subWindowList().size(), 1);
+        QCOMPARE(mdi->subWindowList().first()->widget(), vessels);
+    }
+
+    // A new installation holds an empty company to start from; a typed name without an
+    // extension gets ".qdb" for the file and the data source alike.
+    void companyTemplate()
+    {
+        QUARL_SHELL(fx);
+        const QString empty = Installation::filePath(QLatin1String(Installer::TemplateDataFile));
+        {
+            auto db = Database::openSqlite(empty);
+            QVERIFY(db);
+            QCOMPARE(db->scalar(QStringLiteral("select count(*) from vesinfo")).value().toInt(), 0);
+            QCOMPARE(db->scalar(QStringLiteral("select count(*) from cargo")).value().toInt(), 0);
+            QCOMPARE(db->scalar(QStringLiteral("select count(*) from D_VESSEL_CD")).value().toInt(), 0);
+            QVERIFY(db->scalar(QStringLiteral("select count(*) from nature")).value().toInt() > 0);
+            QVERIFY(PasswordHash::matches(QStringLiteral("TOVEK"),
+                                          db->scalar(QStringLiteral("select pwd from loguser where uid = 'QUARL'")).value().toString()));
+        }
+        auto made = CompanyRegister::createDataSource(QStringLiteral("NEWCO"), empty, {}, nullptr);
+        QVERIFY2(made, made ? "" : qPrintable(made.failure().description));
+        QCOMPARE(made.value(), QStringLiteral("DSN=NEWCO.qdb"));
+        QVERIFY(QFileInfo::exists(Installation::filePath(QStringLiteral("NEWCO.qdb"))));
+        QVERIFY(!CompanyRegister::createDataSource(QStringLiteral("Template"), empty, {}, nullptr)); // not over the template
+    }
+};
+
+QUARL_TEST(TestDesktopConventions)
+#include "tst_desktopconventions.moc"
