@@ -45,7 +45,9 @@ QString statusLine(QWidget *screen)
 bool insertVessel(const Database &db, const QString &code, const QString &name, const QString &nation, double grt,
                   double nrt)
 {
-    return db.exec(QStringLiteral("insert into D_VESSEL_CD values (?, ?, ?, ?, ?)"), {code, name, nation, grt, nrt}).isOk();
+    return db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt) values (?, ?, ?, ?, ?)"),
+                   {code, name, nation, grt, nrt})
+        .isOk();
 }
 
 struct Fixture
@@ -184,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(x.focus(), combo);
         x.enter();
         QCOMPARE(x.focus(), combo);
-        QTest::keyClicks(combo, QStringLiteral("Singapore"));
+        QTest::keyClicks(combo, QStringLiteral("Singapore-SGSIN"));
         QCOMPARE(x.f(8)->text(), QStringLiteral("SGSIN"));
         x.enter();
         QCOMPARE(x.focus(), x.f(110)); // Last Port 2 and 3 are optional
