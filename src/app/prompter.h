@@ -26,6 +26,17 @@ public:
     {
         return askYesNo(text, icon, title) ? Answer::Yes : Answer::No;
     }
+    // The same question with No the default, for a step that is better not taken.
+    virtual bool askYesNoDefaultNo(const QString &text, Icon icon = Icon::None, const QString &title = {})
+    {
+        return askYesNo(text, icon, title);
+    }
+    // A message over a read-only list the user can scroll and copy from (findings, rows).
+    virtual void messageWithList(const QString &text, const QStringList &lines, Icon icon = Icon::None,
+                                 const QString &title = {})
+    {
+        message(lines.isEmpty() ? text : text + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')), icon, title);
+    }
     // Input box; nullopt when cancelled.
     virtual std::optional<QString> input(const QString &prompt, const QString &title = {},
                                          const QString &initial = {}) = 0;

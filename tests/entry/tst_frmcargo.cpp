@@ -90,6 +90,34 @@ class TestCargoScreen : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // While a container number is typed the status line says what is wrong with it, and
+    // goes back when the number is right; nothing is refused for it.
+    void containerNumberHint()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        seedBill(t.db(), QStringLiteral("ABC1"), 1);
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        const QString before = x.screen->statusText();
+        x.grid()->setFocus();
+        x.grid()->setCurrentCell(1, 1);
+        QTest::keyClicks(x.grid(), QStringLiteral("M"));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Container No.: Container number M is not four capital letters and seven digits."));
+        QTest::keyClicks(x.editor(), QStringLiteral("SKU1234566"));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Container No.: Container number MSKU1234566: check digit should be 5, not 6."));
+        QTest::keyClick(x.editor(), Qt::Key_Backspace);
+        QTest::keyClicks(x.editor(), QStringLiteral("5"));
+        QCOMPARE(x.screen->statusText(), before);
+        QTest::keyClick(x.editor(), Qt::Key_Backspace);
+        QTest::keyClicks(x.editor(), QStringLiteral("6"));
+        QTest::keyClick(x.editor(), Qt::Key_Return); // kept as typed: a hint only
+        QCOMPARE(x.cell(1, 1), QStringLiteral("MSKU1234566"));
+        QCOMPARE(x.screen->statusText(), before);
+        QCOMPARE(prompter.messages(), QStringList());
+    }
+
     // A bill of lading with three containers keyed in with the keyboard alone, the field
     // rules met on the way, then edited, carried and refused by the unique index.
     void keyedWithTheKeyboard_data() { test::addEngineRows(); }

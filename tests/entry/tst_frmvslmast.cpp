@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDate>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -44,7 +45,9 @@ QString statusLine(QWidget *screen)
 bool insertVessel(const Database &db, const QString &code, const QString &name, const QString &nation, double grt,
                   double nrt)
 {
-    return db.exec(QStringLiteral("insert into D_VESSEL_CD values (?, ?, ?, ?, ?)"), {code, name, nation, grt, nrt}).isOk();
+    return db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt) values (?, ?, ?, ?, ?)"),
+                   {code, name, nation, grt, nrt})
+        .isOk();
 }
 
 struct Fixture
@@ -183,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(x.focus(), combo);
         x.enter();
         QCOMPARE(x.focus(), combo);
-        QTest::keyClicks(combo, QStringLiteral("Singapore"));
+        QTest::keyClicks(combo, QStringLiteral("Singapore-SGSIN"));
         QCOMPARE(x.f(8)->text(), QStringLiteral("SGSIN"));
         x.enter();
         QCOMPARE(x.focus(), x.f(110)); // Last Port 2 and 3 are optional
@@ -217,7 +220,8 @@ private Q_SLOTS:
     }
 
     // Edit: an emptied mandatory field holds the focus; the save replaces another port of
-    // arrival and keeps the hidden columns the screen does not write.
+    // arrival, stores the optional arrival fields and keeps the hidden columns the screen
+    // does not write.
     void editForcesConstants_data() { test::addEngineRows(); }
     void editForcesConstants()
     {
@@ -234,15 +238,38 @@ private Q_SLOTS:
         x.enter();
         QCOMPARE(x.focus(), x.f(25));
         QTest::keyClicks(x.f(25), QStringLiteral("AG2"));
+        // the optional arrival as filed: a time that is no time holds the focus
+        QCOMPARE(x.f(102)->text(), QStringLiteral("9:30"));
+        x.f(101)->setFocus();
+        x.type(101, QStringLiteral("16/10/2022"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(102));
+        x.type(102, QStringLiteral("24:00"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(102));
+        QCOMPARE(prompter.messages(), QStringList{"\"24:00\" is not a time (H:mm, 0:00 to 23:59)."});
+        prompter.clear();
+        x.type(102, QStringLiteral("18:00"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(100));
+        x.type(100, QStringLiteral("INCCU1"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(103));
+        x.type(103, QStringLiteral("INCCU1KKP1"));
         QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        auto arrival = t.db().query(QStringLiteral("select arrdt, arrportcd, tocode from vesinfo"));
+        QVERIFY(arrival.isOk() && arrival->next());
+        QCOMPARE(t.db().dialect().dateFromDb(arrival->value(0)), QDate(2022, 10, 16));
+        QCOMPARE(arrival->value(1).toString(), QStringLiteral("INCCU1"));
+        QCOMPARE(arrival->value(2).toString(), QStringLiteral("INCCU1KKP1"));
         auto q = t.db().query(QStringLiteral("select sagentcode, portarrival, terminalop, crewdecl, arrtime from vesinfo"));
         QVERIFY(q.isOk() && q->next());
         QCOMPARE(q->value(0).toString(), QStringLiteral("AG2"));
         QCOMPARE(q->value(1).toString(), QStringLiteral("INIXY1"));
         QCOMPARE(q->value(2).toString(), QStringLiteral("PORT"));
         QCOMPARE(q->value(3).toString(), QStringLiteral("Y"));
-        QCOMPARE(q->value(4).toString(), QStringLiteral("9:30"));
+        QCOMPARE(q->value(4).toString(), QStringLiteral("18:00"));
         QCOMPARE(prompter.messages(), QStringList());
     }
 

@@ -16,6 +16,8 @@ namespace quarl::test {
 // stored line numbers 1, 2, 5), three containers; plus voyage ABCD / 123F (line id 15
 // with line number 1 and a container) that the file must not show.
 Status addGoldenVoyage(const Database &db);
+// Voyage 9V3523 / 22021W of 9V352322021W_ices15.igm: three lines, four containers.
+Status addIces15Voyage(const Database &db);
 // Voyage V2 / 7 of V27.igm: one line, no containers.
 Status addSecondVoyage(const Database &db);
 

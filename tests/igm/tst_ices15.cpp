@@ -36,60 +36,6 @@ IcesWriteOptions options(const QString &control = QStringLiteral("1667"))
     return o;
 }
 
-// The voyage of 9V352322021W_ices15.igm (see compose_ices15.py).
-Status addVoyage(const Database &db)
-{
-    const Dialect &d = db.dialect();
-    Status s = db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt, IMO_NO) "
-                                      "values ('9V3523', 'XPRESS KOLKATA', 'SG', 9000, 5000, '9399117')"));
-    if (s)
-        s = db.exec(QStringLiteral(
-                        "insert into vesinfo (vslname, vslcode, voyno, slinecode, sagentcode, mastername, vslnation, "
-                        "portarrival, lastport, lastport1, vsltype, cargodesc, arrdt, arrtime, lhdues, samebottom, "
-                        "shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, terminalop, tocode, arrportcd) "
-                        "values ('XPRESS KOLKATA', ?, ?, 'XCL', 'AAACX1234F', 'JOHN O''HARA', 'SG', 'INIXY1', 'LKCMB', "
-                        "'SGSIN', 'C', 'GENERAL CARGO', ?, '18:00', 0, 'N', 'Y', 'Y', 'N', 'Y', 'Y', 'PORT', "
-                        "'INCCU1KKP1', 'INCCU1')"),
-                    {Vessel, Voyage, d.dateToDb(QDate(2022, 10, 16))});
-    const QString cargo = QStringLiteral(
-        "insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, bldt, portload, portdest, impname, impadd1, "
-        "impadd2, impadd3, notname, notadd1, notadd2, notadd3, naturecargo, itemtype, cargomove, destcode, pkgs, "
-        "pkgtype, grosswt, unitwt, volume, unitvol, marks, gdesc, unocode, imocode, tpregno, caccode, trmode, mlo) "
-        "values (?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 'C', 'OT', ?, ?, ?, ?, ?, 'KGS', ?, ?, ?, ?, ?, ?, "
-        "?, ?, ?, 'AAACM5678K')");
-    const QVariant null;
-    const QList<QVariantList> lines = {
-        {7, Vessel, Voyage, 9, "SHA1234", d.dateToDb(QDate(2022, 9, 20)), "CNSHA", "INDUR6", "DURGAPUR STEEL LTD",
-         "PLOT 4", "CITY CENTRE", "DURGAPUR", "DURGAPUR STEEL LTD", "*", "*", "*", "TI", null, 30, "BDL", 25010.255,
-         12.5, "CBM", "DSL", "STEEL PIPES, PAINTED", "1866", "3", 2001234567.0, "AABCC1234D", "R"},
-        {3, Vessel, Voyage, 2, "HLCUHAM220901", d.dateToDb(QDate(2022, 9, 13)), "DEHAM", "INCCU1",
-         QStringLiteral("M\u00fcller & S\u00f6hne (India) Pvt"), "12 PARK STREET", ".", "KOLKATA 700016",
-         "SAME AS CONSIGNEE", null, null, null, "LC", "INCCU1CPL2", 24, "PKG", 13332.0, 0.0, "CBM", "N/M",
-         "MACHINERY PARTS", "ZZZZZ", "ZZZ", 2002345678.0, null, null},
-        {9, Vessel, Voyage, null, "EMPTY01", d.dateToDb(QDate(2022, 10, 1)), "SGSIN", "INCCU1",
-         "XPRESS FEEDERS INDIA", null, null, null, "SAME AS CONSIGNEE", null, null, null, "LC", null, 1, "UNT", 2200.0,
-         null, null, "NIL", "EMPTY CONTAINER", "ZZZZZ", "ZZZ", null, null, null},
-    };
-    for (const QVariantList &l : lines) {
-        if (s)
-            s = db.exec(cargo, l);
-    }
-    const QString box = QStringLiteral("insert into contain (ref, lineno, sublineno, containno, sealno, agentcode, "
-                                       "constatus, conpkgs, conwt, isocode, socflag) values (?, 0, 0, ?, ?, "
-                                       "'AAACM5678K', ?, ?, ?, ?, ?)");
-    const QList<QVariantList> boxes = {
-        {3, "CSQU3054383", "ML-ES5323938", "FCL", 24, 13.332, "4200", "N"},
-        {7, "TGHU9876542", "SL100", "FCL", 20, 16.5, "2200", "N"},
-        {7, "MSKU1234565", "SL101", "FCL", 10, 8.51, "22G1", "Y"},
-        {9, "TCLU7654320", null, "MTY", 1, 0.0, "2200", "N"},
-    };
-    for (const QVariantList &b : boxes) {
-        if (s)
-            s = db.exec(box, b);
-    }
-    return s;
-}
-
 // The lines of a file (CR LF), and a file from lines.
 QList<QByteArray> linesOf(const QByteArray &file)
 {
@@ -152,7 +98,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, engine);
         QUARL_COMPANY_DB(t, engine);
-        QVERIFY(addVoyage(t.db()).isOk());
+        QVERIFY(test::addIces15Voyage(t.db()).isOk());
         QTemporaryDir dir;
         const IgmWriteResult r = GenerateIgmFileInLayout(t.db(), IgmLayout::Ices15, dir.path(), Vessel, Voyage, options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
@@ -185,7 +131,7 @@ private Q_SLOTS:
     void missingValues()
     {
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
-        QVERIFY(addVoyage(t.db()).isOk());
+        QVERIFY(test::addIces15Voyage(t.db()).isOk());
         QVERIFY(t.db().exec(QStringLiteral("update D_VESSEL_CD set IMO_NO = null")).isOk());
         QVERIFY(t.db().exec(QStringLiteral("update vesinfo set tocode = null, arrportcd = null, arrdt = null")).isOk());
         QTemporaryDir dir;
@@ -228,7 +174,7 @@ private Q_SLOTS:
         QString input = test::fixturePath(source);
         if (source.isEmpty()) {
             QUARL_COMPANY_DB(from, engine);
-            QVERIFY(addVoyage(from.db()).isOk());
+            QVERIFY(test::addIces15Voyage(from.db()).isOk());
             input = dir.filePath(QStringLiteral("first.igm"));
             QVERIFY(WriteIces15File(from.db(), input, Vessel, Voyage, options()).outcome.isOk());
         }

@@ -123,16 +123,18 @@ private Q_SLOTS:
         typeVoyage(w.get(), QStringLiteral("ABCD"), QStringLiteral("123E"));
         QCOMPARE(field(w.get(), 5)->text(), QStringLiteral("123E"));
 
-        prompter.answerYes();
+        // the voyage has errors the check lists (old data): each hand-on is confirmed
+        prompter.answerYes(2);
         prompter.answerFile(media.path());
         click(w.get(), "cmdPreview");
         const QString path = home.file(QStringLiteral("ABCD123E.igm"));
         const QByteArray written = test::readFile(path);
         QCOMPARE(written, test::readFixture(QStringLiteral("ABCD123E.igm")));
-        QCOMPARE(prompter.events().at(0).kind, ScriptedPrompter::Kind::Question);
-        QCOMPARE(prompter.events().at(0).text, QLatin1String(igm::Messages::FilePrefix) + path
+        QCOMPARE(prompter.events().at(1).text, QStringLiteral("The file has 3 errors. Hand it on anyway?"));
+        QCOMPARE(prompter.events().at(2).kind, ScriptedPrompter::Kind::Question);
+        QCOMPARE(prompter.events().at(2).text, QLatin1String(igm::Messages::FilePrefix) + path
                                                    + QLatin1String(igm::Messages::SavedCopyToFloppy));
-        QCOMPARE(prompter.events().at(1).kind, ScriptedPrompter::Kind::Folder);
+        QCOMPARE(prompter.events().at(3).kind, ScriptedPrompter::Kind::Folder);
         QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("ABCD123E.igm"))), written);
         QCOMPARE(QDir(media.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("ABCD123E.igm")});
         QCOMPARE(Settings::removableMediaFolder(), media.path()); // remembered
@@ -140,14 +142,15 @@ private Q_SLOTS:
 
         // the next copy goes to the remembered folder without asking
         prompter.clear();
-        prompter.answerYes();
+        prompter.answerYes(2);
         click(w.get(), "cmdPreview");
-        QCOMPARE(prompter.events().size(), 2);
+        QCOMPARE(prompter.events().size(), 4);
         QVERIFY(prompter.messages().last().contains(media.path()));
 
         prompter.clear();
+        prompter.answerYes();
         click(w.get(), "cmdEmail");
-        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("The mail is sent to customs@icegate.example, desk@seapearl.example.")});
+        QCOMPARE(prompter.messages().last(), QStringLiteral("The mail is sent to customs@icegate.example, desk@seapearl.example."));
         const QList<test::ReceivedMail> got = test::receivedMail(smtp.maildir, token);
         QCOMPARE(got.size(), 1);
         QCOMPARE(got.first().headers.value(QStringLiteral("cc")), QStringLiteral("desk@seapearl.example"));
@@ -189,22 +192,81 @@ private Q_SLOTS:
         field(w.get(), 4)->setText(QStringLiteral("ABCD"));
         field(w.get(), 5)->setText(QStringLiteral("123E"));
         prompter.clear();
-        prompter.answerYes();
+        prompter.answerYes(2); // the check's errors, then the copy
         prompter.answerFile(QString()); // cancelled: nothing copied, nothing more said
         click(w.get(), "cmdPreview");
-        QCOMPARE(prompter.events().size(), 3);
-        QVERIFY(prompter.messages().first().contains(gone));
+        QCOMPARE(prompter.events().size(), 5);
+        QVERIFY(prompter.messages().at(1).contains(gone));
         QCOMPARE(Settings::removableMediaFolder(), gone);
         // a chosen "folder" that is a file: the copy fails with number and text
         const QString blocker = media.filePath(QStringLiteral("blocker"));
         QVERIFY(test::writeFile(blocker, "x"));
         prompter.clear();
-        prompter.answerYes();
+        prompter.answerYes(2);
         prompter.answerFile(blocker);
         click(w.get(), "cmdPreview");
-        QCOMPARE(prompter.events().size(), 4);
+        QCOMPARE(prompter.events().size(), 6);
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d+  \\S")).match(prompter.messages().last()).hasMatch(),
                  qPrintable(prompter.messages().last()));
+    }
+
+    // In the layout of the settings: Check lists nothing on a clean voyage and the file goes
+    // on at once; a broken container number is listed by line and field, and the file is
+    // handed on only when the user says so.
+    void flatFileCheck()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(test::addIces15Voyage(t.db()).isOk());
+        useDatabase(t.db());
+        test::TempHome home;
+        QTemporaryDir media;
+        setGateway();
+        Settings::setIgmLayout(QStringLiteral("ices15"));
+        Settings::setRemovableMediaFolder(media.path());
+        ScriptedPrompter prompter;
+        auto w = open("frmVslRep");
+        QCOMPARE(child<QPushButton>(w.get(), QStringLiteral("cmdCheck"))->text(), QStringLiteral("&Check"));
+        typeVoyage(w.get(), QStringLiteral("9V3523"), QStringLiteral("22021W"));
+        const QString path = home.file(QStringLiteral("9V352322021W.igm"));
+        const QString copy = QDir(media.path()).filePath(QStringLiteral("9V352322021W.igm"));
+
+        click(w.get(), "cmdCheck");
+        QCOMPARE(prompter.events().size(), 1);
+        QCOMPARE(prompter.events().at(0).title, QStringLiteral("Check"));
+        QCOMPARE(prompter.events().at(0).icon, Prompter::Icon::Information);
+        QCOMPARE(prompter.events().at(0).text, QStringLiteral("File %1: 0 errors, 0 warnings.").arg(path));
+        const QByteArray first = test::readFile(path);
+        QVERIFY(first.startsWith("HREC\x1dZZ\x1d" + QByteArray(test::GatewayUser)));
+        prompter.clear();
+        prompter.answerYes();
+        click(w.get(), "cmdPreview");
+        QCOMPARE(prompter.events().at(0).kind, ScriptedPrompter::Kind::Question); // straight to the copy
+        QVERIFY(QFile::exists(copy));
+        QVERIFY(QFile::remove(copy));
+
+        QVERIFY(t.db().exec(QStringLiteral("update contain set containno = 'MSKU1234566' where containno = 'MSKU1234565'")));
+        prompter.clear();
+        click(w.get(), "cmdCheck");
+        QCOMPARE(prompter.messages().size(), 1);
+        const QString listed = prompter.messages().first();
+        QVERIFY2(listed.startsWith(QStringLiteral("File %1: 1 error, 0 warnings.\n\nError, line ").arg(path)), qPrintable(listed));
+        QVERIFY2(listed.contains(QLatin1String("MSKU1234566: check digit should be 5, not 6.")), qPrintable(listed));
+        QCOMPARE(prompter.events().first().icon, Prompter::Icon::Critical);
+        // the same list before the copy; No keeps the file in the office
+        for (const char *command : {"cmdPreview", "cmdEmail"}) {
+            prompter.clear();
+            prompter.answerNo();
+            click(w.get(), command);
+            QCOMPARE(prompter.texts(), (QStringList{listed, QStringLiteral("The file has 1 error. Hand it on anyway?")}));
+            QCOMPARE(prompter.events().at(1).kind, ScriptedPrompter::Kind::Question);
+        }
+        QVERIFY(!QFile::exists(copy));
+        prompter.clear();
+        prompter.answerYes(2);
+        click(w.get(), "cmdPreview");
+        QCOMPARE(prompter.events().size(), 4); // list, anyway?, copy?, copied
+        QCOMPARE(test::readFile(copy), test::readFile(path));
+        QVERIFY(prompter.scriptUsedUp());
     }
 
     // Overtype typing, Enter as Tab and Escape, on one of the screens that share them.

@@ -5,8 +5,14 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace quarl {
 
@@ -86,6 +92,46 @@ Prompter::Answer QtPrompter::askYesNoCancel(const QString &text, Icon icon, cons
     case QMessageBox::No: return Answer::No;
     default: return Answer::Cancel;
     }
+}
+
+bool QtPrompter::askYesNoDefaultNo(const QString &text, Icon icon, const QString &title)
+{
+    QMessageBox box(boxIcon(icon), titleOr(title), text, QMessageBox::Yes | QMessageBox::No, parentWindow());
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return run(box) == QMessageBox::Yes;
+}
+
+void QtPrompter::messageWithList(const QString &text, const QStringList &lines, Icon icon, const QString &title)
+{
+    QDialog dialog(parentWindow());
+    dialog.setWindowTitle(titleOr(title));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *head = new QHBoxLayout;
+    const QMessageBox::Icon shown = boxIcon(icon);
+    if (shown != QMessageBox::NoIcon) {
+        QMessageBox probe(shown, QString(), QString());
+        auto *picture = new QLabel(&dialog);
+        picture->setPixmap(probe.iconPixmap());
+        head->addWidget(picture, 0, Qt::AlignTop);
+    }
+    auto *label = new QLabel(text, &dialog);
+    label->setWordWrap(true);
+    head->addWidget(label, 1);
+    layout->addLayout(head);
+    auto *list = new QPlainTextEdit(lines.join(QLatin1Char('\n')), &dialog);
+    list->setObjectName(QStringLiteral("lstFindings"));
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    list->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    list->setMinimumSize(640, 260);
+    list->setVisible(!lines.isEmpty());
+    layout->addWidget(list, 1);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    buttons->button(QDialogButtonBox::Ok)->setFocus();
+    run(dialog);
 }
 
 std::optional<QString> QtPrompter::input(const QString &prompt, const QString &title, const QString &initial)

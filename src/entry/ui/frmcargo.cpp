@@ -6,6 +6,7 @@
 #include "appearance/ui/appearance.h"
 #include "browser/fieldformat.h"
 #include "entry/cargorules.h"
+#include "igm/containernumber.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -150,6 +151,14 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
     txtGtext->setObjectName(QStringLiteral("txtGtext"));
     txtGtext->setFrame(false);
     txtGtext->hide();
+    // While a container number is typed, the status line says what is wrong with it: a
+    // hint only, the cell's own rules decide what is kept.
+    connect(txtGtext, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (m_editColumn != ColContainerNo)
+            return;
+        const QString finding = text.trimmed().isEmpty() ? QString() : igm::containerNumberFinding(text.trimmed());
+        setStatus(finding.isEmpty() ? m_statusBeforeEdit : QStringLiteral("Container No.: ") + finding);
+    });
     m_tabWidgets << dataGrid2;
 
     cmdCarry = new QPushButton(tr("Carry"), this);
@@ -692,6 +701,7 @@ void frmCargo::startCellEdit(const QString &typed, bool keepValue)
         return;
     m_editRow = row;
     m_editColumn = col;
+    m_statusBeforeEdit = statusText();
     const QModelIndex index = dataGrid2->model()->index(row, col);
     txtGtext->setGeometry(dataGrid2->visualRect(index));
     txtGtext->setPalette(dataGrid2->palette());
@@ -713,6 +723,8 @@ void frmCargo::endCellEdit(bool store, bool moveOn)
     const int col = m_editColumn;
     if (row < 0)
         return;
+    if (col == ColContainerNo)
+        setStatus(m_statusBeforeEdit);
     m_editRow = m_editColumn = -1;
     if (store)
         setCell(row, col, txtGtext->text());

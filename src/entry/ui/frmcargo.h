@@ -109,6 +109,7 @@ private:
     QHash<QPlainTextEdit *, int> m_boxes; // Marks and Description over their fields
     int m_editRow = -1;
     int m_editColumn = -1;
+    QString m_statusBeforeEdit; // restored when the container number being typed is fine
     QList<qint64> m_removedAutoids; // stored container rows removed, deleted with the save
     qint64 m_savedId = 0;
 };

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTime>
 
 namespace quarl {
 
@@ -33,6 +34,11 @@ enum Field {
     TerminalOp = 24,
     AgentCode = 25,
     LightDues = 26,
+    // optional: what today's manifest layout files and the older one has no place for
+    ArrivalPort = 100,
+    ArrivalDate = 101,
+    ArrivalTime = 102,
+    TerminalCode = 103,
 };
 
 // A drop-down that can be locked like the text fields: while locked it takes the focus
@@ -147,13 +153,24 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     place(QStringLiteral("Vessel Type"), VesselType, "vsltype", 4, 3);
     place(QStringLiteral("Light H. Dues"), LightDues, "lhdues", 5, 3);
     place(QStringLiteral("Cargo Desc."), CargoDesc, "cargodesc", 6, 3);
+    QLineEdit *arrival = place(QStringLiteral("Exp. Arrival"), ArrivalDate, "arrdt", 7, 3);
+    QLineEdit *arrivalTime = addField(ArrivalTime, QStringLiteral("arrtime"));
+    arrival->setToolTip(QStringLiteral("Expected arrival date, dd/mm/yyyy"));
+    arrivalTime->setToolTip(QStringLiteral("Expected arrival time, H:mm"));
+    arrivalTime->setMaxLength(5);
+    arrivalTime->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 5);
+    pair(arrival, arrivalTime, 7, 4);
+    place(QStringLiteral("Port of Arrival"), ArrivalPort, "arrportcd", 8, 0)
+        ->setToolTip(QStringLiteral("Port of arrival as filed, the customs code (INNSA1)"));
+    place(QStringLiteral("Terminal Op."), TerminalCode, "tocode", 8, 3)
+        ->setToolTip(QStringLiteral("Terminal operator code as filed"));
 
     // Bound but never shown: they keep what the row holds, apart from the two that every
     // save sets.
     const QList<std::pair<int, const char *>> hidden = {
-        {Id, "Id"},           {PortArrival, "portarrival"}, {TerminalOp, "terminalop"}, {101, "arrdt"},
-        {102, "arrtime"},     {104, "samebottom"},          {105, "shipstoredecl"},     {106, "crewdecl"},
-        {107, "pesslist"},    {108, "creweffdecl"},         {109, "maridecl"}};
+        {Id, "Id"},           {PortArrival, "portarrival"}, {TerminalOp, "terminalop"}, {104, "samebottom"},
+        {105, "shipstoredecl"}, {106, "crewdecl"},          {107, "pesslist"},          {108, "creweffdecl"},
+        {109, "maridecl"}};
     for (const auto &[index, column] : hidden)
         addField(index, QLatin1String(column))->hide();
 
@@ -283,6 +300,16 @@ bool frmVslMast::acceptFieldLeave(int index)
         return acceptNation();
     if (index == VesselCode && !txtFields(index)->isReadOnly())
         return acceptVesselCode();
+    if (index == ArrivalTime && !txtFields(index)->isReadOnly()) {
+        const QString t = txtFields(index)->text().trimmed();
+        const QTime time = QTime::fromString(t, QStringLiteral("H:mm"));
+        if (!t.isEmpty() && !time.isValid()) {
+            Prompter::current().message(QStringLiteral("\"%1\" is not a time (H:mm, 0:00 to 23:59).").arg(t));
+            return false;
+        }
+        if (time.isValid() && time.toString(QStringLiteral("H:mm")) != txtFields(index)->text())
+            setFieldText(index, time.toString(QStringLiteral("H:mm")));
+    }
     return RecordBrowser::acceptFieldLeave(index);
 }
 

@@ -4,16 +4,59 @@
 #include "app/prompter.h"
 #include "app/settings.h"
 #include "app/ui/screenregistry.h"
+#include "igm/iceswriter.h"
+#include "igm/igmcheck.h"
 #include "igm/igmmessages.h"
 #include "igm/igmwriter.h"
 #include "igm/mediacopy.h"
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QPushButton>
 
 namespace quarl {
 
-frmVslRep::frmVslRep(QWidget *parent) : VoyageSendScreen("frmVslRep", QStringLiteral("Generate Flat-File"), parent) {}
+namespace {
+
+QString count(int n, const char *one)
+{
+    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one)) : QStringLiteral("%1 %2s").arg(n).arg(QLatin1String(one));
+}
+
+// The check of the file, its codes compared with the company's masters where they can be read.
+struct CheckShown
+{
+    igm::CheckReport report;
+    QString summary;
+    QStringList lines;
+};
+
+CheckShown checkFile(const Database &db, const QString &path)
+{
+    CheckShown c;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const Result<igm::CodeLists> codes = igm::loadCodeLists(db);
+    c.report = igm::CheckIgmFile(path, codes.isOk() ? &codes.value() : nullptr);
+    QGuiApplication::restoreOverrideCursor();
+    for (const igm::CheckFinding &f : c.report.findings)
+        c.lines << f.toString();
+    c.summary = QStringLiteral("File %1: %2, %3.")
+                    .arg(QDir::toNativeSeparators(path), count(c.report.errors(), "error"),
+                         count(c.report.warnings(), "warning"));
+    if (!codes.isOk())
+        c.summary += QStringLiteral("\nThe codes were not compared with the masters: %1").arg(codes.failure().numberAndText());
+    return c;
+}
+
+} // namespace
+
+frmVslRep::frmVslRep(QWidget *parent) : VoyageSendScreen("frmVslRep", QStringLiteral("Generate Flat-File"), parent)
+{
+    auto *cmdCheck = makeButton("cmdCheck", QStringLiteral("&Check"));
+    cmdCheck->setToolTip(QStringLiteral("Write the file and list what would stop or trouble its filing"));
+    addCommand(cmdCheck);
+    connect(cmdCheck, &QPushButton::clicked, this, [this] { check(); });
+}
 
 void frmVslRep::opened()
 {
@@ -30,11 +73,31 @@ QString frmVslRep::writeFile()
                                     Prompter::Icon::Critical);
         return {};
     }
-    igm::IgmWriteOptions options;
+    igm::IgmLayout layout = igm::IgmLayout::Older;
+    if (!igm::parseLayoutName(Settings::igmLayout(), &layout)) {
+        Prompter::current().message(QStringLiteral("The IGM layout \"%1\" of the settings is not known: choose one in System Parameters.")
+                                        .arg(Settings::igmLayout()),
+                                    Prompter::Icon::Critical);
+        return {};
+    }
+    igm::IcesWriteOptions options;
     options.iceGateUser = Settings::iceGateUser();
     options.customHouseCode = Settings::customHouseCode();
+    if (layout == igm::IgmLayout::Ices15) {
+        options.testOrProduction = Settings::igmTestIndicator();
+        options.controlNumber = Settings::takeIgmControlNumber();
+        if (options.controlNumber.isEmpty()) {
+            Prompter::current().message(QStringLiteral("%1  Cannot keep the next control number in the settings file %2.")
+                                            .arg(ErrorNumber::PathFileAccess)
+                                            .arg(QDir::toNativeSeparators(
+                                                Installation::filePath(QLatin1String(Installation::SettingsFileName)))),
+                                        Prompter::Icon::Critical);
+            return {};
+        }
+    }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const igm::IgmWriteResult r = igm::GenerateIgmFile(database(), Installation::folder(), vessel(), voyage(), options);
+    const igm::IgmWriteResult r =
+        igm::GenerateIgmFileInLayout(database(), layout, Installation::folder(), vessel(), voyage(), options);
     QGuiApplication::restoreOverrideCursor();
     // The writer's success carries no text of its own; its notices still show.
     if (!showOutcome(r.outcome))
@@ -42,10 +105,33 @@ QString frmVslRep::writeFile()
     return r.path;
 }
 
-void frmVslRep::generate()
+void frmVslRep::check()
 {
     const QString path = writeFile();
     if (path.isEmpty())
+        return;
+    const CheckShown c = checkFile(database(), path);
+    const Prompter::Icon icon = c.report.errors() > 0     ? Prompter::Icon::Critical
+                                : c.report.warnings() > 0 ? Prompter::Icon::Warning
+                                                          : Prompter::Icon::Information;
+    Prompter::current().messageWithList(c.summary, c.lines, icon, QStringLiteral("Check"));
+}
+
+bool frmVslRep::handOnDespiteErrors(const QString &path)
+{
+    const CheckShown c = checkFile(database(), path);
+    if (c.report.errors() == 0)
+        return true;
+    Prompter::current().messageWithList(c.summary, c.lines, Prompter::Icon::Critical, QStringLiteral("Check"));
+    return Prompter::current().askYesNoDefaultNo(
+        QStringLiteral("The file has %1. Hand it on anyway?").arg(count(c.report.errors(), "error")),
+        Prompter::Icon::Warning);
+}
+
+void frmVslRep::generate()
+{
+    const QString path = writeFile();
+    if (path.isEmpty() || !handOnDespiteErrors(path))
         return;
     const QString question = QLatin1String(igm::Messages::FilePrefix) + QDir::toNativeSeparators(path)
                              + QLatin1String(igm::Messages::SavedCopyToFloppy);
@@ -78,7 +164,7 @@ void frmVslRep::copyToMedia(const QString &path)
 void frmVslRep::email()
 {
     const QString path = writeFile();
-    if (!path.isEmpty())
+    if (!path.isEmpty() && handOnDespiteErrors(path))
         mailFiles({path});
 }
 

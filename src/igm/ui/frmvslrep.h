@@ -4,8 +4,10 @@
 
 namespace quarl {
 
-// "Generate Flat-File": writes the voyage's IGM file into the program folder, then copies
-// it to the removable-media folder or mails it.
+// "Generate Flat-File": writes the voyage's IGM file into the program folder in the layout
+// of the System Parameters, then copies it to the removable-media folder or mails it. "Check"
+// writes it the same way and lists what the pre-filing check finds; a file with errors is
+// handed on only when the user says so.
 class frmVslRep : public VoyageSendScreen
 {
     Q_OBJECT
@@ -21,6 +23,9 @@ private:
     // The file written, or the empty text when the writer refused or failed (it was said).
     QString writeFile();
     void copyToMedia(const QString &path);
+    void check();
+    // Checks the file written; with errors, lists them and asks whether to go on anyway.
+    bool handOnDespiteErrors(const QString &path);
 };
 
 } // namespace quarl

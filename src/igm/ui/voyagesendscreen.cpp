@@ -47,6 +47,7 @@ VoyageSendScreen::VoyageSendScreen(const char *name, const QString &caption, QWi
     grid->setColumnStretch(1, 1);
 
     auto *buttons = new QHBoxLayout;
+    m_commands = buttons;
     buttons->addWidget(cmdPreview);
     buttons->addWidget(cmdEmail);
     buttons->addStretch(1);
@@ -76,6 +77,14 @@ VoyageSendScreen::VoyageSendScreen(const char *name, const QString &caption, QWi
     connect(cmdEmail, &QPushButton::clicked, this, [this] { email(); });
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
     finishLoading();
+}
+
+void VoyageSendScreen::addCommand(QPushButton *button)
+{
+    auto *cmdEmail = findChild<QPushButton *>(QStringLiteral("cmdEmail"));
+    m_commands->insertWidget(m_commands->indexOf(cmdEmail) + 1, button);
+    setTabOrder(cmdEmail, button);
+    setTabOrder(button, findChild<QPushButton *>(QStringLiteral("cmdExit")));
 }
 
 QString VoyageSendScreen::vessel() const

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+class QHBoxLayout;
+
 namespace quarl {
 
 // The layout of the two file-sending screens: vessel code and voyage number, the four
@@ -19,8 +21,14 @@ protected:
     // Mails the files with the addressing of the mail fields; shows what went wrong.
     bool mailFiles(const QStringList &files);
 
+    // Puts a command of the screen's own between "Email File" and "Close".
+    void addCommand(QPushButton *button);
+
     virtual void generate() = 0;
     virtual void email() = 0;
+
+private:
+    QHBoxLayout *m_commands = nullptr;
 };
 
 } // namespace quarl
