@@ -138,11 +138,11 @@ private Q_SLOTS:
         QVERIFY(x.create()->isEnabled());
         QCOMPARE(button(x.screen.get(), "cmdUpdate")->text(), QStringLiteral("&Save"));
         QCOMPARE(x.create()->text(), QStringLiteral("Crea&te"));
-        // no field has a typing limit on this screen
-        x.f(1)->setText(QString(80, QLatin1Char('N')));
+        // no field has a typing limit on this screen; the column's width holds on both engines
+        x.f(1)->setText(QString(50, QLatin1Char('N')));
         x.screen->updateRecord();
-        QCOMPARE(prompter.messages(), QStringList());
-        QCOMPARE(x.system.scalar(QStringLiteral("select length(name) from DRCOMP where code = 1")).value().toInt(), 80);
+        QVERIFY2(prompter.messages().isEmpty(), qPrintable(prompter.messages().join(QLatin1Char('|'))));
+        QCOMPARE(x.system.scalar(QStringLiteral("select length(name) from DRCOMP where code = 1")).value().toInt(), 50);
     }
 
     void createEnabledByDataSourceName()

@@ -354,7 +354,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::newRow("plain") << "NEWCO.qdb" << "NEWCO.qdb";
         QTest::newRow("trailing blanks") << "NEWCO.qdb   " << "NEWCO.qdb";
-        QTest::newRow("leading blank kept") << " NEWCO" << " NEWCO";
+        QTest::newRow("leading blank kept") << " NEWCO" << " NEWCO.qdb";
     }
     void dataSourceName()
     {

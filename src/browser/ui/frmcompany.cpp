@@ -65,7 +65,7 @@ frmCompany::frmCompany(QWidget *parent) : RecordBrowser(parent)
     commandRow()->insertWidget(commandRow()->indexOf(cmdClose) + 1, Create);
     connect(Create, &QPushButton::clicked, this, [this] { createDataSource(); });
 
-    CreatePg = new QPushButton(QStringLiteral("Postgre&SQL..."), this);
+    CreatePg = new QPushButton(QStringLiteral("&PostgreSQL..."), this);
     CreatePg->setObjectName(QStringLiteral("CreatePg"));
     CreatePg->setAutoDefault(false);
     CreatePg->setMinimumWidth(cmdAdd->minimumWidth());
@@ -174,7 +174,11 @@ void frmCompany::createPostgresSource()
     Prompter &prompter = Prompter::current();
     const QString typed = txtFields(DataSourceField)->text();
     PgParams initial;
-    initial.database = CompanyRegister::dataSourceName(typed).trimmed().toLower();
+    // a database name, not a file name: without the data-file extension
+    QString database = typed.trimmed();
+    if (database.endsWith(QLatin1String(Installation::DataFileSuffix), Qt::CaseInsensitive))
+        database.chop(qsizetype(qstrlen(Installation::DataFileSuffix)));
+    initial.database = database.toLower();
     PgSourceDialog dialog(initial, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
