@@ -102,12 +102,12 @@ void frmMenu::buildScreenCommands(QMenu *windowMenu)
         a->setShortcutContext(Qt::WindowShortcut);
     windowMenu->addSeparator()->setObjectName(QStringLiteral("screenListSeparator"));
     connect(windowMenu, &QMenu::aboutToShow, this, &frmMenu::listOpenScreens);
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, &frmMenu::listOpenScreens);
 }
 
 void frmMenu::listOpenScreens()
 {
-    qDeleteAll(m_screenList);
+    for (const QPointer<QAction> &a : std::as_const(m_screenList))
+        delete a.data();
     m_screenList.clear();
     int n = 0;
     for (QMdiSubWindow *sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 #include "app/mainmenu.h"
 #include "app/preparedreportdata.h"
 
@@ -75,7 +77,7 @@ private:
     QList<QLabel *> m_panels;
     QTimer *m_clock;
     QMenu *m_windowMenu = nullptr;
-    QList<QAction *> m_screenList; // the open screens, at the end of the Window menu
+    QList<QPointer<QAction>> m_screenList; // the open screens, at the end of the Window menu
     PreparedReportData m_reportData;
 };
 
