@@ -191,7 +191,8 @@ Result<QString> createDataSource(const QString &typedName, const QString &source
 
 Result<QString> registerPostgres(const QString &typedName, const PgParams &params, const CreateSchema &createSchema)
 {
-    const QString name = dataSourceName(typedName).trimmed();
+    // a server database is no data file: its name takes no file extension
+    const QString name = withoutTrailingBlanks(typedName).trimmed();
     if (name.isEmpty())
         return invalid(QStringLiteral("Type the Data Source Name first."));
     const DataSourceRegistry registry;
