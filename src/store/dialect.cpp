@@ -410,35 +410,28 @@ Status Dialect::enforceWidths(const Database &db, const QString &table, const QL
         }
         return Status::ok();
     }
-    auto def = db.query(QStringLiteral("select name, sql from sqlite_master where type = 'table' and lower(name) = lower(?)"),
-                        {table});
-    if (!def)
-        return def.failure();
-    if (!def->next())
-        return Failure(SqliteError, QStringLiteral("no such table: %1").arg(table));
-    const QString name = def->value(0).toString();
-    const QString createSql = def->value(1).toString();
-    def->finish();
-    std::optional<CreateTableText> text = splitCreateTable(createSql);
-    if (!text)
-        return Failure(SqliteError, QStringLiteral("cannot read the definition of table %1").arg(name));
-    bool modified = false;
-    for (QString &part : text->parts) {
-        const QStringList words = leadingWords(part, 1);
-        for (const ColumnDef &c : columns) {
-            const QString column = QLatin1String(c.name);
-            if (words.isEmpty() || words.first().compare(column, Qt::CaseInsensitive) != 0)
-                continue;
-            if (!part.contains(QStringLiteral("length(%1)").arg(column), Qt::CaseInsensitive)) {
-                part += QLatin1Char(' ') + widthCheck(c);
-                modified = true;
+    // A table whose columns all hold their checks already is left as it is.
+    Status s = rebuildTable(db, table, [&](QStringList *parts) -> Status {
+        bool modified = false;
+        for (QString &part : *parts) {
+            const QStringList words = leadingWords(part, 1);
+            for (const ColumnDef &c : columns) {
+                const QString column = QLatin1String(c.name);
+                if (words.isEmpty() || words.first().compare(column, Qt::CaseInsensitive) != 0)
+                    continue;
+                if (!part.contains(QStringLiteral("length(%1)").arg(column), Qt::CaseInsensitive)) {
+                    part += QLatin1Char(' ') + widthCheck(c);
+                    modified = true;
+                }
             }
         }
-    }
-    if (!modified)
+        return modified ? Status::ok() : Status(Failure(QStringLiteral("unchanged"), QString()));
+    });
+    if (!s && s.failure().code == QLatin1String("unchanged"))
         return Status::ok();
-    *changed = true;
-    return rebuildTable(db, name, text->head + text->parts.join(QLatin1Char(',')) + text->tail, true);
+    if (s)
+        *changed = true;
+    return s;
 }
 
 Status Dialect::dropConstraint(const Database &db, const QString &table, const QString &constraint) const
