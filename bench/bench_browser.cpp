@@ -11,9 +11,9 @@
 // browser did before it read rows by key, for comparison. --db keeps the test database in
 // FILE and uses it again when it is there. Runs offscreen.
 
-#include "app/scriptedprompter.h"
-#include "app/session.h"
-#include "app/ui/screenregistry.h"
+#include "core/scriptedprompter.h"
+#include "store/session.h"
+#include "core/ui/screenregistry.h"
 #include "browser/recordset.h"
 #include "browser/recordsources.h"
 #include "browser/ui/frmvslcode.h"

@@ -6,9 +6,9 @@
 //
 // Runs offscreen on a SQLite company database made afresh.
 
-#include "app/scriptedprompter.h"
-#include "app/session.h"
-#include "app/ui/screenregistry.h"
+#include "core/scriptedprompter.h"
+#include "store/session.h"
+#include "core/ui/screenregistry.h"
 #include "store/database.h"
 #include "store/schema.h"
 

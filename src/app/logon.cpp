@@ -1,8 +1,8 @@
 #include "app/logon.h"
 
-#include "app/numericvalue.h"
-#include "app/session.h"
-#include "app/settings.h"
+#include "core/numericvalue.h"
+#include "store/session.h"
+#include "core/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/passwordhash.h"
 #include "store/schema.h"

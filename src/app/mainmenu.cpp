@@ -1,6 +1,6 @@
 #include "app/mainmenu.h"
 
-#include "app/rights.h"
+#include "core/rights.h"
 
 namespace quarl::MainMenu {
 

@@ -1,8 +1,8 @@
 #include "appearance/reportheading.h"
 
-#include "app/numericvalue.h"
-#include "app/session.h"
-#include "app/settings.h"
+#include "core/numericvalue.h"
+#include "store/session.h"
+#include "core/settings.h"
 
 namespace quarl {
 

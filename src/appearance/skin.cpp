@@ -1,6 +1,6 @@
 #include "appearance/skin.h"
 
-#include "app/installation.h"
+#include "core/installation.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "browser/companyregister.h"
 
-#include "app/installation.h"
-#include "app/settings.h"
+#include "core/installation.h"
+#include "core/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/schema.h"
 #include "store/installer.h"

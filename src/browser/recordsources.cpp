@@ -1,6 +1,6 @@
 #include "browser/recordsources.h"
 
-#include "app/rights.h"
+#include "core/rights.h"
 
 namespace quarl::RecordSources {
 

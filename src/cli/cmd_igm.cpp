@@ -1,8 +1,8 @@
 #include "cli/command.h"
 #include "cli/options.h"
 
-#include "app/installation.h"
-#include "app/settings.h"
+#include "core/installation.h"
+#include "core/settings.h"
 #include "igm/iceswriter.h"
 #include "igm/igmcheck.h"
 #include "igm/igmreader.h"

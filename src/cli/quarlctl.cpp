@@ -1,6 +1,6 @@
 #include "cli/command.h"
 
-#include "app/installation.h"
+#include "core/installation.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -14,7 +14,7 @@
 // takes its key inside that transaction (nextCargoId), so concurrent writers never get
 // the same key.
 
-#include "app/failure.h"
+#include "core/failure.h"
 #include "store/database.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/failure.h"
+#include "core/failure.h"
 #include "igm/icesformat.h"
 
 #include <QHash>

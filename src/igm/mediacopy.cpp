@@ -1,6 +1,6 @@
 #include "igm/mediacopy.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "igm/fileerror.h"
 
 #include <QDir>

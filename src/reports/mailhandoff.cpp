@@ -1,6 +1,6 @@
 #include "reports/mailhandoff.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QDateTime>
 #include <QFile>

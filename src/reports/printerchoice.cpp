@@ -1,6 +1,6 @@
 #include "reports/printerchoice.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QSizeF>
 

@@ -1,7 +1,7 @@
 #include "store/datasourceregistry.h"
 
-#include "app/inifile.h"
-#include "app/installation.h"
+#include "core/inifile.h"
+#include "core/installation.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "store/installer.h"
 
-#include "app/installation.h"
-#include "app/settings.h"
+#include "core/installation.h"
+#include "core/settings.h"
 #include "store/database.h"
 #include "store/datasourceregistry.h"
 

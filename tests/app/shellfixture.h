@@ -2,9 +2,9 @@
 
 #include "common/testdb.h"
 
-#include "app/scriptedprompter.h"
-#include "app/session.h"
-#include "app/settings.h"
+#include "core/scriptedprompter.h"
+#include "store/session.h"
+#include "core/settings.h"
 #include "app/ui/frmlogon.h"
 #include "app/ui/frmmenu.h"
 #include "app/ui/programend.h"

@@ -1,8 +1,8 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
 
-#include "app/installation.h"
-#include "app/ui/screenregistry.h"
+#include "core/installation.h"
+#include "core/ui/screenregistry.h"
 #include "browser/companyregister.h"
 #include "store/passwordhash.h"
 #include "browser/ui/recordbrowser.h"

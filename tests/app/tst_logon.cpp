@@ -2,10 +2,10 @@
 #include "common/testmain.h"
 #include "store/passwordhash.h"
 
-#include "app/inifile.h"
-#include "app/installation.h"
+#include "core/inifile.h"
+#include "core/installation.h"
 #include "app/logon.h"
-#include "app/numericvalue.h"
+#include "core/numericvalue.h"
 #include "store/datasourceregistry.h"
 #include "store/schema.h"
 

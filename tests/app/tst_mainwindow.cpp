@@ -1,9 +1,9 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
 
-#include "app/keyboardlocks.h"
+#include "core/keyboardlocks.h"
 #include "app/mainmenu.h"
-#include "app/ui/screenregistry.h"
+#include "core/ui/screenregistry.h"
 #include "store/datasourceregistry.h"
 
 #include <QAction>

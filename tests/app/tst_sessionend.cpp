@@ -1,7 +1,7 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
 
-#include "app/installation.h"
+#include "core/installation.h"
 #include "app/logon.h"
 #include "browser/ui/frmuser.h"
 #include "browser/ui/frmvslcode.h"

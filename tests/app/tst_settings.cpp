@@ -1,8 +1,8 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/installation.h"
-#include "app/settings.h"
+#include "core/installation.h"
+#include "core/settings.h"
 #include "store/datasourceregistry.h"
 
 #include <functional>

@@ -1,11 +1,11 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/installation.h"
-#include "app/scriptedprompter.h"
-#include "app/settings.h"
+#include "core/installation.h"
+#include "core/scriptedprompter.h"
+#include "core/settings.h"
 #include "app/ui/frmsyspara.h"
-#include "app/ui/screenregistry.h"
+#include "core/ui/screenregistry.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "common/testmain.h"
 
 #include "app/ui/qtprompter.h"
-#include "app/ui/screenregistry.h"
+#include "core/ui/screenregistry.h"
 #include "appearance/skin.h"
 #include "appearance/ui/appearance.h"
 

@@ -1,8 +1,8 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/session.h"
-#include "app/settings.h"
+#include "store/session.h"
+#include "core/settings.h"
 #include "appearance/reportheading.h"
 #include "appearance/skin.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/session.h"
+#include "store/session.h"
 #include "store/database.h"
 
 #include <QLineEdit>

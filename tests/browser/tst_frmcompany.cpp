@@ -2,9 +2,9 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/installation.h"
-#include "app/scriptedprompter.h"
-#include "app/settings.h"
+#include "core/installation.h"
+#include "core/scriptedprompter.h"
+#include "core/settings.h"
 #include "browser/ui/frmcompany.h"
 #include "store/datasourceregistry.h"
 #include "store/installer.h"

@@ -2,7 +2,7 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/scriptedprompter.h"
+#include "core/scriptedprompter.h"
 #include "browser/ui/frmuser.h"
 #include "store/passwordhash.h"
 #include "store/schema.h"

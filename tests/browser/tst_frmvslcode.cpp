@@ -2,8 +2,8 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/scriptedprompter.h"
-#include "app/ui/screenregistry.h"
+#include "core/scriptedprompter.h"
+#include "core/ui/screenregistry.h"
 #include "browser/ui/frmvslcode.h"
 #include "store/schema.h"
 

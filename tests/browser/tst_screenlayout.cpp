@@ -2,9 +2,9 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/scriptedprompter.h"
-#include "app/settings.h"
-#include "app/ui/screenregistry.h"
+#include "core/scriptedprompter.h"
+#include "core/settings.h"
+#include "core/ui/screenregistry.h"
 #include "browser/ui/recordbrowser.h"
 #include "store/installer.h"
 #include "store/schema.h"

@@ -1,6 +1,6 @@
 #include "common/testdb.h"
 
-#include "app/installation.h"
+#include "core/installation.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>

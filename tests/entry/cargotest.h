@@ -1,7 +1,7 @@
 #pragma once
 
 #include "entry/billoflading.h"
-#include "app/session.h"
+#include "store/session.h"
 #include "store/database.h"
 
 class QWidget;

@@ -1,9 +1,9 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/scriptedprompter.h"
-#include "app/session.h"
-#include "app/ui/screenregistry.h"
+#include "core/scriptedprompter.h"
+#include "store/session.h"
+#include "core/ui/screenregistry.h"
 #include "entry/ui/frmvslmast.h"
 #include "store/schema.h"
 

@@ -3,7 +3,7 @@
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 #include "common/testmail.h"
 #include "common/testmain.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "reports/mailhandoff.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/installer.h"
 #include "store/schema.h"

@@ -1,9 +1,9 @@
 #include "app/ui/frmlogon.h"
 
-#include "app/installation.h"
-#include "app/prompter.h"
-#include "app/settings.h"
-#include "app/ui/enterkey.h"
+#include "core/installation.h"
+#include "core/prompter.h"
+#include "core/settings.h"
+#include "core/ui/enterkey.h"
 #include "app/ui/frmmenu.h"
 #include "app/ui/programend.h"
 

@@ -1,12 +1,12 @@
 #include "app/ui/frmmenu.h"
 
-#include "app/keyboardlocks.h"
-#include "app/prompter.h"
-#include "app/session.h"
-#include "app/settings.h"
+#include "core/keyboardlocks.h"
+#include "core/prompter.h"
+#include "store/session.h"
+#include "core/settings.h"
 #include "app/ui/frmlogon.h"
 #include "app/ui/programend.h"
-#include "app/ui/screenregistry.h"
+#include "core/ui/screenregistry.h"
 #include "appearance/ui/appearance.h"
 #include "store/patches.h"
 
@@ -48,6 +48,7 @@ QString caption()
 frmMenu::frmMenu()
 {
     theInstance() = this;
+    setScreenHost(this);
     setObjectName(QStringLiteral("frmMenu"));
     setAttribute(Qt::WA_DeleteOnClose);
 

@@ -3,7 +3,7 @@
 #include <QPointer>
 
 #include "app/mainmenu.h"
-#include "app/preparedreportdata.h"
+#include "core/preparedreportdata.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -1,11 +1,11 @@
 #include "app/ui/frmsyspara.h"
 
-#include "app/installation.h"
-#include "app/numericvalue.h"
-#include "app/prompter.h"
-#include "app/settings.h"
-#include "app/ui/enterkey.h"
-#include "app/ui/screenregistry.h"
+#include "core/installation.h"
+#include "core/numericvalue.h"
+#include "core/prompter.h"
+#include "core/settings.h"
+#include "core/ui/enterkey.h"
+#include "core/ui/screenregistry.h"
 #include "appearance/ui/appearance.h"
 
 #include <QCloseEvent>

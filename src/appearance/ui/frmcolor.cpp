@@ -1,9 +1,9 @@
 #include "appearance/ui/frmcolor.h"
 
-#include "app/prompter.h"
-#include "app/settings.h"
-#include "app/ui/enterkey.h"
-#include "app/ui/screenregistry.h"
+#include "core/prompter.h"
+#include "core/settings.h"
+#include "core/ui/enterkey.h"
+#include "core/ui/screenregistry.h"
 #include "appearance/skin.h"
 #include "appearance/ui/appearance.h"
 

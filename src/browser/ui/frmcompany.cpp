@@ -1,8 +1,8 @@
 #include "browser/ui/frmcompany.h"
 
-#include "app/installation.h"
-#include "app/prompter.h"
-#include "app/ui/screenregistry.h"
+#include "core/installation.h"
+#include "core/prompter.h"
+#include "core/ui/screenregistry.h"
 #include "browser/companyregister.h"
 #include "browser/recordsources.h"
 #include "browser/ui/pgsourcedialog.h"

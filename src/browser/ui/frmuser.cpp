@@ -1,8 +1,8 @@
 #include "browser/ui/frmuser.h"
 
-#include "app/prompter.h"
-#include "app/session.h"
-#include "app/ui/screenregistry.h"
+#include "core/prompter.h"
+#include "store/session.h"
+#include "core/ui/screenregistry.h"
 #include "browser/recordsources.h"
 #include "browser/retry.h"
 #include "store/passwordhash.h"

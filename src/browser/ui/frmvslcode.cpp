@@ -1,6 +1,6 @@
 #include "browser/ui/frmvslcode.h"
 
-#include "app/ui/screenregistry.h"
+#include "core/ui/screenregistry.h"
 #include "browser/recordsources.h"
 
 namespace quarl {

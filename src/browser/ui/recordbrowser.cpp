@@ -1,8 +1,8 @@
 #include "browser/ui/recordbrowser.h"
 
-#include "app/prompter.h"
-#include "app/rights.h"
-#include "app/session.h"
+#include "core/prompter.h"
+#include "core/rights.h"
+#include "store/session.h"
 #include "appearance/ui/appearance.h"
 #include "browser/fieldformat.h"
 #include "browser/ui/browsericons.h"

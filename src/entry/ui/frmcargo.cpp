@@ -1,8 +1,8 @@
 #include "entry/ui/frmcargo.h"
 
-#include "app/prompter.h"
-#include "app/session.h"
-#include "app/ui/screenregistry.h"
+#include "core/prompter.h"
+#include "store/session.h"
+#include "core/ui/screenregistry.h"
 #include "appearance/ui/appearance.h"
 #include "browser/fieldformat.h"
 #include "entry/cargorules.h"

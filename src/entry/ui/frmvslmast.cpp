@@ -1,7 +1,7 @@
 #include "entry/ui/frmvslmast.h"
 
-#include "app/prompter.h"
-#include "app/ui/screenregistry.h"
+#include "core/prompter.h"
+#include "core/ui/screenregistry.h"
 #include "browser/fieldformat.h"
 #include "entry/voyageheader.h"
 

@@ -1,9 +1,9 @@
 #include "igm/ui/frmcargorep.h"
 
-#include "app/installation.h"
-#include "app/prompter.h"
-#include "app/session.h"
-#include "app/ui/screenregistry.h"
+#include "core/installation.h"
+#include "core/prompter.h"
+#include "store/session.h"
+#include "core/ui/screenregistry.h"
 #include "igm/xmlinterchange.h"
 
 #include <QDir>

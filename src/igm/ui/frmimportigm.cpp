@@ -1,8 +1,8 @@
 #include "igm/ui/frmimportigm.h"
 
-#include "app/installation.h"
-#include "app/prompter.h"
-#include "app/ui/screenregistry.h"
+#include "core/installation.h"
+#include "core/prompter.h"
+#include "core/ui/screenregistry.h"
 #include "igm/igmreader.h"
 
 #include <QCheckBox>

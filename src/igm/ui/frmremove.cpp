@@ -1,7 +1,7 @@
 #include "igm/ui/frmremove.h"
 
-#include "app/prompter.h"
-#include "app/ui/screenregistry.h"
+#include "core/prompter.h"
+#include "core/ui/screenregistry.h"
 #include "igm/igmmessages.h"
 #include "igm/voyageremoval.h"
 

@@ -1,9 +1,9 @@
 #include "igm/ui/frmvslrep.h"
 
-#include "app/installation.h"
-#include "app/prompter.h"
-#include "app/settings.h"
-#include "app/ui/screenregistry.h"
+#include "core/installation.h"
+#include "core/prompter.h"
+#include "core/settings.h"
+#include "core/ui/screenregistry.h"
 #include "igm/iceswriter.h"
 #include "igm/igmcheck.h"
 #include "igm/igmmessages.h"

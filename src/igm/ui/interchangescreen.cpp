@@ -1,8 +1,8 @@
 #include "igm/ui/interchangescreen.h"
 
-#include "app/prompter.h"
-#include "app/session.h"
-#include "app/ui/enterkey.h"
+#include "core/prompter.h"
+#include "store/session.h"
+#include "core/ui/enterkey.h"
 #include "appearance/ui/appearance.h"
 #include "igm/outcome.h"
 

@@ -1,7 +1,7 @@
 #include "igm/ui/voyagesendscreen.h"
 
-#include "app/prompter.h"
-#include "app/settings.h"
+#include "core/prompter.h"
+#include "core/settings.h"
 #include "reports/mailhandoff.h"
 
 #include <QGridLayout>

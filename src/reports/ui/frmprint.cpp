@@ -1,7 +1,8 @@
 #include "reports/ui/frmprint.h"
 
-#include "app/prompter.h"
-#include "app/ui/frmmenu.h"
+#include "core/ui/screenregistry.h"
+
+#include "core/prompter.h"
 #include "reports/reportdocument.h"
 
 #include <QComboBox>
@@ -103,7 +104,7 @@ frmPrint *frmPrint::shared()
 {
     // Owned by the main window, so that it closes with it.
     if (!s_shared)
-        s_shared = new frmPrint(frmMenu::instance());
+        s_shared = new frmPrint(screenHost());
     return s_shared;
 }
 

@@ -1,5 +1,5 @@
-#include "app/prompter.h"
-#include "app/scriptedprompter.h"
+#include "core/prompter.h"
+#include "core/scriptedprompter.h"
 
 namespace quarl {
 

@@ -1,4 +1,4 @@
-#include "app/rights.h"
+#include "core/rights.h"
 
 namespace quarl::Rights {
 

@@ -1,4 +1,4 @@
-#include "app/keyboardlocks.h"
+#include "core/keyboardlocks.h"
 
 #include <QDir>
 #include <QFile>

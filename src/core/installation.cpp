@@ -1,4 +1,4 @@
-#include "app/installation.h"
+#include "core/installation.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/session.h"
+#include "store/session.h"
 
 namespace quarl {
 

@@ -1,8 +1,8 @@
-#include "app/settings.h"
+#include "core/settings.h"
 
-#include "app/inifile.h"
-#include "app/installation.h"
-#include "app/numericvalue.h"
+#include "core/inifile.h"
+#include "core/installation.h"
+#include "core/numericvalue.h"
 
 namespace quarl {
 

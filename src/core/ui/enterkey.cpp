@@ -1,4 +1,4 @@
-#include "app/ui/enterkey.h"
+#include "core/ui/enterkey.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,6 +1,7 @@
-#include "app/ui/screenregistry.h"
+#include "core/ui/screenregistry.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 namespace quarl {
@@ -10,6 +11,12 @@ QHash<QString, ScreenFactory> &factories()
 {
     static QHash<QString, ScreenFactory> map;
     return map;
+}
+
+QPointer<QWidget> &host()
+{
+    static QPointer<QWidget> widget;
+    return widget;
 }
 } // namespace
 
@@ -53,6 +60,16 @@ QStringList screenNames()
     QStringList names = factories().keys();
     names.sort();
     return names;
+}
+
+void setScreenHost(QWidget *widget)
+{
+    host() = widget;
+}
+
+QWidget *screenHost()
+{
+    return host();
 }
 
 } // namespace quarl

@@ -38,6 +38,11 @@ private:
 bool hasScreen(const QString &name);
 QStringList screenNames();
 
+// The window the screens open in. The shell names it at start; windows of their own
+// (the print preview) take it as their parent so that they close with it.
+void setScreenHost(QWidget *host);
+QWidget *screenHost(); // nullptr before the shell has named one, or after it is gone
+
 } // namespace quarl
 
 #define QUARL_REGISTER_SCREEN(Class) \

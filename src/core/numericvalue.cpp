@@ -1,4 +1,4 @@
-#include "app/numericvalue.h"
+#include "core/numericvalue.h"
 
 #include <cmath>
 #include <limits>
