@@ -441,10 +441,7 @@ IgmImportResult Importer::run(const QString &path)
         return failed();
     result.vessel = vessel.value(5);
     result.voyage = vessel.value(6);
-    const QString question = QLatin1String(Messages::ImportQuestionPrefix) + result.vessel
-                             + QLatin1String(Messages::VoyageSeparator) + result.voyage
-                             + QLatin1String(Messages::ImportQuestionSuffix);
-    if (!m_confirm || !m_confirm(question)) {
+    if (!m_confirm || !m_confirm(Messages::importQuestion(result.vessel, result.voyage))) {
         result.outcome = Outcome::declined();
         return result;
     }

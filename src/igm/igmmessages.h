@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // The fixed texts of the IGM interchange commands, exactly as the user sees them.
 namespace quarl::igm::Messages {
 
@@ -36,5 +38,12 @@ inline constexpr char NothingToRemove[] = "No records found for this Voyage";
 inline constexpr char Removed[] = "Records Deleted.. ";
 
 inline constexpr char VoyageSeparator[] = " / ";
+
+// The question both IGM readers ask before a voyage is imported.
+inline QString importQuestion(const QString &vessel, const QString &voyage)
+{
+    return QLatin1String(ImportQuestionPrefix) + vessel + QLatin1String(VoyageSeparator) + voyage
+           + QLatin1String(ImportQuestionSuffix);
+}
 
 } // namespace quarl::igm::Messages

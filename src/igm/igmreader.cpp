@@ -724,10 +724,7 @@ IgmImportResult Importer::run(const QString &sourcePath)
         return failed();
     result.vessel = m_vesselCode;
     result.voyage = m_voyage;
-    const QString question = QLatin1String(Messages::ImportQuestionPrefix) + result.vessel
-                             + QLatin1String(Messages::VoyageSeparator) + result.voyage
-                             + QLatin1String(Messages::ImportQuestionSuffix);
-    if (!m_confirm || !m_confirm(question)) {
+    if (!m_confirm || !m_confirm(Messages::importQuestion(result.vessel, result.voyage))) {
         result.outcome = Outcome::declined();
         return result;
     }
