@@ -386,4 +386,9 @@ Status sendMail(const MailMessage &message)
     return handToMailClient(message);
 }
 
+QString mailSentText(const MailMessage &message)
+{
+    return QStringLiteral("The mail is sent to %1.").arg((message.to + message.cc).join(QStringLiteral(", ")));
+}
+
 } // namespace quarl::reports

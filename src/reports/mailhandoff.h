@@ -65,4 +65,8 @@ Status handToMailClient(const MailMessage &message);
 // server, otherwise the desktop mail client.
 Status sendMail(const MailMessage &message);
 
+// What a sending screen says when the server has taken the message ("The mail is sent to
+// a@x.in, b@y.in."): a mail client shows the message itself, a server gives no other sign.
+QString mailSentText(const MailMessage &message);
+
 } // namespace quarl::reports

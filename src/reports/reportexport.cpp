@@ -1,8 +1,11 @@
 #include "reports/reportexport.h"
 
+#include "appearance/reportheading.h"
 #include "reports/rtfwriter.h"
 
 #include <QSaveFile>
+
+#include <cstring>
 
 namespace quarl::reports {
 
@@ -218,14 +221,6 @@ void declaration(RtfWriter &rtf, const ReportData &d)
                   sign);
 }
 
-Status saveFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + f.errorString());
-    return Status::ok();
-}
-
 } // namespace
 
 ExportFormat mailExportFormat(const QString &eformat)
@@ -239,10 +234,13 @@ QString mailExportFileName(ExportFormat format)
     return format == ExportFormat::Rtf ? QStringLiteral("Ledger.rtf") : QStringLiteral("Ledger.pdf");
 }
 
-QByteArray reportRtf(const ReportData &data, const ReportTexts &texts, const QPageLayout &page)
+Status writeRtf(const ReportData &data, const ReportTexts &texts, const QPageLayout &page, const QString &path)
 {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
     const QRectF full = page.fullRectPoints();
-    RtfWriter rtf(int(full.width() * 20), int(full.height() * 20), page.orientation() == QPageLayout::Landscape);
+    RtfWriter rtf(file, int(full.width() * 20), int(full.height() * 20), page.orientation() == QPageLayout::Landscape);
     int headSize = 28;
     if (!texts.headingFamily.isEmpty() && texts.headingPointSize > 0)
         headSize = int(texts.headingPointSize * 2);
@@ -254,12 +252,16 @@ QByteArray reportRtf(const ReportData &data, const ReportTexts &texts, const QPa
         checkList(rtf, data);
     else
         declaration(rtf, data);
-    return rtf.finish();
-}
-
-Status writeRtf(const ReportData &data, const ReportTexts &texts, const QPageLayout &page, const QString &path)
-{
-    return saveFile(path, reportRtf(data, texts, page));
+    // After a failed write (a full disk) the temporary file goes and nothing takes the real name.
+    if (!rtf.finish()) {
+        file.cancelWriting();
+        return Failure(ErrorNumber::PathFileAccess,
+                       path + QStringLiteral(": ")
+                           + (rtf.writeErrno() ? QString::fromLocal8Bit(std::strerror(rtf.writeErrno())) : file.errorString()));
+    }
+    if (!file.commit())
+        return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
+    return Status::ok();
 }
 
 Status writeReport(const ReportDocument &document, ExportFormat format, const QString &path, const PageProgress &progress)
@@ -268,12 +270,6 @@ Status writeReport(const ReportDocument &document, ExportFormat format, const QS
         return writePdf(document, path, progress);
     return writeRtf(document.data(), document.texts(), document.pageLayout(), path);
 }
-
-} // namespace quarl::reports
-
-#include "appearance/reportheading.h"
-
-namespace quarl::reports {
 
 ReportTexts reportTexts(ReportKind kind, const QString &vessel, const QString &voyage, const QString &company)
 {

@@ -16,10 +16,10 @@ ExportFormat mailExportFormat(const QString &eformat);
 // that the receiver's mail program opens it with the right reader.
 QString mailExportFileName(ExportFormat format);
 
-// Writes the report as rich text in the page layout: under a temporary name, renamed
-// into place when whole.
+// Writes the report as rich text in the page layout, into the file as it goes: under a
+// temporary name, renamed into place when whole; a failed write is reported and leaves
+// no file.
 Status writeRtf(const ReportData &data, const ReportTexts &texts, const QPageLayout &page, const QString &path);
-QByteArray reportRtf(const ReportData &data, const ReportTexts &texts, const QPageLayout &page);
 
 // PDF or RTF, by format.
 Status writeReport(const ReportDocument &document, ExportFormat format, const QString &path,

@@ -1,10 +1,22 @@
 #include "reports/rtfwriter.h"
 
+#include <QIODevice>
+
+#include <cerrno>
+
 namespace quarl::reports {
 
-RtfWriter::RtfWriter(int sheetWidth, int sheetHeight, bool landscape, int margin)
-    : m_sheetWidth(sheetWidth), m_sheetHeight(sheetHeight), m_margin(margin), m_landscape(landscape)
+namespace {
+
+// Bytes gathered before they go to the device.
+constexpr qsizetype FlushAt = 256 * 1024;
+
+} // namespace
+
+RtfWriter::RtfWriter(QIODevice &out, int sheetWidth, int sheetHeight, bool landscape, int margin)
+    : m_out(out), m_sheetWidth(sheetWidth), m_sheetHeight(sheetHeight), m_margin(margin), m_landscape(landscape)
 {
+    m_pending.reserve(FlushAt + 4096);
 }
 
 int RtfWriter::fontIndex(const QString &family)
@@ -72,6 +84,7 @@ QByteArray paraFormat(const RtfWriter::Para &f)
 
 void RtfWriter::pageHead(const QStringList &rows, int firstHalfPoints, const QString &firstFont)
 {
+    Q_ASSERT(!m_begun); // its fonts go into the font table at the top
     QByteArray h = "{\\header ";
     for (int i = 0; i < rows.size(); ++i) {
         Para p;
@@ -90,6 +103,7 @@ void RtfWriter::pageHead(const QStringList &rows, int firstHalfPoints, const QSt
 
 void RtfWriter::pageFoot(const QString &left, const QString &right)
 {
+    Q_ASSERT(!m_begun);
     const int w = textWidth();
     QByteArray f = "{\\footer \\pard\\plain\\fs14\\tqc\\tx" + QByteArray::number(w / 2) + "\\tqr\\tx"
                    + QByteArray::number(w) + ' ' + escape(left)
@@ -101,7 +115,7 @@ void RtfWriter::pageFoot(const QString &left, const QString &right)
 
 void RtfWriter::paragraph(const QString &text, const Para &format)
 {
-    m_body += paraFormat(format) + escape(text) + "\\par\n";
+    body(paraFormat(format) + escape(text) + "\\par\n");
 }
 
 void RtfWriter::row(const QStringList &cells, const QList<int> &widths, bool header, bool shaded, int halfPoints,
@@ -126,7 +140,7 @@ void RtfWriter::row(const QStringList &cells, const QList<int> &widths, bool hea
              + "\\cell\n";
     }
     r += "\\row\n";
-    m_body += r;
+    body(r);
 }
 
 QByteArray RtfWriter::fontTable() const
@@ -137,19 +151,47 @@ QByteArray RtfWriter::fontTable() const
     return t + "}\n";
 }
 
-QByteArray RtfWriter::finish()
+void RtfWriter::begin()
 {
-    QByteArray doc = "{\\rtf1\\ansi\\ansicpg1252\\uc1\\deff0\n" + fontTable()
-                     + "{\\colortbl;\\red0\\green0\\blue0;\\red232\\green236\\blue241;}\n"
-                     + "\\paperw" + QByteArray::number(m_sheetWidth) + "\\paperh" + QByteArray::number(m_sheetHeight)
-                     + "\\margl" + QByteArray::number(m_margin) + "\\margr" + QByteArray::number(m_margin)
-                     + "\\margt" + QByteArray::number(m_margin) + "\\margb" + QByteArray::number(m_margin)
-                     + (m_landscape ? "\\landscape" : "") + "\n\\sectd" + (m_landscape ? "\\lndscpsxn" : "")
-                     + "\\headery360\\footery360\n";
-    doc += m_head;
-    doc += m_body;
-    doc += "}\n";
-    return doc;
+    m_begun = true;
+    m_pending += "{\\rtf1\\ansi\\ansicpg1252\\uc1\\deff0\n" + fontTable()
+                + "{\\colortbl;\\red0\\green0\\blue0;\\red232\\green236\\blue241;}\n" + "\\paperw"
+                + QByteArray::number(m_sheetWidth) + "\\paperh" + QByteArray::number(m_sheetHeight) + "\\margl"
+                + QByteArray::number(m_margin) + "\\margr" + QByteArray::number(m_margin) + "\\margt"
+                + QByteArray::number(m_margin) + "\\margb" + QByteArray::number(m_margin)
+                + (m_landscape ? "\\landscape" : "") + "\n\\sectd" + (m_landscape ? "\\lndscpsxn" : "")
+                + "\\headery360\\footery360\n" + m_head;
+    m_head.clear();
+}
+
+void RtfWriter::body(const QByteArray &bytes)
+{
+    if (!m_begun)
+        begin();
+    m_pending += bytes;
+    if (m_pending.size() >= FlushAt)
+        flush();
+}
+
+void RtfWriter::flush()
+{
+    if (!m_failed && !m_pending.isEmpty()) {
+        errno = 0;
+        if (m_out.write(m_pending) != m_pending.size()) {
+            m_failed = true;
+            m_errno = errno;
+        }
+    }
+    m_pending.resize(0); // keeps its room for the next block
+}
+
+bool RtfWriter::finish()
+{
+    if (!m_begun)
+        begin();
+    m_pending += "}\n";
+    flush();
+    return !m_failed;
 }
 
 } // namespace quarl::reports

@@ -5,11 +5,17 @@
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
+
 namespace quarl::reports {
 
 // A small writer of rich-text (RTF 1.x) documents: paragraphs, tables with repeated
 // heads, a page head and foot with page numbers. Every text is escaped, so braces,
 // backslashes and characters beyond ASCII come out as typed.
+//
+// The document goes into the device as it is written, a block at a time, so a report of
+// any size takes the same memory. The page head and foot come first: the document's
+// opening (font table, sheet, head and foot) is written with the first paragraph or row.
 class RtfWriter
 {
 public:
@@ -25,7 +31,7 @@ public:
     };
 
     // Sheet and margins in twips (1/20 pt).
-    RtfWriter(int sheetWidth, int sheetHeight, bool landscape, int margin = 720);
+    RtfWriter(QIODevice &out, int sheetWidth, int sheetHeight, bool landscape, int margin = 720);
 
     int textWidth() const { return m_sheetWidth - 2 * m_margin; }
 
@@ -40,16 +46,26 @@ public:
     void row(const QStringList &cells, const QList<int> &widths, bool header = false, bool shaded = false,
              int halfPoints = 16, QList<bool> boldCells = {});
 
-    QByteArray finish();
+    // Ends the document and writes what is left. False when a write failed (errno as the
+    // failed write left it); nothing is written after a failed write.
+    bool finish();
+    int writeErrno() const { return m_errno; }
 
     static QByteArray escape(const QString &text);
 
 private:
     QByteArray fontTable() const;
+    void begin();
+    void body(const QByteArray &bytes);
+    void flush();
 
+    QIODevice &m_out;
     int m_sheetWidth, m_sheetHeight, m_margin;
     bool m_landscape;
-    QByteArray m_head, m_body;
+    bool m_begun = false;
+    bool m_failed = false;
+    int m_errno = 0;
+    QByteArray m_head, m_pending;
     QStringList m_fonts{QStringLiteral("Arial")};
     int fontIndex(const QString &family);
 };

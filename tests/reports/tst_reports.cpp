@@ -16,6 +16,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -24,6 +25,12 @@
 #include <QTest>
 #include <QTextDocument>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 using namespace quarl;
 using namespace quarl::reports;
 
@@ -31,6 +38,25 @@ namespace {
 
 // A value that has broken reports before: accents, markup and RTF control characters.
 const QString Awkward = QStringLiteral("G\u00e9n\u00e9rale & Fils <Ltd> {4} C:\\Dock");
+
+// Files of this process grow to at most the given size while it lives, as if the disk
+// were full: writes beyond it fail with EFBIG.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit l = m_saved;
+        l.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
 
 Status addCargo(const Database &db, qint64 id, const QString &vessel, const QString &voyage, qint64 lineNo,
                 const QString &blNo, const QString &importer, const QString &pkgType = QStringLiteral("CTN"))
@@ -231,6 +257,17 @@ private Q_SLOTS:
         QVERIFY2(rtfText.contains(Awkward), qPrintable(rtfText.left(3000)));
         if (k == ReportKind::CargoDeclaration)
             QVERIFY(text.contains(QStringLiteral("INIXY1")) && rtfText.contains(QStringLiteral("INIXY1")));
+
+        // The disk fills up halfway through: the failure is reported and no file is left.
+        Status full;
+        {
+            FileSizeLimit limit(rlim_t(QFileInfo(rtf).size() / 2));
+            full = writeReport(doc, ExportFormat::Rtf, dir.filePath(QStringLiteral("full.rtf")));
+        }
+        QVERIFY(!full);
+        QVERIFY2(full.failure().description.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
+                 qPrintable(full.failure().description));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({QStringLiteral("r.pdf"), QStringLiteral("r.rtf")}));
     }
 
     void printerChoice()
@@ -340,8 +377,9 @@ private Q_SLOTS:
             Settings::setEmailFormat(eformat);
             const QString token = QStringLiteral("CL%1-%2").arg(QDateTime::currentMSecsSinceEpoch()).arg(eformat);
             screen.txtFields(2)->setText(QStringLiteral("Check-list ") + token);
+            prompter.clear();
             screen.findChild<QPushButton *>(QStringLiteral("cmdEmail"))->click();
-            QVERIFY2(prompter.messages().isEmpty(), qPrintable(prompter.messages().join(QLatin1Char('\n'))));
+            QCOMPARE(prompter.messages(), QStringList{QStringLiteral("The mail is sent to agent@example.in.")});
             const QList<test::ReceivedMail> got = test::receivedMail(smtp.maildir, token);
             QCOMPARE(got.size(), 1);
             const QString name = eformat.isEmpty() ? QStringLiteral("Ledger.rtf") : QStringLiteral("Ledger.pdf");
@@ -351,6 +389,8 @@ private Q_SLOTS:
             QCOMPARE(got.first().attachments.value(0).data, sent.readAll());
             QVERIFY(got.first().attachments.value(0).data.startsWith(eformat.isEmpty() ? "{\\rtf1" : "%PDF"));
         }
+
+        prompter.clear();
 
         // The data cannot be read: the check-list says so once and shows nothing new;
         // the declaration reports each failing step with three blanks and goes on.

@@ -113,10 +113,8 @@ bool VoyageSendScreen::mailFiles(const QStringList &files)
         Prompter::current().message(sent.failure().numberAndText(), Prompter::Icon::Critical);
         return false;
     }
-    // A mail client shows the message itself; a mail server gives no other sign.
     if (smtp)
-        Prompter::current().message(QStringLiteral("The mail is sent to %1.").arg((m.to + m.cc).join(QStringLiteral(", "))),
-                                    Prompter::Icon::Information);
+        Prompter::current().message(reports::mailSentText(m), Prompter::Icon::Information);
     return true;
 }
 

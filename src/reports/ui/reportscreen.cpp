@@ -295,9 +295,16 @@ void ReportScreen::emailReport()
     mail.subject = m_fields[2]->text();
     mail.body = m_fields[3]->text();
     mail.attachments = {path};
-    WaitCursor wait;
-    if (Status s = reports::sendMail(mail); !s)
-        say(s.failure());
+    const bool smtp = reports::smtpConfigured();
+    Status sent;
+    {
+        WaitCursor wait;
+        sent = reports::sendMail(mail);
+    }
+    if (!sent)
+        say(sent.failure());
+    else if (smtp)
+        Prompter::current().message(reports::mailSentText(mail), Prompter::Icon::Information);
 }
 
 frmCheckList::frmCheckList(QWidget *parent)
