@@ -128,4 +128,20 @@ Preparation prepareReportData(const Database &db, const ReportRequest &request);
 // Numbers the voyage's lines 1..n in the order of their keys; the number of lines.
 Result<qint64> renumberLines(const Database &db, const QString &vessel, const QString &voyage);
 
+// How dates, quantities and their units read on paper, in every report format.
+inline QString dateText(const QDate &d)
+{
+    return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+}
+
+inline QString number(double v, int decimals)
+{
+    return QString::number(v, 'f', decimals);
+}
+
+inline QString withUnit(const QString &value, const QString &unit)
+{
+    return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
+}
+
 } // namespace quarl::reports

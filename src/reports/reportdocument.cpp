@@ -31,21 +31,6 @@ QFont reportFont(const QString &family, double points, bool bold = false)
     return f;
 }
 
-QString dateText(const QDate &d)
-{
-    return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : QString();
-}
-
-QString number(double v, int decimals)
-{
-    return QString::number(v, 'f', decimals);
-}
-
-QString withUnit(const QString &value, const QString &unit)
-{
-    return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
-}
-
 QString joined(const QStringList &parts, const QString &sep = QStringLiteral("  "))
 {
     QStringList kept;

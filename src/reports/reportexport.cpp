@@ -11,21 +11,6 @@ namespace quarl::reports {
 
 namespace {
 
-QString dateText(const QDate &d)
-{
-    return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : QString();
-}
-
-QString number(double v, int decimals)
-{
-    return QString::number(v, 'f', decimals);
-}
-
-QString withUnit(const QString &value, const QString &unit)
-{
-    return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
-}
-
 QString lines(QStringList parts)
 {
     parts.removeAll(QString());
