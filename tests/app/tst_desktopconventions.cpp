@@ -13,6 +13,7 @@
 #include <QMdiSubWindow>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMenuBar>
 
 using namespace quarl;
 
@@ -25,28 +26,47 @@ frmMenu *logOn(test::ShellFixture &fx)
     return frmMenu::instance();
 }
 
-// Every Alt key a screen shows, with what shows it: no key may reach two of them.
-QStringList mnemonicClashes(QWidget *screen)
+// Every Alt key a screen or a menu shows, with what shows it: no key may reach two of them.
+class Mnemonics
 {
-    QHash<QKeySequence, QString> seen;
-    QStringList clashes;
-    const auto take = [&](const QString &text, const QString &who) {
+public:
+    void take(const QString &text, const QString &who)
+    {
         const QKeySequence key = QKeySequence::mnemonic(text);
         if (key.isEmpty())
             return;
-        if (seen.contains(key))
-            clashes << seen.value(key) + QLatin1String(" / ") + who;
-        seen.insert(key, who);
-    };
+        if (m_seen.contains(key))
+            clashes << m_seen.value(key) + QLatin1String(" / ") + who;
+        m_seen.insert(key, who);
+    }
+    QStringList clashes;
+
+private:
+    QHash<QKeySequence, QString> m_seen;
+};
+
+QStringList mnemonicClashes(QWidget *screen)
+{
+    Mnemonics keys;
     for (QAbstractButton *b : screen->findChildren<QAbstractButton *>()) {
         if (b->isVisibleTo(screen))
-            take(b->text(), b->objectName());
+            keys.take(b->text(), b->objectName());
     }
     for (QLabel *l : screen->findChildren<QLabel *>()) {
         if (l->isVisibleTo(screen) && l->buddy())
-            take(l->text(), l->objectName());
+            keys.take(l->text(), l->objectName());
     }
-    return clashes;
+    return keys.clashes;
+}
+
+QStringList mnemonicClashes(const QList<QAction *> &actions)
+{
+    Mnemonics keys;
+    for (QAction *a : actions) {
+        if (a->isVisible() && !a->isSeparator())
+            keys.take(a->text(), a->text());
+    }
+    return keys.clashes;
 }
 
 } // namespace
@@ -92,10 +112,12 @@ private Q_SLOTS:
         QVERIFY(screen->findChild<QLabel *>(QStringLiteral("lblLabels(6)"))->font().bold());
     }
 
-    // No Alt key reaches two actions on any screen, in browse mode and while adding.
+    // No Alt key reaches two actions on any screen, in browse mode and while adding, nor in
+    // any menu.
     void mnemonicsAreUniqueOnEveryScreen()
     {
         QUARL_SHELL(fx);
+        WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), QString::number(Settings::WithIgmImportEnabled));
         frmMenu *menu = logOn(fx);
         for (const QString &name : screenNames()) {
             QWidget *screen = menu->openScreen(name);
@@ -108,6 +130,14 @@ private Q_SLOTS:
                 browser->cancelRecord();
             }
         }
+        // the menu bar and every menu, with the open screens listed in the Window menu
+        QVERIFY(Settings::igmImportEnabled());
+        QStringList clashes = mnemonicClashes(menu->menuBar()->actions());
+        for (QAction *top : menu->menuBar()->actions()) {
+            QMetaObject::invokeMethod(top->menu(), "aboutToShow");
+            clashes << mnemonicClashes(top->menu()->actions());
+        }
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(", ")));
         fx.prompter.answerNo(20);
         QVERIFY(menu->closeAllScreens());
     }
