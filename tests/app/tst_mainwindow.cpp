@@ -10,11 +10,13 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSqlDatabase>
 
 using namespace quarl;
@@ -436,6 +438,44 @@ private Q_SLOTS:
         QVERIFY(!Session::current().connection.isValid());
         QVERIFY(!QSqlDatabase::contains(connection));
         QCOMPARE(fx.ends, 1);
+    }
+
+    // Maximised the first time, then as the user left it; a saved place partly beyond the
+    // screen moves into it, one that no screen shows, larger than the screen or unreadable
+    // gives way to the maximised window.
+    void windowPlacement()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu->isMaximized());
+        menu->showNormal();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect left(screen.topLeft() + QPoint(20, 30), QSize(500, 400));
+        menu->setGeometry(left);
+        QVERIFY(menu->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!frmMenu::instance());
+
+        const auto reopened = [&fx] {
+            frmMenu *m = logOn(fx);
+            const QRect place = m->isMaximized() ? QRect() : m->geometry();
+            delete m;
+            return place;
+        };
+        QCOMPARE(reopened(), left);
+        const auto text = [](const QRect &r) { return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); };
+        Settings::setWindowGeometry(text(left.translated(-300, 0)));
+        const QRect moved = reopened();
+        QCOMPARE(moved.size(), left.size());
+        QVERIFY2(screen.contains(moved), qPrintable(text(moved)));
+        for (const QString &saved : {text(left.translated(screen.width() * 3, 0)), text(QRect(screen.topLeft(), screen.size() * 2)),
+                                     QStringLiteral("20,30,wide,400")}) {
+            Settings::setWindowGeometry(saved);
+            QVERIFY2(reopened().isNull(), qPrintable(saved));
+        }
+        Settings::setWindowGeometry(text(left));
+        Settings::setWindowMaximized(QStringLiteral("1"));
+        QVERIFY(reopened().isNull());
     }
 
     void exitEndsAtOnce()
