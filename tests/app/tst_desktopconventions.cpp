@@ -112,6 +112,24 @@ private Q_SLOTS:
         QVERIFY(screen->findChild<QLabel *>(QStringLiteral("lblLabels(6)"))->font().bold());
     }
 
+    // Logout leaves the keys on the logon screen's first empty field, a new logon on the
+    // main window.
+    void focusAfterLogout()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        menu->openScreen(QStringLiteral("frmVslCode"));
+        menu->logout();
+        frmLogon *logon = fx.openLogon();
+        QVERIFY(logon);
+        QTRY_COMPARE(QApplication::focusWidget(), logon->findChild<QWidget *>(QStringLiteral("txtUID")));
+        test::ShellFixture::logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QVERIFY(QApplication::focusWidget());
+        QVERIFY(menu->isAncestorOf(QApplication::focusWidget()));
+    }
+
     // No Alt key reaches two actions on any screen, in browse mode and while adding, nor in
     // any menu.
     void mnemonicsAreUniqueOnEveryScreen()
