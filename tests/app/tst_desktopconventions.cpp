@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QFileInfo>
@@ -96,6 +97,18 @@ private Q_SLOTS:
         QVERIFY(!QApplication::activePopupWidget());
         QTest::keyClicks(screen->txtFields(6), QStringLiteral("MV1"));
         QCOMPARE(screen->txtFields(6)->text(), QStringLiteral("MV1"));
+        // Alt alone does not hand the next letter to the menu bar, on a field or a button
+        for (const char *name : {"txtFields(6)", "cmdUpdate"}) {
+            QWidget *w = screen->findChild<QWidget *>(QLatin1String(name));
+            w->setFocus();
+            QTest::keyPress(w, Qt::Key_Alt);
+            QTest::keyRelease(w, Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F);
+            QVERIFY2(!QApplication::activePopupWidget(), name);
+        }
+        QCOMPARE(screen->txtFields(6)->text(), QStringLiteral("MV1f"));
+        screen->txtFields(6)->setFocus();
+        QTest::keyClick(screen->txtFields(6), Qt::Key_Backspace);
         QTest::keyClick(screen->txtFields(6), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // "Name" left empty
         QCOMPARE(QApplication::focusWidget(), screen->txtFields(1));
@@ -110,6 +123,35 @@ private Q_SLOTS:
         QVERIFY(!QApplication::activePopupWidget());
         // labels of mandatory fields stand out
         QVERIFY(screen->findChild<QLabel *>(QStringLiteral("lblLabels(6)"))->font().bold());
+    }
+
+    // On a screen that is not a record browser too: its own letters answer before the
+    // menus', and in a field a letter it does not answer neither opens a menu nor types
+    // itself; Alt pressed alone leaves the next letter to the field.
+    void altKeysOnAFormScreen()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QPointer<QWidget> screen = menu->openScreen(QStringLiteral("frmSyspara"));
+        QVERIFY(screen);
+        auto *host = screen->findChild<QLineEdit *>(QStringLiteral("txtMailHost"));
+        host->setFocus();
+        QTest::keyClicks(host, QStringLiteral("smtp"));
+        for (Qt::Key key : {Qt::Key_H, Qt::Key_F, Qt::Key_P, Qt::Key_Q}) {
+            QTest::keyClick(host, key, Qt::AltModifier);
+            QVERIFY(!QApplication::activePopupWidget());
+        }
+        QTest::keyPress(host, Qt::Key_Alt);
+        QTest::keyRelease(host, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F);
+        QVERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(QApplication::focusWidget(), host);
+        QCOMPARE(host->text(), QStringLiteral("smtpf"));
+        QTest::keyClick(host, Qt::Key_C, Qt::AltModifier); // the screen's Close, not a menu
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!screen);
+        QCOMPARE(Settings::mailHost(), QStringLiteral("smtpf"));
     }
 
     // Logout leaves the keys on the logon screen's first empty field, a new logon on the

@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "app/ui/frmlogon.h"
 #include "app/ui/programend.h"
+#include "core/ui/altkeys.h"
 #include "core/ui/screenregistry.h"
 #include "appearance/ui/appearance.h"
 #include "store/patches.h"
@@ -102,6 +103,7 @@ frmMenu::frmMenu()
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
+    ScreenAltKeys::install(m_mdi);
 
     PreparedReportData::setCurrent(&m_reportData);
     buildMenus();

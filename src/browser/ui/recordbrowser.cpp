@@ -7,6 +7,7 @@
 #include "browser/fieldformat.h"
 #include "browser/ui/browsericons.h"
 #include "browser/ui/fieldvalidator.h"
+#include "core/ui/altkeys.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -63,6 +64,7 @@ QPushButton *makePictureButton(QWidget *parent, const char *name, const QIcon &i
 
 RecordBrowser::RecordBrowser(QWidget *parent) : QWidget(parent)
 {
+    setProperty(AnswersOwnAltKeys, true); // below, through the focus and the field rules
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(14, 10, 14, 10);
     outer->setSpacing(8);
@@ -865,6 +867,13 @@ bool RecordBrowser::altKeyWhileTyping(const QKeyEvent *event) const
     return m_mode != Mode::Browse && mods == Qt::AltModifier && event->key() >= Qt::Key_0 && event->key() <= Qt::Key_Z;
 }
 
+// Alt pressed alone would put the menu bar in charge of the next letter typed.
+bool RecordBrowser::altAloneWhileTyping(const QKeyEvent *event) const
+{
+    const auto mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::AltModifier);
+    return m_mode != Mode::Browse && event->key() == Qt::Key_Alt && mods == Qt::NoModifier;
+}
+
 QAbstractButton *RecordBrowser::mnemonicButton(const QKeyEvent *event) const
 {
     const auto mods = event->modifiers() & ~Qt::KeypadModifier;
@@ -963,7 +972,8 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
     }
     switch (event->type()) {
     case QEvent::ShortcutOverride:
-        if (mnemonicButton(static_cast<QKeyEvent *>(event)) || altKeyWhileTyping(static_cast<QKeyEvent *>(event))) {
+        if (mnemonicButton(static_cast<QKeyEvent *>(event)) || altKeyWhileTyping(static_cast<QKeyEvent *>(event))
+            || altAloneWhileTyping(static_cast<QKeyEvent *>(event))) {
             event->accept();
             return true;
         }

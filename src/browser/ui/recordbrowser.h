@@ -212,6 +212,7 @@ private:
     QAbstractButton *mnemonicButton(const QKeyEvent *event) const;
     void markMandatoryFields();
     bool altKeyWhileTyping(const QKeyEvent *event) const;
+    bool altAloneWhileTyping(const QKeyEvent *event) const;
     void refocusLater(QLineEdit *field);
     QString fieldCaption(int index) const;
     void applyPlacement();
