@@ -29,12 +29,13 @@ QWidget *ScreenAltKeys::mnemonicTarget(QWidget *screen, const QKeyEvent *event)
 {
     const QKeySequence pressed(Qt::ALT | Qt::Key(event->key()));
     for (QAbstractButton *b : screen->findChildren<QAbstractButton *>()) {
-        if (b->isVisible() && b->isEnabled() && QKeySequence::mnemonic(b->text()) == pressed)
+        if (b->isVisible() && b->isEnabled() && b->window() == screen->window()
+            && QKeySequence::mnemonic(b->text()) == pressed)
             return b;
     }
     for (QLabel *l : screen->findChildren<QLabel *>()) {
         QWidget *buddy = l->buddy();
-        if (buddy && l->isVisible() && buddy->isVisible() && buddy->isEnabled()
+        if (buddy && l->isVisible() && buddy->isVisible() && buddy->isEnabled() && l->window() == screen->window()
             && QKeySequence::mnemonic(l->text()) == pressed)
             return buddy;
     }
@@ -57,7 +58,7 @@ bool ScreenAltKeys::takesTyping(const QWidget *widget)
 // The screen of the work area that holds the widget: the widget of its frame.
 QWidget *ScreenAltKeys::screenOf(QWidget *widget) const
 {
-    for (QWidget *w = widget; w; w = w->parentWidget()) {
+    for (QWidget *w = widget; w && !w->isWindow(); w = w->parentWidget()) { // not a dialog of a screen
         if (auto *frame = qobject_cast<QMdiSubWindow *>(w->parentWidget()))
             return frame->mdiArea() == m_area && frame->widget() == w ? w : nullptr;
     }
