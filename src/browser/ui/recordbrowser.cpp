@@ -358,21 +358,34 @@ bool RecordBrowser::load()
 void RecordBrowser::markMandatoryFields()
 {
     for (int index : std::as_const(m_order)) {
-        if (!isFieldMandatory(index))
-            continue;
-        QLineEdit *edit = m_fields.value(index).edit;
-        edit->setProperty("mandatory", true);
-        if (edit->toolTip().isEmpty())
-            edit->setToolTip(tr("Required"));
-        for (QLabel *label : m_fieldArea->findChildren<QLabel *>()) {
-            if (label->buddy() == edit) {
-                QFont f = label->font();
-                f.setBold(true);
-                label->setFont(f);
-                label->setProperty("mandatory", true);
-                // a skin's style sheet sets the labels' font too; the label's own rule wins
-                label->setStyleSheet(QStringLiteral("font-weight: bold;"));
-            }
+        if (isFieldMandatory(index))
+            markMandatory(m_fields.value(index).edit);
+    }
+}
+
+void RecordBrowser::markMandatory(QWidget *control)
+{
+    control->setProperty("mandatory", true);
+    if (control->toolTip().isEmpty())
+        control->setToolTip(tr("Required"));
+    for (QLabel *label : m_fieldArea->findChildren<QLabel *>()) {
+        if (label->buddy() == control) {
+            QFont f = label->font();
+            f.setBold(true);
+            label->setFont(f);
+            label->setProperty("mandatory", true);
+            // a skin's style sheet sets the labels' font too; the label's own rule wins
+            label->setStyleSheet(QStringLiteral("font-weight: bold;"));
+        }
+    }
+}
+
+void RecordBrowser::showRequired(QWidget *control)
+{
+    for (QLabel *label : m_fieldArea->findChildren<QLabel *>()) {
+        if (label->buddy() == control) {
+            showHold(label->text().remove(QLatin1Char('&')) + tr(" is required"));
+            return;
         }
     }
 }
@@ -387,7 +400,22 @@ void RecordBrowser::showHeldField(int index)
                   ? fieldCaption(index) + tr(" is required")
                   : fieldCaption(index) + tr(" is not accepted");
     }
+    showHold(why);
+}
+
+void RecordBrowser::showHold(const QString &why)
+{
+    m_shownHold = why;
     setStatus(why);
+}
+
+// Once the cursor moves on, a reason that held it is no longer true: the status line goes
+// back to the mode.
+void RecordBrowser::clearHold()
+{
+    if (!m_shownHold.isEmpty() && lblStatus->text() == m_shownHold && m_mode != Mode::Browse)
+        setStatus(m_mode == Mode::Add ? QStringLiteral("Add record") : QStringLiteral("Edit record"));
+    m_shownHold.clear();
 }
 
 QList<QWidget *> RecordBrowser::tabOrder() const
@@ -826,6 +854,7 @@ void RecordBrowser::moveFocus(bool forward)
         if (!w || w == start)
             break;
         if (w != this && isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            clearHold();
             w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
             if (auto *edit = qobject_cast<QLineEdit *>(w))
                 edit->selectAll();
