@@ -470,9 +470,6 @@ void frmMenu::logout()
         applySkin(logon);
     }
     logon->show();
-    // the keys go to the logon screen at once, not to the emptied work area behind it
-    logon->raise();
-    logon->activateWindow();
 }
 
 void frmMenu::exitProgram()
