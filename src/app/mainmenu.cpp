@@ -16,6 +16,9 @@ Entry plain(Array a, int i, const char *caption, Action action, bool hidden = fa
     return {a, i, QLatin1String(caption), action, QString(), hidden};
 }
 
+// Every entry a user can see has its own underlined letter within its menu (the hidden
+// ones excepted); the Window menu's letters also leave its screen commands and the
+// numbers of the screen list free.
 QList<Entry> buildEntries()
 {
     using A = Array;
@@ -26,7 +29,7 @@ QList<Entry> buildEntries()
         screenEntry(A::File, 3, "Ve&ssel Code Setup", "frmVslCode"),
         plain(A::File, 4, "-", Action::None),
         screenEntry(A::File, 5, "&Vessel Information", "frmVslMast"),
-        screenEntry(A::File, 6, "Cargo Information", "frmCargo"),
+        screenEntry(A::File, 6, "Cargo &Information", "frmCargo"),
         plain(A::File, 7, "-", Action::None),
         plain(A::File, 8, "E&xit", Action::Exit),
         plain(A::File, 9, "&Logout", Action::Logout),
@@ -34,28 +37,28 @@ QList<Entry> buildEntries()
         screenEntry(A::HouseKeeping, 0, "&Change Colour", "frmColor"),
         screenEntry(A::HouseKeeping, 1, "&User Master", "frmUser"),
         screenEntry(A::HouseKeeping, 2, "&System Parameter", "frmSyspara"),
-        screenEntry(A::HouseKeeping, 3, "Import XML Files", "frmImport"),
-        plain(A::HouseKeeping, 4, "Update Port Codes", Action::Command),
-        plain(A::HouseKeeping, 5, "Update Cargo Table", Action::Command),
+        screenEntry(A::HouseKeeping, 3, "&Import XML Files", "frmImport"),
+        plain(A::HouseKeeping, 4, "Update &Port Codes", Action::Command),
+        plain(A::HouseKeeping, 5, "Update Cargo &Table", Action::Command),
         plain(A::HouseKeeping, 6, "-", Action::None),
-        screenEntry(A::HouseKeeping, 7, "Remove Data", "frmRemove"),
+        screenEntry(A::HouseKeeping, 7, "&Remove Data", "frmRemove"),
 
         screenEntry(A::Reports, 0, "&Check-List Printing", "frmCheckList"),
-        screenEntry(A::Reports, 1, "Generate Flat-File", "frmVslRep"),
-        screenEntry(A::Reports, 2, "Generate XML File for Agent", "frmCargoRep"),
-        screenEntry(A::Reports, 3, "Cargo Declaration", "frmCargoDec"),
+        screenEntry(A::Reports, 1, "Generate &Flat-File", "frmVslRep"),
+        screenEntry(A::Reports, 2, "Generate &XML File for Agent", "frmCargoRep"),
+        screenEntry(A::Reports, 3, "Cargo &Declaration", "frmCargoDec"),
 
         plain(A::Window, 0, "&Casacade", Action::Cascade),
         plain(A::Window, 1, "&Tile Horizontal", Action::TileHorizontal),
-        plain(A::Window, 2, "&Tile Vertical", Action::TileVertical),
+        plain(A::Window, 2, "Tile &Vertical", Action::TileVertical),
         plain(A::Window, 3, "&Information Window", Action::None),
-        screenEntry(A::Window, 4, "Import IGM File", "frmImportIGM"),
+        screenEntry(A::Window, 4, "Import I&GM File", "frmImportIGM"),
 
-        plain(A::Patches, 0, "Modify Cargo Table for ICD (TP) (2.0.0)", Action::Command),
-        plain(A::Patches, 1, "Insert New Location codes for ICD (2.0.1)", Action::Command),
-        plain(A::Patches, 2, "Insert New Location codes for ICD (2.0.3)", Action::Command),
-        plain(A::Patches, 3, "Insert Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", Action::Command),
-        plain(A::Patches, 4, "Modify Tables for ICES 1.5 (2.1.0)", Action::Command),
+        plain(A::Patches, 0, "&Modify Cargo Table for ICD (TP) (2.0.0)", Action::Command),
+        plain(A::Patches, 1, "&Insert New Location codes for ICD (2.0.1)", Action::Command),
+        plain(A::Patches, 2, "Insert &New Location codes for ICD (2.0.3)", Action::Command),
+        plain(A::Patches, 3, "Insert &Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", Action::Command),
+        plain(A::Patches, 4, "Modify &Tables for ICES 1.5 (2.1.0)", Action::Command),
     };
 }
 

@@ -65,6 +65,8 @@ constexpr Key MailUser{"Mail", "User"};
 constexpr Key MailPassword{"Mail", "Password"};
 constexpr Key MailFrom{"Mail", "From"};
 constexpr Key MediaFolder{"Media", "Folder"};
+constexpr Key WindowGeometry{"Window", "Geometry"};
+constexpr Key WindowMaximized{"Window", "Maximized"};
 
 Key printerKey(ReportPrinter which, const char *key)
 {
@@ -138,6 +140,10 @@ QString mailFrom() { return MailFrom.read(); }
 bool setMailFrom(const QString &v) { return MailFrom.write(v); }
 QString removableMediaFolder() { return MediaFolder.read(); }
 bool setRemovableMediaFolder(const QString &v) { return MediaFolder.write(v); }
+QString windowGeometry() { return WindowGeometry.read(); }
+bool setWindowGeometry(const QString &v) { return WindowGeometry.write(v); }
+QString windowMaximized() { return WindowMaximized.read(); }
+bool setWindowMaximized(const QString &v) { return WindowMaximized.write(v); }
 
 } // namespace Settings
 } // namespace quarl

@@ -84,6 +84,12 @@ QString mailFrom();
 bool setMailFrom(const QString &v);
 QString removableMediaFolder();
 bool setRemovableMediaFolder(const QString &v);
+// The main window as the user left it on this machine: its place and size when not
+// maximised ("x,y,width,height"; empty the first time) and whether it was maximised ("1").
+QString windowGeometry();
+bool setWindowGeometry(const QString &v);
+QString windowMaximized();
+bool setWindowMaximized(const QString &v);
 
 } // namespace Settings
 } // namespace quarl

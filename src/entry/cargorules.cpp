@@ -98,6 +98,19 @@ Result<bool> cellAcceptable(const Database &db, int column, const QString &text)
     }
 }
 
+QString cellRule(int column)
+{
+    switch (column) {
+    case ColContainerNo: return QStringLiteral("Container No. needs 10 or 11 characters");
+    case ColSealNo: return QStringLiteral("Seal No. takes at most 15 characters");
+    case ColAgentCode: return QStringLiteral("Agent Code takes at most 10 characters");
+    case ColStatus: return QStringLiteral("Status must be a code of the container status list");
+    case ColWeight: return QStringLiteral("Weight is in tonnes, at most 99");
+    case ColSocFlag: return QStringLiteral("SOCFlag must be Y or N");
+    default: return QString();
+    }
+}
+
 int copyTargetColumn(int column)
 {
     switch (column) {

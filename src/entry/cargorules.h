@@ -40,6 +40,8 @@ enum GridColumn { ColRef, ColContainerNo, ColSealNo, ColAgentCode, ColStatus, Co
 
 // The rule checked when an edit of a container cell ends; no message, only refusal.
 Result<bool> cellAcceptable(const Database &db, int column, const QString &text);
+// That rule in words, for the status line while a refused cell keeps the selection.
+QString cellRule(int column);
 // The cell that "copy from the row above" fills after an edit of column, or -1.
 int copyTargetColumn(int column);
 

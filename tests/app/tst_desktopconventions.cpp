@@ -9,10 +9,12 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMenuBar>
 
 using namespace quarl;
 
@@ -25,28 +27,47 @@ frmMenu *logOn(test::ShellFixture &fx)
     return frmMenu::instance();
 }
 
-// Every Alt key a screen shows, with what shows it: no key may reach two of them.
-QStringList mnemonicClashes(QWidget *screen)
+// Every Alt key a screen or a menu shows, with what shows it: no key may reach two of them.
+class Mnemonics
 {
-    QHash<QKeySequence, QString> seen;
-    QStringList clashes;
-    const auto take = [&](const QString &text, const QString &who) {
+public:
+    void take(const QString &text, const QString &who)
+    {
         const QKeySequence key = QKeySequence::mnemonic(text);
         if (key.isEmpty())
             return;
-        if (seen.contains(key))
-            clashes << seen.value(key) + QLatin1String(" / ") + who;
-        seen.insert(key, who);
-    };
+        if (m_seen.contains(key))
+            clashes << m_seen.value(key) + QLatin1String(" / ") + who;
+        m_seen.insert(key, who);
+    }
+    QStringList clashes;
+
+private:
+    QHash<QKeySequence, QString> m_seen;
+};
+
+QStringList mnemonicClashes(QWidget *screen)
+{
+    Mnemonics keys;
     for (QAbstractButton *b : screen->findChildren<QAbstractButton *>()) {
         if (b->isVisibleTo(screen))
-            take(b->text(), b->objectName());
+            keys.take(b->text(), b->objectName());
     }
     for (QLabel *l : screen->findChildren<QLabel *>()) {
         if (l->isVisibleTo(screen) && l->buddy())
-            take(l->text(), l->objectName());
+            keys.take(l->text(), l->objectName());
     }
-    return clashes;
+    return keys.clashes;
+}
+
+QStringList mnemonicClashes(const QList<QAction *> &actions)
+{
+    Mnemonics keys;
+    for (QAction *a : actions) {
+        if (a->isVisible() && !a->isSeparator())
+            keys.take(a->text(), a->text());
+    }
+    return keys.clashes;
 }
 
 } // namespace
@@ -76,6 +97,18 @@ private Q_SLOTS:
         QVERIFY(!QApplication::activePopupWidget());
         QTest::keyClicks(screen->txtFields(6), QStringLiteral("MV1"));
         QCOMPARE(screen->txtFields(6)->text(), QStringLiteral("MV1"));
+        // Alt alone does not hand the next letter to the menu bar, on a field or a button
+        for (const char *name : {"txtFields(6)", "cmdUpdate"}) {
+            QWidget *w = screen->findChild<QWidget *>(QLatin1String(name));
+            w->setFocus();
+            QTest::keyPress(w, Qt::Key_Alt);
+            QTest::keyRelease(w, Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F);
+            QVERIFY2(!QApplication::activePopupWidget(), name);
+        }
+        QCOMPARE(screen->txtFields(6)->text(), QStringLiteral("MV1f"));
+        screen->txtFields(6)->setFocus();
+        QTest::keyClick(screen->txtFields(6), Qt::Key_Backspace);
         QTest::keyClick(screen->txtFields(6), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // "Name" left empty
         QCOMPARE(QApplication::focusWidget(), screen->txtFields(1));
@@ -92,10 +125,59 @@ private Q_SLOTS:
         QVERIFY(screen->findChild<QLabel *>(QStringLiteral("lblLabels(6)"))->font().bold());
     }
 
-    // No Alt key reaches two actions on any screen, in browse mode and while adding.
+    // On a screen that is not a record browser too: its own letters answer before the
+    // menus', and in a field a letter it does not answer neither opens a menu nor types
+    // itself; Alt pressed alone leaves the next letter to the field.
+    void altKeysOnAFormScreen()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QPointer<QWidget> screen = menu->openScreen(QStringLiteral("frmSyspara"));
+        QVERIFY(screen);
+        auto *host = screen->findChild<QLineEdit *>(QStringLiteral("txtMailHost"));
+        host->setFocus();
+        QTest::keyClicks(host, QStringLiteral("smtp"));
+        for (Qt::Key key : {Qt::Key_H, Qt::Key_F, Qt::Key_P, Qt::Key_Q}) {
+            QTest::keyClick(host, key, Qt::AltModifier);
+            QVERIFY(!QApplication::activePopupWidget());
+        }
+        QTest::keyPress(host, Qt::Key_Alt);
+        QTest::keyRelease(host, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F);
+        QVERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(QApplication::focusWidget(), host);
+        QCOMPARE(host->text(), QStringLiteral("smtpf"));
+        QTest::keyClick(host, Qt::Key_C, Qt::AltModifier); // the screen's Close, not a menu
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!screen);
+        QCOMPARE(Settings::mailHost(), QStringLiteral("smtpf"));
+    }
+
+    // Logout leaves the keys on the logon screen's first empty field, a new logon on the
+    // main window.
+    void focusAfterLogout()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        menu->openScreen(QStringLiteral("frmVslCode"));
+        menu->logout();
+        frmLogon *logon = fx.openLogon();
+        QVERIFY(logon);
+        QTRY_COMPARE(QApplication::focusWidget(), logon->findChild<QWidget *>(QStringLiteral("txtUID")));
+        test::ShellFixture::logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QVERIFY(QApplication::focusWidget());
+        QVERIFY(menu->isAncestorOf(QApplication::focusWidget()));
+    }
+
+    // No Alt key reaches two actions on any screen, in browse mode and while adding, nor in
+    // any menu.
     void mnemonicsAreUniqueOnEveryScreen()
     {
         QUARL_SHELL(fx);
+        WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), QString::number(Settings::WithIgmImportEnabled));
         frmMenu *menu = logOn(fx);
         for (const QString &name : screenNames()) {
             QWidget *screen = menu->openScreen(name);
@@ -108,6 +190,14 @@ private Q_SLOTS:
                 browser->cancelRecord();
             }
         }
+        // the menu bar and every menu, with the open screens listed in the Window menu
+        QVERIFY(Settings::igmImportEnabled());
+        QStringList clashes = mnemonicClashes(menu->menuBar()->actions());
+        for (QAction *top : menu->menuBar()->actions()) {
+            QMetaObject::invokeMethod(top->menu(), "aboutToShow");
+            clashes << mnemonicClashes(top->menu()->actions());
+        }
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(", ")));
         fx.prompter.answerNo(20);
         QVERIFY(menu->closeAllScreens());
     }

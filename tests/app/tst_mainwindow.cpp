@@ -10,11 +10,13 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSqlDatabase>
 
 using namespace quarl;
@@ -109,22 +111,22 @@ private Q_SLOTS:
             {"menFile", 0, "&Company Master", "00"}, {"menFile", 1, "&Port Code Setup", "01"},
             {"menFile", 2, "&Country Code Setup", "02"}, {"menFile", 3, "Ve&ssel Code Setup", "03"},
             {"menFile", 4, "-", ""}, {"menFile", 5, "&Vessel Information", "05"},
-            {"menFile", 6, "Cargo Information", "06"}, {"menFile", 7, "-", ""},
+            {"menFile", 6, "Cargo &Information", "06"}, {"menFile", 7, "-", ""},
             {"menFile", 8, "E&xit", ""}, {"menFile", 9, "&Logout", ""},
             {"menHK", 0, "&Change Colour", "10"}, {"menHK", 1, "&User Master", "11"},
-            {"menHK", 2, "&System Parameter", "12"}, {"menHK", 3, "Import XML Files", "13"},
-            {"menHK", 4, "Update Port Codes", "14"}, {"menHK", 5, "Update Cargo Table", "15"},
-            {"menHK", 6, "-", ""}, {"menHK", 7, "Remove Data", "17"},
-            {"menRep", 0, "&Check-List Printing", "18"}, {"menRep", 1, "Generate Flat-File", "19"},
-            {"menRep", 2, "Generate XML File for Agent", "20"}, {"menRep", 3, "Cargo Declaration", "21"},
+            {"menHK", 2, "&System Parameter", "12"}, {"menHK", 3, "&Import XML Files", "13"},
+            {"menHK", 4, "Update &Port Codes", "14"}, {"menHK", 5, "Update Cargo &Table", "15"},
+            {"menHK", 6, "-", ""}, {"menHK", 7, "&Remove Data", "17"},
+            {"menRep", 0, "&Check-List Printing", "18"}, {"menRep", 1, "Generate &Flat-File", "19"},
+            {"menRep", 2, "Generate &XML File for Agent", "20"}, {"menRep", 3, "Cargo &Declaration", "21"},
             {"menWin", 0, "&Casacade", ""}, {"menWin", 1, "&Tile Horizontal", ""},
-            {"menWin", 2, "&Tile Vertical", ""}, {"menWin", 3, "&Information Window", ""},
-            {"menWin", 4, "Import IGM File", ""},
-            {"menPatch", 0, "Modify Cargo Table for ICD (TP) (2.0.0)", ""},
-            {"menPatch", 1, "Insert New Location codes for ICD (2.0.1)", ""},
-            {"menPatch", 2, "Insert New Location codes for ICD (2.0.3)", ""},
-            {"menPatch", 3, "Insert Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", ""},
-            {"menPatch", 4, "Modify Tables for ICES 1.5 (2.1.0)", ""},
+            {"menWin", 2, "Tile &Vertical", ""}, {"menWin", 3, "&Information Window", ""},
+            {"menWin", 4, "Import I&GM File", ""},
+            {"menPatch", 0, "&Modify Cargo Table for ICD (TP) (2.0.0)", ""},
+            {"menPatch", 1, "&Insert New Location codes for ICD (2.0.1)", ""},
+            {"menPatch", 2, "Insert &New Location codes for ICD (2.0.3)", ""},
+            {"menPatch", 3, "Insert &Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", ""},
+            {"menPatch", 4, "Modify &Tables for ICES 1.5 (2.1.0)", ""},
         };
         int count = 0;
         for (const auto &[array, index, caption, code] : table) {
@@ -436,6 +438,44 @@ private Q_SLOTS:
         QVERIFY(!Session::current().connection.isValid());
         QVERIFY(!QSqlDatabase::contains(connection));
         QCOMPARE(fx.ends, 1);
+    }
+
+    // Maximised the first time, then as the user left it; a saved place partly beyond the
+    // screen moves into it, one that no screen shows, larger than the screen or unreadable
+    // gives way to the maximised window.
+    void windowPlacement()
+    {
+        QUARL_SHELL(fx);
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu->isMaximized());
+        menu->showNormal();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect left(screen.topLeft() + QPoint(20, 30), QSize(500, 400));
+        menu->setGeometry(left);
+        QVERIFY(menu->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!frmMenu::instance());
+
+        const auto reopened = [&fx] {
+            frmMenu *m = logOn(fx);
+            const QRect place = m->isMaximized() ? QRect() : m->geometry();
+            delete m;
+            return place;
+        };
+        QCOMPARE(reopened(), left);
+        const auto text = [](const QRect &r) { return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); };
+        Settings::setWindowGeometry(text(left.translated(-300, 0)));
+        const QRect moved = reopened();
+        QCOMPARE(moved.size(), left.size());
+        QVERIFY2(screen.contains(moved), qPrintable(text(moved)));
+        for (const QString &saved : {text(left.translated(screen.width() * 3, 0)), text(QRect(screen.topLeft(), screen.size() * 2)),
+                                     QStringLiteral("20,30,wide,400")}) {
+            Settings::setWindowGeometry(saved);
+            QVERIFY2(reopened().isNull(), qPrintable(saved));
+        }
+        Settings::setWindowGeometry(text(left));
+        Settings::setWindowMaximized(QStringLiteral("1"));
+        QVERIFY(reopened().isNull());
     }
 
     void exitEndsAtOnce()

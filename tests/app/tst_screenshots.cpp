@@ -48,6 +48,7 @@ class TestScreenshots : public QObject
         if (menu) {
             Session::current().menuRights = rights;
             menu->activate();
+            menu->showNormal(); // the pictures keep one size, whatever the screen
             menu->resize(1000, 640);
         }
         return menu;

@@ -154,9 +154,12 @@ private Q_SLOTS:
         x.enter();
 
         QCOMPARE(x.focus(), static_cast<QWidget *>(x.combo("cmbLoadPort")));
-        x.enter(); // an empty look-up keeps the focus
+        x.enter(); // an empty look-up keeps the focus, and the status line says why
         QCOMPARE(x.focus(), static_cast<QWidget *>(x.combo("cmbLoadPort")));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Load Port is required"));
+        QVERIFY(x.combo("cmbLoadPort")->property("mandatory").toBool());
         x.choose(QStringLiteral("AEAUH"));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Add record")); // no longer true, gone
         QCOMPARE(x.f(2)->text(), QStringLiteral("AEAUH"));
         x.choose(QStringLiteral("TI"));
         QCOMPARE(x.f(14)->text(), QStringLiteral("TI")); // the code, not the description
@@ -209,6 +212,7 @@ private Q_SLOTS:
         QCOMPARE(x.grid()->currentColumn(), 1);
         x.typeCell(QStringLiteral("MSCU765"));
         QCOMPARE(x.grid()->currentColumn(), 1); // 7 characters: refused, the selection stays
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Container No. needs 10 or 11 characters"));
         x.typeCell(QStringLiteral("MSCU7654321"));
         x.typeCell(QStringLiteral("SEAL2"));
         QCOMPARE(x.cell(1, 3), QStringLiteral("AG01")); // copied from the row above
@@ -216,7 +220,9 @@ private Q_SLOTS:
         QCOMPARE(x.cell(1, 4), QStringLiteral("FCL"));
         x.typeCell(QStringLiteral("XXX"));
         QCOMPARE(x.grid()->currentColumn(), 4); // unknown status
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Status must be a code of the container status list"));
         x.typeCell(QStringLiteral("LCL"));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Add record"));
         x.typeCell(QStringLiteral("3"));
         x.typeCell(QStringLiteral("99.5"));
         QCOMPARE(x.grid()->currentColumn(), 6);

@@ -186,6 +186,7 @@ private Q_SLOTS:
         QCOMPARE(x.focus(), combo);
         x.enter();
         QCOMPARE(x.focus(), combo);
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Last Port 1 is required"));
         QTest::keyClicks(combo, QStringLiteral("Singapore-SGSIN"));
         QCOMPARE(x.f(8)->text(), QStringLiteral("SGSIN"));
         x.enter();

@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "app/ui/frmlogon.h"
 #include "app/ui/programend.h"
+#include "core/ui/altkeys.h"
 #include "core/ui/screenregistry.h"
 #include "appearance/ui/appearance.h"
 #include "store/patches.h"
@@ -21,9 +22,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
+#include <optional>
 
 namespace quarl {
 
@@ -42,6 +47,41 @@ QString entryKey(const QString &arrayName, int index)
 QString caption()
 {
     return QStringLiteral("Quarl (Ver %1.%2.%3)").arg(QUARL_VERSION_MAJOR).arg(QUARL_VERSION_MINOR).arg(QUARL_VERSION_TWEAK);
+}
+
+// The saved place of the main window ("x,y,width,height") moved into the screen that shows
+// most of it; nothing when it is unreadable, larger than that screen or when no screen shows
+// enough of it to take hold of (a monitor gone, another resolution).
+std::optional<QRect> placeOnScreens(const QString &saved, const QList<QScreen *> &screens)
+{
+    const QStringList parts = saved.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return std::nullopt;
+    int v[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        v[i] = parts.at(i).trimmed().toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    const QRect r(v[0], v[1], v[2], v[3]);
+    if (r.width() <= 0 || r.height() <= 0)
+        return std::nullopt;
+    QRect best;
+    int bestArea = 0;
+    for (const QScreen *screen : screens) {
+        const QRect shown = screen->availableGeometry().intersected(r);
+        if (shown.width() >= 100 && shown.height() >= 50 && shown.width() * shown.height() > bestArea) {
+            bestArea = shown.width() * shown.height();
+            best = screen->availableGeometry();
+        }
+    }
+    if (bestArea == 0 || r.width() > best.width() || r.height() > best.height())
+        return std::nullopt;
+    QRect fitted = r;
+    fitted.moveLeft(std::clamp(fitted.left(), best.left(), best.right() - fitted.width() + 1));
+    fitted.moveTop(std::clamp(fitted.top(), best.top(), best.bottom() - fitted.height() + 1));
+    return fitted;
 }
 } // namespace
 
@@ -63,6 +103,7 @@ frmMenu::frmMenu()
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
+    ScreenAltKeys::install(m_mdi);
 
     PreparedReportData::setCurrent(&m_reportData);
     buildMenus();
@@ -170,14 +211,41 @@ frmMenu *frmMenu::instance()
 void frmMenu::showAfterLogon()
 {
     frmMenu *w = instance();
-    if (!w)
+    if (!w) {
         w = new frmMenu;
+        w->restorePlacement();
+    }
     w->show();
     w->raise();
     w->activateWindow();
     w->focusActiveScreen();
     // Activation may come later or, offscreen, never; the new session must show at once.
     w->activate();
+}
+
+// Maximised the first time, then as the user left it on this machine. With no screen to
+// fit it to, the window keeps its opening size.
+void frmMenu::restorePlacement()
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return;
+    const std::optional<QRect> place = placeOnScreens(Settings::windowGeometry(), screens);
+    if (place)
+        setGeometry(*place);
+    if (!place || Settings::windowMaximized() == QLatin1String("1"))
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void frmMenu::savePlacement()
+{
+    if (!isVisible())
+        return;
+    const bool maximized = isMaximized() || isFullScreen();
+    const QRect r = maximized ? normalGeometry() : geometry();
+    if (r.isValid())
+        Settings::setWindowGeometry(QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
+    Settings::setWindowMaximized(maximized ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void frmMenu::buildMenus()
@@ -389,6 +457,7 @@ void frmMenu::logout()
     // and record sets on that company's connection.
     if (!closeAllScreens())
         return;
+    savePlacement(); // the program may end from the logon screen
     Session::end();
     activate();
     m_mdi->setFocus(Qt::OtherFocusReason);
@@ -461,6 +530,7 @@ void frmMenu::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    savePlacement();
     m_reportData.close();
     PreparedReportData::setCurrent(nullptr);
     Session::current().connection.close();

@@ -60,6 +60,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void restorePlacement();
+    void savePlacement();
     void buildMenus();
     void buildToolbar();
     void buildStatusBar();

@@ -7,6 +7,7 @@
 #include "browser/fieldformat.h"
 #include "browser/ui/browsericons.h"
 #include "browser/ui/fieldvalidator.h"
+#include "core/ui/altkeys.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -63,6 +64,7 @@ QPushButton *makePictureButton(QWidget *parent, const char *name, const QIcon &i
 
 RecordBrowser::RecordBrowser(QWidget *parent) : QWidget(parent)
 {
+    setProperty(AnswersOwnAltKeys, true); // below, through the focus and the field rules
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(14, 10, 14, 10);
     outer->setSpacing(8);
@@ -356,21 +358,34 @@ bool RecordBrowser::load()
 void RecordBrowser::markMandatoryFields()
 {
     for (int index : std::as_const(m_order)) {
-        if (!isFieldMandatory(index))
-            continue;
-        QLineEdit *edit = m_fields.value(index).edit;
-        edit->setProperty("mandatory", true);
-        if (edit->toolTip().isEmpty())
-            edit->setToolTip(tr("Required"));
-        for (QLabel *label : m_fieldArea->findChildren<QLabel *>()) {
-            if (label->buddy() == edit) {
-                QFont f = label->font();
-                f.setBold(true);
-                label->setFont(f);
-                label->setProperty("mandatory", true);
-                // a skin's style sheet sets the labels' font too; the label's own rule wins
-                label->setStyleSheet(QStringLiteral("font-weight: bold;"));
-            }
+        if (isFieldMandatory(index))
+            markMandatory(m_fields.value(index).edit);
+    }
+}
+
+void RecordBrowser::markMandatory(QWidget *control)
+{
+    control->setProperty("mandatory", true);
+    if (control->toolTip().isEmpty())
+        control->setToolTip(tr("Required"));
+    for (QLabel *label : m_fieldArea->findChildren<QLabel *>()) {
+        if (label->buddy() == control) {
+            QFont f = label->font();
+            f.setBold(true);
+            label->setFont(f);
+            label->setProperty("mandatory", true);
+            // a skin's style sheet sets the labels' font too; the label's own rule wins
+            label->setStyleSheet(QStringLiteral("font-weight: bold;"));
+        }
+    }
+}
+
+void RecordBrowser::showRequired(QWidget *control)
+{
+    for (QLabel *label : m_fieldArea->findChildren<QLabel *>()) {
+        if (label->buddy() == control) {
+            showHold(label->text().remove(QLatin1Char('&')) + tr(" is required"));
+            return;
         }
     }
 }
@@ -385,7 +400,22 @@ void RecordBrowser::showHeldField(int index)
                   ? fieldCaption(index) + tr(" is required")
                   : fieldCaption(index) + tr(" is not accepted");
     }
+    showHold(why);
+}
+
+void RecordBrowser::showHold(const QString &why)
+{
+    m_shownHold = why;
     setStatus(why);
+}
+
+// Once the cursor moves on, a reason that held it is no longer true: the status line goes
+// back to the mode.
+void RecordBrowser::clearHold()
+{
+    if (!m_shownHold.isEmpty() && lblStatus->text() == m_shownHold && m_mode != Mode::Browse)
+        setStatus(m_mode == Mode::Add ? QStringLiteral("Add record") : QStringLiteral("Edit record"));
+    m_shownHold.clear();
 }
 
 QList<QWidget *> RecordBrowser::tabOrder() const
@@ -824,6 +854,7 @@ void RecordBrowser::moveFocus(bool forward)
         if (!w || w == start)
             break;
         if (w != this && isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            clearHold();
             w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
             if (auto *edit = qobject_cast<QLineEdit *>(w))
                 edit->selectAll();
@@ -863,6 +894,13 @@ bool RecordBrowser::altKeyWhileTyping(const QKeyEvent *event) const
 {
     const auto mods = event->modifiers() & ~Qt::KeypadModifier;
     return m_mode != Mode::Browse && mods == Qt::AltModifier && event->key() >= Qt::Key_0 && event->key() <= Qt::Key_Z;
+}
+
+// Alt pressed alone would put the menu bar in charge of the next letter typed.
+bool RecordBrowser::altAloneWhileTyping(const QKeyEvent *event) const
+{
+    const auto mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::AltModifier);
+    return m_mode != Mode::Browse && event->key() == Qt::Key_Alt && mods == Qt::NoModifier;
 }
 
 QAbstractButton *RecordBrowser::mnemonicButton(const QKeyEvent *event) const
@@ -963,7 +1001,8 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
     }
     switch (event->type()) {
     case QEvent::ShortcutOverride:
-        if (mnemonicButton(static_cast<QKeyEvent *>(event)) || altKeyWhileTyping(static_cast<QKeyEvent *>(event))) {
+        if (mnemonicButton(static_cast<QKeyEvent *>(event)) || altKeyWhileTyping(static_cast<QKeyEvent *>(event))
+            || altAloneWhileTyping(static_cast<QKeyEvent *>(event))) {
             event->accept();
             return true;
         }

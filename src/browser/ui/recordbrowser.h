@@ -132,6 +132,14 @@ protected:
     // after today"); without one, "<label> is required" for an empty mandatory field.
     void holdReason(const QString &text) { m_holdReason = text; }
     void showHeldField(int index);
+    // The status line says why the cursor is held (a cell, a look-up list left empty),
+    // until the cursor moves on or clearHold() finds the reason still shown.
+    void showHold(const QString &why);
+    void clearHold();
+    // A control besides the fields that may not be left empty (a look-up list): its label
+    // is marked as the mandatory fields' labels are; showRequired() names it in the status line.
+    void markMandatory(QWidget *control);
+    void showRequired(QWidget *control);
     // Any change of a field's text, typed or shown.
     virtual void fieldTextChanged(int index);
     // The keyboard commands; true when the key was used.
@@ -212,6 +220,7 @@ private:
     QAbstractButton *mnemonicButton(const QKeyEvent *event) const;
     void markMandatoryFields();
     bool altKeyWhileTyping(const QKeyEvent *event) const;
+    bool altAloneWhileTyping(const QKeyEvent *event) const;
     void refocusLater(QLineEdit *field);
     QString fieldCaption(int index) const;
     void applyPlacement();
@@ -231,6 +240,7 @@ private:
     bool m_showing = false;
     quint64 m_sessionSerial = 0;
     QString m_holdReason;
+    QString m_shownHold; // the reason in the status line, while it is there
     QWidget *m_fieldArea = nullptr;
     QGridLayout *m_grid = nullptr;
     QHBoxLayout *m_commandRow = nullptr;

@@ -175,6 +175,9 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
     connect(cmdDeleteC, &QPushButton::clicked, this, [this] { deleteContainerRow(); });
 
     layOut();
+    for (QWidget *c : {static_cast<QWidget *>(cmbLoadPort), static_cast<QWidget *>(cmbCargoMove),
+                       static_cast<QWidget *>(cmbNatCargo), static_cast<QWidget *>(cmbItemType)})
+        markMandatory(c);
 }
 
 QComboBox *frmCargo::addCombo(const char *name, const QString &column, int field, const QString &listSql)
@@ -618,8 +621,10 @@ bool frmCargo::handleKey(QKeyEvent *event)
     }
     const bool leaving = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
     if (auto *c = qobject_cast<QComboBox *>(focus)) {
-        if (leaving && isMandatoryCombo(c) && c->currentText().isEmpty())
-            return true; // a look-up that must be chosen keeps the focus, in every mode
+        if (leaving && isMandatoryCombo(c) && c->currentText().isEmpty()) {
+            showRequired(c); // a look-up that must be chosen keeps the focus, in every mode
+            return true;
+        }
         if (mode() == Mode::Browse && !leaving && !RecordBrowser::isCommandKey(event))
             return true; // locked while browsing
     }
@@ -736,6 +741,10 @@ void frmCargo::endCellEdit(bool store, bool moveOn)
     if (!ok)
         Prompter::current().message(ok.failure().numberAndText());
     const bool accepted = ok && ok.value();
+    if (accepted)
+        clearHold();
+    else if (ok)
+        showHold(cellRule(col));
     if (const int target = copyTargetColumn(col); target >= 0 && row > 0 && cell(row, target).isEmpty())
         setCell(row, target, cell(row - 1, target));
     if (!moveOn || !accepted) {

@@ -175,6 +175,7 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
         addField(index, QLatin1String(column))->hide();
 
     setFirstField(VesselCode);
+    markMandatory(cmbLastPort);
     setSearch({QStringLiteral("vslcode"), QStringLiteral("Vessel Code to search ?"),
                QStringLiteral("Could not find Vessel Code")});
 }
@@ -319,8 +320,10 @@ bool frmVslMast::handleKey(QKeyEvent *event)
     const int key = event->key();
     const bool leaves = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Backtab
                         || (key == Qt::Key_Tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
-    if (leaves && focusWidget() == cmbLastPort && cmbLastPort->currentText().isEmpty())
+    if (leaves && focusWidget() == cmbLastPort && cmbLastPort->currentText().isEmpty()) {
+        showRequired(cmbLastPort);
         return true;
+    }
     return RecordBrowser::handleKey(event);
 }
 
