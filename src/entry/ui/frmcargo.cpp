@@ -161,7 +161,7 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
     });
     m_tabWidgets << dataGrid2;
 
-    cmdCarry = new QPushButton(tr("Carry"), this);
+    cmdCarry = new QPushButton(tr("Carr&y"), this);
     cmdCarry->setObjectName(QStringLiteral("cmdCarry"));
     cmdCarry->setAutoDefault(false);
     cmdCarry->setMinimumWidth(84);

@@ -109,11 +109,11 @@ ReportScreen::ReportScreen(reports::ReportKind kind, const QString &caption, QWi
     m_fields[5]->setMaximumWidth(160);
     m_fields[6]->setMaximumWidth(160);
 
-    cmdPrint = button(this, "cmdPrint", QStringLiteral("Print Preview"));
-    cmdDprint = button(this, "cmdDprint", QStringLiteral("Print Report"));
-    cmdEmail = button(this, "cmdEmail", QStringLiteral("Email Report"));
-    cmdPsetup = button(this, "cmdPsetup", QStringLiteral("Printer Setup"));
-    cmdExit = button(this, "cmdExit", QStringLiteral("Close"));
+    cmdPrint = button(this, "cmdPrint", QStringLiteral("Print Pre&view"));
+    cmdDprint = button(this, "cmdDprint", QStringLiteral("&Print Report"));
+    cmdEmail = button(this, "cmdEmail", QStringLiteral("&Email Report"));
+    cmdPsetup = button(this, "cmdPsetup", QStringLiteral("Printer &Setup"));
+    cmdExit = button(this, "cmdExit", QStringLiteral("&Close"));
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : {cmdPrint, cmdDprint, cmdEmail, cmdPsetup})
         buttons->addWidget(b);
