@@ -17,12 +17,23 @@ Failure ruleFailure(const char *message)
     return Failure(ErrorNumber::ContainerRule, QString::fromLatin1(message));
 }
 
-// The numeric value of a grid cell: 0 for empty or non-numeric text.
+// The numeric value of a grid cell: 0 for empty text. The rules below refuse any other
+// text that is not a number before anything is stored.
 double cellNumber(const QString &text)
 {
     bool ok = false;
     const double d = QLocale::c().toDouble(text.trimmed(), &ok);
     return ok ? d : 0.0;
+}
+
+bool isNumberOrEmpty(const QString &text, bool whole)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return true;
+    bool ok = false;
+    const double d = QLocale::c().toDouble(t, &ok);
+    return ok && d >= 0 && (!whole || d == qRound64(d));
 }
 
 QVariant dbValue(const Database &db, const QVariant &value)
@@ -97,6 +108,11 @@ Status checkContainers(const Database &db, const QList<Container> &containers)
             return ruleFailure("Status should be 3 Characters");
         if (c.constatus != QLatin1String("FCL") && c.constatus != QLatin1String("LCL") && c.constatus != QLatin1String("MTY"))
             return ruleFailure("Container Status should be FCL/LCL/MTY");
+        // "22G1" or "4O0" once went in as 0: a typing slip must not reach the manifest.
+        if (!isNumberOrEmpty(c.pkgs, true))
+            return ruleFailure("Container Packages should be a whole number");
+        if (!isNumberOrEmpty(c.weight, false))
+            return ruleFailure("Container Weight should be a number of tonnes");
         if (cellNumber(c.weight) > 99)
             return ruleFailure("Container Weight should not be more then 99 MT");
         if (c.isocode.size() != 4)

@@ -13,6 +13,22 @@ double numberOf(const QString &text)
     return ok ? d : 0.0;
 }
 
+// Empty, or a number of no sign: letters in a count or a weight are a slip, never a value.
+bool numberOrEmpty(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return true;
+    bool ok = false;
+    const double d = QLocale::c().toDouble(t, &ok);
+    return ok && d >= 0;
+}
+
+bool wholeNumberOrEmpty(const QString &text)
+{
+    return numberOrEmpty(text) && numberOf(text) == qRound64(numberOf(text));
+}
+
 Result<bool> exists(const Database &db, const QString &sql, const QString &value)
 {
     auto found = db.scalar(sql, {value});
@@ -89,8 +105,10 @@ Result<bool> cellAcceptable(const Database &db, int column, const QString &text)
         return text.size() <= 10;
     case ColStatus:
         return exists(db, QStringLiteral("select cs_cd from constatus where cs_cd = ?"), text);
+    case ColPkgs:
+        return wholeNumberOrEmpty(text);
     case ColWeight:
-        return numberOf(text) <= 99;
+        return numberOrEmpty(text) && numberOf(text) <= 99;
     case ColSocFlag:
         return text == QLatin1String("Y") || text == QLatin1String("N");
     default:
@@ -105,7 +123,8 @@ QString cellRule(int column)
     case ColSealNo: return QStringLiteral("Seal No. takes at most 15 characters");
     case ColAgentCode: return QStringLiteral("Agent Code takes at most 10 characters");
     case ColStatus: return QStringLiteral("Status must be a code of the container status list");
-    case ColWeight: return QStringLiteral("Weight is in tonnes, at most 99");
+    case ColPkgs: return QStringLiteral("Packages must be a whole number");
+    case ColWeight: return QStringLiteral("Weight is a number of tonnes, at most 99");
     case ColSocFlag: return QStringLiteral("SOCFlag must be Y or N");
     default: return QString();
     }

@@ -226,6 +226,9 @@ private Q_SLOTS:
         x.typeCell(QStringLiteral("3"));
         x.typeCell(QStringLiteral("99.5"));
         QCOMPARE(x.grid()->currentColumn(), 6);
+        x.typeCell(QStringLiteral("2G1")); // an ISO code in the wrong column is no weight
+        QCOMPARE(x.grid()->currentColumn(), 6);
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Weight is a number of tonnes, at most 99"));
         x.typeCell(QStringLiteral("99"));
         QCOMPARE(x.cell(1, 7), QStringLiteral("22G1"));
         QTest::keyClick(x.grid(), Qt::Key_Return); // opens with the cell's value
