@@ -2,6 +2,8 @@
 // a process: the made-up voyage, the flat-file writer, its import into an empty
 // database, the XML export and its import, and the removal of the voyage.
 //   bench_igm [LINES [CONTAINERS [RUNS]]]      (default 10000 50000 5)
+#include "processmeasure.h"
+
 #include "igm/igmreader.h"
 #include "igm/igmwriter.h"
 #include "igm/syntheticvoyage.h"
@@ -16,29 +18,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
 using namespace quarl;
+using namespace quarl::bench;
 
 namespace {
-
-long peakKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-[[noreturn]] void die(const QString &what)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(what));
-    std::exit(1);
-}
 
 Database open(const QString &path)
 {

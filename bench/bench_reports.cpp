@@ -2,6 +2,8 @@
 // first page of a preview (prepare the data, lay out every page, draw page 1 at 100 %),
 // the whole report as PDF and as RTF, and the peak memory of the process.
 //   bench_reports [LINES [CONTAINERS]]      (default 10000 50000)
+#include "processmeasure.h"
+
 #include "igm/syntheticvoyage.h"
 #include "reports/reportexport.h"
 #include "store/database.h"
@@ -14,37 +16,10 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 
 using namespace quarl;
-
-namespace {
-
-// Processor time of the process in milliseconds: on a machine shared with other work it
-// says what the wall clock would on an idle one.
-double cpuMs()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
-
-long peakKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-[[noreturn]] void die(const QString &what)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(what));
-    std::exit(1);
-}
-
-} // namespace
+using namespace quarl::bench;
 
 int main(int argc, char *argv[])
 {

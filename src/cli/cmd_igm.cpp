@@ -21,8 +21,6 @@ namespace quarl::cli {
 
 namespace {
 
-const QCommandLineOption VesselOption(QStringLiteral("vessel"), QStringLiteral("Vessel code, as typed."), QStringLiteral("V"));
-const QCommandLineOption VoyageOption(QStringLiteral("voyage"), QStringLiteral("Voyage number, as typed."), QStringLiteral("N"));
 const QCommandLineOption OutOption(QStringLiteral("out"),
                                    QStringLiteral("Folder to write into (default: the installation folder)."),
                                    QStringLiteral("DIR"));
@@ -111,17 +109,6 @@ igm::Confirm answer(bool yes)
     };
 }
 
-bool voyageKey(const QCommandLineParser &parser, QString *vessel, QString *voyage)
-{
-    if (!parser.isSet(VesselOption) || !parser.isSet(VoyageOption)) {
-        error(QStringLiteral("Give --vessel V and --voyage N."));
-        return false;
-    }
-    *vessel = parser.value(VesselOption);
-    *voyage = parser.value(VoyageOption);
-    return true;
-}
-
 QString outFolder(const QCommandLineParser &parser)
 {
     return parser.isSet(OutOption) ? parser.value(OutOption) : Installation::folder();
@@ -131,7 +118,8 @@ int writeIgm(const QStringList &args)
 {
     QCommandLineParser parser;
     addDatabaseOptions(parser);
-    parser.addOptions({VesselOption, VoyageOption, OutOption});
+    addVoyageOptions(parser);
+    parser.addOptions({OutOption});
     const QCommandLineOption user(QStringLiteral("icegate-user"),
                                   QStringLiteral("Gateway user id instead of the setting Options/IceGateUser."),
                                   QStringLiteral("ID"));
@@ -260,7 +248,8 @@ int exportXml(const QStringList &args)
 {
     QCommandLineParser parser;
     addDatabaseOptions(parser);
-    parser.addOptions({VesselOption, VoyageOption, OutOption});
+    addVoyageOptions(parser);
+    parser.addOptions({OutOption});
     addDeliveryOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
@@ -286,7 +275,7 @@ int importXml(const QStringList &args)
     parser.addPositionalArgument(QStringLiteral("CARGO"), QStringLiteral("The exported cargo file (cargo.xml)."));
     parser.addPositionalArgument(QStringLiteral("CONTAIN"), QStringLiteral("The exported container file (contain.xml)."));
     addDatabaseOptions(parser);
-    parser.addOptions({VesselOption, VoyageOption});
+    addVoyageOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -314,7 +303,8 @@ int removeVoyage(const QStringList &args)
     addDatabaseOptions(parser);
     const QCommandLineOption withVessel(QStringLiteral("with-vessel"),
                                         QStringLiteral("Delete the voyage header (voyage information) also."));
-    parser.addOptions({VesselOption, VoyageOption, withVessel, YesOption});
+    addVoyageOptions(parser);
+    parser.addOptions({withVessel, YesOption});
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -344,7 +334,8 @@ int demoVoyage(const QStringList &args)
                                         QStringLiteral("C"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the made-up values (default 1)."),
                                   QStringLiteral("S"));
-    parser.addOptions({VesselOption, VoyageOption, lines, containers, seed});
+    addVoyageOptions(parser);
+    parser.addOptions({lines, containers, seed});
     int status = 0;
     if (!parse(parser, args, &status))
         return status;

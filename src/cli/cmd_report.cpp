@@ -13,10 +13,7 @@ int reportCommand(const QStringList &args)
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("REPORT"), QStringLiteral("checklist or cargodec."));
     addDatabaseOptions(parser);
-    const QCommandLineOption vesselOption(QStringLiteral("vessel"), QStringLiteral("Vessel code, as typed."),
-                                          QStringLiteral("V"));
-    const QCommandLineOption voyageOption(QStringLiteral("voyage"), QStringLiteral("Voyage number, as typed."),
-                                          QStringLiteral("N"));
+    addVoyageOptions(parser);
     const QCommandLineOption pdfOption(QStringLiteral("pdf"), QStringLiteral("Write the report as PDF."),
                                        QStringLiteral("FILE"));
     const QCommandLineOption rtfOption(QStringLiteral("rtf"), QStringLiteral("Write the report as rich text."),
@@ -26,7 +23,7 @@ int reportCommand(const QStringList &args)
                                           QStringLiteral("C"));
     const QCommandLineOption companyOption(QStringLiteral("company"),
                                            QStringLiteral("Company name for the heading."), QStringLiteral("NAME"));
-    parser.addOptions({vesselOption, voyageOption, pdfOption, rtfOption, customOption, companyOption});
+    parser.addOptions({pdfOption, rtfOption, customOption, companyOption});
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -35,10 +32,9 @@ int reportCommand(const QStringList &args)
         error(QStringLiteral("Give the report: checklist or cargodec."));
         return 1;
     }
-    if (!parser.isSet(vesselOption) || !parser.isSet(voyageOption)) {
-        error(QStringLiteral("Give --vessel V and --voyage N."));
+    reports::ReportRequest request;
+    if (!voyageKey(parser, &request.vessel, &request.voyage))
         return 1;
-    }
     if (parser.isSet(pdfOption) == parser.isSet(rtfOption)) {
         error(QStringLiteral("Give one of --pdf FILE and --rtf FILE."));
         return 1;
@@ -46,11 +42,8 @@ int reportCommand(const QStringList &args)
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    reports::ReportRequest request;
     request.kind = pos[0] == QLatin1String("checklist") ? reports::ReportKind::CheckList
                                                         : reports::ReportKind::CargoDeclaration;
-    request.vessel = parser.value(vesselOption);
-    request.voyage = parser.value(voyageOption);
     request.customHouse = parser.isSet(customOption) ? parser.value(customOption) : QStringLiteral("INIXY1");
     const reports::Preparation prepared = reports::prepareReportData(*db, request);
     for (const Failure &f : prepared.failures)

@@ -33,6 +33,23 @@ std::optional<Database> openDatabaseOrSay(const QCommandLineParser &parser)
     return db.value();
 }
 
+void addVoyageOptions(QCommandLineParser &parser)
+{
+    parser.addOption({QStringLiteral("vessel"), QStringLiteral("Vessel code, as typed."), QStringLiteral("V")});
+    parser.addOption({QStringLiteral("voyage"), QStringLiteral("Voyage number, as typed."), QStringLiteral("N")});
+}
+
+bool voyageKey(const QCommandLineParser &parser, QString *vessel, QString *voyage)
+{
+    if (!parser.isSet(QStringLiteral("vessel")) || !parser.isSet(QStringLiteral("voyage"))) {
+        error(QStringLiteral("Give --vessel V and --voyage N."));
+        return false;
+    }
+    *vessel = parser.value(QStringLiteral("vessel"));
+    *voyage = parser.value(QStringLiteral("voyage"));
+    return true;
+}
+
 void addPostgresOptions(QCommandLineParser &parser)
 {
     parser.addOption({QStringLiteral("pg"), QStringLiteral("PostgreSQL database: \"host=H port=P dbname=D user=U\"."),

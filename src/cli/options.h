@@ -15,6 +15,11 @@ Result<Database> openDatabase(const QCommandLineParser &parser);
 // openDatabase() that says on stderr why it failed; nullopt then.
 std::optional<Database> openDatabaseOrSay(const QCommandLineParser &parser);
 
+// --vessel V and --voyage N: the voyage a command works on.
+void addVoyageOptions(QCommandLineParser &parser);
+// Both values as typed; says on stderr what is missing and returns false when one is.
+bool voyageKey(const QCommandLineParser &parser, QString *vessel, QString *voyage);
+
 // --pg "host=... port=... dbname=... user=..." and --password-file FILE. The password
 // comes from that file (its first line), else from QUARL_PG_PASSWORD or PGPASSWORD, else
 // stays empty so that the PostgreSQL client library looks in ~/.pgpass.
