@@ -1,6 +1,7 @@
 #include "cli/command.h"
 #include "cli/options.h"
 
+#include "core/placeholders.h"
 #include "reports/printerchoice.h"
 #include "reports/reportexport.h"
 
@@ -44,7 +45,7 @@ int reportCommand(const QStringList &args)
         return 1;
     request.kind = pos[0] == QLatin1String("checklist") ? reports::ReportKind::CheckList
                                                         : reports::ReportKind::CargoDeclaration;
-    request.customHouse = parser.isSet(customOption) ? parser.value(customOption) : QStringLiteral("INIXY1");
+    request.customHouse = parser.isSet(customOption) ? parser.value(customOption) : QLatin1String(Placeholder::Port);
     const reports::Preparation prepared = reports::prepareReportData(*db, request);
     for (const Failure &f : prepared.failures)
         error(f.numberAndText());

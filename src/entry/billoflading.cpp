@@ -1,5 +1,6 @@
 #include "entry/billoflading.h"
 
+#include "core/placeholders.h"
 #include "store/cargokeys.h"
 #include "store/schema.h"
 
@@ -10,7 +11,7 @@ namespace quarl {
 
 namespace {
 
-const QString DefaultPort = QStringLiteral("INIXY1");
+const QString DefaultPort = QLatin1String(Placeholder::Port);
 
 Failure ruleFailure(const char *message)
 {

@@ -10,7 +10,6 @@
 namespace quarl::CargoRules {
 
 inline constexpr char TransportModeMessage[] = "T - Train / R - Road / S - Ship are valid options";
-inline constexpr char DefaultPort[] = "INIXY1";
 inline constexpr char NoUnoCode[] = "ZZZZZ";
 inline constexpr char NoImoCode[] = "ZZZ";
 

@@ -2,6 +2,7 @@
 
 #include "core/failure.h"
 #include "browser/recordset.h"
+#include "core/placeholders.h"
 #include "store/database.h"
 
 #include <QList>
@@ -14,8 +15,8 @@
 namespace quarl::VoyageHeader {
 
 // Written into every saved voyage header.
-inline constexpr char PortOfArrival[] = "INIXY1";
-inline constexpr char TerminalOperator[] = "PORT";
+inline constexpr const char *PortOfArrival = Placeholder::Port;
+inline constexpr const char *TerminalOperator = Placeholder::Terminal;
 
 // vesinfo in vessel-code order.
 RecordSource recordSource();

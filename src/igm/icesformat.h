@@ -15,8 +15,6 @@ inline constexpr char MessageId[] = "SACHI01";
 inline constexpr char ManifestStart[] = "<manifest>";
 inline constexpr char TrailerTag[] = "TREC";
 inline constexpr char HeaderTag[] = "HREC";
-inline constexpr char Placeholder[] = "INIXY1"; // stored where a port was not known
-inline constexpr char PlaceholderTerminal[] = "PORT";
 inline constexpr char EmptyStatus[] = "EMP";    // the gateway's code for an empty container
 inline constexpr char OurEmptyStatus[] = "MTY";
 

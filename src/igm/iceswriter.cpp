@@ -1,5 +1,6 @@
 #include "igm/iceswriter.h"
 
+#include "core/placeholders.h"
 #include "igm/fileerror.h"
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
@@ -189,12 +190,12 @@ IgmWriteResult Writer::run()
             missing << QStringLiteral("the vessel's IMO number (Vessel Code Setup, IMO No.)");
 
         QString port = v.text("arrportcd").trimmed();
-        if (port.isEmpty() && v.text("portarrival").trimmed() != QLatin1String(Ices::Placeholder))
+        if (port.isEmpty() && v.text("portarrival").trimmed() != QLatin1String(Placeholder::Port))
             port = v.text("portarrival").trimmed();
         if (port.isEmpty())
             missing << QStringLiteral("the port of arrival as filed");
         QString terminal = v.text("tocode").trimmed();
-        if (terminal.isEmpty() && v.text("terminalop").trimmed() != QLatin1String(Ices::PlaceholderTerminal))
+        if (terminal.isEmpty() && v.text("terminalop").trimmed() != QLatin1String(Placeholder::Terminal))
             terminal = v.text("terminalop").trimmed();
         if (terminal.isEmpty())
             missing << QStringLiteral("the terminal operator code");
@@ -238,7 +239,7 @@ IgmWriteResult Writer::run()
                                     QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
                                         .arg(c.text("blno"))
                                         .arg(lines.size() + 1)));
-            if (c.text("portdest").trimmed() == QLatin1String(Ices::Placeholder))
+            if (c.text("portdest").trimmed() == QLatin1String(Placeholder::Port))
                 ++placeholderDestinations;
             Record r(l.tail);
             r.raw("0").value(c("blno")).date(bldt).value(c("portload")).value(c("portdest"));
@@ -275,7 +276,7 @@ IgmWriteResult Writer::run()
         result.outcome.notices << QStringLiteral("%1 line(s) have the port of destination %2, which is also what is "
                                                  "stored when none was keyed: check them.")
                                       .arg(placeholderDestinations)
-                                      .arg(QLatin1String(Ices::Placeholder));
+                                      .arg(QLatin1String(Placeholder::Port));
 
     m_file.setFileName(m_path);
     errno = 0;

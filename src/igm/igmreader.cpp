@@ -1,5 +1,6 @@
 #include "igm/igmreader.h"
 
+#include "core/placeholders.h"
 #include "igm/fileerror.h"
 #include "igm/icesreader.h"
 #include "igm/igmformat.h"
@@ -470,7 +471,7 @@ bool Importer::readVesselRecords(ImportError *error)
             if (text.isEmpty() && (m.field == 7 || m.field == 8))
                 text = QStringLiteral(" ");
             else if (text.isEmpty() && m.field == 11)
-                text = QStringLiteral("INIXY1");
+                text = QLatin1String(Placeholder::Port);
             QVariant value;
             if (!convert(text, m, "vesinfo", Section::Vessel, &value, error))
                 return false;

@@ -1,6 +1,7 @@
 #include "reports/ui/reportscreen.h"
 
 #include "core/installation.h"
+#include "core/placeholders.h"
 #include "core/preparedreportdata.h"
 #include "core/prompter.h"
 #include "store/session.h"
@@ -97,7 +98,7 @@ ReportScreen::ReportScreen(reports::ReportKind kind, const QString &caption, QWi
     if (declaration) {
         form->addRow(QStringLiteral("Custom House"), m_fields[6]);
         m_fields[6]->setMaxLength(10);
-        m_fields[6]->setText(QStringLiteral("INIXY1"));
+        m_fields[6]->setText(QLatin1String(Placeholder::Port));
     } else {
         m_fields[6]->hide();
     }
