@@ -1,0 +1,76 @@
+#include "cli/command.h"
+#include "cli/options.h"
+
+#include "igm/igmcheck.h"
+#include "igm/samcheck.h"
+
+#include <QFileInfo>
+
+namespace quarl::cli {
+
+namespace {
+
+int checkSam(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The SAM file (JSON) to check."));
+    addDatabaseOptions(parser);
+    const QCommandLineOption schemaOption(QStringLiteral("schema"),
+                                          QStringLiteral("Check against this schema instead of the installation's."),
+                                          QStringLiteral("FILE"));
+    parser.addOption(schemaOption);
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    if (parser.positionalArguments().size() != 1) {
+        error(QStringLiteral("check-sam needs one FILE."));
+        return 1;
+    }
+    const QString path = parser.positionalArguments().first();
+    if (!QFileInfo(path).isFile()) {
+        error(QStringLiteral("%1  There is no file %2.").arg(ErrorNumber::FileNotFound).arg(path));
+        return 1;
+    }
+    igm::SamCheckOptions options;
+    std::optional<igm::JsonSchema> schema;
+    if (parser.isSet(schemaOption)) {
+        Result<igm::JsonSchema> s = igm::JsonSchema::fromFile(parser.value(schemaOption));
+        if (!s) {
+            error(s.failure().numberAndText());
+            return 1;
+        }
+        schema = s.value();
+        options.schema = &*schema;
+    }
+    std::optional<igm::CodeLists> codes;
+    if (parser.isSet(QStringLiteral("db")) || parser.isSet(QStringLiteral("dsn"))) {
+        auto db = openDatabaseOrSay(parser);
+        if (!db)
+            return 1;
+        Result<igm::CodeLists> c = igm::loadCodeLists(*db);
+        if (!c) {
+            error(c.failure().numberAndText());
+            return 1;
+        }
+        codes = c.value();
+        options.codes = &*codes;
+    }
+    const igm::SamCheckReport r = igm::CheckSamFile(path, options);
+    for (const igm::SamFinding &f : r.findings)
+        out(f.toString());
+    info(QStringLiteral("%1: %2 lines, %3 house B/Ls, %4 containers; %5 errors, %6 warnings.")
+             .arg(QFileInfo(path).fileName())
+             .arg(r.lines)
+             .arg(r.houses)
+             .arg(r.containers)
+             .arg(r.errors())
+             .arg(r.warnings()));
+    return r.errors() > 0 ? 1 : 0;
+}
+
+const Registration CheckSamCommand(QStringLiteral("check-sam"),
+                                   QStringLiteral("Check a SAM file (SCMTR JSON) before it is signed and filed"), checkSam);
+
+} // namespace
+
+} // namespace quarl::cli

@@ -1,0 +1,197 @@
+#include "igm/jsonsplitreader.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace quarl::igm {
+
+namespace {
+
+class Handler : public nlohmann::json_sax<Json>
+{
+public:
+    Handler(std::vector<JsonSplitReader::Split> &splits, QStringList &duplicates)
+        : m_splits(splits), m_duplicates(duplicates)
+    {
+    }
+
+    Json root;
+    bool stopped = false;
+    size_t errorPosition = 0;
+    std::string errorText;
+
+    bool null() override { return value(Json(nullptr)); }
+    bool boolean(bool v) override { return value(Json(v)); }
+    bool number_integer(number_integer_t v) override { return value(Json(v)); }
+    bool number_unsigned(number_unsigned_t v) override { return value(Json(v)); }
+    bool number_float(number_float_t v, const string_t &) override { return value(Json(v)); }
+    bool string(string_t &v) override { return value(Json(std::move(v))); }
+    bool binary(binary_t &v) override { return value(Json::binary(std::move(v))); }
+
+    bool start_object(std::size_t) override { return open(Json::object()); }
+    bool start_array(std::size_t) override { return open(Json::array()); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+
+    bool key(string_t &k) override
+    {
+        Json &top = *m_open.back().value;
+        if (top.contains(k))
+            m_duplicates << QString::fromStdString(pointer() + "/" + k);
+        m_key = std::move(k);
+        return true;
+    }
+
+    bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &ex) override
+    {
+        errorPosition = position;
+        errorText = ex.what();
+        return false;
+    }
+
+private:
+    struct Open
+    {
+        Json *value;
+        std::string key;                      // under which it was opened; "[]" for an array element
+        JsonSplitReader::Split *split = nullptr; // this array's elements are handed out
+        size_t count = 0;                     // elements seen, handed out or kept
+    };
+
+    std::string pointer() const
+    {
+        std::string p;
+        for (size_t i = 1; i < m_open.size(); ++i)
+            p += "/" + (m_open[i].key == "[]" ? std::to_string(m_open[i - 1].count - 1) : m_open[i].key);
+        return p;
+    }
+
+    JsonSplitReader::Split *splitFor(const std::string &key) const
+    {
+        for (JsonSplitReader::Split &s : m_splits) {
+            if (s.path.empty() || s.path.size() != m_open.size())
+                continue;
+            bool same = s.path.back() == key;
+            for (size_t i = 0; same && i + 1 < s.path.size(); ++i)
+                same = m_open[i + 1].key == s.path[i];
+            if (same)
+                return &s;
+        }
+        return nullptr;
+    }
+
+    // Where a value goes: a place in the document, or a new piece when its array is split.
+    Json *place(Json &&v, bool *piece)
+    {
+        *piece = false;
+        if (m_open.empty()) {
+            root = std::move(v);
+            return &root;
+        }
+        Open &top = m_open.back();
+        Json &parent = *top.value;
+        if (parent.is_array()) {
+            ++top.count;
+            if (top.split) {
+                *piece = true;
+                m_piece = std::move(v);
+                return &m_piece;
+            }
+            parent.push_back(std::move(v));
+            return &parent.back();
+        }
+        Json &slot = parent[m_key];
+        slot = std::move(v);
+        return &slot;
+    }
+
+    bool value(Json &&v)
+    {
+        bool piece = false;
+        place(std::move(v), &piece);
+        if (piece)
+            return hand();
+        return true;
+    }
+
+    bool open(Json &&v)
+    {
+        const bool isArray = v.is_array();
+        const std::string key = m_open.empty() ? std::string() : (m_open.back().value->is_array() ? "[]" : m_key);
+        bool piece = false;
+        Json *where = place(std::move(v), &piece);
+        Open o{where, key};
+        if (isArray && !m_inPiece && key != "[]")
+            o.split = splitFor(key);
+        if (piece) {
+            m_inPiece = true;
+            m_pieceDepth = m_open.size() + 1;
+        }
+        m_open.push_back(std::move(o));
+        return true;
+    }
+
+    bool close()
+    {
+        m_open.pop_back();
+        if (m_inPiece && m_open.size() < m_pieceDepth) {
+            m_inPiece = false;
+            return hand();
+        }
+        return true;
+    }
+
+    bool hand()
+    {
+        Open &top = m_open.back();
+        if (!top.split->take(top.count - 1, std::move(m_piece))) {
+            stopped = true;
+            return false;
+        }
+        m_piece = Json();
+        return true;
+    }
+
+    std::vector<JsonSplitReader::Split> &m_splits;
+    QStringList &m_duplicates;
+    std::vector<Open> m_open;
+    std::string m_key;
+    Json m_piece;
+    bool m_inPiece = false;
+    size_t m_pieceDepth = 0;
+};
+
+} // namespace
+
+JsonSplitReader::JsonSplitReader(std::vector<Split> splits) : m_splits(std::move(splits)) {}
+
+Result<Json> JsonSplitReader::read(const char *begin, const char *end, const QString &name)
+{
+    m_stopped = false;
+    m_duplicateKeys.clear();
+    Handler handler(m_splits, m_duplicateKeys);
+    const bool ok = Json::sax_parse(begin, end, &handler);
+    if (handler.stopped) {
+        m_stopped = true;
+        return std::move(handler.root);
+    }
+    if (!ok) {
+        const size_t at = std::min<size_t>(handler.errorPosition, size_t(end - begin));
+        const auto line = 1 + std::count(begin, begin + at, '\n');
+        const char *lineStart = begin + at;
+        while (lineStart > begin && lineStart[-1] != '\n')
+            --lineStart;
+        QString reason = QString::fromStdString(handler.errorText);
+        if (const qsizetype dash = reason.indexOf(QLatin1String(": ")); dash >= 0)
+            reason = reason.mid(dash + 2);
+        return Failure(ErrorNumber::BadFileFormat, QStringLiteral("%1 is not a JSON file as it stands: line %2, column %3: %4")
+                                                       .arg(name)
+                                                       .arg(line)
+                                                       .arg(begin + at - lineStart)
+                                                       .arg(reason));
+    }
+    return std::move(handler.root);
+}
+
+} // namespace quarl::igm

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/failure.h"
+#include "igm/jsonschema.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace quarl::igm {
+
+// Reads a JSON document from memory and hands the elements of the named arrays one by one to
+// a callback, which may keep them or let them go, so that a long list never stands in memory
+// whole. The rest of the document is returned, the split arrays in it left empty. Keys keep
+// their order. A key given twice in one object keeps its first place and its last value, as
+// other readers do; its places are listed in duplicateKeys.
+class JsonSplitReader
+{
+public:
+    // index: the element's place in its array; false stops the reading.
+    using Take = std::function<bool(size_t index, Json &&element)>;
+    struct Split
+    {
+        std::vector<std::string> path; // keys from the top, {"master", "mastrCnsgmtDec"}
+        Take take;
+    };
+
+    explicit JsonSplitReader(std::vector<Split> splits);
+
+    // The document without the split arrays' elements; a failure names the line and column
+    // of a syntax error. A reading stopped by a callback returns what was read so far and
+    // stopped() is then true.
+    Result<Json> read(const char *begin, const char *end, const QString &name);
+    bool stopped() const { return m_stopped; }
+    const QStringList &duplicateKeys() const { return m_duplicateKeys; }
+
+private:
+    std::vector<Split> m_splits;
+    bool m_stopped = false;
+    QStringList m_duplicateKeys;
+};
+
+} // namespace quarl::igm

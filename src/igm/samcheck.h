@@ -1,0 +1,76 @@
+#pragma once
+
+#include "core/failure.h"
+#include "igm/jsonschema.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+namespace quarl::igm {
+
+struct CodeLists;
+
+// One finding of the SAM check: where (the B/L line, the field by the label of our screens
+// and by its JSON path) and what, in words a clerk can act on.
+struct SamFinding
+{
+    enum class Severity { Error, Warning };
+    Severity severity = Severity::Error;
+    QString rule;       // the check's rule: "schema", "voyage-equipment", ... (see samRules())
+    qint64 lineNo = 0;  // the B/L line; 0 for the voyage as a whole
+    qint64 subLineNo = 0;
+    QString blNo;       // the line's B/L number; the house B/L number on a sub-line
+    bool voyageList = false; // in the voyage's list of containers
+    QString field;      // "HS Code"
+    QString path;       // "/master/mastrCnsgmtDec/3/itemDtls/0/hsCd"
+    QString text;       // "HS Code missing on item 1"
+
+    bool isError() const { return severity == Severity::Error; }
+    // "Line 4 B/L QSLSIN2612004", "Line 2 sub-line 1 house B/L HB1", "Voyage", "Voyage container list"
+    QString where() const;
+    // "Error  Line 4 B/L QSLSIN2612004: HS Code missing on item 1  (/master/mastrCnsgmtDec/3/itemDtls/0/hsCd)"
+    QString toString() const;
+};
+
+struct SamRule
+{
+    const char *id;
+    const char *what; // one line, for the table of the gateway's error codes and the README
+};
+// Every rule of the check, in the order the check runs them.
+const QList<SamRule> &samRules();
+
+struct SamCheckOptions
+{
+    const JsonSchema *schema = nullptr;   // default: samSchema()
+    const CodeLists *codes = nullptr;     // the company's masters; without them codes are not looked up
+    const QSet<QString> *countries = nullptr;
+    QString fileName;                     // checked against the gateway's naming when given
+};
+
+struct SamCheckReport
+{
+    bool readable = false; // the file is JSON; without it there is one finding, the syntax error
+    qint64 lines = 0;
+    qint64 houses = 0;
+    qint64 containers = 0; // in the voyage's list
+    QList<SamFinding> findings; // the voyage first, then line by line, then the voyage's list of containers
+
+    int errors() const;
+    int warnings() const;
+};
+
+// The schema the check and the writer's tests use: SACHM23_SAM.schema.json in the
+// installation folder when a user has put one there, else the one shipped with the program.
+// source names the file it came from.
+Result<JsonSchema> samSchema(QString *source = nullptr);
+inline constexpr char SamSchemaFileName[] = "SACHM23_SAM.schema.json";
+
+// Checks a SAM file before it is signed: the schema, then the gateway's business rules that
+// can be checked without the gateway's own data. Reads the file a line at a time.
+SamCheckReport CheckSamFile(const QString &path, const SamCheckOptions &options = {});
+SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options = {});
+SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options);
+
+} // namespace quarl::igm
