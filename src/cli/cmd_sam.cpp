@@ -3,6 +3,7 @@
 
 #include "igm/igmcheck.h"
 #include "igm/samcheck.h"
+#include "igm/samreply.h"
 
 #include <QFileInfo>
 
@@ -67,6 +68,44 @@ int checkSam(const QStringList &args)
              .arg(r.warnings()));
     return r.errors() > 0 ? 1 : 0;
 }
+
+int readReply(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The gateway's reply: an _SFL or _ACK JSON file."));
+    const QCommandLineOption decOption(QStringLiteral("dec"),
+                                       QStringLiteral("The SAM file it answers (default: the _DEC.json of the same name beside it)."),
+                                       QStringLiteral("FILE"));
+    parser.addOption(decOption);
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    if (parser.positionalArguments().size() != 1) {
+        error(QStringLiteral("read-reply needs one FILE."));
+        return 1;
+    }
+    QString used;
+    Result<igm::GatewayReply> r =
+        igm::ReadGatewayReply(parser.positionalArguments().first(), parser.value(decOption), &used);
+    if (!r) {
+        error(r.failure().numberAndText());
+        return 1;
+    }
+    for (const igm::ReplyError &e : r->errors)
+        out(e.toString());
+    for (const igm::ReplyIdentifier &id : r->identifiers)
+        out(QStringLiteral("Line %1%2%3: %4 %5")
+                .arg(id.lineNo)
+                .arg(id.subLineNo > 0 ? QStringLiteral(" sub-line %1").arg(id.subLineNo) : QString())
+                .arg(id.blNo.isEmpty() ? QString() : QStringLiteral(" B/L ") + id.blNo)
+                .arg(id.type, id.number));
+    info(r->summary() + (used.isEmpty() ? QStringLiteral(" (no declaration beside it: B/L numbers not named)")
+                                        : QStringLiteral(" (B/L numbers from %1)").arg(QFileInfo(used).fileName())));
+    return 0;
+}
+
+const Registration ReadReplyCommand(QStringLiteral("read-reply"),
+                                    QStringLiteral("List the errors of the gateway's reply (_SFL or _ACK) to a SAM file"), readReply);
 
 const Registration CheckSamCommand(QStringLiteral("check-sam"),
                                    QStringLiteral("Check a SAM file (SCMTR JSON) before it is signed and filed"), checkSam);

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/failure.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+namespace quarl::igm {
+
+// The lines of a filed SAM by line number and by their place in the file, so that a reply's
+// error can name the B/L to mend.
+struct SamLineIndex
+{
+    struct Line
+    {
+        qint64 lineNo = 0;
+        QString blNo;
+        QHash<qint64, QString> houses; // sub-line -> house B/L number
+        QList<qint64> houseOrder;      // sub-lines in the file's order
+    };
+    QList<Line> lines; // in the file's order
+    QHash<qint64, qsizetype> byLineNo;
+
+    const Line *line(qint64 lineNo) const;
+    const Line *at(qsizetype index) const;
+    bool isEmpty() const { return lines.isEmpty(); }
+};
+
+// Reads the lines of a SAM file (the declaration a reply answers).
+Result<SamLineIndex> readSamLineIndex(const QString &path);
+
+// One error of the gateway's reply.
+struct ReplyError
+{
+    QString code;     // "060", "ERR100"
+    QString message;  // the gateway's own words
+    QString path;     // the JSON path the gateway names
+    QString field;    // the label of our screens for the path's field, when the path names one
+    qint64 lineNo = 0; // the B/L line the path names; 0 for the voyage
+    qint64 subLineNo = 0;
+    QString blNo;     // that line's B/L number (a house B/L's on a sub-line), when the declaration is at hand
+
+    // "Line 2 B/L MSCSIN0002: 060 Invalid Destination Port Code (/master/mastrCnsgmtDec/locCstm)"
+    QString toString() const;
+};
+
+// A number the gateway gave a line (MCIN or PCIN).
+struct ReplyIdentifier
+{
+    qint64 lineNo = 0;
+    qint64 subLineNo = 0;
+    QString blNo;
+    QString type;
+    QString number;
+};
+
+struct GatewayReply
+{
+    enum class Kind { StructureFailure, Acknowledgement };
+    Kind kind = Kind::Acknowledgement;
+    QString status;   // SFL: the gateway's status text
+    QString sender;
+    QString jobNo;
+    QString date;
+    QList<ReplyError> errors; // in the reply's order; successes left out
+    QList<ReplyIdentifier> identifiers;
+
+    bool accepted() const { return kind == Kind::Acknowledgement && errors.isEmpty(); }
+    // "Structure failure (_SFL): 1 error" / "Acknowledgement (_ACK): 2 errors" / "... accepted"
+    QString summary() const;
+};
+
+// Reads an _SFL or _ACK file of the gateway. The B/L numbers come from the declaration:
+// declaration when given, else the _DEC file of the same name beside the reply.
+// declarationUsed names the file read, or stays empty when none was found.
+Result<GatewayReply> ReadGatewayReply(const QString &path, const QString &declaration = {},
+                                      QString *declarationUsed = nullptr);
+Result<GatewayReply> ReadGatewayReply(const QByteArray &data, const SamLineIndex &lines);
+
+// The _DEC file a reply answers: F_..._ACK.json -> F_..._DEC.json in the same folder.
+QString declarationFor(const QString &replyPath);
+
+} // namespace quarl::igm
