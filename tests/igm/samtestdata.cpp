@@ -1,0 +1,67 @@
+#include "igm/samtestdata.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QFile>
+
+namespace quarl::test {
+
+QString samFixture(const QString &name)
+{
+    return QStringLiteral(QUARL_FIXTURES "/sam/") + name;
+}
+
+static QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray samGoldenData()
+{
+    return readAll(samFixture(QStringLiteral("golden_small.json")));
+}
+
+igm::Json samGolden()
+{
+    const QByteArray data = samGoldenData();
+    return igm::Json::parse(data.constBegin(), data.constEnd());
+}
+
+QByteArray samSchemaData()
+{
+    return readAll(QStringLiteral(":/sam/SACHM23_SAM.schema.json"));
+}
+
+bool editJson(igm::Json &doc, const QString &edits, QString *why)
+{
+    for (const QString &raw : edits.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QString line = raw.trimmed();
+        const QString verb = line.section(QLatin1Char(' '), 0, 0);
+        const std::string pointer = line.section(QLatin1Char(' '), 1, 1).toStdString();
+        const std::string value = line.section(QLatin1Char(' '), 2).toStdString();
+        try {
+            const igm::Json::json_pointer p(pointer);
+            if (verb == QLatin1String("set")) {
+                doc[p] = igm::Json::parse(value);
+            } else if (verb == QLatin1String("del")) {
+                igm::Json &parent = doc.at(p.parent_pointer());
+                if (parent.is_array())
+                    parent.erase(std::stoul(p.back()));
+                else
+                    parent.erase(p.back());
+            } else if (verb == QLatin1String("add")) {
+                doc.at(p).push_back(igm::Json::parse(value));
+            } else {
+                *why = QStringLiteral("unknown edit: ") + line;
+                return false;
+            }
+        } catch (const std::exception &e) {
+            *why = line + QStringLiteral(": ") + QString::fromUtf8(e.what());
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace quarl::test

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "igm/jsonschema.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace quarl::test {
+
+// The hand-written SAM file of the small voyage (a straight line, a consolidated line with
+// two house B/Ls, a transhipment line, an empty container) and the schema shipped with Quarl.
+QString samFixture(const QString &name);
+QByteArray samGoldenData();
+igm::Json samGolden();
+QByteArray samSchemaData();
+
+// Applies edits to a document, one a line: "set POINTER JSON", "del POINTER",
+// "add POINTER JSON" (appends to the list at POINTER). Returns false with a reason.
+bool editJson(igm::Json &doc, const QString &edits, QString *why);
+
+} // namespace quarl::test
