@@ -1045,7 +1045,8 @@ void Checker::document(const Json &top)
         if (bySequence.contains(seq))
             error("itinerary", voyage, path + QStringLiteral("/shipItnrySeq"), label("shipItnry", "shipItnrySeq"),
                   QStringLiteral("Call sequence %1 is given to two ports of call").arg(seq));
-        bySequence.insert(seq, portCode);
+        else
+            bySequence.insert(seq, portCode);
         if (seq == 0) {
             ++atZero;
             if (!reporting.isEmpty() && !portCode.isEmpty() && portCode != reporting)
@@ -1127,7 +1128,7 @@ void Checker::document(const Json &top)
         QString pan = n.consolidatorPan;
         if (pan.startsWith(QLatin1String("PAN:")))
             pan = pan.mid(4);
-        if (!pan.isEmpty() && isPan(submitter) && pan != submitter)
+        if (isPan(pan) && isPan(submitter) && pan != submitter)
             warning("consolidator", n.place, n.path + QStringLiteral("/MCRef/consolidatorPan"), label("MCRef", "consolidatorPan"),
                     QStringLiteral("Consolidator PAN %1 is not the submitter's %2").arg(pan, submitter));
     }

@@ -63,9 +63,13 @@ class AckWalker
 public:
     AckWalker(const SamLineIndex &lines, GatewayReply &reply) : m_lines(lines), m_reply(reply) {}
 
+    int lists = 0; // error lists seen, successes included
+
     void walk(const Json &v, const QString &pointer, qint64 lineNo, qint64 subLineNo)
     {
         if (v.is_object()) {
+            if (v.contains("errorCode") && v["errorCode"].is_array())
+                ++lists;
             if (const auto ref = v.find("MCRef"); ref != v.end() && ref->is_object()) {
                 const qint64 n = text(*ref, "lineNo").toLongLong();
                 if (n > 0)
@@ -80,6 +84,7 @@ public:
                 const QString key = QString::fromStdString(it.key());
                 const QString here = pointer + QLatin1Char('/') + key;
                 if (isErrorList(it.value())) {
+                    ++lists;
                     for (const Json &e : it.value())
                         error(e, pointer, lineNo, subLineNo);
                 } else if (key == QLatin1String("mcResponse") || key == QLatin1String("hcResponse")) {
@@ -290,7 +295,11 @@ Result<GatewayReply> ReadGatewayReply(const QByteArray &data, const SamLineIndex
     const Json master = top["master"];
     if (const auto decRef = master.find("decRef"); decRef != master.end())
         reply.jobNo = text(*decRef, "jobNo");
-    AckWalker(lines, reply).walk(top, QString(), 0, 0);
+    AckWalker walker(lines, reply);
+    walker.walk(top, QString(), 0, 0);
+    if (walker.lists == 0)
+        return Failure(ErrorNumber::BadFileFormat,
+                       QStringLiteral("This is a declaration, not the gateway's reply: it holds no error codes."));
     return reply;
 }
 
