@@ -279,7 +279,11 @@ void JsonSchema::Data::validate(const Json &v, const SchemaNode *n, std::string 
                     continue;
                 const size_t mark = path.size();
                 path += '/';
-                path += escapeToken(it.key());
+                const std::string &key = it.key();
+                if (key.find_first_of("~/") == std::string::npos)
+                    path += key;
+                else
+                    path += escapeToken(key);
                 validate(it.value(), p->second, path, out);
                 path.resize(mark);
             }
@@ -349,19 +353,16 @@ const SchemaNode *JsonSchema::at(const SchemaNode *node, const QStringList &step
     return node;
 }
 
-void JsonSchema::validate(const Json &value, const SchemaNode *node, const QString &pointer,
-                          QList<SchemaFailure> *failures) const
+void JsonSchema::validate(const Json &value, const SchemaNode *node, std::string pointer, QList<SchemaFailure> *failures) const
 {
-    if (!node)
-        return;
-    std::string path = pointer.toStdString();
-    d->validate(value, node, path, failures);
+    if (node)
+        d->validate(value, node, pointer, failures);
 }
 
 QList<SchemaFailure> JsonSchema::validate(const Json &value) const
 {
     QList<SchemaFailure> failures;
-    validate(value, root(), QString(), &failures);
+    validate(value, root(), std::string(), &failures);
     return failures;
 }
 

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
 
 namespace quarl::igm {
 
@@ -46,8 +47,7 @@ public:
     const SchemaNode *at(const SchemaNode *node, const QStringList &steps) const;
 
     // Appends every failure of value against node; pointer is the value's own place.
-    void validate(const Json &value, const SchemaNode *node, const QString &pointer,
-                  QList<SchemaFailure> *failures) const;
+    void validate(const Json &value, const SchemaNode *node, std::string pointer, QList<SchemaFailure> *failures) const;
     QList<SchemaFailure> validate(const Json &value) const;
 
 private:

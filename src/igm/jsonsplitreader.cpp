@@ -36,10 +36,20 @@ public:
 
     bool key(string_t &k) override
     {
-        Json &top = *m_open.back().value;
-        if (top.contains(k))
-            m_duplicates << QString::fromStdString(pointer() + "/" + k);
-        m_key = std::move(k);
+        // One search per key: the object keeps its keys in order, in a plain list.
+        Json::object_t &top = m_open.back().value->get_ref<Json::object_t &>();
+        for (auto &member : top) {
+            if (member.first == k) {
+                m_duplicates << QString::fromStdString(pointer() + "/" + k);
+                m_slot = &member.second;
+                m_key = std::move(k);
+                return true;
+            }
+        }
+        using Members = std::vector<Json::object_t::value_type, Json::object_t::allocator_type>;
+        top.Members::emplace_back(std::move(k), Json());
+        m_slot = &top.back().second;
+        m_key = top.back().first;
         return true;
     }
 
@@ -101,9 +111,8 @@ private:
             parent.push_back(std::move(v));
             return &parent.back();
         }
-        Json &slot = parent[m_key];
-        slot = std::move(v);
-        return &slot;
+        *m_slot = std::move(v);
+        return m_slot;
     }
 
     bool value(Json &&v)
@@ -157,6 +166,7 @@ private:
     QStringList &m_duplicates;
     std::vector<Open> m_open;
     std::string m_key;
+    Json *m_slot = nullptr; // the value of the key just read
     Json m_piece;
     bool m_inPiece = false;
     size_t m_pieceDepth = 0;

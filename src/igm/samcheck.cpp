@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 
 namespace quarl::igm {
@@ -78,6 +79,24 @@ QString text(const Json &o, const char *key)
     if (it->is_number())
         return QString::fromStdString(it->dump());
     return {};
+}
+
+// Whether a key holds this text, compared without converting it.
+bool is(const Json &o, const char *key, const char *value)
+{
+    if (!o.is_object())
+        return false;
+    const auto it = o.find(key);
+    return it != o.end() && it->is_string() && it->get_ref<const std::string &>() == value;
+}
+
+// Whether a key holds a value that is not empty text.
+bool has(const Json &o, const char *key)
+{
+    if (!o.is_object())
+        return false;
+    const auto it = o.find(key);
+    return it != o.end() && !it->is_null() && !(it->is_string() && it->get_ref<const std::string &>().empty());
 }
 
 std::optional<double> number(const Json &o, const char *key)
@@ -180,10 +199,11 @@ struct LineNote
     bool master = true;
 };
 
+// Where a container stands on a master line: the line's note and the container's place.
 struct BoxOnLine
 {
-    Place place;
-    QString path;
+    size_t note;
+    size_t box;
 };
 
 // The parts a line needs for its scenario, by the gateway's object numbers.
@@ -250,14 +270,33 @@ const ObjectNumber Objects[] = {
     {28, 45, "itemDtls"}, {29, 47, "trnsprtEqmt"}, {30, 49, "itnry"}, {32, 51, "trnsprtDocMsr"},
 };
 
-const Scenario *findScenario(const Scenario *begin, const Scenario *end, const QString &key)
+// The parts a scenario asks for, found by its key ("IM S N LC", or "IM S C *").
+struct Needs
 {
-    const QString any = key.left(key.lastIndexOf(QLatin1Char(' '))) + QStringLiteral(" *");
-    for (const Scenario *s = begin; s != end; ++s) {
-        if (key == QLatin1String(s->key) || any == QLatin1String(s->key))
-            return s;
-    }
-    return nullptr;
+    bool possible = true;
+    QSet<int> objects;
+};
+
+const Needs *findScenario(bool house, const QString &key)
+{
+    static const auto table = [](const Scenario *begin, const Scenario *end) {
+        QHash<QString, Needs> t;
+        for (const Scenario *s = begin; s != end; ++s) {
+            Needs n;
+            n.possible = qstrcmp(s->objects, "-") != 0;
+            for (const QString &o : QString::fromLatin1(s->objects).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                n.objects.insert(o.toInt());
+            t.insert(QLatin1String(s->key), n);
+        }
+        return t;
+    };
+    static const QHash<QString, Needs> masters = table(std::begin(MasterScenarios), std::end(MasterScenarios));
+    static const QHash<QString, Needs> houses = table(std::begin(HouseScenarios), std::end(HouseScenarios));
+    const QHash<QString, Needs> &t = house ? houses : masters;
+    if (const auto it = t.constFind(key); it != t.constEnd())
+        return &it.value();
+    const auto any = t.constFind(key.left(key.lastIndexOf(QLatin1Char(' '))) + QStringLiteral(" *"));
+    return any == t.constEnd() ? nullptr : &any.value();
 }
 
 class Checker
@@ -304,18 +343,20 @@ private:
     void schemaFindings(const QList<SchemaFailure> &failures, const Json &root, const QString &rootPath, const Place &place);
     Place placeOf(const Json &root, const QString &rootPath, const QString &pointer, const Place &linePlace) const;
 
-    void masterLine(const Json &l, const QString &path, const Place &place, LineNote *note);
+    void masterLine(const Json &l, const QString &path, const Place &place, size_t noteIndex);
     void house(const Json &h, const QString &path, const Place &place, const Json &master, const QSet<QString> &masterBoxes);
     void scenario(const Json &part, const QString &path, const Place &place, bool isHouse, const Json *masterLocations);
     void parties(const Json &doc, const QString &path, const Place &place);
     void partyCode(const Json &doc, const QString &path, const Place &place, const char *codeKey, const char *typeKey,
                    const QString &label);
-    QSet<QString> equipment(const Json &part, const QString &path, const Place &place, qint64 *fullPackages,
+    // The containers of a line (path the line's), or one of the voyage's list (path its own).
+    QSet<QString> equipment(const Json *boxes, size_t count, const QString &path, const Place &place, qint64 *fullPackages,
                             bool *anyLcl, bool voyageLevel);
     void items(const Json &part, const QString &path, const Place &place);
     void route(const Json &part, const QString &path, const Place &place, LineNote *note);
-    void port(const Place &place, const QString &path, const QString &field, const QString &code);
-    void codeIn(const QSet<QString> *master, const Place &place, const QString &path, const QString &field,
+    // A code looked up in a master: the path and label are made only for a finding.
+    void port(const Place &place, const QString &base, const char *parent, const char *key, const QString &code);
+    void codeIn(const QSet<QString> *master, const Place &place, const QString &base, const char *parent, const char *key,
                 const QString &code, const char *what, const char *rule = "codes");
 
     const JsonSchema &m_schema;
@@ -323,9 +364,9 @@ private:
     const SchemaNode *m_lineSchema = nullptr;
     const SchemaNode *m_boxSchema = nullptr;
 
-    std::vector<LineNote> m_lines;
+    std::deque<LineNote> m_lines;
     QHash<QString, QList<BoxOnLine>> m_lineBoxes; // container -> where it stands on master lines
-    QHash<QString, QString> m_voyageBoxes;        // container -> its path in the voyage's list
+    QHash<QString, size_t> m_voyageBoxes;         // container -> its place in the voyage's list
     QHash<qint64, QString> m_lineNumbers;         // line number -> path of its first line
     QHash<QString, QString> m_blNumbers;          // B/L number -> path
     QSet<qint64> m_voyageSequences;
@@ -459,19 +500,20 @@ void Checker::schemaFindings(const QList<SchemaFailure> &failures, const Json &r
     }
 }
 
-void Checker::codeIn(const QSet<QString> *master, const Place &place, const QString &path, const QString &field,
-                     const QString &code, const char *what, const char *rule)
+void Checker::codeIn(const QSet<QString> *master, const Place &place, const QString &base, const char *parent,
+                     const char *key, const QString &code, const char *what, const char *rule)
 {
     if (!master || code.isEmpty() || master->contains(code.toUpper()))
         return;
-    error(rule, place, path, field,
+    const QString field = samFieldLabel(QLatin1String(parent), QLatin1String(key));
+    error(rule, place, base + QLatin1Char('/') + QLatin1String(key), field,
           QStringLiteral("%1 \"%2\" is not in the %3 master").arg(field, code, QLatin1String(what)));
 }
 
-void Checker::port(const Place &place, const QString &path, const QString &field, const QString &code)
+void Checker::port(const Place &place, const QString &base, const char *parent, const char *key, const QString &code)
 {
     if (m_options.codes)
-        codeIn(&m_options.codes->ports, place, path, field, portOf(code), "port", "ports");
+        codeIn(&m_options.codes->ports, place, base, parent, key, portOf(code), "port", "ports");
 }
 
 bool Checker::line(size_t index, Json &&l)
@@ -485,20 +527,20 @@ bool Checker::line(size_t index, Json &&l)
     if (place.lineNo <= 0)
         place.lineNo = qint64(index) + 1;
     QList<SchemaFailure> failures;
-    m_schema.validate(l, m_lineSchema, path, &failures);
+    m_schema.validate(l, m_lineSchema, "/master/mastrCnsgmtDec/" + std::to_string(index), &failures);
     schemaFindings(failures, l, path, place);
     if (!l.is_object())
         return true;
-    LineNote note;
+    LineNote &note = m_lines.emplace_back();
     note.place = place;
     note.path = path;
-    masterLine(l, path, place, &note);
-    m_lines.push_back(std::move(note));
+    masterLine(l, path, place, m_lines.size() - 1);
     return true;
 }
 
-void Checker::masterLine(const Json &l, const QString &path, const Place &place, LineNote *note)
+void Checker::masterLine(const Json &l, const QString &path, const Place &place, size_t noteIndex)
 {
+    LineNote *note = &m_lines[noteIndex]; // a deque: the house B/Ls' notes added below leave it in place
     if (const Json *ref = object(l, "MCRef")) {
         const QString lineNo = text(*ref, "lineNo");
         if (!lineNo.isEmpty()) {
@@ -532,8 +574,10 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
         note->cargoType = text(*loc, "typOfCrgo");
         note->firstPort = text(*loc, "firstPrtOfEntry");
         note->destination = text(*loc, "destPrt");
-        for (const char *k : {"firstPrtOfEntry", "destPrt", "nxtPrtOfUnlading"})
-            port(place, path + QStringLiteral("/locCstm/") + QLatin1String(k), samFieldLabel(QStringLiteral("locCstm"), QLatin1String(k)), text(*loc, k));
+        if (m_options.codes) {
+            for (const char *k : {"firstPrtOfEntry", "destPrt", "nxtPrtOfUnlading"})
+                port(place, path + QStringLiteral("/locCstm"), "locCstm", k, text(*loc, k));
+        }
     }
     if (const Json *doc = object(l, "trnsprtDoc")) {
         note->receiptPort = text(*doc, "prtOfReceiptCdd");
@@ -542,12 +586,12 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
     scenario(l, path, place, false, loc);
     qint64 fullPackages = 0;
     bool anyLcl = false;
-    const QSet<QString> boxes = equipment(l, path, place, &fullPackages, &anyLcl, false);
     const Json &eq = list(l, "trnsprtEqmt");
+    const QSet<QString> boxes = equipment(eq.empty() ? nullptr : &eq[0], eq.size(), path, place, &fullPackages, &anyLcl, false);
     for (size_t k = 0; k < eq.size(); ++k) {
         const QString id = text(eq[k], "eqmtId");
         if (!id.isEmpty())
-            m_lineBoxes[id].append({place, path + QStringLiteral("/trnsprtEqmt/%1/eqmtId").arg(k)});
+            m_lineBoxes[id].append({noteIndex, k});
     }
     items(l, path, place);
     route(l, path, place, note);
@@ -604,8 +648,10 @@ void Checker::house(const Json &h, const QString &path, const Place &place, cons
         return;
     const Json *loc = object(h, "locCstm");
     if (loc) {
-        for (const char *k : {"firstPrtOfEntry", "destPrt", "nxtPrtOfUnlading"})
-            port(place, path + QStringLiteral("/locCstm/") + QLatin1String(k), samFieldLabel(QStringLiteral("locCstm"), QLatin1String(k)), text(*loc, k));
+        if (m_options.codes) {
+            for (const char *k : {"firstPrtOfEntry", "destPrt", "nxtPrtOfUnlading"})
+                port(place, path + QStringLiteral("/locCstm"), "locCstm", k, text(*loc, k));
+        }
     }
     if (const Json *doc = object(h, "trnsprtDoc"))
         parties(*doc, path + QStringLiteral("/trnsprtDoc"), place);
@@ -620,8 +666,8 @@ void Checker::house(const Json &h, const QString &path, const Place &place, cons
     scenario(h, path, place, true, loc ? loc : object(master, "locCstm"));
     qint64 fullPackages = 0;
     bool anyLcl = false;
-    const QSet<QString> boxes = equipment(h, path, place, &fullPackages, &anyLcl, false);
     const Json &eq = list(h, "trnsprtEqmt");
+    equipment(eq.empty() ? nullptr : &eq[0], eq.size(), path, place, &fullPackages, &anyLcl, false);
     for (size_t k = 0; k < eq.size(); ++k) {
         const QString id = text(eq[k], "eqmtId");
         if (!id.isEmpty() && !masterBoxes.contains(id))
@@ -645,30 +691,33 @@ void Checker::scenario(const Json &part, const QString &path, const Place &place
     if (kind.isEmpty() || previous.isEmpty() || type.isEmpty() || movement.isEmpty())
         return;
     const QString key = QStringList{type, kind, previous, movement}.join(QLatin1Char(' '));
-    const Scenario *s = isHouse ? findScenario(std::begin(HouseScenarios), std::end(HouseScenarios), key)
-                                : findScenario(std::begin(MasterScenarios), std::end(MasterScenarios), key);
-    const QString refPath = path + (isHouse ? QStringLiteral("/HCRef/consolidatedIndctr") : QStringLiteral("/MCRef/consolidatedIndctr"));
-    const QString described = QStringLiteral("cargo type %1, B/L kind %2, earlier declaration %3, movement %4").arg(type, kind, previous, movement);
-    if (!s || qstrcmp(s->objects, "-") == 0) {
-        error("scenario", place, refPath, samFieldLabel(isHouse ? QStringLiteral("HCRef") : QStringLiteral("MCRef"), QStringLiteral("consolidatedIndctr")),
-              QStringLiteral("The gateway takes no %1 with %2").arg(isHouse ? QStringLiteral("house B/L") : QStringLiteral("line"), described));
+    const Needs *s = findScenario(isHouse, key);
+    const char *kindOfPart = isHouse ? "house B/L" : "line";
+    auto described = [&] {
+        return QStringLiteral("cargo type %1, B/L kind %2, earlier declaration %3, movement %4").arg(type, kind, previous, movement);
+    };
+    if (!s || !s->possible) {
+        error("scenario", place, path + (isHouse ? QStringLiteral("/HCRef/consolidatedIndctr") : QStringLiteral("/MCRef/consolidatedIndctr")),
+              samFieldLabel(isHouse ? QStringLiteral("HCRef") : QStringLiteral("MCRef"), QStringLiteral("consolidatedIndctr")),
+              QStringLiteral("The gateway takes no %1 with %2").arg(QLatin1String(kindOfPart), described()));
         return;
     }
-    const QStringList needed = QString::fromLatin1(s->objects).split(QLatin1Char(' '));
     for (const ObjectNumber &o : Objects) {
         if (!o.key)
             continue;
-        const bool needs = needed.contains(QString::number(isHouse ? o.house : o.master));
+        const bool needs = s->objects.contains(isHouse ? o.house : o.master);
         const Json *m = member(part, o.key);
         const bool present = m && !(m->is_array() && m->empty()) && !(m->is_object() && m->empty());
+        if (needs == present && (needs || !m))
+            continue;
         const QString label = samFieldLabel(isHouse ? QStringLiteral("houseCargoDec") : QStringLiteral("mastrCnsgmtDec"), QLatin1String(o.key));
         const QString objectPath = path + QLatin1Char('/') + QLatin1String(o.key);
-        if (needs && !present)
-            error("scenario", place, objectPath, label, QStringLiteral("%1 missing: a %2 with %3 needs them")
-                                                           .arg(label, isHouse ? QStringLiteral("house B/L") : QStringLiteral("line"), described));
-        else if (!needs && m)
-            error("scenario", place, objectPath, label, QStringLiteral("%1 should not be there: a %2 with %3 does not carry them")
-                                                           .arg(label, isHouse ? QStringLiteral("house B/L") : QStringLiteral("line"), described));
+        if (needs)
+            error("scenario", place, objectPath, label,
+                  QStringLiteral("%1 missing: a %2 with %3 needs them").arg(label, QLatin1String(kindOfPart), described()));
+        else
+            error("scenario", place, objectPath, label,
+                  QStringLiteral("%1 should not be there: a %2 with %3 does not carry them").arg(label, QLatin1String(kindOfPart), described()));
     }
     if (!isHouse) {
         const bool hasHouses = !list(part, "houseCargoDec").empty();
@@ -732,11 +781,14 @@ void Checker::parties(const Json &doc, const QString &path, const Place &place)
     partyCode(doc, path, place, "cnsgnesCd", "typOfCd", QStringLiteral("importer"));
     partyCode(doc, path, place, "cnsgnrsCd", "cnsgnrCdTyp", QStringLiteral("shipper"));
     partyCode(doc, path, place, "panOfNotfdParty", "typOfNotfdPartyCd", QStringLiteral("notify party"));
-    for (const char *k : {"prtOfAcptCdd", "prtOfReceiptCdd"})
-        port(place, path + QLatin1Char('/') + QLatin1String(k), samFieldLabel(QStringLiteral("trnsprtDoc"), QLatin1String(k)), text(doc, k));
-    for (const char *k : {"cnsgnrCntryCd", "cnsgneCntryCd", "notfdPartyCntryCd"})
-        codeIn(m_options.countries, place, path + QLatin1Char('/') + QLatin1String(k), samFieldLabel(QStringLiteral("trnsprtDoc"), QLatin1String(k)),
-               text(doc, k), "country");
+    if (m_options.codes) {
+        for (const char *k : {"prtOfAcptCdd", "prtOfReceiptCdd"})
+            port(place, path, "trnsprtDoc", k, text(doc, k));
+    }
+    if (m_options.countries) {
+        for (const char *k : {"cnsgnrCntryCd", "cnsgneCntryCd", "notfdPartyCntryCd"})
+            codeIn(m_options.countries, place, path, "trnsprtDoc", k, text(doc, k), "country");
+    }
     if (text(doc, "cnsgneCntryCd") == QLatin1String("IN")) {
         const QString state = text(doc, "cnsgneCntrySubDiv");
         const int stateNo = state.toInt();
@@ -756,21 +808,28 @@ void Checker::parties(const Json &doc, const QString &path, const Place &place)
     }
 }
 
-QSet<QString> Checker::equipment(const Json &part, const QString &path, const Place &place, qint64 *fullPackages,
-                                 bool *anyLcl, bool voyageLevel)
+QSet<QString> Checker::equipment(const Json *boxes, size_t count, const QString &path, const Place &place,
+                                 qint64 *fullPackages, bool *anyLcl, bool voyageLevel)
 {
     QSet<QString> ids;
     QSet<qint64> sequences;
     const char *listKey = voyageLevel ? "voyageTransportEquipment" : "trnsprtEqmt";
     const char *idKey = voyageLevel ? "equipmentId" : "eqmtId";
-    const Json &eq = voyageLevel ? part : list(part, listKey);
-    for (size_t k = 0; k < eq.size(); ++k) {
-        const Json &b = eq[k];
-        const QString bpath = voyageLevel ? path : path + QStringLiteral("/trnsprtEqmt/%1").arg(k);
+    const char *typeKey = voyageLevel ? "equipmentType" : "eqmtTyp";
+    const char *statusKey = voyageLevel ? "equipmentLoadStatus" : "eqmtLoadStatus";
+    const char *sizeKey = voyageLevel ? "equipmentSize" : "eqmtSize";
+    const char *agentKey = voyageLevel ? "containerAgentCode" : "cntrAgntCd";
+    const char *weightKey = voyageLevel ? "containerWeight" : "cntrWeight";
+    const char *packagesKey = voyageLevel ? "totalNumberOfPackages" : "totalNmbrOfPkgs";
+    for (size_t k = 0; k < count; ++k) {
+        const Json &b = boxes[k];
+        // Paths and labels are made only for a finding: a long voyage has no time to spare.
+        auto at = [&](const char *key) {
+            return (voyageLevel ? path : path + QStringLiteral("/trnsprtEqmt/%1").arg(k)) + QLatin1Char('/') + QLatin1String(key);
+        };
         auto label = [&](const char *key) { return samFieldLabel(QLatin1String(listKey), QLatin1String(key)); };
-        auto at = [&](const char *key) { return bpath + QLatin1Char('/') + QLatin1String(key); };
         const QString id = text(b, idKey);
-        const QString on = id.isEmpty() ? QString() : QStringLiteral(" on container %1").arg(id);
+        auto on = [&] { return id.isEmpty() ? QString() : QStringLiteral(" on container %1").arg(id); };
         if (!voyageLevel) {
             if (!id.isEmpty() && ids.contains(id))
                 error("duplicate-equipment", place, at(idKey), label(idKey),
@@ -784,42 +843,40 @@ QSet<QString> Checker::equipment(const Json &part, const QString &path, const Pl
         }
         if (!id.isEmpty()) {
             ids.insert(id);
-            if (const QString finding = containerNumberFinding(id); !finding.isEmpty())
-                warning("container-number", place, at(idKey), label(idKey), QStringLiteral("Container No. %1: %2").arg(id, finding));
+            if (!hasValidCheckDigit(id)) {
+                if (const QString finding = containerNumberFinding(id); !finding.isEmpty())
+                    warning("container-number", place, at(idKey), label(idKey), QStringLiteral("Container No. %1: %2").arg(id, finding));
+            }
         }
-        const QString type = text(b, voyageLevel ? "equipmentType" : "eqmtTyp");
-        const QString status = text(b, voyageLevel ? "equipmentLoadStatus" : "eqmtLoadStatus");
-        const char *weightKey = voyageLevel ? "containerWeight" : "cntrWeight";
-        const char *packagesKey = voyageLevel ? "totalNumberOfPackages" : "totalNmbrOfPkgs";
+        const bool empty = is(b, statusKey, "EMP");
         const std::optional<double> weight = number(b, weightKey);
         const std::optional<double> packages = number(b, packagesKey);
-        if (status == QLatin1String("EMP")) {
+        if (empty) {
             if (weight && *weight != 0)
                 error("empty-equipment", place, at(weightKey), label(weightKey),
-                      QStringLiteral("An empty container weighs 0 for the gateway, not %1%2").arg(text(b, weightKey), on));
+                      QStringLiteral("An empty container weighs 0 for the gateway, not %1%2").arg(text(b, weightKey), on()));
             if (packages && *packages != 1)
                 error("empty-equipment", place, at(packagesKey), label(packagesKey),
-                      QStringLiteral("An empty container has 1 package for the gateway, not %1%2").arg(text(b, packagesKey), on));
+                      QStringLiteral("An empty container has 1 package for the gateway, not %1%2").arg(text(b, packagesKey), on()));
         } else if (packages) {
             *fullPackages += qint64(*packages);
         }
-        if (status == QLatin1String("LCL"))
+        if (is(b, statusKey, "LCL"))
             *anyLcl = true;
-        if (type == QLatin1String("CN")) {
-            const char *sizeKey = voyageLevel ? "equipmentSize" : "eqmtSize";
-            const char *agentKey = voyageLevel ? "containerAgentCode" : "cntrAgntCd";
-            if (text(b, sizeKey).isEmpty())
-                error("equipment-kind", place, at(sizeKey), label(sizeKey), QStringLiteral("%1 missing%2").arg(label(sizeKey), on));
-            if (text(b, agentKey).isEmpty())
-                error("equipment-kind", place, at(agentKey), label(agentKey), QStringLiteral("%1 missing%2").arg(label(agentKey), on));
-            if (status != QLatin1String("EMP") && !status.isEmpty() && (!weight || *weight <= 0))
+        if (is(b, typeKey, "CN")) {
+            if (!has(b, sizeKey))
+                error("equipment-kind", place, at(sizeKey), label(sizeKey), QStringLiteral("%1 missing%2").arg(label(sizeKey), on()));
+            if (!has(b, agentKey))
+                error("equipment-kind", place, at(agentKey), label(agentKey), QStringLiteral("%1 missing%2").arg(label(agentKey), on()));
+            if (!empty && has(b, statusKey) && (!weight || *weight <= 0))
                 error("equipment-kind", place, at(weightKey), label(weightKey),
-                      QStringLiteral("%1 missing: a loaded container needs its weight in kilograms%2").arg(label(weightKey), on));
-            if (m_options.codes && !text(b, sizeKey).isEmpty())
-                codeIn(&m_options.codes->isoCodes, place, at(sizeKey), label(sizeKey), text(b, sizeKey), "ISO size and type");
-        } else if (!type.isEmpty() && !m_nonContainer) {
+                      QStringLiteral("%1 missing: a loaded container needs its weight in kilograms%2").arg(label(weightKey), on()));
+            if (m_options.codes && has(b, sizeKey))
+                codeIn(&m_options.codes->isoCodes, place, voyageLevel ? path : path + QStringLiteral("/trnsprtEqmt/%1").arg(k),
+                       listKey, sizeKey, text(b, sizeKey), "ISO size and type");
+        } else if (has(b, typeKey) && !m_nonContainer) {
             m_nonContainer = true;
-            m_nonContainerPath = at(voyageLevel ? "equipmentType" : "eqmtTyp");
+            m_nonContainerPath = at(typeKey);
         }
     }
     return ids;
@@ -876,14 +933,14 @@ void Checker::items(const Json &part, const QString &path, const Place &place)
                       QStringLiteral("UN %1 is of IMO class %2, not %3 (item %4)").arg(uno, known.value(), imo).arg(k + 1));
         }
         if (m_options.codes)
-            codeIn(&m_options.codes->packages, place, ipath + QStringLiteral("/typOfPkgs"), label("typOfPkgs"), type, "package");
+            codeIn(&m_options.codes->packages, place, ipath, "itemDtls", "typOfPkgs", type, "package");
     }
     if (allCounted && hasLinePackages && total != linePackages)
         error("item-packages", place, path + QStringLiteral("/itemDtls"), samFieldLabel(QStringLiteral("mastrCnsgmtDec"), QStringLiteral("itemDtls")),
               QStringLiteral("The items hold %1 packages, the line %2").arg(total).arg(linePackages));
     if (msr && m_options.codes)
-        codeIn(&m_options.codes->packages, place, path + QStringLiteral("/trnsprtDocMsr/typsOfPkgs"),
-               samFieldLabel(QStringLiteral("trnsprtDocMsr"), QStringLiteral("typsOfPkgs")), lineType, "package");
+        codeIn(&m_options.codes->packages, place, path + QStringLiteral("/trnsprtDocMsr"), "trnsprtDocMsr", "typsOfPkgs", lineType,
+               "package");
     if (msr) {
         const QString unit = text(*msr, "unitOfVolume");
         if (!unit.isEmpty() && unit != QLatin1String("LTR") && unit != QLatin1String("USG"))
@@ -912,8 +969,8 @@ void Checker::route(const Json &part, const QString &path, const Place &place, L
                       QStringLiteral("Route leg number %1 is given twice").arg(qint64(*seq)));
             sequences.insert(qint64(*seq));
         }
-        port(place, lpath + QStringLiteral("/prtOfCallCdd"), label("prtOfCallCdd"), from);
-        port(place, lpath + QStringLiteral("/nxtPrtOfCallCdd"), label("nxtPrtOfCallCdd"), to);
+        port(place, lpath, "itnry", "prtOfCallCdd", from);
+        port(place, lpath, "itnry", "nxtPrtOfCallCdd", to);
         note->routePorts << from << to;
     }
 }
@@ -925,7 +982,7 @@ bool Checker::voyageBox(size_t index, Json &&b)
     Place place;
     place.voyageList = true;
     QList<SchemaFailure> failures;
-    m_schema.validate(b, m_boxSchema, path, &failures);
+    m_schema.validate(b, m_boxSchema, "/master/voyageTransportEquipment/" + std::to_string(index), &failures);
     for (const SchemaFailure &f : failures) {
         const QString fpath = f.keyword == QLatin1String("required") ? f.pointer + QLatin1Char('/') + pointerToken(f.property) : f.pointer;
         const QString label = fieldLabel(f.pointer, f.property);
@@ -940,7 +997,7 @@ bool Checker::voyageBox(size_t index, Json &&b)
                   samFieldLabel(QStringLiteral("voyageTransportEquipment"), QStringLiteral("equipmentId")),
                   QStringLiteral("Container %1 stands twice in the voyage's list of containers").arg(id));
         else
-            m_voyageBoxes.insert(id, path);
+            m_voyageBoxes.insert(id, index);
     }
     if (const auto seq = number(b, "equipmentSequenceNo")) {
         if (m_voyageSequences.contains(qint64(*seq)))
@@ -951,8 +1008,7 @@ bool Checker::voyageBox(size_t index, Json &&b)
     }
     qint64 unusedPackages = 0;
     bool unusedLcl = false;
-    const Json one = Json::array({b});
-    equipment(one, path, place, &unusedPackages, &unusedLcl, true);
+    equipment(&b, 1, path, place, &unusedPackages, &unusedLcl, true);
     return true;
 }
 
@@ -960,7 +1016,7 @@ void Checker::document(const Json &top)
 {
     const Place voyage;
     QList<SchemaFailure> failures;
-    m_schema.validate(top, m_schema.root(), QString(), &failures);
+    m_schema.validate(top, m_schema.root(), std::string(), &failures);
     schemaFindings(failures, top, QString(), voyage);
 
     const Json none = Json::object();
@@ -1017,14 +1073,16 @@ void Checker::document(const Json &top)
         if (m_voyageBoxes.contains(it.key()))
             continue;
         for (const BoxOnLine &b : it.value())
-            error("voyage-equipment", b.place, b.path, label("trnsprtEqmt", "eqmtId"),
+            error("voyage-equipment", m_lines[b.note].place, m_lines[b.note].path + QStringLiteral("/trnsprtEqmt/%1/eqmtId").arg(b.box),
+                  label("trnsprtEqmt", "eqmtId"),
                   QStringLiteral("Container %1 is not in the voyage's list of containers").arg(it.key()));
     }
     for (auto it = m_voyageBoxes.constBegin(); it != m_voyageBoxes.constEnd(); ++it) {
         if (!m_lineBoxes.contains(it.key())) {
             Place list;
             list.voyageList = true;
-            error("voyage-equipment", list, it.value() + QStringLiteral("/equipmentId"), label("voyageTransportEquipment", "equipmentId"),
+            error("voyage-equipment", list, QStringLiteral("/master/voyageTransportEquipment/%1/equipmentId").arg(it.value()),
+                  label("voyageTransportEquipment", "equipmentId"),
                   QStringLiteral("Container %1 is on no line").arg(it.key()));
         }
     }
@@ -1039,7 +1097,7 @@ void Checker::document(const Json &top)
         bool numeric = false;
         const qint64 seq = seqText.toLongLong(&numeric);
         const QString portCode = text(calls[k], "prtOfCallCdd");
-        port(voyage, path + QStringLiteral("/prtOfCallCdd"), label("shipItnry", "prtOfCallCdd"), portCode);
+        port(voyage, path, "shipItnry", "prtOfCallCdd", portCode);
         if (!numeric)
             continue;
         if (bySequence.contains(seq))
@@ -1079,7 +1137,7 @@ void Checker::document(const Json &top)
             warning("movement", voyage, QStringLiteral("/master/decRef/vesselTypMvmt"), label("decRef", "vesselTypMvmt"),
                     QStringLiteral("Vessel movement II (Indian to Indian port), but the port before is %1").arg(before));
     }
-    port(voyage, QStringLiteral("/master/decRef/prtofRptng"), label("decRef", "prtofRptng"), reporting);
+    port(voyage, QStringLiteral("/master/decRef"), "decRef", "prtofRptng", reporting);
 
     if (text(vessel, "typOfTrnsprtMeans") == QLatin1String("10")) {
         const QString imo = text(vessel, "trnsprtMeansId");
