@@ -362,6 +362,9 @@ void frmCargo::switchFilingPage(Mode mode)
     for (const auto &[c, field] : m_filingCombos)
         c->setLocked(browse);
     grdItems->setEditable(!browse);
+    // Add, Edit and Carry start in "Vessel Code"
+    if (!browse)
+        tabPages->setCurrentIndex(0);
 }
 
 QStringList frmCargo::carriedFilingTexts() const
