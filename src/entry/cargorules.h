@@ -33,9 +33,10 @@ bool transportModeAcceptable(const QString &text);
 Result<bool> unoCodeAcceptable(const Database &db, const QString &text);
 Result<bool> imoCodeAcceptable(const Database &db, const QString &text);
 
-// The grid columns, numbered as the grid shows them (0-based; 0 and 9 hidden).
+// The grid columns, numbered as the grid shows them (0-based; 0 and 9 hidden). Seal type
+// and equipment type, kept for today's arrival manifest, stand at the right end.
 enum GridColumn { ColRef, ColContainerNo, ColSealNo, ColAgentCode, ColStatus, ColPkgs, ColWeight, ColIsoCode,
-                  ColSocFlag, ColAutoid, GridColumnCount };
+                  ColSocFlag, ColAutoid, ColSealType, ColEqType, GridColumnCount };
 
 // The rule checked when an edit of a container cell ends; no message, only refusal.
 Result<bool> cellAcceptable(const Database &db, int column, const QString &text);

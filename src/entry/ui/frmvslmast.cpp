@@ -39,6 +39,8 @@ enum Field {
     ArrivalDate = 101,
     ArrivalTime = 102,
     TerminalCode = 103,
+    // what today's arrival manifest asks for (frmvslmastfiling.cpp)
+    FirstFilingField = 120,
 };
 
 // A drop-down that can be locked like the text fields: while locked it takes the focus
@@ -174,6 +176,8 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     for (const auto &[index, column] : hidden)
         addField(index, QLatin1String(column))->hide();
 
+    addFilingFields();
+
     setFirstField(VesselCode);
     markMandatory(cmbLastPort);
     setSearch({QStringLiteral("vslcode"), QStringLiteral("Vessel Code to search ?"),
@@ -194,6 +198,7 @@ QList<QWidget *> frmVslMast::tabOrder() const
 {
     QList<QWidget *> order = RecordBrowser::tabOrder();
     order.insert(order.indexOf(txtFields(Nationality)) + 1, cmbLastPort);
+    insertFilingTabOrder(order);
     return order;
 }
 
@@ -201,6 +206,7 @@ void frmVslMast::SwitchMode(Mode mode)
 {
     RecordBrowser::SwitchMode(mode);
     lockable(cmbLastPort)->setLocked(mode == Mode::Browse);
+    lockFilingLists(mode == Mode::Browse);
 }
 
 void frmVslMast::loadPorts()
@@ -227,6 +233,7 @@ void frmVslMast::currentRowShown()
     m_syncingPort = true;
     cmbLastPort->setCurrentIndex(cmbLastPort->findData(txtFields(LastPortCode)->text().trimmed()));
     m_syncingPort = false;
+    showFilingLists();
 }
 
 void frmVslMast::portChosen(int row)
@@ -301,6 +308,8 @@ bool frmVslMast::acceptFieldLeave(int index)
         return acceptNation();
     if (index == VesselCode && !txtFields(index)->isReadOnly())
         return acceptVesselCode();
+    if (index >= FirstFilingField && !txtFields(index)->isReadOnly())
+        return filingFieldProblem(index).isEmpty();
     if (index == ArrivalTime && !txtFields(index)->isReadOnly()) {
         const QString t = txtFields(index)->text().trimmed();
         const QTime time = QTime::fromString(t, QStringLiteral("H:mm"));
@@ -327,8 +336,27 @@ bool frmVslMast::handleKey(QKeyEvent *event)
     return RecordBrowser::handleKey(event);
 }
 
+void frmVslMast::updateRecord()
+{
+    if (mode() == Mode::Browse)
+        return;
+    // the new fields are held to their rules also when they were never visited
+    QString why;
+    if (const int index = firstFilingProblem(&why); index >= 0) {
+        Prompter::current().beep();
+        focusField(index);
+        holdReason(why);
+        showHeldField(index);
+        return;
+    }
+    RecordBrowser::updateRecord();
+}
+
 Status frmVslMast::writePending()
 {
+    QString why;
+    if (firstFilingProblem(&why) >= 0)
+        return Failure(ErrorNumber::InvalidArgument, why);
     setFieldText(PortArrival, QLatin1String(VoyageHeader::PortOfArrival));
     setFieldText(TerminalOp, QLatin1String(VoyageHeader::TerminalOperator));
     return RecordBrowser::writePending();

@@ -37,7 +37,7 @@ void frmCargoRep::generate()
     showOutcome(writeFiles(vessel(), voyage()).outcome);
 }
 
-// Only a complete pair of files is mailed: a voyage without lines, or a failed export,
+// Only a complete set of files is mailed: a voyage without lines, or a failed export,
 // is said and nothing is sent.
 void frmCargoRep::email()
 {
@@ -45,7 +45,10 @@ void frmCargoRep::email()
     r.outcome.message = r.outcome.isOk() ? QString() : r.outcome.message;
     if (!showOutcome(r.outcome))
         return;
-    mailFiles({r.cargoPath, r.containerPath});
+    QStringList files = {r.cargoPath, r.containerPath};
+    if (!r.itemsPath.isEmpty())
+        files << r.itemsPath;
+    mailFiles(files);
 }
 
 QUARL_REGISTER_SCREEN(frmCargoRep)
