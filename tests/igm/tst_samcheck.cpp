@@ -247,7 +247,7 @@ private Q_SLOTS:
         const QStringList out = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(out, (QStringList{
             QStringLiteral("Error  Voyage: Total lines says 5, the file has 4 lines  (/master/voyageDtls/totalNmbrOfLines)"),
-            QStringLiteral("Error  Line 1 B/L MSCSHA0001: Notify's PAN \"AABC9876L\" is not a PAN of the form AAAAA9999A  "
+            QStringLiteral("Error  Line 1 B/L MSCSHA0001: Notify PAN / Code \"AABC9876L\" is not a PAN of the form AAAAA9999A  "
                            "(/master/mastrCnsgmtDec/0/trnsprtDoc/panOfNotfdParty)"),
             QStringLiteral("Error  Line 3 B/L MSCSIN0003: Container MSCU4567895 is not in the voyage's list of containers  "
                            "(/master/mastrCnsgmtDec/2/trnsprtEqmt/0/eqmtId)"),
