@@ -43,18 +43,18 @@ int checkSam(const QStringList &args)
         schema = s.value();
         options.schema = &*schema;
     }
-    std::optional<igm::CodeLists> codes;
+    std::optional<igm::SamMasters> masters;
     if (parser.isSet(QStringLiteral("db")) || parser.isSet(QStringLiteral("dsn"))) {
         auto db = openDatabaseOrSay(parser);
         if (!db)
             return 1;
-        Result<igm::CodeLists> c = igm::loadCodeLists(*db);
-        if (!c) {
-            error(c.failure().numberAndText());
+        Result<igm::SamMasters> m = igm::loadSamMasters(*db);
+        if (!m) {
+            error(m.failure().numberAndText());
             return 1;
         }
-        codes = c.value();
-        options.codes = &*codes;
+        masters = m.value();
+        options.masters = &*masters;
     }
     const igm::SamCheckReport r = igm::CheckSamFile(path, options);
     for (const igm::SamFinding &f : r.findings)

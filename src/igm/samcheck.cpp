@@ -5,6 +5,7 @@
 #include "igm/igmcheck.h"
 #include "igm/jsonsplitreader.h"
 #include "igm/samfields.h"
+#include "store/database.h"
 
 #include <nlohmann/json.hpp>
 
@@ -359,6 +360,13 @@ private:
     void codeIn(const QSet<QString> *master, const Place &place, const QString &base, const char *parent, const char *key,
                 const QString &code, const char *what, const char *rule = "codes");
 
+    const CodeLists *codes() const { return m_options.masters ? &m_options.masters->codes : nullptr; }
+    // A list of the masters, when the database keeps it.
+    const QSet<QString> *masterList(QSet<QString> SamMasters::*which) const
+    {
+        return m_options.masters && !(m_options.masters->*which).isEmpty() ? &(m_options.masters->*which) : nullptr;
+    }
+
     const JsonSchema &m_schema;
     const SamCheckOptions &m_options;
     const SchemaNode *m_lineSchema = nullptr;
@@ -512,8 +520,8 @@ void Checker::codeIn(const QSet<QString> *master, const Place &place, const QStr
 
 void Checker::port(const Place &place, const QString &base, const char *parent, const char *key, const QString &code)
 {
-    if (m_options.codes)
-        codeIn(&m_options.codes->ports, place, base, parent, key, portOf(code), "port", "ports");
+    if (codes())
+        codeIn(&codes()->ports, place, base, parent, key, portOf(code), "port", "ports");
 }
 
 bool Checker::line(size_t index, Json &&l)
@@ -574,7 +582,7 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
         note->cargoType = text(*loc, "typOfCrgo");
         note->firstPort = text(*loc, "firstPrtOfEntry");
         note->destination = text(*loc, "destPrt");
-        if (m_options.codes) {
+        if (codes()) {
             for (const char *k : {"firstPrtOfEntry", "destPrt", "nxtPrtOfUnlading"})
                 port(place, path + QStringLiteral("/locCstm"), "locCstm", k, text(*loc, k));
         }
@@ -648,7 +656,7 @@ void Checker::house(const Json &h, const QString &path, const Place &place, cons
         return;
     const Json *loc = object(h, "locCstm");
     if (loc) {
-        if (m_options.codes) {
+        if (codes()) {
             for (const char *k : {"firstPrtOfEntry", "destPrt", "nxtPrtOfUnlading"})
                 port(place, path + QStringLiteral("/locCstm"), "locCstm", k, text(*loc, k));
         }
@@ -768,8 +776,10 @@ void Checker::partyCode(const Json &doc, const QString &path, const Place &place
         good = code.size() == 15;
         form = QStringLiteral("a GSTIN of 15 characters");
     } else {
-        warning("party-code", place, typePath, typeLabel,
-                QStringLiteral("%1 \"%2\" is not a code type Quarl knows (IEC, PAN, GSN, GSD, GSG)").arg(typeLabel, type));
+        const QSet<QString> *types = masterList(&SamMasters::codeTypes);
+        if (!types || !types->contains(type))
+            warning("party-code", place, typePath, typeLabel,
+                    QStringLiteral("%1 \"%2\" is not a code type Quarl knows (IEC, PAN, GSN, GSD, GSG)").arg(typeLabel, type));
         return;
     }
     if (!good)
@@ -781,13 +791,13 @@ void Checker::parties(const Json &doc, const QString &path, const Place &place)
     partyCode(doc, path, place, "cnsgnesCd", "typOfCd", QStringLiteral("importer"));
     partyCode(doc, path, place, "cnsgnrsCd", "cnsgnrCdTyp", QStringLiteral("shipper"));
     partyCode(doc, path, place, "panOfNotfdParty", "typOfNotfdPartyCd", QStringLiteral("notify party"));
-    if (m_options.codes) {
+    if (codes()) {
         for (const char *k : {"prtOfAcptCdd", "prtOfReceiptCdd"})
             port(place, path, "trnsprtDoc", k, text(doc, k));
     }
-    if (m_options.countries) {
+    if (const QSet<QString> *countries = masterList(&SamMasters::countries)) {
         for (const char *k : {"cnsgnrCntryCd", "cnsgneCntryCd", "notfdPartyCntryCd"})
-            codeIn(m_options.countries, place, path, "trnsprtDoc", k, text(doc, k), "country");
+            codeIn(countries, place, path, "trnsprtDoc", k, text(doc, k), "country");
     }
     if (text(doc, "cnsgneCntryCd") == QLatin1String("IN")) {
         const QString state = text(doc, "cnsgneCntrySubDiv");
@@ -796,9 +806,10 @@ void Checker::parties(const Json &doc, const QString &path, const Place &place)
         if (state.isEmpty())
             warning("parties", place, path + QStringLiteral("/cnsgneCntrySubDiv"), stateLabel,
                     QStringLiteral("%1 missing for an importer in India").arg(stateLabel));
-        else if (state.size() != 2 || stateNo < 1 || stateNo > 38)
+        else if (const QSet<QString> *states = masterList(&SamMasters::states); states ? !states->contains(state)
+                                                                                    : state.size() != 2 || stateNo < 1 || stateNo > 38)
             error("parties", place, path + QStringLiteral("/cnsgneCntrySubDiv"), stateLabel,
-                  QStringLiteral("%1 \"%2\" is not an Indian state code of two digits").arg(stateLabel, state));
+                  QStringLiteral("%1 \"%2\" is not an Indian state code").arg(stateLabel, state));
         const QString pin = text(doc, "cnsgnePstcd");
         const QString pinLabel = samFieldLabel(QStringLiteral("trnsprtDoc"), QStringLiteral("cnsgnePstcd"));
         if (pin.isEmpty())
@@ -863,6 +874,10 @@ QSet<QString> Checker::equipment(const Json *boxes, size_t count, const QString 
         }
         if (is(b, statusKey, "LCL"))
             *anyLcl = true;
+        const char *sealKey = voyageLevel ? "equipmentSealType" : "eqmtSealTyp";
+        if (const QSet<QString> *seals = masterList(&SamMasters::sealTypes); seals && has(b, sealKey))
+            codeIn(seals, place, voyageLevel ? path : path + QStringLiteral("/trnsprtEqmt/%1").arg(k), listKey, sealKey,
+                   text(b, sealKey), "seal type");
         if (is(b, typeKey, "CN")) {
             if (!has(b, sizeKey))
                 error("equipment-kind", place, at(sizeKey), label(sizeKey), QStringLiteral("%1 missing%2").arg(label(sizeKey), on()));
@@ -871,8 +886,8 @@ QSet<QString> Checker::equipment(const Json *boxes, size_t count, const QString 
             if (!empty && has(b, statusKey) && (!weight || *weight <= 0))
                 error("equipment-kind", place, at(weightKey), label(weightKey),
                       QStringLiteral("%1 missing: a loaded container needs its weight in kilograms%2").arg(label(weightKey), on()));
-            if (m_options.codes && has(b, sizeKey))
-                codeIn(&m_options.codes->isoCodes, place, voyageLevel ? path : path + QStringLiteral("/trnsprtEqmt/%1").arg(k),
+            if (codes() && has(b, sizeKey))
+                codeIn(&codes()->isoCodes, place, voyageLevel ? path : path + QStringLiteral("/trnsprtEqmt/%1").arg(k),
                        listKey, sizeKey, text(b, sizeKey), "ISO size and type");
         } else if (has(b, typeKey) && !m_nonContainer) {
             m_nonContainer = true;
@@ -923,23 +938,23 @@ void Checker::items(const Json &part, const QString &path, const Place &place)
             error("dangerous-goods", place, ipath + (harmlessUno ? QStringLiteral("/imdgCd") : QStringLiteral("/unoCd")),
                   label(harmlessUno ? "imdgCd" : "unoCd"),
                   QStringLiteral("UNO %1 and IMO class %2 disagree on item %3: ZZZZZ goes with ZZZ only").arg(uno, imo).arg(k + 1));
-        } else if (!harmlessUno && !uno.isEmpty() && m_options.codes) {
-            const auto known = m_options.codes->unoClasses.constFind(uno);
-            if (known == m_options.codes->unoClasses.constEnd())
+        } else if (!harmlessUno && !uno.isEmpty() && codes()) {
+            const auto known = codes()->unoClasses.constFind(uno);
+            if (known == codes()->unoClasses.constEnd())
                 error("codes", place, ipath + QStringLiteral("/unoCd"), label("unoCd"),
                       QStringLiteral("UNO %1 on item %2 is not in the UN number master").arg(uno).arg(k + 1));
             else if (known.value() != imo)
                 error("dangerous-goods", place, ipath + QStringLiteral("/imdgCd"), label("imdgCd"),
                       QStringLiteral("UN %1 is of IMO class %2, not %3 (item %4)").arg(uno, known.value(), imo).arg(k + 1));
         }
-        if (m_options.codes)
-            codeIn(&m_options.codes->packages, place, ipath, "itemDtls", "typOfPkgs", type, "package");
+        if (codes())
+            codeIn(&codes()->packages, place, ipath, "itemDtls", "typOfPkgs", type, "package");
     }
     if (allCounted && hasLinePackages && total != linePackages)
         error("item-packages", place, path + QStringLiteral("/itemDtls"), samFieldLabel(QStringLiteral("mastrCnsgmtDec"), QStringLiteral("itemDtls")),
               QStringLiteral("The items hold %1 packages, the line %2").arg(total).arg(linePackages));
-    if (msr && m_options.codes)
-        codeIn(&m_options.codes->packages, place, path + QStringLiteral("/trnsprtDocMsr"), "trnsprtDocMsr", "typsOfPkgs", lineType,
+    if (msr && codes())
+        codeIn(&codes()->packages, place, path + QStringLiteral("/trnsprtDocMsr"), "trnsprtDocMsr", "typsOfPkgs", lineType,
                "package");
     if (msr) {
         const QString unit = text(*msr, "unitOfVolume");
@@ -1152,6 +1167,11 @@ void Checker::document(const Json &top)
     if (!submitter.isEmpty() && !isPan(submitter))
         warning("pan", voyage, QStringLiteral("/master/authPrsn/sbmtrCd"), label("authPrsn", "sbmtrCd"),
                 QStringLiteral("%1 \"%2\" is not a PAN; the gateway knows agents by their PAN").arg(label("authPrsn", "sbmtrCd"), submitter));
+    if (const QSet<QString> *types = masterList(&SamMasters::shipTypes))
+        codeIn(types, voyage, QStringLiteral("/master/vesselDtls"), "vesselDtls", "shipTyp", text(vessel, "shipTyp"), "ship type");
+    if (const QSet<QString> *purposes = masterList(&SamMasters::purposes))
+        codeIn(purposes, voyage, QStringLiteral("/master/vesselDtls"), "vesselDtls", "purposeOfCall", text(vessel, "purposeOfCall"),
+               "purpose of call");
     if (m_nonContainer && text(vessel, "shipTyp") == QLatin1String("511"))
         error("equipment-kind", voyage, m_nonContainerPath, label("trnsprtEqmt", "eqmtTyp"),
               QStringLiteral("A full container ship (ship type 511) carries containers (CN) only"));
@@ -1238,6 +1258,31 @@ int SamCheckReport::errors() const
 int SamCheckReport::warnings() const
 {
     return int(findings.size()) - errors();
+}
+
+Result<SamMasters> loadSamMasters(const Database &db)
+{
+    Result<CodeLists> codes = loadCodeLists(db);
+    if (!codes)
+        return codes.failure();
+    SamMasters m;
+    m.codes = codes.value();
+    const std::pair<const char *, QSet<QString> *> lists[] = {
+        {"select cntry_cd from D_CNTRY_CD", &m.countries}, {"select state_cd from D_STATE_CD", &m.states},
+        {"select idt_cd from idcodetype", &m.codeTypes},   {"select seal_cd from sealtype", &m.sealTypes},
+        {"select st_cd from shiptype", &m.shipTypes},      {"select pc_cd from purpcall", &m.purposes},
+    };
+    for (const auto &[sql, set] : lists) {
+        const QString table = QString::fromLatin1(sql).section(QLatin1Char(' '), -1);
+        if (!db.hasTable(table))
+            continue; // a database from before today's filing lists
+        auto q = db.query(QLatin1String(sql));
+        if (!q)
+            return q.failure();
+        while (q->next())
+            set->insert(q->value(0).toString().trimmed().toUpper());
+    }
+    return m;
 }
 
 Result<JsonSchema> samSchema(QString *source)

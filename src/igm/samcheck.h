@@ -1,15 +1,18 @@
 #pragma once
 
 #include "core/failure.h"
+#include "igm/igmcheck.h"
 #include "igm/jsonschema.h"
 
 #include <QList>
 #include <QSet>
 #include <QString>
 
-namespace quarl::igm {
+namespace quarl {
+class Database;
+}
 
-struct CodeLists;
+namespace quarl::igm {
 
 // One finding of the SAM check: where (the B/L line, the field by the label of our screens
 // and by its JSON path) and what, in words a clerk can act on.
@@ -41,12 +44,20 @@ struct SamRule
 // Every rule of the check, in the order the check runs them.
 const QList<SamRule> &samRules();
 
+// The company's masters the check looks codes up in: those of the flat file and the lists
+// of today's filing (a list the database does not keep stays empty and is not looked in).
+struct SamMasters
+{
+    CodeLists codes;
+    QSet<QString> countries, states, codeTypes, sealTypes, shipTypes, purposes;
+};
+Result<SamMasters> loadSamMasters(const Database &db);
+
 struct SamCheckOptions
 {
-    const JsonSchema *schema = nullptr;   // default: samSchema()
-    const CodeLists *codes = nullptr;     // the company's masters; without them codes are not looked up
-    const QSet<QString> *countries = nullptr;
-    QString fileName;                     // checked against the gateway's naming when given
+    const JsonSchema *schema = nullptr;  // default: samSchema()
+    const SamMasters *masters = nullptr; // without them codes are not looked up
+    QString fileName;                    // checked against the gateway's naming when given
 };
 
 struct SamCheckReport
