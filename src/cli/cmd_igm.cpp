@@ -3,8 +3,8 @@
 
 #include "core/installation.h"
 #include "core/settings.h"
-#include "igm/iceswriter.h"
 #include "igm/igmcheck.h"
+#include "igm/layout.h"
 #include "igm/igmreader.h"
 #include "igm/mediacopy.h"
 #include "igm/igmwriter.h"
@@ -114,6 +114,30 @@ QString outFolder(const QCommandLineParser &parser)
     return parser.isSet(OutOption) ? parser.value(OutOption) : Installation::folder();
 }
 
+// The layout given with --layout, else the one of the settings; nullptr (said) when unknown.
+const igm::Layout *chosenLayout(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    if (!parser.isSet(option)) {
+        auto l = igm::settingsLayout();
+        if (!l) {
+            error(l.failure().description);
+            return nullptr;
+        }
+        return l.value();
+    }
+    const igm::Layout *l = igm::layoutNamed(parser.value(option));
+    if (!l)
+        error(QStringLiteral("Unknown layout \"%1\": give one of %2.").arg(parser.value(option), igm::layoutNames()));
+    return l;
+}
+
+QCommandLineOption layoutOption()
+{
+    return QCommandLineOption(QStringLiteral("layout"),
+                              QStringLiteral("%1 instead of the setting Options/IgmLayout.").arg(igm::layoutNames()),
+                              QStringLiteral("L"));
+}
+
 int writeIgm(const QStringList &args)
 {
     QCommandLineParser parser;
@@ -126,10 +150,8 @@ int writeIgm(const QStringList &args)
     const QCommandLineOption customs(QStringLiteral("custom-house"),
                                      QStringLiteral("Custom house code instead of the setting Options/CustomCode."),
                                      QStringLiteral("CODE"));
-    const QCommandLineOption layoutOption(QStringLiteral("layout"),
-                                          QStringLiteral("older or ices15 instead of the setting Options/IgmLayout."),
-                                          QStringLiteral("L"));
-    parser.addOptions({user, customs, layoutOption});
+    const QCommandLineOption layoutChoice = layoutOption();
+    parser.addOptions({user, customs, layoutChoice});
     addDeliveryOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
@@ -137,28 +159,23 @@ int writeIgm(const QStringList &args)
     QString vessel, voyage;
     if (!voyageKey(parser, &vessel, &voyage))
         return 1;
-    igm::IgmLayout layout = igm::IgmLayout::Older;
-    const QString layoutText = parser.isSet(layoutOption) ? parser.value(layoutOption) : Settings::igmLayout();
-    if (!igm::parseLayoutName(layoutText, &layout)) {
-        error(QStringLiteral("Unknown layout \"%1\": give older or ices15.").arg(layoutText));
+    const igm::Layout *layout = chosenLayout(parser, layoutChoice);
+    if (!layout)
         return 1;
-    }
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    igm::IcesWriteOptions options;
-    options.iceGateUser = parser.isSet(user) ? parser.value(user) : Settings::iceGateUser();
-    options.customHouseCode = parser.isSet(customs) ? parser.value(customs) : Settings::customHouseCode();
-    if (layout == igm::IgmLayout::Ices15) {
-        options.testOrProduction = Settings::igmTestIndicator();
-        options.controlNumber = Settings::takeIgmControlNumber();
-        if (options.controlNumber.isEmpty()) {
-            error(QStringLiteral("Cannot keep the next control number in the settings file %1.")
-                      .arg(Installation::filePath(QLatin1String(Installation::SettingsFileName))));
-            return 1;
-        }
+    auto options = igm::settingsWriteOptions(*layout);
+    if (!options) {
+        error(options.failure().description);
+        return 1;
     }
-    const igm::IgmWriteResult r = igm::GenerateIgmFileInLayout(*db, layout, outFolder(parser), vessel, voyage, options);
+    if (parser.isSet(user))
+        options->iceGateUser = parser.value(user);
+    if (parser.isSet(customs))
+        options->customHouseCode = parser.value(customs);
+    const igm::IgmWriteResult r =
+        igm::GenerateIgmFileInLayout(*db, *layout, outFolder(parser), vessel, voyage, options.value());
     const int exit = report(r.outcome);
     if (exit != 0)
         return exit;
@@ -189,11 +206,6 @@ int importIgm(const QStringList &args)
     igm::IgmImportOptions options;
     options.withVessel = parser.isSet(withVessel);
     options.strip = parser.isSet(strip);
-    options.workingFile = Installation::filePath(QStringLiteral("test.igm"));
-    if (options.strip && !QDir().mkpath(Installation::folder())) {
-        error(QStringLiteral("Cannot create the installation folder %1.").arg(Installation::folder()));
-        return 1;
-    }
     const igm::IgmImportResult r = igm::ImportIgmFile(*db, parser.positionalArguments().first(), options,
                                                       answer(parser.isSet(YesOption)));
     const int exit = report(r.outcome);
@@ -210,17 +222,22 @@ int checkIgm(const QStringList &args)
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The IGM file to check."));
     addDatabaseOptions(parser);
+    addVoyageOptions(parser);
+    const QCommandLineOption layoutChoice = layoutOption();
+    parser.addOption(layoutChoice);
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
-    if (parser.positionalArguments().size() != 1) {
-        error(QStringLiteral("check-igm needs one FILE."));
+    const bool voyageCheck = parser.isSet(QStringLiteral("vessel")) || parser.isSet(QStringLiteral("voyage"));
+    if (parser.positionalArguments().size() != (voyageCheck ? 0 : 1)) {
+        error(QStringLiteral("check-igm needs one FILE, or --db/--dsn with --vessel and --voyage."));
         return 1;
     }
     // the codes of the company's masters when a database is named
+    std::optional<Database> db;
     std::optional<igm::CodeLists> codes;
     if (parser.isSet(QStringLiteral("db")) || parser.isSet(QStringLiteral("dsn"))) {
-        auto db = openDatabaseOrSay(parser);
+        db = openDatabaseOrSay(parser);
         if (!db)
             return 1;
         auto lists = igm::loadCodeLists(*db);
@@ -230,18 +247,42 @@ int checkIgm(const QStringList &args)
         }
         codes = lists.value();
     }
-    const QString path = parser.positionalArguments().first();
-    const igm::CheckReport r = igm::CheckIgmFile(path, codes ? &*codes : nullptr);
+    igm::CheckReport r;
+    QString what;
+    if (voyageCheck) {
+        QString vessel, voyage;
+        if (!voyageKey(parser, &vessel, &voyage))
+            return 1;
+        if (!db) {
+            error(QStringLiteral("check-igm --vessel/--voyage needs --db or --dsn."));
+            return 1;
+        }
+        const igm::Layout *layout = chosenLayout(parser, layoutChoice);
+        if (!layout)
+            return 1;
+        Failure failure;
+        r = igm::CheckVoyage(*db, vessel, voyage, *layout, codes ? &*codes : nullptr, &failure);
+        if (!failure.code.isEmpty()) {
+            error(failure.numberAndText());
+            return 1;
+        }
+        what = QStringLiteral("%1 / %2").arg(vessel, voyage);
+    } else {
+        what = parser.positionalArguments().first();
+        r = igm::CheckIgmFile(what, codes ? &*codes : nullptr);
+    }
     for (const igm::CheckFinding &f : r.findings)
         out(f.toString());
+    if (r.unlisted() > 0)
+        out(QStringLiteral("... and %1 more finding(s) not listed.").arg(r.unlisted()));
     info(QStringLiteral("%1: %2 layout, %3 line(s), %4 container(s); %5 error(s), %6 warning(s)%7.")
-             .arg(path, r.recognised ? igm::layoutName(r.layout) : QStringLiteral("unknown"))
+             .arg(what, r.layout ? r.layout->name() : QStringLiteral("unknown"))
              .arg(r.cargoLines)
              .arg(r.containers)
-             .arg(r.errors())
-             .arg(r.warnings())
+             .arg(r.errorCount)
+             .arg(r.warningCount)
              .arg(codes ? QString() : QStringLiteral(" (codes not compared: give --db)")));
-    return r.errors() > 0 ? 1 : 0;
+    return r.errorCount > 0 ? 1 : 0;
 }
 
 int exportXml(const QStringList &args)
@@ -374,13 +415,13 @@ int demoVoyage(const QStringList &args)
 }
 
 const Registration writeIgmCommand(QStringLiteral("write-igm"),
-                                   QStringLiteral("write-igm --db FILE --vessel V --voyage N [--out DIR] [--layout older|ices15] [--copy-to DIR] [--mail TO [--cc CC] [--subject S] [--body B]]   write the IGM flat file"),
+                                   QStringLiteral("write-igm --db FILE --vessel V --voyage N [--out DIR] [--layout L] [--copy-to DIR] [--mail TO [--cc CC] [--subject S] [--body B]]   write the IGM flat file"),
                                    writeIgm);
 const Registration importIgmCommand(QStringLiteral("import-igm"),
                                     QStringLiteral("import-igm FILE --db FILE [--with-vessel] [--strip] --yes   import an IGM file"),
                                     importIgm);
 const Registration checkIgmCommand(QStringLiteral("check-igm"),
-                                   QStringLiteral("check-igm FILE [--db FILE]   check an IGM file before filing (exit 1 on errors)"),
+                                   QStringLiteral("check-igm FILE [--db FILE] | --db FILE --vessel V --voyage N [--layout L]   check an IGM file or a voyage before filing (exit 1 on errors)"),
                                    checkIgm);
 const Registration exportXmlCommand(QStringLiteral("export-xml"),
                                     QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO ...]  write cargo.xml and contain.xml"),

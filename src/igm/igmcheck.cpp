@@ -2,16 +2,18 @@
 
 #include "igm/containernumber.h"
 #include "igm/igmformat.h"
+#include "igm/igmmessages.h"
+#include "igm/linereader.h"
+#include "igm/manifeststore.h"
 #include "store/database.h"
 
+#include <QBuffer>
 #include <QFile>
-#include <QHash>
 #include <QSqlQuery>
-#include <QTime>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <functional>
 
 namespace quarl::igm {
 
@@ -20,19 +22,11 @@ QString CheckFinding::toString() const
     QString out = severity == Severity::Error ? QStringLiteral("Error") : QStringLiteral("Warning");
     if (line > 0)
         out += QStringLiteral(", line %1").arg(line);
+    if (!bill.isEmpty())
+        out += QStringLiteral(", B/L %1").arg(bill);
     if (!field.isEmpty())
         out += QStringLiteral(", ") + field;
     return out + QStringLiteral(": ") + text;
-}
-
-int CheckReport::errors() const
-{
-    return int(std::count_if(findings.begin(), findings.end(), [](const CheckFinding &f) { return f.isError(); }));
-}
-
-int CheckReport::warnings() const
-{
-    return int(findings.size()) - errors();
 }
 
 Result<CodeLists> loadCodeLists(const Database &db)
@@ -62,705 +56,671 @@ Result<CodeLists> loadCodeLists(const Database &db)
 namespace {
 
 using Severity = CheckFinding::Severity;
-constexpr char GS = Format::FieldSeparator;
 
-enum class Section { None, Vessel, Cargo, Container };
-
-// Field numbers of the vessel record in each layout (1-based; 0: not in the layout).
-struct VesselFields
+// Answers "perhaps seen before" in about ten bits a key, growing in stages as keys come:
+// the check learns which keys may repeat without keeping every key.
+class MaybeSeen
 {
-    int count, customs, imo, vessel, voyage, portArrival, lastPort, lastPort1, lastPort2, totalLines, eta, terminal;
-};
-constexpr VesselFields OlderVessel{29, 0, 0, 5, 6, 11, 12, 13, 14, 18, 0, 29};
-constexpr VesselFields IcesVessel{26, 2, 5, 6, 7, 11, 12, 13, 14, 16, 18, 26};
-
-// Cargo and container fields by their number in the older layout; today's layout has two
-// more fields (custom house code, IMO number) after the first.
-enum CargoField {
-    cVessel = 2, cVoyage = 3, cLine = 6, cSubLine = 7, cBlNo = 8, cBlDate = 9, cPortLoad = 10, cPortDest = 11,
-    cHblNo = 12, cHblDate = 13, cImpName = 14, cNotAdd3 = 21, cNature = 22, cItemType = 23, cMovement = 24,
-    cDestCode = 25, cPkgs = 26, cPkgType = 27, cGrossWt = 28, cUnitWt = 29, cVolume = 30, cUnitVol = 31,
-    cMarks = 32, cDesc = 33, cUno = 34, cImo = 35, cBond = 36, cCarrier = 37, cMode = 38, cMlo = 39
-};
-enum ContainerField {
-    kLine = 6, kSubLine = 7, kNumber = 8, kSeal = 9, kAgent = 10, kStatus = 11, kPkgs = 12, kWeight = 13,
-    kIso = 14, kSoc = 15
-};
-
-const char *cargoName(int f)
-{
-    switch (f) {
-    case cVessel: return "vessel code";
-    case cVoyage: return "voyage number";
-    case cLine: return "line number";
-    case cSubLine: return "sub-line number";
-    case cBlNo: return "B/L number";
-    case cBlDate: return "B/L date";
-    case cPortLoad: return "port of loading";
-    case cPortDest: return "port of destination";
-    case cHblNo: return "house B/L number";
-    case cHblDate: return "house B/L date";
-    case cImpName: return "importer name";
-    case 15: case 16: case 17: return "importer address";
-    case 18: return "notify party";
-    case 19: case 20: case 21: return "notify address";
-    case cNature: return "nature of cargo";
-    case cItemType: return "item type";
-    case cMovement: return "cargo movement";
-    case cDestCode: return "CFS / discharge code";
-    case cPkgs: return "number of packages";
-    case cPkgType: return "type of packages";
-    case cGrossWt: return "gross weight";
-    case cUnitWt: return "unit of weight";
-    case cVolume: return "gross volume";
-    case cUnitVol: return "unit of volume";
-    case cMarks: return "marks and numbers";
-    case cDesc: return "description of goods";
-    case cUno: return "UNO code";
-    case cImo: return "IMO class";
-    case cBond: return "transit bond number";
-    case cCarrier: return "carrier code";
-    case cMode: return "mode of transport";
-    case cMlo: return "MLO code";
-    default: return "";
+public:
+    bool insert(QStringView key)
+    {
+        const quint64 a = qHash(key, 0x9e3779b97f4a7c15ULL);
+        const quint64 b = qHash(key, 0xc2b2ae3d27d4eb4fULL) | 1;
+        bool seen = false;
+        for (const Stage &s : m_stages)
+            seen = seen || s.has(a, b);
+        if (m_stages.empty() || m_stages.back().count >= m_stages.back().capacity)
+            m_stages.emplace_back(m_stages.empty() ? 4096 : m_stages.back().capacity * 2);
+        m_stages.back().add(a, b);
+        return seen;
     }
-}
 
-const char *containerName(int f)
-{
-    switch (f) {
-    case kLine: return "line number";
-    case kSubLine: return "sub-line number";
-    case kNumber: return "container number";
-    case kSeal: return "seal number";
-    case kAgent: return "container agent code";
-    case kStatus: return "container status";
-    case kPkgs: return "packages";
-    case kWeight: return "container weight";
-    case kIso: return "ISO size/type";
-    case kSoc: return "SOC flag";
-    default: return "";
-    }
-}
-
-struct CargoLine
-{
-    qint64 fileLine;
-    qint64 lineNo;
-    qint64 pkgs;
-    bool pkgsKnown;
-    QString nature;
+private:
+    struct Stage
+    {
+        explicit Stage(qint64 capacity) : capacity(capacity), bits(size_t(capacity) * 10 / 64 + 1) {}
+        static constexpr int Probes = 7;
+        qint64 capacity;
+        qint64 count = 0;
+        std::vector<quint64> bits;
+        quint64 slot(quint64 a, quint64 b, int i) const { return (a + quint64(i) * b) % (quint64(bits.size()) * 64); }
+        bool has(quint64 a, quint64 b) const
+        {
+            for (int i = 0; i < Probes; ++i) {
+                const quint64 s = slot(a, b, i);
+                if (!(bits[size_t(s / 64)] & (quint64(1) << (s % 64))))
+                    return false;
+            }
+            return true;
+        }
+        void add(quint64 a, quint64 b)
+        {
+            for (int i = 0; i < Probes; ++i) {
+                const quint64 s = slot(a, b, i);
+                bits[size_t(s / 64)] |= quint64(1) << (s % 64);
+            }
+            ++count;
+        }
+    };
+    std::vector<Stage> m_stages;
 };
 
-struct Box
+// The findings of a report, the first MaxFindings of them listed, all counted.
+class Findings : public Problems
 {
-    qint64 fileLine;
-    qint64 lineNo;
-    QString number;
-    QString status;
-    qint64 pkgs;
+public:
+    explicit Findings(CheckReport &report) : m_report(report) {}
+    bool raise(Problem p) override
+    {
+        add(p.severity == Problem::Severity::Error ? Severity::Error : Severity::Warning, p.line, p.field,
+            p.findingText(), p.bill);
+        return true;
+    }
+    // The finding's index in the list, -1 when it is beyond it.
+    qsizetype add(Severity s, qint64 line, const QString &field, const QString &text, const QString &bill = {})
+    {
+        (s == Severity::Error ? m_report.errorCount : m_report.warningCount)++;
+        if (m_report.findings.size() >= MaxFindings)
+            return -1;
+        m_report.findings.append({s, line, bill, field, text});
+        return m_report.findings.size() - 1;
+    }
+    void setBill(qsizetype finding, const QString &bill)
+    {
+        if (finding >= 0)
+            m_report.findings[finding].bill = bill;
+    }
+
+private:
+    CheckReport &m_report;
+};
+
+class Quiet : public Problems
+{
+public:
+    bool raise(Problem) override { return true; }
 };
 
 bool isDigits(const QString &s)
 {
-    if (s.isEmpty())
-        return false;
-    return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
-bool wholeNumber(const QString &s, qint64 *v)
+QString trimmed(const QVariant &v)
 {
-    double d = 0;
-    if (!Format::parseNumber(s, &d) || std::trunc(d) != d || d < 0 || d > 1e15)
-        return false;
-    *v = qint64(d);
-    return true;
+    return v.toString().trimmed();
 }
 
-class Checker
+// A number of the model as text: empty for null.
+QString numberText(const QVariant &v)
+{
+    return v.isNull() ? QString() : Format::formatNumber(Format::numericValue(v));
+}
+
+// The rules on the manifest, fed record by record. What can only be judged when every
+// record is known (totals, packages adding up, lines without their containers) waits for
+// finish(); the keys that may repeat are settled by a second reading.
+class Rules : public ManifestSink
 {
 public:
-    Checker(const CodeLists *codes) : m_codes(codes) {}
-    CheckReport run(const QByteArray &data);
-
-private:
-    void add(Severity s, qint64 line, const QString &field, const QString &text)
+    Rules(const Layout &layout, bool fileLabels, const CodeLists *codes, Findings &findings)
+        : m_layout(layout), m_fileLabels(fileLabels), m_codes(codes), m_findings(findings)
     {
-        m_report.findings.append({s, line, field, text});
-    }
-    void error(qint64 line, const QString &field, const QString &text) { add(Severity::Error, line, field, text); }
-    void warning(qint64 line, const QString &field, const QString &text) { add(Severity::Warning, line, field, text); }
-    // a fault that the layout's limits make an error in today's layout and a warning in the older one
-    void limit(qint64 line, const QString &field, const QString &text)
-    {
-        add(m_ices ? Severity::Error : Severity::Warning, line, field, text);
     }
 
-    QString vesselField(int n, const char *name) const { return QStringLiteral("vessel field %1 (%2)").arg(n).arg(QLatin1String(name)); }
-    int at(int older) const { return older >= 2 && m_ices ? older + 2 : older; }
-    QString cargoField(int older) const
-    {
-        return QStringLiteral("cargo field %1 (%2)").arg(at(older)).arg(QLatin1String(cargoName(older)));
-    }
-    QString containerField(int older) const
-    {
-        return QStringLiteral("container field %1 (%2)").arg(at(older)).arg(QLatin1String(containerName(older)));
-    }
-
-    void header(const QByteArray &line);
-    void trailer(qint64 n, const QByteArray &line);
-    bool split(qint64 n, const QByteArray &line, int count, const char *what, QStringList *f);
-    void characters(qint64 n, const QByteArray &line, Section section);
-    void vessel(qint64 n, const QStringList &f);
-    void cargo(qint64 n, const QStringList &f);
-    void container(qint64 n, const QStringList &f);
-    void code(qint64 n, const QString &field, const QString &value, const QSet<QString> *known,
-              const QStringList &fixed, const char *what);
-    void length(qint64 n, const QString &field, const QString &value, int max);
+    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) override;
+    bool line(Line &&line) override;
+    bool container(Container &&container) override;
+    bool item(qint64, qint64, Item &&) override { return true; }
+    bool end() override { return true; }
     void finish();
 
+    qint64 lines() const { return qint64(m_pkgs.size()); }
+    qint64 containers() const { return m_containers; }
+    bool needsSecondReading() const
+    {
+        return !m_billCandidates.isEmpty() || !m_boxCandidates.isEmpty() || !m_needBill.isEmpty();
+    }
+
+    // for the second reading
+    QSet<QString> m_billCandidates;
+    QSet<QString> m_boxCandidates;
+    QHash<qint64, QList<qsizetype>> m_needBill; // line index to the findings that want its B/L
+
+private:
+    enum Flag : quint8 { Containerised = 1, HasContainer = 2, Lcl = 4, Regular = 8 };
+    static constexpr quint32 Unknown = 0xffffffffu;
+
+    template<typename C>
+    QString label(C c) const
+    {
+        return m_fileLabels ? m_layout.label(c) : caption(c);
+    }
+    void error(qint64 line, const QString &field, const QString &text, const QString &bill = {})
+    {
+        m_findings.add(Severity::Error, line, field, text, bill);
+    }
+    void warning(qint64 line, const QString &field, const QString &text, const QString &bill = {})
+    {
+        m_findings.add(Severity::Warning, line, field, text, bill);
+    }
+    // a length the gateway limits: an error in the layouts it takes, a warning in older ones
+    void limit(qint64 line, const QString &field, const QString &value, int max, const QString &bill = {})
+    {
+        if (value.size() > max)
+            m_findings.add(m_layout.limitsAreErrors() ? Severity::Error : Severity::Warning, line, field,
+                           QStringLiteral("%1 characters, at most %2 allowed.").arg(value.size()).arg(max), bill);
+    }
+    void code(qint64 line, const QString &field, const QVariant &value, const QSet<QString> *known,
+              const QStringList &fixed, const char *what, const QString &bill = {})
+    {
+        const QString v = Format::code(value);
+        if (v.isEmpty())
+            return;
+        if (m_codes && known) {
+            if (!known->contains(v))
+                error(line, field, QStringLiteral("%1 \"%2\" is not in the %3 master.")
+                                       .arg(QLatin1String(what), value.toString().trimmed(), QLatin1String(what)),
+                      bill);
+        } else if (!fixed.isEmpty() && !fixed.contains(v)) {
+            error(line, field, QStringLiteral("%1 \"%2\" is not one of %3.")
+                                   .arg(QLatin1String(what), value.toString().trimmed(), fixed.join(QLatin1Char(' '))),
+                  bill);
+        }
+    }
+    qint64 fileLineOf(qsizetype index) const
+    {
+        auto it = std::upper_bound(m_offsets.begin(), m_offsets.end(), index,
+                                   [](qsizetype i, const std::pair<qsizetype, qint64> &o) { return i < o.first; });
+        return it == m_offsets.begin() ? 0 : index + std::prev(it)->second;
+    }
+    qint64 lineNumberOf(qsizetype index) const
+    {
+        return (m_flags[size_t(index)] & Regular) ? index + 1 : m_irregularByIndex.value(index, -1);
+    }
+    qsizetype indexOf(qint64 lineNo) const
+    {
+        if (lineNo >= 1 && lineNo <= qint64(m_flags.size()) && (m_flags[size_t(lineNo - 1)] & Regular))
+            return qsizetype(lineNo - 1);
+        return m_irregular.value(lineNo, -1);
+    }
+    void deferred(qsizetype index, Severity s, const QString &field, const QString &text)
+    {
+        const qsizetype f = m_findings.add(s, fileLineOf(index), field, text);
+        if (f >= 0)
+            m_needBill[index] << f;
+    }
+
+    const Layout &m_layout;
+    bool m_fileLabels;
     const CodeLists *m_codes;
-    CheckReport m_report;
-    bool m_ices = false;
-    QString m_control;
-    QString m_customHouse;
-    int m_vessels = 0;
-    qint64 m_vesselLine = 0;
-    qint64 m_declaredLines = -1;
+    Findings &m_findings;
+
     QDate m_eta;
-    QString m_portArrival;
-    QStringList m_key; // custom house, IMO, vessel, voyage of the vessel record
-    std::vector<CargoLine> m_cargo;
-    std::vector<Box> m_boxes;
+    QString m_port;
+    qint64 m_declared = -1;
+    qint64 m_headerLine = 0;
+    // one entry per line, as small as the largest manifests need
+    std::vector<quint32> m_pkgs;
+    std::vector<quint32> m_boxPkgs;
+    std::vector<quint8> m_flags;
+    std::vector<std::pair<qsizetype, qint64>> m_offsets; // from this line index on: file line = index + offset
+    QHash<qint64, qsizetype> m_irregular;                // line numbers out of their place, to their line
+    QHash<qsizetype, qint64> m_irregularByIndex;
+    MaybeSeen m_bills;
+    MaybeSeen m_boxes;
+    qint64 m_containers = 0;
 };
 
-void Checker::code(qint64 n, const QString &field, const QString &value, const QSet<QString> *known,
-                   const QStringList &fixed, const char *what)
+bool Rules::headers(std::vector<VesselRow> &&headers, VesselMaster &&master)
 {
-    const QString v = value.trimmed().toUpper();
-    if (v.isEmpty())
-        return;
-    if (m_codes && known) {
-        if (!known->contains(v))
-            error(n, field, QStringLiteral("%1 \"%2\" is not in the %3 master.").arg(QLatin1String(what), value, QLatin1String(what)));
-    } else if (!fixed.isEmpty() && !fixed.contains(v)) {
-        error(n, field, QStringLiteral("%1 \"%2\" is not one of %3.").arg(QLatin1String(what), value, fixed.join(QLatin1Char(' '))));
-    }
-}
-
-void Checker::length(qint64 n, const QString &field, const QString &value, int max)
-{
-    if (value.size() > max)
-        limit(n, field, QStringLiteral("%1 characters, at most %2 allowed.").arg(value.size()).arg(max));
-}
-
-void Checker::header(const QByteArray &line)
-{
-    QString version;
-    switch (layoutOfHeader(line, &version)) {
-    case HeaderLayout::Older:
-        m_report.recognised = true;
-        m_report.layout = IgmLayout::Older;
-        if (!line.contains("SACHI01"))
-            error(1, QStringLiteral("header"), QStringLiteral("The header does not name the message SACHI01."));
-        return;
-    case HeaderLayout::Ices15:
-        break;
-    case HeaderLayout::Unknown:
-        error(1, QStringLiteral("header"),
-              QStringLiteral("The header names the version \"%1\", neither the older layout (HREC**) nor ICES1_5.").arg(version));
-        return;
-    case HeaderLayout::NoHeader:
-        error(1, QStringLiteral("header"), QStringLiteral("The file does not begin with a header line HREC."));
-        return;
-    }
-    m_report.recognised = true;
-    m_report.layout = IgmLayout::Ices15;
-    m_ices = true;
-    const QStringList f = QString::fromLatin1(line).split(QLatin1Char(GS));
-    if (f.size() != Ices::HeaderFields) {
-        error(1, QStringLiteral("header"),
-              QStringLiteral("%1 fields; the header has %2.").arg(f.size()).arg(Ices::HeaderFields));
-        return;
-    }
-    auto field = [](int k, const char *name) { return QStringLiteral("header field %1 (%2)").arg(k).arg(QLatin1String(name)); };
-    if (f[1] != QLatin1String("ZZ"))
-        error(1, field(2, "sender qualifier"), QStringLiteral("\"%1\" where ZZ belongs.").arg(f[1]));
-    if (f[2].trimmed().isEmpty())
-        error(1, field(3, "sender"), QStringLiteral("No sender (gateway user id)."));
-    if (f[3] != QLatin1String("ZZ"))
-        error(1, field(4, "receiver qualifier"), QStringLiteral("\"%1\" where ZZ belongs.").arg(f[3]));
-    m_customHouse = f[4];
-    if (f[4].size() != 6)
-        error(1, field(5, "custom house"), QStringLiteral("\"%1\" is not a 6-character custom house code.").arg(f[4]));
-    if (f[6] != QLatin1String("T") && f[6] != QLatin1String("P"))
-        error(1, field(7, "test or production"), QStringLiteral("\"%1\" where T or P belongs.").arg(f[6]));
-    if (!f[7].isEmpty())
-        error(1, field(8, "empty"), QStringLiteral("This field is always empty."));
-    if (f[8] != QLatin1String(Ices::MessageId))
-        error(1, field(9, "message"), QStringLiteral("\"%1\" where SACHI01 belongs.").arg(f[8]));
-    m_control = f[9];
-    if (f[9].trimmed().isEmpty())
-        error(1, field(10, "control number"), QStringLiteral("No control number."));
-    if (!QDate::fromString(f[10], QStringLiteral("yyyyMMdd")).isValid())
-        error(1, field(11, "date"), QStringLiteral("\"%1\" is not a date YYYYMMDD.").arg(f[10]));
-    if (!QTime::fromString(f[11], QStringLiteral("HHmm")).isValid())
-        error(1, field(12, "time"), QStringLiteral("\"%1\" is not a time HHMM.").arg(f[11]));
-}
-
-void Checker::trailer(qint64 n, const QByteArray &line)
-{
-    if (!m_ices) {
-        if (line != "TREC**")
-            error(n, QStringLiteral("trailer"), QStringLiteral("The trailer of the older layout is TREC**."));
-        return;
-    }
-    const QStringList f = QString::fromLatin1(line).split(QLatin1Char(GS));
-    if (f.size() != 2 || f[0] != QLatin1String(Ices::TrailerTag)) {
-        error(n, QStringLiteral("trailer"), QStringLiteral("The trailer is TREC, the separator and the control number."));
-        return;
-    }
-    if (f[1] != m_control)
-        error(n, QStringLiteral("trailer field 2 (control number)"),
-              QStringLiteral("\"%1\" differs from the header's control number \"%2\".").arg(f[1], m_control));
-}
-
-bool Checker::split(qint64 n, const QByteArray &line, int count, const char *what, QStringList *f)
-{
-    *f = Format::decodeLine(line).split(QLatin1Char(GS));
-    if (!m_ices) {
-        if (f->size() > 1 && f->last().isEmpty())
-            f->removeLast();
-        else
-            warning(n, QString(), QStringLiteral("The older layout ends every field with the separator; this line does not."));
-    }
-    if (f->size() != count) {
-        error(n, QString(), QStringLiteral("%1 fields; a %2 record has %3.").arg(f->size()).arg(QLatin1String(what)).arg(count));
-        return false;
-    }
+    if (headers.empty())
+        return true;
+    const VesselRow &v = headers.front();
+    const qint64 n = v.fileLine;
+    m_headerLine = n;
+    if (headers.size() > 1)
+        m_findings.add(m_layout.limitsAreErrors() ? Severity::Error : Severity::Warning, headers.back().fileLine,
+                       QString(), QStringLiteral("%1 vessel records; a manifest has one.").arg(headers.size()));
+    m_port = portOfArrival(v);
+    m_eta = v.date(V::ArrivalDate);
+    if (!v.isNull(V::TotalItems))
+        m_declared = v[V::TotalItems].toLongLong();
+    const QSet<QString> *ports = m_codes ? &m_codes->ports : nullptr;
+    code(n, label(V::PortArrival), m_port, ports, {}, "port");
+    for (const V c : {V::LastPort, V::LastPort1, V::LastPort2})
+        code(n, label(c), v[c], ports, {}, "port");
+    m_layout.checkHeader(v, master, m_findings);
     return true;
 }
 
-void Checker::characters(qint64 n, const QByteArray &line, Section section)
+bool Rules::line(Line &&l)
 {
-    int field = 1;
-    for (const char ch : line) {
-        const uchar c = uchar(ch);
-        if (c == uchar(GS)) {
-            ++field;
-            continue;
-        }
-        if (c < 0x20 || c > 0x7e) {
-            QString where;
-            if (section == Section::Vessel)
-                where = QStringLiteral("vessel field %1").arg(field);
-            else if (section == Section::Cargo)
-                where = QStringLiteral("cargo field %1").arg(field);
-            else if (section == Section::Container)
-                where = QStringLiteral("container field %1").arg(field);
-            error(n, where, QStringLiteral("Character code %1 is outside the file's character set (ASCII 32-126).").arg(c));
-            return; // one finding per line
-        }
-    }
-}
+    const qsizetype index = qsizetype(m_pkgs.size());
+    const qint64 n = l.fileLine;
+    const QString bill = l.bill().trimmed();
+    if (n > 0 && (m_offsets.empty() || index + m_offsets.back().second != n))
+        m_offsets.emplace_back(index, n - index);
 
-void Checker::vessel(qint64 n, const QStringList &f)
-{
-    const VesselFields &v = m_ices ? IcesVessel : OlderVessel;
-    ++m_vessels;
-    m_vesselLine = n;
-    auto at = [&](int k) { return k > 0 ? f.value(k - 1).trimmed() : QString(); };
-    if (at(v.vessel).isEmpty())
-        error(n, vesselField(v.vessel, "vessel code"), QStringLiteral("No vessel code."));
-    if (at(v.voyage).isEmpty())
-        error(n, vesselField(v.voyage, "voyage number"), QStringLiteral("No voyage number."));
-    m_portArrival = at(v.portArrival);
-    if (m_ices) {
-        m_key = {at(v.customs), at(v.imo), at(v.vessel), at(v.voyage)};
-        if (at(v.customs) != m_customHouse)
-            error(n, vesselField(v.customs, "custom house"),
-                  QStringLiteral("\"%1\" differs from the header's custom house \"%2\".").arg(at(v.customs), m_customHouse));
-        if (at(v.imo).size() != 7 || !isDigits(at(v.imo)))
-            error(n, vesselField(v.imo, "IMO number"),
-                  at(v.imo).isEmpty() ? QStringLiteral("No IMO number.")
-                                      : QStringLiteral("\"%1\" is not a 7-digit IMO number.").arg(at(v.imo)));
-        if (m_portArrival.isEmpty())
-            error(n, vesselField(v.portArrival, "port of arrival"), QStringLiteral("No port of arrival."));
-        if (at(v.eta).isEmpty()) {
-            error(n, vesselField(v.eta, "expected arrival"), QStringLiteral("No expected date and time of arrival."));
+    quint8 flags = 0;
+    if (!l.isNull(L::LineNo)) {
+        const qint64 no = l[L::LineNo].toLongLong();
+        bool twice = false;
+        if (no == index + 1) {
+            flags |= Regular;
+            twice = m_irregular.contains(no);
         } else {
-            QString time;
-            if (!Ices::parseArrival(at(v.eta), &m_eta, &time))
-                error(n, vesselField(v.eta, "expected arrival"),
-                      QStringLiteral("\"%1\" is not a date and time DDMMYYYY HH:MM.").arg(at(v.eta)));
+            twice = m_irregular.contains(no) || (no >= 1 && no <= index && (m_flags[size_t(no - 1)] & Regular));
+            if (!m_irregular.contains(no))
+                m_irregular.insert(no, index);
+            m_irregularByIndex.insert(index, no);
         }
-        if (at(v.terminal).isEmpty())
-            error(n, vesselField(v.terminal, "terminal operator"), QStringLiteral("No terminal operator code."));
-        length(n, vesselField(v.terminal, "terminal operator"), at(v.terminal), 10);
-        for (int k = 20; k <= 25; ++k) {
-            if (!at(k).isEmpty() && at(k) != QLatin1String("Y") && at(k) != QLatin1String("N"))
-                error(n, vesselField(k, "declaration"), QStringLiteral("\"%1\" where Y or N belongs.").arg(at(k)));
-        }
+        if (twice)
+            error(n, label(L::LineNo), QStringLiteral("Line number %1 occurs twice.").arg(no), bill);
+        if (no != index + 1)
+            error(n, label(L::LineNo),
+                  QStringLiteral("Line number %1 where %2 belongs: lines run 1..N without gaps.").arg(no).arg(index + 1), bill);
     }
-    code(n, vesselField(v.portArrival, "port of arrival"), m_portArrival, m_codes ? &m_codes->ports : nullptr, {}, "port");
-    if (m_ices)
-        length(n, vesselField(v.portArrival, "port of arrival"), m_portArrival, 6);
-    const std::pair<int, const char *> ports[] = {{v.lastPort, "last port"}, {v.lastPort1, "port before last"},
-                                                  {v.lastPort2, "port before that"}};
-    for (const auto &[k, name] : ports)
-        code(n, vesselField(k, name), at(k), m_codes ? &m_codes->ports : nullptr, {}, "port");
-    qint64 total = 0;
-    if (!wholeNumber(at(v.totalLines), &total))
-        error(n, vesselField(v.totalLines, "total number of lines"), QStringLiteral("\"%1\" is not a whole number.").arg(at(v.totalLines)));
-    else
-        m_declaredLines = total;
-}
 
-void Checker::cargo(qint64 n, const QStringList &f)
-{
-    auto v = [&](int older) { return f.value(at(older) - 1).trimmed(); };
-    auto name = [&](int older) { return cargoField(older); };
-    CargoLine l{n, -1, 0, false, v(cNature).toUpper()};
-    if (m_ices && !m_key.isEmpty()) {
-        for (int k = 2; k <= 5; ++k) {
-            if (f.value(k - 1).trimmed() != m_key.value(k - 2))
-                error(n, QStringLiteral("cargo field %1").arg(k),
-                      QStringLiteral("\"%1\" differs from the vessel record's \"%2\".").arg(f.value(k - 1), m_key.value(k - 2)));
-        }
-    }
-    if (!wholeNumber(v(cLine), &l.lineNo))
-        error(n, name(cLine), QStringLiteral("\"%1\" is not a line number.").arg(v(cLine)));
-    if (v(cSubLine) != QLatin1String("0"))
-        warning(n, name(cSubLine), QStringLiteral("\"%1\" where 0 is usual.").arg(v(cSubLine)));
-    if (v(cBlNo).isEmpty())
-        error(n, name(cBlNo), QStringLiteral("No B/L number."));
-    length(n, name(cBlNo), v(cBlNo), 20);
-    const QDate bl = Format::parseDate(v(cBlDate));
-    if (!bl.isValid())
-        error(n, name(cBlDate), QStringLiteral("\"%1\" is not a date DDMMYYYY.").arg(v(cBlDate)));
-    else if (m_eta.isValid() && bl > m_eta)
-        error(n, name(cBlDate),
+    if (bill.isEmpty() && !l.wasRefused(L::BlNo))
+        error(n, label(L::BlNo), QStringLiteral("No B/L number."), bill);
+    else if (m_bills.insert(bill))
+        m_billCandidates.insert(bill);
+    limit(n, label(L::BlNo), bill, 20, bill);
+    const QDate bl = l.date(L::BlDate);
+    if (l.isNull(L::BlDate) && n == 0)
+        error(n, label(L::BlDate), QStringLiteral("No B/L date."), bill);
+    else if (bl.isValid() && m_eta.isValid() && bl > m_eta)
+        error(n, label(L::BlDate),
               QStringLiteral("B/L date %1 is after the vessel's arrival %2.")
-                  .arg(bl.toString(QStringLiteral("dd.MM.yyyy")), m_eta.toString(QStringLiteral("dd.MM.yyyy"))));
-    if (!v(cHblNo).isEmpty() && !Format::parseDate(v(cHblDate)).isValid())
-        error(n, name(cHblDate), QStringLiteral("A house B/L number needs its date DDMMYYYY."));
+                  .arg(bl.toString(QStringLiteral("dd.MM.yyyy")), m_eta.toString(QStringLiteral("dd.MM.yyyy"))),
+              bill);
+    if (!trimmed(l[L::HblNo]).isEmpty() && !l.date(L::HblDate).isValid())
+        error(n, label(L::HblDate), QStringLiteral("A house B/L number needs its date DDMMYYYY."), bill);
     const QSet<QString> *ports = m_codes ? &m_codes->ports : nullptr;
-    for (int k : {cPortLoad, cPortDest}) {
-        if (v(k).isEmpty())
-            error(n, name(k), QStringLiteral("No %1.").arg(QLatin1String(cargoName(k))));
-        code(n, name(k), v(k), ports, {}, "port");
-        length(n, name(k), v(k), 6);
+    for (const L c : {L::PortLoad, L::PortDest}) {
+        if (trimmed(l[c]).isEmpty() && !l.wasRefused(c))
+            error(n, label(c), QStringLiteral("No %1.").arg(caption(c)), bill);
+        code(n, label(c), l[c], ports, {}, "port", bill);
+        limit(n, label(c), trimmed(l[c]), 6, bill);
     }
-    if (v(cImpName).isEmpty())
-        error(n, name(cImpName), QStringLiteral("No importer name."));
-    for (int k = cImpName; k <= cNotAdd3; ++k)
-        length(n, name(k), f.value(at(k) - 1), 35);
-    code(n, name(cNature), v(cNature), m_codes ? &m_codes->natures : nullptr,
-         {QStringLiteral("C"), QStringLiteral("CP"), QStringLiteral("P"), QStringLiteral("LB"), QStringLiteral("DB")}, "nature of cargo");
-    code(n, name(cItemType), v(cItemType), m_codes ? &m_codes->itemTypes : nullptr,
-         {QStringLiteral("OT"), QStringLiteral("GC"), QStringLiteral("UB")}, "item type");
-    code(n, name(cMovement), v(cMovement), m_codes ? &m_codes->movements : nullptr,
-         {QStringLiteral("LC"), QStringLiteral("TI"), QStringLiteral("TC")}, "cargo movement");
-    for (int k : {cNature, cItemType, cMovement, cPkgType, cUnitWt, cDesc, cUno, cImo}) {
-        if (v(k).isEmpty())
-            error(n, name(k), QStringLiteral("No %1.").arg(QLatin1String(cargoName(k))));
+    if (trimmed(l[L::ImpName]).isEmpty() && !l.wasRefused(L::ImpName))
+        error(n, label(L::ImpName), QStringLiteral("No importer name."), bill);
+    for (const L c : {L::ImpName, L::ImpAdd1, L::ImpAdd2, L::ImpAdd3, L::NotName, L::NotAdd1, L::NotAdd2, L::NotAdd3})
+        limit(n, label(c), l.text(c), 35, bill);
+    code(n, label(L::Nature), l[L::Nature], m_codes ? &m_codes->natures : nullptr,
+         {QStringLiteral("C"), QStringLiteral("CP"), QStringLiteral("P"), QStringLiteral("LB"), QStringLiteral("DB")},
+         "nature of cargo", bill);
+    code(n, label(L::ItemType), l[L::ItemType], m_codes ? &m_codes->itemTypes : nullptr,
+         {QStringLiteral("OT"), QStringLiteral("GC"), QStringLiteral("UB")}, "item type", bill);
+    code(n, label(L::Movement), l[L::Movement], m_codes ? &m_codes->movements : nullptr,
+         {QStringLiteral("LC"), QStringLiteral("TI"), QStringLiteral("TC")}, "cargo movement", bill);
+    for (const L c : {L::Nature, L::ItemType, L::Movement, L::PkgType, L::UnitWt, L::Description, L::UnoCode, L::ImoCode}) {
+        if (trimmed(l[c]).isEmpty() && !l.wasRefused(c))
+            error(n, label(c), QStringLiteral("No %1.").arg(caption(c)), bill);
     }
-    length(n, name(cDestCode), v(cDestCode), 10);
-    if (!wholeNumber(v(cPkgs), &l.pkgs))
-        error(n, name(cPkgs), QStringLiteral("\"%1\" is not a number of packages.").arg(v(cPkgs)));
-    else
-        l.pkgsKnown = true;
-    length(n, name(cPkgs), v(cPkgs), 8);
-    code(n, name(cPkgType), v(cPkgType), m_codes ? &m_codes->packages : nullptr, {}, "package");
-    length(n, name(cPkgType), v(cPkgType), 3);
-    double d = 0;
-    if (!Format::parseNumber(v(cGrossWt), &d) || d < 0)
-        error(n, name(cGrossWt), QStringLiteral("\"%1\" is not a weight.").arg(v(cGrossWt)));
-    code(n, name(cUnitWt), v(cUnitWt), m_codes ? &m_codes->units : nullptr, {QStringLiteral("KGS"), QStringLiteral("MTS")}, "unit");
-    if (!v(cVolume).isEmpty() && (!Format::parseNumber(v(cVolume), &d) || d < 0))
-        error(n, name(cVolume), QStringLiteral("\"%1\" is not a volume.").arg(v(cVolume)));
-    length(n, name(cMarks), f.value(at(cMarks) - 1), 250);
-    length(n, name(cDesc), f.value(at(cDesc) - 1), 250);
+    limit(n, label(L::DestCode), trimmed(l[L::DestCode]), 10, bill);
 
-    const QString uno = v(cUno);
-    const QString imo = v(cImo);
+    quint32 pkgs = Unknown;
+    if (l.isNull(L::Pkgs)) {
+        if (n == 0)
+            error(n, label(L::Pkgs), QStringLiteral("No number of packages."), bill);
+    } else {
+        const double p = Format::numericValue(l[L::Pkgs]);
+        if (p < 0 || std::trunc(p) != p)
+            error(n, label(L::Pkgs), QStringLiteral("\"%1\" is not a number of packages.").arg(trimmed(l[L::Pkgs])), bill);
+        else
+            pkgs = quint32(std::min(p, double(Unknown - 1)));
+        limit(n, label(L::Pkgs), numberText(l[L::Pkgs]), 8, bill);
+    }
+    code(n, label(L::PkgType), l[L::PkgType], m_codes ? &m_codes->packages : nullptr, {}, "package", bill);
+    limit(n, label(L::PkgType), trimmed(l[L::PkgType]), 3, bill);
+    if ((l.isNull(L::GrossWt) && n == 0) || Format::numericValue(l[L::GrossWt]) < 0)
+        error(n, label(L::GrossWt), QStringLiteral("\"%1\" is not a weight.").arg(trimmed(l[L::GrossWt])), bill);
+    code(n, label(L::UnitWt), l[L::UnitWt], m_codes ? &m_codes->units : nullptr,
+         {QStringLiteral("KGS"), QStringLiteral("MTS")}, "unit", bill);
+    if (Format::numericValue(l[L::Volume]) < 0)
+        error(n, label(L::Volume), QStringLiteral("\"%1\" is not a volume.").arg(trimmed(l[L::Volume])), bill);
+    limit(n, label(L::Marks), l.text(L::Marks), 250, bill);
+    limit(n, label(L::Description), l.text(L::Description), 250, bill);
+
+    const QString uno = trimmed(l[L::UnoCode]);
+    const QString imo = trimmed(l[L::ImoCode]);
     const bool harmlessUno = uno == QLatin1String("ZZZZZ");
     const bool harmlessImo = imo == QLatin1String("ZZZ");
     if (harmlessUno != harmlessImo && !uno.isEmpty() && !imo.isEmpty())
-        error(n, name(harmlessUno ? cImo : cUno),
-              QStringLiteral("UNO code %1 and IMO class %2 disagree: ZZZZZ goes with ZZZ only.").arg(uno, imo));
+        error(n, label(harmlessUno ? L::ImoCode : L::UnoCode),
+              QStringLiteral("UNO code %1 and IMO class %2 disagree: ZZZZZ goes with ZZZ only.").arg(uno, imo), bill);
     else if (!harmlessUno && m_codes && !uno.isEmpty()) {
         const auto known = m_codes->unoClasses.constFind(uno);
         if (known == m_codes->unoClasses.constEnd())
-            warning(n, name(cUno), QStringLiteral("UNO code %1 is not in the UN number master.").arg(uno));
+            warning(n, label(L::UnoCode), QStringLiteral("UNO code %1 is not in the UN number master.").arg(uno), bill);
         else if (known.value() != imo)
-            error(n, name(cImo), QStringLiteral("UN %1 is of IMO class %2, not %3.").arg(uno, known.value(), imo));
+            error(n, label(L::ImoCode), QStringLiteral("UN %1 is of IMO class %2, not %3.").arg(uno, known.value(), imo), bill);
     }
-    length(n, name(cUno), uno, 5);
-    length(n, name(cImo), imo, 3);
+    limit(n, label(L::UnoCode), uno, 5, bill);
+    limit(n, label(L::ImoCode), imo, 3, bill);
 
-    const QString move = v(cMovement).toUpper();
+    const QString bond = Format::numericValue(l[L::BondNo]) == 0 ? QString() : numberText(l[L::BondNo]);
+    const QString move = Format::code(l[L::Movement]);
     if (move == QLatin1String("TI") || move == QLatin1String("TC")) {
-        for (int k : {cBond, cCarrier, cMode, cMlo}) {
-            if (v(k).isEmpty())
-                error(n, name(k), QStringLiteral("A %1 line needs its %2.").arg(move, QLatin1String(cargoName(k))));
+        const std::pair<L, QString> needed[] = {{L::BondNo, bond},
+                                                {L::CarrierCode, trimmed(l[L::CarrierCode])},
+                                                {L::Mode, trimmed(l[L::Mode])},
+                                                {L::Mlo, trimmed(l[L::Mlo])}};
+        for (const auto &[c, value] : needed) {
+            if (value.isEmpty())
+                error(n, label(c), QStringLiteral("A %1 line needs its %2.").arg(move, caption(c)), bill);
         }
-        if (!m_portArrival.isEmpty() && v(cPortDest) == m_portArrival)
-            error(n, name(cPortDest),
-                  QStringLiteral("A %1 line goes on from the port of arrival: its destination cannot be %2.").arg(move, m_portArrival));
+        if (!m_port.isEmpty() && trimmed(l[L::PortDest]) == m_port)
+            error(n, label(L::PortDest),
+                  QStringLiteral("A %1 line goes on from the port of arrival: its destination cannot be %2.").arg(move, m_port),
+                  bill);
     }
-    if (!v(cBond).isEmpty() && !isDigits(v(cBond)))
-        warning(n, name(cBond), QStringLiteral("\"%1\" is not a bond registration number of digits.").arg(v(cBond)));
-    length(n, name(cBond), v(cBond), 10);
-    length(n, name(cCarrier), v(cCarrier), 10);
-    length(n, name(cMode), v(cMode), 1);
-    length(n, name(cMlo), v(cMlo), 10);
-    m_cargo.push_back(l);
+    if (!bond.isEmpty() && !isDigits(bond))
+        warning(n, label(L::BondNo), QStringLiteral("\"%1\" is not a bond registration number of digits.").arg(bond), bill);
+    limit(n, label(L::BondNo), bond, 10, bill);
+    limit(n, label(L::CarrierCode), trimmed(l[L::CarrierCode]), 10, bill);
+    limit(n, label(L::Mode), trimmed(l[L::Mode]), 1, bill);
+    limit(n, label(L::Mlo), trimmed(l[L::Mlo]), 10, bill);
+
+    const QString nature = Format::code(l[L::Nature]);
+    if (nature == QLatin1String("C") || nature == QLatin1String("CP"))
+        flags |= Containerised;
+    m_pkgs.push_back(pkgs);
+    m_boxPkgs.push_back(0);
+    m_flags.push_back(flags);
+    return true;
 }
 
-void Checker::container(qint64 n, const QStringList &f)
+bool Rules::container(Container &&c)
 {
-    auto v = [&](int older) { return f.value(at(older) - 1).trimmed(); };
-    auto name = [&](int older) { return containerField(older); };
-    Box b{n, -1, v(kNumber), v(kStatus).toUpper(), 0};
-    if (m_ices && !m_key.isEmpty()) {
-        for (int k = 2; k <= 5; ++k) {
-            if (f.value(k - 1).trimmed() != m_key.value(k - 2))
-                error(n, QStringLiteral("container field %1").arg(k),
-                      QStringLiteral("\"%1\" differs from the vessel record's \"%2\".").arg(f.value(k - 1), m_key.value(k - 2)));
-        }
+    const qint64 n = c.fileLine;
+    ++m_containers;
+    qsizetype index = -1;
+    qint64 lineNo = -1;
+    if (!c.isNull(K::LineNo)) {
+        lineNo = c[K::LineNo].toLongLong();
+        index = indexOf(lineNo);
+        if (index < 0)
+            error(n, label(K::LineNo), QStringLiteral("Line %1 is not in the cargo section.").arg(lineNo));
     }
-    if (!wholeNumber(v(kLine), &b.lineNo))
-        error(n, name(kLine), QStringLiteral("\"%1\" is not a line number.").arg(v(kLine)));
-    if (const QString finding = containerNumberFinding(b.number); !finding.isEmpty())
-        error(n, name(kNumber), finding);
-    length(n, name(kSeal), v(kSeal), 15);
-    length(n, name(kAgent), v(kAgent), 10);
-    const QString empty = QLatin1String(m_ices ? Ices::EmptyStatus : Ices::OurEmptyStatus);
-    QSet<QString> statuses;
-    if (m_codes) {
-        statuses = m_codes->statuses;
-        if (m_ices && statuses.remove(QLatin1String(Ices::OurEmptyStatus)))
-            statuses.insert(QLatin1String(Ices::EmptyStatus));
+    const QString number = trimmed(c[K::Number]);
+    if (const QString finding = containerNumberFinding(number); !finding.isEmpty())
+        error(n, label(K::Number), finding);
+    limit(n, label(K::Seal), trimmed(c[K::Seal]), 15);
+    limit(n, label(K::Agent), trimmed(c[K::Agent]), 10);
+    const QString status = Format::code(c[K::Status]);
+    if (status.isEmpty() && !c.wasRefused(K::Status))
+        error(n, label(K::Status), QStringLiteral("No container status."));
+    code(n, label(K::Status), c[K::Status], m_codes ? &m_codes->statuses : nullptr,
+         {QStringLiteral("FCL"), QStringLiteral("LCL"), QStringLiteral("MTY")}, "container status");
+    const double pkgs = Format::numericValue(c[K::Pkgs]);
+    if (pkgs < 0 || std::trunc(pkgs) != pkgs)
+        error(n, label(K::Pkgs), QStringLiteral("\"%1\" is not a number of packages.").arg(trimmed(c[K::Pkgs])));
+    const double weight = Format::numericValue(c[K::Weight]);
+    if (weight < 0)
+        error(n, label(K::Weight), QStringLiteral("\"%1\" is not a weight.").arg(trimmed(c[K::Weight])));
+    else if (weight > 99)
+        warning(n, label(K::Weight), QStringLiteral("%1 tonnes in one container.").arg(numberText(c[K::Weight])));
+    if (status == QLatin1String("MTY") && (pkgs > 1 || weight > 0))
+        warning(n, label(K::Pkgs), QStringLiteral("An empty container with packages or weight."));
+    const QString iso = trimmed(c[K::Iso]);
+    if (iso.isEmpty() && !c.wasRefused(K::Iso))
+        error(n, label(K::Iso), QStringLiteral("No ISO size/type code."));
+    code(n, label(K::Iso), iso, m_codes ? &m_codes->isoCodes : nullptr, {}, "ISO size/type");
+    limit(n, label(K::Iso), iso, 4);
+    const QString soc = trimmed(c[K::Soc]);
+    if (soc != QLatin1String("Y") && soc != QLatin1String("N"))
+        m_findings.add(m_layout.limitsAreErrors() ? Severity::Error : Severity::Warning, n, label(K::Soc),
+                       QStringLiteral("\"%1\" where Y or N belongs.").arg(soc));
+    if (index < 0)
+        return true;
+    if (!number.isEmpty()) {
+        const QString key = QString::number(lineNo) + QLatin1Char('|') + number;
+        if (m_boxes.insert(key))
+            m_boxCandidates.insert(key);
     }
-    if (b.status.isEmpty())
-        error(n, name(kStatus), QStringLiteral("No container status."));
-    code(n, name(kStatus), b.status, m_codes ? &statuses : nullptr, {QStringLiteral("FCL"), QStringLiteral("LCL"), empty},
-         "container status");
-    if (!v(kPkgs).isEmpty() && !wholeNumber(v(kPkgs), &b.pkgs))
-        error(n, name(kPkgs), QStringLiteral("\"%1\" is not a number of packages.").arg(v(kPkgs)));
-    double w = 0;
-    if (!v(kWeight).isEmpty() && (!Format::parseNumber(v(kWeight), &w) || w < 0))
-        error(n, name(kWeight), QStringLiteral("\"%1\" is not a weight.").arg(v(kWeight)));
-    else if (w > 99)
-        warning(n, name(kWeight), QStringLiteral("%1 tonnes in one container.").arg(v(kWeight)));
-    if (b.status == empty && (b.pkgs > 1 || w > 0))
-        warning(n, name(kPkgs), QStringLiteral("An empty container with packages or weight."));
-    if (v(kIso).isEmpty())
-        error(n, name(kIso), QStringLiteral("No ISO size/type code."));
-    code(n, name(kIso), v(kIso), m_codes ? &m_codes->isoCodes : nullptr, {}, "ISO size/type");
-    length(n, name(kIso), v(kIso), 4);
-    if (v(kSoc) != QLatin1String("Y") && v(kSoc) != QLatin1String("N"))
-        limit(n, name(kSoc), QStringLiteral("\"%1\" where Y or N belongs.").arg(v(kSoc)));
-    m_boxes.push_back(b);
+    quint32 &sum = m_boxPkgs[size_t(index)];
+    if (pkgs > 0)
+        sum = quint32(std::min(double(sum) + pkgs, double(Unknown - 1)));
+    m_flags[size_t(index)] |= HasContainer | (status == QLatin1String("LCL") ? Lcl : 0);
+    return true;
 }
 
-void Checker::finish()
+void Rules::finish()
 {
-    if (m_vessels == 0)
-        error(0, QString(), QStringLiteral("The file holds no vessel record."));
-    else if (m_vessels > 1)
-        add(m_ices ? Severity::Error : Severity::Warning, m_vesselLine, QString(),
-            QStringLiteral("%1 vessel records; a manifest has one.").arg(m_vessels));
-    const qint64 lines = qint64(m_cargo.size());
-    m_report.cargoLines = lines;
-    m_report.containers = qint64(m_boxes.size());
-    if (m_declaredLines >= 0 && m_declaredLines != lines) {
-        const VesselFields &v = m_ices ? IcesVessel : OlderVessel;
-        error(m_vesselLine, vesselField(v.totalLines, "total number of lines"),
-              QStringLiteral("%1 lines declared, %2 cargo records in the file.").arg(m_declaredLines).arg(lines));
-    }
-    QHash<qint64, qsizetype> byNumber;
-    for (qsizetype i = 0; i < qsizetype(m_cargo.size()); ++i) {
-        const CargoLine &l = m_cargo[i];
-        if (l.lineNo < 0)
-            continue;
-        if (byNumber.contains(l.lineNo))
-            error(l.fileLine, cargoField(cLine), QStringLiteral("Line number %1 occurs twice.").arg(l.lineNo));
-        else
-            byNumber.insert(l.lineNo, i);
-        if (l.lineNo != i + 1)
-            error(l.fileLine, cargoField(cLine),
-                  QStringLiteral("Line number %1 where %2 belongs: lines run 1..N without gaps.").arg(l.lineNo).arg(i + 1));
-    }
-    std::map<qsizetype, std::vector<const Box *>> perLine;
-    for (const Box &b : m_boxes) {
-        if (b.lineNo < 0)
-            continue;
-        const auto found = byNumber.constFind(b.lineNo);
-        if (found == byNumber.constEnd()) {
-            error(b.fileLine, containerField(kLine), QStringLiteral("Line %1 is not in the cargo section.").arg(b.lineNo));
+    const qint64 count = lines();
+    if (m_declared >= 0 && m_declared != count)
+        error(m_headerLine, label(V::TotalItems),
+              QStringLiteral("%1 lines declared, %2 cargo records in the file.").arg(m_declared).arg(count));
+    for (qsizetype i = 0; i < qsizetype(count); ++i) {
+        const quint8 f = m_flags[size_t(i)];
+        if (!(f & HasContainer)) {
+            if (f & Containerised)
+                deferred(i, Severity::Error, label(L::Nature),
+                         QStringLiteral("Containerised line %1 has no container.").arg(lineNumberOf(i)));
             continue;
         }
-        perLine[found.value()].push_back(&b);
-    }
-    for (qsizetype i = 0; i < qsizetype(m_cargo.size()); ++i) {
-        const CargoLine &l = m_cargo[i];
-        const auto it = perLine.find(i);
-        if (it == perLine.end()) {
-            if (l.nature == QLatin1String("C") || l.nature == QLatin1String("CP"))
-                error(l.fileLine, cargoField(cNature), QStringLiteral("Containerised line %1 has no container.").arg(l.lineNo));
-            continue;
+        if (m_pkgs[size_t(i)] != Unknown && m_pkgs[size_t(i)] != m_boxPkgs[size_t(i)]) {
+            const bool lcl = f & Lcl;
+            deferred(i, lcl ? Severity::Warning : Severity::Error, label(L::Pkgs),
+                     QStringLiteral("%1 packages on the line, %2 in its containers%3.")
+                         .arg(m_pkgs[size_t(i)])
+                         .arg(m_boxPkgs[size_t(i)])
+                         .arg(lcl ? QStringLiteral(" (LCL)") : QString()));
         }
-        qint64 sum = 0;
-        bool lcl = false;
-        QSet<QString> seen;
-        for (const Box *b : it->second) {
-            sum += b->pkgs;
-            lcl = lcl || b->status == QLatin1String("LCL");
-            if (!b->number.isEmpty() && seen.contains(b->number))
-                error(b->fileLine, containerField(kNumber),
-                      QStringLiteral("Container %1 appears twice under line %2.").arg(b->number).arg(l.lineNo));
-            seen.insert(b->number);
-        }
-        if (l.pkgsKnown && sum != l.pkgs)
-            add(lcl ? Severity::Warning : Severity::Error, l.fileLine, cargoField(cPkgs),
-                QStringLiteral("%1 packages on the line, %2 in its containers%3.")
-                    .arg(l.pkgs)
-                    .arg(sum)
-                    .arg(lcl ? QStringLiteral(" (LCL)") : QString()));
     }
-    std::stable_sort(m_report.findings.begin(), m_report.findings.end(),
+}
+
+// The second reading: which of the keys that may repeat do, and the B/L numbers the
+// findings of finish() name.
+class Recheck : public ManifestSink
+{
+public:
+    Recheck(const Rules &rules, const Layout &layout, bool fileLabels, Findings &findings)
+        : m_rules(rules), m_layout(layout), m_fileLabels(fileLabels), m_findings(findings)
+    {
+    }
+    bool headers(std::vector<VesselRow> &&, VesselMaster &&) override { return true; }
+    bool line(Line &&l) override
+    {
+        const qsizetype index = m_index++;
+        const QString bill = l.bill().trimmed();
+        if (const auto want = m_rules.m_needBill.constFind(index); want != m_rules.m_needBill.constEnd()) {
+            for (const qsizetype f : *want)
+                m_findings.setBill(f, bill);
+        }
+        if (m_rules.m_billCandidates.contains(bill)) {
+            const auto first = m_bills.constFind(bill);
+            if (first == m_bills.constEnd())
+                m_bills.insert(bill, l.fileLine);
+            else
+                m_findings.add(Severity::Error, l.fileLine, label(L::BlNo),
+                               first.value() > 0
+                                   ? QStringLiteral("B/L number %1 occurs twice in the voyage (first in line %2 of the file).")
+                                         .arg(bill)
+                                         .arg(first.value())
+                                   : QStringLiteral("B/L number %1 occurs twice in the voyage.").arg(bill),
+                               bill);
+        }
+        return true;
+    }
+    bool container(Container &&c) override
+    {
+        if (c.isNull(K::LineNo))
+            return true;
+        const QString number = trimmed(c[K::Number]);
+        const QString key = QString::number(c[K::LineNo].toLongLong()) + QLatin1Char('|') + number;
+        if (!m_rules.m_boxCandidates.contains(key))
+            return true;
+        if (m_boxes.contains(key))
+            m_findings.add(Severity::Error, c.fileLine, label(K::Number),
+                           QStringLiteral("Container %1 appears twice under line %2.").arg(number).arg(c[K::LineNo].toLongLong()));
+        m_boxes.insert(key);
+        return true;
+    }
+    bool item(qint64, qint64, Item &&) override { return true; }
+    bool end() override { return true; }
+
+private:
+    template<typename C>
+    QString label(C c) const
+    {
+        return m_fileLabels ? m_layout.label(c) : caption(c);
+    }
+    const Rules &m_rules;
+    const Layout &m_layout;
+    bool m_fileLabels;
+    Findings &m_findings;
+    qsizetype m_index = 0;
+    QHash<QString, qint64> m_bills;
+    QSet<QString> m_boxes;
+};
+
+// One reading of the source into a sink; its faults go to problems.
+using Reading = std::function<void(ManifestSink &sink, Problems &problems)>;
+
+void check(CheckReport &report, const Layout &layout, bool fileLabels, const CodeLists *codes, const Reading &read)
+{
+    Findings findings(report);
+    Rules rules(layout, fileLabels, codes, findings);
+    read(rules, findings);
+    rules.finish();
+    if (rules.needsSecondReading()) {
+        Recheck again(rules, layout, fileLabels, findings);
+        Quiet quiet;
+        read(again, quiet);
+    }
+    report.cargoLines = rules.lines();
+    report.containers = rules.containers();
+    std::stable_sort(report.findings.begin(), report.findings.end(),
                      [](const CheckFinding &a, const CheckFinding &b) { return a.line < b.line; });
 }
 
-CheckReport Checker::run(const QByteArray &data)
+CheckReport checkDevice(const std::function<std::unique_ptr<QIODevice>()> &open, const QString &name,
+                        const CodeLists *codes)
 {
-    QList<QByteArray> lines = data.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    if (lines.isEmpty()) {
-        error(0, QString(), QStringLiteral("The file is empty."));
-        return m_report;
+    CheckReport report;
+    std::unique_ptr<QIODevice> first = open();
+    if (!first) {
+        report.errorCount = 1;
+        report.findings.append({Severity::Error, 0, QString(), QString(),
+                                QStringLiteral("Cannot read %1.").arg(name)});
+        return report;
     }
-    auto body = [](QByteArray l) {
-        if (l.endsWith('\r'))
-            l.chop(1);
-        return l;
-    };
-    header(body(lines.first()));
-    if (!m_report.recognised)
-        return m_report;
-
-    QList<QByteArray> tags;
-    if (!m_ices)
-        tags << Format::IgmIdPrefix << Format::ManifestStart;
-    else
-        tags << Ices::ManifestStart;
-    tags << Format::VesselStart << Format::VesselEnd << Format::CargoStart << Format::CargoEnd << Format::ContainerStart
-         << Format::ContainerEnd << Format::ManifestEnd;
-    const int manifestEnd = int(tags.size()) - 1;
-    int next = 0;
-    Section section = Section::None;
-    bool trailerSeen = false;
-    bool bareLf = false;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qint64 n = i + 1;
-        const QByteArray raw = lines.at(i);
-        const QByteArray line = body(raw);
-        if (trailerSeen) {
-            if (m_ices && (line.startsWith("<START-") || line.startsWith("<SIGNER-")))
-                continue; // the signature added by the gateway's signing utility
-            if (!line.trimmed().isEmpty())
-                warning(n, QString(), QStringLiteral("Text after the trailer."));
-            continue;
-        }
-        if (m_ices && !raw.endsWith('\r') && !bareLf) {
-            bareLf = true;
-            warning(n, QString(), QStringLiteral("The line ends with LF alone; the file's lines end with CR LF."));
-        }
-        if (line.trimmed().isEmpty()) {
-            warning(n, QString(), QStringLiteral("Empty line."));
-            continue;
-        }
-        if (line.startsWith(m_ices ? QByteArray("TREC") : QByteArray("TREC**"))) {
-            if (next <= manifestEnd)
-                error(n, QString(), QStringLiteral("The trailer comes before %1.").arg(QString::fromLatin1(tags.at(next))));
-            trailer(n, line);
-            trailerSeen = true;
-            continue;
-        }
-        int tag = -1;
-        for (int t = 0; t < tags.size(); ++t) {
-            const bool match = t == 0 && !m_ices ? line.startsWith(tags.at(t))
-                                                 : line.trimmed().compare(tags.at(t), Qt::CaseInsensitive) == 0;
-            if (match) {
-                tag = t;
+    LineReader peek(first.get(), 64 * 1024);
+    QByteArray line;
+    Recognised r;
+    bool empty = true;
+    for (;;) {
+        const LineReader::Result got = peek.next(&line);
+        if (got == LineReader::Result::TooLong) {
+            empty = false;
+            if (!peek.skipLine())
                 break;
-            }
-        }
-        if (tag >= 0) {
-            if (tag != next)
-                error(n, QString(),
-                      next < tags.size() ? QStringLiteral("%1 where %2 belongs.").arg(QString::fromLatin1(line), QString::fromLatin1(tags.at(next)))
-                                         : QStringLiteral("%1 after the end of the manifest.").arg(QString::fromLatin1(line)));
-            next = tag + 1;
-            const QByteArray &t = tags.at(tag);
-            section = t == Format::VesselStart ? Section::Vessel
-                      : t == Format::CargoStart ? Section::Cargo
-                      : t == Format::ContainerStart ? Section::Container
-                                                    : Section::None;
             continue;
         }
-        characters(n, line, section);
-        QStringList f;
-        switch (section) {
-        case Section::None:
-            error(n, QString(),
-                  QStringLiteral("A record outside the sections%1.")
-                      .arg(next < tags.size() ? QStringLiteral(" (%1 belongs here)").arg(QString::fromLatin1(tags.at(next))) : QString()));
+        if (got != LineReader::Result::Line)
             break;
-        case Section::Vessel:
-            if (split(n, line, m_ices ? Ices::VesselFields : 29, "vessel", &f))
-                vessel(n, f);
-            else
-                ++m_vessels;
-            break;
-        case Section::Cargo:
-            if (split(n, line, m_ices ? Ices::CargoFields : 39, "cargo", &f))
-                cargo(n, f);
-            break;
-        case Section::Container:
-            if (split(n, line, m_ices ? Ices::ContainerFields : 15, "container", &f))
-                container(n, f);
+        if (!line.trimmed().isEmpty()) {
+            empty = false;
+            r = recogniseLine(line);
             break;
         }
     }
-    if (next <= manifestEnd)
-        error(0, QString(), QStringLiteral("The file ends before %1.").arg(QString::fromLatin1(tags.at(next))));
-    if (!trailerSeen)
-        error(0, QStringLiteral("trailer"), QStringLiteral("The file has no trailer."));
-    finish();
-    return m_report;
+    if (empty) {
+        report.errorCount = 1;
+        report.findings.append({Severity::Error, 0, QString(), QString(), QStringLiteral("The file is empty.")});
+        return report;
+    }
+    if (!r.layout) {
+        if (r.header) {
+            report.errorCount = 1;
+            report.findings.append({Severity::Error, 1, QString(), QStringLiteral("header"),
+                                    QStringLiteral("The header names the version \"%1\", which no layout of this program "
+                                                   "(%2) has.")
+                                        .arg(r.version, layoutNames())});
+            return report;
+        }
+        r.layout = &olderLayout();
+    }
+    report.recognised = true;
+    report.layout = r.layout;
+    first.reset();
+    check(report, *r.layout, true, codes, [&](ManifestSink &sink, Problems &problems) {
+        std::unique_ptr<QIODevice> in = open();
+        if (!in)
+            return;
+        ReadContext cx(problems, true);
+        r.layout->read(*in, sink, cx);
+    });
+    return report;
 }
 
 } // namespace
 
-CheckReport CheckIgmData(const QByteArray &data, const CodeLists *codes)
-{
-    return Checker(codes).run(data);
-}
-
 CheckReport CheckIgmFile(const QString &path, const CodeLists *codes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        CheckReport r;
-        r.findings.append({CheckFinding::Severity::Error, 0, QString(),
-                           QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())});
-        return r;
+    QString why;
+    CheckReport report = checkDevice(
+        [&]() -> std::unique_ptr<QIODevice> {
+            auto file = std::make_unique<QFile>(path);
+            if (!file->open(QIODevice::ReadOnly)) {
+                why = file->errorString();
+                return nullptr;
+            }
+            return file;
+        },
+        path, codes);
+    if (!why.isEmpty() && !report.recognised && report.findings.size() == 1)
+        report.findings.first().text = QStringLiteral("Cannot read %1: %2").arg(path, why);
+    return report;
+}
+
+CheckReport CheckIgmData(const QByteArray &data, const CodeLists *codes)
+{
+    return checkDevice(
+        [&]() -> std::unique_ptr<QIODevice> {
+            auto buffer = std::make_unique<QBuffer>();
+            buffer->setData(data);
+            buffer->open(QIODevice::ReadOnly);
+            return buffer;
+        },
+        QStringLiteral("the data"), codes);
+}
+
+CheckReport CheckManifest(const Manifest &m, const Layout &layout, const CodeLists *codes)
+{
+    Manifest filed = m;
+    layout.prepare(filed);
+    CheckReport report;
+    report.recognised = true;
+    report.layout = &layout;
+    check(report, layout, false, codes, [&](ManifestSink &sink, Problems &) { replay(filed, sink); });
+    return report;
+}
+
+CheckReport CheckVoyage(const Database &db, const QString &vessel, const QString &voyage, const Layout &layout,
+                        const CodeLists *codes, Failure *failure)
+{
+    auto m = loadVoyage(db, vessel, voyage);
+    if (!m) {
+        if (failure)
+            *failure = m.failure();
+        return {};
     }
-    return CheckIgmData(file.readAll(), codes);
+    CheckReport report;
+    report.recognised = true;
+    report.layout = &layout;
+    if (m->headers.empty()) {
+        report.errorCount = 1;
+        report.findings.append({Severity::Error, 0, QString(), QString(), QLatin1String(Messages::NoVoyage)});
+        return report;
+    }
+    layout.prepare(m.value());
+    check(report, layout, false, codes, [&](ManifestSink &sink, Problems &) { replay(m.value(), sink); });
+    return report;
 }
 
 } // namespace quarl::igm

@@ -1,5 +1,7 @@
 #include "igm/igmformat.h"
 
+#include "core/failure.h"
+
 #include <QStringDecoder>
 
 #include <charconv>
@@ -149,12 +151,12 @@ void appendText(QByteArray &out, QStringView text)
     }
 }
 
-void appendText(QByteArray &out, QStringView text, qsizetype width)
+bool appendText(QByteArray &out, QStringView text, qsizetype width)
 {
     const qsizetype start = out.size();
     appendText(out, text);
     if (width <= 0 || out.size() - start <= width)
-        return;
+        return false;
     out.truncate(start);
     QByteArray one;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -164,6 +166,7 @@ void appendText(QByteArray &out, QStringView text, qsizetype width)
         out += one.left(1);
         i += n - 1;
     }
+    return true;
 }
 
 QByteArray toSingleByte(QStringView text)
@@ -245,10 +248,10 @@ void appendDate(QByteArray &out, const QDate &date)
     out.append(buf, 8);
 }
 
-void appendValue(QByteArray &out, const QVariant &value, qsizetype width)
+bool appendValue(QByteArray &out, const QVariant &value, qsizetype width)
 {
     if (value.isNull())
-        return;
+        return false;
     switch (value.metaType().id()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -256,27 +259,36 @@ void appendValue(QByteArray &out, const QVariant &value, qsizetype width)
     case QMetaType::Short:
     case QMetaType::UShort:
         out += QByteArray::number(value.toLongLong());
-        return;
+        return false;
     case QMetaType::ULongLong:
         out += QByteArray::number(value.toULongLong());
-        return;
+        return false;
     case QMetaType::Double:
     case QMetaType::Float:
         appendNumber(out, value.toDouble());
-        return;
+        return false;
     case QMetaType::QDate:
         appendDate(out, value.toDate());
-        return;
+        return false;
     case QMetaType::QByteArray:
         appendText(out, QString::fromLatin1(value.toByteArray()));
-        return;
+        return false;
     default:
-        appendText(out, value.toString(), width);
-        return;
+        return appendText(out, value.toString(), width);
     }
 }
 
-bool parseNumber(QStringView text, double *value)
+QByteArray fixed(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        value = 0;
+    return QByteArray::number(value, 'f', decimals);
+}
+
+namespace {
+
+// The text of a number as the older programs and the engines take it: exponents allowed.
+bool anyNumber(QStringView text, double *value)
 {
     const QStringView t = text.trimmed();
     if (t.isEmpty() || t.size() > 64)
@@ -304,6 +316,135 @@ bool parseNumber(QStringView text, double *value)
     return true;
 }
 
+} // namespace
+
+bool parseNumber(QStringView text, double *value)
+{
+    const QStringView t = text.trimmed();
+    if (t.isEmpty() || t.size() > 64)
+        return false;
+    qsizetype i = 0;
+    if (t[0] == QLatin1Char('+') || t[0] == QLatin1Char('-'))
+        ++i;
+    int digits = 0;
+    int points = 0;
+    for (qsizetype k = i; k < t.size(); ++k) {
+        const char16_t u = t[k].unicode();
+        if (u >= '0' && u <= '9')
+            ++digits;
+        else if (u == '.')
+            ++points;
+        else
+            return false;
+    }
+    if (digits == 0 || points > 1)
+        return false;
+    return anyNumber(t, value);
+}
+
+namespace {
+
+bool hasSign(const QString &t)
+{
+    return t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'));
+}
+
+Refusal numberRefusal(const QString &t)
+{
+    double v = 0;
+    if (anyNumber(t, &v))
+        return Refusal::Exponent;
+    QString comma = t;
+    comma.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (t.contains(QLatin1Char(',')) && parseNumber(comma, &v))
+        return Refusal::DecimalComma;
+    return Refusal::NotNumber;
+}
+
+} // namespace
+
+Refusal convert(const QString &text, Kind kind, qsizetype width, QVariant *value, QString *why)
+{
+    const QString t = text.trimmed();
+    auto refuse = [&](Refusal r, const QString &text) {
+        *why = text;
+        return r;
+    };
+    switch (kind) {
+    case Kind::Text:
+        if (width > 0 && text.size() > width)
+            return refuse(Refusal::TooLong, QStringLiteral("%1 characters where the column takes at most %2.")
+                                                .arg(text.size())
+                                                .arg(width));
+        *value = text;
+        return Refusal::None;
+    case Kind::Total:
+        if (t.isEmpty()) {
+            *value = QVariant();
+            return Refusal::None;
+        }
+        Q_FALLTHROUGH();
+    case Kind::Number:
+    case Kind::Weight:
+    case Kind::Count: {
+        double v = 0;
+        if (!t.isEmpty() && !parseNumber(t, &v)) {
+            switch (numberRefusal(t)) {
+            case Refusal::Exponent:
+                return refuse(Refusal::Exponent,
+                              QStringLiteral("\"%1\" is written with an exponent, not as a plain decimal number.").arg(text));
+            case Refusal::DecimalComma:
+                return refuse(Refusal::DecimalComma,
+                              QStringLiteral("\"%1\" has a decimal comma; the file writes numbers with a point.").arg(text));
+            default:
+                return refuse(Refusal::NotNumber, QStringLiteral("\"%1\" is not a number.").arg(text));
+            }
+        }
+        const bool whole = kind == Kind::Count || kind == Kind::Total;
+        if (whole && (std::trunc(v) != v || std::fabs(v) > 2147483647.0))
+            return refuse(Refusal::NotWhole, QStringLiteral("\"%1\" is not a whole number.").arg(text));
+        if (kind != Kind::Number && hasSign(t))
+            return refuse(Refusal::Signed, v < 0 ? QStringLiteral("\"%1\" is below 0.").arg(text)
+                                                 : QStringLiteral("\"%1\" carries a sign; the number is written without one.")
+                                                       .arg(text));
+        if (whole)
+            *value = qint64(v);
+        else
+            *value = v + 0.0; // no negative zero
+        return Refusal::None;
+    }
+    case Kind::OptionalDate:
+        if (t.isEmpty()) {
+            *value = QVariant();
+            return Refusal::None;
+        }
+        Q_FALLTHROUGH();
+    case Kind::Date: {
+        const QDate d = parseDate(text);
+        if (!d.isValid())
+            return refuse(Refusal::NotDate, QStringLiteral("\"%1\" is not a date DDMMYYYY.").arg(text));
+        *value = d;
+        return Refusal::None;
+    }
+    }
+    return Refusal::NotNumber;
+}
+
+QString refusalCode(Refusal r)
+{
+    return r == Refusal::TooLong ? QStringLiteral("22001") : QString::number(ErrorNumber::TypeMismatch);
+}
+
+QString code(const QVariant &value)
+{
+    return value.toString().trimmed().toUpper();
+}
+
+QString voyageKey(const QString &text)
+{
+    return text.trimmed();
+}
+
 double numericValue(const QVariant &value)
 {
     if (value.isNull())
@@ -322,7 +463,7 @@ double numericValue(const QVariant &value)
     }
     default: {
         double v = 0;
-        return parseNumber(value.toString(), &v) ? v : 0;
+        return anyNumber(value.toString(), &v) ? v : 0;
     }
     }
 }
@@ -396,6 +537,27 @@ QDate parseDate(QStringView text)
     const int month = v[2] * 10 + v[3];
     const int year = v[4] * 1000 + v[5] * 100 + v[6] * 10 + v[7];
     return QDate(year, month, day); // invalid for 31022009 and the like
+}
+
+QString clockTime(const QString &stored)
+{
+    const QString t = stored.trimmed();
+    int h = -1;
+    int m = -1;
+    bool okH = false;
+    bool okM = false;
+    const qsizetype colon = t.indexOf(QLatin1Char(':'));
+    if (colon > 0) {
+        h = t.left(colon).toInt(&okH);
+        m = t.mid(colon + 1, 2).toInt(&okM);
+        okM = okM && t.mid(colon + 1, 2).size() == 2;
+    } else if (t.size() == 4) {
+        h = t.left(2).toInt(&okH);
+        m = t.mid(2).toInt(&okM);
+    }
+    if (!okH || !okM || h < 0 || h > 23 || m < 0 || m > 59)
+        return {};
+    return QStringLiteral("%1:%2").arg(h, 2, 10, QLatin1Char('0')).arg(m, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace quarl::igm::Format

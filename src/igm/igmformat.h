@@ -6,7 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
-// The pieces of the SACHI01 sea-manifest flat file shared by its writer and its reader.
+// The pieces the flat-file layouts share, and the conversions every layout uses: plain
+// decimal numbers, DDMMYYYY dates, single-byte text within a column's width, codes.
 namespace quarl::igm::Format {
 
 inline constexpr char FieldSeparator = '\x1d'; // group separator, after every field
@@ -47,7 +48,8 @@ void appendText(QByteArray &out, QStringView text);
 // The same, but never more than width bytes when the text itself has at most width
 // characters: where spelled-out letters (ß as ss) would overflow a column of that width,
 // each character gives one letter instead (ß as s), so the file reads back into the column.
-void appendText(QByteArray &out, QStringView text, qsizetype width);
+// True when it had to shorten so.
+bool appendText(QByteArray &out, QStringView text, qsizetype width);
 QByteArray toSingleByte(QStringView text);
 
 // Plain decimal: no exponent, no grouping, no trailing zeros, "0.5" not ".5".
@@ -60,13 +62,36 @@ QString formatNumber(double value);
 void appendDate(QByteArray &out, const QDate &date);
 
 // A stored value as the file writes it: numbers in plain decimal, text single-byte,
-// null as nothing.
-void appendValue(QByteArray &out, const QVariant &value, qsizetype width = 0);
+// null as nothing. True when a text had to be shortened to its width (see appendText).
+bool appendValue(QByteArray &out, const QVariant &value, qsizetype width = 0);
+// Fixed decimals, no grouping: weights in kilograms with 3, tonnes with 2.
+QByteArray fixed(double value, int decimals);
 
 // The numeric value of a stored value: null, empty and non-numeric text count as 0.
 double numericValue(const QVariant &value);
-// Strict: the whole text (blanks around allowed) must be a decimal number.
+// Strict: the whole text (blanks around allowed) must be a plain decimal number: an
+// optional sign, digits with at most one point, no exponent, no grouping.
 bool parseNumber(QStringView text, double *value);
+
+// How a field's text becomes the value of its column.
+enum class Kind {
+    Text,         // as read, no longer than the column
+    Number,       // plain decimal, a sign allowed; empty gives 0
+    Weight,       // plain decimal without a sign (weights, volumes kept apart); empty gives 0
+    Count,        // whole number without a sign (packages, line numbers); empty gives 0
+    Total,        // whole number without a sign; empty stays empty
+    Date,         // DDMMYYYY
+    OptionalDate, // DDMMYYYY or empty
+};
+enum class Refusal { None, TooLong, NotNumber, NotWhole, Signed, Exponent, DecimalComma, NotDate };
+// The value of text for a column of kind (width: the column's, for text). On a refusal
+// value is unchanged and why says what is wrong with the text, for a message.
+Refusal convert(const QString &text, Kind kind, qsizetype width, QVariant *value, QString *why);
+// The error number of a refusal: 22001 for a text too long, 13 (type mismatch) otherwise.
+QString refusalCode(Refusal r);
+
+// A code as the masters hold it: trimmed, in capitals.
+QString code(const QVariant &value);
 
 // A line of a file read as single-byte text: ASCII, else UTF-8 when it is valid UTF-8,
 // else Windows-1252 (the code page of the older installations).
@@ -78,5 +103,12 @@ bool splitFields(const QString &line, QStringList *fields);
 
 // DDMMYYYY to a date; invalid when the text is not eight digits of a real date.
 QDate parseDate(QStringView text);
+
+// "HH:MM" from a stored time ("6:30", "0630", "18:00:00"); empty when it is no time.
+QString clockTime(const QString &stored);
+
+// A vessel code or voyage number as typed or as another program wrote it: without the
+// blanks around it.
+QString voyageKey(const QString &text);
 
 } // namespace quarl::igm::Format

@@ -25,6 +25,7 @@ inline constexpr char ContextSeparator[] = "---";
 inline constexpr char VesselContext[] = "Error Field : Vessel Information / ";
 inline constexpr char CargoContext[] = "Error Field : Cargo Information / ";
 inline constexpr char ContainerContext[] = "Error Field : Container Information / ";
+inline constexpr char ItemContext[] = "Error Field : Goods Item / ";
 inline constexpr char GeneralContext[] = "General Error ";
 
 // XML import

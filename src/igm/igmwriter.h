@@ -1,5 +1,6 @@
 #pragma once
 
+#include "igm/layout.h"
 #include "igm/outcome.h"
 
 #include <QString>
@@ -10,14 +11,10 @@ class Database;
 
 namespace quarl::igm {
 
-struct IgmWriteOptions
-{
-    // The gateway identifiers of the header line; the caller reads them from the settings
-    // (Settings::iceGateUser(), Settings::customHouseCode()).
-    QString iceGateUser;
-    QString customHouseCode;
-    Progress progress; // cargo lines written out of the voyage's lines
-};
+// The gateway identifiers of the header line, and for the layouts that have them the
+// test indicator and the control number; settingsWriteOptions() reads them from the
+// settings.
+using IgmWriteOptions = WriteOptions;
 
 struct IgmWriteResult
 {
@@ -27,16 +24,22 @@ struct IgmWriteResult
     qint64 containers = 0;
 };
 
-// Writes the voyage's manifest in the SACHI01 layout to path and stores each line's
-// position in the file into its lineno. Vessel code and voyage number are used as typed.
-// The file appears under its name only when complete, together with the new line
-// numbers; on any failure neither the file nor the line numbers change.
+// Writes the voyage's manifest in layout to path, and stores each line's position in the
+// file into its lineno and the number of lines into the header's TotItems. Vessel code
+// and voyage number are used as typed. The file appears under its name only when
+// complete, together with the new numbers; on any failure neither changes.
+IgmWriteResult WriteIgmFileInLayout(const Database &db, const Layout &layout, const QString &path,
+                                    const QString &vessel, const QString &voyage, const WriteOptions &options);
+// The same in the older layout.
 IgmWriteResult WriteIgmFile(const Database &db, const QString &path, const QString &vessel, const QString &voyage,
-                            const IgmWriteOptions &options);
+                            const WriteOptions &options);
 
 // The command "generate": the file named after the voyage in folder, an earlier file of
 // that name deleted first (so a failed run leaves no stale manifest behind).
+IgmWriteResult GenerateIgmFileInLayout(const Database &db, const Layout &layout, const QString &folder,
+                                       const QString &vessel, const QString &voyage, const WriteOptions &options);
+// The same in the older layout.
 IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const QString &vessel,
-                               const QString &voyage, const IgmWriteOptions &options);
+                               const QString &voyage, const WriteOptions &options);
 
 } // namespace quarl::igm

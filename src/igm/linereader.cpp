@@ -52,8 +52,11 @@ LineReader::Result LineReader::next(QByteArray *line)
             }
             *line = m_buf.mid(m_pos, i - m_pos);
             qsizetype end = i + 1;
-            if (data[i] == '\r' && end < size && data[end] == '\n')
+            m_lastEnd = data[i] == '\n' ? End::Lf : End::Cr;
+            if (data[i] == '\r' && end < size && data[end] == '\n') {
                 ++end;
+                m_lastEnd = End::CrLf;
+            }
             m_consumed += end - m_pos;
             m_pos = end;
             ++m_lineNumber;
@@ -67,12 +70,45 @@ LineReader::Result LineReader::next(QByteArray *line)
                 return Result::End;
             // last line without a line end
             *line = m_buf.mid(m_pos);
+            m_lastEnd = End::None;
             m_consumed += m_buf.size() - m_pos;
             m_pos = m_buf.size();
             ++m_lineNumber;
             return Result::Line;
         }
         scanned += m_pos; // fill() moved the unread part to the front
+    }
+}
+
+bool LineReader::skipLine()
+{
+    for (;;) {
+        const char *data = m_buf.constData();
+        const qsizetype size = m_buf.size();
+        qsizetype i = m_pos;
+        while (i < size && data[i] != '\n' && data[i] != '\r')
+            ++i;
+        m_consumed += i - m_pos;
+        m_pos = i;
+        if (i < size) {
+            // the line end, CR LF across a chunk included
+            if (data[i] == '\r' && i + 1 == size && !m_eof)
+                fill();
+            const char *d = m_buf.constData();
+            qsizetype end = m_pos + 1;
+            if (d[m_pos] == '\r' && end < m_buf.size() && d[end] == '\n')
+                ++end;
+            m_consumed += end - m_pos;
+            m_pos = end;
+            ++m_lineNumber;
+            return true;
+        }
+        m_buf.clear();
+        m_pos = 0;
+        if (!fill()) {
+            ++m_lineNumber;
+            return false;
+        }
     }
 }
 

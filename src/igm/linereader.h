@@ -15,7 +15,11 @@ public:
     LineReader(QIODevice *device, qsizetype maxLineLength);
 
     Result next(QByteArray *line);
+    // After TooLong: passes over the rest of that line; false at the end of the file.
+    bool skipLine();
     qint64 lineNumber() const { return m_lineNumber; } // of the last line returned
+    enum class End { CrLf, Lf, Cr, None };
+    End lastEnd() const { return m_lastEnd; } // how the last line returned ended
     qint64 bytesRead() const { return m_consumed; }
 
 private:
@@ -29,6 +33,7 @@ private:
     bool m_error = false;
     qint64 m_lineNumber = 0;
     qint64 m_consumed = 0;
+    End m_lastEnd = End::None;
 };
 
 } // namespace quarl::igm

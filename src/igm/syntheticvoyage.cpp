@@ -1,13 +1,11 @@
 #include "igm/syntheticvoyage.h"
 
-#include "store/cargokeys.h"
+#include "igm/manifeststore.h"
 #include "store/database.h"
 #include "store/installer.h"
 
 #include <QDate>
 #include <QRandomGenerator>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace quarl::igm {
 
@@ -36,20 +34,8 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
 {
     if (v.lines < 1 || v.containers < 0)
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("A voyage needs at least one line."));
-    // Declared before the transaction, so that they are released after it has ended.
-    QSqlQuery cargo(db.handle());
-    QSqlQuery contain(db.handle());
     if (v.vessel.trimmed().isEmpty() || v.voyage.trimmed().isEmpty())
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("A voyage needs a vessel code and a voyage number."));
-    Transaction tx(db);
-    if (!tx.started())
-        return tx.started();
-    // Keys first: this writer then waits its turn before it has written anything.
-    auto nextId = nextCargoId(db);
-    if (!nextId)
-        return nextId.failure();
-    const qint64 firstId = nextId.value();
-    const QVariantList key{v.vessel, v.voyage};
     auto existing = db.scalar(QStringLiteral("select (select count(*) from cargo where vslcode = ? and voyno = ?) + "
                                              "(select count(*) from vesinfo where vslcode = ? and voyno = ?)"),
                               {v.vessel, v.voyage, v.vessel, v.voyage});
@@ -59,115 +45,121 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
         return Failure(ErrorNumber::InvalidArgument,
                        QStringLiteral("Voyage %1 / %2 already holds data; remove it first.").arg(v.vessel, v.voyage));
 
-    // the vessel code master knows the vessel, as the voyage screen expects
-    auto known = db.scalar(QStringLiteral("select count(*) from D_VESSEL_CD where VESSEL_CD = ?"), {v.vessel});
-    if (!known)
-        return known.failure();
-    if (known->toLongLong() == 0) {
-        if (Status s = db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt) "
-                                              "values (?, 'SYNTHETIC TRADER', 'IN', 41225.5, 24360)"),
-                               {v.vessel});
-            !s)
-            return s;
-    }
-
-    const Dialect &d = db.dialect();
+    Manifest m;
+    m.vessel = v.vessel;
+    m.voyage = v.voyage;
+    // the vessel code master learns the vessel, as the voyage screen expects
+    m.master.code = v.vessel;
+    m.master.name = QStringLiteral("SYNTHETIC TRADER");
+    m.master.nation = QStringLiteral("IN");
+    m.master.grt = 41225.5;
+    m.master.nrt = 24360.0;
     const QDate arrival(2024, 1, 20);
-    Status s = db.exec(
-        QStringLiteral("insert into vesinfo (vslname, vslcode, voyno, slinecode, sagentcode, mastername, vslnation, "
-                       "portarrival, lastport, lastport1, lastport2, grt, nrt, vsltype, TotItems, cargodesc, arrdt, "
-                       "arrtime, lhdues, samebottom, shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, "
-                       "terminalop) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {QStringLiteral("SYNTHETIC TRADER"), v.vessel, v.voyage, QStringLiteral("SYNLINE"), QStringLiteral("SYNAGENT"),
-         QStringLiteral("ANIL KUMAR MENON"), QStringLiteral("IN"), QStringLiteral("INNSA1"), QStringLiteral("SGSIN"),
-         QStringLiteral("LKCMB"), QStringLiteral("AEJEA"), 41225.5, 24360.0, QStringLiteral("CON"), v.lines,
-         QStringLiteral("CONTAINERS"), d.dateToDb(arrival), QStringLiteral("06:30"), 1250.75, QStringLiteral("N"),
-         QStringLiteral("Y"), QStringLiteral("Y"), QStringLiteral("N"), QStringLiteral("Y"), QStringLiteral("Y"),
-         QStringLiteral("PORT")});
-    if (!s)
-        return s;
+    VesselRow h;
+    const std::pair<V, QVariant> header[] = {
+        {V::Name, QStringLiteral("SYNTHETIC TRADER")}, {V::Code, v.vessel}, {V::Voyage, v.voyage},
+        {V::LineCode, QStringLiteral("SYNLINE")}, {V::AgentCode, QStringLiteral("SYNAGENT")},
+        {V::Master, QStringLiteral("ANIL KUMAR MENON")}, {V::Nation, QStringLiteral("IN")},
+        {V::PortArrival, QStringLiteral("INNSA1")}, {V::LastPort, QStringLiteral("SGSIN")},
+        {V::LastPort1, QStringLiteral("LKCMB")}, {V::LastPort2, QStringLiteral("AEJEA")}, {V::Grt, 41225.5},
+        {V::Nrt, 24360.0}, {V::Type, QStringLiteral("CON")}, {V::TotalItems, qint64(v.lines)},
+        {V::CargoDescription, QStringLiteral("CONTAINERS")}, {V::ArrivalDate, arrival},
+        {V::ArrivalTime, QStringLiteral("06:30")}, {V::LightDues, 1250.75}, {V::SameBottom, QStringLiteral("N")},
+        {V::ShipStores, QStringLiteral("Y")}, {V::CrewList, QStringLiteral("Y")}, {V::PassengerList, QStringLiteral("N")},
+        {V::CrewEffects, QStringLiteral("Y")}, {V::MaritimeDeclaration, QStringLiteral("Y")},
+        {V::TerminalOp, QStringLiteral("PORT")}};
+    for (const auto &[column, value] : header)
+        h[column] = value;
+    m.headers.push_back(std::move(h));
 
     QRandomGenerator rng(v.seed);
-    if (!cargo.prepare(QStringLiteral(
-            "insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, bldt, portload, portdest, impname, "
-            "impadd1, impadd2, impadd3, notname, notadd1, notadd2, notadd3, naturecargo, itemtype, cargomove, "
-            "destcode, pkgs, pkgtype, grosswt, unitwt, volume, unitvol, marks, gdesc, unocode, imocode, tpregno, "
-            "caccode, trmode, mlo) values (?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-            "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
-        return db.failed(cargo.lastError());
-
-    QList<qint64> containerLines; // (index into the lines) of lines that carry containers
+    std::vector<size_t> containerLines; // lines that carry containers
     const QString blPrefix = QStringLiteral("SYN%1").arg(v.voyage.trimmed().left(6));
     for (int i = 1; i <= v.lines; ++i) {
-        const qint64 id = firstId + i - 1;
         const bool packaged = v.lines > 1 && i % 10 == 0;
         const QString nature = packaged ? QStringLiteral("P") : (i % 10 == 5 ? QStringLiteral("CP") : QStringLiteral("C"));
         if (!packaged)
-            containerLines << id;
+            containerLines.push_back(size_t(i - 1));
         const bool transhipment = i % 7 == 3;
         const bool dangerous = i % 13 == 6;
         const quint32 r = rng.generate();
         const double volume = (i % 4 == 0) ? double(10 + r % 900) / 4.0 : 0.0;
-        const QVariantList values{
-            id, v.vessel, v.voyage, i,
-            QStringLiteral("%1%2").arg(blPrefix).arg(i, 6, 10, QLatin1Char('0')),
-            d.dateToDb(arrival.addDays(-10 - int(r % 40))),
-            QLatin1String(pick(LoadPorts, r >> 3)), QStringLiteral("INNSA1"),
-            QLatin1String(pick(Importers, r >> 5)), QLatin1String(pick(Streets, r >> 7)), QStringLiteral("FORT"),
-            QLatin1String(pick(Towns, r >> 9)), QStringLiteral("SAME AS CONSIGNEE"), QString(), QString(), QString(),
-            nature, QStringLiteral("GC"), transhipment ? QStringLiteral("TI") : QStringLiteral("LC"),
-            transhipment ? QStringLiteral("INMAA1") : QString(),
-            int(1 + (r >> 11) % 900), QLatin1String(pick(Packages, r >> 13)),
-            double(1000 + (r >> 15) % 20000) + ((r & 1) ? 0.5 : 0.0), QStringLiteral("KGS"),
-            volume, QStringLiteral("CBM"),
-            QStringLiteral("MARKS %1/1-%2").arg(i).arg(1 + (r >> 11) % 900), QLatin1String(pick(Goods, r >> 17)),
-            dangerous ? QStringLiteral("1866") : QStringLiteral("ZZZZZ"),
-            dangerous ? QStringLiteral("3") : QStringLiteral("ZZZ"),
-            transhipment ? double(200000 + i) : 0.0,
-            transhipment ? QStringLiteral("CAC0001") : QString(),
-            transhipment ? QStringLiteral("R") : QString(),
-            transhipment ? QStringLiteral("MLO0001") : QString(),
+        const std::pair<L, QVariant> values[] = {
+            {L::Vessel, v.vessel},
+            {L::Voyage, v.voyage},
+            {L::LineNo, qint64(i)},
+            {L::SubLineNo, qint64(0)},
+            {L::BlNo, QStringLiteral("%1%2").arg(blPrefix).arg(i, 6, 10, QLatin1Char('0'))},
+            {L::BlDate, arrival.addDays(-10 - int(r % 40))},
+            {L::PortLoad, QLatin1String(pick(LoadPorts, r >> 3))},
+            {L::PortDest, QStringLiteral("INNSA1")},
+            {L::ImpName, QLatin1String(pick(Importers, r >> 5))},
+            {L::ImpAdd1, QLatin1String(pick(Streets, r >> 7))},
+            {L::ImpAdd2, QStringLiteral("FORT")},
+            {L::ImpAdd3, QLatin1String(pick(Towns, r >> 9))},
+            {L::NotName, QStringLiteral("SAME AS CONSIGNEE")},
+            {L::NotAdd1, QString()},
+            {L::NotAdd2, QString()},
+            {L::NotAdd3, QString()},
+            {L::Nature, nature},
+            {L::ItemType, QStringLiteral("GC")},
+            {L::Movement, transhipment ? QStringLiteral("TI") : QStringLiteral("LC")},
+            {L::DestCode, transhipment ? QStringLiteral("INMAA1") : QString()},
+            {L::Pkgs, int(1 + (r >> 11) % 900)},
+            {L::PkgType, QLatin1String(pick(Packages, r >> 13))},
+            {L::GrossWt, double(1000 + (r >> 15) % 20000) + ((r & 1) ? 0.5 : 0.0)},
+            {L::UnitWt, QStringLiteral("KGS")},
+            {L::Volume, volume},
+            {L::UnitVol, QStringLiteral("CBM")},
+            {L::Marks, QStringLiteral("MARKS %1/1-%2").arg(i).arg(1 + (r >> 11) % 900)},
+            {L::Description, QLatin1String(pick(Goods, r >> 17))},
+            {L::UnoCode, dangerous ? QStringLiteral("1866") : QStringLiteral("ZZZZZ")},
+            {L::ImoCode, dangerous ? QStringLiteral("3") : QStringLiteral("ZZZ")},
+            {L::BondNo, transhipment ? double(200000 + i) : 0.0},
+            {L::CarrierCode, transhipment ? QStringLiteral("CAC0001") : QString()},
+            {L::Mode, transhipment ? QStringLiteral("R") : QString()},
+            {L::Mlo, transhipment ? QStringLiteral("MLO0001") : QString()},
         };
-        for (int c = 0; c < values.size(); ++c)
-            cargo.bindValue(c, values.at(c));
-        if (!cargo.exec())
-            return db.failed(cargo.lastError());
+        Line line;
+        for (const auto &[column, value] : values)
+            line[column] = value;
+        m.lines.push_back(std::move(line));
     }
 
-    if (v.containers > 0 && containerLines.isEmpty())
+    if (v.containers > 0 && containerLines.empty())
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("The voyage has no container lines."));
-    if (!contain.prepare(QStringLiteral(
-            "insert into contain (ref, lineno, sublineno, containno, sealno, agentcode, constatus, conpkgs, conwt, "
-            "isocode, socflag) values (?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?)")))
-        return db.failed(contain.lastError());
     // Spread evenly: the first lines get one container more when they do not divide.
-    const qint64 perLine = containerLines.isEmpty() ? 0 : v.containers / containerLines.size();
-    const qint64 extra = containerLines.isEmpty() ? 0 : v.containers % containerLines.size();
+    const qint64 perLine = containerLines.empty() ? 0 : v.containers / qint64(containerLines.size());
+    const qint64 extra = containerLines.empty() ? 0 : v.containers % qint64(containerLines.size());
     qint64 serial = 0;
-    for (qsizetype l = 0; l < containerLines.size(); ++l) {
-        const qint64 id = containerLines.at(l);
-        const qint64 n = perLine + (l < extra ? 1 : 0);
+    for (size_t l = 0; l < containerLines.size(); ++l) {
+        Line &line = m.lines[containerLines[l]];
+        const qint64 n = perLine + (qint64(l) < extra ? 1 : 0);
         for (qint64 k = 0; k < n; ++k) {
             ++serial;
             const quint32 r = rng.generate();
             const QString owner = QStringLiteral("SYNU%1").arg(serial % 1000000, 6, 10, QLatin1Char('0'));
             const bool empty = r % 50 == 0;
-            const QVariantList values{
-                id, id - firstId + 1,
-                owner + QString::number(Installer::containerCheckDigit(owner)),
-                QStringLiteral("SL%1").arg(7000000 + serial), QStringLiteral("SYNAGENT"),
-                empty ? QStringLiteral("MTY") : QStringLiteral("FCL"),
-                empty ? 0 : int(1 + (r >> 4) % 400),
-                empty ? 0.0 : double(1 + (r >> 12) % 28) + double((r >> 20) % 4) / 4.0,
-                QLatin1String(pick(IsoCodes, r >> 22)), QStringLiteral("N"),
-            };
-            for (int c = 0; c < values.size(); ++c)
-                contain.bindValue(c, values.at(c));
-            if (!contain.exec())
-                return db.failed(contain.lastError());
+            Container c;
+            c[K::LineNo] = line[L::LineNo];
+            c[K::SubLineNo] = qint64(0);
+            c[K::Number] = owner + QString::number(Installer::containerCheckDigit(owner));
+            c[K::Seal] = QStringLiteral("SL%1").arg(7000000 + serial);
+            c[K::Agent] = QStringLiteral("SYNAGENT");
+            c[K::Status] = empty ? QStringLiteral("MTY") : QStringLiteral("FCL");
+            c[K::Pkgs] = empty ? 0 : int(1 + (r >> 4) % 400);
+            c[K::Weight] = empty ? 0.0 : double(1 + (r >> 12) % 28) + double((r >> 20) % 4) / 4.0;
+            c[K::Iso] = QLatin1String(pick(IsoCodes, r >> 22));
+            c[K::Soc] = QStringLiteral("N");
+            line.containers.push_back(std::move(c));
         }
     }
-    return tx.commit();
+    SaveOptions options;
+    options.withVessel = true;
+    const SaveResult saved = saveManifest(db, m, options, [](const QString &) { return true; });
+    if (!saved.outcome.isOk())
+        return saved.outcome.failure;
+    return Status::ok();
 }
 
 } // namespace quarl::igm

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QRandomGenerator>
 
 namespace quarl::test {
 
@@ -192,6 +193,69 @@ Status addIces15Voyage(const Database &db)
             s = db.exec(box, b);
     }
     return s;
+}
+
+MutationTally mutate(const QByteArray &good, int files, quint32 seed, const MutationJudge &judge)
+{
+    const QByteArray special[] = {"\x1d", "\r", "\n", "\r\n", ",", "\"", QByteArray(1, '\0'), "<cargo>\r\n",
+                                  "<END-cargo>\r\n", "<contain>\r\n", "<END-contain>\r\n", "<vesinfo>\r\n",
+                                  "\xff\xfe", "\xc3", "99999999999", "-1", "1e400", "00000000", "<END-manifest>\r\n",
+                                  "TREC\x1d", "<START-SIGNATURE>x</START-SIGNATURE>\n", "EMP", "F\x1d"};
+    const QByteArray values[] = {"heavy", "nan", "1e999", "0x10", "-5", "+-1", " 7 ", "", "1.5", "A,B", "\"Q\"",
+                                 "\xc3\xa9", "5e2", "1,5", "+3", "F", "V", "EMP", "MTY"};
+    QRandomGenerator rng(seed);
+    MutationTally tally;
+    for (int n = 0; n < files; ++n) {
+        QByteArray data = good;
+        const int mutations = 1 + int(rng.bounded(6));
+        for (int m = 0; m < mutations && !data.isEmpty(); ++m) {
+            const qsizetype at = rng.bounded(int(data.size()));
+            const qsizetype gs = data.indexOf('\x1d', at);
+            const qsizetype nextGs = gs < 0 ? -1 : data.indexOf('\x1d', gs + 1);
+            switch (rng.bounded(11)) {
+            case 0: data[at] = char(rng.bounded(256)); break;
+            case 1: data.remove(at, rng.bounded(1, 40)); break;
+            case 2: data.insert(at, special[rng.bounded(int(std::size(special)))]); break;
+            case 3: data.truncate(at); break;
+            case 4: data.insert(at, data.mid(rng.bounded(int(data.size())), rng.bounded(1, 200))); break;
+            case 5: data[at] = '\x1d'; break;
+            case 6: {
+                QByteArray noise;
+                for (int i = rng.bounded(1, 64); i > 0; --i)
+                    noise += char(rng.bounded(256));
+                data.insert(at, noise);
+                break;
+            }
+            case 7: // a lost line break
+                if (const qsizetype end = data.indexOf("\r\n", at); end >= 0)
+                    data.remove(end, 2);
+                break;
+            case 8: // a field replaced
+                if (nextGs > gs)
+                    data.replace(gs + 1, nextGs - gs - 1, values[rng.bounded(int(std::size(values)))]);
+                break;
+            case 9: // a blank line, or CR CR LF
+                if (const qsizetype end = data.indexOf("\r\n", at); end >= 0)
+                    data.insert(end, rng.bounded(2) ? "\r" : "\r\n  ");
+                break;
+            case 10: { // a section twice
+                const qsizetype from = data.indexOf(rng.bounded(2) ? "<cargo>" : "<contain>");
+                const qsizetype to = data.indexOf("<END-contain>\r\n");
+                if (from >= 0 && to > from)
+                    data.insert(to + 15, data.mid(from, to - from + 15));
+                break;
+            }
+            }
+        }
+        const bool withVessel = rng.bounded(2) == 1;
+        const bool strip = rng.bounded(4) == 0;
+        switch (judge(data, n, withVessel, strip)) {
+        case MutationOutcome::Stored: ++tally.stored; break;
+        case MutationOutcome::Refused: ++tally.refused; break;
+        case MutationOutcome::Broken: tally.broken = n; return tally;
+        }
+    }
+    return tally;
 }
 
 } // namespace quarl::test

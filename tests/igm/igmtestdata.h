@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace quarl {
 class Database;
 }
@@ -32,6 +34,18 @@ qint64 voyageRows(const Database &db);
 
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &data);
+
+// Byte mutations of a good file, each judged: stored (as a strict reading gives it),
+// refused (storing nothing), or broken (a fault the judge has described).
+enum class MutationOutcome { Stored, Refused, Broken };
+struct MutationTally
+{
+    int stored = 0;
+    int refused = 0;
+    int broken = -1; // the first broken file, -1 when none
+};
+using MutationJudge = std::function<MutationOutcome(const QByteArray &file, int n, bool withVessel, bool strip)>;
+MutationTally mutate(const QByteArray &good, int files, quint32 seed, const MutationJudge &judge);
 
 inline constexpr char GatewayUser[] = "AGENT01";
 inline constexpr char CustomHouse[] = "INNSA1";

@@ -19,4 +19,9 @@ std::optional<QStringList> strictReading(const QByteArray &file, bool withVessel
 // The rows of vesinfo, cargo and contain in the same form, in key order.
 QStringList storedVoyage(const Database &db);
 
+// The same for a file of today's layout (ICES 1.5): "V|..." vessel, "M|..." the vessel
+// code master's row, "C|..." line, "K|..." container, with the columns that layout fills.
+std::optional<QStringList> strictIcesReading(const QByteArray &file, bool withVessel, bool strip);
+QStringList storedIcesVoyage(const Database &db);
+
 } // namespace quarl::test

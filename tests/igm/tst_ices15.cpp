@@ -1,16 +1,18 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
+#include "igm/strictreading.h"
 
 #include "igm/containernumber.h"
-#include "igm/icesreader.h"
-#include "igm/iceswriter.h"
+#include "igm/igmwriter.h"
+#include "igm/layout.h"
 #include "igm/igmcheck.h"
 #include "igm/igmreader.h"
 #include "store/installer.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -25,9 +27,9 @@ namespace {
 const QString Vessel = QStringLiteral("9V3523");
 const QString Voyage = QStringLiteral("22021W");
 
-IcesWriteOptions options(const QString &control = QStringLiteral("1667"))
+WriteOptions options(const QString &control = QStringLiteral("1667"))
 {
-    IcesWriteOptions o;
+    WriteOptions o;
     o.iceGateUser = QLatin1String(test::GatewayUser);
     o.customHouseCode = QStringLiteral("INCCU1");
     o.testOrProduction = QStringLiteral("P");
@@ -100,7 +102,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, engine);
         QVERIFY(test::addIces15Voyage(t.db()).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFileInLayout(t.db(), IgmLayout::Ices15, dir.path(), Vessel, Voyage, options());
+        const IgmWriteResult r = GenerateIgmFileInLayout(t.db(), ices15Layout(), dir.path(), Vessel, Voyage, options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.notices, QStringList());
         QCOMPARE(r.path, dir.filePath(QStringLiteral("9V352322021W.igm")));
@@ -115,10 +117,10 @@ private Q_SLOTS:
         const CheckReport clean = CheckIgmFile(r.path, &codes.value());
         QCOMPARE(texts(clean), QStringList());
         QVERIFY(clean.recognised);
-        QCOMPARE(clean.layout, IgmLayout::Ices15);
+        QCOMPARE(clean.layout, &ices15Layout());
 
         // the older layout keeps writing the stored placeholders
-        const IgmWriteResult older = GenerateIgmFileInLayout(t.db(), IgmLayout::Older, dir.path(), Vessel, Voyage, options());
+        const IgmWriteResult older = GenerateIgmFileInLayout(t.db(), olderLayout(), dir.path(), Vessel, Voyage, options());
         QVERIFY2(older.outcome.isOk(), qPrintable(older.outcome.message));
         const QByteArray old = test::readFile(older.path);
         QVERIFY(old.startsWith("HREC**,ZZ,AGENT01,ZZ,INCCU1,5,UN,D,SACHI01,,,01A\r\n"));
@@ -135,7 +137,7 @@ private Q_SLOTS:
         QVERIFY(t.db().exec(QStringLiteral("update D_VESSEL_CD set IMO_NO = null")).isOk());
         QVERIFY(t.db().exec(QStringLiteral("update vesinfo set tocode = null, arrportcd = null, arrdt = null")).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = WriteIces15File(t.db(), dir.filePath(QStringLiteral("x.igm")), Vessel, Voyage, options());
+        const IgmWriteResult r = WriteIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("x.igm")), Vessel, Voyage, options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.notices.size(), 4);
         for (const char *what : {"IMO number", "port of arrival", "terminal operator", "expected arrival"})
@@ -176,7 +178,7 @@ private Q_SLOTS:
             QUARL_COMPANY_DB(from, engine);
             QVERIFY(test::addIces15Voyage(from.db()).isOk());
             input = dir.filePath(QStringLiteral("first.igm"));
-            QVERIFY(WriteIces15File(from.db(), input, Vessel, Voyage, options()).outcome.isOk());
+            QVERIFY(WriteIgmFileInLayout(from.db(), ices15Layout(), input, Vessel, Voyage, options()).outcome.isOk());
         }
         QUARL_COMPANY_DB(t, engine);
         Answer answer;
@@ -191,9 +193,9 @@ private Q_SLOTS:
         QCOMPARE(answer.asked.first(), QStringLiteral("Import Data For %1 / %2 ?").arg(vessel, voyage));
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
 
-        IcesWriteOptions again = options(QStringLiteral("42"));
+        WriteOptions again = options(QStringLiteral("42"));
         again.written = QDateTime(QDate(2026, 12, 8), QTime(9, 5));
-        const IgmWriteResult r = WriteIces15File(t.db(), dir.filePath(QStringLiteral("again.igm")), vessel, voyage, again);
+        const IgmWriteResult r = WriteIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("again.igm")), vessel, voyage, again);
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         const QList<QByteArray> got = linesOf(test::readFile(r.path));
         QCOMPARE(got.size(), want.size());
@@ -227,6 +229,34 @@ private Q_SLOTS:
                                                   << QStringLiteral("(line 8 of the file)");
             QTest::addRow("%s: cut short", e) << engine << good.left(good.indexOf("<END-cargo>"))
                                               << QStringLiteral("ends before the line <END-cargo>");
+            // each stored something wrong, or dropped a part, before
+            QTest::addRow("%s: line of another voyage", e)
+                << engine << withField(good, 8, 5, "MSMP0005") << QStringLiteral("Line 8 of the file belongs to 9M2379 / MSMP0005");
+            QTest::addRow("%s: container of another vessel", e)
+                << engine << withField(good, 12, 4, "9M2380") << QStringLiteral("Line 12 of the file belongs to 9M2380 / MSMP0004");
+            QList<QByteArray> after = linesOf(good);
+            after.insert(13, after.at(11));
+            QTest::addRow("%s: record after the containers", e)
+                << engine << fileOf(after) << QStringLiteral("Line 14 of the file holds \"F");
+            QList<QByteArray> noEnd = linesOf(good);
+            noEnd.removeAt(13);
+            QTest::addRow("%s: no end of the manifest", e)
+                << engine << fileOf(noEnd) << QStringLiteral("where the line <END-manifest> belongs");
+            QTest::addRow("%s: no trailer", e) << engine << good.left(good.indexOf("TREC"))
+                                               << QStringLiteral("ends before the line TREC");
+            QTest::addRow("%s: another control number", e)
+                << engine << withField(good, 15, 2, "22022W") << QStringLiteral("control number \"22022W\"; the header's is \"22021W\"");
+            QTest::addRow("%s: a line lost", e)
+                << engine << withField(good, 4, 16, "3") << QStringLiteral("counts 3 lines, the cargo section holds 2");
+            QTest::addRow("%s: negative packages", e) << engine << withField(good, 7, 28, "-24") << QStringLiteral("\"-24\" is below 0");
+            QTest::addRow("%s: negative weight", e) << engine << withField(good, 7, 30, "-1.5") << QStringLiteral("\"-1.5\" is below 0");
+            QTest::addRow("%s: negative container weight", e)
+                << engine << withField(good, 11, 15, "-19.09") << QStringLiteral("\"-19.09\" is below 0");
+            QTest::addRow("%s: exponent", e) << engine << withField(good, 7, 30, "1.9e4") << QStringLiteral("with an exponent");
+            QTest::addRow("%s: huge exponent", e) << engine << withField(good, 8, 28, "1.8e51") << QStringLiteral("with an exponent");
+            QTest::addRow("%s: decimal comma", e) << engine << withField(good, 7, 30, "19087,360") << QStringLiteral("decimal comma");
+            QTest::addRow("%s: no message type", e) << engine << withField(good, 7, 1, "X") << QStringLiteral("not with a message type");
+            QTest::addRow("%s: text after the trailer", e) << engine << good + "TREC\x1d" "22021W\r\n" << QStringLiteral("after the trailer");
         }
     }
     void refusals()
@@ -248,6 +278,101 @@ private Q_SLOTS:
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from D_VESSEL_CD")), 0);
     }
 
+    // A letter spelled in two (ß as ss) never takes a field past its column: the file reads
+    // back, and the notice names the fields written one letter each.
+    void widthAfterSpelling_data() { test::addEngineRows(); }
+    void widthAfterSpelling()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(test::addIces15Voyage(t.db()).isOk());
+        const QString sharpS(20, QChar(0x00df));
+        const QString marks = QString(240, QChar(0x00df)) + QString(240, QLatin1Char('M'));
+        QVERIFY(t.db().exec(QStringLiteral("update cargo set impname = ?, marks = ? where id = 3"), {sharpS, marks}).isOk());
+        QTemporaryDir dir;
+        const IgmWriteResult r = WriteIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("w.igm")), Vessel, Voyage, options());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        const QList<QByteArray> line = linesOf(test::readFile(r.path)).at(6).split('\x1d');
+        QCOMPARE(line.at(15), QByteArray(20, 's'));
+        QCOMPARE(line.at(33), QByteArray(240, 's') + QByteArray(240, 'M'));
+        const QString notices = r.outcome.notices.join(QLatin1Char('\n'));
+        QVERIFY2(notices.contains(QStringLiteral("B/L HLCUHAM220901 importer name")), qPrintable(notices));
+        QVERIFY2(notices.contains(QStringLiteral("B/L HLCUHAM220901 marks and numbers")), qPrintable(notices));
+        QUARL_COMPANY_DB(other, engine);
+        Answer answer;
+        IgmImportOptions o;
+        o.withVessel = true;
+        const IgmImportResult back = ImportIgmFile(other.db(), r.path, o, answer.confirm());
+        QVERIFY2(back.outcome.isOk(), qPrintable(back.outcome.message));
+        QCOMPARE(other.db().scalar(QStringLiteral("select impname from cargo where blno = 'HLCUHAM220901'")).value().toString(),
+                 QString(20, QLatin1Char('s')));
+    }
+
+    // Randomly damaged files of today's layout: an import either stores exactly what a strict
+    // reading of the file gives or nothing at all, and what it refuses the check finds.
+    void mutatedFiles_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<int>("files");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite") << 3000;
+        QTest::newRow("postgres") << QStringLiteral("postgres") << 300;
+    }
+    void mutatedFiles()
+    {
+        QFETCH(QString, engine);
+        QFETCH(int, files);
+        QUARL_TEMP_DB(t, engine);
+        for (const char *table : {"vesinfo", "cargo", "contain", "D_VESSEL_CD"}) {
+            const TableDef *def = Schema::table(QLatin1String(table));
+            QVERIFY(t.db().exec(Schema::createTableSql(*def, t.db().dialect())).isOk());
+            for (const IndexDef &ix : def->indexes)
+                QVERIFY(t.db().exec(QStringLiteral("create %1index %2 on %3(%4)")
+                                        .arg(ix.unique ? QStringLiteral("unique ") : QString(),
+                                             t.db().dialect().indexName(QLatin1String(ix.name)),
+                                             QLatin1String(table), QLatin1String(ix.columns))).isOk());
+        }
+        if (engine == QLatin1String("sqlite"))
+            QVERIFY(t.db().exec(QStringLiteral("pragma synchronous = off")).isOk());
+        const QByteArray seedFile = test::readFixture(QStringLiteral("9V352322021W_ices15.igm"));
+        const test::MutationTally tally = test::mutate(seedFile, files, 20260601, [&](const QByteArray &data, int n, bool withVessel, bool strip) {
+            const QString path = QDir::temp().filePath(QStringLiteral("quarl-ices-fuzz-%1.igm").arg(QCoreApplication::applicationPid()));
+            if (!test::writeFile(path, data))
+                return test::MutationOutcome::Broken;
+            Answer answer;
+            IgmImportOptions options;
+            options.withVessel = withVessel;
+            options.strip = strip;
+            const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+            QFile::remove(path);
+            if (!r.outcome.isOk()) {
+                if (r.outcome.message.isEmpty() || test::voyageRows(t.db()) != 0
+                    || test::count(t.db(), QStringLiteral("select count(*) from D_VESSEL_CD")) != 0) {
+                    qWarning("file %d: %s", n, qPrintable(r.outcome.message));
+                    return test::MutationOutcome::Broken;
+                }
+                if (!strip && CheckIgmData(data).errors() == 0) {
+                    qWarning("file %d was refused, the check finds nothing: %s", n, qPrintable(r.outcome.message));
+                    return test::MutationOutcome::Broken;
+                }
+                return test::MutationOutcome::Refused;
+            }
+            const auto strict = test::strictIcesReading(data, withVessel, strip);
+            const QStringList got = test::storedIcesVoyage(t.db());
+            if (!strict || got != *strict) {
+                qWarning("file %d was imported as\n%s\na strict reading gives\n%s", n, qPrintable(got.join(QLatin1Char('\n'))),
+                         strict ? qPrintable(strict->join(QLatin1Char('\n'))) : "nothing");
+                return test::MutationOutcome::Broken;
+            }
+            for (const char *table : {"contain", "cargo", "vesinfo", "D_VESSEL_CD"})
+                t.db().exec(QStringLiteral("delete from %1").arg(QLatin1String(table)));
+            return test::MutationOutcome::Stored;
+        });
+        qInfo("%d of %d damaged files stored, %d refused", tally.stored, files, tally.refused);
+        QCOMPARE(tally.broken, -1);
+        QVERIFY(tally.stored > 0);
+        QVERIFY(tally.refused > files / 4);
+    }
+
     // Every check caught on a file made to break it, at its line.
     void checks_data()
     {
@@ -264,8 +389,8 @@ private Q_SLOTS:
         QTest::newRow("line total") << withField(g, 4, 16, "4") << 4 << "vessel field 16 (total number of lines): 4 lines declared, 3 cargo records";
         QTest::newRow("line gap") << withField(withField(g, 9, 8, "4"), 15, 8, "4") << 9 << "Line number 4 where 3 belongs";
         QTest::newRow("container's line") << withField(g, 15, 8, "5") << 15 << "container field 8 (line number): Line 5 is not in the cargo section.";
-        QTest::newRow("package sum") << withField(g, 12, 14, "23") << 7 << "Error, line 7, cargo field 28 (number of packages): 24 packages on the line, 23 in its containers.";
-        QTest::newRow("package sum LCL") << withField(withField(g, 12, 14, "23"), 12, 13, "LCL") << 7 << "Warning, line 7, cargo field 28";
+        QTest::newRow("package sum") << withField(g, 12, 14, "23") << 7 << "Error, line 7, B/L HLCUHAM220901, cargo field 28 (number of packages): 24 packages on the line, 23 in its containers.";
+        QTest::newRow("package sum LCL") << withField(withField(g, 12, 14, "23"), 12, 13, "LCL") << 7 << "Warning, line 7, B/L HLCUHAM220901, cargo field 28";
         QTest::newRow("check digit") << withField(g, 12, 10, "CSQU3054384") << 12 << "check digit should be 3, not 4";
         QTest::newRow("duplicate container") << withField(g, 14, 10, "TGHU9876542") << 14 << "Container TGHU9876542 appears twice under line 2.";
         QTest::newRow("port code") << withField(g, 7, 12, "DEHAX") << 7 << "cargo field 12 (port of loading): port \"DEHAX\" is not in the port master.";
@@ -274,12 +399,12 @@ private Q_SLOTS:
         QTest::newRow("nature") << withField(g, 7, 24, "Q") << 7 << "nature of cargo \"Q\" is not in";
         QTest::newRow("item type") << withField(g, 7, 25, "XX") << 7 << "item type \"XX\" is not in";
         QTest::newRow("movement") << withField(g, 7, 26, "DT") << 7 << "cargo movement \"DT\" is not in";
-        QTest::newRow("status") << withField(g, 12, 13, "MTY") << 12 << "container status \"MTY\" is not in";
+        QTest::newRow("status") << withField(g, 12, 13, "MTY") << 12 << "container status \"MTY\" is not the gateway's";
         QTest::newRow("ISO code") << withField(g, 12, 16, "9999") << 12 << "ISO size/type \"9999\" is not in";
         QTest::newRow("UNO and IMO") << withField(g, 7, 36, "1866") << 7 << "UNO code 1866 and IMO class ZZZ disagree";
         QTest::newRow("UN class") << withField(g, 8, 37, "8") << 8 << "UN 1866 is of IMO class 3, not 8.";
         QTest::newRow("B/L date") << withField(g, 7, 11, "17102022") << 7 << "B/L date 17.10.2022 is after the vessel's arrival 16.10.2022.";
-        QTest::newRow("length") << withField(g, 7, 16, QByteArray(36, 'A')) << 7 << "cargo field 16 (importer name): 36 characters, at most 35 allowed.";
+        QTest::newRow("length") << withField(g, 7, 16, QByteArray(36, 'A')) << 7 << "cargo field 16 (importer name): 36 characters where the column takes at most 35.";
         QTest::newRow("bond") << withField(g, 8, 38, "") << 8 << "cargo field 38 (transit bond number): A TI line needs its transit bond number.";
         QTest::newRow("destination") << withField(g, 8, 13, "INCCU1") << 8 << "its destination cannot be INCCU1";
         QTest::newRow("characters") << withField(g, 7, 35, "MACHINERY \xe9") << 7 << "cargo field 35: Character code 233";
@@ -356,7 +481,7 @@ private Q_SLOTS:
         const QStringList found = out.trimmed().split(QLatin1Char('\n'));
         QVERIFY2(found.size() == 3, qPrintable(out));
         QVERIFY2(found.filter(QStringLiteral("Error, line 4, vessel field 16")).size() == 1, qPrintable(out));
-        QVERIFY2(found.filter(QStringLiteral("Error, line 7, cargo field 38 (transit bond number)")).size() == 1, qPrintable(out));
+        QVERIFY2(found.filter(QStringLiteral("Error, line 7, B/L SPLSIN240101, cargo field 38 (transit bond number)")).size() == 1, qPrintable(out));
         QVERIFY2(found.filter(QRegularExpression(QStringLiteral("^Error, line 13, container field 10 .*check digit"))).size() == 1,
                  qPrintable(out));
     }

@@ -7,6 +7,7 @@
 #include "core/ui/enterkey.h"
 #include "core/ui/screenregistry.h"
 #include "appearance/ui/appearance.h"
+#include "igm/layout.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -55,8 +56,8 @@ frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
     Combo1->addItems({QStringLiteral("RTF"), QStringLiteral("PDF")});
     cboIgmLayout = new QComboBox(this);
     cboIgmLayout->setObjectName(QStringLiteral("cboIgmLayout"));
-    cboIgmLayout->addItem(QStringLiteral("Older layout (HREC**)"), QStringLiteral("older"));
-    cboIgmLayout->addItem(QStringLiteral("ICES 1.5"), QStringLiteral("ices15"));
+    for (const igm::Layout *l : igm::layouts())
+        cboIgmLayout->addItem(l->caption(), l->name());
     cboIgmMode = new QComboBox(this);
     cboIgmMode->setObjectName(QStringLiteral("cboIgmMode"));
     cboIgmMode->addItem(QStringLiteral("Production (P)"), QStringLiteral("P"));
@@ -151,7 +152,8 @@ void frmSyspara::load()
     txtSize->setText(Settings::headingFontSize());
     txtIceGateUser->setText(Settings::iceGateUser());
     txtCustomCode->setText(Settings::customHouseCode());
-    const int layout = cboIgmLayout->findData(Settings::igmLayout().trimmed().toLower());
+    const igm::Layout *chosen = igm::layoutNamed(Settings::igmLayout());
+    const int layout = chosen ? cboIgmLayout->findData(chosen->name()) : -1;
     cboIgmLayout->setCurrentIndex(layout < 0 ? 0 : layout);
     cboIgmMode->setCurrentIndex(cboIgmMode->findData(Settings::igmTestIndicator()));
 

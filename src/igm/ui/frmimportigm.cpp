@@ -73,7 +73,6 @@ void frmImportIGM::import()
     igm::IgmImportOptions options;
     options.withVessel = chkVessel->isChecked();
     options.strip = chkStrip->isChecked();
-    options.workingFile = Installation::filePath(QStringLiteral("test.igm"));
     QDir().mkpath(Installation::folder());
 
     // Shown only when the import takes more than a moment.

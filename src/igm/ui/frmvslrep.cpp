@@ -4,7 +4,7 @@
 #include "core/prompter.h"
 #include "core/settings.h"
 #include "core/ui/screenregistry.h"
-#include "igm/iceswriter.h"
+#include "igm/layout.h"
 #include "igm/igmcheck.h"
 #include "igm/igmmessages.h"
 #include "igm/igmwriter.h"
@@ -73,31 +73,19 @@ QString frmVslRep::writeFile()
                                     Prompter::Icon::Critical);
         return {};
     }
-    igm::IgmLayout layout = igm::IgmLayout::Older;
-    if (!igm::parseLayoutName(Settings::igmLayout(), &layout)) {
-        Prompter::current().message(QStringLiteral("The IGM layout \"%1\" of the settings is not known: choose one in System Parameters.")
-                                        .arg(Settings::igmLayout()),
-                                    Prompter::Icon::Critical);
+    const auto layout = igm::settingsLayout();
+    if (!layout) {
+        Prompter::current().message(layout.failure().description, Prompter::Icon::Critical);
         return {};
     }
-    igm::IcesWriteOptions options;
-    options.iceGateUser = Settings::iceGateUser();
-    options.customHouseCode = Settings::customHouseCode();
-    if (layout == igm::IgmLayout::Ices15) {
-        options.testOrProduction = Settings::igmTestIndicator();
-        options.controlNumber = Settings::takeIgmControlNumber();
-        if (options.controlNumber.isEmpty()) {
-            Prompter::current().message(QStringLiteral("%1  Cannot keep the next control number in the settings file %2.")
-                                            .arg(ErrorNumber::PathFileAccess)
-                                            .arg(QDir::toNativeSeparators(
-                                                Installation::filePath(QLatin1String(Installation::SettingsFileName)))),
-                                        Prompter::Icon::Critical);
-            return {};
-        }
+    const auto options = igm::settingsWriteOptions(*layout.value());
+    if (!options) {
+        Prompter::current().message(options.failure().numberAndText(), Prompter::Icon::Critical);
+        return {};
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const igm::IgmWriteResult r =
-        igm::GenerateIgmFileInLayout(database(), layout, Installation::folder(), vessel(), voyage(), options);
+        igm::GenerateIgmFileInLayout(database(), *layout.value(), Installation::folder(), vessel(), voyage(), options.value());
     QGuiApplication::restoreOverrideCursor();
     // The writer's success carries no text of its own; its notices still show.
     if (!showOutcome(r.outcome))

@@ -1,0 +1,708 @@
+#include "igm/manifeststore.h"
+
+#include "igm/igmmessages.h"
+#include "store/cargokeys.h"
+#include "store/database.h"
+#include "store/schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+#include <optional>
+
+namespace quarl::igm {
+
+namespace {
+
+// --- loading ---------------------------------------------------------------------------
+
+bool isDateColumn(V c) { return c == V::IgmDate || c == V::ArrivalDate; }
+bool isDateColumn(L c) { return c == L::BlDate || c == L::HblDate; }
+bool isDateColumn(K) { return false; }
+
+// Where each column of a selection goes: a named column of C, or an extra one by name.
+template<typename C>
+struct Mapping
+{
+    std::vector<int> named;    // per selected column: the enum value, -1 for an extra column
+    std::vector<bool> date;
+    QStringList extra;         // per selected column: its name in lower case
+    int skip = -1;             // a generated key that does not travel
+
+    Mapping(const QSqlRecord &record, const char *skipColumn = nullptr)
+    {
+        for (int i = 0; i < record.count(); ++i) {
+            const QString name = record.fieldName(i);
+            int found = -1;
+            for (int c = 0; c < int(C::Count); ++c) {
+                if (name.compare(QLatin1String(columnName(C(c))), Qt::CaseInsensitive) == 0) {
+                    found = c;
+                    break;
+                }
+            }
+            if (skipColumn && name.compare(QLatin1String(skipColumn), Qt::CaseInsensitive) == 0)
+                skip = i;
+            named.push_back(found);
+            date.push_back(found >= 0 && isDateColumn(C(found)));
+            extra << name.toLower();
+        }
+    }
+
+    void fill(const QSqlQuery &q, Row<C> &row, const Dialect &dialect) const
+    {
+        for (int i = 0; i < int(named.size()); ++i) {
+            if (i == skip)
+                continue;
+            if (named[size_t(i)] < 0) {
+                row.extra.insert(extra.at(i), q.value(i));
+                continue;
+            }
+            QVariant v = q.value(i);
+            if (date[size_t(i)]) {
+                const QDate d = dialect.dateFromDb(v);
+                v = d.isValid() ? QVariant(d) : QVariant();
+            }
+            row[C(named[size_t(i)])] = std::move(v);
+        }
+    }
+};
+
+qint64 idOf(const Row<L> &l)
+{
+    return l[L::Id].toLongLong();
+}
+
+} // namespace
+
+Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QString &voyage)
+{
+    // One moment of the voyage: lines and containers saved meanwhile by another workstation
+    // come in whole or not at all.
+    std::optional<Transaction> own;
+    if (!db.inTransaction()) {
+        own.emplace(db, TxMode::Read);
+        if (!own->started())
+            return own->started().failure();
+    }
+    const Dialect &dialect = db.dialect();
+    Manifest m;
+    m.vessel = vessel;
+    m.voyage = voyage;
+    const QVariantList key{vessel, voyage};
+    {
+        auto q = db.query(QStringLiteral("select * from vesinfo where vslcode = ? and voyno = ? order by Id"), key);
+        if (!q)
+            return q.failure();
+        const Mapping<V> map(q->record(), "Id");
+        while (q->next()) {
+            VesselRow h;
+            map.fill(*q, h, dialect);
+            m.headers.push_back(std::move(h));
+        }
+        if (q->lastError().isValid())
+            return db.failed(q->lastError());
+    }
+    if (m.headers.empty())
+        return m;
+    {
+        auto q = db.query(QStringLiteral("select * from D_VESSEL_CD where VESSEL_CD = ?"), {vessel});
+        if (!q)
+            return q.failure();
+        m.master.code = vessel;
+        if (q->next()) {
+            const QSqlRecord r = q->record();
+            m.master.stored = true;
+            m.master.name = r.value(QStringLiteral("VESSEL_NM"));
+            m.master.nation = r.value(QStringLiteral("VESSEL_NATION"));
+            m.master.grt = r.value(QStringLiteral("grt"));
+            m.master.nrt = r.value(QStringLiteral("nrt"));
+            const int imo = r.indexOf(QStringLiteral("IMO_NO"));
+            if (imo >= 0)
+                m.master.imo = r.value(imo);
+        }
+    }
+    // No order is requested: the rows are put in key order here, which spares the engine
+    // a sort of every column of every row.
+    std::vector<Line> lines;
+    {
+        auto q = db.query(QStringLiteral("select * from cargo where vslcode = ? and voyno = ?"), key);
+        if (!q)
+            return q.failure();
+        const Mapping<L> map(q->record());
+        while (q->next()) {
+            Line l;
+            map.fill(*q, l, dialect);
+            lines.push_back(std::move(l));
+        }
+        if (q->lastError().isValid())
+            return db.failed(q->lastError());
+    }
+    std::vector<size_t> order(lines.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::vector<qint64> ids(lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        ids[i] = idOf(lines[i]);
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return ids[a] < ids[b]; });
+    QHash<qint64, Line *> byId;
+    byId.reserve(qsizetype(lines.size()));
+    m.lines.reserve(lines.size());
+    for (size_t i : order)
+        m.lines.push_back(std::move(lines[i]));
+    lines.clear();
+    for (Line &l : m.lines)
+        byId.insert(idOf(l), &l);
+    {
+        auto q = db.query(QStringLiteral("select contain.* from contain inner join cargo on contain.ref = cargo.id "
+                                         "where cargo.vslcode = ? and cargo.voyno = ?"),
+                          key);
+        if (!q)
+            return q.failure();
+        const Mapping<K> map(q->record());
+        while (q->next()) {
+            Container c;
+            map.fill(*q, c, dialect);
+            if (Line *l = byId.value(c[K::Ref].toLongLong()))
+                l->containers.push_back(std::move(c));
+        }
+        if (q->lastError().isValid())
+            return db.failed(q->lastError());
+    }
+    for (Line &l : m.lines) {
+        auto byKey = [](const Container &a, const Container &b) {
+            return a[K::AutoId].toLongLong() < b[K::AutoId].toLongLong();
+        };
+        if (!std::is_sorted(l.containers.begin(), l.containers.end(), byKey))
+            std::stable_sort(l.containers.begin(), l.containers.end(), byKey);
+    }
+    if (db.hasTable(QLatin1String(Table::Item))) {
+        auto q = db.query(QStringLiteral("select %1.* from %1 inner join cargo on %1.ref = cargo.id "
+                                         "where cargo.vslcode = ? and cargo.voyno = ? order by %1.autoid")
+                              .arg(QLatin1String(Table::Item)),
+                          key);
+        if (!q)
+            return q.failure();
+        const QSqlRecord r = q->record();
+        const int ref = r.indexOf(QStringLiteral("ref"));
+        while (q->next()) {
+            Item item;
+            for (int i = 0; i < r.count(); ++i) {
+                if (r.fieldName(i).compare(QLatin1String("autoid"), Qt::CaseInsensitive) != 0)
+                    item.columns.insert(r.fieldName(i).toLower(), q->value(i));
+            }
+            if (Line *l = byId.value(q->value(ref).toLongLong()))
+                l->items.push_back(std::move(item));
+        }
+        if (q->lastError().isValid())
+            return db.failed(q->lastError());
+    }
+    // house lines under the master of their line number
+    bool houses = false;
+    for (const Line &l : m.lines)
+        houses = houses || l[L::SubLineNo].toLongLong() > 0;
+    if (houses) {
+        QHash<qint64, size_t> masters;
+        std::vector<Line> kept;
+        for (Line &l : m.lines) {
+            const qint64 no = l[L::LineNo].toLongLong();
+            const bool house = l[L::SubLineNo].toLongLong() > 0 && !l.isNull(L::LineNo) && masters.contains(no);
+            if (house) {
+                kept[masters.value(no)].houses.push_back(std::move(l));
+                continue;
+            }
+            if (l[L::SubLineNo].toLongLong() <= 0 && !l.isNull(L::LineNo) && !masters.contains(no))
+                masters.insert(no, kept.size());
+            kept.push_back(std::move(l));
+        }
+        m.lines = std::move(kept);
+    }
+    if (own) {
+        if (Status s = own->commit(); !s)
+            return s.failure();
+    }
+    return m;
+}
+
+// --- saving ----------------------------------------------------------------------------
+
+namespace {
+
+// One table's insert: the columns of the database's table that the rows fill, the named
+// ones by enum and the others by name.
+template<typename C>
+class Insert
+{
+public:
+    Insert(const Database &db, const char *table, QList<C> preset) : m_db(db), m_table(table), m_preset(std::move(preset)), m_query(db.handle())
+    {
+        const TableDef *def = Schema::table(QLatin1String(table));
+        for (const QString &column : db.columnNames(QLatin1String(table))) {
+            const ColumnDef *c = def ? def->column(column) : nullptr;
+            if (c && c->type == ColumnType::AutoId)
+                continue; // the engine's
+            int named = -1;
+            for (int k = 0; k < int(C::Count); ++k) {
+                if (column.compare(QLatin1String(columnName(C(k))), Qt::CaseInsensitive) == 0)
+                    named = k;
+            }
+            if (named >= 0)
+                m_named.insert(named, column);
+            else
+                m_extra.insert(column.toLower(), column);
+        }
+    }
+
+    // A named column of the model the database's table lacks, filled in row: its name.
+    QString missing(const Row<C> &row) const
+    {
+        for (int k = 0; k < int(C::Count); ++k) {
+            if (!m_named.contains(k) && !row.isNull(C(k)))
+                return QLatin1String(columnName(C(k)));
+        }
+        for (auto it = row.extra.constBegin(); it != row.extra.constEnd(); ++it) {
+            if (!m_extra.contains(it.key()) && !it.value().isNull())
+                return it.key();
+        }
+        return {};
+    }
+
+    // Binds the row (with the preset columns' values given) and runs the statement.
+    bool exec(const Row<C> &row, const QVariantList &preset, QSqlError *error)
+    {
+        QStringList extra;
+        for (auto it = row.extra.constBegin(); it != row.extra.constEnd(); ++it) {
+            if (m_extra.contains(it.key()))
+                extra << it.key();
+        }
+        std::sort(extra.begin(), extra.end());
+        if (!m_prepared || extra != m_extraBound) {
+            QStringList columns;
+            for (C c : m_preset)
+                columns << m_named.value(int(c), QLatin1String(columnName(c)));
+            for (auto it = m_named.constBegin(); it != m_named.constEnd(); ++it) {
+                if (!m_preset.contains(C(it.key())))
+                    columns << it.value();
+            }
+            for (const QString &e : extra)
+                columns << m_extra.value(e);
+            const QString sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                                    .arg(QLatin1String(m_table), columns.join(QLatin1Char(',')),
+                                         QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+            if (!m_query.prepare(sql)) {
+                *error = m_query.lastError();
+                return false;
+            }
+            m_prepared = true;
+            m_extraBound = extra;
+        }
+        int i = 0;
+        for (const QVariant &v : preset)
+            m_query.bindValue(i++, v);
+        const Dialect &dialect = m_db.dialect();
+        for (auto it = m_named.constBegin(); it != m_named.constEnd(); ++it) {
+            const C c = C(it.key());
+            if (m_preset.contains(c))
+                continue;
+            const QVariant &v = row[c];
+            m_query.bindValue(i++, isDateColumn(c) ? dialect.dateToDb(v.toDate()) : v);
+        }
+        for (const QString &e : m_extraBound)
+            m_query.bindValue(i++, row.extra.value(e));
+        if (!m_query.exec()) {
+            *error = m_query.lastError();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    const Database &m_db;
+    const char *m_table;
+    QList<C> m_preset;
+    QSqlQuery m_query;
+    QMap<int, QString> m_named;   // enum value to the table's spelling, in enum order
+    QHash<QString, QString> m_extra;
+    bool m_prepared = false;
+    QStringList m_extraBound;
+};
+
+} // namespace
+
+struct ManifestSaver::Private
+{
+    Private(const Database &db, const SaveOptions &options, const Confirm &confirm, Problems &problems)
+        : db(db), options(options), confirm(confirm), problems(problems),
+          lineInsert(db, Table::Line, {L::Id}), containerInsert(db, Table::Container, {K::Ref}),
+          vesselInsert(db, Table::Vessel, {}), itemQuery(db.handle())
+    {
+    }
+
+    const Database &db;
+    SaveOptions options;
+    const Confirm &confirm;
+    Problems &problems;
+    // Before the transaction, so that they are released after it has ended: PostgreSQL
+    // refuses to free a statement inside a failed transaction.
+    Insert<L> lineInsert;
+    Insert<K> containerInsert;
+    Insert<V> vesselInsert;
+    QSqlQuery itemQuery;
+    QString itemSignature;
+    std::optional<Transaction> tx;
+
+    bool declined = false;
+    bool started = false;
+    QString vessel;
+    QString voyage;
+    std::vector<std::pair<qint64, QVariant>> totals; // header line and its line total
+    bool totalsChecked = false;
+    qint64 nextKey = 0;
+    QHash<qint64, qint64> masters;                  // line number to the new key
+    QHash<QPair<qint64, qint64>, qint64> houses;    // line and sub-line number to the new key
+    qint64 headersStored = 0;
+    qint64 lines = 0;
+    qint64 containers = 0;
+    qint64 items = 0;
+    QStringList notices;
+
+    bool refuse(qint64 number, const QString &text, Section section = Section::General, const QString &column = {},
+                qint64 line = 0, const QString &bill = {})
+    {
+        Problem p;
+        p.failure = Failure(number, text);
+        p.section = section;
+        p.column = column;
+        p.line = line;
+        p.bill = bill;
+        problems.raise(p);
+        return false;
+    }
+    bool dbError(const QSqlError &e, qint64 line, Section section = Section::General, const QString &column = {})
+    {
+        Problem p;
+        p.failure = db.failed(e);
+        if (line > 0)
+            p.failure.description += QStringLiteral(" (line %1 of the file)").arg(line);
+        p.section = section;
+        p.column = column;
+        p.line = line;
+        problems.raise(p);
+        return false;
+    }
+    bool dbFailure(const Failure &f, Section section = Section::General, const QString &column = {})
+    {
+        Problem p;
+        p.failure = f;
+        p.section = section;
+        p.column = column;
+        problems.raise(p);
+        return false;
+    }
+    bool lacks(const char *table, const QString &column, Section section, qint64 line)
+    {
+        return refuse(ErrorNumber::InvalidArgument,
+                      QStringLiteral("This company database lacks the column %1.%2 that the file fills: bring it up to "
+                                     "date with the upgrades of the Patches menu first.")
+                          .arg(QLatin1String(table), column),
+                      section, column, line);
+    }
+    bool sameVoyage(const QVariant &v, const QVariant &n, qint64 line, Section section, const QString &bill)
+    {
+        if ((v.isNull() || v.toString() == vessel) && (n.isNull() || n.toString() == voyage))
+            return true;
+        return refuse(ErrorNumber::BadFileFormat,
+                      QStringLiteral("Line %1 of the file belongs to %2 / %3, not to the vessel record's %4 / %5.")
+                          .arg(QString::number(line), v.toString(), n.toString(), vessel, voyage),
+                      section, QStringLiteral("vslcode"), line, bill);
+    }
+    bool checkTotals()
+    {
+        if (totalsChecked)
+            return true;
+        totalsChecked = true;
+        // The vessel record counts the lines written: fewer or more here means lines were
+        // lost or joined on the way.
+        for (const auto &[line, total] : totals) {
+            if (total.isNull() || total.toLongLong() == lines)
+                continue;
+            return refuse(ErrorNumber::BadFileFormat,
+                          QStringLiteral("The vessel record (line %1 of the file) counts %2 lines, the cargo section "
+                                         "holds %3: the file is incomplete or damaged.")
+                              .arg(line)
+                              .arg(total.toLongLong())
+                              .arg(lines));
+        }
+        return true;
+    }
+    bool keepVesselMaster(std::vector<VesselRow> &headers, const VesselMaster &master);
+};
+
+bool ManifestSaver::Private::keepVesselMaster(std::vector<VesselRow> &headers, const VesselMaster &master)
+{
+    const QString code = master.code;
+    if (code.trimmed().isEmpty())
+        return true;
+    auto q = db.query(QStringLiteral("select * from D_VESSEL_CD where VESSEL_CD = ?"), {code});
+    if (!q)
+        return dbFailure(q.failure(), Section::Vessel);
+    const QString imo = master.imo.toString().trimmed();
+    if (q->next()) {
+        // name, nationality and tonnage the file does not carry come from the master, as
+        // the voyage screen takes them
+        const QSqlRecord r = q->record();
+        for (VesselRow &h : headers) {
+            const std::pair<V, const char *> fromMaster[] = {
+                {V::Name, "VESSEL_NM"}, {V::Nation, "VESSEL_NATION"}, {V::Grt, "grt"}, {V::Nrt, "nrt"}};
+            for (const auto &[column, masterColumn] : fromMaster) {
+                if (h.isNull(column))
+                    h[column] = r.value(QLatin1String(masterColumn));
+            }
+        }
+        const QString known = r.value(QStringLiteral("IMO_NO")).toString().trimmed();
+        if (known.isEmpty() && !imo.isEmpty()) {
+            if (Status s = db.exec(QStringLiteral("update D_VESSEL_CD set IMO_NO = ? where VESSEL_CD = ?"), {imo, code}); !s)
+                return dbFailure(s.failure(), Section::Vessel, QStringLiteral("IMO_NO"));
+        } else if (!imo.isEmpty() && known != imo) {
+            notices << QStringLiteral("Vessel %1 has IMO number %2 in the vessel codes; the file's %3 was not taken.")
+                           .arg(code, known, imo);
+        }
+        return true;
+    }
+    // a vessel the master does not know yet: with what the file tells of it
+    const QVariant none(QMetaType::fromType<QString>());
+    const QVariantList values{code, master.name.isNull() ? none : master.name,
+                              master.nation.isNull() ? none : master.nation, master.grt, master.nrt,
+                              imo.isEmpty() ? none : QVariant(imo)};
+    if (Status s = db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt, "
+                                          "IMO_NO) values (?, ?, ?, ?, ?, ?)"),
+                           values);
+        !s)
+        return dbFailure(s.failure(), Section::Vessel, QStringLiteral("VESSEL_CD"));
+    QStringList told;
+    if (!master.name.toString().trimmed().isEmpty())
+        told << QStringLiteral("name %1").arg(master.name.toString().trimmed());
+    if (!imo.isEmpty())
+        told << QStringLiteral("IMO number %1").arg(imo);
+    notices << (told.isEmpty() ? QStringLiteral("Vessel code %1 added to the vessel codes.").arg(code)
+                               : QStringLiteral("Vessel code %1 added to the vessel codes with %2.")
+                                     .arg(code, told.join(QStringLiteral(", "))));
+    return true;
+}
+
+ManifestSaver::ManifestSaver(const Database &db, const SaveOptions &options, const Confirm &confirm, Problems &problems)
+    : d(std::make_unique<Private>(db, options, confirm, problems))
+{
+}
+
+ManifestSaver::~ManifestSaver()
+{
+    d->tx.reset(); // rolled back unless committed, before the statements go
+}
+
+bool ManifestSaver::headers(std::vector<VesselRow> &&headers, VesselMaster &&master)
+{
+    if (headers.empty())
+        return d->refuse(ErrorNumber::BadFileFormat, QStringLiteral("The file holds no vessel record."));
+    const VesselRow &first = headers.front();
+    d->vessel = first.text(V::Code);
+    d->voyage = first.text(V::Voyage);
+    if (d->vessel.trimmed().isEmpty() || d->voyage.trimmed().isEmpty())
+        return d->refuse(ErrorNumber::BadFileFormat,
+                         QStringLiteral("Line %1 of the file is a vessel record without a vessel code or a voyage number.")
+                             .arg(first.fileLine));
+    for (const VesselRow &h : headers) {
+        if (h.text(V::Code) != d->vessel || h.text(V::Voyage) != d->voyage)
+            return d->refuse(ErrorNumber::BadFileFormat,
+                             QStringLiteral("Line %1 of the file is a vessel record of %2 / %3, another voyage than %4 / %5.")
+                                 .arg(QString::number(h.fileLine), h.text(V::Code), h.text(V::Voyage), d->vessel, d->voyage));
+        d->totals.emplace_back(h.fileLine, h[V::TotalItems]);
+    }
+    if (!d->confirm || !d->confirm(Messages::importQuestion(d->vessel, d->voyage))) {
+        d->declined = true;
+        return false;
+    }
+    d->tx.emplace(d->db);
+    if (!d->tx->started())
+        return d->dbFailure(d->tx->started().failure());
+    d->started = true;
+    auto key = nextCargoId(d->db);
+    if (!key)
+        return d->dbFailure(key.failure());
+    d->nextKey = key.value() + d->options.keyGap;
+    if (!d->options.withVessel)
+        return true;
+    // a voyage header once: a second one would give the flat file two vessel records
+    auto stored = d->db.scalar(QStringLiteral("select count(*) from vesinfo where vslcode = ? and voyno = ?"),
+                               {d->vessel, d->voyage});
+    if (!stored)
+        return d->dbFailure(stored.failure(), Section::Vessel);
+    if (stored->toLongLong() > 0)
+        return d->refuse(ErrorNumber::InvalidArgument,
+                         QStringLiteral("The voyage header of %1 / %2 is stored already: import without the vessel "
+                                        "information, or remove the voyage first.")
+                             .arg(d->vessel, d->voyage),
+                         Section::Vessel, QStringLiteral("vslcode"));
+    if (!d->keepVesselMaster(headers, master))
+        return false;
+    for (const VesselRow &h : headers) {
+        if (const QString lacking = d->vesselInsert.missing(h); !lacking.isEmpty())
+            return d->lacks(Table::Vessel, lacking, Section::Vessel, h.fileLine);
+        QSqlError e;
+        if (!d->vesselInsert.exec(h, {}, &e))
+            return d->dbError(e, 0, Section::Vessel);
+        ++d->headersStored;
+    }
+    return true;
+}
+
+bool ManifestSaver::line(Line &&line)
+{
+    if (!d->started)
+        return false;
+    if (!d->sameVoyage(line[L::Vessel], line[L::Voyage], line.fileLine, Section::Cargo, line.bill()))
+        return false;
+    const qint64 lineNo = line[L::LineNo].toLongLong();
+    const qint64 sub = line[L::SubLineNo].toLongLong();
+    const bool house = sub > 0 && d->masters.contains(lineNo);
+    if (house ? d->houses.contains({lineNo, sub}) : d->masters.contains(lineNo))
+        return d->refuse(ErrorNumber::BadFileFormat,
+                         QStringLiteral("Line number %1 occurs twice in the cargo section (line %2 of the file): the "
+                                        "containers cannot be told apart.")
+                             .arg(house ? QStringLiteral("%1/%2").arg(lineNo).arg(sub) : QString::number(lineNo))
+                             .arg(line.fileLine),
+                         Section::Cargo, QStringLiteral("lineno"), line.fileLine, line.bill());
+    if (const QString lacking = d->lineInsert.missing(line); !lacking.isEmpty())
+        return d->lacks(Table::Line, lacking, Section::Cargo, line.fileLine);
+    const qint64 id = d->nextKey++;
+    QSqlError e;
+    if (!d->lineInsert.exec(line, {id}, &e))
+        return d->dbError(e, line.fileLine);
+    if (house)
+        d->houses.insert({lineNo, sub}, id);
+    else
+        d->masters.insert(lineNo, id);
+    ++d->lines;
+    return true;
+}
+
+bool ManifestSaver::container(Container &&c)
+{
+    if (!d->started || !d->checkTotals())
+        return false;
+    if (!d->sameVoyage(c.fileVessel, c.fileVoyage, c.fileLine, Section::Container, QString()))
+        return false;
+    const qint64 lineNo = c[K::LineNo].toLongLong();
+    const qint64 sub = c[K::SubLineNo].toLongLong();
+    qint64 ref = -1;
+    if (sub > 0)
+        ref = d->houses.value({lineNo, sub}, -1);
+    if (ref < 0)
+        ref = d->masters.value(lineNo, -1);
+    if (ref < 0)
+        return d->refuse(ErrorNumber::BadFileFormat,
+                         QStringLiteral("Container %1 (line %2 of the file) belongs to line number %3, which is not in "
+                                        "the cargo section.")
+                             .arg(c.text(K::Number), QString::number(c.fileLine), c.text(K::LineNo)),
+                         Section::Container, QStringLiteral("ref"), c.fileLine);
+    if (const QString lacking = d->containerInsert.missing(c); !lacking.isEmpty())
+        return d->lacks(Table::Container, lacking, Section::Container, c.fileLine);
+    QSqlError e;
+    if (!d->containerInsert.exec(c, {ref}, &e))
+        return d->dbError(e, c.fileLine);
+    ++d->containers;
+    return true;
+}
+
+bool ManifestSaver::item(qint64 lineNo, qint64 subLineNo, Item &&item)
+{
+    if (!d->started || !d->checkTotals())
+        return false;
+    qint64 ref = subLineNo > 0 ? d->houses.value({lineNo, subLineNo}, -1) : -1;
+    if (ref < 0)
+        ref = d->masters.value(lineNo, -1);
+    if (ref < 0)
+        return d->refuse(ErrorNumber::BadFileFormat,
+                         QStringLiteral("A goods item (line %1 of the file) belongs to line number %2, which the "
+                                        "manifest does not hold.")
+                             .arg(item.fileLine)
+                             .arg(lineNo),
+                         Section::Item, QStringLiteral("ref"), item.fileLine);
+    if (!d->db.hasTable(QLatin1String(Table::Item)))
+        return d->refuse(ErrorNumber::InvalidArgument,
+                         QStringLiteral("This company database keeps no goods items: bring it up to date with the "
+                                        "upgrades of the Patches menu first."),
+                         Section::Item, QString(), item.fileLine);
+    QStringList present = d->db.columnNames(QLatin1String(Table::Item));
+    QStringList columns{QStringLiteral("ref")};
+    QVariantList values{ref};
+    for (const QString &c : present) {
+        const QString lower = c.toLower();
+        if (lower == QLatin1String("ref") || lower == QLatin1String("autoid") || !item.columns.contains(lower))
+            continue;
+        columns << c;
+        values << item.columns.value(lower);
+    }
+    const QString signature = columns.join(QLatin1Char(','));
+    if (signature != d->itemSignature) {
+        if (!d->itemQuery.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
+                                      .arg(QLatin1String(Table::Item), signature,
+                                           QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')))))
+            return d->dbError(d->itemQuery.lastError(), item.fileLine, Section::Item);
+        d->itemSignature = signature;
+    }
+    for (int i = 0; i < values.size(); ++i)
+        d->itemQuery.bindValue(i, values.at(i));
+    if (!d->itemQuery.exec())
+        return d->dbError(d->itemQuery.lastError(), item.fileLine, Section::Item);
+    ++d->items;
+    return true;
+}
+
+bool ManifestSaver::end()
+{
+    if (!d->started || !d->checkTotals())
+        return false;
+    if (d->options.cancelled && d->options.cancelled()) {
+        Problem p;
+        p.failure = Failure(ErrorNumber::Cancelled,
+                            QStringLiteral("The import was cancelled; nothing of the file was stored."));
+        p.cancelled = true;
+        d->problems.raise(p);
+        return false;
+    }
+    if (Status s = d->tx->commit(); !s)
+        return d->dbFailure(s.failure());
+    return true;
+}
+
+bool ManifestSaver::declined() const { return d->declined; }
+QString ManifestSaver::vessel() const { return d->vessel; }
+QString ManifestSaver::voyage() const { return d->voyage; }
+qint64 ManifestSaver::headersStored() const { return d->headersStored; }
+qint64 ManifestSaver::lines() const { return d->lines; }
+qint64 ManifestSaver::containers() const { return d->containers; }
+qint64 ManifestSaver::items() const { return d->items; }
+QStringList ManifestSaver::notices() const { return d->notices; }
+
+SaveResult saveManifest(const Database &db, const Manifest &m, const SaveOptions &options, const Confirm &confirm)
+{
+    SaveResult r;
+    FirstError problems;
+    ManifestSaver saver(db, options, confirm, problems);
+    if (replay(m, saver)) {
+        r.outcome = Outcome::done(QLatin1String(Messages::Imported));
+        r.outcome.notices = saver.notices();
+        r.lines = saver.lines();
+        r.containers = saver.containers();
+    } else if (saver.declined()) {
+        r.outcome = Outcome::declined();
+    } else {
+        const Problem p = problems.problem();
+        r.outcome = Outcome::failed(p.failure, p.importMessage());
+    }
+    return r;
+}
+
+} // namespace quarl::igm

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "igm/manifest.h"
+#include "igm/outcome.h"
+
+#include <memory>
+
+namespace quarl {
+class Database;
+}
+
+namespace quarl::igm {
+
+// The voyage's header rows, its vessel in the vessel code master, its lines (in key
+// order, house lines under their masters), their containers (in key order) and goods
+// items. Vessel code and voyage number are used as given. The reads see one moment of the
+// data: inside the caller's transaction when one is open, else in a read transaction of
+// their own. No header row gives a manifest without headers and lines.
+Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QString &voyage);
+
+struct SaveOptions
+{
+    bool withVessel = false; // store the header rows too (and the vessel in the vessel code master)
+    int keyGap = 0;          // new keys start this many above the largest plus 1
+    std::function<bool()> cancelled;
+};
+
+// Stores a manifest as it is read, record by record, with new keys: after confirm has
+// answered "Import Data For V / N ?" (asked when the headers arrive), all in one
+// transaction, committed at end(). Every line and container must name the header's
+// voyage; line numbers may not repeat; the header's line total must be the lines'. A
+// refusal or failure is raised with the file line, and nothing is stored.
+class ManifestSaver : public ManifestSink
+{
+public:
+    ManifestSaver(const Database &db, const SaveOptions &options, const Confirm &confirm, Problems &problems);
+    ~ManifestSaver() override;
+
+    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) override;
+    bool line(Line &&line) override;
+    bool container(Container &&container) override;
+    bool item(qint64 lineNo, qint64 subLineNo, Item &&item) override;
+    bool end() override;
+
+    bool declined() const; // the question was answered No
+    QString vessel() const; // as the header names them
+    QString voyage() const;
+    qint64 headersStored() const;
+    qint64 lines() const;
+    qint64 containers() const;
+    qint64 items() const;
+    QStringList notices() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// The same for a manifest held in memory (from a layout that reads a file whole).
+struct SaveResult
+{
+    Outcome outcome;
+    qint64 lines = 0;
+    qint64 containers = 0;
+};
+SaveResult saveManifest(const Database &db, const Manifest &m, const SaveOptions &options, const Confirm &confirm);
+
+} // namespace quarl::igm
