@@ -2,7 +2,8 @@
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
 
-#include "igm/iceswriter.h"
+#include "igm/igmwriter.h"
+#include "igm/layout.h"
 #include "igm/igmmessages.h"
 #include "igm/voyageremoval.h"
 #include "igm/xmlinterchange.h"
@@ -83,9 +84,9 @@ QString filingColumns(const char *table, const char *prefix)
 }
 
 // The options the golden files were composed with.
-IcesWriteOptions writeOptions(bool older)
+WriteOptions writeOptions(bool older)
 {
-    IcesWriteOptions o;
+    WriteOptions o;
     o.iceGateUser = QLatin1String(test::GatewayUser);
     o.customHouseCode = older ? QLatin1String(test::CustomHouse) : QStringLiteral("INCCU1");
     o.testOrProduction = QStringLiteral("P");
@@ -108,19 +109,18 @@ private Q_SLOTS:
     void flatFileUnchanged_data()
     {
         QTest::addColumn<QString>("engine");
-        QTest::addColumn<int>("layout");
+        QTest::addColumn<bool>("older");
         for (const char *e : {"sqlite", "postgres"}) {
-            QTest::addRow("%s: older layout", e) << QString::fromLatin1(e) << int(IgmLayout::Older);
-            QTest::addRow("%s: ICES 1.5", e) << QString::fromLatin1(e) << int(IgmLayout::Ices15);
+            QTest::addRow("%s: older layout", e) << QString::fromLatin1(e) << true;
+            QTest::addRow("%s: ICES 1.5", e) << QString::fromLatin1(e) << false;
         }
     }
     void flatFileUnchanged()
     {
         QFETCH(QString, engine);
-        QFETCH(int, layout);
+        QFETCH(bool, older);
         QUARL_COMPANY_DB(t, engine);
         const Database &db = t.db();
-        const bool older = layout == int(IgmLayout::Older);
         QVERIFY((older ? test::addGoldenVoyage(db) : test::addIces15Voyage(db)).isOk());
         QVERIFY(fillFilingColumns(db, "vesinfo", "Id"));
         QVERIFY(fillFilingColumns(db, "cargo", "id"));
@@ -131,7 +131,7 @@ private Q_SLOTS:
         QVERIFY(test::count(db, QStringLiteral("select count(*) from cargo where shpname is null or cnscode is null")) == 0);
 
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFileInLayout(db, IgmLayout(layout), dir.path(),
+        const IgmWriteResult r = GenerateIgmFileInLayout(db, older ? olderLayout() : ices15Layout(), dir.path(),
                                                          older ? QStringLiteral("ABCD") : QStringLiteral("9V3523"),
                                                          older ? QStringLiteral("123E") : QStringLiteral("22021W"),
                                                          writeOptions(older));
