@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -175,8 +176,11 @@ bool toValue(const Database &db, const ColumnDef *def, const QString &text, QVar
         return true;
     }
     case ColumnType::Double: {
-        double v = 0;
-        if (!Format::parseNumber(text, &v))
+        // The rowset files write large and small doubles with an exponent ("1e+06").
+        bool ok = false;
+        const QString t = text.trimmed();
+        const double v = QLocale::c().toDouble(t, &ok);
+        if (!ok || !std::isfinite(v) || t.size() > 64)
             return false;
         *value = v;
         return true;
