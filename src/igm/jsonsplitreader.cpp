@@ -8,11 +8,41 @@ namespace quarl::igm {
 
 namespace {
 
+// Walks the text for the parser and counts its lines on the way, so that a handed-out
+// element can say where it stands.
+struct CountingIterator
+{
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char *;
+    using reference = const char &;
+
+    const char *p = nullptr;
+    qint64 *lines = nullptr;
+
+    reference operator*() const { return *p; }
+    CountingIterator &operator++()
+    {
+        *lines += *p == '\n';
+        ++p;
+        return *this;
+    }
+    CountingIterator operator++(int)
+    {
+        CountingIterator before = *this;
+        ++*this;
+        return before;
+    }
+    bool operator==(const CountingIterator &o) const { return p == o.p; }
+    bool operator!=(const CountingIterator &o) const { return p != o.p; }
+};
+
 class Handler : public nlohmann::json_sax<Json>
 {
 public:
-    Handler(std::vector<JsonSplitReader::Split> &splits, QStringList &duplicates)
-        : m_splits(splits), m_duplicates(duplicates)
+    Handler(std::vector<JsonSplitReader::Split> &splits, QStringList &duplicates, const qint64 &lines, qint64 &elementLine)
+        : m_splits(splits), m_duplicates(duplicates), m_lines(lines), m_elementLine(elementLine)
     {
     }
 
@@ -105,6 +135,7 @@ private:
             ++top.count;
             if (top.split) {
                 *piece = true;
+                m_elementLine = m_lines + 1;
                 m_piece = std::move(v);
                 return &m_piece;
             }
@@ -164,6 +195,8 @@ private:
 
     std::vector<JsonSplitReader::Split> &m_splits;
     QStringList &m_duplicates;
+    const qint64 &m_lines;  // line ends read so far
+    qint64 &m_elementLine;
     std::vector<Open> m_open;
     std::string m_key;
     Json *m_slot = nullptr; // the value of the key just read
@@ -180,8 +213,11 @@ Result<Json> JsonSplitReader::read(const char *begin, const char *end, const QSt
 {
     m_stopped = false;
     m_duplicateKeys.clear();
-    Handler handler(m_splits, m_duplicateKeys);
-    const bool ok = Json::sax_parse(begin, end, &handler);
+    qint64 lines = 0;
+    Handler handler(m_splits, m_duplicateKeys, lines, m_elementLine);
+    m_partial = &handler.root;
+    const bool ok = Json::sax_parse(CountingIterator{begin, &lines}, CountingIterator{end, &lines}, &handler);
+    m_partial = nullptr;
     if (handler.stopped) {
         m_stopped = true;
         return std::move(handler.root);

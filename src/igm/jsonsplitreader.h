@@ -34,11 +34,17 @@ public:
     // stopped() is then true.
     Result<Json> read(const char *begin, const char *end, const QString &name);
     bool stopped() const { return m_stopped; }
+    // While a callback runs: the line of the text (1-based) where its element begins, and
+    // the document as read so far (what stands before the list in the text).
+    qint64 elementLine() const { return m_elementLine; }
+    const Json &partial() const { return *m_partial; }
     const QStringList &duplicateKeys() const { return m_duplicateKeys; }
 
 private:
     std::vector<Split> m_splits;
     bool m_stopped = false;
+    qint64 m_elementLine = 0;
+    const Json *m_partial = nullptr;
     QStringList m_duplicateKeys;
 };
 

@@ -5,6 +5,7 @@
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
 #include "igm/linereader.h"
+#include "igm/samlayout.h"
 
 #include <QFile>
 
@@ -135,7 +136,7 @@ Layout::Registration::~Registration()
 QList<const Layout *> layouts()
 {
     // A new layout: its file, and one line here.
-    QList<const Layout *> out{&olderLayout(), &ices15Layout()};
+    QList<const Layout *> out{&olderLayout(), &ices15Layout(), &samLayout()};
     for (const Layout *l : registered())
         out << l;
     return out;

@@ -1223,6 +1223,15 @@ void Checker::document(const Json &top)
 
 } // namespace
 
+std::optional<QSet<int>> samScenarioObjects(bool house, const QString &cargoType, const QString &kind,
+                                            const QString &previous, const QString &movement)
+{
+    const Needs *n = findScenario(house, QStringList{cargoType, kind, previous, movement}.join(QLatin1Char(' ')));
+    if (!n || !n->possible)
+        return std::nullopt;
+    return n->objects;
+}
+
 const QList<SamRule> &samRules()
 {
     return Rules;

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QString>
 
+#include <optional>
+
 namespace quarl {
 class Database;
 }
@@ -71,6 +73,12 @@ struct SamCheckReport
     int errors() const;
     int warnings() const;
 };
+
+// The parts a line of a trade scenario carries, by the gateway's object numbers (24 previous
+// reference ... 32 measures of a master line; 42 ... 51 of a house B/L); nothing when the
+// gateway takes no such line or does not list the scenario.
+std::optional<QSet<int>> samScenarioObjects(bool house, const QString &cargoType, const QString &kind,
+                                            const QString &previous, const QString &movement);
 
 // The schema the check and the writer's tests use: SACHM23_SAM.schema.json in the
 // installation folder when a user has put one there, else the one shipped with the program.
