@@ -613,14 +613,18 @@ private Q_SLOTS:
         Fixture x;
         QVERIFY(x.open(t.db()));
         x.screen->resize(1060, 760);
-        for (int pass = 0; pass < 2; ++pass) {
+        // browsing, adding (Carry), and the second page while adding
+        for (int pass = 0; pass < 3; ++pass) {
+            if (pass == 2)
+                QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
             QCoreApplication::processEvents();
             QList<QRect> taken;
             for (QWidget *w : x.screen->findChildren<QWidget *>()) {
                 if (!w->isVisible() || !(qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
                                          || qobject_cast<QPushButton *>(w) || qobject_cast<QLabel *>(w)
                                          || qobject_cast<QTableWidget *>(w))
-                    || (w->parentWidget() != x.screen.get() && w->parentWidget()->objectName() != QLatin1String("fieldArea")))
+                    || (w->parentWidget() != x.screen.get() && w->parentWidget()->objectName() != QLatin1String("fieldArea")
+                        && w->parentWidget()->objectName() != QLatin1String("pageParties")))
                     continue;
                 const QRect r(w->mapTo(x.screen.get(), QPoint(0, 0)), w->size());
                 QVERIFY2(x.screen->rect().contains(r), qPrintable(w->objectName() + QStringLiteral(" outside")));
@@ -629,8 +633,11 @@ private Q_SLOTS:
                 taken << r;
             }
             if (const QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR"); !dir.isEmpty())
-                x.screen->grab().save(dir + (pass ? QStringLiteral("/cargo-add.png") : QStringLiteral("/cargo.png")));
-            x.screen->carryRecord();
+                x.screen->grab().save(dir + (pass == 0   ? QStringLiteral("/cargo.png")
+                                             : pass == 1 ? QStringLiteral("/cargo-add.png")
+                                                         : QStringLiteral("/cargo-parties.png")));
+            if (pass == 0)
+                x.screen->carryRecord();
         }
     }
 

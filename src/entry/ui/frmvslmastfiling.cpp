@@ -163,7 +163,7 @@ void frmVslMast::loadFilingLists()
             !s)
             reportFailure(s.failure());
     }
-    cmbPurpose->setPlaceholderText(tr("1 Cargo Operations, when empty"));
+    cmbPurpose->setPlaceholderText(tr("1 when empty"));
 }
 
 void frmVslMast::showFilingLists()
