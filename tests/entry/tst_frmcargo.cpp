@@ -469,6 +469,9 @@ private Q_SLOTS:
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
         QCOMPARE(pages->currentIndex(), 0);
         QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(1)));
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.screen->filingCombo(QStringLiteral("cmbCargoType"))));
+        QCOMPARE(x.grid()->rowCount(), 0); // the focus went to the page, not by the way through the grid
         for (int index : {210, 212, 213, 220, 221, 222, 223, 224, 225, 227})
             QVERIFY2(!x.f(index)->text().isEmpty(), qPrintable(QString::number(index)));
         QCOMPARE(x.f(227)->text(), QStringLiteral("0123456789"));

@@ -127,6 +127,7 @@ private:
     // the flat file (frmcargofiling.cpp). None of it is required.
     void buildFilingPage();
     void showFilingPage();
+    void turnPage(int page); // without handing the focus on by the way
     void switchFilingPage(Mode mode);
     bool filingPageKey(QObject *watched, QEvent *event);
     bool handleItemsKey(QKeyEvent *event);

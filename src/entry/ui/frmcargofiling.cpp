@@ -246,6 +246,15 @@ CodeCombo *frmCargo::filingCombo(const QString &name) const
     return nullptr;
 }
 
+void frmCargo::turnPage(int page)
+{
+    // A focused field that its page hides would hand the focus to the next control of the
+    // screen (the container grid, which then resets its selection): let it go first.
+    if (QWidget *focus = focusWidget(); focus && page != tabPages->currentIndex())
+        focus->clearFocus();
+    tabPages->setCurrentIndex(page);
+}
+
 bool frmCargo::keepsFiling() const
 {
     return m_filingListsLoaded && tabPages->isTabEnabled(1);
@@ -259,7 +268,7 @@ void frmCargo::showPage(int page)
         m_firstPageFocus = focusWidget();
     if (grdItems->isEditing())
         grdItems->endEdit(true, false);
-    tabPages->setCurrentIndex(page);
+    turnPage(page);
     if (page == 1) {
         for (QWidget *w : std::as_const(m_tabWidgets)) {
             if (pageParties->isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled()) {
@@ -364,7 +373,7 @@ void frmCargo::switchFilingPage(Mode mode)
     grdItems->setEditable(!browse);
     // Add, Edit and Carry start in "Vessel Code"
     if (!browse)
-        tabPages->setCurrentIndex(0);
+        turnPage(0);
 }
 
 QStringList frmCargo::carriedFilingTexts() const
@@ -466,7 +475,7 @@ bool frmCargo::checkPagesBeforeSave()
         grdItems->endEdit(true, false);
     const int page = tabPages->currentIndex();
     // the first page's fields take the focus where a rule holds them
-    tabPages->setCurrentIndex(0);
+    turnPage(0);
     if (!checkBeforeSave())
         return false;
     if (!keepsFiling())
@@ -475,7 +484,7 @@ bool frmCargo::checkPagesBeforeSave()
         if (filingFieldProblem(f.index).isEmpty())
             continue;
         Prompter::current().beep();
-        tabPages->setCurrentIndex(1);
+        turnPage(1);
         focusField(f.index);
         showHeldField(f.index);
         return false;
@@ -490,7 +499,7 @@ bool frmCargo::checkPagesBeforeSave()
             if (why.isEmpty())
                 continue;
             Prompter::current().beep();
-            tabPages->setCurrentIndex(1);
+            turnPage(1);
             grdItems->setFocus(Qt::OtherFocusReason);
             grdItems->selectItem(n, c);
             showHold(tr("Item %1: %2").arg(n + 1).arg(why));
@@ -511,7 +520,7 @@ bool frmCargo::checkPagesBeforeSave()
             return false;
         }
     }
-    tabPages->setCurrentIndex(page);
+    turnPage(page);
     return true;
 }
 
