@@ -140,6 +140,8 @@ private:
     // The first field or item of the second page that fails its rule; the failure says why.
     Status filingFieldsValid();
     void addFilingToBill(BillOfLading &bol) const;
+    // The first container cell of seal or equipment type that its list refuses, or (-1, -1).
+    Result<std::pair<int, int>> refusedFilingCell() const;
     bool keepsFiling() const;
 
     QTabWidget *tabPages = nullptr;

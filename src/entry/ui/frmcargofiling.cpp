@@ -454,6 +454,17 @@ Status frmCargo::filingFieldsValid()
     }
     if (Status s = GoodsItems::check(adoPrimaryRS().database(), grdItems->items()); !s)
         return s;
+    auto box = refusedFilingCell();
+    if (!box)
+        return box.failure();
+    if (const auto [row, column] = box.value(); row >= 0)
+        return Failure(ErrorNumber::ContainerRule,
+                       QStringLiteral("Container %1: %2").arg(cell(row, ColContainerNo), cellRule(column)));
+    return Status::ok();
+}
+
+Result<std::pair<int, int>> frmCargo::refusedFilingCell() const
+{
     for (int r = 0; r < dataGrid2->rowCount(); ++r) {
         if (cell(r, ColContainerNo).isEmpty())
             continue;
@@ -462,11 +473,10 @@ Status frmCargo::filingFieldsValid()
             if (!ok)
                 return ok.failure();
             if (!ok.value())
-                return Failure(ErrorNumber::ContainerRule,
-                               QStringLiteral("Container %1: %2").arg(cell(r, ColContainerNo), cellRule(c)));
+                return std::pair{r, c};
         }
     }
-    return Status::ok();
+    return std::pair{-1, -1};
 }
 
 bool frmCargo::checkPagesBeforeSave()
@@ -489,36 +499,24 @@ bool frmCargo::checkPagesBeforeSave()
         showHeldField(f.index);
         return false;
     }
-    const QList<GoodsItem> items = grdItems->items();
-    for (int n = 0; n < items.size(); ++n) {
-        const GoodsItem &i = items.at(n);
-        const QString cells[GoodsItems::ColumnCount] = {i.hscode, i.description, i.unocode, i.imocode, i.pkgs, i.pkgtype};
-        for (int c = 0; c < GoodsItems::ColumnCount; ++c) {
-            auto problem = GoodsItems::cellProblem(adoPrimaryRS().database(), c, cells[c]);
-            const QString why = problem ? problem.value() : problem.failure().numberAndText();
-            if (why.isEmpty())
-                continue;
-            Prompter::current().beep();
-            turnPage(1);
-            grdItems->setFocus(Qt::OtherFocusReason);
-            grdItems->selectItem(n, c);
-            showHold(tr("Item %1: %2").arg(n + 1).arg(why));
-            return false;
-        }
+    auto item = GoodsItems::firstProblem(adoPrimaryRS().database(), grdItems->items());
+    if (!item || item->item >= 0) {
+        Prompter::current().beep();
+        turnPage(1);
+        grdItems->setFocus(Qt::OtherFocusReason);
+        if (item)
+            grdItems->selectItem(item->item, item->column);
+        showHold(item ? tr("Item %1: %2").arg(item->item + 1).arg(item->why) : item.failure().numberAndText());
+        return false;
     }
-    for (int r = 0; r < dataGrid2->rowCount(); ++r) {
-        if (cell(r, ColContainerNo).isEmpty())
-            continue;
-        for (int c : {ColSealType, ColEqType}) {
-            auto ok = cellAcceptable(adoPrimaryRS().database(), c, cell(r, c));
-            if (ok && ok.value())
-                continue;
-            Prompter::current().beep();
-            dataGrid2->setFocus(Qt::OtherFocusReason);
-            dataGrid2->setCurrentCell(r, c);
-            showHold(ok ? cellRule(c) : ok.failure().numberAndText());
-            return false;
-        }
+    auto box = refusedFilingCell();
+    if (!box || box->first >= 0) {
+        Prompter::current().beep();
+        dataGrid2->setFocus(Qt::OtherFocusReason);
+        if (box)
+            dataGrid2->setCurrentCell(box->first, box->second);
+        showHold(box ? cellRule(box->second) : box.failure().numberAndText());
+        return false;
     }
     turnPage(page);
     return true;
