@@ -481,6 +481,31 @@ private Q_SLOTS:
         QCOMPARE(GoodsItems::load(t.db(), 1)->size(), 2);
     }
 
+    // A company database not yet upgraded to 2.2.0 shows the screen of the flat file alone
+    // and saves as before.
+    void beforeTheUpgrade()
+    {
+        QUARL_TEMP_DB(t, QStringLiteral("sqlite"));
+        Schema::CompanyOptions release210;
+        release210.release210 = true;
+        QVERIFY(Schema::createCompanyDatabase(t.db(), release210).isOk());
+        seedBill(t.db(), QStringLiteral("ABC1"), 1);
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QVERIFY(!x.screen->pages()->isTabEnabled(1));
+        QVERIFY(x.grid()->isColumnHidden(CargoRules::ColSealType));
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(x.screen->pages()->currentIndex(), 0);
+        x.f(6)->setText(QStringLiteral("Renamed"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.messages(), QStringList());
+        QCOMPARE(t.db().scalar(QStringLiteral("select impname from cargo"))->toString(), QStringLiteral("Renamed"));
+        QCOMPARE(loadContainers(t.db(), 1)->size(), 1);
+    }
+
     void browseEditAndDelete_data() { test::addEngineRows(); }
     void browseEditAndDelete()
     {

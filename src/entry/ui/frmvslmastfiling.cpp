@@ -56,6 +56,7 @@ void frmVslMast::addFilingFields()
     QGridLayout *grid = fieldGrid();
     const int top = grid->rowCount();
     auto *rule = new QFrame(fieldArea());
+    rule->setObjectName(QStringLiteral("lineFiling"));
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
     grid->addWidget(rule, top, 0, 1, 6);
@@ -141,8 +142,10 @@ void frmVslMast::loadFilingLists()
                 l->setVisible(kept);
         }
     }
-    if (QLabel *head = findChild<QLabel *>(QStringLiteral("lblFiling")))
-        head->setVisible(kept);
+    for (const char *name : {"lblFiling", "lineFiling"}) {
+        if (QWidget *w = findChild<QWidget *>(QLatin1String(name)))
+            w->setVisible(kept);
+    }
     if (!kept)
         return;
     const Database &db = rs.database();
