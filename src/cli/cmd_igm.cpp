@@ -424,7 +424,7 @@ const Registration checkIgmCommand(QStringLiteral("check-igm"),
                                    QStringLiteral("check-igm FILE [--db FILE] | --db FILE --vessel V --voyage N [--layout L]   check an IGM file or a voyage before filing (exit 1 on errors)"),
                                    checkIgm);
 const Registration exportXmlCommand(QStringLiteral("export-xml"),
-                                    QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO ...]  write cargo.xml and contain.xml"),
+                                    QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO ...]  write cargo.xml, contain.xml and cargoitem.xml"),
                                     exportXml);
 const Registration importXmlCommand(QStringLiteral("import-xml"),
                                     QStringLiteral("import-xml CARGO CONTAIN --db FILE --vessel V --voyage N  import exported XML files"),

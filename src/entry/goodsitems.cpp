@@ -60,9 +60,9 @@ Result<QString> cellProblem(const Database &db, int column, const QString &text)
     }
 }
 
-Status check(const Database &db, const QList<GoodsItem> &items)
+Result<Problem> firstProblem(const Database &db, const QList<GoodsItem> &items)
 {
-    int n = 0;
+    int n = -1;
     for (const GoodsItem &item : items) {
         if (!item.inUse())
             continue;
@@ -70,16 +70,26 @@ Status check(const Database &db, const QList<GoodsItem> &items)
         const QString cells[ColumnCount] = {item.hscode, item.description, item.unocode,
                                             item.imocode, item.pkgs,        item.pkgtype};
         for (int c = 0; c < ColumnCount; ++c) {
-            auto problem = cellProblem(db, c, cells[c]);
-            if (!problem)
-                return problem.failure();
-            if (!problem->isEmpty())
-                return Failure(ErrorNumber::ItemRule, QStringLiteral("Item %1: %2: %3")
-                                                          .arg(n)
-                                                          .arg(QLatin1String(ColumnCaptions[c]), problem.value()));
+            auto why = cellProblem(db, c, cells[c]);
+            if (!why)
+                return why.failure();
+            if (!why->isEmpty())
+                return Problem{n, c, why.value()};
         }
     }
-    return Status::ok();
+    return Problem();
+}
+
+Status check(const Database &db, const QList<GoodsItem> &items)
+{
+    auto problem = firstProblem(db, items);
+    if (!problem)
+        return problem.failure();
+    if (problem->item < 0)
+        return Status::ok();
+    return Failure(ErrorNumber::ItemRule, QStringLiteral("Item %1: %2: %3")
+                                              .arg(problem->item + 1)
+                                              .arg(QLatin1String(ColumnCaptions[problem->column]), problem->why));
 }
 
 Status write(const Database &db, qint64 ref, const QList<GoodsItem> &items)

@@ -42,8 +42,17 @@ bool isKept(const Database &db);
 enum Column { ColHsCode, ColDescription, ColUno, ColImo, ColPkgs, ColPkgType, ColumnCount };
 Result<QString> cellProblem(const Database &db, int column, const QString &text);
 
-// Every item in use against its rules, top to bottom; the first that fails gives
-// ErrorNumber::ItemRule with "Item n: <column> <reason>" (n counts the items in use).
+// The first cell of the items in use that fails its rule, top to bottom, left to right.
+struct Problem
+{
+    int item = -1; // among the items in use, 0-based; -1 when every item passes
+    int column = -1;
+    QString why;
+};
+Result<Problem> firstProblem(const Database &db, const QList<GoodsItem> &items);
+
+// Every item in use against its rules; the first that fails gives ErrorNumber::ItemRule
+// with "Item n: <column>: <reason>" (n counts the items in use from 1).
 Status check(const Database &db, const QList<GoodsItem> &items);
 
 // Replaces the items of the line ref by those in use, numbered 1, 2, ... Run it inside the

@@ -15,6 +15,11 @@ using cargotest::countRows;
 Q_DECLARE_METATYPE(std::function<QString(const QString &)>)
 
 namespace {
+GoodsItem item(const QString &hscode, const QString &description = {}, const QString &uno = {})
+{
+    return GoodsItem{hscode, description, uno, QString(), QString(), QString()};
+}
+
 qint64 scalar(const Database &db, const char *sql)
 {
     auto v = db.scalar(QLatin1String(sql));
@@ -150,7 +155,7 @@ private Q_SLOTS:
         // a bad HS code in the second item: nothing of the new bill of lading is stored
         BillOfLading bad = cargotest::sampleBill(QStringLiteral("BL2"));
         bad.containers << cargotest::sampleContainer(2);
-        bad.items = QList<GoodsItem>{bol.items->at(0), {QStringLiteral("8481"), QStringLiteral("X")}};
+        bad.items = QList<GoodsItem>{bol.items->at(0), item(QStringLiteral("8481"), QStringLiteral("X"))};
         const auto refused = saveBillOfLading(db, bad);
         QVERIFY(!refused.isOk());
         QVERIFY(refused.failure().is(ErrorNumber::ItemRule));
@@ -158,7 +163,7 @@ private Q_SLOTS:
         QCOMPARE(countRows(db, QStringLiteral("cargo")), 1);
         QCOMPARE(countRows(db, QStringLiteral("contain")), 1);
         QCOMPARE(countRows(db, QStringLiteral("cargoitem")), 1);
-        bad.items = QList<GoodsItem>{{QStringLiteral("848180"), QString(), QStringLiteral("1234X")}};
+        bad.items = QList<GoodsItem>{item(QStringLiteral("848180"), QString(), QStringLiteral("1234X"))};
         QCOMPARE(saveBillOfLading(db, bad).failure().description,
                  QStringLiteral("Item 1: UNO: 1234X is not in the UN number list (ZZZZZ for none)"));
 
@@ -182,7 +187,7 @@ private Q_SLOTS:
         QCOMPARE(GoodsItems::load(t.db(), 1)->size(), 0);
         bol.id = 1;
         bol.containers = loadContainers(t.db(), 1).value();
-        bol.items = QList<GoodsItem>{{QStringLiteral("848180")}};
+        bol.items = QList<GoodsItem>{item(QStringLiteral("848180"))};
         const auto refused = saveBillOfLading(t.db(), bol);
         QVERIFY(!refused.isOk());
         QVERIFY(refused.failure().description.contains(QStringLiteral("(2.2.0)")));

@@ -469,6 +469,9 @@ private Q_SLOTS:
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
         QCOMPARE(pages->currentIndex(), 0);
         QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(1)));
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.screen->filingCombo(QStringLiteral("cmbCargoType"))));
+        QCOMPARE(x.grid()->rowCount(), 0); // the focus went to the page, not by the way through the grid
         for (int index : {210, 212, 213, 220, 221, 222, 223, 224, 225, 227})
             QVERIFY2(!x.f(index)->text().isEmpty(), qPrintable(QString::number(index)));
         QCOMPARE(x.f(227)->text(), QStringLiteral("0123456789"));
@@ -476,6 +479,31 @@ private Q_SLOTS:
         QCOMPARE(items->items().size(), 0);
         x.screen->cancelRecord();
         QCOMPARE(GoodsItems::load(t.db(), 1)->size(), 2);
+    }
+
+    // A company database not yet upgraded to 2.2.0 shows the screen of the flat file alone
+    // and saves as before.
+    void beforeTheUpgrade()
+    {
+        QUARL_TEMP_DB(t, QStringLiteral("sqlite"));
+        Schema::CompanyOptions release210;
+        release210.release210 = true;
+        QVERIFY(Schema::createCompanyDatabase(t.db(), release210).isOk());
+        seedBill(t.db(), QStringLiteral("ABC1"), 1);
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QVERIFY(!x.screen->pages()->isTabEnabled(1));
+        QVERIFY(x.grid()->isColumnHidden(CargoRules::ColSealType));
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(x.screen->pages()->currentIndex(), 0);
+        x.f(6)->setText(QStringLiteral("Renamed"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.messages(), QStringList());
+        QCOMPARE(t.db().scalar(QStringLiteral("select impname from cargo"))->toString(), QStringLiteral("Renamed"));
+        QCOMPARE(loadContainers(t.db(), 1)->size(), 1);
     }
 
     void browseEditAndDelete_data() { test::addEngineRows(); }
@@ -613,14 +641,18 @@ private Q_SLOTS:
         Fixture x;
         QVERIFY(x.open(t.db()));
         x.screen->resize(1060, 760);
-        for (int pass = 0; pass < 2; ++pass) {
+        // browsing, adding (Carry), and the second page while adding
+        for (int pass = 0; pass < 3; ++pass) {
+            if (pass == 2)
+                QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
             QCoreApplication::processEvents();
             QList<QRect> taken;
             for (QWidget *w : x.screen->findChildren<QWidget *>()) {
                 if (!w->isVisible() || !(qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
                                          || qobject_cast<QPushButton *>(w) || qobject_cast<QLabel *>(w)
                                          || qobject_cast<QTableWidget *>(w))
-                    || (w->parentWidget() != x.screen.get() && w->parentWidget()->objectName() != QLatin1String("fieldArea")))
+                    || (w->parentWidget() != x.screen.get() && w->parentWidget()->objectName() != QLatin1String("fieldArea")
+                        && w->parentWidget()->objectName() != QLatin1String("pageParties")))
                     continue;
                 const QRect r(w->mapTo(x.screen.get(), QPoint(0, 0)), w->size());
                 QVERIFY2(x.screen->rect().contains(r), qPrintable(w->objectName() + QStringLiteral(" outside")));
@@ -629,8 +661,11 @@ private Q_SLOTS:
                 taken << r;
             }
             if (const QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR"); !dir.isEmpty())
-                x.screen->grab().save(dir + (pass ? QStringLiteral("/cargo-add.png") : QStringLiteral("/cargo.png")));
-            x.screen->carryRecord();
+                x.screen->grab().save(dir + (pass == 0   ? QStringLiteral("/cargo.png")
+                                             : pass == 1 ? QStringLiteral("/cargo-add.png")
+                                                         : QStringLiteral("/cargo-parties.png")));
+            if (pass == 0)
+                x.screen->carryRecord();
         }
     }
 

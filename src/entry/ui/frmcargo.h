@@ -127,6 +127,7 @@ private:
     // the flat file (frmcargofiling.cpp). None of it is required.
     void buildFilingPage();
     void showFilingPage();
+    void turnPage(int page); // without handing the focus on by the way
     void switchFilingPage(Mode mode);
     bool filingPageKey(QObject *watched, QEvent *event);
     bool handleItemsKey(QKeyEvent *event);
@@ -139,6 +140,8 @@ private:
     // The first field or item of the second page that fails its rule; the failure says why.
     Status filingFieldsValid();
     void addFilingToBill(BillOfLading &bol) const;
+    // The first container cell of seal or equipment type that its list refuses, or (-1, -1).
+    Result<std::pair<int, int>> refusedFilingCell() const;
     bool keepsFiling() const;
 
     QTabWidget *tabPages = nullptr;

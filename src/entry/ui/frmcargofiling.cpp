@@ -246,6 +246,15 @@ CodeCombo *frmCargo::filingCombo(const QString &name) const
     return nullptr;
 }
 
+void frmCargo::turnPage(int page)
+{
+    // A focused field that its page hides would hand the focus to the next control of the
+    // screen (the container grid, which then resets its selection): let it go first.
+    if (QWidget *focus = focusWidget(); focus && page != tabPages->currentIndex())
+        focus->clearFocus();
+    tabPages->setCurrentIndex(page);
+}
+
 bool frmCargo::keepsFiling() const
 {
     return m_filingListsLoaded && tabPages->isTabEnabled(1);
@@ -259,7 +268,7 @@ void frmCargo::showPage(int page)
         m_firstPageFocus = focusWidget();
     if (grdItems->isEditing())
         grdItems->endEdit(true, false);
-    tabPages->setCurrentIndex(page);
+    turnPage(page);
     if (page == 1) {
         for (QWidget *w : std::as_const(m_tabWidgets)) {
             if (pageParties->isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled()) {
@@ -364,7 +373,7 @@ void frmCargo::switchFilingPage(Mode mode)
     grdItems->setEditable(!browse);
     // Add, Edit and Carry start in "Vessel Code"
     if (!browse)
-        tabPages->setCurrentIndex(0);
+        turnPage(0);
 }
 
 QStringList frmCargo::carriedFilingTexts() const
@@ -445,6 +454,17 @@ Status frmCargo::filingFieldsValid()
     }
     if (Status s = GoodsItems::check(adoPrimaryRS().database(), grdItems->items()); !s)
         return s;
+    auto box = refusedFilingCell();
+    if (!box)
+        return box.failure();
+    if (const auto [row, column] = box.value(); row >= 0)
+        return Failure(ErrorNumber::ContainerRule,
+                       QStringLiteral("Container %1: %2").arg(cell(row, ColContainerNo), cellRule(column)));
+    return Status::ok();
+}
+
+Result<std::pair<int, int>> frmCargo::refusedFilingCell() const
+{
     for (int r = 0; r < dataGrid2->rowCount(); ++r) {
         if (cell(r, ColContainerNo).isEmpty())
             continue;
@@ -453,11 +473,10 @@ Status frmCargo::filingFieldsValid()
             if (!ok)
                 return ok.failure();
             if (!ok.value())
-                return Failure(ErrorNumber::ContainerRule,
-                               QStringLiteral("Container %1: %2").arg(cell(r, ColContainerNo), cellRule(c)));
+                return std::pair{r, c};
         }
     }
-    return Status::ok();
+    return std::pair{-1, -1};
 }
 
 bool frmCargo::checkPagesBeforeSave()
@@ -466,7 +485,7 @@ bool frmCargo::checkPagesBeforeSave()
         grdItems->endEdit(true, false);
     const int page = tabPages->currentIndex();
     // the first page's fields take the focus where a rule holds them
-    tabPages->setCurrentIndex(0);
+    turnPage(0);
     if (!checkBeforeSave())
         return false;
     if (!keepsFiling())
@@ -475,43 +494,31 @@ bool frmCargo::checkPagesBeforeSave()
         if (filingFieldProblem(f.index).isEmpty())
             continue;
         Prompter::current().beep();
-        tabPages->setCurrentIndex(1);
+        turnPage(1);
         focusField(f.index);
         showHeldField(f.index);
         return false;
     }
-    const QList<GoodsItem> items = grdItems->items();
-    for (int n = 0; n < items.size(); ++n) {
-        const GoodsItem &i = items.at(n);
-        const QString cells[GoodsItems::ColumnCount] = {i.hscode, i.description, i.unocode, i.imocode, i.pkgs, i.pkgtype};
-        for (int c = 0; c < GoodsItems::ColumnCount; ++c) {
-            auto problem = GoodsItems::cellProblem(adoPrimaryRS().database(), c, cells[c]);
-            const QString why = problem ? problem.value() : problem.failure().numberAndText();
-            if (why.isEmpty())
-                continue;
-            Prompter::current().beep();
-            tabPages->setCurrentIndex(1);
-            grdItems->setFocus(Qt::OtherFocusReason);
-            grdItems->selectItem(n, c);
-            showHold(tr("Item %1: %2").arg(n + 1).arg(why));
-            return false;
-        }
+    auto item = GoodsItems::firstProblem(adoPrimaryRS().database(), grdItems->items());
+    if (!item || item->item >= 0) {
+        Prompter::current().beep();
+        turnPage(1);
+        grdItems->setFocus(Qt::OtherFocusReason);
+        if (item)
+            grdItems->selectItem(item->item, item->column);
+        showHold(item ? tr("Item %1: %2").arg(item->item + 1).arg(item->why) : item.failure().numberAndText());
+        return false;
     }
-    for (int r = 0; r < dataGrid2->rowCount(); ++r) {
-        if (cell(r, ColContainerNo).isEmpty())
-            continue;
-        for (int c : {ColSealType, ColEqType}) {
-            auto ok = cellAcceptable(adoPrimaryRS().database(), c, cell(r, c));
-            if (ok && ok.value())
-                continue;
-            Prompter::current().beep();
-            dataGrid2->setFocus(Qt::OtherFocusReason);
-            dataGrid2->setCurrentCell(r, c);
-            showHold(ok ? cellRule(c) : ok.failure().numberAndText());
-            return false;
-        }
+    auto box = refusedFilingCell();
+    if (!box || box->first >= 0) {
+        Prompter::current().beep();
+        dataGrid2->setFocus(Qt::OtherFocusReason);
+        if (box)
+            dataGrid2->setCurrentCell(box->first, box->second);
+        showHold(box ? cellRule(box->second) : box.failure().numberAndText());
+        return false;
     }
-    tabPages->setCurrentIndex(page);
+    turnPage(page);
     return true;
 }
 

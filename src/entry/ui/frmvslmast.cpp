@@ -105,16 +105,7 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
         grid->addWidget(edit, row, col + 1, Qt::AlignLeft);
         return edit;
     };
-    // a field with another control right of it
-    auto pair = [&](QWidget *first, QWidget *second, int row, int col) {
-        auto *box = new QHBoxLayout;
-        box->setSpacing(6);
-        box->addWidget(first);
-        box->addWidget(second);
-        box->addStretch(1);
-        grid->removeWidget(first);
-        grid->addLayout(box, row, col);
-    };
+    auto pair = [&](QWidget *first, QWidget *second, int row, int col) { sideBySide(first, second, row, col); };
 
     // Left half, then right half; this is also the tab order.
     place(QStringLiteral("Vessel Code"), VesselCode, "vslcode", 0, 0);
@@ -182,6 +173,18 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     markMandatory(cmbLastPort);
     setSearch({QStringLiteral("vslcode"), QStringLiteral("Vessel Code to search ?"),
                QStringLiteral("Could not find Vessel Code")});
+}
+
+// A field with another control right of it, in the field grid's cell of the field.
+void frmVslMast::sideBySide(QWidget *first, QWidget *second, int row, int col)
+{
+    auto *box = new QHBoxLayout;
+    box->setSpacing(6);
+    box->addWidget(first);
+    box->addWidget(second);
+    box->addStretch(1);
+    fieldGrid()->removeWidget(first);
+    fieldGrid()->addLayout(box, row, col);
 }
 
 QComboBox *frmVslMast::portCombo() const

@@ -41,6 +41,7 @@ private:
     bool acceptNation();
     bool acceptVesselCode();
     void portChosen(int row);
+    void sideBySide(QWidget *first, QWidget *second, int row, int col);
 
     // What today's arrival manifest asks for (frmvslmastfiling.cpp): fields below those of
     // the flat file, checked as they are left and again at save; none is required.

@@ -56,6 +56,7 @@ void frmVslMast::addFilingFields()
     QGridLayout *grid = fieldGrid();
     const int top = grid->rowCount();
     auto *rule = new QFrame(fieldArea());
+    rule->setObjectName(QStringLiteral("lineFiling"));
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
     grid->addWidget(rule, top, 0, 1, 6);
@@ -86,16 +87,6 @@ void frmVslMast::addFilingFields()
         grid->addWidget(c, row, col + 1, Qt::AlignLeft);
         connect(c, &CodeCombo::codeChosen, this, [this, hidden](const QString &code) { setFieldText(hidden, code); });
     };
-    // a field with a second one right of it
-    auto pair = [&](QLineEdit *first, QWidget *second, int row, int col) {
-        auto *box = new QHBoxLayout;
-        box->setSpacing(6);
-        box->addWidget(first);
-        box->addWidget(second);
-        box->addStretch(1);
-        grid->removeWidget(first);
-        grid->addLayout(box, row, col);
-    };
 
     // Left half, then right half, as the fields above; this is also the tab order.
     const int r = top + 2;
@@ -125,7 +116,7 @@ void frmVslMast::addFilingFields()
     departureTime->setToolTip(tr("Expected departure time, H:mm"));
     departureTime->setMaxLength(5);
     departureTime->setMaximumWidth(chars * 5);
-    pair(departure, departureTime, r, 4);
+    sideBySide(departure, departureTime, r, 4);
     combo(cmbShipType, "cmbShipType", tr("Ship Type"), ShipTypeCode, "shiptype", r + 1, 3);
     for (int k = 0; k < 3; ++k)
         place(NextPorts[k], k == 0 ? "nextport" : k == 1 ? "nextport1" : "nextport2", r + 2 + k, 3)
@@ -151,8 +142,10 @@ void frmVslMast::loadFilingLists()
                 l->setVisible(kept);
         }
     }
-    if (QLabel *head = findChild<QLabel *>(QStringLiteral("lblFiling")))
-        head->setVisible(kept);
+    for (const char *name : {"lblFiling", "lineFiling"}) {
+        if (QWidget *w = findChild<QWidget *>(QLatin1String(name)))
+            w->setVisible(kept);
+    }
     if (!kept)
         return;
     const Database &db = rs.database();
@@ -163,7 +156,7 @@ void frmVslMast::loadFilingLists()
             !s)
             reportFailure(s.failure());
     }
-    cmbPurpose->setPlaceholderText(tr("1 Cargo Operations, when empty"));
+    cmbPurpose->setPlaceholderText(tr("1 when empty"));
 }
 
 void frmVslMast::showFilingLists()
