@@ -4,6 +4,8 @@
 #include "core/installation.h"
 #include "core/numericvalue.h"
 
+#include <QLockFile>
+
 namespace quarl {
 
 namespace {
@@ -11,6 +13,24 @@ QString settingsPath()
 {
     return Installation::filePath(QLatin1String(Installation::SettingsFileName));
 }
+
+// The desktop program and quarlctl of one installation may change the settings at the
+// same moment: each reading, change and writing of the file holds this lock, so that no
+// change of another is lost and no control number is given out twice.
+class SettingsLock
+{
+public:
+    SettingsLock() : m_lock(settingsPath() + QStringLiteral(".lock"))
+    {
+        m_lock.setStaleLockTime(30000);
+        m_locked = m_lock.tryLock(10000);
+    }
+    bool locked() const { return m_locked; }
+
+private:
+    QLockFile m_lock;
+    bool m_locked = false;
+};
 } // namespace
 
 QString ReadSetting(const QString &section, const QString &key)
@@ -23,6 +43,9 @@ QString ReadSetting(const QString &section, const QString &key)
 
 bool WriteSetting(const QString &section, const QString &key, const QString &value)
 {
+    const SettingsLock lock;
+    if (!lock.locked())
+        return false;
     const QString path = settingsPath();
     IniFile ini = IniFile::load(path);
     ini.setValue(section, key, value);
@@ -101,12 +124,20 @@ QString igmTestIndicator()
 bool setIgmTestIndicator(const QString &value) { return IgmTest.write(value); }
 QString takeIgmControlNumber()
 {
+    const SettingsLock lock;
+    if (!lock.locked())
+        return {};
+    const QString path = settingsPath();
+    IniFile ini = IniFile::load(path);
+    const QString section = QLatin1String(IgmControl.section);
+    const QString key = QLatin1String(IgmControl.key);
     bool ok = false;
-    qint64 last = IgmControl.read().toLongLong(&ok);
+    qint64 last = ini.value(section, key).value_or(QString()).trimmed().toLongLong(&ok);
     if (!ok || last < 0)
         last = 0;
     const QString next = QString::number(last + 1);
-    if (!IgmControl.write(next) || IgmControl.read() != next)
+    ini.setValue(section, key, next);
+    if (!ini.save(path).isOk() || IgmControl.read() != next)
         return {};
     return next;
 }

@@ -74,9 +74,9 @@ Problem layoutProblem(qint64 line, const QString &importText, const QString &che
                       const QString &field = QString());
 
 // Converts the text of a field into its column of row; a refusal is raised (the value
-// then stays null). False when the reading stops.
-template<typename C>
-bool take(const Field<C> &f, const QString &text, Row<C> &row, const QString &label, qint64 line, ReadContext &cx,
+// then stays null), naming the field as label() says. False when the reading stops.
+template<typename C, typename Label>
+bool take(const Field<C> &f, const QString &text, Row<C> &row, qint64 line, ReadContext &cx, const Label &label,
           const QString &bill = QString())
 {
     QString why;
@@ -97,7 +97,7 @@ bool take(const Field<C> &f, const QString &text, Row<C> &row, const QString &la
     p.section = sectionOf(f.column);
     p.column = schemaName(tableOf(f.column), columnName(f.column));
     p.line = line;
-    p.field = label;
+    p.field = label();
     p.text = why;
     p.bill = bill;
     return cx.raise(p);

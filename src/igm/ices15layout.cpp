@@ -421,8 +421,8 @@ bool Reader::vessel(const QByteArray &raw)
     VesselRow v;
     v.fileLine = n();
     for (const Field<V> &field : VesselTable) {
-        if (!Flat::take(field, f.at(field.number - 1), v, Flat::fieldLabel(Section::Vessel, field.number, caption(field.column)),
-                        n(), m_cx))
+        if (!Flat::take(field, f.at(field.number - 1), v, n(), m_cx,
+                        [&] { return Flat::fieldLabel(Section::Vessel, field.number, caption(field.column)); }))
             return false;
     }
     const QString eta = f.at(ArrivalField - 1);
@@ -482,8 +482,8 @@ bool Reader::cargo(const QByteArray &raw)
     if (!key(f, Section::Cargo, &line.fileVessel, &line.fileVoyage, bill))
         return false;
     for (const Field<L> &field : CargoTable) {
-        if (!Flat::take(field, f.at(field.number - 1), line,
-                        Flat::fieldLabel(Section::Cargo, field.number, caption(field.column)), n(), m_cx, bill))
+        if (!Flat::take(field, f.at(field.number - 1), line, n(), m_cx,
+                        [&] { return Flat::fieldLabel(Section::Cargo, field.number, caption(field.column)); }, bill))
             return false;
     }
     if (m_cx.checking() && f.at(8).trimmed() != QLatin1String("0")) {
@@ -520,8 +520,8 @@ bool Reader::container(const QByteArray &raw)
                                           .arg(status),
                                       Flat::fieldLabel(Section::Container, 13, QStringLiteral("container status"))));
     for (const Field<K> &field : ContainerTable) {
-        if (!Flat::take(field, f.at(field.number - 1), c,
-                        Flat::fieldLabel(Section::Container, field.number, caption(field.column)), n(), m_cx))
+        if (!Flat::take(field, f.at(field.number - 1), c, n(), m_cx,
+                        [&] { return Flat::fieldLabel(Section::Container, field.number, caption(field.column)); }))
             return false;
     }
     if (!m_sink.container(std::move(c)))

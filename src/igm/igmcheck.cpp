@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -57,7 +58,7 @@ namespace {
 
 using Severity = CheckFinding::Severity;
 
-// Answers "perhaps seen before" in about ten bits a key, growing in stages as keys come:
+// Answers "perhaps seen before" in about two bytes a key, growing in stages as keys come:
 // the check learns which keys may repeat without keeping every key.
 class MaybeSeen
 {
@@ -78,8 +79,8 @@ public:
 private:
     struct Stage
     {
-        explicit Stage(qint64 capacity) : capacity(capacity), bits(size_t(capacity) * 10 / 64 + 1) {}
-        static constexpr int Probes = 7;
+        explicit Stage(qint64 capacity) : capacity(capacity), bits(size_t(capacity) * 16 / 64 + 1) {}
+        static constexpr int Probes = 11;
         qint64 capacity;
         qint64 count = 0;
         std::vector<quint64> bits;
@@ -157,6 +158,30 @@ QString numberText(const QVariant &v)
     return v.isNull() ? QString() : Format::formatNumber(Format::numericValue(v));
 }
 
+// What the findings call each column: its field in the file's layout, or its caption for
+// a voyage of the database. Worked out once, as every record names them.
+class Labels
+{
+public:
+    Labels(const Layout &layout, bool fileLabels)
+    {
+        for (int c = 0; c < int(V::Count); ++c)
+            m_v[size_t(c)] = fileLabels ? layout.label(V(c)) : caption(V(c));
+        for (int c = 0; c < int(L::Count); ++c)
+            m_l[size_t(c)] = fileLabels ? layout.label(L(c)) : caption(L(c));
+        for (int c = 0; c < int(K::Count); ++c)
+            m_k[size_t(c)] = fileLabels ? layout.label(K(c)) : caption(K(c));
+    }
+    const QString &of(V c) const { return m_v[size_t(c)]; }
+    const QString &of(L c) const { return m_l[size_t(c)]; }
+    const QString &of(K c) const { return m_k[size_t(c)]; }
+
+private:
+    std::array<QString, size_t(V::Count)> m_v;
+    std::array<QString, size_t(L::Count)> m_l;
+    std::array<QString, size_t(K::Count)> m_k;
+};
+
 // The rules on the manifest, fed record by record. What can only be judged when every
 // record is known (totals, packages adding up, lines without their containers) waits for
 // finish(); the keys that may repeat are settled by a second reading.
@@ -164,7 +189,7 @@ class Rules : public ManifestSink
 {
 public:
     Rules(const Layout &layout, bool fileLabels, const CodeLists *codes, Findings &findings)
-        : m_layout(layout), m_fileLabels(fileLabels), m_codes(codes), m_findings(findings)
+        : m_layout(layout), m_labels(layout, fileLabels), m_codes(codes), m_findings(findings)
     {
     }
 
@@ -192,9 +217,9 @@ private:
     static constexpr quint32 Unknown = 0xffffffffu;
 
     template<typename C>
-    QString label(C c) const
+    const QString &label(C c) const
     {
-        return m_fileLabels ? m_layout.label(c) : caption(c);
+        return m_labels.of(c);
     }
     void error(qint64 line, const QString &field, const QString &text, const QString &bill = {})
     {
@@ -252,7 +277,7 @@ private:
     }
 
     const Layout &m_layout;
-    bool m_fileLabels;
+    const Labels m_labels;
     const CodeLists *m_codes;
     Findings &m_findings;
 
@@ -519,7 +544,7 @@ class Recheck : public ManifestSink
 {
 public:
     Recheck(const Rules &rules, const Layout &layout, bool fileLabels, Findings &findings)
-        : m_rules(rules), m_layout(layout), m_fileLabels(fileLabels), m_findings(findings)
+        : m_rules(rules), m_labels(layout, fileLabels), m_findings(findings)
     {
     }
     bool headers(std::vector<VesselRow> &&, VesselMaster &&) override { return true; }
@@ -565,13 +590,12 @@ public:
 
 private:
     template<typename C>
-    QString label(C c) const
+    const QString &label(C c) const
     {
-        return m_fileLabels ? m_layout.label(c) : caption(c);
+        return m_labels.of(c);
     }
     const Rules &m_rules;
-    const Layout &m_layout;
-    bool m_fileLabels;
+    const Labels m_labels;
     Findings &m_findings;
     qsizetype m_index = 0;
     QHash<QString, qint64> m_bills;

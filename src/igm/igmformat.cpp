@@ -318,6 +318,11 @@ bool anyNumber(QStringView text, double *value)
 
 } // namespace
 
+bool parseStoredNumber(QStringView text, double *value)
+{
+    return anyNumber(text, value);
+}
+
 bool parseNumber(QStringView text, double *value)
 {
     const QStringView t = text.trimmed();

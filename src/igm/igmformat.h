@@ -72,6 +72,8 @@ double numericValue(const QVariant &value);
 // Strict: the whole text (blanks around allowed) must be a plain decimal number: an
 // optional sign, digits with at most one point, no exponent, no grouping.
 bool parseNumber(QStringView text, double *value);
+// A number as the database engines and the XML exchange write it, an exponent allowed.
+bool parseStoredNumber(QStringView text, double *value);
 
 // How a field's text becomes the value of its column.
 enum class Kind {

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSet>
 
 #include <algorithm>
 #include <optional>
@@ -240,8 +241,10 @@ public:
         const TableDef *def = Schema::table(QLatin1String(table));
         for (const QString &column : db.columnNames(QLatin1String(table))) {
             const ColumnDef *c = def ? def->column(column) : nullptr;
-            if (c && c->type == ColumnType::AutoId)
-                continue; // the engine's
+            if (c && c->type == ColumnType::AutoId) {
+                m_generated << column.toLower(); // the engine's
+                continue;
+            }
             int named = -1;
             for (int k = 0; k < int(C::Count); ++k) {
                 if (column.compare(QLatin1String(columnName(C(k))), Qt::CaseInsensitive) == 0)
@@ -258,11 +261,11 @@ public:
     QString missing(const Row<C> &row) const
     {
         for (int k = 0; k < int(C::Count); ++k) {
-            if (!m_named.contains(k) && !row.isNull(C(k)))
+            if (!m_named.contains(k) && !row.isNull(C(k)) && !m_generated.contains(QString::fromLatin1(columnName(C(k))).toLower()))
                 return QLatin1String(columnName(C(k)));
         }
         for (auto it = row.extra.constBegin(); it != row.extra.constEnd(); ++it) {
-            if (!m_extra.contains(it.key()) && !it.value().isNull())
+            if (!m_extra.contains(it.key()) && !it.value().isNull() && !m_generated.contains(it.key()))
                 return it.key();
         }
         return {};
@@ -324,6 +327,7 @@ private:
     QSqlQuery m_query;
     QMap<int, QString> m_named;   // enum value to the table's spelling, in enum order
     QHash<QString, QString> m_extra;
+    QSet<QString> m_generated;
     bool m_prepared = false;
     QStringList m_extraBound;
 };
@@ -413,8 +417,10 @@ struct ManifestSaver::Private
         if ((v.isNull() || v.toString() == vessel) && (n.isNull() || n.toString() == voyage))
             return true;
         return refuse(ErrorNumber::BadFileFormat,
-                      QStringLiteral("Line %1 of the file belongs to %2 / %3, not to the vessel record's %4 / %5.")
-                          .arg(QString::number(line), v.toString(), n.toString(), vessel, voyage),
+                      line > 0 ? QStringLiteral("Line %1 of the file belongs to %2 / %3, not to the vessel record's %4 / %5.")
+                                     .arg(QString::number(line), v.toString(), n.toString(), vessel, voyage)
+                               : QStringLiteral("B/L %1 belongs to %2 / %3, not to the voyage header's %4 / %5.")
+                                     .arg(bill, v.toString(), n.toString(), vessel, voyage),
                       section, QStringLiteral("vslcode"), line, bill);
     }
     bool checkTotals()
@@ -563,6 +569,11 @@ bool ManifestSaver::line(Line &&line)
         return false;
     if (!d->sameVoyage(line[L::Vessel], line[L::Voyage], line.fileLine, Section::Cargo, line.bill()))
         return false;
+    // a layout whose lines do not name their voyage: the header's
+    if (line.isNull(L::Vessel))
+        line[L::Vessel] = d->vessel;
+    if (line.isNull(L::Voyage))
+        line[L::Voyage] = d->voyage;
     const qint64 lineNo = line[L::LineNo].toLongLong();
     const qint64 sub = line[L::SubLineNo].toLongLong();
     const bool house = sub > 0 && d->masters.contains(lineNo);

@@ -326,7 +326,7 @@ bool Reader::vessel(const QByteArray &raw)
     VesselRow v;
     v.fileLine = n();
     for (const Field<V> &field : VesselTable) {
-        if (!Flat::take(field, f.at(field.number - 1), v, labelOf(Section::Vessel, field), n(), m_cx))
+        if (!Flat::take(field, f.at(field.number - 1), v, n(), m_cx, [&] { return labelOf(Section::Vessel, field); }))
             return false;
     }
     if (m_headers.empty()) {
@@ -387,7 +387,7 @@ bool Reader::cargo(const QByteArray &raw)
         return false;
     const QString bill = f.at(7);
     for (const Field<L> &field : CargoTable) {
-        if (!Flat::take(field, f.at(field.number - 1), line, labelOf(Section::Cargo, field), n(), m_cx, bill))
+        if (!Flat::take(field, f.at(field.number - 1), line, n(), m_cx, [&] { return labelOf(Section::Cargo, field); }, bill))
             return false;
     }
     if (m_cx.checking() && f.at(6).trimmed() != QLatin1String("0")) {
@@ -415,7 +415,7 @@ bool Reader::container(const QByteArray &raw)
     if (!sameVoyage(f, Section::Container, &c.fileVessel, &c.fileVoyage))
         return false;
     for (const Field<K> &field : ContainerTable) {
-        if (!Flat::take(field, f.at(field.number - 1), c, labelOf(Section::Container, field), n(), m_cx))
+        if (!Flat::take(field, f.at(field.number - 1), c, n(), m_cx, [&] { return labelOf(Section::Container, field); }))
             return false;
     }
     if (!m_sink.container(std::move(c)))

@@ -401,8 +401,14 @@ bool Reader::next(QList<Value> *row)
                     break;
                 continue;
             }
-            if (name != QLatin1String("row") || !(isNs(ns, RowNs) || ns.isEmpty()))
-                continue;
+            if (isNs(ns, RowsetNs) && (name == QLatin1String("insert") || name == QLatin1String("update")))
+                continue; // pending changes: the rows inside are rows
+            if (name != QLatin1String("row") || !(isNs(ns, RowNs) || ns.isEmpty())) {
+                // a row spelled otherwise would be lost without a word
+                m_status = xmlFailure(QStringLiteral("the data part holds the element %1, which is not a row")
+                                          .arg(m_xml.qualifiedName().toString()));
+                return false;
+            }
             row->fill(Value(), m_columns.size());
             for (const QXmlStreamAttribute &a : m_xml.attributes()) {
                 if (!a.namespaceUri().isEmpty())

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -170,17 +169,14 @@ bool toValue(const Database &db, const ColumnDef *def, const QString &text, QVar
     case ColumnType::SmallInt:
     case ColumnType::Integer: {
         double v = 0;
-        if (!Format::parseNumber(text, &v) || std::trunc(v) != v || std::fabs(v) > 2147483647.0)
+        if (!Format::parseStoredNumber(text, &v) || std::trunc(v) != v || std::fabs(v) > 2147483647.0)
             return false;
         *value = qint64(v);
         return true;
     }
     case ColumnType::Double: {
-        // The rowset files write large and small doubles with an exponent ("1e+06").
-        bool ok = false;
-        const QString t = text.trimmed();
-        const double v = QLocale::c().toDouble(t, &ok);
-        if (!ok || !std::isfinite(v) || t.size() > 64)
+        double v = 0;
+        if (!Format::parseStoredNumber(text, &v))
             return false;
         *value = v;
         return true;
@@ -201,7 +197,7 @@ class XmlImporter
 {
 public:
     XmlImporter(const Database &db, const QString &vessel, const QString &voyage)
-        : m_db(db), m_vessel(Format::trimTrailing(vessel)), m_voyage(Format::trimTrailing(voyage))
+        : m_db(db), m_vessel(Format::voyageKey(vessel)), m_voyage(Format::voyageKey(voyage))
     {
     }
     XmlImportResult run(const QString &cargoPath, const QString &containerPath, QString itemsPath);
@@ -306,14 +302,15 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     while (cargo.next(&row)) {
         const QString rowVessel = row.at(vesselAt).text;
         const QString rowVoyage = row.at(voyageAt).text;
-        if (Format::trimTrailing(rowVessel) != m_vessel || Format::trimTrailing(rowVoyage) != m_voyage) {
+        // compared and stored without the blanks around them, as the screens keep them
+        if (Format::voyageKey(rowVessel) != m_vessel || Format::voyageKey(rowVoyage) != m_voyage) {
             result.outcome = Outcome::refused(QLatin1String(Messages::WrongVoyagePrefix) + rowVessel
                                               + QLatin1String(Messages::VoyageSeparator) + rowVoyage);
             return result;
         }
         m_bill = billAt >= 0 ? row.at(billAt).text : QString();
         double oldId = 0;
-        if (!row.at(idAt).present || !Format::parseNumber(row.at(idAt).text, &oldId) || std::trunc(oldId) != oldId)
+        if (!row.at(idAt).present || !Format::parseStoredNumber(row.at(idAt).text, &oldId) || std::trunc(oldId) != oldId)
             return failed(mismatch(CargoXmlFileName, QStringLiteral("id"), row.at(idAt).text));
         if (renumbered.contains(qint64(oldId)))
             return failed(Failure(ErrorNumber::BadFileFormat,
@@ -324,7 +321,9 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
         for (int i = 0; i < cargoBinding.columns.size(); ++i) {
             const int at = cargoBinding.fileIndex.at(i);
             QVariant v;
-            if (at >= 0 && row.at(at).present) {
+            if (at == vesselAt || at == voyageAt) {
+                v = at == vesselAt ? m_vessel : m_voyage;
+            } else if (at >= 0 && row.at(at).present) {
                 if (tooLong(cargoBinding.defs.at(i), row.at(at).text))
                     return failed(longValue(CargoXmlFileName, cargoBinding.columns.at(i), cargoBinding.defs.at(i),
                                             row.at(at).text, cargo.lineNumber()));
@@ -352,7 +351,7 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     while (containers.next(&row)) {
         double oldRef = 0;
         const QString refText = row.at(refAt).text;
-        const bool numeric = Format::parseNumber(refText, &oldRef) && std::trunc(oldRef) == oldRef;
+        const bool numeric = Format::parseStoredNumber(refText, &oldRef) && std::trunc(oldRef) == oldRef;
         const auto line = numeric ? renumbered.constFind(qint64(oldRef)) : renumbered.constEnd();
         if (line == renumbered.constEnd()) {
             const int noAt = fileColumn(containers.columns(), "containno");

@@ -4,6 +4,7 @@
 #include "igm/igmtestdata.h"
 
 #include "core/settings.h"
+#include "igm/containernumber.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>
@@ -50,6 +51,21 @@ QStringList voyage(const QString &db)
 }
 
 } // namespace
+
+// Starts quarlctl with each list of arguments at once and waits for all; their exit statuses.
+QList<int> together(const QString &home, const QList<QStringList> &runs)
+{
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const QStringList &args : runs) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->start(QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl"),
+                                QStringList{QStringLiteral("--home"), home} + args);
+    }
+    QList<int> statuses;
+    for (auto &p : processes)
+        statuses << (p->waitForFinished(300000) && p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1);
+    return statuses;
+}
 
 // The interchange commands of quarlctl: messages on stderr as the commands word them,
 // results on stdout, exit status 0 only when done.
@@ -126,6 +142,129 @@ private Q_SLOTS:
         }
         QCOMPARE(test::voyageRows(t.db()), 0);
         QVERIFY(!QFileInfo::exists(QDir(home.path()).filePath(QStringLiteral("001.igm"))));
+    }
+
+    // Striped imports at the same time from one installation: each reads its own file
+    // (its working copy is its own), and stores its own voyage.
+    void concurrentStripedImports()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        t.db().close();
+        test::TempHome home;
+        QTemporaryDir work;
+        const QByteArray golden = test::readFixture(QStringLiteral("ABCD123E.igm"));
+        QList<QStringList> runs;
+        for (int i = 0; i < 16; ++i) {
+            const QString vessel = QStringLiteral("V%1").arg(i, 2, 10, QLatin1Char('0'));
+            const QString file = work.filePath(vessel + QStringLiteral(".igm"));
+            QVERIFY(test::writeFile(file, QByteArray(golden).replace("\x1d" "ABCD\x1d", "\x1d" + vessel.toLatin1() + "\x1d")));
+            const QString db = work.filePath(vessel + QStringLiteral(".qdb"));
+            QVERIFY(QFile::copy(t.sqlitePath(), db));
+            runs << QStringList{QStringLiteral("import-igm"), file, QStringLiteral("--db"), db, QStringLiteral("--with-vessel"),
+                                QStringLiteral("--strip"), QStringLiteral("--yes")};
+        }
+        QCOMPARE(together(home.path(), runs), QList<int>(16, 0));
+        for (int i = 0; i < 16; ++i) {
+            const QString vessel = QStringLiteral("V%1").arg(i, 2, 10, QLatin1Char('0'));
+            auto db = Database::openSqlite(work.filePath(vessel + QStringLiteral(".qdb")));
+            QVERIFY(db.isOk());
+            QCOMPARE(test::count(db.value(), QStringLiteral("select count(*) from cargo where vslcode = ?"), {vessel}), 3);
+            QCOMPARE(test::count(db.value(), QStringLiteral("select count(*) from cargo where vslcode <> ?"), {vessel}), 0);
+            QCOMPARE(test::count(db.value(), QStringLiteral("select count(*) from vesinfo where vslcode = ?"), {vessel}), 1);
+        }
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files).filter(QStringLiteral(".igm")), QStringList());
+    }
+
+    // Files of today's layout written at the same time from one installation each get a
+    // control number of their own.
+    void concurrentControlNumbers()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(test::addIces15Voyage(t.db()).isOk());
+        test::TempHome home;
+        QTemporaryDir out;
+        QList<QStringList> runs;
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(QDir(out.path()).mkpath(QString::number(i)));
+            runs << QStringList{QStringLiteral("write-igm"), QStringLiteral("--db"), t.sqlitePath(), QStringLiteral("--vessel"),
+                                QStringLiteral("9V3523"), QStringLiteral("--voyage"), QStringLiteral("22021W"),
+                                QStringLiteral("--layout"), QStringLiteral("ices15"), QStringLiteral("--icegate-user"),
+                                QStringLiteral("A1"), QStringLiteral("--custom-house"), QStringLiteral("INCCU1"),
+                                QStringLiteral("--out"), QDir(out.path()).filePath(QString::number(i))};
+        }
+        QCOMPARE(together(home.path(), runs), QList<int>(8, 0));
+        QSet<QByteArray> numbers;
+        for (int i = 0; i < 8; ++i) {
+            const QByteArray file = test::readFile(QDir(out.path()).filePath(QString::number(i) + QStringLiteral("/9V352322021W.igm")));
+            const QByteArray control = file.left(file.indexOf('\r')).split('\x1d').value(9);
+            QVERIFY(file.trimmed().endsWith("TREC\x1d" + control));
+            numbers.insert(control);
+        }
+        QCOMPARE(numbers.size(), 8);
+        QCOMPARE(Settings::igmTestIndicator(), QStringLiteral("P"));
+        QCOMPARE(ReadSetting(QStringLiteral("Options"), QStringLiteral("IgmControlNo")), QStringLiteral("8"));
+    }
+
+    // check-igm reads a file as it goes: a large manifest and a large file of nothing, far
+    // below 100 MB of memory, with their findings.
+    void checkLargeFiles()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QTemporaryDir dir;
+        const QString manifest = dir.filePath(QStringLiteral("LARGE.igm"));
+        const QString zeros = dir.filePath(QStringLiteral("zeros.igm"));
+        {
+            QFile f(manifest);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            const int lines = 100000;
+            const int perLine = 5;
+            QByteArray b("HREC**,ZZ,AGENT01,ZZ,INNSA1,5,UN,D,SACHI01,,,01A\r\nIGMID/LARGE.igm\r\n<manifest>2.0\r\n<vesinfo>\r\n"
+                         "V\x1d\x1d\x1dLARGE VESSEL\x1dLRG\x1d" "1\x1dSL\x1d" "AG\x1dMASTER\x1dIN\x1dINNSA1\x1dSGSIN\x1d\x1d\x1d" "1\x1d"
+                         "1\x1d" "CON\x1d");
+            b += QByteArray::number(lines) + "\x1d" "CONTAINERS\x1d\x1d\x1d" "0\x1dN\x1dY\x1dY\x1dN\x1dY\x1dY\x1dPORT\x1d\r\n<END-vesinfo>\r\n<cargo>\r\n";
+            for (int i = 1; i <= lines; ++i) {
+                b += "V\x1dLRG\x1d" "1\x1d\x1d\x1d" + QByteArray::number(i) + "\x1d" "0\x1d" "BL" + QByteArray::number(i)
+                     + "\x1d" "01012024\x1dSGSIN\x1dINNSA1\x1d\x1d\x1dIMPORTER\x1d\x1d\x1d\x1dNOTIFY\x1d\x1d\x1d\x1d" "C\x1dGC\x1dLC\x1d\x1d"
+                     + QByteArray::number(perLine * 10) + "\x1dPKG\x1d" "1000\x1dKGS\x1d\x1d\x1dMARKS\x1dGOODS\x1dZZZZZ\x1dZZZ\x1d\x1d\x1d\x1d\x1d\r\n";
+                if (b.size() > (1 << 20)) {
+                    QVERIFY(f.write(b) == b.size());
+                    b.clear();
+                }
+            }
+            b += "<END-cargo>\r\n<contain>\r\n";
+            for (int i = 1; i <= lines; ++i) {
+                for (int k = 0; k < perLine; ++k) {
+                    const QString owner = QStringLiteral("LRGU%1").arg((i * perLine + k) % 1000000, 6, 10, QLatin1Char('0'));
+                    const QByteArray number = (owner + QString::number(igm::iso6346CheckDigit(owner))).toLatin1();
+                    b += "V\x1dLRG\x1d" "1\x1d\x1d\x1d" + QByteArray::number(i) + "\x1d" "0\x1d" + number
+                         + "\x1dSEAL\x1d" "AG\x1d" "FCL\x1d" "10\x1d" "5\x1d" "22G1\x1dN\x1d\r\n";
+                }
+                if (b.size() > (1 << 20)) {
+                    QVERIFY(f.write(b) == b.size());
+                    b.clear();
+                }
+            }
+            b += "<END-contain>\r\n<END-manifest>\r\nTREC**\r\n";
+            QVERIFY(f.write(b) == b.size());
+            QVERIFY2(f.pos() > (qint64(32) << 20), qPrintable(QString::number(f.pos())));
+        }
+        {
+            QFile f(zeros);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            const QByteArray block(1 << 20, '\0');
+            for (int i = 0; i < 160; ++i)
+                QVERIFY(f.write(block) == block.size());
+        }
+        QTemporaryDir home;
+        Run r = quarlctl(home.path(), {QStringLiteral("check-igm"), manifest});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains(QStringLiteral("older layout, 100000 line(s), 500000 container(s); 0 error(s)")), qPrintable(r.err));
+        r = quarlctl(home.path(), {QStringLiteral("check-igm"), zeros});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.out.contains(QStringLiteral("longer than 65536 characters")), qPrintable(r.out));
+        rusage usage{};
+        QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
+        QVERIFY2(usage.ru_maxrss < 100 * 1024, qPrintable(QStringLiteral("%1 kB").arg(usage.ru_maxrss)));
     }
 
     // A 50 MB value in an exported file is refused, and reading it stays far below 100 MB.
@@ -220,7 +359,8 @@ private Q_SLOTS:
         r = quarlctl(home.path(), {QStringLiteral("import-igm"), golden, QStringLiteral("--db"), t.sqlitePath(),
                                    QStringLiteral("--with-vessel"), QStringLiteral("--yes")});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.err.startsWith(QStringLiteral("Import Data For ABCD / 123E ? Yes\nData Imported Sucessfully\n")),
+        QVERIFY2(r.err.startsWith(QStringLiteral("Import Data For ABCD / 123E ? Yes\nVessel code ABCD added to the vessel "
+                                                 "codes with name MV GOLDEN ARROW.\nData Imported Sucessfully\n")),
                  qPrintable(r.err));
         QCOMPARE(test::voyageRows(t.db()), 1 + 3 + 3);
 

@@ -327,7 +327,9 @@ private Q_SLOTS:
         prompter.clear();
         prompter.answerYes();
         click(w.get(), "cmdImport");
-        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::Imported)});
+        QCOMPARE(prompter.messages(),
+                 (QStringList{QStringLiteral("Vessel code ABCD added to the vessel codes with name MV GOLDEN ARROW."),
+                              QLatin1String(igm::Messages::Imported)}));
         QCOMPARE(test::voyageRows(target.db()), 1 + 3 + 3);
         QCOMPARE(test::count(target.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
     }

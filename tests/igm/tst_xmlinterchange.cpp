@@ -5,6 +5,7 @@
 #include "igm/igmmessages.h"
 #include "igm/igmwriter.h"
 #include "igm/rowsetxml.h"
+#include "igm/voyageremoval.h"
 #include "igm/xmlinterchange.h"
 #include "store/schema.h"
 
@@ -336,6 +337,10 @@ private Q_SLOTS:
         QTest::newRow("longer than its column") << QByteArray(okCargo).replace("NAME", QByteArray(30, 'N'))
                                                 << okContain << "22001  ";
         QTest::newRow("a 5 MB value") << QByteArray(okCargo).replace("KEEP DRY", QByteArray(5 << 20, 'K')) << okContain << "321  ";
+        // once skipped: the import then reported success with a container less
+        QTest::newRow("a row spelled otherwise")
+            << okCargo << QByteArray(okContain).replace("<r:row ref=\"9\" containno=\"MINU0000092\"/>", "<r:Row ref=\"9\" containno=\"MINU0000092\"/>")
+            << "321  ";
     }
     void badFiles()
     {
@@ -351,6 +356,25 @@ private Q_SLOTS:
         QCOMPARE(i.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(i.outcome.message.startsWith(start), qPrintable(i.outcome.message));
         QVERIFY2(i.outcome.message.contains(QStringLiteral(" BL No. ")), qPrintable(i.outcome.message));
+        QCOMPARE(test::voyageRows(t.db()), 0);
+    }
+
+    // The vessel code and voyage are compared and stored without the blanks around them, as
+    // the screens keep them: the file's "2 " and the typed " MIN " are voyage MIN / 2, and
+    // Remove Data then finds every line of it.
+    void voyageKeyWithoutBlanks_data() { test::addEngineRows(); }
+    void voyageKeyWithoutBlanks()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        const XmlImportResult i = ImportXmlFiles(t.db(), test::fixturePath(QStringLiteral("cargo_min.xml")),
+                                                 test::fixturePath(QStringLiteral("contain_min.xml")), QStringLiteral(" MIN "),
+                                                 QStringLiteral("2 "));
+        QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where vslcode = 'MIN' and voyno = '2'")), 2);
+        const RemovalResult r = RemoveVoyage(t.db(), QStringLiteral("MIN"), QStringLiteral("2"), false,
+                                             [](const QString &) { return true; });
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(test::voyageRows(t.db()), 0);
     }
 
