@@ -1,8 +1,11 @@
 #include "cli/command.h"
 #include "cli/options.h"
 
+#include "core/installation.h"
+#include "core/settings.h"
 #include "igm/igmcheck.h"
 #include "igm/samcheck.h"
+#include "igm/samfile.h"
 #include "igm/samreply.h"
 
 #include <QFileInfo>
@@ -103,6 +106,124 @@ int readReply(const QStringList &args)
                                         : QStringLiteral(" (B/L numbers from %1)").arg(QFileInfo(used).fileName())));
     return 0;
 }
+
+int writeSam(const QStringList &args)
+{
+    QCommandLineParser parser;
+    addDatabaseOptions(parser);
+    addVoyageOptions(parser);
+    const QCommandLineOption outOption(QStringLiteral("out"),
+                                       QStringLiteral("Folder to write into (default: the installation folder)."),
+                                       QStringLiteral("DIR"));
+    const QCommandLineOption jobOption(QStringLiteral("job"),
+                                       QStringLiteral("Job number instead of the next of the company's counter."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption testOption(QStringLiteral("test"), QStringLiteral("A test file: indicator T."));
+    const QCommandLineOption anywayOption(QStringLiteral("even-with-errors"),
+                                          QStringLiteral("Keep the file although the check finds errors."));
+    const QCommandLineOption user(QStringLiteral("icegate-user"),
+                                  QStringLiteral("Gateway user id instead of the setting Options/IceGateUser."),
+                                  QStringLiteral("ID"));
+    const QCommandLineOption customs(QStringLiteral("custom-house"),
+                                     QStringLiteral("Custom house code instead of the setting Options/CustomCode."),
+                                     QStringLiteral("CODE"));
+    parser.addOptions({outOption, jobOption, testOption, anywayOption, user, customs});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    QString vessel, voyage;
+    if (!voyageKey(parser, &vessel, &voyage))
+        return 1;
+    igm::SamWriteOptions options;
+    options.iceGateUser = parser.isSet(user) ? parser.value(user) : Settings::iceGateUser();
+    options.customHouseCode = parser.isSet(customs) ? parser.value(customs) : Settings::customHouseCode();
+    options.testOrProduction = parser.isSet(testOption) ? QStringLiteral("T") : Settings::igmTestIndicator();
+    options.evenWithErrors = parser.isSet(anywayOption);
+    if (parser.isSet(jobOption)) {
+        bool ok = false;
+        options.jobNumber = parser.value(jobOption).toLongLong(&ok);
+        if (!ok || options.jobNumber < 1 || options.jobNumber > 9999999) {
+            error(QStringLiteral("--job takes a number from 1 to 9999999."));
+            return 1;
+        }
+    }
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
+        return 1;
+    const igm::SamWriteResult r = igm::WriteSamFile(*db, parser.isSet(outOption) ? parser.value(outOption) : Installation::folder(),
+                                                    vessel, voyage, options);
+    for (const igm::SamFinding &f : r.check.findings)
+        info(f.toString());
+    for (const QString &n : r.outcome.notices)
+        info(n);
+    if (!r.outcome.isOk()) {
+        error(r.outcome.message);
+        return 1;
+    }
+    info(QStringLiteral("Job number %1: %2 lines, %3 containers; %4 errors, %5 warnings. The signature (digSign) is left "
+                        "empty: the gateway's signing utility fills it.")
+             .arg(r.jobNumber)
+             .arg(r.lines)
+             .arg(r.containers)
+             .arg(r.check.errors())
+             .arg(r.check.warnings()));
+    out(r.path);
+    return 0;
+}
+
+int importSam(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The SAM file (JSON) to import."));
+    addDatabaseOptions(parser);
+    const QCommandLineOption vesselOption(QStringLiteral("vessel"),
+                                          QStringLiteral("Vessel code to keep the voyage under (default: the one of "
+                                                         "the file's IMO number in the vessel code master)."),
+                                          QStringLiteral("V"));
+    const QCommandLineOption yes(QStringLiteral("yes"), QStringLiteral("Answer the command's question with Yes."));
+    parser.addOptions({vesselOption, yes});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    if (parser.positionalArguments().size() != 1) {
+        error(QStringLiteral("import-sam needs one FILE."));
+        return 1;
+    }
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
+        return 1;
+    igm::SamImportOptions options;
+    options.vessel = parser.value(vesselOption);
+    const bool answer = parser.isSet(yes);
+    const igm::SamImportResult r =
+        igm::ImportSamFile(*db, parser.positionalArguments().first(), options, [answer](const QString &question) {
+            info(question + (answer ? QStringLiteral(" Yes") : QStringLiteral(" No")));
+            return answer;
+        });
+    for (const QString &n : r.outcome.notices)
+        info(n);
+    switch (r.outcome.kind) {
+    case igm::Outcome::Kind::Done:
+        info(r.outcome.message);
+        info(QStringLiteral("%1%2 line(s), %3 container(s), %4 goods item(s) added.")
+                 .arg(r.header ? QStringLiteral("1 vessel record, ") : QString())
+                 .arg(r.lines)
+                 .arg(r.containers)
+                 .arg(r.items));
+        return 0;
+    case igm::Outcome::Kind::Declined:
+        error(QStringLiteral("Nothing was changed: give --yes to answer the question with Yes."));
+        return 1;
+    default:
+        error(r.outcome.message);
+        return 1;
+    }
+}
+
+const Registration WriteSamCommand(QStringLiteral("write-sam"),
+                                   QStringLiteral("Write a voyage's arrival manifest as the SCMTR SAM JSON file"), writeSam);
+const Registration ImportSamCommand(QStringLiteral("import-sam"),
+                                    QStringLiteral("Read a SAM file (SCMTR JSON) into a company database"), importSam);
 
 const Registration ReadReplyCommand(QStringLiteral("read-reply"),
                                     QStringLiteral("List the errors of the gateway's reply (_SFL or _ACK) to a SAM file"), readReply);
