@@ -32,6 +32,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <tuple>
 
 using namespace quarl;
 
@@ -612,7 +613,7 @@ int main(int argc, char *argv[])
         PgParams m = t.pg;
         m.database = maintenanceDb;
         if (auto maint = Database::openPostgres(m))
-            maint->exec(QStringLiteral("drop database if exists %1").arg(name));
+            std::ignore = maint->exec(QStringLiteral("drop database if exists %1").arg(name));
     }
     return status;
 }

@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <tuple>
 
 using namespace quarl;
 
@@ -121,6 +122,6 @@ int main(int argc, char *argv[])
         if (check(db.status(), "postgres"))
             runAll(db.value(), QStringLiteral("PostgreSQL"), rows);
     }
-    maint->exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    std::ignore = maint->exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <QSqlRecord>
 
 #include <utility>
+#include <tuple>
 
 namespace quarl {
 
@@ -106,8 +107,9 @@ Result<std::optional<LogonUser>> Logon::checkUser(const QString &userId, const Q
         // database refuse the write, the logon goes on and the next one tries again.
         const QString hash = PasswordHash::make(password);
         if (!hash.isEmpty())
-            m_connection.exec(QStringLiteral("update loguser set pwd = ? where uid = ? and pwd = ?"),
-                              {hash, rec.value(QStringLiteral("uid")), stored});
+            // Best effort: a password left plain is hashed at the next logon.
+            std::ignore = m_connection.exec(QStringLiteral("update loguser set pwd = ? where uid = ? and pwd = ?"),
+                                            {hash, rec.value(QStringLiteral("uid")), stored});
     }
     LogonUser user;
     user.userId = text(rec.value(QStringLiteral("uid"))).trimmed();

@@ -46,8 +46,15 @@ Status checkSource(const QString &sourceFile)
                            QStringLiteral("%1 is not a company data file.").arg(QFileInfo(sourceFile).fileName()));
     }
     // Work still in the write-ahead log of a company in use goes into the file itself,
-    // so that the copy holds it.
-    db->exec(QStringLiteral("pragma wal_checkpoint(truncate)"));
+    // so that the copy holds it. A checkpoint another workstation holds up leaves part of
+    // it in the log: the copy would then lack it.
+    auto checkpoint = db->query(QStringLiteral("pragma wal_checkpoint(truncate)"));
+    if (!checkpoint)
+        return checkpoint.failure();
+    if (checkpoint->next() && checkpoint->value(0).toInt() != 0)
+        return Failure(ErrorNumber::DatabaseError,
+                       QStringLiteral("%1 is in use on another workstation; copy it when it is closed.")
+                           .arg(QFileInfo(sourceFile).fileName()));
     return Status::ok();
 }
 

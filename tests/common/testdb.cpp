@@ -5,6 +5,7 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QTest>
+#include <tuple>
 
 namespace quarl::test {
 
@@ -94,7 +95,7 @@ TempDatabase::~TempDatabase()
         QString why;
         if (postgresParams(&admin, &why)) {
             if (auto maint = Database::openPostgres(admin))
-                maint->exec(QStringLiteral("drop database if exists %1 with (force)").arg(m_pg.database));
+                std::ignore = maint->exec(QStringLiteral("drop database if exists %1 with (force)").arg(m_pg.database));
         }
     }
 }
