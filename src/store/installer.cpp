@@ -143,15 +143,16 @@ Status buildFile(const QString &path, const std::function<Status(const Database 
     if (Status s = file.finish(); !s)
         return s;
     const SideFiles sideFiles(file.tempPath());
-    {
+    const auto build = [&]() -> Status {
         auto db = Database::openSqlite(file.tempPath());
         if (!db)
             return db.failure();
         if (Status s = useRollbackJournal(db.value()); !s)
             return s;
-        if (Status s = fill(db.value()); !s)
-            return SafeFile::naming(s.failure(), path);
-    }
+        return fill(db.value());
+    };
+    if (Status s = build(); !s)
+        return SafeFile::naming(s.failure(), path);
     if (Status s = checkDataFile(file.tempPath(), check); !s)
         return SafeFile::naming(s.failure(), path);
     return file.commit();
@@ -171,8 +172,6 @@ Status checkDataFile(const QString &path, const std::function<Status(const Datab
     auto db = Database::openSqlite(path);
     if (!db)
         return db.failure();
-    if (Status s = useRollbackJournal(db.value()); !s)
-        return s;
     auto q = db->query(QStringLiteral("pragma integrity_check"));
     if (!q)
         return q.failure();

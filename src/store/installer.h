@@ -21,7 +21,8 @@ namespace Installer {
 Status createDataFile(const QString &path, Schema::CompanyOptions options = {});
 
 // Opens the SQLite file, runs SQLite's integrity check and then check, and closes it
-// again with no journal or log left beside it. The failure names what is damaged.
+// again with no journal or log left beside it (it only reads, so they hold nothing). The
+// failure names what is damaged.
 Status checkDataFile(const QString &path, const std::function<Status(const Database &)> &check = {});
 // Removes the journal, write-ahead log and shared-memory files of a SQLite file.
 void removeSideFiles(const QString &dataFile);

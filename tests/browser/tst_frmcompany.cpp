@@ -1,4 +1,5 @@
 #include "browsertest.h"
+#include "common/filesizelimit.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 using namespace quarl;
 using test::button;
@@ -359,6 +361,85 @@ private Q_SLOTS:
         QCOMPARE(prompter.messages(), QStringList{"DSN Created Successfully"});
         QCOMPARE(QFileInfo(old).size(), QFileInfo(x.report.demoDataFile).size());
         QVERIFY(DataSourceRegistry().open(QStringLiteral("DSN=OLD.qdb")).isOk());
+    }
+
+    // A copy that cannot be made whole (the disk full) or that is damaged never takes the
+    // company's name: the message gives the number and text, and the folder, the
+    // registry and the typed name are as before.
+    void createFailsWithoutLeavingAFile_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full disk") << true << "27  File too large";
+        QTest::newRow("damaged data file") << false << "321  The data file is damaged";
+    }
+    void createFailsWithoutLeavingAFile()
+    {
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, message);
+        Fixture x;
+        QVERIFY(x.install());
+        const QString source = x.home.file(QStringLiteral("TEMPLATE.qdb"));
+        if (!fullDisk) {
+            // a page of the port master overwritten, as a bad sector would leave it
+            QFile f(source);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(f.size() / 2 / 4096 * 4096 + 8));
+            f.write(QByteArray(4000, '\x5a'));
+        }
+        const QStringList filesBefore = x.folderFiles();
+        const QStringList sourcesBefore = DataSourceRegistry().names();
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        QTest::keyClicks(x.f(1), QStringLiteral("Konkan Lines"));
+        QTest::keyClicks(x.f(8), QStringLiteral("KONKAN"));
+        prompter.answerFile(source);
+        {
+            std::optional<test::FileSizeLimit> limit;
+            if (fullDisk) {
+                limit.emplace(65536);
+                QVERIFY2(limit->isSet(), "the file size limit could not be set");
+            }
+            QTest::mouseClick(x.create(), Qt::LeftButton);
+        }
+        QCOMPARE(prompter.messages().size(), 1);
+        const QString shown = prompter.messages().first();
+        QVERIFY2(shown.startsWith(message) && shown.contains(QLatin1String("KONKAN.qdb")), qPrintable(shown));
+        QCOMPARE(x.f(8)->text(), QStringLiteral("KONKAN"));
+        QCOMPARE(x.folderFiles(), filesBefore);
+        QCOMPARE(DataSourceRegistry().names(), sourcesBefore);
+    }
+
+    // A file replaced by Create takes no journal or log of the old one into the new: the
+    // old write-ahead log would be played into the copy when it is first opened.
+    void replacedFileLeavesNoLogBehind()
+    {
+        Fixture x;
+        QVERIFY(x.install());
+        const QString old = x.home.file(QStringLiteral("OLD.qdb"));
+        {
+            auto db = Database::openSqlite(old, true);
+            QVERIFY(db.isOk());
+            QVERIFY(db->exec(QStringLiteral("create table junk(x)")).isOk());
+            QVERIFY(db->exec(QStringLiteral("insert into junk values (randomblob(50000))")).isOk());
+            QVERIFY(QFile::copy(old + QStringLiteral("-wal"), x.home.file(QStringLiteral("saved-wal"))));
+        }
+        QVERIFY(!QFileInfo::exists(old + QStringLiteral("-wal")));
+        QVERIFY(QFile::rename(x.home.file(QStringLiteral("saved-wal")), old + QStringLiteral("-wal")));
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        x.f(8)->setText(QStringLiteral("OLD.qdb"));
+        prompter.answerFile(x.report.demoDataFile);
+        prompter.answerYes();
+        x.screen->createDataSource();
+        QCOMPARE(prompter.messages(), QStringList{"DSN Created Successfully"});
+        auto company = DataSourceRegistry().open(QStringLiteral("DSN=OLD.qdb"));
+        QVERIFY2(company.isOk(), qPrintable(company.failure().numberAndText()));
+        QCOMPARE(company->scalar(QStringLiteral("pragma integrity_check")).value().toString(), QStringLiteral("ok"));
+        QCOMPARE(company->scalar(QStringLiteral("select count(*) from cargo")).value().toInt(), 3);
+        QVERIFY(!company->hasTable(QStringLiteral("junk")));
     }
 
     void missingSystemDatabase()
