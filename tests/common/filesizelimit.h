@@ -10,15 +10,7 @@ namespace quarl::test {
 class FileSizeLimit
 {
 public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        if (getrlimit(RLIMIT_FSIZE, &m_saved) != 0)
-            return;
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
+    explicit FileSizeLimit(rlim_t bytes) : m_set(getrlimit(RLIMIT_FSIZE, &m_saved) == 0 && apply(bytes)) {}
     ~FileSizeLimit()
     {
         if (m_set)
@@ -30,14 +22,14 @@ public:
     // False when the limit could not be set: the test then fails, it does not pass unseen.
     bool isSet() const { return m_set; }
 
-    // For a child process (QProcess::setChildProcessModifier): the same limit there.
-    static void applyInChild(rlim_t bytes)
+    // Also for a child process (QProcess::setChildProcessModifier).
+    static bool apply(rlim_t bytes)
     {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
 
 private:
