@@ -98,7 +98,8 @@ Status SafeFile::open()
     if (m_fd < 0)
         return systemFailure(errno, m_path);
     m_temp = QFile::decodeName(name);
-    const mode_t mode = exists && m_rights == Rights::KeepExisting ? (existing.st_mode & 07777) : OwnerOnlyMode;
+    const bool keep = exists && S_ISREG(existing.st_mode) && m_rights == Rights::KeepExisting;
+    const mode_t mode = keep ? (existing.st_mode & 07777) : OwnerOnlyMode;
     if (::fchmod(m_fd, mode) != 0)
         return systemFailure(errno, m_path);
     return Status::ok();
