@@ -76,6 +76,18 @@ Key printerKey(ReportPrinter which, const char *key)
 
 QString sysPath() { return SysPath.read(); }
 bool setSysPath(const QString &path) { return SysPath.write(path); }
+Status setInstallation(const QString &sysPath, const QString &iceGateUser, const QString &customHouseCode)
+{
+    const QString path = settingsPath();
+    IniFile ini = IniFile::load(path);
+    const auto set = [&](const Key &k, const QString &v) { ini.setValue(QLatin1String(k.section), QLatin1String(k.key), v); };
+    set(SysPath, sysPath);
+    if (!iceGateUser.isEmpty())
+        set(IceGateUser, iceGateUser);
+    if (!customHouseCode.isEmpty())
+        set(CustomCode, customHouseCode);
+    return ini.save(path);
+}
 QString savedUserId() { return UserId.read(); }
 bool setSavedUserId(const QString &uid) { return UserId.write(uid); }
 QString savedPassword() { return Password.read(); }
