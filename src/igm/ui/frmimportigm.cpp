@@ -3,11 +3,15 @@
 #include "core/installation.h"
 #include "core/prompter.h"
 #include "core/ui/screenregistry.h"
+#include "igm/fileblnumbers.h"
+#include "igm/igmmessages.h"
 #include "igm/igmreader.h"
+#include "igm/outcome.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -98,10 +102,19 @@ void frmImportIGM::import()
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     options.cancelled = [&]() { return progress && progress->wasCanceled(); };
-    const igm::IgmImportResult r = igm::ImportIgmFile(database(), path, options, [](const QString &question) {
+    igm::IgmImportResult r = igm::ImportIgmFile(database(), path, options, [](const QString &question) {
         return Prompter::current().askYesNo(question, Prompter::Icon::Question);
     });
     delete progress.data();
+    if (r.outcome.kind == igm::Outcome::Kind::Failed && r.outcome.message.contains(QLatin1String(igm::Messages::CargoContext))) {
+        // a line the company holds already: named, instead of the database's words
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            if (const auto taken = igm::blNumberTakenInFile(database(), file.readAll(), r.vessel, r.voyage))
+                r.outcome.message = taken->description + QStringLiteral(": the voyage is in this company already, and "
+                                                                        "nothing of the file was stored.");
+        }
+    }
     showOutcome(r.outcome);
 }
 

@@ -5,6 +5,7 @@
 #include "igm/igmmessages.h"
 #include "igm/voyageremoval.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quarl {
@@ -69,6 +71,12 @@ frmRemove::frmRemove(QWidget *parent) : InterchangeScreen("frmRemove", QStringLi
 void frmRemove::opened()
 {
     Prompter::current().message(QLatin1String(igm::Messages::RemovalWarning), Prompter::Icon::Critical);
+    // after the warning, typing goes into Vessel Code
+    txtFields(4)->setFocus(Qt::OtherFocusReason);
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible() && !isAncestorOf(QApplication::focusWidget()))
+            txtFields(4)->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void frmRemove::remove()
@@ -77,7 +85,9 @@ void frmRemove::remove()
     const igm::RemovalResult r = igm::RemoveVoyage(database(), txtFields(4)->text(), txtFields(5)->text(),
                                                    chkWithVessel->isChecked(), [](const QString &question) {
                                                        QGuiApplication::restoreOverrideCursor();
-                                                       const bool yes = Prompter::current().askYesNo(question, Prompter::Icon::Question);
+                                                       // No the default: an Enter too many deletes nothing
+                                                       const bool yes = Prompter::current().askYesNoDefaultNo(
+                                                           question, Prompter::Icon::Question);
                                                        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
                                                        return yes;
                                                    });
