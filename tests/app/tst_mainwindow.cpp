@@ -266,7 +266,10 @@ private Q_SLOTS:
         // the Window menu shows the keys as pressed; Shift+Tab arrives as Backtab
         const QAction *previous = menu->findChild<QAction *>(QStringLiteral("actPreviousScreen"));
         QCOMPARE(previous->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Ctrl+Shift+Tab"));
-        QTest::keyClick(menu, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QApplication::setActiveWindow(menu);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QWidget *typing = QApplication::focusWidget() ? QApplication::focusWidget() : menu;
+        QTest::keyClick(typing, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("frmVslCode"));
         // open already: brought to the front as it stands, not loaded again
         QWidget *first = menu->mdiArea()->subWindowList().first()->widget();

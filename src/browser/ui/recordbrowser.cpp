@@ -1026,10 +1026,12 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
     default:
         break;
     }
-    if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
-        && QApplication::activePopupWidget()) {
-        // An open look-up list answers its own keys: Escape closes it, Enter chooses.
-        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        // An open look-up list answers its own keys: Escape closes it, Enter chooses. The
+        // list may have closed itself by the time the key reaches here.
+        const auto *w = qobject_cast<const QWidget *>(watched);
+        if (QApplication::activePopupWidget() || (w && w->window()->windowType() == Qt::Popup))
+            return QWidget::eventFilter(watched, event);
     }
     switch (event->type()) {
     case QEvent::ShortcutOverride:

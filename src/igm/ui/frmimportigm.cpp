@@ -4,7 +4,6 @@
 #include "core/prompter.h"
 #include "core/ui/screenregistry.h"
 #include "igm/fileblnumbers.h"
-#include "igm/igmmessages.h"
 #include "igm/igmreader.h"
 #include "igm/outcome.h"
 
@@ -106,7 +105,7 @@ void frmImportIGM::import()
         return Prompter::current().askYesNo(question, Prompter::Icon::Question);
     });
     delete progress.data();
-    if (r.outcome.kind == igm::Outcome::Kind::Failed && r.outcome.message.contains(QLatin1String(igm::Messages::CargoContext))) {
+    if (r.outcome.kind == igm::Outcome::Kind::Failed && !r.vessel.isEmpty()) {
         // a line the company holds already: named, instead of the database's words
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) {
