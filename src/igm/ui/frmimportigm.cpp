@@ -25,13 +25,13 @@ namespace quarl {
 frmImportIGM::frmImportIGM(QWidget *parent) : InterchangeScreen("frmImportIGM", QStringLiteral("Import Igm File"), parent)
 {
     Text1 = makeLineEdit("Text1", 1024);
-    auto *Command1 = makeButton("Command1", QStringLiteral("Browse Cargo File"));
-    chkStrip = new QCheckBox(QStringLiteral("With Striping"), this);
+    auto *Command1 = makeButton("Command1", QStringLiteral("&Browse Cargo File"));
+    chkStrip = new QCheckBox(QStringLiteral("With &Striping"), this);
     chkStrip->setObjectName(QStringLiteral("chkStrip"));
-    chkVessel = new QCheckBox(QStringLiteral("WIth Vessel Information"), this);
+    chkVessel = new QCheckBox(QStringLiteral("WIth &Vessel Information"), this);
     chkVessel->setObjectName(QStringLiteral("chkVessel"));
-    auto *cmdImport = makeButton("cmdImport", QStringLiteral("Import"));
-    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("Close"));
+    auto *cmdImport = makeButton("cmdImport", QStringLiteral("&Import"));
+    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("C&lose"));
 
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(Text1, 1);

@@ -30,10 +30,10 @@ frmRemove::frmRemove(QWidget *parent) : InterchangeScreen("frmRemove", QStringLi
     QLineEdit *voyageNo = makeField(5, 10);
     vesselCode->setMaximumWidth(120);
     voyageNo->setMaximumWidth(120);
-    chkWithVessel = new QCheckBox(QStringLiteral("Delete Voyage Information also"), this);
+    chkWithVessel = new QCheckBox(QStringLiteral("&Delete Voyage Information also"), this);
     chkWithVessel->setObjectName(QStringLiteral("chkWithVessel"));
-    auto *cmdRemove = makeButton("cmdRemove", QStringLiteral("Remove"));
-    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("Close"));
+    auto *cmdRemove = makeButton("cmdRemove", QStringLiteral("&Remove"));
+    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("C&lose"));
 
     auto *grid = new QGridLayout;
     auto *lblVessel = new QLabel(QStringLiteral("Vessel Code"), this);

@@ -42,7 +42,7 @@ PrinterSetupDialog::PrinterSetupDialog(const QString &printer, const QPageLayout
     }
     cboPaper->setCurrentIndex(at);
 
-    optPortrait = new QRadioButton(QStringLiteral("&Portrait"), this);
+    optPortrait = new QRadioButton(QStringLiteral("Portrai&t"), this);
     optPortrait->setObjectName(QStringLiteral("optPortrait"));
     optLandscape = new QRadioButton(QStringLiteral("&Landscape"), this);
     optLandscape->setObjectName(QStringLiteral("optLandscape"));
