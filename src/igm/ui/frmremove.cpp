@@ -5,7 +5,6 @@
 #include "igm/igmmessages.h"
 #include "igm/voyageremoval.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -13,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quarl {
@@ -71,12 +69,6 @@ frmRemove::frmRemove(QWidget *parent) : InterchangeScreen("frmRemove", QStringLi
 void frmRemove::opened()
 {
     Prompter::current().message(QLatin1String(igm::Messages::RemovalWarning), Prompter::Icon::Critical);
-    // after the warning, typing goes into Vessel Code
-    txtFields(4)->setFocus(Qt::OtherFocusReason);
-    QTimer::singleShot(0, this, [this] {
-        if (isVisible() && !isAncestorOf(QApplication::focusWidget()))
-            txtFields(4)->setFocus(Qt::OtherFocusReason);
-    });
 }
 
 void frmRemove::remove()
