@@ -142,6 +142,9 @@ Status Logon::registerDataFile(const QString &file)
     const QString name = trimmedRight(QFileInfo(path).fileName());
     if (!QFileInfo(path).isFile())
         return Failure(ErrorNumber::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!Settings::sysPath().isEmpty() && QFileInfo(path).canonicalFilePath() == QFileInfo(Settings::sysPath()).canonicalFilePath())
+        return Failure(ErrorNumber::BadFileFormat,
+                       QStringLiteral("%1 is the installation's list of companies, not a company's data file.").arg(name));
     return DataSourceRegistry().registerFile(name, path);
 }
 

@@ -3,6 +3,7 @@
 #include "core/inifile.h"
 #include "core/installation.h"
 #include "core/numericvalue.h"
+#include "core/placeholders.h"
 
 namespace quarl {
 
@@ -104,6 +105,11 @@ QString iceGateUser() { return IceGateUser.read(); }
 bool setIceGateUser(const QString &user) { return IceGateUser.write(user); }
 QString customHouseCode() { return CustomCode.read(); }
 bool setCustomHouseCode(const QString &code) { return CustomCode.write(code); }
+QString customHousePort()
+{
+    const QString code = customHouseCode();
+    return code.isEmpty() ? QLatin1String(Placeholder::Port) : code;
+}
 QString igmLayout() { return IgmLayout.read(); }
 bool setIgmLayout(const QString &name) { return IgmLayout.write(name); }
 QString igmTestIndicator()

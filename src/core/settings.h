@@ -45,6 +45,9 @@ QString iceGateUser();
 bool setIceGateUser(const QString &user);
 QString customHouseCode();
 bool setCustomHouseCode(const QString &code);
+// The custom house code, or the placeholder port while none is set: the port a document
+// names where the office keyed none of its own.
+QString customHousePort();
 // The flat-file layout written by Generate Flat-File: "older" (the default, also when
 // empty) or "ices15"; test or production ("T"/"P", default P) of the ICES 1.5 header.
 QString igmLayout();

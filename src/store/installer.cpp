@@ -310,31 +310,35 @@ Status addDemoData(const Database &db)
         return tx.started();
 
     const QList<QVariantList> vessels = {
-        {QStringLiteral("SEAPRL"), QStringLiteral("SEA PEARL"), QStringLiteral("PA"), 41225.0, 24360.0},
-        {QStringLiteral("OCNGRC"), QStringLiteral("OCEAN GRACE"), QStringLiteral("LR"), 54774.0, 32109.0},
-        {QStringLiteral("KNKTRD"), QStringLiteral("KONKAN TRADER"), QStringLiteral("IN"), 9981.0, 5321.0},
-        {QStringLiteral("ARBBRZ"), QStringLiteral("ARABIAN BREEZE"), QStringLiteral("SG"), 27915.0, 13660.0},
-        {QStringLiteral("MRNSTR"), QStringLiteral("MARINE STAR"), QStringLiteral("MH"), 35881.0, 17042.0},
+        {QStringLiteral("SEAPRL"), QStringLiteral("SEA PEARL"), QStringLiteral("PA"), 41225.0, 24360.0, QStringLiteral("9387126")},
+        {QStringLiteral("OCNGRC"), QStringLiteral("OCEAN GRACE"), QStringLiteral("LR"), 54774.0, 32109.0, QStringLiteral("9506344")},
+        {QStringLiteral("KNKTRD"), QStringLiteral("KONKAN TRADER"), QStringLiteral("IN"), 9981.0, 5321.0, QStringLiteral("9188453")},
+        {QStringLiteral("ARBBRZ"), QStringLiteral("ARABIAN BREEZE"), QStringLiteral("SG"), 27915.0, 13660.0, QStringLiteral("9472103")},
+        {QStringLiteral("MRNSTR"), QStringLiteral("MARINE STAR"), QStringLiteral("MH"), 35881.0, 17042.0, QStringLiteral("9623776")},
     };
     for (const QVariantList &v : vessels) {
-        if (Status s = db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt) "
-                                              "values (?, ?, ?, ?, ?)"), v); !s)
+        if (Status s = db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt, IMO_NO) "
+                                              "values (?, ?, ?, ?, ?, ?)"), v); !s)
             return s;
     }
 
+    // The demo voyage arrives at the custom house the demo installation is set up for.
+    const QString DemoPort = QStringLiteral("INNSA1");
+    const QString DemoTerminal = QStringLiteral("NSICT");
     const Dialect &d = db.dialect();
     const QDate arrival = QDate::currentDate().addDays(-2);
     Status s = db.exec(
         QStringLiteral("insert into vesinfo (vslname, vslcode, voyno, slinecode, sagentcode, mastername, vslnation, "
                        "portarrival, lastport, lastport1, lastport2, grt, nrt, vsltype, TotItems, cargodesc, arrdt, "
-                       "arrtime, lhdues, samebottom, shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, terminalop) "
-                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                       "arrtime, lhdues, samebottom, shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, terminalop, "
+                       "arrportcd, tocode) "
+                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {QStringLiteral("SEA PEARL"), QStringLiteral("SEAPRL"), QStringLiteral("024E"), QStringLiteral("SPLINE"),
-         QStringLiteral("DEMOAGENT"), QStringLiteral("RAJESH KUMAR NAIR"), QStringLiteral("PA"), QStringLiteral("INIXY1"),
+         QStringLiteral("DEMOAGENT"), QStringLiteral("RAJESH KUMAR NAIR"), QStringLiteral("PA"), DemoPort,
          QStringLiteral("SGSIN"), QStringLiteral("LKCMB"), QStringLiteral("AEJEA"), 41225.0, 24360.0,
          QStringLiteral("CON"), 3, QStringLiteral("CONTAINERS"), d.dateToDb(arrival), QStringLiteral("6:30"), 0.0,
          QStringLiteral("N"), QStringLiteral("Y"), QStringLiteral("Y"), QStringLiteral("N"), QStringLiteral("Y"),
-         QStringLiteral("Y"), QStringLiteral("PORT")});
+         QStringLiteral("Y"), DemoTerminal, DemoPort, DemoTerminal});
     if (!s)
         return s;
 
@@ -346,21 +350,21 @@ Status addDemoData(const Database &db)
     const QDate bl = QDate::currentDate().addDays(-12);
     const QList<QVariantList> lines = {
         {1, QStringLiteral("SEAPRL"), QStringLiteral("024E"), 1, QStringLiteral("SPLSIN240101"), d.dateToDb(bl),
-         QStringLiteral("SGSIN"), QStringLiteral("INIXY1"), QStringLiteral("BHARAT ELECTRONICS TRADING CO"),
+         QStringLiteral("SGSIN"), DemoPort, QStringLiteral("BHARAT ELECTRONICS TRADING CO"),
          QStringLiteral("UNIT 4, MAKER CHAMBERS"), QStringLiteral("NARIMAN POINT"), QStringLiteral("MUMBAI 400021"),
          QStringLiteral("SAME AS CONSIGNEE"), QString(), QString(), QString(), QStringLiteral("C"),
          QStringLiteral("GC"), QStringLiteral("LC"), 640, QStringLiteral("CTN"), 18450.5, QStringLiteral("KGS"), 0.0,
          QString(), QStringLiteral("BET/MUM/1-640"), QStringLiteral("ELECTRONIC COMPONENTS AND SPARE PARTS"),
          QStringLiteral("ZZZZZ"), QStringLiteral("ZZZ")},
         {2, QStringLiteral("SEAPRL"), QStringLiteral("024E"), 2, QStringLiteral("SPLSIN240102"), d.dateToDb(bl),
-         QStringLiteral("SGSIN"), QStringLiteral("INIXY1"), QStringLiteral("DECCAN CHEMICALS LTD"),
+         QStringLiteral("SGSIN"), DemoPort, QStringLiteral("DECCAN CHEMICALS LTD"),
          QStringLiteral("PLOT 22, MIDC"), QStringLiteral("TALOJA"), QStringLiteral("NAVI MUMBAI 410208"),
          QStringLiteral("DECCAN CHEMICALS LTD"), QStringLiteral("PLOT 22, MIDC"), QStringLiteral("TALOJA"),
          QStringLiteral("NAVI MUMBAI 410208"), QStringLiteral("C"), QStringLiteral("GC"), QStringLiteral("LC"), 80,
          QStringLiteral("DRM"), 16800.0, QStringLiteral("KGS"), 0.0, QString(), QStringLiteral("DCL TALOJA"),
          QStringLiteral("RESIN SOLUTION, FLAMMABLE"), QStringLiteral("1866"), QStringLiteral("3")},
         {3, QStringLiteral("SEAPRL"), QStringLiteral("024E"), 3, QStringLiteral("SPLCMB240103"), d.dateToDb(bl),
-         QStringLiteral("LKCMB"), QStringLiteral("INIXY1"), QStringLiteral("WESTERN INDIA TEXTILES"),
+         QStringLiteral("LKCMB"), DemoPort, QStringLiteral("WESTERN INDIA TEXTILES"),
          QStringLiteral("23 MINT ROAD"), QStringLiteral("FORT"), QStringLiteral("MUMBAI 400001"),
          QStringLiteral("WESTERN INDIA TEXTILES"), QString(), QString(), QString(), QStringLiteral("P"),
          QStringLiteral("GC"), QStringLiteral("LC"), 120, QStringLiteral("BLS"), 21600.0, QStringLiteral("KGS"), 48.5,
