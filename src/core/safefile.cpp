@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -153,6 +154,11 @@ Status SafeFile::commit()
     m_committed = true;
     syncFolder(m_path);
     return Status::ok();
+}
+
+bool commitWhole(QSaveFile &file)
+{
+    return file.flush() && file.commit();
 }
 
 } // namespace quarl

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QSaveFile;
+
 namespace quarl {
 
 // A file written under a temporary name beside its real one and renamed into place by
@@ -53,5 +55,11 @@ private:
     int m_fd = -1;
     bool m_committed = false;
 };
+
+// QSaveFile::commit() of Qt 6.4 renames the file into place even when writing out its last
+// buffered bytes failed (a full disk): this flushes them first, so that such a failure
+// leaves the real name as it was and errorString() says why. The temporary file goes
+// with the QSaveFile.
+bool commitWhole(QSaveFile &file);
 
 } // namespace quarl

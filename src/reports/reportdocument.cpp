@@ -1,5 +1,7 @@
 #include "reports/reportdocument.h"
 
+#include "core/safefile.h"
+
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -885,7 +887,7 @@ Status writePdf(const ReportDocument &document, const QString &path, const PageP
             return s;
         }
     }
-    if (!file.commit())
+    if (!commitWhole(file))
         return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
     return Status::ok();
 }

@@ -1,6 +1,7 @@
 #include "reports/reportexport.h"
 
 #include "appearance/reportheading.h"
+#include "core/safefile.h"
 #include "reports/rtfwriter.h"
 
 #include <QSaveFile>
@@ -244,7 +245,7 @@ Status writeRtf(const ReportData &data, const ReportTexts &texts, const QPageLay
                        path + QStringLiteral(": ")
                            + (rtf.writeErrno() ? QString::fromLocal8Bit(std::strerror(rtf.writeErrno())) : file.errorString()));
     }
-    if (!file.commit())
+    if (!commitWhole(file))
         return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
     return Status::ok();
 }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <sys/stat.h>
 #include <vector>
+#include <tuple>
 
 namespace quarl::Installer {
 
@@ -255,7 +256,7 @@ Result<HomeReport> initHome(bool demo)
         if (!registryThere)
             madeHere(registryFile);
         else if (!registered)
-            undo.add([] { DataSourceRegistry().remove(QLatin1String(DemoDataSource)); });
+            undo.add([] { std::ignore = DataSourceRegistry().remove(QLatin1String(DemoDataSource)); }); // undoing a failure
         if (Settings::iceGateUser().isEmpty())
             iceGateUser = QStringLiteral("DEMOAGENT");
         if (Settings::customHouseCode().isEmpty())
