@@ -182,7 +182,14 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(QStringLiteral("an element or value longer than 1 MB")), qPrintable(r.err));
         rusage usage{};
         QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
-        QVERIFY2(usage.ru_maxrss < 100 * 1024, qPrintable(QStringLiteral("%1 kB").arg(usage.ru_maxrss)));
+        // Under AddressSanitizer freed blocks wait in quarantine and every byte has a shadow, so
+        // only the plain build holds the command to its real bound.
+#ifdef QUARL_SANITIZED
+        const long boundKb = 1024 * 1024;
+#else
+        const long boundKb = 100 * 1024;
+#endif
+        QVERIFY2(usage.ru_maxrss < boundKb, qPrintable(QStringLiteral("%1 kB").arg(usage.ru_maxrss)));
         QCOMPARE(test::voyageRows(t.db()), 0);
     }
 
