@@ -32,6 +32,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <tuple>
 
 using namespace quarl;
 
@@ -78,9 +79,9 @@ PgParams testCluster(bool *ok)
 {
     PgParams p;
     p.database = QStringLiteral("postgres");
-    const QString spec = qEnvironmentVariable("QUARL_TEST_PG");
-    *ok = !spec.isEmpty();
-    for (const QString &pair : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    const QString conninfo = qEnvironmentVariable("QUARL_TEST_PG");
+    *ok = !conninfo.isEmpty();
+    for (const QString &pair : conninfo.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString k = pair.section(QLatin1Char('='), 0, 0);
         const QString v = pair.section(QLatin1Char('='), 1);
         if (k == QLatin1String("host"))
@@ -612,7 +613,7 @@ int main(int argc, char *argv[])
         PgParams m = t.pg;
         m.database = maintenanceDb;
         if (auto maint = Database::openPostgres(m))
-            maint->exec(QStringLiteral("drop database if exists %1").arg(name));
+            std::ignore = maint->exec(QStringLiteral("drop database if exists %1").arg(name));
     }
     return status;
 }

@@ -80,10 +80,12 @@ const QStringList &cargoColumns();
 Status checkContainers(const Database &db, const QList<Container> &containers);
 
 // Checks the containers, then writes everything in one transaction: the cargo row (a new
-// key for id 0; destination port "INIXY1" when empty), the containers in use (matched by
+// key for id 0; as destination port the voyage's port of arrival when empty), the containers in use (matched by
 // autoid, so an edited container keeps its row; a new one gets a new autoid), the goods
 // items when set (checked first, like the containers), and deletes the contain rows of
-// removedAutoids. Returns the key of the stored row. On any failure,
+// removedAutoids. A B/L number already on another line of the voyage is refused first
+// (ErrorNumber::BlNumberTaken, naming that line), and so is a refusal of the unique index.
+// Returns the key of the stored row. On any failure,
 // including a refused commit, the database is as before and bol is unchanged.
 Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids = {});
 

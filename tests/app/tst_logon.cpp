@@ -373,6 +373,8 @@ private Q_SLOTS:
         QTest::newRow("another file, then the right one")
             << QStringList{"other", "@"}
             << QStringList{NoDataSource, chooser, created, NoDataSource, chooser, created} << true;
+        QTest::newRow("the system database, then the right one")
+            << QStringList{"sys", "@"} << QStringList{NoDataSource, chooser, failed, NoDataSource, chooser, created} << true;
         QTest::newRow("registration refused")
             << QStringList{"bad", "", ""}
             << QStringList{NoDataSource, chooser, failed, NoDataSource, chooser, NoDataSource, chooser} << false;
@@ -392,7 +394,11 @@ private Q_SLOTS:
         QVERIFY(addCompany(fx, QStringLiteral("Acme Shipping"), QStringLiteral("ACME.qdb"), nullptr));
         Settings::setCompanyIndexText(QStringLiteral(" 1"));
         for (const QString &a : answers)
-            fx.prompter.answerFile(a == "@" ? dataFile : a == "other" ? otherFile : a == "bad" ? badFile : a);
+            fx.prompter.answerFile(a == "@"       ? dataFile
+                                   : a == "other" ? otherFile
+                                   : a == "bad"   ? badFile
+                                   : a == "sys"   ? Settings::sysPath()
+                                                  : a);
 
         frmLogon *logon = fx.startLogon();
         fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -638,14 +639,8 @@ void RecordBrowser::updateRecord()
 {
     if (m_mode == Mode::Browse || refuseAfterSessionEnd())
         return;
-    // Tab and Enter check a mandatory field only when it is left; a row may not be
-    // written with one that was never visited either.
-    if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
-        Prompter::current().beep();
-        focusField(empty);
-        showHeldField(empty);
+    if (!checkBeforeSave())
         return;
-    }
     if (Status s = writePending(); !s) {
         reportUpdateFailure(s.failure());
         return;
@@ -657,6 +652,19 @@ void RecordBrowser::updateRecord()
     SwitchMode(Mode::Browse);
     showCurrentRow();
     focusAdd();
+}
+
+bool RecordBrowser::checkBeforeSave()
+{
+    // Tab and Enter check a mandatory field only when it is left; a row may not be
+    // written with one that was never visited either.
+    if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
+        Prompter::current().beep();
+        focusField(empty);
+        showHeldField(empty);
+        return false;
+    }
+    return true;
 }
 
 void RecordBrowser::cancelRecord()
@@ -809,11 +817,9 @@ bool RecordBrowser::unload()
         if (answer == Prompter::Answer::Cancel)
             return false;
         if (answer == Prompter::Answer::Yes) {
-            if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
-                Prompter::current().beep();
-                focusField(empty);
+            // the save holds every rule Update holds; a refusal keeps the screen with the reason
+            if (!checkBeforeSave())
                 return false;
-            }
             if (Status s = writePending(); !s) {
                 reportUpdateFailure(s.failure());
                 return false;
@@ -840,7 +846,8 @@ void RecordBrowser::fieldTextChanged(int) {}
 void RecordBrowser::moveFocus(bool forward)
 {
     QWidget *from = focusWidget();
-    if (const int index = fieldIndexOf(from); index >= 0 && m_mode != Mode::Browse) {
+    // Going back to mend an earlier field is always allowed; the rules hold on the way forward.
+    if (const int index = fieldIndexOf(from); forward && index >= 0 && m_mode != Mode::Browse) {
         m_holdReason.clear();
         if (!acceptFieldLeave(index)) {
             showHeldField(index);
@@ -856,8 +863,11 @@ void RecordBrowser::moveFocus(bool forward)
         if (w != this && isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
             clearHold();
             w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            // what is typed replaces the text there, in the boxes as in the single-line fields
             if (auto *edit = qobject_cast<QLineEdit *>(w))
                 edit->selectAll();
+            else if (auto *box = qobject_cast<QPlainTextEdit *>(w))
+                box->selectAll();
             return;
         }
     }
@@ -973,6 +983,23 @@ bool RecordBrowser::handleKey(QKeyEvent *event)
     }
 }
 
+// A character that would not fit is refused aloud, not dropped without a word.
+bool RecordBrowser::fieldFull(QObject *watched, const QKeyEvent *event)
+{
+    const int index = fieldIndexOf(watched);
+    QLineEdit *edit = index >= 0 ? txtFields(index) : nullptr;
+    if (!edit || edit->isReadOnly() || m_mode == Mode::Browse || event->text().isEmpty() || !event->text().at(0).isPrint()
+        || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        return false;
+    const auto *rule = qobject_cast<const FieldValidator *>(edit->validator());
+    const int limit = rule && rule->maxLength() > 0 ? rule->maxLength() : edit->maxLength();
+    if (edit->text().size() - edit->selectedText().size() < limit)
+        return false;
+    Prompter::current().beep();
+    showHold(tr("%1 takes at most %2 characters").arg(fieldCaption(index)).arg(limit));
+    return true;
+}
+
 void RecordBrowser::refocusLater(QLineEdit *field)
 {
     QPointer<QLineEdit> guard(field);
@@ -998,6 +1025,13 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
         break;
     default:
         break;
+    }
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        // An open look-up list answers its own keys: Escape closes it, Enter chooses. The
+        // list may have closed itself by the time the key reaches here.
+        const auto *w = qobject_cast<const QWidget *>(watched);
+        if (QApplication::activePopupWidget() || (w && w->window()->windowType() == Qt::Popup))
+            return QWidget::eventFilter(watched, event);
     }
     switch (event->type()) {
     case QEvent::ShortcutOverride:
@@ -1032,6 +1066,8 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (handleKey(static_cast<QKeyEvent *>(event)))
+            return true;
+        if (fieldFull(watched, static_cast<QKeyEvent *>(event)))
             return true;
         break;
     case QEvent::FocusOut: {

@@ -62,6 +62,8 @@ protected:
     bool isCommandKey(const QKeyEvent *event) const override;
     QList<QWidget *> tabOrder() const override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Every field rule and look-up list, also for what was never visited.
+    bool checkBeforeSave() override;
     // The save of Update and of closing with a pending row: saveBillOfLading.
     Status writePending() override;
     void reportUpdateFailure(const Failure &failure) override;
@@ -92,7 +94,6 @@ private:
     QString cell(int row, int column) const;
     void setCell(int row, int column, const QString &text);
     void openVoyageScreen();
-    bool checkBeforeSave();
     int positionOfId(qint64 id) const;
     void layOut();
 
