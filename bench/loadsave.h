@@ -112,7 +112,9 @@ inline Status saveBill(const Database &db, const Bill &b)
                                     QStringLiteral("20"),
                                     QStringLiteral("4.5"),
                                     QStringLiteral("22G1"),
-                                    QStringLiteral("N")};
+                                    QStringLiteral("N"),
+                                    QString(),
+                                    QString()};
     return saveBillOfLading(db, bol).status();
 }
 

@@ -4,10 +4,13 @@
 #include "entry/voyageheader.h"
 #include "store/blnumbers.h"
 #include "store/cargokeys.h"
+#include "store/filingfields.h"
 #include "store/schema.h"
 
 #include <QDate>
 #include <QLocale>
+
+#include <algorithm>
 
 namespace quarl {
 
@@ -44,25 +47,46 @@ QVariant dbValue(const Database &db, const QVariant &value)
     return value;
 }
 
-QVariantList containerBinds(const Container &c, qint64 ref)
+QVariantList containerBinds(const Container &c, qint64 ref, bool filing)
 {
-    return {ref, c.containno, c.sealno, c.agentcode, c.constatus, qRound64(cellNumber(c.pkgs)), cellNumber(c.weight),
-            c.isocode, c.socflag};
+    QVariantList binds{ref, c.containno, c.sealno, c.agentcode, c.constatus, qRound64(cellNumber(c.pkgs)),
+                       cellNumber(c.weight), c.isocode, c.socflag};
+    if (filing)
+        binds << c.sealtype << c.eqtype;
+    return binds;
 }
 
-const char ContainerColumns[] = "ref, containno, sealno, agentcode, constatus, conpkgs, conwt, isocode, socflag";
+// The container columns the save writes: those of release 2.2.0 too where they are kept.
+QStringList containerColumns(bool filing)
+{
+    QStringList columns = {QStringLiteral("ref"),     QStringLiteral("containno"), QStringLiteral("sealno"),
+                           QStringLiteral("agentcode"), QStringLiteral("constatus"), QStringLiteral("conpkgs"),
+                           QStringLiteral("conwt"),   QStringLiteral("isocode"),   QStringLiteral("socflag")};
+    if (filing) {
+        for (const Filing::Field *f : Filing::addedColumns(QStringLiteral("contain")))
+            columns << QLatin1String(f->column);
+    }
+    return columns;
+}
+
+bool keepsFilingColumns(const Database &db)
+{
+    return db.columnNames(QStringLiteral("contain")).contains(QStringLiteral("eqtype"), Qt::CaseInsensitive);
+}
 
 Status writeContainers(const Database &db, qint64 ref, const QList<Container> &containers)
 {
-    const QString insert = QStringLiteral("insert into contain (%1) values (?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                               .arg(QLatin1String(ContainerColumns));
-    const QString update = QStringLiteral("update contain set ref = ?, containno = ?, sealno = ?, agentcode = ?, "
-                                          "constatus = ?, conpkgs = ?, conwt = ?, isocode = ?, socflag = ? "
-                                          "where autoid = ?");
+    const bool filing = keepsFilingColumns(db);
+    const QStringList columns = containerColumns(filing);
+    const QString insert = QStringLiteral("insert into contain (%1) values (%2)")
+                               .arg(columns.join(QStringLiteral(", ")),
+                                    QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+    const QString update = QStringLiteral("update contain set %1 = ? where autoid = ?")
+                               .arg(columns.join(QStringLiteral(" = ?, ")));
     for (const Container &c : containers) {
         if (!c.inUse())
             continue;
-        QVariantList binds = containerBinds(c, ref);
+        QVariantList binds = containerBinds(c, ref, filing);
         if (c.autoid > 0) {
             binds << c.autoid;
             auto q = db.query(update, binds);
@@ -91,7 +115,13 @@ const QStringList &cargoColumns()
         QStringLiteral("grosswt"),  QStringLiteral("unitwt"),      QStringLiteral("volume"),   QStringLiteral("unitvol"),
         QStringLiteral("marks"),    QStringLiteral("gdesc"),       QStringLiteral("unocode"),  QStringLiteral("imocode"),
         QStringLiteral("tpregno"),  QStringLiteral("caccode"),     QStringLiteral("trmode"),   QStringLiteral("mlo")};
-    return columns;
+    static const QStringList withFiling = [] {
+        QStringList all = columns;
+        for (const Filing::Field *f : Filing::addedColumns(QStringLiteral("cargo")))
+            all << QLatin1String(f->column);
+        return all;
+    }();
+    return withFiling;
 }
 
 Status checkContainers(const Database &db, const QList<Container> &containers)
@@ -150,6 +180,10 @@ Result<qint64> writeBillOfLading(const Database &db, const BillOfLading &bol, co
 {
     if (Status rule = checkContainers(db, bol.containers); !rule)
         return rule.failure();
+    if (bol.items) {
+        if (Status rule = GoodsItems::check(db, *bol.items); !rule)
+            return rule.failure();
+    }
 
     // A line cleared here goes no further than the voyage's port of arrival.
     auto destination = [&]() -> Result<QVariant> {
@@ -228,6 +262,16 @@ Result<qint64> writeBillOfLading(const Database &db, const BillOfLading &bol, co
     }
     if (Status s = writeContainers(db, id, bol.containers); !s)
         return s.failure();
+    if (bol.items) {
+        if (GoodsItems::isKept(db)) {
+            if (Status s = GoodsItems::write(db, id, *bol.items); !s)
+                return s.failure();
+        } else if (std::any_of(bol.items->cbegin(), bol.items->cend(), [](const GoodsItem &i) { return i.inUse(); })) {
+            return Failure(ErrorNumber::ItemRule,
+                           QStringLiteral("This company database keeps no goods items yet: run Patches, Modify Tables "
+                                          "for SCMTR Filing (2.2.0)."));
+        }
+    }
     if (Status s = tx.commit(); !s)
         return s.failure();
     return id;
@@ -256,6 +300,8 @@ Status deleteBillOfLading(const Database &db, qint64 id)
         return tx.started();
     if (Status s = db.exec(QStringLiteral("delete from contain where ref = ?"), {id}); !s)
         return s;
+    if (Status s = GoodsItems::remove(db, id); !s)
+        return s;
     if (Status s = db.exec(QStringLiteral("delete from cargo where id = ?"), {id}); !s)
         return s;
     return tx.commit();
@@ -263,8 +309,10 @@ Status deleteBillOfLading(const Database &db, qint64 id)
 
 Result<QList<Container>> loadContainers(const Database &db, qint64 id)
 {
+    const bool filing = keepsFilingColumns(db);
     auto q = db.query(QStringLiteral("select autoid, containno, sealno, agentcode, constatus, conpkgs, conwt, isocode, "
-                                     "socflag from contain where ref = ? order by autoid"),
+                                     "socflag%1 from contain where ref = ? order by autoid")
+                          .arg(filing ? QStringLiteral(", sealtype, eqtype") : QString()),
                       {id});
     if (!q)
         return q.failure();
@@ -278,7 +326,8 @@ Result<QList<Container>> loadContainers(const Database &db, qint64 id)
         return v.toString();
     };
     while (q->next()) {
-        out << Container{q->value(0).toLongLong(), text(1), text(2), text(3), text(4), text(5), text(6), text(7), text(8)};
+        out << Container{q->value(0).toLongLong(), text(1), text(2), text(3), text(4), text(5), text(6), text(7), text(8),
+                         filing ? text(9) : QString(), filing ? text(10) : QString()};
     }
     return out;
 }

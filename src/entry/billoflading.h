@@ -6,7 +6,7 @@
 //
 //   BillOfLading bol;
 //   bol.set("vslcode", "MAERSK1"); bol.set("voyno", "001"); bol.set("blno", "BL1"); ...
-//   bol.containers << Container{0, "ABCD1234567", "S1", "AG", "FCL", "10", "12.5", "22G1", "N"};
+//   bol.containers << Container{0, "ABCD1234567", "S1", "AG", "FCL", "10", "12.5", "22G1", "N", "BTSL", "CN"};
 //   Result<qint64> id = saveBillOfLading(db, bol);   // id 0 in bol: a new row
 //
 // A save runs in one transaction: the cargo row, every container, and the container
@@ -15,6 +15,7 @@
 // the same key.
 
 #include "core/failure.h"
+#include "entry/goodsitems.h"
 #include "store/database.h"
 
 #include <QList>
@@ -22,6 +23,8 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
+
+#include <optional>
 
 namespace quarl {
 
@@ -45,6 +48,9 @@ struct Container
     QString weight; // numeric value stored (0 for empty or non-numeric text)
     QString isocode;
     QString socflag;
+    // kept for today's arrival manifest (release 2.2.0 on)
+    QString sealtype;
+    QString eqtype;
 
     bool inUse() const { return !containno.isEmpty(); }
 };
@@ -58,6 +64,8 @@ struct BillOfLading
     // engine's date; a null QVariant stores null.
     QVariantMap values;
     QList<Container> containers;
+    // The goods items; left as stored when not set.
+    std::optional<QList<GoodsItem>> items;
 
     void set(const QString &column, const QVariant &value) { values.insert(column.toLower(), value); }
     QVariant value(const QString &column) const { return values.value(column.toLower()); }
@@ -73,14 +81,15 @@ Status checkContainers(const Database &db, const QList<Container> &containers);
 
 // Checks the containers, then writes everything in one transaction: the cargo row (a new
 // key for id 0; as destination port the voyage's port of arrival when empty), the containers in use (matched by
-// autoid, so an edited container keeps its row; a new one gets a new autoid), and deletes
-// the contain rows of removedAutoids. A B/L number already on another line of the voyage
-// is refused first (ErrorNumber::BlNumberTaken, naming that line), and so is a refusal of
-// the unique index. Returns the key of the stored row. On any failure,
+// autoid, so an edited container keeps its row; a new one gets a new autoid), the goods
+// items when set (checked first, like the containers), and deletes the contain rows of
+// removedAutoids. A B/L number already on another line of the voyage is refused first
+// (ErrorNumber::BlNumberTaken, naming that line), and so is a refusal of the unique index.
+// Returns the key of the stored row. On any failure,
 // including a refused commit, the database is as before and bol is unchanged.
 Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids = {});
 
-// Deletes the bill of lading and all its containers in one transaction.
+// Deletes the bill of lading and all its containers and goods items in one transaction.
 Status deleteBillOfLading(const Database &db, qint64 id);
 
 // The containers of a bill of lading in the order they were stored (autoid).

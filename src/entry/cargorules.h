@@ -38,9 +38,10 @@ Result<bool> imoCodeAcceptable(const Database &db, const QString &text);
 // A port code of the port master (the destination port of a transhipment).
 Result<bool> portCodeAcceptable(const Database &db, const QString &text);
 
-// The grid columns, numbered as the grid shows them (0-based; 0 and 9 hidden).
+// The grid columns, numbered as the grid shows them (0-based; 0 and 9 hidden). Seal type
+// and equipment type, kept for today's arrival manifest, stand at the right end.
 enum GridColumn { ColRef, ColContainerNo, ColSealNo, ColAgentCode, ColStatus, ColPkgs, ColWeight, ColIsoCode,
-                  ColSocFlag, ColAutoid, GridColumnCount };
+                  ColSocFlag, ColAutoid, ColSealType, ColEqType, GridColumnCount };
 
 // The rule checked when an edit of a container cell ends; no message, only refusal.
 Result<bool> cellAcceptable(const Database &db, int column, const QString &text);

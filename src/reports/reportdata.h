@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -41,6 +42,10 @@ struct ReportLine
     QString unitVol;
     QString marks, gDesc, unoCode, imoCode;
     QString tpRegNo, cacCode, trMode, mlo;
+    // kept for today's arrival manifest: the shipper as one text, the goods items as
+    // "HS code description" (check-list only)
+    QString shipper;
+    QStringList hsCodes;
     std::vector<ReportContainer> containers;
 };
 

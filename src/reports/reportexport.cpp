@@ -111,8 +111,12 @@ void checkList(RtfWriter &rtf, const ReportData &d)
                  QStringLiteral("Carrier agent code\n") + l.cacCode, QStringLiteral("Transport mode\n") + l.trMode,
                  QStringLiteral("MLO code\n") + l.mlo},
                 facts);
+        if (!l.shipper.isEmpty())
+            rtf.row({QStringLiteral("Shipper"), l.shipper}, {width / 6, width - width / 6});
         rtf.row({QStringLiteral("Marks & Nos."), l.marks}, {width / 6, width - width / 6});
         rtf.row({QStringLiteral("Description"), l.gDesc}, {width / 6, width - width / 6});
+        if (!l.hsCodes.isEmpty())
+            rtf.row({QStringLiteral("HS codes"), l.hsCodes.join(QStringLiteral("; "))}, {width / 6, width - width / 6});
         if (l.containers.empty()) {
             rtf.row({QStringLiteral("Containers"), QStringLiteral("None (cargo not in containers)")},
                     {width / 6, width - width / 6});

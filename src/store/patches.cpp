@@ -1,6 +1,7 @@
 #include "store/patches.h"
 
 #include "store/database.h"
+#include "store/filingfields.h"
 #include "store/schema.h"
 
 #include <QSqlError>
@@ -53,6 +54,8 @@ const QList<PatchInfo> &all()
          QString()},
         {PatchId::IcesColumns210, QStringLiteral("2.1.0"), QStringLiteral("Modify Tables for ICES 1.5 (2.1.0)"),
          QStringLiteral("menPatch"), 4, QString()},
+        {PatchId::FilingColumns220, QStringLiteral("2.2.0"), QStringLiteral("Modify Tables for SCMTR Filing (2.2.0)"),
+         QStringLiteral("menPatch"), 5, QString()},
         {PatchId::ColumnWidths, QStringLiteral("column-widths"), QStringLiteral("Enforce Column Widths"), QString(), -1,
          QString()},
     };
@@ -94,6 +97,8 @@ PatchResult run(PatchId id, const Database &db)
         return completePortMaster(db);
     case PatchId::IcesColumns210:
         return addIcesColumns(db);
+    case PatchId::FilingColumns220:
+        return addFilingColumns(db);
     case PatchId::ColumnWidths:
         return enforceColumnWidths(db);
     }
@@ -417,6 +422,72 @@ PatchResult addIcesColumns(const Database &db)
             return failed(s);
         changed = true;
     }
+    if (!changed)
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult addFilingColumns(const Database &db)
+{
+    const QStringList cargo = db.columnNames(QStringLiteral("cargo"));
+    const QStringList vesinfo = db.columnNames(QStringLiteral("vesinfo"));
+    if (!cargo.contains(QStringLiteral("mlo"), Qt::CaseInsensitive)
+        || !vesinfo.contains(QStringLiteral("arrportcd"), Qt::CaseInsensitive))
+        return {PatchResult::Outcome::Failed, QLatin1String(EarlierUpgradesFirst),
+                Failure(ErrorNumber::InvalidArgument, QLatin1String(EarlierUpgradesFirst))};
+
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    bool changed = false;
+    // Rows longer than a column's width (kept by the width upgrade) must not stop a new
+    // column: SQLite tests every check of the table when one is added (see addCargoColumns).
+    const bool sqlite = db.engine() == Engine::SQLite;
+    if (sqlite) {
+        if (Status s = db.exec(QStringLiteral("pragma ignore_check_constraints = on")); !s)
+            return failed(s);
+    }
+    auto apply = [&]() -> Status {
+        for (const char *table : {"vesinfo", "cargo", "contain"}) {
+            const QString t = QLatin1String(table);
+            const QStringList present = db.columnNames(t);
+            QList<ColumnDef> missing;
+            for (const Filing::Field *f : Filing::addedColumns(t)) {
+                if (!present.contains(QLatin1String(f->column), Qt::CaseInsensitive))
+                    missing << *Schema::column(t, QLatin1String(f->column));
+            }
+            for (const QString &sql : db.dialect().addColumnsSql(t, missing)) {
+                if (Status s = db.exec(sql); !s)
+                    return s;
+                changed = true;
+            }
+        }
+        for (const QString &t : Filing::addedTables()) {
+            if (db.hasTable(t))
+                continue;
+            if (Status s = Schema::createTable(db, *Schema::table(t)); !s)
+                return s;
+            changed = true;
+            if (t == QLatin1String(Filing::CompanyTable)) {
+                if (Status s = Schema::insertCompanyRow(db); !s)
+                    return s;
+            }
+            for (const Schema::CodeMaster &cm : Schema::codeMasters()) {
+                if (cm.table.compare(t, Qt::CaseInsensitive) == 0) {
+                    if (Status s = Schema::fillCodeMaster(db, cm); !s)
+                        return s;
+                }
+            }
+        }
+        return Status::ok();
+    };
+    const Status status = apply();
+    if (sqlite)
+        std::ignore = db.exec(QStringLiteral("pragma ignore_check_constraints = off")); // per connection; the status below decides
+    if (!status)
+        return failed(status);
     if (!changed)
         return alreadyApplied(QLatin1String(AlreadyPatched));
     if (Status s = tx.commit(); !s)

@@ -127,6 +127,7 @@ private Q_SLOTS:
             {"menPatch", 2, "Insert &New Location codes for ICD (2.0.3)", ""},
             {"menPatch", 3, "Insert &Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", ""},
             {"menPatch", 4, "Modify &Tables for ICES 1.5 (2.1.0)", ""},
+            {"menPatch", 5, "Modify Tables for SCMTR &Filing (2.2.0)", ""},
         };
         int count = 0;
         for (const auto &[array, index, caption, code] : table) {

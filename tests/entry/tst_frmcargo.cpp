@@ -5,7 +5,10 @@
 #include "core/scriptedprompter.h"
 #include "core/settings.h"
 #include "core/ui/screenregistry.h"
+#include "entry/cargorules.h"
+#include "entry/ui/codecombo.h"
 #include "entry/ui/frmcargo.h"
+#include "entry/ui/goodsitemsgrid.h"
 #include "store/schema.h"
 
 #include <QAbstractItemView>
@@ -16,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 
@@ -66,6 +70,27 @@ struct Fixture
             QTest::keyClick(c, Qt::Key_Down);
         QCOMPARE(c->currentData().toString(), code);
         enter();
+    }
+    // Types a cell of the goods items: as a container cell; an empty text keeps the cell.
+    void typeItem(const QString &text)
+    {
+        GoodsItemsGrid *items = screen->itemsGrid();
+        if (text.isEmpty())
+            QTest::keyClick(items, Qt::Key_Return);
+        else
+            QTest::keyClicks(items, text.left(1));
+        QCOMPARE(focus(), static_cast<QWidget *>(items->editor()));
+        QTest::keyClicks(items->editor(), text.mid(1));
+        QTest::keyClick(items->editor(), Qt::Key_Return);
+    }
+    // Types into the focused field, Enter, and expects the cursor held with the reason.
+    void refused(const QString &text, const QString &why)
+    {
+        QWidget *at = focus();
+        type(text);
+        QCOMPARE(focus(), at);
+        QCOMPARE(screen->statusText(), why);
+        qobject_cast<QLineEdit *>(at)->clear();
     }
     // Types a cell in the grid: the first character opens the edit box, Enter stores.
     void typeCell(const QString &text)
@@ -321,6 +346,169 @@ private Q_SLOTS:
 
     // Browsing, search, the switches in edit mode, the grid closed for other natures,
     // save messages with nothing written, container-row delete and delete.
+    // The second page by keyboard alone: its Alt key, the rules of its fields as they are
+    // left, two goods items, the seal and equipment types at the right end of the
+    // container grid; all stored with the one save, shown again, carried to the next bill.
+    void partiesAndGoods_data() { test::addEngineRows(); }
+    void partiesAndGoods()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        seedBill(t.db(), QStringLiteral("ABC1"), 2);
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QTabWidget *pages = x.screen->pages();
+        QCOMPARE(pages->currentIndex(), 0);
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier); // browsing: the page can be looked at
+        QCOMPARE(pages->currentIndex(), 1);
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(pages->currentIndex(), 0); // Edit starts in "Vessel Code"
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(1)));
+        x.f(1)->clear();
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(pages->currentIndex(), 0); // a mandatory field left empty holds the cursor
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Vessel Code is required"));
+        QTest::keyClicks(x.f(1), QStringLiteral("VSL1"));
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(pages->currentIndex(), 1);
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.screen->filingCombo(QStringLiteral("cmbCargoType"))));
+        QCOMPARE(x.screen->filingCombo(QStringLiteral("cmbCargoType"))->placeholderText(), QStringLiteral("IM when empty"));
+
+        x.choose(QStringLiteral("IM"));
+        x.choose(QStringLiteral("S"));
+        x.enter(); // previous declaration: left empty
+        x.refused(QStringLiteral("ZZ999"), QStringLiteral("Next Unlading Port: ZZ999 is not in the port list"));
+        x.type(QStringLiteral("innsa1"));
+        QCOMPARE(x.f(203)->text(), QStringLiteral("INNSA1"));
+        for (const char *text : {"EXAMPLE EXPORT CO LTD", "1 SAMPLE ROAD", "SHANGHAI"})
+            x.type(QLatin1String(text));
+        x.refused(QStringLiteral("XQ"), QStringLiteral("Shipper Country: XQ is not in the country list"));
+        x.type(QStringLiteral("cn"));
+        x.type(QStringLiteral("PLOT 5 TEST ESTATE"));
+        x.type(QStringLiteral("MUMBAI"));
+        x.refused(QStringLiteral("99"), QStringLiteral("Consignee State: 99 is not an Indian state code (01 to 38)"));
+        x.type(QStringLiteral("27"));
+        QCOMPARE(x.f(223)->text(), QStringLiteral("MAHARASHTRA"));
+        x.refused(QStringLiteral("4000"), QStringLiteral("Consignee PIN: a PIN is 6 digits"));
+        x.type(QStringLiteral("400001"));
+        x.type(QStringLiteral("IN"));
+        x.choose(QStringLiteral("IEC"));
+        x.refused(QStringLiteral("01234"), QStringLiteral("Consignee Code: an IEC is 10 letters or digits"));
+        x.type(QStringLiteral("0123456789"));
+        x.enter(); // the notify party's code type: left empty, a PAN is taken
+        x.refused(QStringLiteral("0123456789"), QStringLiteral("Notify PAN / Code: a PAN is five letters, four digits and a letter (AAAAA9999A)"));
+        x.type(QStringLiteral("aabce9876l"));
+        for (const char *text : {"MUMBAI", "IN", "400001"})
+            x.type(QLatin1String(text));
+
+        // the goods items: Enter stores and moves right, a refused cell keeps the selection
+        GoodsItemsGrid *items = x.screen->itemsGrid();
+        QCOMPARE(x.focus(), static_cast<QWidget *>(items));
+        QCOMPARE(items->currentRow(), 0);
+        QCOMPARE(items->currentColumn(), 0);
+        for (const char *text : {"848180", "BALL VALVES", "ZZZZZ", "ZZZ", "600", "pkg"})
+            x.typeItem(QLatin1String(text));
+        QCOMPARE(items->currentRow(), 1);
+        x.typeItem(QStringLiteral("8481"));
+        QCOMPARE(items->currentColumn(), 0);
+        QCOMPARE(x.screen->statusText(), QStringLiteral("an HS code is 6 or 8 digits"));
+        for (const char *text : {"84818090", "GATE VALVES", "", "", "400"})
+            x.typeItem(QLatin1String(text));
+        QCOMPARE(items->cell(1, GoodsItems::ColPkgType), QStringLiteral("PKG")); // from the row above
+
+        // seal and equipment type at the right end of the container grid; Enter from
+        // SOCFlag still goes to the next container
+        QTest::keyClick(x.focus(), Qt::Key_B, Qt::AltModifier);
+        QCOMPARE(pages->currentIndex(), 0);
+        x.grid()->setFocus();
+        x.grid()->setCurrentCell(0, CargoRules::ColSocFlag);
+        QTest::keyClick(x.grid(), Qt::Key_Right);
+        QCOMPARE(x.grid()->currentColumn(), int(CargoRules::ColSealType));
+        x.typeCell(QStringLiteral("BTSL"));
+        x.typeCell(QStringLiteral("XX"));
+        QCOMPARE(x.grid()->currentColumn(), int(CargoRules::ColEqType));
+        x.typeCell(QStringLiteral("CN"));
+        QCOMPARE(x.grid()->currentRow(), 1);
+        QCOMPARE(x.grid()->currentColumn(), int(CargoRules::ColContainerNo));
+        x.grid()->setCurrentCell(1, CargoRules::ColSocFlag);
+        x.typeCell(QStringLiteral("N"));
+        QCOMPARE(x.cell(1, CargoRules::ColSealType), QStringLiteral("BTSL"));
+        QCOMPARE(x.grid()->currentRow(), 2);
+
+        // a field of the second page never visited is held to its rule at save
+        x.f(234)->setText(QStringLiteral("12"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        QCOMPARE(pages->currentIndex(), 1);
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(234)));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Notify PIN: a PIN is 6 digits"));
+        x.f(234)->setText(QStringLiteral("400001"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.messages(), QStringList());
+
+        auto q = t.db().query(QStringLiteral("select cargotype, consind, prevdec, nextunload, shpname, shpcity, shpcntry, "
+                                             "cnsstate, cnsstatenm, cnspin, cnscntry, cnscode, cnscodetype, notpan, "
+                                             "notcodetype, notpin from cargo"));
+        QVERIFY(q && q->next());
+        const QStringList expected = {"IM", "S", "", "INNSA1", "EXAMPLE EXPORT CO LTD", "SHANGHAI", "CN", "27",
+                                      "MAHARASHTRA", "400001", "IN", "0123456789", "IEC", "AABCE9876L", "", "400001"};
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(q->value(i).toString().trimmed(), expected.at(i));
+        auto stored = GoodsItems::load(t.db(), 1);
+        QCOMPARE(stored->size(), 2);
+        QCOMPARE(stored->at(0).pkgtype, QStringLiteral("PKG"));
+        QCOMPARE(stored->at(1).hscode, QStringLiteral("84818090"));
+        auto boxes = loadContainers(t.db(), 1);
+        QCOMPARE(boxes->at(0).sealtype + boxes->at(0).eqtype, QStringLiteral("BTSLCN"));
+        QCOMPARE(boxes->at(1).sealtype + boxes->at(1).eqtype, QStringLiteral("BTSL"));
+
+        // shown again from the database, and carried to the next bill of lading without its goods
+        x.screen->refreshRecords();
+        QCOMPARE(items->items().size(), 2);
+        QCOMPARE(x.screen->filingCombo(QStringLiteral("cmbCnsCodeType"))->code(), QStringLiteral("IEC"));
+        x.screen->carryRecord();
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(pages->currentIndex(), 0);
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(1)));
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.screen->filingCombo(QStringLiteral("cmbCargoType"))));
+        QCOMPARE(x.grid()->rowCount(), 0); // the focus went to the page, not by the way through the grid
+        for (int index : {210, 212, 213, 220, 221, 222, 223, 224, 225, 227})
+            QVERIFY2(!x.f(index)->text().isEmpty(), qPrintable(QString::number(index)));
+        QCOMPARE(x.f(227)->text(), QStringLiteral("0123456789"));
+        QCOMPARE(x.screen->filingCombo(QStringLiteral("cmbCnsCodeType"))->code(), QStringLiteral("IEC"));
+        QCOMPARE(items->items().size(), 0);
+        x.screen->cancelRecord();
+        QCOMPARE(GoodsItems::load(t.db(), 1)->size(), 2);
+    }
+
+    // A company database not yet upgraded to 2.2.0 shows the screen of the flat file alone
+    // and saves as before.
+    void beforeTheUpgrade()
+    {
+        QUARL_TEMP_DB(t, QStringLiteral("sqlite"));
+        Schema::CompanyOptions release210;
+        release210.release210 = true;
+        QVERIFY(Schema::createCompanyDatabase(t.db(), release210).isOk());
+        seedBill(t.db(), QStringLiteral("ABC1"), 1);
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QVERIFY(!x.screen->pages()->isTabEnabled(1));
+        QVERIFY(x.grid()->isColumnHidden(CargoRules::ColSealType));
+        QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(x.screen->pages()->currentIndex(), 0);
+        x.f(6)->setText(QStringLiteral("Renamed"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.messages(), QStringList());
+        QCOMPARE(t.db().scalar(QStringLiteral("select impname from cargo"))->toString(), QStringLiteral("Renamed"));
+        QCOMPARE(loadContainers(t.db(), 1)->size(), 1);
+    }
+
     void browseEditAndDelete_data() { test::addEngineRows(); }
     void browseEditAndDelete()
     {
@@ -605,14 +793,18 @@ private Q_SLOTS:
         Fixture x;
         QVERIFY(x.open(t.db()));
         x.screen->resize(1060, 760);
-        for (int pass = 0; pass < 2; ++pass) {
+        // browsing, adding (Carry), and the second page while adding
+        for (int pass = 0; pass < 3; ++pass) {
+            if (pass == 2)
+                QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
             QCoreApplication::processEvents();
             QList<QRect> taken;
             for (QWidget *w : x.screen->findChildren<QWidget *>()) {
                 if (!w->isVisible() || !(qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
                                          || qobject_cast<QPushButton *>(w) || qobject_cast<QLabel *>(w)
                                          || qobject_cast<QTableWidget *>(w))
-                    || (w->parentWidget() != x.screen.get() && w->parentWidget()->objectName() != QLatin1String("fieldArea")))
+                    || (w->parentWidget() != x.screen.get() && w->parentWidget()->objectName() != QLatin1String("fieldArea")
+                        && w->parentWidget()->objectName() != QLatin1String("pageParties")))
                     continue;
                 const QRect r(w->mapTo(x.screen.get(), QPoint(0, 0)), w->size());
                 QVERIFY2(x.screen->rect().contains(r), qPrintable(w->objectName() + QStringLiteral(" outside")));
@@ -621,8 +813,11 @@ private Q_SLOTS:
                 taken << r;
             }
             if (const QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR"); !dir.isEmpty())
-                x.screen->grab().save(dir + (pass ? QStringLiteral("/cargo-add.png") : QStringLiteral("/cargo.png")));
-            x.screen->carryRecord();
+                x.screen->grab().save(dir + (pass == 0   ? QStringLiteral("/cargo.png")
+                                             : pass == 1 ? QStringLiteral("/cargo-add.png")
+                                                         : QStringLiteral("/cargo-parties.png")));
+            if (pass == 0)
+                x.screen->carryRecord();
         }
     }
 

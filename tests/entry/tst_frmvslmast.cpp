@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "store/session.h"
 #include "core/ui/screenregistry.h"
+#include "entry/ui/codecombo.h"
 #include "entry/ui/frmvslmast.h"
 #include "entry/voyageheader.h"
 #include "store/schema.h"
@@ -295,6 +296,67 @@ private Q_SLOTS:
         QCOMPARE(q->value(3).toString(), QStringLiteral("Y"));
         QCOMPARE(q->value(4).toString(), QStringLiteral("18:00"));
         QCOMPARE(prompter.messages(), QStringList());
+    }
+
+    // The fields kept for today's arrival manifest follow those of the flat file: the
+    // voyage call number and the next ports keyed in, an unknown port held with its
+    // reason as it is left and again at save, a code chosen from its list.
+    void filingFields_data() { test::addEngineRows(); }
+    void filingFields()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        ScriptedPrompter prompter;
+        QVERIFY(insertVoyage(t.db(), "SEAPRL", "12", "IN", "SGSIN", "INMAA1"));
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        x.screen->editRecord();
+        x.f(103)->setFocus(); // Terminal Op., the last field of the flat file
+        x.enter();
+        QCOMPARE(x.focus(), x.f(120));
+        x.type(120, QStringLiteral("INNSA120250123"));
+        x.enter();
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.screen->purposeCombo()));
+        QTest::keyClick(x.focus(), Qt::Key_Down);
+        QCOMPARE(x.screen->purposeCombo()->code(), QStringLiteral("1"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(125));
+        x.type(125, QStringLiteral("2x1"));
+        QCOMPARE(x.f(125)->text(), QStringLiteral("21")); // a count: digits only
+        x.f(127)->setFocus();
+        x.type(127, QStringLiteral("zz999"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(127));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Next Port 1: ZZ999 is not in the port list"));
+        x.type(127, QStringLiteral("lkcmb"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(128));
+        QCOMPARE(x.f(127)->text(), QStringLiteral("LKCMB"));
+        x.f(129)->setText(QStringLiteral("QQQQQ")); // never visited: held at save
+        x.f(122)->setText(QStringLiteral("7"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        QCOMPARE(x.focus(), x.f(122));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Departure time: a time is H:mm, 0:00 to 23:59"));
+        x.type(122, QStringLiteral("18:30"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.focus(), x.f(129));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Next Port 3: QQQQQ is not in the port list"));
+        x.f(129)->clear();
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.messages(), QStringList());
+        auto q = t.db().query(QStringLiteral("select vcn, purpcall, crewcount, nextport, nextport2, deptime, lastport, "
+                                             "portarrival from vesinfo"));
+        QVERIFY(q.isOk() && q->next());
+        QCOMPARE(q->value(0).toString(), QStringLiteral("INNSA120250123"));
+        QCOMPARE(q->value(1).toString(), QStringLiteral("1"));
+        QCOMPARE(q->value(2).toInt(), 21);
+        QCOMPARE(q->value(3).toString(), QStringLiteral("LKCMB"));
+        QVERIFY(q->value(4).isNull() || q->value(4).toString().isEmpty());
+        QCOMPARE(q->value(5).toString(), QStringLiteral("18:30"));
+        QCOMPARE(q->value(6).toString(), QStringLiteral("SGSIN"));
+        QCOMPARE(q->value(7).toString(), QStringLiteral("INMAA1")); // the row's own port of arrival, kept
     }
 
     // What a save stores as port of arrival and terminal operator: keyed, else the row's own

@@ -296,7 +296,8 @@ private Q_SLOTS:
         const QString contain = QDir(out.path()).filePath(QStringLiteral("contain.xml"));
         QCOMPARE(r.status, 0);
         QCOMPARE(r.err, QStringLiteral("File ") + cargo + QStringLiteral(" successfully is saved in Program Folder\n"));
-        QCOMPARE(r.out, cargo + QLatin1Char('\n') + contain + QLatin1Char('\n'));
+        const QString items = QDir(out.path()).filePath(QStringLiteral("cargoitem.xml"));
+        QCOMPARE(r.out, cargo + QLatin1Char('\n') + contain + QLatin1Char('\n') + items + QLatin1Char('\n'));
 
         r = quarlctl(home.path(), {QStringLiteral("import-xml"), cargo, contain, QStringLiteral("--db"), b.sqlitePath(),
                                    QStringLiteral("--vessel"), QStringLiteral("ABCD"), QStringLiteral("--voyage"),

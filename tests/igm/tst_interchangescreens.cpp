@@ -400,11 +400,14 @@ private Q_SLOTS:
         click(out.get(), "cmdPreview");
         const QString cargo = home.file(QStringLiteral("cargo.xml"));
         const QString contain = home.file(QStringLiteral("contain.xml"));
+        const QString items = home.file(QStringLiteral("cargoitem.xml"));
         QCOMPARE(prompter.events().first().text,
-                 QStringLiteral("Files %1 and %2 successfully are saved in Program Folder, Copy Files to Floppy ? ").arg(cargo, contain));
-        // both files to the media, the same way as the flat file
+                 QStringLiteral("Files %1, %2 and %3 successfully are saved in Program Folder, Copy Files to Floppy ? ")
+                     .arg(cargo, contain, items));
+        // the files to the media, the same way as the flat file
         QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("cargo.xml"))), test::readFile(cargo));
         QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("contain.xml"))), test::readFile(contain));
+        QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("cargoitem.xml"))), test::readFile(items));
         QVERIFY(prompter.messages().last().contains(media.path()));
 
         useDatabase(target.db());

@@ -194,6 +194,49 @@ private Q_SLOTS:
 
     // The files as readers we did not write see them: every B/L number and container
     // number in order, the totals, the right page count, and awkward texts as typed.
+    // The check-list prints the shipper and the HS codes of the goods items of a line that
+    // has them, and nothing for them on a line that has none.
+    void shipperAndHsCodes_data() { test::addEngineRows(); }
+    void shipperAndHsCodes()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(addSmallVoyages(t.db()).isOk());
+        QVERIFY(t.db().exec(QStringLiteral("update cargo set shpname = 'EXAMPLE EXPORT CO LTD', shpaddr = '1 SAMPLE ROAD', "
+                                           "shpcity = 'SHANGHAI', shpcntry = 'CN' where id = 5")).isOk());
+        const QString item = QStringLiteral("insert into cargoitem (ref, itemseq, hscode, itemdesc) values (?, ?, ?, ?)");
+        QVERIFY(t.db().exec(item, {5, 2, QStringLiteral("84818090"), QStringLiteral("GATE VALVES")}).isOk());
+        QVERIFY(t.db().exec(item, {5, 1, QStringLiteral("848180"), QStringLiteral("BALL VALVES")}).isOk());
+        QVERIFY(t.db().exec(item, {5, 3, QVariant(), QStringLiteral("NOT YET CLASSIFIED")}).isOk());
+        QVERIFY(t.db().exec(item, {9, 1, QStringLiteral("111111"), QStringLiteral("ANOTHER VOYAGE")}).isOk());
+        const Preparation p = prepareReportData(t.db(), {ReportKind::CheckList, "QSTAR", "12", {}});
+        QVERIFY(p.isOk());
+        QCOMPARE(p.data->lines.size(), size_t(2));
+        const ReportLine &withParties = p.data->lines.at(0); // numbered in key order: id 5 first
+        QCOMPARE(withParties.blNo, QStringLiteral("BL-5"));
+        QCOMPARE(withParties.shipper, QStringLiteral("EXAMPLE EXPORT CO LTD, 1 SAMPLE ROAD, SHANGHAI, CN"));
+        QCOMPARE(withParties.hsCodes, (QStringList{"848180 BALL VALVES", "84818090 GATE VALVES"}));
+        QVERIFY(p.data->lines.at(1).shipper.isEmpty() && p.data->lines.at(1).hsCodes.isEmpty());
+
+        const ReportDocument doc(p.data, reportTexts(ReportKind::CheckList, "QSTAR", "12", QStringLiteral("Q")),
+                                 defaultPageLayout(ReportKind::CheckList));
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf")), rtf = dir.filePath(QStringLiteral("r.rtf"));
+        QVERIFY(writeReport(doc, ExportFormat::Pdf, pdf).isOk());
+        QVERIFY(writeReport(doc, ExportFormat::Rtf, rtf).isOk());
+        QTextDocument html;
+        html.setHtml(run(QStringLiteral("unrtf"), {QStringLiteral("--html"), rtf}));
+        for (const QString &text : {squeezed(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})),
+                                    squeezed(html.toPlainText())}) {
+            QCOMPARE(missingInOrder(text, {"BL-5", "Shipper", "EXAMPLE EXPORT CO LTD, 1 SAMPLE ROAD", "Description",
+                                           "HS codes", "848180 BALL VALVES; 84818090 GATE VALVES", "BL-8", "Description"}),
+                     -1);
+            QCOMPARE(text.count(QStringLiteral("Shipper")), 1);
+            QCOMPARE(text.count(QStringLiteral("HS codes")), 1);
+            QVERIFY(!text.contains(QStringLiteral("ANOTHER VOYAGE")));
+        }
+    }
+
     void pdfAndRtfThroughOtherReaders_data()
     {
         QTest::addColumn<int>("kind");

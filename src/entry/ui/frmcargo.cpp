@@ -8,6 +8,7 @@
 #include "browser/fieldformat.h"
 #include "browser/ui/lookupcombo.h"
 #include "entry/cargorules.h"
+#include "entry/ui/goodsitemsgrid.h"
 #include "store/blnumbers.h"
 #include "igm/containernumber.h"
 
@@ -59,7 +60,7 @@ struct GridColumnDef
 const GridColumnDef GridColumns[GridColumnCount] = {{"ref", 0},         {"Container No.", 250}, {"Seal No.", 100},
                                                     {"Agent Code", 80}, {"Status", 80},         {"Pkgs", 50},
                                                     {"Weight", 50},     {"ISO Code", 50},       {"SOCFlag", 40},
-                                                    {"Autoid", 0}};
+                                                    {"Autoid", 0},      {"Seal Type", 70},      {"Equip. Type", 70}};
 
 // Weights and volumes read with three decimals ("12.500", "0.000"), more where they hold more.
 QString threeDecimals(const QString &text)
@@ -193,6 +194,7 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
     connect(cmdDeleteC, &QPushButton::clicked, this, [this] { deleteContainerRow(); });
 
     layOut();
+    buildFilingPage();
     for (QWidget *c : {static_cast<QWidget *>(cmbLoadPort), static_cast<QWidget *>(cmbCargoMove),
                        static_cast<QWidget *>(cmbNatCargo), static_cast<QWidget *>(cmbItemType)})
         markMandatory(c);
@@ -472,6 +474,7 @@ void frmCargo::SwitchMode(Mode mode)
             txtFields(i)->setEnabled(true);
     }
     m_gridOpen = isContainerised(txtFields(FNature)->text());
+    switchFilingPage(mode);
 }
 
 void frmCargo::currentRowShown()
@@ -489,6 +492,7 @@ void frmCargo::currentRowShown()
         loadGrid();
     }
     m_selectionReset = true;
+    showFilingPage();
 }
 
 void frmCargo::loadGrid()
@@ -511,7 +515,7 @@ void frmCargo::loadGrid()
         const Container &c = containers.at(r);
         const QString texts[GridColumnCount] = {rs.value(QStringLiteral("id")).toString(), c.containno, c.sealno,
                                                 c.agentcode, c.constatus, c.pkgs, c.weight, c.isocode, c.socflag,
-                                                QString::number(c.autoid)};
+                                                QString::number(c.autoid), c.sealtype, c.eqtype};
         for (int col = 0; col < GridColumnCount; ++col)
             setCell(r, col, texts[col]);
     }
@@ -614,7 +618,7 @@ bool frmCargo::acceptFieldLeave(int index)
         }
         return true;
     default:
-        return true;
+        return filingFieldProblem(index).isEmpty();
     }
 }
 
@@ -643,6 +647,8 @@ bool frmCargo::handleKey(QKeyEvent *event)
         return handleEditorKey(event);
     if (focus == dataGrid2)
         return handleGridKey(event);
+    if (grdItems && (focus == grdItems || focus == grdItems->editor()))
+        return handleItemsKey(event);
     if (key == Qt::Key_E && mods == Qt::ControlModifier && mode() == Mode::Browse) {
         editRecord();
         return true;
@@ -798,14 +804,16 @@ void frmCargo::endCellEdit(bool store, bool moveOn)
         dataGrid2->setCurrentCell(row, col); // a refused cell keeps the selection
         return;
     }
-    if (col < ColSocFlag)
-        dataGrid2->setCurrentCell(row, col + 1);
+    if (col < ColSocFlag || col == ColSealType)
+        dataGrid2->setCurrentCell(row, col == ColSealType ? ColEqType : col + 1);
     else if (row + 1 < dataGrid2->rowCount())
         dataGrid2->setCurrentCell(row + 1, ColContainerNo); // the next container
 }
 
 bool frmCargo::eventFilter(QObject *watched, QEvent *event)
 {
+    if (filingPageKey(watched, event))
+        return true;
     switch (event->type()) {
     case QEvent::FocusIn:
         if (watched == dataGrid2)
@@ -866,6 +874,7 @@ void frmCargo::carryRecord()
     QList<QString> texts;
     for (int i : CarriedFields)
         texts << txtFields(i)->text();
+    const QStringList filing = carriedFilingTexts();
 
     addRecord();
     if (mode() != Mode::Add)
@@ -878,6 +887,7 @@ void frmCargo::carryRecord()
     int k = 0;
     for (int i : CarriedFields)
         setFieldText(i, texts.at(k++));
+    restoreCarriedFiling(filing);
     m_gridOpen = isContainerised(txtFields(FNature)->text());
     dataGrid2->setRowCount(0);
     focusField(FVslCode);
@@ -905,6 +915,8 @@ Result<BillOfLading> frmCargo::typedBillOfLading() const
         if (index == FId)
             continue;
         const int column = rs.columnIndex(fieldColumn(index));
+        if (column < 0)
+            continue; // a field of a newer release on a database not yet upgraded
         auto value = FieldFormat::value(rs.columnDef(column), txtFields(index)->text(), rs.database().dialect());
         if (!value) {
             QString caption = fieldColumn(index);
@@ -927,8 +939,10 @@ Result<BillOfLading> frmCargo::typedBillOfLading() const
             continue;
         bol.containers << Container{cell(r, ColAutoid).toLongLong(), cell(r, ColContainerNo), cell(r, ColSealNo),
                                     cell(r, ColAgentCode), cell(r, ColStatus),     cell(r, ColPkgs),
-                                    cell(r, ColWeight),    cell(r, ColIsoCode),    cell(r, ColSocFlag)};
+                                    cell(r, ColWeight),    cell(r, ColIsoCode),    cell(r, ColSocFlag),
+                                    cell(r, ColSealType),  cell(r, ColEqType)};
     }
+    addFilingToBill(bol);
     return bol;
 }
 
@@ -987,6 +1001,8 @@ Status frmCargo::writePending()
 {
     if (m_editRow >= 0)
         endCellEdit(true, false);
+    if (Status s = filingFieldsValid(); !s)
+        return s;
     auto bol = typedBillOfLading();
     if (!bol)
         return bol.failure();
@@ -1004,7 +1020,8 @@ void frmCargo::reportUpdateFailure(const Failure &failure)
         Prompter::current().message(failure.description);
         focusField(FBlNo);
         showHold(failure.description);
-    } else if (failure.is(ErrorNumber::ContainerRule) || failure.code == QString::number(ErrorNumber::InvalidArgument)) {
+    } else if (failure.is(ErrorNumber::ContainerRule) || failure.is(ErrorNumber::ItemRule)
+               || failure.code == QString::number(ErrorNumber::InvalidArgument)) {
         Prompter::current().message(failure.description);
     } else {
         Prompter::current().message(failure.numberAndText());
@@ -1015,7 +1032,7 @@ void frmCargo::updateRecord()
 {
     if (mode() == Mode::Browse)
         return;
-    if (!checkBeforeSave())
+    if (!checkPagesBeforeSave())
         return;
     if (Status s = writePending(); !s) {
         reportUpdateFailure(s.failure());

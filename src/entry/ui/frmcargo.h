@@ -5,12 +5,17 @@
 
 #include <QHash>
 #include <QList>
+#include <QPointer>
 
 class QComboBox;
 class QPlainTextEdit;
+class QTabWidget;
 class QTableWidget;
 
 namespace quarl {
+
+class CodeCombo;
+class GoodsItemsGrid;
 
 // Cargo Information: the bills of lading of table cargo, browsed in id order, each with
 // its containers in the grid below. The fields are checked as they are left; the save
@@ -36,6 +41,11 @@ public:
 
     QComboBox *combo(const QString &name) const;
     QTableWidget *grid() const { return dataGrid2; }
+    GoodsItemsGrid *itemsGrid() const { return grdItems; }
+    QTabWidget *pages() const { return tabPages; }
+    CodeCombo *filingCombo(const QString &name) const;
+    // Shows the form's first page (0, the bill of lading) or its second (1, parties and goods).
+    void showPage(int page);
     bool gridAcceptsEdits() const;
     // The bill of lading as typed: the fields, the combos' codes and the grid's rows in use.
     Result<BillOfLading> typedBillOfLading() const;
@@ -113,6 +123,34 @@ private:
     QString m_statusBeforeEdit; // restored when the container number being typed is fine
     QList<qint64> m_removedAutoids; // stored container rows removed, deleted with the save
     qint64 m_savedId = 0;
+
+    // The second page, "Parties and Goods": what today's arrival manifest asks for beside
+    // the flat file (frmcargofiling.cpp). None of it is required.
+    void buildFilingPage();
+    void showFilingPage();
+    void turnPage(int page); // without handing the focus on by the way
+    void switchFilingPage(Mode mode);
+    bool filingPageKey(QObject *watched, QEvent *event);
+    bool handleItemsKey(QKeyEvent *event);
+    QStringList carriedFilingTexts() const;
+    void restoreCarriedFiling(const QStringList &texts);
+    // Empty when the field of the second page passes its rule, else why not (also holdReason()).
+    QString filingFieldProblem(int index);
+    // The checks of Update on both pages: the first page's, then the second page's.
+    bool checkPagesBeforeSave();
+    // The first field or item of the second page that fails its rule; the failure says why.
+    Status filingFieldsValid();
+    void addFilingToBill(BillOfLading &bol) const;
+    // The first container cell of seal or equipment type that its list refuses, or (-1, -1).
+    Result<std::pair<int, int>> refusedFilingCell() const;
+    bool keepsFiling() const;
+
+    QTabWidget *tabPages = nullptr;
+    QWidget *pageParties = nullptr;
+    GoodsItemsGrid *grdItems = nullptr;
+    QList<std::pair<CodeCombo *, int>> m_filingCombos; // each with its hidden field
+    QPointer<QWidget> m_firstPageFocus;
+    bool m_filingListsLoaded = false;
 };
 
 } // namespace quarl

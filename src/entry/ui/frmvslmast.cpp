@@ -48,6 +48,8 @@ enum Field {
     ArrivalDate = 101,
     ArrivalTime = 102,
     TerminalCode = 103,
+    // what today's arrival manifest asks for (frmvslmastfiling.cpp)
+    FirstFilingField = 120,
 };
 
 LookupCombo *lockable(QComboBox *combo)
@@ -71,16 +73,7 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
         grid->addWidget(edit, row, col + 1, Qt::AlignLeft);
         return edit;
     };
-    // a field with another control right of it
-    auto pair = [&](QWidget *first, QWidget *second, int row, int col) {
-        auto *box = new QHBoxLayout;
-        box->setSpacing(6);
-        box->addWidget(first);
-        box->addWidget(second);
-        box->addStretch(1);
-        grid->removeWidget(first);
-        grid->addLayout(box, row, col);
-    };
+    auto pair = [&](QWidget *first, QWidget *second, int row, int col) { sideBySide(first, second, row, col); };
 
     // Left half, then right half; this is also the tab order.
     takeCapitals(place(QStringLiteral("Vessel Code"), VesselCode, "vslcode", 0, 0));
@@ -142,10 +135,24 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     for (const auto &[index, column] : hidden)
         addField(index, QLatin1String(column))->hide();
 
+    addFilingFields();
+
     setFirstField(VesselCode);
     markMandatory(cmbLastPort);
     setSearch({QStringLiteral("vslcode"), QStringLiteral("Vessel Code to search ?"),
                QStringLiteral("Could not find Vessel Code")});
+}
+
+// A field with another control right of it, in the field grid's cell of the field.
+void frmVslMast::sideBySide(QWidget *first, QWidget *second, int row, int col)
+{
+    auto *box = new QHBoxLayout;
+    box->setSpacing(6);
+    box->addWidget(first);
+    box->addWidget(second);
+    box->addStretch(1);
+    fieldGrid()->removeWidget(first);
+    fieldGrid()->addLayout(box, row, col);
 }
 
 QComboBox *frmVslMast::portCombo() const
@@ -162,6 +169,7 @@ QList<QWidget *> frmVslMast::tabOrder() const
 {
     QList<QWidget *> order = RecordBrowser::tabOrder();
     order.insert(order.indexOf(txtFields(Nationality)) + 1, cmbLastPort);
+    insertFilingTabOrder(order);
     return order;
 }
 
@@ -169,6 +177,7 @@ void frmVslMast::SwitchMode(Mode mode)
 {
     RecordBrowser::SwitchMode(mode);
     lockable(cmbLastPort)->setLocked(mode == Mode::Browse);
+    lockFilingLists(mode == Mode::Browse);
 }
 
 void frmVslMast::loadPorts()
@@ -195,6 +204,7 @@ void frmVslMast::currentRowShown()
     m_syncingPort = true;
     cmbLastPort->setCurrentIndex(cmbLastPort->findData(txtFields(LastPortCode)->text().trimmed()));
     m_syncingPort = false;
+    showFilingLists();
 }
 
 void frmVslMast::portChosen(int row)
@@ -269,6 +279,8 @@ bool frmVslMast::acceptFieldLeave(int index)
         return acceptNation();
     if (index == VesselCode && !txtFields(index)->isReadOnly())
         return acceptVesselCode();
+    if (index >= FirstFilingField && !txtFields(index)->isReadOnly())
+        return filingFieldProblem(index).isEmpty();
     if (index == ArrivalTime && !txtFields(index)->isReadOnly()) {
         const QString t = txtFields(index)->text().trimmed();
         const QTime time = QTime::fromString(t, QStringLiteral("H:mm"));
@@ -295,6 +307,22 @@ bool frmVslMast::handleKey(QKeyEvent *event)
     return RecordBrowser::handleKey(event);
 }
 
+void frmVslMast::updateRecord()
+{
+    if (mode() == Mode::Browse)
+        return;
+    // the new fields are held to their rules also when they were never visited
+    QString why;
+    if (const int index = firstFilingProblem(&why); index >= 0) {
+        Prompter::current().beep();
+        focusField(index);
+        holdReason(why);
+        showHeldField(index);
+        return;
+    }
+    RecordBrowser::updateRecord();
+}
+
 bool frmVslMast::eventFilter(QObject *watched, QEvent *event)
 {
     // A click elsewhere does not leave Last Port 1 empty either.
@@ -314,6 +342,9 @@ bool frmVslMast::eventFilter(QObject *watched, QEvent *event)
 
 Status frmVslMast::writePending()
 {
+    QString why;
+    if (firstFilingProblem(&why) >= 0)
+        return Failure(ErrorNumber::InvalidArgument, why);
     setFieldText(PortArrival, VoyageHeader::portOfArrival(txtFields(ArrivalPort)->text(), txtFields(PortArrival)->text(),
                                                           Settings::customHousePort()));
     setFieldText(TerminalOp, VoyageHeader::terminalOperator(txtFields(TerminalCode)->text(), txtFields(TerminalOp)->text()));
