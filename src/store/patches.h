@@ -22,6 +22,7 @@ enum class PatchId {
     PortMaster210,    // 2.1.0: the sea ports and Indian depots of UN/LOCODE that are missing
     IcesColumns210,   // 2.1.0: IMO number, terminal operator, port of arrival as filed
     ColumnWidths,     // text columns refuse values longer than their sizes (SQLite took any)
+    CargoKeys230,     // 2.3.0: keys of bills of lading from a counter that never goes back
 };
 
 struct PatchResult
@@ -88,6 +89,8 @@ PatchResult completePortMaster(const Database &db);
 // Adds the columns of icesColumns() that are missing, the natures of cargo LB and DB when
 // missing, and names item type GC "Government Cargo" where it was called General Cargo.
 PatchResult addIcesColumns(const Database &db);
+// The key counter of the bills of lading, started from the largest key.
+PatchResult addCargoKeyCounter(const Database &db);
 
 } // namespace Patches
 } // namespace quarl
