@@ -27,11 +27,11 @@ struct RecordSource
     bool readWhole = false; // every row read at open, as for a table without a key
     // Columns that name a row of a table without a primary key, to find it again on
     // PostgreSQL, where the row locator moves with every update (loguser: uid).
-    QStringList identity;
+    QStringList identity = {};
     // The columns whose change by another workstation refuses a stale write or delete;
     // empty for every column. Columns other programs keep up to date (line numbers) and a
     // screen never shows are better left out.
-    QStringList compared;
+    QStringList compared = {};
 };
 
 // The primary record set of a record browser screen: the rows of its record source in

@@ -54,13 +54,12 @@ const char ContainerColumns[] = "ref, containno, sealno, agentcode, constatus, c
 
 Failure changedElsewhere()
 {
-    return Failure(ErrorNumber::RowChanged,
-                   QStringLiteral("Another workstation changed this bill of lading after it was read here."));
+    return Failure(ErrorNumber::RowChanged, QLatin1String(ChangedElsewhere));
 }
 
 Failure goneElsewhere()
 {
-    return Failure(ErrorNumber::RowGone, QStringLiteral("Another workstation deleted this bill of lading."));
+    return Failure(ErrorNumber::RowGone, QLatin1String(DeletedElsewhere));
 }
 
 Status writeContainers(const Database &db, qint64 ref, const QList<Container> &containers)

@@ -33,6 +33,10 @@ namespace ErrorNumber {
 inline constexpr qint64 ContainerRule = 32001;
 } // namespace ErrorNumber
 
+// The descriptions of a stale save or delete refused (ErrorNumber::RowChanged, RowGone).
+inline constexpr char ChangedElsewhere[] = "Another workstation changed this bill of lading after it was read here.";
+inline constexpr char DeletedElsewhere[] = "Another workstation deleted this bill of lading.";
+
 // One container row as typed in the grid: texts exactly as typed (blanks count for the
 // length rules). autoid 0 for a row not stored yet.
 struct Container

@@ -53,7 +53,12 @@ Status createDataFile(const QString &path, Schema::CompanyOptions options)
     return buildFile(path, [&](const Database &db) { return Schema::createCompanyDatabase(db, options); });
 }
 
-Result<HomeReport> initHome(bool demo)
+Result<HomeReport> firstStart()
+{
+    return initHome(true, false);
+}
+
+Result<HomeReport> initHome(bool demo, bool demoGatewayCodes)
 {
     HomeReport report;
     report.folder = Installation::folder();
@@ -96,9 +101,9 @@ Result<HomeReport> initHome(bool demo)
         }
         if (Status s = DataSourceRegistry().registerFile(QLatin1String(DemoDataSource), report.demoDataFile); !s)
             return s.failure();
-        if (Settings::iceGateUser().isEmpty())
+        if (demoGatewayCodes && Settings::iceGateUser().isEmpty())
             Settings::setIceGateUser(QStringLiteral("DEMOAGENT"));
-        if (Settings::customHouseCode().isEmpty())
+        if (demoGatewayCodes && Settings::customHouseCode().isEmpty())
             Settings::setCustomHouseCode(QStringLiteral("INNSA1"));
     }
     // The empty company that Company Master's Create offers to copy from.
