@@ -22,17 +22,7 @@ QString keyText(const QVariant &v)
 
 bool isWholeNumber(const QVariant &v)
 {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
-    }
+    return Database::isWholeNumber(v);
 }
 } // namespace
 

@@ -178,26 +178,28 @@ int Database::reconnects() const
     return m_d ? m_d->reconnects : 0;
 }
 
+bool Database::isWholeNumber(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool Database::sameValue(const QVariant &a, const QVariant &b)
 {
     if (a.isNull() || b.isNull())
         return a.isNull() && b.isNull();
-    auto whole = [](const QVariant &v) {
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-        case QMetaType::Bool:
-            return true;
-        default:
-            return false;
-        }
-    };
+    auto whole = [](const QVariant &v) { return isWholeNumber(v) || v.typeId() == QMetaType::Bool; };
     auto real = [](const QVariant &v) { return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float; };
     if ((whole(a) || real(a)) && (whole(b) || real(b)))
         return whole(a) && whole(b) ? a.toLongLong() == b.toLongLong() : a.toDouble() == b.toDouble();

@@ -105,6 +105,7 @@ public:
     // Two values read from the database: equal as the database holds them (numbers of any
     // width compare as numbers, a null only equals a null).
     static bool sameValue(const QVariant &a, const QVariant &b);
+    static bool isWholeNumber(const QVariant &v); // of any integer type
 
     // How long a statement waits for a lock held by another connection (SQLite busy
     // time-out, PostgreSQL lock_timeout) before it fails with LockWaitMessage. Applies to
