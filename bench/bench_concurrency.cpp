@@ -44,6 +44,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -149,9 +150,9 @@ PgParams testCluster(bool *ok)
 {
     PgParams p;
     p.database = QStringLiteral("postgres");
-    const QString spec = qEnvironmentVariable("QUARL_TEST_PG");
-    *ok = !spec.isEmpty();
-    for (const QString &pair : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    const QString conninfo = qEnvironmentVariable("QUARL_TEST_PG");
+    *ok = !conninfo.isEmpty();
+    for (const QString &pair : conninfo.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString k = pair.section(QLatin1Char('='), 0, 0);
         const QString v = pair.section(QLatin1Char('='), 1);
         if (k == QLatin1String("host"))
@@ -1077,7 +1078,7 @@ bool makePostgresCompany(const PgParams &server, PgParams *company)
 void dropPostgresCompany(const PgParams &server, const QString &name)
 {
     if (auto maint = Database::openPostgres(server))
-        maint->exec(QStringLiteral("drop database if exists %1").arg(name));
+        std::ignore = maint->exec(QStringLiteral("drop database if exists %1").arg(name));
 }
 
 int worker(const QStringList &args)

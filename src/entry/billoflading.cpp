@@ -1,6 +1,8 @@
 #include "entry/billoflading.h"
 
-#include "core/placeholders.h"
+#include "core/settings.h"
+#include "entry/voyageheader.h"
+#include "store/blnumbers.h"
 #include "store/cargokeys.h"
 #include "store/schema.h"
 
@@ -10,8 +12,6 @@
 namespace quarl {
 
 namespace {
-
-const QString DefaultPort = QLatin1String(Placeholder::Port);
 
 Failure ruleFailure(const char *message)
 {
@@ -153,12 +153,38 @@ Status checkContainers(const Database &db, const QList<Container> &containers)
     return Status::ok();
 }
 
-Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids,
-                                const BillOfLading *asLoaded)
+namespace {
+
+// Names the line that holds the bill's B/L number already, when one does.
+Status blNumberFree(const Database &db, const BillOfLading &bol, bool anyVoyage)
+{
+    const QVariant blno = bol.value(QStringLiteral("blno"));
+    if (!blno.isValid() || blno.toString().trimmed().isEmpty())
+        return Status::ok();
+    auto use = blNumberInUse(db, bol.value(QStringLiteral("vslcode")).toString(),
+                             bol.value(QStringLiteral("voyno")).toString(), blno.toString(), bol.id, anyVoyage);
+    if (!use)
+        return use.failure();
+    if (use.value())
+        return blNumberTaken(blno.toString(), *use.value());
+    return Status::ok();
+}
+
+Result<qint64> writeBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids,
+                                 const BillOfLading *asLoaded)
 {
     if (Status rule = checkContainers(db, bol.containers); !rule)
         return rule.failure();
 
+    // A line cleared here goes no further than the voyage's port of arrival.
+    auto destination = [&]() -> Result<QVariant> {
+        auto port = VoyageHeader::voyagePortOfArrival(db, bol.value(QStringLiteral("vslcode")).toString(),
+                                                      bol.value(QStringLiteral("voyno")).toString(),
+                                                      Settings::customHousePort());
+        if (!port)
+            return port.failure();
+        return QVariant(port.value());
+    };
     QStringList columns;
     QVariantList values;
     for (auto it = bol.values.constBegin(); it != bol.values.constEnd(); ++it) {
@@ -166,13 +192,20 @@ Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, con
             return Failure(ErrorNumber::InvalidArgument, QStringLiteral("cargo has no column %1.").arg(it.key()));
         columns << it.key();
         QVariant v = dbValue(db, it.value());
-        if (it.key() == QLatin1String("portdest") && v.toString().trimmed().isEmpty())
-            v = DefaultPort;
+        if (it.key() == QLatin1String("portdest") && v.toString().trimmed().isEmpty()) {
+            auto port = destination();
+            if (!port)
+                return port.failure();
+            v = port.value();
+        }
         values << v;
     }
     if (!columns.contains(QLatin1String("portdest")) && bol.id == 0) {
+        auto port = destination();
+        if (!port)
+            return port.failure();
         columns << QStringLiteral("portdest");
-        values << DefaultPort;
+        values << port.value();
     }
 
     Transaction tx(db);
@@ -226,6 +259,24 @@ Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, con
     if (Status s = tx.commit(); !s)
         return s.failure();
     return id;
+}
+
+} // namespace
+
+Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids,
+                                const BillOfLading *asLoaded)
+{
+    // The number is looked for before anything is written; the unique index stays the
+    // guard when two desks save it at once, and its refusal is named the same way.
+    if (Status taken = blNumberFree(db, bol, false); !taken)
+        return taken.failure();
+    auto saved = writeBillOfLading(db, bol, removedAutoids, asLoaded);
+    const Failure &f = saved.failure();
+    if (!saved && !f.is(ErrorNumber::ContainerRule) && !f.is(ErrorNumber::RowChanged) && !f.is(ErrorNumber::RowGone)) {
+        if (Status taken = blNumberFree(db, bol, true); !taken && taken.failure().is(ErrorNumber::BlNumberTaken))
+            return taken.failure();
+    }
+    return saved;
 }
 
 Status deleteContainersOf(const Database &db, qint64 id, const QList<Container> *asShown)

@@ -78,13 +78,14 @@ const QStringList &cargoColumns();
 Status checkContainers(const Database &db, const QList<Container> &containers);
 
 // Checks the containers, then writes everything in one transaction: the cargo row (a new
-// key for id 0; destination port "INIXY1" when empty), the containers in use (matched by
+// key for id 0; as destination port the voyage's port of arrival when empty), the containers in use (matched by
 // autoid, so an edited container keeps its row; a new one gets a new autoid), and deletes
-// the contain rows of removedAutoids. With asLoaded (an edit) the row and its containers
-// must still be as loaded: otherwise nothing is written and the failure is
-// ErrorNumber::RowChanged, or RowGone when the bill of lading was deleted. Returns the key
-// of the stored row. On any failure, including a refused commit, the database is as before
-// and bol is unchanged.
+// the contain rows of removedAutoids. A B/L number already on another line of the voyage
+// is refused first (ErrorNumber::BlNumberTaken, naming that line), and so is a refusal of
+// the unique index. With asLoaded (an edit) the row and its containers must still be as
+// loaded: otherwise nothing is written and the failure is ErrorNumber::RowChanged, or
+// RowGone when the bill of lading was deleted. Returns the key of the stored row. On any
+// failure, including a refused commit, the database is as before and bol is unchanged.
 Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids = {},
                                 const BillOfLading *asLoaded = nullptr);
 

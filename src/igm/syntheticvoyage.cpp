@@ -69,6 +69,13 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
                                {v.vessel});
             !s)
             return s;
+        // today's layout files the IMO number; a database not yet upgraded has no place for it
+        if (db.columnNames(QStringLiteral("D_VESSEL_CD")).contains(QStringLiteral("IMO_NO"), Qt::CaseInsensitive)) {
+            if (Status s = db.exec(QStringLiteral("update D_VESSEL_CD set IMO_NO = '9387126' where VESSEL_CD = ?"),
+                                   {v.vessel});
+                !s)
+                return s;
+        }
     }
 
     const Dialect &d = db.dialect();
@@ -83,7 +90,7 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
          QStringLiteral("LKCMB"), QStringLiteral("AEJEA"), 41225.5, 24360.0, QStringLiteral("CON"), v.lines,
          QStringLiteral("CONTAINERS"), d.dateToDb(arrival), QStringLiteral("06:30"), 1250.75, QStringLiteral("N"),
          QStringLiteral("Y"), QStringLiteral("Y"), QStringLiteral("N"), QStringLiteral("Y"), QStringLiteral("Y"),
-         QStringLiteral("PORT")});
+         QStringLiteral("NSICT")});
     if (!s)
         return s;
 
@@ -112,7 +119,7 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
             id, v.vessel, v.voyage, i,
             QStringLiteral("%1%2").arg(blPrefix).arg(i, 6, 10, QLatin1Char('0')),
             d.dateToDb(arrival.addDays(-10 - int(r % 40))),
-            QLatin1String(pick(LoadPorts, r >> 3)), QStringLiteral("INNSA1"),
+            QLatin1String(pick(LoadPorts, r >> 3)), transhipment ? QStringLiteral("INMAA1") : QStringLiteral("INNSA1"),
             QLatin1String(pick(Importers, r >> 5)), QLatin1String(pick(Streets, r >> 7)), QStringLiteral("FORT"),
             QLatin1String(pick(Towns, r >> 9)), QStringLiteral("SAME AS CONSIGNEE"), QString(), QString(), QString(),
             nature, QStringLiteral("GC"), transhipment ? QStringLiteral("TI") : QStringLiteral("LC"),
@@ -144,14 +151,17 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     const qint64 perLine = containerLines.isEmpty() ? 0 : v.containers / containerLines.size();
     const qint64 extra = containerLines.isEmpty() ? 0 : v.containers % containerLines.size();
     qint64 serial = 0;
+    QList<std::pair<qint64, qint64>> packages; // line, packages in its containers
     for (qsizetype l = 0; l < containerLines.size(); ++l) {
         const qint64 id = containerLines.at(l);
         const qint64 n = perLine + (l < extra ? 1 : 0);
+        qint64 held = 0;
         for (qint64 k = 0; k < n; ++k) {
             ++serial;
             const quint32 r = rng.generate();
             const QString owner = QStringLiteral("SYNU%1").arg(serial % 1000000, 6, 10, QLatin1Char('0'));
-            const bool empty = r % 50 == 0;
+            // an empty box comes after a full one: every line holds packages
+            const bool empty = k > 0 && r % 50 == 0;
             const QVariantList values{
                 id, id - firstId + 1,
                 owner + QString::number(Installer::containerCheckDigit(owner)),
@@ -165,7 +175,15 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
                 contain.bindValue(c, values.at(c));
             if (!contain.exec())
                 return db.failed(contain.lastError());
+            held += values.at(6).toLongLong();
         }
+        if (n > 0)
+            packages.append({id, held});
+    }
+    // A line declares the packages its containers hold, as a checked manifest does.
+    for (const auto &[id, held] : std::as_const(packages)) {
+        if (Status s = db.exec(QStringLiteral("update cargo set pkgs = ? where id = ?"), {held, id}); !s)
+            return s;
     }
     return tx.commit();
 }

@@ -118,13 +118,13 @@ void checkList(RtfWriter &rtf, const ReportData &d)
             continue;
         }
         rtf.row({QStringLiteral("#"), QStringLiteral("Container No."), QStringLiteral("Seal No."), QStringLiteral("Agent"),
-                 QStringLiteral("Status"), QStringLiteral("Packages"), QStringLiteral("Weight"), QStringLiteral("ISO code"),
+                 QStringLiteral("Status"), QStringLiteral("Packages"), QStringLiteral("Weight (t)"), QStringLiteral("ISO code"),
                  QStringLiteral("SOC")},
                 cont, false, true, 16, QList<bool>(9, true));
         int n = 0;
         for (const ReportContainer &k : l.containers)
             rtf.row({QString::number(++n), k.containNo, k.sealNo, k.agentCode, k.conStatus, QString::number(k.conPkgs),
-                     number(k.conWt, 3), k.isoCode, k.socFlag},
+                     tonnes(k.conWt), k.isoCode, k.socFlag},
                     cont);
     }
     emptyNote(rtf, d);
@@ -152,7 +152,7 @@ void declaration(RtfWriter &rtf, const ReportData &d)
                  cell("IGM no. and date", (h.igmNo + QLatin1Char(' ') + dateText(h.igmDt)).trimmed()),
                  cell("Custom house", d.cHouseCode)},
                 six);
-        rtf.row({cell("Total items", QString::number(h.totItems)), cell("Cargo description", h.cargoDesc),
+        rtf.row({cell("Total items", QString::number(qint64(d.lines.size()))), cell("Cargo description", h.cargoDesc),
                  cell("Light dues", number(h.lhDues, 2)), cell("Same bottom cargo", yn(h.sameBottom)),
                  cell("Declarations: stores / crew / passengers",
                       yn(h.shipStoreDecl) + QStringLiteral(" / ") + yn(h.crewDecl) + QStringLiteral(" / ") + yn(h.pessList)),

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QStorageInfo>
+#include <tuple>
 
 namespace quarl {
 
@@ -492,7 +493,7 @@ Transaction::~Transaction()
         m_db.endRolledBack();
     // Not when a failed statement has rolled it back already (and another may be open).
     if (m_open && m_db.inTransaction() && m_db.transactionSerial() == m_serial)
-        m_db.rollback();
+        std::ignore = m_db.rollback(); // a destructor has no one to tell
 }
 
 Status Transaction::commit()
@@ -507,7 +508,7 @@ Status Transaction::commit()
     }
     Status s = m_db.commit();
     if (!s && m_db.engine() == Engine::SQLite)
-        m_db.rollback(); // a refused COMMIT leaves SQLite's transaction open
+        std::ignore = m_db.rollback(); // a refused COMMIT leaves SQLite's transaction open; the COMMIT's failure is the one to report
     return s;
 }
 

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSet>
 #include <QSqlRecord>
+#include <tuple>
 
 namespace quarl::Patches {
 
@@ -190,7 +191,7 @@ PatchResult addCargoColumns(const Database &db)
             break;
     }
     if (sqlite)
-        db.exec(QStringLiteral("pragma ignore_check_constraints = off"));
+        std::ignore = db.exec(QStringLiteral("pragma ignore_check_constraints = off")); // per connection; the status below decides
     if (!status)
         return failed(status);
     if (Status s = tx.commit(); !s)

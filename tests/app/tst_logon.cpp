@@ -381,6 +381,8 @@ private Q_SLOTS:
         QTest::newRow("another file, then the right one")
             << QStringList{"other", "@"}
             << QStringList{NoDataSource, chooser, created, NoDataSource, chooser, created} << true;
+        QTest::newRow("the system database, then the right one")
+            << QStringList{"sys", "@"} << QStringList{NoDataSource, chooser, failed, NoDataSource, chooser, created} << true;
         QTest::newRow("registration refused")
             << QStringList{"bad", "", ""}
             << QStringList{NoDataSource, chooser, failed, NoDataSource, chooser, NoDataSource, chooser} << false;
@@ -406,7 +408,11 @@ private Q_SLOTS:
                 continue;
             }
             fx.prompter.answerNo();
-            fx.prompter.answerFile(a == "@" ? dataFile : a == "other" ? otherFile : a == "bad" ? badFile : a);
+            fx.prompter.answerFile(a == "@"       ? dataFile
+                                   : a == "other" ? otherFile
+                                   : a == "bad"   ? badFile
+                                   : a == "sys"   ? Settings::sysPath()
+                                                  : a);
         }
 
         frmLogon *logon = fx.startLogon();

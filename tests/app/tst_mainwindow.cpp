@@ -264,6 +264,14 @@ private Q_SLOTS:
         menu->menuAction(QStringLiteral("menFile"), 3)->trigger();
         menu->menuAction(QStringLiteral("menFile"), 6)->trigger();
         QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("frmCargo"));
+        // the Window menu shows the keys as pressed; Shift+Tab arrives as Backtab
+        const QAction *previous = menu->findChild<QAction *>(QStringLiteral("actPreviousScreen"));
+        QCOMPARE(previous->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Ctrl+Shift+Tab"));
+        QApplication::setActiveWindow(menu);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QWidget *typing = QApplication::focusWidget() ? QApplication::focusWidget() : menu;
+        QTest::keyClick(typing, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("frmVslCode"));
         // open already: brought to the front as it stands, not loaded again
         QWidget *first = menu->mdiArea()->subWindowList().first()->widget();
         first->setProperty("typed", 42);

@@ -20,9 +20,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 namespace quarl {
 
@@ -656,7 +659,8 @@ void RecordBrowser::editRecord()
     if (Status s = m_rs.edit(); !s) {
         if (s.failure().is(ErrorNumber::RowGone)) {
             Prompter::current().message(staleText(s.failure(), Stale::Editing));
-            m_rs.refreshCurrent();
+            if (Status r = m_rs.refreshCurrent(); !r)
+                reportFailure(r.failure());
             showCurrentRow();
         } else {
             reportFailure(s.failure());
@@ -669,19 +673,6 @@ void RecordBrowser::editRecord()
     SwitchMode(Mode::Edit);
     editStarted();
     focusField(m_firstField);
-}
-
-bool RecordBrowser::readyToSave()
-{
-    // Tab and Enter check a mandatory field only when it is left; a row may not be
-    // written with one that was never visited either.
-    if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
-        Prompter::current().beep();
-        focusField(empty);
-        showHeldField(empty);
-        return false;
-    }
-    return true;
 }
 
 Status RecordBrowser::writePending()
@@ -703,7 +694,7 @@ void RecordBrowser::updateRecord()
 {
     if (m_mode == Mode::Browse || refuseAfterSessionEnd())
         return;
-    if (!readyToSave())
+    if (!checkBeforeSave())
         return;
     const bool added = m_mode == Mode::Add;
     if (Status s = writePending(); !s) {
@@ -776,6 +767,19 @@ void RecordBrowser::reloadForEdit()
     focusField(m_firstField);
 }
 
+bool RecordBrowser::checkBeforeSave()
+{
+    // Tab and Enter check a mandatory field only when it is left; a row may not be
+    // written with one that was never visited either.
+    if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
+        Prompter::current().beep();
+        focusField(empty);
+        showHeldField(empty);
+        return false;
+    }
+    return true;
+}
+
 void RecordBrowser::cancelRecord()
 {
     if (m_mode == Mode::Browse)
@@ -786,7 +790,8 @@ void RecordBrowser::cancelRecord()
     m_rs.cancelUpdate();
     if (edited) {
         // as it is stored now; a row another workstation deleted gives way to its neighbour
-        m_rs.refreshCurrent();
+        // (Cancel passes over its own failures)
+        std::ignore = m_rs.refreshCurrent();
     } else if (m_savedPosition >= 0 && m_savedPosition < m_rs.count()) {
         m_rs.moveTo(m_savedPosition);
     } else {
@@ -938,11 +943,9 @@ bool RecordBrowser::unload()
         if (answer == Prompter::Answer::Cancel)
             return false;
         if (answer == Prompter::Answer::Yes) {
-            if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
-                Prompter::current().beep();
-                focusField(empty);
+            // the save holds every rule Update holds; a refusal keeps the screen with the reason
+            if (!checkBeforeSave())
                 return false;
-            }
             if (Status s = writePending(); !s) {
                 reportSaveFailure(s.failure());
                 return false;
@@ -969,7 +972,8 @@ void RecordBrowser::fieldTextChanged(int) {}
 void RecordBrowser::moveFocus(bool forward)
 {
     QWidget *from = focusWidget();
-    if (const int index = fieldIndexOf(from); index >= 0 && m_mode != Mode::Browse) {
+    // Going back to mend an earlier field is always allowed; the rules hold on the way forward.
+    if (const int index = fieldIndexOf(from); forward && index >= 0 && m_mode != Mode::Browse) {
         m_holdReason.clear();
         if (!acceptFieldLeave(index)) {
             showHeldField(index);
@@ -985,8 +989,11 @@ void RecordBrowser::moveFocus(bool forward)
         if (w != this && isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
             clearHold();
             w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            // what is typed replaces the text there, in the boxes as in the single-line fields
             if (auto *edit = qobject_cast<QLineEdit *>(w))
                 edit->selectAll();
+            else if (auto *box = qobject_cast<QPlainTextEdit *>(w))
+                box->selectAll();
             return;
         }
     }
@@ -1102,6 +1109,23 @@ bool RecordBrowser::handleKey(QKeyEvent *event)
     }
 }
 
+// A character that would not fit is refused aloud, not dropped without a word.
+bool RecordBrowser::fieldFull(QObject *watched, const QKeyEvent *event)
+{
+    const int index = fieldIndexOf(watched);
+    QLineEdit *edit = index >= 0 ? txtFields(index) : nullptr;
+    if (!edit || edit->isReadOnly() || m_mode == Mode::Browse || event->text().isEmpty() || !event->text().at(0).isPrint()
+        || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        return false;
+    const auto *rule = qobject_cast<const FieldValidator *>(edit->validator());
+    const int limit = rule && rule->maxLength() > 0 ? rule->maxLength() : edit->maxLength();
+    if (edit->text().size() - edit->selectedText().size() < limit)
+        return false;
+    Prompter::current().beep();
+    showHold(tr("%1 takes at most %2 characters").arg(fieldCaption(index)).arg(limit));
+    return true;
+}
+
 void RecordBrowser::refocusLater(QLineEdit *field)
 {
     QPointer<QLineEdit> guard(field);
@@ -1127,6 +1151,13 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
         break;
     default:
         break;
+    }
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        // An open look-up list answers its own keys: Escape closes it, Enter chooses. The
+        // list may have closed itself by the time the key reaches here.
+        const auto *w = qobject_cast<const QWidget *>(watched);
+        if (QApplication::activePopupWidget() || (w && w->window()->windowType() == Qt::Popup))
+            return QWidget::eventFilter(watched, event);
     }
     switch (event->type()) {
     case QEvent::ShortcutOverride:
@@ -1161,6 +1192,8 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (handleKey(static_cast<QKeyEvent *>(event)))
+            return true;
+        if (fieldFull(watched, static_cast<QKeyEvent *>(event)))
             return true;
         break;
     case QEvent::FocusOut: {

@@ -39,7 +39,7 @@ class RecordBrowser : public QWidget
 public:
     enum class Mode { Browse, Add, Edit };
 
-    struct SearchSpec
+    struct Search
     {
         QString column;   // the key column compared with the typed prefix
         QString prompt;   // "Vessel Code to search ?"
@@ -110,7 +110,7 @@ protected:
     QGridLayout *fieldGrid() const { return m_grid; }
     QWidget *fieldArea() const { return m_fieldArea; }
     void setFirstField(int index) { m_firstField = index; }
-    void setSearch(const SearchSpec &spec) { m_search = spec; }
+    void setSearch(const Search &search) { m_search = search; }
     void setRules(const Rules &rules) { m_rules = rules; }
     const Rules &rules() const { return m_rules; }
 
@@ -151,8 +151,9 @@ protected:
     virtual bool isCommandKey(const QKeyEvent *event) const;
     // The controls in the order Tab and Enter visit them: the fields, then the buttons.
     virtual QList<QWidget *> tabOrder() const;
-    // Whether the typed record may be written: no shown mandatory field is empty.
-    virtual bool readyToSave();
+    // The rules a row is held to before Update, or closing with Yes, writes it; false (with
+    // the focus on the field and the reason in the status line) refuses the save.
+    virtual bool checkBeforeSave();
     // Update's write: the pending row's typed values, written in one batch.
     virtual Status writePending();
     // Where a successful Update leaves the screen: an added row is the last one, an edited
@@ -241,6 +242,7 @@ private:
     bool altKeyWhileTyping(const QKeyEvent *event) const;
     bool altAloneWhileTyping(const QKeyEvent *event) const;
     void refocusLater(QLineEdit *field);
+    bool fieldFull(QObject *watched, const QKeyEvent *event);
     QString fieldCaption(int index) const;
     void applyPlacement();
     enum class Stale { Editing, Saving, Deleting };
@@ -252,7 +254,7 @@ private:
     QList<int> m_order;
     QHash<const QObject *, int> m_indexOf;
     int m_firstField = -1;
-    SearchSpec m_search;
+    Search m_search;
     Rules m_rules;
     Mode m_mode = Mode::Browse;
     int m_savedPosition = -1;

@@ -2,9 +2,12 @@
 
 #include "core/prompter.h"
 #include "store/session.h"
+#include "core/ui/capitals.h"
 #include "core/ui/screenregistry.h"
 #include "browser/fieldformat.h"
+#include "browser/ui/lookupcombo.h"
 #include "entry/cargorules.h"
+#include "store/blnumbers.h"
 #include "igm/containernumber.h"
 
 #include <QApplication>
@@ -54,6 +57,19 @@ const GridColumnDef GridColumns[GridColumnCount] = {{"ref", 0},         {"Contai
                                                     {"Agent Code", 80}, {"Status", 80},         {"Pkgs", 50},
                                                     {"Weight", 50},     {"ISO Code", 50},       {"SOCFlag", 40},
                                                     {"Autoid", 0}};
+
+// Weights and volumes read with three decimals ("12.500", "0.000"), more where they hold more.
+QString threeDecimals(const QString &text)
+{
+    bool ok = false;
+    const double d = text.toDouble(&ok);
+    if (!ok)
+        return text;
+    const QString fixed = QString::number(d, 'f', 3);
+    return fixed.toDouble() == d ? fixed : text;
+}
+
+const char BlNoRule[] = "B/L No. takes capital letters and digits only";
 
 bool isPrintable(const QKeyEvent *event)
 {
@@ -118,6 +134,8 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
     for (int i : {FId, FCargoMove, FNature, FDestCode})
         txtFields(i)->hide();
     txtFields(FPortLoad)->setEnabled(false);
+    for (int i : {FVslCode, FVoyNo, FPortDest})
+        takeCapitals(txtFields(i));
     setFirstField(FVslCode);
 
     // The container grid and its edit box.
@@ -176,7 +194,7 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
 
 QComboBox *frmCargo::addCombo(const char *name, const QString &column, int field, CargoLookups::List list)
 {
-    auto *c = new QComboBox(fieldArea());
+    auto *c = new LookupCombo(fieldArea());
     c->setObjectName(QLatin1String(name));
     c->setMaxVisibleItems(20);
     c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -340,13 +358,23 @@ void frmCargo::fieldTextChanged(int index)
         const int column = adoPrimaryRS().columnIndex(fieldColumn(index));
         const bool numeric = column >= 0 && adoPrimaryRS().columnDef(column).isNumeric();
         if (index == FBlNo || numeric) {
+            // small letters of a B/L number are taken as capitals, the rest is refused
+            const QString typed = edit->text();
+            const int cursor = edit->cursorPosition();
             QString kept;
-            for (QChar c : edit->text()) {
-                if (index == FBlNo ? blNoKey(c) : numericKey(c))
+            int keptBeforeCursor = 0;
+            for (int i = 0; i < typed.size(); ++i) {
+                const QChar c = index == FBlNo ? typed.at(i).toUpper() : typed.at(i);
+                if (index == FBlNo ? blNoKey(c) : numericKey(c)) {
                     kept += c;
+                    keptBeforeCursor += i < cursor ? 1 : 0;
+                }
             }
-            if (kept != edit->text()) {
+            if (kept != typed) {
                 setFieldText(index, kept);
+                edit->setCursorPosition(keptBeforeCursor);
+                if (index == FBlNo && kept.size() < typed.size())
+                    showHold(QLatin1String(BlNoRule));
                 return;
             }
         }
@@ -450,12 +478,8 @@ void frmCargo::currentRowShown()
         const QString code = b.field >= 0 ? txtFields(b.field)->text() : adoPrimaryRS().value(b.column).toString().trimmed();
         setComboCode(b.combo, code);
     }
-    if (mode() == Mode::Browse) {
-        // while browsing, a transhipment shows where it goes
-        const bool ti = isTranshipment(txtFields(FCargoMove)->text());
-        txtFields(FPortDest)->setVisible(ti);
-        DstLabel->setVisible(ti);
-    }
+    for (int i : {FGrossWt, FVolume})
+        setFieldText(i, threeDecimals(txtFields(i)->text()));
     if (m_freshGrid) {
         m_freshGrid = false;
         dataGrid2->setRowCount(0);
@@ -562,9 +586,23 @@ bool frmCargo::acceptFieldLeave(int index)
     };
     switch (index) {
     case FPkgs:
-        return packagesAcceptable(text);
+        if (!packagesAcceptable(text)) {
+            holdReason(QLatin1String(PackagesRule));
+            return false;
+        }
+        return true;
     case FBlDate:
-        return blDateAcceptable(text);
+        if (const QString rule = blDateRule(text); !rule.isEmpty()) {
+            holdReason(rule);
+            return false;
+        }
+        return true;
+    case FPortDest:
+        if (!lookedUp(portCodeAcceptable(db, text))) {
+            holdReason(QStringLiteral("Dest. Port is not a code of the port list"));
+            return false;
+        }
+        return true;
     case FUno:
         return lookedUp(unoCodeAcceptable(db, text));
     case FImo:
@@ -612,16 +650,22 @@ bool frmCargo::handleKey(QKeyEvent *event)
     if (auto *b = qobject_cast<QPlainTextEdit *>(focus); b && m_boxes.contains(b)) {
         const bool forward = key == Qt::Key_Return || key == Qt::Key_Enter || (key == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
         if (forward || key == Qt::Key_Backtab || key == Qt::Key_Tab) {
-            // Enter, also Ctrl+Enter, never puts a line break in: it moves on as Tab does
-            if (mode() == Mode::Browse || acceptFieldLeave(m_boxes.value(b)))
+            // Enter, also Ctrl+Enter, never puts a line break in: it moves on as Tab does.
+            // Going back is always allowed; the rules hold on the way forward.
+            if (mode() == Mode::Browse || !forward || acceptFieldLeave(m_boxes.value(b)))
                 moveFocus(forward);
+            else
+                showRequired(b);
             return true;
         }
         return RecordBrowser::handleKey(event);
     }
     const bool leaving = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
+    const bool back = key == Qt::Key_Backtab || (key == Qt::Key_Tab && (mods & Qt::ShiftModifier));
+    if (back && mode() != Mode::Browse && fieldIndexOf(focus) >= 0)
+        runSwitches(); // the rules wait for the way forward, the switches do not
     if (auto *c = qobject_cast<QComboBox *>(focus)) {
-        if (leaving && isMandatoryCombo(c) && c->currentText().isEmpty()) {
+        if (leaving && !back && isMandatoryCombo(c) && c->currentText().isEmpty()) {
             showRequired(c); // a look-up that must be chosen keeps the focus, in every mode
             return true;
         }
@@ -632,8 +676,11 @@ bool frmCargo::handleKey(QKeyEvent *event)
         const QChar ch = event->text().at(0);
         const int column = adoPrimaryRS().columnIndex(fieldColumn(index));
         const bool numeric = column >= 0 && adoPrimaryRS().columnDef(column).isNumeric();
-        if (index == FBlNo && !blNoKey(ch))
+        if (index == FBlNo && !blNoKey(ch.toUpper())) {
+            Prompter::current().beep();
+            showHold(QStringLiteral("%1: \"%2\" is refused").arg(QLatin1String(BlNoRule), ch));
             return true;
+        }
         if (numeric && !numericKey(ch))
             return true;
     }
@@ -887,6 +934,8 @@ Result<BillOfLading> frmCargo::typedBillOfLading() const
 
 bool frmCargo::checkBeforeSave()
 {
+    if (m_editRow >= 0)
+        endCellEdit(true, false);
     // The rules run as each field is left; a field never visited is held to them here.
     for (QWidget *w : std::as_const(m_tabWidgets)) {
         if (!w->isVisibleTo(this) || !w->isEnabled())
@@ -894,6 +943,7 @@ bool frmCargo::checkBeforeSave()
         if (auto *c = qobject_cast<QComboBox *>(w); c && isMandatoryCombo(c) && c->currentText().isEmpty()) {
             Prompter::current().beep();
             c->setFocus(Qt::OtherFocusReason);
+            showRequired(c);
             return false;
         }
         auto *b = qobject_cast<QPlainTextEdit *>(w);
@@ -901,10 +951,13 @@ bool frmCargo::checkBeforeSave()
         if (index >= 0 && !acceptFieldLeave(index)) {
             if (index != FTrMode)
                 Prompter::current().beep();
-            if (b)
+            if (b) {
                 b->setFocus(Qt::OtherFocusReason);
-            else
+                showRequired(b); // a box's only rule
+            } else {
                 focusField(index);
+                showHeldField(index);
+            }
             return false;
         }
     }
@@ -924,13 +977,6 @@ BillOfLading frmCargo::shownBillOfLading() const
     }
     bol.containers = m_gridContainers;
     return bol;
-}
-
-bool frmCargo::readyToSave()
-{
-    if (m_editRow >= 0)
-        endCellEdit(true, false);
-    return checkBeforeSave();
 }
 
 Status frmCargo::writePending()
@@ -973,10 +1019,15 @@ Status frmCargo::beforeDeleteRow()
 
 void frmCargo::reportUpdateFailure(const Failure &failure)
 {
-    if (failure.is(ErrorNumber::ContainerRule) || failure.code == QString::number(ErrorNumber::InvalidArgument))
+    if (failure.is(ErrorNumber::BlNumberTaken)) {
         Prompter::current().message(failure.description);
-    else
+        focusField(FBlNo);
+        showHold(failure.description);
+    } else if (failure.is(ErrorNumber::ContainerRule) || failure.code == QString::number(ErrorNumber::InvalidArgument)) {
+        Prompter::current().message(failure.description);
+    } else {
         Prompter::current().message(failure.numberAndText());
+    }
 }
 
 void frmCargo::deleteContainerRow()

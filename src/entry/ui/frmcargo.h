@@ -51,7 +51,8 @@ protected:
     bool isCommandKey(const QKeyEvent *event) const override;
     QList<QWidget *> tabOrder() const override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    bool readyToSave() override;
+    // Every field rule and look-up list, also for what was never visited.
+    bool checkBeforeSave() override;
     // The save of Update and of closing with a pending row: saveBillOfLading.
     Status writePending() override;
     void positionAfterSave(bool added) override;
@@ -85,7 +86,6 @@ private:
     QString cell(int row, int column) const;
     void setCell(int row, int column, const QString &text);
     void openVoyageScreen();
-    bool checkBeforeSave();
     // The bill of lading as the screen shows it from the database: the row (as the edit
     // began, while editing) and the containers the grid was loaded with.
     BillOfLading shownBillOfLading() const;

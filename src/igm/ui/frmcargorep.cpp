@@ -32,9 +32,19 @@ frmCargoRep::frmCargoRep(QWidget *parent)
 {
 }
 
+// Both files are offered to the removable media, as the flat file is.
 void frmCargoRep::generate()
 {
-    showOutcome(writeFiles(vessel(), voyage()).outcome);
+    igm::XmlExportResult r = writeFiles(vessel(), voyage());
+    const bool written = r.outcome.isOk();
+    if (written)
+        r.outcome.message.clear(); // the question below names both files
+    if (!showOutcome(r.outcome) || !written)
+        return;
+    const QString question = QStringLiteral("Files %1 and %2 successfully are saved in Program Folder, Copy Files to Floppy ? ")
+                                 .arg(QDir::toNativeSeparators(r.cargoPath), QDir::toNativeSeparators(r.containerPath));
+    if (Prompter::current().askYesNo(question, Prompter::Icon::Question))
+        copyToMedia({r.cargoPath, r.containerPath});
 }
 
 // Only a complete pair of files is mailed: a voyage without lines, or a failed export,
