@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <tuple>
+
 #include <cerrno>
 #include <functional>
 #include <sys/stat.h>
@@ -260,7 +262,7 @@ Result<HomeReport> initHome(bool demo, bool demoGatewayCodes)
         if (!registryThere)
             madeHere(registryFile);
         else if (!registered)
-            undo.add([] { DataSourceRegistry().remove(QLatin1String(DemoDataSource)); });
+            undo.add([] { std::ignore = DataSourceRegistry().remove(QLatin1String(DemoDataSource)); });
         if (demoGatewayCodes && Settings::iceGateUser().isEmpty())
             iceGateUser = QStringLiteral("DEMOAGENT");
         if (demoGatewayCodes && Settings::customHouseCode().isEmpty())
