@@ -48,6 +48,7 @@ done
   || { cat "$work/smtp.log"; echo "Cannot start the SMTP test server"; exit 1; }
 
 export QUARL_TEST_PG="host=127.0.0.1 port=$pgport user=postgres"
+export QUARL_TEST_PGBIN="$pgbin" # the load test restarts a server of its own
 export QUARL_TEST_SMTP="127.0.0.1:$smtpport"
 export QUARL_TEST_MAILDIR="$work/mail/box"
 export QUARL_TEST_SMTP_USER="$smtpuser"

@@ -215,6 +215,16 @@ Result<QString> createDataSource(const QString &typedName, const QString &source
     return DataSourceRegistry::connectionText(name);
 }
 
+PgParams suggestedPostgres(const QString &typedName)
+{
+    PgParams initial;
+    QString database = typedName.trimmed();
+    if (database.endsWith(QLatin1String(Installation::DataFileSuffix), Qt::CaseInsensitive))
+        database.chop(qsizetype(qstrlen(Installation::DataFileSuffix)));
+    initial.database = database.toLower();
+    return initial;
+}
+
 Result<QString> registerPostgres(const QString &typedName, const PgParams &params, const CreateSchema &createSchema)
 {
     // a server database is no data file: its name takes no file extension

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <tuple>
+
 #include <cerrno>
 #include <functional>
 #include <sys/stat.h>
@@ -193,7 +195,12 @@ Status createDataFile(const QString &path, Schema::CompanyOptions options)
         [&](const Database &db) { return checkCompany(db, options); });
 }
 
-Result<HomeReport> initHome(bool demo)
+Result<HomeReport> firstStart()
+{
+    return initHome(true, false);
+}
+
+Result<HomeReport> initHome(bool demo, bool demoGatewayCodes)
 {
     HomeReport report;
     report.folder = Installation::folder();
@@ -256,10 +263,10 @@ Result<HomeReport> initHome(bool demo)
         if (!registryThere)
             madeHere(registryFile);
         else if (!registered)
-            undo.add([] { std::ignore = DataSourceRegistry().remove(QLatin1String(DemoDataSource)); }); // undoing a failure
-        if (Settings::iceGateUser().isEmpty())
+            undo.add([] { std::ignore = DataSourceRegistry().remove(QLatin1String(DemoDataSource)); });
+        if (demoGatewayCodes && Settings::iceGateUser().isEmpty())
             iceGateUser = QStringLiteral("DEMOAGENT");
-        if (Settings::customHouseCode().isEmpty())
+        if (demoGatewayCodes && Settings::customHouseCode().isEmpty())
             customHouseCode = QStringLiteral("INNSA1");
     }
     // The empty company that Company Master's Create offers to copy from.

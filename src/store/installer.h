@@ -40,10 +40,16 @@ struct HomeReport
 // Quarl.ini (SYSTEM/SYSPATH), the system database, the registry and the company template
 // (an empty company data file: schema, code masters, the default user) in the installation
 // folder; with demo also the demo company with its data file, data source, register
-// row, vessel codes and one sample voyage. An existing installation is left alone. A new
-// folder is its owner's alone (0700). When a step fails, what this run made is removed
-// again and the settings file is left as it was.
-Result<HomeReport> initHome(bool demo);
+// row, vessel codes and one sample voyage, and with demoGatewayCodes the demo's gateway
+// user id and custom house. An existing installation is left alone. A new folder is its
+// owner's alone (0700). When a step fails, what this run made is removed again and the
+// settings file is left as it was.
+Result<HomeReport> initHome(bool demo, bool demoGatewayCodes = true);
+
+// What a user's first start of the program makes: the demo company to try the program on,
+// but the gateway user id and custom house left empty, so that the first flat file of a
+// real company asks for the office's own instead of filing with the demo's.
+Result<HomeReport> firstStart();
 
 inline constexpr char TemplateDataFile[] = "Template.qdb";
 inline constexpr char DemoCompanyName[] = "Demo Shipping Agency";

@@ -330,8 +330,10 @@ private Q_SLOTS:
         x.f(15)->setText(QStringLiteral("BL002"));
         x.screen->updateRecord();
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
-        QCOMPARE(t.db().scalar(QStringLiteral("select max(id) from cargo"))->toInt(), 2);
-        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 2"))->toInt(), 1);
+        // a key taken by the refused save may stay unused, never taken twice
+        const int second = t.db().scalar(QStringLiteral("select id from cargo where blno = 'BL002'"))->toInt();
+        QVERIFY(second == 2 || (second == 3 && engine == QLatin1String("postgres")));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = ?"), {second})->toInt(), 1);
         QCOMPARE(x.f(15)->text(), QStringLiteral("BL002"));
         QCOMPARE(x.screen->statusText(), QStringLiteral("Record: 2"));
 
@@ -591,18 +593,43 @@ private Q_SLOTS:
         QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 1"))->toInt(), 2);
         QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where autoid = ?"), {second})->toInt(), 0);
 
-        // a row typed but never stored: "Not deleted" and the changes are dropped
+        // Delete beside the grid removes only the container: a row typed but never stored
+        // leaves the grid, a stored one goes with the next save; the rest stays as typed
         QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
         x.f(6)->setText(QStringLiteral("Changed"));
         x.grid()->setFocus();
-        x.grid()->setCurrentCell(5, 1);
+        x.grid()->setCurrentCell(2, 1);
         x.typeCell(QStringLiteral("NEWU0000001"));
-        x.grid()->setCurrentCell(5, 1);
-        prompter.answerYes();
-        x.screen->deleteContainerRow();
-        QCOMPARE(prompter.messages().last(), QStringLiteral("Not deleted"));
-        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        for (int row : {2, 0}) {
+            x.grid()->setCurrentCell(row, 1);
+            prompter.answerYes();
+            QTest::keyClick(x.focus(), Qt::Key_D, Qt::AltModifier);
+        }
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        QCOMPARE(x.f(6)->text(), QStringLiteral("Changed"));
+        QCOMPARE(x.cell(0, 1), QStringLiteral("MSCU0000003"));
+        QCOMPARE(x.cell(1, 1), QString());
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 1"))->toInt(), 2);
+        x.f(1)->setFocus();
+        QTest::keyClick(x.focus(), Qt::Key_Escape); // Cancel: nothing went, the grid shows both again
         QCOMPARE(x.f(6)->text(), QStringLiteral("Importer"));
+        QCOMPARE(x.cell(1, 1), QStringLiteral("MSCU0000003"));
+        // in a new bill of lading the row just leaves the grid
+        x.screen->carryRecord();
+        x.grid()->setFocus();
+        for (const char *number : {"MSCU0000091", "MSCU0000092"}) {
+            x.grid()->setCurrentCell(number[10] == '1' ? 0 : 1, 1);
+            x.typeCell(QLatin1String(number));
+        }
+        x.grid()->setCurrentCell(0, 1);
+        prompter.answerYes();
+        QTest::keyClick(x.focus(), Qt::Key_D, Qt::AltModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(x.cell(0, 1), QStringLiteral("MSCU0000092"));
+        QCOMPARE(x.f(6)->text(), QStringLiteral("Importer"));
+        x.f(1)->setFocus();
+        QTest::keyClick(x.focus(), Qt::Key_Escape);
+        QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 3);
 
         // delete the bill of lading: its containers go, the next one shows
         prompter.answerYes();

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -186,6 +187,18 @@ private Q_SLOTS:
         QFile f(home.file(QStringLiteral("Quarl.ini")));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), ini);
+    }
+
+    // The program's first start makes the demo company to try, but leaves the gateway codes
+    // for the office's own: the flat file of a real company never goes out as the demo's.
+    void firstStartLeavesGatewayCodesEmpty()
+    {
+        test::TempHome home;
+        auto report = Installer::firstStart();
+        QVERIFY2(report.isOk(), qPrintable(report.failure().numberAndText()));
+        QVERIFY(QFileInfo::exists(report->demoDataFile));
+        QCOMPARE(Settings::iceGateUser(), QString());
+        QCOMPARE(Settings::customHouseCode(), QString());
     }
 
     void dataFileIsNeverOverwrittenNorLeftHalfMade()

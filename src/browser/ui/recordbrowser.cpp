@@ -8,6 +8,7 @@
 #include "browser/ui/browsericons.h"
 #include "browser/ui/fieldvalidator.h"
 #include "core/ui/altkeys.h"
+#include "core/ui/screenregistry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,6 +24,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 namespace quarl {
 
@@ -267,6 +270,42 @@ void RecordBrowser::applyPlacement()
     } else {
         me->move(them->frameGeometry().topRight() + QPoint(1, 0));
     }
+}
+
+QWidget *RecordBrowser::openScreenBeside(const QString &name)
+{
+    QWidget *screen = nullptr;
+    // The shell opens it in the work area with its frame and skin, as from its menu.
+    QWidget *host = screenHost();
+    const bool shell = host && host->metaObject()->indexOfMethod("openScreen(QString)") >= 0;
+    if (shell) {
+        QMetaObject::invokeMethod(host, "openScreen", Qt::DirectConnection, Q_RETURN_ARG(QWidget *, screen),
+                                  Q_ARG(QString, name));
+    } else {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == name && w->isVisible())
+                screen = w;
+        }
+        if (!screen) {
+            screen = createScreen(name);
+            if (!screen) {
+                Prompter::current().message(QStringLiteral("This screen is not available in this version."),
+                                            Prompter::Icon::Information);
+                return nullptr;
+            }
+            screen->setAttribute(Qt::WA_DeleteOnClose);
+            screen->setParent(window(), Qt::Window);
+            applySkin(screen);
+        }
+        screen->show();
+        screen->raise();
+        screen->activateWindow();
+    }
+    if (auto *browser = qobject_cast<RecordBrowser *>(screen))
+        browser->placeBeside(this);
+    else if (screen && !shell)
+        screen->move(window()->frameGeometry().topRight() + QPoint(1, 0));
+    return screen;
 }
 
 Result<Database> RecordBrowser::openDatabase()
@@ -616,13 +655,23 @@ void RecordBrowser::editRecord()
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     m_savedPosition = m_rs.position();
+    // The edit starts from the row as it is stored now, not as it was read here.
     if (Status s = m_rs.edit(); !s) {
-        reportFailure(s.failure());
+        if (s.failure().is(ErrorNumber::RowGone)) {
+            Prompter::current().message(staleText(s.failure(), Stale::Editing));
+            if (Status r = m_rs.refreshCurrent(); !r)
+                reportFailure(r.failure());
+            showCurrentRow();
+        } else {
+            reportFailure(s.failure());
+        }
         return;
     }
+    showCurrentRow();
     setStatus(QStringLiteral("Edit record"));
     m_mode = Mode::Edit;
     SwitchMode(Mode::Edit);
+    editStarted();
     focusField(m_firstField);
 }
 
@@ -635,23 +684,87 @@ Status RecordBrowser::writePending()
     return m_rs.update();
 }
 
+void RecordBrowser::positionAfterSave(bool added)
+{
+    if (added)
+        m_rs.moveLast();
+}
+
 void RecordBrowser::updateRecord()
 {
     if (m_mode == Mode::Browse || refuseAfterSessionEnd())
         return;
     if (!checkBeforeSave())
         return;
+    const bool added = m_mode == Mode::Add;
     if (Status s = writePending(); !s) {
-        reportUpdateFailure(s.failure());
+        reportSaveFailure(s.failure());
         return;
     }
-    const bool added = m_mode == Mode::Add;
-    if (added)
-        m_rs.moveLast();
+    positionAfterSave(added);
     m_mode = Mode::Browse;
     SwitchMode(Mode::Browse);
     showCurrentRow();
     focusAdd();
+}
+
+QString RecordBrowser::staleText(const Failure &failure, Stale when) const
+{
+    const bool gone = failure.is(ErrorNumber::RowGone);
+    switch (when) {
+    case Stale::Editing:
+        return tr("Another workstation deleted this %1; it cannot be edited. The screen shows the next one.").arg(m_noun);
+    case Stale::Saving:
+        return gone ? tr("Another workstation deleted this %1 after you began to edit it, so your changes were not "
+                         "saved. What you typed stays on the screen; Cancel leaves it and shows the next %1.")
+                          .arg(m_noun)
+                    : tr("Another workstation changed this %1 after you began to edit it, so your changes were not "
+                         "saved. What you typed stays on the screen.")
+                          .arg(m_noun);
+    case Stale::Deleting:
+        return gone ? tr("Another workstation deleted this %1 already.").arg(m_noun)
+                    : tr("Another workstation changed this %1 since it was shown here, so it was not deleted. "
+                         "The screen now shows it as it is stored.")
+                          .arg(m_noun);
+    }
+    return failure.description;
+}
+
+void RecordBrowser::reportSaveFailure(const Failure &failure)
+{
+    if (failure.is(ErrorNumber::RowGone)) {
+        Prompter::current().message(staleText(failure, Stale::Saving), Prompter::Icon::Warning);
+        return;
+    }
+    if (!failure.is(ErrorNumber::RowChanged)) {
+        reportUpdateFailure(failure);
+        return;
+    }
+    const QString question = staleText(failure, Stale::Saving)
+                             + tr("\n\nLoad the %1 as it is stored now? What you typed is then replaced.").arg(m_noun);
+    if (Prompter::current().askYesNoDefaultNo(question, Prompter::Icon::Warning))
+        reloadForEdit();
+}
+
+void RecordBrowser::reloadForEdit()
+{
+    if (Status s = m_rs.reloadPending(); !s) {
+        if (s.failure().is(ErrorNumber::RowGone)) {
+            // deleted meanwhile as well: nothing left to edit
+            Prompter::current().message(staleText(s.failure(), Stale::Deleting));
+            m_mode = Mode::Browse;
+            SwitchMode(Mode::Browse);
+            showCurrentRow();
+            focusAdd();
+        } else {
+            reportFailure(s.failure());
+        }
+        return;
+    }
+    showCurrentRow();
+    setStatus(QStringLiteral("Edit record"));
+    editStarted();
+    focusField(m_firstField);
 }
 
 bool RecordBrowser::checkBeforeSave()
@@ -671,13 +784,19 @@ void RecordBrowser::cancelRecord()
 {
     if (m_mode == Mode::Browse)
         return;
+    const bool edited = m_mode == Mode::Edit;
     SwitchMode(Mode::Browse);
     m_mode = Mode::Browse;
     m_rs.cancelUpdate();
-    if (m_savedPosition >= 0 && m_savedPosition < m_rs.count())
+    if (edited) {
+        // as it is stored now; a row another workstation deleted gives way to its neighbour
+        // (Cancel passes over its own failures)
+        std::ignore = m_rs.refreshCurrent();
+    } else if (m_savedPosition >= 0 && m_savedPosition < m_rs.count()) {
         m_rs.moveTo(m_savedPosition);
-    else
+    } else {
         m_rs.moveFirst();
+    }
     showCurrentRow();
     focusAdd();
 }
@@ -694,8 +813,12 @@ void RecordBrowser::deleteRecord()
     }
     if (!Prompter::current().askYesNo(QStringLiteral("Confirm Deletion ?"), Prompter::Icon::None, QStringLiteral("Delete")))
         return;
-    if (Status s = m_rs.deleteCurrent(); !s)
-        reportFailure(s.failure());
+    if (Status s = m_rs.deleteCurrent([this] { return beforeDeleteRow(); }); !s) {
+        if (s.failure().is(ErrorNumber::RowGone) || s.failure().is(ErrorNumber::RowChanged))
+            Prompter::current().message(staleText(s.failure(), Stale::Deleting));
+        else
+            reportFailure(s.failure());
+    }
     showCurrentRow();
 }
 
@@ -706,7 +829,8 @@ void RecordBrowser::refreshRecords()
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     WaitCursor wait;
-    if (Status s = m_rs.requery(); !s)
+    // The record shown stays, found again by its key, with what other workstations saved.
+    if (Status s = m_rs.requery(true); !s)
         reportFailure(s.failure());
     showCurrentRow();
 }
@@ -793,7 +917,9 @@ void RecordBrowser::searchRecords()
 
 void RecordBrowser::reportFailure(const Failure &failure)
 {
-    Prompter::current().message(failure.description);
+    // A lost connection says which error it was, as the other messages with a number do.
+    const bool lost = m_rs.isOpen() && m_rs.database().isConnectionLost(failure);
+    Prompter::current().message(lost ? failure.numberAndText() : failure.description);
 }
 
 void RecordBrowser::reportUpdateFailure(const Failure &failure)
@@ -821,7 +947,7 @@ bool RecordBrowser::unload()
             if (!checkBeforeSave())
                 return false;
             if (Status s = writePending(); !s) {
-                reportUpdateFailure(s.failure());
+                reportSaveFailure(s.failure());
                 return false;
             }
         }

@@ -79,6 +79,9 @@ public:
     // both are there (a screen opened from another one, beside it). Before load the place
     // is kept and taken at load instead of the top left corner.
     Q_INVOKABLE void placeBeside(QWidget *other);
+    // Opens another screen of the program beside this one, as the main window opens its
+    // screens (or brings it forward when it is open already); nullptr when there is none.
+    QWidget *openScreenBeside(const QString &name);
 
     // The commands, as the buttons and keys run them.
     virtual void addRecord();
@@ -153,6 +156,15 @@ protected:
     virtual bool checkBeforeSave();
     // Update's write: the pending row's typed values, written in one batch.
     virtual Status writePending();
+    // Where a successful Update leaves the screen: an added row is the last one, an edited
+    // row stays current.
+    virtual void positionAfterSave(bool added);
+    // After Edit (and after loading the row again when a save was refused because another
+    // workstation had changed it): the pending row is what the database holds now.
+    virtual void editStarted() {}
+    // Runs inside Delete's transaction, with the row locked, before the row goes: rows that
+    // belong to it go first; a failure stops the delete.
+    virtual Status beforeDeleteRow() { return Status::ok(); }
     // How Update shows a failure of writePending(); the description by default.
     virtual void reportUpdateFailure(const Failure &failure);
     // How the other commands show a failure: the description.
@@ -182,6 +194,11 @@ protected:
     // Installs the keyboard handling on a control added after load.
     void watch(QWidget *widget);
     void setMode(Mode mode) { m_mode = mode; }
+    // What the messages about other workstations call a row: "record", "bill of lading".
+    void setRecordNoun(const QString &noun) { m_noun = noun; }
+    // A failure of Update or of closing with a pending row: a save another workstation's
+    // change or delete refused offers to load the row as it is now, any other is reported.
+    void reportSaveFailure(const Failure &failure);
     int savedPosition() const { return m_savedPosition; }
     void setSavedPosition(int position) { m_savedPosition = position; }
 
@@ -228,6 +245,9 @@ private:
     bool fieldFull(QObject *watched, const QKeyEvent *event);
     QString fieldCaption(int index) const;
     void applyPlacement();
+    enum class Stale { Editing, Saving, Deleting };
+    QString staleText(const Failure &failure, Stale when) const;
+    void reloadForEdit();
 
     RecordSet m_rs;
     QHash<int, Field> m_fields;
@@ -250,6 +270,7 @@ private:
     QHBoxLayout *m_commandRow = nullptr;
     int m_gridRows = 0;
     QPointer<QWidget> m_beside;
+    QString m_noun = QStringLiteral("record");
 };
 
 } // namespace quarl
