@@ -221,15 +221,15 @@ int importSam(const QStringList &args)
 }
 
 const Registration WriteSamCommand(QStringLiteral("write-sam"),
-                                   QStringLiteral("Write a voyage's arrival manifest as the SCMTR SAM JSON file"), writeSam);
+                                   QStringLiteral("write-sam --db FILE|--dsn NAME --vessel V --voyage N [--out DIR] [--job N] [--test]  write the SAM file (SCMTR JSON)"), writeSam);
 const Registration ImportSamCommand(QStringLiteral("import-sam"),
-                                    QStringLiteral("Read a SAM file (SCMTR JSON) into a company database"), importSam);
+                                    QStringLiteral("import-sam FILE --db FILE|--dsn NAME [--vessel V] [--yes]  read a SAM file into a company database"), importSam);
 
 const Registration ReadReplyCommand(QStringLiteral("read-reply"),
-                                    QStringLiteral("List the errors of the gateway's reply (_SFL or _ACK) to a SAM file"), readReply);
+                                    QStringLiteral("read-reply FILE [--dec FILE]  list the errors of the gateway's reply (_SFL or _ACK) to a SAM file"), readReply);
 
 const Registration CheckSamCommand(QStringLiteral("check-sam"),
-                                   QStringLiteral("Check a SAM file (SCMTR JSON) before it is signed and filed"), checkSam);
+                                   QStringLiteral("check-sam FILE [--db FILE|--dsn NAME] [--schema FILE]  check a SAM file before signing (exit 1 on errors)"), checkSam);
 
 } // namespace
 

@@ -66,11 +66,18 @@ bool packagesAcceptable(const QString &text)
 
 bool blDateAcceptable(const QString &text, const QDate &today)
 {
+    return blDateRule(text, today).isEmpty();
+}
+
+QString blDateRule(const QString &text, const QDate &today)
+{
     const QString t = text.trimmed();
     QDate d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
     if (!d.isValid())
         d = QDate::fromString(t, QStringLiteral("d/M/yyyy"));
-    return d.isValid() && d <= today;
+    if (!d.isValid())
+        return QStringLiteral("B/L Date is a date dd/mm/yyyy");
+    return d <= today ? QString() : QStringLiteral("B/L Date may not be after today");
 }
 
 bool transportModeAcceptable(const QString &text)
@@ -83,6 +90,11 @@ Result<bool> unoCodeAcceptable(const Database &db, const QString &text)
     if (text == QLatin1String(NoUnoCode))
         return true;
     return exists(db, QStringLiteral("select uno_code from D_UNOIMCO where uno_code = ?"), text);
+}
+
+Result<bool> portCodeAcceptable(const Database &db, const QString &text)
+{
+    return exists(db, QStringLiteral("select port_cd from D_PORT_CD where port_cd = ?"), text.trimmed());
 }
 
 Result<bool> imoCodeAcceptable(const Database &db, const QString &text)

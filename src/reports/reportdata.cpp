@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <optional>
 #include <unordered_map>
 
@@ -294,7 +295,32 @@ Result<qint64> renumberLines(const Database &db, const QString &vessel, const QS
     return qint64(ids.size());
 }
 
+namespace {
+// Two workstations renumbering the same voyage at once: the later one's snapshot is out of
+// date and the engine refuses its writes; run again, it sees the other's work.
+bool isConcurrentUpdate(const Failure &f)
+{
+    return f.code == QLatin1String("40001") || f.code == QLatin1String("40P01");
+}
+
+Preparation prepareOnce(const Database &db, const ReportRequest &request);
+} // namespace
+
 Preparation prepareReportData(const Database &db, const ReportRequest &request)
+{
+    constexpr int Attempts = 5;
+    Preparation result;
+    for (int attempt = 1; attempt <= Attempts; ++attempt) {
+        result = prepareOnce(db, request);
+        const bool again = std::any_of(result.failures.cbegin(), result.failures.cend(), isConcurrentUpdate);
+        if (!again || attempt == Attempts)
+            break;
+    }
+    return result;
+}
+
+namespace {
+Preparation prepareOnce(const Database &db, const ReportRequest &request)
 {
     Preparation result;
     auto data = std::make_shared<ReportData>();
@@ -309,8 +335,10 @@ Preparation prepareReportData(const Database &db, const ReportRequest &request)
     }
     const bool goOn = request.kind == ReportKind::CargoDeclaration;
 
+    // One moment of the voyage for the numbers and every row read: a bill of lading saved
+    // meanwhile on another workstation is either numbered and printed, or neither.
     std::optional<Transaction> tx;
-    tx.emplace(db);
+    tx.emplace(db, TxMode::SnapshotWrite);
     if (!tx->started()) {
         result.failures << tx->started().failure();
         return result;
@@ -324,7 +352,7 @@ Preparation prepareReportData(const Database &db, const ReportRequest &request)
             return result;
         // A failed statement spoils the transaction on some engines: read in a new one.
         tx.reset();
-        tx.emplace(db);
+        tx.emplace(db, TxMode::Read);
         if (!tx->started()) {
             result.failures << tx->started().failure();
             return result;
@@ -346,5 +374,7 @@ Preparation prepareReportData(const Database &db, const ReportRequest &request)
     result.data = std::move(data);
     return result;
 }
+
+} // namespace
 
 } // namespace quarl::reports

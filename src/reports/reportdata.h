@@ -144,6 +144,18 @@ inline QString number(double v, int decimals)
     return QString::number(v, 'f', decimals);
 }
 
+// A container's weight in tonnes: three decimals, more where the value holds more (a
+// weight of 9.0005 t is not rounded to 9.001 t).
+inline QString tonnes(double v)
+{
+    for (int decimals = 3; decimals < 9; ++decimals) {
+        const QString t = QString::number(v, 'f', decimals);
+        if (t.toDouble() == v)
+            return t;
+    }
+    return QString::number(v, 'f', 9);
+}
+
 inline QString withUnit(const QString &value, const QString &unit)
 {
     return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;

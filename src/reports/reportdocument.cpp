@@ -1,5 +1,7 @@
 #include "reports/reportdocument.h"
 
+#include "core/safefile.h"
+
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -251,7 +253,7 @@ const std::vector<double> &ReportDocument::checkListContainerColumns() const
 QStringList ReportDocument::containerCells(const ReportContainer &k, int n) const
 {
     return {QString::number(n), k.containNo, k.sealNo, k.agentCode, k.conStatus, QString::number(k.conPkgs),
-            number(k.conWt, 3), k.isoCode, k.socFlag};
+            tonnes(k.conWt), k.isoCode, k.socFlag};
 }
 
 void ReportDocument::buildCheckList()
@@ -606,7 +608,7 @@ void ReportDocument::drawDeclarationHeader(QPainter &p, float &y, bool full) con
                  {QStringLiteral("Date of arrival"), dateText(h.arrDt)}, {QStringLiteral("Time of arrival"), h.arrTime},
                  {QStringLiteral("IGM no. and date"), joined({h.igmNo, dateText(h.igmDt)})},
                  {QStringLiteral("Custom house"), d.cHouseCode}},
-                {{QStringLiteral("Total items"), QString::number(h.totItems)},
+                {{QStringLiteral("Total items"), QString::number(qint64(d.lines.size()))},
                  {QStringLiteral("Cargo description"), h.cargoDesc},
                  {QStringLiteral("Light dues"), number(h.lhDues, 2)},
                  {QStringLiteral("Same bottom cargo"), yn(h.sameBottom)},
@@ -746,7 +748,7 @@ void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &ca
         static const QStringList heads = {QStringLiteral("#"),      QStringLiteral("Container No."),
                                           QStringLiteral("Seal No."), QStringLiteral("Agent"),
                                           QStringLiteral("Status"), QStringLiteral("Packages"),
-                                          QStringLiteral("Weight"), QStringLiteral("ISO code"),
+                                          QStringLiteral("Weight (t)"), QStringLiteral("ISO code"),
                                           QStringLiteral("SOC")};
         p.fillRect(QRectF(left + 300, y + Pad / 2, m_width - 300, b.height - Pad), HeadShade);
         const std::vector<double> &cols = checkListContainerColumns();
@@ -907,7 +909,7 @@ Status writePdf(const ReportDocument &document, const QString &path, const PageP
             return s;
         }
     }
-    if (!file.commit())
+    if (!commitWhole(file))
         return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
     return Status::ok();
 }

@@ -1,5 +1,6 @@
 #include "store/patches.h"
 
+#include "store/cargokeys.h"
 #include "store/database.h"
 #include "store/filingfields.h"
 #include "store/schema.h"
@@ -8,6 +9,7 @@
 #include <QSqlQuery>
 #include <QSet>
 #include <QSqlRecord>
+#include <tuple>
 
 namespace quarl::Patches {
 
@@ -57,6 +59,8 @@ const QList<PatchInfo> &all()
          QStringLiteral("menPatch"), 5, QString()},
         {PatchId::ColumnWidths, QStringLiteral("column-widths"), QStringLiteral("Enforce Column Widths"), QString(), -1,
          QString()},
+        {PatchId::CargoKeys230, QStringLiteral("2.3.0"),
+         QStringLiteral("Keys of Bills of Lading Never Used Twice (2.3.0)"), QStringLiteral("menPatch"), 6, QString()},
     };
     return list;
 }
@@ -100,6 +104,8 @@ PatchResult run(PatchId id, const Database &db)
         return addFilingColumns(db);
     case PatchId::ColumnWidths:
         return enforceColumnWidths(db);
+    case PatchId::CargoKeys230:
+        return addCargoKeyCounter(db);
     }
     return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("Unknown patch.")));
 }
@@ -190,7 +196,7 @@ PatchResult addCargoColumns(const Database &db)
             break;
     }
     if (sqlite)
-        db.exec(QStringLiteral("pragma ignore_check_constraints = off"));
+        std::ignore = db.exec(QStringLiteral("pragma ignore_check_constraints = off")); // per connection; the status below decides
     if (!status)
         return failed(status);
     if (Status s = tx.commit(); !s)
@@ -484,11 +490,28 @@ PatchResult addFilingColumns(const Database &db)
     };
     const Status status = apply();
     if (sqlite)
-        db.exec(QStringLiteral("pragma ignore_check_constraints = off"));
+        std::ignore = db.exec(QStringLiteral("pragma ignore_check_constraints = off")); // per connection; the status below decides
     if (!status)
         return failed(status);
     if (!changed)
         return alreadyApplied(QLatin1String(AlreadyPatched));
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult addCargoKeyCounter(const Database &db)
+{
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    auto there = hasCargoKeyCounter(db);
+    if (!there)
+        return failed(there.failure());
+    if (there.value())
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+    if (Status s = installCargoKeyCounter(db); !s)
+        return failed(s);
     if (Status s = tx.commit(); !s)
         return failed(s);
     return applied(QLatin1String(SoftwarePatched));

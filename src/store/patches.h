@@ -23,6 +23,7 @@ enum class PatchId {
     IcesColumns210,   // 2.1.0: IMO number, terminal operator, port of arrival as filed
     FilingColumns220, // 2.2.0: what today's arrival manifest asks for (store/filingfields.h)
     ColumnWidths,     // text columns refuse values longer than their sizes (SQLite took any)
+    CargoKeys230,     // 2.3.0: keys of bills of lading from a counter that never goes back
 };
 
 struct PatchResult
@@ -95,6 +96,8 @@ PatchResult addIcesColumns(const Database &db);
 PatchResult addFilingColumns(const Database &db);
 inline constexpr char EarlierUpgradesFirst[] =
     "Run Patches, Modify Cargo Table for ICD (TP) (2.0.0) and Modify Tables for ICES 1.5 (2.1.0) first.";
+// The key counter of the bills of lading, started from the largest key.
+PatchResult addCargoKeyCounter(const Database &db);
 
 } // namespace Patches
 } // namespace quarl

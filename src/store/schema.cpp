@@ -1,5 +1,6 @@
 #include "store/schema.h"
 
+#include "store/cargokeys.h"
 #include "store/database.h"
 #include "store/filingfields.h"
 #include "store/passwordhash.h"
@@ -360,6 +361,8 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
     if (Status s = db.exec(QLatin1String(CreateUserTable)); !s)
         return s;
     if (!options.legacy) {
+        if (Status s = installCargoKeyCounter(db); !s)
+            return s;
         bool changed = false;
         if (Status s = db.dialect().enforceWidths(db, QStringLiteral("loguser"), table(QStringLiteral("loguser"))->columns,
                                                   &changed);

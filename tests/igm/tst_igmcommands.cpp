@@ -124,6 +124,35 @@ private Q_SLOTS:
         QCOMPARE(r.err, QStringLiteral("No Records Found with Vessel and Voyage Code ..\n"));
     }
 
+    // A made-up voyage files clean in both layouts: lines declare what their containers hold,
+    // transhipments go on beyond the port of arrival, the vessel and voyage are complete.
+    // Asked for, the usage is the answer on standard output.
+    void demoVoyageChecksClean()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QTemporaryDir home;
+        QTemporaryDir out;
+        const QStringList key{QStringLiteral("--db"), t.sqlitePath(), QStringLiteral("--vessel"), QStringLiteral("SYNV"),
+                              QStringLiteral("--voyage"), QStringLiteral("7")};
+        Run r = quarlctl(home.path(), QStringList{QStringLiteral("demo-voyage"), QStringLiteral("--lines"), QStringLiteral("30"),
+                                                  QStringLiteral("--containers"), QStringLiteral("45")} + key);
+        QCOMPARE(r.status, 0);
+        for (const char *layout : {"older", "ices15"}) {
+            r = quarlctl(home.path(), QStringList{QStringLiteral("write-igm"), QStringLiteral("--layout"), QLatin1String(layout),
+                                                  QStringLiteral("--out"), out.path(), QStringLiteral("--icegate-user"),
+                                                  QStringLiteral("AGENT01"), QStringLiteral("--custom-house"),
+                                                  QStringLiteral("INNSA1")} + key);
+            QCOMPARE(r.status, 0);
+            r = quarlctl(home.path(), {QStringLiteral("check-igm"), QDir(out.path()).filePath(QStringLiteral("SYNV7.igm")),
+                                       QStringLiteral("--db"), t.sqlitePath()});
+            QVERIFY2(r.status == 0 && r.out.isEmpty(), qPrintable(QLatin1String(layout) + QLatin1Char(' ') + r.out));
+        }
+        r = quarlctl(home.path(), {QStringLiteral("--help")});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith(QStringLiteral("usage: quarlctl")));
+        QCOMPARE(r.err, QString());
+    }
+
     // A voyage needs its key: no file ".igm", no made-up voyage without a name.
     void emptyVoyageKey()
     {
@@ -292,7 +321,14 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(QStringLiteral("an element or value longer than 1 MB")), qPrintable(r.err));
         rusage usage{};
         QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
-        QVERIFY2(usage.ru_maxrss < 100 * 1024, qPrintable(QStringLiteral("%1 kB").arg(usage.ru_maxrss)));
+        // Under AddressSanitizer freed blocks wait in quarantine and every byte has a shadow, so
+        // only the plain build holds the command to its real bound.
+#ifdef QUARL_SANITIZED
+        const long boundKb = 1024 * 1024;
+#else
+        const long boundKb = 100 * 1024;
+#endif
+        QVERIFY2(usage.ru_maxrss < boundKb, qPrintable(QStringLiteral("%1 kB").arg(usage.ru_maxrss)));
         QCOMPARE(test::voyageRows(t.db()), 0);
     }
 

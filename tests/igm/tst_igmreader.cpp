@@ -578,7 +578,8 @@ private Q_SLOTS:
                 return test::MutationOutcome::Broken;
             }
             for (const char *table : {"contain", "cargo", "vesinfo", "D_VESSEL_CD"})
-                t.db().exec(QStringLiteral("delete from %1").arg(QLatin1String(table)));
+                if (!t.db().exec(QStringLiteral("delete from %1").arg(QLatin1String(table))))
+                    return test::MutationOutcome::Broken;
             return test::MutationOutcome::Stored;
         });
         qInfo("%d of %d damaged files stored, %d refused", tally.stored, files, tally.refused);

@@ -265,7 +265,8 @@ private Q_SLOTS:
         QCOMPARE(Patches::run(PatchId::PortMaster210, db).message, QLatin1String(Patches::NamesNotCorrected));
         steps << std::pair{PatchId::PortMaster210, QStringLiteral("Software Patched Successfully ...")}
               << std::pair{PatchId::IcesColumns210, QStringLiteral("Software Patched Successfully ...")}
-              << std::pair{PatchId::FilingColumns220, QStringLiteral("Software Patched Successfully ...")};
+              << std::pair{PatchId::FilingColumns220, QStringLiteral("Software Patched Successfully ...")}
+              << std::pair{PatchId::CargoKeys230, QStringLiteral("Software Patched Successfully ...")};
         for (const auto &[id, message] : steps) {
             const PatchResult r = Patches::run(id, db);
             QVERIFY2(r.outcome == Outcome::Applied, qPrintable(Patches::info(id)->name + QLatin1String(": ") + r.message));

@@ -6,9 +6,8 @@
 
 namespace quarl {
 
-CodeCombo::CodeCombo(QWidget *parent) : QComboBox(parent)
+CodeCombo::CodeCombo(QWidget *parent) : LookupCombo(parent)
 {
-    setFocusPolicy(Qt::StrongFocus);
     setMaxVisibleItems(20);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(12);
@@ -53,37 +52,14 @@ void CodeCombo::setCode(const QString &code)
     m_setting = false;
 }
 
-void CodeCombo::showPopup()
-{
-    if (!m_locked)
-        QComboBox::showPopup();
-}
-
 void CodeCombo::keyPressEvent(QKeyEvent *event)
 {
-    if (m_locked) {
-        event->ignore();
-        return;
-    }
-    if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) && event->modifiers() == Qt::NoModifier) {
+    if (!isLocked() && (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)
+        && event->modifiers() == Qt::NoModifier) {
         setCurrentIndex(-1);
         return;
     }
-    QComboBox::keyPressEvent(event);
-}
-
-void CodeCombo::wheelEvent(QWheelEvent *event)
-{
-    if (!m_locked)
-        QComboBox::wheelEvent(event);
-}
-
-void CodeCombo::mousePressEvent(QMouseEvent *event)
-{
-    if (m_locked)
-        setFocus(Qt::MouseFocusReason);
-    else
-        QComboBox::mousePressEvent(event);
+    LookupCombo::keyPressEvent(event);
 }
 
 } // namespace quarl

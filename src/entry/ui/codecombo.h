@@ -1,18 +1,16 @@
 #pragma once
 
 #include "core/failure.h"
-
-#include <QComboBox>
+#include "browser/ui/lookupcombo.h"
 
 namespace quarl {
 
 class Database;
 
-// A drop-down over a code list ("IM  Import"), for fields that may stay empty: it stores
-// the code, shows the code with its description, says in grey what an empty choice stands
-// for, and Delete or Backspace empties it. While locked (browse mode) it keeps the focus
-// but neither opens nor changes.
-class CodeCombo : public QComboBox
+// A look-up list over a code list ("IM  Import"), for fields that may stay empty: it
+// stores the code, shows the code with its description, says in grey what an empty choice
+// stands for, and Delete or Backspace empties it.
+class CodeCombo : public LookupCombo
 {
     Q_OBJECT
 
@@ -24,9 +22,6 @@ public:
     QString code() const;
     // Shows the code without telling codeChosen; a code the list lacks is shown as it is.
     void setCode(const QString &code);
-    void setLocked(bool locked) { m_locked = locked; }
-    bool isLocked() const { return m_locked; }
-    void showPopup() override;
 
 Q_SIGNALS:
     // The user chose another code (empty when emptied).
@@ -34,11 +29,8 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
 
 private:
-    bool m_locked = false;
     bool m_setting = false;
 };
 

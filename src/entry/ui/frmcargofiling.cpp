@@ -486,7 +486,7 @@ bool frmCargo::checkPagesBeforeSave()
     const int page = tabPages->currentIndex();
     // the first page's fields take the focus where a rule holds them
     turnPage(0);
-    if (!checkBeforeSave())
+    if (!checkFieldsBeforeSave())
         return false;
     if (!keepsFiling())
         return true;

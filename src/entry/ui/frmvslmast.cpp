@@ -1,17 +1,26 @@
 #include "entry/ui/frmvslmast.h"
 
 #include "core/prompter.h"
+#include "core/settings.h"
+#include "core/ui/capitals.h"
 #include "core/ui/screenregistry.h"
 #include "browser/fieldformat.h"
+#include "browser/ui/lookupcombo.h"
 #include "entry/voyageheader.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QTime>
+#include <QTimer>
 
 namespace quarl {
 
@@ -43,50 +52,9 @@ enum Field {
     FirstFilingField = 120,
 };
 
-// A drop-down that can be locked like the text fields: while locked it takes the focus
-// but neither opens nor changes its choice.
-class LockableCombo : public QComboBox
+LookupCombo *lockable(QComboBox *combo)
 {
-public:
-    using QComboBox::QComboBox;
-    void setLocked(bool locked) { m_locked = locked; }
-    bool isLocked() const { return m_locked; }
-
-    void showPopup() override
-    {
-        if (!m_locked)
-            QComboBox::showPopup();
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override
-    {
-        if (m_locked) {
-            event->ignore();
-            return;
-        }
-        QComboBox::keyPressEvent(event);
-    }
-    void wheelEvent(QWheelEvent *event) override
-    {
-        if (!m_locked)
-            QComboBox::wheelEvent(event);
-    }
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        if (m_locked)
-            setFocus(Qt::MouseFocusReason);
-        else
-            QComboBox::mousePressEvent(event);
-    }
-
-private:
-    bool m_locked = false;
-};
-
-LockableCombo *lockable(QComboBox *combo)
-{
-    return static_cast<LockableCombo *>(combo);
+    return static_cast<LookupCombo *>(combo);
 }
 
 } // namespace
@@ -108,9 +76,9 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     auto pair = [&](QWidget *first, QWidget *second, int row, int col) { sideBySide(first, second, row, col); };
 
     // Left half, then right half; this is also the tab order.
-    place(QStringLiteral("Vessel Code"), VesselCode, "vslcode", 0, 0);
+    takeCapitals(place(QStringLiteral("Vessel Code"), VesselCode, "vslcode", 0, 0));
     place(QStringLiteral("Name"), Name, "vslname", 1, 0);
-    place(QStringLiteral("Voy. No."), VoyNo, "voyno", 2, 0);
+    takeCapitals(place(QStringLiteral("Voy. No."), VoyNo, "voyno", 2, 0));
     place(QStringLiteral("Ship Line Code"), ShipLine, "slinecode", 3, 0);
     place(QStringLiteral("Agent Code"), AgentCode, "sagentcode", 4, 0);
     place(QStringLiteral("Master Name"), MasterName, "mastername", 5, 0);
@@ -122,9 +90,8 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     txtNation->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 14);
     pair(nation, txtNation, 6, 1);
 
-    cmbLastPort = new LockableCombo(fieldArea());
+    cmbLastPort = new LookupCombo(fieldArea());
     cmbLastPort->setObjectName(QStringLiteral("cmbLastPort"));
-    cmbLastPort->setFocusPolicy(Qt::StrongFocus);
     cmbLastPort->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 18);
     cmbLastPort->setMaxVisibleItems(20);
     auto *portLabel = new QLabel(QStringLiteral("Last Port 1"), fieldArea());
@@ -153,10 +120,11 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     arrivalTime->setMaxLength(5);
     arrivalTime->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 5);
     pair(arrival, arrivalTime, 7, 4);
-    place(QStringLiteral("Port of Arrival"), ArrivalPort, "arrportcd", 8, 0)
-        ->setToolTip(QStringLiteral("Port of arrival as filed, the customs code (INNSA1)"));
-    place(QStringLiteral("Terminal Op."), TerminalCode, "tocode", 8, 3)
-        ->setToolTip(QStringLiteral("Terminal operator code as filed"));
+    // below the right half, so that reading down each half follows the tab order
+    takeCapitals(place(QStringLiteral("Port of Arrival"), ArrivalPort, "arrportcd", 8, 3));
+    txtFields(ArrivalPort)->setToolTip(QStringLiteral("Port of arrival as filed, the customs code (INNSA1); empty: the custom house's"));
+    takeCapitals(place(QStringLiteral("Terminal Op."), TerminalCode, "tocode", 9, 3));
+    txtFields(TerminalCode)->setToolTip(QStringLiteral("Terminal operator code as filed"));
 
     // Bound but never shown: they keep what the row holds, apart from the two that every
     // save sets.
@@ -328,10 +296,10 @@ bool frmVslMast::acceptFieldLeave(int index)
 
 bool frmVslMast::handleKey(QKeyEvent *event)
 {
-    // Last Port 1 may not be left empty, whatever the mode.
     const int key = event->key();
-    const bool leaves = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Backtab
-                        || (key == Qt::Key_Tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+    // Last Port 1 may not be left empty on the way forward; going back is always allowed.
+    const bool leaves = key == Qt::Key_Return || key == Qt::Key_Enter
+                        || (key == Qt::Key_Tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)));
     if (leaves && focusWidget() == cmbLastPort && cmbLastPort->currentText().isEmpty()) {
         showRequired(cmbLastPort);
         return true;
@@ -355,13 +323,31 @@ void frmVslMast::updateRecord()
     RecordBrowser::updateRecord();
 }
 
+bool frmVslMast::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click elsewhere does not leave Last Port 1 empty either.
+    if (watched == cmbLastPort && event->type() == QEvent::FocusOut && cmbLastPort->currentText().isEmpty()
+        && static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason
+        && QApplication::focusWidget() != cmdCancel) {
+        QPointer<QComboBox> guard(cmbLastPort);
+        QTimer::singleShot(0, this, [this, guard] {
+            if (guard && guard->isVisible() && !guard->view()->isVisible()) {
+                guard->setFocus(Qt::OtherFocusReason);
+                showRequired(guard);
+            }
+        });
+    }
+    return RecordBrowser::eventFilter(watched, event);
+}
+
 Status frmVslMast::writePending()
 {
     QString why;
     if (firstFilingProblem(&why) >= 0)
         return Failure(ErrorNumber::InvalidArgument, why);
-    setFieldText(PortArrival, QLatin1String(VoyageHeader::PortOfArrival));
-    setFieldText(TerminalOp, QLatin1String(VoyageHeader::TerminalOperator));
+    setFieldText(PortArrival, VoyageHeader::portOfArrival(txtFields(ArrivalPort)->text(), txtFields(PortArrival)->text(),
+                                                          Settings::customHousePort()));
+    setFieldText(TerminalOp, VoyageHeader::terminalOperator(txtFields(TerminalCode)->text(), txtFields(TerminalOp)->text()));
     return RecordBrowser::writePending();
 }
 

@@ -33,6 +33,7 @@ protected:
     void fieldTextChanged(int index) override;
     bool handleKey(QKeyEvent *event) override;
     QList<QWidget *> tabOrder() const override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     Status writePending() override;
 
 private:

@@ -4,13 +4,14 @@
 #include "core/prompter.h"
 #include "core/settings.h"
 #include "core/ui/screenregistry.h"
-#include "igm/layout.h"
+#include "igm/fileblnumbers.h"
 #include "igm/igmcheck.h"
+#include "igm/layout.h"
 #include "igm/igmmessages.h"
 #include "igm/igmwriter.h"
-#include "igm/mediacopy.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPushButton>
 
@@ -38,8 +39,18 @@ CheckShown checkFile(const Database &db, const QString &path)
     const Result<igm::CodeLists> codes = igm::loadCodeLists(db);
     c.report = igm::CheckIgmFile(path, codes.isOk() ? &codes.value() : nullptr);
     QGuiApplication::restoreOverrideCursor();
-    for (const igm::CheckFinding &f : c.report.findings)
-        c.lines << f.toString();
+    // the file's line and, beside it, the bill of lading the clerk knows it by
+    QFile file(path);
+    const QHash<qint64, QString> bls = file.open(QIODevice::ReadOnly) ? igm::blNumbersByFileLine(file.readAll())
+                                                                      : QHash<qint64, QString>();
+    for (const igm::CheckFinding &f : c.report.findings) {
+        QString shown = f.toString();
+        if (const QString bl = bls.value(f.line); !bl.isEmpty()) {
+            const QString at = QStringLiteral(", line %1").arg(f.line);
+            shown.insert(shown.indexOf(at) + at.size(), QStringLiteral(" (B/L %1)").arg(bl));
+        }
+        c.lines << shown;
+    }
     c.summary = QStringLiteral("File %1: %2, %3.")
                     .arg(QDir::toNativeSeparators(path), count(c.report.errors(), "error"),
                          count(c.report.warnings(), "warning"));
@@ -124,29 +135,7 @@ void frmVslRep::generate()
     const QString question = QLatin1String(igm::Messages::FilePrefix) + QDir::toNativeSeparators(path)
                              + QLatin1String(igm::Messages::SavedCopyToFloppy);
     if (Prompter::current().askYesNo(question, Prompter::Icon::Question))
-        copyToMedia(path);
-}
-
-void frmVslRep::copyToMedia(const QString &path)
-{
-    const igm::MediaCopy copy = igm::copyToRemovableMedia(path, [](const QString &why) {
-        if (!why.isEmpty())
-            Prompter::current().message(why, Prompter::Icon::Warning);
-        const QString start = Settings::removableMediaFolder();
-        return Prompter::current().folderName(QStringLiteral("Select Removable Media Folder"),
-                                              start.isEmpty() ? QStringLiteral("/media") : start);
-    });
-    switch (copy.kind) {
-    case igm::MediaCopy::Kind::Copied:
-        Prompter::current().message(QStringLiteral("The file is copied to %1.").arg(QDir::toNativeSeparators(copy.path)),
-                                    Prompter::Icon::Information);
-        break;
-    case igm::MediaCopy::Kind::Failed:
-        Prompter::current().message(copy.failure.numberAndText(), Prompter::Icon::Critical);
-        break;
-    case igm::MediaCopy::Kind::Cancelled:
-        break;
-    }
+        copyToMedia({path});
 }
 
 void frmVslRep::email()
