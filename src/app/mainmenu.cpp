@@ -45,6 +45,8 @@ QList<Entry> buildEntries()
 
         screenEntry(A::Reports, 0, "&Check-List Printing", "frmCheckList"),
         screenEntry(A::Reports, 1, "Generate &Flat-File", "frmVslRep"),
+        // a later index: the menu codes of users' rights stay as they were
+        screenEntry(A::Reports, 4, "Generate &SAM (SCMTR)", "frmSamRep"),
         screenEntry(A::Reports, 2, "Generate &XML File for Agent", "frmCargoRep"),
         screenEntry(A::Reports, 3, "Cargo &Declaration", "frmCargoDec"),
 

@@ -162,6 +162,10 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
     result.check = CheckSamFile(temp.fileName(), checking);
     result.lines = m.lineCount();
     result.containers = m.containerCount();
+    if (options.checkOnly) {
+        result.outcome = Outcome::done();
+        return result; // the transaction ends unwritten: the job number is given back
+    }
     if (result.check.errors() > 0 && !options.evenWithErrors) {
         result.outcome = Outcome::refused(
             QStringLiteral("The SAM file of %1 / %2 was not written: the check finds %3 error(s) to mend first.")

@@ -20,6 +20,7 @@ struct SamWriteOptions
     QDateTime written = QDateTime::currentDateTime();
     qint64 jobNumber = 0;  // 0: the next of the company's counter
     bool evenWithErrors = false; // write the file although the check finds errors
+    bool checkOnly = false;      // only check the voyage as it would be filed: no file, no job number taken
     Progress progress;
 };
 

@@ -591,6 +591,8 @@ private:
     std::vector<Container> m_containers;
     std::vector<std::tuple<qint64, qint64, Item>> m_items;
     std::vector<std::pair<size_t, Json>> m_waiting; // lines before the voyage's details
+    QVariant m_total;     // the voyage's count of master lines
+    qint64 m_masters = 0; // master lines read
 };
 
 QString jsonText(const Json &o, const char *key)
@@ -758,7 +760,9 @@ bool Reader::headers(const Json &top)
     QVariant total;
     if (!numberTo(voy, "totalNmbrOfLines", path, &total, Section::Vessel, QStringLiteral("TotItems"), true))
         return false;
-    v[V::TotalItems] = total;
+    // The message counts master lines; the store counts every record, house B/Ls too, so
+    // the reader compares the count itself at the end.
+    m_total = total;
     for (const auto &[key, column] : {std::pair{"nmbrOfCrewMnfsted", "crewcount"}, {"nmbrOfPsngrsMnfsted", "paxcount"}}) {
         QVariant n;
         if (!numberTo(voy, key, path, &n, Section::Vessel, QLatin1String(column), true))
@@ -995,6 +999,7 @@ bool Reader::line(size_t index, const Json &l)
     if (!fill(master, l, path, false, 0))
         return false;
     const qint64 no = master[L::LineNo].toLongLong();
+    ++m_masters;
     if (!m_sink.line(std::move(master)))
         return false;
     const Json &houses = child(l, "houseCargoDec");
@@ -1034,6 +1039,15 @@ bool Reader::read(const char *begin, const char *end)
         return false;
     for (auto &[index, l] : m_waiting) {
         if (!line(index, l))
+            return false;
+    }
+    if (!m_total.isNull() && m_total.toLongLong() != m_masters) {
+        m_bill.clear();
+        if (!refuse(Section::Vessel, QStringLiteral("TotItems"), QStringLiteral("/master/voyageDtls/totalNmbrOfLines"),
+                      QStringLiteral("The voyage counts %1 lines, the file holds %2: the file is incomplete or damaged")
+                          .arg(m_total.toLongLong())
+                          .arg(m_masters),
+                      QString::number(ErrorNumber::BadFileFormat)))
             return false;
     }
     for (Container &c : m_containers) {

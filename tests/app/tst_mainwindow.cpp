@@ -119,6 +119,7 @@ private Q_SLOTS:
             {"menHK", 6, "-", ""}, {"menHK", 7, "&Remove Data", "17"},
             {"menRep", 0, "&Check-List Printing", "18"}, {"menRep", 1, "Generate &Flat-File", "19"},
             {"menRep", 2, "Generate &XML File for Agent", "20"}, {"menRep", 3, "Cargo &Declaration", "21"},
+            {"menRep", 4, "Generate &SAM (SCMTR)", "22"},
             {"menWin", 0, "&Casacade", ""}, {"menWin", 1, "&Tile Horizontal", ""},
             {"menWin", 2, "Tile &Vertical", ""}, {"menWin", 3, "&Information Window", ""},
             {"menWin", 4, "Import I&GM File", ""},
@@ -168,7 +169,8 @@ private Q_SLOTS:
         QTest::newRow("codes run together") << "0105" << QStringList{"menFile/5", "menHK/0"};
         QTest::newRow("remove data") << " 17" << QStringList{"menHK/7"};
         QTest::newRow("user master") << " 11" << QStringList{"menHK/1"};
-        QTest::newRow("reports") << " 18 19 20 21" << QStringList{"menRep/0", "menRep/1", "menRep/2", "menRep/3"};
+        QTest::newRow("reports") << " 18 19 20 21 22"
+                                 << QStringList{"menRep/0", "menRep/1", "menRep/2", "menRep/3", "menRep/4"};
         QTest::newRow("lower case su") << " su" << QStringList{};
         QTest::newRow("SU without blank") << "SU" << QStringList{};
         QTest::newRow("empty") << "" << QStringList{};
