@@ -1,0 +1,234 @@
+#include "common/testdb.h"
+#include "common/testmain.h"
+#include "igm/samtestdata.h"
+
+#include "igm/outcome.h"
+#include "igm/samfile.h"
+#include "store/filer.h"
+#include "store/schema.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quarl;
+using namespace quarl::igm;
+
+namespace {
+
+const QString Vessel = QStringLiteral("GOLD");
+const QString Voyage = QStringLiteral("024E");
+
+// The hand-written file's filer, as a company keeps it.
+Status keepFiler(const Database &db)
+{
+    Filer::Details d;
+    d.submitterType = QStringLiteral("ASA");
+    d.submitterCode = QStringLiteral("AAACQ1234R");
+    d.signerPan = QStringLiteral("ABCPQ5678K");
+    return Filer::write(db, d);
+}
+
+SamImportResult import(const Database &db, const QString &path)
+{
+    SamImportOptions options;
+    options.vessel = Vessel;
+    return ImportSamFile(db, path, options, [](const QString &) { return true; });
+}
+
+SamWriteOptions asTheHandWrittenFile()
+{
+    SamWriteOptions o;
+    o.iceGateUser = QStringLiteral("QUARLAGT");
+    o.customHouseCode = QStringLiteral("INNSA1");
+    o.testOrProduction = QStringLiteral("T");
+    o.written = QDateTime(QDate(2025, 3, 10), QTime(10, 30));
+    o.jobNumber = 17;
+    return o;
+}
+
+Json parsed(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return Json();
+    const QByteArray data = f.readAll();
+    return Json::parse(data.constBegin(), data.constEnd(), nullptr, false);
+}
+
+// Without what changes from one writing to the next: the header's number, date and time
+// and the job number.
+Json withoutTheHeader(Json doc)
+{
+    for (const char *k : {"sequenceOrControlNumber", "date", "time"})
+        doc["headerField"].erase(k);
+    for (const char *k : {"jobNo", "jobDt"})
+        doc["master"]["decRef"].erase(k);
+    return doc;
+}
+
+// python3-jsonschema's failures of the file against the schema the program ships.
+QStringList pythonVerdict(const QString &file, QString *why)
+{
+    QTemporaryDir dir;
+    QFile schema(dir.filePath(QStringLiteral("schema.json")));
+    if (!schema.open(QIODevice::WriteOnly) || schema.write(test::samSchemaData()) <= 0)
+        return {QStringLiteral("schema not copied")};
+    schema.close();
+    QFile m(dir.filePath(QStringLiteral("manifest.json")));
+    if (!m.open(QIODevice::WriteOnly))
+        return {QStringLiteral("manifest not written")};
+    m.write(QJsonDocument(QJsonObject{{QStringLiteral("file"),
+                                       QJsonObject{{QStringLiteral("schema"), schema.fileName()},
+                                                   {QStringLiteral("instance"), file}}}})
+                .toJson());
+    m.close();
+    QProcess python;
+    python.start(QStringLiteral("python3"), {test::samFixture(QStringLiteral("verdicts.py")), m.fileName()});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+        *why = QString::fromLocal8Bit(python.readAllStandardError());
+        return {QStringLiteral("python3 failed")};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object().value(QStringLiteral("file")).toVariant().toStringList();
+}
+
+qint64 rows(const Database &db, const char *table)
+{
+    auto n = db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
+    return n ? n->toLongLong() : -1;
+}
+
+} // namespace
+
+// The SAM file of a voyage of the database: written as the hand-written file of the small
+// voyage, read back into an empty company and written again the same; refusals that store
+// nothing; no file and no job number spent while the check finds errors.
+class TestSamFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundTrip_data() { test::addEngineRows(); }
+    void roundTrip()
+    {
+        QFETCH(QString, engine);
+        QTemporaryDir out;
+        QUARL_COMPANY_DB(first, engine);
+        QUARL_VERIFY_OK(keepFiler(first.db()));
+        const SamImportResult in = import(first.db(), test::samFixture(QStringLiteral("golden_small.json")));
+        QVERIFY2(in.outcome.isOk(), qPrintable(in.outcome.message + in.outcome.failure.numberAndText()));
+        QCOMPARE((std::tuple{in.lines, in.containers, in.items}), (std::tuple{qint64(6), qint64(7), qint64(6)}));
+
+        const SamWriteResult w = WriteSamFile(first.db(), out.path(), Vessel, Voyage, asTheHandWrittenFile());
+        QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message + w.outcome.failure.numberAndText()));
+        QCOMPARE(QFileInfo(w.path).fileName(), QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_DEC.json"));
+        QVERIFY(w.check.findings.isEmpty());
+        const Json written = parsed(w.path);
+        const Json golden = test::samGolden();
+        QVERIFY2(written == golden, written.dump(1).c_str()); // key order included
+        QFile raw(w.path);
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QVERIFY(!raw.readAll().startsWith("\xEF\xBB\xBF"));
+        QString why;
+        QCOMPARE(pythonVerdict(w.path, &why), QStringList());
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+
+        // into an empty company and out again, with the company's own job number
+        QUARL_COMPANY_DB(second, engine);
+        QUARL_VERIFY_OK(keepFiler(second.db()));
+        const SamImportResult back = import(second.db(), w.path);
+        QVERIFY2(back.outcome.isOk(), qPrintable(back.outcome.failure.numberAndText()));
+        SamWriteOptions again = asTheHandWrittenFile();
+        again.jobNumber = 0;
+        again.written = QDateTime(QDate(2025, 3, 11), QTime(9, 5));
+        const SamWriteResult w2 = WriteSamFile(second.db(), out.path(), Vessel, Voyage, again);
+        QVERIFY2(w2.outcome.isOk(), qPrintable(w2.outcome.failure.numberAndText()));
+        QCOMPARE(w2.jobNumber, qint64(1));
+        QCOMPARE(QFileInfo(w2.path).fileName(), QStringLiteral("F_SACHM23_SAM_QUARLAGT_1_20250311_DEC.json"));
+        const Json rewritten = parsed(w2.path);
+        QVERIFY2(withoutTheHeader(rewritten) == withoutTheHeader(written), rewritten.dump(1).c_str());
+        QVERIFY(rewritten["master"]["decRef"]["jobNo"] == Json(1));
+        QCOMPARE(Filer::read(second.db()).value().nextJobNumber, qint64(2));
+    }
+
+    // Each refusal names the line and the key, and nothing of the file is stored.
+    void importRefusals_data()
+    {
+        QTest::addColumn<QString>("edits");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("line total off by one") << "set /master/voyageDtls/totalNmbrOfLines 5"
+                                               << "The voyage counts 5 lines, the file holds 4";
+        QTest::newRow("weight as text") << "set /master/mastrCnsgmtDec/2/trnsprtEqmt/0/cntrWeight \"heavy\""
+                                        << "/master/mastrCnsgmtDec/2/trnsprtEqmt/0/cntrWeight";
+        QTest::newRow("B/L date no date") << "set /master/mastrCnsgmtDec/1/MCRef/mstrBlDt \"20251340\""
+                                          << "/master/mastrCnsgmtDec/1/MCRef/mstrBlDt";
+        QTest::newRow("line number twice") << "set /master/mastrCnsgmtDec/3/MCRef/lineNo 1" << "1";
+    }
+    void importRefusals()
+    {
+        QFETCH(QString, edits);
+        QFETCH(QString, named);
+        Json doc = test::samGolden();
+        QString why;
+        QVERIFY2(test::editJson(doc, edits, &why), qPrintable(why));
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("broken.json")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(doc.dump(1)));
+        f.close();
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        const SamImportResult r = import(t.db(), f.fileName());
+        QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
+        QVERIFY2(r.outcome.message.contains(named) || r.outcome.failure.description.contains(named),
+                 qPrintable(r.outcome.message + QLatin1Char('|') + r.outcome.failure.description));
+        for (const char *table : {"vesinfo", "cargo", "contain", "D_VESSEL_CD"})
+            QCOMPARE(rows(t.db(), table), qint64(0));
+    }
+
+    // While the check finds errors no file is written, and the job number is given back;
+    // Check alone never writes nor counts on.
+    void errorsKeepTheFileBack()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(import(t.db(), test::samFixture(QStringLiteral("golden_small.json"))).outcome.isOk());
+        QTemporaryDir out;
+        SamWriteOptions o = asTheHandWrittenFile();
+        o.jobNumber = 0;
+        o.checkOnly = true;
+        SamWriteResult r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o); // no signer's PAN kept yet
+        QVERIFY(r.outcome.isOk());
+        QVERIFY(r.check.errors() > 0);
+        QVERIFY(r.path.isEmpty());
+        o.checkOnly = false;
+        r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        QCOMPARE(r.outcome.kind, Outcome::Kind::Refused);
+        bool named = false;
+        for (const SamFinding &f : r.check.findings)
+            named = named || f.path == QLatin1String("/master/authPrsn/authReprsntvCd");
+        QVERIFY(named);
+        QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(1));
+
+        QUARL_VERIFY_OK(keepFiler(t.db()));
+        o.checkOnly = true;
+        r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        QCOMPARE(r.check.findings.size(), 0);
+        QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(1));
+        o.checkOnly = false;
+        r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        QVERIFY(r.outcome.isOk());
+        QCOMPARE(r.jobNumber, qint64(1));
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(2));
+    }
+};
+
+QUARL_TEST(TestSamFile)
+#include "tst_samfile.moc"
