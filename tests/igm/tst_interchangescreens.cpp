@@ -2,22 +2,27 @@
 #include "common/testmail.h"
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
+#include "igm/samtestdata.h"
 
 #include "core/installation.h"
 #include "core/scriptedprompter.h"
 #include "store/session.h"
 #include "core/settings.h"
+#include "core/ui/altkeys.h"
 #include "core/ui/screenregistry.h"
 #include "igm/igmmessages.h"
 #include "igm/igmreader.h"
 #include "igm/igmwriter.h"
+#include "igm/samfile.h"
 #include "igm/syntheticvoyage.h"
+#include "store/filer.h"
 #include "store/schema.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -273,6 +278,87 @@ private Q_SLOTS:
         QVERIFY(prompter.scriptUsedUp());
     }
 
+    // Generate SAM (SCMTR) driven from the keyboard: Check lists what the voyage lacks and
+    // writes nothing; once keyed in, Generate on Floppy writes the file with the company's
+    // job number, says the signature is empty and copies it; Read Reply names the B/L.
+    void samScreen()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        igm::SamImportOptions in;
+        in.vessel = QStringLiteral("GOLD");
+        QVERIFY(igm::ImportSamFile(t.db(), test::samFixture(QStringLiteral("golden_small.json")), in,
+                                   [](const QString &) { return true; })
+                    .outcome.isOk());
+        useDatabase(t.db());
+        test::TempHome home;
+        QTemporaryDir media;
+        setGateway();
+        Settings::setRemovableMediaFolder(media.path());
+        ScriptedPrompter prompter;
+        // in the work area, as the program shows it: the Alt keys of the screen's buttons answer
+        QMdiArea area;
+        ScreenAltKeys::install(&area);
+        QWidget *screen = createScreen(QStringLiteral("frmSamRep"));
+        QVERIFY(screen);
+        area.addSubWindow(screen)->show();
+        area.show();
+        QApplication::setActiveWindow(&area);
+        QVERIFY(QTest::qWaitForWindowActive(&area));
+        QWidget *w = screen;
+        QCOMPARE(w->windowTitle(), QStringLiteral("Generate SAM (SCMTR)"));
+        QVERIFY(child<QLabel>(w, QStringLiteral("lblSignature"))->text().contains(QLatin1String("digSign")));
+        typeVoyage(w, QStringLiteral("GOLD"), QStringLiteral("024E"));
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(prompter.events().size(), 1);
+        QCOMPARE(prompter.events().at(0).icon, Prompter::Icon::Critical);
+        QVERIFY2(prompter.messages().at(0).contains(QLatin1String("Voyage: PAN of the signer missing")),
+                 qPrintable(prompter.messages().at(0)));
+        QVERIFY(QDir(home.path()).entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Hidden).isEmpty());
+
+        // Generate refuses with the same list and spends no job number
+        prompter.clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::AltModifier);
+        QCOMPARE(prompter.events().size(), 1);
+        QVERIFY(prompter.messages().at(0).contains(QLatin1String("was not written")));
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(1));
+
+        Filer::Details d;
+        d.submitterType = QStringLiteral("ASA");
+        d.submitterCode = QStringLiteral("AAACQ1234R");
+        d.signerPan = QStringLiteral("ABCPQ5678K");
+        QUARL_VERIFY_OK(Filer::write(t.db(), d));
+        prompter.clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(prompter.events().at(0).icon, Prompter::Icon::Information);
+        QVERIFY2(prompter.messages().at(0).contains(QLatin1String("0 errors, 0 warnings")), qPrintable(prompter.messages().at(0)));
+
+        prompter.clear();
+        prompter.answerYes();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::AltModifier);
+        const QString name = QStringLiteral("F_SACHM23_SAM_%1_1_%2_DEC.json")
+                                 .arg(QLatin1String(test::GatewayUser), QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+        const QString path = home.file(name);
+        QVERIFY2(QFile::exists(path), qPrintable(prompter.texts().join(QLatin1Char('\n'))));
+        QVERIFY(prompter.messages().at(0).contains(QLatin1String("job number 1")));
+        QVERIFY(prompter.messages().at(0).contains(QLatin1String("digSign")));
+        QCOMPARE(prompter.events().at(1).kind, ScriptedPrompter::Kind::Question);
+        QCOMPARE(test::readFile(QDir(media.path()).filePath(name)), test::readFile(path));
+        QVERIFY(prompter.scriptUsedUp());
+
+        // the gateway's answer beside the file it answers
+        QFile::copy(test::samFixture(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json")),
+                    home.file(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json")));
+        QVERIFY(test::writeFile(home.file(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_DEC.json")), test::samGoldenData()));
+        prompter.clear();
+        prompter.answerFile(home.file(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
+        QCOMPARE(prompter.events().at(0).kind, ScriptedPrompter::Kind::OpenFile);
+        const QString listed = prompter.messages().last();
+        QVERIFY2(listed.startsWith(QLatin1String("Acknowledgement (_ACK): 3 errors")), qPrintable(listed));
+        QCOMPARE(listed.count(QLatin1String("Line 2 B/L MSCSIN0002: ")), 2);
+    }
+
     // Overtype typing, Enter as Tab and Escape, on one of the screens that share them.
     void keyboard()
     {
@@ -500,7 +586,7 @@ private Q_SLOTS:
         QMdiArea area; // in a window frame, so that the caption shows
         area.resize(800, 600);
         area.show();
-        for (const char *name : {"frmVslRep", "frmCargoRep", "frmImportIGM", "frmImport", "frmRemove"}) {
+        for (const char *name : {"frmVslRep", "frmSamRep", "frmCargoRep", "frmImportIGM", "frmImport", "frmRemove"}) {
             QWidget *w = createScreen(QLatin1String(name));
             QVERIFY(w);
             QMdiSubWindow *sub = area.addSubWindow(w);
