@@ -87,6 +87,7 @@ bool take(const Field<C> &f, const QString &text, Row<C> &row, qint64 line, Read
         return true;
     }
     row.refused |= quint64(1) << size_t(f.column);
+    row[f.column] = QVariant();
     Problem p;
     const bool tooLong = r == Format::Refusal::TooLong;
     p.failure = Failure(Format::refusalCode(r), QStringLiteral("%1 in line %2 of the file: %3")

@@ -124,7 +124,21 @@ public:
     bool needsControlNumber() const override { return true; }
     bool needsTestIndicator() const override { return true; }
     bool read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const override;
-    Status write(const Manifest &m, QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
+    std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
+    QList<L> lineColumns() const override
+    {
+        QList<L> out{L::HblNo, L::HblDate};
+        for (const Field<L> &f : CargoTable)
+            out << f.column;
+        return out;
+    }
+    QList<K> containerColumns() const override
+    {
+        QList<K> out;
+        for (const Field<K> &f : ContainerTable)
+            out << f.column;
+        return out;
+    }
     QString label(V c) const override
     {
         const int n = numberOf(VesselTable, c);
@@ -224,6 +238,8 @@ private:
     Flat::Lines m_lines;
     ManifestSink &m_sink;
     ReadContext &m_cx;
+    Line m_line;
+    Container m_container;
     QStringList m_header;
     QString m_control;
     QStringList m_key; // custom house, IMO, vessel code, voyage of the vessel record
@@ -476,7 +492,9 @@ bool Reader::cargo(const QByteArray &raw)
     QStringList f;
     if (!split(raw, CargoFieldCount, Section::Cargo, &f))
         return m_cx.checking();
-    Line line;
+    // one record object for every line: each takes every field of the table anew
+    Line &line = m_line;
+    line.refused = 0;
     line.fileLine = n();
     const QString bill = f.at(9);
     if (!key(f, Section::Cargo, &line.fileVessel, &line.fileVoyage, bill))
@@ -506,7 +524,8 @@ bool Reader::container(const QByteArray &raw)
     QStringList f;
     if (!split(raw, ContainerFieldCount, Section::Container, &f))
         return m_cx.checking();
-    Container c;
+    Container &c = m_container;
+    c.refused = 0;
     c.fileLine = n();
     if (!key(f, Section::Container, &c.fileVessel, &c.fileVoyage, QString()))
         return false;
@@ -636,11 +655,15 @@ bool Ices15Layout::read(QIODevice &in, ManifestSink &sink, ReadContext &cx) cons
 
 // --- writing ---------------------------------------------------------------------------
 
-// One record: fields separated by GS, none after the last, CR LF.
+// One record: fields separated by GS, none after the last, CR LF. A text shortened to
+// its column is noted as whose and what.
 class Record
 {
 public:
-    Record(QByteArray &out, QStringList *shortened) : m_out(out), m_shortened(shortened) {}
+    Record(QByteArray &out, QStringList *shortened, const QString &whose = QString())
+        : m_out(out), m_shortened(shortened), m_whose(whose)
+    {
+    }
     Record &raw(const QByteArray &bytes)
     {
         sep();
@@ -648,18 +671,24 @@ public:
         return *this;
     }
     // text within a column's width, trailing blanks dropped
-    Record &text(const QString &t, qsizetype width = 0, const QString &where = QString())
+    Record &text(const QString &t, qsizetype width = 0, const char *what = nullptr)
     {
         sep();
         if (appendText(m_out, trimTrailing(t), width) && m_shortened)
-            *m_shortened << where;
+            *m_shortened << m_whose + QLatin1Char(' ') + QLatin1String(what ? what : "");
         return *this;
     }
-    Record &value(const QVariant &v, qsizetype width = 0, const QString &where = QString())
+    Record &value(const QVariant &v, qsizetype width = 0, const char *what = nullptr)
     {
         if (v.isNull())
             return raw({});
-        return text(v.toString(), width, where);
+        if (v.metaType().id() == QMetaType::QByteArray) {
+            sep();
+            if (appendUtf8(m_out, *static_cast<const QByteArray *>(v.constData()), width, true) && m_shortened)
+                *m_shortened << m_whose + QLatin1Char(' ') + QLatin1String(what ? what : "");
+            return *this;
+        }
+        return text(v.toString(), width, what);
     }
     Record &date(const QDate &d)
     {
@@ -686,6 +715,7 @@ private:
     }
     QByteArray &m_out;
     QStringList *m_shortened;
+    const QString &m_whose;
     bool m_started = false;
 };
 
@@ -695,76 +725,64 @@ void tagLine(QByteArray &out, const char *text)
     out += LineEnd;
 }
 
-Status Ices15Layout::write(const Manifest &m, QIODevice &out, const WriteOptions &o, QStringList *notices) const
+class IcesWriter : public ManifestWriter
 {
-    const QString user = trimTrailing(o.iceGateUser).trimmed();
-    const QString customs = trimTrailing(o.customHouseCode).trimmed();
-    const QString control = o.controlNumber.trimmed();
-    if (control.isEmpty())
-        return Failure(ErrorNumber::InvalidArgument, QStringLiteral("No control number for the file's header."));
-    for (size_t i = 0; i < m.lines.size(); ++i) {
-        if (!m.lines[i].date(L::BlDate).isValid())
-            return Failure(ErrorNumber::InvalidUseOfNull,
-                           QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
-                               .arg(m.lines[i].bill())
-                               .arg(i + 1));
+public:
+    IcesWriter(QIODevice &out, const WriteOptions &o, QStringList *notices) : m_out(out), m_o(o), m_notices(notices)
+    {
+        m_buf.reserve(FlushAt + 64 * 1024);
     }
-    const VesselRow &v = m.headers.front();
-    const QString vesselCode = v.text(V::Code);
-    const QString voyageNo = v.text(V::Voyage);
-    const QString igmNo = trimTrailing(v.text(V::IgmNo));
-    const QDate igmDate = v.date(V::IgmDate);
-    const QString imo = m.master.imo.toString().trimmed();
-    QStringList missing;
-    if (imo.isEmpty())
-        missing << QStringLiteral("the vessel's IMO number (Vessel Code Setup, IMO No.)");
-    const QString port = portOfArrival(v);
-    if (port.isEmpty())
-        missing << QStringLiteral("the port of arrival as filed");
-    const QString terminal = terminalOperator(v);
-    if (terminal.isEmpty())
-        missing << QStringLiteral("the terminal operator code");
-    const QDate arrDate = v.date(V::ArrivalDate);
-    if (!arrDate.isValid())
-        missing << QStringLiteral("the expected arrival date and time");
-    else if (clockTime(v.text(V::ArrivalTime)).isEmpty())
-        missing << QStringLiteral("the expected arrival time (00:00 written)");
-    int placeholderDestinations = 0;
-    for (const Line &l : m.lines) {
-        if (l.text(L::PortDest).trimmed() == QLatin1String(Placeholder::Port))
-            ++placeholderDestinations;
-    }
-    if (placeholderDestinations > 0)
-        notices->append(QStringLiteral("%1 line(s) have the port of destination %2, which is also what is stored when "
-                                       "none was keyed: check them.")
-                            .arg(placeholderDestinations)
-                            .arg(QLatin1String(Placeholder::Port)));
 
-    QStringList shortened;
-    QByteArray buf;
+    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) override
     {
-        Record h(buf, nullptr);
-        h.raw(Header).text(QStringLiteral("ZZ")).text(user).text(QStringLiteral("ZZ")).text(customs);
-        h.text(QLatin1String(Version))
-            .text(o.testOrProduction.trimmed().toUpper() == QLatin1String("T") ? QStringLiteral("T") : QStringLiteral("P"));
-        h.text(QString()).text(QLatin1String(MessageId)).text(control);
-        h.text(o.written.toString(QStringLiteral("yyyyMMdd"))).text(o.written.toString(QStringLiteral("HHmm")));
-        h.end();
-    }
-    tagLine(buf, Start);
-    tagLine(buf, VesselStart);
-    {
-        auto w = [&](V c) { return Flat::width(c); };
-        auto where = [](V c) { return QStringLiteral("voyage header %1").arg(igm::caption(c)); };
-        Record r(buf, &shortened);
-        r.raw("F").text(customs).text(igmNo).date(igmDate).text(imo).text(vesselCode).text(voyageNo);
+        const QString user = trimTrailing(m_o.iceGateUser).trimmed();
+        m_customs = trimTrailing(m_o.customHouseCode).trimmed();
+        m_control = m_o.controlNumber.trimmed();
+        if (m_control.isEmpty())
+            return fail(Failure(ErrorNumber::InvalidArgument, QStringLiteral("No control number for the file's header.")));
+        const VesselRow &v = headers.front();
+        m_total = v[V::TotalItems].toLongLong();
+        m_vesselCode = v.text(V::Code);
+        m_voyageNo = v.text(V::Voyage);
+        m_igmNo = trimTrailing(v.text(V::IgmNo));
+        m_igmDate = v.date(V::IgmDate);
+        m_imo = master.imo.toString().trimmed();
+        if (m_imo.isEmpty())
+            m_missing << QStringLiteral("the vessel's IMO number (Vessel Code Setup, IMO No.)");
+        const QString port = portOfArrival(v);
+        if (port.isEmpty())
+            m_missing << QStringLiteral("the port of arrival as filed");
+        const QString terminal = terminalOperator(v);
+        if (terminal.isEmpty())
+            m_missing << QStringLiteral("the terminal operator code");
+        const QDate arrDate = v.date(V::ArrivalDate);
+        if (!arrDate.isValid())
+            m_missing << QStringLiteral("the expected arrival date and time");
+        else if (clockTime(v.text(V::ArrivalTime)).isEmpty())
+            m_missing << QStringLiteral("the expected arrival time (00:00 written)");
+        {
+            Record h(m_buf, nullptr);
+            h.raw(Header).text(QStringLiteral("ZZ")).text(user).text(QStringLiteral("ZZ")).text(m_customs);
+            h.text(QLatin1String(Version))
+                .text(m_o.testOrProduction.trimmed().toUpper() == QLatin1String("T") ? QStringLiteral("T") : QStringLiteral("P"));
+            h.text(QString()).text(QLatin1String(MessageId)).text(m_control);
+            h.text(m_o.written.toString(QStringLiteral("yyyyMMdd"))).text(m_o.written.toString(QStringLiteral("HHmm")));
+            h.end();
+        }
+        tagLine(m_buf, Start);
+        tagLine(m_buf, VesselStart);
+        auto w = [](V c) { return Flat::width(c); };
+        auto where = [](V c) { return captionText(c); };
+        const QString whose = QStringLiteral("voyage header");
+        Record r(m_buf, &m_shortened, whose);
+        r.raw("F").text(m_customs).text(m_igmNo).date(m_igmDate).text(m_imo).text(m_vesselCode).text(m_voyageNo);
         r.value(v[V::LineCode], w(V::LineCode), where(V::LineCode));
         r.value(v[V::AgentCode], w(V::AgentCode), where(V::AgentCode));
         r.value(v[V::Master], w(V::Master), where(V::Master));
-        r.text(port, w(V::ArrivalPortCode));
+        r.text(port, w(V::ArrivalPortCode), where(V::ArrivalPortCode));
         r.value(v[V::LastPort], w(V::LastPort)).value(v[V::LastPort1], w(V::LastPort1)).value(v[V::LastPort2], w(V::LastPort2));
         r.value(v[V::Type], w(V::Type), where(V::Type));
-        r.raw(QByteArray::number(qint64(m.lines.size())));
+        r.raw(QByteArray::number(m_total));
         r.value(v[V::CargoDescription], w(V::CargoDescription), where(V::CargoDescription));
         r.raw(arrDate.isValid() ? arrival(arrDate, v.text(V::ArrivalTime)) : QByteArray());
         const double dues = numericValue(v[V::LightDues]);
@@ -772,19 +790,26 @@ Status Ices15Layout::write(const Manifest &m, QIODevice &out, const WriteOptions
         for (const V flag : {V::SameBottom, V::ShipStores, V::CrewList, V::PassengerList, V::CrewEffects,
                              V::MaritimeDeclaration})
             r.value(v[flag], w(flag));
-        r.text(terminal, w(V::TerminalCode));
+        r.text(terminal, w(V::TerminalCode), where(V::TerminalCode));
         r.end();
+        tagLine(m_buf, VesselEnd);
+        tagLine(m_buf, CargoStart);
+        return true;
     }
-    tagLine(buf, VesselEnd);
-    tagLine(buf, CargoStart);
-    auto head = [&](Record &r) {
-        r.raw("F").text(customs).text(imo).text(vesselCode).text(voyageNo).text(igmNo).date(igmDate);
-    };
-    const qint64 total = qint64(m.lines.size());
-    qint64 done = 0;
-    for (const Line &l : m.lines) {
-        auto where = [&](L c) { return QStringLiteral("B/L %1 %2").arg(l.bill(), igm::caption(c)); };
-        Record r(buf, &shortened);
+
+    bool line(Line &&l) override
+    {
+        ++m_lines;
+        if (!l.date(L::BlDate).isValid())
+            return fail(Failure(ErrorNumber::InvalidUseOfNull,
+                                QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
+                                    .arg(l.bill())
+                                    .arg(m_lines)));
+        if (l.text(L::PortDest).trimmed() == QLatin1String(Placeholder::Port))
+            ++m_placeholderDestinations;
+        const QString whose = QStringLiteral("B/L ") + l.bill();
+        auto where = [](L c) { return captionText(c); };
+        Record r(m_buf, &m_shortened, whose);
         head(r);
         r.raw(QByteArray::number(l[L::LineNo].toLongLong())).raw("0");
         r.value(l[L::BlNo], Flat::width(L::BlNo), where(L::BlNo)).date(l.date(L::BlDate));
@@ -810,53 +835,107 @@ Status Ices15Layout::write(const Manifest &m, QIODevice &out, const WriteOptions
         for (const L c : {L::CarrierCode, L::Mode, L::Mlo})
             r.value(l[c], Flat::width(c), where(c));
         r.end();
-        if (o.progress && ++done % 1000 == 0)
-            o.progress(done, total);
+        if (m_o.progress && m_lines % 1000 == 0)
+            m_o.progress(m_lines, m_total);
+        return flush(false);
     }
-    tagLine(buf, CargoEnd);
-    tagLine(buf, ContainerStart);
-    qint64 containers = 0;
-    for (const Line &l : m.lines) {
-        for (const Container &c : l.containers) {
-            auto where = [&](K k) { return QStringLiteral("B/L %1 %2").arg(l.bill(), igm::caption(k)); };
-            Record r(buf, &shortened);
-            head(r);
-            r.raw(QByteArray::number(l[L::LineNo].toLongLong())).raw("0");
-            r.value(c[K::Number], Flat::width(K::Number), where(K::Number));
-            r.value(c[K::Seal], Flat::width(K::Seal), where(K::Seal));
-            r.value(c[K::Agent], Flat::width(K::Agent), where(K::Agent));
-            const QString status = trimTrailing(c.text(K::Status)).trimmed();
-            r.text(status.compare(QLatin1String(OurEmptyStatus), Qt::CaseInsensitive) == 0 ? QLatin1String(EmptyStatus)
-                                                                                            : status);
-            r.raw(QByteArray::number(qint64(numericValue(c[K::Pkgs]))));
-            r.raw(fixed(numericValue(c[K::Weight]), 2));
-            r.value(c[K::Iso], Flat::width(K::Iso)).value(c[K::Soc], Flat::width(K::Soc));
-            r.end();
-            ++containers;
-        }
-    }
-    if (containers == 0)
-        notices->append(QLatin1String(Messages::NoContainers));
-    tagLine(buf, ContainerEnd);
-    tagLine(buf, ManifestEnd);
+
+    bool container(Container &&c) override
     {
-        Record t(buf, nullptr);
-        t.raw(TrailerTag).text(control);
-        t.end();
+        endLines();
+        const QString whose = QStringLiteral("container ") + c.text(K::Number);
+        auto where = [](K k) { return captionText(k); };
+        Record r(m_buf, &m_shortened, whose);
+        head(r);
+        r.raw(QByteArray::number(c[K::LineNo].toLongLong())).raw("0");
+        r.value(c[K::Number], Flat::width(K::Number), where(K::Number));
+        r.value(c[K::Seal], Flat::width(K::Seal), where(K::Seal));
+        r.value(c[K::Agent], Flat::width(K::Agent), where(K::Agent));
+        const QString status = trimTrailing(c.text(K::Status)).trimmed();
+        r.text(status.compare(QLatin1String(OurEmptyStatus), Qt::CaseInsensitive) == 0 ? QLatin1String(EmptyStatus)
+                                                                                        : status);
+        r.raw(QByteArray::number(qint64(numericValue(c[K::Pkgs]))));
+        r.raw(fixed(numericValue(c[K::Weight]), 2));
+        r.value(c[K::Iso], Flat::width(K::Iso)).value(c[K::Soc], Flat::width(K::Soc));
+        r.end();
+        ++m_containers;
+        return flush(false);
     }
-    for (const QString &what : missing)
-        notices->append(QStringLiteral("Missing for the ICES 1.5 file, written empty: %1.").arg(what));
-    if (!shortened.isEmpty())
-        notices->append(QStringLiteral("Letters spelled out in two (such as \u00df as ss) did not fit their columns "
-                                       "and were written one letter each: %1.")
-                            .arg(shortened.join(QStringLiteral(", "))));
-    errno = 0;
-    if (out.write(buf) != buf.size()) {
-        if (const auto *file = qobject_cast<QFileDevice *>(&out))
-            return fileFailure(*file, errno);
-        return Failure(ErrorNumber::PathFileAccess, out.errorString());
+
+    bool end() override
+    {
+        endLines();
+        if (m_placeholderDestinations > 0)
+            m_notices->append(QStringLiteral("%1 line(s) have the port of destination %2, which is also what is stored "
+                                             "when none was keyed: check them.")
+                                  .arg(m_placeholderDestinations)
+                                  .arg(QLatin1String(Placeholder::Port)));
+        if (m_containers == 0)
+            m_notices->append(QLatin1String(Messages::NoContainers));
+        tagLine(m_buf, ContainerEnd);
+        tagLine(m_buf, ManifestEnd);
+        {
+            Record t(m_buf, nullptr);
+            t.raw(TrailerTag).text(m_control);
+            t.end();
+        }
+        for (const QString &what : m_missing)
+            m_notices->append(QStringLiteral("Missing for the ICES 1.5 file, written empty: %1.").arg(what));
+        if (!m_shortened.isEmpty())
+            m_notices->append(QStringLiteral("Letters spelled out in two (such as \u00df as ss) did not fit their columns "
+                                             "and were written one letter each: %1.")
+                                  .arg(m_shortened.join(QStringLiteral(", "))));
+        return flush(true);
     }
-    return Status::ok();
+
+private:
+    static constexpr qsizetype FlushAt = 1 << 20;
+
+    // fields 1-7 of cargo and container records
+    void head(Record &r) const
+    {
+        r.raw("F").text(m_customs).text(m_imo).text(m_vesselCode).text(m_voyageNo).text(m_igmNo).date(m_igmDate);
+    }
+    void endLines()
+    {
+        if (m_linesEnded)
+            return;
+        m_linesEnded = true;
+        tagLine(m_buf, CargoEnd);
+        tagLine(m_buf, ContainerStart);
+    }
+    bool flush(bool force)
+    {
+        if (m_buf.isEmpty() || (!force && m_buf.size() < FlushAt))
+            return true;
+        errno = 0;
+        if (m_out.write(m_buf) != m_buf.size()) {
+            if (const auto *file = qobject_cast<QFileDevice *>(&m_out))
+                return fail(fileFailure(*file, errno));
+            return fail(Failure(ErrorNumber::PathFileAccess, m_out.errorString()));
+        }
+        m_buf.clear();
+        return true;
+    }
+
+    QIODevice &m_out;
+    const WriteOptions &m_o;
+    QStringList *m_notices;
+    QByteArray m_buf;
+    QString m_customs, m_control, m_imo, m_vesselCode, m_voyageNo, m_igmNo;
+    QDate m_igmDate;
+    QStringList m_missing;
+    QStringList m_shortened;
+    qint64 m_total = 0;
+    qint64 m_lines = 0;
+    qint64 m_containers = 0;
+    int m_placeholderDestinations = 0;
+    bool m_linesEnded = false;
+};
+
+std::unique_ptr<ManifestWriter> Ices15Layout::writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const
+{
+    return std::make_unique<IcesWriter>(out, o, notices);
 }
 
 } // namespace

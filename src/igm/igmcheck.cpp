@@ -728,22 +728,32 @@ CheckReport CheckManifest(const Manifest &m, const Layout &layout, const CodeLis
 CheckReport CheckVoyage(const Database &db, const QString &vessel, const QString &voyage, const Layout &layout,
                         const CodeLists *codes, Failure *failure)
 {
-    auto m = loadVoyage(db, vessel, voyage);
-    if (!m) {
-        if (failure)
-            *failure = m.failure();
-        return {};
-    }
     CheckReport report;
     report.recognised = true;
     report.layout = &layout;
-    if (m->headers.empty()) {
+    // both readings see the same moment of the voyage
+    Transaction tx(db, TxMode::Read);
+    if (!tx.started()) {
+        if (failure)
+            *failure = tx.started().failure();
+        return report;
+    }
+    auto extent = voyageExtent(db, vessel, voyage);
+    if (!extent) {
+        if (failure)
+            *failure = extent.failure();
+        return report;
+    }
+    if (extent->first == 0) {
         report.errorCount = 1;
         report.findings.append({Severity::Error, 0, QString(), QString(), QLatin1String(Messages::NoVoyage)});
         return report;
     }
-    layout.prepare(m.value());
-    check(report, layout, false, codes, [&](ManifestSink &sink, Problems &) { replay(m.value(), sink); });
+    check(report, layout, false, codes, [&](ManifestSink &sink, Problems &) {
+        auto streamed = streamVoyage(db, vessel, voyage, sink, Numbering::AsFiled);
+        if (!streamed && failure)
+            *failure = streamed.failure();
+    });
     return report;
 }
 

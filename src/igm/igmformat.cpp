@@ -169,6 +169,29 @@ bool appendText(QByteArray &out, QStringView text, qsizetype width)
     return true;
 }
 
+bool appendUtf8(QByteArray &out, const QByteArray &bytes, qsizetype width, bool trim)
+{
+    qsizetype n = bytes.size();
+    if (trim) {
+        while (n > 0 && bytes.at(n - 1) == ' ')
+            --n;
+    }
+    const char *src = bytes.constData();
+    qsizetype i = 0;
+    while (i < n && uchar(src[i]) < 0x80)
+        ++i;
+    if (i < n) // letters beyond ASCII: as any text
+        return appendText(out, QString::fromUtf8(src, n), width);
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char *dst = out.data() + start;
+    for (qsizetype k = 0; k < n; ++k) {
+        const char c = src[k];
+        dst[k] = (uchar(c) < 0x20 || c == 0x7f) ? ' ' : c;
+    }
+    return false;
+}
+
 QByteArray toSingleByte(QStringView text)
 {
     QByteArray out;
@@ -253,6 +276,8 @@ bool appendValue(QByteArray &out, const QVariant &value, qsizetype width)
     if (value.isNull())
         return false;
     switch (value.metaType().id()) {
+    case QMetaType::QString:
+        return appendText(out, *static_cast<const QString *>(value.constData()), width);
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
@@ -271,8 +296,7 @@ bool appendValue(QByteArray &out, const QVariant &value, qsizetype width)
         appendDate(out, value.toDate());
         return false;
     case QMetaType::QByteArray:
-        appendText(out, QString::fromLatin1(value.toByteArray()));
-        return false;
+        return appendUtf8(out, *static_cast<const QByteArray *>(value.constData()), width);
     default:
         return appendText(out, value.toString(), width);
     }
@@ -349,17 +373,17 @@ bool parseNumber(QStringView text, double *value)
 
 namespace {
 
-bool hasSign(const QString &t)
+bool hasSign(QStringView t)
 {
     return t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'));
 }
 
-Refusal numberRefusal(const QString &t)
+Refusal numberRefusal(QStringView t)
 {
     double v = 0;
     if (anyNumber(t, &v))
         return Refusal::Exponent;
-    QString comma = t;
+    QString comma = t.toString();
     comma.replace(QLatin1Char(','), QLatin1Char('.'));
     if (t.contains(QLatin1Char(',')) && parseNumber(comma, &v))
         return Refusal::DecimalComma;
@@ -370,7 +394,7 @@ Refusal numberRefusal(const QString &t)
 
 Refusal convert(const QString &text, Kind kind, qsizetype width, QVariant *value, QString *why)
 {
-    const QString t = text.trimmed();
+    const QStringView t = kind == Kind::Text ? QStringView() : QStringView(text).trimmed();
     auto refuse = [&](Refusal r, const QString &text) {
         *why = text;
         return r;
@@ -508,6 +532,7 @@ QString decodeLine(const QByteArray &line)
 bool splitFields(const QString &line, QStringList *fields)
 {
     fields->clear();
+    fields->reserve(48);
     qsizetype start = 0;
     const QChar sep = QLatin1Char(FieldSeparator);
     for (;;) {

@@ -51,6 +51,9 @@ void appendText(QByteArray &out, QStringView text);
 // True when it had to shorten so.
 bool appendText(QByteArray &out, QStringView text, qsizetype width);
 QByteArray toSingleByte(QStringView text);
+// Stored text kept as UTF-8 bytes, appended as appendText() appends it; trailing blanks
+// dropped first with trim.
+bool appendUtf8(QByteArray &out, const QByteArray &bytes, qsizetype width, bool trim = false);
 
 // Plain decimal: no exponent, no grouping, no trailing zeros, "0.5" not ".5".
 // Whole numbers up to 2^53 exactly; others to 15 significant digits, which keeps what
@@ -61,8 +64,9 @@ QString formatNumber(double value);
 // DDMMYYYY
 void appendDate(QByteArray &out, const QDate &date);
 
-// A stored value as the file writes it: numbers in plain decimal, text single-byte,
-// null as nothing. True when a text had to be shortened to its width (see appendText).
+// A stored value as the file writes it: numbers in plain decimal, text single-byte (a
+// QByteArray holds UTF-8), null as nothing. True when a text had to be shortened to its
+// width (see appendText).
 bool appendValue(QByteArray &out, const QVariant &value, qsizetype width = 0);
 // Fixed decimals, no grouping: weights in kilograms with 3, tonnes with 2.
 QByteArray fixed(double value, int decimals);

@@ -121,6 +121,10 @@ IgmImportResult ImportIgmFile(const Database &db, const QString &path, const Igm
     save.withVessel = options.withVessel;
     save.keyGap = layout.keyGap();
     save.cancelled = options.cancelled;
+    save.lines = layout.lineColumns();
+    if (!save.lines.isEmpty())
+        save.lines << L::Vessel << L::Voyage << L::SubLineNo;
+    save.containers = layout.containerColumns();
     ManifestSaver saver(db, save, confirm, problems);
     ReadContext cx(problems, false);
     cx.progress = options.progress;

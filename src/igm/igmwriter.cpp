@@ -53,67 +53,47 @@ IgmWriteResult WriteIgmFileInLayout(const Database &db, const Layout &layout, co
     Transaction tx(db, TxMode::SnapshotWrite);
     if (!tx.started())
         return failed(tx.started().failure());
-    auto loaded = loadVoyage(db, vessel, voyage);
-    if (!loaded)
-        return failed(loaded.failure());
-    Manifest &m = loaded.value();
-    if (m.headers.empty())
+    auto extent = voyageExtent(db, vessel, voyage);
+    if (!extent)
+        return failed(extent.failure());
+    if (extent->first == 0)
         return refused(Messages::NoVoyage);
-    if (m.lines.empty())
+    if (extent->second == 0)
         return refused(Messages::NoCargo);
-
-    // what is stored now, to write only what changes
-    QHash<qint64, QVariant> storedNumbers;
-    for (const Line &l : m.lines) {
-        storedNumbers.insert(l[L::Id].toLongLong(), l[L::LineNo]);
-        for (const Line &h : l.houses)
-            storedNumbers.insert(h[L::Id].toLongLong(), h[L::LineNo]);
-    }
-    std::vector<qint64> storedTotals;
-    for (const VesselRow &h : m.headers)
-        storedTotals.push_back(h.isNull(V::TotalItems) ? -1 : h[V::TotalItems].toLongLong());
-    layout.prepare(m);
-    const qint64 lines = m.lineCount();
 
     QSaveFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         return failed(fileFailure(file, errno));
     QStringList notices;
-    if (Status s = layout.write(m, file, options, &notices); !s) {
+    const std::unique_ptr<ManifestWriter> writer = layout.writer(file, options, &notices);
+    auto streamed = streamVoyage(db, vessel, voyage, *writer, Numbering::AsFiled,
+                                 {layout.lineColumns(), layout.containerColumns(), true});
+    if (!streamed || !writer->status()) {
         file.cancelWriting();
-        return failed(s.failure());
+        return failed(streamed ? writer->status().failure() : streamed.failure());
     }
+    const VoyageStream &info = streamed.value();
 
     // Line numbers first: should the commit fail, no file names lines that were not stored.
-    bool prepared = false;
-    auto renumber = [&](const Line &l) {
-        const QVariant before = storedNumbers.value(l[L::Id].toLongLong());
-        if (!before.isNull() && before.toLongLong() == l[L::LineNo].toLongLong())
-            return true;
-        if (!prepared && !update.prepare(QStringLiteral("update cargo set lineno = ? where id = ?")))
-            return false;
-        prepared = true;
-        update.bindValue(0, l[L::LineNo].toLongLong());
-        update.bindValue(1, l[L::Id].toLongLong());
-        return update.exec();
-    };
-    for (const Line &l : m.lines) {
-        bool ok = renumber(l);
-        for (const Line &h : l.houses)
-            ok = ok && renumber(h);
-        if (!ok) {
+    if (!info.renumbered.empty()) {
+        if (!update.prepare(QStringLiteral("update cargo set lineno = ? where id = ?"))) {
             file.cancelWriting();
             return failed(db.failed(update.lastError()));
         }
+        for (const auto &[id, lineNo] : info.renumbered) {
+            update.bindValue(0, lineNo);
+            update.bindValue(1, id);
+            if (!update.exec()) {
+                file.cancelWriting();
+                return failed(db.failed(update.lastError()));
+            }
+        }
     }
     // the header's line total, as the file carries it
-    bool totalsChange = false;
-    for (const VesselRow &h : m.headers)
-        totalsChange = totalsChange || storedTotals.at(&h - m.headers.data()) != lines;
-    if (totalsChange) {
+    if (info.totalsDiffer) {
         if (Status s = db.exec(QStringLiteral("update vesinfo set TotItems = ? where vslcode = ? and voyno = ?"),
-                               {lines, vessel, voyage});
+                               {info.lines, vessel, voyage});
             !s) {
             file.cancelWriting();
             return failed(s.failure());
@@ -127,14 +107,14 @@ IgmWriteResult WriteIgmFileInLayout(const Database &db, const Layout &layout, co
     if (!file.commit())
         return failed(fileFailure(file, errno));
     if (options.progress)
-        options.progress(lines, lines);
+        options.progress(info.lines, info.lines);
 
     IgmWriteResult result;
     result.outcome = Outcome::done();
     result.outcome.notices = notices;
     result.path = path;
-    result.lines = lines;
-    result.containers = m.containerCount();
+    result.lines = info.lines;
+    result.containers = info.containers;
     return result;
 }
 

@@ -50,6 +50,19 @@ std::vector<const Layout *> &registered()
 
 } // namespace
 
+const char *captionText(V c)
+{
+    return VesselCaptions[size_t(c)];
+}
+const char *captionText(L c)
+{
+    return LineCaptions[size_t(c)];
+}
+const char *captionText(K c)
+{
+    return ContainerCaptions[size_t(c)];
+}
+
 QString caption(V c)
 {
     return QLatin1String(VesselCaptions[size_t(c)]);
@@ -105,6 +118,17 @@ void Layout::prepare(Manifest &m) const
     const qint64 n = numberLines(m);
     for (VesselRow &h : m.headers)
         h[V::TotalItems] = n;
+}
+
+Status writeManifest(const Layout &layout, const Manifest &m, QIODevice &out, const WriteOptions &options,
+                     QStringList *notices)
+{
+    Manifest filed = m;
+    layout.prepare(filed);
+    auto w = layout.writer(out, options, notices);
+    if (!replay(filed, *w) && w->status())
+        return Failure(ErrorNumber::InvalidArgument, QStringLiteral("The manifest could not be written."));
+    return w->status();
 }
 
 QString Layout::label(V c) const

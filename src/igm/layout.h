@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QIODevice;
 
@@ -54,6 +55,24 @@ private:
     bool m_checking;
 };
 
+// Writes a manifest in a layout as its records come: the manifest as filed (lines
+// numbered 1..n in their order, house lines as lines of their own, the header's line total
+// set), so that no voyage needs to be held whole. status() says why it stopped.
+class ManifestWriter : public ManifestSink
+{
+public:
+    const Status &status() const { return m_status; }
+    bool item(qint64, qint64, Item &&) override { return true; }
+
+protected:
+    bool fail(const Failure &f)
+    {
+        m_status = f;
+        return false;
+    }
+    Status m_status;
+};
+
 // A file layout of the manifest: how it recognises itself, reads a file into the model
 // and writes the model to a file. Every layout is listed in layouts(); header detection,
 // quarlctl, Generate Flat-File and the check find them there.
@@ -91,12 +110,17 @@ public:
 
     // Reads a file: its records to sink, its faults to the context.
     virtual bool read(QIODevice &in, ManifestSink &sink, ReadContext &context) const = 0;
-    // The manifest as it is filed in this layout: line numbers and totals set, house lines
-    // under their masters or, for a layout without them, as lines of their own.
-    virtual void prepare(Manifest &m) const;
-    // Writes the prepared manifest; notices name what the file lacks or had to shorten.
-    virtual Status write(const Manifest &m, QIODevice &out, const WriteOptions &options,
-                         QStringList *notices) const = 0;
+    // The manifest as it is filed: line numbers and totals set, house lines as lines of
+    // their own.
+    void prepare(Manifest &m) const;
+    // The columns of lines and containers the writer writes (all when empty): only these
+    // are read for it.
+    virtual QList<L> lineColumns() const { return {}; }
+    virtual QList<K> containerColumns() const { return {}; }
+    // A writer of the manifest as filed into out; notices name what the file lacks or had
+    // to shorten.
+    virtual std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &options,
+                                                   QStringList *notices) const = 0;
 
     // Where a column stands in this layout's records, for the check's findings:
     // "cargo field 38 (transit bond number)"; the column's caption where it has no field.
@@ -122,10 +146,17 @@ public:
     };
 };
 
+// Writes a manifest held in memory in layout.
+Status writeManifest(const Layout &layout, const Manifest &m, QIODevice &out, const WriteOptions &options,
+                     QStringList *notices);
+
 // What the check calls a column when no layout names it ("transit bond number").
 QString caption(V column);
 QString caption(L column);
 QString caption(K column);
+const char *captionText(V column);
+const char *captionText(L column);
+const char *captionText(K column);
 
 // The built-in layouts, each in its own file.
 const Layout &olderLayout();

@@ -189,25 +189,46 @@ Line *ManifestBuilder::find(qint64 lineNo, qint64 subLineNo)
     return &master;
 }
 
+Line *ManifestBuilder::byKey(const QVariant &id)
+{
+    if (id.isNull())
+        return nullptr;
+    const auto at = m_byKey.constFind(id.toLongLong());
+    if (at == m_byKey.constEnd())
+        return nullptr;
+    Line &master = m_manifest.lines[size_t(at->first)];
+    return at->second < 0 ? &master : &master.houses[size_t(at->second)];
+}
+
 bool ManifestBuilder::line(Line &&line)
 {
     const qint64 lineNo = number(line[L::LineNo]);
     const qint64 sub = number(line[L::SubLineNo]);
+    const bool keyed = !line.isNull(L::Id);
+    const qint64 id = number(line[L::Id]);
     if (sub > 0) {
-        if (Line *master = find(lineNo, 0)) {
-            master->houses.push_back(std::move(line));
+        const auto master = m_byNumber.constFind(lineNo);
+        if (master != m_byNumber.constEnd()) {
+            std::vector<Line> &houses = m_manifest.lines[size_t(master.value())].houses;
+            if (keyed)
+                m_byKey.insert(id, {master.value(), qsizetype(houses.size())});
+            houses.push_back(std::move(line));
             return true;
         }
     }
     if (!m_byNumber.contains(lineNo))
         m_byNumber.insert(lineNo, qsizetype(m_manifest.lines.size()));
+    if (keyed)
+        m_byKey.insert(id, {qsizetype(m_manifest.lines.size()), -1});
     m_manifest.lines.push_back(std::move(line));
     return true;
 }
 
 bool ManifestBuilder::container(Container &&container)
 {
-    Line *l = find(number(container[K::LineNo]), number(container[K::SubLineNo]));
+    Line *l = byKey(container[K::Ref]);
+    if (!l)
+        l = find(number(container[K::LineNo]), number(container[K::SubLineNo]));
     if (!l) {
         Problem p;
         p.failure = Failure(ErrorNumber::BadFileFormat,
@@ -227,7 +248,9 @@ bool ManifestBuilder::container(Container &&container)
 
 bool ManifestBuilder::item(qint64 lineNo, qint64 subLineNo, Item &&item)
 {
-    Line *l = find(lineNo, subLineNo);
+    Line *l = byKey(item.columns.value(QStringLiteral("ref")));
+    if (!l)
+        l = find(lineNo, subLineNo);
     if (!l) {
         Problem p;
         p.failure = Failure(ErrorNumber::BadFileFormat,

@@ -207,7 +207,8 @@ public:
 // Feeds a manifest held in memory to a sink, as a reader of its file would.
 bool replay(const Manifest &m, ManifestSink &sink);
 
-// Collects what a reader delivers into a Manifest, containers and items under their lines.
+// Collects what a reader delivers into a Manifest, containers and items under their lines:
+// by the line's key where they carry it (from the database), else by line number.
 class ManifestBuilder : public ManifestSink
 {
 public:
@@ -222,9 +223,11 @@ public:
 
 private:
     Line *find(qint64 lineNo, qint64 subLineNo);
+    Line *byKey(const QVariant &id);
     Problems &m_problems;
     Manifest m_manifest;
-    QHash<qint64, qsizetype> m_byNumber; // line number to master line
+    QHash<qint64, qsizetype> m_byNumber;                 // line number to master line
+    QHash<qint64, std::pair<qsizetype, qsizetype>> m_byKey; // line key to master line and house (-1)
 };
 
 } // namespace quarl::igm

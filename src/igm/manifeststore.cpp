@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 namespace quarl::igm {
@@ -77,7 +78,47 @@ qint64 idOf(const Row<L> &l)
 
 } // namespace
 
-Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QString &voyage)
+Result<std::pair<qint64, qint64>> voyageExtent(const Database &db, const QString &vessel, const QString &voyage)
+{
+    auto counts = db.query(QStringLiteral("select (select count(*) from vesinfo where vslcode = ? and voyno = ?), "
+                                          "(select count(*) from cargo where vslcode = ? and voyno = ?)"),
+                           {vessel, voyage, vessel, voyage});
+    if (!counts)
+        return counts.failure();
+    if (!counts->next())
+        return std::pair<qint64, qint64>(0, 0);
+    return std::pair<qint64, qint64>(counts->value(0).toLongLong(), counts->value(1).toLongLong());
+}
+
+namespace {
+// "a, b, c" of the columns, with the keys and numbers every reading needs first; "*"
+// for all of them.
+template<typename C>
+QString selection(const Database &db, const char *table, QList<C> columns, std::initializer_list<C> keys, bool bytes)
+{
+    if (columns.isEmpty())
+        return QLatin1String(table) + QStringLiteral(".*");
+    QStringList out;
+    QStringList seen;
+    for (auto k = std::rbegin(keys); k != std::rend(keys); ++k)
+        columns.prepend(*k);
+    const TableDef *def = Schema::table(QLatin1String(table));
+    const QStringList present = db.columnNames(QLatin1String(table));
+    for (C c : columns) {
+        const QString name = QLatin1String(columnName(c));
+        if (seen.contains(name) || !present.contains(name, Qt::CaseInsensitive))
+            continue; // a column of a later release this database lacks reads as null
+        seen << name;
+        const QString qualified = QLatin1String(table) + QLatin1Char('.') + name;
+        const ColumnDef *d = def ? def->column(name) : nullptr;
+        out << (bytes && d && d->isText() ? db.dialect().textAsBytes(qualified, name) : qualified);
+    }
+    return out.join(QStringLiteral(", "));
+}
+} // namespace
+
+Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, const QString &voyage, ManifestSink &sink,
+                                  Numbering numbering, const StreamColumns &columns)
 {
     // One moment of the voyage: lines and containers saved meanwhile by another workstation
     // come in whole or not at all.
@@ -87,100 +128,106 @@ Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QSt
         if (!own->started())
             return own->started().failure();
     }
+    const bool filed = numbering == Numbering::AsFiled;
     const Dialect &dialect = db.dialect();
-    Manifest m;
-    m.vessel = vessel;
-    m.voyage = voyage;
     const QVariantList key{vessel, voyage};
+    VoyageStream info;
+    std::vector<VesselRow> headers;
     {
         auto q = db.query(QStringLiteral("select * from vesinfo where vslcode = ? and voyno = ? order by Id"), key);
         if (!q)
             return q.failure();
         const Mapping<V> map(q->record(), "Id");
-        while (q->next()) {
-            VesselRow h;
-            map.fill(*q, h, dialect);
-            m.headers.push_back(std::move(h));
-        }
+        while (q->next())
+            map.fill(*q, headers.emplace_back(), dialect);
         if (q->lastError().isValid())
             return db.failed(q->lastError());
     }
-    if (m.headers.empty())
-        return m;
+    info.headers = qint64(headers.size());
+    if (headers.empty())
+        return info;
+    VesselMaster master;
+    master.code = vessel;
     {
         auto q = db.query(QStringLiteral("select * from D_VESSEL_CD where VESSEL_CD = ?"), {vessel});
         if (!q)
             return q.failure();
-        m.master.code = vessel;
         if (q->next()) {
             const QSqlRecord r = q->record();
-            m.master.stored = true;
-            m.master.name = r.value(QStringLiteral("VESSEL_NM"));
-            m.master.nation = r.value(QStringLiteral("VESSEL_NATION"));
-            m.master.grt = r.value(QStringLiteral("grt"));
-            m.master.nrt = r.value(QStringLiteral("nrt"));
+            master.stored = true;
+            master.name = r.value(QStringLiteral("VESSEL_NM"));
+            master.nation = r.value(QStringLiteral("VESSEL_NATION"));
+            master.grt = r.value(QStringLiteral("grt"));
+            master.nrt = r.value(QStringLiteral("nrt"));
             const int imo = r.indexOf(QStringLiteral("IMO_NO"));
             if (imo >= 0)
-                m.master.imo = r.value(imo);
+                master.imo = r.value(imo);
         }
     }
-    // No order is requested: the rows are put in key order here, which spares the engine
-    // a sort of every column of every row.
-    std::vector<Line> lines;
+    if (filed) {
+        auto count = db.scalar(QStringLiteral("select count(*) from cargo where vslcode = ? and voyno = ?"), key);
+        if (!count)
+            return count.failure();
+        const qint64 lines = count->toLongLong();
+        for (VesselRow &h : headers) {
+            info.totalsDiffer = info.totalsDiffer || h.isNull(V::TotalItems) || h[V::TotalItems].toLongLong() != lines;
+            h[V::TotalItems] = lines;
+        }
+    }
+    if (!sink.headers(std::move(headers), std::move(master)))
+        return info;
+    QHash<qint64, qint64> place; // line key to its number as filed
     {
-        auto q = db.query(QStringLiteral("select * from cargo where vslcode = ? and voyno = ?"), key);
+        auto q = db.query(QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
+                              .arg(selection(db, "cargo", columns.lines, {L::Id, L::LineNo, L::SubLineNo}, columns.textAsBytes)),
+                          key);
         if (!q)
             return q.failure();
         const Mapping<L> map(q->record());
+        Line l; // filled anew for every row: every column of the selection is set
         while (q->next()) {
-            Line l;
             map.fill(*q, l, dialect);
-            lines.push_back(std::move(l));
+            ++info.lines;
+            if (filed) {
+                const qint64 id = idOf(l);
+                if (l.isNull(L::LineNo) || l[L::LineNo].toLongLong() != info.lines)
+                    info.renumbered.emplace_back(id, info.lines);
+                place.insert(id, info.lines);
+                l[L::LineNo] = info.lines;
+                l[L::SubLineNo] = qint64(0);
+            }
+            if (!sink.line(std::move(l)))
+                return info;
         }
         if (q->lastError().isValid())
             return db.failed(q->lastError());
     }
-    std::vector<size_t> order(lines.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::vector<qint64> ids(lines.size());
-    for (size_t i = 0; i < lines.size(); ++i)
-        ids[i] = idOf(lines[i]);
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return ids[a] < ids[b]; });
-    QHash<qint64, Line *> byId;
-    byId.reserve(qsizetype(lines.size()));
-    m.lines.reserve(lines.size());
-    for (size_t i : order)
-        m.lines.push_back(std::move(lines[i]));
-    lines.clear();
-    for (Line &l : m.lines)
-        byId.insert(idOf(l), &l);
     {
-        auto q = db.query(QStringLiteral("select contain.* from contain inner join cargo on contain.ref = cargo.id "
-                                         "where cargo.vslcode = ? and cargo.voyno = ?"),
+        auto q = db.query(QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
+                                         "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
+                              .arg(selection(db, "contain", columns.containers, {K::Ref}, columns.textAsBytes)),
                           key);
         if (!q)
             return q.failure();
         const Mapping<K> map(q->record());
+        Container c;
         while (q->next()) {
-            Container c;
             map.fill(*q, c, dialect);
-            if (Line *l = byId.value(c[K::Ref].toLongLong()))
-                l->containers.push_back(std::move(c));
+            if (filed) {
+                c[K::LineNo] = place.value(c[K::Ref].toLongLong());
+                c[K::SubLineNo] = qint64(0);
+            }
+            ++info.containers;
+            if (!sink.container(std::move(c)))
+                return info;
         }
         if (q->lastError().isValid())
             return db.failed(q->lastError());
     }
-    for (Line &l : m.lines) {
-        auto byKey = [](const Container &a, const Container &b) {
-            return a[K::AutoId].toLongLong() < b[K::AutoId].toLongLong();
-        };
-        if (!std::is_sorted(l.containers.begin(), l.containers.end(), byKey))
-            std::stable_sort(l.containers.begin(), l.containers.end(), byKey);
-    }
     if (db.hasTable(QLatin1String(Table::Item))) {
-        auto q = db.query(QStringLiteral("select %1.* from %1 inner join cargo on %1.ref = cargo.id "
-                                         "where cargo.vslcode = ? and cargo.voyno = ? order by %1.autoid")
+        auto q = db.query(QStringLiteral("select %1.*, cargo.lineno as item_lineno, cargo.sublineno as item_sublineno "
+                                         "from %1 inner join cargo on %1.ref = cargo.id "
+                                         "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, %1.autoid")
                               .arg(QLatin1String(Table::Item)),
                           key);
         if (!q)
@@ -189,40 +236,37 @@ Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QSt
         const int ref = r.indexOf(QStringLiteral("ref"));
         while (q->next()) {
             Item item;
-            for (int i = 0; i < r.count(); ++i) {
+            for (int i = 0; i < r.count() - 2; ++i) {
                 if (r.fieldName(i).compare(QLatin1String("autoid"), Qt::CaseInsensitive) != 0)
                     item.columns.insert(r.fieldName(i).toLower(), q->value(i));
             }
-            if (Line *l = byId.value(q->value(ref).toLongLong()))
-                l->items.push_back(std::move(item));
+            const qint64 lineNo = filed ? place.value(q->value(ref).toLongLong()) : q->value(r.count() - 2).toLongLong();
+            const qint64 sub = filed ? 0 : q->value(r.count() - 1).toLongLong();
+            if (!sink.item(lineNo, sub, std::move(item)))
+                return info;
         }
         if (q->lastError().isValid())
             return db.failed(q->lastError());
     }
-    // house lines under the master of their line number
-    bool houses = false;
-    for (const Line &l : m.lines)
-        houses = houses || l[L::SubLineNo].toLongLong() > 0;
-    if (houses) {
-        QHash<qint64, size_t> masters;
-        std::vector<Line> kept;
-        for (Line &l : m.lines) {
-            const qint64 no = l[L::LineNo].toLongLong();
-            const bool house = l[L::SubLineNo].toLongLong() > 0 && !l.isNull(L::LineNo) && masters.contains(no);
-            if (house) {
-                kept[masters.value(no)].houses.push_back(std::move(l));
-                continue;
-            }
-            if (l[L::SubLineNo].toLongLong() <= 0 && !l.isNull(L::LineNo) && !masters.contains(no))
-                masters.insert(no, kept.size());
-            kept.push_back(std::move(l));
-        }
-        m.lines = std::move(kept);
-    }
+    if (!sink.end())
+        return info;
     if (own) {
         if (Status s = own->commit(); !s)
             return s.failure();
     }
+    return info;
+}
+
+Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QString &voyage)
+{
+    FirstError problems;
+    ManifestBuilder builder(problems);
+    auto streamed = streamVoyage(db, vessel, voyage, builder, Numbering::AsStored);
+    if (!streamed)
+        return streamed.failure();
+    Manifest m = std::move(builder.manifest());
+    m.vessel = vessel;
+    m.voyage = voyage;
     return m;
 }
 
@@ -236,24 +280,38 @@ template<typename C>
 class Insert
 {
 public:
-    Insert(const Database &db, const char *table, QList<C> preset) : m_db(db), m_table(table), m_preset(std::move(preset)), m_query(db.handle())
+    // preset: columns whose values exec() is given; filled: the columns the source fills
+    // (all when empty), the others are left to the table's defaults.
+    Insert(const Database &db, const char *table, QList<C> preset, const QList<C> &filled = {})
+        : m_db(db), m_table(table), m_preset(std::move(preset)), m_query(db.handle())
     {
         const TableDef *def = Schema::table(QLatin1String(table));
+        quint64 present = 0;
+        quint64 generated = 0;
         for (const QString &column : db.columnNames(QLatin1String(table))) {
             const ColumnDef *c = def ? def->column(column) : nullptr;
-            if (c && c->type == ColumnType::AutoId) {
-                m_generated << column.toLower(); // the engine's
-                continue;
-            }
             int named = -1;
             for (int k = 0; k < int(C::Count); ++k) {
                 if (column.compare(QLatin1String(columnName(C(k))), Qt::CaseInsensitive) == 0)
                     named = k;
             }
-            if (named >= 0)
-                m_named.insert(named, column);
-            else
+            if (c && c->type == ColumnType::AutoId) {
+                if (named >= 0)
+                    generated |= quint64(1) << named;
+                m_generated << column.toLower(); // the engine's
+                continue;
+            }
+            if (named >= 0) {
+                present |= quint64(1) << named;
+                m_spelling[size_t(named)] = column;
+            } else {
                 m_extra.insert(column.toLower(), column);
+            }
+        }
+        m_absent = ~(present | generated) & ((quint64(1) << int(C::Count)) - 1);
+        for (int k = 0; k < int(C::Count); ++k) {
+            if ((present & (quint64(1) << k)) && !m_preset.contains(C(k)) && (filled.isEmpty() || filled.contains(C(k))))
+                m_order.push_back(C(k));
         }
     }
 
@@ -261,7 +319,7 @@ public:
     QString missing(const Row<C> &row) const
     {
         for (int k = 0; k < int(C::Count); ++k) {
-            if (!m_named.contains(k) && !row.isNull(C(k)) && !m_generated.contains(QString::fromLatin1(columnName(C(k))).toLower()))
+            if ((m_absent & (quint64(1) << k)) && !row.isNull(C(k)))
                 return QLatin1String(columnName(C(k)));
         }
         for (auto it = row.extra.constBegin(); it != row.extra.constEnd(); ++it) {
@@ -283,11 +341,9 @@ public:
         if (!m_prepared || extra != m_extraBound) {
             QStringList columns;
             for (C c : m_preset)
-                columns << m_named.value(int(c), QLatin1String(columnName(c)));
-            for (auto it = m_named.constBegin(); it != m_named.constEnd(); ++it) {
-                if (!m_preset.contains(C(it.key())))
-                    columns << it.value();
-            }
+                columns << (m_spelling[size_t(c)].isEmpty() ? QLatin1String(columnName(c)) : m_spelling[size_t(c)]);
+            for (C c : m_order)
+                columns << m_spelling[size_t(c)];
             for (const QString &e : extra)
                 columns << m_extra.value(e);
             const QString sql = QStringLiteral("insert into %1 (%2) values (%3)")
@@ -304,10 +360,7 @@ public:
         for (const QVariant &v : preset)
             m_query.bindValue(i++, v);
         const Dialect &dialect = m_db.dialect();
-        for (auto it = m_named.constBegin(); it != m_named.constEnd(); ++it) {
-            const C c = C(it.key());
-            if (m_preset.contains(c))
-                continue;
+        for (C c : m_order) {
             const QVariant &v = row[c];
             m_query.bindValue(i++, isDateColumn(c) ? dialect.dateToDb(v.toDate()) : v);
         }
@@ -325,7 +378,9 @@ private:
     const char *m_table;
     QList<C> m_preset;
     QSqlQuery m_query;
-    QMap<int, QString> m_named;   // enum value to the table's spelling, in enum order
+    std::array<QString, size_t(C::Count)> m_spelling; // the table's spelling of each named column
+    std::vector<C> m_order;                            // the named columns bound, in table order
+    quint64 m_absent = 0;                              // named columns the table lacks
     QHash<QString, QString> m_extra;
     QSet<QString> m_generated;
     bool m_prepared = false;
@@ -338,7 +393,7 @@ struct ManifestSaver::Private
 {
     Private(const Database &db, const SaveOptions &options, const Confirm &confirm, Problems &problems)
         : db(db), options(options), confirm(confirm), problems(problems),
-          lineInsert(db, Table::Line, {L::Id}), containerInsert(db, Table::Container, {K::Ref}),
+          lineInsert(db, Table::Line, {L::Id}, options.lines), containerInsert(db, Table::Container, {K::Ref}, options.containers),
           vesselInsert(db, Table::Vessel, {}), itemQuery(db.handle())
     {
     }

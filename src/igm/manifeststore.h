@@ -11,11 +11,44 @@ class Database;
 
 namespace quarl::igm {
 
-// The voyage's header rows, its vessel in the vessel code master, its lines (in key
-// order, house lines under their masters), their containers (in key order) and goods
-// items. Vessel code and voyage number are used as given. The reads see one moment of the
-// data: inside the caller's transaction when one is open, else in a read transaction of
-// their own. No header row gives a manifest without headers and lines.
+// How the lines of a voyage come out of the database: as stored, or as a flat file files
+// them (numbered 1..n in key order, house lines as lines of their own, each container
+// naming its line by that number, the header's line total set).
+enum class Numbering { AsStored, AsFiled };
+
+struct VoyageStream
+{
+    qint64 headers = 0;
+    qint64 lines = 0;
+    qint64 containers = 0;
+    // as filed: the lines whose stored number differs from their place, with that place;
+    // and whether a header's stored line total differs from the number of lines
+    std::vector<std::pair<qint64, qint64>> renumbered;
+    bool totalsDiffer = false;
+};
+
+// Feeds the voyage to sink record by record, so that no voyage needs to be held whole: its
+// header rows with the vessel as the vessel code master knows it, its lines in key order,
+// their containers (in key order) and goods items. Vessel code and voyage number are used
+// as given. The reads see one moment of the data: inside the caller's transaction when one
+// is open, else in a read transaction of their own. A voyage without header rows feeds
+// nothing. Stops where sink returns false.
+// lines and containers: the columns read of them (with their keys and numbers), all when empty.
+// With textAsBytes their text columns may come as the engine's UTF-8 bytes (QByteArray),
+// which a writer takes as it is: the driver then converts nothing.
+struct StreamColumns
+{
+    QList<L> lines;
+    QList<K> containers;
+    bool textAsBytes = false;
+};
+Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, const QString &voyage, ManifestSink &sink,
+                                  Numbering numbering, const StreamColumns &columns = {});
+// The number of header rows and of lines of a voyage.
+Result<std::pair<qint64, qint64>> voyageExtent(const Database &db, const QString &vessel, const QString &voyage);
+
+// The voyage held whole: house lines under their masters, containers and items under
+// their lines. No header row gives a manifest without headers and lines.
 Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QString &voyage);
 
 struct SaveOptions
@@ -23,6 +56,10 @@ struct SaveOptions
     bool withVessel = false; // store the header rows too (and the vessel in the vessel code master)
     int keyGap = 0;          // new keys start this many above the largest plus 1
     std::function<bool()> cancelled;
+    // The columns of lines and containers the source fills (all when empty); the others
+    // are left to the table's defaults.
+    QList<L> lines;
+    QList<K> containers;
 };
 
 // Stores a manifest as it is read, record by record, with new keys: after confirm has

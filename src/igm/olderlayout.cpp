@@ -7,6 +7,7 @@
 #include "igm/igmmessages.h"
 
 #include <QFileDevice>
+#include <QHash>
 #include <QIODevice>
 
 #include <cerrno>
@@ -99,7 +100,21 @@ public:
     int keyGap() const override { return 1; }
     bool limitsAreErrors() const override { return false; }
     bool read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const override;
-    Status write(const Manifest &m, QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
+    std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
+    QList<L> lineColumns() const override
+    {
+        QList<L> out{};
+        for (const Field<L> &f : CargoTable)
+            out << f.column;
+        return out;
+    }
+    QList<K> containerColumns() const override
+    {
+        QList<K> out;
+        for (const Field<K> &f : ContainerTable)
+            out << f.column;
+        return out;
+    }
     QString label(V c) const override
     {
         const int n = numberOf(VesselTable, c);
@@ -154,6 +169,8 @@ private:
     Flat::Lines m_lines;
     ManifestSink &m_sink;
     ReadContext &m_cx;
+    Line m_line;
+    Container m_container;
     State m_state = State::Preamble;
     bool m_first = true;
     int m_preambleTag = 0; // "IGMID/", "<manifest>2.0" seen in order, for the check
@@ -381,7 +398,9 @@ bool Reader::cargo(const QByteArray &raw)
     QStringList f;
     if (!fields(raw, CargoFieldCount, Section::Cargo, &f))
         return m_cx.checking();
-    Line line;
+    // one record object for every line: each takes every field of the table anew
+    Line &line = m_line;
+    line.refused = 0;
     line.fileLine = n();
     if (!sameVoyage(f, Section::Cargo, &line.fileVessel, &line.fileVoyage))
         return false;
@@ -410,7 +429,8 @@ bool Reader::container(const QByteArray &raw)
     QStringList f;
     if (!fields(raw, ContainerFieldCount, Section::Container, &f))
         return m_cx.checking();
-    Container c;
+    Container &c = m_container;
+    c.refused = 0;
     c.fileLine = n();
     if (!sameVoyage(f, Section::Container, &c.fileVessel, &c.fileVoyage))
         return false;
@@ -543,16 +563,20 @@ public:
         m_buf += FieldSeparator;
     }
     void empty() { m_buf += FieldSeparator; }
-    void value(const QVariant &v, qsizetype width, const Line *line = nullptr, const char *what = nullptr)
+    // whose, what: the record and the field, named in the notice when a text is shortened
+    void value(const QVariant &v, qsizetype width, const QString &whose = QString(), const char *what = nullptr)
     {
         if (appendValue(m_buf, v, width))
-            shortened(line, what);
+            shortened(whose, what);
         m_buf += FieldSeparator;
     }
-    void trimmed(const QVariant &v, qsizetype width, const Line *line, const char *what)
+    void trimmed(const QVariant &v, qsizetype width, const QString &whose, const char *what)
     {
-        if (!v.isNull() && appendText(m_buf, trimTrailing(v.toString()), width))
-            shortened(line, what);
+        const bool shorter = v.metaType().id() == QMetaType::QByteArray
+                                 ? appendUtf8(m_buf, *static_cast<const QByteArray *>(v.constData()), width, true)
+                                 : !v.isNull() && appendText(m_buf, trimTrailing(v.toString()), width);
+        if (shorter)
+            shortened(whose, what);
         m_buf += FieldSeparator;
     }
     void number(qint64 n)
@@ -594,11 +618,10 @@ public:
     }
 
 private:
-    void shortened(const Line *line, const char *what)
+    void shortened(const QString &whose, const char *what)
     {
-        const QString where = line ? QStringLiteral("B/L %1 %2").arg(line->bill(), QLatin1String(what))
-                                   : QLatin1String(what ? what : "voyage header");
-        m_shortened << where;
+        m_shortened << (whose.isEmpty() ? QStringLiteral("voyage header %1").arg(QLatin1String(what))
+                                        : QStringLiteral("%1 %2").arg(whose, QLatin1String(what)));
     }
     QIODevice &m_out;
     QStringList *m_notices;
@@ -606,128 +629,179 @@ private:
     QStringList m_shortened;
 };
 
-Status OlderLayout::write(const Manifest &m, QIODevice &out, const WriteOptions &o, QStringList *notices) const
+class OlderWriter : public ManifestWriter
 {
-    // a line without its date cannot be filed: refused before anything is written
-    for (size_t i = 0; i < m.lines.size(); ++i) {
-        if (!m.lines[i].date(L::BlDate).isValid())
-            return Failure(ErrorNumber::InvalidUseOfNull,
-                           QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
-                               .arg(m.lines[i].bill())
-                               .arg(i + 1));
-    }
-    Writer w(out, notices);
-    QByteArray &b = w.buffer();
-    b += headerLine(trimTrailing(o.iceGateUser), trimTrailing(o.customHouseCode));
-    b += LineEnd;
-    b += IgmIdPrefix;
-    appendText(b, o.fileName);
-    b += LineEnd;
-    w.line(ManifestStart);
-    w.line(VesselStart);
-    for (const VesselRow &v : m.headers) {
-        w.field("V");
-        w.empty();
-        w.empty();
-        for (const Field<V> &f : VesselTable) {
-            if (f.number > 19)
-                break;
-            w.value(v[f.column], Flat::width(f.column), nullptr, columnName(f.column));
+public:
+    OlderWriter(QIODevice &out, const WriteOptions &o, QStringList *notices) : m_w(out, notices), m_o(o), m_notices(notices) {}
+
+    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&) override
+    {
+        QByteArray &b = m_w.buffer();
+        b += headerLine(trimTrailing(m_o.iceGateUser), trimTrailing(m_o.customHouseCode));
+        b += LineEnd;
+        b += IgmIdPrefix;
+        appendText(b, m_o.fileName);
+        b += LineEnd;
+        m_w.line(ManifestStart);
+        m_w.line(VesselStart);
+        for (const VesselRow &v : headers) {
+            m_total = v[V::TotalItems].toLongLong();
+            m_w.field("V");
+            m_w.empty();
+            m_w.empty();
+            for (const Field<V> &f : VesselTable) {
+                if (f.number > 19)
+                    break;
+                m_w.value(v[f.column], Flat::width(f.column), QString(), captionText(f.column));
+            }
+            m_w.empty(); // arrival date and time are not written
+            m_w.empty();
+            for (const Field<V> &f : VesselTable) {
+                if (f.number > 21)
+                    m_w.value(v[f.column], Flat::width(f.column), QString(), captionText(f.column));
+            }
+            m_w.endRecord();
         }
-        w.empty(); // arrival date and time are not written
-        w.empty();
-        for (const Field<V> &f : VesselTable) {
-            if (f.number > 21)
-                w.value(v[f.column], Flat::width(f.column), nullptr, columnName(f.column));
-        }
-        w.endRecord();
+        m_w.line(VesselEnd);
+        m_w.line(CargoStart);
+        return true;
     }
-    w.line(VesselEnd);
-    w.line(CargoStart);
-    const qint64 total = qint64(m.lines.size());
-    qint64 done = 0;
-    for (const Line &l : m.lines) {
-        w.field("V");
-        w.value(l[L::Vessel], Flat::width(L::Vessel));
-        w.value(l[L::Voyage], Flat::width(L::Voyage));
-        w.empty();
-        w.empty();
-        w.number(l[L::LineNo].toLongLong());
-        w.field("0");
-        w.value(l[L::BlNo], Flat::width(L::BlNo), &l, "B/L number");
-        w.date(l.date(L::BlDate));
-        w.value(l[L::PortLoad], Flat::width(L::PortLoad));
-        w.value(l[L::PortDest], Flat::width(L::PortDest));
-        w.empty();
-        w.empty();
+
+    bool line(Line &&l) override
+    {
+        ++m_lines;
+        // a line without its date cannot be filed
+        if (!l.date(L::BlDate).isValid())
+            return fail(Failure(ErrorNumber::InvalidUseOfNull,
+                                QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
+                                    .arg(l.bill())
+                                    .arg(m_lines)));
+        if (m_lines == 1) {
+            // the head of the container records: every line of the voyage has the same
+            QByteArray &b = m_w.buffer();
+            const qsizetype start = b.size();
+            m_w.field("V");
+            m_w.value(l[L::Vessel], Flat::width(L::Vessel));
+            m_w.value(l[L::Voyage], Flat::width(L::Voyage));
+            m_w.empty();
+            m_w.empty();
+            m_head = b.mid(start);
+            b.truncate(start);
+        }
+        m_w.field("V");
+        m_w.value(l[L::Vessel], Flat::width(L::Vessel));
+        m_w.value(l[L::Voyage], Flat::width(L::Voyage));
+        m_w.empty();
+        m_w.empty();
+        m_w.number(l[L::LineNo].toLongLong());
+        m_w.field("0");
+        const QString whose = QStringLiteral("B/L ") + l.bill();
+        m_w.value(l[L::BlNo], Flat::width(L::BlNo), whose, "B/L number");
+        m_w.date(l.date(L::BlDate));
+        m_w.value(l[L::PortLoad], Flat::width(L::PortLoad));
+        m_w.value(l[L::PortDest], Flat::width(L::PortDest));
+        m_w.empty();
+        m_w.empty();
         const bool noVolume = numericValue(l[L::Volume]) == 0;
         for (const Field<L> &f : CargoTable) {
             if (f.number < 14)
                 continue;
-            const char *what = columnName(f.column);
+            const char *what = captionText(f.column);
             switch (f.column) {
             case L::Volume:
             case L::UnitVol:
                 if (noVolume)
-                    w.empty();
+                    m_w.empty();
                 else
-                    w.value(l[f.column], Flat::width(f.column), &l, what);
+                    m_w.value(l[f.column], Flat::width(f.column), whose, what);
                 break;
             case L::BondNo:
                 if (numericValue(l[f.column]) == 0)
-                    w.empty();
+                    m_w.empty();
                 else
-                    w.value(l[f.column], 0);
+                    m_w.value(l[f.column], 0);
                 break;
             case L::CarrierCode:
             case L::Mode:
             case L::Mlo:
-                w.trimmed(l[f.column], Flat::width(f.column), &l, what);
+                m_w.trimmed(l[f.column], Flat::width(f.column), whose, what);
                 break;
             default:
-                w.value(l[f.column], Flat::width(f.column), &l, what);
+                m_w.value(l[f.column], Flat::width(f.column), whose, what);
                 break;
             }
         }
-        w.endRecord();
-        if (Status s = w.flush(false); !s)
-            return s;
-        if (o.progress && ++done % 1000 == 0)
-            o.progress(done, total);
+        m_w.endRecord();
+        if (m_o.progress && m_lines % 1000 == 0)
+            m_o.progress(m_lines, m_total);
+        return flush(false);
     }
-    w.line(CargoEnd);
-    w.line(ContainerStart);
-    qint64 containers = 0;
-    for (const Line &l : m.lines) {
-        for (const Container &c : l.containers) {
-            w.field("V");
-            w.value(l[L::Vessel], Flat::width(L::Vessel));
-            w.value(l[L::Voyage], Flat::width(L::Voyage));
-            w.empty();
-            w.empty();
-            w.number(l[L::LineNo].toLongLong());
-            w.field("0");
-            for (const Field<K> &f : ContainerTable) {
-                if (f.number < 8)
-                    continue;
-                if ((f.column == K::Pkgs || f.column == K::Weight) && numericValue(c[f.column]) == 0)
-                    w.empty();
-                else
-                    w.value(c[f.column], Flat::width(f.column), &l, columnName(f.column));
-            }
-            w.endRecord();
-            ++containers;
+
+    bool container(Container &&c) override
+    {
+        if (!endLines())
+            return false;
+        QByteArray &b = m_w.buffer();
+        b += m_head;
+        m_w.number(c[K::LineNo].toLongLong());
+        m_w.field("0");
+        const QString whose = QStringLiteral("container ") + c.text(K::Number);
+        for (const Field<K> &f : ContainerTable) {
+            if (f.number < 8)
+                continue;
+            if ((f.column == K::Pkgs || f.column == K::Weight) && numericValue(c[f.column]) == 0)
+                m_w.empty();
+            else
+                m_w.value(c[f.column], Flat::width(f.column), whose, captionText(f.column));
         }
-        if (Status s = w.flush(false); !s)
-            return s;
+        m_w.endRecord();
+        ++m_containers;
+        return flush(false);
     }
-    if (containers == 0)
-        notices->append(QLatin1String(Messages::NoContainers));
-    w.line(ContainerEnd);
-    w.line(ManifestEnd);
-    w.line(Trailer);
-    w.report();
-    return w.flush(true);
+
+    bool end() override
+    {
+        if (!endLines())
+            return false;
+        if (m_containers == 0)
+            m_notices->append(QLatin1String(Messages::NoContainers));
+        m_w.line(ContainerEnd);
+        m_w.line(ManifestEnd);
+        m_w.line(Trailer);
+        m_w.report();
+        return flush(true);
+    }
+
+private:
+    bool endLines()
+    {
+        if (m_linesEnded)
+            return true;
+        m_linesEnded = true;
+        m_w.line(CargoEnd);
+        m_w.line(ContainerStart);
+        return true;
+    }
+    bool flush(bool force)
+    {
+        if (Status s = m_w.flush(force); !s)
+            return fail(s.failure());
+        return true;
+    }
+
+    Writer m_w;
+    const WriteOptions &m_o;
+    QStringList *m_notices;
+    QByteArray m_head;
+    qint64 m_total = 0;
+    qint64 m_lines = 0;
+    qint64 m_containers = 0;
+    bool m_linesEnded = false;
+};
+
+std::unique_ptr<ManifestWriter> OlderLayout::writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const
+{
+    return std::make_unique<OlderWriter>(out, o, notices);
 }
 
 } // namespace

@@ -61,6 +61,13 @@ QVariant Dialect::dateToDb(const QDate &date) const
     return date.toString(Qt::ISODate);
 }
 
+QString Dialect::textAsBytes(const QString &column, const QString &as) const
+{
+    if (isPostgres())
+        return column;
+    return QStringLiteral("cast(%1 as blob) as %2").arg(column, as);
+}
+
 QDate Dialect::dateFromDb(const QVariant &value) const
 {
     if (value.isNull())

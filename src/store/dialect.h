@@ -46,6 +46,11 @@ public:
     QVariant dateToDb(const QDate &date) const;
     QDate dateFromDb(const QVariant &value) const;
 
+    // A text column read as the bytes the engine keeps (UTF-8) where the engine's driver
+    // would otherwise convert every value twice: "cast(column as blob) as column" on
+    // SQLite, the column itself on PostgreSQL. Its value is then a QByteArray or a QString.
+    QString textAsBytes(const QString &column, const QString &as) const;
+
     // "column LIKE ? ESCAPE '!'" matching rows whose column starts with the bound text,
     // without regard to case on both engines; bind likePrefixPattern(text).
     QString prefixMatch(const QString &column) const;

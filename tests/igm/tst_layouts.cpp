@@ -95,29 +95,49 @@ public:
             }
         }
     }
-    Status write(const Manifest &m, QIODevice &out, const WriteOptions &, QStringList *) const override
+    // Containers after every line, as the older layout files them.
+    class Writer : public ManifestWriter
     {
-        QByteArray b("PLAIN MANIFEST 1\n");
-        const VesselRow &h = m.headers.front();
-        b += "H|" + h.text(V::Code).toLatin1() + '|' + h.text(V::Voyage).toLatin1() + '|'
-             + QByteArray::number(h[V::TotalItems].toLongLong()) + '\n';
-        for (const Line &l : m.lines) {
-            b += "L|" + QByteArray::number(l[L::LineNo].toLongLong()) + '|' + l.bill().toLatin1() + '|';
-            Format::appendDate(b, l.date(L::BlDate));
-            b += '|';
-            Format::appendValue(b, l[L::Pkgs]);
-            b += '|' + l.text(L::Nature).toLatin1() + '\n';
+    public:
+        explicit Writer(QIODevice &out) : m_out(out) {}
+        bool headers(std::vector<VesselRow> &&headers, VesselMaster &&) override
+        {
+            const VesselRow &h = headers.front();
+            m_lines = "PLAIN MANIFEST 1\nH|" + h.text(V::Code).toLatin1() + '|' + h.text(V::Voyage).toLatin1() + '|'
+                      + QByteArray::number(h[V::TotalItems].toLongLong()) + '\n';
+            return true;
         }
-        for (const Line &l : m.lines) {
-            for (const Container &c : l.containers) {
-                b += "K|" + QByteArray::number(l[L::LineNo].toLongLong()) + '|' + c.text(K::Number).toLatin1() + '|';
-                Format::appendValue(b, c[K::Pkgs]);
-                b += '|' + c.text(K::Status).toLatin1() + '\n';
-            }
+        bool line(Line &&l) override
+        {
+            m_lines += "L|" + QByteArray::number(l[L::LineNo].toLongLong()) + '|' + l.bill().toLatin1() + '|';
+            Format::appendDate(m_lines, l.date(L::BlDate));
+            m_lines += '|';
+            Format::appendValue(m_lines, l[L::Pkgs]);
+            m_lines += '|' + l.text(L::Nature).toLatin1() + '\n';
+            return true;
         }
-        b += "END\n";
-        out.write(b);
-        return Status::ok();
+        bool container(Container &&c) override
+        {
+            m_containers += "K|" + QByteArray::number(c[K::LineNo].toLongLong()) + '|' + c.text(K::Number).toLatin1() + '|';
+            Format::appendValue(m_containers, c[K::Pkgs]);
+            m_containers += '|' + c.text(K::Status).toLatin1() + '\n';
+            return true;
+        }
+        bool end() override
+        {
+            if (m_out.write(m_lines + m_containers + "END\n") < 0)
+                return fail(Failure(ErrorNumber::PathFileAccess, m_out.errorString()));
+            return true;
+        }
+
+    private:
+        QIODevice &m_out;
+        QByteArray m_lines;
+        QByteArray m_containers;
+    };
+    std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &, QStringList *) const override
+    {
+        return std::make_unique<Writer>(out);
     }
     using Layout::label;
     QString label(L c) const override { return QStringLiteral("plain field %1").arg(int(c)); }
