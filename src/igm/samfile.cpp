@@ -124,7 +124,7 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
         for (const Line &h : l.houses)
             stored.insert(h[L::Id].toLongLong(), {h[L::LineNo], h[L::SubLineNo]});
     }
-    samLayout().prepare(m);
+    prepareSam(m);
 
     SamContext cx;
     cx.submitterType = filer->submitterType;
@@ -148,7 +148,7 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
         return failed(fileFailure(temp, errno));
     {
         SamContextScope scope(cx);
-        if (Status s = samLayout().write(m, temp, w, nullptr); !s)
+        if (Status s = writeSam(m, temp, w); !s)
             return failed(s.failure());
     }
     errno = 0;

@@ -1061,6 +1061,23 @@ bool Reader::read(const char *begin, const char *end)
     return m_sink.end();
 }
 
+class Refusing : public ManifestWriter
+{
+public:
+    bool headers(std::vector<VesselRow> &&, VesselMaster &&) override { return refuse(); }
+    bool line(Line &&) override { return refuse(); }
+    bool container(Container &&) override { return refuse(); }
+    bool end() override { return refuse(); }
+
+private:
+    bool refuse()
+    {
+        return fail(Failure(ErrorNumber::InvalidArgument,
+                            QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
+                                           "give it its job number.")));
+    }
+};
+
 class SamLayout : public Layout
 {
 public:
@@ -1078,29 +1095,11 @@ public:
     bool needsTestIndicator() const override { return true; }
     bool limitsAreErrors() const override { return false; } // the schema holds the message's own widths
 
-    void prepare(Manifest &m) const override
+    // The message keeps house B/Ls under their masters, which the record-by-record
+    // writers of the flat files do not: a SAM file is written whole by writeSam().
+    std::unique_ptr<ManifestWriter> writer(QIODevice &, const WriteOptions &, QStringList *) const override
     {
-        // house B/Ls stay under their masters, numbered 1, 2 ... under each
-        const qint64 n = numberLines(m);
-        for (Line &l : m.lines) {
-            qint64 sub = 0;
-            for (Line &h : l.houses)
-                h[L::SubLineNo] = ++sub;
-        }
-        for (VesselRow &h : m.headers)
-            h[V::TotalItems] = n;
-    }
-
-    Status write(const Manifest &m, QIODevice &out, const WriteOptions &options, QStringList *) const override
-    {
-        const SamContext *cx = currentContext;
-        if (!cx || cx->jobNumber <= 0)
-            return Failure(ErrorNumber::InvalidArgument,
-                           QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
-                                          "give it its job number."));
-        if (m.headers.empty())
-            return Failure(ErrorNumber::InvalidArgument, QLatin1String(Messages::NoVoyage));
-        return Writer(m, *cx, options, out).write();
+        return std::make_unique<Refusing>();
     }
 
     bool read(QIODevice &in, ManifestSink &sink, ReadContext &context) const override
@@ -1133,6 +1132,31 @@ SamContextScope::SamContextScope(const SamContext &context) : m_previous(current
 SamContextScope::~SamContextScope()
 {
     currentContext = m_previous;
+}
+
+void prepareSam(Manifest &m)
+{
+    // house B/Ls stay under their masters, numbered 1, 2 ... under each
+    const qint64 n = numberLines(m);
+    for (Line &l : m.lines) {
+        qint64 sub = 0;
+        for (Line &h : l.houses)
+            h[L::SubLineNo] = ++sub;
+    }
+    for (VesselRow &h : m.headers)
+        h[V::TotalItems] = n;
+}
+
+Status writeSam(const Manifest &m, QIODevice &out, const WriteOptions &options)
+{
+    const SamContext *cx = currentContext;
+    if (!cx || cx->jobNumber <= 0)
+        return Failure(ErrorNumber::InvalidArgument,
+                       QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
+                                      "give it its job number."));
+    if (m.headers.empty())
+        return Failure(ErrorNumber::InvalidArgument, QLatin1String(Messages::NoVoyage));
+    return Writer(m, *cx, options, out).write();
 }
 
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date)

@@ -41,6 +41,12 @@ private:
     const SamContext *m_previous;
 };
 
+// The manifest as the message files it: lines numbered 1..n, house B/Ls under their masters
+// numbered 1, 2 ... under each, the line total set.
+void prepareSam(Manifest &m);
+// Writes the prepared manifest with the context set (SamContextScope).
+Status writeSam(const Manifest &m, QIODevice &out, const WriteOptions &options);
+
 // F_SACHM23_SAM_<gateway user id>_<job no>_<YYYYMMDD>_DEC.json
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date);
 

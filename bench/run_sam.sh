@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# SAM benchmark on SQLite: a voyage of 10,000 lines and 50,000 containers. Times (median
+# of RUNS runs) and peak memory of quarlctl write-sam, check-sam and import-sam.
+#   bench/run_sam.sh [BUILD_DIR]     (default: build/ of the source tree)
+# Environment: LINES, CONTAINERS, RUNS.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$here/build}"
+q="$build/quarlctl"
+lines="${LINES:-10000}"
+containers="${CONTAINERS:-50000}"
+runs="${RUNS:-5}"
+work="$(mktemp -d /tmp/quarl-bench.XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+home="$work/home"
+mkdir -p "$home" "$work/out"
+ctl() { "$q" --home "$home" "$@"; }
+
+# "seconds peak-KB" of one run; a non-zero exit is taken (check-sam exits 1 on errors)
+measure() { /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>&1 || true; cat "$work/time" | tail -1; }
+bench() {
+  local name="$1" prepare="$2"; shift 2
+  local times=() peak=0
+  for _ in $(seq "$runs"); do
+    eval "$prepare"
+    read -r secs kb < <(measure "$@")
+    times+=("$secs")
+    (( kb > peak )) && peak=$kb
+  done
+  printf '| %s | %s | %d |\n' "$name" "$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')" \
+    $((peak / 1024)) >> "$work/results"
+}
+
+echo "Preparing a voyage of $lines lines and $containers containers ..." >&2
+ctl init-db "$work/empty.qdb" >/dev/null
+cp "$work/empty.qdb" "$work/source.qdb"
+ctl demo-voyage --db "$work/source.qdb" --vessel BENCH --voyage 001 --lines "$lines" --containers "$containers" >/dev/null
+# the made-up voyage lacks today's filing data: the file is kept all the same
+write=("$q" --home "$home" write-sam --db "$work/source.qdb" --vessel BENCH --voyage 001 --out "$work/out"
+       --icegate-user BENCHAGENT --custom-house INNSA1 --job 1 --even-with-errors)
+"${write[@]}" >/dev/null 2>&1
+sam="$(ls "$work"/out/F_SACHM23_SAM_*_DEC.json)"
+: > "$work/results"
+bench "write-sam (with its check)" "rm -f '$sam'" "${write[@]}"
+bench "check-sam" ":" "$q" --home "$home" check-sam "$sam" --db "$work/source.qdb"
+bench "import-sam into an empty database" "cp '$work/empty.qdb' '$work/target.qdb'" \
+  "$q" --home "$home" import-sam "$sam" --db "$work/target.qdb" --vessel BENCH --yes
+printf 'Voyage: %s lines, %s containers; SAM file %s bytes; median of %s runs\n\n' \
+  "$lines" "$containers" "$(stat -c %s "$sam")" "$runs"
+printf '| Step | Time (s) | Peak memory (MB) |\n|---|---:|---:|\n'
+cat "$work/results"
