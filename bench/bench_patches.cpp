@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <tuple>
 
 using namespace quarl;
 
@@ -91,12 +92,12 @@ int main(int argc, char *argv[])
         runAll(db.value(), QStringLiteral("SQLite"), rows);
     }
 
-    const QString spec = qEnvironmentVariable("QUARL_TEST_PG");
-    if (spec.isEmpty())
+    const QString conninfo = qEnvironmentVariable("QUARL_TEST_PG");
+    if (conninfo.isEmpty())
         return 0;
     PgParams admin;
     admin.database = QStringLiteral("postgres");
-    for (const QString &pair : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString &pair : conninfo.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString k = pair.section(QLatin1Char('='), 0, 0);
         const QString v = pair.section(QLatin1Char('='), 1);
         if (k == QLatin1String("host"))
@@ -121,6 +122,6 @@ int main(int argc, char *argv[])
         if (check(db.status(), "postgres"))
             runAll(db.value(), QStringLiteral("PostgreSQL"), rows);
     }
-    maint->exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    std::ignore = maint->exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
     return 0;
 }

@@ -80,8 +80,8 @@ inline Status addVoyageHeader(const Database &db, const VoyageHeader &h)
     return tx.commit();
 }
 
-// Through the cargo screen's own save routine.
-inline Status saveBill(const Database &db, const Bill &b)
+// Through the cargo screen's own save routine; the key the bill of lading got.
+inline Result<qint64> saveBill(const Database &db, const Bill &b)
 {
     BillOfLading bol;
     bol.set(QStringLiteral("vslcode"), b.vessel);
@@ -112,8 +112,10 @@ inline Status saveBill(const Database &db, const Bill &b)
                                     QStringLiteral("20"),
                                     QStringLiteral("4.5"),
                                     QStringLiteral("22G1"),
-                                    QStringLiteral("N")};
-    return saveBillOfLading(db, bol).status();
+                                    QStringLiteral("N"),
+                                    QString(),
+                                    QString()};
+    return saveBillOfLading(db, bol);
 }
 
 } // namespace quarl::bench

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Configures and builds Quarl into build/ of the source tree.
+# Configures and builds Quarl into build/ of the source tree; with --sanitize, into
+# build-sanitize/ with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+dir="$here/build"
+extra=()
+if [ "${1:-}" = "--sanitize" ]; then
+  dir="$here/build-sanitize"
+  extra=(-DQUARL_SANITIZE=ON)
+fi
 launcher=()
 # A compiler cache, where one is installed, makes rebuilds of other checkouts quick.
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
-cmake --build "$here/build" -j "$(nproc)"
+cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "${extra[@]}" >/dev/null
+cmake --build "$dir" -j "$(nproc)"

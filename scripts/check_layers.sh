@@ -5,43 +5,74 @@
 #
 # app (the desktop shell) and cli (quarlctl) are the two tops and never include each
 # other. Within a folder, domain code never includes its screens (ui/), and no domain code
-# includes any screen folder. Prints each offending line and exits 1 when there is one.
+# includes any screen folder nor a header of Qt Widgets or Qt Print Support (the domain
+# library links neither; "<QtWidgets/QWidget>" would still compile through Qt's top
+# include folder). An include is resolved as the compiler does: beside the including
+# file first, then from src/. Prints each offending line and exits 1 when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/../src"
+exec python3 - "$@" <<'PY'
+import os, re, sys
 
-rank() {
-  case "$1" in
-    core) echo 0 ;; store) echo 1 ;; appearance) echo 2 ;; browser) echo 3 ;;
-    reports) echo 4 ;; igm) echo 5 ;; entry) echo 6 ;; app) echo 7 ;; cli) echo 7 ;;
-    *) echo -1 ;;
-  esac
-}
+RANK = {'core': 0, 'store': 1, 'appearance': 2, 'browser': 3, 'reports': 4, 'igm': 5, 'entry': 6,
+        'app': 7, 'cli': 7}
+QT = next((d for d in ('/usr/include/x86_64-linux-gnu/qt6', '/usr/include/aarch64-linux-gnu/qt6',
+                       '/usr/include/qt6') if os.path.isdir(d + '/QtWidgets')), None)
+quoted = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+angled = re.compile(r'^\s*#\s*include\s*<([^>]+)>')
 
-bad=0
-while IFS= read -r hit; do
-  file=${hit%%:*}
-  rest=${hit#*:}; rest=${rest#*:}
-  target=$(sed -E 's/.*#include "([^"]+)".*/\1/' <<<"$rest")
-  from=${file%%/*}
-  to=${target%%/*}
-  from_ui=0; [[ $file == */ui/* ]] && from_ui=1
-  to_ui=0; [[ $target == */ui/* ]] && to_ui=1
-  rf=$(rank "$from"); rt=$(rank "$to")
-  if [[ $rt -lt 0 ]]; then
-    continue # a header of the same folder named without its folder, or a generated one
-  fi
-  if [[ $rf -lt 0 ]]; then
-    echo "unknown layer: $file"; bad=1; continue
-  fi
-  if [[ $from != "$to" && ( $rt -gt $rf || ( $rt -eq $rf ) ) ]]; then
-    echo "upward: $hit"; bad=1
-  elif [[ $to_ui -eq 1 && $from_ui -eq 0 && $file != app/main.cpp ]]; then
-    echo "domain code includes a screen: $hit"; bad=1
-  fi
-done < <(grep -rn '^#include "' --include='*.cpp' --include='*.h' .  | sed 's|^\./||')
+def screen_module(header):
+    top = header.split('/')[0]
+    if top in ('QtWidgets', 'QtPrintSupport'):
+        return top
+    if QT and header.startswith('Q') and '/' not in header:
+        for module in ('QtWidgets', 'QtPrintSupport'):
+            if os.path.isfile(os.path.join(QT, module, header)):
+                return module
+    return None
 
-if [[ $bad -ne 0 ]]; then
-  echo "include layering broken"
-  exit 1
-fi
-echo "include layering holds: every folder of src/ includes only from folders below it"
+def resolve(file, written):
+    for base in (os.path.dirname(file), '.'):
+        path = os.path.normpath(os.path.join(base, written))
+        if os.path.isfile(path):
+            return path
+    return None  # not ours: a generated header
+
+bad = []
+for root, _, names in os.walk('.'):
+    for name in sorted(names):
+        if not name.endswith(('.cpp', '.h')):
+            continue
+        file = os.path.normpath(os.path.join(root, name))
+        domain = '/ui/' not in '/' + file and file != 'app/main.cpp'
+        with open(file, encoding='utf-8', errors='replace') as f:
+            for number, line in enumerate(f, 1):
+                hit = '%s:%d:%s' % (file, number, line.rstrip('\n'))
+                m = quoted.match(line)
+                if m:
+                    target = resolve(file, m.group(1))
+                    if target is None:
+                        continue
+                    if target.startswith('..'):
+                        bad.append('outside src: ' + hit); continue
+                    src, dst = file.split('/')[0], target.split('/')[0]
+                    if src not in RANK or dst not in RANK:
+                        bad.append('unknown layer: ' + hit)
+                    elif src != dst and RANK[dst] >= RANK[src]:
+                        bad.append('upward: ' + hit)
+                    elif domain and '/ui/' in '/' + target:
+                        bad.append('domain code includes a screen: ' + hit)
+                    continue
+                m = angled.match(line)
+                if m and domain:
+                    module = screen_module(m.group(1))
+                    if module:
+                        bad.append('domain code includes %s: %s' % (module, hit))
+
+for b in bad:
+    print(b)
+if bad:
+    print('include layering broken')
+    sys.exit(1)
+print('include layering holds: every folder of src/ includes only from folders below it, and domain code no screen')
+PY

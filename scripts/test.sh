@@ -48,6 +48,7 @@ done
   || { cat "$work/smtp.log"; echo "Cannot start the SMTP test server"; exit 1; }
 
 export QUARL_TEST_PG="host=127.0.0.1 port=$pgport user=postgres"
+export QUARL_TEST_PGBIN="$pgbin" # the load test restarts a server of its own
 export QUARL_TEST_SMTP="127.0.0.1:$smtpport"
 export QUARL_TEST_MAILDIR="$work/mail/box"
 export QUARL_TEST_SMTP_USER="$smtpuser"
@@ -55,6 +56,16 @@ export QUARL_TEST_SMTP_PASSWORD="$smtppassword"
 export QT_QPA_PLATFORM=offscreen
 cd "$here/build"
 ctest --output-on-failure -j 2 "$@"
+# The full run (or QUARL_SANITIZE=1) runs every test once more in a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer: any finding fails the test that made it.
+if [ $# -eq 0 ] || [ "${QUARL_SANITIZE:-0}" = 1 ]; then
+  "$here/scripts/build.sh" --sanitize
+  export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=0"
+  export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+  cd "$here/build-sanitize"
+  ctest --output-on-failure -j 2 "$@"
+fi
 # The full run also builds the Debian package and checks its file list and dependencies.
 if [ $# -eq 0 ]; then
   "$here/scripts/package.sh"

@@ -11,6 +11,7 @@
 #include <QSqlRecord>
 
 #include <utility>
+#include <tuple>
 
 namespace quarl {
 
@@ -106,8 +107,9 @@ Result<std::optional<LogonUser>> Logon::checkUser(const QString &userId, const Q
         // database refuse the write, the logon goes on and the next one tries again.
         const QString hash = PasswordHash::make(password);
         if (!hash.isEmpty())
-            m_connection.exec(QStringLiteral("update loguser set pwd = ? where uid = ? and pwd = ?"),
-                              {hash, rec.value(QStringLiteral("uid")), stored});
+            // Best effort: a password left plain is hashed at the next logon.
+            std::ignore = m_connection.exec(QStringLiteral("update loguser set pwd = ? where uid = ? and pwd = ?"),
+                                            {hash, rec.value(QStringLiteral("uid")), stored});
     }
     LogonUser user;
     user.userId = text(rec.value(QStringLiteral("uid"))).trimmed();
@@ -140,6 +142,9 @@ Status Logon::registerDataFile(const QString &file)
     const QString name = trimmedRight(QFileInfo(path).fileName());
     if (!QFileInfo(path).isFile())
         return Failure(ErrorNumber::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!Settings::sysPath().isEmpty() && QFileInfo(path).canonicalFilePath() == QFileInfo(Settings::sysPath()).canonicalFilePath())
+        return Failure(ErrorNumber::BadFileFormat,
+                       QStringLiteral("%1 is the installation's list of companies, not a company's data file.").arg(name));
     return DataSourceRegistry().registerFile(name, path);
 }
 

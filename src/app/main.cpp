@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
     // The first start of a user (an installed package) makes the installation folder with
     // the company template and the demo company, so that there is something to log on to.
     if (quarl::Settings::sysPath().isEmpty()) {
-        if (auto made = quarl::Installer::initHome(true); !made)
+        if (auto made = quarl::Installer::firstStart(); !made)
             quarl::Prompter::current().message(made.failure().numberAndText(), quarl::Prompter::Icon::Critical);
     }
 

@@ -59,6 +59,8 @@ QList<Entry> buildEntries()
         plain(A::Patches, 2, "Insert &New Location codes for ICD (2.0.3)", Action::Command),
         plain(A::Patches, 3, "Insert &Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", Action::Command),
         plain(A::Patches, 4, "Modify &Tables for ICES 1.5 (2.1.0)", Action::Command),
+        plain(A::Patches, 5, "Modify Tables for SCMTR &Filing (2.2.0)", Action::Command),
+        plain(A::Patches, 6, "&Keys of Bills of Lading Never Used Twice (2.3.0)", Action::Command),
     };
 }
 

@@ -1,6 +1,7 @@
 #include "appearance/skin.h"
 
 #include "core/installation.h"
+#include "core/safefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -111,7 +112,7 @@ Status installShipped(const QString &target)
         if (!out.open(QIODevice::WriteOnly))
             return Failure(out.error(), QStringLiteral("Cannot write %1: %2").arg(dest, out.errorString()));
         out.write(in.readAll());
-        if (!out.commit())
+        if (!commitWhole(out))
             return Failure(out.error(), QStringLiteral("Cannot write %1: %2").arg(dest, out.errorString()));
     }
     return Status::ok();

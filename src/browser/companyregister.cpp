@@ -1,6 +1,7 @@
 #include "browser/companyregister.h"
 
 #include "core/installation.h"
+#include "core/safefile.h"
 #include "core/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/schema.h"
@@ -8,7 +9,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace quarl::CompanyRegister {
 
@@ -16,6 +16,9 @@ namespace {
 
 // The numbers of the file errors as the program has always shown them.
 constexpr qint64 PathFileAccessError = 75;
+
+// The tables that make a file a company data file.
+constexpr const char *CompanyTables[] = {"cargo", "vesinfo", "D_VESSEL_CD"};
 
 bool sameFile(const QString &a, const QString &b)
 {
@@ -40,40 +43,51 @@ Status checkSource(const QString &sourceFile)
     auto db = Database::openSqlite(sourceFile);
     if (!db)
         return db.failure();
-    for (const char *table : {"cargo", "vesinfo", "D_VESSEL_CD"}) {
+    for (const char *table : CompanyTables) {
         if (!db->hasTable(QLatin1String(table)))
             return Failure(ErrorNumber::BadFileFormat,
                            QStringLiteral("%1 is not a company data file.").arg(QFileInfo(sourceFile).fileName()));
     }
     // Work still in the write-ahead log of a company in use goes into the file itself,
-    // so that the copy holds it.
-    db->exec(QStringLiteral("pragma wal_checkpoint(truncate)"));
+    // so that the copy holds it. A checkpoint another workstation holds up leaves part of
+    // it in the log: the copy would then lack it.
+    auto checkpoint = db->query(QStringLiteral("pragma wal_checkpoint(truncate)"));
+    if (!checkpoint)
+        return checkpoint.failure();
+    if (checkpoint->next() && checkpoint->value(0).toInt() != 0)
+        return Failure(ErrorNumber::DatabaseError,
+                       QStringLiteral("%1 is in use on another workstation; copy it when it is closed.")
+                           .arg(QFileInfo(sourceFile).fileName()));
     return Status::ok();
 }
 
-Status copyFile(const QString &from, const QString &to)
+Status copyInto(const QString &from, SafeFile &out)
 {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(in.errorString()));
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly))
-        return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(out.errorString()));
     QByteArray chunk;
     while (!(chunk = in.read(1 << 20)).isEmpty()) {
-        if (out.write(chunk) != chunk.size()) {
-            const QString why = out.errorString();
-            out.cancelWriting();
-            return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(why));
-        }
+        if (Status s = out.write(chunk); !s)
+            return s;
     }
-    if (in.error() != QFileDevice::NoError) {
-        out.cancelWriting();
+    if (in.error() != QFileDevice::NoError)
         return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(in.errorString()));
-    }
-    if (!out.commit())
-        return Failure(PathFileAccessError, QStringLiteral("Path/File access error: %1").arg(out.errorString()));
-    return Status::ok();
+    return out.finish();
+}
+
+// The copy is what it should be before it takes the real name: a sound SQLite file with
+// the company tables.
+Status checkCopy(const QString &copy, const QString &sourceFile)
+{
+    return Installer::checkDataFile(copy, [&](const Database &db) -> Status {
+        for (const char *table : CompanyTables) {
+            if (!db.hasTable(QLatin1String(table)))
+                return Failure(ErrorNumber::BadFileFormat, QStringLiteral("The copy of %1 lacks the table %2.")
+                                                               .arg(QFileInfo(sourceFile).fileName(), QLatin1String(table)));
+        }
+        return Status::ok();
+    });
 }
 
 } // namespace
@@ -178,7 +192,19 @@ Result<QString> createDataSource(const QString &typedName, const QString &source
     const bool existed = QFileInfo::exists(target);
     if (existed && !options.replaceExistingFile)
         return fail(CreateStep::Copy, invalid(QStringLiteral("File %1 already exists.").arg(target)));
-    if (Status s = copyFile(sourceFile, target); !s)
+    // Copied under a temporary name and checked: a full disk or a damaged copy leaves
+    // the real name as it was.
+    SafeFile out(target, existed ? SafeFile::Existing::Replace : SafeFile::Existing::Refuse);
+    if (Status s = out.open(); !s)
+        return fail(CreateStep::Copy, s.failure());
+    if (Status s = copyInto(sourceFile, out); !s)
+        return fail(CreateStep::Copy, s.failure());
+    if (Status s = checkCopy(out.tempPath(), sourceFile); !s)
+        return fail(CreateStep::Copy, SafeFile::naming(s.failure(), target));
+    // A journal or log of the file replaced would be played into the copy when it opens.
+    if (existed)
+        Installer::removeSideFiles(target);
+    if (Status s = out.commit(); !s)
         return fail(CreateStep::Copy, s.failure());
     const QString name = dataSourceName(typedName);
     if (Status s = DataSourceRegistry().registerFile(name, target); !s) {
@@ -187,6 +213,16 @@ Result<QString> createDataSource(const QString &typedName, const QString &source
         return fail(CreateStep::Register, s.failure());
     }
     return DataSourceRegistry::connectionText(name);
+}
+
+PgParams suggestedPostgres(const QString &typedName)
+{
+    PgParams initial;
+    QString database = typedName.trimmed();
+    if (database.endsWith(QLatin1String(Installation::DataFileSuffix), Qt::CaseInsensitive))
+        database.chop(qsizetype(qstrlen(Installation::DataFileSuffix)));
+    initial.database = database.toLower();
+    return initial;
 }
 
 Result<QString> registerPostgres(const QString &typedName, const PgParams &params, const CreateSchema &createSchema)

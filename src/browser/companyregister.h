@@ -55,6 +55,9 @@ Result<QString> createDataSource(const QString &typedName, const QString &source
 // masters) when createSchema, asked with the database's description, says yes.
 // Returns "DSN=" + N.
 using CreateSchema = std::function<bool(const QString &database)>;
+// What the PostgreSQL form offers for a data source name: the database named like it, in
+// lower case and without the data-file extension.
+PgParams suggestedPostgres(const QString &typedName);
 Result<QString> registerPostgres(const QString &typedName, const PgParams &params, const CreateSchema &createSchema);
 
 } // namespace quarl::CompanyRegister

@@ -22,17 +22,7 @@ QString keyText(const QVariant &v)
 
 bool isWholeNumber(const QVariant &v)
 {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
-    }
+    return Database::isWholeNumber(v);
 }
 } // namespace
 
@@ -51,12 +41,35 @@ Status RecordSet::open(const Database &db, const RecordSource &source)
     return Status::ok();
 }
 
-Status RecordSet::requery()
+Status RecordSet::requery(bool keepCurrent)
 {
     if (!m_db.isValid())
         return Failure(ErrorNumber::DatabaseError, QStringLiteral("The record set is not open."));
+    const int was = m_position;
+    QVariantList shown;
+    if (keepCurrent && hasCurrent()) {
+        if (const int at = slot(was); at >= 0)
+            shown = m_rows.row(at);
+    }
     cancelUpdate();
-    return readRows();
+    if (Status s = readRows(); !s)
+        return s;
+    if (shown.isEmpty() || isEmpty())
+        return Status::ok();
+    int found = -1;
+    if (m_lazy) {
+        found = positionOfKey(keyOf(shown));
+    } else {
+        const bool byLocator = !m_db.dialect().isPostgres() || (m_keyColumns.isEmpty() && m_source.identity.isEmpty());
+        for (int r = 0; r < count() && found < 0; ++r) {
+            const QVariantList row = m_rows.row(m_slots.at(r));
+            if (byLocator ? Database::sameValue(row.value(0), shown.value(0)) && sameIdentity(row, shown)
+                          : sameIdentity(row, shown))
+                found = r;
+        }
+    }
+    m_position = found >= 0 ? found : std::clamp(was, 0, count() - 1);
+    return Status::ok();
 }
 
 void RecordSet::close()
@@ -77,6 +90,7 @@ void RecordSet::close()
     m_position = -1;
     m_mode = EditMode::None;
     m_pending.clear();
+    m_original.clear();
     m_modified.clear();
     m_db = Database();
 }
@@ -85,11 +99,7 @@ Status RecordSet::reconnect()
 {
     if (!m_db.isValid())
         return Failure(ErrorNumber::DatabaseError, QStringLiteral("No database connection is open."));
-    QSqlDatabase handle = m_db.handle();
-    handle.close();
-    if (!handle.open())
-        return Database::failureOf(handle.lastError());
-    return Status::ok();
+    return m_db.reconnect();
 }
 
 QString RecordSet::whereSql(const QString &extra) const
@@ -345,6 +355,189 @@ Failure RecordSet::noCurrentRecord() const
     return Failure(ErrorNumber::DatabaseError, QStringLiteral("No current record."));
 }
 
+namespace {
+Failure rowChanged()
+{
+    return Failure(ErrorNumber::RowChanged,
+                   QStringLiteral("Another workstation changed this record after it was read here."));
+}
+
+Failure rowGone()
+{
+    return Failure(ErrorNumber::RowGone, QStringLiteral("Another workstation deleted this record."));
+}
+} // namespace
+
+bool RecordSet::sameIdentity(const QVariantList &a, const QVariantList &b) const
+{
+    for (int k : m_keyColumns) {
+        if (!Database::sameValue(a.value(k + 1), b.value(k + 1)))
+            return false;
+    }
+    for (const QString &name : m_source.identity) {
+        const int c = columnIndex(name);
+        if (c >= 0 && !Database::sameValue(a.value(c + 1), b.value(c + 1)))
+            return false;
+    }
+    return true;
+}
+
+bool RecordSet::sameContent(const QVariantList &a, const QVariantList &b) const
+{
+    if (m_source.compared.isEmpty()) {
+        for (int c = 1; c <= columnCount(); ++c) {
+            if (!Database::sameValue(a.value(c), b.value(c)))
+                return false;
+        }
+        return true;
+    }
+    for (const QString &name : m_source.compared) {
+        const int c = columnIndex(name);
+        if (c >= 0 && !Database::sameValue(a.value(c + 1), b.value(c + 1)))
+            return false;
+    }
+    return true;
+}
+
+Result<std::optional<QVariantList>> RecordSet::readStored(int row, bool lock) const
+{
+    const int at = slot(row);
+    if (at < 0)
+        return noCurrentRecord();
+    const QVariantList known = m_rows.row(at);
+    const Dialect &d = m_db.dialect();
+    const QString locked = lock && d.isPostgres() ? QStringLiteral(" for update") : QString();
+    auto fetch = [&](const QString &where, const QVariantList &binds) -> Result<QList<QVariantList>> {
+        auto q = m_db.query(QStringLiteral("select %1, * from %2 where %3").arg(d.rowLocator(), m_source.table, where)
+                                + locked,
+                            binds);
+        if (!q)
+            return q.failure();
+        QList<QVariantList> rows;
+        while (q->next()) {
+            QVariantList r;
+            for (int c = 0; c <= columnCount(); ++c)
+                r << q->value(c);
+            rows << r;
+        }
+        return rows;
+    };
+    auto found = m_keyColumn >= 0
+                     ? fetch(m_columns.at(m_keyColumn).name + QStringLiteral(" = ?"), {known.value(m_keyColumn + 1)})
+                     : fetch(d.rowLocatorMatch(), {known.value(0)});
+    if (!found)
+        return found.failure();
+    for (const QVariantList &r : found.value()) {
+        if (sameIdentity(r, known))
+            return std::optional<QVariantList>(r);
+    }
+    // PostgreSQL moves a row's locator with every update: a table without a key finds the
+    // row again by the columns that name it.
+    if (d.isPostgres() && m_keyColumn < 0 && !m_source.identity.isEmpty()) {
+        QStringList where;
+        QVariantList binds;
+        for (const QString &name : m_source.identity) {
+            const int c = columnIndex(name);
+            if (c < 0)
+                continue;
+            where << d.nullSafeEquals(m_columns.at(c).name);
+            binds << known.value(c + 1);
+        }
+        auto named = fetch(where.join(QStringLiteral(" and ")), binds);
+        if (!named)
+            return named.failure();
+        if (named->size() == 1)
+            return std::optional<QVariantList>(named->first());
+    }
+    return std::optional<QVariantList>();
+}
+
+void RecordSet::replaceRow(int row, const QVariantList &stored)
+{
+    const int at = slot(row);
+    if (at < 0)
+        return;
+    m_rows.replace(at, stored);
+    if (m_lazy)
+        m_keys[row] = keyOf(stored);
+}
+
+void RecordSet::dropRow(int row)
+{
+    m_slots.removeAt(row);
+    if (m_lazy)
+        m_keys.removeAt(row);
+    changed();
+    if (m_position >= count())
+        m_position = count() - 1;
+}
+
+QVariant RecordSet::originalValue(int column) const
+{
+    return column >= 0 && column < columnCount() ? m_original.value(column + 1) : QVariant();
+}
+
+Status RecordSet::refreshCurrent(bool *gone)
+{
+    if (gone)
+        *gone = false;
+    if (!hasCurrent())
+        return Status::ok();
+    auto stored = readStored(m_position, false);
+    if (!stored)
+        return stored.failure();
+    if (!stored->has_value()) {
+        dropRow(m_position);
+        if (gone)
+            *gone = true;
+        return Status::ok();
+    }
+    replaceRow(m_position, **stored);
+    return Status::ok();
+}
+
+Status RecordSet::reloadPending()
+{
+    if (m_mode != EditMode::Edit)
+        return Status::ok();
+    bool gone = false;
+    if (Status s = refreshCurrent(&gone); !s)
+        return s;
+    if (gone) {
+        cancelUpdate();
+        return rowGone();
+    }
+    m_pending = m_rows.row(slot(m_position));
+    m_original = m_pending;
+    m_modified.clear();
+    return Status::ok();
+}
+
+Status RecordSet::adoptRow(const QString &keyColumn, const QVariant &key, bool added)
+{
+    cancelUpdate();
+    auto q = m_db.query(QStringLiteral("select %1, * from %2 where %3 = ?").arg(m_db.dialect().rowLocator(), m_source.table, keyColumn),
+                        {key});
+    if (!q)
+        return q.failure();
+    if (!q->next())
+        return rowGone();
+    QVariantList row;
+    for (int c = 0; c <= columnCount(); ++c)
+        row << q->value(c);
+    if (added || !hasCurrent()) {
+        m_slots.append(m_rows.size());
+        m_rows.append(row);
+        if (m_lazy)
+            m_keys.append(keyOf(row));
+        m_position = count() - 1;
+    } else {
+        replaceRow(m_position, row);
+    }
+    changed();
+    return Status::ok();
+}
+
 void RecordSet::addNew()
 {
     m_mode = EditMode::Add;
@@ -356,11 +549,18 @@ Status RecordSet::edit()
 {
     if (!hasCurrent())
         return noCurrentRecord();
-    const int at = slot(m_position);
-    if (at < 0)
+    if (slot(m_position) < 0)
         return Failure(ErrorNumber::DatabaseError, QStringLiteral("The record cannot be read."));
+    // What another workstation saved since the row was read here is what the edit starts from.
+    auto stored = readStored(m_position, false);
+    if (!stored)
+        return stored.failure();
+    if (!stored->has_value())
+        return rowGone();
+    replaceRow(m_position, **stored);
     m_mode = EditMode::Edit;
-    m_pending = m_rows.row(at);
+    m_pending = **stored;
+    m_original = m_pending;
     m_modified.clear();
     return Status::ok();
 }
@@ -377,19 +577,19 @@ void RecordSet::cancelUpdate()
 {
     m_mode = EditMode::None;
     m_pending.clear();
+    m_original.clear();
     m_modified.clear();
 }
 
-QString RecordSet::guard(QVariantList *binds, int row) const
+QString RecordSet::guard(QVariantList *binds, const QVariantList &stored) const
 {
     const Dialect &d = m_db.dialect();
-    const int at = slot(row);
     QString where = d.rowLocatorMatch();
-    binds->append(at < 0 ? QVariant() : m_rows.value(at, 0));
+    binds->append(stored.value(0));
     // A key that no longer matches means the locator points at another row now.
     for (int k : m_keyColumns) {
         where += QStringLiteral(" and ") + d.nullSafeEquals(m_columns.at(k).name);
-        binds->append(at < 0 ? QVariant() : m_rows.value(at, k + 1));
+        binds->append(stored.value(k + 1));
     }
     return where;
 }
@@ -411,6 +611,7 @@ Status RecordSet::update()
     const Dialect &d = m_db.dialect();
     const QString returning = QStringLiteral(" returning %1, *").arg(d.rowLocator());
     QString sql;
+    std::optional<Transaction> tx;
     if (m_mode == EditMode::Add) {
         if (names.isEmpty()) {
             sql = QStringLiteral("insert into %1 default values").arg(m_source.table);
@@ -426,11 +627,23 @@ Status RecordSet::update()
             cancelUpdate();
             return Status::ok();
         }
+        // Written only over the row this edit began from: a save of another workstation
+        // in between is never overwritten unseen.
+        tx.emplace(m_db);
+        if (!tx->started())
+            return tx->started();
+        auto stored = readStored(m_position, true);
+        if (!stored)
+            return stored.failure();
+        if (!stored->has_value())
+            return rowGone();
+        if (!sameContent(**stored, m_original))
+            return rowChanged();
         QStringList sets;
         for (const QString &n : names)
             sets << n + QStringLiteral(" = ?");
         sql = QStringLiteral("update %1 set %2 where ").arg(m_source.table, sets.join(QStringLiteral(", ")));
-        sql += guard(&binds, m_position);
+        sql += guard(&binds, **stored);
     }
     sql += returning;
 
@@ -449,6 +662,10 @@ Status RecordSet::update()
         for (int i = 0; i < n; ++i)
             written << q->value(i);
     }
+    if (tx) {
+        if (Status s = tx->commit(); !s)
+            return s;
+    }
     if (m_mode == EditMode::Add) {
         m_slots.append(m_rows.size());
         m_rows.append(written);
@@ -456,35 +673,52 @@ Status RecordSet::update()
             m_keys.append(keyOf(written));
         m_position = count() - 1;
     } else {
-        const int at = slot(m_position);
-        m_rows.replace(at, written);
-        if (m_lazy)
-            m_keys[m_position] = keyOf(written); // a changed key or a moved locator
+        replaceRow(m_position, written); // a changed key or a moved locator
     }
     changed();
     cancelUpdate();
     return Status::ok();
 }
 
-Status RecordSet::deleteCurrent()
+Status RecordSet::deleteCurrent(const std::function<Status()> &before)
 {
     if (isPending() || !hasCurrent())
         return noCurrentRecord();
-    QVariantList binds;
-    const QString sql = QStringLiteral("delete from %1 where ").arg(m_source.table) + guard(&binds, m_position);
-    auto q = m_db.query(sql, binds);
-    if (!q)
-        return q.failure();
-    if (q->numRowsAffected() == 0)
-        return Failure(ErrorNumber::DatabaseError,
-                       QStringLiteral("The record has been changed or deleted by another user. "
-                                      "Refresh shows the records as they are now."));
-    m_slots.removeAt(m_position);
-    if (m_lazy)
-        m_keys.removeAt(m_position);
-    changed();
-    if (m_position >= count())
-        m_position = count() - 1;
+    const int at = slot(m_position);
+    if (at < 0)
+        return noCurrentRecord();
+    const QVariantList shown = m_rows.row(at);
+    {
+        Transaction tx(m_db);
+        if (!tx.started())
+            return tx.started();
+        auto stored = readStored(m_position, true);
+        if (!stored)
+            return stored.failure();
+        if (!stored->has_value()) {
+            dropRow(m_position);
+            return rowGone();
+        }
+        if (!sameContent(**stored, shown)) {
+            replaceRow(m_position, **stored);
+            return rowChanged();
+        }
+        if (before) {
+            if (Status s = before(); !s)
+                return s;
+        }
+        QVariantList binds;
+        const QString sql = QStringLiteral("delete from %1 where ").arg(m_source.table) + guard(&binds, **stored);
+        auto q = m_db.query(sql, binds);
+        if (!q)
+            return q.failure();
+        if (q->numRowsAffected() == 0)
+            return rowGone();
+        q->finish();
+        if (Status s = tx.commit(); !s)
+            return s;
+    }
+    dropRow(m_position);
     return Status::ok();
 }
 

@@ -11,6 +11,9 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
+#include <optional>
+
 namespace quarl {
 
 // What a record browser shows: the rows of one table, optionally filtered, in a given
@@ -22,6 +25,13 @@ struct RecordSource
     QVariantList binds; // values for the placeholders of where
     QString orderBy;    // column list; empty for the table's stored order
     bool readWhole = false; // every row read at open, as for a table without a key
+    // Columns that name a row of a table without a primary key, to find it again on
+    // PostgreSQL, where the row locator moves with every update (loguser: uid).
+    QStringList identity = {};
+    // The columns whose change by another workstation refuses a stale write or delete;
+    // empty for every column. Columns other programs keep up to date (line numbers) and a
+    // screen never shows are better left out.
+    QStringList compared = {};
 };
 
 // The primary record set of a record browser screen: the rows of its record source in
@@ -39,8 +49,10 @@ public:
     enum class EditMode { None, Add, Edit };
 
     Status open(const Database &db, const RecordSource &source);
-    // Reads the record source again; the first row becomes current. A pending row is dropped.
-    Status requery();
+    // Reads the record source again; the first row becomes current, or with keepCurrent the
+    // row that was current, found by its key (the row after it when it is gone). A pending
+    // row is dropped.
+    Status requery(bool keepCurrent = false);
     void close();
     bool isOpen() const { return m_open; }
     // Opens the connection again after the server dropped it; the rows held stay.
@@ -72,18 +84,35 @@ public:
     bool isPending() const { return m_mode != EditMode::None; }
     // Starts a new, empty row; it is written by update() and then becomes the last row.
     void addNew();
-    // Starts editing the current row; fails when there is none.
+    // Starts editing the current row from the row as the database holds it now, read
+    // again; fails with ErrorNumber::RowGone when another workstation deleted it.
     Status edit();
+    // The current row's value as edit() read it.
+    QVariant originalValue(int column) const;
     void setValue(int column, const QVariant &value);
     bool isModified(int column) const { return m_modified.contains(column); }
     // Drops the pending row; the current row stays as it was.
     void cancelUpdate();
-    // Writes the pending row in one transaction: only the columns that were set. On
-    // failure the pending row and its values stay, so that they can be corrected.
+    // Writes the pending row in one transaction: only the columns that were set. An edited
+    // row is written only while it is still as edit() read it; otherwise the write fails
+    // with ErrorNumber::RowChanged, or RowGone when it was deleted. On failure the pending
+    // row and its values stay, so that they can be corrected.
     Status update();
+    // After RowChanged: the pending row starts again from the row as it is stored now.
+    Status reloadPending();
+    // Reads the current row again as it is stored now. A row another workstation deleted
+    // leaves the set and the row after it (or the new last one) becomes current; gone says so.
+    Status refreshCurrent(bool *gone = nullptr);
     // Deletes the current row from the database and from the set; the row after it, or
-    // the new last row, becomes current.
-    Status deleteCurrent();
+    // the new last row, becomes current. Only a row still as it was read is deleted:
+    // otherwise RowChanged, and the current row then holds what is stored now, or RowGone,
+    // and the row has left the set. before runs in the delete's transaction once the row is
+    // locked (the rows that belong to it go first); its failure stops the delete.
+    Status deleteCurrent(const std::function<Status()> &before = {});
+    // A row written by other means, found by the value of a key column: an added row
+    // becomes the last row and current, otherwise it replaces the current row. A pending
+    // row is dropped.
+    Status adoptRow(const QString &keyColumn, const QVariant &key, bool added);
 
     // The first row from `from` on whose column starts with text, compared without
     // regard to case and literally (quotes, %, _ and * are ordinary characters); -1 if none.
@@ -105,7 +134,14 @@ private:
     QString selectSql() const;
     QString whereSql(const QString &extra) const;
     QString keySql() const;
-    QString guard(QVariantList *binds, int row) const;
+    QString guard(QVariantList *binds, const QVariantList &stored) const;
+    // The row at a position as the database holds it now, locked for the transaction with
+    // lock; no value when it is gone.
+    Result<std::optional<QVariantList>> readStored(int row, bool lock) const;
+    bool sameIdentity(const QVariantList &a, const QVariantList &b) const;
+    bool sameContent(const QVariantList &a, const QVariantList &b) const;
+    void replaceRow(int row, const QVariantList &stored);
+    void dropRow(int row);
     Status readRows();
     Status readColumns();
     Status readKeys();
@@ -144,6 +180,7 @@ private:
     int m_position = -1;
     EditMode m_mode = EditMode::None;
     QVariantList m_pending; // the pending row, locator first
+    QVariantList m_original; // the edited row as edit() read it
     QSet<int> m_modified;
 };
 

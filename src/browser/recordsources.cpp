@@ -16,9 +16,14 @@ bool administersUsers(const QString &menuRights)
 
 RecordSource users(const QString &menuRights, const QString &userId)
 {
-    if (administersUsers(menuRights))
-        return {QStringLiteral("loguser"), QString(), {}, QStringLiteral("uid")};
-    return {QStringLiteral("loguser"), QStringLiteral("uid = ?"), {userId}, QStringLiteral("uid")};
+    RecordSource source{QStringLiteral("loguser"), QString(), {}, QStringLiteral("uid")};
+    if (!administersUsers(menuRights)) {
+        source.where = QStringLiteral("uid = ?");
+        source.binds = {userId};
+    }
+    // the table has no key: a user is found again by the user id
+    source.identity = QStringList{QStringLiteral("uid")};
+    return source;
 }
 
 RecordSource companyRegister()

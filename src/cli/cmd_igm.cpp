@@ -307,7 +307,12 @@ int exportXml(const QStringList &args)
         return exit;
     out(r.cargoPath);
     out(r.containerPath);
-    return deliver(parser, {r.cargoPath, r.containerPath});
+    QStringList files = {r.cargoPath, r.containerPath};
+    if (!r.itemsPath.isEmpty()) {
+        out(r.itemsPath);
+        files << r.itemsPath;
+    }
+    return deliver(parser, files);
 }
 
 int importXml(const QStringList &args)
@@ -334,7 +339,7 @@ int importXml(const QStringList &args)
                                                        parser.positionalArguments().at(1), vessel, voyage);
     const int exit = report(r.outcome);
     if (exit == 0)
-        info(QStringLiteral("%1 line(s), %2 container(s) added.").arg(r.lines).arg(r.containers));
+        info(QStringLiteral("%1 line(s), %2 container(s), %3 goods item(s) added.").arg(r.lines).arg(r.containers).arg(r.items));
     return exit;
 }
 
@@ -419,7 +424,7 @@ const Registration checkIgmCommand(QStringLiteral("check-igm"),
                                    QStringLiteral("check-igm FILE [--db FILE] | --db FILE --vessel V --voyage N [--layout L]   check an IGM file or a voyage before filing (exit 1 on errors)"),
                                    checkIgm);
 const Registration exportXmlCommand(QStringLiteral("export-xml"),
-                                    QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO ...]  write cargo.xml and contain.xml"),
+                                    QStringLiteral("export-xml --db FILE --vessel V --voyage N [--out DIR] [--copy-to DIR] [--mail TO ...]  write cargo.xml, contain.xml and cargoitem.xml"),
                                     exportXml);
 const Registration importXmlCommand(QStringLiteral("import-xml"),
                                     QStringLiteral("import-xml CARGO CONTAIN --db FILE --vessel V --voyage N  import exported XML files"),

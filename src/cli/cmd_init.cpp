@@ -4,6 +4,8 @@
 #include "store/datasourceregistry.h"
 #include "store/installer.h"
 
+#include <QFile>
+
 namespace quarl::cli {
 
 namespace {
@@ -85,8 +87,11 @@ int initDb(const QStringList &args)
         options.legacy = parser.isSet(QStringLiteral("legacy"));
         const QString file = parser.positionalArguments().first();
         s = Installer::createDataFile(file, options);
-        if (s && !name.isEmpty())
+        if (s && !name.isEmpty()) {
             s = registry.registerFile(name, file);
+            if (!s)
+                QFile::remove(file);
+        }
     }
     if (!s) {
         error(s.failure().numberAndText());

@@ -1,7 +1,7 @@
 #include "cli/command.h"
 #include "cli/options.h"
 
-#include "core/placeholders.h"
+#include "core/settings.h"
 #include "reports/printerchoice.h"
 #include "reports/reportexport.h"
 
@@ -20,7 +20,7 @@ int reportCommand(const QStringList &args)
     const QCommandLineOption rtfOption(QStringLiteral("rtf"), QStringLiteral("Write the report as rich text."),
                                        QStringLiteral("FILE"));
     const QCommandLineOption customOption(QStringLiteral("custom-house"),
-                                          QStringLiteral("Custom house code of the cargo declaration (default INIXY1)."),
+                                          QStringLiteral("Custom house code of the cargo declaration (default: the one of the settings)."),
                                           QStringLiteral("C"));
     const QCommandLineOption companyOption(QStringLiteral("company"),
                                            QStringLiteral("Company name for the heading."), QStringLiteral("NAME"));
@@ -45,7 +45,7 @@ int reportCommand(const QStringList &args)
         return 1;
     request.kind = pos[0] == QLatin1String("checklist") ? reports::ReportKind::CheckList
                                                         : reports::ReportKind::CargoDeclaration;
-    request.customHouse = parser.isSet(customOption) ? parser.value(customOption) : QLatin1String(Placeholder::Port);
+    request.customHouse = parser.isSet(customOption) ? parser.value(customOption) : Settings::customHousePort();
     const reports::Preparation prepared = reports::prepareReportData(*db, request);
     for (const Failure &f : prepared.failures)
         error(f.numberAndText());

@@ -3,8 +3,6 @@
 
 #include "store/passwordhash.h"
 
-#include <QTextStream>
-
 #include <cstdio>
 #include <string>
 #include <termios.h>
@@ -14,18 +12,21 @@ namespace quarl::cli {
 
 namespace {
 
-// One line of standard input, its line end removed; with a terminal, typed unseen.
-std::optional<QString> readPasswordLine(const char *prompt)
+// One line of standard input, its line end removed; with a terminal, the prompt is shown
+// first and a secret is typed unseen.
+std::optional<QString> readLine(const char *prompt, bool secret = true)
 {
     const bool tty = isatty(STDIN_FILENO);
     termios saved{};
     if (tty) {
         std::fputs(prompt, stderr);
         std::fflush(stderr);
-        tcgetattr(STDIN_FILENO, &saved);
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        if (secret) {
+            tcgetattr(STDIN_FILENO, &saved);
+            termios quiet = saved;
+            quiet.c_lflag &= ~tcflag_t(ECHO);
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
     }
     std::string line;
     bool got = false;
@@ -35,7 +36,7 @@ std::optional<QString> readPasswordLine(const char *prompt)
             break;
         line.push_back(char(c));
     }
-    if (tty) {
+    if (tty && secret) {
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
         std::fputc('\n', stderr);
     }
@@ -50,40 +51,69 @@ int user(const QStringList &args)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Sets a user's password. The password is read from standard input (one line), never from the command line."));
+        "Sets a user's password. A super-user of the company sets any user's, every other user only the own, "
+        "with the old one. Passwords are read from standard input, one a line, never from the command line: "
+        "first the password of the user named by --as, then the new one. At a terminal they are asked for, "
+        "unseen, and the user id too when --as is not given."));
     parser.addPositionalArgument(QStringLiteral("passwd"), QStringLiteral("The action: passwd."));
     parser.addPositionalArgument(QStringLiteral("USERID"), QStringLiteral("The user id as stored in loguser."));
+    parser.addOption({QStringLiteral("as"),
+                      QStringLiteral("The user who sets the password: a super-user of the company, or USERID itself."),
+                      QStringLiteral("USERID")});
     addDatabaseOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
     const QStringList pos = parser.positionalArguments();
     if (pos.size() != 2 || pos.first() != QLatin1String("passwd")) {
-        error(QStringLiteral("usage: quarlctl user passwd USERID --db FILE|--dsn NAME"));
+        error(QStringLiteral("usage: quarlctl user passwd USERID --db FILE|--dsn NAME [--as USERID]"));
+        return 1;
+    }
+    const QString target = pos.at(1);
+    const bool tty = isatty(STDIN_FILENO);
+    QString acting = parser.value(QStringLiteral("as"));
+    if (acting.isEmpty() && !tty) {
+        error(QStringLiteral("Say who sets the password: --as USERID (a super-user, or %1 itself), with that user's "
+                             "password as the first line of standard input; nothing changed.")
+                  .arg(target));
         return 1;
     }
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    const std::optional<QString> password = readPasswordLine("New password: ");
-    if (!password || password->isEmpty()) {
-        error(QStringLiteral("No password was given on standard input; nothing changed."));
-        return 1;
+    if (acting.isEmpty()) {
+        const QString ask = QStringLiteral("Your user id (a super-user, or %1 for the own password): ").arg(target);
+        acting = readLine(ask.toLocal8Bit().constData(), false).value_or(QString()).trimmed();
+        if (acting.isEmpty()) {
+            error(QStringLiteral("No user id was given; nothing changed."));
+            return 1;
+        }
     }
-    if (isatty(STDIN_FILENO) && readPasswordLine("Again: ") != password) {
-        error(QStringLiteral("The two passwords differ; nothing changed."));
-        return 1;
-    }
-    if (Status s = setUserPassword(*db, pos.at(1), *password); !s) {
+    const QString ask = QStringLiteral("Password of %1: ").arg(acting);
+    const QString actingPassword = readLine(ask.toLocal8Bit().constData()).value_or(QString());
+    if (Status s = mayChangePassword(*db, acting, actingPassword, target); !s) {
         error(s.failure().numberAndText());
         return 1;
     }
-    out(QStringLiteral("Password of %1 changed.").arg(pos.at(1)));
+    const std::optional<QString> password = readLine("New password: ");
+    if (!password || password->isEmpty()) {
+        error(QStringLiteral("No new password was given on standard input; nothing changed."));
+        return 1;
+    }
+    if (tty && readLine("Again: ") != password) {
+        error(QStringLiteral("The two passwords differ; nothing changed."));
+        return 1;
+    }
+    if (Status s = setUserPassword(*db, target, *password); !s) {
+        error(s.failure().numberAndText());
+        return 1;
+    }
+    out(QStringLiteral("Password of %1 changed.").arg(target));
     return 0;
 }
 
 const Registration reg(QStringLiteral("user"),
-                       QStringLiteral("user passwd USERID --db FILE|--dsn NAME  set a password read from standard input"),
+                       QStringLiteral("user passwd USERID --db FILE|--dsn NAME [--as USERID]  set a password read from standard input"),
                        user);
 
 } // namespace

@@ -47,15 +47,17 @@ void out(const QString &text)
 } // namespace quarl::cli
 
 namespace {
-void usage()
+// Asked for, the usage is the answer and goes to standard output; after a mistake it
+// goes to standard error.
+void usage(FILE *stream)
 {
-    QTextStream err(stderr);
-    err << "usage: quarlctl [--home DIR] COMMAND [ARGS]\n\ncommands:\n";
+    QTextStream text(stream);
+    text << "usage: quarlctl [--home DIR] COMMAND [ARGS]\n\ncommands:\n";
     QList<quarl::cli::Command> list = quarl::cli::commands();
     std::sort(list.begin(), list.end(), [](const auto &a, const auto &b) { return a.name < b.name; });
     for (const auto &c : list)
-        err << "  " << c.summary << "\n";
-    err << "\nRun 'quarlctl COMMAND --help' for the options of a command.\n";
+        text << "  " << c.summary << "\n";
+    text << "\nRun 'quarlctl COMMAND --help' for the options of a command.\n";
 }
 } // namespace
 
@@ -85,7 +87,7 @@ int main(int argc, char *argv[])
         }
     }
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
-        usage();
+        usage(args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 1 : 0;
     }
     for (const auto &c : quarl::cli::commands()) {
@@ -93,6 +95,6 @@ int main(int argc, char *argv[])
             return c.run(args);
     }
     quarl::cli::error(QStringLiteral("Unknown command \"%1\".").arg(args.first()));
-    usage();
+    usage(stderr);
     return 1;
 }

@@ -43,7 +43,7 @@ struct Failure
     QString numberSpaceText() const { return code + QLatin1Char(' ') + description; }
 };
 
-class Status
+class [[nodiscard]] Status
 {
 public:
     Status() = default;
@@ -64,7 +64,7 @@ private:
 };
 
 template<typename T>
-class Result
+class [[nodiscard]] Result
 {
 public:
     Result(T value) : m_value(std::move(value)) {}

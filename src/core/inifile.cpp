@@ -1,7 +1,8 @@
 #include "core/inifile.h"
 
+#include "core/safefile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace quarl {
@@ -186,28 +187,19 @@ bool IniFile::holdsPassword() const
 
 Status IniFile::save(const QString &path) const
 {
-    if (holdsPassword()) {
-        // The temporary file takes the rights of the file it replaces: narrow those first,
-        // and make a new file empty and private before anything is written into it.
-        constexpr auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-        QFile existing(path);
-        if (!existing.exists() && !existing.open(QIODevice::WriteOnly))
-            return Failure(existing.error(), existing.errorString());
-        existing.close();
-        if (!existing.setPermissions(ownerOnly))
-            return Failure(existing.error(), existing.errorString());
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Failure(file.error(), file.errorString());
+    QByteArray text;
     for (int i = 0; i < m_lines.size(); ++i) {
-        file.write(m_lines.at(i));
+        text += m_lines.at(i);
         if (i + 1 < m_lines.size() || m_endsWithEol)
-            file.write(m_eol);
+            text += m_eol;
     }
-    if (!file.commit())
-        return Failure(file.error(), file.errorString());
-    return Status::ok();
+    SafeFile file(path, SafeFile::Existing::Replace,
+                  holdsPassword() ? SafeFile::Rights::OwnerOnly : SafeFile::Rights::KeepExisting);
+    if (Status s = file.open(); !s)
+        return s;
+    if (Status s = file.write(text); !s)
+        return s;
+    return file.commit();
 }
 
 } // namespace quarl

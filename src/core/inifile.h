@@ -28,9 +28,9 @@ public:
     // Whether a key named Pwd or Password holds anything but blanks, in any section.
     bool holdsPassword() const;
 
-    // Written to a temporary file and renamed into place. A file that holds a password
-    // is readable and writable by its owner only (mode 0600); a wider existing file is
-    // narrowed before the new text goes in.
+    // Written whole or not at all: a temporary file, on the disk before it is renamed
+    // into place. A new file, and one that holds a password, is readable and writable
+    // by its owner only (mode 0600); another existing file keeps its rights.
     Status save(const QString &path) const;
 
 private:

@@ -112,6 +112,12 @@ bool ScriptedPrompter::askYesNo(const QString &text, Icon icon, const QString &t
     return !m_yesNo.isEmpty() && m_yesNo.dequeue() == Answer::Yes;
 }
 
+bool ScriptedPrompter::askYesNoDefaultNo(const QString &text, Icon icon, const QString &title)
+{
+    m_events.append({Kind::Question, text, title.isEmpty() ? applicationTitle() : title, icon, true});
+    return !m_yesNo.isEmpty() && m_yesNo.dequeue() == Answer::Yes;
+}
+
 Prompter::Answer ScriptedPrompter::askYesNoCancel(const QString &text, Icon icon, const QString &title)
 {
     m_events.append({Kind::Question, text, title.isEmpty() ? applicationTitle() : title, icon});

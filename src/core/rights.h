@@ -20,4 +20,11 @@ bool grants(const QString &rights, const QString &code);
 QString menuCode(int number);
 bool grantsMenu(const QString &menuRights, int number);
 
+// A rights string as the user screen shows it: the codes without the super-user mark,
+// which is a check box of its own.
+QString codesShown(const QString &rights);
+// What the screen stores: each typed code with the blank before it that the checks look
+// for (" 01 02"), and " SU" when the box is ticked or "SU" was typed as a code.
+QString composed(const QString &typedCodes, bool superUser);
+
 } // namespace quarl::Rights

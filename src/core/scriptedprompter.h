@@ -19,6 +19,7 @@ public:
         QString text;
         QString title;
         Icon icon = Icon::None;
+        bool defaultNo = false; // a question whose default answer is No
     };
 
     ScriptedPrompter();  // installs itself
@@ -40,6 +41,7 @@ public:
     void message(const QString &text, Icon icon, const QString &title) override;
     bool askYesNo(const QString &text, Icon icon, const QString &title) override;
     Answer askYesNoCancel(const QString &text, Icon icon, const QString &title) override;
+    bool askYesNoDefaultNo(const QString &text, Icon icon, const QString &title) override;
     std::optional<QString> input(const QString &prompt, const QString &title, const QString &initial) override;
     QString openFileName(const QString &title, const QString &filter, const QString &folder) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &folder) override;

@@ -3,6 +3,7 @@
 #include "core/inifile.h"
 #include "core/installation.h"
 #include "core/numericvalue.h"
+#include "core/placeholders.h"
 
 #include <QLockFile>
 
@@ -99,6 +100,18 @@ Key printerKey(ReportPrinter which, const char *key)
 
 QString sysPath() { return SysPath.read(); }
 bool setSysPath(const QString &path) { return SysPath.write(path); }
+Status setInstallation(const QString &sysPath, const QString &iceGateUser, const QString &customHouseCode)
+{
+    const QString path = settingsPath();
+    IniFile ini = IniFile::load(path);
+    const auto set = [&](const Key &k, const QString &v) { ini.setValue(QLatin1String(k.section), QLatin1String(k.key), v); };
+    set(SysPath, sysPath);
+    if (!iceGateUser.isEmpty())
+        set(IceGateUser, iceGateUser);
+    if (!customHouseCode.isEmpty())
+        set(CustomCode, customHouseCode);
+    return ini.save(path);
+}
 QString savedUserId() { return UserId.read(); }
 bool setSavedUserId(const QString &uid) { return UserId.write(uid); }
 QString savedPassword() { return Password.read(); }
@@ -115,6 +128,11 @@ QString iceGateUser() { return IceGateUser.read(); }
 bool setIceGateUser(const QString &user) { return IceGateUser.write(user); }
 QString customHouseCode() { return CustomCode.read(); }
 bool setCustomHouseCode(const QString &code) { return CustomCode.write(code); }
+QString customHousePort()
+{
+    const QString code = customHouseCode();
+    return code.isEmpty() ? QLatin1String(Placeholder::Port) : code;
+}
 QString igmLayout() { return IgmLayout.read(); }
 bool setIgmLayout(const QString &name) { return IgmLayout.write(name); }
 QString igmTestIndicator()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/failure.h"
+
 #include <QString>
 
 namespace quarl {
@@ -20,6 +22,10 @@ inline constexpr int WithIgmImportEnabled = 1; // Options/WithIGMImport value th
 // SYSTEM
 QString sysPath();
 bool setSysPath(const QString &path);
+// What a new installation writes, in one go: the system database and the gateway
+// identifiers (an empty one is left as it is). The file then holds all of them or, when
+// it cannot be written, is as it was.
+Status setInstallation(const QString &sysPath, const QString &iceGateUser, const QString &customHouseCode);
 // User: remembered at logon
 QString savedUserId();
 bool setSavedUserId(const QString &uid);
@@ -39,6 +45,9 @@ QString iceGateUser();
 bool setIceGateUser(const QString &user);
 QString customHouseCode();
 bool setCustomHouseCode(const QString &code);
+// The custom house code, or the placeholder port while none is set: the port a document
+// names where the office keyed none of its own.
+QString customHousePort();
 // The flat-file layout written by Generate Flat-File: "older" (the default, also when
 // empty) or "ices15"; test or production ("T"/"P", default P) of the ICES 1.5 header.
 QString igmLayout();

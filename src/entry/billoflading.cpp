@@ -1,17 +1,20 @@
 #include "entry/billoflading.h"
 
-#include "core/placeholders.h"
+#include "core/settings.h"
+#include "entry/voyageheader.h"
+#include "store/blnumbers.h"
 #include "store/cargokeys.h"
+#include "store/filingfields.h"
 #include "store/schema.h"
 
 #include <QDate>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace quarl {
 
 namespace {
-
-const QString DefaultPort = QLatin1String(Placeholder::Port);
 
 Failure ruleFailure(const char *message)
 {
@@ -44,37 +47,82 @@ QVariant dbValue(const Database &db, const QVariant &value)
     return value;
 }
 
-QVariantList containerBinds(const Container &c, qint64 ref)
+QVariantList containerBinds(const Container &c, qint64 ref, bool filing)
 {
-    return {ref, c.containno, c.sealno, c.agentcode, c.constatus, qRound64(cellNumber(c.pkgs)), cellNumber(c.weight),
-            c.isocode, c.socflag};
+    QVariantList binds{ref, c.containno, c.sealno, c.agentcode, c.constatus, qRound64(cellNumber(c.pkgs)),
+                       cellNumber(c.weight), c.isocode, c.socflag};
+    if (filing)
+        binds << c.sealtype << c.eqtype;
+    return binds;
 }
 
-const char ContainerColumns[] = "ref, containno, sealno, agentcode, constatus, conpkgs, conwt, isocode, socflag";
+// The container columns the save writes: those of release 2.2.0 too where they are kept.
+QStringList containerColumns(bool filing)
+{
+    QStringList columns = {QStringLiteral("ref"),     QStringLiteral("containno"), QStringLiteral("sealno"),
+                           QStringLiteral("agentcode"), QStringLiteral("constatus"), QStringLiteral("conpkgs"),
+                           QStringLiteral("conwt"),   QStringLiteral("isocode"),   QStringLiteral("socflag")};
+    if (filing) {
+        for (const Filing::Field *f : Filing::addedColumns(QStringLiteral("contain")))
+            columns << QLatin1String(f->column);
+    }
+    return columns;
+}
+
+bool keepsFilingColumns(const Database &db)
+{
+    return db.columnNames(QStringLiteral("contain")).contains(QStringLiteral("eqtype"), Qt::CaseInsensitive);
+}
+
+Failure changedElsewhere()
+{
+    return Failure(ErrorNumber::RowChanged, QLatin1String(ChangedElsewhere));
+}
+
+Failure goneElsewhere()
+{
+    return Failure(ErrorNumber::RowGone, QLatin1String(DeletedElsewhere));
+}
 
 Status writeContainers(const Database &db, qint64 ref, const QList<Container> &containers)
 {
-    const QString insert = QStringLiteral("insert into contain (%1) values (?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                               .arg(QLatin1String(ContainerColumns));
-    const QString update = QStringLiteral("update contain set ref = ?, containno = ?, sealno = ?, agentcode = ?, "
-                                          "constatus = ?, conpkgs = ?, conwt = ?, isocode = ?, socflag = ? "
-                                          "where autoid = ?");
+    const bool filing = keepsFilingColumns(db);
+    const QStringList columns = containerColumns(filing);
+    const QString insert = QStringLiteral("insert into contain (%1) values (%2)")
+                               .arg(columns.join(QStringLiteral(", ")),
+                                    QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+    const QString update = QStringLiteral("update contain set %1 = ? where autoid = ? and ref = ?")
+                               .arg(columns.join(QStringLiteral(" = ?, ")));
     for (const Container &c : containers) {
         if (!c.inUse())
             continue;
-        QVariantList binds = containerBinds(c, ref);
+        QVariantList binds = containerBinds(c, ref, filing);
         if (c.autoid > 0) {
-            binds << c.autoid;
+            binds << c.autoid << ref;
             auto q = db.query(update, binds);
             if (!q)
                 return q.failure();
-            if (q->numRowsAffected() > 0)
-                continue;
-            binds.removeLast(); // gone meanwhile: stored again as a new row
+            // Removed by another workstation: not stored again behind its back.
+            if (q->numRowsAffected() == 0)
+                return changedElsewhere();
+            continue;
         }
         if (Status s = db.exec(insert, binds); !s)
             return s;
     }
+    return Status::ok();
+}
+
+// The stored bill of lading must be the one the caller read.
+Status stillAsRead(const Database &db, qint64 id, const BillOfLading &asRead)
+{
+    auto stored = loadBillOfLading(db, id, true);
+    if (!stored)
+        return stored.failure();
+    if (!stored->has_value())
+        return goneElsewhere();
+    if (!sameBillOfLading(**stored, asRead))
+        return changedElsewhere();
     return Status::ok();
 }
 
@@ -91,7 +139,13 @@ const QStringList &cargoColumns()
         QStringLiteral("grosswt"),  QStringLiteral("unitwt"),      QStringLiteral("volume"),   QStringLiteral("unitvol"),
         QStringLiteral("marks"),    QStringLiteral("gdesc"),       QStringLiteral("unocode"),  QStringLiteral("imocode"),
         QStringLiteral("tpregno"),  QStringLiteral("caccode"),     QStringLiteral("trmode"),   QStringLiteral("mlo")};
-    return columns;
+    static const QStringList withFiling = [] {
+        QStringList all = columns;
+        for (const Filing::Field *f : Filing::addedColumns(QStringLiteral("cargo")))
+            all << QLatin1String(f->column);
+        return all;
+    }();
+    return withFiling;
 }
 
 Status checkContainers(const Database &db, const QList<Container> &containers)
@@ -129,11 +183,42 @@ Status checkContainers(const Database &db, const QList<Container> &containers)
     return Status::ok();
 }
 
-Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids)
+namespace {
+
+// Names the line that holds the bill's B/L number already, when one does.
+Status blNumberFree(const Database &db, const BillOfLading &bol, bool anyVoyage)
+{
+    const QVariant blno = bol.value(QStringLiteral("blno"));
+    if (!blno.isValid() || blno.toString().trimmed().isEmpty())
+        return Status::ok();
+    auto use = blNumberInUse(db, bol.value(QStringLiteral("vslcode")).toString(),
+                             bol.value(QStringLiteral("voyno")).toString(), blno.toString(), bol.id, anyVoyage);
+    if (!use)
+        return use.failure();
+    if (use.value())
+        return blNumberTaken(blno.toString(), *use.value());
+    return Status::ok();
+}
+
+Result<qint64> writeBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids,
+                                 const BillOfLading *asLoaded)
 {
     if (Status rule = checkContainers(db, bol.containers); !rule)
         return rule.failure();
+    if (bol.items) {
+        if (Status rule = GoodsItems::check(db, *bol.items); !rule)
+            return rule.failure();
+    }
 
+    // A line cleared here goes no further than the voyage's port of arrival.
+    auto destination = [&]() -> Result<QVariant> {
+        auto port = VoyageHeader::voyagePortOfArrival(db, bol.value(QStringLiteral("vslcode")).toString(),
+                                                      bol.value(QStringLiteral("voyno")).toString(),
+                                                      Settings::customHousePort());
+        if (!port)
+            return port.failure();
+        return QVariant(port.value());
+    };
     QStringList columns;
     QVariantList values;
     for (auto it = bol.values.constBegin(); it != bol.values.constEnd(); ++it) {
@@ -141,13 +226,20 @@ Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, con
             return Failure(ErrorNumber::InvalidArgument, QStringLiteral("cargo has no column %1.").arg(it.key()));
         columns << it.key();
         QVariant v = dbValue(db, it.value());
-        if (it.key() == QLatin1String("portdest") && v.toString().trimmed().isEmpty())
-            v = DefaultPort;
+        if (it.key() == QLatin1String("portdest") && v.toString().trimmed().isEmpty()) {
+            auto port = destination();
+            if (!port)
+                return port.failure();
+            v = port.value();
+        }
         values << v;
     }
     if (!columns.contains(QLatin1String("portdest")) && bol.id == 0) {
+        auto port = destination();
+        if (!port)
+            return port.failure();
         columns << QStringLiteral("portdest");
-        values << DefaultPort;
+        values << port.value();
     }
 
     Transaction tx(db);
@@ -162,6 +254,10 @@ Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, con
     }
 
     qint64 id = bol.id;
+    if (id != 0 && asLoaded) {
+        if (Status s = stillAsRead(db, id, *asLoaded); !s)
+            return s.failure();
+    }
     if (id == 0) {
         auto next = nextCargoId(db);
         if (!next)
@@ -185,8 +281,7 @@ Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, con
         if (!q)
             return q.failure();
         if (q->numRowsAffected() == 0)
-            return Failure(ErrorNumber::RowGone,
-                           QStringLiteral("This bill of lading was deleted on another workstation; it was not saved."));
+            return goneElsewhere();
     }
 
     for (qint64 autoid : removedAutoids) {
@@ -195,27 +290,121 @@ Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, con
     }
     if (Status s = writeContainers(db, id, bol.containers); !s)
         return s.failure();
+    if (bol.items) {
+        if (GoodsItems::isKept(db)) {
+            if (Status s = GoodsItems::write(db, id, *bol.items); !s)
+                return s.failure();
+        } else if (std::any_of(bol.items->cbegin(), bol.items->cend(), [](const GoodsItem &i) { return i.inUse(); })) {
+            return Failure(ErrorNumber::ItemRule,
+                           QStringLiteral("This company database keeps no goods items yet: run Patches, Modify Tables "
+                                          "for SCMTR Filing (2.2.0)."));
+        }
+    }
     if (Status s = tx.commit(); !s)
         return s.failure();
     return id;
 }
 
-Status deleteBillOfLading(const Database &db, qint64 id)
+} // namespace
+
+Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids,
+                                const BillOfLading *asLoaded)
+{
+    // The number is looked for before anything is written; the unique index stays the
+    // guard when two desks save it at once, and its refusal is named the same way.
+    if (Status taken = blNumberFree(db, bol, false); !taken)
+        return taken.failure();
+    auto saved = writeBillOfLading(db, bol, removedAutoids, asLoaded);
+    const Failure &f = saved.failure();
+    if (!saved && !f.is(ErrorNumber::ContainerRule) && !f.is(ErrorNumber::RowChanged) && !f.is(ErrorNumber::RowGone)) {
+        if (Status taken = blNumberFree(db, bol, true); !taken && taken.failure().is(ErrorNumber::BlNumberTaken))
+            return taken.failure();
+    }
+    return saved;
+}
+
+Status deleteContainersOf(const Database &db, qint64 id, const QList<Container> *asShown)
+{
+    if (asShown) {
+        auto stored = loadContainers(db, id);
+        if (!stored)
+            return stored.failure();
+        if (stored.value() != *asShown)
+            return changedElsewhere();
+    }
+    return db.exec(QStringLiteral("delete from contain where ref = ?"), {id});
+}
+
+Status deleteBillOfLading(const Database &db, qint64 id, const BillOfLading *asShown)
 {
     Transaction tx(db);
     if (!tx.started())
         return tx.started();
-    if (Status s = db.exec(QStringLiteral("delete from contain where ref = ?"), {id}); !s)
+    if (asShown) {
+        if (Status s = stillAsRead(db, id, *asShown); !s)
+            return s;
+    }
+    if (Status s = deleteContainersOf(db, id); !s)
+        return s;
+    if (Status s = GoodsItems::remove(db, id); !s)
         return s;
     if (Status s = db.exec(QStringLiteral("delete from cargo where id = ?"), {id}); !s)
         return s;
     return tx.commit();
 }
 
+Result<std::optional<BillOfLading>> loadBillOfLading(const Database &db, qint64 id, bool lock)
+{
+    QStringList columns;
+    const QStringList present = db.columnNames(QStringLiteral("cargo"));
+    for (const QString &c : cargoColumns()) {
+        if (present.contains(c, Qt::CaseInsensitive))
+            columns << c;
+    }
+    const QString locked = lock && db.engine() == Engine::PostgreSQL ? QStringLiteral(" for update") : QString();
+    auto q = db.query(QStringLiteral("select %1 from cargo where id = ?").arg(columns.join(QStringLiteral(", "))) + locked,
+                      {id});
+    if (!q)
+        return q.failure();
+    if (!q->next())
+        return std::optional<BillOfLading>();
+    BillOfLading bol;
+    bol.id = id;
+    for (int i = 0; i < columns.size(); ++i)
+        bol.set(columns.at(i), q->value(i));
+    q->finish();
+    auto containers = loadContainers(db, id);
+    if (!containers)
+        return containers.failure();
+    bol.containers = containers.value();
+    return std::optional<BillOfLading>(bol);
+}
+
+bool sameBillOfLading(const BillOfLading &a, const BillOfLading &b)
+{
+    for (auto it = a.values.constBegin(); it != a.values.constEnd(); ++it) {
+        const auto other = b.values.constFind(it.key());
+        if (other != b.values.constEnd() && !Database::sameValue(it.value(), other.value()))
+            return false;
+    }
+    QList<Container> mine, theirs;
+    for (const Container &c : a.containers) {
+        if (c.inUse())
+            mine << c;
+    }
+    for (const Container &c : b.containers) {
+        if (c.inUse())
+            theirs << c;
+    }
+    return mine == theirs;
+}
+
 Result<QList<Container>> loadContainers(const Database &db, qint64 id)
 {
+    const bool filing = keepsFilingColumns(db);
     auto q = db.query(QStringLiteral("select autoid, containno, sealno, agentcode, constatus, conpkgs, conwt, isocode, "
-                                     "socflag from contain where ref = ? order by autoid"),
+                                     "socflag%1 from contain where ref = ? order by autoid")
+                          .arg(filing ? QStringLiteral(", sealtype, eqtype") : QString()),
                       {id});
     if (!q)
         return q.failure();
@@ -229,7 +418,8 @@ Result<QList<Container>> loadContainers(const Database &db, qint64 id)
         return v.toString();
     };
     while (q->next()) {
-        out << Container{q->value(0).toLongLong(), text(1), text(2), text(3), text(4), text(5), text(6), text(7), text(8)};
+        out << Container{q->value(0).toLongLong(), text(1), text(2), text(3), text(4), text(5), text(6), text(7), text(8),
+                         filing ? text(9) : QString(), filing ? text(10) : QString()};
     }
     return out;
 }

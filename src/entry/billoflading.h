@@ -6,15 +6,17 @@
 //
 //   BillOfLading bol;
 //   bol.set("vslcode", "MAERSK1"); bol.set("voyno", "001"); bol.set("blno", "BL1"); ...
-//   bol.containers << Container{0, "ABCD1234567", "S1", "AG", "FCL", "10", "12.5", "22G1", "N"};
+//   bol.containers << Container{0, "ABCD1234567", "S1", "AG", "FCL", "10", "12.5", "22G1", "N", "BTSL", "CN"};
 //   Result<qint64> id = saveBillOfLading(db, bol);   // id 0 in bol: a new row
 //
 // A save runs in one transaction: the cargo row, every container, and the container
 // rows the user removed. It either stores all of it or nothing. A new bill of lading
 // takes its key inside that transaction (nextCargoId), so concurrent writers never get
-// the same key.
+// the same key. An edit passes the bill of lading as it was loaded when the edit began:
+// the save then stores nothing when another workstation has changed or deleted it since.
 
 #include "core/failure.h"
+#include "entry/goodsitems.h"
 #include "store/database.h"
 
 #include <QList>
@@ -23,14 +25,18 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <optional>
+
 namespace quarl {
 
 namespace ErrorNumber {
 // A container row broke one of the save rules; the description is the rule's message.
 inline constexpr qint64 ContainerRule = 32001;
-// The bill of lading being edited is gone from the database (deleted elsewhere).
-inline constexpr qint64 RowGone = 32002;
 } // namespace ErrorNumber
+
+// The descriptions of a stale save or delete refused (ErrorNumber::RowChanged, RowGone).
+inline constexpr char ChangedElsewhere[] = "Another workstation changed this bill of lading after it was read here.";
+inline constexpr char DeletedElsewhere[] = "Another workstation deleted this bill of lading.";
 
 // One container row as typed in the grid: texts exactly as typed (blanks count for the
 // length rules). autoid 0 for a row not stored yet.
@@ -45,8 +51,12 @@ struct Container
     QString weight; // numeric value stored (0 for empty or non-numeric text)
     QString isocode;
     QString socflag;
+    // kept for today's arrival manifest (release 2.2.0 on)
+    QString sealtype;
+    QString eqtype;
 
     bool inUse() const { return !containno.isEmpty(); }
+    bool operator==(const Container &) const = default;
 };
 
 // One cargo row and its containers.
@@ -58,6 +68,8 @@ struct BillOfLading
     // engine's date; a null QVariant stores null.
     QVariantMap values;
     QList<Container> containers;
+    // The goods items; left as stored when not set.
+    std::optional<QList<GoodsItem>> items;
 
     void set(const QString &column, const QVariant &value) { values.insert(column.toLower(), value); }
     QVariant value(const QString &column) const { return values.value(column.toLower()); }
@@ -72,14 +84,34 @@ const QStringList &cargoColumns();
 Status checkContainers(const Database &db, const QList<Container> &containers);
 
 // Checks the containers, then writes everything in one transaction: the cargo row (a new
-// key for id 0; destination port "INIXY1" when empty), the containers in use (matched by
-// autoid, so an edited container keeps its row; a new one gets a new autoid), and deletes
-// the contain rows of removedAutoids. Returns the key of the stored row. On any failure,
-// including a refused commit, the database is as before and bol is unchanged.
-Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids = {});
+// key for id 0; as destination port the voyage's port of arrival when empty), the containers in use (matched by
+// autoid, so an edited container keeps its row; a new one gets a new autoid), the goods
+// items when set (checked first, like the containers), and deletes the contain rows of
+// removedAutoids. A B/L number already on another line of the voyage is refused first
+// (ErrorNumber::BlNumberTaken, naming that line), and so is a refusal of the unique index.
+// With asLoaded (an edit) the row and its containers must still be as loaded: otherwise
+// nothing is written and the failure is ErrorNumber::RowChanged, or RowGone when the bill
+// of lading was deleted. Returns the key of the stored row. On any failure, including a
+// refused commit, the database is as before and bol is unchanged.
+Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids = {},
+                                const BillOfLading *asLoaded = nullptr);
 
-// Deletes the bill of lading and all its containers in one transaction.
-Status deleteBillOfLading(const Database &db, qint64 id);
+// Deletes the bill of lading and all its containers and goods items in one transaction;
+// with asShown only while it is still as shown (RowChanged, RowGone otherwise).
+Status deleteBillOfLading(const Database &db, qint64 id, const BillOfLading *asShown = nullptr);
+
+// Deletes the containers of a bill of lading inside the caller's transaction; with
+// asShown only while they are the ones shown (RowChanged otherwise).
+Status deleteContainersOf(const Database &db, qint64 id, const QList<Container> *asShown = nullptr);
+
+// The bill of lading as stored now: the columns of cargoColumns() the table has and its
+// containers; no value when there is none with that key. With lock, inside a write
+// transaction, the row stays locked until it ends.
+Result<std::optional<BillOfLading>> loadBillOfLading(const Database &db, qint64 id, bool lock = false);
+
+// Whether a bill of lading read back holds what another did: every column both hold, and
+// the same containers.
+bool sameBillOfLading(const BillOfLading &a, const BillOfLading &b);
 
 // The containers of a bill of lading in the order they were stored (autoid).
 Result<QList<Container>> loadContainers(const Database &db, qint64 id);

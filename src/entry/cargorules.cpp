@@ -66,11 +66,18 @@ bool packagesAcceptable(const QString &text)
 
 bool blDateAcceptable(const QString &text, const QDate &today)
 {
+    return blDateRule(text, today).isEmpty();
+}
+
+QString blDateRule(const QString &text, const QDate &today)
+{
     const QString t = text.trimmed();
     QDate d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
     if (!d.isValid())
         d = QDate::fromString(t, QStringLiteral("d/M/yyyy"));
-    return d.isValid() && d <= today;
+    if (!d.isValid())
+        return QStringLiteral("B/L Date is a date dd/mm/yyyy");
+    return d <= today ? QString() : QStringLiteral("B/L Date may not be after today");
 }
 
 bool transportModeAcceptable(const QString &text)
@@ -83,6 +90,11 @@ Result<bool> unoCodeAcceptable(const Database &db, const QString &text)
     if (text == QLatin1String(NoUnoCode))
         return true;
     return exists(db, QStringLiteral("select uno_code from D_UNOIMCO where uno_code = ?"), text);
+}
+
+Result<bool> portCodeAcceptable(const Database &db, const QString &text)
+{
+    return exists(db, QStringLiteral("select port_cd from D_PORT_CD where port_cd = ?"), text.trimmed());
 }
 
 Result<bool> imoCodeAcceptable(const Database &db, const QString &text)
@@ -111,6 +123,14 @@ Result<bool> cellAcceptable(const Database &db, int column, const QString &text)
         return numberOrEmpty(text) && numberOf(text) <= 99;
     case ColSocFlag:
         return text == QLatin1String("Y") || text == QLatin1String("N");
+    case ColSealType:
+        if (text.isEmpty())
+            return true;
+        return exists(db, QStringLiteral("select seal_cd from sealtype where seal_cd = ?"), text);
+    case ColEqType:
+        if (text.isEmpty())
+            return true;
+        return exists(db, QStringLiteral("select eq_cd from eqtype where eq_cd = ?"), text);
     default:
         return true;
     }
@@ -126,6 +146,8 @@ QString cellRule(int column)
     case ColPkgs: return QStringLiteral("Packages must be a whole number");
     case ColWeight: return QStringLiteral("Weight is a number of tonnes, at most 99");
     case ColSocFlag: return QStringLiteral("SOCFlag must be Y or N");
+    case ColSealType: return QStringLiteral("Seal Type must be a code of the seal type list (BTSL, ESEAL) or empty");
+    case ColEqType: return QStringLiteral("Equip. Type must be a code of the equipment type list (CN ...) or empty");
     default: return QString();
     }
 }
@@ -138,6 +160,11 @@ int copyTargetColumn(int column)
     case ColWeight:
     case ColIsoCode:
         return column + 1;
+    // the seal type of the boxes of a bill of lading is mostly one: it follows the SOCFlag
+    case ColSocFlag:
+        return ColSealType;
+    case ColSealType:
+        return ColEqType;
     default:
         return -1;
     }

@@ -27,15 +27,21 @@ bool isContainerised(const QString &natureCargo);
 bool packagesAcceptable(const QString &text);
 // The B/L date: a real date (dd/MM/yyyy or d/M/yyyy) not after today.
 bool blDateAcceptable(const QString &text, const QDate &today = QDate::currentDate());
+// Why the B/L date is refused, in words; empty when it is accepted.
+QString blDateRule(const QString &text, const QDate &today = QDate::currentDate());
+inline constexpr char PackagesRule[] = "Pkgs. may not be 0";
 // Transport mode: empty, "T", "R" or "S".
 bool transportModeAcceptable(const QString &text);
 // UNO and IMO codes: "ZZZZZ" / "ZZZ", or present in D_UNOIMCO.
 Result<bool> unoCodeAcceptable(const Database &db, const QString &text);
 Result<bool> imoCodeAcceptable(const Database &db, const QString &text);
+// A port code of the port master (the destination port of a transhipment).
+Result<bool> portCodeAcceptable(const Database &db, const QString &text);
 
-// The grid columns, numbered as the grid shows them (0-based; 0 and 9 hidden).
+// The grid columns, numbered as the grid shows them (0-based; 0 and 9 hidden). Seal type
+// and equipment type, kept for today's arrival manifest, stand at the right end.
 enum GridColumn { ColRef, ColContainerNo, ColSealNo, ColAgentCode, ColStatus, ColPkgs, ColWeight, ColIsoCode,
-                  ColSocFlag, ColAutoid, GridColumnCount };
+                  ColSocFlag, ColAutoid, ColSealType, ColEqType, GridColumnCount };
 
 // The rule checked when an edit of a container cell ends; no message, only refusal.
 Result<bool> cellAcceptable(const Database &db, int column, const QString &text);

@@ -1,6 +1,48 @@
 #include "entry/voyageheader.h"
 
+#include <QSqlRecord>
+
 namespace quarl::VoyageHeader {
+
+namespace {
+
+QString realCode(const QString &code, const char *placeholder)
+{
+    const QString t = code.trimmed();
+    return t == QLatin1String(placeholder) ? QString() : t;
+}
+
+} // namespace
+
+QString portOfArrival(const QString &keyed, const QString &held, const QString &customHousePort)
+{
+    if (!keyed.trimmed().isEmpty())
+        return keyed.trimmed();
+    const QString own = realCode(held, Placeholder::Port);
+    return own.isEmpty() ? customHousePort.trimmed() : own;
+}
+
+QString terminalOperator(const QString &keyed, const QString &held)
+{
+    if (!keyed.trimmed().isEmpty())
+        return keyed.trimmed();
+    const QString own = realCode(held, Placeholder::Terminal);
+    return own.isEmpty() ? QLatin1String(Placeholder::Terminal) : own;
+}
+
+Result<QString> voyagePortOfArrival(const Database &db, const QString &vessel, const QString &voyage,
+                                    const QString &customHousePort)
+{
+    // select *: a database not yet upgraded has no column for the keyed port
+    auto q = db.query(QStringLiteral("select * from vesinfo where vslcode = ? and voyno = ? order by Id"), {vessel, voyage});
+    if (!q)
+        return q.failure();
+    if (!q->next())
+        return customHousePort.trimmed();
+    const int keyed = q->record().indexOf(QStringLiteral("arrportcd"));
+    return portOfArrival(keyed >= 0 ? q->value(keyed).toString() : QString(),
+                         q->value(q->record().indexOf(QStringLiteral("portarrival"))).toString(), customHousePort);
+}
 
 RecordSource recordSource()
 {

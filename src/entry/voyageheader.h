@@ -14,9 +14,16 @@
 // The voyage header (vesinfo) and the code masters its screen reads.
 namespace quarl::VoyageHeader {
 
-// Written into every saved voyage header.
-inline constexpr const char *PortOfArrival = Placeholder::Port;
-inline constexpr const char *TerminalOperator = Placeholder::Terminal;
+// What a saved voyage header stores as its port of arrival and terminal operator: the code
+// keyed on the screen, else a code of its own the row already holds (an imported voyage's),
+// else the default: the custom house's port, and the placeholder terminal. A placeholder
+// the row holds counts as none, so no real value is ever replaced by one.
+QString portOfArrival(const QString &keyed, const QString &held, const QString &customHousePort);
+QString terminalOperator(const QString &keyed, const QString &held);
+// The port of arrival of a stored voyage as filed: its keyed port, else its stored one
+// unless a placeholder, else customHousePort (also when the voyage has no header yet).
+Result<QString> voyagePortOfArrival(const Database &db, const QString &vessel, const QString &voyage,
+                                    const QString &customHousePort);
 
 // vesinfo in vessel-code order.
 RecordSource recordSource();

@@ -1,5 +1,6 @@
 #include "igm/mediacopy.h"
 
+#include "core/safefile.h"
 #include "core/settings.h"
 #include "igm/fileerror.h"
 
@@ -46,7 +47,7 @@ Result<QString> copyToFolder(const QString &file, const QString &folder)
         }
     }
     errno = 0;
-    if (!out.commit())
+    if (!commitWhole(out))
         return fileFailure(out, errno);
     return target;
 }

@@ -1,5 +1,6 @@
 #include "igm/rowsetxml.h"
 
+#include "core/safefile.h"
 #include "igm/fileerror.h"
 #include "igm/outcome.h"
 #include "store/database.h"
@@ -229,7 +230,7 @@ Status write(const Database &db, const QString &table, QSqlQuery &query, const Q
         return Database::failureOf(query.lastError());
     out += "</rs:data>\n</xml>\n";
     errno = 0;
-    if (file.write(out) != out.size() || !file.commit())
+    if (file.write(out) != out.size() || !commitWhole(file))
         return fileFailure(file, errno);
     if (rows)
         *rows = count;

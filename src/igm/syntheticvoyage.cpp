@@ -54,6 +54,7 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     m.master.nation = QStringLiteral("IN");
     m.master.grt = 41225.5;
     m.master.nrt = 24360.0;
+    m.master.imo = QStringLiteral("9387126");
     const QDate arrival(2024, 1, 20);
     VesselRow h;
     const std::pair<V, QVariant> header[] = {
@@ -67,7 +68,7 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
         {V::ArrivalTime, QStringLiteral("06:30")}, {V::LightDues, 1250.75}, {V::SameBottom, QStringLiteral("N")},
         {V::ShipStores, QStringLiteral("Y")}, {V::CrewList, QStringLiteral("Y")}, {V::PassengerList, QStringLiteral("N")},
         {V::CrewEffects, QStringLiteral("Y")}, {V::MaritimeDeclaration, QStringLiteral("Y")},
-        {V::TerminalOp, QStringLiteral("PORT")}};
+        {V::TerminalOp, QStringLiteral("NSICT")}};
     for (const auto &[column, value] : header)
         h[column] = value;
     m.headers.push_back(std::move(h));
@@ -92,7 +93,7 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
             {L::BlNo, QStringLiteral("%1%2").arg(blPrefix).arg(i, 6, 10, QLatin1Char('0'))},
             {L::BlDate, arrival.addDays(-10 - int(r % 40))},
             {L::PortLoad, QLatin1String(pick(LoadPorts, r >> 3))},
-            {L::PortDest, QStringLiteral("INNSA1")},
+            {L::PortDest, transhipment ? QStringLiteral("INMAA1") : QStringLiteral("INNSA1")},
             {L::ImpName, QLatin1String(pick(Importers, r >> 5))},
             {L::ImpAdd1, QLatin1String(pick(Streets, r >> 7))},
             {L::ImpAdd2, QStringLiteral("FORT")},
@@ -135,11 +136,13 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     for (size_t l = 0; l < containerLines.size(); ++l) {
         Line &line = m.lines[containerLines[l]];
         const qint64 n = perLine + (qint64(l) < extra ? 1 : 0);
+        qint64 held = 0;
         for (qint64 k = 0; k < n; ++k) {
             ++serial;
             const quint32 r = rng.generate();
             const QString owner = QStringLiteral("SYNU%1").arg(serial % 1000000, 6, 10, QLatin1Char('0'));
-            const bool empty = r % 50 == 0;
+            // an empty box comes after a full one: every line holds packages
+            const bool empty = k > 0 && r % 50 == 0;
             Container c;
             c[K::LineNo] = line[L::LineNo];
             c[K::SubLineNo] = qint64(0);
@@ -151,8 +154,12 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
             c[K::Weight] = empty ? 0.0 : double(1 + (r >> 12) % 28) + double((r >> 20) % 4) / 4.0;
             c[K::Iso] = QLatin1String(pick(IsoCodes, r >> 22));
             c[K::Soc] = QStringLiteral("N");
+            held += c[K::Pkgs].toLongLong();
             line.containers.push_back(std::move(c));
         }
+        // a line declares the packages its containers hold, as a checked manifest does
+        if (n > 0)
+            line[L::Pkgs] = held;
     }
     SaveOptions options;
     options.withVessel = true;

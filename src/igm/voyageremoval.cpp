@@ -2,6 +2,7 @@
 
 #include "igm/igmmessages.h"
 #include "store/database.h"
+#include "store/filingfields.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -21,6 +22,7 @@ RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QStr
     // Declared before the transaction, so that they are released after it has ended.
     QSqlQuery lines(db.handle());
     QSqlQuery containers(db.handle());
+    QSqlQuery items(db.handle());
     QSqlQuery cargo(db.handle());
     QSqlQuery headers(db.handle());
     auto run = [&](QSqlQuery &q, const QString &sql) {
@@ -51,6 +53,12 @@ RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QStr
                                         "(select id from cargo where vslcode = ? and voyno = ?)")))
         return failed(containers);
     result.containers = containers.numRowsAffected();
+    if (db.hasTable(QLatin1String(Filing::ItemTable))) {
+        if (!run(items, QStringLiteral("delete from %1 where ref in (select id from cargo where vslcode = ? and voyno = ?)")
+                            .arg(QLatin1String(Filing::ItemTable))))
+            return failed(items);
+        result.items = items.numRowsAffected();
+    }
     if (!run(cargo, QStringLiteral("delete from cargo where vslcode = ? and voyno = ?")))
         return failed(cargo);
     result.lines = cargo.numRowsAffected();
@@ -62,7 +70,7 @@ RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QStr
     // Reported only once it is stored.
     if (Status s = tx.commit(); !s) {
         result.outcome = Outcome::failed(s.failure());
-        result.lines = result.containers = result.headers = 0;
+        result.lines = result.containers = result.items = result.headers = 0;
         return result;
     }
     result.outcome = Outcome::done(QLatin1String(Messages::Removed));

@@ -5,6 +5,7 @@
 #include "igm/rowsetxml.h"
 #include "store/cargokeys.h"
 #include "store/database.h"
+#include "store/filingfields.h"
 #include "store/schema.h"
 
 #include <QDir>
@@ -18,7 +19,7 @@
 namespace quarl::igm {
 
 XmlExportResult WriteXmlFiles(const Database &db, const QString &cargoPath, const QString &containerPath,
-                              const QString &vessel, const QString &voyage)
+                              const QString &vessel, const QString &voyage, const QString &itemsPath)
 {
     XmlExportResult result;
     // Both selections see the same data.
@@ -56,6 +57,21 @@ XmlExportResult WriteXmlFiles(const Database &db, const QString &cargoPath, cons
         return result;
     }
     result.containerPath = containerPath;
+    if (!itemsPath.isEmpty() && db.hasTable(QLatin1String(Filing::ItemTable))) {
+        auto items = db.query(QStringLiteral("select cargoitem.*, cargo.blno from cargoitem inner join cargo on "
+                                             "cargoitem.ref = cargo.id where cargo.vslcode = ? and cargo.voyno = ? "
+                                             "order by cargo.id, cargoitem.itemseq, cargoitem.autoid"),
+                              {vessel, voyage});
+        if (!items) {
+            result.outcome = Outcome::failed(items.failure());
+            return result;
+        }
+        if (Status s = Rowset::write(db, QLatin1String(Filing::ItemTable), items.value(), itemsPath, &result.items); !s) {
+            result.outcome = Outcome::failed(s.failure());
+            return result;
+        }
+        result.itemsPath = itemsPath;
+    }
     result.outcome = Outcome::done();
     if (result.containers == 0)
         result.outcome.notices << QLatin1String(Messages::NoContainers);
@@ -67,7 +83,8 @@ XmlExportResult GenerateXmlFiles(const Database &db, const QString &folder, cons
 {
     const QString cargoPath = QDir(folder).absoluteFilePath(QLatin1String(CargoXmlFileName));
     const QString containerPath = QDir(folder).absoluteFilePath(QLatin1String(ContainerXmlFileName));
-    for (const QString &p : {cargoPath, containerPath}) {
+    const QString itemsPath = QDir(folder).absoluteFilePath(QLatin1String(ItemXmlFileName));
+    for (const QString &p : {cargoPath, containerPath, itemsPath}) {
         if (QFileInfo::exists(p) && !QFile::remove(p)) {
             XmlExportResult r;
             r.outcome = Outcome::failed(
@@ -75,7 +92,7 @@ XmlExportResult GenerateXmlFiles(const Database &db, const QString &folder, cons
             return r;
         }
     }
-    XmlExportResult r = WriteXmlFiles(db, cargoPath, containerPath, vessel, voyage);
+    XmlExportResult r = WriteXmlFiles(db, cargoPath, containerPath, vessel, voyage, itemsPath);
     if (r.outcome.isOk())
         r.outcome.message = QLatin1String(Messages::FilePrefix) + cargoPath
                             + QLatin1String(Messages::SavedInProgramFolder);
@@ -98,7 +115,8 @@ bool sameColumn(const QString &a, const QString &b)
 }
 
 Binding bind(const Database &db, const char *table, const QList<Rowset::Column> &fileColumns,
-             const QString &fileName, const QStringList &skip, QStringList *notices)
+             const QString &fileName, const QStringList &skip, QStringList *notices,
+             const QStringList &fileOnly = {})
 {
     Binding b;
     const QString t = QLatin1String(table);
@@ -120,7 +138,7 @@ Binding bind(const Database &db, const char *table, const QList<Rowset::Column> 
     }
     for (const Rowset::Column &fc : fileColumns) {
         bool known = false;
-        for (const QString &c : present)
+        for (const QString &c : present + fileOnly)
             known = known || sameColumn(fc.name, c);
         if (!known)
             notices->append(QStringLiteral("Column %1 of %2 is not in this database and was not imported.")
@@ -182,9 +200,18 @@ public:
         : m_db(db), m_vessel(Format::voyageKey(vessel)), m_voyage(Format::voyageKey(voyage))
     {
     }
-    XmlImportResult run(const QString &cargoPath, const QString &containerPath);
+    XmlImportResult run(const QString &cargoPath, const QString &containerPath, QString itemsPath);
 
 private:
+    struct NewLine
+    {
+        qint64 id;
+        QString bill;
+    };
+    // The goods items of the file at path, each to its line's new key, after the lines.
+    Status importItems(const QString &path, const QHash<qint64, NewLine> &renumbered, QSqlQuery &insert,
+                       XmlImportResult &result, QStringList *notices);
+
     XmlImportResult failed(const Failure &f)
     {
         XmlImportResult r;
@@ -219,7 +246,7 @@ private:
     QString m_bill; // of the line being stored, for the message
 };
 
-XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &containerPath)
+XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &containerPath, QString itemsPath)
 {
     XmlImportResult result;
     QStringList notices;
@@ -254,6 +281,7 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     // Declared before the transaction, so that they are released after it has ended.
     QSqlQuery insertCargo(m_db.handle());
     QSqlQuery insertContainer(m_db.handle());
+    QSqlQuery insertItem(m_db.handle());
     Transaction tx(m_db);
     if (!tx.started())
         return failed(tx.started().failure());
@@ -269,11 +297,6 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
                                      .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
             return failed(Database::failureOf(insertCargo.lastError()));
     }
-    struct NewLine
-    {
-        qint64 id;
-        QString bill;
-    };
     QHash<qint64, NewLine> renumbered; // old id to the new one
     QList<Rowset::Value> row;
     while (cargo.next(&row)) {
@@ -359,6 +382,16 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     }
     if (!containers.status())
         return failed(containers.status().failure());
+    if (itemsPath.isEmpty()) {
+        // beside the cargo file, where the export puts it; files of older installations have none
+        const QString beside = QFileInfo(cargoPath).dir().filePath(QLatin1String(ItemXmlFileName));
+        if (QFileInfo::exists(beside))
+            itemsPath = beside;
+    }
+    if (!itemsPath.isEmpty()) {
+        if (Status s = importItems(itemsPath, renumbered, insertItem, result, &notices); !s)
+            return failed(s.failure());
+    }
     if (Status s = tx.commit(); !s)
         return failed(s.failure());
     result.outcome = Outcome::done(QLatin1String(Messages::Imported));
@@ -366,12 +399,82 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     return result;
 }
 
+Status XmlImporter::importItems(const QString &path, const QHash<qint64, NewLine> &renumbered, QSqlQuery &insert,
+                                XmlImportResult &result, QStringList *notices)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    Rowset::Reader items;
+    if (Status s = items.open(path); !s)
+        return s;
+    const int refAt = fileColumn(items.columns(), "ref");
+    const int billAt = fileColumn(items.columns(), "blno");
+    if (refAt < 0)
+        return Failure(ErrorNumber::BadFileFormat,
+                       QStringLiteral("%1 has no ref column: it is not an exported goods items file.").arg(path));
+    const bool kept = m_db.hasTable(QLatin1String(Filing::ItemTable));
+    const Binding binding = kept ? bind(m_db, Filing::ItemTable, items.columns(), fileName,
+                                        {QStringLiteral("autoid"), QStringLiteral("ref")}, notices, {QStringLiteral("blno")})
+                                 : Binding();
+    if (kept) {
+        QStringList cols = QStringList{QStringLiteral("ref")} + binding.columns;
+        if (!insert.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
+                                .arg(QLatin1String(Filing::ItemTable), cols.join(QLatin1Char(',')),
+                                     QStringList(cols.size(), QStringLiteral("?")).join(QLatin1Char(',')))))
+            return Database::failureOf(insert.lastError());
+    }
+    QList<Rowset::Value> row;
+    qint64 skipped = 0;
+    while (items.next(&row)) {
+        double oldRef = 0;
+        const QString refText = row.at(refAt).text;
+        const bool numeric = Format::parseNumber(refText, &oldRef) && std::trunc(oldRef) == oldRef;
+        const auto line = numeric ? renumbered.constFind(qint64(oldRef)) : renumbered.constEnd();
+        const QString bill = billAt >= 0 ? row.at(billAt).text : QString();
+        // A goods items file of another export next to these files must not give its goods
+        // to lines that happen to have the same old keys.
+        if (line == renumbered.constEnd() || (billAt >= 0 && Format::trimTrailing(bill) != Format::trimTrailing(line->bill)))
+            return Failure(ErrorNumber::BadFileFormat,
+                           QStringLiteral("%1 holds goods of B/L %2 (line id %3), which is not in %4: it belongs to "
+                                          "another export. Remove it, or export the voyage again.")
+                               .arg(path, bill, refText, QLatin1String(CargoXmlFileName)));
+        if (!kept) {
+            ++skipped;
+            continue;
+        }
+        m_bill = line->bill;
+        insert.bindValue(0, line->id);
+        for (int i = 0; i < binding.columns.size(); ++i) {
+            const int at = binding.fileIndex.at(i);
+            QVariant v;
+            if (at >= 0 && row.at(at).present) {
+                if (tooLong(binding.defs.at(i), row.at(at).text))
+                    return longValue(ItemXmlFileName, binding.columns.at(i), binding.defs.at(i), row.at(at).text,
+                                     items.lineNumber());
+                if (!toValue(m_db, binding.defs.at(i), row.at(at).text, &v))
+                    return mismatch(ItemXmlFileName, binding.columns.at(i), row.at(at).text);
+            }
+            insert.bindValue(i + 1, v);
+        }
+        if (!insert.exec())
+            return Database::failureOf(insert.lastError());
+        ++result.items;
+    }
+    if (!items.status())
+        return items.status();
+    if (skipped > 0)
+        notices->append(QStringLiteral("The %1 goods item(s) of %2 were not imported: this company database keeps none "
+                                       "yet (Patches, Modify Tables for SCMTR Filing (2.2.0)).")
+                            .arg(skipped)
+                            .arg(fileName));
+    return Status::ok();
+}
+
 } // namespace
 
 XmlImportResult ImportXmlFiles(const Database &db, const QString &cargoPath, const QString &containerPath,
-                               const QString &vessel, const QString &voyage)
+                               const QString &vessel, const QString &voyage, const QString &itemsPath)
 {
-    return XmlImporter(db, vessel, voyage).run(cargoPath, containerPath);
+    return XmlImporter(db, vessel, voyage).run(cargoPath, containerPath, itemsPath);
 }
 
 } // namespace quarl::igm

@@ -69,4 +69,7 @@ Status sendMail(const MailMessage &message);
 // a@x.in, b@y.in."): a mail client shows the message itself, a server gives no other sign.
 QString mailSentText(const MailMessage &message);
 
+// Asked before a mail without a subject goes out (No the default).
+inline constexpr char NoSubjectQuestion[] = "The mail has no subject. Send it anyway ?";
+
 } // namespace quarl::reports

@@ -14,6 +14,9 @@ namespace quarl::reports {
 // PrinterLand for the cargo declaration): the printer's name, the paper as a Windows
 // paper number (9 = A4, 1 = Letter ...) and the orientation (1 upright, 2 across), so
 // that settings files carried over from older installations keep their meaning.
+// The choice beside the printers that writes the report to a PDF file instead.
+inline constexpr char SaveAsPdf[] = "Save as PDF...";
+
 struct PrinterChoice
 {
     QString printer;            // empty: the system's default printer

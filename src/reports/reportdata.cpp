@@ -5,7 +5,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 namespace quarl::reports {
 
@@ -27,7 +29,8 @@ QString rowsSql(const Database &db, ReportKind kind)
         "c.naturecargo, c.itemtype, c.cargomove, c.pkgs, c.pkgtype, c.grosswt, c.unitwt, c.volume, c.unitvol, "
         "c.marks, c.gdesc, c.unocode, c.imocode, ");
     sql += QStringList{cargoColumn(present, "tpregno"), cargoColumn(present, "caccode"),
-                       cargoColumn(present, "trmode"), cargoColumn(present, "mlo")}
+                       cargoColumn(present, "trmode"), cargoColumn(present, "mlo"), cargoColumn(present, "shpname"),
+                       cargoColumn(present, "shpaddr"), cargoColumn(present, "shpcity"), cargoColumn(present, "shpcntry")}
                .join(QStringLiteral(", "));
     sql += QStringLiteral(", k.autoid, k.containno, k.sealno, k.agentcode, k.constatus, k.conpkgs, k.conwt, "
                           "k.isocode, k.socflag");
@@ -47,7 +50,8 @@ QString rowsSql(const Database &db, ReportKind kind)
 enum Col {
     cId, cLineNo, cBlNo, cBlDt, cHBlNo, cHBlDt, cPortLoad, cPortDest, cDestCode, cImpName, cImpAdd1, cImpAdd2,
     cImpAdd3, cNotName, cNotAdd1, cNotAdd2, cNotAdd3, cNature, cItemType, cCargoMove, cPkgs, cPkgType, cGrossWt,
-    cUnitWt, cVolume, cUnitVol, cMarks, cGDesc, cUno, cImo, cTpRegNo, cCacCode, cTrMode, cMlo, kAutoId, kContainNo,
+    cUnitWt, cVolume, cUnitVol, cMarks, cGDesc, cUno, cImo, cTpRegNo, cCacCode, cTrMode, cMlo, cShpName, cShpAddr,
+    cShpCity, cShpCntry, kAutoId, kContainNo,
     kSealNo, kAgentCode, kConStatus, kConPkgs, kConWt, kIsoCode, kSocFlag, pPkgDesc
 };
 
@@ -114,6 +118,32 @@ Status readHeader(const Database &db, ReportData &data)
     return Status::ok();
 }
 
+// The goods items of the voyage's lines, where the database keeps them.
+Status readHsCodes(const Database &db, ReportData &data)
+{
+    if (data.lines.empty() || !db.hasTable(QStringLiteral("cargoitem")))
+        return Status::ok();
+    auto q = db.query(QStringLiteral("select i.ref, i.hscode, i.itemdesc from cargoitem i inner join cargo c on i.ref = c.id "
+                                     "where c.vslcode = ? and c.voyno = ? order by i.ref, i.itemseq, i.autoid"),
+                      {data.vessel, data.voyage});
+    if (!q)
+        return q.failure();
+    std::unordered_map<qint64, ReportLine *> byId;
+    for (ReportLine &l : data.lines)
+        byId.emplace(l.id, &l);
+    while (q->next()) {
+        const auto it = byId.find(q->value(0).toLongLong());
+        const QString hs = text(*q, 1);
+        if (it == byId.end() || hs.isEmpty())
+            continue;
+        const QString desc = text(*q, 2);
+        it->second->hsCodes << (desc.isEmpty() ? hs : hs + QLatin1Char(' ') + desc);
+    }
+    if (q->lastError().isValid())
+        return Database::failureOf(q->lastError());
+    return Status::ok();
+}
+
 Status readRows(const Database &db, ReportData &data)
 {
     if (Status s = readVesselMaster(db, data); !s)
@@ -170,6 +200,12 @@ Status readRows(const Database &db, ReportData &data)
             l.cacCode = text(q, cCacCode);
             l.trMode = text(q, cTrMode);
             l.mlo = text(q, cMlo);
+            QStringList shipper;
+            for (int c : {cShpName, cShpAddr, cShpCity, cShpCntry}) {
+                if (const QString t = text(q, c); !t.isEmpty())
+                    shipper << t;
+            }
+            l.shipper = shipper.join(QStringLiteral(", "));
             if (withPackage)
                 l.pkgDesc = text(q, pPkgDesc);
         }
@@ -187,6 +223,8 @@ Status readRows(const Database &db, ReportData &data)
     }
     if (q.lastError().isValid())
         return Database::failureOf(q.lastError());
+    if (data.kind == ReportKind::CheckList)
+        return readHsCodes(db, data);
     return Status::ok();
 }
 
@@ -257,7 +295,32 @@ Result<qint64> renumberLines(const Database &db, const QString &vessel, const QS
     return qint64(ids.size());
 }
 
+namespace {
+// Two workstations renumbering the same voyage at once: the later one's snapshot is out of
+// date and the engine refuses its writes; run again, it sees the other's work.
+bool isConcurrentUpdate(const Failure &f)
+{
+    return f.code == QLatin1String("40001") || f.code == QLatin1String("40P01");
+}
+
+Preparation prepareOnce(const Database &db, const ReportRequest &request);
+} // namespace
+
 Preparation prepareReportData(const Database &db, const ReportRequest &request)
+{
+    constexpr int Attempts = 5;
+    Preparation result;
+    for (int attempt = 1; attempt <= Attempts; ++attempt) {
+        result = prepareOnce(db, request);
+        const bool again = std::any_of(result.failures.cbegin(), result.failures.cend(), isConcurrentUpdate);
+        if (!again || attempt == Attempts)
+            break;
+    }
+    return result;
+}
+
+namespace {
+Preparation prepareOnce(const Database &db, const ReportRequest &request)
 {
     Preparation result;
     auto data = std::make_shared<ReportData>();
@@ -272,8 +335,10 @@ Preparation prepareReportData(const Database &db, const ReportRequest &request)
     }
     const bool goOn = request.kind == ReportKind::CargoDeclaration;
 
+    // One moment of the voyage for the numbers and every row read: a bill of lading saved
+    // meanwhile on another workstation is either numbered and printed, or neither.
     std::optional<Transaction> tx;
-    tx.emplace(db);
+    tx.emplace(db, TxMode::SnapshotWrite);
     if (!tx->started()) {
         result.failures << tx->started().failure();
         return result;
@@ -287,7 +352,7 @@ Preparation prepareReportData(const Database &db, const ReportRequest &request)
             return result;
         // A failed statement spoils the transaction on some engines: read in a new one.
         tx.reset();
-        tx.emplace(db);
+        tx.emplace(db, TxMode::Read);
         if (!tx->started()) {
             result.failures << tx->started().failure();
             return result;
@@ -309,5 +374,7 @@ Preparation prepareReportData(const Database &db, const ReportRequest &request)
     result.data = std::move(data);
     return result;
 }
+
+} // namespace
 
 } // namespace quarl::reports

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -41,6 +42,10 @@ struct ReportLine
     QString unitVol;
     QString marks, gDesc, unoCode, imoCode;
     QString tpRegNo, cacCode, trMode, mlo;
+    // kept for today's arrival manifest: the shipper as one text, the goods items as
+    // "HS code description" (check-list only)
+    QString shipper;
+    QStringList hsCodes;
     std::vector<ReportContainer> containers;
 };
 
@@ -137,6 +142,18 @@ inline QString dateText(const QDate &d)
 inline QString number(double v, int decimals)
 {
     return QString::number(v, 'f', decimals);
+}
+
+// A container's weight in tonnes: three decimals, more where the value holds more (a
+// weight of 9.0005 t is not rounded to 9.001 t).
+inline QString tonnes(double v)
+{
+    for (int decimals = 3; decimals < 9; ++decimals) {
+        const QString t = QString::number(v, 'f', decimals);
+        if (t.toDouble() == v)
+            return t;
+    }
+    return QString::number(v, 'f', 9);
 }
 
 inline QString withUnit(const QString &value, const QString &unit)

@@ -1,5 +1,7 @@
 #include "reports/reportdocument.h"
 
+#include "core/safefile.h"
+
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -111,7 +113,7 @@ struct ReportDocument::LineCache
 {
     int line = -1;
     QList<QStringList> parties, declaration;
-    QStringList marks, desc;
+    QStringList marks, desc, shipper, hs;
 };
 
 QString reportTitle(ReportKind kind, const QString &vessel, const QString &voyage)
@@ -231,6 +233,17 @@ QList<QStringList> ReportDocument::checkListFacts(const ReportLine &l, bool seco
             {QStringLiteral("MLO code"), l.mlo}};
 }
 
+QString ReportDocument::labelledText(const ReportLine &l, Kind kind)
+{
+    switch (kind) {
+    case Kind::MarksRow: return l.marks;
+    case Kind::DescRow: return l.gDesc;
+    case Kind::ShipperRow: return l.shipper;
+    case Kind::HsRow: return l.hsCodes.join(QStringLiteral("; "));
+    default: return QString();
+    }
+}
+
 const std::vector<double> &ReportDocument::checkListContainerColumns() const
 {
     static const std::vector<double> fractions = {0.05, 0.17, 0.17, 0.13, 0.08, 0.09, 0.13, 0.09, 0.09};
@@ -240,7 +253,7 @@ const std::vector<double> &ReportDocument::checkListContainerColumns() const
 QStringList ReportDocument::containerCells(const ReportContainer &k, int n) const
 {
     return {QString::number(n), k.containNo, k.sealNo, k.agentCode, k.conStatus, QString::number(k.conPkgs),
-            number(k.conWt, 3), k.isoCode, k.socFlag};
+            tonnes(k.conWt), k.isoCode, k.socFlag};
 }
 
 void ReportDocument::buildCheckList()
@@ -262,12 +275,15 @@ void ReportDocument::buildCheckList()
                 rows = qMax(rows, int(wrap(cell[1], m.mBody, m_width / 6 - 2 * Pad).size()));
             m_bands.push_back({second ? Kind::FactsB : Kind::FactsA, !second, false, i, 0, m.lhLabel + rows * m.lh + Pad});
         }
-        const int marks = int(wrap(l.marks, m.mBody, m_width - gutter).size());
-        for (int r = 0; r < marks; ++r)
-            m_bands.push_back({Kind::MarksRow, false, false, i, r, m.lh});
-        const int desc = int(wrap(l.gDesc, m.mBody, m_width - gutter).size());
-        for (int r = 0; r < desc; ++r)
-            m_bands.push_back({Kind::DescRow, false, false, i, r, m.lh});
+        for (Kind kind : {Kind::ShipperRow, Kind::MarksRow, Kind::DescRow, Kind::HsRow}) {
+            const QString t = labelledText(l, kind);
+            // shipper and HS codes only where they are kept
+            if (t.isEmpty() && (kind == Kind::ShipperRow || kind == Kind::HsRow))
+                continue;
+            const int rows = int(wrap(t, m.mBody, m_width - gutter).size());
+            for (int r = 0; r < rows; ++r)
+                m_bands.push_back({kind, false, false, i, r, m.lh});
+        }
         if (l.containers.empty()) {
             m_bands.push_back({Kind::NoContainers, false, false, i, 0, m.lh + Pad});
         } else {
@@ -592,7 +608,7 @@ void ReportDocument::drawDeclarationHeader(QPainter &p, float &y, bool full) con
                  {QStringLiteral("Date of arrival"), dateText(h.arrDt)}, {QStringLiteral("Time of arrival"), h.arrTime},
                  {QStringLiteral("IGM no. and date"), joined({h.igmNo, dateText(h.igmDt)})},
                  {QStringLiteral("Custom house"), d.cHouseCode}},
-                {{QStringLiteral("Total items"), QString::number(h.totItems)},
+                {{QStringLiteral("Total items"), QString::number(qint64(d.lines.size()))},
                  {QStringLiteral("Cargo description"), h.cargoDesc},
                  {QStringLiteral("Light dues"), number(h.lhDues, 2)},
                  {QStringLiteral("Same bottom cargo"), yn(h.sameBottom)},
@@ -709,14 +725,22 @@ void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &ca
         break;
     }
     case Kind::MarksRow:
-    case Kind::DescRow: {
-        const bool marks = b.kind == Kind::MarksRow;
-        QStringList &rows = marks ? cache.marks : cache.desc;
+    case Kind::DescRow:
+    case Kind::ShipperRow:
+    case Kind::HsRow: {
+        QStringList &rows = b.kind == Kind::MarksRow ? cache.marks
+                            : b.kind == Kind::DescRow ? cache.desc
+                            : b.kind == Kind::ShipperRow ? cache.shipper
+                                                          : cache.hs;
         if (rows.isEmpty())
-            rows = wrap(marks ? l->marks : l->gDesc, m.mBody, m_width - gutter);
+            rows = wrap(labelledText(*l, b.kind), m.mBody, m_width - gutter);
         if (b.item == 0)
             text(p, m.label, left + Pad, y + 10, m.mLabel,
-                 marks ? QStringLiteral("Marks & Nos.") : QStringLiteral("Description"), LabelColour);
+                 b.kind == Kind::MarksRow   ? QStringLiteral("Marks & Nos.")
+                 : b.kind == Kind::DescRow  ? QStringLiteral("Description")
+                 : b.kind == Kind::ShipperRow ? QStringLiteral("Shipper")
+                                              : QStringLiteral("HS codes"),
+                 LabelColour);
         text(p, m.body, left + gutter, y, m.mBody, rows.value(b.item));
         break;
     }
@@ -724,7 +748,7 @@ void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &ca
         static const QStringList heads = {QStringLiteral("#"),      QStringLiteral("Container No."),
                                           QStringLiteral("Seal No."), QStringLiteral("Agent"),
                                           QStringLiteral("Status"), QStringLiteral("Packages"),
-                                          QStringLiteral("Weight"), QStringLiteral("ISO code"),
+                                          QStringLiteral("Weight (t)"), QStringLiteral("ISO code"),
                                           QStringLiteral("SOC")};
         p.fillRect(QRectF(left + 300, y + Pad / 2, m_width - 300, b.height - Pad), HeadShade);
         const std::vector<double> &cols = checkListContainerColumns();
@@ -885,7 +909,7 @@ Status writePdf(const ReportDocument &document, const QString &path, const PageP
             return s;
         }
     }
-    if (!file.commit())
+    if (!commitWhole(file))
         return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
     return Status::ok();
 }

@@ -68,7 +68,7 @@ public:
 
 private:
     enum class Kind : quint8 {
-        GroupHead, GroupHeadContinued, PartiesHead, PartiesRow, FactsA, FactsB, MarksRow, DescRow,
+        GroupHead, GroupHeadContinued, PartiesHead, PartiesRow, FactsA, FactsB, MarksRow, DescRow, ShipperRow, HsRow,
         ContainerHead, ContainerRow, NoContainers, Gap, Note, TotalsHead, TotalsRow, Signature,
         DeclRow, DeclContinued
     };
@@ -102,6 +102,8 @@ private:
     QList<QStringList> wrappedDeclarationCells(const ReportLine &line) const;
     QList<QStringList> checkListParties(const ReportLine &line) const;
     QList<QStringList> checkListFacts(const ReportLine &line, bool second) const;
+    // The text of a labelled row of the check-list (marks, description, shipper, HS codes).
+    static QString labelledText(const ReportLine &line, Kind kind);
     QStringList containerCells(const ReportContainer &k, int number) const;
     const std::vector<double> &checkListContainerColumns() const;
     QStringList totalsRows() const;

@@ -1,6 +1,7 @@
 #include "reports/reportexport.h"
 
 #include "appearance/reportheading.h"
+#include "core/safefile.h"
 #include "reports/rtfwriter.h"
 
 #include <QSaveFile>
@@ -110,21 +111,25 @@ void checkList(RtfWriter &rtf, const ReportData &d)
                  QStringLiteral("Carrier agent code\n") + l.cacCode, QStringLiteral("Transport mode\n") + l.trMode,
                  QStringLiteral("MLO code\n") + l.mlo},
                 facts);
+        if (!l.shipper.isEmpty())
+            rtf.row({QStringLiteral("Shipper"), l.shipper}, {width / 6, width - width / 6});
         rtf.row({QStringLiteral("Marks & Nos."), l.marks}, {width / 6, width - width / 6});
         rtf.row({QStringLiteral("Description"), l.gDesc}, {width / 6, width - width / 6});
+        if (!l.hsCodes.isEmpty())
+            rtf.row({QStringLiteral("HS codes"), l.hsCodes.join(QStringLiteral("; "))}, {width / 6, width - width / 6});
         if (l.containers.empty()) {
             rtf.row({QStringLiteral("Containers"), QStringLiteral("None (cargo not in containers)")},
                     {width / 6, width - width / 6});
             continue;
         }
         rtf.row({QStringLiteral("#"), QStringLiteral("Container No."), QStringLiteral("Seal No."), QStringLiteral("Agent"),
-                 QStringLiteral("Status"), QStringLiteral("Packages"), QStringLiteral("Weight"), QStringLiteral("ISO code"),
+                 QStringLiteral("Status"), QStringLiteral("Packages"), QStringLiteral("Weight (t)"), QStringLiteral("ISO code"),
                  QStringLiteral("SOC")},
                 cont, false, true, 16, QList<bool>(9, true));
         int n = 0;
         for (const ReportContainer &k : l.containers)
             rtf.row({QString::number(++n), k.containNo, k.sealNo, k.agentCode, k.conStatus, QString::number(k.conPkgs),
-                     number(k.conWt, 3), k.isoCode, k.socFlag},
+                     tonnes(k.conWt), k.isoCode, k.socFlag},
                     cont);
     }
     emptyNote(rtf, d);
@@ -152,7 +157,7 @@ void declaration(RtfWriter &rtf, const ReportData &d)
                  cell("IGM no. and date", (h.igmNo + QLatin1Char(' ') + dateText(h.igmDt)).trimmed()),
                  cell("Custom house", d.cHouseCode)},
                 six);
-        rtf.row({cell("Total items", QString::number(h.totItems)), cell("Cargo description", h.cargoDesc),
+        rtf.row({cell("Total items", QString::number(qint64(d.lines.size()))), cell("Cargo description", h.cargoDesc),
                  cell("Light dues", number(h.lhDues, 2)), cell("Same bottom cargo", yn(h.sameBottom)),
                  cell("Declarations: stores / crew / passengers",
                       yn(h.shipStoreDecl) + QStringLiteral(" / ") + yn(h.crewDecl) + QStringLiteral(" / ") + yn(h.pessList)),
@@ -244,7 +249,7 @@ Status writeRtf(const ReportData &data, const ReportTexts &texts, const QPageLay
                        path + QStringLiteral(": ")
                            + (rtf.writeErrno() ? QString::fromLocal8Bit(std::strerror(rtf.writeErrno())) : file.errorString()));
     }
-    if (!file.commit())
+    if (!commitWhole(file))
         return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
     return Status::ok();
 }

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QStorageInfo>
+#include <tuple>
 
 namespace quarl {
 
@@ -21,6 +22,7 @@ struct Database::Private
     // until its guard ends are refused, so that none of them is committed on its own.
     bool rolledBack = false;
     quint64 serial = 0;
+    int reconnects = 0;
 
     ~Private()
     {
@@ -46,6 +48,61 @@ QString newConnectionName()
     static QAtomicInt counter;
     return QStringLiteral("quarl-%1").arg(counter.fetchAndAddRelaxed(1));
 }
+
+void applyServerSettings(const QSqlDatabase &handle)
+{
+    QSqlQuery q(handle);
+    q.exec(QStringLiteral("set client_min_messages = warning"));
+    q.exec(QStringLiteral("set datestyle = 'ISO, YMD'"));
+    // A wait for a lock another workstation holds ends after this time (0 would wait
+    // for ever).
+    q.exec(QStringLiteral("set lock_timeout = %1").arg(qMax(1, lockWaitMs)));
+}
+
+bool isRead(const QString &sql)
+{
+    const QString start = sql.trimmed().left(7).toLower();
+    return start.startsWith(QLatin1String("select")) || start.startsWith(QLatin1String("with "));
+}
+
+const char LostText[] = "The connection to the company database was lost (the database server was stopped, "
+                        "restarted or is out of reach)";
+
+// The code of the failure that told of the loss; a connection refused carries none.
+QString lostCode(const Failure &cause)
+{
+    return cause.code.isEmpty() ? QString::number(ErrorNumber::DatabaseError) : cause.code;
+}
+
+QString reason(const Failure &f)
+{
+    QString text = f.description.simplified();
+    return text.isEmpty() ? QString() : QStringLiteral(" (") + text + QLatin1Char(')');
+}
+
+Failure lostInTransaction(const Failure &cause)
+{
+    return Failure(lostCode(cause), QLatin1String(LostText)
+                                        + QStringLiteral("; the work was rolled back and nothing was changed. Try again: "
+                                                         "the connection is made again.")
+                                        + reason(cause));
+}
+
+Failure lostAtCommit(const Failure &cause)
+{
+    return Failure(lostCode(cause), QLatin1String(LostText)
+                                        + QStringLiteral(" while the work was being stored; whether it was stored "
+                                                         "is not known. Look at the record again before you repeat it.")
+                                        + reason(cause));
+}
+
+Failure notReconnected(const Failure &cause, const Failure &reopen)
+{
+    return Failure(lostCode(cause), QLatin1String(LostText)
+                                        + QStringLiteral(" and could not be made again; nothing was changed. Try again "
+                                                         "when the server answers.")
+                                        + reason(reopen.description.isEmpty() ? cause : reopen));
+}
 } // namespace
 
 Failure Database::failureOf(const QSqlError &error)
@@ -58,6 +115,8 @@ Failure Database::failureOf(const QSqlError &error)
         text = error.text().trimmed();
     if (!error.driverText().isEmpty() && !text.contains(error.driverText()) && error.databaseText().isEmpty())
         text = error.driverText();
+    if (text.trimmed().isEmpty())
+        text = QStringLiteral("The database driver gave no reason; the connection to the database may be closed.");
     // PostgreSQL's text reads "ERROR:  what happened\n(SQLSTATE)": the code is shown
     // in front already.
     static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
@@ -83,11 +142,71 @@ Failure Database::failed(const QSqlError &error) const
     Failure f = failureOf(error);
     if (m_d && m_d->inTransaction && engine() == Engine::PostgreSQL) {
         QSqlDatabase h = handle();
-        h.rollback();
+        if (h.isOpen())
+            h.rollback();
         m_d->inTransaction = false;
         m_d->rolledBack = true;
     }
     return f;
+}
+
+bool Database::isConnectionLost(const Failure &failure) const
+{
+    if (!m_d || engine() != Engine::PostgreSQL)
+        return false;
+    // The driver closes a connection the server dropped; its later failures say nothing.
+    return !handle().isOpen() || dialect().isConnectionLost(failure.code, failure.description);
+}
+
+Status Database::reconnect() const
+{
+    if (!m_d)
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("No database connection is open."));
+    if (engine() != Engine::PostgreSQL)
+        return Status::ok(); // a file does not go away under an open connection
+    QSqlDatabase h = handle();
+    h.close();
+    m_d->inTransaction = false;
+    if (!h.open())
+        return failureOf(h.lastError());
+    applyServerSettings(h);
+    ++m_d->reconnects;
+    return Status::ok();
+}
+
+int Database::reconnects() const
+{
+    return m_d ? m_d->reconnects : 0;
+}
+
+bool Database::isWholeNumber(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Database::sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    auto whole = [](const QVariant &v) { return isWholeNumber(v) || v.typeId() == QMetaType::Bool; };
+    auto real = [](const QVariant &v) { return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float; };
+    if ((whole(a) || real(a)) && (whole(b) || real(b)))
+        return whole(a) && whole(b) ? a.toLongLong() == b.toLongLong() : a.toDouble() == b.toDouble();
+    if (a.typeId() == QMetaType::QDate || b.typeId() == QMetaType::QDate)
+        return a.toDate() == b.toDate();
+    return a.toString() == b.toString();
 }
 
 void Database::setLockWait(int milliseconds)
@@ -158,12 +277,7 @@ Result<Database> Database::openPostgres(const PgParams &params)
     handle.setConnectOptions(QStringLiteral("connect_timeout=10"));
     if (!handle.open())
         return failureOf(handle.lastError());
-    QSqlQuery q(handle);
-    q.exec(QStringLiteral("set client_min_messages = warning"));
-    q.exec(QStringLiteral("set datestyle = 'ISO, YMD'"));
-    // A wait for a lock another workstation holds ends after this time (0 would wait
-    // for ever).
-    q.exec(QStringLiteral("set lock_timeout = %1").arg(qMax(1, lockWaitMs)));
+    applyServerSettings(handle);
     return db;
 }
 
@@ -193,6 +307,34 @@ Result<QSqlQuery> Database::query(const QString &sql, const QVariantList &binds)
         return Failure(ErrorNumber::DatabaseError, QStringLiteral("No database connection is open."));
     if (m_d->rolledBack)
         return rolledBackFailure();
+    const bool inTransaction = m_d->inTransaction;
+    if (!inTransaction && engine() == Engine::PostgreSQL && !handle().isOpen()) {
+        // lost earlier: the next statement makes it again
+        if (Status s = reconnect(); !s)
+            return notReconnected(Failure(), s.failure());
+    }
+    auto result = run(sql, binds);
+    if (result || !isConnectionLost(result.failure()))
+        return result;
+    if (inTransaction)
+        return lostInTransaction(result.failure());
+    if (isRead(sql)) {
+        if (Status s = reconnect(); !s)
+            return notReconnected(result.failure(), s.failure());
+        auto again = run(sql, binds);
+        if (again || !isConnectionLost(again.failure()))
+            return again;
+        return notReconnected(again.failure(), Failure());
+    }
+    // A write may or may not have reached the server: it is not repeated unasked.
+    return Failure(lostCode(result.failure()), QLatin1String(LostText)
+                                                   + QStringLiteral("; the change may not have been stored. Look at "
+                                                                    "the record again before you repeat it.")
+                                                   + reason(result.failure()));
+}
+
+Result<QSqlQuery> Database::run(const QString &sql, const QVariantList &binds) const
+{
     QSqlQuery q(handle());
     q.setForwardOnly(true);
     // PostgreSQL cannot prepare data definition; a statement without values needs no
@@ -241,11 +383,25 @@ Status Database::begin(TxMode mode) const
               : mode == TxMode::Read ? QStringLiteral("begin isolation level repeatable read read only")
                                      : QStringLiteral("begin isolation level repeatable read");
     }
-    {
+    auto exec = [&]() -> Status {
         QSqlQuery q(handle());
         if (!q.exec(sql))
             return failureOf(q.lastError());
+        return Status::ok();
+    };
+    if (engine() == Engine::PostgreSQL && !handle().isOpen()) {
+        if (Status s = reconnect(); !s)
+            return notReconnected(Failure(), s.failure());
     }
+    Status begun = exec();
+    if (!begun && isConnectionLost(begun.failure())) {
+        // dropped since the last statement: nothing was begun, so begin on a new connection
+        if (Status s = reconnect(); !s)
+            return notReconnected(begun.failure(), s.failure());
+        begun = exec();
+    }
+    if (!begun)
+        return begun;
     m_d->inTransaction = true;
     m_d->rolledBack = false;
     ++m_d->serial;
@@ -257,14 +413,20 @@ Status Database::commit() const
     QSqlDatabase h = handle();
     const bool ok = h.commit();
     m_d->inTransaction = false;
-    if (!ok)
-        return failureOf(h.lastError());
+    if (!ok) {
+        const Failure f = failureOf(h.lastError());
+        return isConnectionLost(f) ? lostAtCommit(f) : f;
+    }
     return Status::ok();
 }
 
 Status Database::rollback() const
 {
     QSqlDatabase h = handle();
+    if (!h.isOpen()) {
+        m_d->inTransaction = false; // gone with the connection
+        return Status::ok();
+    }
     const bool ok = h.rollback();
     m_d->inTransaction = false;
     if (!ok)
@@ -331,7 +493,7 @@ Transaction::~Transaction()
         m_db.endRolledBack();
     // Not when a failed statement has rolled it back already (and another may be open).
     if (m_open && m_db.inTransaction() && m_db.transactionSerial() == m_serial)
-        m_db.rollback();
+        std::ignore = m_db.rollback(); // a destructor has no one to tell
 }
 
 Status Transaction::commit()
@@ -346,7 +508,7 @@ Status Transaction::commit()
     }
     Status s = m_db.commit();
     if (!s && m_db.engine() == Engine::SQLite)
-        m_db.rollback(); // a refused COMMIT leaves SQLite's transaction open
+        std::ignore = m_db.rollback(); // a refused COMMIT leaves SQLite's transaction open; the COMMIT's failure is the one to report
     return s;
 }
 

@@ -11,6 +11,13 @@
 
 namespace quarl {
 
+namespace ErrorNumber {
+// The row being edited or deleted is gone from the database (deleted elsewhere).
+inline constexpr qint64 RowGone = 32002;
+// The row was changed by another workstation after the edit began.
+inline constexpr qint64 RowChanged = 32003;
+} // namespace ErrorNumber
+
 struct PgParams
 {
     QString host = QStringLiteral("localhost");
@@ -50,11 +57,15 @@ public:
     QSqlDatabase handle() const;
     QString description() const; // file path or host/database, for messages
 
+    // A read outside a transaction whose connection the server dropped is run once more on
+    // a new connection; anything else fails with the lost connection in plain words.
     Result<QSqlQuery> query(const QString &sql, const QVariantList &binds = {}) const;
     Status exec(const QString &sql, const QVariantList &binds = {}) const;
     // First column of the first row; an invalid QVariant when there is no row.
     Result<QVariant> scalar(const QString &sql, const QVariantList &binds = {}) const;
 
+    // A connection the server dropped (restarted, stopped, killed) is opened again with the
+    // same credentials before the transaction begins, so the next save after a restart works.
     Status begin(TxMode mode = TxMode::Write) const;
     Status commit() const;
     Status rollback() const;
@@ -82,7 +93,19 @@ public:
 
     void close();
 
+    // Opens the connection again with the credentials it was made with; every copy shares it.
+    Status reconnect() const;
+    // Whether a failure of this connection means that the server is no longer reached.
+    bool isConnectionLost(const Failure &failure) const;
+
+    // How often the connection was made again, for tests and the load test.
+    int reconnects() const;
+
     static Failure failureOf(const QSqlError &error);
+    // Two values read from the database: equal as the database holds them (numbers of any
+    // width compare as numbers, a null only equals a null).
+    static bool sameValue(const QVariant &a, const QVariant &b);
+    static bool isWholeNumber(const QVariant &v); // of any integer type
 
     // How long a statement waits for a lock held by another connection (SQLite busy
     // time-out, PostgreSQL lock_timeout) before it fails with LockWaitMessage. Applies to
@@ -94,6 +117,8 @@ public:
     static bool isNetworkFileSystem(const QByteArray &type);
 
 private:
+    Result<QSqlQuery> run(const QString &sql, const QVariantList &binds) const;
+
     struct Private;
     QSharedPointer<Private> m_d;
 };

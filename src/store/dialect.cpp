@@ -8,6 +8,7 @@
 #include "store/schema.h"
 
 #include <optional>
+#include <tuple>
 
 namespace quarl {
 
@@ -353,9 +354,10 @@ Status rebuildTable(const Database &db, const QString &name, const QString &newS
         return Status::ok();
     };
     if (Status s = steps(); !s) {
-        db.exec(QStringLiteral("pragma ignore_check_constraints = off"));
-        db.exec(QStringLiteral("rollback to quarl_rebuild"));
-        db.exec(QStringLiteral("release quarl_rebuild"));
+        // The failure of the steps is the one reported; these only undo them.
+        std::ignore = db.exec(QStringLiteral("pragma ignore_check_constraints = off"));
+        std::ignore = db.exec(QStringLiteral("rollback to quarl_rebuild"));
+        std::ignore = db.exec(QStringLiteral("release quarl_rebuild"));
         return s;
     }
     return db.exec(QStringLiteral("release quarl_rebuild"));

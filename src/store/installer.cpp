@@ -1,6 +1,7 @@
 #include "store/installer.h"
 
 #include "core/installation.h"
+#include "core/safefile.h"
 #include "core/settings.h"
 #include "store/database.h"
 #include "store/datasourceregistry.h"
@@ -9,106 +10,276 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
+#include <tuple>
+
+#include <cerrno>
 #include <functional>
+#include <sys/stat.h>
+#include <vector>
+#include <tuple>
 
 namespace quarl::Installer {
 
 namespace {
 
-// A sibling name for building a database before it is renamed into place.
-QString buildingName(const QString &path)
+// What an unfinished installation made, taken away again unless it is kept: the last
+// step first.
+class Undo
 {
-    return path + QStringLiteral(".building");
+public:
+    ~Undo()
+    {
+        if (m_keep)
+            return;
+        for (auto it = m_steps.rbegin(); it != m_steps.rend(); ++it)
+            (*it)();
+    }
+    void add(std::function<void()> step) { m_steps.push_back(std::move(step)); }
+    void keep() { m_keep = true; }
+
+private:
+    std::vector<std::function<void()>> m_steps;
+    bool m_keep = false;
+};
+
+// The journal, log and shared-memory files SQLite keeps beside a database file, removed
+// when this goes.
+class SideFiles
+{
+public:
+    explicit SideFiles(QString dataFile) : m_file(std::move(dataFile)) {}
+    ~SideFiles() { removeSideFiles(m_file); }
+
+private:
+    QString m_file;
+};
+
+// The installation folder is its owner's alone, whatever the umask; a folder that is
+// there already keeps the rights it was given.
+Status makeFolder(const QString &folder, Undo *undo)
+{
+    if (QFileInfo(folder).isDir())
+        return Status::ok();
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (!QDir().mkpath(parent))
+        return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot create folder %1.").arg(parent));
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), S_IRWXU) != 0)
+        return SafeFile::systemFailure(errno, folder);
+    undo->add([folder] { QDir().rmdir(folder); });
+    if (::chmod(name.constData(), S_IRWXU) != 0)
+        return SafeFile::systemFailure(errno, folder);
+    return Status::ok();
 }
 
-Status buildFile(const QString &path, const std::function<Status(const Database &)> &fill)
+Failure incomplete(const QString &what)
+{
+    return Failure(ErrorNumber::BadFileFormat, QStringLiteral("The data file is incomplete: %1.").arg(what));
+}
+
+// Every table of the list, with every column when columns is set.
+Status checkTables(const Database &db, const QList<TableDef> &tables, bool columns)
+{
+    const QStringList present = db.tables();
+    for (const TableDef &t : tables) {
+        const QString table = QLatin1String(t.name);
+        if (!present.contains(table, Qt::CaseInsensitive))
+            return incomplete(QStringLiteral("the table %1 is missing").arg(table));
+        if (!columns)
+            continue;
+        const QStringList have = db.columnNames(table);
+        for (const ColumnDef &c : t.columns) {
+            if (!have.contains(QLatin1String(c.name), Qt::CaseInsensitive))
+                return incomplete(QStringLiteral("the column %1.%2 is missing").arg(table, QLatin1String(c.name)));
+        }
+    }
+    return Status::ok();
+}
+
+// The tables and columns of a new company, its default user and its code masters.
+Status checkCompany(const Database &db, Schema::CompanyOptions options)
+{
+    // older releases lack columns added since; their tables are all there
+    if (Status s = checkTables(db, Schema::companyTables(), !options.legacy); !s)
+        return s;
+    QStringList filled{QStringLiteral("loguser")};
+    for (const Schema::CodeMaster &cm : Schema::codeMasters())
+        filled << cm.table;
+    for (const QString &table : filled) {
+        auto rows = db.scalar(QStringLiteral("select count(*) from %1").arg(table));
+        if (!rows)
+            return rows.failure();
+        if (rows->toLongLong() == 0)
+            return incomplete(QStringLiteral("the table %1 is empty").arg(table));
+    }
+    return Status::ok();
+}
+
+// The rollback journal while a file is built: each commit is then in the file itself,
+// and a full disk fails the commit that meets it, where the write-ahead log would keep
+// part of the work in a file beside it.
+Status useRollbackJournal(const Database &db)
+{
+    auto mode = db.scalar(QStringLiteral("pragma journal_mode = delete"));
+    if (!mode)
+        return mode.failure();
+    if (mode->toString().compare(QLatin1String("delete"), Qt::CaseInsensitive) != 0)
+        return Failure(ErrorNumber::DatabaseError,
+                       QStringLiteral("The data file cannot leave its write-ahead log (%1).").arg(mode->toString()));
+    return Status::ok();
+}
+
+// A database built under a temporary name beside path, checked, and renamed into place
+// only then; on any failure nothing is left, neither the file nor its journal.
+Status buildFile(const QString &path, const std::function<Status(const Database &)> &fill,
+                 const std::function<Status(const Database &)> &check)
 {
     const QFileInfo info(path);
     if (info.exists())
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("File %1 already exists.").arg(path));
     if (!QDir().mkpath(info.absolutePath()))
         return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot create folder %1.").arg(info.absolutePath()));
-    const QString temp = buildingName(info.absoluteFilePath());
-    QFile::remove(temp);
-    Status status;
-    {
-        auto db = Database::openSqlite(temp, true);
+    SafeFile file(info.absoluteFilePath(), SafeFile::Existing::Refuse);
+    if (Status s = file.open(); !s)
+        return s;
+    if (Status s = file.finish(); !s)
+        return s;
+    const SideFiles sideFiles(file.tempPath());
+    const auto build = [&]() -> Status {
+        auto db = Database::openSqlite(file.tempPath());
         if (!db)
             return db.failure();
-        status = fill(db.value());
-    }
-    if (status && !QFile::rename(temp, info.absoluteFilePath()))
-        status = Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot rename %1 to %2.").arg(temp, path));
-    if (!status)
-        QFile::remove(temp);
-    return status;
+        if (Status s = useRollbackJournal(db.value()); !s)
+            return s;
+        return fill(db.value());
+    };
+    if (Status s = build(); !s)
+        return SafeFile::naming(s.failure(), path);
+    if (Status s = checkDataFile(file.tempPath(), check); !s)
+        return SafeFile::naming(s.failure(), path);
+    return file.commit();
 }
 
 } // namespace
 
-Status createDataFile(const QString &path, Schema::CompanyOptions options)
+void removeSideFiles(const QString &dataFile)
 {
-    return buildFile(path, [&](const Database &db) { return Schema::createCompanyDatabase(db, options); });
+    for (const char *suffix : {"-journal", "-wal", "-shm"})
+        QFile::remove(dataFile + QLatin1String(suffix));
 }
 
-Result<HomeReport> initHome(bool demo)
+Status checkDataFile(const QString &path, const std::function<Status(const Database &)> &check)
+{
+    const SideFiles sideFiles(path);
+    auto db = Database::openSqlite(path);
+    if (!db)
+        return db.failure();
+    auto q = db->query(QStringLiteral("pragma integrity_check"));
+    if (!q)
+        return q.failure();
+    QStringList problems;
+    while (q->next() && problems.size() < 3)
+        problems << q->value(0).toString();
+    q->finish();
+    if (problems != QStringList{QStringLiteral("ok")})
+        return Failure(ErrorNumber::BadFileFormat,
+                       QStringLiteral("The data file is damaged: %1").arg(problems.join(QLatin1String("; "))));
+    return check ? check(db.value()) : Status::ok();
+}
+
+Status createDataFile(const QString &path, Schema::CompanyOptions options)
+{
+    return buildFile(
+        path, [&](const Database &db) { return Schema::createCompanyDatabase(db, options); },
+        [&](const Database &db) { return checkCompany(db, options); });
+}
+
+Result<HomeReport> firstStart()
+{
+    return initHome(true, false);
+}
+
+Result<HomeReport> initHome(bool demo, bool demoGatewayCodes)
 {
     HomeReport report;
     report.folder = Installation::folder();
     report.settingsFile = Installation::filePath(QLatin1String(Installation::SettingsFileName));
-    if (!QDir().mkpath(report.folder))
-        return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot create folder %1.").arg(report.folder));
+    Undo undo;
+    if (Status s = makeFolder(report.folder, &undo); !s)
+        return s.failure();
 
     const QString existingSys = Settings::sysPath();
     if (!existingSys.isEmpty() && QFileInfo::exists(existingSys)) {
         report.alreadyThere = true;
         report.systemDatabase = existingSys;
+        undo.keep();
         return report;
     }
+    const auto madeHere = [&undo](const QString &file) { undo.add([file] { QFile::remove(file); }); };
 
     report.systemDatabase = Installation::filePath(QLatin1String(Installation::SystemDatabaseFileName));
     if (!QFileInfo::exists(report.systemDatabase)) {
-        Status s = buildFile(report.systemDatabase, [&](const Database &db) {
-            Status made = Schema::createSystemDatabase(db);
-            if (!made || !demo)
-                return made;
-            return db.exec(QStringLiteral("insert into DRCOMP (code, name, add1, add2, add3, telephone, dirname) "
-                                          "values (?, ?, ?, ?, ?, ?, ?)"),
-                           {1, QLatin1String(DemoCompanyName), QStringLiteral("Shipping House, 14 Ballard Estate"),
-                            QStringLiteral("Fort"), QStringLiteral("Mumbai 400001"), QStringLiteral("+91 22 2261 0000"),
-                            DataSourceRegistry::connectionText(QLatin1String(DemoDataSource))});
-        });
+        Status s = buildFile(
+            report.systemDatabase,
+            [&](const Database &db) {
+                Status made = Schema::createSystemDatabase(db);
+                if (!made || !demo)
+                    return made;
+                return db.exec(QStringLiteral("insert into DRCOMP (code, name, add1, add2, add3, telephone, dirname) "
+                                              "values (?, ?, ?, ?, ?, ?, ?)"),
+                               {1, QLatin1String(DemoCompanyName), QStringLiteral("Shipping House, 14 Ballard Estate"),
+                                QStringLiteral("Fort"), QStringLiteral("Mumbai 400001"), QStringLiteral("+91 22 2261 0000"),
+                                DataSourceRegistry::connectionText(QLatin1String(DemoDataSource))});
+            },
+            [](const Database &db) { return checkTables(db, Schema::systemTables(), true); });
         if (!s)
             return s.failure();
+        madeHere(report.systemDatabase);
     }
 
+    QString iceGateUser;
+    QString customHouseCode;
     if (demo) {
         report.demoDataFile = Installation::filePath(QLatin1String(DemoDataSource));
         if (!QFileInfo::exists(report.demoDataFile)) {
-            Status s = buildFile(report.demoDataFile, [](const Database &db) {
-                Status made = Schema::createCompanyDatabase(db);
-                return made ? addDemoData(db) : made;
-            });
+            Status s = buildFile(
+                report.demoDataFile,
+                [](const Database &db) {
+                    Status made = Schema::createCompanyDatabase(db);
+                    return made ? addDemoData(db) : made;
+                },
+                [](const Database &db) { return checkCompany(db, {}); });
             if (!s)
                 return s.failure();
+            madeHere(report.demoDataFile);
         }
-        if (Status s = DataSourceRegistry().registerFile(QLatin1String(DemoDataSource), report.demoDataFile); !s)
+        DataSourceRegistry registry;
+        const QString registryFile = Installation::filePath(QLatin1String(Installation::RegistryFileName));
+        const bool registryThere = QFileInfo::exists(registryFile);
+        const bool registered = registry.find(QLatin1String(DemoDataSource)).has_value();
+        if (Status s = registry.registerFile(QLatin1String(DemoDataSource), report.demoDataFile); !s)
             return s.failure();
-        if (Settings::iceGateUser().isEmpty())
-            Settings::setIceGateUser(QStringLiteral("DEMOAGENT"));
-        if (Settings::customHouseCode().isEmpty())
-            Settings::setCustomHouseCode(QStringLiteral("INNSA1"));
+        if (!registryThere)
+            madeHere(registryFile);
+        else if (!registered)
+            undo.add([] { std::ignore = DataSourceRegistry().remove(QLatin1String(DemoDataSource)); });
+        if (demoGatewayCodes && Settings::iceGateUser().isEmpty())
+            iceGateUser = QStringLiteral("DEMOAGENT");
+        if (demoGatewayCodes && Settings::customHouseCode().isEmpty())
+            customHouseCode = QStringLiteral("INNSA1");
     }
     // The empty company that Company Master's Create offers to copy from.
     report.templateDataFile = Installation::filePath(QLatin1String(TemplateDataFile));
     if (!QFileInfo::exists(report.templateDataFile)) {
         if (Status s = createDataFile(report.templateDataFile); !s)
             return s.failure();
+        madeHere(report.templateDataFile);
     }
-    // Written last: its presence marks a complete installation.
-    Settings::setSysPath(report.systemDatabase);
+    // Written last, in one go: SYSPATH marks a complete installation.
+    if (Status s = Settings::setInstallation(report.systemDatabase, iceGateUser, customHouseCode); !s)
+        return s.failure();
+    undo.keep();
     return report;
 }
 
@@ -147,31 +318,35 @@ Status addDemoData(const Database &db)
         return tx.started();
 
     const QList<QVariantList> vessels = {
-        {QStringLiteral("SEAPRL"), QStringLiteral("SEA PEARL"), QStringLiteral("PA"), 41225.0, 24360.0},
-        {QStringLiteral("OCNGRC"), QStringLiteral("OCEAN GRACE"), QStringLiteral("LR"), 54774.0, 32109.0},
-        {QStringLiteral("KNKTRD"), QStringLiteral("KONKAN TRADER"), QStringLiteral("IN"), 9981.0, 5321.0},
-        {QStringLiteral("ARBBRZ"), QStringLiteral("ARABIAN BREEZE"), QStringLiteral("SG"), 27915.0, 13660.0},
-        {QStringLiteral("MRNSTR"), QStringLiteral("MARINE STAR"), QStringLiteral("MH"), 35881.0, 17042.0},
+        {QStringLiteral("SEAPRL"), QStringLiteral("SEA PEARL"), QStringLiteral("PA"), 41225.0, 24360.0, QStringLiteral("9387126")},
+        {QStringLiteral("OCNGRC"), QStringLiteral("OCEAN GRACE"), QStringLiteral("LR"), 54774.0, 32109.0, QStringLiteral("9506344")},
+        {QStringLiteral("KNKTRD"), QStringLiteral("KONKAN TRADER"), QStringLiteral("IN"), 9981.0, 5321.0, QStringLiteral("9188453")},
+        {QStringLiteral("ARBBRZ"), QStringLiteral("ARABIAN BREEZE"), QStringLiteral("SG"), 27915.0, 13660.0, QStringLiteral("9472103")},
+        {QStringLiteral("MRNSTR"), QStringLiteral("MARINE STAR"), QStringLiteral("MH"), 35881.0, 17042.0, QStringLiteral("9623776")},
     };
     for (const QVariantList &v : vessels) {
-        if (Status s = db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt) "
-                                              "values (?, ?, ?, ?, ?)"), v); !s)
+        if (Status s = db.exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt, IMO_NO) "
+                                              "values (?, ?, ?, ?, ?, ?)"), v); !s)
             return s;
     }
 
+    // The demo voyage arrives at the custom house the demo installation is set up for.
+    const QString DemoPort = QStringLiteral("INNSA1");
+    const QString DemoTerminal = QStringLiteral("NSICT");
     const Dialect &d = db.dialect();
     const QDate arrival = QDate::currentDate().addDays(-2);
     Status s = db.exec(
         QStringLiteral("insert into vesinfo (vslname, vslcode, voyno, slinecode, sagentcode, mastername, vslnation, "
                        "portarrival, lastport, lastport1, lastport2, grt, nrt, vsltype, TotItems, cargodesc, arrdt, "
-                       "arrtime, lhdues, samebottom, shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, terminalop) "
-                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                       "arrtime, lhdues, samebottom, shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, terminalop, "
+                       "arrportcd, tocode) "
+                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {QStringLiteral("SEA PEARL"), QStringLiteral("SEAPRL"), QStringLiteral("024E"), QStringLiteral("SPLINE"),
-         QStringLiteral("DEMOAGENT"), QStringLiteral("RAJESH KUMAR NAIR"), QStringLiteral("PA"), QStringLiteral("INIXY1"),
+         QStringLiteral("DEMOAGENT"), QStringLiteral("RAJESH KUMAR NAIR"), QStringLiteral("PA"), DemoPort,
          QStringLiteral("SGSIN"), QStringLiteral("LKCMB"), QStringLiteral("AEJEA"), 41225.0, 24360.0,
          QStringLiteral("CON"), 3, QStringLiteral("CONTAINERS"), d.dateToDb(arrival), QStringLiteral("6:30"), 0.0,
          QStringLiteral("N"), QStringLiteral("Y"), QStringLiteral("Y"), QStringLiteral("N"), QStringLiteral("Y"),
-         QStringLiteral("Y"), QStringLiteral("PORT")});
+         QStringLiteral("Y"), DemoTerminal, DemoPort, DemoTerminal});
     if (!s)
         return s;
 
@@ -183,21 +358,21 @@ Status addDemoData(const Database &db)
     const QDate bl = QDate::currentDate().addDays(-12);
     const QList<QVariantList> lines = {
         {1, QStringLiteral("SEAPRL"), QStringLiteral("024E"), 1, QStringLiteral("SPLSIN240101"), d.dateToDb(bl),
-         QStringLiteral("SGSIN"), QStringLiteral("INIXY1"), QStringLiteral("BHARAT ELECTRONICS TRADING CO"),
+         QStringLiteral("SGSIN"), DemoPort, QStringLiteral("BHARAT ELECTRONICS TRADING CO"),
          QStringLiteral("UNIT 4, MAKER CHAMBERS"), QStringLiteral("NARIMAN POINT"), QStringLiteral("MUMBAI 400021"),
          QStringLiteral("SAME AS CONSIGNEE"), QString(), QString(), QString(), QStringLiteral("C"),
          QStringLiteral("GC"), QStringLiteral("LC"), 640, QStringLiteral("CTN"), 18450.5, QStringLiteral("KGS"), 0.0,
          QString(), QStringLiteral("BET/MUM/1-640"), QStringLiteral("ELECTRONIC COMPONENTS AND SPARE PARTS"),
          QStringLiteral("ZZZZZ"), QStringLiteral("ZZZ")},
         {2, QStringLiteral("SEAPRL"), QStringLiteral("024E"), 2, QStringLiteral("SPLSIN240102"), d.dateToDb(bl),
-         QStringLiteral("SGSIN"), QStringLiteral("INIXY1"), QStringLiteral("DECCAN CHEMICALS LTD"),
+         QStringLiteral("SGSIN"), DemoPort, QStringLiteral("DECCAN CHEMICALS LTD"),
          QStringLiteral("PLOT 22, MIDC"), QStringLiteral("TALOJA"), QStringLiteral("NAVI MUMBAI 410208"),
          QStringLiteral("DECCAN CHEMICALS LTD"), QStringLiteral("PLOT 22, MIDC"), QStringLiteral("TALOJA"),
          QStringLiteral("NAVI MUMBAI 410208"), QStringLiteral("C"), QStringLiteral("GC"), QStringLiteral("LC"), 80,
          QStringLiteral("DRM"), 16800.0, QStringLiteral("KGS"), 0.0, QString(), QStringLiteral("DCL TALOJA"),
          QStringLiteral("RESIN SOLUTION, FLAMMABLE"), QStringLiteral("1866"), QStringLiteral("3")},
         {3, QStringLiteral("SEAPRL"), QStringLiteral("024E"), 3, QStringLiteral("SPLCMB240103"), d.dateToDb(bl),
-         QStringLiteral("LKCMB"), QStringLiteral("INIXY1"), QStringLiteral("WESTERN INDIA TEXTILES"),
+         QStringLiteral("LKCMB"), DemoPort, QStringLiteral("WESTERN INDIA TEXTILES"),
          QStringLiteral("23 MINT ROAD"), QStringLiteral("FORT"), QStringLiteral("MUMBAI 400001"),
          QStringLiteral("WESTERN INDIA TEXTILES"), QString(), QString(), QString(), QStringLiteral("P"),
          QStringLiteral("GC"), QStringLiteral("LC"), 120, QStringLiteral("BLS"), 21600.0, QStringLiteral("KGS"), 48.5,

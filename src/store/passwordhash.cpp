@@ -1,8 +1,11 @@
 #include "store/passwordhash.h"
 
+#include "core/rights.h"
 #include "store/database.h"
 
 #include <QByteArray>
+
+#include <optional>
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -106,6 +109,28 @@ Status setUserPassword(const Database &db, const QString &userId, const QString 
     if (hash.isEmpty())
         return Failure(ErrorNumber::DatabaseError, QStringLiteral("The password could not be hashed."));
     return db.exec(QStringLiteral("update loguser set pwd = ? where uid = ?"), {hash, userId});
+}
+
+Status mayChangePassword(const Database &db, const QString &actingUser, const QString &actingPassword,
+                         const QString &targetUser)
+{
+    auto q = db.query(QStringLiteral("select pwd, mrights from loguser where uid = ?"), {actingUser});
+    if (!q)
+        return q.failure();
+    std::optional<QString> menuRights;
+    while (!menuRights && q->next()) {
+        const QVariant stored = q->value(0);
+        if (!stored.isNull() && PasswordHash::matches(actingPassword, stored.toString()))
+            menuRights = q->value(1).toString();
+    }
+    q->finish();
+    if (!menuRights)
+        return Failure(ErrorNumber::InvalidArgument, QStringLiteral("Access denied Username/Password do not match"));
+    if (Rights::isSuperUser(*menuRights) || actingUser.trimmed() == targetUser.trimmed())
+        return Status::ok();
+    return Failure(ErrorNumber::InvalidArgument,
+                   QStringLiteral("%1 is not a super-user of this company and may change only the own password.")
+                       .arg(actingUser.trimmed()));
 }
 
 } // namespace quarl

@@ -27,4 +27,10 @@ class Database;
 // Gives the user (every loguser row with that uid) the hash of a new password. Fails when
 // no such user exists or the password is empty.
 Status setUserPassword(const Database &db, const QString &userId, const QString &password);
+
+// Whether actingUser, who gave actingPassword, may set targetUser's password: a
+// super-user of the company (menu rights " SU") may set every user's, any other user
+// only the own. Fails with the logon's "Access denied ..." when the password is wrong.
+Status mayChangePassword(const Database &db, const QString &actingUser, const QString &actingPassword,
+                         const QString &targetUser);
 } // namespace quarl

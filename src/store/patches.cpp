@@ -1,12 +1,15 @@
 #include "store/patches.h"
 
+#include "store/cargokeys.h"
 #include "store/database.h"
+#include "store/filingfields.h"
 #include "store/schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSet>
 #include <QSqlRecord>
+#include <tuple>
 
 namespace quarl::Patches {
 
@@ -52,8 +55,12 @@ const QList<PatchInfo> &all()
          QString()},
         {PatchId::IcesColumns210, QStringLiteral("2.1.0"), QStringLiteral("Modify Tables for ICES 1.5 (2.1.0)"),
          QStringLiteral("menPatch"), 4, QString()},
+        {PatchId::FilingColumns220, QStringLiteral("2.2.0"), QStringLiteral("Modify Tables for SCMTR Filing (2.2.0)"),
+         QStringLiteral("menPatch"), 5, QString()},
         {PatchId::ColumnWidths, QStringLiteral("column-widths"), QStringLiteral("Enforce Column Widths"), QString(), -1,
          QString()},
+        {PatchId::CargoKeys230, QStringLiteral("2.3.0"),
+         QStringLiteral("Keys of Bills of Lading Never Used Twice (2.3.0)"), QStringLiteral("menPatch"), 6, QString()},
     };
     return list;
 }
@@ -93,8 +100,12 @@ PatchResult run(PatchId id, const Database &db)
         return completePortMaster(db);
     case PatchId::IcesColumns210:
         return addIcesColumns(db);
+    case PatchId::FilingColumns220:
+        return addFilingColumns(db);
     case PatchId::ColumnWidths:
         return enforceColumnWidths(db);
+    case PatchId::CargoKeys230:
+        return addCargoKeyCounter(db);
     }
     return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("Unknown patch.")));
 }
@@ -185,7 +196,7 @@ PatchResult addCargoColumns(const Database &db)
             break;
     }
     if (sqlite)
-        db.exec(QStringLiteral("pragma ignore_check_constraints = off"));
+        std::ignore = db.exec(QStringLiteral("pragma ignore_check_constraints = off")); // per connection; the status below decides
     if (!status)
         return failed(status);
     if (Status s = tx.commit(); !s)
@@ -418,6 +429,89 @@ PatchResult addIcesColumns(const Database &db)
     }
     if (!changed)
         return alreadyApplied(QLatin1String(AlreadyPatched));
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult addFilingColumns(const Database &db)
+{
+    const QStringList cargo = db.columnNames(QStringLiteral("cargo"));
+    const QStringList vesinfo = db.columnNames(QStringLiteral("vesinfo"));
+    if (!cargo.contains(QStringLiteral("mlo"), Qt::CaseInsensitive)
+        || !vesinfo.contains(QStringLiteral("arrportcd"), Qt::CaseInsensitive))
+        return {PatchResult::Outcome::Failed, QLatin1String(EarlierUpgradesFirst),
+                Failure(ErrorNumber::InvalidArgument, QLatin1String(EarlierUpgradesFirst))};
+
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    bool changed = false;
+    // Rows longer than a column's width (kept by the width upgrade) must not stop a new
+    // column: SQLite tests every check of the table when one is added (see addCargoColumns).
+    const bool sqlite = db.engine() == Engine::SQLite;
+    if (sqlite) {
+        if (Status s = db.exec(QStringLiteral("pragma ignore_check_constraints = on")); !s)
+            return failed(s);
+    }
+    auto apply = [&]() -> Status {
+        for (const char *table : {"vesinfo", "cargo", "contain"}) {
+            const QString t = QLatin1String(table);
+            const QStringList present = db.columnNames(t);
+            QList<ColumnDef> missing;
+            for (const Filing::Field *f : Filing::addedColumns(t)) {
+                if (!present.contains(QLatin1String(f->column), Qt::CaseInsensitive))
+                    missing << *Schema::column(t, QLatin1String(f->column));
+            }
+            for (const QString &sql : db.dialect().addColumnsSql(t, missing)) {
+                if (Status s = db.exec(sql); !s)
+                    return s;
+                changed = true;
+            }
+        }
+        for (const QString &t : Filing::addedTables()) {
+            if (db.hasTable(t))
+                continue;
+            if (Status s = Schema::createTable(db, *Schema::table(t)); !s)
+                return s;
+            changed = true;
+            if (t == QLatin1String(Filing::CompanyTable)) {
+                if (Status s = Schema::insertCompanyRow(db); !s)
+                    return s;
+            }
+            for (const Schema::CodeMaster &cm : Schema::codeMasters()) {
+                if (cm.table.compare(t, Qt::CaseInsensitive) == 0) {
+                    if (Status s = Schema::fillCodeMaster(db, cm); !s)
+                        return s;
+                }
+            }
+        }
+        return Status::ok();
+    };
+    const Status status = apply();
+    if (sqlite)
+        std::ignore = db.exec(QStringLiteral("pragma ignore_check_constraints = off")); // per connection; the status below decides
+    if (!status)
+        return failed(status);
+    if (!changed)
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult addCargoKeyCounter(const Database &db)
+{
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    auto there = hasCargoKeyCounter(db);
+    if (!there)
+        return failed(there.failure());
+    if (there.value())
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+    if (Status s = installCargoKeyCounter(db); !s)
+        return failed(s);
     if (Status s = tx.commit(); !s)
         return failed(s);
     return applied(QLatin1String(SoftwarePatched));

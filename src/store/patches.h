@@ -21,7 +21,9 @@ enum class PatchId {
     PortList203,      // 2.0.3: 6 inland depots
     PortMaster210,    // 2.1.0: the sea ports and Indian depots of UN/LOCODE that are missing
     IcesColumns210,   // 2.1.0: IMO number, terminal operator, port of arrival as filed
+    FilingColumns220, // 2.2.0: what today's arrival manifest asks for (store/filingfields.h)
     ColumnWidths,     // text columns refuse values longer than their sizes (SQLite took any)
+    CargoKeys230,     // 2.3.0: keys of bills of lading from a counter that never goes back
 };
 
 struct PatchResult
@@ -88,6 +90,14 @@ PatchResult completePortMaster(const Database &db);
 // Adds the columns of icesColumns() that are missing, the natures of cargo LB and DB when
 // missing, and names item type GC "Government Cargo" where it was called General Cargo.
 PatchResult addIcesColumns(const Database &db);
+// Adds the columns and tables of release 2.2.0 that are missing, the code masters with
+// their shipped rows and the company's row of filing details. Columns are appended, so
+// the upgrades of 2.0.0 and 2.1.0 must be in first (the imports match columns by position).
+PatchResult addFilingColumns(const Database &db);
+inline constexpr char EarlierUpgradesFirst[] =
+    "Run Patches, Modify Cargo Table for ICD (TP) (2.0.0) and Modify Tables for ICES 1.5 (2.1.0) first.";
+// The key counter of the bills of lading, started from the largest key.
+PatchResult addCargoKeyCounter(const Database &db);
 
 } // namespace Patches
 } // namespace quarl

@@ -1,6 +1,8 @@
 #include "store/schema.h"
 
+#include "store/cargokeys.h"
 #include "store/database.h"
+#include "store/filingfields.h"
 #include "store/passwordhash.h"
 
 #include <QFile>
@@ -48,6 +50,28 @@ ColumnDef dbl(const char *name) { return {name, T::Double, 8}; }
 ColumnDef date(const char *name) { return {name, T::Date, 8}; }
 ColumnDef autoId(const char *name) { return {name, T::AutoId, 4, true}; }
 
+// A column of release 2.2.0, as the filing table gives it.
+ColumnDef filingColumn(const Filing::Field &f)
+{
+    switch (f.type) {
+    case T::Integer: return integer(f.column);
+    case T::Double: return dbl(f.column);
+    case T::Date: return date(f.column);
+    default: return text(f.column, f.width);
+    }
+}
+
+void appendFilingColumns(TableDef &t)
+{
+    for (const Filing::Field *f : Filing::addedColumns(QLatin1String(t.name)))
+        t.columns << filingColumn(*f);
+}
+
+TableDef codeList(const char *table, const char *code, int width, const char *description)
+{
+    return TableDef{table, {key(code, width), text(description, 60)}, {}};
+}
+
 QList<TableDef> buildCompanyTables()
 {
     QList<TableDef> t;
@@ -61,6 +85,7 @@ QList<TableDef> buildCompanyTables()
                    text("crewdecl", 1), text("pesslist", 1), text("creweffdecl", 1), text("maridecl", 1),
                    text("terminalop", 10), text("tocode", 10), text("arrportcd", 6)},
                   {{"vesinfo_voyage", "vslcode,voyno", false}}};
+    appendFilingColumns(t.last());
     t << TableDef{"cargo",
                   {{"id", T::Integer, 4, true}, text("vslcode", 10), text("voyno", 10), integer("lineno"),
                    integer("sublineno"), text("blno", 20), date("bldt"), text("HBlNo", 20), date("HBlDt"),
@@ -72,6 +97,7 @@ QList<TableDef> buildCompanyTables()
                    text("gdesc", 250), text("unocode", 5), text("imocode", 5), dbl("tpregno"),
                    {"caccode", T::Char, 10}, {"trmode", T::Char, 1}, {"mlo", T::Char, 10}},
                   {{"cargo", "vslcode,voyno,blno", true}}};
+    appendFilingColumns(t.last());
     // The container limits (10-11 characters, seal 15, agent 10 ...) are the cargo screen's
     // rules at save time; the columns are wider so that imports of other data are kept whole.
     t << TableDef{"contain",
@@ -79,6 +105,13 @@ QList<TableDef> buildCompanyTables()
                    text("containno", 20), text("sealno", 20), text("agentcode", 20), text("constatus", 5),
                    integer("conpkgs"), dbl("conwt"), text("isocode", 10), text("socflag", 5)},
                   {{"contain_ref", "ref", false}}};
+    appendFilingColumns(t.last());
+    // The goods of a line, in the order of itemseq.
+    t << TableDef{Filing::ItemTable, {autoId("autoid"), integer("ref")}, {{"cargoitem_ref", "ref", false}}};
+    appendFilingColumns(t.last());
+    // One row: the company's filing details and its job-number counter.
+    t << TableDef{Filing::CompanyTable, {{"id", T::Integer, 4, true}}, {}};
+    appendFilingColumns(t.last());
     t << TableDef{"loguser",
                   {{"uid", T::Char, 50}, {"pwd", T::Char, 50}, {"urights", T::Char, 50}, {"mrights", T::Char, 150}},
                   {}};
@@ -96,6 +129,15 @@ QList<TableDef> buildCompanyTables()
     t << TableDef{"package", {key("pkg_cd", 3), text("pkg_desc", 40)}, {}};
     t << TableDef{"d_uqc", {key("uqc", 3)}, {}};
     t << TableDef{"constatus", {key("cs_cd", 3)}, {}};
+    t << codeList("cargotype", "ct_cd", 2, "ct_desc");
+    t << codeList("consind", "ci_cd", 4, "ci_desc");
+    t << codeList("prevdec", "pd_cd", 4, "pd_desc");
+    t << codeList("purpcall", "pc_cd", 3, "pc_desc");
+    t << codeList("shiptype", "st_cd", 3, "st_desc");
+    t << codeList("idcodetype", "idt_cd", 3, "idt_desc");
+    t << codeList("sealtype", "seal_cd", 5, "seal_desc");
+    t << codeList("eqtype", "eq_cd", 3, "eq_desc");
+    t << codeList("D_STATE_CD", "state_cd", 2, "state_nm");
     return t;
 }
 
@@ -168,7 +210,21 @@ QList<CodeMaster> codeMasters()
             {QStringLiteral("cargomove"), QStringLiteral(":/data/cargomove.tsv")},
             {QStringLiteral("package"), QStringLiteral(":/data/package.tsv")},
             {QStringLiteral("d_uqc"), QStringLiteral(":/data/uqc.tsv")},
-            {QStringLiteral("constatus"), QStringLiteral(":/data/constatus.tsv")}};
+            {QStringLiteral("constatus"), QStringLiteral(":/data/constatus.tsv")},
+            {QStringLiteral("cargotype"), QStringLiteral(":/data/cargotype.tsv")},
+            {QStringLiteral("consind"), QStringLiteral(":/data/consind.tsv")},
+            {QStringLiteral("prevdec"), QStringLiteral(":/data/prevdec.tsv")},
+            {QStringLiteral("purpcall"), QStringLiteral(":/data/purpcall.tsv")},
+            {QStringLiteral("shiptype"), QStringLiteral(":/data/shiptype.tsv")},
+            {QStringLiteral("idcodetype"), QStringLiteral(":/data/idcodetype.tsv")},
+            {QStringLiteral("sealtype"), QStringLiteral(":/data/sealtype.tsv")},
+            {QStringLiteral("eqtype"), QStringLiteral(":/data/eqtype.tsv")},
+            {QStringLiteral("D_STATE_CD"), QStringLiteral(":/data/states.tsv")}};
+}
+
+bool isFilingMaster(const QString &table)
+{
+    return Filing::addedTables().contains(table, Qt::CaseInsensitive) && Filing::addedColumns(table).isEmpty();
 }
 
 Result<QList<QStringList>> readCodeMaster(const QString &resource)
@@ -231,19 +287,55 @@ Status insertRows(const Database &db, const TableDef &table, const QList<QString
     return Status::ok();
 }
 
+Status createIndexes(const Database &db, const QString &table, const QList<IndexDef> &indexes)
+{
+    for (const IndexDef &ix : indexes) {
+        const QString ddl = QStringLiteral("create %1index %2 on %3(%4)")
+                                .arg(ix.unique ? QStringLiteral("unique ") : QString(),
+                                     db.dialect().indexName(QLatin1String(ix.name)), table, QLatin1String(ix.columns));
+        if (Status s = db.exec(ddl); !s)
+            return s;
+    }
+    return Status::ok();
+}
+
 } // namespace
+
+Status createTable(const Database &db, const TableDef &table)
+{
+    if (Status s = db.exec(createTableSql(table, db.dialect())); !s)
+        return s;
+    return createIndexes(db, QLatin1String(table.name), table.indexes);
+}
+
+Status fillCodeMaster(const Database &db, const CodeMaster &master)
+{
+    auto rows = readCodeMaster(master.resource);
+    if (!rows)
+        return rows.failure();
+    return insertRows(db, *table(master.table), rows.value(), false);
+}
 
 Status createCompanyDatabase(const Database &db, CompanyOptions options)
 {
+    if (options.legacy)
+        options.release210 = true;
     Transaction tx(db);
     if (!tx.started())
         return tx.started();
     for (const TableDef &t : companyTables()) {
         if (QLatin1String(t.name) == QLatin1String("loguser"))
             continue; // made by its own statement below
+        if (options.release210 && Filing::addedTables().contains(QLatin1String(t.name)))
+            continue;
         TableDef def = t;
         QList<IndexDef> indexes = t.indexes;
-        QString extra;
+        if (options.release210) {
+            def.columns.removeIf([&](const ColumnDef &c) {
+                const Filing::Field *f = Filing::byColumn(QLatin1String(t.name), QLatin1String(c.name));
+                return f && f->origin == Filing::Origin::Added;
+            });
+        }
         if (options.legacy && QLatin1String(t.name) == QLatin1String("cargo")) {
             def.columns = def.columns.mid(0, def.columns.size() - 4);
             indexes.clear();
@@ -263,18 +355,14 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
         }
         if (Status s = db.exec(sql); !s)
             return s;
-        for (const IndexDef &ix : indexes) {
-            const QString ddl = QStringLiteral("create %1index %2 on %3(%4)")
-                                    .arg(ix.unique ? QStringLiteral("unique ") : QString(),
-                                         db.dialect().indexName(QLatin1String(ix.name)), QLatin1String(t.name),
-                                         QLatin1String(ix.columns));
-            if (Status s = db.exec(ddl); !s)
-                return s;
-        }
+        if (Status s = createIndexes(db, QLatin1String(t.name), indexes); !s)
+            return s;
     }
     if (Status s = db.exec(QLatin1String(CreateUserTable)); !s)
         return s;
     if (!options.legacy) {
+        if (Status s = installCargoKeyCounter(db); !s)
+            return s;
         bool changed = false;
         if (Status s = db.dialect().enforceWidths(db, QStringLiteral("loguser"), table(QStringLiteral("loguser"))->columns,
                                                   &changed);
@@ -283,7 +371,13 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
     }
     if (Status s = insertDefaultUser(db, options.legacy); !s)
         return s;
+    if (!options.release210) {
+        if (Status s = insertCompanyRow(db); !s)
+            return s;
+    }
     for (const CodeMaster &cm : codeMasters()) {
+        if (options.release210 && isFilingMaster(cm.table))
+            continue;
         // older releases shipped the shorter port master
         const bool olderPorts = options.legacy && cm.resource == QLatin1String(PortMaster);
         auto rows = readCodeMaster(olderPorts ? QLatin1String(LegacyPortMaster) : cm.resource);
@@ -293,6 +387,13 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
             return s;
     }
     return tx.commit();
+}
+
+Status insertCompanyRow(const Database &db)
+{
+    return db.exec(QStringLiteral("insert into %1 (id, sbmtrtype, nextjobno) values (1, ?, 1)")
+                       .arg(QLatin1String(Filing::CompanyTable)),
+                   {QLatin1String(Filing::byKey(QStringLiteral("authPrsn.sbmtrTyp"))->fallback)});
 }
 
 Status insertDefaultUser(const Database &db, bool plainPassword)

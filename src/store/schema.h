@@ -83,7 +83,15 @@ struct CompanyOptions
     // constraint BLNO on blno alone, port names without "-" + code, text columns that
     // take any length on SQLite.
     bool legacy = false;
+    // The schema of release 2.1.0: without the filing columns and tables of 2.2.0
+    // (store/filingfields.h). Implied by legacy.
+    bool release210 = false;
 };
+
+// A table of companyTables() with its indexes, text widths held on both engines.
+Status createTable(const Database &db, const TableDef &table);
+// The one row of the company's filing details, with the job numbers starting at 1.
+Status insertCompanyRow(const Database &db);
 
 // Tables, indexes, code masters and the default user, in one transaction.
 Status createCompanyDatabase(const Database &db, CompanyOptions options = {});
@@ -95,8 +103,12 @@ struct CodeMaster
     QString table;
     QString resource;
 };
+// The code masters of the lists release 2.2.0 added, among codeMasters().
+bool isFilingMaster(const QString &table);
 QList<CodeMaster> codeMasters();
 Result<QList<QStringList>> readCodeMaster(const QString &resource);
+// Inserts the shipped rows of a code master into its (empty) table.
+Status fillCodeMaster(const Database &db, const CodeMaster &master);
 
 } // namespace Schema
 } // namespace quarl

@@ -106,7 +106,7 @@ private Q_SLOTS:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_F);
             QVERIFY2(!QApplication::activePopupWidget(), name);
         }
-        QCOMPARE(screen->txtFields(6)->text(), QStringLiteral("MV1f"));
+        QCOMPARE(screen->txtFields(6)->text(), QStringLiteral("MV1F")); // a vessel code, in capitals
         screen->txtFields(6)->setFocus();
         QTest::keyClick(screen->txtFields(6), Qt::Key_Backspace);
         QTest::keyClick(screen->txtFields(6), Qt::Key_Tab);

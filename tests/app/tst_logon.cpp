@@ -11,12 +11,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTimer>
+#include <QSpinBox>
+#include <QRegularExpression>
+#include <QDialog>
 
 using namespace quarl;
 
 namespace {
 
-const QString NoDataSource = QStringLiteral("Data Source Name does not exist Please Select Data File");
+const QString NoDataSource = QStringLiteral("Data Source Name does not exist: the company \"Acme Shipping\" keeps its "
+                                           "data in the data source \"ACME.qdb\", which is not registered on this "
+                                           "workstation.");
 const QString AccessDenied = QStringLiteral("Access denied Username/Password do not match");
 const QString DefaultUserMade = QStringLiteral("New User File Created with Default User ID QUARL Password TOVEK");
 
@@ -359,7 +365,9 @@ private Q_SLOTS:
 
     void unregisteredDataSource_data()
     {
-        QTest::addColumn<QStringList>("answers"); // file chooser answers; "@" is the data file
+        // answers to the question ("No" chooses a data file) and then to the file chooser;
+        // "@" is the data file
+        QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<bool>("loggedOn");
         const QString chooser = QStringLiteral("[Select Data File Name]");
@@ -373,9 +381,12 @@ private Q_SLOTS:
         QTest::newRow("another file, then the right one")
             << QStringList{"other", "@"}
             << QStringList{NoDataSource, chooser, created, NoDataSource, chooser, created} << true;
+        QTest::newRow("the system database, then the right one")
+            << QStringList{"sys", "@"} << QStringList{NoDataSource, chooser, failed, NoDataSource, chooser, created} << true;
         QTest::newRow("registration refused")
             << QStringList{"bad", "", ""}
             << QStringList{NoDataSource, chooser, failed, NoDataSource, chooser, NoDataSource, chooser} << false;
+        QTest::newRow("back to the logon") << QStringList{"cancel"} << QStringList{NoDataSource} << false;
     }
     void unregisteredDataSource()
     {
@@ -391,14 +402,27 @@ private Q_SLOTS:
             QVERIFY(Installer::createDataFile(f).isOk());
         QVERIFY(addCompany(fx, QStringLiteral("Acme Shipping"), QStringLiteral("ACME.qdb"), nullptr));
         Settings::setCompanyIndexText(QStringLiteral(" 1"));
-        for (const QString &a : answers)
-            fx.prompter.answerFile(a == "@" ? dataFile : a == "other" ? otherFile : a == "bad" ? badFile : a);
+        for (const QString &a : answers) {
+            if (a == QLatin1String("cancel")) {
+                fx.prompter.answerCancel();
+                continue;
+            }
+            fx.prompter.answerNo();
+            fx.prompter.answerFile(a == "@"       ? dataFile
+                                   : a == "other" ? otherFile
+                                   : a == "bad"   ? badFile
+                                   : a == "sys"   ? Settings::sysPath()
+                                                  : a);
+        }
 
         frmLogon *logon = fx.startLogon();
         fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
         QStringList shown;
         for (const auto &e : fx.prompter.events()) {
-            shown << (e.kind == ScriptedPrompter::Kind::OpenFile ? QLatin1Char('[') + e.title + QLatin1Char(']') : e.text);
+            if (e.kind == ScriptedPrompter::Kind::OpenFile)
+                shown << QLatin1Char('[') + e.title + QLatin1Char(']');
+            else
+                shown << (e.text.startsWith(NoDataSource) ? NoDataSource : e.text);
             if (e.text == QLatin1String("DSN Creation Failed ... ")) {
                 QCOMPARE(e.title, QStringLiteral("DSN Creation"));
                 QCOMPARE(e.icon, Prompter::Icon::Critical);
@@ -417,33 +441,89 @@ private Q_SLOTS:
         }
     }
 
-    void otherFailureEndsProgram_data()
+    // An office company not yet registered on this workstation: Yes registers its
+    // PostgreSQL database and the logon goes on.
+    void unregisteredOfficeDatabase()
+    {
+        QUARL_SHELL(fx);
+        QUARL_COMPANY_DB(office, QStringLiteral("postgres"));
+        QVERIFY(addCompany(fx, QStringLiteral("Acme Shipping"), QStringLiteral("ACME"), nullptr));
+        Settings::setCompanyIndexText(QStringLiteral(" 1"));
+        fx.prompter.answerYes();
+        const PgParams server = office.pgParams();
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("txtDatabase"))->text(), QStringLiteral("acme"));
+            for (auto [name, text] : {std::pair{"txtHost", server.host}, {"txtDatabase", server.database},
+                                      {"txtUser", server.user}, {"txtPassword", server.password}}) {
+                QLineEdit *e = dialog->findChild<QLineEdit *>(QLatin1String(name));
+                e->selectAll();
+                QTest::keyClicks(e, text);
+            }
+            dialog->findChild<QSpinBox *>(QStringLiteral("txtPort"))->setValue(server.port);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOk")), Qt::LeftButton);
+        });
+        fx.logOn(fx.startLogon(), QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
+        QVERIFY2(fx.prompter.events().first().text.startsWith(
+                     QStringLiteral("Data Source Name does not exist: the company \"Acme Shipping\" keeps its data in "
+                                    "the data source \"ACME\"")),
+                 qPrintable(fx.prompter.events().first().text));
+        QCOMPARE(fx.prompter.messages(), QStringList{"DSN Created Successfully"});
+        QVERIFY(frmMenu::instance());
+        QCOMPARE(Session::current().connection.engine(), Engine::PostgreSQL);
+        QCOMPARE(DataSourceRegistry().find(QStringLiteral("ACME"))->name, QStringLiteral("ACME"));
+    }
+
+    // A logon that fails says why (number, two blanks, text) and stays, with what was typed,
+    // at start as after Logout: the program goes on.
+    void failureStaysOnLogon_data()
     {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("messageStart");
-        QTest::newRow("data file gone") << "gone" << "53 Could not find file";
-        QTest::newRow("empty register") << "empty" << "3021 ";
-        QTest::newRow("no system database") << "nosys" << "53 Could not find file";
+        QTest::newRow("data file gone") << "gone" << "53  Could not find file";
+        QTest::newRow("empty register") << "empty" << "3021  ";
+        QTest::newRow("no system database") << "nosys" << "53  Could not find file";
+        QTest::newRow("server down") << "down" << "";
+        QTest::newRow("no such database") << "nodb" << "";
     }
-    void otherFailureEndsProgram()
+    void failureStaysOnLogon()
     {
         QFETCH(QString, situation);
         QFETCH(QString, messageStart);
         QUARL_SHELL(fx);
-        if (situation == "gone")
+        if (situation == "gone") {
             QVERIFY(QFile::remove(Installation::filePath(QLatin1String(Installer::DemoDataSource))));
-        else if (situation == "empty")
+        } else if (situation == "empty") {
             QVERIFY(fx.system().exec(QStringLiteral("delete from DRCOMP")).isOk());
-        else
+        } else if (situation == "nosys") {
             Settings::setSysPath(fx.home.file(QStringLiteral("missing.qdb")));
+        } else {
+            PgParams server;
+            QString why;
+            QVERIFY2(test::postgresParams(&server, &why), qPrintable(why));
+            if (situation == "down")
+                server.port = 1; // nothing listens there
+            server.database = QStringLiteral("quarl_no_such_company");
+            QVERIFY(DataSourceRegistry().registerPostgres(QStringLiteral("OFFICE"), server).isOk());
+            QVERIFY(fx.system()
+                        .exec(QStringLiteral("update DRCOMP set dirname = ?"), {DataSourceRegistry::connectionText("OFFICE")})
+                        .isOk());
+        }
         frmLogon *logon = fx.startLogon();
-        if (situation != "gone")
+        if (situation == "empty" || situation == "nosys")
             QCOMPARE(fx.child<QComboBox>(logon, "cboDSNList")->count(), 0);
         fx.logOn(logon, QStringLiteral("QUARL"), QStringLiteral("TOVEK"));
         QCOMPARE(fx.prompter.messages().size(), 1);
-        QVERIFY2(fx.prompter.messages().first().startsWith(messageStart), qPrintable(fx.prompter.messages().first()));
-        QCOMPARE(fx.ends, 1);
+        const QString shown = fx.prompter.messages().first();
+        QVERIFY2(shown.startsWith(messageStart) && shown.contains(QRegularExpression(QStringLiteral("^\\S+  \\S"))),
+                 qPrintable(shown));
+        QCOMPARE(fx.ends, 0);
         QVERIFY(!frmMenu::instance());
+        QVERIFY(logon->isVisible());
+        QCOMPARE(fx.child<QLineEdit>(logon, "txtUID")->text(), QStringLiteral("QUARL"));
+        QCOMPARE(fx.child<QLineEdit>(logon, "txtPWD")->text(), QStringLiteral("TOVEK"));
     }
 
     void enterMovesOnAndConfirms()

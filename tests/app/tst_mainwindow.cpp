@@ -127,6 +127,8 @@ private Q_SLOTS:
             {"menPatch", 2, "Insert &New Location codes for ICD (2.0.3)", ""},
             {"menPatch", 3, "Insert &Sea Ports and Inland Depots of UN/LOCODE (2.1.0)", ""},
             {"menPatch", 4, "Modify &Tables for ICES 1.5 (2.1.0)", ""},
+            {"menPatch", 5, "Modify Tables for SCMTR &Filing (2.2.0)", ""},
+            {"menPatch", 6, "&Keys of Bills of Lading Never Used Twice (2.3.0)", ""},
         };
         int count = 0;
         for (const auto &[array, index, caption, code] : table) {
@@ -185,7 +187,7 @@ private Q_SLOTS:
         // the rights never reach these
         for (const auto &[array, index] : {std::pair{"menFile", 8}, {"menFile", 9}, {"menWin", 0}, {"menWin", 1},
                                            {"menWin", 2}, {"menWin", 3}, {"menPatch", 0}, {"menPatch", 1}, {"menPatch", 2},
-                                           {"menPatch", 3}, {"menPatch", 4}})
+                                           {"menPatch", 3}, {"menPatch", 4}, {"menPatch", 6}})
             QVERIFY(menu->menuAction(QLatin1String(array), index)->isEnabled());
     }
 
@@ -263,6 +265,14 @@ private Q_SLOTS:
         menu->menuAction(QStringLiteral("menFile"), 3)->trigger();
         menu->menuAction(QStringLiteral("menFile"), 6)->trigger();
         QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("frmCargo"));
+        // the Window menu shows the keys as pressed; Shift+Tab arrives as Backtab
+        const QAction *previous = menu->findChild<QAction *>(QStringLiteral("actPreviousScreen"));
+        QCOMPARE(previous->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Ctrl+Shift+Tab"));
+        QApplication::setActiveWindow(menu);
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        QWidget *typing = QApplication::focusWidget() ? QApplication::focusWidget() : menu;
+        QTest::keyClick(typing, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(menu->mdiArea()->activeSubWindow()->widget()->objectName(), QStringLiteral("frmVslCode"));
         // open already: brought to the front as it stands, not loaded again
         QWidget *first = menu->mdiArea()->subWindowList().first()->widget();
         first->setProperty("typed", 42);

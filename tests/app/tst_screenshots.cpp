@@ -62,7 +62,7 @@ private Q_SLOTS:
             m_out = m_temp.path();
         QVERIFY(QDir().mkpath(m_out));
     }
-    void cleanup() { loadSkin(QString()); }
+    void cleanup() { QUARL_VERIFY_OK(loadSkin(QString())); }
 
     void logon()
     {
@@ -87,7 +87,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QUARL_SHELL(fx);
         if (!skin.isEmpty()) {
-            Skins::installShipped(Skins::folder());
+            QUARL_VERIFY_OK(Skins::installShipped(Skins::folder()));
             Settings::setSkinPath(QDir(Skins::folder()).filePath(skin + QStringLiteral(".skn")));
         }
         frmMenu *menu = mainWindow(fx, QStringLiteral(" 03 05 06 10 12"));

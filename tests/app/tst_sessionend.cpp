@@ -185,7 +185,7 @@ private Q_SLOTS:
     }
 
     // A password from an older release logs on once and is then kept as its hash only;
-    // quarlctl sets one from standard input.
+    // quarlctl sets one from standard input, for a super-user or the user itself.
     void olderPlainPasswordBecomesItsHash()
     {
         QUARL_SHELL(fx);
@@ -217,10 +217,23 @@ private Q_SLOTS:
             p.waitForFinished(60000);
             return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         };
-        QCOMPARE(passwd({QStringLiteral("QUARL"), QStringLiteral("--db"), file}, "new secret\n"), 0);
+        // the one who sets it shows who they are: a super-user, or the user with the old one
+        const auto as = [&](const char *target, const char *acting) {
+            return QStringList{QLatin1String(target), QStringLiteral("--db"), file, QStringLiteral("--as"), QLatin1String(acting)};
+        };
+        QVERIFY(logon.connection().exec(QStringLiteral("insert into loguser values ('CLERK', ?, ' 02', ' 11')"),
+                                        {PasswordHash::make(QStringLiteral("clerk"))}));
+        QCOMPARE(passwd({QStringLiteral("QUARL"), QStringLiteral("--db"), file}, "TOVEK\nnew secret\n"), 1); // who?
+        QCOMPARE(passwd(as("QUARL", "QUARL"), "tovek\nnew secret\n"), 1);
+        QCOMPARE(passwd(as("QUARL", "CLERK"), "clerk\nnew secret\n"), 1);
+        QVERIFY(logon.checkUser(QStringLiteral("QUARL"), QStringLiteral("TOVEK")).value().has_value());
+        QCOMPARE(passwd(as("QUARL", "QUARL"), "TOVEK\nnew secret\n"), 0);
         QVERIFY(logon.checkUser(QStringLiteral("QUARL"), QStringLiteral("new secret")).value().has_value());
-        QCOMPARE(passwd({QStringLiteral("NOBODY"), QStringLiteral("--db"), file}, "x\n"), 1);
-        QCOMPARE(passwd({QStringLiteral("QUARL"), QStringLiteral("--db"), file}, ""), 1);
+        QCOMPARE(passwd(as("CLERK", "QUARL"), "new secret\nset by QUARL\n"), 0);
+        QCOMPARE(passwd(as("CLERK", "CLERK"), "set by QUARL\nmy own\n"), 0);
+        QVERIFY(logon.checkUser(QStringLiteral("CLERK"), QStringLiteral("my own")).value().has_value());
+        QCOMPARE(passwd(as("NOBODY", "QUARL"), "new secret\nx\n"), 1);
+        QCOMPARE(passwd(as("QUARL", "QUARL"), "new secret\n"), 1); // no new password
         QVERIFY(logon.checkUser(QStringLiteral("QUARL"), QStringLiteral("new secret")).value().has_value());
     }
 };

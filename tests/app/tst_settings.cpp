@@ -1,3 +1,4 @@
+#include "common/filesizelimit.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 
@@ -7,6 +8,7 @@
 
 #include <functional>
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -135,6 +137,53 @@ private Q_SLOTS:
         QCOMPARE(readAll(path), after);
         // a comment line that looks like a key is not a key
         QCOMPARE(ReadSetting(QStringLiteral("Options"), QStringLiteral("; gateway")), QString());
+    }
+
+    // Files edited by hand carry blanks and tabs around names and values: the key is
+    // still found, and a write replaces its line instead of adding a second one.
+    void blanksAroundNames_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("blanks around key and value") << QByteArray("[Options]\n  IceGateUser = OLD \nCustomCode=INNSA1\n");
+        QTest::newRow("tabs") << QByteArray("[Options]\n\tIceGateUser\t=\tOLD\t\nCustomCode=INNSA1\n");
+        QTest::newRow("blanks in the section line") << QByteArray("  [ options ]  \r\nIceGateUser= OLD\r\nCustomCode=INNSA1\r\n");
+    }
+    void blanksAroundNames()
+    {
+        QFETCH(QByteArray, file);
+        test::TempHome home;
+        const QString path = home.file(QStringLiteral("Quarl.ini"));
+        writeAll(path, file);
+        QCOMPARE(Settings::iceGateUser(), QStringLiteral("OLD"));
+        QVERIFY(Settings::setIceGateUser(QStringLiteral("NEW")));
+        QCOMPARE(Settings::iceGateUser(), QStringLiteral("NEW"));
+        QCOMPARE(Settings::customHouseCode(), QStringLiteral("INNSA1"));
+        const QByteArray after = readAll(path);
+        QCOMPARE(after.count('\n'), file.count('\n'));
+        QCOMPARE(after.toLower().count("icegateuser"), 1);
+        QVERIFY(after.contains("IceGateUser=NEW"));
+    }
+
+    // A file that cannot be written whole keeps what it held: a full disk leaves no
+    // half-written or empty settings file, and the write says it failed.
+    void failedWriteKeepsTheFile()
+    {
+        test::TempHome home;
+        const QString path = home.file(QStringLiteral("Quarl.ini"));
+        const QByteArray before = "[SYSTEM]\nSYSPATH=/srv/quarl/QuarlSys.qdb\n[Options]\nIceGateUser=OLD\n";
+        writeAll(path, before);
+        {
+            test::FileSizeLimit limit(16);
+            QVERIFY2(limit.isSet(), "the file size limit could not be set");
+            QVERIFY(!Settings::setIceGateUser(QStringLiteral("NEW")));
+            const Status s = Settings::setInstallation(QStringLiteral("/elsewhere/QuarlSys.qdb"), QStringLiteral("A"),
+                                                       QStringLiteral("B"));
+            QVERIFY(!s.isOk());
+            QVERIFY2(s.failure().numberAndText().startsWith(QLatin1String("27  ")), qPrintable(s.failure().numberAndText()));
+            QVERIFY2(s.failure().description.contains(path), qPrintable(s.failure().description));
+        }
+        QCOMPARE(readAll(path), before);
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Quarl.ini")});
     }
 
     void lineBreakInValueCannotAddKeys()

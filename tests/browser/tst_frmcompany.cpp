@@ -1,4 +1,5 @@
 #include "browsertest.h"
+#include "common/filesizelimit.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 using namespace quarl;
 using test::button;
@@ -342,6 +344,11 @@ private Q_SLOTS:
             QFile f(old);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("left over");
+            // beside it the write-ahead log of another database, which would be played
+            // into the new file when it is first opened
+            auto other = Database::openSqlite(x.home.file(QStringLiteral("other.db")), true);
+            QVERIFY(other && other->exec(QStringLiteral("create table junk as select randomblob(50000) x")));
+            QVERIFY(QFile::copy(x.home.file(QStringLiteral("other.db-wal")), old + QStringLiteral("-wal")));
         }
         ScriptedPrompter prompter;
         QVERIFY(x.open());
@@ -358,7 +365,58 @@ private Q_SLOTS:
         x.screen->createDataSource();
         QCOMPARE(prompter.messages(), QStringList{"DSN Created Successfully"});
         QCOMPARE(QFileInfo(old).size(), QFileInfo(x.report.demoDataFile).size());
-        QVERIFY(DataSourceRegistry().open(QStringLiteral("DSN=OLD.qdb")).isOk());
+        auto company = DataSourceRegistry().open(QStringLiteral("DSN=OLD.qdb"));
+        QVERIFY(company.isOk());
+        QCOMPARE(company->scalar(QStringLiteral("pragma integrity_check")).value().toString(), QStringLiteral("ok"));
+        QCOMPARE(company->scalar(QStringLiteral("select count(*) from cargo")).value().toInt(), 3);
+    }
+
+    // A copy that cannot be made whole (the disk full) or that is damaged never takes the
+    // company's name: the message gives the number and text, and the folder, the
+    // registry and the typed name are as before.
+    void createFailsWithoutLeavingAFile_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full disk") << true << "27  File too large";
+        QTest::newRow("damaged data file") << false << "321  The data file is damaged";
+    }
+    void createFailsWithoutLeavingAFile()
+    {
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, message);
+        Fixture x;
+        QVERIFY(x.install());
+        const QString source = x.home.file(QStringLiteral("TEMPLATE.qdb"));
+        if (!fullDisk) {
+            // a page of the port master overwritten, as a bad sector would leave it
+            QFile f(source);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(f.size() / 2 / 4096 * 4096 + 8));
+            f.write(QByteArray(4000, '\x5a'));
+        }
+        const QStringList filesBefore = x.folderFiles();
+        const QStringList sourcesBefore = DataSourceRegistry().names();
+        ScriptedPrompter prompter;
+        QVERIFY(x.open());
+        x.screen->addRecord();
+        QTest::keyClicks(x.f(1), QStringLiteral("Konkan Lines"));
+        QTest::keyClicks(x.f(8), QStringLiteral("KONKAN"));
+        prompter.answerFile(source);
+        {
+            std::optional<test::FileSizeLimit> limit;
+            if (fullDisk) {
+                limit.emplace(65536);
+                QVERIFY2(limit->isSet(), "the file size limit could not be set");
+            }
+            QTest::mouseClick(x.create(), Qt::LeftButton);
+        }
+        QCOMPARE(prompter.messages().size(), 1);
+        const QString shown = prompter.messages().first();
+        QVERIFY2(shown.startsWith(message) && shown.contains(QLatin1String("KONKAN.qdb")), qPrintable(shown));
+        QCOMPARE(x.f(8)->text(), QStringLiteral("KONKAN"));
+        QCOMPARE(x.folderFiles(), filesBefore);
+        QCOMPARE(DataSourceRegistry().names(), sourcesBefore);
     }
 
     void missingSystemDatabase()

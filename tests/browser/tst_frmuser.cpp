@@ -7,6 +7,8 @@
 #include "store/passwordhash.h"
 #include "store/schema.h"
 
+#include <QCheckBox>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QTest>
 
@@ -63,7 +65,8 @@ private Q_SLOTS:
         QVERIFY(x.open(t.db(), QStringLiteral(" SU"), QStringLiteral(" SU"), QStringLiteral("QUARL")));
         QCOMPARE(x.screen->adoPrimaryRS().count(), 3);
         QCOMPARE(x.f(1)->text(), QStringLiteral("QUARL")); // the last in user-id order, padding not shown
-        QCOMPARE(x.f(3)->text(), QStringLiteral(" SU"));
+        QCOMPARE(x.f(3)->text(), QString()); // the mark is the box beside the codes
+        QVERIFY(x.screen->findChild<QCheckBox *>(QStringLiteral("chkUserSU"))->isChecked());
         QCOMPARE(x.f(2)->echoMode(), QLineEdit::Password);
         QCOMPARE(x.f(2)->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, x.f(2)), int('#'));
         QCOMPARE(x.f(1)->maxLength(), 32767);
@@ -82,6 +85,9 @@ private Q_SLOTS:
         x.f(0)->clear();
         QTest::keyClicks(x.f(0), QString(160, QLatin1Char('1')));
         QCOMPARE(x.f(0)->text().size(), 150);
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Module Rights takes at most 150 characters"));
+        QCOMPARE(prompter.beeps(), 20); // one for each character refused
+        prompter.clear();
         QTest::keyClick(x.f(0), Qt::Key_Escape);
         QCOMPARE(x.screen->focusWidget(), button(x.screen.get(), "cmdAdd")); // Cancel ends on Add
         // search with its own texts
@@ -115,7 +121,7 @@ private Q_SLOTS:
         QVERIFY(!x.f(2)->isReadOnly());
         QVERIFY(x.f(3)->isReadOnly());
         QTest::keyClicks(x.f(3), QStringLiteral(" 01 03"));
-        QCOMPARE(x.f(3)->text(), QStringLiteral(" 02"));
+        QCOMPARE(x.f(3)->text(), QStringLiteral("02")); // the codes as they read
         x.f(2)->selectAll();
         QTest::keyClicks(x.f(2), QStringLiteral("new'pw%"));
         QTest::keyClick(x.f(2), Qt::Key_S, Qt::ControlModifier);
@@ -210,6 +216,51 @@ private Q_SLOTS:
             QVERIFY(x.screen->close());
         }
         QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from loguser")).value().toInt(), 2);
+    }
+
+    // A new user given the super-user right by its box, and codes typed as they are shown,
+    // gets what they grant; a user whose password alone changed keeps the strings as stored.
+    void rightsAsShownGrant_data() { test::addEngineRows(); }
+    void rightsAsShownGrant()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db(), QStringLiteral(" SU"), QStringLiteral(" SU"), QStringLiteral("QUARL")));
+        auto *userSU = x.screen->findChild<QCheckBox *>(QStringLiteral("chkUserSU"));
+        QVERIFY(!userSU->isEnabled()); // browsing
+        x.screen->addRecord();
+        QVERIFY(!userSU->isChecked());
+        for (const char *text : {"CLERK2", "pw", "01 02"}) {
+            QTest::keyClicks(x.screen->focusWidget(), QLatin1String(text));
+            QTest::keyClick(x.screen->focusWidget(), Qt::Key_Return);
+        }
+        QCOMPARE(x.screen->focusWidget(), static_cast<QWidget *>(userSU));
+        QTest::keyClick(userSU, Qt::Key_Space);
+        QTest::keyClick(userSU, Qt::Key_Return);
+        QCOMPARE(x.screen->focusWidget(), x.f(0));
+        QTest::keyClicks(x.f(0), QStringLiteral("SU"));
+        QTest::keyClick(x.f(0), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        auto rights = t.db().query(QStringLiteral("select urights, mrights from loguser where uid = 'CLERK2'"));
+        QVERIFY(rights.isOk() && rights->next());
+        // the leading blank is what the checks look for; a fixed-width column pads the end
+        const auto rightTrimmed = [](const QVariant &v) { return v.toString().remove(QRegularExpression(QStringLiteral("\\s+$"))); };
+        QCOMPARE(rightTrimmed(rights->value(0)), QStringLiteral(" 01 02 SU"));
+        QCOMPARE(rightTrimmed(rights->value(1)), QStringLiteral(" SU"));
+        QCOMPARE(x.f(3)->text(), QStringLiteral("01 02"));
+        QVERIFY(x.screen->findChild<QCheckBox *>(QStringLiteral("chkModuleSU"))->isChecked());
+        // the password alone changed: the strings stay exactly as they were
+        QVERIFY(t.db().exec(QStringLiteral("update loguser set urights = ' 0102' where uid = 'CLERK2'")).isOk());
+        x.screen->refreshRecords();
+        x.screen->moveFirst();
+        QCOMPARE(x.f(1)->text(), QStringLiteral("CLERK2"));
+        x.screen->editRecord();
+        x.f(2)->setText(QStringLiteral("pw2"));
+        x.screen->updateRecord();
+        QCOMPARE(rightTrimmed(t.db().scalar(QStringLiteral("select urights from loguser where uid = 'CLERK2'")).value()),
+                 QStringLiteral(" 0102"));
     }
 
     void saveFailureShowsNumberAndText_data() { test::addEngineRows(); }

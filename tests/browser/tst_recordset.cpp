@@ -244,30 +244,99 @@ private Q_SLOTS:
         QCOMPARE(codes, (QList<int>{5, 1, 3}));
     }
 
-    void changedByAnotherUser_data() { test::addEngineRows(); }
-    void changedByAnotherUser()
+    // Two workstations on the same rows of every kind of table: with a key, without one
+    // (found again by the user id), and with a key the engine numbers.
+    void otherWorkstations_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("table");
+        for (const char *engine : {"sqlite", "postgres"}) {
+            for (const char *table : {"vessels", "users", "voyages"})
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(engine), QLatin1String(table))))
+                    << QString::fromLatin1(engine) << QString::fromLatin1(table);
+        }
+    }
+    void otherWorkstations()
     {
         QFETCH(QString, engine);
+        QFETCH(QString, table);
         QUARL_COMPANY_DB(t, engine);
-        for (const char *code : {"A", "B"})
-            QVERIFY(t.db().exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM) values (?, 'N')"), {code}).isOk());
-        RecordSet rs;
-        QVERIFY(rs.open(t.db(), RecordSources::vesselCodes()).isOk());
+        RecordSource source;
+        QString column, insert;
+        if (table == QLatin1String("vessels")) {
+            source = RecordSources::vesselCodes();
+            column = QStringLiteral("VESSEL_NM");
+            insert = QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM) values (?, 'N')");
+        } else if (table == QLatin1String("users")) {
+            source = RecordSources::users(QStringLiteral(" SU"), QStringLiteral("QUARL"));
+            column = QStringLiteral("urights");
+            insert = QStringLiteral("insert into loguser (uid, pwd, urights, mrights) values (?, 'x', ' 01', ' 11')");
+        } else {
+            source = {QStringLiteral("vesinfo"), QString(), {}, QStringLiteral("vslcode")};
+            column = QStringLiteral("mastername");
+            insert = QStringLiteral("insert into vesinfo (vslcode, voyno) values (?, '1')");
+        }
+        for (const char *key : {"R1", "R2", "R3"})
+            QVERIFY(t.db().exec(insert, {QLatin1String(key)}).isOk());
+        const int first = table == QLatin1String("users") ? 1 : 0; // QUARL comes first
         auto other = t.reopen();
         QVERIFY(other.isOk());
-        QVERIFY(other->exec(QStringLiteral("delete from D_VESSEL_CD where VESSEL_CD = 'A'")).isOk());
-        rs.moveFirst();
-        QVERIFY(rs.edit().isOk());
-        rs.setValue(rs.columnIndex("VESSEL_NM"), QStringLiteral("X"));
-        const Status s = rs.update();
-        QVERIFY(!s.isOk());
-        QVERIFY(s.failure().description.contains(QLatin1String("another user")));
-        QVERIFY(rs.isPending()); // kept for the user to cancel or correct
-        rs.cancelUpdate();
-        QVERIFY(!rs.deleteCurrent().isOk());
-        QCOMPARE(rs.count(), 2);
-        QVERIFY(rs.requery().isOk());
-        QCOMPARE(rs.count(), 1);
+        RecordSet here, there;
+        QVERIFY(here.open(t.db(), source).isOk());
+        QVERIFY(there.open(other.value(), source).isOk());
+        const int c = here.columnIndex(column);
+        const int k = here.columnIndex(source.orderBy);
+        auto text = [&](const RecordSet &rs) { return rs.value(c).toString().trimmed(); };
+        auto stored = [&] {
+            return t.db().scalar(QStringLiteral("select %1 from %2 where %3 = 'R1'").arg(column, source.table, source.orderBy))
+                ->toString().trimmed();
+        };
+        here.moveTo(first);
+        there.moveTo(first);
+
+        // an edit starts from the row as stored now, not as it was read
+        QVERIFY(there.edit().isOk());
+        there.setValue(c, QStringLiteral("THERE"));
+        QVERIFY(there.update().isOk());
+        QVERIFY(here.edit().isOk());
+        QCOMPARE(text(here), QStringLiteral("THERE"));
+        // a save over a row changed since the edit began is refused, with the typed value kept
+        QVERIFY(there.edit().isOk());
+        there.setValue(c, QStringLiteral("AGAIN"));
+        QVERIFY(there.update().isOk());
+        here.setValue(c, QStringLiteral("HERE"));
+        QVERIFY(here.update().failure().is(ErrorNumber::RowChanged));
+        QCOMPARE(text(here), QStringLiteral("HERE"));
+        QCOMPARE(stored(), QStringLiteral("AGAIN"));
+        // loaded again, it starts from the other's save
+        QVERIFY(here.reloadPending().isOk());
+        QCOMPARE(text(here), QStringLiteral("AGAIN"));
+        here.setValue(c, QStringLiteral("HERE"));
+        QVERIFY(here.update().isOk());
+        QCOMPARE(stored(), QStringLiteral("HERE"));
+
+        // a delete of a row changed since it was shown is refused and shows the row as stored
+        QVERIFY(there.edit().isOk());
+        there.setValue(c, QStringLiteral("LAST"));
+        QVERIFY(there.update().isOk());
+        QVERIFY(here.deleteCurrent().failure().is(ErrorNumber::RowChanged));
+        QCOMPARE(text(here), QStringLiteral("LAST"));
+        QCOMPARE(stored(), QStringLiteral("LAST"));
+        // deleted elsewhere: no edit, and the row gives way to its neighbour
+        QVERIFY(there.deleteCurrent().isOk());
+        QVERIFY(here.edit().failure().is(ErrorNumber::RowGone));
+        bool gone = false;
+        QVERIFY(here.refreshCurrent(&gone).isOk());
+        QVERIFY(gone);
+        QCOMPARE(here.value(k).toString().trimmed(), QStringLiteral("R2"));
+        QCOMPARE(here.position(), first);
+
+        // a refresh keeps the current row by its key when another row comes before it
+        here.moveTo(first + 1);
+        QVERIFY(other->exec(insert, {QStringLiteral("A0")}).isOk());
+        QVERIFY(here.requery(true).isOk());
+        QCOMPARE(here.value(k).toString().trimmed(), QStringLiteral("R3"));
+        QCOMPARE(here.position(), first + 2);
     }
 
     void ownRowOnly_data() { test::addEngineRows(); }

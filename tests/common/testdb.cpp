@@ -5,6 +5,7 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QTest>
+#include <tuple>
 
 namespace quarl::test {
 
@@ -17,13 +18,13 @@ void addEngineRows()
 
 bool postgresParams(PgParams *params, QString *why)
 {
-    const QString spec = qEnvironmentVariable("QUARL_TEST_PG");
-    if (spec.isEmpty()) {
+    const QString conninfo = qEnvironmentVariable("QUARL_TEST_PG");
+    if (conninfo.isEmpty()) {
         *why = QStringLiteral("QUARL_TEST_PG is not set: run the tests with scripts/test.sh, which starts PostgreSQL");
         return false;
     }
     params->database = QStringLiteral("postgres");
-    for (const QString &pair : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString &pair : conninfo.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString k = pair.section(QLatin1Char('='), 0, 0);
         const QString v = pair.section(QLatin1Char('='), 1);
         if (k == QLatin1String("host"))
@@ -94,7 +95,7 @@ TempDatabase::~TempDatabase()
         QString why;
         if (postgresParams(&admin, &why)) {
             if (auto maint = Database::openPostgres(admin))
-                maint->exec(QStringLiteral("drop database if exists %1 with (force)").arg(m_pg.database));
+                std::ignore = maint->exec(QStringLiteral("drop database if exists %1 with (force)").arg(m_pg.database));
         }
     }
 }

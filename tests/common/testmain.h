@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <QTest>
 
 #include <functional>
 #include <memory>
@@ -16,3 +18,16 @@ int registerTest(const char *name, Factory factory);
 #define QUARL_TEST(Class)                                                                             \
     static const int quarlTestRegistration_##Class =                                                  \
         quarl::test::registerTest(#Class, [] { return std::unique_ptr<QObject>(new Class); });
+
+// Fails the test with the failure's number and text when a Status or Result is not ok:
+// QUARL_VERIFY_OK(saveBillOfLading(db, bl));
+#define QUARL_VERIFY_OK(expr)                                                                         \
+    do {                                                                                              \
+        const auto &quarlVerified_ = (expr);                                                          \
+        if (!quarlVerified_.isOk()) {                                                                 \
+            QTest::qFail(qPrintable(QStringLiteral(#expr " is not ok: ")                              \
+                                    + quarlVerified_.failure().numberAndText()),                      \
+                         __FILE__, __LINE__);                                                         \
+            return;                                                                                   \
+        }                                                                                             \
+    } while (false)

@@ -56,7 +56,7 @@ Container sampleContainer(int n)
 {
     return Container{0, QStringLiteral("MSCU%1").arg(n, 7, 10, QLatin1Char('0')), QStringLiteral("SEAL%1").arg(n),
                      QStringLiteral("AG01"), QStringLiteral("FCL"), QStringLiteral("10"), QStringLiteral("12.5"),
-                     QStringLiteral("22G1"), QStringLiteral("N")};
+                     QStringLiteral("22G1"), QStringLiteral("N"), QString(), QString()};
 }
 
 } // namespace quarl::cargotest

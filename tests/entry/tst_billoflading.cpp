@@ -89,6 +89,46 @@ private Q_SLOTS:
         QCOMPARE(countRows(db, QStringLiteral("contain")), 0);
     }
 
+    // A container the database refuses after every rule passed (packages beyond the
+    // column's range on PostgreSQL, a refusing trigger on SQLite) undoes the whole save: a
+    // new bill of lading leaves no row, an edited one keeps what was stored.
+    void refusedContainerWriteStoresNothing_data() { test::addEngineRows(); }
+    void refusedContainerWriteStoresNothing()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        const Database &db = t.db();
+        Container refused = sampleContainer(9);
+        if (t.engine() == Engine::PostgreSQL) {
+            refused.pkgs = QStringLiteral("3000000000");
+        } else {
+            QVERIFY(db.exec(QStringLiteral("create trigger refuse_container before insert on contain "
+                                           "when new.containno = 'MSCU0000009' begin select raise(abort, 'disk I/O error'); end")));
+        }
+        BillOfLading bol = sampleBill(QStringLiteral("BL1"));
+        bol.containers = {sampleContainer(1), refused};
+        auto saved = saveBillOfLading(db, bol);
+        QVERIFY(!saved);
+        QVERIFY2(!saved.failure().is(ErrorNumber::ContainerRule), qPrintable(saved.failure().numberAndText()));
+        QCOMPARE(countRows(db, QStringLiteral("cargo")), 0);
+        QCOMPARE(countRows(db, QStringLiteral("contain")), 0);
+
+        bol.containers = {sampleContainer(1)};
+        auto id = saveBillOfLading(db, bol);
+        QVERIFY2(id, qPrintable(id.failure().numberAndText()));
+        BillOfLading edit = sampleBill(QStringLiteral("BL1"));
+        edit.id = id.value();
+        edit.set(QStringLiteral("impname"), QStringLiteral("Changed"));
+        Container kept = sampleContainer(1);
+        kept.autoid = db.scalar(QStringLiteral("select autoid from contain")).value().toLongLong();
+        kept.sealno = QStringLiteral("CHANGED");
+        edit.containers = {kept, refused};
+        QVERIFY(!saveBillOfLading(db, edit));
+        QCOMPARE(db.scalar(QStringLiteral("select impname from cargo"))->toString(), QStringLiteral("Importer"));
+        QCOMPARE(db.scalar(QStringLiteral("select sealno from contain"))->toString(), QStringLiteral("SEAL1"));
+        QCOMPARE(countRows(db, QStringLiteral("contain")), 1);
+    }
+
     // Two workstations saving new bills of lading at the same moment: distinct keys, no failures.
     void concurrentSavesGetDistinctKeys_data() { test::addEngineRows(); }
     void concurrentSavesGetDistinctKeys()

@@ -2,9 +2,12 @@
 #include "common/testmain.h"
 
 #include "core/scriptedprompter.h"
+#include "core/settings.h"
 #include "store/session.h"
 #include "core/ui/screenregistry.h"
+#include "entry/ui/codecombo.h"
 #include "entry/ui/frmvslmast.h"
+#include "entry/voyageheader.h"
 #include "store/schema.h"
 
 #include <QApplication>
@@ -138,13 +141,16 @@ private Q_SLOTS:
     }
 
     // A voyage header keyed in from the keyboard alone: the vessel code fills the vessel's
-    // particulars, the leave rules hold the focus with their messages, the save writes the
-    // two constants.
+    // particulars, the leave rules hold the focus with their messages, Shift+Tab goes back
+    // from an empty Last Port 1, and the save stores the custom house's port of arrival and
+    // the placeholder terminal where none was keyed.
     void keyedInFromKeyboard_data() { test::addEngineRows(); }
     void keyedInFromKeyboard()
     {
         QFETCH(QString, engine);
         QUARL_COMPANY_DB(t, engine);
+        test::TempHome home;
+        Settings::setCustomHouseCode(QStringLiteral("INNSA1"));
         ScriptedPrompter prompter;
         QVERIFY(insertVessel(t.db(), QStringLiteral("MRNSTR"), QStringLiteral("MARINE STAR"), "MH", 35881.5, 17042.0));
         Fixture x;
@@ -157,8 +163,9 @@ private Q_SLOTS:
         x.enter();
         QCOMPARE(x.focus(), x.f(6));
         QCOMPARE(prompter.messages(), (QStringList{"Cannot find Vessel Name in Master ..", "Cannot find Vessel Name in Master .."}));
-        x.type(6, QStringLiteral("MRNSTR"));
+        x.type(6, QStringLiteral("mrnstr")); // taken as capitals
         x.enter();
+        QCOMPARE(x.f(6)->text(), QStringLiteral("MRNSTR"));
         QCOMPARE(x.focus(), x.f(1));
         QCOMPARE(x.f(1)->text(), QStringLiteral("MARINE STAR"));
         QCOMPARE(x.f(5)->text(), QStringLiteral("MH"));
@@ -187,6 +194,10 @@ private Q_SLOTS:
         x.enter();
         QCOMPARE(x.focus(), combo);
         QCOMPARE(x.screen->statusText(), QStringLiteral("Last Port 1 is required"));
+        QTest::keyClick(combo, Qt::Key_Backtab, Qt::ShiftModifier); // going back is always allowed
+        QCOMPARE(x.focus(), x.f(5));
+        x.enter();
+        QCOMPARE(x.focus(), combo);
         QTest::keyClicks(combo, QStringLiteral("Singapore-SGSIN"));
         QCOMPARE(x.f(8)->text(), QStringLiteral("SGSIN"));
         x.enter();
@@ -204,6 +215,19 @@ private Q_SLOTS:
         QCOMPARE(x.f(26)->text(), QStringLiteral("12.5"));
         x.enter();
         x.type(23, QStringLiteral("CONTAINERS"));
+        // the fields below follow in reading order: arrival, its time, port, terminal
+        for (int index : {101, 102, 100, 103}) {
+            x.enter();
+            QCOMPARE(x.focus(), x.f(index));
+        }
+        // and stand in that order down the right half, under Cargo Desc.
+        const int order[] = {23, 101, 100, 103};
+        for (int k = 1; k < 4; ++k) {
+            const QPoint above = x.f(order[k - 1])->mapTo(x.screen.get(), QPoint(0, 0));
+            const QPoint below = x.f(order[k])->mapTo(x.screen.get(), QPoint(0, 0));
+            QCOMPARE(below.x(), above.x());
+            QVERIFY(below.y() > above.y());
+        }
         QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
         QCOMPARE(prompter.messages(), QStringList{"Cannot find Nationality in Master .."});
@@ -213,16 +237,16 @@ private Q_SLOTS:
         QCOMPARE(q->value(0).toString(), QStringLiteral("MARINE STAR"));
         QCOMPARE(q->value(1).toString(), QStringLiteral("IN"));
         QCOMPARE(q->value(2).toString(), QStringLiteral("SGSIN"));
-        QCOMPARE(q->value(3).toString(), QStringLiteral("INIXY1"));
+        QCOMPARE(q->value(3).toString(), QStringLiteral("INNSA1"));
         QCOMPARE(q->value(4).toString(), QStringLiteral("PORT"));
         QCOMPARE(q->value(5).toDouble(), 35881.5);
         QCOMPARE(q->value(6).toDouble(), 12.5);
         QVERIFY(q->value(7).isNull());
     }
 
-    // Edit: an emptied mandatory field holds the focus; the save replaces another port of
-    // arrival, stores the optional arrival fields and keeps the hidden columns the screen
-    // does not write.
+    // Edit: an emptied mandatory field holds the focus; the save stores the port of arrival
+    // and terminal keyed, the optional arrival fields, and keeps the hidden columns the
+    // screen does not write.
     void editForcesConstants_data() { test::addEngineRows(); }
     void editForcesConstants()
     {
@@ -267,11 +291,117 @@ private Q_SLOTS:
         auto q = t.db().query(QStringLiteral("select sagentcode, portarrival, terminalop, crewdecl, arrtime from vesinfo"));
         QVERIFY(q.isOk() && q->next());
         QCOMPARE(q->value(0).toString(), QStringLiteral("AG2"));
-        QCOMPARE(q->value(1).toString(), QStringLiteral("INIXY1"));
-        QCOMPARE(q->value(2).toString(), QStringLiteral("PORT"));
+        QCOMPARE(q->value(1).toString(), QStringLiteral("INCCU1"));
+        QCOMPARE(q->value(2).toString(), QStringLiteral("INCCU1KKP1"));
         QCOMPARE(q->value(3).toString(), QStringLiteral("Y"));
         QCOMPARE(q->value(4).toString(), QStringLiteral("18:00"));
         QCOMPARE(prompter.messages(), QStringList());
+    }
+
+    // The fields kept for today's arrival manifest follow those of the flat file: the
+    // voyage call number and the next ports keyed in, an unknown port held with its
+    // reason as it is left and again at save, a code chosen from its list.
+    void filingFields_data() { test::addEngineRows(); }
+    void filingFields()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        ScriptedPrompter prompter;
+        QVERIFY(insertVoyage(t.db(), "SEAPRL", "12", "IN", "SGSIN", "INMAA1"));
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        x.screen->editRecord();
+        x.f(103)->setFocus(); // Terminal Op., the last field of the flat file
+        x.enter();
+        QCOMPARE(x.focus(), x.f(120));
+        x.type(120, QStringLiteral("INNSA120250123"));
+        x.enter();
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.screen->purposeCombo()));
+        QTest::keyClick(x.focus(), Qt::Key_Down);
+        QCOMPARE(x.screen->purposeCombo()->code(), QStringLiteral("1"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(125));
+        x.type(125, QStringLiteral("2x1"));
+        QCOMPARE(x.f(125)->text(), QStringLiteral("21")); // a count: digits only
+        x.f(127)->setFocus();
+        x.type(127, QStringLiteral("zz999"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(127));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Next Port 1: ZZ999 is not in the port list"));
+        x.type(127, QStringLiteral("lkcmb"));
+        x.enter();
+        QCOMPARE(x.focus(), x.f(128));
+        QCOMPARE(x.f(127)->text(), QStringLiteral("LKCMB"));
+        x.f(129)->setText(QStringLiteral("QQQQQ")); // never visited: held at save
+        x.f(122)->setText(QStringLiteral("7"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        QCOMPARE(x.focus(), x.f(122));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Departure time: a time is H:mm, 0:00 to 23:59"));
+        x.type(122, QStringLiteral("18:30"));
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.focus(), x.f(129));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Next Port 3: QQQQQ is not in the port list"));
+        x.f(129)->clear();
+        QTest::keyClick(x.focus(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.messages(), QStringList());
+        auto q = t.db().query(QStringLiteral("select vcn, purpcall, crewcount, nextport, nextport2, deptime, lastport, "
+                                             "portarrival from vesinfo"));
+        QVERIFY(q.isOk() && q->next());
+        QCOMPARE(q->value(0).toString(), QStringLiteral("INNSA120250123"));
+        QCOMPARE(q->value(1).toString(), QStringLiteral("1"));
+        QCOMPARE(q->value(2).toInt(), 21);
+        QCOMPARE(q->value(3).toString(), QStringLiteral("LKCMB"));
+        QVERIFY(q->value(4).isNull() || q->value(4).toString().isEmpty());
+        QCOMPARE(q->value(5).toString(), QStringLiteral("18:30"));
+        QCOMPARE(q->value(6).toString(), QStringLiteral("SGSIN"));
+        QCOMPARE(q->value(7).toString(), QStringLiteral("INMAA1")); // the row's own port of arrival, kept
+    }
+
+    // What a save stores as port of arrival and terminal operator: keyed, else the row's own
+    // code, else the custom house's; a placeholder the row holds is no code of its own.
+    void portOfArrivalAndTerminal_data()
+    {
+        QTest::addColumn<QString>("keyed");
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<QString>("customHouse");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("terminalKeyed");
+        QTest::addColumn<QString>("terminalHeld");
+        QTest::addColumn<QString>("terminal");
+        QTest::newRow("keyed") << " INCCU1 " << "INMAA1" << "INNSA1" << "INCCU1" << "KKP1" << "PORT" << "KKP1";
+        QTest::newRow("imported") << "" << "INMAA1" << "INNSA1" << "INMAA1" << "" << "CCTL" << "CCTL";
+        QTest::newRow("placeholders") << "" << "INIXY1" << "INNSA1" << "INNSA1" << "" << "PORT" << "PORT";
+        QTest::newRow("nothing") << "" << "" << "INNSA1" << "INNSA1" << " " << "" << "PORT";
+        QTest::newRow("office at INIXY1") << "" << "" << "INIXY1" << "INIXY1" << "" << "" << "PORT";
+    }
+    void portOfArrivalAndTerminal()
+    {
+        QFETCH(QString, keyed);
+        QFETCH(QString, held);
+        QFETCH(QString, customHouse);
+        QFETCH(QString, port);
+        QFETCH(QString, terminalKeyed);
+        QFETCH(QString, terminalHeld);
+        QFETCH(QString, terminal);
+        QCOMPARE(VoyageHeader::portOfArrival(keyed, held, customHouse), port);
+        QCOMPARE(VoyageHeader::terminalOperator(terminalKeyed, terminalHeld), terminal);
+    }
+
+    // Last Port 1 left empty holds a click elsewhere as it holds Tab.
+    void emptyPortHoldsTheMouse()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        ScriptedPrompter prompter;
+        Fixture x;
+        QVERIFY(x.open(t.db()));
+        QTest::keyClick(x.focus(), Qt::Key_A, Qt::ControlModifier);
+        QComboBox *combo = x.screen->portCombo();
+        combo->setFocus(Qt::TabFocusReason);
+        QTest::mouseClick(x.f(23), Qt::LeftButton);
+        QTRY_COMPARE(x.focus(), static_cast<QWidget *>(combo));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Last Port 1 is required"));
     }
 
     // Opened from another screen of the work area, it stands beside that screen.

@@ -251,6 +251,10 @@ private Q_SLOTS:
         const QString listed = prompter.messages().first();
         QVERIFY2(listed.startsWith(QStringLiteral("File %1: 1 error, 0 warnings.\n\nError, line ").arg(path)), qPrintable(listed));
         QVERIFY2(listed.contains(QLatin1String("MSKU1234566: check digit should be 5, not 6.")), qPrintable(listed));
+        const QString bl = t.db().scalar(QStringLiteral("select c.blno from cargo c join contain k on k.ref = c.id "
+                                                        "where k.containno = 'MSKU1234566'"))->toString();
+        QVERIFY2(listed.contains(QRegularExpression(QStringLiteral("Error, line \\d+ \\(B/L %1\\), container field").arg(bl))),
+                 qPrintable(listed));
         QCOMPARE(prompter.events().first().icon, Prompter::Icon::Critical);
         // the same list before the copy; No keeps the file in the office
         for (const char *command : {"cmdPreview", "cmdEmail"}) {
@@ -332,6 +336,18 @@ private Q_SLOTS:
                               QLatin1String(igm::Messages::Imported)}));
         QCOMPARE(test::voyageRows(target.db()), 1 + 3 + 3);
         QCOMPARE(test::count(target.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")), 0);
+
+        // the same file again: the line it holds already is named, not the database's words
+        child<QCheckBox>(w.get(), QStringLiteral("chkVessel"))->setChecked(false);
+        const QString first = source.db().scalar(QStringLiteral("select blno from cargo where vslcode = 'ABCD' and "
+                                                                "voyno = '123E' order by id"))->toString();
+        prompter.clear();
+        prompter.answerYes();
+        click(w.get(), "cmdImport");
+        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("B/L No. %1 is already line 1 of ABCD / 123E: the voyage is in "
+                                                                 "this company already, and nothing of the file was stored.")
+                                                      .arg(first)});
+        QCOMPARE(test::voyageRows(target.db()), 1 + 3 + 3);
     }
 
     // Cancel on the progress of a long import: nothing of the file is stored, and it is said.
@@ -379,13 +395,22 @@ private Q_SLOTS:
         ScriptedPrompter prompter;
         auto out = open("frmCargoRep");
         QCOMPARE(out->windowTitle(), QStringLiteral("Generate XML File (Cargo)"));
-        typeVoyage(out.get(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        typeVoyage(out.get(), QStringLiteral("abcd"), QStringLiteral("123e")); // taken as capitals
+        QTemporaryDir media;
+        prompter.answerYes();
+        prompter.answerFile(media.path());
         click(out.get(), "cmdPreview");
         const QString cargo = home.file(QStringLiteral("cargo.xml"));
         const QString contain = home.file(QStringLiteral("contain.xml"));
-        QCOMPARE(prompter.messages(), QStringList{QLatin1String(igm::Messages::FilePrefix) + cargo
-                                                  + QLatin1String(igm::Messages::SavedInProgramFolder)});
-        QVERIFY(QFile::exists(contain));
+        const QString items = home.file(QStringLiteral("cargoitem.xml"));
+        QCOMPARE(prompter.events().first().text,
+                 QStringLiteral("Files %1, %2 and %3 successfully are saved in Program Folder, Copy Files to Floppy ? ")
+                     .arg(cargo, contain, items));
+        // the files to the media, the same way as the flat file
+        QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("cargo.xml"))), test::readFile(cargo));
+        QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("contain.xml"))), test::readFile(contain));
+        QCOMPARE(test::readFile(QDir(media.path()).filePath(QStringLiteral("cargoitem.xml"))), test::readFile(items));
+        QVERIFY(prompter.messages().last().contains(media.path()));
 
         useDatabase(target.db());
         prompter.clear();
@@ -425,6 +450,7 @@ private Q_SLOTS:
         QCOMPARE(prompter.events().size(), 1);
         QCOMPARE(prompter.events().first().text, QLatin1String(igm::Messages::RemovalWarning));
         QCOMPARE(prompter.events().first().icon, Prompter::Icon::Critical);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(field(w.get(), 4)));
         auto *withVessel = child<QCheckBox>(w.get(), QStringLiteral("chkWithVessel"));
         QVERIFY(!withVessel->isChecked());
         typeVoyage(w.get(), QStringLiteral("ABCD"), QStringLiteral("123E"));
@@ -434,6 +460,7 @@ private Q_SLOTS:
         prompter.answerNo();
         click(w.get(), "cmdRemove");
         QCOMPARE(prompter.texts(), QStringList{QLatin1String(igm::Messages::RemovalQuestion)});
+        QVERIFY(prompter.events().first().defaultNo); // an Enter too many deletes nothing
         QCOMPARE(test::voyageRows(t.db()), before);
 
         prompter.clear();

@@ -11,6 +11,7 @@
 #include "reports/printerchoice.h"
 #include "reports/reportexport.h"
 #include "reports/ui/frmprint.h"
+#include "reports/ui/printersetupdialog.h"
 #include "reports/ui/reportscreen.h"
 #include "store/schema.h"
 
@@ -22,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 
@@ -192,6 +194,49 @@ private Q_SLOTS:
 
     // The files as readers we did not write see them: every B/L number and container
     // number in order, the totals, the right page count, and awkward texts as typed.
+    // The check-list prints the shipper and the HS codes of the goods items of a line that
+    // has them, and nothing for them on a line that has none.
+    void shipperAndHsCodes_data() { test::addEngineRows(); }
+    void shipperAndHsCodes()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(addSmallVoyages(t.db()).isOk());
+        QVERIFY(t.db().exec(QStringLiteral("update cargo set shpname = 'EXAMPLE EXPORT CO LTD', shpaddr = '1 SAMPLE ROAD', "
+                                           "shpcity = 'SHANGHAI', shpcntry = 'CN' where id = 5")).isOk());
+        const QString item = QStringLiteral("insert into cargoitem (ref, itemseq, hscode, itemdesc) values (?, ?, ?, ?)");
+        QVERIFY(t.db().exec(item, {5, 2, QStringLiteral("84818090"), QStringLiteral("GATE VALVES")}).isOk());
+        QVERIFY(t.db().exec(item, {5, 1, QStringLiteral("848180"), QStringLiteral("BALL VALVES")}).isOk());
+        QVERIFY(t.db().exec(item, {5, 3, QVariant(), QStringLiteral("NOT YET CLASSIFIED")}).isOk());
+        QVERIFY(t.db().exec(item, {9, 1, QStringLiteral("111111"), QStringLiteral("ANOTHER VOYAGE")}).isOk());
+        const Preparation p = prepareReportData(t.db(), {ReportKind::CheckList, "QSTAR", "12", {}});
+        QVERIFY(p.isOk());
+        QCOMPARE(p.data->lines.size(), size_t(2));
+        const ReportLine &withParties = p.data->lines.at(0); // numbered in key order: id 5 first
+        QCOMPARE(withParties.blNo, QStringLiteral("BL-5"));
+        QCOMPARE(withParties.shipper, QStringLiteral("EXAMPLE EXPORT CO LTD, 1 SAMPLE ROAD, SHANGHAI, CN"));
+        QCOMPARE(withParties.hsCodes, (QStringList{"848180 BALL VALVES", "84818090 GATE VALVES"}));
+        QVERIFY(p.data->lines.at(1).shipper.isEmpty() && p.data->lines.at(1).hsCodes.isEmpty());
+
+        const ReportDocument doc(p.data, reportTexts(ReportKind::CheckList, "QSTAR", "12", QStringLiteral("Q")),
+                                 defaultPageLayout(ReportKind::CheckList));
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf")), rtf = dir.filePath(QStringLiteral("r.rtf"));
+        QVERIFY(writeReport(doc, ExportFormat::Pdf, pdf).isOk());
+        QVERIFY(writeReport(doc, ExportFormat::Rtf, rtf).isOk());
+        QTextDocument html;
+        html.setHtml(run(QStringLiteral("unrtf"), {QStringLiteral("--html"), rtf}));
+        for (const QString &text : {squeezed(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})),
+                                    squeezed(html.toPlainText())}) {
+            QCOMPARE(missingInOrder(text, {"BL-5", "Shipper", "EXAMPLE EXPORT CO LTD, 1 SAMPLE ROAD", "Description",
+                                           "HS codes", "848180 BALL VALVES; 84818090 GATE VALVES", "BL-8", "Description"}),
+                     -1);
+            QCOMPARE(text.count(QStringLiteral("Shipper")), 1);
+            QCOMPARE(text.count(QStringLiteral("HS codes")), 1);
+            QVERIFY(!text.contains(QStringLiteral("ANOTHER VOYAGE")));
+        }
+    }
+
     void pdfAndRtfThroughOtherReaders_data()
     {
         QTest::addColumn<int>("kind");
@@ -307,6 +352,68 @@ private Q_SLOTS:
         QCOMPARE(mailExportFormat(QStringLiteral("0")), ExportFormat::Rtf);
         QCOMPARE(mailExportFormat(QStringLiteral("1")), ExportFormat::Pdf);
         QCOMPARE(mailExportFileName(ExportFormat::Pdf), QStringLiteral("Ledger.pdf"));
+    }
+
+    // On a machine without a printer, both report screens put their paper into a PDF file:
+    // the check-list through "Save as PDF..." chosen beside the printers, the declaration
+    // after the question; the declaration names the office's custom house and the lines
+    // it lists, the check-list the weight stored.
+    void printToPdfWithoutPrinter()
+    {
+        test::TempHome home;
+        QTemporaryDir dir;
+        Settings::setCustomHouseCode(QStringLiteral("INNSA1"));
+        QVERIFY(WriteSetting("Printer", "Printer", QLatin1String(SaveAsPdf)));
+        QVERIFY(WriteSetting("PrinterLand", "Printer", "No Such Printer"));
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(addSmallVoyages(t.db()).isOk());
+        QVERIFY(t.db().exec(QStringLiteral("update contain set conwt = 9.0005 where containno = 'ABCU0000006'")).isOk());
+        QVERIFY(t.db().exec(QStringLiteral("insert into vesinfo (vslcode, voyno, vslname, portarrival, terminalop, TotItems) "
+                                           "values ('QSTAR', '12', 'MV QUARL STAR', 'INNSA1', 'NSICT', 0)")).isOk());
+        ScriptedPrompter prompter;
+        const Session saved = Session::current();
+        Session::current().connection = t.db();
+
+        PrinterSetupDialog setup(QLatin1String(SaveAsPdf), defaultPageLayout(ReportKind::CheckList));
+        QCOMPARE(setup.printerName(), QLatin1String(SaveAsPdf));
+
+        frmCheckList list;
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QTest::keyClicks(list.txtFields(4), QStringLiteral("qstar"));
+        list.txtFields(5)->setText(QStringLiteral("12"));
+        const QString listPdf = dir.filePath(QStringLiteral("check-list"));
+        prompter.answerFile(listPdf);
+        list.findChild<QPushButton *>(QStringLiteral("cmdDprint"))->click();
+        QCOMPARE(prompter.events().first().kind, ScriptedPrompter::Kind::SaveFile);
+        QCOMPARE(prompter.messages(), QStringList{QStringLiteral("The report is saved as %1.pdf.").arg(listPdf)});
+        const QString listText = squeezed(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), listPdf + QStringLiteral(".pdf"), QStringLiteral("-")}));
+        QVERIFY2(listText.contains(QStringLiteral("Check-List for QSTAR Voy 12")), qPrintable(listText.left(500)));
+        QVERIFY2(listText.contains(QStringLiteral("Weight (t)")) && listText.contains(QStringLiteral("9.0005")),
+                 qPrintable(listText));
+
+        frmCargoDec dec;
+        QCOMPARE(dec.txtFields(6)->text(), QStringLiteral("INNSA1"));
+        dec.txtFields(4)->setText(QStringLiteral("QSTAR"));
+        dec.txtFields(5)->setText(QStringLiteral("12"));
+        const QString decPdf = dir.filePath(QStringLiteral("declaration.pdf"));
+        prompter.clear();
+        prompter.answerYes();
+        prompter.answerFile(decPdf);
+        dec.findChild<QPushButton *>(QStringLiteral("cmdDprint"))->click();
+        QCOMPARE(prompter.events().first().text,
+                 QStringLiteral("75  No printer is available under the name \"No Such Printer\". Save the report as PDF instead ?"));
+        const QString decText = squeezed(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), decPdf, QStringLiteral("-")}));
+        QVERIFY2(decText.contains(QStringLiteral("INNSA1")) && decText.contains(QStringLiteral("NSICT"))
+                     && !decText.contains(QStringLiteral("INIXY1")),
+                 qPrintable(decText.left(1500)));
+        // the declaration counts the lines it lists, whatever the header stored
+        const QString rtf = dir.filePath(QStringLiteral("declaration.rtf"));
+        QVERIFY(writeReport(*dec.lastDocument(), ExportFormat::Rtf, rtf).isOk());
+        QTextDocument html;
+        html.setHtml(run(QStringLiteral("unrtf"), {QStringLiteral("--html"), rtf}));
+        QVERIFY2(squeezed(html.toPlainText()).contains(QStringLiteral("Total items 2")), qPrintable(squeezed(html.toPlainText())));
+        Session::current() = saved;
     }
 
     // Through the real screens: overtype, two previews, the preview window, and the error

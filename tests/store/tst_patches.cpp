@@ -264,7 +264,9 @@ private Q_SLOTS:
         // the UN/LOCODE ports once the names are corrected, as the command asks
         QCOMPARE(Patches::run(PatchId::PortMaster210, db).message, QLatin1String(Patches::NamesNotCorrected));
         steps << std::pair{PatchId::PortMaster210, QStringLiteral("Software Patched Successfully ...")}
-              << std::pair{PatchId::IcesColumns210, QStringLiteral("Software Patched Successfully ...")};
+              << std::pair{PatchId::IcesColumns210, QStringLiteral("Software Patched Successfully ...")}
+              << std::pair{PatchId::FilingColumns220, QStringLiteral("Software Patched Successfully ...")}
+              << std::pair{PatchId::CargoKeys230, QStringLiteral("Software Patched Successfully ...")};
         for (const auto &[id, message] : steps) {
             const PatchResult r = Patches::run(id, db);
             QVERIFY2(r.outcome == Outcome::Applied, qPrintable(Patches::info(id)->name + QLatin1String(": ") + r.message));
@@ -332,6 +334,87 @@ private Q_SLOTS:
         }
         QCOMPARE(count(db, "select count(*) from d_port_cd"), count(fresh.db(), "select count(*) from d_port_cd"));
         QCOMPARE(indexes(db, "cargo"), cargoIndexes);
+    }
+
+    // A company database of release 2.1.0 with voyage data: the upgrade keeps every row as it
+    // was, leaves the new columns empty, brings the code masters and the company's row, and
+    // gives the schema of a new database; the second run has nothing to do.
+    void filingUpgradeFrom2_1_0_data() { test::addEngineRows(); }
+    void filingUpgradeFrom2_1_0()
+    {
+        QFETCH(QString, engine);
+        QUARL_TEMP_DB(t, engine);
+        Schema::CompanyOptions release210;
+        release210.release210 = true;
+        VERIFY_OK(Schema::createCompanyDatabase(t.db(), release210));
+        const Database &db = t.db();
+        QVERIFY(!db.hasTable(QStringLiteral("cargoitem")));
+        QCOMPARE(cargoColumns(db).size(), 37);
+        VERIFY_OK(db.exec("insert into vesinfo (vslcode, voyno, vslname, tocode, arrportcd) "
+                          "values ('MSCA', '012E', 'MSC Anna', 'INNSA1TRM1', 'INNSA1')"));
+        VERIFY_OK(db.exec("insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, impname, pkgs, grosswt, mlo) "
+                          "values (4, 'MSCA', '012E', 1, 0, 'BL-1', 'O''Brien & Sons', 10, 1234.5, 'MLO1')"));
+        VERIFY_OK(db.exec("insert into contain (ref, containno, sealno, conwt) values (4, 'ABCU1234560', 'S1', 12.5)"));
+        const QList<QVariantList> vesinfoBefore = allRows(db, "select * from vesinfo", 33);
+        const QList<QVariantList> cargoBefore = allRows(db, "select * from cargo", 37);
+        const QList<QVariantList> containBefore = allRows(db, "select * from contain", 12);
+
+        const PatchResult r = Patches::run(PatchId::FilingColumns220, db);
+        QCOMPARE(r.outcome, Outcome::Applied);
+        QCOMPARE(r.message, QStringLiteral("Software Patched Successfully ..."));
+
+        QUARL_COMPANY_DB(fresh, engine);
+        for (const char *table : {"vesinfo", "cargo", "contain", "cargoitem", "compinfo", "D_STATE_CD", "shiptype"})
+            QCOMPARE(columnTypes(db, table), columnTypes(fresh.db(), table));
+        QCOMPARE(indexes(db, "cargoitem").size(), indexes(fresh.db(), "cargoitem").size());
+        for (const auto &[table, before, width] : {std::tuple{"vesinfo", vesinfoBefore, 33}, std::tuple{"cargo", cargoBefore, 37},
+                                                   std::tuple{"contain", containBefore, 12}}) {
+            const QStringList all = db.columnNames(QLatin1String(table));
+            QVERIFY(all.size() > width);
+            const QList<QVariantList> after = allRows(db, QStringLiteral("select * from %1").arg(QLatin1String(table)),
+                                                      int(all.size()));
+            QCOMPARE(after.size(), 1);
+            QCOMPARE(after.first().mid(0, width), before.first());
+            for (int c = width; c < all.size(); ++c)
+                QVERIFY2(after.first().at(c).isNull(), qPrintable(all.at(c)));
+        }
+        // every shipped code list, and the company's one row
+        for (const Schema::CodeMaster &cm : Schema::codeMasters()) {
+            if (!Schema::isFilingMaster(cm.table))
+                continue;
+            auto rows = Schema::readCodeMaster(cm.resource);
+            QVERIFY(rows.isOk() && !rows->isEmpty());
+            QCOMPARE(count(db, QStringLiteral("select count(*) from %1").arg(cm.table)), qint64(rows->size()));
+        }
+        QCOMPARE(db.scalar("select state_nm from D_STATE_CD where state_cd = '27'").value().toString(),
+                 QStringLiteral("MAHARASHTRA"));
+        QCOMPARE(allRows(db, "select sbmtrtype, nextjobno from compinfo", 2),
+                 (QList<QVariantList>{{QStringLiteral("ASA"), 1}}));
+
+        const PatchResult again = Patches::run(PatchId::FilingColumns220, db);
+        QCOMPARE(again.outcome, Outcome::AlreadyApplied);
+        QCOMPARE(again.message, QStringLiteral("Software already patched ..."));
+        QCOMPARE(Patches::run(PatchId::FilingColumns220, fresh.db()).outcome, Outcome::AlreadyApplied);
+    }
+
+    // Appended before the columns of 2.0.0 or 2.1.0, the new columns would take their
+    // places, and the imports match columns by position: refused, nothing changed.
+    void filingUpgradeAfterTheEarlierOnes_data() { test::addEngineRows(); }
+    void filingUpgradeAfterTheEarlierOnes()
+    {
+        QFETCH(QString, engine);
+        LEGACY_DB(t, engine);
+        const Database &db = t.db();
+        for (bool tpColumns : {false, true}) {
+            if (tpColumns) // 2.0.0 in, 2.1.0 not yet
+                QCOMPARE(Patches::run(PatchId::CargoColumns, db).outcome, Outcome::Applied);
+            const QStringList before = cargoColumns(db);
+            const PatchResult r = Patches::run(PatchId::FilingColumns220, db);
+            QCOMPARE(r.outcome, Outcome::Failed);
+            QCOMPARE(r.message, QLatin1String(Patches::EarlierUpgradesFirst));
+            QCOMPARE(cargoColumns(db), before);
+            QVERIFY(!db.hasTable(QStringLiteral("cargoitem")));
+        }
     }
 
     void portNameCorrection_data()
@@ -463,6 +546,7 @@ private Q_SLOTS:
         QCOMPARE(Patches::addCargoColumns(fresh.db()).outcome, Outcome::AlreadyApplied);
         // and, after the 2.1.0 upgrade widens destcode, the same types
         QCOMPARE(Patches::addIcesColumns(t.db()).outcome, Outcome::Applied);
+        QCOMPARE(Patches::addFilingColumns(t.db()).outcome, Outcome::Applied);
         QCOMPARE(columnTypes(t.db(), "cargo"), columnTypes(fresh.db(), "cargo"));
     }
 

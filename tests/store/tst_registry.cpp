@@ -1,17 +1,47 @@
+#include "common/filesizelimit.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 
+#include "core/installation.h"
 #include "core/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/installer.h"
 #include "store/schema.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTest>
 
+#include <optional>
+#include <sys/stat.h>
+
 using namespace quarl;
+
+namespace {
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+int mode(const QString &path)
+{
+    struct stat st{};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+bool isNumberAndText(const QString &message)
+{
+    return QRegularExpression(QStringLiteral("^-?\\d+  \\S")).match(message).hasMatch();
+}
+
+} // namespace
 
 class TestRegistry : public QObject
 {
@@ -159,6 +189,18 @@ private Q_SLOTS:
         QCOMPARE(f.readAll(), ini);
     }
 
+    // The program's first start makes the demo company to try, but leaves the gateway codes
+    // for the office's own: the flat file of a real company never goes out as the demo's.
+    void firstStartLeavesGatewayCodesEmpty()
+    {
+        test::TempHome home;
+        auto report = Installer::firstStart();
+        QVERIFY2(report.isOk(), qPrintable(report.failure().numberAndText()));
+        QVERIFY(QFileInfo::exists(report->demoDataFile));
+        QCOMPARE(Settings::iceGateUser(), QString());
+        QCOMPARE(Settings::customHouseCode(), QString());
+    }
+
     void dataFileIsNeverOverwrittenNorLeftHalfMade()
     {
         test::TempHome home;
@@ -177,6 +219,102 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(locked + QStringLiteral("/y.qdb")));
         }
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // A disk too small for the installation: the step that meets it fails with its
+    // number and text, and nothing of the installation is left; the same when the
+    // registry or the settings file cannot be written at the end.
+    void failedInstallationLeavesNothing_data()
+    {
+        QTest::addColumn<int>("fileSizeLimit"); // 0: none
+        QTest::addColumn<QString>("obstacle");  // a folder standing where this file goes
+        QTest::addColumn<QString>("named");     // the file the message names
+        QTest::newRow("system database") << 4096 << "" << "QuarlSys.qdb";
+        QTest::newRow("demo company") << 65536 << "" << "DEMO.qdb";
+        QTest::newRow("registry") << 0 << "DataSources.ini" << "DataSources.ini";
+        QTest::newRow("settings file") << 0 << "Quarl.ini" << "Quarl.ini";
+    }
+    void failedInstallationLeavesNothing()
+    {
+        QFETCH(int, fileSizeLimit);
+        QFETCH(QString, obstacle);
+        QFETCH(QString, named);
+        test::TempHome home;
+        const QString folder = home.file(QStringLiteral("office"));
+        if (!obstacle.isEmpty())
+            QVERIFY(QDir().mkpath(folder + QLatin1Char('/') + obstacle + QStringLiteral("/in the way")));
+        Installation::setOverride(folder);
+        Result<Installer::HomeReport> report = Failure();
+        {
+            std::optional<test::FileSizeLimit> limit;
+            if (fileSizeLimit > 0) {
+                limit.emplace(rlim_t(fileSizeLimit));
+                QVERIFY2(limit->isSet(), "the file size limit could not be set");
+            }
+            report = Installer::initHome(true);
+        }
+        QVERIFY(!report.isOk());
+        const QString message = report.failure().numberAndText();
+        QVERIFY2(isNumberAndText(message) && message.contains(named), qPrintable(message));
+        if (obstacle.isEmpty())
+            QVERIFY2(!QFileInfo::exists(folder), qPrintable(entries(folder).join(QLatin1Char(' '))));
+        else
+            QCOMPARE(entries(folder), QStringList{obstacle});
+    }
+
+    // quarlctl's init-db and init-home on a disk too small for them: status 1, the error's
+    // number and text, and no file.
+    void commandsOnAFullDisk()
+    {
+        QTemporaryDir dir;
+        const auto run = [&](const QStringList &args, QString *err) {
+            QProcess p;
+            p.setChildProcessModifier([] { test::FileSizeLimit::apply(65536); });
+            p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl"), args);
+            if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+                return -1;
+            *err = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+            return p.exitCode();
+        };
+        QString err;
+        QCOMPARE(run({QStringLiteral("init-db"), dir.filePath(QStringLiteral("new.qdb"))}, &err), 1);
+        QVERIFY2(isNumberAndText(err) && err.contains(QLatin1String("new.qdb")), qPrintable(err));
+        QCOMPARE(run({QStringLiteral("--home"), dir.filePath(QStringLiteral("office")), QStringLiteral("init-home"),
+                      QStringLiteral("--demo")},
+                     &err),
+                 1);
+        QVERIFY2(isNumberAndText(err) && err.contains(QLatin1String("DEMO.qdb")), qPrintable(err));
+        QCOMPARE(entries(dir.path()), QStringList());
+    }
+
+    // The installation is its owner's alone whatever the umask: the folder 0700, every
+    // file 0600, also the log SQLite writes beside a data file in use. A folder made
+    // beforehand (an office sharing it over a group) keeps its rights.
+    void filesAreTheOwnersAlone()
+    {
+        test::TempHome home;
+        const QString folder = home.file(QStringLiteral("office"));
+        Installation::setOverride(folder);
+        {
+            const mode_t savedMask = ::umask(0);
+            const auto restore = qScopeGuard([&] { ::umask(savedMask); });
+            auto report = Installer::initHome(true);
+            QVERIFY2(report.isOk(), qPrintable(report.failure().numberAndText()));
+            auto demo = Database::openSqlite(report->demoDataFile);
+            QVERIFY(demo.isOk());
+            QVERIFY(demo->exec(QStringLiteral("update cargo set marks = 'X'")).isOk());
+            QVERIFY(QFileInfo::exists(report->demoDataFile + QStringLiteral("-wal")));
+            QCOMPARE(mode(folder), 0700);
+            for (const QString &file : entries(folder))
+                QVERIFY2(mode(folder + QLatin1Char('/') + file) == 0600, qPrintable(file));
+        }
+        const QString shared = home.file(QStringLiteral("shared"));
+        QVERIFY(QDir().mkpath(shared));
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), 02770) == 0);
+        Installation::setOverride(shared);
+        QVERIFY(Installer::initHome(false).isOk());
+        QCOMPARE(mode(shared), 02770);
+        QCOMPARE(mode(shared + QStringLiteral("/QuarlSys.qdb")), 0600);
     }
 
     void containerCheckDigits_data()

@@ -24,14 +24,19 @@ private Q_SLOTS:
                                      "slinecode", "sagentcode", "mastername", "vslnation", "portarrival", "lastport",
                                      "lastport1", "lastport2", "grt", "nrt", "vsltype", "TotItems", "cargodesc", "arrdt",
                                      "arrtime", "lhdues", "samebottom", "shipstoredecl", "crewdecl", "pesslist",
-                                     "creweffdecl", "maridecl", "terminalop", "tocode", "arrportcd"};
+                                     "creweffdecl", "maridecl", "terminalop", "tocode", "arrportcd", "vcn", "depdt",
+                                     "deptime", "purpcall", "shiptype", "crewcount", "paxcount", "nextport",
+                                     "nextport1", "nextport2", "asccode", "linebond"};
         const QStringList cargo = {"id", "vslcode", "voyno", "lineno", "sublineno", "blno", "bldt", "HBlNo", "HBlDt",
                                    "portload", "portdest", "impname", "impadd1", "impadd2", "impadd3", "notname",
                                    "notadd1", "notadd2", "notadd3", "naturecargo", "itemtype", "cargomove", "destcode",
                                    "pkgs", "pkgtype", "grosswt", "unitwt", "volume", "unitvol", "marks", "gdesc",
-                                   "unocode", "imocode", "tpregno", "caccode", "trmode", "mlo"};
+                                   "unocode", "imocode", "tpregno", "caccode", "trmode", "mlo", "cargotype", "consind",
+                                   "prevdec", "nextunload", "shpname", "shpaddr", "shpcity", "shpcntry", "cnsaddr",
+                                   "cnscity", "cnsstate", "cnsstatenm", "cnspin", "cnscntry", "cnscode", "cnscodetype",
+                                   "notpan", "notcodetype", "notcity", "notcntry", "notpin"};
         const QStringList contain = {"autoid", "ref", "lineno", "sublineno", "containno", "sealno", "agentcode",
-                                     "constatus", "conpkgs", "conwt", "isocode", "socflag"};
+                                     "constatus", "conpkgs", "conwt", "isocode", "socflag", "sealtype", "eqtype"};
         auto lower = [](QStringList l) {
             for (QString &s : l)
                 s = s.toLower();
@@ -50,7 +55,7 @@ private Q_SLOTS:
             QCOMPARE(names, lower(expected));
             QCOMPARE(Schema::table(table)->columnNames(), expected);
         }
-        QCOMPARE(t.db().columnNames(QStringLiteral("cargo")).size(), 37);
+        QCOMPARE(t.db().columnNames(QStringLiteral("cargo")).size(), 58);
     }
 
     void everyTableAndCodeMaster_data() { test::addEngineRows(); }

@@ -6,6 +6,9 @@
 #include "core/ui/enterkey.h"
 #include "app/ui/frmmenu.h"
 #include "app/ui/programend.h"
+#include "browser/companyregister.h"
+#include "browser/ui/pgsourcedialog.h"
+#include "store/datasourceregistry.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,8 +167,10 @@ int frmLogon::selectedCompanyIndex() const
 
 void frmLogon::fail(const Failure &failure)
 {
-    Prompter::current().message(failure.numberSpaceText());
-    endProgram();
+    // The server down, a wrong database password, a file gone: the clerk may mend it and
+    // press OK again, or choose another company; the program goes on.
+    Prompter::current().message(failure.numberAndText());
+    cboDSNList->setFocus(Qt::OtherFocusReason);
 }
 
 bool frmLogon::registerChosenDataFile()
@@ -183,9 +188,24 @@ bool frmLogon::registerChosenDataFile()
     return true;
 }
 
+bool frmLogon::registerPostgresSource(const QString &name)
+{
+    PgSourceDialog dialog(CompanyRegister::suggestedPostgres(name), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    // The company's database holds its tables already; an empty one is not this company.
+    const auto registered = CompanyRegister::registerPostgres(name, dialog.params(), {});
+    if (!registered) {
+        Prompter::current().message(registered.failure().numberAndText());
+        return true;
+    }
+    Prompter::current().message(QStringLiteral("DSN Created Successfully"));
+    return true;
+}
+
 bool frmLogon::openCompanyConnection(const CompanyEntry &company)
 {
-    // The open is tried again after every registration; two cancelled choosers in a row
+    // The open is tried again after every registration; two cancelled answers in a row
     // give up, so that the user can pick another company or leave.
     int cancelled = 0;
     for (;;) {
@@ -196,10 +216,22 @@ bool frmLogon::openCompanyConnection(const CompanyEntry &company)
             fail(opened.failure());
             return false;
         }
-        Prompter::current().message(QStringLiteral("Data Source Name does not exist Please Select Data File"));
-        if (registerChosenDataFile()) {
+        const QString name = DataSourceRegistry::nameFromConnectionText(company.dataSource);
+        const Prompter::Answer answer = Prompter::current().askYesNoCancel(
+            QStringLiteral("Data Source Name does not exist: the company \"%1\" keeps its data in the data source "
+                           "\"%2\", which is not registered on this workstation.\n\n"
+                           "Yes: register it for the company's database on a PostgreSQL server (an office shared by "
+                           "several workstations).\nNo: choose its data file.\nCancel: back to the logon.")
+                .arg(company.name, name),
+            Prompter::Icon::Question);
+        bool registered = false;
+        if (answer == Prompter::Answer::Yes)
+            registered = registerPostgresSource(name);
+        else if (answer == Prompter::Answer::No)
+            registered = registerChosenDataFile();
+        if (registered) {
             cancelled = 0;
-        } else if (++cancelled >= 2) {
+        } else if (answer == Prompter::Answer::Cancel || ++cancelled >= 2) {
             cboDSNList->setFocus(Qt::OtherFocusReason);
             return false;
         }

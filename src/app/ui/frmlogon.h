@@ -14,7 +14,8 @@ namespace quarl {
 
 // The logon screen: the first window of the program, and again after "&Logout".
 // A successful logon records the session, remembers the choices and shows the main
-// window; Cancel ends the program.
+// window; Cancel ends the program. A logon that fails says why and stays, with what was
+// typed, so that it can be tried again or another company chosen.
 class frmLogon : public QDialog
 {
     Q_OBJECT
@@ -37,6 +38,7 @@ private:
     // source is not registered; false when the logon stops here.
     bool openCompanyConnection(const CompanyEntry &company);
     bool registerChosenDataFile();
+    bool registerPostgresSource(const QString &name);
     int selectedCompanyIndex() const;
     void fail(const Failure &failure);
 

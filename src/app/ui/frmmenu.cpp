@@ -135,7 +135,9 @@ void frmMenu::buildScreenCommands(QMenu *windowMenu)
     });
     QAction *previous = windowMenu->addAction(tr("P&revious Screen"));
     previous->setObjectName(QStringLiteral("actPreviousScreen"));
-    previous->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab));
+    // The menu shows the first; Shift+Tab arrives as Backtab, which the second one matches.
+    previous->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)});
     connect(previous, &QAction::triggered, this, [this] {
         m_mdi->activatePreviousSubWindow();
         focusActiveScreen();

@@ -44,7 +44,7 @@ public:
 
     // Brings an open screen to the front, or loads it, gives it the skin and shows it in
     // the work area. nullptr when no such screen is part of this program.
-    QWidget *openScreen(const QString &name);
+    Q_INVOKABLE QWidget *openScreen(const QString &name);
 
     // Closes every open screen through its own close, which may ask about an unsaved
     // record; false, with the rest left open, as soon as one stays open.

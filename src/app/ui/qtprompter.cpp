@@ -1,10 +1,14 @@
 #include "app/ui/qtprompter.h"
 
+#include "core/installation.h"
+#include "core/settings.h"
 #include "appearance/ui/appearance.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -12,6 +16,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QVBoxLayout>
 
 namespace quarl {
@@ -28,6 +33,26 @@ QMessageBox::Icon boxIcon(Prompter::Icon icon)
     }
     return QMessageBox::NoIcon;
 }
+
+// A chooser's files without one of them.
+class WithoutFile : public QSortFilterProxyModel
+{
+public:
+    WithoutFile(const QString &path, QObject *parent)
+        : QSortFilterProxyModel(parent), m_path(QFileInfo(path).absoluteFilePath())
+    {
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &parent) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        return !files || QFileInfo(files->filePath(files->index(row, 0, parent))).absoluteFilePath() != m_path;
+    }
+
+private:
+    QString m_path;
+};
 
 QString titleOr(const QString &title)
 {
@@ -122,7 +147,7 @@ void QtPrompter::messageWithList(const QString &text, const QStringList &lines, 
     auto *list = new QPlainTextEdit(lines.join(QLatin1Char('\n')), &dialog);
     list->setObjectName(QStringLiteral("lstFindings"));
     list->setReadOnly(true);
-    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    list->setLineWrapMode(QPlainTextEdit::WidgetWidth); // a long finding is read whole
     list->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     list->setMinimumSize(640, 260);
     list->setVisible(!lines.isEmpty());
@@ -151,6 +176,11 @@ QString QtPrompter::openFileName(const QString &title, const QString &filter, co
     QFileDialog dialog(parentWindow(), title, folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    if (filter.contains(QLatin1String(Installation::DataFileFilter)) && !Settings::sysPath().isEmpty()) {
+        // the system database lies among the company files but is none of them
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setProxyModel(new WithoutFile(Settings::sysPath(), &dialog));
+    }
     return run(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 

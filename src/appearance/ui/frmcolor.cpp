@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace quarl {
 
@@ -70,7 +71,8 @@ frmColor::frmColor(QWidget *parent) : QWidget(parent)
     connect(Text1, &QLineEdit::editingFinished, this, &frmColor::showPreview);
 
     // The shipped skins stand in the installation for the chooser to list.
-    Skins::installShipped(Skins::folder());
+    // A folder that cannot be written leaves the chooser with the skins already there.
+    std::ignore = Skins::installShipped(Skins::folder());
     EnterMovesFocus::install(this);
     showPreview();
 }

@@ -173,13 +173,7 @@ void frmCompany::createPostgresSource()
         return;
     Prompter &prompter = Prompter::current();
     const QString typed = txtFields(DataSourceField)->text();
-    PgParams initial;
-    // a database name, not a file name: without the data-file extension
-    QString database = typed.trimmed();
-    if (database.endsWith(QLatin1String(Installation::DataFileSuffix), Qt::CaseInsensitive))
-        database.chop(qsizetype(qstrlen(Installation::DataFileSuffix)));
-    initial.database = database.toLower();
-    PgSourceDialog dialog(initial, this);
+    PgSourceDialog dialog(CompanyRegister::suggestedPostgres(typed), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const auto created = CompanyRegister::registerPostgres(typed, dialog.params(), [&](const QString &database) {

@@ -1,12 +1,15 @@
 #include "browser/ui/frmuser.h"
 
 #include "core/prompter.h"
+#include "core/rights.h"
 #include "store/session.h"
 #include "core/ui/screenregistry.h"
 #include "browser/recordsources.h"
 #include "browser/retry.h"
 #include "store/passwordhash.h"
 
+#include <QCheckBox>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProxyStyle>
@@ -42,6 +45,14 @@ frmUser::frmUser(QWidget *parent) : RecordBrowser(parent)
     password->setEchoMode(QLineEdit::Password);
     addFieldRow(QStringLiteral("User Rights"), 3, QStringLiteral("urights"));
     addFieldRow(QStringLiteral("Module Rights"), 0, QStringLiteral("mrights"));
+    m_rights[0] = {3, QStringLiteral("urights"), new QCheckBox(tr("Super-user: every &button"), fieldArea())};
+    m_rights[1] = {0, QStringLiteral("mrights"), new QCheckBox(tr("Super-user: every &menu entry"), fieldArea())};
+    m_rights[0].superUser->setObjectName(QStringLiteral("chkUserSU"));
+    m_rights[1].superUser->setObjectName(QStringLiteral("chkModuleSU"));
+    for (int k = 0; k < 2; ++k) {
+        m_rights[k].superUser->setToolTip(tr("Grants what the codes grant and more: stored as \" SU\""));
+        fieldGrid()->addWidget(m_rights[k].superUser, 2 + k, 2);
+    }
     setFirstField(1);
     setSearch({QStringLiteral("uid"), QStringLiteral("Item Name to search ?"), QStringLiteral("Could not find Item")});
     Rules r;
@@ -118,6 +129,34 @@ void frmUser::cancelRecord()
     focusAdd();
 }
 
+void frmUser::SwitchMode(Mode mode)
+{
+    RecordBrowser::SwitchMode(mode);
+    for (const RightsField &r : m_rights)
+        r.superUser->setEnabled(mode != Mode::Browse && fieldEditable(r.index));
+}
+
+void frmUser::currentRowShown()
+{
+    const RecordSet &rs = adoPrimaryRS();
+    for (RightsField &r : m_rights) {
+        r.stored = rs.isOpen() ? rs.value(r.column) : QVariant();
+        const QString stored = r.stored.toString();
+        r.shownCodes = Rights::codesShown(stored);
+        r.shownSuperUser = Rights::isSuperUser(stored);
+        setFieldText(r.index, r.shownCodes);
+        r.superUser->setChecked(r.shownSuperUser);
+    }
+}
+
+QList<QWidget *> frmUser::tabOrder() const
+{
+    QList<QWidget *> order = RecordBrowser::tabOrder();
+    for (const RightsField &r : m_rights)
+        order.insert(order.indexOf(txtFields(r.index)) + 1, r.superUser);
+    return order;
+}
+
 // What is typed into the password field is kept only as its hash; a password left as it
 // was shown (the stored hash) is not touched.
 Status frmUser::writePending()
@@ -127,6 +166,18 @@ Status frmUser::writePending()
     if (Status s = collectFields(); !s)
         return s;
     RecordSet &rs = adoPrimaryRS();
+    // A rights string is written only when its codes or its box changed, and then in the
+    // form the checks read; otherwise it keeps exactly what it held.
+    for (const RightsField &r : m_rights) {
+        const int column = rs.columnIndex(r.column);
+        const QString codes = txtFields(r.index)->text().simplified();
+        if (column < 0)
+            continue;
+        if (codes != r.shownCodes || r.superUser->isChecked() != r.shownSuperUser)
+            rs.setValue(column, Rights::composed(codes, r.superUser->isChecked()));
+        else
+            rs.setValue(column, r.stored);
+    }
     const int pwd = rs.columnIndex(QStringLiteral("pwd"));
     if (pwd >= 0 && rs.isModified(pwd)) {
         const QString typed = rs.value(pwd).toString();

@@ -2,6 +2,10 @@
 
 #include "browser/ui/recordbrowser.h"
 
+#include <QVariant>
+
+class QCheckBox;
+
 namespace quarl {
 
 // User Master: the users of the company database with their rights strings. A user
@@ -28,10 +32,26 @@ protected:
     void reportUpdateFailure(const Failure &failure) override;
     Status writePending() override;
     bool unload() override;
+    void SwitchMode(Mode mode) override;
+    void currentRowShown() override;
+    QList<QWidget *> tabOrder() const override;
 
 private:
+    // The super-user mark of a rights string, shown as a check box beside its codes.
+    struct RightsField
+    {
+        int index = -1;
+        QString column;
+        QCheckBox *superUser = nullptr;
+        QString shownCodes;
+        bool shownSuperUser = false;
+        QVariant stored;
+    };
+
     bool administers() const;
     bool nothingTyped() const;
+
+    RightsField m_rights[2];
 };
 
 } // namespace quarl

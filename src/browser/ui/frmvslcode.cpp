@@ -1,5 +1,6 @@
 #include "browser/ui/frmvslcode.h"
 
+#include "core/ui/capitals.h"
 #include "core/ui/screenregistry.h"
 #include "browser/recordsources.h"
 
@@ -8,7 +9,7 @@ namespace quarl {
 frmVslCode::frmVslCode(QWidget *parent) : RecordBrowser(parent)
 {
     setCaptions(QStringLiteral("Vessel Code"), QStringLiteral("Vessel Code Setup"));
-    addFieldRow(QStringLiteral("Vessel Code"), 6, QStringLiteral("VESSEL_CD"));
+    takeCapitals(addFieldRow(QStringLiteral("Vessel Code"), 6, QStringLiteral("VESSEL_CD")));
     addFieldRow(QStringLiteral("Name"), 1, QStringLiteral("VESSEL_NM"));
     addFieldRow(QStringLiteral("Nationality"), 5, QStringLiteral("VESSEL_NATION"));
     addFieldRow(QStringLiteral("G.R.T"), 11, QStringLiteral("grt"));

@@ -8,6 +8,7 @@
 #include "browser/ui/browsericons.h"
 #include "browser/ui/fieldvalidator.h"
 #include "core/ui/altkeys.h"
+#include "core/ui/screenregistry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,9 +20,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 namespace quarl {
 
@@ -266,6 +270,42 @@ void RecordBrowser::applyPlacement()
     } else {
         me->move(them->frameGeometry().topRight() + QPoint(1, 0));
     }
+}
+
+QWidget *RecordBrowser::openScreenBeside(const QString &name)
+{
+    QWidget *screen = nullptr;
+    // The shell opens it in the work area with its frame and skin, as from its menu.
+    QWidget *host = screenHost();
+    const bool shell = host && host->metaObject()->indexOfMethod("openScreen(QString)") >= 0;
+    if (shell) {
+        QMetaObject::invokeMethod(host, "openScreen", Qt::DirectConnection, Q_RETURN_ARG(QWidget *, screen),
+                                  Q_ARG(QString, name));
+    } else {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == name && w->isVisible())
+                screen = w;
+        }
+        if (!screen) {
+            screen = createScreen(name);
+            if (!screen) {
+                Prompter::current().message(QStringLiteral("This screen is not available in this version."),
+                                            Prompter::Icon::Information);
+                return nullptr;
+            }
+            screen->setAttribute(Qt::WA_DeleteOnClose);
+            screen->setParent(window(), Qt::Window);
+            applySkin(screen);
+        }
+        screen->show();
+        screen->raise();
+        screen->activateWindow();
+    }
+    if (auto *browser = qobject_cast<RecordBrowser *>(screen))
+        browser->placeBeside(this);
+    else if (screen && !shell)
+        screen->move(window()->frameGeometry().topRight() + QPoint(1, 0));
+    return screen;
 }
 
 Result<Database> RecordBrowser::openDatabase()
@@ -615,13 +655,23 @@ void RecordBrowser::editRecord()
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     m_savedPosition = m_rs.position();
+    // The edit starts from the row as it is stored now, not as it was read here.
     if (Status s = m_rs.edit(); !s) {
-        reportFailure(s.failure());
+        if (s.failure().is(ErrorNumber::RowGone)) {
+            Prompter::current().message(staleText(s.failure(), Stale::Editing));
+            if (Status r = m_rs.refreshCurrent(); !r)
+                reportFailure(r.failure());
+            showCurrentRow();
+        } else {
+            reportFailure(s.failure());
+        }
         return;
     }
+    showCurrentRow();
     setStatus(QStringLiteral("Edit record"));
     m_mode = Mode::Edit;
     SwitchMode(Mode::Edit);
+    editStarted();
     focusField(m_firstField);
 }
 
@@ -634,42 +684,119 @@ Status RecordBrowser::writePending()
     return m_rs.update();
 }
 
+void RecordBrowser::positionAfterSave(bool added)
+{
+    if (added)
+        m_rs.moveLast();
+}
+
 void RecordBrowser::updateRecord()
 {
     if (m_mode == Mode::Browse || refuseAfterSessionEnd())
         return;
-    // Tab and Enter check a mandatory field only when it is left; a row may not be
-    // written with one that was never visited either.
-    if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
-        Prompter::current().beep();
-        focusField(empty);
-        showHeldField(empty);
+    if (!checkBeforeSave())
         return;
-    }
-    if (Status s = writePending(); !s) {
-        reportUpdateFailure(s.failure());
-        return;
-    }
     const bool added = m_mode == Mode::Add;
-    if (added)
-        m_rs.moveLast();
+    if (Status s = writePending(); !s) {
+        reportSaveFailure(s.failure());
+        return;
+    }
+    positionAfterSave(added);
     m_mode = Mode::Browse;
     SwitchMode(Mode::Browse);
     showCurrentRow();
     focusAdd();
 }
 
+QString RecordBrowser::staleText(const Failure &failure, Stale when) const
+{
+    const bool gone = failure.is(ErrorNumber::RowGone);
+    switch (when) {
+    case Stale::Editing:
+        return tr("Another workstation deleted this %1; it cannot be edited. The screen shows the next one.").arg(m_noun);
+    case Stale::Saving:
+        return gone ? tr("Another workstation deleted this %1 after you began to edit it, so your changes were not "
+                         "saved. What you typed stays on the screen; Cancel leaves it and shows the next %1.")
+                          .arg(m_noun)
+                    : tr("Another workstation changed this %1 after you began to edit it, so your changes were not "
+                         "saved. What you typed stays on the screen.")
+                          .arg(m_noun);
+    case Stale::Deleting:
+        return gone ? tr("Another workstation deleted this %1 already.").arg(m_noun)
+                    : tr("Another workstation changed this %1 since it was shown here, so it was not deleted. "
+                         "The screen now shows it as it is stored.")
+                          .arg(m_noun);
+    }
+    return failure.description;
+}
+
+void RecordBrowser::reportSaveFailure(const Failure &failure)
+{
+    if (failure.is(ErrorNumber::RowGone)) {
+        Prompter::current().message(staleText(failure, Stale::Saving), Prompter::Icon::Warning);
+        return;
+    }
+    if (!failure.is(ErrorNumber::RowChanged)) {
+        reportUpdateFailure(failure);
+        return;
+    }
+    const QString question = staleText(failure, Stale::Saving)
+                             + tr("\n\nLoad the %1 as it is stored now? What you typed is then replaced.").arg(m_noun);
+    if (Prompter::current().askYesNoDefaultNo(question, Prompter::Icon::Warning))
+        reloadForEdit();
+}
+
+void RecordBrowser::reloadForEdit()
+{
+    if (Status s = m_rs.reloadPending(); !s) {
+        if (s.failure().is(ErrorNumber::RowGone)) {
+            // deleted meanwhile as well: nothing left to edit
+            Prompter::current().message(staleText(s.failure(), Stale::Deleting));
+            m_mode = Mode::Browse;
+            SwitchMode(Mode::Browse);
+            showCurrentRow();
+            focusAdd();
+        } else {
+            reportFailure(s.failure());
+        }
+        return;
+    }
+    showCurrentRow();
+    setStatus(QStringLiteral("Edit record"));
+    editStarted();
+    focusField(m_firstField);
+}
+
+bool RecordBrowser::checkBeforeSave()
+{
+    // Tab and Enter check a mandatory field only when it is left; a row may not be
+    // written with one that was never visited either.
+    if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
+        Prompter::current().beep();
+        focusField(empty);
+        showHeldField(empty);
+        return false;
+    }
+    return true;
+}
+
 void RecordBrowser::cancelRecord()
 {
     if (m_mode == Mode::Browse)
         return;
+    const bool edited = m_mode == Mode::Edit;
     SwitchMode(Mode::Browse);
     m_mode = Mode::Browse;
     m_rs.cancelUpdate();
-    if (m_savedPosition >= 0 && m_savedPosition < m_rs.count())
+    if (edited) {
+        // as it is stored now; a row another workstation deleted gives way to its neighbour
+        // (Cancel passes over its own failures)
+        std::ignore = m_rs.refreshCurrent();
+    } else if (m_savedPosition >= 0 && m_savedPosition < m_rs.count()) {
         m_rs.moveTo(m_savedPosition);
-    else
+    } else {
         m_rs.moveFirst();
+    }
     showCurrentRow();
     focusAdd();
 }
@@ -686,8 +813,12 @@ void RecordBrowser::deleteRecord()
     }
     if (!Prompter::current().askYesNo(QStringLiteral("Confirm Deletion ?"), Prompter::Icon::None, QStringLiteral("Delete")))
         return;
-    if (Status s = m_rs.deleteCurrent(); !s)
-        reportFailure(s.failure());
+    if (Status s = m_rs.deleteCurrent([this] { return beforeDeleteRow(); }); !s) {
+        if (s.failure().is(ErrorNumber::RowGone) || s.failure().is(ErrorNumber::RowChanged))
+            Prompter::current().message(staleText(s.failure(), Stale::Deleting));
+        else
+            reportFailure(s.failure());
+    }
     showCurrentRow();
 }
 
@@ -698,7 +829,8 @@ void RecordBrowser::refreshRecords()
     if (!m_rs.isOpen() || m_mode != Mode::Browse)
         return;
     WaitCursor wait;
-    if (Status s = m_rs.requery(); !s)
+    // The record shown stays, found again by its key, with what other workstations saved.
+    if (Status s = m_rs.requery(true); !s)
         reportFailure(s.failure());
     showCurrentRow();
 }
@@ -785,7 +917,9 @@ void RecordBrowser::searchRecords()
 
 void RecordBrowser::reportFailure(const Failure &failure)
 {
-    Prompter::current().message(failure.description);
+    // A lost connection says which error it was, as the other messages with a number do.
+    const bool lost = m_rs.isOpen() && m_rs.database().isConnectionLost(failure);
+    Prompter::current().message(lost ? failure.numberAndText() : failure.description);
 }
 
 void RecordBrowser::reportUpdateFailure(const Failure &failure)
@@ -809,13 +943,11 @@ bool RecordBrowser::unload()
         if (answer == Prompter::Answer::Cancel)
             return false;
         if (answer == Prompter::Answer::Yes) {
-            if (const int empty = firstEmptyMandatoryField(); empty >= 0) {
-                Prompter::current().beep();
-                focusField(empty);
+            // the save holds every rule Update holds; a refusal keeps the screen with the reason
+            if (!checkBeforeSave())
                 return false;
-            }
             if (Status s = writePending(); !s) {
-                reportUpdateFailure(s.failure());
+                reportSaveFailure(s.failure());
                 return false;
             }
         }
@@ -840,7 +972,8 @@ void RecordBrowser::fieldTextChanged(int) {}
 void RecordBrowser::moveFocus(bool forward)
 {
     QWidget *from = focusWidget();
-    if (const int index = fieldIndexOf(from); index >= 0 && m_mode != Mode::Browse) {
+    // Going back to mend an earlier field is always allowed; the rules hold on the way forward.
+    if (const int index = fieldIndexOf(from); forward && index >= 0 && m_mode != Mode::Browse) {
         m_holdReason.clear();
         if (!acceptFieldLeave(index)) {
             showHeldField(index);
@@ -856,8 +989,11 @@ void RecordBrowser::moveFocus(bool forward)
         if (w != this && isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
             clearHold();
             w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            // what is typed replaces the text there, in the boxes as in the single-line fields
             if (auto *edit = qobject_cast<QLineEdit *>(w))
                 edit->selectAll();
+            else if (auto *box = qobject_cast<QPlainTextEdit *>(w))
+                box->selectAll();
             return;
         }
     }
@@ -973,6 +1109,23 @@ bool RecordBrowser::handleKey(QKeyEvent *event)
     }
 }
 
+// A character that would not fit is refused aloud, not dropped without a word.
+bool RecordBrowser::fieldFull(QObject *watched, const QKeyEvent *event)
+{
+    const int index = fieldIndexOf(watched);
+    QLineEdit *edit = index >= 0 ? txtFields(index) : nullptr;
+    if (!edit || edit->isReadOnly() || m_mode == Mode::Browse || event->text().isEmpty() || !event->text().at(0).isPrint()
+        || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        return false;
+    const auto *rule = qobject_cast<const FieldValidator *>(edit->validator());
+    const int limit = rule && rule->maxLength() > 0 ? rule->maxLength() : edit->maxLength();
+    if (edit->text().size() - edit->selectedText().size() < limit)
+        return false;
+    Prompter::current().beep();
+    showHold(tr("%1 takes at most %2 characters").arg(fieldCaption(index)).arg(limit));
+    return true;
+}
+
 void RecordBrowser::refocusLater(QLineEdit *field)
 {
     QPointer<QLineEdit> guard(field);
@@ -998,6 +1151,13 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
         break;
     default:
         break;
+    }
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        // An open look-up list answers its own keys: Escape closes it, Enter chooses. The
+        // list may have closed itself by the time the key reaches here.
+        const auto *w = qobject_cast<const QWidget *>(watched);
+        if (QApplication::activePopupWidget() || (w && w->window()->windowType() == Qt::Popup))
+            return QWidget::eventFilter(watched, event);
     }
     switch (event->type()) {
     case QEvent::ShortcutOverride:
@@ -1032,6 +1192,8 @@ bool RecordBrowser::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (handleKey(static_cast<QKeyEvent *>(event)))
+            return true;
+        if (fieldFull(watched, static_cast<QKeyEvent *>(event)))
             return true;
         break;
     case QEvent::FocusOut: {

@@ -39,7 +39,7 @@ class RecordBrowser : public QWidget
 public:
     enum class Mode { Browse, Add, Edit };
 
-    struct SearchSpec
+    struct Search
     {
         QString column;   // the key column compared with the typed prefix
         QString prompt;   // "Vessel Code to search ?"
@@ -79,6 +79,9 @@ public:
     // both are there (a screen opened from another one, beside it). Before load the place
     // is kept and taken at load instead of the top left corner.
     Q_INVOKABLE void placeBeside(QWidget *other);
+    // Opens another screen of the program beside this one, as the main window opens its
+    // screens (or brings it forward when it is open already); nullptr when there is none.
+    QWidget *openScreenBeside(const QString &name);
 
     // The commands, as the buttons and keys run them.
     virtual void addRecord();
@@ -107,7 +110,7 @@ protected:
     QGridLayout *fieldGrid() const { return m_grid; }
     QWidget *fieldArea() const { return m_fieldArea; }
     void setFirstField(int index) { m_firstField = index; }
-    void setSearch(const SearchSpec &spec) { m_search = spec; }
+    void setSearch(const Search &search) { m_search = search; }
     void setRules(const Rules &rules) { m_rules = rules; }
     const Rules &rules() const { return m_rules; }
 
@@ -148,8 +151,20 @@ protected:
     virtual bool isCommandKey(const QKeyEvent *event) const;
     // The controls in the order Tab and Enter visit them: the fields, then the buttons.
     virtual QList<QWidget *> tabOrder() const;
+    // The rules a row is held to before Update, or closing with Yes, writes it; false (with
+    // the focus on the field and the reason in the status line) refuses the save.
+    virtual bool checkBeforeSave();
     // Update's write: the pending row's typed values, written in one batch.
     virtual Status writePending();
+    // Where a successful Update leaves the screen: an added row is the last one, an edited
+    // row stays current.
+    virtual void positionAfterSave(bool added);
+    // After Edit (and after loading the row again when a save was refused because another
+    // workstation had changed it): the pending row is what the database holds now.
+    virtual void editStarted() {}
+    // Runs inside Delete's transaction, with the row locked, before the row goes: rows that
+    // belong to it go first; a failure stops the delete.
+    virtual Status beforeDeleteRow() { return Status::ok(); }
     // How Update shows a failure of writePending(); the description by default.
     virtual void reportUpdateFailure(const Failure &failure);
     // How the other commands show a failure: the description.
@@ -179,6 +194,11 @@ protected:
     // Installs the keyboard handling on a control added after load.
     void watch(QWidget *widget);
     void setMode(Mode mode) { m_mode = mode; }
+    // What the messages about other workstations call a row: "record", "bill of lading".
+    void setRecordNoun(const QString &noun) { m_noun = noun; }
+    // A failure of Update or of closing with a pending row: a save another workstation's
+    // change or delete refused offers to load the row as it is now, any other is reported.
+    void reportSaveFailure(const Failure &failure);
     int savedPosition() const { return m_savedPosition; }
     void setSavedPosition(int position) { m_savedPosition = position; }
 
@@ -222,15 +242,19 @@ private:
     bool altKeyWhileTyping(const QKeyEvent *event) const;
     bool altAloneWhileTyping(const QKeyEvent *event) const;
     void refocusLater(QLineEdit *field);
+    bool fieldFull(QObject *watched, const QKeyEvent *event);
     QString fieldCaption(int index) const;
     void applyPlacement();
+    enum class Stale { Editing, Saving, Deleting };
+    QString staleText(const Failure &failure, Stale when) const;
+    void reloadForEdit();
 
     RecordSet m_rs;
     QHash<int, Field> m_fields;
     QList<int> m_order;
     QHash<const QObject *, int> m_indexOf;
     int m_firstField = -1;
-    SearchSpec m_search;
+    Search m_search;
     Rules m_rules;
     Mode m_mode = Mode::Browse;
     int m_savedPosition = -1;
@@ -246,6 +270,7 @@ private:
     QHBoxLayout *m_commandRow = nullptr;
     int m_gridRows = 0;
     QPointer<QWidget> m_beside;
+    QString m_noun = QStringLiteral("record");
 };
 
 } // namespace quarl

@@ -2,10 +2,13 @@
 
 #include "core/prompter.h"
 #include "store/session.h"
+#include "core/ui/capitals.h"
 #include "core/ui/screenregistry.h"
-#include "appearance/ui/appearance.h"
 #include "browser/fieldformat.h"
+#include "browser/ui/lookupcombo.h"
 #include "entry/cargorules.h"
+#include "entry/ui/goodsitemsgrid.h"
+#include "store/blnumbers.h"
 #include "igm/containernumber.h"
 
 #include <QApplication>
@@ -17,8 +20,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -56,7 +57,20 @@ struct GridColumnDef
 const GridColumnDef GridColumns[GridColumnCount] = {{"ref", 0},         {"Container No.", 250}, {"Seal No.", 100},
                                                     {"Agent Code", 80}, {"Status", 80},         {"Pkgs", 50},
                                                     {"Weight", 50},     {"ISO Code", 50},       {"SOCFlag", 40},
-                                                    {"Autoid", 0}};
+                                                    {"Autoid", 0},      {"Seal Type", 70},      {"Equip. Type", 70}};
+
+// Weights and volumes read with three decimals ("12.500", "0.000"), more where they hold more.
+QString threeDecimals(const QString &text)
+{
+    bool ok = false;
+    const double d = text.toDouble(&ok);
+    if (!ok)
+        return text;
+    const QString fixed = QString::number(d, 'f', 3);
+    return fixed.toDouble() == d ? fixed : text;
+}
+
+const char BlNoRule[] = "B/L No. takes capital letters and digits only";
 
 bool isPrintable(const QKeyEvent *event)
 {
@@ -70,6 +84,7 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
 {
     setCaptions(QStringLiteral("Cargo Information"), QStringLiteral("Cargo Information"));
     setSearch({QStringLiteral("blno"), QStringLiteral("B/L to search ?"), QStringLiteral("Could not find b\\L")});
+    setRecordNoun(QStringLiteral("bill of lading"));
     Rules r;
     r.digitsFilter = false; // this screen's own filter lets "/" through as well
     setRules(r);
@@ -80,27 +95,23 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
         m_tabWidgets << e;
         return e;
     };
-    const QString ports = QStringLiteral("select port_nm, port_cd from D_PORT_CD order by port_nm");
+    using CargoLookups::List;
     field(FVslCode, "vslcode");
     field(FVoyNo, "voyno");
     field(FBlNo, "blno");
     field(FBlDate, "bldt");
-    cmbLoadPort = addCombo("cmbLoadPort", QStringLiteral("portload"), FPortLoad, ports);
-    cmbCargoMove = addCombo("cmbCargoMove", QStringLiteral("cargomove"), FCargoMove,
-                            QStringLiteral("select cm_desc, cm_cd from cargomove order by cm_desc"));
-    cmbNatCargo = addCombo("cmbNatCargo", QStringLiteral("naturecargo"), FNature,
-                           QStringLiteral("select nat_desc, nat_cd from nature order by nat_desc"));
+    cmbLoadPort = addCombo("cmbLoadPort", QStringLiteral("portload"), FPortLoad, List::LoadPort);
+    cmbCargoMove = addCombo("cmbCargoMove", QStringLiteral("cargomove"), FCargoMove, List::CargoMove);
+    cmbNatCargo = addCombo("cmbNatCargo", QStringLiteral("naturecargo"), FNature, List::Nature);
     for (auto [i, c] : {std::pair{FImpName, "impname"}, {FImpAdd1, "impadd1"}, {FImpAdd2, "impadd2"},
                         {FImpAdd3, "impadd3"}, {FNotName, "notname"}, {FNotAdd1, "notadd1"}, {FNotAdd2, "notadd2"},
                         {FNotAdd3, "notadd3"}, {FPortDest, "portdest"}})
         field(i, c);
-    cmbItemType = addCombo("cmbItemType", QStringLiteral("itemtype"), -1,
-                           QStringLiteral("select itm_desc, ITM_cd from itmtype order by itm_desc"));
+    cmbItemType = addCombo("cmbItemType", QStringLiteral("itemtype"), -1, List::ItemType);
     field(FPkgs, "pkgs");
-    cmbPkgType = addCombo("cmbPkgType", QStringLiteral("pkgtype"), -1,
-                          QStringLiteral("select pkg_cd, pkg_cd from package order by pkg_cd"));
+    cmbPkgType = addCombo("cmbPkgType", QStringLiteral("pkgtype"), -1, List::PackageType);
     field(FGrossWt, "grosswt");
-    cmbUnitWt = addCombo("cmbUnitWt", QStringLiteral("unitwt"), -1, QStringLiteral("select uqc, uqc from d_uqc order by uqc"));
+    cmbUnitWt = addCombo("cmbUnitWt", QStringLiteral("unitwt"), -1, List::WeightUnit);
     for (auto [i, c] : {std::pair{FVolume, "volume"}, {FUnitVol, "unitvol"}, {FUno, "unocode"}, {FImo, "imocode"},
                         {FTpRegNo, "tpregno"}, {FCacCode, "caccode"}, {FTrMode, "trmode"}, {FMlo, "mlo"}})
         field(i, c);
@@ -124,6 +135,8 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
     for (int i : {FId, FCargoMove, FNature, FDestCode})
         txtFields(i)->hide();
     txtFields(FPortLoad)->setEnabled(false);
+    for (int i : {FVslCode, FVoyNo, FPortDest})
+        takeCapitals(txtFields(i));
     setFirstField(FVslCode);
 
     // The container grid and its edit box.
@@ -175,19 +188,20 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
     connect(cmdDeleteC, &QPushButton::clicked, this, [this] { deleteContainerRow(); });
 
     layOut();
+    buildFilingPage();
     for (QWidget *c : {static_cast<QWidget *>(cmbLoadPort), static_cast<QWidget *>(cmbCargoMove),
                        static_cast<QWidget *>(cmbNatCargo), static_cast<QWidget *>(cmbItemType)})
         markMandatory(c);
 }
 
-QComboBox *frmCargo::addCombo(const char *name, const QString &column, int field, const QString &listSql)
+QComboBox *frmCargo::addCombo(const char *name, const QString &column, int field, CargoLookups::List list)
 {
-    auto *c = new QComboBox(fieldArea());
+    auto *c = new LookupCombo(fieldArea());
     c->setObjectName(QLatin1String(name));
     c->setMaxVisibleItems(20);
     c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     c->setMinimumContentsLength(8);
-    m_combos << ComboBinding{c, column, field, listSql};
+    m_combos << ComboBinding{c, column, field, list};
     m_tabWidgets << c;
     connect(c, &QComboBox::currentIndexChanged, this, [this, c, field](int index) {
         if (m_settingCombo)
@@ -346,13 +360,23 @@ void frmCargo::fieldTextChanged(int index)
         const int column = adoPrimaryRS().columnIndex(fieldColumn(index));
         const bool numeric = column >= 0 && adoPrimaryRS().columnDef(column).isNumeric();
         if (index == FBlNo || numeric) {
+            // small letters of a B/L number are taken as capitals, the rest is refused
+            const QString typed = edit->text();
+            const int cursor = edit->cursorPosition();
             QString kept;
-            for (QChar c : edit->text()) {
-                if (index == FBlNo ? blNoKey(c) : numericKey(c))
+            int keptBeforeCursor = 0;
+            for (int i = 0; i < typed.size(); ++i) {
+                const QChar c = index == FBlNo ? typed.at(i).toUpper() : typed.at(i);
+                if (index == FBlNo ? blNoKey(c) : numericKey(c)) {
                     kept += c;
+                    keptBeforeCursor += i < cursor ? 1 : 0;
+                }
             }
-            if (kept != edit->text()) {
+            if (kept != typed) {
                 setFieldText(index, kept);
+                edit->setCursorPosition(keptBeforeCursor);
+                if (index == FBlNo && kept.size() < typed.size())
+                    showHold(QLatin1String(BlNoRule));
                 return;
             }
         }
@@ -366,7 +390,11 @@ void frmCargo::fieldTextChanged(int index)
 
 RecordSource frmCargo::recordSource() const
 {
-    return {QStringLiteral("cargo"), QString(), {}, QStringLiteral("id")};
+    RecordSource source{QStringLiteral("cargo"), QString(), {}, QStringLiteral("id")};
+    // What the screen shows decides whether another workstation's change makes it stale;
+    // the line numbers every report rewrites do not.
+    source.compared = cargoColumns();
+    return source;
 }
 
 Result<Database> frmCargo::openDatabase()
@@ -382,14 +410,14 @@ void frmCargo::fillCombos(const Database &db)
     m_settingCombo = true;
     for (const ComboBinding &b : std::as_const(m_combos)) {
         b.combo->clear();
-        auto q = db.query(b.listSql);
-        if (!q) {
+        auto items = CargoLookups::items(db, b.list);
+        if (!items) {
             // one look-up list failing leaves only its combo empty
-            Prompter::current().message(q.failure().numberSpaceText());
+            Prompter::current().message(items.failure().numberSpaceText());
             continue;
         }
-        while (q->next())
-            b.combo->addItem(q->value(0).toString().trimmed(), q->value(1).toString().trimmed());
+        for (const CargoLookups::Item &item : items.value())
+            b.combo->addItem(item.text, item.code);
         b.combo->setCurrentIndex(-1);
     }
     m_settingCombo = false;
@@ -444,6 +472,7 @@ void frmCargo::SwitchMode(Mode mode)
             txtFields(i)->setEnabled(true);
     }
     m_gridOpen = isContainerised(txtFields(FNature)->text());
+    switchFilingPage(mode);
 }
 
 void frmCargo::currentRowShown()
@@ -452,19 +481,17 @@ void frmCargo::currentRowShown()
         const QString code = b.field >= 0 ? txtFields(b.field)->text() : adoPrimaryRS().value(b.column).toString().trimmed();
         setComboCode(b.combo, code);
     }
-    if (mode() == Mode::Browse) {
-        // while browsing, a transhipment shows where it goes
-        const bool ti = isTranshipment(txtFields(FCargoMove)->text());
-        txtFields(FPortDest)->setVisible(ti);
-        DstLabel->setVisible(ti);
-    }
+    for (int i : {FGrossWt, FVolume})
+        setFieldText(i, threeDecimals(txtFields(i)->text()));
     if (m_freshGrid) {
         m_freshGrid = false;
         dataGrid2->setRowCount(0);
+        m_gridContainers.clear();
     } else {
         loadGrid();
     }
     m_selectionReset = true;
+    showFilingPage();
 }
 
 void frmCargo::loadGrid()
@@ -482,12 +509,13 @@ void frmCargo::loadGrid()
         else
             Prompter::current().message(loaded.failure().numberAndText());
     }
+    m_gridContainers = containers;
     dataGrid2->setRowCount(containerGridRows(int(containers.size())));
     for (int r = 0; r < containers.size(); ++r) {
         const Container &c = containers.at(r);
         const QString texts[GridColumnCount] = {rs.value(QStringLiteral("id")).toString(), c.containno, c.sealno,
                                                 c.agentcode, c.constatus, c.pkgs, c.weight, c.isocode, c.socflag,
-                                                QString::number(c.autoid)};
+                                                QString::number(c.autoid), c.sealtype, c.eqtype};
         for (int col = 0; col < GridColumnCount; ++col)
             setCell(r, col, texts[col]);
     }
@@ -562,9 +590,23 @@ bool frmCargo::acceptFieldLeave(int index)
     };
     switch (index) {
     case FPkgs:
-        return packagesAcceptable(text);
+        if (!packagesAcceptable(text)) {
+            holdReason(QLatin1String(PackagesRule));
+            return false;
+        }
+        return true;
     case FBlDate:
-        return blDateAcceptable(text);
+        if (const QString rule = blDateRule(text); !rule.isEmpty()) {
+            holdReason(rule);
+            return false;
+        }
+        return true;
+    case FPortDest:
+        if (!lookedUp(portCodeAcceptable(db, text))) {
+            holdReason(QStringLiteral("Dest. Port is not a code of the port list"));
+            return false;
+        }
+        return true;
     case FUno:
         return lookedUp(unoCodeAcceptable(db, text));
     case FImo:
@@ -576,7 +618,7 @@ bool frmCargo::acceptFieldLeave(int index)
         }
         return true;
     default:
-        return true;
+        return filingFieldProblem(index).isEmpty();
     }
 }
 
@@ -605,6 +647,8 @@ bool frmCargo::handleKey(QKeyEvent *event)
         return handleEditorKey(event);
     if (focus == dataGrid2)
         return handleGridKey(event);
+    if (grdItems && (focus == grdItems || focus == grdItems->editor()))
+        return handleItemsKey(event);
     if (key == Qt::Key_E && mods == Qt::ControlModifier && mode() == Mode::Browse) {
         editRecord();
         return true;
@@ -612,16 +656,22 @@ bool frmCargo::handleKey(QKeyEvent *event)
     if (auto *b = qobject_cast<QPlainTextEdit *>(focus); b && m_boxes.contains(b)) {
         const bool forward = key == Qt::Key_Return || key == Qt::Key_Enter || (key == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
         if (forward || key == Qt::Key_Backtab || key == Qt::Key_Tab) {
-            // Enter, also Ctrl+Enter, never puts a line break in: it moves on as Tab does
-            if (mode() == Mode::Browse || acceptFieldLeave(m_boxes.value(b)))
+            // Enter, also Ctrl+Enter, never puts a line break in: it moves on as Tab does.
+            // Going back is always allowed; the rules hold on the way forward.
+            if (mode() == Mode::Browse || !forward || acceptFieldLeave(m_boxes.value(b)))
                 moveFocus(forward);
+            else
+                showRequired(b);
             return true;
         }
         return RecordBrowser::handleKey(event);
     }
     const bool leaving = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
+    const bool back = key == Qt::Key_Backtab || (key == Qt::Key_Tab && (mods & Qt::ShiftModifier));
+    if (back && mode() != Mode::Browse && fieldIndexOf(focus) >= 0)
+        runSwitches(); // the rules wait for the way forward, the switches do not
     if (auto *c = qobject_cast<QComboBox *>(focus)) {
-        if (leaving && isMandatoryCombo(c) && c->currentText().isEmpty()) {
+        if (leaving && !back && isMandatoryCombo(c) && c->currentText().isEmpty()) {
             showRequired(c); // a look-up that must be chosen keeps the focus, in every mode
             return true;
         }
@@ -632,8 +682,11 @@ bool frmCargo::handleKey(QKeyEvent *event)
         const QChar ch = event->text().at(0);
         const int column = adoPrimaryRS().columnIndex(fieldColumn(index));
         const bool numeric = column >= 0 && adoPrimaryRS().columnDef(column).isNumeric();
-        if (index == FBlNo && !blNoKey(ch))
+        if (index == FBlNo && !blNoKey(ch.toUpper())) {
+            Prompter::current().beep();
+            showHold(QStringLiteral("%1: \"%2\" is refused").arg(QLatin1String(BlNoRule), ch));
             return true;
+        }
         if (numeric && !numericKey(ch))
             return true;
     }
@@ -751,14 +804,16 @@ void frmCargo::endCellEdit(bool store, bool moveOn)
         dataGrid2->setCurrentCell(row, col); // a refused cell keeps the selection
         return;
     }
-    if (col < ColSocFlag)
-        dataGrid2->setCurrentCell(row, col + 1);
+    if (col < ColSocFlag || col == ColSealType)
+        dataGrid2->setCurrentCell(row, col == ColSealType ? ColEqType : col + 1);
     else if (row + 1 < dataGrid2->rowCount())
         dataGrid2->setCurrentCell(row + 1, ColContainerNo); // the next container
 }
 
 bool frmCargo::eventFilter(QObject *watched, QEvent *event)
 {
+    if (filingPageKey(watched, event))
+        return true;
     switch (event->type()) {
     case QEvent::FocusIn:
         if (watched == dataGrid2)
@@ -819,6 +874,7 @@ void frmCargo::carryRecord()
     QList<QString> texts;
     for (int i : CarriedFields)
         texts << txtFields(i)->text();
+    const QStringList filing = carriedFilingTexts();
 
     addRecord();
     if (mode() != Mode::Add)
@@ -831,6 +887,7 @@ void frmCargo::carryRecord()
     int k = 0;
     for (int i : CarriedFields)
         setFieldText(i, texts.at(k++));
+    restoreCarriedFiling(filing);
     m_gridOpen = isContainerised(txtFields(FNature)->text());
     dataGrid2->setRowCount(0);
     focusField(FVslCode);
@@ -858,6 +915,8 @@ Result<BillOfLading> frmCargo::typedBillOfLading() const
         if (index == FId)
             continue;
         const int column = rs.columnIndex(fieldColumn(index));
+        if (column < 0)
+            continue; // a field of a newer release on a database not yet upgraded
         auto value = FieldFormat::value(rs.columnDef(column), txtFields(index)->text(), rs.database().dialect());
         if (!value) {
             QString caption = fieldColumn(index);
@@ -880,13 +939,22 @@ Result<BillOfLading> frmCargo::typedBillOfLading() const
             continue;
         bol.containers << Container{cell(r, ColAutoid).toLongLong(), cell(r, ColContainerNo), cell(r, ColSealNo),
                                     cell(r, ColAgentCode), cell(r, ColStatus),     cell(r, ColPkgs),
-                                    cell(r, ColWeight),    cell(r, ColIsoCode),    cell(r, ColSocFlag)};
+                                    cell(r, ColWeight),    cell(r, ColIsoCode),    cell(r, ColSocFlag),
+                                    cell(r, ColSealType),  cell(r, ColEqType)};
     }
+    addFilingToBill(bol);
     return bol;
 }
 
 bool frmCargo::checkBeforeSave()
 {
+    return checkPagesBeforeSave();
+}
+
+bool frmCargo::checkFieldsBeforeSave()
+{
+    if (m_editRow >= 0)
+        endCellEdit(true, false);
     // The rules run as each field is left; a field never visited is held to them here.
     for (QWidget *w : std::as_const(m_tabWidgets)) {
         if (!w->isVisibleTo(this) || !w->isEnabled())
@@ -894,6 +962,7 @@ bool frmCargo::checkBeforeSave()
         if (auto *c = qobject_cast<QComboBox *>(w); c && isMandatoryCombo(c) && c->currentText().isEmpty()) {
             Prompter::current().beep();
             c->setFocus(Qt::OtherFocusReason);
+            showRequired(c);
             return false;
         }
         auto *b = qobject_cast<QPlainTextEdit *>(w);
@@ -901,104 +970,90 @@ bool frmCargo::checkBeforeSave()
         if (index >= 0 && !acceptFieldLeave(index)) {
             if (index != FTrMode)
                 Prompter::current().beep();
-            if (b)
+            if (b) {
                 b->setFocus(Qt::OtherFocusReason);
-            else
+                showRequired(b); // a box's only rule
+            } else {
                 focusField(index);
+                showHeldField(index);
+            }
             return false;
         }
     }
     return true;
 }
 
-int frmCargo::positionOfId(qint64 id) const
+BillOfLading frmCargo::shownBillOfLading() const
 {
     const RecordSet &rs = adoPrimaryRS();
-    const int column = rs.columnIndex(QStringLiteral("id"));
-    int lo = 0;
-    int hi = rs.count() - 1;
-    while (lo <= hi) { // the rows are in id order
-        const int mid = (lo + hi) / 2;
-        const qint64 v = rs.storedValue(mid, column).toLongLong();
-        if (v == id)
-            return mid;
-        if (v < id)
-            lo = mid + 1;
-        else
-            hi = mid - 1;
+    const bool editing = rs.editMode() == RecordSet::EditMode::Edit;
+    BillOfLading bol;
+    bol.id = (editing ? rs.originalValue(rs.columnIndex(QStringLiteral("id"))) : rs.value(QStringLiteral("id"))).toLongLong();
+    for (const QString &c : cargoColumns()) {
+        const int column = rs.columnIndex(c);
+        if (column >= 0)
+            bol.set(c, editing ? rs.originalValue(column) : rs.value(column));
     }
-    return rs.count() - 1;
+    bol.containers = m_gridContainers;
+    return bol;
 }
 
 Status frmCargo::writePending()
 {
     if (m_editRow >= 0)
         endCellEdit(true, false);
+    if (Status s = filingFieldsValid(); !s)
+        return s;
     auto bol = typedBillOfLading();
     if (!bol)
         return bol.failure();
-    auto saved = saveBillOfLading(adoPrimaryRS().database(), bol.value(), m_removedAutoids);
+    const BillOfLading *asLoaded = mode() == Mode::Edit && m_asLoaded ? &*m_asLoaded : nullptr;
+    auto saved = saveBillOfLading(adoPrimaryRS().database(), bol.value(), m_removedAutoids, asLoaded);
     if (!saved)
         return saved.failure(); // nothing was written: the typed bill of lading stays for correction
     m_savedId = saved.value();
     m_removedAutoids.clear();
+    m_asLoaded.reset();
     return Status::ok();
+}
+
+void frmCargo::positionAfterSave(bool added)
+{
+    // The saved bill of lading as stored: an added one is the last row, an edited one stays.
+    m_freshGrid = false;
+    if (Status s = adoPrimaryRS().adoptRow(QStringLiteral("id"), m_savedId, added); !s)
+        reportFailure(s.failure());
+}
+
+void frmCargo::editStarted()
+{
+    m_removedAutoids.clear();
+    m_asLoaded = shownBillOfLading();
+}
+
+Status frmCargo::beforeDeleteRow()
+{
+    // The containers and goods items go with their bill of lading, as long as the
+    // containers are the ones shown.
+    const RecordSet &rs = adoPrimaryRS();
+    const qint64 id = rs.value(QStringLiteral("id")).toLongLong();
+    if (Status s = deleteContainersOf(rs.database(), id, &m_gridContainers); !s)
+        return s;
+    return GoodsItems::remove(rs.database(), id);
 }
 
 void frmCargo::reportUpdateFailure(const Failure &failure)
 {
-    if (failure.is(ErrorNumber::ContainerRule) || failure.code == QString::number(ErrorNumber::InvalidArgument))
+    if (failure.is(ErrorNumber::BlNumberTaken)) {
         Prompter::current().message(failure.description);
-    else
+        focusField(FBlNo);
+        showHold(failure.description);
+    } else if (failure.is(ErrorNumber::ContainerRule) || failure.is(ErrorNumber::ItemRule)
+               || failure.code == QString::number(ErrorNumber::InvalidArgument)) {
+        Prompter::current().message(failure.description);
+    } else {
         Prompter::current().message(failure.numberAndText());
-}
-
-void frmCargo::updateRecord()
-{
-    if (mode() == Mode::Browse)
-        return;
-    if (m_editRow >= 0)
-        endCellEdit(true, false);
-    if (!checkBeforeSave())
-        return;
-    if (Status s = writePending(); !s) {
-        reportUpdateFailure(s.failure());
-        return;
     }
-    RecordSet &rs = adoPrimaryRS();
-    m_freshGrid = false;
-    rs.cancelUpdate();
-    if (Status s = rs.requery(); !s)
-        reportFailure(s.failure());
-    rs.moveTo(positionOfId(m_savedId));
-    setMode(Mode::Browse);
-    SwitchMode(Mode::Browse);
-    showCurrentRow();
-    focusAdd();
-}
-
-void frmCargo::deleteRecord()
-{
-    RecordSet &rs = adoPrimaryRS();
-    if (!rs.isOpen() || mode() != Mode::Browse)
-        return;
-    if (!rs.hasCurrent()) {
-        Prompter::current().beep();
-        return;
-    }
-    if (!Prompter::current().askYesNo(QStringLiteral("Confirm Deletion ?"), Prompter::Icon::None, QStringLiteral("Delete")))
-        return;
-    const int position = rs.position();
-    if (Status s = deleteBillOfLading(rs.database(), rs.value(QStringLiteral("id")).toLongLong()); !s) {
-        reportFailure(s.failure());
-        return;
-    }
-    if (Status s = rs.requery(); !s)
-        reportFailure(s.failure());
-    // the next bill of lading, or the new last one
-    if (!rs.isEmpty())
-        rs.moveTo(std::min(position, rs.count() - 1));
-    showCurrentRow();
 }
 
 void frmCargo::deleteContainerRow()
@@ -1008,57 +1063,29 @@ void frmCargo::deleteContainerRow()
     if (m_editRow >= 0)
         endCellEdit(false, false);
     const int row = dataGrid2->currentRow();
-    if (!Prompter::current().askYesNo(QStringLiteral("Confirm Deletion ?"), Prompter::Icon::None, QStringLiteral("Delete")))
-        return;
-    const qint64 autoid = row >= 0 ? cell(row, ColAutoid).toLongLong() : 0;
-    if (autoid <= 0) {
-        Prompter::current().message(QStringLiteral("Not deleted"));
-        cancelRecord();
+    bool empty = true;
+    for (int c = 0; row >= 0 && c < GridColumnCount && empty; ++c)
+        empty = cell(row, c).isEmpty();
+    if (empty) {
+        Prompter::current().beep();
         return;
     }
-    // Removed with the save that follows, in its transaction: a refused save removes nothing.
-    m_removedAutoids << autoid;
+    if (!Prompter::current().askYesNo(QStringLiteral("Confirm Deletion ?"), Prompter::Icon::None, QStringLiteral("Delete")))
+        return;
+    // Only the container goes: a stored one with the next save, in its transaction, so that
+    // Cancel or a refused save removes nothing; the rest of the bill of lading stays as typed.
+    if (const qint64 autoid = cell(row, ColAutoid).toLongLong(); autoid > 0)
+        m_removedAutoids << autoid;
     dataGrid2->removeRow(row);
-    updateRecord();
+    dataGrid2->setFocus(Qt::OtherFocusReason);
+    if (dataGrid2->rowCount() > 0)
+        dataGrid2->setCurrentCell(std::min(row, dataGrid2->rowCount() - 1), ColContainerNo);
 }
 
 void frmCargo::openVoyageScreen()
 {
-    if (mode() == Mode::Browse)
-        return;
-    const QString name = QStringLiteral("frmVslMast");
-    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
-    QMdiArea *area = sub ? sub->mdiArea() : nullptr;
-    if (area) {
-        for (QMdiSubWindow *other : area->subWindowList()) {
-            if (other->widget() && other->widget()->objectName() == name) {
-                other->showNormal();
-                area->setActiveSubWindow(other);
-                return;
-            }
-        }
-    }
-    QWidget *screen = createScreen(name);
-    if (!screen) {
-        Prompter::current().message(QStringLiteral("This screen is not available in this version."),
-                                    Prompter::Icon::Information);
-        return;
-    }
-    screen->setAttribute(Qt::WA_DeleteOnClose);
-    if (area) {
-        QMdiSubWindow *beside = area->addSubWindow(screen);
-        beside->setAttribute(Qt::WA_DeleteOnClose);
-        applySkin(beside);
-        connect(screen, &QObject::destroyed, beside, &QObject::deleteLater);
-        beside->show();
-        beside->move(std::min(sub->geometry().right() + 1, std::max(0, area->width() - beside->width())), sub->y());
-        area->setActiveSubWindow(beside);
-    } else {
-        screen->setParent(window(), Qt::Window);
-        applySkin(screen);
-        screen->move(window()->geometry().topRight() + QPoint(8, 0));
-        screen->show();
-    }
+    if (mode() != Mode::Browse)
+        openScreenBeside(QStringLiteral("frmVslMast"));
 }
 
 QUARL_REGISTER_SCREEN(frmCargo)

@@ -2,15 +2,21 @@
 
 #include "browser/ui/recordbrowser.h"
 #include "entry/billoflading.h"
+#include "entry/cargolookups.h"
 
 #include <QHash>
 #include <QList>
+#include <QPointer>
 
 class QComboBox;
 class QPlainTextEdit;
+class QTabWidget;
 class QTableWidget;
 
 namespace quarl {
+
+class CodeCombo;
+class GoodsItemsGrid;
 
 // Cargo Information: the bills of lading of table cargo, browsed in id order, each with
 // its containers in the grid below. The fields are checked as they are left; the save
@@ -28,14 +34,17 @@ public:
     explicit frmCargo(QWidget *parent = nullptr);
 
     void addRecord() override;
-    void updateRecord() override;
     void cancelRecord() override;
-    void deleteRecord() override;
     void carryRecord();
     void deleteContainerRow();
 
     QComboBox *combo(const QString &name) const;
     QTableWidget *grid() const { return dataGrid2; }
+    GoodsItemsGrid *itemsGrid() const { return grdItems; }
+    QTabWidget *pages() const { return tabPages; }
+    CodeCombo *filingCombo(const QString &name) const;
+    // Shows the form's first page (0, the bill of lading) or its second (1, parties and goods).
+    void showPage(int page);
     bool gridAcceptsEdits() const;
     // The bill of lading as typed: the fields, the combos' codes and the grid's rows in use.
     Result<BillOfLading> typedBillOfLading() const;
@@ -52,8 +61,13 @@ protected:
     bool isCommandKey(const QKeyEvent *event) const override;
     QList<QWidget *> tabOrder() const override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Every field rule and look-up list, also for what was never visited.
+    bool checkBeforeSave() override;
     // The save of Update and of closing with a pending row: saveBillOfLading.
     Status writePending() override;
+    void positionAfterSave(bool added) override;
+    void editStarted() override;
+    Status beforeDeleteRow() override;
     void reportUpdateFailure(const Failure &failure) override;
 
 private:
@@ -62,12 +76,12 @@ private:
         QComboBox *combo = nullptr;
         QString column;   // of cargo
         int field = -1;   // the hidden or disabled field that holds the code, or -1
-        QString listSql;  // first column listed, second stored
+        CargoLookups::List list;
     };
 
     QPlainTextEdit *box(int index) const;
     void boxTextChanged(QPlainTextEdit *box, int index);
-    QComboBox *addCombo(const char *name, const QString &column, int field, const QString &listSql);
+    QComboBox *addCombo(const char *name, const QString &column, int field, CargoLookups::List list);
     void fillCombos(const Database &db);
     void setComboCode(QComboBox *combo, const QString &code);
     QString comboCode(QComboBox *combo) const { return m_comboCode.value(combo); }
@@ -82,8 +96,9 @@ private:
     QString cell(int row, int column) const;
     void setCell(int row, int column, const QString &text);
     void openVoyageScreen();
-    bool checkBeforeSave();
-    int positionOfId(qint64 id) const;
+    // The bill of lading as the screen shows it from the database: the row (as the edit
+    // began, while editing) and the containers the grid was loaded with.
+    BillOfLading shownBillOfLading() const;
     void layOut();
 
     QList<ComboBinding> m_combos;
@@ -111,7 +126,38 @@ private:
     int m_editColumn = -1;
     QString m_statusBeforeEdit; // restored when the container number being typed is fine
     QList<qint64> m_removedAutoids; // stored container rows removed, deleted with the save
+    QList<Container> m_gridContainers; // as the grid was last loaded from the database
+    std::optional<BillOfLading> m_asLoaded; // the edited bill of lading as the edit began
     qint64 m_savedId = 0;
+
+    // The second page, "Parties and Goods": what today's arrival manifest asks for beside
+    // the flat file (frmcargofiling.cpp). None of it is required.
+    void buildFilingPage();
+    void showFilingPage();
+    void turnPage(int page); // without handing the focus on by the way
+    void switchFilingPage(Mode mode);
+    bool filingPageKey(QObject *watched, QEvent *event);
+    bool handleItemsKey(QKeyEvent *event);
+    QStringList carriedFilingTexts() const;
+    void restoreCarriedFiling(const QStringList &texts);
+    // Empty when the field of the second page passes its rule, else why not (also holdReason()).
+    QString filingFieldProblem(int index);
+    // The checks of Update on both pages: the first page's, then the second page's.
+    bool checkPagesBeforeSave();
+    bool checkFieldsBeforeSave(); // the first page's fields
+    // The first field or item of the second page that fails its rule; the failure says why.
+    Status filingFieldsValid();
+    void addFilingToBill(BillOfLading &bol) const;
+    // The first container cell of seal or equipment type that its list refuses, or (-1, -1).
+    Result<std::pair<int, int>> refusedFilingCell() const;
+    bool keepsFiling() const;
+
+    QTabWidget *tabPages = nullptr;
+    QWidget *pageParties = nullptr;
+    GoodsItemsGrid *grdItems = nullptr;
+    QList<std::pair<CodeCombo *, int>> m_filingCombos; // each with its hidden field
+    QPointer<QWidget> m_firstPageFocus;
+    bool m_filingListsLoaded = false;
 };
 
 } // namespace quarl

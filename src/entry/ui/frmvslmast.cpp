@@ -1,17 +1,26 @@
 #include "entry/ui/frmvslmast.h"
 
 #include "core/prompter.h"
+#include "core/settings.h"
+#include "core/ui/capitals.h"
 #include "core/ui/screenregistry.h"
 #include "browser/fieldformat.h"
+#include "browser/ui/lookupcombo.h"
 #include "entry/voyageheader.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QTime>
+#include <QTimer>
 
 namespace quarl {
 
@@ -39,52 +48,13 @@ enum Field {
     ArrivalDate = 101,
     ArrivalTime = 102,
     TerminalCode = 103,
+    // what today's arrival manifest asks for (frmvslmastfiling.cpp)
+    FirstFilingField = 120,
 };
 
-// A drop-down that can be locked like the text fields: while locked it takes the focus
-// but neither opens nor changes its choice.
-class LockableCombo : public QComboBox
+LookupCombo *lockable(QComboBox *combo)
 {
-public:
-    using QComboBox::QComboBox;
-    void setLocked(bool locked) { m_locked = locked; }
-    bool isLocked() const { return m_locked; }
-
-    void showPopup() override
-    {
-        if (!m_locked)
-            QComboBox::showPopup();
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override
-    {
-        if (m_locked) {
-            event->ignore();
-            return;
-        }
-        QComboBox::keyPressEvent(event);
-    }
-    void wheelEvent(QWheelEvent *event) override
-    {
-        if (!m_locked)
-            QComboBox::wheelEvent(event);
-    }
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        if (m_locked)
-            setFocus(Qt::MouseFocusReason);
-        else
-            QComboBox::mousePressEvent(event);
-    }
-
-private:
-    bool m_locked = false;
-};
-
-LockableCombo *lockable(QComboBox *combo)
-{
-    return static_cast<LockableCombo *>(combo);
+    return static_cast<LookupCombo *>(combo);
 }
 
 } // namespace
@@ -103,21 +73,12 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
         grid->addWidget(edit, row, col + 1, Qt::AlignLeft);
         return edit;
     };
-    // a field with another control right of it
-    auto pair = [&](QWidget *first, QWidget *second, int row, int col) {
-        auto *box = new QHBoxLayout;
-        box->setSpacing(6);
-        box->addWidget(first);
-        box->addWidget(second);
-        box->addStretch(1);
-        grid->removeWidget(first);
-        grid->addLayout(box, row, col);
-    };
+    auto pair = [&](QWidget *first, QWidget *second, int row, int col) { sideBySide(first, second, row, col); };
 
     // Left half, then right half; this is also the tab order.
-    place(QStringLiteral("Vessel Code"), VesselCode, "vslcode", 0, 0);
+    takeCapitals(place(QStringLiteral("Vessel Code"), VesselCode, "vslcode", 0, 0));
     place(QStringLiteral("Name"), Name, "vslname", 1, 0);
-    place(QStringLiteral("Voy. No."), VoyNo, "voyno", 2, 0);
+    takeCapitals(place(QStringLiteral("Voy. No."), VoyNo, "voyno", 2, 0));
     place(QStringLiteral("Ship Line Code"), ShipLine, "slinecode", 3, 0);
     place(QStringLiteral("Agent Code"), AgentCode, "sagentcode", 4, 0);
     place(QStringLiteral("Master Name"), MasterName, "mastername", 5, 0);
@@ -129,9 +90,8 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     txtNation->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 14);
     pair(nation, txtNation, 6, 1);
 
-    cmbLastPort = new LockableCombo(fieldArea());
+    cmbLastPort = new LookupCombo(fieldArea());
     cmbLastPort->setObjectName(QStringLiteral("cmbLastPort"));
-    cmbLastPort->setFocusPolicy(Qt::StrongFocus);
     cmbLastPort->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 18);
     cmbLastPort->setMaxVisibleItems(20);
     auto *portLabel = new QLabel(QStringLiteral("Last Port 1"), fieldArea());
@@ -160,10 +120,11 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     arrivalTime->setMaxLength(5);
     arrivalTime->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 5);
     pair(arrival, arrivalTime, 7, 4);
-    place(QStringLiteral("Port of Arrival"), ArrivalPort, "arrportcd", 8, 0)
-        ->setToolTip(QStringLiteral("Port of arrival as filed, the customs code (INNSA1)"));
-    place(QStringLiteral("Terminal Op."), TerminalCode, "tocode", 8, 3)
-        ->setToolTip(QStringLiteral("Terminal operator code as filed"));
+    // below the right half, so that reading down each half follows the tab order
+    takeCapitals(place(QStringLiteral("Port of Arrival"), ArrivalPort, "arrportcd", 8, 3));
+    txtFields(ArrivalPort)->setToolTip(QStringLiteral("Port of arrival as filed, the customs code (INNSA1); empty: the custom house's"));
+    takeCapitals(place(QStringLiteral("Terminal Op."), TerminalCode, "tocode", 9, 3));
+    txtFields(TerminalCode)->setToolTip(QStringLiteral("Terminal operator code as filed"));
 
     // Bound but never shown: they keep what the row holds, apart from the two that every
     // save sets.
@@ -174,10 +135,24 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     for (const auto &[index, column] : hidden)
         addField(index, QLatin1String(column))->hide();
 
+    addFilingFields();
+
     setFirstField(VesselCode);
     markMandatory(cmbLastPort);
     setSearch({QStringLiteral("vslcode"), QStringLiteral("Vessel Code to search ?"),
                QStringLiteral("Could not find Vessel Code")});
+}
+
+// A field with another control right of it, in the field grid's cell of the field.
+void frmVslMast::sideBySide(QWidget *first, QWidget *second, int row, int col)
+{
+    auto *box = new QHBoxLayout;
+    box->setSpacing(6);
+    box->addWidget(first);
+    box->addWidget(second);
+    box->addStretch(1);
+    fieldGrid()->removeWidget(first);
+    fieldGrid()->addLayout(box, row, col);
 }
 
 QComboBox *frmVslMast::portCombo() const
@@ -194,6 +169,7 @@ QList<QWidget *> frmVslMast::tabOrder() const
 {
     QList<QWidget *> order = RecordBrowser::tabOrder();
     order.insert(order.indexOf(txtFields(Nationality)) + 1, cmbLastPort);
+    insertFilingTabOrder(order);
     return order;
 }
 
@@ -201,6 +177,7 @@ void frmVslMast::SwitchMode(Mode mode)
 {
     RecordBrowser::SwitchMode(mode);
     lockable(cmbLastPort)->setLocked(mode == Mode::Browse);
+    lockFilingLists(mode == Mode::Browse);
 }
 
 void frmVslMast::loadPorts()
@@ -227,6 +204,7 @@ void frmVslMast::currentRowShown()
     m_syncingPort = true;
     cmbLastPort->setCurrentIndex(cmbLastPort->findData(txtFields(LastPortCode)->text().trimmed()));
     m_syncingPort = false;
+    showFilingLists();
 }
 
 void frmVslMast::portChosen(int row)
@@ -301,6 +279,8 @@ bool frmVslMast::acceptFieldLeave(int index)
         return acceptNation();
     if (index == VesselCode && !txtFields(index)->isReadOnly())
         return acceptVesselCode();
+    if (index >= FirstFilingField && !txtFields(index)->isReadOnly())
+        return filingFieldProblem(index).isEmpty();
     if (index == ArrivalTime && !txtFields(index)->isReadOnly()) {
         const QString t = txtFields(index)->text().trimmed();
         const QTime time = QTime::fromString(t, QStringLiteral("H:mm"));
@@ -316,10 +296,10 @@ bool frmVslMast::acceptFieldLeave(int index)
 
 bool frmVslMast::handleKey(QKeyEvent *event)
 {
-    // Last Port 1 may not be left empty, whatever the mode.
     const int key = event->key();
-    const bool leaves = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Backtab
-                        || (key == Qt::Key_Tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+    // Last Port 1 may not be left empty on the way forward; going back is always allowed.
+    const bool leaves = key == Qt::Key_Return || key == Qt::Key_Enter
+                        || (key == Qt::Key_Tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)));
     if (leaves && focusWidget() == cmbLastPort && cmbLastPort->currentText().isEmpty()) {
         showRequired(cmbLastPort);
         return true;
@@ -327,10 +307,47 @@ bool frmVslMast::handleKey(QKeyEvent *event)
     return RecordBrowser::handleKey(event);
 }
 
+void frmVslMast::updateRecord()
+{
+    if (mode() == Mode::Browse)
+        return;
+    // the new fields are held to their rules also when they were never visited
+    QString why;
+    if (const int index = firstFilingProblem(&why); index >= 0) {
+        Prompter::current().beep();
+        focusField(index);
+        holdReason(why);
+        showHeldField(index);
+        return;
+    }
+    RecordBrowser::updateRecord();
+}
+
+bool frmVslMast::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click elsewhere does not leave Last Port 1 empty either.
+    if (watched == cmbLastPort && event->type() == QEvent::FocusOut && cmbLastPort->currentText().isEmpty()
+        && static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason
+        && QApplication::focusWidget() != cmdCancel) {
+        QPointer<QComboBox> guard(cmbLastPort);
+        QTimer::singleShot(0, this, [this, guard] {
+            if (guard && guard->isVisible() && !guard->view()->isVisible()) {
+                guard->setFocus(Qt::OtherFocusReason);
+                showRequired(guard);
+            }
+        });
+    }
+    return RecordBrowser::eventFilter(watched, event);
+}
+
 Status frmVslMast::writePending()
 {
-    setFieldText(PortArrival, QLatin1String(VoyageHeader::PortOfArrival));
-    setFieldText(TerminalOp, QLatin1String(VoyageHeader::TerminalOperator));
+    QString why;
+    if (firstFilingProblem(&why) >= 0)
+        return Failure(ErrorNumber::InvalidArgument, why);
+    setFieldText(PortArrival, VoyageHeader::portOfArrival(txtFields(ArrivalPort)->text(), txtFields(PortArrival)->text(),
+                                                          Settings::customHousePort()));
+    setFieldText(TerminalOp, VoyageHeader::terminalOperator(txtFields(TerminalCode)->text(), txtFields(TerminalOp)->text()));
     return RecordBrowser::writePending();
 }
 

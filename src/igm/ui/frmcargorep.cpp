@@ -25,6 +25,15 @@ igm::XmlExportResult writeFiles(const QString &vessel, const QString &voyage)
     QGuiApplication::restoreOverrideCursor();
     return r;
 }
+
+// The files of an export: the goods items too where the database keeps them.
+QStringList filesOf(const igm::XmlExportResult &r)
+{
+    QStringList files = {r.cargoPath, r.containerPath};
+    if (!r.itemsPath.isEmpty())
+        files << r.itemsPath;
+    return files;
+}
 } // namespace
 
 frmCargoRep::frmCargoRep(QWidget *parent)
@@ -32,12 +41,26 @@ frmCargoRep::frmCargoRep(QWidget *parent)
 {
 }
 
+// The files are offered to the removable media, as the flat file is.
 void frmCargoRep::generate()
 {
-    showOutcome(writeFiles(vessel(), voyage()).outcome);
+    igm::XmlExportResult r = writeFiles(vessel(), voyage());
+    const bool written = r.outcome.isOk();
+    if (written)
+        r.outcome.message.clear(); // the question below names both files
+    if (!showOutcome(r.outcome) || !written)
+        return;
+    QStringList names;
+    for (const QString &f : filesOf(r))
+        names << QDir::toNativeSeparators(f);
+    const QString last = names.takeLast();
+    const QString question = QStringLiteral("Files %1 and %2 successfully are saved in Program Folder, Copy Files to Floppy ? ")
+                                 .arg(names.join(QStringLiteral(", ")), last);
+    if (Prompter::current().askYesNo(question, Prompter::Icon::Question))
+        copyToMedia(filesOf(r));
 }
 
-// Only a complete pair of files is mailed: a voyage without lines, or a failed export,
+// Only a complete set of files is mailed: a voyage without lines, or a failed export,
 // is said and nothing is sent.
 void frmCargoRep::email()
 {
@@ -45,7 +68,7 @@ void frmCargoRep::email()
     r.outcome.message = r.outcome.isOk() ? QString() : r.outcome.message;
     if (!showOutcome(r.outcome))
         return;
-    mailFiles({r.cargoPath, r.containerPath});
+    mailFiles(filesOf(r));
 }
 
 QUARL_REGISTER_SCREEN(frmCargoRep)

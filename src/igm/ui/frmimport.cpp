@@ -20,15 +20,15 @@ namespace quarl {
 frmImport::frmImport(QWidget *parent) : InterchangeScreen("frmImport", QStringLiteral("Import Cargo / Container"), parent)
 {
     Text1 = makeLineEdit("Text1", 1024);
-    auto *Command1 = makeButton("Command1", QStringLiteral("Browse Cargo File"));
+    auto *Command1 = makeButton("Command1", QStringLiteral("Browse C&argo File"));
     Text2 = makeLineEdit("Text2", 1024);
-    auto *Command2 = makeButton("Command2", QStringLiteral("Browse Container File"));
+    auto *Command2 = makeButton("Command2", QStringLiteral("Browse C&ontainer File"));
     QLineEdit *vesselCode = makeField(4, 10);
     QLineEdit *voyageNo = makeField(5, 10);
     vesselCode->setMaximumWidth(120);
     voyageNo->setMaximumWidth(120);
-    auto *cmdImport = makeButton("cmdImport", QStringLiteral("Import"));
-    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("Close"));
+    auto *cmdImport = makeButton("cmdImport", QStringLiteral("&Import"));
+    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("C&lose"));
 
     auto *grid = new QGridLayout;
     grid->addWidget(Text1, 0, 0, 1, 3);

@@ -4,10 +4,12 @@
 #include "core/prompter.h"
 #include "core/ui/screenregistry.h"
 #include "igm/igmreader.h"
+#include "igm/outcome.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,13 +24,13 @@ namespace quarl {
 frmImportIGM::frmImportIGM(QWidget *parent) : InterchangeScreen("frmImportIGM", QStringLiteral("Import Igm File"), parent)
 {
     Text1 = makeLineEdit("Text1", 1024);
-    auto *Command1 = makeButton("Command1", QStringLiteral("Browse Cargo File"));
-    chkStrip = new QCheckBox(QStringLiteral("With Striping"), this);
+    auto *Command1 = makeButton("Command1", QStringLiteral("&Browse Cargo File"));
+    chkStrip = new QCheckBox(QStringLiteral("With &Striping"), this);
     chkStrip->setObjectName(QStringLiteral("chkStrip"));
-    chkVessel = new QCheckBox(QStringLiteral("WIth Vessel Information"), this);
+    chkVessel = new QCheckBox(QStringLiteral("WIth &Vessel Information"), this);
     chkVessel->setObjectName(QStringLiteral("chkVessel"));
-    auto *cmdImport = makeButton("cmdImport", QStringLiteral("Import"));
-    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("Close"));
+    auto *cmdImport = makeButton("cmdImport", QStringLiteral("&Import"));
+    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("C&lose"));
 
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(Text1, 1);
@@ -97,10 +99,16 @@ void frmImportIGM::import()
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     options.cancelled = [&]() { return progress && progress->wasCanceled(); };
-    const igm::IgmImportResult r = igm::ImportIgmFile(database(), path, options, [](const QString &question) {
+    igm::IgmImportResult r = igm::ImportIgmFile(database(), path, options, [](const QString &question) {
         return Prompter::current().askYesNo(question, Prompter::Icon::Question);
     });
     delete progress.data();
+    if (r.outcome.kind == igm::Outcome::Kind::Failed && !r.vessel.isEmpty()) {
+        // a line the company holds already: named, instead of the database's words
+        if (const auto taken = igm::blNumberTakenInFile(database(), path, r.vessel, r.voyage))
+            r.outcome.message = taken->description + QStringLiteral(": the voyage is in this company already, and "
+                                                                    "nothing of the file was stored.");
+    }
     showOutcome(r.outcome);
 }
 

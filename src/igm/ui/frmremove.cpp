@@ -28,10 +28,10 @@ frmRemove::frmRemove(QWidget *parent) : InterchangeScreen("frmRemove", QStringLi
     QLineEdit *voyageNo = makeField(5, 10);
     vesselCode->setMaximumWidth(120);
     voyageNo->setMaximumWidth(120);
-    chkWithVessel = new QCheckBox(QStringLiteral("Delete Voyage Information also"), this);
+    chkWithVessel = new QCheckBox(QStringLiteral("&Delete Voyage Information also"), this);
     chkWithVessel->setObjectName(QStringLiteral("chkWithVessel"));
-    auto *cmdRemove = makeButton("cmdRemove", QStringLiteral("Remove"));
-    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("Close"));
+    auto *cmdRemove = makeButton("cmdRemove", QStringLiteral("&Remove"));
+    auto *cmdCancel = makeButton("cmdCancel", QStringLiteral("C&lose"));
 
     auto *grid = new QGridLayout;
     auto *lblVessel = new QLabel(QStringLiteral("Vessel Code"), this);
@@ -77,7 +77,9 @@ void frmRemove::remove()
     const igm::RemovalResult r = igm::RemoveVoyage(database(), txtFields(4)->text(), txtFields(5)->text(),
                                                    chkWithVessel->isChecked(), [](const QString &question) {
                                                        QGuiApplication::restoreOverrideCursor();
-                                                       const bool yes = Prompter::current().askYesNo(question, Prompter::Icon::Question);
+                                                       // No the default: an Enter too many deletes nothing
+                                                       const bool yes = Prompter::current().askYesNoDefaultNo(
+                                                           question, Prompter::Icon::Question);
                                                        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
                                                        return yes;
                                                    });

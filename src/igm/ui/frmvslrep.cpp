@@ -8,7 +8,6 @@
 #include "igm/igmcheck.h"
 #include "igm/igmmessages.h"
 #include "igm/igmwriter.h"
-#include "igm/mediacopy.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -38,6 +37,7 @@ CheckShown checkFile(const Database &db, const QString &path)
     const Result<igm::CodeLists> codes = igm::loadCodeLists(db);
     c.report = igm::CheckIgmFile(path, codes.isOk() ? &codes.value() : nullptr);
     QGuiApplication::restoreOverrideCursor();
+    // each finding names the file's line and the bill of lading the clerk knows it by
     for (const igm::CheckFinding &f : c.report.findings)
         c.lines << f.toString();
     c.summary = QStringLiteral("File %1: %2, %3.")
@@ -124,29 +124,7 @@ void frmVslRep::generate()
     const QString question = QLatin1String(igm::Messages::FilePrefix) + QDir::toNativeSeparators(path)
                              + QLatin1String(igm::Messages::SavedCopyToFloppy);
     if (Prompter::current().askYesNo(question, Prompter::Icon::Question))
-        copyToMedia(path);
-}
-
-void frmVslRep::copyToMedia(const QString &path)
-{
-    const igm::MediaCopy copy = igm::copyToRemovableMedia(path, [](const QString &why) {
-        if (!why.isEmpty())
-            Prompter::current().message(why, Prompter::Icon::Warning);
-        const QString start = Settings::removableMediaFolder();
-        return Prompter::current().folderName(QStringLiteral("Select Removable Media Folder"),
-                                              start.isEmpty() ? QStringLiteral("/media") : start);
-    });
-    switch (copy.kind) {
-    case igm::MediaCopy::Kind::Copied:
-        Prompter::current().message(QStringLiteral("The file is copied to %1.").arg(QDir::toNativeSeparators(copy.path)),
-                                    Prompter::Icon::Information);
-        break;
-    case igm::MediaCopy::Kind::Failed:
-        Prompter::current().message(copy.failure.numberAndText(), Prompter::Icon::Critical);
-        break;
-    case igm::MediaCopy::Kind::Cancelled:
-        break;
-    }
+        copyToMedia({path});
 }
 
 void frmVslRep::email()

@@ -22,7 +22,6 @@ protected:
 private:
     // The file written, or the empty text when the writer refused or failed (it was said).
     QString writeFile();
-    void copyToMedia(const QString &path);
     void check();
     // Checks the file written; with errors, lists them and asks whether to go on anyway.
     bool handOnDespiteErrors(const QString &path);

@@ -2,6 +2,7 @@
 
 #include "core/prompter.h"
 #include "store/session.h"
+#include "core/ui/capitals.h"
 #include "core/ui/enterkey.h"
 #include "appearance/ui/appearance.h"
 #include "igm/outcome.h"
@@ -29,6 +30,8 @@ QLineEdit *InterchangeScreen::makeField(int index, int maxLength)
     auto *e = new QLineEdit(this);
     e->setObjectName(QStringLiteral("txtFields(%1)").arg(index));
     e->setMaxLength(maxLength);
+    if (index == 4 || index == 5)
+        takeCapitals(e); // vessel code and voyage number, on every screen that asks for them
     return e;
 }
 

@@ -2,8 +2,10 @@
 
 #include "core/prompter.h"
 #include "core/settings.h"
+#include "igm/mediacopy.h"
 #include "reports/mailhandoff.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -23,9 +25,9 @@ VoyageSendScreen::VoyageSendScreen(const char *name, const QString &caption, QWi
     QLineEdit *cc = makeField(1);
     QLineEdit *subject = makeField(2);
     QLineEdit *message = makeField(3);
-    auto *cmdPreview = makeButton("cmdPreview", QStringLiteral("Generate on Floppy"));
-    auto *cmdEmail = makeButton("cmdEmail", QStringLiteral("Email File"));
-    auto *cmdExit = makeButton("cmdExit", QStringLiteral("Close"));
+    auto *cmdPreview = makeButton("cmdPreview", QStringLiteral("&Generate on Floppy"));
+    auto *cmdEmail = makeButton("cmdEmail", QStringLiteral("&Email File"));
+    auto *cmdExit = makeButton("cmdExit", QStringLiteral("C&lose"));
     vesselCode->setMaximumWidth(120);
     voyageNo->setMaximumWidth(120);
 
@@ -79,6 +81,32 @@ VoyageSendScreen::VoyageSendScreen(const char *name, const QString &caption, QWi
     finishLoading();
 }
 
+void VoyageSendScreen::copyToMedia(const QStringList &files)
+{
+    QStringList copies;
+    for (const QString &file : files) {
+        // the first copy asks for the folder when none is set; the others go to the same one
+        const igm::MediaCopy copy = igm::copyToRemovableMedia(file, [](const QString &why) {
+            if (!why.isEmpty())
+                Prompter::current().message(why, Prompter::Icon::Warning);
+            const QString start = Settings::removableMediaFolder();
+            return Prompter::current().folderName(QStringLiteral("Select Removable Media Folder"),
+                                                  start.isEmpty() ? QStringLiteral("/media") : start);
+        });
+        if (copy.kind == igm::MediaCopy::Kind::Cancelled)
+            return;
+        if (copy.kind == igm::MediaCopy::Kind::Failed) {
+            Prompter::current().message(copy.failure.numberAndText(), Prompter::Icon::Critical);
+            return;
+        }
+        copies << QDir::toNativeSeparators(copy.path);
+    }
+    Prompter::current().message(copies.size() == 1 ? QStringLiteral("The file is copied to %1.").arg(copies.first())
+                                                    : QStringLiteral("The files are copied to %1.")
+                                                          .arg(copies.join(QStringLiteral(" and "))),
+                                Prompter::Icon::Information);
+}
+
 void VoyageSendScreen::addCommand(QPushButton *button)
 {
     auto *cmdEmail = findChild<QPushButton *>(QStringLiteral("cmdEmail"));
@@ -105,6 +133,9 @@ bool VoyageSendScreen::mailFiles(const QStringList &files)
     m.subject = txtFields(2)->text();
     m.body = txtFields(3)->text();
     m.attachments = files;
+    if (m.subject.trimmed().isEmpty()
+        && !Prompter::current().askYesNoDefaultNo(QLatin1String(reports::NoSubjectQuestion), Prompter::Icon::Question))
+        return false;
     const bool smtp = reports::smtpConfigured();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const Status sent = reports::sendMail(m);

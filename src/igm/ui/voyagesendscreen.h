@@ -20,6 +20,9 @@ protected:
     QString voyage() const;
     // Mails the files with the addressing of the mail fields; shows what went wrong.
     bool mailFiles(const QStringList &files);
+    // Copies the files to the removable-media folder of the settings, asking for one when
+    // none is usable; says where they went or what went wrong.
+    void copyToMedia(const QStringList &files);
 
     // Puts a command of the screen's own between "Email File" and "Close".
     void addCommand(QPushButton *button);

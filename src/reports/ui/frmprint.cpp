@@ -3,9 +3,13 @@
 #include "core/ui/screenregistry.h"
 
 #include "core/prompter.h"
+#include "reports/printerchoice.h"
 #include "reports/reportdocument.h"
+#include "reports/reportexport.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QKeyEvent>
@@ -15,6 +19,7 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QScreen>
@@ -108,8 +113,44 @@ frmPrint *frmPrint::shared()
     return s_shared;
 }
 
+void saveReportAsPdf(const reports::ReportDocument &doc, QWidget *parent)
+{
+    // named after the report's title, in the folder the last one went to
+    static QString folder = QDir::homePath();
+    QString name = doc.texts().title;
+    name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("-"));
+    QString path = Prompter::current().saveFileName(QStringLiteral("Save as PDF"), QStringLiteral("PDF files (*.pdf)"),
+                                                    QDir(folder).filePath(name + QStringLiteral(".pdf")));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+    folder = QFileInfo(path).absolutePath();
+    QProgressDialog progress(QStringLiteral("Saving %1...").arg(doc.texts().title), QStringLiteral("Cancel"), 0,
+                             doc.pageCount(), parent);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    const Status s = reports::writeReport(doc, reports::ExportFormat::Pdf, path, [&progress](int done, int total) {
+        progress.setMaximum(total);
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    });
+    progress.reset();
+    if (!s) {
+        if (!s.failure().is(ErrorNumber::Cancelled))
+            Prompter::current().message(s.failure().numberAndText(), Prompter::Icon::Critical);
+        return;
+    }
+    Prompter::current().message(QStringLiteral("The report is saved as %1.").arg(QDir::toNativeSeparators(path)),
+                                Prompter::Icon::Information);
+}
+
 void printReportDocument(const reports::ReportDocument &doc, const QString &printerName, QWidget *parent)
 {
+    if (printerName == QLatin1String(reports::SaveAsPdf)) {
+        saveReportAsPdf(doc, parent);
+        return;
+    }
     QPrinter printer(QPrinter::HighResolution);
     if (!printerName.isEmpty())
         printer.setPrinterName(printerName);
@@ -117,11 +158,13 @@ void printReportDocument(const reports::ReportDocument &doc, const QString &prin
     printer.setPageLayout(doc.pageLayout());
     printer.setDocName(doc.texts().title);
     if (!printer.isValid() || printer.printerName().isEmpty()) {
-        Prompter::current().message(
-            QStringLiteral("%1  No printer is available%2. Choose one with Printer Setup.")
-                .arg(ErrorNumber::PathFileAccess)
-                .arg(printerName.isEmpty() ? QString() : QStringLiteral(" under the name \"%1\"").arg(printerName)),
-            Prompter::Icon::Critical);
+        // a machine without a printer still gets its paper: as a PDF file
+        if (Prompter::current().askYesNo(
+                QStringLiteral("%1  No printer is available%2. Save the report as PDF instead ?")
+                    .arg(ErrorNumber::PathFileAccess)
+                    .arg(printerName.isEmpty() ? QString() : QStringLiteral(" under the name \"%1\"").arg(printerName)),
+                Prompter::Icon::Question))
+            saveReportAsPdf(doc, parent);
         return;
     }
     QProgressDialog progress(QStringLiteral("Printing %1...").arg(doc.texts().title), QStringLiteral("Cancel"), 0,

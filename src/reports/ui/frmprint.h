@@ -20,7 +20,10 @@ class PageView;
 
 // Prints the report on the named printer (empty: the default one) with a progress window;
 // a failure is shown to the user.
+// The printer "Save as PDF..." asks for a file and writes the report there as PDF, as
+// quarlctl does; so does a machine without any printer when the user says so.
 void printReportDocument(const reports::ReportDocument &document, const QString &printer, QWidget *parent);
+void saveReportAsPdf(const reports::ReportDocument &document, QWidget *parent);
 
 // The preview window shared by the report screens: the report's pages one at a time at
 // 100 % to start with, page navigation, zoom and printing. A page is drawn when it is

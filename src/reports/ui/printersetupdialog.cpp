@@ -23,6 +23,7 @@ PrinterSetupDialog::PrinterSetupDialog(const QString &printer, const QPageLayout
     cboPrinter->addItem(QStringLiteral("(default printer)"), QString());
     for (const QString &name : QPrinterInfo::availablePrinterNames())
         cboPrinter->addItem(name, name);
+    cboPrinter->addItem(QLatin1String(reports::SaveAsPdf), QLatin1String(reports::SaveAsPdf));
     if (!printer.isEmpty() && cboPrinter->findData(printer) < 0)
         cboPrinter->addItem(printer + QStringLiteral(" (not available)"), printer);
     cboPrinter->setCurrentIndex(qMax(0, cboPrinter->findData(printer)));
@@ -41,7 +42,7 @@ PrinterSetupDialog::PrinterSetupDialog(const QString &printer, const QPageLayout
     }
     cboPaper->setCurrentIndex(at);
 
-    optPortrait = new QRadioButton(QStringLiteral("&Portrait"), this);
+    optPortrait = new QRadioButton(QStringLiteral("Portrai&t"), this);
     optPortrait->setObjectName(QStringLiteral("optPortrait"));
     optLandscape = new QRadioButton(QStringLiteral("&Landscape"), this);
     optLandscape->setObjectName(QStringLiteral("optLandscape"));

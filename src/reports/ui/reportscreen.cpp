@@ -1,11 +1,11 @@
 #include "reports/ui/reportscreen.h"
 
 #include "core/installation.h"
-#include "core/placeholders.h"
 #include "core/preparedreportdata.h"
 #include "core/prompter.h"
 #include "store/session.h"
 #include "core/settings.h"
+#include "core/ui/capitals.h"
 #include "core/ui/enterkey.h"
 #include "core/ui/screenregistry.h"
 #include "appearance/ui/appearance.h"
@@ -88,6 +88,8 @@ ReportScreen::ReportScreen(reports::ReportKind kind, const QString &caption, QWi
         auto *e = new QLineEdit(this);
         e->setObjectName(QStringLiteral("txtFields(%1)").arg(i));
         e->setMaxLength(i == 4 || i == 5 ? 10 : 254);
+        if (i == 4 || i == 5)
+            takeCapitals(e);
         e->installEventFilter(overtype);
         m_fields[i] = e;
     }
@@ -98,7 +100,7 @@ ReportScreen::ReportScreen(reports::ReportKind kind, const QString &caption, QWi
     if (declaration) {
         form->addRow(QStringLiteral("Custom House"), m_fields[6]);
         m_fields[6]->setMaxLength(10);
-        m_fields[6]->setText(QLatin1String(Placeholder::Port));
+        m_fields[6]->setText(Settings::customHousePort());
     } else {
         m_fields[6]->hide();
     }
@@ -274,6 +276,9 @@ void ReportScreen::emailReport()
 {
     // The mail export reports each failure as the number followed by the description.
     auto say = [](const Failure &f) { Prompter::current().message(f.code + f.description, Prompter::Icon::Critical); };
+    if (m_fields[2]->text().trimmed().isEmpty()
+        && !Prompter::current().askYesNoDefaultNo(QLatin1String(reports::NoSubjectQuestion), Prompter::Icon::Question))
+        return;
     auto doc = prepare(say);
     if (!doc)
         return;

@@ -1,0 +1,164 @@
+#include "core/safefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quarl {
+
+namespace {
+
+constexpr mode_t OwnerOnlyMode = S_IRUSR | S_IWUSR;
+
+// The file a symbolic link points to is the one replaced, so that the link stays.
+QString resolved(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return info.absoluteFilePath();
+    const QString target = info.canonicalFilePath();
+    return target.isEmpty() ? info.symLinkTarget() : target;
+}
+
+void syncFolder(const QString &file)
+{
+    const int dir = ::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+// rename() that never replaces an existing file, where the file system can say so.
+int renameNoReplace(const QByteArray &from, const QByteArray &to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return -1;
+    struct stat st{};
+    if (::lstat(to.constData(), &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from.constData(), to.constData());
+}
+
+} // namespace
+
+SafeFile::SafeFile(const QString &path, Existing existing, Rights rights)
+    : m_path(resolved(path)), m_existing(existing), m_rights(rights)
+{
+}
+
+SafeFile::~SafeFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_committed && !m_temp.isEmpty())
+        ::unlink(QFile::encodeName(m_temp).constData());
+}
+
+Failure SafeFile::systemFailure(int error, const QString &path)
+{
+    return Failure(qint64(error),
+                   QStringLiteral("%1 (%2)").arg(QString::fromLocal8Bit(std::strerror(error)), QDir::toNativeSeparators(path)));
+}
+
+Failure SafeFile::naming(Failure failure, const QString &path)
+{
+    const QString name = QDir::toNativeSeparators(path);
+    if (!failure.description.contains(name))
+        failure.description += QStringLiteral(" (%1)").arg(name);
+    return failure;
+}
+
+Status SafeFile::open()
+{
+    const QByteArray target = QFile::encodeName(m_path);
+    struct stat existing{};
+    const bool exists = ::stat(target.constData(), &existing) == 0;
+    if (exists && m_existing == Existing::Refuse)
+        return systemFailure(EEXIST, m_path);
+    QByteArray name = target + ".XXXXXX";
+    m_fd = ::mkstemp(name.data());
+    if (m_fd < 0)
+        return systemFailure(errno, m_path);
+    m_temp = QFile::decodeName(name);
+    const bool keep = exists && S_ISREG(existing.st_mode) && m_rights == Rights::KeepExisting;
+    const mode_t mode = keep ? (existing.st_mode & 07777) : OwnerOnlyMode;
+    if (::fchmod(m_fd, mode) != 0)
+        return systemFailure(errno, m_path);
+    return Status::ok();
+}
+
+Status SafeFile::write(const char *data, qint64 size)
+{
+    if (m_fd < 0)
+        return systemFailure(EBADF, m_path);
+    while (size > 0) {
+        const ssize_t n = ::write(m_fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return systemFailure(errno, m_path);
+        }
+        data += n;
+        size -= n;
+    }
+    return Status::ok();
+}
+
+Status SafeFile::finish()
+{
+    if (m_fd < 0)
+        return m_temp.isEmpty() ? Status(systemFailure(EBADF, m_path)) : Status::ok();
+    const int fd = m_fd;
+    m_fd = -1;
+    // A full disk may show only here, when the file system allocates what was written.
+    if (::fsync(fd) != 0 && errno != EINVAL) {
+        const int error = errno;
+        ::close(fd);
+        return systemFailure(error, m_path);
+    }
+    if (::close(fd) != 0)
+        return systemFailure(errno, m_path);
+    return Status::ok();
+}
+
+Status SafeFile::commit()
+{
+    if (m_committed)
+        return Status::ok();
+    if (Status s = finish(); !s)
+        return s;
+    const QByteArray from = QFile::encodeName(m_temp);
+    const QByteArray to = QFile::encodeName(m_path);
+    const int done = m_existing == Existing::Refuse ? renameNoReplace(from, to) : ::rename(from.constData(), to.constData());
+    if (done != 0)
+        return systemFailure(errno, m_path);
+    m_committed = true;
+    syncFolder(m_path);
+    return Status::ok();
+}
+
+bool commitWhole(QSaveFile &file)
+{
+    return file.flush() && file.commit();
+}
+
+} // namespace quarl

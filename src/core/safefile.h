@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/failure.h"
+
+#include <QByteArray>
+#include <QString>
+
+class QSaveFile;
+
+namespace quarl {
+
+// A file written under a temporary name beside its real one and renamed into place by
+// commit() once its bytes are on the disk: a failure at any step (a full disk, a file
+// size limit, a pulled stick) leaves the real name as it was, and the temporary file is
+// removed. Failures carry the system's error number and text and name the real file.
+//
+// Rights: the temporary file is its owner's alone from the moment it exists, whatever
+// the umask. A file it replaces passes its rights on, unless OwnerOnly is asked for
+// (a file that holds a password).
+class SafeFile
+{
+public:
+    enum class Existing { Replace, Refuse };
+    enum class Rights { KeepExisting, OwnerOnly };
+
+    explicit SafeFile(const QString &path, Existing existing = Existing::Replace,
+                      Rights rights = Rights::KeepExisting);
+    ~SafeFile();
+    SafeFile(const SafeFile &) = delete;
+    SafeFile &operator=(const SafeFile &) = delete;
+
+    Status open();
+    Status write(const char *data, qint64 size);
+    Status write(const QByteArray &bytes) { return write(bytes.constData(), bytes.size()); }
+    // Flushes the bytes to the disk and closes the file; the temporary file may then be
+    // read (checked) under tempPath() before commit().
+    Status finish();
+    // finish() when not done yet, then the rename into place.
+    Status commit();
+
+    QString path() const { return m_path; }
+    QString tempPath() const { return m_temp; }
+
+    // The failure of a file operation on path: errno's number and the system's text.
+    static Failure systemFailure(int error, const QString &path);
+    // The failure with the file's name added, when its text does not name it yet (an
+    // engine's "database or disk is full" does not say which file).
+    static Failure naming(Failure failure, const QString &path);
+
+private:
+    QString m_path;
+    QString m_temp;
+    Existing m_existing;
+    Rights m_rights;
+    int m_fd = -1;
+    bool m_committed = false;
+};
+
+// QSaveFile::commit() of Qt 6.4 renames the file into place even when writing out its last
+// buffered bytes failed (a full disk): this flushes them first, so that such a failure
+// leaves the real name as it was and errorString() says why. The temporary file goes
+// with the QSaveFile.
+bool commitWhole(QSaveFile &file);
+
+} // namespace quarl

@@ -1,0 +1,235 @@
+#include "cargotest.h"
+#include "common/testdb.h"
+#include "common/testmain.h"
+
+#include "core/scriptedprompter.h"
+#include "entry/ui/frmcargo.h"
+#include "store/schema.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTest>
+
+#include <memory>
+
+using namespace quarl;
+
+namespace {
+
+// The cargo screen of one workstation, on its own connection to the shared database.
+struct Desk
+{
+    std::unique_ptr<cargotest::CargoSession> session;
+    std::unique_ptr<frmCargo> screen;
+
+    bool open(const Database &db)
+    {
+        session = std::make_unique<cargotest::CargoSession>(db);
+        screen = std::make_unique<frmCargo>();
+        return cargotest::showActive(screen.get());
+    }
+    QLineEdit *f(int index) const { return screen->findChild<QLineEdit *>(QStringLiteral("txtFields(%1)").arg(index)); }
+    // A key as the clerk presses it, on this workstation's screen.
+    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        cargotest::showActive(screen.get());
+        QTest::keyClick(QApplication::focusWidget(), k, m);
+    }
+    void retype(int index, const QString &text)
+    {
+        f(index)->setFocus();
+        f(index)->selectAll();
+        QTest::keyClicks(f(index), text);
+    }
+    QString cell(int row, int column) const
+    {
+        const QTableWidgetItem *i = screen->grid()->item(row, column);
+        return i ? i->text() : QString();
+    }
+    void goTo(const QString &blno)
+    {
+        screen->moveFirst();
+        while (f(15)->text() != blno && screen->adoPrimaryRS().position() < screen->adoPrimaryRS().count() - 1)
+            screen->moveNext();
+    }
+};
+
+QVariant stored(const Database &db, const QString &column, const QString &blno)
+{
+    return db.scalar(QStringLiteral("select %1 from cargo where blno = ?").arg(column), {blno}).value();
+}
+
+void seed(const Database &db, const QString &blno, const QStringList &containers)
+{
+    BillOfLading bol = cargotest::sampleBill(blno);
+    bol.set(QStringLiteral("pkgs"), 20);
+    for (int i = 0; i < containers.size(); ++i) {
+        Container c = cargotest::sampleContainer(i + 1);
+        c.containno = containers.at(i);
+        bol.containers << c;
+    }
+    QVERIFY(saveBillOfLading(db, bol));
+}
+
+} // namespace
+
+class TestCargoDesks : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Two workstations on one company, by keyboard: each stale save is refused with a
+    // message and every save that went through stays; containers another desk removed
+    // stay removed; a deleted key is never given to a new bill of lading.
+    void twoDesksLoseNothing_data() { test::addEngineRows(); }
+    void twoDesksLoseNothing()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        seed(t.db(), QStringLiteral("HLL0101"), {QStringLiteral("AAAU1000059"), QStringLiteral("AAAU1000060")});
+        seed(t.db(), QStringLiteral("HLL1008"), {QStringLiteral("BBBU1000062")});
+        auto second = t.reopen();
+        QVERIFY(second.isOk());
+        ScriptedPrompter prompter;
+        Desk one, two;
+        QVERIFY(two.open(second.value()));
+        QVERIFY(one.open(t.db()));
+        one.goTo(QStringLiteral("HLL0101"));
+        two.goTo(QStringLiteral("HLL0101"));
+
+        // desk 2 begins; desk 1 changes the importer and saves; desk 2's packages are refused
+        two.key(Qt::Key_E, Qt::ControlModifier);
+        one.key(Qt::Key_E, Qt::ControlModifier);
+        one.retype(6, QStringLiteral("DESK ONE IMPORTER"));
+        one.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(one.screen->mode(), RecordBrowser::Mode::Browse);
+        two.retype(22, QStringLiteral("25"));
+        prompter.answerNo();
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.events().size(), 1);
+        QVERIFY2(prompter.events().first().text.startsWith(
+                     QLatin1String("Another workstation changed this bill of lading after you began to edit it")),
+                 qPrintable(prompter.events().first().text));
+        QCOMPARE(two.screen->mode(), RecordBrowser::Mode::Edit);
+        QCOMPARE(two.f(22)->text(), QStringLiteral("25"));
+        QCOMPARE(stored(t.db(), QStringLiteral("impname"), QStringLiteral("HLL0101")).toString(),
+                 QStringLiteral("DESK ONE IMPORTER"));
+        QCOMPARE(stored(t.db(), QStringLiteral("pkgs"), QStringLiteral("HLL0101")).toInt(), 20);
+        // Yes loads the bill of lading as stored; 25 typed again goes through
+        prompter.answerYes();
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(two.f(6)->text(), QStringLiteral("DESK ONE IMPORTER"));
+        QCOMPARE(two.f(22)->text(), QStringLiteral("20"));
+        two.retype(22, QStringLiteral("25"));
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(two.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(stored(t.db(), QStringLiteral("pkgs"), QStringLiteral("HLL0101")).toInt(), 25);
+        // desk 1 still shows 20 packages: its edit starts from 25, so a new weight keeps them
+        QCOMPARE(one.f(22)->text(), QStringLiteral("20"));
+        one.key(Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(one.f(22)->text(), QStringLiteral("25"));
+        one.retype(24, QStringLiteral("777"));
+        one.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(stored(t.db(), QStringLiteral("pkgs"), QStringLiteral("HLL0101")).toInt(), 25);
+        QCOMPARE(stored(t.db(), QStringLiteral("grosswt"), QStringLiteral("HLL0101")).toDouble(), 777.0);
+        QCOMPARE(stored(t.db(), QStringLiteral("impname"), QStringLiteral("HLL0101")).toString(),
+                 QStringLiteral("DESK ONE IMPORTER"));
+
+        // the containers are part of the bill of lading: desk 1 removes one while desk 2
+        // edits the marks; desk 2's save does not store it again
+        two.key(Qt::Key_E, Qt::ControlModifier);
+        one.key(Qt::Key_E, Qt::ControlModifier);
+        one.screen->grid()->setFocus();
+        one.screen->grid()->setCurrentCell(0, 1);
+        QCOMPARE(one.cell(0, 1), QStringLiteral("AAAU1000059"));
+        prompter.answerYes();
+        one.key(Qt::Key_D, Qt::AltModifier);
+        one.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where containno = 'AAAU1000059'"))->toInt(), 0);
+        auto *marks = two.screen->findChild<QPlainTextEdit *>(QStringLiteral("txtMarks"));
+        marks->setFocus();
+        QTest::keyClicks(marks, QStringLiteral(" MORE"));
+        prompter.clear();
+        prompter.answerNo();
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.events().size(), 1);
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where containno = 'AAAU1000059'"))->toInt(), 0);
+        QCOMPARE(stored(t.db(), QStringLiteral("marks"), QStringLiteral("HLL0101")).toString(), QStringLiteral("NM"));
+        two.key(Qt::Key_Escape);
+        QCOMPARE(two.cell(0, 1), QStringLiteral("AAAU1000060"));
+
+        // desk 1 deletes the last bill of lading and carries a new one: a new key; desk 2's
+        // edit of the deleted one is refused and leaves the new one alone
+        two.goTo(QStringLiteral("HLL1008"));
+        two.key(Qt::Key_E, Qt::ControlModifier);
+        two.retype(6, QStringLiteral("STALE"));
+        const int deleted = stored(t.db(), QStringLiteral("id"), QStringLiteral("HLL1008")).toInt();
+        one.goTo(QStringLiteral("HLL1008"));
+        prompter.answerYes();
+        one.screen->deleteRecord();
+        one.screen->carryRecord();
+        one.f(15)->setText(QStringLiteral("HLL2000"));
+        one.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(one.screen->mode(), RecordBrowser::Mode::Browse);
+        QVERIFY(stored(t.db(), QStringLiteral("id"), QStringLiteral("HLL2000")).toInt() > deleted);
+        prompter.clear();
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.messages().size(), 1);
+        QVERIFY(prompter.messages().first().startsWith(QLatin1String("Another workstation deleted this bill of lading")));
+        QCOMPARE(stored(t.db(), QStringLiteral("impname"), QStringLiteral("HLL2000")).toString(),
+                 QStringLiteral("DESK ONE IMPORTER"));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from cargo"))->toInt(), 2);
+        // Cancel leaves the deleted one for its neighbour; Refresh then finds desk 1's new one
+        two.key(Qt::Key_Escape);
+        QCOMPARE(two.f(15)->text(), QStringLiteral("HLL0101"));
+        two.screen->refreshRecords();
+        QCOMPARE(two.f(15)->text(), QStringLiteral("HLL0101"));
+        two.screen->moveLast();
+        QCOMPARE(two.f(15)->text(), QStringLiteral("HLL2000"));
+    }
+
+    // The server goes away while a bill of lading is keyed in: the save says so with the
+    // number and the text and keeps everything typed; once the server answers, the same
+    // Ctrl+S stores it without leaving the screen.
+    void serverRestartKeepsTheTypedBill()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("postgres"));
+        seed(t.db(), QStringLiteral("HLL0101"), {QStringLiteral("AAAU1000059")});
+        PgParams server = t.pgParams();
+        server.database = QStringLiteral("postgres"); // a database may not shut itself out
+        auto admin = Database::openPostgres(server);
+        QVERIFY(admin.isOk());
+        ScriptedPrompter prompter;
+        Desk one;
+        QVERIFY(one.open(t.db()));
+        one.screen->carryRecord();
+        one.f(15)->setText(QStringLiteral("HLL0102"));
+
+        const QString name = t.pgParams().database;
+        QVERIFY(admin->exec(QStringLiteral("alter database %1 allow_connections false").arg(name)).isOk());
+        const QVariant pid = t.db().scalar(QStringLiteral("select pg_backend_pid()")).value();
+        QVERIFY(admin->exec(QStringLiteral("select pg_terminate_backend(?)"), {pid}).isOk());
+        QTRY_COMPARE(admin->scalar(QStringLiteral("select count(*) from pg_stat_activity where pid = ?"), {pid})->toInt(), 0);
+        one.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.messages().size(), 1);
+        const QString shown = prompter.messages().first();
+        QVERIFY2(shown.contains(QRegularExpression(QStringLiteral("^\\w+  The connection to the company database was lost"))),
+                 qPrintable(shown));
+        QCOMPARE(one.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(one.f(15)->text(), QStringLiteral("HLL0102"));
+        QCOMPARE(one.f(6)->text(), QStringLiteral("Importer"));
+
+        QVERIFY(admin->exec(QStringLiteral("alter database %1 allow_connections true").arg(name)).isOk());
+        one.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.messages().size(), 1);
+        QCOMPARE(one.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(one.f(15)->text(), QStringLiteral("HLL0102"));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from cargo where blno = 'HLL0102'"))->toInt(), 1);
+    }
+};
+
+QUARL_TEST(TestCargoDesks)
+#include "tst_cargodesks.moc"
