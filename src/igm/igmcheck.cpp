@@ -24,7 +24,7 @@ QString CheckFinding::toString() const
     if (line > 0)
         out += QStringLiteral(", line %1").arg(line);
     if (!bill.isEmpty())
-        out += QStringLiteral(", B/L %1").arg(bill);
+        out += (line > 0 ? QStringLiteral(" (B/L %1)") : QStringLiteral(", B/L %1")).arg(bill);
     if (!field.isEmpty())
         out += QStringLiteral(", ") + field;
     return out + QStringLiteral(": ") + text;

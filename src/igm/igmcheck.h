@@ -25,7 +25,7 @@ struct CheckFinding
     QString text;
 
     bool isError() const { return severity == Severity::Error; }
-    // "Error, line 12, B/L MSCU1, cargo field 38 (transit bond number): ..."
+    // "Error, line 12 (B/L MSCU1), cargo field 38 (transit bond number): ..."
     QString toString() const;
 };
 

@@ -5,14 +5,17 @@
 #include "igm/igmmessages.h"
 #include "igm/layout.h"
 #include "igm/manifeststore.h"
+#include "store/blnumbers.h"
 #include "store/database.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <cerrno>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace quarl::igm {
 
@@ -147,6 +150,55 @@ IgmImportResult ImportIgmFile(const Database &db, const QString &path, const Igm
     result.outcome = Outcome::done(QLatin1String(Messages::Imported));
     result.outcome.notices = saver.notices();
     return result;
+}
+
+namespace {
+
+// The B/L numbers of a file's lines in their order, each once; reads past faults.
+class BillNumbers : public ManifestSink, public Problems
+{
+public:
+    bool raise(Problem) override { return true; }
+    bool headers(std::vector<VesselRow> &&, VesselMaster &&) override { return true; }
+    bool line(Line &&l) override
+    {
+        const QString bl = l.bill().trimmed();
+        if (!bl.isEmpty() && !m_seen.contains(bl)) {
+            m_seen.insert(bl);
+            bills << bl;
+        }
+        return true;
+    }
+    bool container(Container &&) override { return true; }
+    bool item(qint64, qint64, Item &&) override { return true; }
+    bool end() override { return true; }
+    QStringList bills;
+
+private:
+    QSet<QString> m_seen;
+};
+
+} // namespace
+
+std::optional<Failure> blNumberTakenInFile(const Database &db, const QString &path, const QString &vessel,
+                                           const QString &voyage)
+{
+    QFile file(path);
+    const Recognised recognised = recogniseFile(path);
+    if (!recognised.layout || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    BillNumbers numbers;
+    ReadContext cx(numbers, true);
+    cx.size = file.size();
+    std::ignore = recognised.layout->read(file, numbers, cx);
+    for (const QString &bl : std::as_const(numbers.bills)) {
+        auto use = blNumberInUse(db, vessel, voyage, bl);
+        if (!use)
+            return std::nullopt;
+        if (use.value())
+            return blNumberTaken(bl, *use.value());
+    }
+    return std::nullopt;
 }
 
 } // namespace quarl::igm

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace quarl {
 class Database;
@@ -40,5 +41,11 @@ struct IgmImportResult
 // strip, the commas and quotes are removed in a private working copy, deleted afterwards.
 IgmImportResult ImportIgmFile(const Database &db, const QString &path, const IgmImportOptions &options,
                               const Confirm &confirm);
+
+// The first B/L number of the file's lines that a stored line of vessel / voyage holds
+// already, as the failure that names that line; none when no number is taken (or the
+// file or the look-up cannot be read, which leaves the import's own message standing).
+std::optional<Failure> blNumberTakenInFile(const Database &db, const QString &path, const QString &vessel,
+                                           const QString &voyage);
 
 } // namespace quarl::igm

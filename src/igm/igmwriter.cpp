@@ -1,5 +1,6 @@
 #include "igm/igmwriter.h"
 
+#include "core/safefile.h"
 #include "igm/fileerror.h"
 #include "igm/igmformat.h"
 #include "igm/igmmessages.h"
@@ -104,7 +105,7 @@ IgmWriteResult WriteIgmFileInLayout(const Database &db, const Layout &layout, co
         return failed(s.failure());
     }
     errno = 0;
-    if (!file.commit())
+    if (!commitWhole(file))
         return failed(fileFailure(file, errno));
     if (options.progress)
         options.progress(info.lines, info.lines);

@@ -53,8 +53,8 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     m.master.name = QStringLiteral("SYNTHETIC TRADER");
     m.master.nation = QStringLiteral("IN");
     m.master.grt = 41225.5;
-    m.master.imo = QStringLiteral("9387126");
     m.master.nrt = 24360.0;
+    m.master.imo = QStringLiteral("9387126");
     const QDate arrival(2024, 1, 20);
     VesselRow h;
     const std::pair<V, QVariant> header[] = {
@@ -157,7 +157,7 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
             held += c[K::Pkgs].toLongLong();
             line.containers.push_back(std::move(c));
         }
-        // A line declares the packages its containers hold, as a checked manifest does.
+        // a line declares the packages its containers hold, as a checked manifest does
         if (n > 0)
             line[L::Pkgs] = held;
     }

@@ -3,7 +3,6 @@
 #include "igm/igmtestdata.h"
 
 #include "igm/igmwriter.h"
-#include "igm/layout.h"
 #include "igm/igmmessages.h"
 #include "igm/voyageremoval.h"
 #include "igm/xmlinterchange.h"

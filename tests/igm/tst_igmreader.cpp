@@ -577,9 +577,12 @@ private Q_SLOTS:
                          strict ? qPrintable(strict->join(QLatin1Char('\n'))) : "nothing");
                 return test::MutationOutcome::Broken;
             }
-            for (const char *table : {"contain", "cargo", "vesinfo", "D_VESSEL_CD"})
-                if (!t.db().exec(QStringLiteral("delete from %1").arg(QLatin1String(table))))
+            for (const char *table : {"contain", "cargo", "vesinfo", "D_VESSEL_CD"}) {
+                if (Status s = t.db().exec(QStringLiteral("delete from %1").arg(QLatin1String(table))); !s) {
+                    qWarning("%s", qPrintable(s.failure().numberAndText()));
                     return test::MutationOutcome::Broken;
+                }
+            }
             return test::MutationOutcome::Stored;
         });
         qInfo("%d of %d damaged files stored, %d refused", tally.stored, files, tally.refused);

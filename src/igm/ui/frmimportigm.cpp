@@ -3,7 +3,6 @@
 #include "core/installation.h"
 #include "core/prompter.h"
 #include "core/ui/screenregistry.h"
-#include "igm/fileblnumbers.h"
 #include "igm/igmreader.h"
 #include "igm/outcome.h"
 
@@ -106,12 +105,9 @@ void frmImportIGM::import()
     delete progress.data();
     if (r.outcome.kind == igm::Outcome::Kind::Failed && !r.vessel.isEmpty()) {
         // a line the company holds already: named, instead of the database's words
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            if (const auto taken = igm::blNumberTakenInFile(database(), file.readAll(), r.vessel, r.voyage))
-                r.outcome.message = taken->description + QStringLiteral(": the voyage is in this company already, and "
-                                                                        "nothing of the file was stored.");
-        }
+        if (const auto taken = igm::blNumberTakenInFile(database(), path, r.vessel, r.voyage))
+            r.outcome.message = taken->description + QStringLiteral(": the voyage is in this company already, and "
+                                                                    "nothing of the file was stored.");
     }
     showOutcome(r.outcome);
 }

@@ -4,14 +4,12 @@
 #include "core/prompter.h"
 #include "core/settings.h"
 #include "core/ui/screenregistry.h"
-#include "igm/fileblnumbers.h"
-#include "igm/igmcheck.h"
 #include "igm/layout.h"
+#include "igm/igmcheck.h"
 #include "igm/igmmessages.h"
 #include "igm/igmwriter.h"
 
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QPushButton>
 
@@ -39,18 +37,9 @@ CheckShown checkFile(const Database &db, const QString &path)
     const Result<igm::CodeLists> codes = igm::loadCodeLists(db);
     c.report = igm::CheckIgmFile(path, codes.isOk() ? &codes.value() : nullptr);
     QGuiApplication::restoreOverrideCursor();
-    // the file's line and, beside it, the bill of lading the clerk knows it by
-    QFile file(path);
-    const QHash<qint64, QString> bls = file.open(QIODevice::ReadOnly) ? igm::blNumbersByFileLine(file.readAll())
-                                                                      : QHash<qint64, QString>();
-    for (const igm::CheckFinding &f : c.report.findings) {
-        QString shown = f.toString();
-        if (const QString bl = bls.value(f.line); !bl.isEmpty()) {
-            const QString at = QStringLiteral(", line %1").arg(f.line);
-            shown.insert(shown.indexOf(at) + at.size(), QStringLiteral(" (B/L %1)").arg(bl));
-        }
-        c.lines << shown;
-    }
+    // each finding names the file's line and the bill of lading the clerk knows it by
+    for (const igm::CheckFinding &f : c.report.findings)
+        c.lines << f.toString();
     c.summary = QStringLiteral("File %1: %2, %3.")
                     .arg(QDir::toNativeSeparators(path), count(c.report.errors(), "error"),
                          count(c.report.warnings(), "warning"));
