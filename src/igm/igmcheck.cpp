@@ -126,6 +126,8 @@ public:
         m_report.findings.append({s, line, bill, field, text});
         return m_report.findings.size() - 1;
     }
+    // How many findings are listed so far.
+    qsizetype listed() const { return m_report.findings.size(); }
     void setBill(qsizetype finding, const QString &bill)
     {
         if (finding >= 0)
@@ -462,6 +464,7 @@ bool Rules::container(Container &&c)
 {
     const qint64 n = c.fileLine;
     ++m_containers;
+    const qsizetype listedBefore = m_findings.listed();
     qsizetype index = -1;
     qint64 lineNo = -1;
     if (!c.isNull(K::LineNo)) {
@@ -501,6 +504,9 @@ bool Rules::container(Container &&c)
                        QStringLiteral("\"%1\" where Y or N belongs.").arg(soc));
     if (index < 0)
         return true;
+    // the container's findings name the B/L of its line, as the clerk knows it
+    for (qsizetype f = listedBefore; f < m_findings.listed(); ++f)
+        m_needBill[index] << f;
     if (!number.isEmpty()) {
         const QString key = QString::number(lineNo) + QLatin1Char('|') + number;
         if (m_boxes.insert(key))

@@ -256,8 +256,8 @@ private Q_SLOTS:
         const QStringList expected = errors(fromDatabase);
         QCOMPARE(expected,
                  (QStringList{QStringLiteral(": Container MSKU1234565 appears twice under line 2."),
-                              QStringLiteral(": Container number CSQU3054384: check digit should be 3, not 4."),
                               QStringLiteral("EMPTY01: Containerised line 3 has no container."),
+                              QStringLiteral("HLCUHAM220901: Container number CSQU3054384: check digit should be 3, not 4."),
                               QStringLiteral("SHA1234: 35 packages on the line, 31 in its containers."),
                               QStringLiteral("SHA1234: A TI line needs its transit bond number."),
                               QStringLiteral("SHA1234: port \"CNXXX\" is not in the port master.")}));
