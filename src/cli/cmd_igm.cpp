@@ -24,7 +24,6 @@ namespace {
 const QCommandLineOption OutOption(QStringLiteral("out"),
                                    QStringLiteral("Folder to write into (default: the installation folder)."),
                                    QStringLiteral("DIR"));
-const QCommandLineOption YesOption(QStringLiteral("yes"), QStringLiteral("Answer the command's question with Yes."));
 const QCommandLineOption CopyToOption(QStringLiteral("copy-to"),
                                       QStringLiteral("Copy the file(s) into DIR as well (a removable disk)."),
                                       QStringLiteral("DIR"));
@@ -78,35 +77,6 @@ int deliver(const QCommandLineParser &parser, const QStringList &files)
         info(QStringLiteral("Mailed to %1.").arg((m.to + m.cc).join(QStringLiteral(", "))));
     }
     return 0;
-}
-
-// Prints the notices and the message of a command; 0 when it was done.
-int report(const igm::Outcome &outcome)
-{
-    for (const QString &n : outcome.notices)
-        info(n);
-    switch (outcome.kind) {
-    case igm::Outcome::Kind::Done:
-        if (!outcome.message.isEmpty())
-            info(outcome.message);
-        return 0;
-    case igm::Outcome::Kind::Declined:
-        error(QStringLiteral("Nothing was changed: give --yes to answer the question with Yes."));
-        return 1;
-    case igm::Outcome::Kind::Refused:
-    case igm::Outcome::Kind::Failed:
-        error(outcome.message);
-        return 1;
-    }
-    return 1;
-}
-
-igm::Confirm answer(bool yes)
-{
-    return [yes](const QString &question) {
-        info(question + (yes ? QStringLiteral(" Yes") : QStringLiteral(" No")));
-        return yes;
-    };
 }
 
 QString outFolder(const QCommandLineParser &parser)

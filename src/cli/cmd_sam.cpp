@@ -180,8 +180,7 @@ int importSam(const QStringList &args)
                                           QStringLiteral("Vessel code to keep the voyage under (default: the one of "
                                                          "the file's IMO number in the vessel code master)."),
                                           QStringLiteral("V"));
-    const QCommandLineOption yes(QStringLiteral("yes"), QStringLiteral("Answer the command's question with Yes."));
-    parser.addOptions({vesselOption, yes});
+    parser.addOptions({vesselOption, YesOption});
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -194,30 +193,16 @@ int importSam(const QStringList &args)
         return 1;
     igm::SamImportOptions options;
     options.vessel = parser.value(vesselOption);
-    const bool answer = parser.isSet(yes);
     const igm::SamImportResult r =
-        igm::ImportSamFile(*db, parser.positionalArguments().first(), options, [answer](const QString &question) {
-            info(question + (answer ? QStringLiteral(" Yes") : QStringLiteral(" No")));
-            return answer;
-        });
-    for (const QString &n : r.outcome.notices)
-        info(n);
-    switch (r.outcome.kind) {
-    case igm::Outcome::Kind::Done:
-        info(r.outcome.message);
+        igm::ImportSamFile(*db, parser.positionalArguments().first(), options, answer(parser.isSet(YesOption)));
+    const int exit = report(r.outcome);
+    if (exit == 0)
         info(QStringLiteral("%1%2 line(s), %3 container(s), %4 goods item(s) added.")
                  .arg(r.header ? QStringLiteral("1 vessel record, ") : QString())
                  .arg(r.lines)
                  .arg(r.containers)
                  .arg(r.items));
-        return 0;
-    case igm::Outcome::Kind::Declined:
-        error(QStringLiteral("Nothing was changed: give --yes to answer the question with Yes."));
-        return 1;
-    default:
-        error(r.outcome.message);
-        return 1;
-    }
+    return exit;
 }
 
 const Registration WriteSamCommand(QStringLiteral("write-sam"),

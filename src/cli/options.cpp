@@ -99,4 +99,35 @@ bool parse(QCommandLineParser &parser, const QStringList &args, int *exitStatus)
     return true;
 }
 
+const QCommandLineOption YesOption(QStringLiteral("yes"), QStringLiteral("Answer the command's question with Yes."));
+
+// Prints the notices and the message of a command; 0 when it was done.
+int report(const igm::Outcome &outcome)
+{
+    for (const QString &n : outcome.notices)
+        info(n);
+    switch (outcome.kind) {
+    case igm::Outcome::Kind::Done:
+        if (!outcome.message.isEmpty())
+            info(outcome.message);
+        return 0;
+    case igm::Outcome::Kind::Declined:
+        error(QStringLiteral("Nothing was changed: give --yes to answer the question with Yes."));
+        return 1;
+    case igm::Outcome::Kind::Refused:
+    case igm::Outcome::Kind::Failed:
+        error(outcome.message);
+        return 1;
+    }
+    return 1;
+}
+
+igm::Confirm answer(bool yes)
+{
+    return [yes](const QString &question) {
+        info(question + (yes ? QStringLiteral(" Yes") : QStringLiteral(" No")));
+        return yes;
+    };
+}
+
 } // namespace quarl::cli

@@ -3,6 +3,8 @@
 #include "core/failure.h"
 #include "store/database.h"
 
+#include "igm/outcome.h"
+
 #include <QCommandLineParser>
 
 #include <optional>
@@ -28,5 +30,12 @@ Result<PgParams> postgresParams(const QCommandLineParser &parser);
 
 // Parses args; on a parse error or --help prints and returns false with the exit status.
 bool parse(QCommandLineParser &parser, const QStringList &args, int *exitStatus);
+
+// --yes: the answer to a command's question.
+extern const QCommandLineOption YesOption;
+// A confirmation that prints the question with the given answer.
+igm::Confirm answer(bool yes);
+// Prints the notices and the message of a command; 0 when it was done.
+int report(const igm::Outcome &outcome);
 
 } // namespace quarl::cli

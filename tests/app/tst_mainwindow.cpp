@@ -170,7 +170,7 @@ private Q_SLOTS:
         QTest::newRow("remove data") << " 17" << QStringList{"menHK/7"};
         QTest::newRow("user master") << " 11" << QStringList{"menHK/1"};
         QTest::newRow("reports") << " 18 19 20 21 22"
-                                 << QStringList{"menRep/0", "menRep/1", "menRep/2", "menRep/3", "menRep/4"};
+                                 << QStringList{"menRep/0", "menRep/1", "menRep/4", "menRep/2", "menRep/3"}; // in menu order
         QTest::newRow("lower case su") << " su" << QStringList{};
         QTest::newRow("SU without blank") << "SU" << QStringList{};
         QTest::newRow("empty") << "" << QStringList{};
