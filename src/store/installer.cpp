@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "store/database.h"
 #include "store/datasourceregistry.h"
+#include "store/filingfields.h"
 
 #include <QDate>
 #include <QDir>
@@ -100,12 +101,19 @@ Status checkTables(const Database &db, const QList<TableDef> &tables, bool colum
 // The tables and columns of a new company, its default user and its code masters.
 Status checkCompany(const Database &db, Schema::CompanyOptions options)
 {
-    // older releases lack columns added since; their tables are all there
-    if (Status s = checkTables(db, Schema::companyTables(), !options.legacy); !s)
+    // Older releases lack the columns added since, and the tables and code masters of
+    // release 2.2.0; the other tables are all there.
+    const bool older = options.legacy || options.release210;
+    QList<TableDef> tables = Schema::companyTables();
+    if (older)
+        tables.removeIf([](const TableDef &t) { return Filing::addedTables().contains(QLatin1String(t.name), Qt::CaseInsensitive); });
+    if (Status s = checkTables(db, tables, !older); !s)
         return s;
     QStringList filled{QStringLiteral("loguser")};
-    for (const Schema::CodeMaster &cm : Schema::codeMasters())
-        filled << cm.table;
+    for (const Schema::CodeMaster &cm : Schema::codeMasters()) {
+        if (!older || !Filing::addedTables().contains(cm.table, Qt::CaseInsensitive))
+            filled << cm.table;
+    }
     for (const QString &table : filled) {
         auto rows = db.scalar(QStringLiteral("select count(*) from %1").arg(table));
         if (!rows)
