@@ -17,6 +17,12 @@ inline constexpr qint64 BadFileFormat = 321;
 inline constexpr qint64 Overflow = 6;
 inline constexpr qint64 InvalidArgument = 5;
 inline constexpr qint64 Cancelled = 32755;
+// The program's rules and the other desks; the description says what and why.
+inline constexpr qint64 ContainerRule = 32001; // a container row broke a save rule
+inline constexpr qint64 RowGone = 32002;       // the row edited or deleted is gone (deleted elsewhere)
+inline constexpr qint64 RowChanged = 32003;    // another workstation changed the row after the edit began
+inline constexpr qint64 BlNumberTaken = 32004; // the B/L number is already a line of the voyage
+inline constexpr qint64 ItemRule = 32005;      // a goods item broke one of its rules
 inline constexpr qint64 DatabaseError = 3146;
 // The numbers the older installations gave the same file and data faults.
 inline constexpr qint64 TypeMismatch = 13;

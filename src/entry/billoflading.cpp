@@ -11,6 +11,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <iterator>
 
 namespace quarl {
 
@@ -377,6 +378,12 @@ Result<std::optional<BillOfLading>> loadBillOfLading(const Database &db, qint64 
     if (!containers)
         return containers.failure();
     bol.containers = containers.value();
+    if (GoodsItems::isKept(db)) {
+        auto items = GoodsItems::load(db, id);
+        if (!items)
+            return items.failure();
+        bol.items = items.value();
+    }
     return std::optional<BillOfLading>(bol);
 }
 
@@ -396,7 +403,17 @@ bool sameBillOfLading(const BillOfLading &a, const BillOfLading &b)
         if (c.inUse())
             theirs << c;
     }
-    return mine == theirs;
+    if (mine != theirs)
+        return false;
+    // Goods items count only where both sides read them.
+    if (!a.items || !b.items)
+        return true;
+    auto inUse = [](const QList<GoodsItem> &items) {
+        QList<GoodsItem> used;
+        std::copy_if(items.cbegin(), items.cend(), std::back_inserter(used), [](const GoodsItem &i) { return i.inUse(); });
+        return used;
+    };
+    return inUse(*a.items) == inUse(*b.items);
 }
 
 Result<QList<Container>> loadContainers(const Database &db, qint64 id)

@@ -29,10 +29,6 @@
 
 namespace quarl {
 
-namespace ErrorNumber {
-// A container row broke one of the save rules; the description is the rule's message.
-inline constexpr qint64 ContainerRule = 32001;
-} // namespace ErrorNumber
 
 // The descriptions of a stale save or delete refused (ErrorNumber::RowChanged, RowGone).
 inline constexpr char ChangedElsewhere[] = "Another workstation changed this bill of lading after it was read here.";

@@ -10,10 +10,6 @@
 // bill of lading with several commodities can be filed with an HS code for each.
 namespace quarl {
 
-namespace ErrorNumber {
-// A goods item broke one of its rules; the description says which item and why.
-inline constexpr qint64 ItemRule = 32003;
-} // namespace ErrorNumber
 
 // One item as typed: texts exactly as typed. Its number is its place among the items in use.
 struct GoodsItem
@@ -25,6 +21,7 @@ struct GoodsItem
     QString pkgs;
     QString pkgtype;
 
+    bool operator==(const GoodsItem &) const = default;
     bool inUse() const
     {
         return !(hscode.trimmed().isEmpty() && description.trimmed().isEmpty() && unocode.trimmed().isEmpty()

@@ -7,10 +7,6 @@
 
 namespace quarl {
 
-namespace ErrorNumber {
-// A B/L number that is already a line of the voyage; the description names that line.
-inline constexpr qint64 BlNumberTaken = 32003;
-} // namespace ErrorNumber
 
 // A stored line that holds a B/L number.
 struct BlNumberInUse

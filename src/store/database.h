@@ -11,13 +11,6 @@
 
 namespace quarl {
 
-namespace ErrorNumber {
-// The row being edited or deleted is gone from the database (deleted elsewhere).
-inline constexpr qint64 RowGone = 32002;
-// The row was changed by another workstation after the edit began.
-inline constexpr qint64 RowChanged = 32003;
-} // namespace ErrorNumber
-
 struct PgParams
 {
     QString host = QStringLiteral("localhost");

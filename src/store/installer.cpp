@@ -101,16 +101,17 @@ Status checkTables(const Database &db, const QList<TableDef> &tables, bool colum
 // The tables and columns of a new company, its default user and its code masters.
 Status checkCompany(const Database &db, Schema::CompanyOptions options)
 {
-    // older releases lack columns added since, and the tables and code masters of today's filing
+    // Older releases lack the columns added since, and the tables and code masters of
+    // release 2.2.0; the other tables are all there.
     const bool older = options.legacy || options.release210;
     QList<TableDef> tables = Schema::companyTables();
     if (older)
-        tables.removeIf([](const TableDef &t) { return Filing::addedTables().contains(QLatin1String(t.name)); });
+        tables.removeIf([](const TableDef &t) { return Filing::addedTables().contains(QLatin1String(t.name), Qt::CaseInsensitive); });
     if (Status s = checkTables(db, tables, !older); !s)
         return s;
     QStringList filled{QStringLiteral("loguser")};
     for (const Schema::CodeMaster &cm : Schema::codeMasters()) {
-        if (!older || !Schema::isFilingMaster(cm.table))
+        if (!older || !Filing::addedTables().contains(cm.table, Qt::CaseInsensitive))
             filled << cm.table;
     }
     for (const QString &table : filled) {

@@ -191,6 +191,41 @@ private Q_SLOTS:
         QCOMPARE(two.f(15)->text(), QStringLiteral("HLL2000"));
     }
 
+    // Goods items belong to the bill of lading as its containers do: a desk that began
+    // before another desk changed them stores nothing over them.
+    void goodsItemsChangedElsewhere_data() { test::addEngineRows(); }
+    void goodsItemsChangedElsewhere()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        seed(t.db(), QStringLiteral("HLL0300"), {QStringLiteral("AAAU1000059")});
+        const qint64 id = stored(t.db(), QStringLiteral("id"), QStringLiteral("HLL0300")).toLongLong();
+        ScriptedPrompter prompter;
+        Desk two;
+        QVERIFY(two.open(t.db()));
+        two.goTo(QStringLiteral("HLL0300"));
+        two.key(Qt::Key_E, Qt::ControlModifier);
+
+        auto other = loadBillOfLading(t.db(), id);
+        QVERIFY(other.isOk() && other->has_value());
+        BillOfLading changed = **other;
+        changed.items = QList<GoodsItem>{{QStringLiteral("851712"), QStringLiteral("PHONES"), {}, {}, QStringLiteral("20"),
+                                          QStringLiteral("CTN")}};
+        QUARL_VERIFY_OK(saveBillOfLading(t.db(), changed, {}, &**other));
+
+        two.retype(6, QStringLiteral("STALE IMPORTER"));
+        prompter.answerNo();
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.events().size(), 1);
+        QVERIFY2(prompter.events().first().text.startsWith(QLatin1String("Another workstation changed this bill of lading")),
+                 qPrintable(prompter.events().first().text));
+        auto items = GoodsItems::load(t.db(), id);
+        QVERIFY(items.isOk());
+        QCOMPARE(items->size(), 1);
+        QCOMPARE(items->first().hscode, QStringLiteral("851712"));
+        QVERIFY(stored(t.db(), QStringLiteral("impname"), QStringLiteral("HLL0300")).toString() != QStringLiteral("STALE IMPORTER"));
+    }
+
     // The server goes away while a bill of lading is keyed in: the save says so with the
     // number and the text and keeps everything typed; once the server answers, the same
     // Ctrl+S stores it without leaving the screen.

@@ -995,6 +995,7 @@ BillOfLading frmCargo::shownBillOfLading() const
             bol.set(c, editing ? rs.originalValue(column) : rs.value(column));
     }
     bol.containers = m_gridContainers;
+    bol.items = m_shownItems;
     return bol;
 }
 

@@ -127,6 +127,7 @@ private:
     QString m_statusBeforeEdit; // restored when the container number being typed is fine
     QList<qint64> m_removedAutoids; // stored container rows removed, deleted with the save
     QList<Container> m_gridContainers; // as the grid was last loaded from the database
+    std::optional<QList<GoodsItem>> m_shownItems; // the goods items as last loaded, when kept
     std::optional<BillOfLading> m_asLoaded; // the edited bill of lading as the edit began
     qint64 m_savedId = 0;
 

@@ -350,6 +350,7 @@ void frmCargo::showFilingPage()
     }
     for (const auto &[c, field] : m_filingCombos)
         c->setCode(txtFields(field)->text().trimmed());
+    m_shownItems.reset();
     if (!keepsFiling()) {
         grdItems->clearItems();
         return;
@@ -357,10 +358,12 @@ void frmCargo::showFilingPage()
     QList<GoodsItem> items;
     if (rs.isOpen() && rs.hasCurrent() && rs.editMode() != RecordSet::EditMode::Add) {
         auto loaded = GoodsItems::load(rs.database(), rs.value(QStringLiteral("id")).toLongLong());
-        if (loaded)
+        if (loaded) {
             items = loaded.value();
-        else
+            m_shownItems = items;
+        } else {
             Prompter::current().message(loaded.failure().numberAndText());
+        }
     }
     grdItems->setItems(items);
 }
