@@ -784,10 +784,13 @@ SharedFindings checkShared(const Database &db, const QStringList &log, const QLi
         if (deleted.contains(id))
             continue;
         const Packages expected = last.value(id, start);
-        auto q = db.query(QStringLiteral("select pkgs, marks from cargo where id = ?"), {id});
+        // After a restart the first read finds the connection gone; it is made again.
+        Tally reading;
+        auto q = whenAnswered([&] { return db.query(QStringLiteral("select pkgs, marks from cargo where id = ?"), {id}); },
+                              reading);
         if (!q || !q->next() || q->value(0).toLongLong() != expected.first || q->value(1).toString() != expected.second) {
             err() << "shared bill " << id << ": not as its last save left it (" << expected.first << ' ' << expected.second
-                  << ')' << Qt::endl;
+                  << "; " << (q ? QStringLiteral("stored otherwise") : q.failure().numberAndText()) << ')' << Qt::endl;
             ++f.lost;
         }
     }

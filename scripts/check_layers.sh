@@ -8,7 +8,8 @@
 # includes any screen folder nor a header of Qt Widgets or Qt Print Support (the domain
 # library links neither; "<QtWidgets/QWidget>" would still compile through Qt's top
 # include folder). An include is resolved as the compiler does: beside the including
-# file first, then from src/. Prints each offending line and exits 1 when there is one.
+# file first, then from src/. Every file of src/ must be named in the source lists of
+# CMakeLists.txt. Prints each offending line and exits 1 when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 exec python3 - "$@" <<'PY'
@@ -68,6 +69,16 @@ for root, _, names in os.walk('.'):
                     module = screen_module(m.group(1))
                     if module:
                         bad.append('domain code includes %s: %s' % (module, hit))
+
+# Every source file is named in the build's lists (a header left out compiles but is
+# missed by the tools that read the lists).
+with open('../CMakeLists.txt', encoding='utf-8') as f:
+    listed = set(re.findall(r'\bsrc/([\w/]+\.(?:cpp|h))\b', f.read()))
+for root, _, names in os.walk('.'):
+    for name in sorted(names):
+        file = os.path.normpath(os.path.join(root, name))
+        if name.endswith(('.cpp', '.h')) and file not in listed:
+            bad.append('not in the source lists of CMakeLists.txt: ' + file)
 
 for b in bad:
     print(b)

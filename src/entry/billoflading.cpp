@@ -138,10 +138,9 @@ const QStringList &cargoColumns()
         QStringLiteral("notadd2"),  QStringLiteral("notadd3"),     QStringLiteral("naturecargo"), QStringLiteral("itemtype"),
         QStringLiteral("cargomove"), QStringLiteral("destcode"),   QStringLiteral("pkgs"),     QStringLiteral("pkgtype"),
         QStringLiteral("grosswt"),  QStringLiteral("unitwt"),      QStringLiteral("volume"),   QStringLiteral("unitvol"),
-        QStringLiteral("marks"),    QStringLiteral("gdesc"),       QStringLiteral("unocode"),  QStringLiteral("imocode"),
-        QStringLiteral("tpregno"),  QStringLiteral("caccode"),     QStringLiteral("trmode"),   QStringLiteral("mlo")};
+        QStringLiteral("marks"),    QStringLiteral("gdesc"),       QStringLiteral("unocode"),  QStringLiteral("imocode")};
     static const QStringList withFiling = [] {
-        QStringList all = columns;
+        QStringList all = columns + Schema::icdCargoColumns();
         for (const Filing::Field *f : Filing::addedColumns(QStringLiteral("cargo")))
             all << QLatin1String(f->column);
         return all;

@@ -1,6 +1,7 @@
 #include "reports/reportdata.h"
 
 #include "store/database.h"
+#include "store/schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -28,10 +29,12 @@ QString rowsSql(const Database &db, ReportKind kind)
         "c.impname, c.impadd1, c.impadd2, c.impadd3, c.notname, c.notadd1, c.notadd2, c.notadd3, "
         "c.naturecargo, c.itemtype, c.cargomove, c.pkgs, c.pkgtype, c.grosswt, c.unitwt, c.volume, c.unitvol, "
         "c.marks, c.gdesc, c.unocode, c.imocode, ");
-    sql += QStringList{cargoColumn(present, "tpregno"), cargoColumn(present, "caccode"),
-                       cargoColumn(present, "trmode"), cargoColumn(present, "mlo"), cargoColumn(present, "shpname"),
-                       cargoColumn(present, "shpaddr"), cargoColumn(present, "shpcity"), cargoColumn(present, "shpcntry")}
-               .join(QStringLiteral(", "));
+    QStringList optional;
+    for (const QString &c : Schema::icdCargoColumns())
+        optional << cargoColumn(present, qPrintable(c));
+    optional << cargoColumn(present, "shpname") << cargoColumn(present, "shpaddr") << cargoColumn(present, "shpcity")
+             << cargoColumn(present, "shpcntry");
+    sql += optional.join(QStringLiteral(", "));
     sql += QStringLiteral(", k.autoid, k.containno, k.sealno, k.agentcode, k.constatus, k.conpkgs, k.conwt, "
                           "k.isocode, k.socflag");
     if (kind == ReportKind::CargoDeclaration) {

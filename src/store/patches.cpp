@@ -177,8 +177,8 @@ PatchResult addCargoColumns(const Database &db)
         return alreadyApplied(QLatin1String(AlreadyPatched));
 
     QList<ColumnDef> added;
-    for (const char *name : {"tpregno", "caccode", "trmode", "mlo"})
-        added << *Schema::column(QStringLiteral("cargo"), QLatin1String(name));
+    for (const QString &name : Schema::icdCargoColumns())
+        added << *Schema::column(QStringLiteral("cargo"), name);
     Transaction tx(db);
     if (!tx.started())
         return failed(tx.started());

@@ -16,7 +16,7 @@ class Database;
 enum class PatchId {
     UpdatePortCodes,  // port names become name + "-" + code
     UpdateCargoTable, // bill-of-lading number unique per voyage instead of overall
-    CargoColumns,     // 2.0.0: tpregno, caccode, trmode, mlo
+    CargoColumns,     // 2.0.0: the four cargo columns of the inland depot trade
     PortList201,      // 2.0.1: 166 inland depots, land customs stations, SEZs
     PortList203,      // 2.0.3: 6 inland depots
     PortMaster210,    // 2.1.0: the sea ports and Indian depots of UN/LOCODE that are missing

@@ -174,6 +174,21 @@ const TableDef *table(const QString &name)
     return nullptr;
 }
 
+const QStringList &icdCargoColumns()
+{
+    static const QStringList columns = [] {
+        QStringList names;
+        const TableDef *cargo = table(QStringLiteral("cargo"));
+        for (const ColumnDef &c : cargo->columns) {
+            const Filing::Field *f = Filing::byColumn(QStringLiteral("cargo"), QLatin1String(c.name));
+            if (!f || f->origin != Filing::Origin::Added)
+                names << QLatin1String(c.name);
+        }
+        return names.mid(names.size() - 4);
+    }();
+    return columns;
+}
+
 const ColumnDef *column(const QString &tableName, const QString &columnName)
 {
     const TableDef *t = table(tableName);

@@ -54,6 +54,9 @@ const QList<TableDef> &companyTables();
 const QList<TableDef> &systemTables();
 const TableDef *table(const QString &name);                      // without regard to case
 const ColumnDef *column(const QString &table, const QString &column);
+// The four cargo columns of the inland depot (TP) trade, added by release 2.0.0 and last
+// of the cargo table before the filing columns.
+const QStringList &icdCargoColumns();
 
 // The user table of a company database, created by the logon when it is missing.
 inline constexpr char CreateUserTable[] =
