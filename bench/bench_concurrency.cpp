@@ -790,7 +790,10 @@ SharedFindings checkShared(const Database &db, const QStringList &log, const QLi
                               reading);
         if (!q || !q->next() || q->value(0).toLongLong() != expected.first || q->value(1).toString() != expected.second) {
             err() << "shared bill " << id << ": not as its last save left it (" << expected.first << ' ' << expected.second
-                  << "; " << (q ? QStringLiteral("stored otherwise") : q.failure().numberAndText()) << ')' << Qt::endl;
+                  << "; " << (!q ? q.failure().numberAndText()
+                              : q->isValid() ? QStringLiteral("stored: %1 %2").arg(q->value(0).toString(), q->value(1).toString())
+                                             : QStringLiteral("not stored"))
+                  << ')' << Qt::endl;
             ++f.lost;
         }
     }
