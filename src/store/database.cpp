@@ -65,6 +65,9 @@ bool isRead(const QString &sql)
     return start.startsWith(QLatin1String("select")) || start.startsWith(QLatin1String("with "));
 }
 
+// A statement on a PostgreSQL connection the server has dropped fails without a word.
+const char NoReasonText[] = "The database driver gave no reason; the connection to the database may be closed.";
+
 const char LostText[] = "The connection to the company database was lost (the database server was stopped, "
                         "restarted or is out of reach)";
 
@@ -116,7 +119,7 @@ Failure Database::failureOf(const QSqlError &error)
     if (!error.driverText().isEmpty() && !text.contains(error.driverText()) && error.databaseText().isEmpty())
         text = error.driverText();
     if (text.trimmed().isEmpty())
-        text = QStringLiteral("The database driver gave no reason; the connection to the database may be closed.");
+        text = QLatin1String(NoReasonText);
     // PostgreSQL's text reads "ERROR:  what happened\n(SQLSTATE)": the code is shown
     // in front already.
     static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
@@ -146,6 +149,9 @@ Failure Database::failed(const QSqlError &error) const
             h.rollback();
         m_d->inTransaction = false;
         m_d->rolledBack = true;
+        // A connection lost while rows were being read says so, as a lost statement does.
+        if (isConnectionLost(f))
+            return lostInTransaction(f);
     }
     return f;
 }
@@ -155,7 +161,8 @@ bool Database::isConnectionLost(const Failure &failure) const
     if (!m_d || engine() != Engine::PostgreSQL)
         return false;
     // The driver closes a connection the server dropped; its later failures say nothing.
-    return !handle().isOpen() || dialect().isConnectionLost(failure.code, failure.description);
+    return !handle().isOpen() || failure.description == QLatin1String(NoReasonText)
+           || dialect().isConnectionLost(failure.code, failure.description);
 }
 
 Status Database::reconnect() const
