@@ -157,7 +157,8 @@ PY
   echo
   for f in big.igm zeros.igm; do
     /usr/bin/time -f "%e %M" -o "$work/time" "$q" --home "$home" check-igm "$work/$f" >/dev/null 2>"$work/stderr" || true
-    read -r secs kb < "$work/time"
+    # a file with errors ends with status 1, which time reports on a line before the figures
+    read -r secs kb < <(tail -n 1 "$work/time")
     printf 'check-igm %s (%s bytes): %s s, peak %.0f MB; %s\n' "$f" "$(stat -c %s "$work/$f")" "$secs" "$(echo "$kb / 1024" | bc -l)" \
       "$(tail -1 "$work/stderr")"
   done
