@@ -24,7 +24,7 @@ namespace {
 // What a command may take at its peak, in kB. Under AddressSanitizer freed blocks wait in
 // quarantine and every byte has a shadow, so only the plain build holds the real bound.
 #ifdef QUARL_SANITIZED
-constexpr long CommandMemoryKb = 1024 * 1024;
+constexpr long CommandMemoryKb = 4L * 1024 * 1024; // the largest child of the test process so far
 #else
 constexpr long CommandMemoryKb = 100 * 1024;
 #endif
