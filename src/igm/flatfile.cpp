@@ -48,6 +48,19 @@ QString schemaName(const char *table, const char *column)
     return c ? QLatin1String(c->name) : QLatin1String(column);
 }
 
+void noteSubLine(ReadContext &cx, qint64 line, int number, const QString &text, const QString &bill)
+{
+    if (!cx.checking() || text.trimmed() == QLatin1String("0"))
+        return;
+    Problem p;
+    p.severity = Problem::Severity::Warning;
+    p.line = line;
+    p.field = fieldLabel(Section::Cargo, number, QStringLiteral("sub-line number"));
+    p.text = QStringLiteral("\"%1\" where 0 is usual.").arg(text);
+    p.bill = bill;
+    cx.note(p);
+}
+
 QString fieldLabel(Section section, int number, const QString &name)
 {
     const char *record = section == Section::Vessel      ? "vessel"

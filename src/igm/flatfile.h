@@ -40,6 +40,8 @@ QString schemaName(const char *table, const char *column);
 
 // "vessel field 12 (port before last)"
 QString fieldLabel(Section section, int number, const QString &name);
+// While checking: a warning for a cargo record whose sub-line number (field number) is not 0.
+void noteSubLine(ReadContext &cx, qint64 line, int number, const QString &text, const QString &bill);
 
 bool isBlank(const QByteArray &line);
 // A line of the file as a message shows it: its start, control characters as blanks.

@@ -504,15 +504,7 @@ bool Reader::cargo(const QByteArray &raw)
                         [&] { return Flat::fieldLabel(Section::Cargo, field.number, caption(field.column)); }, bill))
             return false;
     }
-    if (m_cx.checking() && f.at(8).trimmed() != QLatin1String("0")) {
-        Problem p;
-        p.severity = Problem::Severity::Warning;
-        p.line = n();
-        p.field = Flat::fieldLabel(Section::Cargo, 9, QStringLiteral("sub-line number"));
-        p.text = QStringLiteral("\"%1\" where 0 is usual.").arg(f.at(8));
-        p.bill = bill;
-        m_cx.note(p);
-    }
+    Flat::noteSubLine(m_cx, n(), 9, f.at(8), bill);
     line[L::SubLineNo] = qint64(0); // the layout has no house lines
     if (!m_sink.line(std::move(line)))
         return false;

@@ -409,15 +409,7 @@ bool Reader::cargo(const QByteArray &raw)
         if (!Flat::take(field, f.at(field.number - 1), line, n(), m_cx, [&] { return labelOf(Section::Cargo, field); }, bill))
             return false;
     }
-    if (m_cx.checking() && f.at(6).trimmed() != QLatin1String("0")) {
-        Problem p;
-        p.severity = Problem::Severity::Warning;
-        p.line = n();
-        p.field = Flat::fieldLabel(Section::Cargo, 7, QStringLiteral("sub-line number"));
-        p.text = QStringLiteral("\"%1\" where 0 is usual.").arg(f.at(6));
-        p.bill = bill;
-        m_cx.note(p);
-    }
+    Flat::noteSubLine(m_cx, n(), 7, f.at(6), bill);
     line[L::SubLineNo] = qint64(0); // the layout has no house lines
     if (!m_sink.line(std::move(line)))
         return false;
