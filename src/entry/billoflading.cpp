@@ -70,9 +70,14 @@ QStringList containerColumns(bool filing)
     return columns;
 }
 
-bool keepsFilingColumns(const Database &db)
+// Fails when the database cannot be asked: a container read without its filing columns
+// would be saved back without them.
+Result<bool> keepsFilingColumns(const Database &db)
 {
-    return db.columnNames(QStringLiteral("contain")).contains(QStringLiteral("eqtype"), Qt::CaseInsensitive);
+    auto columns = db.columnList(QStringLiteral("contain"));
+    if (!columns)
+        return columns.failure();
+    return columns->contains(QStringLiteral("eqtype"), Qt::CaseInsensitive);
 }
 
 Failure changedElsewhere()
@@ -87,7 +92,10 @@ Failure goneElsewhere()
 
 Status writeContainers(const Database &db, qint64 ref, const QList<Container> &containers)
 {
-    const bool filing = keepsFilingColumns(db);
+    const auto kept = keepsFilingColumns(db);
+    if (!kept)
+        return kept.failure();
+    const bool filing = kept.value();
     const QStringList columns = containerColumns(filing);
     const QString insert = QStringLiteral("insert into contain (%1) values (%2)")
                                .arg(columns.join(QStringLiteral(", ")),
@@ -291,7 +299,10 @@ Result<qint64> writeBillOfLading(const Database &db, const BillOfLading &bol, co
     if (Status s = writeContainers(db, id, bol.containers); !s)
         return s.failure();
     if (bol.items) {
-        if (GoodsItems::isKept(db)) {
+        const auto kept = GoodsItems::isKept(db);
+        if (!kept)
+            return kept.failure();
+        if (kept.value()) {
             if (Status s = GoodsItems::write(db, id, *bol.items); !s)
                 return s.failure();
         } else if (std::any_of(bol.items->cbegin(), bol.items->cend(), [](const GoodsItem &i) { return i.inUse(); })) {
@@ -355,10 +366,14 @@ Status deleteBillOfLading(const Database &db, qint64 id, const BillOfLading *asS
 
 Result<std::optional<BillOfLading>> loadBillOfLading(const Database &db, qint64 id, bool lock)
 {
+    // Not the columns the driver finds when it is not asked: a bill of lading read without
+    // its values would pass the stale check of a save over it.
+    const auto present = db.columnList(QStringLiteral("cargo"));
+    if (!present)
+        return present.failure();
     QStringList columns;
-    const QStringList present = db.columnNames(QStringLiteral("cargo"));
     for (const QString &c : cargoColumns()) {
-        if (present.contains(c, Qt::CaseInsensitive))
+        if (present.value().contains(c, Qt::CaseInsensitive))
             columns << c;
     }
     const QString locked = lock && db.engine() == Engine::PostgreSQL ? QStringLiteral(" for update") : QString();
@@ -377,7 +392,10 @@ Result<std::optional<BillOfLading>> loadBillOfLading(const Database &db, qint64 
     if (!containers)
         return containers.failure();
     bol.containers = containers.value();
-    if (GoodsItems::isKept(db)) {
+    const auto kept = GoodsItems::isKept(db);
+    if (!kept)
+        return kept.failure();
+    if (kept.value()) {
         auto items = GoodsItems::load(db, id);
         if (!items)
             return items.failure();
@@ -417,7 +435,10 @@ bool sameBillOfLading(const BillOfLading &a, const BillOfLading &b)
 
 Result<QList<Container>> loadContainers(const Database &db, qint64 id)
 {
-    const bool filing = keepsFilingColumns(db);
+    const auto kept = keepsFilingColumns(db);
+    if (!kept)
+        return kept.failure();
+    const bool filing = kept.value();
     auto q = db.query(QStringLiteral("select autoid, containno, sealno, agentcode, constatus, conpkgs, conwt, isocode, "
                                      "socflag%1 from contain where ref = ? order by autoid")
                           .arg(filing ? QStringLiteral(", sealtype, eqtype") : QString()),

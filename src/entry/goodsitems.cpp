@@ -17,9 +17,9 @@ QString text(const QVariant &v)
 
 } // namespace
 
-bool isKept(const Database &db)
+Result<bool> isKept(const Database &db)
 {
-    return db.hasTable(QLatin1String(Filing::ItemTable));
+    return db.findTable(QLatin1String(Filing::ItemTable));
 }
 
 Result<QString> cellProblem(const Database &db, int column, const QString &text)
@@ -118,7 +118,10 @@ Status write(const Database &db, qint64 ref, const QList<GoodsItem> &items)
 Result<QList<GoodsItem>> load(const Database &db, qint64 ref)
 {
     QList<GoodsItem> out;
-    if (!isKept(db))
+    const auto kept = isKept(db);
+    if (!kept)
+        return kept.failure();
+    if (!kept.value())
         return out;
     auto q = db.query(QStringLiteral("select hscode, itemdesc, unocode, imocode, pkgs, pkgtype from %1 where ref = ? "
                                      "order by itemseq, autoid")
@@ -134,7 +137,10 @@ Result<QList<GoodsItem>> load(const Database &db, qint64 ref)
 
 Status remove(const Database &db, qint64 ref)
 {
-    if (!isKept(db))
+    const auto kept = isKept(db);
+    if (!kept)
+        return kept.status();
+    if (!kept.value())
         return Status::ok();
     return db.exec(QStringLiteral("delete from %1 where ref = ?").arg(QLatin1String(Filing::ItemTable)), {ref});
 }

@@ -31,8 +31,8 @@ struct GoodsItem
 
 namespace GoodsItems {
 
-// Whether the database keeps items (release 2.2.0 on).
-bool isKept(const Database &db);
+// Whether the database keeps items (release 2.2.0 on); fails when it cannot be asked.
+Result<bool> isKept(const Database &db);
 
 // The rule of one item column (the order of the items grid: 0 HS code, 1 description,
 // 2 UNO, 3 IMO, 4 packages, 5 package type): empty when the text passes, else the reason.

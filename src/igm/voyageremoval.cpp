@@ -32,9 +32,11 @@ RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QStr
             q.addBindValue(v);
         return q.exec();
     };
+    // Through the connection, so that a lost connection says so and the transaction it
+    // ended refuses the rest.
     auto failed = [&](const QSqlQuery &q) {
         result = RemovalResult();
-        result.outcome = Outcome::failed(Database::failureOf(q.lastError()));
+        result.outcome = Outcome::failed(db.failed(q.lastError()));
         return result;
     };
 
@@ -53,7 +55,13 @@ RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QStr
                                         "(select id from cargo where vslcode = ? and voyno = ?)")))
         return failed(containers);
     result.containers = containers.numRowsAffected();
-    if (db.hasTable(QLatin1String(Filing::ItemTable))) {
+    const auto itemsKept = db.findTable(QLatin1String(Filing::ItemTable));
+    if (!itemsKept) {
+        result = RemovalResult();
+        result.outcome = Outcome::failed(itemsKept.failure());
+        return result;
+    }
+    if (itemsKept.value()) {
         if (!run(items, QStringLiteral("delete from %1 where ref in (select id from cargo where vslcode = ? and voyno = ?)")
                             .arg(QLatin1String(Filing::ItemTable))))
             return failed(items);

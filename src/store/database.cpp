@@ -21,6 +21,10 @@ struct Database::Private
     // A failed statement ended the transaction on the server; the statements that follow
     // until its guard ends are refused, so that none of them is committed on its own.
     bool rolledBack = false;
+    // Why it ended, when the connection went: the refusals say so too, also after a caller
+    // that took the failed statement's answer for "none" (no such table, say).
+    bool rolledBackByLoss = false;
+    Failure rolledBackBy;
     quint64 serial = 0;
     int reconnects = 0;
 
@@ -85,6 +89,8 @@ QString reason(const Failure &f)
 
 Failure lostInTransaction(const Failure &cause)
 {
+    if (cause.description.startsWith(QLatin1String(LostText)))
+        return cause; // said so already
     return Failure(lostCode(cause), QLatin1String(LostText)
                                         + QStringLiteral("; the work was rolled back and nothing was changed. Try again: "
                                                          "the connection is made again.")
@@ -149,11 +155,20 @@ Failure Database::failed(const QSqlError &error) const
             h.rollback();
         m_d->inTransaction = false;
         m_d->rolledBack = true;
+        m_d->rolledBackByLoss = false;
         // A connection lost while rows were being read says so, as a lost statement does.
-        if (isConnectionLost(f))
-            return lostInTransaction(f);
+        if (isConnectionLost(f)) {
+            f = lostInTransaction(f);
+            m_d->rolledBackByLoss = true;
+            m_d->rolledBackBy = f;
+        }
     }
     return f;
+}
+
+Failure Database::rolledBackReason() const
+{
+    return m_d && m_d->rolledBackByLoss ? m_d->rolledBackBy : rolledBackFailure();
 }
 
 bool Database::isConnectionLost(const Failure &failure) const
@@ -313,7 +328,7 @@ Result<QSqlQuery> Database::query(const QString &sql, const QVariantList &binds)
     if (!m_d)
         return Failure(ErrorNumber::DatabaseError, QStringLiteral("No database connection is open."));
     if (m_d->rolledBack)
-        return rolledBackFailure();
+        return rolledBackReason();
     const bool inTransaction = m_d->inTransaction;
     if (!inTransaction && engine() == Engine::PostgreSQL && !handle().isOpen()) {
         // lost earlier: the next statement makes it again
@@ -457,29 +472,67 @@ quint64 Database::transactionSerial() const
     return m_d ? m_d->serial : 0;
 }
 
+Result<QStringList> Database::tableList() const
+{
+    auto q = query(dialect().listTablesSql());
+    if (!q)
+        return q.failure();
+    QStringList out;
+    while (q->next())
+        out << q->value(0).toString();
+    return out;
+}
+
 QStringList Database::tables() const
 {
-    QStringList out;
-    auto q = query(dialect().listTablesSql());
-    if (q) {
-        while (q->next())
-            out << q->value(0).toString();
-    }
-    return out;
+    auto names = tableList();
+    return names ? names.value() : QStringList();
+}
+
+Result<bool> Database::findTable(const QString &name) const
+{
+    auto names = tableList();
+    if (!names)
+        return names.failure();
+    return names->contains(name, Qt::CaseInsensitive);
 }
 
 bool Database::hasTable(const QString &name) const
 {
-    return tables().contains(name, Qt::CaseInsensitive);
+    auto found = findTable(name);
+    return found && found.value();
+}
+
+Result<QStringList> Database::columnList(const QString &table) const
+{
+    if (!m_d)
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("No database connection is open."));
+    QStringList out;
+    if (engine() == Engine::PostgreSQL) {
+        // Asked as any other read, so that a connection the server dropped is made again,
+        // or the loss is told, rather than passing for a table without columns (the
+        // driver's record() answers an empty record then).
+        auto q = query(QStringLiteral("select a.attname from pg_catalog.pg_attribute a "
+                                      "inner join pg_catalog.pg_class c on c.oid = a.attrelid "
+                                      "where c.relname = ? and pg_catalog.pg_table_is_visible(c.oid) "
+                                      "and a.attnum > 0 and not a.attisdropped order by a.attnum"),
+                       {table.toLower()});
+        if (!q)
+            return q.failure();
+        while (q->next())
+            out << q->value(0).toString();
+        return out;
+    }
+    const QSqlRecord rec = handle().record(table);
+    for (int i = 0; i < rec.count(); ++i)
+        out << rec.fieldName(i);
+    return out;
 }
 
 QStringList Database::columnNames(const QString &table) const
 {
-    QStringList out;
-    const QSqlRecord rec = handle().record(engine() == Engine::PostgreSQL ? table.toLower() : table);
-    for (int i = 0; i < rec.count(); ++i)
-        out << rec.fieldName(i);
-    return out;
+    auto columns = columnList(table);
+    return columns ? columns.value() : QStringList();
 }
 
 void Database::close()
@@ -509,9 +562,12 @@ Status Transaction::commit()
         return m_started.isOk() ? Status(Failure(ErrorNumber::DatabaseError, QStringLiteral("No transaction is open."))) : m_started;
     m_open = false;
     if (!m_db.inTransaction() || m_db.transactionSerial() != m_serial) {
-        if (m_db.transactionSerial() == m_serial)
+        Failure why = rolledBackFailure();
+        if (m_db.transactionSerial() == m_serial) {
+            why = m_db.rolledBackReason();
             m_db.endRolledBack();
-        return rolledBackFailure();
+        }
+        return why;
     }
     Status s = m_db.commit();
     if (!s && m_db.engine() == Engine::SQLite)

@@ -68,6 +68,9 @@ public:
     quint64 transactionSerial() const;
     // Lets statements run again after failed() ended a transaction (its guard is done).
     void endRolledBack() const;
+    // The answer to a statement refused after failed() ended the transaction: the lost
+    // connection when that ended it, else that the work was rolled back after an error.
+    Failure rolledBackReason() const;
 
     // The failure of a statement of this connection. On PostgreSQL an error inside a
     // transaction has aborted it on the server: it is rolled back here at once, so that
@@ -80,6 +83,13 @@ public:
     // empty on PostgreSQL.
     QString journalMode() const;
 
+    // The tables, and a table's columns in table order. These fail when the database cannot
+    // be asked (the connection lost and not made again): read where an empty answer would
+    // be taken for "none there", such as a record loaded for editing.
+    Result<QStringList> tableList() const;
+    Result<bool> findTable(const QString &name) const; // without regard to case
+    Result<QStringList> columnList(const QString &table) const;
+    // The same, empty (or false) also when the database could not be asked.
     QStringList tables() const;
     bool hasTable(const QString &name) const;            // without regard to case
     QStringList columnNames(const QString &table) const; // in table order

@@ -74,6 +74,21 @@ void seed(const Database &db, const QString &blno, const QStringList &containers
     QVERIFY(saveBillOfLading(db, bol));
 }
 
+// The server drops the connection of db, as a restart does to every workstation.
+bool dropConnection(const Database &admin, const Database &db)
+{
+    const QVariant pid = db.scalar(QStringLiteral("select pg_backend_pid()")).value();
+    if (!admin.exec(QStringLiteral("select pg_terminate_backend(?)"), {pid}))
+        return false;
+    for (int i = 0; i < 100; ++i) {
+        auto left = admin.scalar(QStringLiteral("select count(*) from pg_stat_activity where pid = ?"), {pid});
+        if (left && left->toInt() == 0)
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
 } // namespace
 
 class TestCargoDesks : public QObject
@@ -224,6 +239,48 @@ private Q_SLOTS:
         QCOMPARE(items->size(), 1);
         QCOMPARE(items->first().hscode, QStringLiteral("851712"));
         QVERIFY(stored(t.db(), QStringLiteral("impname"), QStringLiteral("HLL0300")).toString() != QStringLiteral("STALE IMPORTER"));
+    }
+
+    // A desk whose connection the server dropped reads the bill of lading whole on a new
+    // connection when its edit begins; when another desk saves first, its save is refused
+    // and stores nothing over the other's.
+    void editBegunAfterADropIsNoStaleSave()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("postgres"));
+        seed(t.db(), QStringLiteral("HLL0400"), {QStringLiteral("AAAU1000059"), QStringLiteral("AAAU1000060")});
+        const qint64 id = stored(t.db(), QStringLiteral("id"), QStringLiteral("HLL0400")).toLongLong();
+        PgParams server = t.pgParams();
+        server.database = QStringLiteral("postgres");
+        auto admin = Database::openPostgres(server);
+        QVERIFY(admin.isOk());
+        auto second = t.reopen();
+        QVERIFY(second.isOk());
+        QVERIFY(second->scalar(QStringLiteral("select 1")).isOk());
+
+        QVERIFY(dropConnection(admin.value(), second.value()));
+        auto shown = loadBillOfLading(second.value(), id);
+        QVERIFY2(shown.isOk(), qPrintable(shown.failure().numberAndText()));
+        QVERIFY(shown->has_value());
+        const BillOfLading asShown = **shown;
+        QCOMPARE(asShown.value(QStringLiteral("pkgs")).toInt(), 20);
+        QCOMPARE(asShown.value(QStringLiteral("blno")).toString(), QStringLiteral("HLL0400"));
+        QCOMPARE(asShown.containers.size(), 2);
+        QCOMPARE(second->reconnects(), 1);
+
+        auto first = loadBillOfLading(t.db(), id);
+        QVERIFY(first.isOk() && first->has_value());
+        BillOfLading theirs = **first;
+        theirs.set(QStringLiteral("pkgs"), 21);
+        QUARL_VERIFY_OK(saveBillOfLading(t.db(), theirs, {}, &**first));
+
+        BillOfLading mine = asShown;
+        mine.set(QStringLiteral("pkgs"), 25);
+        mine.set(QStringLiteral("marks"), QStringLiteral("STALE"));
+        const auto refused = saveBillOfLading(second.value(), mine, {}, &asShown);
+        QVERIFY(!refused.isOk());
+        QVERIFY2(refused.failure().is(ErrorNumber::RowChanged), qPrintable(refused.failure().numberAndText()));
+        QCOMPARE(stored(t.db(), QStringLiteral("pkgs"), QStringLiteral("HLL0400")).toInt(), 21);
+        QCOMPARE(stored(t.db(), QStringLiteral("marks"), QStringLiteral("HLL0400")).toString(), QStringLiteral("NM"));
     }
 
     // The server goes away while a bill of lading is keyed in: the save says so with the

@@ -109,6 +109,54 @@ private Q_SLOTS:
         QVERIFY(back.value() > first.value());
     }
 
+    // What the database holds (tables, a table's columns) is read on a new connection
+    // after a drop, never taken for "none there". Inside a transaction the loss ends it, and
+    // every statement after it says the connection was lost, also after a caller that took
+    // the failed read for "no such table".
+    void schemaReadsAfterADrop()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("postgres"));
+        PgParams server = t.pgParams();
+        server.database = QStringLiteral("postgres");
+        auto admin = Database::openPostgres(server);
+        QVERIFY(admin.isOk());
+        const Database &db = t.db();
+        const QStringList columns = db.columnNames(QStringLiteral("cargo"));
+        QVERIFY(columns.contains(QStringLiteral("pkgs")));
+
+        QVERIFY(dropConnection(admin.value(), db));
+        QCOMPARE(db.columnNames(QStringLiteral("cargo")), columns);
+        QVERIFY(dropConnection(admin.value(), db));
+        auto listed = db.columnList(QStringLiteral("cargo"));
+        QVERIFY2(listed.isOk(), qPrintable(listed.failure().numberAndText()));
+        QCOMPARE(listed.value(), columns);
+        QVERIFY(dropConnection(admin.value(), db));
+        QVERIFY(db.hasTable(QStringLiteral("contain")));
+
+        {
+            Transaction tx(db);
+            QVERIFY(tx.started().isOk());
+            QVERIFY(insertLine(db, 600).isOk());
+            QVERIFY(dropConnection(admin.value(), db));
+            auto inside = db.columnList(QStringLiteral("contain"));
+            QVERIFY(!inside.isOk());
+            QVERIFY2(inside.failure().description.startsWith(QLatin1String("The connection to the company database was lost")),
+                     qPrintable(inside.failure().numberAndText()));
+            QVERIFY(!db.hasTable(QStringLiteral("contain"))); // the loss, taken for "not there"
+            const Status after = insertLine(db, 601);
+            QVERIFY(!after.isOk());
+            QVERIFY2(after.failure().description.startsWith(QLatin1String("The connection to the company database was lost")),
+                     qPrintable(after.failure().numberAndText()));
+            QVERIFY(after.failure().description.contains(QLatin1String("nothing was changed")));
+            const Status committed = tx.commit();
+            QVERIFY(!committed.isOk());
+            QVERIFY2(committed.failure().description.startsWith(QLatin1String("The connection to the company database was lost")),
+                     qPrintable(committed.failure().numberAndText()));
+        }
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from cargo where id >= 600"))->toInt(), 0);
+        QCOMPARE(db.columnNames(QStringLiteral("contain")).isEmpty(), false);
+    }
+
     // Keys never go back: not after the last bill of lading is deleted, not after a writer
     // counted on from its first key. An older database gets the counter from upgrade 2.3.0,
     // started from its largest key; a new one has it from the start.

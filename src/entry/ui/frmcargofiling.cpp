@@ -332,8 +332,8 @@ void frmCargo::showFilingPage()
     const RecordSet &rs = adoPrimaryRS();
     if (!m_filingListsLoaded && rs.isOpen()) {
         m_filingListsLoaded = true;
-        const bool kept = rs.columnIndex(QStringLiteral("cargotype")) >= 0
-                          && GoodsItems::isKept(rs.database());
+        const auto itemsKept = GoodsItems::isKept(rs.database());
+        const bool kept = rs.columnIndex(QStringLiteral("cargotype")) >= 0 && itemsKept && itemsKept.value();
         // a database not yet upgraded shows the screen of the flat file alone
         tabPages->setTabEnabled(1, kept);
         dataGrid2->setColumnHidden(ColSealType, !kept);
