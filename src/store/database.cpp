@@ -148,6 +148,10 @@ Failure Database::failureOf(const QSqlError &error)
 
 Failure Database::failed(const QSqlError &error) const
 {
+    // A statement run straight on the handle after an earlier failure ended the transaction
+    // (whose answer the caller took for "none there"): that failure is the one to tell.
+    if (m_d && m_d->rolledBack)
+        return rolledBackReason();
     Failure f = failureOf(error);
     if (m_d && m_d->inTransaction && engine() == Engine::PostgreSQL) {
         QSqlDatabase h = handle();

@@ -5,6 +5,8 @@
 #include "store/patches.h"
 #include "store/schema.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
 #include <QThread>
 
@@ -143,6 +145,12 @@ private Q_SLOTS:
             QVERIFY2(inside.failure().description.startsWith(QLatin1String("The connection to the company database was lost")),
                      qPrintable(inside.failure().numberAndText()));
             QVERIFY(!db.hasTable(QStringLiteral("contain"))); // the loss, taken for "not there"
+            QSqlQuery straight(db.handle()); // as the file importers run theirs
+            QVERIFY(!straight.exec(QStringLiteral("insert into cargo (id, vslcode, voyno, lineno, sublineno, blno) "
+                                                  "values (602, 'K', '1', 0, 0, 'B602')")));
+            const Failure told = db.failed(straight.lastError());
+            QVERIFY2(told.description.startsWith(QLatin1String("The connection to the company database was lost")),
+                     qPrintable(told.numberAndText()));
             const Status after = insertLine(db, 601);
             QVERIFY(!after.isOk());
             QVERIFY2(after.failure().description.startsWith(QLatin1String("The connection to the company database was lost")),
