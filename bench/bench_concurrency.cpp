@@ -973,9 +973,10 @@ int runEngine(const Target &target, const QString &work, int lines, int importLi
     check(shared.reusedKeys == 0, QStringLiteral("reused keys"), &faults);
     check(shared.lost == 0, QStringLiteral("lost saves"), &faults);
     if (target.restart) {
-        QTextStream(stdout) << name << ": every workstation reconnected (fewest reconnections "
-                            << fewestReconnects << "), " << saves.lost + imports.lost + files.lost
-                            << " tries again after the connection was lost" << Qt::endl;
+        QTextStream(stdout) << name << ": every workstation reconnected (" << saves.reconnects + imports.reconnects + files.reconnects
+                            << " reconnections, fewest " << fewestReconnects << " per workstation), "
+                            << saves.lost + imports.lost + files.lost << " tries again after the connection was lost"
+                            << Qt::endl;
         check(fewestReconnects >= 1, QStringLiteral("a workstation never reconnected"), &faults);
     }
     QTextStream(stdout) << name << ": " << (faults ? "FAILED" : "passed") << Qt::endl;
