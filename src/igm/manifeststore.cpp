@@ -3,6 +3,7 @@
 #include "igm/igmmessages.h"
 #include "store/cargokeys.h"
 #include "store/database.h"
+#include "store/rowcursor.h"
 #include "store/schema.h"
 
 #include <QSqlError>
@@ -33,10 +34,10 @@ struct Mapping
     QStringList extra;         // per selected column: its name in lower case
     int skip = -1;             // a generated key that does not travel
 
-    Mapping(const QSqlRecord &record, const char *skipColumn = nullptr)
+    Mapping(const QStringList &names, const char *skipColumn = nullptr)
     {
-        for (int i = 0; i < record.count(); ++i) {
-            const QString name = record.fieldName(i);
+        for (int i = 0; i < names.size(); ++i) {
+            const QString &name = names.at(i);
             int found = -1;
             for (int c = 0; c < int(C::Count); ++c) {
                 if (name.compare(QLatin1String(columnName(C(c))), Qt::CaseInsensitive) == 0) {
@@ -52,7 +53,9 @@ struct Mapping
         }
     }
 
-    void fill(const QSqlQuery &q, Row<C> &row, const Dialect &dialect) const
+    // q: a QSqlQuery or a RowCursor on the row
+    template<typename Source>
+    void fill(const Source &q, Row<C> &row, const Dialect &dialect) const
     {
         for (int i = 0; i < int(named.size()); ++i) {
             if (i == skip)
@@ -61,15 +64,34 @@ struct Mapping
                 row.extra.insert(extra.at(i), q.value(i));
                 continue;
             }
-            QVariant v = q.value(i);
+            QVariant &into = row[C(named[size_t(i)])];
             if (date[size_t(i)]) {
-                const QDate d = dialect.dateFromDb(v);
-                v = d.isValid() ? QVariant(d) : QVariant();
+                const QDate d = dialect.dateFromDb(q.value(i));
+                into = d.isValid() ? QVariant(d) : QVariant();
+            } else if constexpr (std::is_same_v<Source, RowCursor>) {
+                q.valueInto(i, into);
+            } else {
+                into = q.value(i);
             }
-            row[C(named[size_t(i)])] = std::move(v);
         }
     }
 };
+
+QStringList namesOf(const QSqlRecord &record)
+{
+    QStringList names;
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return names;
+}
+
+QStringList namesOf(const RowCursor &rows)
+{
+    QStringList names;
+    for (int i = 0; i < rows.count(); ++i)
+        names << rows.name(i);
+    return names;
+}
 
 qint64 idOf(const Row<L> &l)
 {
@@ -137,7 +159,7 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
         auto q = db.query(QStringLiteral("select * from vesinfo where vslcode = ? and voyno = ? order by Id"), key);
         if (!q)
             return q.failure();
-        const Mapping<V> map(q->record(), "Id");
+        const Mapping<V> map(namesOf(q->record()), "Id");
         while (q->next())
             map.fill(*q, headers.emplace_back(), dialect);
         if (q->lastError().isValid())
@@ -178,12 +200,14 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
         return info;
     QHash<qint64, qint64> place; // line key to its number as filed
     {
-        auto q = db.query(QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
-                              .arg(selection(db, "cargo", columns.lines, {L::Id, L::LineNo, L::SubLineNo}, columns.textAsBytes)),
-                          key);
+        auto q = RowCursor::open(db,
+                                 QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
+                                     .arg(selection(db, "cargo", columns.lines, {L::Id, L::LineNo, L::SubLineNo},
+                                                    columns.textAsBytes)),
+                                 key);
         if (!q)
             return q.failure();
-        const Mapping<L> map(q->record());
+        const Mapping<L> map(namesOf(*q));
         Line l; // filled anew for every row: every column of the selection is set
         while (q->next()) {
             map.fill(*q, l, dialect);
@@ -199,17 +223,18 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
             if (!sink.line(std::move(l)))
                 return info;
         }
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
+        if (Status s = q->status(); !s)
+            return s.failure();
     }
     {
-        auto q = db.query(QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
-                                         "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
-                              .arg(selection(db, "contain", columns.containers, {K::Ref}, columns.textAsBytes)),
-                          key);
+        auto q = RowCursor::open(db,
+                                 QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
+                                                "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
+                                     .arg(selection(db, "contain", columns.containers, {K::Ref}, columns.textAsBytes)),
+                                 key);
         if (!q)
             return q.failure();
-        const Mapping<K> map(q->record());
+        const Mapping<K> map(namesOf(*q));
         Container c;
         while (q->next()) {
             map.fill(*q, c, dialect);
@@ -221,8 +246,8 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
             if (!sink.container(std::move(c)))
                 return info;
         }
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
+        if (Status s = q->status(); !s)
+            return s.failure();
     }
     if (db.hasTable(QLatin1String(Table::Item))) {
         auto q = db.query(QStringLiteral("select %1.*, cargo.lineno as item_lineno, cargo.sublineno as item_sublineno "
