@@ -32,28 +32,32 @@ private Q_SLOTS:
         QUARL_VERIFY_OK(db.exec(QStringLiteral("insert into probe (k) values (3)")));
 
         const QString sql = QStringLiteral("select k, t, r, b from probe where k >= ? order by k");
-        auto q = db.query(sql, {1});
-        QUARL_VERIFY_OK(q);
+        // the driver's reading first: one connection runs one reading at a time
+        std::vector<QVariantList> expected;
+        {
+            auto q = db.query(sql, {1});
+            QUARL_VERIFY_OK(q);
+            while (q->next())
+                expected.push_back({q->value(0), q->value(1), q->value(2), q->value(3)});
+        }
+        QCOMPARE(expected.size(), size_t(3));
         auto rows = RowCursor::open(db, sql, {1});
         QUARL_VERIFY_OK(rows);
         QCOMPARE(rows->count(), 4);
         QCOMPARE(rows->name(1).toLower(), QStringLiteral("t"));
-        int n = 0;
-        while (q->next()) {
+        for (size_t n = 0; n < expected.size(); ++n) {
             QVERIFY(rows->next());
-            ++n;
             for (int i = 0; i < 4; ++i) {
-                const QVariant expected = q->value(i);
+                const QVariant &want = expected[n].at(i);
                 const QVariant got = rows->value(i);
-                QVERIFY2(got.isNull() == expected.isNull(), qPrintable(QStringLiteral("row %1 column %2").arg(n).arg(i)));
-                if (!expected.isNull())
-                    QCOMPARE(got.toString(), expected.toString());
+                QVERIFY2(got.isNull() == want.isNull(), qPrintable(QStringLiteral("row %1 column %2").arg(n).arg(i)));
+                if (!want.isNull())
+                    QCOMPARE(got.toString(), want.toString());
             }
-            QCOMPARE(rows->value(1).metaType(), q->value(1).metaType());
+            QCOMPARE(rows->value(1).metaType(), expected[n].at(1).metaType());
         }
         QVERIFY(!rows->next());
         QUARL_VERIFY_OK(rows->status());
-        QCOMPARE(n, 3);
     }
 
     void reusedStorageLeavesSharedValuesAlone()
