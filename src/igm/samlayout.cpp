@@ -132,18 +132,11 @@ QStringList splitAddress(const QString &street, qsizetype width, int lines)
 
 // --- writing -----------------------------------------------------------------------------
 
-struct VoyageBox
-{
-    const Container *first = nullptr;
-    double weight = 0;
-    qint64 packages = 0;
-};
-
 class Writer
 {
 public:
-    Writer(const Manifest &m, const SamContext &cx, const WriteOptions &o, QIODevice &out)
-        : m_m(m), m_cx(cx), m_o(o), m_w(&out), m_v(m.headers.front())
+    Writer(const SamSource &source, const SamContext &cx, const WriteOptions &o, QIODevice &out)
+        : m_source(source), m_cx(cx), m_o(o), m_w(&out), m_v(source.header())
     {
         m_reporting = o.customHouseCode.trimmed();
         m_arrival = either(portOfArrival(m_v), m_reporting);
@@ -165,7 +158,7 @@ private:
     void containerFields(const Container &c, bool voyageLevel, double weight, qint64 packages);
     void port(const char *codeKey, const char *nameKey, const QString &code);
 
-    const Manifest &m_m;
+    const SamSource &m_source;
     const SamContext &m_cx;
     const WriteOptions &m_o;
     JsonStreamWriter m_w;
@@ -173,58 +166,39 @@ private:
     QString m_reporting;
     QString m_arrival;
     QString m_consolidator;
-    std::vector<QString> m_boxOrder;
-    QHash<QString, VoyageBox> m_boxes;
 };
 
 Status Writer::write()
 {
-    // The voyage's list of containers: every one once, in the order they first stand,
-    // with the packages and weight of all the master lines it stands on.
-    auto collect = [&](const Line &l, bool count) {
-        for (const Container &c : l.containers) {
-            const QString id = text(c, K::Number);
-            auto it = m_boxes.find(id);
-            if (it == m_boxes.end()) {
-                m_boxOrder.push_back(id);
-                it = m_boxes.insert(id, VoyageBox{&c, 0, 0});
-            }
-            if (count) {
-                it->weight += Format::numericValue(c[K::Weight]);
-                it->packages += qint64(Format::numericValue(c[K::Pkgs]));
-            }
-        }
-    };
-    for (const Line &l : m_m.lines) {
-        collect(l, true);
-        for (const Line &h : l.houses)
-            collect(h, false);
-    }
-
     m_w.beginObject();
     header();
     m_w.beginObject("master");
     voyage();
     m_w.beginArray("mastrCnsgmtDec");
     qint64 done = 0;
-    const qint64 total = qint64(m_m.lines.size());
-    for (const Line &l : m_m.lines) {
+    const qint64 total = m_source.masterLines();
+    Status read = m_source.lines([&](const Line &l) {
         line(l, false);
         if (m_o.progress && ++done % 1000 == 0)
             m_o.progress(done, total);
-        if (m_w.failed())
-            break;
-    }
+        return !m_w.failed();
+    });
+    if (!read)
+        return read;
     m_w.endArray();
+    // The voyage's list of containers: every one once, in the order they first stand,
+    // with the packages and weight of all the master lines it stands on.
     m_w.beginArray("voyageTransportEquipment");
     qint64 sequence = 0;
-    for (const QString &id : m_boxOrder) {
-        const VoyageBox &b = m_boxes[id];
+    read = m_source.voyageBoxes([&](const Container &first, double weight, qint64 packages) {
         m_w.beginObject(Layout_::Inline);
         m_w.integer("equipmentSequenceNo", ++sequence);
-        containerFields(*b.first, true, b.weight, b.packages);
+        containerFields(first, true, weight, packages);
         m_w.endObject();
-    }
+        return !m_w.failed();
+    });
+    if (!read)
+        return read;
     m_w.endArray();
     m_w.endObject();
     // The gateway's signing utility fills these.
@@ -284,7 +258,7 @@ void Writer::voyage()
     m_w.beginObject("vesselDtls", Layout_::Inline);
     m_w.string("modeOfTrnsprt", fallback("vesselDtls.modeOfTrnsprt"));
     m_w.string("typOfTrnsprtMeans", fallback("vesselDtls.typOfTrnsprtMeans"));
-    m_w.optionalString("trnsprtMeansId", m_m.master.imo.toString().trimmed());
+    m_w.optionalString("trnsprtMeansId", m_source.imo());
     m_w.optionalString("purposeOfCall", either(extra(v, "purpcall"), fallback("vesselDtls.purposeOfCall")));
     m_w.optionalString("shipTyp", extra(v, "shiptype"));
     m_w.endObject();
@@ -292,18 +266,16 @@ void Writer::voyage()
     m_w.beginObject("voyageDtls");
     m_w.optionalString("voyageNo", text(v, V::Voyage));
     m_w.optionalString("cnvnceRefNmbr", extra(v, "vcn"));
-    m_w.integer("totalNoOfTrnsprtEqmtMnfsted", qint64(m_boxOrder.size()));
-    m_w.integer("totalNmbrOfLines", qint64(m_m.lines.size()));
+    m_w.integer("totalNoOfTrnsprtEqmtMnfsted", m_source.voyageBoxCount());
+    m_w.integer("totalNmbrOfLines", m_source.masterLines());
     // The kind of cargo units [I]: large freight containers when the voyage has any.
     QString cargoCode = QStringLiteral("9");
-    if (!m_boxOrder.empty()) {
+    if (m_source.voyageBoxCount() > 0) {
         cargoCode = QStringLiteral("2");
-    } else if (!m_m.lines.empty()) {
-        bool liquid = true, solid = true;
-        for (const Line &l : m_m.lines) {
-            liquid = liquid && Format::code(l[L::Nature]) == QLatin1String("LB");
-            solid = solid && Format::code(l[L::Nature]) == QLatin1String("DB");
-        }
+    } else if (m_source.masterLines() > 0) {
+        const QSet<QString> &natures = m_source.masterNatures();
+        const bool liquid = natures.size() == 1 && natures.contains(QStringLiteral("LB"));
+        const bool solid = natures.size() == 1 && natures.contains(QStringLiteral("DB"));
         cargoCode = liquid ? QStringLiteral("0") : solid ? QStringLiteral("1") : cargoCode;
     }
     m_w.string("crgoDescCdd", cargoCode);
@@ -1134,29 +1106,14 @@ SamContextScope::~SamContextScope()
     currentContext = m_previous;
 }
 
-void prepareSam(Manifest &m)
-{
-    // house B/Ls stay under their masters, numbered 1, 2 ... under each
-    const qint64 n = numberLines(m);
-    for (Line &l : m.lines) {
-        qint64 sub = 0;
-        for (Line &h : l.houses)
-            h[L::SubLineNo] = ++sub;
-    }
-    for (VesselRow &h : m.headers)
-        h[V::TotalItems] = n;
-}
-
-Status writeSam(const Manifest &m, QIODevice &out, const WriteOptions &options)
+Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &options)
 {
     const SamContext *cx = currentContext;
     if (!cx || cx->jobNumber <= 0)
         return Failure(ErrorNumber::InvalidArgument,
                        QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
                                       "give it its job number."));
-    if (m.headers.empty())
-        return Failure(ErrorNumber::InvalidArgument, QLatin1String(Messages::NoVoyage));
-    return Writer(m, *cx, options, out).write();
+    return Writer(voyage, *cx, options, out).write();
 }
 
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date)

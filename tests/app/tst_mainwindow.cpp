@@ -122,7 +122,7 @@ private Q_SLOTS:
             {"menRep", 4, "Generate &SAM (SCMTR)", "22"},
             {"menWin", 0, "&Casacade", ""}, {"menWin", 1, "&Tile Horizontal", ""},
             {"menWin", 2, "Tile &Vertical", ""}, {"menWin", 3, "&Information Window", ""},
-            {"menWin", 4, "Import I&GM File", ""},
+            {"menWin", 4, "Import I&GM File", ""}, {"menWin", 5, "Import &SAM File", ""},
             {"menPatch", 0, "&Modify Cargo Table for ICD (TP) (2.0.0)", ""},
             {"menPatch", 1, "&Insert New Location codes for ICD (2.0.1)", ""},
             {"menPatch", 2, "Insert &New Location codes for ICD (2.0.3)", ""},
@@ -214,11 +214,13 @@ private Q_SLOTS:
             WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), setting);
         frmMenu *menu = logOn(fx);
         QVERIFY(menu);
-        QCOMPARE(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportIgmIndex)->isVisible(), shown);
+        for (const int index : {MainMenu::ImportIgmIndex, MainMenu::ImportSamIndex})
+            QCOMPARE(menu->menuAction(QStringLiteral("menWin"), index)->isVisible(), shown);
         // picked up again on the next activation
         WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), shown ? QStringLiteral("0") : QStringLiteral("1"));
         menu->activate();
-        QCOMPARE(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportIgmIndex)->isVisible(), !shown);
+        for (const int index : {MainMenu::ImportIgmIndex, MainMenu::ImportSamIndex})
+            QCOMPARE(menu->menuAction(QStringLiteral("menWin"), index)->isVisible(), !shown);
     }
 
     void toolbarRunsWhateverTheMenu_data()
