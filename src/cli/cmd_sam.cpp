@@ -152,10 +152,12 @@ int writeSam(const QStringList &args)
         return 1;
     const igm::SamWriteResult r = igm::WriteSamFile(*db, parser.isSet(outOption) ? parser.value(outOption) : Installation::folder(),
                                                     vessel, voyage, options);
+    QStringList said; // in one piece: a long voyage may have many findings
     for (const igm::SamFinding &f : r.check.findings)
-        info(f.toString());
-    for (const QString &n : r.outcome.notices)
-        info(n);
+        said << f.toString();
+    said << r.outcome.notices;
+    if (!said.isEmpty())
+        info(said.join(QLatin1Char('\n')));
     if (!r.outcome.isOk()) {
         error(r.outcome.message);
         return 1;

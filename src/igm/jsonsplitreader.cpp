@@ -73,7 +73,7 @@ public:
         // Room for the members of the message's widest groups: a growing list of members
         // would copy every key it holds each time it moves.
         Json o = Json::object();
-        o.get_ref<Json::object_t &>().reserve(32);
+        o.get_ref<Json::object_t &>().reserve(16);
         return open(std::move(o));
     }
     bool start_array(std::size_t) override { return open(Json::array()); }

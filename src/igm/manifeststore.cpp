@@ -33,6 +33,7 @@ struct Mapping
     std::vector<bool> date;
     QStringList extra;         // per selected column: its name in lower case
     int skip = -1;             // a generated key that does not travel
+    qsizetype extras = 0;      // columns that go to a row's extra columns
 
     Mapping(const QSqlRecord &record, const char *skipColumn = nullptr)
     {
@@ -48,6 +49,7 @@ struct Mapping
             if (skipColumn && name.compare(QLatin1String(skipColumn), Qt::CaseInsensitive) == 0)
                 skip = i;
             named.push_back(found);
+            extras += found < 0 ? 1 : 0;
             date.push_back(found >= 0 && isDateColumn(C(found)));
             extra << name.toLower();
         }
@@ -55,6 +57,8 @@ struct Mapping
 
     void fill(const QSqlQuery &q, Row<C> &row, const Dialect &dialect) const
     {
+        if (row.extra.isEmpty())
+            row.extra.reserve(extras);
         for (int i = 0; i < int(named.size()); ++i) {
             if (i == skip)
                 continue;

@@ -1253,10 +1253,20 @@ QString SamFinding::where() const
 
 QString SamFinding::toString() const
 {
-    const QString severity = isError() ? QStringLiteral("Error") : QStringLiteral("Warning");
-    if (path.isEmpty())
-        return QStringLiteral("%1  %2: %3").arg(severity, where(), text);
-    return QStringLiteral("%1  %2: %3  (%4)").arg(severity, where(), text, path);
+    // Put together piece by piece: a long voyage may list a hundred thousand of them.
+    const QString place = where();
+    QString s;
+    s.reserve(16 + place.size() + text.size() + path.size());
+    s += isError() ? QLatin1String("Error  ") : QLatin1String("Warning  ");
+    s += place;
+    s += QLatin1String(": ");
+    s += text;
+    if (!path.isEmpty()) {
+        s += QLatin1String("  (");
+        s += path;
+        s += QLatin1Char(')');
+    }
+    return s;
 }
 
 int SamCheckReport::errors() const
@@ -1353,7 +1363,7 @@ SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOp
         report.findings.append(f);
     }
     checker.document(top.value());
-    return report;
+    return std::move(report);
 }
 
 SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options)
