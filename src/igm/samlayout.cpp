@@ -541,6 +541,8 @@ private:
     bool headers(const Json &top);
     bool line(size_t index, const Json &l);
     bool fill(Line &out, const Json &l, const QString &path, bool house, qint64 lineNo);
+    // the containers and goods items read since the last time
+    bool deliverParts();
 
     // A refusal naming the line and the key; false when the reading stops.
     bool refuse(Section section, const QString &column, const QString &path, const QString &what, const QString &number);
@@ -980,6 +982,9 @@ bool Reader::line(size_t index, const Json &l)
         if (!fill(house, houses[k], path + QStringLiteral("/houseCargoDec/%1").arg(k), true, no) || !m_sink.line(std::move(house)))
             return false;
     }
+    // The line's containers and goods items follow it, so that a long file is not held whole.
+    if (!deliverParts())
+        return false;
     return m_cx.tick(m_line, 0);
 }
 
@@ -1022,15 +1027,22 @@ bool Reader::read(const char *begin, const char *end)
                       QString::number(ErrorNumber::BadFileFormat)))
             return false;
     }
+    return deliverParts() && m_sink.end();
+}
+
+bool Reader::deliverParts()
+{
     for (Container &c : m_containers) {
         if (!m_sink.container(std::move(c)))
             return false;
     }
+    m_containers.clear();
     for (auto &[no, sub, item] : m_items) {
         if (!m_sink.item(no, sub, std::move(item)))
             return false;
     }
-    return m_sink.end();
+    m_items.clear();
+    return true;
 }
 
 class Refusing : public ManifestWriter
