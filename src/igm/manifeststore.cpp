@@ -3,6 +3,7 @@
 #include "igm/igmmessages.h"
 #include "store/cargokeys.h"
 #include "store/database.h"
+#include "store/rowcursor.h"
 #include "store/schema.h"
 
 #include <QSqlError>
@@ -35,10 +36,10 @@ struct Mapping
     int skip = -1;             // a generated key that does not travel
     qsizetype extras = 0;      // columns that go to a row's extra columns
 
-    Mapping(const QSqlRecord &record, const char *skipColumn = nullptr)
+    Mapping(const QStringList &names, const char *skipColumn = nullptr)
     {
-        for (int i = 0; i < record.count(); ++i) {
-            const QString name = record.fieldName(i);
+        for (int i = 0; i < names.size(); ++i) {
+            const QString &name = names.at(i);
             int found = -1;
             for (int c = 0; c < int(C::Count); ++c) {
                 if (name.compare(QLatin1String(columnName(C(c))), Qt::CaseInsensitive) == 0) {
@@ -55,7 +56,9 @@ struct Mapping
         }
     }
 
-    void fill(const QSqlQuery &q, Row<C> &row, const Dialect &dialect) const
+    // q: a QSqlQuery or a RowCursor on the row
+    template<typename Source>
+    void fill(const Source &q, Row<C> &row, const Dialect &dialect) const
     {
         if (row.extra.isEmpty())
             row.extra.reserve(extras);
@@ -66,15 +69,34 @@ struct Mapping
                 row.extra.insert(extra.at(i), q.value(i));
                 continue;
             }
-            QVariant v = q.value(i);
+            QVariant &into = row[C(named[size_t(i)])];
             if (date[size_t(i)]) {
-                const QDate d = dialect.dateFromDb(v);
-                v = d.isValid() ? QVariant(d) : QVariant();
+                const QDate d = dialect.dateFromDb(q.value(i));
+                into = d.isValid() ? QVariant(d) : QVariant();
+            } else if constexpr (std::is_same_v<Source, RowCursor>) {
+                q.valueInto(i, into);
+            } else {
+                into = q.value(i);
             }
-            row[C(named[size_t(i)])] = std::move(v);
         }
     }
 };
+
+QStringList namesOf(const QSqlRecord &record)
+{
+    QStringList names;
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return names;
+}
+
+QStringList namesOf(const RowCursor &rows)
+{
+    QStringList names;
+    for (int i = 0; i < rows.count(); ++i)
+        names << rows.name(i);
+    return names;
+}
 
 qint64 idOf(const Row<L> &l)
 {
@@ -132,7 +154,7 @@ Status readHeaders(const Database &db, const QString &vessel, const QString &voy
         auto q = db.query(QStringLiteral("select * from vesinfo where vslcode = ? and voyno = ? order by Id"), {vessel, voyage});
         if (!q)
             return q.failure();
-        const Mapping<V> map(q->record(), "Id");
+        const Mapping<V> map(namesOf(q->record()), "Id");
         while (q->next())
             map.fill(*q, headers.emplace_back(), dialect);
         if (q->lastError().isValid())
@@ -195,12 +217,14 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
         return info;
     QHash<qint64, qint64> place; // line key to its number as filed
     {
-        auto q = db.query(QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
-                              .arg(selection(db, "cargo", columns.lines, {L::Id, L::LineNo, L::SubLineNo}, columns.textAsBytes)),
-                          key);
+        auto q = RowCursor::open(db,
+                                 QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
+                                     .arg(selection(db, "cargo", columns.lines, {L::Id, L::LineNo, L::SubLineNo},
+                                                    columns.textAsBytes)),
+                                 key);
         if (!q)
             return q.failure();
-        const Mapping<L> map(q->record());
+        const Mapping<L> map(namesOf(*q));
         Line l; // filled anew for every row: every column of the selection is set
         while (q->next()) {
             map.fill(*q, l, dialect);
@@ -216,17 +240,18 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
             if (!sink.line(std::move(l)))
                 return info;
         }
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
+        if (Status s = q->status(); !s)
+            return s.failure();
     }
     {
-        auto q = db.query(QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
-                                         "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
-                              .arg(selection(db, "contain", columns.containers, {K::Ref}, columns.textAsBytes)),
-                          key);
+        auto q = RowCursor::open(db,
+                                 QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
+                                                "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
+                                     .arg(selection(db, "contain", columns.containers, {K::Ref}, columns.textAsBytes)),
+                                 key);
         if (!q)
             return q.failure();
-        const Mapping<K> map(q->record());
+        const Mapping<K> map(namesOf(*q));
         Container c;
         while (q->next()) {
             map.fill(*q, c, dialect);
@@ -238,8 +263,8 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
             if (!sink.container(std::move(c)))
                 return info;
         }
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
+        if (Status s = q->status(); !s)
+            return s.failure();
     }
     if (db.hasTable(QLatin1String(Table::Item))) {
         auto q = db.query(QStringLiteral("select %1.*, cargo.lineno as item_lineno, cargo.sublineno as item_sublineno "
@@ -381,28 +406,28 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
         const QVariantList key{m_vessel, m_voyage, low, high};
         std::vector<Line> lines(end - begin);
         {
-            auto q = db.query(QStringLiteral("select * from cargo where vslcode = ? and voyno = ? and id between ? and ? "
+            auto q = RowCursor::open(db, QStringLiteral("select * from cargo where vslcode = ? and voyno = ? and id between ? and ? "
                                              "order by id"),
                               key);
             if (!q)
                 return q.failure();
-            const Mapping<L> map(q->record());
+            const Mapping<L> map(namesOf(*q));
             while (q->next()) {
                 const auto place = at.constFind(q->value(0).toLongLong());
                 if (place != at.constEnd())
                     map.fill(*q, lines[place.value()], dialect);
             }
-            if (q->lastError().isValid())
-                return db.failed(q->lastError());
+            if (Status s = q->status(); !s)
+                return s;
         }
         {
-            auto q = db.query(QStringLiteral("select contain.* from contain inner join cargo on contain.ref = cargo.id "
+            auto q = RowCursor::open(db, QStringLiteral("select contain.* from contain inner join cargo on contain.ref = cargo.id "
                                              "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
                                              "order by cargo.id, contain.autoid"),
                               key);
             if (!q)
                 return q.failure();
-            const Mapping<K> map(q->record());
+            const Mapping<K> map(namesOf(*q));
             Container c;
             while (q->next()) {
                 map.fill(*q, c, dialect);
@@ -411,35 +436,34 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
                     lines[place.value()].containers.push_back(std::move(c));
                 c = Container();
             }
-            if (q->lastError().isValid())
-                return db.failed(q->lastError());
+            if (Status s = q->status(); !s)
+                return s;
         }
         if (items) {
-            auto q = db.query(QStringLiteral("select %1.* from %1 inner join cargo on %1.ref = cargo.id "
+            auto q = RowCursor::open(db, QStringLiteral("select %1.* from %1 inner join cargo on %1.ref = cargo.id "
                                              "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
                                              "order by cargo.id, %1.autoid")
                                   .arg(QLatin1String(Table::Item)),
                               key);
             if (!q)
                 return q.failure();
-            const QSqlRecord r = q->record();
-            const int ref = r.indexOf(QStringLiteral("ref"));
             QStringList names;
-            for (int i = 0; i < r.count(); ++i)
-                names << r.fieldName(i).toLower();
+            for (int i = 0; i < q->count(); ++i)
+                names << q->name(i).toLower();
+            const int ref = int(names.indexOf(QStringLiteral("ref")));
             while (q->next()) {
                 const auto place = at.constFind(q->value(ref).toLongLong());
                 if (place == at.constEnd())
                     continue;
                 Item item;
-                for (int i = 0; i < r.count(); ++i) {
+                for (int i = 0; i < q->count(); ++i) {
                     if (names.at(i) != QLatin1String("autoid"))
                         item.columns.insert(names.at(i), q->value(i));
                 }
                 lines[place.value()].items.push_back(std::move(item));
             }
-            if (q->lastError().isValid())
-                return db.failed(q->lastError());
+            if (Status s = q->status(); !s)
+                return s;
         }
         size_t m = 0;
         for (size_t i = 0; i < lines.size(); ++i) {
@@ -468,7 +492,7 @@ Status NestedVoyage::containers(const QList<K> &columns, const std::function<boo
     return slices([&](size_t begin, size_t end, qint64 low, qint64 high, const QHash<qint64, size_t> &at) -> Status {
         if (stopped)
             return Status::ok();
-        auto q = db.query(QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
+        auto q = RowCursor::open(db, QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
                                          "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
                                          "order by cargo.id, contain.autoid")
                               .arg(selection(db, "contain", columns, {K::Ref}, false)),
@@ -476,7 +500,7 @@ Status NestedVoyage::containers(const QList<K> &columns, const std::function<boo
         if (!q)
             return q.failure();
         std::vector<std::vector<Container>> byLine(end - begin);
-        const Mapping<K> map(q->record());
+        const Mapping<K> map(namesOf(*q));
         Container c;
         while (q->next()) {
             map.fill(*q, c, dialect);
@@ -485,8 +509,8 @@ Status NestedVoyage::containers(const QList<K> &columns, const std::function<boo
                 byLine[place.value()].push_back(std::move(c));
             c = Container();
         }
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
+        if (Status s = q->status(); !s)
+            return s;
         for (size_t i = 0; i < byLine.size() && !stopped; ++i) {
             for (Container &box : byLine[i]) {
                 if (!take(std::move(box), m_order[begin + i].master)) {
