@@ -34,7 +34,7 @@ struct Mapping
     std::vector<bool> date;
     QStringList extra;         // per selected column: its name in lower case
     int skip = -1;             // a generated key that does not travel
-    qsizetype extras = 0;      // columns that go to a row's extra columns
+    bool nullExtras = true;    // extra columns without a value are kept too (as null)
 
     Mapping(const QStringList &names, const char *skipColumn = nullptr)
     {
@@ -50,7 +50,6 @@ struct Mapping
             if (skipColumn && name.compare(QLatin1String(skipColumn), Qt::CaseInsensitive) == 0)
                 skip = i;
             named.push_back(found);
-            extras += found < 0 ? 1 : 0;
             date.push_back(found >= 0 && isDateColumn(C(found)));
             extra << name.toLower();
         }
@@ -60,13 +59,13 @@ struct Mapping
     template<typename Source>
     void fill(const Source &q, Row<C> &row, const Dialect &dialect) const
     {
-        if (row.extra.isEmpty())
-            row.extra.reserve(extras);
         for (int i = 0; i < int(named.size()); ++i) {
             if (i == skip)
                 continue;
             if (named[size_t(i)] < 0) {
-                row.extra.insert(extra.at(i), q.value(i));
+                QVariant v = q.value(i);
+                if (nullExtras || !v.isNull())
+                    row.extra.insert(extra.at(i), std::move(v));
                 continue;
             }
             QVariant &into = row[C(named[size_t(i)])];
@@ -411,7 +410,8 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
                               key);
             if (!q)
                 return q.failure();
-            const Mapping<L> map(namesOf(*q));
+            Mapping<L> map(namesOf(*q));
+            map.nullExtras = false; // read as absent, which the writer takes the same
             while (q->next()) {
                 const auto place = at.constFind(q->value(0).toLongLong());
                 if (place != at.constEnd())
@@ -427,7 +427,8 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
                               key);
             if (!q)
                 return q.failure();
-            const Mapping<K> map(namesOf(*q));
+            Mapping<K> map(namesOf(*q));
+            map.nullExtras = false;
             Container c;
             while (q->next()) {
                 map.fill(*q, c, dialect);
@@ -500,7 +501,8 @@ Status NestedVoyage::containers(const QList<K> &columns, const std::function<boo
         if (!q)
             return q.failure();
         std::vector<std::vector<Container>> byLine(end - begin);
-        const Mapping<K> map(namesOf(*q));
+        Mapping<K> map(namesOf(*q));
+        map.nullExtras = false;
         Container c;
         while (q->next()) {
             map.fill(*q, c, dialect);

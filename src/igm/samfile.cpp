@@ -88,16 +88,14 @@ public:
     {
         return m_voyage.lines([&](Line &&l) { return take(l); });
     }
-    Status voyageBoxes(const std::function<bool(const Container &, double, qint64)> &take) const override
+    bool firstOf(const Container &c, double *weight, qint64 *packages) const override
     {
-        // The first rows come in the order the list was made in.
-        return m_voyage.containers({}, [&](Container &&c, bool) {
-            const auto it = m_slot.constFind(c.text(K::Number).trimmed());
-            if (it == m_slot.constEnd() || m_boxes[it.value()].first != c[K::AutoId].toLongLong())
-                return true;
-            const Box &b = m_boxes[it.value()];
-            return take(c, b.weight, b.packages);
-        });
+        const auto it = m_slot.constFind(c.text(K::Number).trimmed());
+        if (it == m_slot.constEnd() || m_boxes[it.value()].first != c[K::AutoId].toLongLong())
+            return false;
+        *weight = m_boxes[it.value()].weight;
+        *packages = m_boxes[it.value()].packages;
+        return true;
     }
 
 private:

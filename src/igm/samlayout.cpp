@@ -11,8 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <QDir>
 #include <QFile>
 #include <QIODevice>
+#include <QTemporaryFile>
 
 #include <cmath>
 
@@ -155,7 +157,7 @@ private:
     void items(const Line &l);
     void equipment(const Line &l);
     void route(const Line &l);
-    void containerFields(const Container &c, bool voyageLevel, double weight, qint64 packages);
+    void containerFields(JsonStreamWriter &w, const Container &c, bool voyageLevel, double weight, qint64 packages);
     void port(const char *codeKey, const char *nameKey, const QString &code);
 
     const SamSource &m_source;
@@ -166,6 +168,9 @@ private:
     QString m_reporting;
     QString m_arrival;
     QString m_consolidator;
+    QTemporaryFile m_sideFile; // the voyage's list of containers, as it grows
+    std::unique_ptr<JsonStreamWriter> m_side;
+    qint64 m_listed = 0;
 };
 
 Status Writer::write()
@@ -174,6 +179,18 @@ Status Writer::write()
     header();
     m_w.beginObject("master");
     voyage();
+    // The voyage's list of containers is written beside, as the lines bring its containers,
+    // and follows the lines.
+    m_sideFile.setFileTemplate(QDir::temp().filePath(QStringLiteral("quarl-sam-XXXXXX")));
+    if (!m_sideFile.open())
+        return Failure(ErrorNumber::PathFileAccess,
+                       QStringLiteral("No room for the list of containers: %1").arg(m_sideFile.errorString()));
+    m_side = std::make_unique<JsonStreamWriter>(&m_sideFile);
+    m_side->beginObject();
+    m_side->beginObject("master");
+    m_side->beginArray("voyageTransportEquipment");
+    m_side->flush();
+    const qint64 listStart = m_sideFile.size();
     m_w.beginArray("mastrCnsgmtDec");
     qint64 done = 0;
     const qint64 total = m_source.masterLines();
@@ -186,19 +203,11 @@ Status Writer::write()
     if (!read)
         return read;
     m_w.endArray();
-    // The voyage's list of containers: every one once, in the order they first stand,
-    // with the packages and weight of all the master lines it stands on.
+    if (!m_side->flush() || !m_sideFile.seek(listStart))
+        return Failure(ErrorNumber::PathFileAccess,
+                       QStringLiteral("The list of containers could not be kept: %1").arg(m_sideFile.errorString()));
     m_w.beginArray("voyageTransportEquipment");
-    qint64 sequence = 0;
-    read = m_source.voyageBoxes([&](const Container &first, double weight, qint64 packages) {
-        m_w.beginObject(Layout_::Inline);
-        m_w.integer("equipmentSequenceNo", ++sequence);
-        containerFields(first, true, weight, packages);
-        m_w.endObject();
-        return !m_w.failed();
-    });
-    if (!read)
-        return read;
+    m_w.elementsFrom(m_sideFile);
     m_w.endArray();
     m_w.endObject();
     // The gateway's signing utility fills these.
@@ -313,6 +322,17 @@ void Writer::port(const char *codeKey, const char *nameKey, const QString &code)
 
 void Writer::line(const Line &l, bool house)
 {
+    // The voyage's list takes each container where it first stands, whatever the line files.
+    for (const Container &c : l.containers) {
+        double weight = 0;
+        qint64 packages = 0;
+        if (!m_source.firstOf(c, &weight, &packages))
+            continue;
+        m_side->beginObject(Layout_::Inline);
+        m_side->integer("equipmentSequenceNo", ++m_listed);
+        containerFields(*m_side, c, true, weight, packages);
+        m_side->endObject();
+    }
     const QString movement = Format::code(l[L::Movement]);
     const QString cargoType = either(extra(l, "cargotype"), fallback("locCstm.typOfCrgo"));
     const QString kind = either(extra(l, "consind"), house ? QStringLiteral("H") : l.houses.empty() ? fallback("MCRef.consolidatedIndctr")
@@ -473,24 +493,24 @@ void Writer::items(const Line &l)
     m_w.endArray();
 }
 
-void Writer::containerFields(const Container &c, bool voyageLevel, double weight, qint64 packages)
+void Writer::containerFields(JsonStreamWriter &w, const Container &c, bool voyageLevel, double weight, qint64 packages)
 {
     const bool v = voyageLevel;
     QString status = Format::code(c[K::Status]);
     if (status == QLatin1String("MTY"))
         status = QStringLiteral("EMP");
-    m_w.optionalString(v ? "equipmentId" : "eqmtId", text(c, K::Number));
-    m_w.optionalString(v ? "equipmentType" : "eqmtTyp", either(extra(c, "eqtype"), fallback("trnsprtEqmt.eqmtTyp")));
-    m_w.optionalString(v ? "equipmentSize" : "eqmtSize", text(c, K::Iso));
-    m_w.optionalString(v ? "equipmentLoadStatus" : "eqmtLoadStatus", status);
-    m_w.optionalString(v ? "equipmentSealType" : "eqmtSealTyp", extra(c, "sealtype"));
-    m_w.optionalString(v ? "equipmentSealNumber" : "eqmtSealNmbr", text(c, K::Seal));
-    m_w.optionalString("socFlag", Format::code(c[K::Soc]));
-    m_w.optionalString(v ? "containerAgentCode" : "cntrAgntCd", text(c, K::Agent));
+    w.optionalString(v ? "equipmentId" : "eqmtId", text(c, K::Number));
+    w.optionalString(v ? "equipmentType" : "eqmtTyp", either(extra(c, "eqtype"), fallback("trnsprtEqmt.eqmtTyp")));
+    w.optionalString(v ? "equipmentSize" : "eqmtSize", text(c, K::Iso));
+    w.optionalString(v ? "equipmentLoadStatus" : "eqmtLoadStatus", status);
+    w.optionalString(v ? "equipmentSealType" : "eqmtSealTyp", extra(c, "sealtype"));
+    w.optionalString(v ? "equipmentSealNumber" : "eqmtSealNmbr", text(c, K::Seal));
+    w.optionalString("socFlag", Format::code(c[K::Soc]));
+    w.optionalString(v ? "containerAgentCode" : "cntrAgntCd", text(c, K::Agent));
     // Kilograms in the message, tonnes with us.
-    m_w.decimal(v ? "containerWeight" : "cntrWeight", weight * 1000, 2);
+    w.decimal(v ? "containerWeight" : "cntrWeight", weight * 1000, 2);
     // The gateway counts an empty container as one package.
-    m_w.integer(v ? "totalNumberOfPackages" : "totalNmbrOfPkgs",
+    w.integer(v ? "totalNumberOfPackages" : "totalNmbrOfPkgs",
                 status == QLatin1String("EMP") && packages == 0 ? 1 : packages);
 }
 
@@ -501,7 +521,7 @@ void Writer::equipment(const Line &l)
     for (const Container &c : l.containers) {
         m_w.beginObject(Layout_::Inline);
         m_w.integer("eqmtSeqNo", ++sequence);
-        containerFields(c, false, Format::numericValue(c[K::Weight]), qint64(Format::numericValue(c[K::Pkgs])));
+        containerFields(m_w, c, false, Format::numericValue(c[K::Weight]), qint64(Format::numericValue(c[K::Pkgs])));
         m_w.endObject();
     }
     m_w.endArray();

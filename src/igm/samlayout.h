@@ -57,9 +57,10 @@ public:
     // The master lines whole (house B/Ls, containers, goods items), in order, numbered as
     // the message files them: lines 1..n, house B/Ls 1, 2 ... under their master.
     virtual Status lines(const std::function<bool(const Line &)> &take) const = 0;
-    // The voyage's list of containers: every one once, in the order they first stand, with
-    // the packages and weight of all the master lines it stands on.
-    virtual Status voyageBoxes(const std::function<bool(const Container &first, double weight, qint64 packages)> &take) const = 0;
+    // Whether the container is the first row of its container in the voyage's list (every
+    // container once, in the order they first stand); with the packages and weight of all the
+    // master lines it stands on.
+    virtual bool firstOf(const Container &c, double *weight, qint64 *packages) const = 0;
 };
 
 // Writes the voyage with the context set (SamContextScope), as it is read.
