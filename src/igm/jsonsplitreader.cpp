@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace quarl::igm {
 
 namespace {
@@ -32,18 +35,35 @@ struct SharedIterator
     bool operator!=(const SharedIterator &o) const { return position() != o.position(); }
 };
 
-// Lines of the text up to the place read to, counted a stretch at a time.
+// Lines of the text up to the place read to, counted a stretch at a time; of a mapped file,
+// the pages counted are given back now and then.
 struct LineCount
 {
     const char *const *at;
     const char *counted;
+    bool release = false;
     qint64 lines = 0; // line ends before counted
+    const char *released = nullptr;
 
     qint64 now()
     {
         lines += std::count(counted, *at, '\n');
         counted = *at;
+        if (release)
+            giveBack();
         return lines;
+    }
+
+    void giveBack()
+    {
+        static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        constexpr quintptr Stretch = 8 << 20;
+        const quintptr from = quintptr(released) & ~(page - 1);
+        const quintptr to = quintptr(counted) & ~(page - 1);
+        if (to <= from || to - from < Stretch)
+            return;
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_DONTNEED);
+        released = reinterpret_cast<const char *>(to);
     }
 };
 
@@ -230,7 +250,8 @@ Result<Json> JsonSplitReader::read(const char *begin, const char *end, const QSt
     m_stopped = false;
     m_duplicateKeys.clear();
     const char *at = begin;
-    LineCount lines{&at, begin};
+    LineCount lines{&at, begin, m_fileMapped};
+    lines.released = begin;
     Handler handler(m_splits, m_duplicateKeys, lines, m_elementLine);
     m_partial = &handler.root;
     const bool ok = Json::sax_parse(SharedIterator{&at, nullptr}, SharedIterator{&at, end}, &handler);

@@ -1318,7 +1318,17 @@ Result<JsonSchema> samSchema(QString *source)
     return shipped;
 }
 
+namespace {
+SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptions &options, bool fileMapped);
+}
+
 SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options)
+{
+    return checkData(begin, end, options, false);
+}
+
+namespace {
+SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptions &options, bool fileMapped)
 {
     SamCheckReport failed;
     auto refuse = [&](const char *rule, const QString &what) {
@@ -1342,6 +1352,7 @@ SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOp
         {{"master", "mastrCnsgmtDec"}, [&](size_t i, Json &&e) { return checker.line(i, std::move(e)); }},
         {{"master", "voyageTransportEquipment"}, [&](size_t i, Json &&e) { return checker.voyageBox(i, std::move(e)); }},
     });
+    reader.setFileMapped(fileMapped);
     Result<Json> top = reader.read(begin, end, options.fileName.isEmpty() ? QStringLiteral("The file") : options.fileName);
     if (!top)
         return refuse("json", top.failure().description);
@@ -1365,6 +1376,7 @@ SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOp
     checker.document(top.value());
     return std::move(report);
 }
+} // namespace
 
 SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options)
 {
@@ -1390,7 +1402,7 @@ SamCheckReport CheckSamFile(const QString &path, const SamCheckOptions &options)
         return CheckSamData(QByteArray(), named);
     const uchar *mapped = file.map(0, file.size());
     if (mapped)
-        return CheckSamData(reinterpret_cast<const char *>(mapped), reinterpret_cast<const char *>(mapped) + file.size(), named);
+        return checkData(reinterpret_cast<const char *>(mapped), reinterpret_cast<const char *>(mapped) + file.size(), named, true);
     const QByteArray data = file.readAll();
     return CheckSamData(data, named);
 }

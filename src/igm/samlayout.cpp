@@ -555,7 +555,7 @@ class Reader
 public:
     Reader(ManifestSink &sink, ReadContext &cx, const SamContext *sam) : m_sink(sink), m_cx(cx), m_sam(sam) {}
 
-    bool read(const char *begin, const char *end);
+    bool read(const char *begin, const char *end, bool fileMapped = false);
 
 private:
     bool headers(const Json &top);
@@ -1008,7 +1008,7 @@ bool Reader::line(size_t index, const Json &l)
     return m_cx.tick(m_line, 0);
 }
 
-bool Reader::read(const char *begin, const char *end)
+bool Reader::read(const char *begin, const char *end, bool fileMapped)
 {
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t index, Json &&l) {
                                  if (!m_headersSent) {
@@ -1023,6 +1023,7 @@ bool Reader::read(const char *begin, const char *end)
                                  return line(index, l);
                              }}});
     m_reader = &reader;
+    reader.setFileMapped(fileMapped);
     Result<Json> top = reader.read(begin, end, QStringLiteral("The SAM file"));
     m_reader = nullptr;
     if (reader.stopped())
@@ -1112,7 +1113,7 @@ public:
         if (auto *file = qobject_cast<QFile *>(&in); file && file->size() > 0) {
             if (const uchar *mapped = file->map(0, file->size())) {
                 const char *begin = reinterpret_cast<const char *>(mapped);
-                return reader.read(begin, begin + file->size());
+                return reader.read(begin, begin + file->size(), true);
             }
         }
         const QByteArray data = in.readAll();
