@@ -55,6 +55,7 @@ QList<Entry> buildEntries()
         plain(A::Window, 2, "Tile &Vertical", Action::TileVertical),
         plain(A::Window, 3, "&Information Window", Action::None),
         screenEntry(A::Window, 4, "Import I&GM File", "frmImportIGM"),
+        screenEntry(A::Window, 5, "Import &SAM File", "frmImportSAM"),
 
         plain(A::Patches, 0, "&Modify Cargo Table for ICD (TP) (2.0.0)", Action::Command),
         plain(A::Patches, 1, "&Insert New Location codes for ICD (2.0.1)", Action::Command),

@@ -56,6 +56,8 @@ bool enabledFor(const QString &menuRights, Array array, int index);
 
 // Index of "Import IGM File" in the Window array; shown only under the setting.
 inline constexpr int ImportIgmIndex = 4;
+// Index of "Import SAM File" beside it, shown under the same setting.
+inline constexpr int ImportSamIndex = 5;
 
 struct ToolButton
 {

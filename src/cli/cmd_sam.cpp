@@ -152,10 +152,15 @@ int writeSam(const QStringList &args)
         return 1;
     const igm::SamWriteResult r = igm::WriteSamFile(*db, parser.isSet(outOption) ? parser.value(outOption) : Installation::folder(),
                                                     vessel, voyage, options);
+    QString said; // in one piece: a long voyage may have many findings
     for (const igm::SamFinding &f : r.check.findings)
-        info(f.toString());
+        said += f.toString() + QLatin1Char('\n');
     for (const QString &n : r.outcome.notices)
-        info(n);
+        said += n + QLatin1Char('\n');
+    if (!said.isEmpty()) {
+        said.chop(1);
+        info(said);
+    }
     if (!r.outcome.isOk()) {
         error(r.outcome.message);
         return 1;

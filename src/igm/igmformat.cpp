@@ -200,6 +200,13 @@ QByteArray toSingleByte(QStringView text)
     return out;
 }
 
+void appendInteger(QByteArray &out, qint64 value)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+    out.append(buf, r.ptr - buf);
+}
+
 void appendNumber(QByteArray &out, double value)
 {
     if (!std::isfinite(value) || value == 0) {
@@ -283,7 +290,7 @@ bool appendValue(QByteArray &out, const QVariant &value, qsizetype width)
     case QMetaType::LongLong:
     case QMetaType::Short:
     case QMetaType::UShort:
-        out += QByteArray::number(value.toLongLong());
+        appendInteger(out, value.toLongLong());
         return false;
     case QMetaType::ULongLong:
         out += QByteArray::number(value.toULongLong());

@@ -59,6 +59,8 @@ bool appendUtf8(QByteArray &out, const QByteArray &bytes, qsizetype width, bool 
 // Whole numbers up to 2^53 exactly; others to 15 significant digits, which keeps what
 // was keyed and drops the noise of binary fractions.
 void appendNumber(QByteArray &out, double value);
+// A whole number in plain decimal.
+void appendInteger(QByteArray &out, qint64 value);
 QString formatNumber(double value);
 
 // DDMMYYYY

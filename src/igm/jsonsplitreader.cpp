@@ -4,13 +4,16 @@
 
 #include <algorithm>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace quarl::igm {
 
 namespace {
 
-// Walks the text for the parser and counts its lines on the way, so that a handed-out
-// element can say where it stands.
-struct CountingIterator
+// Walks the text for the parser. The parser's own iterator and its end share the place
+// read to, so that the handler can count the lines up to an element when it needs them.
+struct SharedIterator
 {
     using iterator_category = std::forward_iterator_tag;
     using value_type = char;
@@ -18,30 +21,56 @@ struct CountingIterator
     using pointer = const char *;
     using reference = const char &;
 
-    const char *p = nullptr;
-    qint64 *lines = nullptr;
+    const char **at = nullptr;   // the place read to, shared
+    const char *end = nullptr;   // set on the end iterator only
 
-    reference operator*() const { return *p; }
-    CountingIterator &operator++()
+    const char *position() const { return end ? end : *at; }
+    reference operator*() const { return **at; }
+    SharedIterator &operator++()
     {
-        *lines += *p == '\n';
-        ++p;
+        ++*at;
         return *this;
     }
-    CountingIterator operator++(int)
+    bool operator==(const SharedIterator &o) const { return position() == o.position(); }
+    bool operator!=(const SharedIterator &o) const { return position() != o.position(); }
+};
+
+// Lines of the text up to the place read to, counted a stretch at a time; of a mapped file,
+// the pages counted are given back now and then.
+struct LineCount
+{
+    const char *const *at;
+    const char *counted;
+    bool release = false;
+    qint64 lines = 0; // line ends before counted
+    const char *released = nullptr;
+
+    qint64 now()
     {
-        CountingIterator before = *this;
-        ++*this;
-        return before;
+        lines += std::count(counted, *at, '\n');
+        counted = *at;
+        if (release)
+            giveBack();
+        return lines;
     }
-    bool operator==(const CountingIterator &o) const { return p == o.p; }
-    bool operator!=(const CountingIterator &o) const { return p != o.p; }
+
+    void giveBack()
+    {
+        static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        constexpr quintptr Stretch = 8 << 20;
+        const quintptr from = quintptr(released) & ~(page - 1);
+        const quintptr to = quintptr(counted) & ~(page - 1);
+        if (to <= from || to - from < Stretch)
+            return;
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_DONTNEED);
+        released = reinterpret_cast<const char *>(to);
+    }
 };
 
 class Handler : public nlohmann::json_sax<Json>
 {
 public:
-    Handler(std::vector<JsonSplitReader::Split> &splits, QStringList &duplicates, const qint64 &lines, qint64 &elementLine)
+    Handler(std::vector<JsonSplitReader::Split> &splits, QStringList &duplicates, LineCount &lines, qint64 &elementLine)
         : m_splits(splits), m_duplicates(duplicates), m_lines(lines), m_elementLine(elementLine)
     {
     }
@@ -59,7 +88,14 @@ public:
     bool string(string_t &v) override { return value(Json(std::move(v))); }
     bool binary(binary_t &v) override { return value(Json::binary(std::move(v))); }
 
-    bool start_object(std::size_t) override { return open(Json::object()); }
+    bool start_object(std::size_t) override
+    {
+        // Room for the members of the message's widest groups: a growing list of members
+        // would copy every key it holds each time it moves.
+        Json o = Json::object();
+        o.get_ref<Json::object_t &>().reserve(16);
+        return open(std::move(o));
+    }
     bool start_array(std::size_t) override { return open(Json::array()); }
     bool end_object() override { return close(); }
     bool end_array() override { return close(); }
@@ -135,7 +171,7 @@ private:
             ++top.count;
             if (top.split) {
                 *piece = true;
-                m_elementLine = m_lines + 1;
+                m_elementLine = m_lines.now() + 1;
                 m_piece = std::move(v);
                 return &m_piece;
             }
@@ -195,7 +231,7 @@ private:
 
     std::vector<JsonSplitReader::Split> &m_splits;
     QStringList &m_duplicates;
-    const qint64 &m_lines;  // line ends read so far
+    LineCount &m_lines;
     qint64 &m_elementLine;
     std::vector<Open> m_open;
     std::string m_key;
@@ -213,10 +249,12 @@ Result<Json> JsonSplitReader::read(const char *begin, const char *end, const QSt
 {
     m_stopped = false;
     m_duplicateKeys.clear();
-    qint64 lines = 0;
+    const char *at = begin;
+    LineCount lines{&at, begin, m_fileMapped};
+    lines.released = begin;
     Handler handler(m_splits, m_duplicateKeys, lines, m_elementLine);
     m_partial = &handler.root;
-    const bool ok = Json::sax_parse(CountingIterator{begin, &lines}, CountingIterator{end, &lines}, &handler);
+    const bool ok = Json::sax_parse(SharedIterator{&at, nullptr}, SharedIterator{&at, end}, &handler);
     m_partial = nullptr;
     if (handler.stopped) {
         m_stopped = true;

@@ -28,6 +28,10 @@ public:
     };
 
     explicit JsonSplitReader(std::vector<Split> splits);
+    // The text is a file mapped into memory: the pages read are given back to the system as
+    // the reading goes on (they come back from the file when read again), so that a long
+    // file is not held whole. Never for text in ordinary memory.
+    void setFileMapped(bool mapped) { m_fileMapped = mapped; }
 
     // The document without the split arrays' elements; a failure names the line and column
     // of a syntax error. A reading stopped by a callback returns what was read so far and
@@ -43,6 +47,7 @@ public:
 private:
     std::vector<Split> m_splits;
     bool m_stopped = false;
+    bool m_fileMapped = false;
     qint64 m_elementLine = 0;
     const Json *m_partial = nullptr;
     QStringList m_duplicateKeys;

@@ -162,6 +162,20 @@ void JsonStreamWriter::appendString(QByteArray &out, const QString &text)
     out += '"';
 }
 
+void JsonStreamWriter::elementsFrom(QIODevice &from)
+{
+    flush();
+    QByteArray chunk(FlushAt, Qt::Uninitialized);
+    qint64 n = 0;
+    while (!m_failed && (n = from.read(chunk.data(), chunk.size())) > 0) {
+        m_open.back().empty = false;
+        if (m_device->write(chunk.constData(), n) != n)
+            m_failed = true;
+    }
+    if (n < 0)
+        m_failed = true;
+}
+
 void JsonStreamWriter::maybeFlush()
 {
     if (m_buffer.size() >= FlushAt)
@@ -172,7 +186,7 @@ bool JsonStreamWriter::flush()
 {
     if (!m_failed && !m_buffer.isEmpty() && m_device->write(m_buffer) != m_buffer.size())
         m_failed = true;
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps its room
     return !m_failed;
 }
 

@@ -36,6 +36,10 @@ public:
     // is not a finite number.
     void decimal(std::string_view key, double value, int maxDecimals);
 
+    // Elements of the open array that another writer laid out at the same depth, read from
+    // the device to its end.
+    void elementsFrom(QIODevice &from);
+
     // Writes what is buffered; false when the device refused a write.
     bool flush();
     bool failed() const { return m_failed; }

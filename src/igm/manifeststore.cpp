@@ -3,6 +3,7 @@
 #include "igm/igmmessages.h"
 #include "store/cargokeys.h"
 #include "store/database.h"
+#include "store/rowcursor.h"
 #include "store/schema.h"
 
 #include <QSqlError>
@@ -11,6 +12,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <map>
 #include <array>
 #include <optional>
 
@@ -32,11 +34,12 @@ struct Mapping
     std::vector<bool> date;
     QStringList extra;         // per selected column: its name in lower case
     int skip = -1;             // a generated key that does not travel
+    bool nullExtras = true;    // extra columns without a value are kept too (as null)
 
-    Mapping(const QSqlRecord &record, const char *skipColumn = nullptr)
+    Mapping(const QStringList &names, const char *skipColumn = nullptr)
     {
-        for (int i = 0; i < record.count(); ++i) {
-            const QString name = record.fieldName(i);
+        for (int i = 0; i < names.size(); ++i) {
+            const QString &name = names.at(i);
             int found = -1;
             for (int c = 0; c < int(C::Count); ++c) {
                 if (name.compare(QLatin1String(columnName(C(c))), Qt::CaseInsensitive) == 0) {
@@ -52,24 +55,47 @@ struct Mapping
         }
     }
 
-    void fill(const QSqlQuery &q, Row<C> &row, const Dialect &dialect) const
+    // q: a QSqlQuery or a RowCursor on the row
+    template<typename Source>
+    void fill(const Source &q, Row<C> &row, const Dialect &dialect) const
     {
         for (int i = 0; i < int(named.size()); ++i) {
             if (i == skip)
                 continue;
             if (named[size_t(i)] < 0) {
-                row.extra.insert(extra.at(i), q.value(i));
+                QVariant v = q.value(i);
+                if (nullExtras || !v.isNull())
+                    row.extra.insert(extra.at(i), std::move(v));
                 continue;
             }
-            QVariant v = q.value(i);
+            QVariant &into = row[C(named[size_t(i)])];
             if (date[size_t(i)]) {
-                const QDate d = dialect.dateFromDb(v);
-                v = d.isValid() ? QVariant(d) : QVariant();
+                const QDate d = dialect.dateFromDb(q.value(i));
+                into = d.isValid() ? QVariant(d) : QVariant();
+            } else if constexpr (std::is_same_v<Source, RowCursor>) {
+                q.valueInto(i, into);
+            } else {
+                into = q.value(i);
             }
-            row[C(named[size_t(i)])] = std::move(v);
         }
     }
 };
+
+QStringList namesOf(const QSqlRecord &record)
+{
+    QStringList names;
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return names;
+}
+
+QStringList namesOf(const RowCursor &rows)
+{
+    QStringList names;
+    for (int i = 0; i < rows.count(); ++i)
+        names << rows.name(i);
+    return names;
+}
 
 qint64 idOf(const Row<L> &l)
 {
@@ -117,6 +143,43 @@ QString selection(const Database &db, const char *table, QList<C> columns, std::
 }
 } // namespace
 
+namespace {
+// The voyage's header rows and its vessel as the vessel code master knows it.
+Status readHeaders(const Database &db, const QString &vessel, const QString &voyage, std::vector<VesselRow> &headers,
+                   VesselMaster &master)
+{
+    const Dialect &dialect = db.dialect();
+    {
+        auto q = db.query(QStringLiteral("select * from vesinfo where vslcode = ? and voyno = ? order by Id"), {vessel, voyage});
+        if (!q)
+            return q.failure();
+        const Mapping<V> map(namesOf(q->record()), "Id");
+        while (q->next())
+            map.fill(*q, headers.emplace_back(), dialect);
+        if (q->lastError().isValid())
+            return db.failed(q->lastError());
+    }
+    if (headers.empty())
+        return Status::ok();
+    master.code = vessel;
+    auto q = db.query(QStringLiteral("select * from D_VESSEL_CD where VESSEL_CD = ?"), {vessel});
+    if (!q)
+        return q.failure();
+    if (q->next()) {
+        const QSqlRecord r = q->record();
+        master.stored = true;
+        master.name = r.value(QStringLiteral("VESSEL_NM"));
+        master.nation = r.value(QStringLiteral("VESSEL_NATION"));
+        master.grt = r.value(QStringLiteral("grt"));
+        master.nrt = r.value(QStringLiteral("nrt"));
+        const int imo = r.indexOf(QStringLiteral("IMO_NO"));
+        if (imo >= 0)
+            master.imo = r.value(imo);
+    }
+    return Status::ok();
+}
+} // namespace
+
 Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, const QString &voyage, ManifestSink &sink,
                                   Numbering numbering, const StreamColumns &columns)
 {
@@ -133,37 +196,12 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
     const QVariantList key{vessel, voyage};
     VoyageStream info;
     std::vector<VesselRow> headers;
-    {
-        auto q = db.query(QStringLiteral("select * from vesinfo where vslcode = ? and voyno = ? order by Id"), key);
-        if (!q)
-            return q.failure();
-        const Mapping<V> map(q->record(), "Id");
-        while (q->next())
-            map.fill(*q, headers.emplace_back(), dialect);
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
-    }
+    VesselMaster master;
+    if (Status s = readHeaders(db, vessel, voyage, headers, master); !s)
+        return s.failure();
     info.headers = qint64(headers.size());
     if (headers.empty())
         return info;
-    VesselMaster master;
-    master.code = vessel;
-    {
-        auto q = db.query(QStringLiteral("select * from D_VESSEL_CD where VESSEL_CD = ?"), {vessel});
-        if (!q)
-            return q.failure();
-        if (q->next()) {
-            const QSqlRecord r = q->record();
-            master.stored = true;
-            master.name = r.value(QStringLiteral("VESSEL_NM"));
-            master.nation = r.value(QStringLiteral("VESSEL_NATION"));
-            master.grt = r.value(QStringLiteral("grt"));
-            master.nrt = r.value(QStringLiteral("nrt"));
-            const int imo = r.indexOf(QStringLiteral("IMO_NO"));
-            if (imo >= 0)
-                master.imo = r.value(imo);
-        }
-    }
     if (filed) {
         auto count = db.scalar(QStringLiteral("select count(*) from cargo where vslcode = ? and voyno = ?"), key);
         if (!count)
@@ -178,12 +216,14 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
         return info;
     QHash<qint64, qint64> place; // line key to its number as filed
     {
-        auto q = db.query(QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
-                              .arg(selection(db, "cargo", columns.lines, {L::Id, L::LineNo, L::SubLineNo}, columns.textAsBytes)),
-                          key);
+        auto q = RowCursor::open(db,
+                                 QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
+                                     .arg(selection(db, "cargo", columns.lines, {L::Id, L::LineNo, L::SubLineNo},
+                                                    columns.textAsBytes)),
+                                 key);
         if (!q)
             return q.failure();
-        const Mapping<L> map(q->record());
+        const Mapping<L> map(namesOf(*q));
         Line l; // filled anew for every row: every column of the selection is set
         while (q->next()) {
             map.fill(*q, l, dialect);
@@ -199,17 +239,18 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
             if (!sink.line(std::move(l)))
                 return info;
         }
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
+        if (Status s = q->status(); !s)
+            return s.failure();
     }
     {
-        auto q = db.query(QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
-                                         "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
-                              .arg(selection(db, "contain", columns.containers, {K::Ref}, columns.textAsBytes)),
-                          key);
+        auto q = RowCursor::open(db,
+                                 QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
+                                                "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
+                                     .arg(selection(db, "contain", columns.containers, {K::Ref}, columns.textAsBytes)),
+                                 key);
         if (!q)
             return q.failure();
-        const Mapping<K> map(q->record());
+        const Mapping<K> map(namesOf(*q));
         Container c;
         while (q->next()) {
             map.fill(*q, c, dialect);
@@ -221,8 +262,8 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
             if (!sink.container(std::move(c)))
                 return info;
         }
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
+        if (Status s = q->status(); !s)
+            return s.failure();
     }
     if (db.hasTable(QLatin1String(Table::Item))) {
         auto q = db.query(QStringLiteral("select %1.*, cargo.lineno as item_lineno, cargo.sublineno as item_sublineno "
@@ -270,6 +311,230 @@ Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QSt
     return m;
 }
 
+// --- the voyage nested, a slice at a time --------------------------------------------
+
+namespace {
+// Whole master lines to read with one statement per table.
+constexpr size_t SliceLines = 512;
+} // namespace
+
+Result<NestedVoyage> NestedVoyage::open(const Database &db, const QString &vessel, const QString &voyage)
+{
+    NestedVoyage v;
+    v.m_db = &db;
+    v.m_vessel = vessel;
+    v.m_voyage = voyage;
+    if (Status s = readHeaders(db, vessel, voyage, v.m_headers, v.m_master); !s)
+        return s.failure();
+    if (v.m_headers.empty())
+        return v;
+    // Houses go under the first line of their number before them, as ManifestBuilder puts them.
+    auto q = db.query(QStringLiteral("select id, lineno, sublineno, naturecargo from cargo where vslcode = ? and voyno = ? "
+                                     "order by id"),
+                      {vessel, voyage});
+    if (!q)
+        return q.failure();
+    std::vector<std::pair<Entry, std::vector<Entry>>> masters;
+    QHash<qint64, size_t> byNumber;
+    while (q->next()) {
+        Entry e;
+        e.id = q->value(0).toLongLong();
+        e.storedLine = q->value(1).isNull() ? 0 : q->value(1).toLongLong();
+        e.storedSub = q->value(2).isNull() ? 0 : q->value(2).toLongLong();
+        if (e.storedSub > 0) {
+            if (const auto at = byNumber.constFind(e.storedLine); at != byNumber.constEnd()) {
+                e.master = false;
+                masters[at.value()].second.push_back(e);
+                continue;
+            }
+        }
+        if (!byNumber.contains(e.storedLine))
+            byNumber.insert(e.storedLine, masters.size());
+        v.m_natures.insert(q->value(3).toString().trimmed().toUpper());
+        masters.emplace_back(e, std::vector<Entry>());
+    }
+    if (q->lastError().isValid())
+        return db.failed(q->lastError());
+    v.m_masters = qint64(masters.size());
+    qint64 n = 0;
+    for (auto &[master, houses] : masters) {
+        master.line = ++n;
+        master.sub = 0;
+        v.m_order.push_back(master);
+        qint64 sub = 0;
+        for (Entry &h : houses) {
+            h.line = n;
+            h.sub = ++sub;
+            v.m_order.push_back(h);
+        }
+    }
+    return v;
+}
+
+template<typename F>
+Status NestedVoyage::slices(F &&each) const
+{
+    size_t begin = 0;
+    while (begin < m_order.size()) {
+        size_t end = std::min(m_order.size(), begin + SliceLines);
+        while (end < m_order.size() && !m_order[end].master)
+            ++end; // a master line's houses stay with it
+        qint64 low = m_order[begin].id, high = low;
+        QHash<qint64, size_t> at; // key to its place in the slice
+        for (size_t i = begin; i < end; ++i) {
+            low = std::min(low, m_order[i].id);
+            high = std::max(high, m_order[i].id);
+            at.insert(m_order[i].id, i - begin);
+        }
+        if (Status s = each(begin, end, low, high, at); !s)
+            return s;
+        begin = end;
+    }
+    return Status::ok();
+}
+
+Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
+{
+    const Database &db = *m_db;
+    const Dialect &dialect = db.dialect();
+    bool stopped = false;
+    const bool items = db.hasTable(QLatin1String(Table::Item));
+    return slices([&](size_t begin, size_t end, qint64 low, qint64 high, const QHash<qint64, size_t> &at) -> Status {
+        if (stopped)
+            return Status::ok();
+        const QVariantList key{m_vessel, m_voyage, low, high};
+        std::vector<Line> lines(end - begin);
+        {
+            auto q = RowCursor::open(db, QStringLiteral("select * from cargo where vslcode = ? and voyno = ? and id between ? and ? "
+                                             "order by id"),
+                              key);
+            if (!q)
+                return q.failure();
+            Mapping<L> map(namesOf(*q));
+            map.nullExtras = false; // read as absent, which the writer takes the same
+            while (q->next()) {
+                const auto place = at.constFind(q->value(0).toLongLong());
+                if (place != at.constEnd())
+                    map.fill(*q, lines[place.value()], dialect);
+            }
+            if (Status s = q->status(); !s)
+                return s;
+        }
+        {
+            auto q = RowCursor::open(db, QStringLiteral("select contain.* from contain inner join cargo on contain.ref = cargo.id "
+                                             "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
+                                             "order by cargo.id, contain.autoid"),
+                              key);
+            if (!q)
+                return q.failure();
+            Mapping<K> map(namesOf(*q));
+            map.nullExtras = false;
+            Container c;
+            while (q->next()) {
+                map.fill(*q, c, dialect);
+                const auto place = at.constFind(c[K::Ref].toLongLong());
+                if (place != at.constEnd())
+                    lines[place.value()].containers.push_back(std::move(c));
+                c = Container();
+            }
+            if (Status s = q->status(); !s)
+                return s;
+        }
+        if (items) {
+            auto q = RowCursor::open(db, QStringLiteral("select %1.* from %1 inner join cargo on %1.ref = cargo.id "
+                                             "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
+                                             "order by cargo.id, %1.autoid")
+                                  .arg(QLatin1String(Table::Item)),
+                              key);
+            if (!q)
+                return q.failure();
+            QStringList names;
+            for (int i = 0; i < q->count(); ++i)
+                names << q->name(i).toLower();
+            const int ref = int(names.indexOf(QStringLiteral("ref")));
+            while (q->next()) {
+                const auto place = at.constFind(q->value(ref).toLongLong());
+                if (place == at.constEnd())
+                    continue;
+                Item item;
+                for (int i = 0; i < q->count(); ++i) {
+                    if (names.at(i) != QLatin1String("autoid"))
+                        item.columns.insert(names.at(i), q->value(i));
+                }
+                lines[place.value()].items.push_back(std::move(item));
+            }
+            if (Status s = q->status(); !s)
+                return s;
+        }
+        size_t m = 0;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const Entry &e = m_order[begin + i];
+            lines[i][L::LineNo] = e.line;
+            lines[i][L::SubLineNo] = e.sub;
+            if (e.master)
+                m = i;
+            else
+                lines[m].houses.push_back(std::move(lines[i]));
+            const bool last = i + 1 == lines.size() || m_order[begin + i + 1].master;
+            if (last && !take(std::move(lines[m]))) {
+                stopped = true;
+                break;
+            }
+        }
+        return Status::ok();
+    });
+}
+
+Status NestedVoyage::containers(const QList<K> &columns, const std::function<bool(Container &&, bool)> &take) const
+{
+    const Database &db = *m_db;
+    const Dialect &dialect = db.dialect();
+    bool stopped = false;
+    return slices([&](size_t begin, size_t end, qint64 low, qint64 high, const QHash<qint64, size_t> &at) -> Status {
+        if (stopped)
+            return Status::ok();
+        auto q = RowCursor::open(db, QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
+                                         "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
+                                         "order by cargo.id, contain.autoid")
+                              .arg(selection(db, "contain", columns, {K::Ref}, false)),
+                          {m_vessel, m_voyage, low, high});
+        if (!q)
+            return q.failure();
+        std::vector<std::vector<Container>> byLine(end - begin);
+        Mapping<K> map(namesOf(*q));
+        map.nullExtras = false;
+        Container c;
+        while (q->next()) {
+            map.fill(*q, c, dialect);
+            const auto place = at.constFind(c[K::Ref].toLongLong());
+            if (place != at.constEnd())
+                byLine[place.value()].push_back(std::move(c));
+            c = Container();
+        }
+        if (Status s = q->status(); !s)
+            return s;
+        for (size_t i = 0; i < byLine.size() && !stopped; ++i) {
+            for (Container &box : byLine[i]) {
+                if (!take(std::move(box), m_order[begin + i].master)) {
+                    stopped = true;
+                    break;
+                }
+            }
+        }
+        return Status::ok();
+    });
+}
+
+std::vector<std::tuple<qint64, qint64, qint64>> NestedVoyage::renumbered() const
+{
+    std::vector<std::tuple<qint64, qint64, qint64>> out;
+    for (const Entry &e : m_order) {
+        if (e.storedLine != e.line || e.storedSub != e.sub)
+            out.emplace_back(e.id, e.line, e.sub);
+    }
+    return out;
+}
+
 // --- saving ----------------------------------------------------------------------------
 
 namespace {
@@ -283,7 +548,7 @@ public:
     // preset: columns whose values exec() is given; filled: the columns the source fills
     // (all when empty), the others are left to the table's defaults.
     Insert(const Database &db, const char *table, QList<C> preset, const QList<C> &filled = {})
-        : m_db(db), m_table(table), m_preset(std::move(preset)), m_query(db.handle())
+        : m_db(db), m_table(table), m_preset(std::move(preset))
     {
         const TableDef *def = Schema::table(QLatin1String(table));
         quint64 present = 0;
@@ -338,7 +603,10 @@ public:
                 extra << it.key();
         }
         std::sort(extra.begin(), extra.end());
-        if (!m_prepared || extra != m_extraBound) {
+        // one statement for each set of columns the rows fill, prepared once
+        const QString signature = extra.join(QLatin1Char(','));
+        auto statement = m_statements.find(signature);
+        if (statement == m_statements.end()) {
             QStringList columns;
             for (C c : m_preset)
                 columns << (m_spelling[size_t(c)].isEmpty() ? QLatin1String(columnName(c)) : m_spelling[size_t(c)]);
@@ -349,25 +617,27 @@ public:
             const QString sql = QStringLiteral("insert into %1 (%2) values (%3)")
                                     .arg(QLatin1String(m_table), columns.join(QLatin1Char(',')),
                                          QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')));
-            if (!m_query.prepare(sql)) {
-                *error = m_query.lastError();
+            QSqlQuery q(m_db.handle());
+            if (!q.prepare(sql)) {
+                *error = q.lastError();
                 return false;
             }
-            m_prepared = true;
-            m_extraBound = extra;
+            statement = m_statements.emplace(signature, Prepared{std::move(q), extra}).first;
         }
+        QSqlQuery &query = statement->second.query;
+        const QStringList &bound = statement->second.extra;
         int i = 0;
         for (const QVariant &v : preset)
-            m_query.bindValue(i++, v);
+            query.bindValue(i++, v);
         const Dialect &dialect = m_db.dialect();
         for (C c : m_order) {
             const QVariant &v = row[c];
-            m_query.bindValue(i++, isDateColumn(c) ? dialect.dateToDb(v.toDate()) : v);
+            query.bindValue(i++, isDateColumn(c) ? dialect.dateToDb(v.toDate()) : v);
         }
-        for (const QString &e : m_extraBound)
-            m_query.bindValue(i++, row.extra.value(e));
-        if (!m_query.exec()) {
-            *error = m_query.lastError();
+        for (const QString &e : bound)
+            query.bindValue(i++, row.extra.value(e));
+        if (!query.exec()) {
+            *error = query.lastError();
             return false;
         }
         return true;
@@ -377,14 +647,17 @@ private:
     const Database &m_db;
     const char *m_table;
     QList<C> m_preset;
-    QSqlQuery m_query;
+    struct Prepared
+    {
+        QSqlQuery query;
+        QStringList extra; // the extra columns it binds
+    };
+    std::map<QString, Prepared> m_statements;
     std::array<QString, size_t(C::Count)> m_spelling; // the table's spelling of each named column
     std::vector<C> m_order;                            // the named columns bound, in table order
     quint64 m_absent = 0;                              // named columns the table lacks
     QHash<QString, QString> m_extra;
     QSet<QString> m_generated;
-    bool m_prepared = false;
-    QStringList m_extraBound;
 };
 
 } // namespace
@@ -409,6 +682,7 @@ struct ManifestSaver::Private
     Insert<V> vesselInsert;
     QSqlQuery itemQuery;
     QString itemSignature;
+    std::optional<QStringList> itemColumns; // of the goods items' table; empty when there is none
     std::optional<Transaction> tx;
 
     bool declined = false;
@@ -695,12 +969,16 @@ bool ManifestSaver::item(qint64 lineNo, qint64 subLineNo, Item &&item)
                              .arg(item.fileLine)
                              .arg(lineNo),
                          Section::Item, QStringLiteral("ref"), item.fileLine);
-    if (!d->db.hasTable(QLatin1String(Table::Item)))
+    if (!d->itemColumns) {
+        d->itemColumns = d->db.hasTable(QLatin1String(Table::Item)) ? d->db.columnNames(QLatin1String(Table::Item))
+                                                                    : QStringList();
+    }
+    if (d->itemColumns->isEmpty())
         return d->refuse(ErrorNumber::InvalidArgument,
                          QStringLiteral("This company database keeps no goods items: bring it up to date with the "
                                         "upgrades of the Patches menu first."),
                          Section::Item, QString(), item.fileLine);
-    QStringList present = d->db.columnNames(QLatin1String(Table::Item));
+    const QStringList &present = *d->itemColumns;
     QStringList columns{QStringLiteral("ref")};
     QVariantList values{ref};
     for (const QString &c : present) {

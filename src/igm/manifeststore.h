@@ -3,7 +3,11 @@
 #include "igm/manifest.h"
 #include "igm/outcome.h"
 
+#include <QSet>
+
+#include <functional>
 #include <memory>
+#include <tuple>
 
 namespace quarl {
 class Database;
@@ -50,6 +54,56 @@ Result<std::pair<qint64, qint64>> voyageExtent(const Database &db, const QString
 // The voyage held whole: house lines under their masters, containers and items under
 // their lines. No header row gives a manifest without headers and lines.
 Result<Manifest> loadVoyage(const Database &db, const QString &vessel, const QString &voyage);
+
+// The voyage as today's message nests it, read a slice of lines at a time so that no voyage
+// is held whole: master lines in key order, each with its house lines, containers and goods
+// items, as loadVoyage holds them. What stays in memory is the outline: per line its key
+// and numbers. Open it inside the caller's transaction, so that every reading sees one
+// moment of the data.
+class NestedVoyage
+{
+public:
+    // A voyage without header rows has no headers and no lines.
+    static Result<NestedVoyage> open(const Database &db, const QString &vessel, const QString &voyage);
+
+    const std::vector<VesselRow> &headers() const { return m_headers; }
+    const VesselMaster &master() const { return m_master; }
+    qint64 masterLines() const { return m_masters; }
+    qint64 lines() const { return qint64(m_order.size()); }
+    // the natures of cargo of the master lines, trimmed, in capitals
+    const QSet<QString> &masterNatures() const { return m_natures; }
+
+    // The master lines whole, in order, numbered as a file files them: masters 1..n, each
+    // house line with its master's number and sub-line numbers 1, 2 ... under it. Stops
+    // where take returns false.
+    Status lines(const std::function<bool(Line &&)> &take) const;
+    // Every container in the order of its lines as above (by key within a line), with whether
+    // its line is a master line; columns: those read (all when empty).
+    Status containers(const QList<K> &columns, const std::function<bool(Container &&, bool onMaster)> &take) const;
+    // The lines whose stored numbers differ from those lines() gives them: key, line number,
+    // sub-line number as filed.
+    std::vector<std::tuple<qint64, qint64, qint64>> renumbered() const;
+
+private:
+    struct Entry
+    {
+        qint64 id = 0;
+        qint64 storedLine = 0, storedSub = 0;
+        qint64 line = 0, sub = 0; // as filed
+        bool master = true;
+    };
+    // slices of whole master lines: [begin, end) of m_order
+    template<typename F>
+    Status slices(F &&each) const;
+
+    const Database *m_db = nullptr;
+    QString m_vessel, m_voyage;
+    std::vector<VesselRow> m_headers;
+    VesselMaster m_master;
+    std::vector<Entry> m_order; // in filing order
+    qint64 m_masters = 0;
+    QSet<QString> m_natures;
+};
 
 struct SaveOptions
 {

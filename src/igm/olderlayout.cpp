@@ -544,6 +544,13 @@ bool OlderLayout::read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const
 
 constexpr qsizetype FlushAt = 1 << 20;
 
+// The record a field belongs to, named only when a notice needs it: "B/L MSCU1234".
+struct Whose
+{
+    const char *kind = nullptr; // none: the voyage header
+    const QVariant *name = nullptr;
+};
+
 class Writer
 {
 public:
@@ -556,13 +563,13 @@ public:
     }
     void empty() { m_buf += FieldSeparator; }
     // whose, what: the record and the field, named in the notice when a text is shortened
-    void value(const QVariant &v, qsizetype width, const QString &whose = QString(), const char *what = nullptr)
+    void value(const QVariant &v, qsizetype width, const Whose &whose = {}, const char *what = nullptr)
     {
         if (appendValue(m_buf, v, width))
             shortened(whose, what);
         m_buf += FieldSeparator;
     }
-    void trimmed(const QVariant &v, qsizetype width, const QString &whose, const char *what)
+    void trimmed(const QVariant &v, qsizetype width, const Whose &whose, const char *what)
     {
         const bool shorter = v.metaType().id() == QMetaType::QByteArray
                                  ? appendUtf8(m_buf, *static_cast<const QByteArray *>(v.constData()), width, true)
@@ -573,7 +580,7 @@ public:
     }
     void number(qint64 n)
     {
-        m_buf += QByteArray::number(n);
+        appendInteger(m_buf, n);
         m_buf += FieldSeparator;
     }
     void date(const QDate &d)
@@ -610,10 +617,11 @@ public:
     }
 
 private:
-    void shortened(const QString &whose, const char *what)
+    void shortened(const Whose &whose, const char *what)
     {
-        m_shortened << (whose.isEmpty() ? QStringLiteral("voyage header %1").arg(QLatin1String(what))
-                                        : QStringLiteral("%1 %2").arg(whose, QLatin1String(what)));
+        m_shortened << (whose.kind ? QStringLiteral("%1 %2 %3").arg(QLatin1String(whose.kind), whose.name->toString(),
+                                                                     QLatin1String(what))
+                                   : QStringLiteral("voyage header %1").arg(QLatin1String(what)));
     }
     QIODevice &m_out;
     QStringList *m_notices;
@@ -644,13 +652,13 @@ public:
             for (const Field<V> &f : VesselTable) {
                 if (f.number > 19)
                     break;
-                m_w.value(v[f.column], Flat::width(f.column), QString(), captionText(f.column));
+                m_w.value(v[f.column], Flat::width(f.column), {}, captionText(f.column));
             }
             m_w.empty(); // arrival date and time are not written
             m_w.empty();
             for (const Field<V> &f : VesselTable) {
                 if (f.number > 21)
-                    m_w.value(v[f.column], Flat::width(f.column), QString(), captionText(f.column));
+                    m_w.value(v[f.column], Flat::width(f.column), {}, captionText(f.column));
             }
             m_w.endRecord();
         }
@@ -687,7 +695,7 @@ public:
         m_w.empty();
         m_w.number(l[L::LineNo].toLongLong());
         m_w.field("0");
-        const QString whose = QStringLiteral("B/L ") + l.bill();
+        const Whose whose{"B/L", &l[L::BlNo]};
         m_w.value(l[L::BlNo], Flat::width(L::BlNo), whose, "B/L number");
         m_w.date(l.date(L::BlDate));
         m_w.value(l[L::PortLoad], Flat::width(L::PortLoad));
@@ -737,7 +745,7 @@ public:
         b += m_head;
         m_w.number(c[K::LineNo].toLongLong());
         m_w.field("0");
-        const QString whose = QStringLiteral("container ") + c.text(K::Number);
+        const Whose whose{"container", &c[K::Number]};
         for (const Field<K> &f : ContainerTable) {
             if (f.number < 8)
                 continue;

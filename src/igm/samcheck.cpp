@@ -1253,10 +1253,20 @@ QString SamFinding::where() const
 
 QString SamFinding::toString() const
 {
-    const QString severity = isError() ? QStringLiteral("Error") : QStringLiteral("Warning");
-    if (path.isEmpty())
-        return QStringLiteral("%1  %2: %3").arg(severity, where(), text);
-    return QStringLiteral("%1  %2: %3  (%4)").arg(severity, where(), text, path);
+    // Put together piece by piece: a long voyage may list a hundred thousand of them.
+    const QString place = where();
+    QString s;
+    s.reserve(16 + place.size() + text.size() + path.size());
+    s += isError() ? QLatin1String("Error  ") : QLatin1String("Warning  ");
+    s += place;
+    s += QLatin1String(": ");
+    s += text;
+    if (!path.isEmpty()) {
+        s += QLatin1String("  (");
+        s += path;
+        s += QLatin1Char(')');
+    }
+    return s;
 }
 
 int SamCheckReport::errors() const
@@ -1308,7 +1318,17 @@ Result<JsonSchema> samSchema(QString *source)
     return shipped;
 }
 
+namespace {
+SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptions &options, bool fileMapped);
+}
+
 SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options)
+{
+    return checkData(begin, end, options, false);
+}
+
+namespace {
+SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptions &options, bool fileMapped)
 {
     SamCheckReport failed;
     auto refuse = [&](const char *rule, const QString &what) {
@@ -1332,6 +1352,7 @@ SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOp
         {{"master", "mastrCnsgmtDec"}, [&](size_t i, Json &&e) { return checker.line(i, std::move(e)); }},
         {{"master", "voyageTransportEquipment"}, [&](size_t i, Json &&e) { return checker.voyageBox(i, std::move(e)); }},
     });
+    reader.setFileMapped(fileMapped);
     Result<Json> top = reader.read(begin, end, options.fileName.isEmpty() ? QStringLiteral("The file") : options.fileName);
     if (!top)
         return refuse("json", top.failure().description);
@@ -1353,8 +1374,9 @@ SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOp
         report.findings.append(f);
     }
     checker.document(top.value());
-    return report;
+    return std::move(report);
 }
+} // namespace
 
 SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options)
 {
@@ -1380,7 +1402,7 @@ SamCheckReport CheckSamFile(const QString &path, const SamCheckOptions &options)
         return CheckSamData(QByteArray(), named);
     const uchar *mapped = file.map(0, file.size());
     if (mapped)
-        return CheckSamData(reinterpret_cast<const char *>(mapped), reinterpret_cast<const char *>(mapped) + file.size(), named);
+        return checkData(reinterpret_cast<const char *>(mapped), reinterpret_cast<const char *>(mapped) + file.size(), named, true);
     const QByteArray data = file.readAll();
     return CheckSamData(data, named);
 }

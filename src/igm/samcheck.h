@@ -38,6 +38,13 @@ struct SamFinding
     QString toString() const;
 };
 
+} // namespace quarl::igm
+
+// Its texts move with it: a long list of findings grows without copying them.
+Q_DECLARE_TYPEINFO(quarl::igm::SamFinding, Q_RELOCATABLE_TYPE);
+
+namespace quarl::igm {
+
 struct SamRule
 {
     const char *id;

@@ -40,40 +40,76 @@ SamWriteResult refused(const QString &message)
     return r;
 }
 
-// The names of the ports the manifest files, as the port master has them.
-Result<QHash<QString, QString>> portNames(const Database &db, const Manifest &m)
+// The names of the ports, as the port master has them.
+Result<QHash<QString, QString>> portNames(const Database &db)
 {
-    QSet<QString> codes;
-    auto add = [&](const QVariant &v) {
-        const QString c = v.toString().trimmed();
-        if (!c.isEmpty())
-            codes.insert(c);
-    };
-    for (const VesselRow &h : m.headers) {
-        for (const V c : {V::LastPort, V::LastPort1, V::LastPort2, V::PortArrival, V::ArrivalPortCode})
-            add(h[c]);
-        for (const char *c : {"nextport", "nextport1", "nextport2"})
-            add(h.extra.value(QLatin1String(c)));
-    }
-    for (const Line &l : m.lines) {
-        add(l[L::PortLoad]);
-        add(l[L::PortDest]);
-        for (const Line &h : l.houses) {
-            add(h[L::PortLoad]);
-            add(h[L::PortDest]);
-        }
-    }
     QHash<QString, QString> names;
     auto q = db.query(QStringLiteral("select port_cd, port_nm from D_PORT_CD"));
     if (!q)
         return q.failure();
-    while (q->next()) {
-        const QString code = q->value(0).toString().trimmed();
-        if (codes.contains(code))
-            names.insert(code, q->value(1).toString().trimmed());
-    }
+    while (q->next())
+        names.insert(q->value(0).toString().trimmed(), q->value(1).toString().trimmed());
     return names;
 }
+
+// The voyage read for the writer a slice at a time. Of the voyage's list of containers it
+// keeps each container's number, the key of its first row and the sums over master lines.
+class VoyageSource : public SamSource
+{
+public:
+    explicit VoyageSource(const NestedVoyage &voyage) : m_voyage(voyage) {}
+
+    Status countBoxes()
+    {
+        return m_voyage.containers({K::AutoId, K::Number, K::Weight, K::Pkgs}, [&](Container &&c, bool onMaster) {
+            const QString id = c.text(K::Number).trimmed();
+            auto it = m_slot.find(id);
+            if (it == m_slot.end()) {
+                it = m_slot.insert(id, m_boxes.size());
+                m_boxes.push_back({c[K::AutoId].toLongLong(), 0, 0});
+            }
+            if (onMaster) {
+                Box &b = m_boxes[it.value()];
+                b.weight += Format::numericValue(c[K::Weight]);
+                b.packages += qint64(Format::numericValue(c[K::Pkgs]));
+            }
+            ++m_rows;
+            return true;
+        });
+    }
+    qint64 containerRows() const { return m_rows; }
+
+    const VesselRow &header() const override { return m_voyage.headers().front(); }
+    QString imo() const override { return m_voyage.master().imo.toString().trimmed(); }
+    qint64 masterLines() const override { return m_voyage.masterLines(); }
+    const QSet<QString> &masterNatures() const override { return m_voyage.masterNatures(); }
+    qint64 voyageBoxCount() const override { return qint64(m_boxes.size()); }
+    Status lines(const std::function<bool(const Line &)> &take) const override
+    {
+        return m_voyage.lines([&](Line &&l) { return take(l); });
+    }
+    bool firstOf(const Container &c, double *weight, qint64 *packages) const override
+    {
+        const auto it = m_slot.constFind(c.text(K::Number).trimmed());
+        if (it == m_slot.constEnd() || m_boxes[it.value()].first != c[K::AutoId].toLongLong())
+            return false;
+        *weight = m_boxes[it.value()].weight;
+        *packages = m_boxes[it.value()].packages;
+        return true;
+    }
+
+private:
+    struct Box
+    {
+        qint64 first = 0; // key of its first row
+        double weight = 0;
+        qint64 packages = 0;
+    };
+    const NestedVoyage &m_voyage;
+    QHash<QString, size_t> m_slot;
+    std::vector<Box> m_boxes;
+    qint64 m_rows = 0;
+};
 
 } // namespace
 
@@ -93,13 +129,13 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
     Transaction tx(db, TxMode::SnapshotWrite);
     if (!tx.started())
         return failed(tx.started().failure());
-    auto loaded = loadVoyage(db, vessel, voyage);
-    if (!loaded)
-        return failed(loaded.failure());
-    Manifest &m = loaded.value();
-    if (m.headers.empty())
+    auto opened = NestedVoyage::open(db, vessel, voyage);
+    if (!opened)
+        return failed(opened.failure());
+    const NestedVoyage &nested = opened.value();
+    if (nested.headers().empty())
         return refused(QLatin1String(Messages::NoVoyage));
-    if (m.lines.empty())
+    if (nested.lines() == 0)
         return refused(QLatin1String(Messages::NoCargo));
     Result<Filer::Details> filer = Filer::read(db);
     if (!filer)
@@ -111,20 +147,15 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
             return failed(taken.failure());
         job = taken.value();
     }
-    const Result<QHash<QString, QString>> names = portNames(db, m);
+    const Result<QHash<QString, QString>> names = portNames(db);
     if (!names)
         return failed(names.failure());
     const Result<SamMasters> masters = loadSamMasters(db);
     if (!masters)
         return failed(masters.failure());
-
-    QHash<qint64, std::pair<QVariant, QVariant>> stored; // key -> line and sub-line number as stored
-    for (const Line &l : m.lines) {
-        stored.insert(l[L::Id].toLongLong(), {l[L::LineNo], l[L::SubLineNo]});
-        for (const Line &h : l.houses)
-            stored.insert(h[L::Id].toLongLong(), {h[L::LineNo], h[L::SubLineNo]});
-    }
-    prepareSam(m);
+    VoyageSource source(nested);
+    if (Status s = source.countBoxes(); !s)
+        return failed(s.failure());
 
     SamContext cx;
     cx.submitterType = filer->submitterType;
@@ -148,7 +179,7 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
         return failed(fileFailure(temp, errno));
     {
         SamContextScope scope(cx);
-        if (Status s = writeSam(m, temp, w); !s)
+        if (Status s = writeSam(source, temp, w); !s)
             return failed(s.failure());
     }
     errno = 0;
@@ -160,8 +191,8 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
     checking.masters = &masters.value();
     checking.fileName = name;
     result.check = CheckSamFile(temp.fileName(), checking);
-    result.lines = m.lineCount();
-    result.containers = m.containerCount();
+    result.lines = nested.lines();
+    result.containers = source.containerRows();
     if (options.checkOnly) {
         result.outcome = Outcome::done();
         return result; // the transaction ends unwritten: the job number is given back
@@ -175,24 +206,14 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
     }
 
     // the numbers the file carries, stored as the flat file's writer stores them
-    bool prepared = false;
-    auto renumber = [&](const Line &l) {
-        const auto before = stored.value(l[L::Id].toLongLong());
-        if (before.first.toLongLong() == l[L::LineNo].toLongLong() && before.second.toLongLong() == l[L::SubLineNo].toLongLong())
-            return true;
-        if (!prepared && !update.prepare(QStringLiteral("update cargo set lineno = ?, sublineno = ? where id = ?")))
-            return false;
-        prepared = true;
-        update.bindValue(0, l[L::LineNo].toLongLong());
-        update.bindValue(1, l[L::SubLineNo].toLongLong());
-        update.bindValue(2, l[L::Id].toLongLong());
-        return update.exec();
-    };
-    for (const Line &l : m.lines) {
-        bool ok = renumber(l);
-        for (const Line &h : l.houses)
-            ok = ok && renumber(h);
-        if (!ok)
+    const auto renumbered = nested.renumbered();
+    if (!renumbered.empty() && !update.prepare(QStringLiteral("update cargo set lineno = ?, sublineno = ? where id = ?")))
+        return failed(db.failed(update.lastError()));
+    for (const auto &[id, line, sub] : renumbered) {
+        update.bindValue(0, line);
+        update.bindValue(1, sub);
+        update.bindValue(2, id);
+        if (!update.exec())
             return failed(db.failed(update.lastError()));
     }
     if (Status s = tx.commit(); !s)
@@ -232,8 +253,16 @@ Result<std::pair<QString, QString>> samVoyageOf(const QString &path)
     const QByteArray data = mapped ? QByteArray() : file.readAll();
     const char *begin = mapped ? reinterpret_cast<const char *>(mapped) : data.constData();
     const char *end = begin + (mapped ? file.size() : data.size());
-    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [](size_t, Json &&) { return true; }},
-                            {{"master", "voyageTransportEquipment"}, [](size_t, Json &&) { return true; }}});
+    // The vessel and voyage stand before the lines: the reading stops at the first line that
+    // has them before it.
+    JsonSplitReader *self = nullptr;
+    auto enough = [&](size_t, Json &&) {
+        const Json &top = self->partial();
+        const auto master = top.find("master");
+        return !(master != top.end() && master->is_object() && master->contains("vesselDtls") && master->contains("voyageDtls"));
+    };
+    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, enough}, {{"master", "voyageTransportEquipment"}, enough}});
+    self = &reader;
     Result<Json> top = reader.read(begin, end, QFileInfo(path).fileName());
     if (!top)
         return top.failure();

@@ -11,8 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <QDir>
 #include <QFile>
 #include <QIODevice>
+#include <QTemporaryFile>
 
 #include <cmath>
 
@@ -132,18 +134,11 @@ QStringList splitAddress(const QString &street, qsizetype width, int lines)
 
 // --- writing -----------------------------------------------------------------------------
 
-struct VoyageBox
-{
-    const Container *first = nullptr;
-    double weight = 0;
-    qint64 packages = 0;
-};
-
 class Writer
 {
 public:
-    Writer(const Manifest &m, const SamContext &cx, const WriteOptions &o, QIODevice &out)
-        : m_m(m), m_cx(cx), m_o(o), m_w(&out), m_v(m.headers.front())
+    Writer(const SamSource &source, const SamContext &cx, const WriteOptions &o, QIODevice &out)
+        : m_source(source), m_cx(cx), m_o(o), m_w(&out), m_v(source.header())
     {
         m_reporting = o.customHouseCode.trimmed();
         m_arrival = either(portOfArrival(m_v), m_reporting);
@@ -162,10 +157,10 @@ private:
     void items(const Line &l);
     void equipment(const Line &l);
     void route(const Line &l);
-    void containerFields(const Container &c, bool voyageLevel, double weight, qint64 packages);
+    void containerFields(JsonStreamWriter &w, const Container &c, bool voyageLevel, double weight, qint64 packages);
     void port(const char *codeKey, const char *nameKey, const QString &code);
 
-    const Manifest &m_m;
+    const SamSource &m_source;
     const SamContext &m_cx;
     const WriteOptions &m_o;
     JsonStreamWriter m_w;
@@ -173,58 +168,46 @@ private:
     QString m_reporting;
     QString m_arrival;
     QString m_consolidator;
-    std::vector<QString> m_boxOrder;
-    QHash<QString, VoyageBox> m_boxes;
+    QTemporaryFile m_sideFile; // the voyage's list of containers, as it grows
+    std::unique_ptr<JsonStreamWriter> m_side;
+    qint64 m_listed = 0;
 };
 
 Status Writer::write()
 {
-    // The voyage's list of containers: every one once, in the order they first stand,
-    // with the packages and weight of all the master lines it stands on.
-    auto collect = [&](const Line &l, bool count) {
-        for (const Container &c : l.containers) {
-            const QString id = text(c, K::Number);
-            auto it = m_boxes.find(id);
-            if (it == m_boxes.end()) {
-                m_boxOrder.push_back(id);
-                it = m_boxes.insert(id, VoyageBox{&c, 0, 0});
-            }
-            if (count) {
-                it->weight += Format::numericValue(c[K::Weight]);
-                it->packages += qint64(Format::numericValue(c[K::Pkgs]));
-            }
-        }
-    };
-    for (const Line &l : m_m.lines) {
-        collect(l, true);
-        for (const Line &h : l.houses)
-            collect(h, false);
-    }
-
     m_w.beginObject();
     header();
     m_w.beginObject("master");
     voyage();
+    // The voyage's list of containers is written beside, as the lines bring its containers,
+    // and follows the lines.
+    m_sideFile.setFileTemplate(QDir::temp().filePath(QStringLiteral("quarl-sam-XXXXXX")));
+    if (!m_sideFile.open())
+        return Failure(ErrorNumber::PathFileAccess,
+                       QStringLiteral("No room for the list of containers: %1").arg(m_sideFile.errorString()));
+    m_side = std::make_unique<JsonStreamWriter>(&m_sideFile);
+    m_side->beginObject();
+    m_side->beginObject("master");
+    m_side->beginArray("voyageTransportEquipment");
+    m_side->flush();
+    const qint64 listStart = m_sideFile.size();
     m_w.beginArray("mastrCnsgmtDec");
     qint64 done = 0;
-    const qint64 total = qint64(m_m.lines.size());
-    for (const Line &l : m_m.lines) {
+    const qint64 total = m_source.masterLines();
+    Status read = m_source.lines([&](const Line &l) {
         line(l, false);
         if (m_o.progress && ++done % 1000 == 0)
             m_o.progress(done, total);
-        if (m_w.failed())
-            break;
-    }
+        return !m_w.failed();
+    });
+    if (!read)
+        return read;
     m_w.endArray();
+    if (!m_side->flush() || !m_sideFile.seek(listStart))
+        return Failure(ErrorNumber::PathFileAccess,
+                       QStringLiteral("The list of containers could not be kept: %1").arg(m_sideFile.errorString()));
     m_w.beginArray("voyageTransportEquipment");
-    qint64 sequence = 0;
-    for (const QString &id : m_boxOrder) {
-        const VoyageBox &b = m_boxes[id];
-        m_w.beginObject(Layout_::Inline);
-        m_w.integer("equipmentSequenceNo", ++sequence);
-        containerFields(*b.first, true, b.weight, b.packages);
-        m_w.endObject();
-    }
+    m_w.elementsFrom(m_sideFile);
     m_w.endArray();
     m_w.endObject();
     // The gateway's signing utility fills these.
@@ -284,7 +267,7 @@ void Writer::voyage()
     m_w.beginObject("vesselDtls", Layout_::Inline);
     m_w.string("modeOfTrnsprt", fallback("vesselDtls.modeOfTrnsprt"));
     m_w.string("typOfTrnsprtMeans", fallback("vesselDtls.typOfTrnsprtMeans"));
-    m_w.optionalString("trnsprtMeansId", m_m.master.imo.toString().trimmed());
+    m_w.optionalString("trnsprtMeansId", m_source.imo());
     m_w.optionalString("purposeOfCall", either(extra(v, "purpcall"), fallback("vesselDtls.purposeOfCall")));
     m_w.optionalString("shipTyp", extra(v, "shiptype"));
     m_w.endObject();
@@ -292,18 +275,16 @@ void Writer::voyage()
     m_w.beginObject("voyageDtls");
     m_w.optionalString("voyageNo", text(v, V::Voyage));
     m_w.optionalString("cnvnceRefNmbr", extra(v, "vcn"));
-    m_w.integer("totalNoOfTrnsprtEqmtMnfsted", qint64(m_boxOrder.size()));
-    m_w.integer("totalNmbrOfLines", qint64(m_m.lines.size()));
+    m_w.integer("totalNoOfTrnsprtEqmtMnfsted", m_source.voyageBoxCount());
+    m_w.integer("totalNmbrOfLines", m_source.masterLines());
     // The kind of cargo units [I]: large freight containers when the voyage has any.
     QString cargoCode = QStringLiteral("9");
-    if (!m_boxOrder.empty()) {
+    if (m_source.voyageBoxCount() > 0) {
         cargoCode = QStringLiteral("2");
-    } else if (!m_m.lines.empty()) {
-        bool liquid = true, solid = true;
-        for (const Line &l : m_m.lines) {
-            liquid = liquid && Format::code(l[L::Nature]) == QLatin1String("LB");
-            solid = solid && Format::code(l[L::Nature]) == QLatin1String("DB");
-        }
+    } else if (m_source.masterLines() > 0) {
+        const QSet<QString> &natures = m_source.masterNatures();
+        const bool liquid = natures.size() == 1 && natures.contains(QStringLiteral("LB"));
+        const bool solid = natures.size() == 1 && natures.contains(QStringLiteral("DB"));
         cargoCode = liquid ? QStringLiteral("0") : solid ? QStringLiteral("1") : cargoCode;
     }
     m_w.string("crgoDescCdd", cargoCode);
@@ -341,6 +322,17 @@ void Writer::port(const char *codeKey, const char *nameKey, const QString &code)
 
 void Writer::line(const Line &l, bool house)
 {
+    // The voyage's list takes each container where it first stands, whatever the line files.
+    for (const Container &c : l.containers) {
+        double weight = 0;
+        qint64 packages = 0;
+        if (!m_source.firstOf(c, &weight, &packages))
+            continue;
+        m_side->beginObject(Layout_::Inline);
+        m_side->integer("equipmentSequenceNo", ++m_listed);
+        containerFields(*m_side, c, true, weight, packages);
+        m_side->endObject();
+    }
     const QString movement = Format::code(l[L::Movement]);
     const QString cargoType = either(extra(l, "cargotype"), fallback("locCstm.typOfCrgo"));
     const QString kind = either(extra(l, "consind"), house ? QStringLiteral("H") : l.houses.empty() ? fallback("MCRef.consolidatedIndctr")
@@ -501,24 +493,24 @@ void Writer::items(const Line &l)
     m_w.endArray();
 }
 
-void Writer::containerFields(const Container &c, bool voyageLevel, double weight, qint64 packages)
+void Writer::containerFields(JsonStreamWriter &w, const Container &c, bool voyageLevel, double weight, qint64 packages)
 {
     const bool v = voyageLevel;
     QString status = Format::code(c[K::Status]);
     if (status == QLatin1String("MTY"))
         status = QStringLiteral("EMP");
-    m_w.optionalString(v ? "equipmentId" : "eqmtId", text(c, K::Number));
-    m_w.optionalString(v ? "equipmentType" : "eqmtTyp", either(extra(c, "eqtype"), fallback("trnsprtEqmt.eqmtTyp")));
-    m_w.optionalString(v ? "equipmentSize" : "eqmtSize", text(c, K::Iso));
-    m_w.optionalString(v ? "equipmentLoadStatus" : "eqmtLoadStatus", status);
-    m_w.optionalString(v ? "equipmentSealType" : "eqmtSealTyp", extra(c, "sealtype"));
-    m_w.optionalString(v ? "equipmentSealNumber" : "eqmtSealNmbr", text(c, K::Seal));
-    m_w.optionalString("socFlag", Format::code(c[K::Soc]));
-    m_w.optionalString(v ? "containerAgentCode" : "cntrAgntCd", text(c, K::Agent));
+    w.optionalString(v ? "equipmentId" : "eqmtId", text(c, K::Number));
+    w.optionalString(v ? "equipmentType" : "eqmtTyp", either(extra(c, "eqtype"), fallback("trnsprtEqmt.eqmtTyp")));
+    w.optionalString(v ? "equipmentSize" : "eqmtSize", text(c, K::Iso));
+    w.optionalString(v ? "equipmentLoadStatus" : "eqmtLoadStatus", status);
+    w.optionalString(v ? "equipmentSealType" : "eqmtSealTyp", extra(c, "sealtype"));
+    w.optionalString(v ? "equipmentSealNumber" : "eqmtSealNmbr", text(c, K::Seal));
+    w.optionalString("socFlag", Format::code(c[K::Soc]));
+    w.optionalString(v ? "containerAgentCode" : "cntrAgntCd", text(c, K::Agent));
     // Kilograms in the message, tonnes with us.
-    m_w.decimal(v ? "containerWeight" : "cntrWeight", weight * 1000, 2);
+    w.decimal(v ? "containerWeight" : "cntrWeight", weight * 1000, 2);
     // The gateway counts an empty container as one package.
-    m_w.integer(v ? "totalNumberOfPackages" : "totalNmbrOfPkgs",
+    w.integer(v ? "totalNumberOfPackages" : "totalNmbrOfPkgs",
                 status == QLatin1String("EMP") && packages == 0 ? 1 : packages);
 }
 
@@ -529,7 +521,7 @@ void Writer::equipment(const Line &l)
     for (const Container &c : l.containers) {
         m_w.beginObject(Layout_::Inline);
         m_w.integer("eqmtSeqNo", ++sequence);
-        containerFields(c, false, Format::numericValue(c[K::Weight]), qint64(Format::numericValue(c[K::Pkgs])));
+        containerFields(m_w, c, false, Format::numericValue(c[K::Weight]), qint64(Format::numericValue(c[K::Pkgs])));
         m_w.endObject();
     }
     m_w.endArray();
@@ -563,12 +555,14 @@ class Reader
 public:
     Reader(ManifestSink &sink, ReadContext &cx, const SamContext *sam) : m_sink(sink), m_cx(cx), m_sam(sam) {}
 
-    bool read(const char *begin, const char *end);
+    bool read(const char *begin, const char *end, bool fileMapped = false);
 
 private:
     bool headers(const Json &top);
     bool line(size_t index, const Json &l);
     bool fill(Line &out, const Json &l, const QString &path, bool house, qint64 lineNo);
+    // the containers and goods items read since the last time
+    bool deliverParts();
 
     // A refusal naming the line and the key; false when the reading stops.
     bool refuse(Section section, const QString &column, const QString &path, const QString &what, const QString &number);
@@ -1008,10 +1002,13 @@ bool Reader::line(size_t index, const Json &l)
         if (!fill(house, houses[k], path + QStringLiteral("/houseCargoDec/%1").arg(k), true, no) || !m_sink.line(std::move(house)))
             return false;
     }
+    // The line's containers and goods items follow it, so that a long file is not held whole.
+    if (!deliverParts())
+        return false;
     return m_cx.tick(m_line, 0);
 }
 
-bool Reader::read(const char *begin, const char *end)
+bool Reader::read(const char *begin, const char *end, bool fileMapped)
 {
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t index, Json &&l) {
                                  if (!m_headersSent) {
@@ -1026,6 +1023,7 @@ bool Reader::read(const char *begin, const char *end)
                                  return line(index, l);
                              }}});
     m_reader = &reader;
+    reader.setFileMapped(fileMapped);
     Result<Json> top = reader.read(begin, end, QStringLiteral("The SAM file"));
     m_reader = nullptr;
     if (reader.stopped())
@@ -1050,15 +1048,22 @@ bool Reader::read(const char *begin, const char *end)
                       QString::number(ErrorNumber::BadFileFormat)))
             return false;
     }
+    return deliverParts() && m_sink.end();
+}
+
+bool Reader::deliverParts()
+{
     for (Container &c : m_containers) {
         if (!m_sink.container(std::move(c)))
             return false;
     }
+    m_containers.clear();
     for (auto &[no, sub, item] : m_items) {
         if (!m_sink.item(no, sub, std::move(item)))
             return false;
     }
-    return m_sink.end();
+    m_items.clear();
+    return true;
 }
 
 class Refusing : public ManifestWriter
@@ -1108,7 +1113,7 @@ public:
         if (auto *file = qobject_cast<QFile *>(&in); file && file->size() > 0) {
             if (const uchar *mapped = file->map(0, file->size())) {
                 const char *begin = reinterpret_cast<const char *>(mapped);
-                return reader.read(begin, begin + file->size());
+                return reader.read(begin, begin + file->size(), true);
             }
         }
         const QByteArray data = in.readAll();
@@ -1134,29 +1139,14 @@ SamContextScope::~SamContextScope()
     currentContext = m_previous;
 }
 
-void prepareSam(Manifest &m)
-{
-    // house B/Ls stay under their masters, numbered 1, 2 ... under each
-    const qint64 n = numberLines(m);
-    for (Line &l : m.lines) {
-        qint64 sub = 0;
-        for (Line &h : l.houses)
-            h[L::SubLineNo] = ++sub;
-    }
-    for (VesselRow &h : m.headers)
-        h[V::TotalItems] = n;
-}
-
-Status writeSam(const Manifest &m, QIODevice &out, const WriteOptions &options)
+Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &options)
 {
     const SamContext *cx = currentContext;
     if (!cx || cx->jobNumber <= 0)
         return Failure(ErrorNumber::InvalidArgument,
                        QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
                                       "give it its job number."));
-    if (m.headers.empty())
-        return Failure(ErrorNumber::InvalidArgument, QLatin1String(Messages::NoVoyage));
-    return Writer(m, *cx, options, out).write();
+    return Writer(voyage, *cx, options, out).write();
 }
 
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date)

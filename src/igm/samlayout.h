@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -41,11 +42,29 @@ private:
     const SamContext *m_previous;
 };
 
-// The manifest as the message files it: lines numbered 1..n, house B/Ls under their masters
-// numbered 1, 2 ... under each, the line total set.
-void prepareSam(Manifest &m);
-// Writes the prepared manifest with the context set (SamContextScope).
-Status writeSam(const Manifest &m, QIODevice &out, const WriteOptions &options);
+// The voyage as the writer reads it, a master line at a time.
+class SamSource
+{
+public:
+    virtual ~SamSource() = default;
+    virtual const VesselRow &header() const = 0;
+    virtual QString imo() const = 0;
+    virtual qint64 masterLines() const = 0;
+    // the natures of cargo of the master lines (Format::code)
+    virtual const QSet<QString> &masterNatures() const = 0;
+    // the containers of the voyage's list: each container once
+    virtual qint64 voyageBoxCount() const = 0;
+    // The master lines whole (house B/Ls, containers, goods items), in order, numbered as
+    // the message files them: lines 1..n, house B/Ls 1, 2 ... under their master.
+    virtual Status lines(const std::function<bool(const Line &)> &take) const = 0;
+    // Whether the container is the first row of its container in the voyage's list (every
+    // container once, in the order they first stand); with the packages and weight of all the
+    // master lines it stands on.
+    virtual bool firstOf(const Container &c, double *weight, qint64 *packages) const = 0;
+};
+
+// Writes the voyage with the context set (SamContextScope), as it is read.
+Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &options);
 
 // F_SACHM23_SAM_<gateway user id>_<job no>_<YYYYMMDD>_DEC.json
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date);

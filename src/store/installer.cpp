@@ -1,5 +1,7 @@
 #include "store/installer.h"
 
+#include "store/filer.h"
+
 #include "core/installation.h"
 #include "core/safefile.h"
 #include "core/settings.h"
@@ -347,16 +349,28 @@ Status addDemoData(const Database &db)
         QStringLiteral("insert into vesinfo (vslname, vslcode, voyno, slinecode, sagentcode, mastername, vslnation, "
                        "portarrival, lastport, lastport1, lastport2, grt, nrt, vsltype, TotItems, cargodesc, arrdt, "
                        "arrtime, lhdues, samebottom, shipstoredecl, crewdecl, pesslist, creweffdecl, maridecl, terminalop, "
-                       "arrportcd, tocode) "
-                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                       "arrportcd, tocode, vcn, nextport, purpcall, shiptype, crewcount, paxcount) "
+                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                       "?)"),
         {QStringLiteral("SEA PEARL"), QStringLiteral("SEAPRL"), QStringLiteral("024E"), QStringLiteral("SPLINE"),
          QStringLiteral("DEMOAGENT"), QStringLiteral("RAJESH KUMAR NAIR"), QStringLiteral("PA"), DemoPort,
          QStringLiteral("SGSIN"), QStringLiteral("LKCMB"), QStringLiteral("AEJEA"), 41225.0, 24360.0,
          QStringLiteral("CON"), 3, QStringLiteral("CONTAINERS"), d.dateToDb(arrival), QStringLiteral("6:30"), 0.0,
          QStringLiteral("N"), QStringLiteral("Y"), QStringLiteral("Y"), QStringLiteral("N"), QStringLiteral("Y"),
-         QStringLiteral("Y"), DemoTerminal, DemoPort, DemoTerminal});
+         QStringLiteral("Y"), DemoTerminal, DemoPort, DemoTerminal,
+         // today's filing: the call's number from the port, the next port, cargo operations
+         // by a full container ship, the crew
+         QStringLiteral("INNSA1%1%2").arg(arrival.year()).arg(QStringLiteral("0241")), QStringLiteral("INMUN1"),
+         QStringLiteral("1"), QStringLiteral("511"), 22, 0});
     if (!s)
         return s;
+    // The agency files the arrival manifest itself, signed by its manager.
+    Filer::Details filer;
+    filer.submitterType = QStringLiteral("ASA");
+    filer.submitterCode = QStringLiteral("AABCD1234E");
+    filer.signerPan = QStringLiteral("ABCPN4321K");
+    if (Status st = Filer::write(db, filer); !st)
+        return st;
 
     const QString cargoSql = QStringLiteral(
         "insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, bldt, portload, portdest, impname, impadd1, "
@@ -368,7 +382,7 @@ Status addDemoData(const Database &db)
         {1, QStringLiteral("SEAPRL"), QStringLiteral("024E"), 1, QStringLiteral("SPLSIN240101"), d.dateToDb(bl),
          QStringLiteral("SGSIN"), DemoPort, QStringLiteral("BHARAT ELECTRONICS TRADING CO"),
          QStringLiteral("UNIT 4, MAKER CHAMBERS"), QStringLiteral("NARIMAN POINT"), QStringLiteral("MUMBAI 400021"),
-         QStringLiteral("SAME AS CONSIGNEE"), QString(), QString(), QString(), QStringLiteral("C"),
+         QStringLiteral("BHARAT ELECTRONICS TRADING CO"), QString(), QString(), QString(), QStringLiteral("C"),
          QStringLiteral("GC"), QStringLiteral("LC"), 640, QStringLiteral("CTN"), 18450.5, QStringLiteral("KGS"), 0.0,
          QString(), QStringLiteral("BET/MUM/1-640"), QStringLiteral("ELECTRONIC COMPONENTS AND SPARE PARTS"),
          QStringLiteral("ZZZZZ"), QStringLiteral("ZZZ")},
@@ -382,7 +396,7 @@ Status addDemoData(const Database &db)
         {3, QStringLiteral("SEAPRL"), QStringLiteral("024E"), 3, QStringLiteral("SPLCMB240103"), d.dateToDb(bl),
          QStringLiteral("LKCMB"), DemoPort, QStringLiteral("WESTERN INDIA TEXTILES"),
          QStringLiteral("23 MINT ROAD"), QStringLiteral("FORT"), QStringLiteral("MUMBAI 400001"),
-         QStringLiteral("WESTERN INDIA TEXTILES"), QString(), QString(), QString(), QStringLiteral("P"),
+         QStringLiteral("WESTERN INDIA TEXTILES"), QString(), QString(), QString(), QStringLiteral("C"),
          QStringLiteral("GC"), QStringLiteral("LC"), 120, QStringLiteral("BLS"), 21600.0, QStringLiteral("KGS"), 48.5,
          QStringLiteral("CBM"), QStringLiteral("WIT 1-120"), QStringLiteral("RAW COTTON BALES"),
          QStringLiteral("ZZZZZ"), QStringLiteral("ZZZ")},
@@ -402,9 +416,46 @@ Status addDemoData(const Database &db)
          QStringLiteral("FCL"), 240, 7.2, QStringLiteral("22G1"), QStringLiteral("N")},
         {2, 2, container(QStringLiteral("TCKU300871")), QStringLiteral("SG4471355"), QStringLiteral("SPLINE"),
          QStringLiteral("FCL"), 80, 16.8, QStringLiteral("22G1"), QStringLiteral("N")},
+        {3, 3, container(QStringLiteral("SPLU228013")), QStringLiteral("LK0931746"), QStringLiteral("SPLINE"),
+         QStringLiteral("FCL"), 120, 21.6, QStringLiteral("45G1"), QStringLiteral("N")},
     };
     for (const QVariantList &c : containers) {
         if (Status st = db.exec(containSql, c); !st)
+            return st;
+    }
+
+    // What today's arrival manifest asks beyond the flat file: shipper, importer's code, city,
+    // state and PIN, and the goods by HS code.
+    const QString filingSql = QStringLiteral(
+        "update cargo set shpname = ?, shpaddr = ?, shpcity = ?, shpcntry = ?, cnscity = ?, cnsstate = ?, "
+        "cnsstatenm = ?, cnspin = ?, cnscntry = ?, cnscode = ?, cnscodetype = ? where id = ?");
+    const QList<QVariantList> filing = {
+        {QStringLiteral("LION CITY COMPONENTS PTE LTD"), QStringLiteral("18 UBI CRESCENT"), QStringLiteral("SINGAPORE"),
+         QStringLiteral("SG"), QStringLiteral("MUMBAI"), QStringLiteral("27"), QStringLiteral("MAHARASHTRA"),
+         QStringLiteral("400021"), QStringLiteral("IN"), QStringLiteral("0388012345"), QStringLiteral("IEC"), 1},
+        {QStringLiteral("JURONG SPECIALITY RESINS PTE LTD"), QStringLiteral("7 SAKRA AVENUE"), QStringLiteral("SINGAPORE"),
+         QStringLiteral("SG"), QStringLiteral("NAVI MUMBAI"), QStringLiteral("27"), QStringLiteral("MAHARASHTRA"),
+         QStringLiteral("410208"), QStringLiteral("IN"), QStringLiteral("0305067891"), QStringLiteral("IEC"), 2},
+        {QStringLiteral("CEYLON FIBRE EXPORTS PVT LTD"), QStringLiteral("42 GALLE ROAD"), QStringLiteral("COLOMBO"),
+         QStringLiteral("LK"), QStringLiteral("MUMBAI"), QStringLiteral("27"), QStringLiteral("MAHARASHTRA"),
+         QStringLiteral("400001"), QStringLiteral("IN"), QStringLiteral("0399123456"), QStringLiteral("IEC"), 3},
+    };
+    for (const QVariantList &f : filing) {
+        if (Status st = db.exec(filingSql, f); !st)
+            return st;
+    }
+    const QString itemSql = QStringLiteral(
+        "insert into cargoitem (ref, itemseq, hscode, itemdesc, unocode, imocode, pkgs, pkgtype) values (?, 1, ?, ?, ?, ?, ?, ?)");
+    const QList<QVariantList> items = {
+        {1, QStringLiteral("854239"), QStringLiteral("ELECTRONIC COMPONENTS AND SPARE PARTS"), QStringLiteral("ZZZZZ"),
+         QStringLiteral("ZZZ"), 640, QStringLiteral("CTN")},
+        {2, QStringLiteral("390690"), QStringLiteral("RESIN SOLUTION, FLAMMABLE"), QStringLiteral("1866"), QStringLiteral("3"),
+         80, QStringLiteral("DRM")},
+        {3, QStringLiteral("520100"), QStringLiteral("RAW COTTON BALES"), QStringLiteral("ZZZZZ"), QStringLiteral("ZZZ"), 120,
+         QStringLiteral("BLS")},
+    };
+    for (const QVariantList &i : items) {
+        if (Status st = db.exec(itemSql, i); !st)
             return st;
     }
     return tx.commit();

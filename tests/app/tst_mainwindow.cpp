@@ -5,6 +5,10 @@
 #include "app/mainmenu.h"
 #include "core/ui/screenregistry.h"
 #include "store/datasourceregistry.h"
+#include "igm/igmmessages.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -122,7 +126,7 @@ private Q_SLOTS:
             {"menRep", 4, "Generate &SAM (SCMTR)", "22"},
             {"menWin", 0, "&Casacade", ""}, {"menWin", 1, "&Tile Horizontal", ""},
             {"menWin", 2, "Tile &Vertical", ""}, {"menWin", 3, "&Information Window", ""},
-            {"menWin", 4, "Import I&GM File", ""},
+            {"menWin", 4, "Import I&GM File", ""}, {"menWin", 5, "Import &SAM File", ""},
             {"menPatch", 0, "&Modify Cargo Table for ICD (TP) (2.0.0)", ""},
             {"menPatch", 1, "&Insert New Location codes for ICD (2.0.1)", ""},
             {"menPatch", 2, "Insert &New Location codes for ICD (2.0.3)", ""},
@@ -214,11 +218,82 @@ private Q_SLOTS:
             WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), setting);
         frmMenu *menu = logOn(fx);
         QVERIFY(menu);
-        QCOMPARE(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportIgmIndex)->isVisible(), shown);
+        for (const int index : {MainMenu::ImportIgmIndex, MainMenu::ImportSamIndex})
+            QCOMPARE(menu->menuAction(QStringLiteral("menWin"), index)->isVisible(), shown);
         // picked up again on the next activation
         WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), shown ? QStringLiteral("0") : QStringLiteral("1"));
         menu->activate();
-        QCOMPARE(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportIgmIndex)->isVisible(), !shown);
+        for (const int index : {MainMenu::ImportIgmIndex, MainMenu::ImportSamIndex})
+            QCOMPARE(menu->menuAction(QStringLiteral("menWin"), index)->isVisible(), !shown);
+    }
+
+    // Import SAM File from the Window menu into an empty company: a file the import refuses
+    // stores nothing and says where; the good one, with the vessel code typed in, stores the
+    // voyage after the import's question.
+    void importSamFromTheMenu()
+    {
+        QUARL_SHELL(fx);
+        WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), QString::number(Settings::WithIgmImportEnabled));
+        frmMenu *menu = logOn(fx);
+        QVERIFY(menu);
+        QUARL_COMPANY_DB(empty, QStringLiteral("sqlite"));
+        Session::current().connection = empty.db();
+        auto rows = [&] {
+            QStringList n;
+            for (const char *table : {"vesinfo", "cargo", "contain", "cargoitem", "D_VESSEL_CD"})
+                n << empty.db().scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)))->toString();
+            return n.join(QLatin1Char(' '));
+        };
+        QFile golden(QStringLiteral(QUARL_FIXTURES "/sam/golden_small.json"));
+        QVERIFY(golden.open(QIODevice::ReadOnly));
+        const QByteArray good = golden.readAll();
+        QByteArray broken = good;
+        const qsizetype weight = broken.indexOf("\"cntrWeight\": ");
+        QVERIFY(weight > 0);
+        broken.insert(weight + 14, "\"heavy\", \"was\": ");
+        QTemporaryDir dir;
+        const QString goodFile = dir.filePath(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_DEC.json"));
+        const QString brokenFile = dir.filePath(QStringLiteral("broken.json"));
+        for (const auto &[path, data] : {std::pair{goodFile, good}, std::pair{brokenFile, broken}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
+        }
+
+        QAction *entry = menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportSamIndex);
+        QVERIFY(entry->isVisible());
+        entry->trigger();
+        QWidget *screen = menu->mdiArea()->activeSubWindow()->widget();
+        QCOMPARE(screen->objectName(), QStringLiteral("frmImportSAM"));
+        QCOMPARE(screen->windowTitle(), QStringLiteral("Import SAM File"));
+        auto *file = test::ShellFixture::child<QLineEdit>(screen, "Text1");
+        auto *vessel = test::ShellFixture::child<QLineEdit>(screen, "txtVessel");
+        auto *import = test::ShellFixture::child<QPushButton>(screen, "cmdImport");
+
+        fx.prompter.clear();
+        fx.prompter.answerFile(brokenFile);
+        QTest::mouseClick(test::ShellFixture::child<QPushButton>(screen, "Command1"), Qt::LeftButton);
+        QCOMPARE(file->text(), QDir::toNativeSeparators(brokenFile));
+        vessel->setFocus();
+        QTest::keyClicks(vessel, QStringLiteral("gold"));
+        QCOMPARE(vessel->text(), QStringLiteral("GOLD"));
+        fx.prompter.answerYes();
+        QTest::mouseClick(import, Qt::LeftButton);
+        QCOMPARE(fx.prompter.texts().mid(1, 1), QStringList{QStringLiteral("Import Data For GOLD / 024E ?")});
+        const QStringList refused = fx.prompter.messages();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.first().contains(QLatin1String("/master/mastrCnsgmtDec/0/trnsprtEqmt/0/cntrWeight")), qPrintable(refused.first()));
+        QCOMPARE(rows(), QStringLiteral("0 0 0 0 0"));
+
+        fx.prompter.clear();
+        file->setText(goodFile);
+        fx.prompter.answerYes();
+        QTest::mouseClick(import, Qt::LeftButton);
+        QCOMPARE(fx.prompter.texts().first(), QStringLiteral("Import Data For GOLD / 024E ?"));
+        QCOMPARE(fx.prompter.messages().last(), QLatin1String(igm::Messages::Imported));
+        QCOMPARE(rows(), QStringLiteral("1 6 7 6 1"));
+        QCOMPARE(empty.db().scalar(QStringLiteral("select IMO_NO from D_VESSEL_CD where VESSEL_CD = 'GOLD'"))->toString(),
+                 QStringLiteral("9074729"));
+        Session::current() = Session();
     }
 
     void toolbarRunsWhateverTheMenu_data()

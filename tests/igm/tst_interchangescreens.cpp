@@ -569,7 +569,7 @@ private Q_SLOTS:
         QCOMPARE(field(w.get(), 4)->text(), QStringLiteral("ABCD"));
     }
 
-    // The five screens with demo values, into $QUARL_SCREENSHOT_DIR when set.
+    // The screens with demo values, into $QUARL_SCREENSHOT_DIR when set.
     void screenshots()
     {
         test::TempHome home;
@@ -586,7 +586,7 @@ private Q_SLOTS:
         QMdiArea area; // in a window frame, so that the caption shows
         area.resize(800, 600);
         area.show();
-        for (const char *name : {"frmVslRep", "frmSamRep", "frmCargoRep", "frmImportIGM", "frmImport", "frmRemove"}) {
+        for (const char *name : {"frmVslRep", "frmSamRep", "frmCargoRep", "frmImportIGM", "frmImportSAM", "frmImport", "frmRemove"}) {
             QWidget *w = createScreen(QLatin1String(name));
             QVERIFY(w);
             QMdiSubWindow *sub = area.addSubWindow(w);
@@ -595,9 +595,12 @@ private Q_SLOTS:
                 v->setText(QStringLiteral("SEAPRL"));
                 field(w, 5)->setText(QStringLiteral("024E"));
             }
-            if (QLineEdit *t = child(w, QStringLiteral("Text1")))
-                t->setText(QLatin1String(name) == QLatin1String("frmImport") ? QStringLiteral("/media/usb/cargo.xml")
-                                                                               : QStringLiteral("/media/usb/SEAPRL024E.igm"));
+            if (QLineEdit *t = child(w, QStringLiteral("Text1"))) {
+                const QString n = QLatin1String(name);
+                t->setText(n == QLatin1String("frmImport")      ? QStringLiteral("/media/usb/cargo.xml")
+                           : n == QLatin1String("frmImportSAM") ? QStringLiteral("/media/usb/F_SACHM23_SAM_DEMOAGENT_7_20250310_DEC.json")
+                                                                : QStringLiteral("/media/usb/SEAPRL024E.igm"));
+            }
             if (QLineEdit *t = child(w, QStringLiteral("Text2")))
                 t->setText(QStringLiteral("/media/usb/contain.xml"));
             sub->adjustSize();

@@ -2,6 +2,7 @@
 #include "common/testmain.h"
 #include "igm/samtestdata.h"
 
+#include "igm/manifeststore.h"
 #include "igm/outcome.h"
 #include "igm/samfile.h"
 #include "store/filer.h"
@@ -156,6 +157,106 @@ private Q_SLOTS:
         QVERIFY2(withoutTheHeader(rewritten) == withoutTheHeader(written), rewritten.dump(1).c_str());
         QVERIFY(rewritten["master"]["decRef"]["jobNo"] == Json(1));
         QCOMPARE(Filer::read(second.db()).value().nextJobNumber, qint64(2));
+    }
+
+    // The voyage read a slice at a time, as the SAM writer reads it, holds what the voyage
+    // read whole holds: a house B/L keyed after later lines stays under its master, one
+    // without its master stands as a line of its own, a slice of lines keeps a master's
+    // houses with it; numbered as filed.
+    void slicesAsWhole_data() { test::addEngineRows(); }
+    void slicesAsWhole()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        FirstError problems;
+        SaveOptions save;
+        save.withVessel = true;
+        const Confirm yes = [](const QString &) { return true; };
+        ManifestSaver saver(t.db(), save, yes, problems);
+        VesselRow h;
+        h[V::Code] = Vessel;
+        h[V::Voyage] = Voyage;
+        std::vector<VesselRow> headers{h};
+        VesselMaster vessel;
+        vessel.code = Vessel;
+        QVERIFY(saver.headers(std::move(headers), std::move(vessel)));
+        auto line = [&](qint64 no, qint64 sub, const QString &bl) {
+            Line l;
+            l[L::LineNo] = no;
+            l[L::SubLineNo] = sub;
+            l[L::BlNo] = bl;
+            return saver.line(std::move(l));
+        };
+        auto box = [&](qint64 no, qint64 sub, const QString &id) {
+            Container c;
+            c[K::LineNo] = no;
+            c[K::SubLineNo] = sub;
+            c[K::Number] = id;
+            return saver.container(std::move(c));
+        };
+        for (qint64 no = 1; no <= 600; ++no) {
+            QVERIFY(line(no, 0, QStringLiteral("M%1").arg(no)));
+            if (no == 512 || no == 513)
+                QVERIFY(line(no, 1, QStringLiteral("H%1").arg(no)));
+        }
+        QVERIFY(line(1, 1, QStringLiteral("H1LATE")));  // keyed after line 600
+        QVERIFY(line(999, 2, QStringLiteral("ALONE"))); // no line 999 before it
+        QVERIFY(box(1, 0, QStringLiteral("BOXA")) && box(1, 1, QStringLiteral("BOXB")) && box(513, 1, QStringLiteral("BOXC"))
+                && box(513, 0, QStringLiteral("BOXD")) && box(1, 0, QStringLiteral("BOXE")));
+        Item item;
+        item.columns.insert(QStringLiteral("hscode"), QStringLiteral("854239"));
+        QVERIFY(saver.item(512, 1, std::move(item)));
+        QVERIFY2(saver.end(), qPrintable(problems.problem().failure.numberAndText()));
+
+        auto described = [](const Line &l) {
+            QStringList d;
+            auto one = [&](const Line &x) {
+                QStringList boxes;
+                for (const Container &c : x.containers)
+                    boxes << c.text(K::Number);
+                QStringList items;
+                for (const Item &i : x.items)
+                    items << i.columns.value(QStringLiteral("hscode")).toString();
+                d << QStringLiteral("%1/%2 %3 [%4] {%5}").arg(x.text(L::LineNo), x.text(L::SubLineNo), x.bill(),
+                                                             boxes.join(QLatin1Char(',')), items.join(QLatin1Char(',')));
+            };
+            one(l);
+            for (const Line &house : l.houses)
+                one(house);
+            return d;
+        };
+        Result<Manifest> whole = loadVoyage(t.db(), Vessel, Voyage);
+        QVERIFY(whole.isOk());
+        QStringList expected;
+        numberLines(whole.value());
+        for (Line &l : whole->lines) {
+            qint64 sub = 0;
+            for (Line &house : l.houses)
+                house[L::SubLineNo] = ++sub;
+            expected << described(l);
+        }
+        QCOMPARE(expected.size(), 604);
+        QCOMPARE(expected.mid(0, 2), (QStringList{"1/0 M1 [BOXA,BOXE] {}", "1/1 H1LATE [BOXB] {}"}));
+        QCOMPARE(expected.last(), QStringLiteral("601/0 ALONE [] {}"));
+
+        Transaction tx(t.db(), TxMode::Read);
+        Result<NestedVoyage> nested = NestedVoyage::open(t.db(), Vessel, Voyage);
+        QVERIFY(nested.isOk());
+        QCOMPARE((std::pair{nested->masterLines(), nested->lines()}), (std::pair{qint64(601), qint64(604)}));
+        QStringList sliced;
+        QUARL_VERIFY_OK(nested->lines([&](Line &&l) {
+            sliced << described(l);
+            return true;
+        }));
+        QCOMPARE(sliced, expected);
+        QStringList boxes;
+        QUARL_VERIFY_OK(nested->containers({K::Number}, [&](Container &&c, bool onMaster) {
+            boxes << c.text(K::Number) + (onMaster ? QString() : QStringLiteral("*"));
+            return true;
+        }));
+        QCOMPARE(boxes, (QStringList{"BOXA", "BOXE", "BOXB*", "BOXD", "BOXC*"}));
+        // ALONE (999/2 as stored) is filed as line 601; the others keep their numbers
+        QCOMPARE(nested->renumbered().size(), size_t(1));
     }
 
     // Each refusal names the line and the key, and nothing of the file is stored.

@@ -345,8 +345,10 @@ QLabel *frmMenu::statusPanel(int number) const
 void frmMenu::activate()
 {
     using namespace MainMenu;
-    if (QAction *a = menuAction(arrayName(Array::Window), ImportIgmIndex))
-        a->setVisible(Settings::igmImportEnabled());
+    for (const int index : {ImportIgmIndex, ImportSamIndex}) {
+        if (QAction *a = menuAction(arrayName(Array::Window), index))
+            a->setVisible(Settings::igmImportEnabled());
+    }
 
     const Session &session = Session::current();
     for (const Entry &e : entries()) {

@@ -7,15 +7,11 @@
 #include "igm/outcome.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QPointer>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -66,50 +62,24 @@ void frmImportIGM::browse()
 
 void frmImportIGM::import()
 {
-    const QString path = trimmedRight(Text1->text());
-    if (path.isEmpty()) {
-        Prompter::current().message(QStringLiteral("Select the IGM file to import (Browse Cargo File)."));
-        Text1->setFocus();
-        return;
-    }
-    igm::IgmImportOptions options;
-    options.withVessel = chkVessel->isChecked();
-    options.strip = chkStrip->isChecked();
-    QDir().mkpath(Installation::folder());
-
-    // Shown only when the import takes more than a moment.
-    QPointer<QProgressDialog> progress;
-    auto dialog = [&]() {
-        if (!progress) {
-            progress = new QProgressDialog(QStringLiteral("Importing %1 ...").arg(QFileInfo(path).fileName()),
-                                           QStringLiteral("Cancel"), 0, 1000, this);
-            progress->setObjectName(QStringLiteral("dlgProgress"));
-            progress->setWindowTitle(Prompter::applicationTitle());
-            progress->setWindowModality(Qt::WindowModal);
-            progress->setMinimumDuration(700);
-            progress->setAutoReset(false);
-            progress->setAutoClose(false);
-            progress->setValue(0);
-        }
-        return progress.data();
-    };
-    options.progress = [&](qint64 done, qint64 total) {
-        dialog()->setValue(total > 0 ? int(done * 1000 / total) : 0);
-        // Repaints and the dialog's timer; typing into the screen waits for the end.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    options.cancelled = [&]() { return progress && progress->wasCanceled(); };
-    igm::IgmImportResult r = igm::ImportIgmFile(database(), path, options, [](const QString &question) {
-        return Prompter::current().askYesNo(question, Prompter::Icon::Question);
-    });
-    delete progress.data();
-    if (r.outcome.kind == igm::Outcome::Kind::Failed && !r.vessel.isEmpty()) {
-        // a line the company holds already: named, instead of the database's words
-        if (const auto taken = igm::blNumberTakenInFile(database(), path, r.vessel, r.voyage))
-            r.outcome.message = taken->description + QStringLiteral(": the voyage is in this company already, and "
-                                                                    "nothing of the file was stored.");
-    }
-    showOutcome(r.outcome);
+    runImport(Text1, QStringLiteral("Select the IGM file to import (Browse Cargo File)."),
+              [&](const QString &path, const igm::Progress &progress, const std::function<bool()> &cancelled,
+                  const igm::Confirm &confirm) {
+                  igm::IgmImportOptions options;
+                  options.withVessel = chkVessel->isChecked();
+                  options.strip = chkStrip->isChecked();
+                  options.progress = progress;
+                  options.cancelled = cancelled;
+                  igm::IgmImportResult r = igm::ImportIgmFile(database(), path, options, confirm);
+                  if (r.outcome.kind == igm::Outcome::Kind::Failed && !r.vessel.isEmpty()) {
+                      // a line the company holds already: named, instead of the database's words
+                      if (const auto taken = igm::blNumberTakenInFile(database(), path, r.vessel, r.voyage))
+                          r.outcome.message = taken->description
+                                              + QStringLiteral(": the voyage is in this company already, and nothing "
+                                                               "of the file was stored.");
+                  }
+                  return r.outcome;
+              });
 }
 
 QUARL_REGISTER_SCREEN(frmImportIGM)

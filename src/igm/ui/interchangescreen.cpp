@@ -7,7 +7,14 @@
 #include "appearance/ui/appearance.h"
 #include "igm/outcome.h"
 
+#include "core/installation.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -82,6 +89,45 @@ QString InterchangeScreen::trimmedRight(const QString &text)
     while (n > 0 && text.at(n - 1).isSpace())
         --n;
     return text.left(n);
+}
+
+bool InterchangeScreen::runImport(QLineEdit *file, const QString &fileMissing, const ImportRun &run)
+{
+    const QString path = trimmedRight(file->text());
+    if (path.isEmpty()) {
+        Prompter::current().message(fileMissing);
+        file->setFocus();
+        return false;
+    }
+    QDir().mkpath(Installation::folder());
+    // Shown only when the import takes more than a moment.
+    QPointer<QProgressDialog> progress;
+    auto dialog = [&]() {
+        if (!progress) {
+            progress = new QProgressDialog(QStringLiteral("Importing %1 ...").arg(QFileInfo(path).fileName()),
+                                           QStringLiteral("Cancel"), 0, 1000, this);
+            progress->setObjectName(QStringLiteral("dlgProgress"));
+            progress->setWindowTitle(Prompter::applicationTitle());
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(700);
+            progress->setAutoReset(false);
+            progress->setAutoClose(false);
+            progress->setValue(0);
+        }
+        return progress.data();
+    };
+    const igm::Progress shown = [&](qint64 done, qint64 total) {
+        dialog()->setValue(total > 0 ? int(done * 1000 / total) : 0);
+        // Repaints and the dialog's timer; typing into the screen waits for the end.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    const std::function<bool()> cancelled = [&]() { return progress && progress->wasCanceled(); };
+    const igm::Confirm ask = [](const QString &question) {
+        return Prompter::current().askYesNo(question, Prompter::Icon::Question);
+    };
+    const igm::Outcome outcome = run(path, shown, cancelled, ask);
+    delete progress.data();
+    return showOutcome(outcome);
 }
 
 void InterchangeScreen::showEvent(QShowEvent *event)

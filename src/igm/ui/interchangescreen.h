@@ -2,16 +2,16 @@
 
 #include "store/database.h"
 
+#include "igm/outcome.h"
+
 #include <QWidget>
+
+#include <functional>
 
 class QLineEdit;
 class QPushButton;
 
 namespace quarl {
-namespace igm {
-struct Outcome;
-}
-
 // What the interchange screens share: overtype typing in every text field, Enter as Tab,
 // Escape closes, the top left of the work area on first show, the appearance pass, and
 // showing a command's outcome through the prompter.
@@ -39,6 +39,14 @@ protected:
     static bool showOutcome(const igm::Outcome &outcome);
     // The field's text without its trailing blanks, as the commands take paths.
     static QString trimmedRight(const QString &text);
+
+    // The import of a file, as the import screens run it: the file name asked for when the
+    // field is empty, the import's question asked through the prompter, its progress shown
+    // when it takes more than a moment (Cancel stops it, and nothing is stored), and the
+    // outcome shown. run gets the path, the progress, the cancel test and the question.
+    using ImportRun = std::function<igm::Outcome(const QString &path, const igm::Progress &progress,
+                                                 const std::function<bool()> &cancelled, const igm::Confirm &confirm)>;
+    bool runImport(QLineEdit *file, const QString &fileMissing, const ImportRun &run);
 
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
