@@ -914,7 +914,7 @@ int runEngine(const Target &target, const QString &work, int lines, int importLi
             }
             for (const char *expected : {"Unable to free statement", "terminating connection due to administrator command",
                                          "server closed the connection unexpectedly", "This probably means the server",
-                                         "before or while processing the request"}) {
+                                         "before or while processing the request", "database not open"}) {
                 if (l.contains(QLatin1String(expected)))
                     return true;
             }
