@@ -56,9 +56,12 @@ export QUARL_TEST_SMTP_PASSWORD="$smtppassword"
 export QT_QPA_PLATFORM=offscreen
 cd "$here/build"
 ctest --output-on-failure -j 2 "$@"
-# QUARL_SANITIZE=1 runs the same tests once more in a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer: any finding fails the test that made it.
-if [ "${QUARL_SANITIZE:-0}" = 1 ]; then
+# The full run (and any run with QUARL_SANITIZE=1) runs the same tests once more in a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer: any finding fails the test that made
+# it. QUARL_SANITIZE=0 leaves that pass out.
+sanitize="${QUARL_SANITIZE:-}"
+[ -z "$sanitize" ] && { [ $# -eq 0 ] && sanitize=1 || sanitize=0; }
+if [ "$sanitize" = 1 ]; then
   "$here/scripts/build.sh" --sanitize
   export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=0"
   export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
