@@ -421,24 +421,11 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
                 return s;
         }
         {
-            auto q = RowCursor::open(db, QStringLiteral("select contain.* from contain inner join cargo on contain.ref = cargo.id "
-                                             "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
-                                             "order by cargo.id, contain.autoid"),
-                              key);
-            if (!q)
-                return q.failure();
-            Mapping<K> map(namesOf(*q));
-            map.nullExtras = false;
-            Container c;
-            while (q->next()) {
-                map.fill(*q, c, dialect);
-                const auto place = at.constFind(c[K::Ref].toLongLong());
-                if (place != at.constEnd())
-                    lines[place.value()].containers.push_back(std::move(c));
-                c = Container();
-            }
-            if (Status s = q->status(); !s)
-                return s;
+            auto boxes = sliceContainers({}, lines.size(), low, high, at);
+            if (!boxes)
+                return boxes.failure();
+            for (size_t i = 0; i < lines.size(); ++i)
+                lines[i].containers = std::move(boxes.value()[i]);
         }
         if (items) {
             auto q = RowCursor::open(db, QStringLiteral("select %1.* from %1 inner join cargo on %1.ref = cargo.id "
@@ -485,36 +472,46 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
     });
 }
 
-Status NestedVoyage::containers(const QList<K> &columns, const std::function<bool(Container &&, bool)> &take) const
+Result<std::vector<std::vector<Container>>> NestedVoyage::sliceContainers(const QList<K> &columns, size_t size,
+                                                                           qint64 low, qint64 high,
+                                                                           const QHash<qint64, size_t> &at) const
 {
     const Database &db = *m_db;
-    const Dialect &dialect = db.dialect();
+    auto q = RowCursor::open(db,
+                             QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
+                                            "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
+                                            "order by cargo.id, contain.autoid")
+                                 .arg(selection(db, "contain", columns, {K::Ref}, false)),
+                             {m_vessel, m_voyage, low, high});
+    if (!q)
+        return q.failure();
+    std::vector<std::vector<Container>> byLine(size);
+    Mapping<K> map(namesOf(*q));
+    map.nullExtras = false;
+    Container c;
+    while (q->next()) {
+        map.fill(*q, c, db.dialect());
+        const auto place = at.constFind(c[K::Ref].toLongLong());
+        if (place != at.constEnd())
+            byLine[place.value()].push_back(std::move(c));
+        c = Container();
+    }
+    if (Status s = q->status(); !s)
+        return s.failure();
+    return byLine;
+}
+
+Status NestedVoyage::containers(const QList<K> &columns, const std::function<bool(Container &&, bool)> &take) const
+{
     bool stopped = false;
     return slices([&](size_t begin, size_t end, qint64 low, qint64 high, const QHash<qint64, size_t> &at) -> Status {
         if (stopped)
             return Status::ok();
-        auto q = RowCursor::open(db, QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
-                                         "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
-                                         "order by cargo.id, contain.autoid")
-                              .arg(selection(db, "contain", columns, {K::Ref}, false)),
-                          {m_vessel, m_voyage, low, high});
-        if (!q)
-            return q.failure();
-        std::vector<std::vector<Container>> byLine(end - begin);
-        Mapping<K> map(namesOf(*q));
-        map.nullExtras = false;
-        Container c;
-        while (q->next()) {
-            map.fill(*q, c, dialect);
-            const auto place = at.constFind(c[K::Ref].toLongLong());
-            if (place != at.constEnd())
-                byLine[place.value()].push_back(std::move(c));
-            c = Container();
-        }
-        if (Status s = q->status(); !s)
-            return s;
-        for (size_t i = 0; i < byLine.size() && !stopped; ++i) {
-            for (Container &box : byLine[i]) {
+        auto byLine = sliceContainers(columns, end - begin, low, high, at);
+        if (!byLine)
+            return byLine.failure();
+        for (size_t i = 0; i < byLine->size() && !stopped; ++i) {
+            for (Container &box : byLine.value()[i]) {
                 if (!take(std::move(box), m_order[begin + i].master)) {
                     stopped = true;
                     break;

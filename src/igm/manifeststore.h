@@ -95,6 +95,10 @@ private:
     // slices of whole master lines: [begin, end) of m_order
     template<typename F>
     Status slices(F &&each) const;
+    // The containers of the lines with keys low..high, by their place in the slice (at);
+    // columns: those read (all when empty).
+    Result<std::vector<std::vector<Container>>> sliceContainers(const QList<K> &columns, size_t size, qint64 low,
+                                                                qint64 high, const QHash<qint64, size_t> &at) const;
 
     const Database *m_db = nullptr;
     QString m_vessel, m_voyage;

@@ -1,12 +1,8 @@
 #include "igm/ui/frmimport.h"
 
-#include "core/installation.h"
-#include "core/prompter.h"
 #include "core/ui/screenregistry.h"
 #include "igm/xmlinterchange.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -73,13 +69,7 @@ frmImport::frmImport(QWidget *parent) : InterchangeScreen("frmImport", QStringLi
 void frmImport::browse(QLineEdit *target, const QString &title)
 {
     // The other file usually lies beside the first one chosen.
-    QString near = trimmedRight(target->text());
-    if (near.isEmpty())
-        near = trimmedRight(target == Text1 ? Text2->text() : Text1->text());
-    const QString folder = near.isEmpty() ? Installation::folder() : QFileInfo(near).absolutePath();
-    const QString chosen = Prompter::current().openFileName(title, QStringLiteral("XML files (*.xml)"), folder);
-    if (!chosen.isEmpty())
-        target->setText(QDir::toNativeSeparators(chosen));
+    browseFile(target, title, QStringLiteral("XML files (*.xml)"), target == Text1 ? Text2->text() : Text1->text());
 }
 
 void frmImport::import()

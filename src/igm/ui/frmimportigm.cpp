@@ -1,14 +1,10 @@
 #include "igm/ui/frmimportigm.h"
 
-#include "core/installation.h"
-#include "core/prompter.h"
 #include "core/ui/screenregistry.h"
 #include "igm/igmreader.h"
 #include "igm/outcome.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -52,12 +48,7 @@ frmImportIGM::frmImportIGM(QWidget *parent) : InterchangeScreen("frmImportIGM", 
 
 void frmImportIGM::browse()
 {
-    const QString current = trimmedRight(Text1->text());
-    const QString folder = current.isEmpty() ? Installation::folder() : QFileInfo(current).absolutePath();
-    const QString chosen = Prompter::current().openFileName(QStringLiteral("Select IGM File Name"),
-                                                            QStringLiteral("IGM files (*.igm)"), folder);
-    if (!chosen.isEmpty())
-        Text1->setText(QDir::toNativeSeparators(chosen));
+    browseFile(Text1, QStringLiteral("Select IGM File Name"), QStringLiteral("IGM files (*.igm)"));
 }
 
 void frmImportIGM::import()

@@ -1,13 +1,9 @@
 #include "igm/ui/frmimportsam.h"
 
-#include "core/installation.h"
-#include "core/prompter.h"
 #include "core/ui/capitals.h"
 #include "core/ui/screenregistry.h"
 #include "igm/samfile.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,12 +53,7 @@ frmImportSAM::frmImportSAM(QWidget *parent) : InterchangeScreen("frmImportSAM", 
 
 void frmImportSAM::browse()
 {
-    const QString current = trimmedRight(Text1->text());
-    const QString folder = current.isEmpty() ? Installation::folder() : QFileInfo(current).absolutePath();
-    const QString chosen = Prompter::current().openFileName(QStringLiteral("Select SAM File Name"),
-                                                            QStringLiteral("SAM files (*.json)"), folder);
-    if (!chosen.isEmpty())
-        Text1->setText(QDir::toNativeSeparators(chosen));
+    browseFile(Text1, QStringLiteral("Select SAM File Name"), QStringLiteral("SAM files (*.json)"));
 }
 
 void frmImportSAM::import()

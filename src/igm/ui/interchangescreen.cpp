@@ -91,6 +91,17 @@ QString InterchangeScreen::trimmedRight(const QString &text)
     return text.left(n);
 }
 
+void InterchangeScreen::browseFile(QLineEdit *target, const QString &title, const QString &filter, const QString &near)
+{
+    QString from = trimmedRight(target->text());
+    if (from.isEmpty())
+        from = trimmedRight(near);
+    const QString folder = from.isEmpty() ? Installation::folder() : QFileInfo(from).absolutePath();
+    const QString chosen = Prompter::current().openFileName(title, filter, folder);
+    if (!chosen.isEmpty())
+        target->setText(QDir::toNativeSeparators(chosen));
+}
+
 bool InterchangeScreen::runImport(QLineEdit *file, const QString &fileMissing, const ImportRun &run)
 {
     const QString path = trimmedRight(file->text());

@@ -47,6 +47,9 @@ protected:
     using ImportRun = std::function<igm::Outcome(const QString &path, const igm::Progress &progress,
                                                  const std::function<bool()> &cancelled, const igm::Confirm &confirm)>;
     bool runImport(QLineEdit *file, const QString &fileMissing, const ImportRun &run);
+    // Browse for a file to read into target, in the folder of the file it names, else of
+    // near (a file chosen beside it), else of the installation.
+    static void browseFile(QLineEdit *target, const QString &title, const QString &filter, const QString &near = {});
 
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
