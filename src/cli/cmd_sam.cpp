@@ -152,15 +152,21 @@ int writeSam(const QStringList &args)
         return 1;
     const igm::SamWriteResult r = igm::WriteSamFile(*db, parser.isSet(outOption) ? parser.value(outOption) : Installation::folder(),
                                                     vessel, voyage, options);
-    QString said; // in one piece: a long voyage may have many findings
+    // A thousand lines to a write: a long voyage may have a hundred thousand findings.
+    QStringList said;
+    auto say = [&](const QString &line) {
+        said << line;
+        if (said.size() == 1000) {
+            info(said.join(QLatin1Char('\n')));
+            said.clear();
+        }
+    };
     for (const igm::SamFinding &f : r.check.findings)
-        said += f.toString() + QLatin1Char('\n');
+        say(f.toString());
     for (const QString &n : r.outcome.notices)
-        said += n + QLatin1Char('\n');
-    if (!said.isEmpty()) {
-        said.chop(1);
-        info(said);
-    }
+        say(n);
+    if (!said.isEmpty())
+        info(said.join(QLatin1Char('\n')));
     if (!r.outcome.isOk()) {
         error(r.outcome.message);
         return 1;

@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QVarLengthArray>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <optional>
@@ -19,6 +21,13 @@ struct SchemaNode
     QString typeText;
     std::vector<std::string> required;
     std::unordered_map<std::string, const SchemaNode *> properties;
+    // The keys of properties and required together, so that a member is looked up once.
+    struct Member
+    {
+        const SchemaNode *node = nullptr; // none: required, with no schema of its own
+        int required = -1;                // its place in required
+    };
+    std::unordered_map<std::string, Member> members;
     const SchemaNode *items = nullptr;
     qint64 minLength = -1;
     qint64 maxLength = -1;
@@ -177,7 +186,9 @@ Result<SchemaNode *> JsonSchema::Data::compile(const std::string &pointer)
             for (const Json &r : v) {
                 if (!r.is_string())
                     return refuse(here, QStringLiteral("required must be a list of names"));
-                node.required.push_back(r.get<std::string>());
+                // a name given twice is one requirement
+                if (std::find(node.required.begin(), node.required.end(), r.get<std::string>()) == node.required.end())
+                    node.required.push_back(r.get<std::string>());
             }
         } else if (key == "properties") {
             if (!v.is_object())
@@ -223,6 +234,10 @@ Result<SchemaNode *> JsonSchema::Data::compile(const std::string &pointer)
     }
     if (node.pattern && node.patternWords.isEmpty())
         node.patternWords = node.pattern->pattern();
+    for (const auto &[key, child] : node.properties)
+        node.members[key].node = child;
+    for (int i = 0; i < int(node.required.size()); ++i)
+        node.members[node.required[size_t(i)]].required = i;
     return &node;
 }
 
@@ -268,25 +283,44 @@ void JsonSchema::Data::validate(const Json &v, const SchemaNode *n, std::string 
         if (n->maximum && d > *n->maximum)
             fail("maximum", numberText(*n->maximum), valueText(v));
     } else if (v.is_object()) {
-        for (const std::string &r : n->required) {
-            if (!v.contains(r))
-                fail("required", {}, {}, QString::fromStdString(r));
-        }
-        if (!n->properties.empty()) {
+        // The missing required keys are told before what is wrong inside the members.
+        const qsizetype before = out->size();
+        QVarLengthArray<bool, 64> present(qsizetype(n->required.size()), false);
+        if (!n->members.empty()) {
             for (auto it = v.begin(); it != v.end(); ++it) {
-                const auto p = n->properties.find(it.key());
-                if (p == n->properties.end())
+                const std::string &key = it.key();
+                const auto p = n->members.find(key);
+                if (p == n->members.end())
+                    continue;
+                if (p->second.required >= 0)
+                    present[p->second.required] = true;
+                if (!p->second.node)
                     continue;
                 const size_t mark = path.size();
                 path += '/';
-                const std::string &key = it.key();
-                if (key.find_first_of("~/") == std::string::npos)
+                if (std::none_of(key.begin(), key.end(), [](char c) { return c == '~' || c == '/'; }))
                     path += key;
                 else
                     path += escapeToken(key);
-                validate(it.value(), p->second, path, out);
+                validate(it.value(), p->second.node, path, out);
                 path.resize(mark);
             }
+        }
+        QList<SchemaFailure> missing;
+        for (size_t i = 0; i < n->required.size(); ++i) {
+            if (present[qsizetype(i)])
+                continue;
+            SchemaFailure f;
+            f.pointer = QString::fromStdString(path);
+            f.keyword = QStringLiteral("required");
+            f.property = QString::fromStdString(n->required[i]);
+            missing.append(std::move(f));
+        }
+        if (!missing.isEmpty()) {
+            const QList<SchemaFailure> inside = out->mid(before);
+            out->resize(before);
+            *out += missing;
+            *out += inside;
         }
     } else if (v.is_array() && n->items) {
         for (size_t i = 0; i < v.size(); ++i) {

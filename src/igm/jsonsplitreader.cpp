@@ -2,53 +2,67 @@
 
 #include <nlohmann/json.hpp>
 
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <cstring>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 namespace quarl::igm {
 
-namespace {
-
-// Walks the text for the parser. The parser's own iterator and its end share the place
-// read to, so that the handler can count the lines up to an element when it needs them.
-struct SharedIterator
+// Line ends between from and to, found with memchr, which reads many bytes at a time.
+static qint64 lineEnds(const char *from, const char *to)
 {
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = char;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const char *;
-    using reference = const char &;
-
-    const char **at = nullptr;   // the place read to, shared
-    const char *end = nullptr;   // set on the end iterator only
-
-    const char *position() const { return end ? end : *at; }
-    reference operator*() const { return **at; }
-    SharedIterator &operator++()
-    {
-        ++*at;
-        return *this;
+    qint64 n = 0;
+    while (from < to) {
+        const void *found = std::memchr(from, '\n', size_t(to - from));
+        if (!found)
+            break;
+        ++n;
+        from = static_cast<const char *>(found) + 1;
     }
-    bool operator==(const SharedIterator &o) const { return position() == o.position(); }
-    bool operator!=(const SharedIterator &o) const { return position() != o.position(); }
-};
+    return n;
+}
 
-// Lines of the text up to the place read to, counted a stretch at a time; of a mapped file,
-// the pages counted are given back now and then.
-struct LineCount
+// Where the parser reads: the piece of text it is in. A text read whole is one piece; a
+// text that comes a piece at a time asks for the next when the parser reaches the end of
+// one. Lines are counted a stretch at a time, for the handler to tell where an element
+// begins; of a mapped file, the pages counted are given back now and then.
+struct JsonCursor
 {
-    const char *const *at;
-    const char *counted;
+    const char *at = nullptr;
+    const char *end = nullptr;
+    const JsonSplitReader::NextPiece *next = nullptr; // none: the text is one piece
     bool release = false;
-    qint64 lines = 0; // line ends before counted
+    const char *counted = nullptr;
     const char *released = nullptr;
+    qint64 lines = 0; // line ends before counted
 
-    qint64 now()
+    // Moves to the next piece when this one is read; false at the end of the text.
+    bool more()
     {
-        lines += std::count(counted, *at, '\n');
-        counted = *at;
+        if (!next)
+            return false;
+        lines += lineEnds(counted, end);
+        const char *begin = nullptr;
+        const char *stop = nullptr;
+        do {
+            if (!(*next)(&begin, &stop)) {
+                at = end = counted = nullptr;
+                return false;
+            }
+        } while (begin == stop);
+        at = counted = begin;
+        end = stop;
+        return true;
+    }
+
+    qint64 lineNow()
+    {
+        lines += lineEnds(counted, at);
+        counted = at;
         if (release)
             giveBack();
         return lines;
@@ -67,10 +81,37 @@ struct LineCount
     }
 };
 
+namespace {
+
+// The parser's iterator: its begin and end share the cursor; they are unequal while there
+// is text left.
+struct SharedIterator
+{
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char *;
+    using reference = const char &;
+
+    JsonCursor *cursor = nullptr;
+
+    reference operator*() const { return *cursor->at; }
+    SharedIterator &operator++()
+    {
+        ++cursor->at;
+        return *this;
+    }
+    bool operator==(const SharedIterator &) const { return !left(); }
+    bool operator!=(const SharedIterator &) const { return left(); }
+
+private:
+    bool left() const { return cursor->at != cursor->end || cursor->more(); }
+};
+
 class Handler : public nlohmann::json_sax<Json>
 {
 public:
-    Handler(std::vector<JsonSplitReader::Split> &splits, QStringList &duplicates, LineCount &lines, qint64 &elementLine)
+    Handler(std::vector<JsonSplitReader::Split> &splits, QStringList &duplicates, JsonCursor &lines, qint64 &elementLine)
         : m_splits(splits), m_duplicates(duplicates), m_lines(lines), m_elementLine(elementLine)
     {
     }
@@ -171,7 +212,7 @@ private:
             ++top.count;
             if (top.split) {
                 *piece = true;
-                m_elementLine = m_lines.now() + 1;
+                m_elementLine = m_lines.lineNow() + 1;
                 m_piece = std::move(v);
                 return &m_piece;
             }
@@ -231,7 +272,7 @@ private:
 
     std::vector<JsonSplitReader::Split> &m_splits;
     QStringList &m_duplicates;
-    LineCount &m_lines;
+    JsonCursor &m_lines;
     qint64 &m_elementLine;
     std::vector<Open> m_open;
     std::string m_key;
@@ -247,33 +288,54 @@ JsonSplitReader::JsonSplitReader(std::vector<Split> splits) : m_splits(std::move
 
 Result<Json> JsonSplitReader::read(const char *begin, const char *end, const QString &name)
 {
+    JsonCursor cursor;
+    cursor.at = cursor.counted = cursor.released = begin;
+    cursor.end = end;
+    cursor.release = m_fileMapped;
+    return parse(cursor, name, begin, end);
+}
+
+Result<Json> JsonSplitReader::read(const NextPiece &next, const QString &name)
+{
+    JsonCursor cursor;
+    cursor.next = &next;
+    cursor.more();
+    return parse(cursor, name, nullptr, nullptr);
+}
+
+Result<Json> JsonSplitReader::parse(JsonCursor &cursor, const QString &name, const char *whole, const char *wholeEnd)
+{
     m_stopped = false;
     m_duplicateKeys.clear();
-    const char *at = begin;
-    LineCount lines{&at, begin, m_fileMapped};
-    lines.released = begin;
-    Handler handler(m_splits, m_duplicateKeys, lines, m_elementLine);
+    Handler handler(m_splits, m_duplicateKeys, cursor, m_elementLine);
     m_partial = &handler.root;
-    const bool ok = Json::sax_parse(SharedIterator{&at, nullptr}, SharedIterator{&at, end}, &handler);
+    const bool ok = Json::sax_parse(SharedIterator{&cursor}, SharedIterator{&cursor}, &handler);
     m_partial = nullptr;
     if (handler.stopped) {
         m_stopped = true;
         return std::move(handler.root);
     }
     if (!ok) {
-        const size_t at = std::min<size_t>(handler.errorPosition, size_t(end - begin));
-        const auto line = 1 + std::count(begin, begin + at, '\n');
-        const char *lineStart = begin + at;
-        while (lineStart > begin && lineStart[-1] != '\n')
-            --lineStart;
         QString reason = QString::fromStdString(handler.errorText);
+        QString where;
+        if (whole) {
+            const size_t at = std::min<size_t>(handler.errorPosition, size_t(wholeEnd - whole));
+            const auto line = 1 + std::count(whole, whole + at, '\n');
+            const char *lineStart = whole + at;
+            while (lineStart > whole && lineStart[-1] != '\n')
+                --lineStart;
+            where = QStringLiteral("line %1, column %2").arg(line).arg(whole + at - lineStart);
+        } else {
+            // the text read so far is gone: the parser's own count says where
+            static const QRegularExpression place(QStringLiteral("line (\\d+), column (\\d+)"));
+            const QRegularExpressionMatch m = place.match(reason);
+            where = m.hasMatch() ? QStringLiteral("line %1, column %2").arg(m.captured(1), m.captured(2))
+                                 : QStringLiteral("line %1").arg(cursor.lineNow() + 1);
+        }
         if (const qsizetype dash = reason.indexOf(QLatin1String(": ")); dash >= 0)
             reason = reason.mid(dash + 2);
-        return Failure(ErrorNumber::BadFileFormat, QStringLiteral("%1 is not a JSON file as it stands: line %2, column %3: %4")
-                                                       .arg(name)
-                                                       .arg(line)
-                                                       .arg(begin + at - lineStart)
-                                                       .arg(reason));
+        return Failure(ErrorNumber::BadFileFormat,
+                       QStringLiteral("%1 is not a JSON file as it stands: %2: %3").arg(name, where, reason));
     }
     return std::move(handler.root);
 }

@@ -11,6 +11,8 @@
 
 namespace quarl::igm {
 
+struct JsonCursor;
+
 // Reads a JSON document from memory and hands the elements of the named arrays one by one to
 // a callback, which may keep them or let them go, so that a long list never stands in memory
 // whole. The rest of the document is returned, the split arrays in it left empty. Keys keep
@@ -37,6 +39,11 @@ public:
     // of a syntax error. A reading stopped by a callback returns what was read so far and
     // stopped() is then true.
     Result<Json> read(const char *begin, const char *end, const QString &name);
+    // The same of a text that comes a piece at a time (a file as it is being written): next
+    // gives the next piece, which stays where it is until next is called again, and false at
+    // the end of the text.
+    using NextPiece = std::function<bool(const char **begin, const char **end)>;
+    Result<Json> read(const NextPiece &next, const QString &name);
     bool stopped() const { return m_stopped; }
     // While a callback runs: the line of the text (1-based) where its element begins, and
     // the document as read so far (what stands before the list in the text).
@@ -45,6 +52,8 @@ public:
     const QStringList &duplicateKeys() const { return m_duplicateKeys; }
 
 private:
+    Result<Json> parse(JsonCursor &cursor, const QString &name, const char *whole, const char *wholeEnd);
+
     std::vector<Split> m_splits;
     bool m_stopped = false;
     bool m_fileMapped = false;

@@ -139,6 +139,22 @@ QByteArray JsonStreamWriter::decimalText(double value, int maxDecimals)
 void JsonStreamWriter::appendString(QByteArray &out, const QString &text)
 {
     static const char Hex[] = "0123456789abcdef";
+    // Plain ASCII with nothing to escape, most of a manifest, is copied as it stands.
+    const char16_t *u = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype plain = 0;
+    while (plain < n && u[plain] >= 0x20 && u[plain] < 0x80 && u[plain] != u'"' && u[plain] != u'\\')
+        ++plain;
+    if (plain == n) {
+        const qsizetype at = out.size();
+        out.resize(at + n + 2);
+        char *p = out.data() + at;
+        *p++ = '"';
+        for (qsizetype i = 0; i < n; ++i)
+            p[i] = char(u[i]);
+        p[n] = '"';
+        return;
+    }
     out += '"';
     const QByteArray utf8 = text.toUtf8();
     for (char c : utf8) {

@@ -16,8 +16,11 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace quarl::igm {
 
@@ -384,18 +387,24 @@ private:
 
 QString fieldLabel(const QString &pointer, const QString &property = {})
 {
-    QStringList keys;
-    for (const QString &t : pointer.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        bool numeric = false;
-        t.toLongLong(&numeric);
-        if (!numeric)
-            keys << t;
-    }
+    // The last two keys, places in lists left out: the property, then the pointer's from its end.
+    QStringView keys[2];
+    int found = 0;
     if (!property.isEmpty())
-        keys << property;
-    if (keys.isEmpty())
+        keys[found++] = property;
+    qsizetype end = pointer.size();
+    while (found < 2 && end > 0) {
+        const qsizetype slash = pointer.lastIndexOf(QLatin1Char('/'), end - 1);
+        const QStringView token = QStringView(pointer).mid(slash + 1, end - slash - 1);
+        end = std::max<qsizetype>(slash, 0);
+        bool numeric = false;
+        (void)token.toLongLong(&numeric);
+        if (!token.isEmpty() && !numeric)
+            keys[found++] = token;
+    }
+    if (found == 0)
         return QStringLiteral("the file");
-    return samFieldLabel(keys.size() > 1 ? keys.at(keys.size() - 2) : QString(), keys.last());
+    return samFieldLabel(found > 1 ? keys[1].toString() : QString(), keys[0].toString());
 }
 
 QString typeWords(const QString &types)
@@ -1319,16 +1328,11 @@ Result<JsonSchema> samSchema(QString *source)
 }
 
 namespace {
-SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptions &options, bool fileMapped);
-}
 
-SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options)
-{
-    return checkData(begin, end, options, false);
-}
-
-namespace {
-SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptions &options, bool fileMapped)
+// The check of a text read by read(), which gives the document without its lines and
+// containers and hands those to the reader's callbacks; head: the text's first bytes.
+SamCheckReport checkText(const SamCheckOptions &options, const std::function<Result<Json>(JsonSplitReader &)> &read,
+                         const QByteArray &head)
 {
     SamCheckReport failed;
     auto refuse = [&](const char *rule, const QString &what) {
@@ -1352,8 +1356,7 @@ SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptio
         {{"master", "mastrCnsgmtDec"}, [&](size_t i, Json &&e) { return checker.line(i, std::move(e)); }},
         {{"master", "voyageTransportEquipment"}, [&](size_t i, Json &&e) { return checker.voyageBox(i, std::move(e)); }},
     });
-    reader.setFileMapped(fileMapped);
-    Result<Json> top = reader.read(begin, end, options.fileName.isEmpty() ? QStringLiteral("The file") : options.fileName);
+    Result<Json> top = read(reader);
     if (!top)
         return refuse("json", top.failure().description);
     SamCheckReport &report = checker.report;
@@ -1366,7 +1369,7 @@ SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptio
         f.text = QStringLiteral("The key %1 is given twice in one place; the gateway may read either").arg(key.section(QLatin1Char('/'), -1));
         report.findings.append(f);
     }
-    if (end - begin >= 3 && quint8(begin[0]) == 0xEF && quint8(begin[1]) == 0xBB && quint8(begin[2]) == 0xBF) {
+    if (head.startsWith("\xEF\xBB\xBF")) {
         SamFinding f;
         f.rule = QStringLiteral("json");
         f.field = QStringLiteral("the file");
@@ -1376,7 +1379,113 @@ SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptio
     checker.document(top.value());
     return std::move(report);
 }
+
+QString shownName(const SamCheckOptions &options)
+{
+    return options.fileName.isEmpty() ? QStringLiteral("The file") : options.fileName;
+}
+
+SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptions &options, bool fileMapped)
+{
+    return checkText(
+        options,
+        [&](JsonSplitReader &reader) {
+            reader.setFileMapped(fileMapped);
+            return reader.read(begin, end, shownName(options));
+        },
+        QByteArray(begin, std::min<qsizetype>(end - begin, 3)));
+}
+
 } // namespace
+
+SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options)
+{
+    return checkData(begin, end, options, false);
+}
+
+struct SamCheckStream::Data
+{
+    static constexpr size_t MostWaiting = 16;
+
+    SamCheckOptions options;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<QByteArray> waiting;
+    QByteArray reading; // the piece the check reads in, its own
+    QByteArray head;        // the text's first bytes, the check's own
+    bool closed = false;    // no more pieces come
+    bool finished = false;  // the check has ended: what comes is not read
+    SamCheckReport report;
+    std::thread thread;
+
+    void run()
+    {
+        report = checkText(
+            options,
+            [this](JsonSplitReader &reader) {
+                return reader.read(
+                    [this](const char **begin, const char **end) {
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [this] { return !waiting.empty() || closed; });
+                        if (waiting.empty())
+                            return false;
+                        reading = std::move(waiting.front());
+                        waiting.pop_front();
+                        lock.unlock();
+                        changed.notify_all();
+                        if (head.size() < 3)
+                            head += reading.left(3 - head.size());
+                        *begin = reading.constData();
+                        *end = reading.constData() + reading.size();
+                        return true;
+                    },
+                    shownName(options));
+            },
+            head); // filled as the first pieces are read, looked at after the reading
+        std::lock_guard lock(mutex);
+        finished = true;
+        waiting.clear();
+        changed.notify_all();
+    }
+};
+
+SamCheckStream::SamCheckStream(const SamCheckOptions &options) : d(std::make_unique<Data>())
+{
+    d->options = options;
+    d->thread = std::thread([this] { d->run(); });
+}
+
+SamCheckStream::~SamCheckStream()
+{
+    finish();
+}
+
+void SamCheckStream::add(const char *data, qint64 size)
+{
+    if (size <= 0)
+        return;
+    QByteArray piece(data, size);
+    std::unique_lock lock(d->mutex);
+    d->changed.wait(lock, [this] { return d->waiting.size() < Data::MostWaiting || d->finished || d->closed; });
+    if (d->finished || d->closed)
+        return;
+    d->waiting.push_back(std::move(piece));
+    lock.unlock();
+    d->changed.notify_all();
+}
+
+SamCheckReport SamCheckStream::finish()
+{
+    if (d->thread.joinable()) {
+        {
+            std::lock_guard lock(d->mutex);
+            d->closed = true;
+        }
+        d->changed.notify_all();
+        d->thread.join();
+    }
+    return d->report;
+}
 
 SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options)
 {

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace quarl {
@@ -98,5 +99,27 @@ inline constexpr char SamSchemaFileName[] = "SACHM23_SAM.schema.json";
 SamCheckReport CheckSamFile(const QString &path, const SamCheckOptions &options = {});
 SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options = {});
 SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options);
+
+// The same check of a file while it is being written: the writer hands over each piece it
+// writes, in order, and another thread reads and checks them as they come, so that writing
+// and checking a long voyage take about the time of the longer of the two. Memory holds a
+// few pieces at most: a writer ahead of the check waits for it.
+class SamCheckStream
+{
+public:
+    explicit SamCheckStream(const SamCheckOptions &options);
+    ~SamCheckStream();
+    SamCheckStream(const SamCheckStream &) = delete;
+    SamCheckStream &operator=(const SamCheckStream &) = delete;
+
+    // A copy of the piece is taken.
+    void add(const char *data, qint64 size);
+    // The report on all the pieces added; waits for the check to end.
+    SamCheckReport finish();
+
+private:
+    struct Data;
+    std::unique_ptr<Data> d;
+};
 
 } // namespace quarl::igm

@@ -5,6 +5,7 @@
 #include "igm/igmmessages.h"
 #include "igm/jsonsplitreader.h"
 #include "igm/manifeststore.h"
+#include "igm/samcheck.h"
 #include "igm/samlayout.h"
 #include "store/database.h"
 #include "store/filer.h"
@@ -51,6 +52,35 @@ Result<QHash<QString, QString>> portNames(const Database &db)
         names.insert(q->value(0).toString().trimmed(), q->value(1).toString().trimmed());
     return names;
 }
+
+// Writes to the file and hands what is written to the check, which reads it as it comes.
+class CheckedWrite : public QIODevice
+{
+public:
+    CheckedWrite(QIODevice &file, SamCheckStream &check) : m_file(file), m_check(check) { open(QIODevice::WriteOnly); }
+    // The system's error number of a write that failed, 0 when none did.
+    int writeErrno() const { return m_errno; }
+
+protected:
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        errno = 0;
+        const qint64 written = m_file.write(data, size);
+        if (written > 0)
+            m_check.add(data, written);
+        if (written < size) {
+            m_errno = errno;
+            setErrorString(m_file.errorString());
+        }
+        return written;
+    }
+    qint64 readData(char *, qint64) override { return -1; }
+
+private:
+    QIODevice &m_file;
+    SamCheckStream &m_check;
+    int m_errno = 0;
+};
 
 // The voyage read for the writer a slice at a time. Of the voyage's list of containers it
 // keeps each container's number, the key of its first row and the sums over master lines.
@@ -177,20 +207,23 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
     errno = 0;
     if (!temp.open())
         return failed(fileFailure(temp, errno));
+    SamCheckOptions checking;
+    checking.masters = &masters.value();
+    checking.fileName = name;
+    // The file is checked as it is written, byte for byte as it goes to the disk.
+    SamCheckStream check(checking);
     {
+        CheckedWrite checked(temp, check);
         SamContextScope scope(cx);
-        if (Status s = writeSam(source, temp, w); !s)
-            return failed(s.failure());
+        if (Status s = writeSam(source, checked, w); !s)
+            return failed(checked.writeErrno() != 0 ? fileFailure(temp, checked.writeErrno()) : s.failure());
     }
     errno = 0;
     if (!temp.flush())
         return failed(fileFailure(temp, errno));
 
     SamWriteResult result;
-    SamCheckOptions checking;
-    checking.masters = &masters.value();
-    checking.fileName = name;
-    result.check = CheckSamFile(temp.fileName(), checking);
+    result.check = check.finish();
     result.lines = nested.lines();
     result.containers = source.containerRows();
     if (options.checkOnly) {

@@ -48,6 +48,25 @@ SamCheckReport check(const QByteArray &data, const SamCheckOptions &given = {})
     return CheckSamData(data, options);
 }
 
+// The same check of the text handed over in pieces of the given size, as the writer does.
+SamCheckReport checkInPieces(const QByteArray &data, qsizetype piece)
+{
+    SamCheckOptions options;
+    options.fileName = DeclarationName;
+    SamCheckStream stream(options);
+    for (qsizetype at = 0; at < data.size(); at += piece)
+        stream.add(data.constData() + at, std::min(piece, data.size() - at));
+    return stream.finish();
+}
+
+QStringList said(const SamCheckReport &r)
+{
+    QStringList out;
+    for (const SamFinding &f : r.findings)
+        out << f.toString();
+    return out;
+}
+
 QString write(const QString &folder, const QString &name, const QByteArray &data)
 {
     QFile f(folder + QLatin1Char('/') + name);
@@ -285,6 +304,36 @@ private Q_SLOTS:
         const SamCheckReport r = check(data);
         QCOMPARE(r.readable, readable);
         QCOMPARE(summary(r), expected);
+        // the same when the file is checked as it is written, a few bytes at a time
+        const SamCheckReport pieces = checkInPieces(data, 5);
+        QCOMPARE(pieces.readable, readable);
+        QCOMPARE(summary(pieces), expected);
+    }
+
+    // Checked as it is written, in pieces of any size, a file gets the findings of the whole
+    // file in the same order; pieces split keys, texts and numbers.
+    void checkedAsWrittenAsWhole()
+    {
+        Json doc = test::samGolden();
+        QString why;
+        QVERIFY(test::editJson(doc, QStringLiteral("del /master/voyageTransportEquipment/3\n"
+                                                   "set /master/voyageDtls/totalNmbrOfLines 5\n"
+                                                   "set /master/mastrCnsgmtDec/0/trnsprtDoc/panOfNotfdParty \"AABC9876L\"\n"
+                                                   "set /master/mastrCnsgmtDec/1/MCRef/mstrBlNo \"M\u00dcNCHEN\\\"1\"\n"
+                                                   "del /master/mastrCnsgmtDec/3/itemDtls/0/hsCd"),
+                               &why));
+        const QByteArray data = QByteArray::fromStdString(doc.dump(1));
+        const QStringList whole = said(check(data));
+        QVERIFY(whole.size() >= 5);
+        for (const qsizetype piece : {1, 7, 4096, 1 << 20})
+            QCOMPARE(said(checkInPieces(data, piece)), whole);
+
+        // a writer that stops early leaves a file the check refuses, and does not wait on it
+        const SamCheckReport cut = checkInPieces(data.left(data.size() / 3), 64);
+        QVERIFY(!cut.readable);
+        QVERIFY2(said(cut).join(QString()).contains(QLatin1String("is not a JSON file as it stands: line")), qPrintable(said(cut).join(QString())));
+        SamCheckStream nothing{SamCheckOptions()};
+        QVERIFY(!nothing.finish().readable);
     }
 
     // With the company's masters: codes not in them are named where they stand.

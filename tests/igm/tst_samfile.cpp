@@ -1,3 +1,4 @@
+#include "common/filesizelimit.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 #include "igm/samtestdata.h"
@@ -327,6 +328,18 @@ private Q_SLOTS:
         r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o);
         QVERIFY(r.outcome.isOk());
         QCOMPARE(r.jobNumber, qint64(1));
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(2));
+
+        // A disk that fills up halfway: no file, no job number taken, and the check that
+        // reads the file as it is written does not wait for the rest.
+        QTemporaryDir full;
+        {
+            test::FileSizeLimit limit(2048);
+            QVERIFY2(limit.isSet(), "the file size limit could not be set");
+            r = WriteSamFile(t.db(), full.path(), Vessel, Voyage, o);
+        }
+        QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
+        QVERIFY(QDir(full.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
         QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(2));
     }
 };

@@ -45,6 +45,24 @@ QByteArray written(const std::function<void(JsonStreamWriter &)> &write)
 
 // The schema of the SAM message and the compact validator of its keywords, held against a
 // validator we did not write; the JSON writer and the reader that hands out long lists.
+// Hands out a text in pieces of the given size, an empty piece between each, as a file
+// being written might.
+static JsonSplitReader::NextPiece inPieces(const QByteArray &data, qsizetype size)
+{
+    auto at = std::make_shared<qsizetype>(0);
+    auto empty = std::make_shared<bool>(false);
+    return [data, size, at, empty](const char **begin, const char **end) {
+        if (*at >= data.size())
+            return false;
+        *empty = !*empty;
+        const qsizetype n = *empty ? 0 : std::min(size, data.size() - *at);
+        *begin = data.constData() + *at;
+        *end = *begin + n;
+        *at += n;
+        return true;
+    };
+}
+
 class TestSamSchema : public QObject
 {
     Q_OBJECT
@@ -295,6 +313,39 @@ private Q_SLOTS:
         QVERIFY(!r.isOk());
         QVERIFY2(r.failure().description.contains(words), qPrintable(r.failure().description));
         QVERIFY(r.failure().description.startsWith(QLatin1String("x.json is not a JSON file")));
+        // read a piece at a time, the text before is gone: the same place is named
+        const Result<Json> pieces = reader.read(inPieces(data, 3), QStringLiteral("x.json"));
+        QVERIFY(!pieces.isOk());
+        QVERIFY2(pieces.failure().description.contains(words), qPrintable(pieces.failure().description));
+    }
+
+    // A text that comes a piece at a time, pieces cut anywhere, reads as the whole text does.
+    void splitReaderReadsPieces()
+    {
+        const QByteArray data = test::samGoldenData();
+        auto readAll = [](JsonSplitReader::NextPiece next, const QByteArray &whole, std::vector<std::string> *got,
+                          std::vector<qint64> *lines) {
+            JsonSplitReader *self = nullptr;
+            JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t, Json &&l) {
+                                         got->push_back(l.dump());
+                                         lines->push_back(self->elementLine());
+                                         return true;
+                                     }}});
+            self = &reader;
+            Result<Json> top = next ? reader.read(next, QString()) : reader.read(whole.constData(), whole.constData() + whole.size(), QString());
+            return top.isOk() ? top.value().dump() : std::string("failed");
+        };
+        std::vector<std::string> wholeLines;
+        std::vector<qint64> wholeAt;
+        const std::string rest = readAll({}, data, &wholeLines, &wholeAt);
+        QCOMPARE(wholeLines.size(), size_t(4));
+        for (const qsizetype size : {1, 2, 13, 100000}) {
+            std::vector<std::string> got;
+            std::vector<qint64> at;
+            QCOMPARE(QString::fromStdString(readAll(inPieces(data, size), data, &got, &at)), QString::fromStdString(rest));
+            QVERIFY(got == wholeLines);
+            QVERIFY(at == wholeAt);
+        }
     }
 
     void splitReaderNamesKeysGivenTwice()
