@@ -20,6 +20,14 @@ namespace {
 
 const QString DeclarationName = QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_DEC.json");
 
+// The hand-written file with a container missing from the voyage's list, a line total off by
+// one, a PAN in the wrong form and an HS code missing.
+const QString BrokenEdits = QStringLiteral("del /master/voyageTransportEquipment/3\n"
+                                           "set /master/voyageDtls/totalNoOfTrnsprtEqmtMnfsted 4\n"
+                                           "set /master/voyageDtls/totalNmbrOfLines 5\n"
+                                           "set /master/mastrCnsgmtDec/0/trnsprtDoc/panOfNotfdParty \"AABC9876L\"\n"
+                                           "del /master/mastrCnsgmtDec/3/itemDtls/0/hsCd");
+
 // "E rule path" / "W rule path" of each finding, sorted.
 QStringList summary(const SamCheckReport &r)
 {
@@ -251,12 +259,7 @@ private Q_SLOTS:
     {
         Json doc = test::samGolden();
         QString why;
-        QVERIFY(test::editJson(doc, QStringLiteral("del /master/voyageTransportEquipment/3\n"
-                                                   "set /master/voyageDtls/totalNoOfTrnsprtEqmtMnfsted 4\n"
-                                                   "set /master/voyageDtls/totalNmbrOfLines 5\n"
-                                                   "set /master/mastrCnsgmtDec/0/trnsprtDoc/panOfNotfdParty \"AABC9876L\"\n"
-                                                   "del /master/mastrCnsgmtDec/3/itemDtls/0/hsCd"),
-                               &why));
+        QVERIFY(test::editJson(doc, BrokenEdits, &why));
         QTemporaryDir dir;
         const QString path = write(dir.path(), DeclarationName, QByteArray::fromStdString(doc.dump()));
         QProcess p;
@@ -316,12 +319,7 @@ private Q_SLOTS:
     {
         Json doc = test::samGolden();
         QString why;
-        QVERIFY(test::editJson(doc, QStringLiteral("del /master/voyageTransportEquipment/3\n"
-                                                   "set /master/voyageDtls/totalNmbrOfLines 5\n"
-                                                   "set /master/mastrCnsgmtDec/0/trnsprtDoc/panOfNotfdParty \"AABC9876L\"\n"
-                                                   "set /master/mastrCnsgmtDec/1/MCRef/mstrBlNo \"M\u00dcNCHEN\\\"1\"\n"
-                                                   "del /master/mastrCnsgmtDec/3/itemDtls/0/hsCd"),
-                               &why));
+        QVERIFY(test::editJson(doc, BrokenEdits + QStringLiteral("\nset /master/mastrCnsgmtDec/1/MCRef/mstrBlNo \"M\u00dcNCHEN\\\"1\""), &why));
         const QByteArray data = QByteArray::fromStdString(doc.dump(1));
         const QStringList whole = said(check(data));
         QVERIFY(whole.size() >= 5);
