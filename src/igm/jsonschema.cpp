@@ -20,11 +20,10 @@ struct SchemaNode
     unsigned types = 0; // 0: any type
     QString typeText;
     std::vector<std::string> required;
-    std::unordered_map<std::string, const SchemaNode *> properties;
-    // The keys of properties and required together, so that a member is looked up once.
+    // The keys of properties and of required together, so that a member is looked up once.
     struct Member
     {
-        const SchemaNode *node = nullptr; // none: required, with no schema of its own
+        const SchemaNode *node = nullptr; // its schema (properties); none: only required
         int required = -1;                // its place in required
     };
     std::unordered_map<std::string, Member> members;
@@ -197,7 +196,7 @@ Result<SchemaNode *> JsonSchema::Data::compile(const std::string &pointer)
                 Result<SchemaNode *> child = compile(here + "/" + escapeToken(p.key()));
                 if (!child)
                     return child.failure();
-                node.properties.emplace(p.key(), child.value());
+                node.members[p.key()].node = child.value();
             }
         } else if (key == "items") {
             Result<SchemaNode *> child = compile(here);
@@ -234,8 +233,6 @@ Result<SchemaNode *> JsonSchema::Data::compile(const std::string &pointer)
     }
     if (node.pattern && node.patternWords.isEmpty())
         node.patternWords = node.pattern->pattern();
-    for (const auto &[key, child] : node.properties)
-        node.members[key].node = child;
     for (int i = 0; i < int(node.required.size()); ++i)
         node.members[node.required[size_t(i)]].required = i;
     return &node;
@@ -283,44 +280,40 @@ void JsonSchema::Data::validate(const Json &v, const SchemaNode *n, std::string 
         if (n->maximum && d > *n->maximum)
             fail("maximum", numberText(*n->maximum), valueText(v));
     } else if (v.is_object()) {
-        // The missing required keys are told before what is wrong inside the members.
-        const qsizetype before = out->size();
+        // One look-up per member; the missing required keys are told before what is wrong
+        // inside the members.
+        struct Found
+        {
+            const std::string *key;
+            const Json *value;
+            const SchemaNode *node;
+        };
+        QVarLengthArray<Found, 32> found;
         QVarLengthArray<bool, 64> present(qsizetype(n->required.size()), false);
         if (!n->members.empty()) {
             for (auto it = v.begin(); it != v.end(); ++it) {
-                const std::string &key = it.key();
-                const auto p = n->members.find(key);
+                const auto p = n->members.find(it.key());
                 if (p == n->members.end())
                     continue;
                 if (p->second.required >= 0)
                     present[p->second.required] = true;
-                if (!p->second.node)
-                    continue;
-                const size_t mark = path.size();
-                path += '/';
-                if (std::none_of(key.begin(), key.end(), [](char c) { return c == '~' || c == '/'; }))
-                    path += key;
-                else
-                    path += escapeToken(key);
-                validate(it.value(), p->second.node, path, out);
-                path.resize(mark);
+                if (p->second.node)
+                    found.append({&it.key(), &it.value(), p->second.node});
             }
         }
-        QList<SchemaFailure> missing;
         for (size_t i = 0; i < n->required.size(); ++i) {
-            if (present[qsizetype(i)])
-                continue;
-            SchemaFailure f;
-            f.pointer = QString::fromStdString(path);
-            f.keyword = QStringLiteral("required");
-            f.property = QString::fromStdString(n->required[i]);
-            missing.append(std::move(f));
+            if (!present[qsizetype(i)])
+                fail("required", {}, {}, QString::fromStdString(n->required[i]));
         }
-        if (!missing.isEmpty()) {
-            const QList<SchemaFailure> inside = out->mid(before);
-            out->resize(before);
-            *out += missing;
-            *out += inside;
+        for (const Found &f : found) {
+            const size_t mark = path.size();
+            path += '/';
+            if (std::none_of(f.key->begin(), f.key->end(), [](char c) { return c == '~' || c == '/'; }))
+                path += *f.key;
+            else
+                path += escapeToken(*f.key);
+            validate(*f.value, f.node, path, out);
+            path.resize(mark);
         }
     } else if (v.is_array() && n->items) {
         for (size_t i = 0; i < v.size(); ++i) {
@@ -378,8 +371,8 @@ const SchemaNode *JsonSchema::at(const SchemaNode *node, const QStringList &step
         if (step == QLatin1String("[]")) {
             node = node->items;
         } else {
-            const auto p = node->properties.find(step.toStdString());
-            node = p == node->properties.end() ? nullptr : p->second;
+            const auto p = node->members.find(step.toStdString());
+            node = p == node->members.end() ? nullptr : p->second.node;
         }
     }
     while (node && node->ref)

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <QByteArray>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -39,6 +40,15 @@ struct JsonCursor
     const char *counted = nullptr;
     const char *released = nullptr;
     qint64 lines = 0; // line ends before counted
+    QByteArray head;  // the text's first bytes, for a byte-order mark, which the parser skips
+
+    void enter(const char *from, const char *to)
+    {
+        at = counted = from;
+        end = to;
+        if (head.size() < 3)
+            head.append(from, std::min<qsizetype>(to - from, 3 - head.size()));
+    }
 
     // Moves to the next piece when this one is read; false at the end of the text.
     bool more()
@@ -54,8 +64,7 @@ struct JsonCursor
                 return false;
             }
         } while (begin == stop);
-        at = counted = begin;
-        end = stop;
+        enter(begin, stop);
         return true;
     }
 
@@ -289,8 +298,8 @@ JsonSplitReader::JsonSplitReader(std::vector<Split> splits) : m_splits(std::move
 Result<Json> JsonSplitReader::read(const char *begin, const char *end, const QString &name)
 {
     JsonCursor cursor;
-    cursor.at = cursor.counted = cursor.released = begin;
-    cursor.end = end;
+    cursor.enter(begin, end);
+    cursor.released = begin;
     cursor.release = m_fileMapped;
     return parse(cursor, name, begin, end);
 }
@@ -311,6 +320,7 @@ Result<Json> JsonSplitReader::parse(JsonCursor &cursor, const QString &name, con
     m_partial = &handler.root;
     const bool ok = Json::sax_parse(SharedIterator{&cursor}, SharedIterator{&cursor}, &handler);
     m_partial = nullptr;
+    m_byteOrderMark = cursor.head.startsWith("\xEF\xBB\xBF");
     if (handler.stopped) {
         m_stopped = true;
         return std::move(handler.root);

@@ -50,6 +50,8 @@ public:
     qint64 elementLine() const { return m_elementLine; }
     const Json &partial() const { return *m_partial; }
     const QStringList &duplicateKeys() const { return m_duplicateKeys; }
+    // The text began with UTF-8's byte-order mark (which the reading passes over).
+    bool byteOrderMark() const { return m_byteOrderMark; }
 
 private:
     Result<Json> parse(JsonCursor &cursor, const QString &name, const char *whole, const char *wholeEnd);
@@ -57,6 +59,7 @@ private:
     std::vector<Split> m_splits;
     bool m_stopped = false;
     bool m_fileMapped = false;
+    bool m_byteOrderMark = false;
     qint64 m_elementLine = 0;
     const Json *m_partial = nullptr;
     QStringList m_duplicateKeys;

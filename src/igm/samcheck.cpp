@@ -1330,9 +1330,8 @@ Result<JsonSchema> samSchema(QString *source)
 namespace {
 
 // The check of a text read by read(), which gives the document without its lines and
-// containers and hands those to the reader's callbacks; head: the text's first bytes.
-SamCheckReport checkText(const SamCheckOptions &options, const std::function<Result<Json>(JsonSplitReader &)> &read,
-                         const QByteArray &head)
+// containers and hands those to the reader's callbacks.
+SamCheckReport checkText(const SamCheckOptions &options, const std::function<Result<Json>(JsonSplitReader &)> &read)
 {
     SamCheckReport failed;
     auto refuse = [&](const char *rule, const QString &what) {
@@ -1369,7 +1368,7 @@ SamCheckReport checkText(const SamCheckOptions &options, const std::function<Res
         f.text = QStringLiteral("The key %1 is given twice in one place; the gateway may read either").arg(key.section(QLatin1Char('/'), -1));
         report.findings.append(f);
     }
-    if (head.startsWith("\xEF\xBB\xBF")) {
+    if (reader.byteOrderMark()) {
         SamFinding f;
         f.rule = QStringLiteral("json");
         f.field = QStringLiteral("the file");
@@ -1392,8 +1391,7 @@ SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptio
         [&](JsonSplitReader &reader) {
             reader.setFileMapped(fileMapped);
             return reader.read(begin, end, shownName(options));
-        },
-        QByteArray(begin, std::min<qsizetype>(end - begin, 3)));
+        });
 }
 
 } // namespace
@@ -1411,10 +1409,9 @@ struct SamCheckStream::Data
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<QByteArray> waiting;
-    QByteArray reading; // the piece the check reads in, its own
-    QByteArray head;        // the text's first bytes, the check's own
-    bool closed = false;    // no more pieces come
-    bool finished = false;  // the check has ended: what comes is not read
+    QByteArray reading;    // the piece the check reads in, its own
+    bool closed = false;   // no more pieces come
+    bool finished = false; // the check has ended: what comes is not read
     SamCheckReport report;
     std::thread thread;
 
@@ -1433,15 +1430,12 @@ struct SamCheckStream::Data
                         waiting.pop_front();
                         lock.unlock();
                         changed.notify_all();
-                        if (head.size() < 3)
-                            head += reading.left(3 - head.size());
                         *begin = reading.constData();
                         *end = reading.constData() + reading.size();
                         return true;
                     },
                     shownName(options));
-            },
-            head); // filled as the first pieces are read, looked at after the reading
+            });
         std::lock_guard lock(mutex);
         finished = true;
         waiting.clear();

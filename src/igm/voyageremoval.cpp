@@ -34,11 +34,12 @@ RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QStr
     };
     // Through the connection, so that a lost connection says so and the transaction it
     // ended refuses the rest.
-    auto failed = [&](const QSqlQuery &q) {
+    auto failedWith = [&](const Failure &f) {
         result = RemovalResult();
-        result.outcome = Outcome::failed(db.failed(q.lastError()));
+        result.outcome = Outcome::failed(f);
         return result;
     };
+    auto failed = [&](const QSqlQuery &q) { return failedWith(db.failed(q.lastError())); };
 
     Transaction tx(db);
     if (!tx.started()) {
@@ -56,11 +57,8 @@ RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QStr
         return failed(containers);
     result.containers = containers.numRowsAffected();
     const auto itemsKept = db.findTable(QLatin1String(Filing::ItemTable));
-    if (!itemsKept) {
-        result = RemovalResult();
-        result.outcome = Outcome::failed(itemsKept.failure());
-        return result;
-    }
+    if (!itemsKept)
+        return failedWith(itemsKept.failure());
     if (itemsKept.value()) {
         if (!run(items, QStringLiteral("delete from %1 where ref in (select id from cargo where vslcode = ? and voyno = ?)")
                             .arg(QLatin1String(Filing::ItemTable))))

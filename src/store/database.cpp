@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QStorageInfo>
+
+#include <optional>
 #include <tuple>
 
 namespace quarl {
@@ -23,8 +25,7 @@ struct Database::Private
     bool rolledBack = false;
     // Why it ended, when the connection went: the refusals say so too, also after a caller
     // that took the failed statement's answer for "none" (no such table, say).
-    bool rolledBackByLoss = false;
-    Failure rolledBackBy;
+    std::optional<Failure> lostBy;
     quint64 serial = 0;
     int reconnects = 0;
 
@@ -159,12 +160,11 @@ Failure Database::failed(const QSqlError &error) const
             h.rollback();
         m_d->inTransaction = false;
         m_d->rolledBack = true;
-        m_d->rolledBackByLoss = false;
+        m_d->lostBy.reset();
         // A connection lost while rows were being read says so, as a lost statement does.
         if (isConnectionLost(f)) {
             f = lostInTransaction(f);
-            m_d->rolledBackByLoss = true;
-            m_d->rolledBackBy = f;
+            m_d->lostBy = f;
         }
     }
     return f;
@@ -172,7 +172,7 @@ Failure Database::failed(const QSqlError &error) const
 
 Failure Database::rolledBackReason() const
 {
-    return m_d && m_d->rolledBackByLoss ? m_d->rolledBackBy : rolledBackFailure();
+    return m_d && m_d->lostBy ? *m_d->lostBy : rolledBackFailure();
 }
 
 bool Database::isConnectionLost(const Failure &failure) const
