@@ -11,14 +11,14 @@
 // browser did before it read rows by key, for comparison. --db keeps the test database in
 // FILE and uses it again when it is there. Runs offscreen.
 
-#include "core/scriptedprompter.h"
-#include "store/session.h"
-#include "core/ui/screenregistry.h"
 #include "browser/recordset.h"
 #include "browser/recordsources.h"
 #include "browser/ui/frmvslcode.h"
+#include "core/scriptedprompter.h"
+#include "core/ui/screenregistry.h"
 #include "store/database.h"
 #include "store/schema.h"
+#include "store/session.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

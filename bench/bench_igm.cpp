@@ -4,11 +4,11 @@
 //   bench_igm [LINES [CONTAINERS [RUNS]]]      (default 10000 50000 5)
 #include "processmeasure.h"
 
-#include "igm/igmreader.h"
-#include "igm/igmwriter.h"
-#include "igm/syntheticvoyage.h"
-#include "igm/voyageremoval.h"
-#include "igm/xmlinterchange.h"
+#include "filing/igmreader.h"
+#include "filing/igmwriter.h"
+#include "interchange/xmlinterchange.h"
+#include "manifest/syntheticvoyage.h"
+#include "manifest/voyageremoval.h"
 #include "store/database.h"
 #include "store/installer.h"
 

@@ -7,10 +7,10 @@
 // Runs offscreen on a SQLite company database made afresh.
 
 #include "core/scriptedprompter.h"
-#include "store/session.h"
 #include "core/ui/screenregistry.h"
 #include "store/database.h"
 #include "store/schema.h"
+#include "store/session.h"
 
 #include <QApplication>
 #include <QComboBox>

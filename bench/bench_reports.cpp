@@ -4,7 +4,7 @@
 //   bench_reports [LINES [CONTAINERS]]      (default 10000 50000)
 #include "processmeasure.h"
 
-#include "igm/syntheticvoyage.h"
+#include "manifest/syntheticvoyage.h"
 #include "reports/reportexport.h"
 #include "store/database.h"
 #include "store/installer.h"

@@ -3,8 +3,8 @@
 //   bench_sam FILE [RUNS]
 #include "processmeasure.h"
 
-#include "igm/jsonsplitreader.h"
-#include "igm/samcheck.h"
+#include "json/jsonsplitreader.h"
+#include "sam/samcheck.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,11 +1,11 @@
 #include "app/logon.h"
 
 #include "core/numericvalue.h"
-#include "store/session.h"
 #include "core/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/passwordhash.h"
 #include "store/schema.h"
+#include "store/session.h"
 
 #include <QFileInfo>
 #include <QSqlRecord>

@@ -1,10 +1,9 @@
-#include "core/prompter.h"
-#include "store/session.h"
-#include "core/settings.h"
-#include "store/installer.h"
-#include "app/ui/frmlogon.h"
 #include "app/ui/frmmenu.h"
 #include "app/ui/qtprompter.h"
+#include "core/prompter.h"
+#include "core/settings.h"
+#include "store/installer.h"
+#include "store/session.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -29,8 +28,7 @@ int main(int argc, char *argv[])
     }
 
     // The program starts at the logon screen; the logon shows the main window.
-    auto *logon = new quarl::frmLogon;
-    logon->show();
+    quarl::frmMenu::openLogon();
     const int status = app.exec();
 
     delete quarl::frmMenu::instance();

@@ -1,8 +1,8 @@
 #include "appearance/reportheading.h"
 
 #include "core/numericvalue.h"
-#include "store/session.h"
 #include "core/settings.h"
+#include "store/session.h"
 
 namespace quarl {
 

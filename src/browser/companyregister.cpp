@@ -4,8 +4,8 @@
 #include "core/safefile.h"
 #include "core/settings.h"
 #include "store/datasourceregistry.h"
-#include "store/schema.h"
 #include "store/installer.h"
+#include "store/schema.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/failure.h"
 #include "browser/rowstore.h"
+#include "core/failure.h"
 #include "store/database.h"
 #include "store/schema.h"
 

@@ -3,14 +3,15 @@
 
 #include "core/installation.h"
 #include "core/settings.h"
-#include "igm/igmcheck.h"
-#include "igm/layout.h"
-#include "igm/igmreader.h"
-#include "igm/mediacopy.h"
-#include "igm/igmwriter.h"
-#include "igm/syntheticvoyage.h"
-#include "igm/voyageremoval.h"
-#include "igm/xmlinterchange.h"
+#include "filing/igmcheck.h"
+#include "filing/igmreader.h"
+#include "filing/igmwriter.h"
+#include "filing/layouts.h"
+#include "filing/mediacopy.h"
+#include "interchange/xmlinterchange.h"
+#include "manifest/layout.h"
+#include "manifest/syntheticvoyage.h"
+#include "manifest/voyageremoval.h"
 #include "reports/mailhandoff.h"
 
 #include <QDir>

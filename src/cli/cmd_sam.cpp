@@ -3,10 +3,10 @@
 
 #include "core/installation.h"
 #include "core/settings.h"
-#include "igm/igmcheck.h"
-#include "igm/samcheck.h"
-#include "igm/samfile.h"
-#include "igm/samreply.h"
+#include "filing/igmcheck.h"
+#include "sam/samcheck.h"
+#include "sam/samfile.h"
+#include "sam/samreply.h"
 
 #include <QFileInfo>
 

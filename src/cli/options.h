@@ -3,7 +3,7 @@
 #include "core/failure.h"
 #include "store/database.h"
 
-#include "igm/outcome.h"
+#include "manifest/outcome.h"
 
 #include <QCommandLineParser>
 

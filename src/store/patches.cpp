@@ -4,6 +4,7 @@
 #include "store/database.h"
 #include "store/filingfields.h"
 #include "store/schema.h"
+#include "store/tablechanges.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -152,7 +153,7 @@ PatchResult updateCargoTable(const Database &db)
     Transaction tx(db);
     if (!tx.started())
         return failed(tx.started());
-    if (Status s = d.dropConstraint(db, QStringLiteral("CARGO"), QStringLiteral("BLNO")); !s)
+    if (Status s = dropConstraint(db, QStringLiteral("CARGO"), QStringLiteral("BLNO")); !s)
         return failed(s);
     if (Status s = db.exec(QStringLiteral("create unique index %1 on cargo(vslcode,voyno,blno)")
                                .arg(d.indexName(QStringLiteral("cargo"))));
@@ -248,7 +249,7 @@ PatchResult enforceColumnWidths(const Database &db)
                                .arg(key, keys.join(QStringLiteral(", ")),
                                     rows > ShownKeys ? QStringLiteral(" ...") : QString());
         }
-        if (Status s = db.dialect().enforceWidths(db, table, checked, &changed); !s)
+        if (Status s = enforceWidths(db, table, checked, &changed); !s)
             return failed(s);
     }
     if (Status s = tx.commit(); !s)
@@ -395,11 +396,11 @@ PatchResult addIcesColumns(const Database &db)
         return failed(s);
     // the CFS code of today's layout has 10 characters (port code + 4)
     const ColumnDef &dest = *Schema::column(QStringLiteral("cargo"), QStringLiteral("destcode"));
-    auto width = db.dialect().declaredTextSize(db, QStringLiteral("cargo"), QLatin1String(dest.name));
+    auto width = declaredTextSize(db, QStringLiteral("cargo"), QLatin1String(dest.name));
     if (!width)
         return failed(width.failure());
     if (width.value() > 0 && width.value() < dest.size) {
-        if (Status s = db.dialect().changeColumnType(db, QStringLiteral("cargo"), dest); !s)
+        if (Status s = changeColumnType(db, QStringLiteral("cargo"), dest); !s)
             return failed(s);
         changed = true;
     }

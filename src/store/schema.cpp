@@ -4,6 +4,7 @@
 #include "store/database.h"
 #include "store/filingfields.h"
 #include "store/passwordhash.h"
+#include "store/tablechanges.h"
 
 #include <QFile>
 #include <QSqlError>
@@ -379,7 +380,7 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
         if (Status s = installCargoKeyCounter(db); !s)
             return s;
         bool changed = false;
-        if (Status s = db.dialect().enforceWidths(db, QStringLiteral("loguser"), table(QStringLiteral("loguser"))->columns,
+        if (Status s = enforceWidths(db, QStringLiteral("loguser"), table(QStringLiteral("loguser"))->columns,
                                                   &changed);
             !s)
             return s;

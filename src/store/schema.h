@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/failure.h"
+#include "store/columndef.h"
 #include "store/dialect.h"
 
 #include <QList>
@@ -12,21 +13,6 @@
 namespace quarl {
 
 class Database;
-
-struct ColumnDef
-{
-    const char *name;
-    ColumnType type;
-    int size = 0; // defined size: characters for text, bytes for numbers and dates
-    bool primaryKey = false;
-
-    bool isNumeric() const
-    {
-        return type == ColumnType::AutoId || type == ColumnType::SmallInt || type == ColumnType::Integer
-               || type == ColumnType::Double;
-    }
-    bool isText() const { return type == ColumnType::Text || type == ColumnType::Char; }
-};
 
 struct IndexDef
 {

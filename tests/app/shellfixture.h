@@ -2,14 +2,14 @@
 
 #include "common/testdb.h"
 
-#include "core/scriptedprompter.h"
-#include "store/session.h"
-#include "core/settings.h"
 #include "app/ui/frmlogon.h"
 #include "app/ui/frmmenu.h"
 #include "app/ui/programend.h"
+#include "core/scriptedprompter.h"
+#include "core/settings.h"
 #include "store/database.h"
 #include "store/installer.h"
+#include "store/session.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -56,9 +56,7 @@ public:
     // The logon screen of the start, shown.
     frmLogon *startLogon()
     {
-        auto *logon = new frmLogon;
-        logon->show();
-        return logon;
+        return frmMenu::openLogon();
     }
     static frmLogon *openLogon()
     {

@@ -1,11 +1,11 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
 
+#include "browser/companyregister.h"
+#include "browser/ui/recordbrowser.h"
 #include "core/installation.h"
 #include "core/ui/screenregistry.h"
-#include "browser/companyregister.h"
 #include "store/passwordhash.h"
-#include "browser/ui/recordbrowser.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -2,9 +2,9 @@
 #include "common/testmain.h"
 #include "store/passwordhash.h"
 
+#include "app/logon.h"
 #include "core/inifile.h"
 #include "core/installation.h"
-#include "app/logon.h"
 #include "core/numericvalue.h"
 #include "store/datasourceregistry.h"
 #include "store/schema.h"

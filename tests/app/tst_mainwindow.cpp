@@ -1,11 +1,11 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
 
-#include "core/keyboardlocks.h"
 #include "app/mainmenu.h"
+#include "core/keyboardlocks.h"
 #include "core/ui/screenregistry.h"
+#include "manifest/igmmessages.h"
 #include "store/datasourceregistry.h"
-#include "igm/igmmessages.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
 
-#include "core/installation.h"
 #include "app/logon.h"
 #include "browser/ui/frmuser.h"
 #include "browser/ui/frmvslcode.h"
+#include "core/installation.h"
 #include "store/datasourceregistry.h"
 #include "store/passwordhash.h"
 #include "store/schema.h"

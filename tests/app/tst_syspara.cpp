@@ -1,10 +1,10 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
+#include "app/ui/frmsyspara.h"
 #include "core/installation.h"
 #include "core/scriptedprompter.h"
 #include "core/settings.h"
-#include "app/ui/frmsyspara.h"
 #include "core/ui/screenregistry.h"
 
 #include <QComboBox>

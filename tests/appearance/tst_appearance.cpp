@@ -2,9 +2,9 @@
 #include "common/testmain.h"
 
 #include "app/ui/qtprompter.h"
-#include "core/ui/screenregistry.h"
 #include "appearance/skin.h"
 #include "appearance/ui/appearance.h"
+#include "core/ui/screenregistry.h"
 
 #include <QCheckBox>
 #include <QDir>

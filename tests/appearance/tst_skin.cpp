@@ -1,10 +1,10 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "store/session.h"
-#include "core/settings.h"
 #include "appearance/reportheading.h"
 #include "appearance/skin.h"
+#include "core/settings.h"
+#include "store/session.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/session.h"
 #include "store/database.h"
+#include "store/session.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -3,10 +3,10 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
+#include "browser/ui/frmcompany.h"
 #include "core/installation.h"
 #include "core/scriptedprompter.h"
 #include "core/settings.h"
-#include "browser/ui/frmcompany.h"
 #include "store/datasourceregistry.h"
 #include "store/installer.h"
 

@@ -2,8 +2,8 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "core/scriptedprompter.h"
 #include "browser/ui/frmuser.h"
+#include "core/scriptedprompter.h"
 #include "store/passwordhash.h"
 #include "store/schema.h"
 

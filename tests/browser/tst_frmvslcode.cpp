@@ -2,9 +2,9 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
+#include "browser/ui/frmvslcode.h"
 #include "core/scriptedprompter.h"
 #include "core/ui/screenregistry.h"
-#include "browser/ui/frmvslcode.h"
 #include "store/schema.h"
 
 #include <QApplication>

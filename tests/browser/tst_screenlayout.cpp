@@ -2,10 +2,10 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
+#include "browser/ui/recordbrowser.h"
 #include "core/scriptedprompter.h"
 #include "core/settings.h"
 #include "core/ui/screenregistry.h"
-#include "browser/ui/recordbrowser.h"
 #include "store/installer.h"
 #include "store/schema.h"
 

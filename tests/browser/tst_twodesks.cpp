@@ -2,8 +2,8 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "core/scriptedprompter.h"
 #include "browser/ui/frmvslcode.h"
+#include "core/scriptedprompter.h"
 #include "store/schema.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "entry/billoflading.h"
-#include "store/session.h"
 #include "store/database.h"
+#include "store/session.h"
 
 class QWidget;
 

@@ -3,12 +3,12 @@
 
 #include "core/scriptedprompter.h"
 #include "core/settings.h"
-#include "store/session.h"
 #include "core/ui/screenregistry.h"
 #include "entry/ui/codecombo.h"
 #include "entry/ui/frmvslmast.h"
 #include "entry/voyageheader.h"
 #include "store/schema.h"
+#include "store/session.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "igm/jsonschema.h"
+#include "json/jsonschema.h"
 
 #include <QByteArray>
 #include <QString>

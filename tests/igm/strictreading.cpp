@@ -1,6 +1,6 @@
 #include "igm/strictreading.h"
 
-#include "igm/igmformat.h"
+#include "manifest/igmformat.h"
 #include "store/database.h"
 #include "store/schema.h"
 

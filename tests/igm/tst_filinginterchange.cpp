@@ -2,10 +2,11 @@
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
 
-#include "igm/igmwriter.h"
-#include "igm/igmmessages.h"
-#include "igm/voyageremoval.h"
-#include "igm/xmlinterchange.h"
+#include "filing/igmwriter.h"
+#include "flatfile/flatlayouts.h"
+#include "interchange/xmlinterchange.h"
+#include "manifest/igmmessages.h"
+#include "manifest/voyageremoval.h"
 #include "store/filingfields.h"
 #include "store/schema.h"
 

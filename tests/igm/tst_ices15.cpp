@@ -3,11 +3,12 @@
 #include "igm/igmtestdata.h"
 #include "igm/strictreading.h"
 
-#include "igm/containernumber.h"
-#include "igm/igmwriter.h"
-#include "igm/layout.h"
-#include "igm/igmcheck.h"
-#include "igm/igmreader.h"
+#include "filing/igmcheck.h"
+#include "filing/igmreader.h"
+#include "filing/igmwriter.h"
+#include "flatfile/flatlayouts.h"
+#include "manifest/containernumber.h"
+#include "manifest/layout.h"
 #include "store/installer.h"
 #include "store/schema.h"
 

@@ -4,7 +4,7 @@
 #include "igm/igmtestdata.h"
 
 #include "core/settings.h"
-#include "igm/containernumber.h"
+#include "manifest/containernumber.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>

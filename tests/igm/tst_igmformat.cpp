@@ -1,8 +1,8 @@
 #include "common/testmain.h"
 
-#include "igm/fileerror.h"
-#include "igm/igmformat.h"
-#include "igm/linereader.h"
+#include "core/textlinereader.h"
+#include "manifest/fileerror.h"
+#include "manifest/igmformat.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -196,13 +196,13 @@ private Q_SLOTS:
         QFETCH(QList<QByteArray>, lines);
         QBuffer buffer(&data);
         QVERIFY(buffer.open(QIODevice::ReadOnly));
-        LineReader reader(&buffer, 300 * 1024);
+        quarl::TextLineReader reader(&buffer, 300 * 1024);
         QList<QByteArray> got;
         QByteArray line;
-        LineReader::Result r;
-        while ((r = reader.next(&line)) == LineReader::Result::Line)
+        quarl::TextLineReader::Result r;
+        while ((r = reader.next(&line)) == quarl::TextLineReader::Result::Line)
             got << line;
-        QCOMPARE(r, LineReader::Result::End);
+        QCOMPARE(r, quarl::TextLineReader::Result::End);
         QCOMPARE(got, lines);
         QCOMPARE(reader.bytesRead(), data.size());
     }
@@ -212,10 +212,10 @@ private Q_SLOTS:
         QByteArray data = "short\r\n" + QByteArray(10 * 1024 * 1024, 'x') + "\r\n";
         QBuffer buffer(&data);
         QVERIFY(buffer.open(QIODevice::ReadOnly));
-        LineReader reader(&buffer, 64 * 1024);
+        quarl::TextLineReader reader(&buffer, 64 * 1024);
         QByteArray line;
-        QCOMPARE(reader.next(&line), LineReader::Result::Line);
-        QCOMPARE(reader.next(&line), LineReader::Result::TooLong);
+        QCOMPARE(reader.next(&line), quarl::TextLineReader::Result::Line);
+        QCOMPARE(reader.next(&line), quarl::TextLineReader::Result::TooLong);
     }
 
     // A full disk says so, and every other error number gives the system's own text.

@@ -3,12 +3,12 @@
 #include "igm/igmtestdata.h"
 #include "igm/strictreading.h"
 
-#include "igm/igmcheck.h"
-#include "igm/igmformat.h"
-#include "igm/igmmessages.h"
-#include "igm/igmreader.h"
-#include "igm/igmwriter.h"
-#include "igm/syntheticvoyage.h"
+#include "filing/igmcheck.h"
+#include "filing/igmreader.h"
+#include "filing/igmwriter.h"
+#include "manifest/igmformat.h"
+#include "manifest/igmmessages.h"
+#include "manifest/syntheticvoyage.h"
 #include "store/schema.h"
 
 #include <QElapsedTimer>

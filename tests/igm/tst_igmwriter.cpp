@@ -2,9 +2,9 @@
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
 
-#include "igm/igmmessages.h"
-#include "igm/igmwriter.h"
-#include "igm/syntheticvoyage.h"
+#include "filing/igmwriter.h"
+#include "manifest/igmmessages.h"
+#include "manifest/syntheticvoyage.h"
 #include "store/schema.h"
 
 #include <QDir>

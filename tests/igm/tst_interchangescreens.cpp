@@ -6,17 +6,17 @@
 
 #include "core/installation.h"
 #include "core/scriptedprompter.h"
-#include "store/session.h"
 #include "core/settings.h"
 #include "core/ui/altkeys.h"
 #include "core/ui/screenregistry.h"
-#include "igm/igmmessages.h"
-#include "igm/igmreader.h"
-#include "igm/igmwriter.h"
-#include "igm/samfile.h"
-#include "igm/syntheticvoyage.h"
+#include "filing/igmreader.h"
+#include "filing/igmwriter.h"
+#include "manifest/igmmessages.h"
+#include "manifest/syntheticvoyage.h"
+#include "sam/samfile.h"
 #include "store/filer.h"
 #include "store/schema.h"
+#include "store/session.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -3,13 +3,15 @@
 #include "igm/igmtestdata.h"
 #include "igm/strictreading.h"
 
-#include "igm/flatfile.h"
-#include "igm/igmcheck.h"
-#include "igm/igmmessages.h"
-#include "igm/igmreader.h"
-#include "igm/igmwriter.h"
-#include "igm/layout.h"
-#include "igm/manifeststore.h"
+#include "filing/igmcheck.h"
+#include "filing/igmreader.h"
+#include "filing/igmwriter.h"
+#include "filing/layouts.h"
+#include "flatfile/flatfile.h"
+#include "flatfile/flatlayouts.h"
+#include "manifest/igmmessages.h"
+#include "manifest/layout.h"
+#include "manifest/manifeststore.h"
 #include "store/schema.h"
 
 #include <QBuffer>
@@ -196,7 +198,7 @@ private Q_SLOTS:
                                  "K|3|XYZU0000001|10|FCL\nEND\n";
         {
             PlainLayout layout;
-            const Layout::Registration registration(layout);
+            const LayoutRegistration registration(layout);
             QCOMPARE(layoutNamed(QStringLiteral("PLAIN")), &layout);
             QVERIFY(layouts().contains(&layout));
 

@@ -2,7 +2,7 @@
 #include "common/testmain.h"
 
 #include "core/safefile.h"
-#include "igm/mediacopy.h"
+#include "filing/mediacopy.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "common/testmain.h"
 #include "igm/samtestdata.h"
 
-#include "igm/igmcheck.h"
-#include "igm/samcheck.h"
-#include "igm/samreply.h"
+#include "filing/igmcheck.h"
+#include "sam/samcheck.h"
+#include "sam/samreply.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,9 +3,9 @@
 #include "common/testmain.h"
 #include "igm/samtestdata.h"
 
-#include "igm/manifeststore.h"
-#include "igm/outcome.h"
-#include "igm/samfile.h"
+#include "manifest/manifeststore.h"
+#include "manifest/outcome.h"
+#include "sam/samfile.h"
 #include "store/filer.h"
 #include "store/schema.h"
 

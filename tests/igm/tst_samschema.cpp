@@ -1,10 +1,10 @@
 #include "common/testmain.h"
 #include "igm/samtestdata.h"
 
-#include "igm/jsonschema.h"
-#include "igm/jsonsplitreader.h"
-#include "igm/jsonwriter.h"
-#include "igm/samcheck.h"
+#include "json/jsonschema.h"
+#include "json/jsonsplitreader.h"
+#include "json/jsonwriter.h"
+#include "sam/samcheck.h"
 
 #include <nlohmann/json.hpp>
 

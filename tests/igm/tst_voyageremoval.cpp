@@ -2,8 +2,8 @@
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
 
-#include "igm/igmmessages.h"
-#include "igm/voyageremoval.h"
+#include "manifest/igmmessages.h"
+#include "manifest/voyageremoval.h"
 #include "store/schema.h"
 
 #include <QTest>

@@ -2,11 +2,11 @@
 #include "common/testmain.h"
 #include "igm/igmtestdata.h"
 
-#include "igm/igmmessages.h"
-#include "igm/igmwriter.h"
-#include "igm/rowsetxml.h"
-#include "igm/voyageremoval.h"
-#include "igm/xmlinterchange.h"
+#include "filing/igmwriter.h"
+#include "interchange/rowsetxml.h"
+#include "interchange/xmlinterchange.h"
+#include "manifest/igmmessages.h"
+#include "manifest/voyageremoval.h"
 #include "store/schema.h"
 
 #include <QDomDocument>

@@ -5,7 +5,6 @@
 #include "core/installation.h"
 #include "core/preparedreportdata.h"
 #include "core/scriptedprompter.h"
-#include "store/session.h"
 #include "core/settings.h"
 #include "core/ui/screenregistry.h"
 #include "reports/printerchoice.h"
@@ -14,6 +13,7 @@
 #include "reports/ui/printersetupdialog.h"
 #include "reports/ui/reportscreen.h"
 #include "store/schema.h"
+#include "store/session.h"
 
 #include <QDate>
 #include <QDateTime>

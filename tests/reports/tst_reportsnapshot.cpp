@@ -2,7 +2,7 @@
 #include "common/testmain.h"
 
 #include "entry/billoflading.h"
-#include "igm/syntheticvoyage.h"
+#include "manifest/syntheticvoyage.h"
 #include "reports/reportdata.h"
 #include "store/schema.h"
 

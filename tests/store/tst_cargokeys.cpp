@@ -1,7 +1,7 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
-#include "igm/syntheticvoyage.h"
+#include "manifest/syntheticvoyage.h"
 #include "store/cargokeys.h"
 #include "store/schema.h"
 

@@ -3,6 +3,7 @@
 
 #include "store/patches.h"
 #include "store/schema.h"
+#include "store/tablechanges.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -648,7 +649,7 @@ private Q_SLOTS:
         const QStringList columns = columnTypes(db, "t");
 
         Transaction tx(db);
-        const Status s = db.dialect().dropConstraint(db, QStringLiteral("T"), QStringLiteral("BLNO"));
+        const Status s = dropConstraint(db, QStringLiteral("T"), QStringLiteral("BLNO"));
         VERIFY_OK(tx.commit());
         QCOMPARE(s.isOk(), found);
         if (!found)

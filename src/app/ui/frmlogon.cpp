@@ -1,13 +1,12 @@
 #include "app/ui/frmlogon.h"
 
+#include "app/ui/programend.h"
+#include "browser/companyregister.h"
+#include "browser/ui/pgsourcedialog.h"
 #include "core/installation.h"
 #include "core/prompter.h"
 #include "core/settings.h"
 #include "core/ui/enterkey.h"
-#include "app/ui/frmmenu.h"
-#include "app/ui/programend.h"
-#include "browser/companyregister.h"
-#include "browser/ui/pgsourcedialog.h"
 #include "store/datasourceregistry.h"
 
 #include <QCheckBox>
@@ -277,7 +276,7 @@ void frmLogon::cmdOK_Click()
     }
 
     m_logon.complete(company, **user, Check1->isChecked(), uid, pwd, selectedCompanyIndex());
-    frmMenu::showAfterLogon();
+    Q_EMIT loggedOn();
     accept();
 }
 

@@ -13,14 +13,18 @@ class QPushButton;
 namespace quarl {
 
 // The logon screen: the first window of the program, and again after "&Logout".
-// A successful logon records the session, remembers the choices and shows the main
-// window; Cancel ends the program. A logon that fails says why and stays, with what was
+// A successful logon records the session, remembers the choices and says so (the main
+// window opens on it: frmMenu::openLogon); Cancel ends the program. A logon that fails says why and stays, with what was
 // typed, so that it can be tried again or another company chosen.
 class frmLogon : public QDialog
 {
     Q_OBJECT
 public:
     explicit frmLogon(QWidget *parent = nullptr);
+
+Q_SIGNALS:
+    // The session is recorded; the main window shows itself on it.
+    void loggedOn();
 
 public Q_SLOTS:
     void cmdOK_Click();

@@ -1,15 +1,15 @@
 #include "app/ui/frmmenu.h"
 
-#include "core/keyboardlocks.h"
-#include "core/prompter.h"
-#include "store/session.h"
-#include "core/settings.h"
 #include "app/ui/frmlogon.h"
 #include "app/ui/programend.h"
+#include "appearance/ui/appearance.h"
+#include "core/keyboardlocks.h"
+#include "core/prompter.h"
+#include "core/settings.h"
 #include "core/ui/altkeys.h"
 #include "core/ui/screenregistry.h"
-#include "appearance/ui/appearance.h"
 #include "store/patches.h"
+#include "store/session.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -227,6 +227,14 @@ void frmMenu::showAfterLogon()
 
 // Maximised the first time, then as the user left it on this machine. With no screen to
 // fit it to, the window keeps its opening size.
+frmLogon *frmMenu::openLogon(QWidget *parent)
+{
+    auto *logon = new frmLogon(parent);
+    connect(logon, &frmLogon::loggedOn, logon, &frmMenu::showAfterLogon);
+    logon->show();
+    return logon;
+}
+
 void frmMenu::restorePlacement()
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
@@ -466,6 +474,7 @@ void frmMenu::logout()
     activate();
     m_mdi->setFocus(Qt::OtherFocusReason);
     auto *logon = new frmLogon(this);
+    connect(logon, &frmLogon::loggedOn, logon, &frmMenu::showAfterLogon);
     logon->setWindowModality(Qt::ApplicationModal);
     // Over the main window it inherits the skin's style sheet; without the skin's colours
     // too, a dark skin would leave it unreadable.

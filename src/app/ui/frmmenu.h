@@ -15,6 +15,8 @@ class QTimer;
 
 namespace quarl {
 
+class frmLogon;
+
 // The main window: the work area in which every screen opens, the menus enabled by the
 // user's menu rights, six toolbar shortcuts and the status bar. One per run; shown by
 // the first logon and re-activated by every later one.
@@ -28,6 +30,9 @@ public:
     static frmMenu *instance();
     // After a successful logon: loads and shows the main window, or re-activates it.
     static void showAfterLogon();
+    // The logon screen, shown, opening the main window when the logon succeeds: at the
+    // start (no parent) and after "&Logout" (over the main window).
+    static frmLogon *openLogon(QWidget *parent = nullptr);
 
     // The menu entry of a control array ("menFile", "menHK", "menRep", "menWin",
     // "menPatch") by its index; nullptr for an unknown entry. Commands that other parts

@@ -1,13 +1,14 @@
 #include "app/ui/frmsyspara.h"
 
+#include "appearance/ui/appearance.h"
 #include "core/installation.h"
 #include "core/numericvalue.h"
 #include "core/prompter.h"
 #include "core/settings.h"
 #include "core/ui/enterkey.h"
 #include "core/ui/screenregistry.h"
-#include "appearance/ui/appearance.h"
-#include "igm/layout.h"
+#include "filing/layouts.h"
+#include "manifest/layout.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "app/ui/qtprompter.h"
 
+#include "appearance/ui/appearance.h"
 #include "core/installation.h"
 #include "core/settings.h"
-#include "appearance/ui/appearance.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/failure.h"
 #include "appearance/skin.h"
+#include "core/failure.h"
 
 #include <optional>
 

@@ -1,11 +1,11 @@
 #include "appearance/ui/frmcolor.h"
 
+#include "appearance/skin.h"
+#include "appearance/ui/appearance.h"
 #include "core/prompter.h"
 #include "core/settings.h"
 #include "core/ui/enterkey.h"
 #include "core/ui/screenregistry.h"
-#include "appearance/skin.h"
-#include "appearance/ui/appearance.h"
 
 #include <QDir>
 #include <QFileInfo>

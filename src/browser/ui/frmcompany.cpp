@@ -1,11 +1,11 @@
 #include "browser/ui/frmcompany.h"
 
-#include "core/installation.h"
-#include "core/prompter.h"
-#include "core/ui/screenregistry.h"
 #include "browser/companyregister.h"
 #include "browser/recordsources.h"
 #include "browser/ui/pgsourcedialog.h"
+#include "core/installation.h"
+#include "core/prompter.h"
+#include "core/ui/screenregistry.h"
 #include "store/installer.h"
 
 #include <QFileInfo>

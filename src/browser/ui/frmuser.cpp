@@ -1,12 +1,12 @@
 #include "browser/ui/frmuser.h"
 
-#include "core/prompter.h"
-#include "core/rights.h"
-#include "store/session.h"
-#include "core/ui/screenregistry.h"
 #include "browser/recordsources.h"
 #include "browser/retry.h"
+#include "core/prompter.h"
+#include "core/rights.h"
+#include "core/ui/screenregistry.h"
 #include "store/passwordhash.h"
+#include "store/session.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

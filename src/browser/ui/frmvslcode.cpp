@@ -1,8 +1,8 @@
 #include "browser/ui/frmvslcode.h"
 
+#include "browser/recordsources.h"
 #include "core/ui/capitals.h"
 #include "core/ui/screenregistry.h"
-#include "browser/recordsources.h"
 
 namespace quarl {
 

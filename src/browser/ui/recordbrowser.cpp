@@ -1,14 +1,14 @@
 #include "browser/ui/recordbrowser.h"
 
-#include "core/prompter.h"
-#include "core/rights.h"
-#include "store/session.h"
 #include "appearance/ui/appearance.h"
 #include "browser/fieldformat.h"
 #include "browser/ui/browsericons.h"
 #include "browser/ui/fieldvalidator.h"
+#include "core/prompter.h"
+#include "core/rights.h"
 #include "core/ui/altkeys.h"
 #include "core/ui/screenregistry.h"
+#include "store/session.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/failure.h"
 #include "browser/recordset.h"
+#include "core/failure.h"
 
 #include <QHash>
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/failure.h"
 #include "browser/ui/lookupcombo.h"
+#include "core/failure.h"
 
 namespace quarl {
 

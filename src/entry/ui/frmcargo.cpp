@@ -1,15 +1,15 @@
 #include "entry/ui/frmcargo.h"
 
-#include "core/prompter.h"
-#include "store/session.h"
-#include "core/ui/capitals.h"
-#include "core/ui/screenregistry.h"
 #include "browser/fieldformat.h"
 #include "browser/ui/lookupcombo.h"
+#include "core/prompter.h"
+#include "core/ui/capitals.h"
+#include "core/ui/screenregistry.h"
 #include "entry/cargorules.h"
 #include "entry/ui/goodsitemsgrid.h"
+#include "manifest/containernumber.h"
 #include "store/blnumbers.h"
-#include "igm/containernumber.h"
+#include "store/session.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 #include "entry/ui/frmvslmast.h"
 
+#include "browser/fieldformat.h"
+#include "browser/ui/lookupcombo.h"
 #include "core/prompter.h"
 #include "core/settings.h"
 #include "core/ui/capitals.h"
 #include "core/ui/screenregistry.h"
-#include "browser/fieldformat.h"
-#include "browser/ui/lookupcombo.h"
 #include "entry/voyageheader.h"
 
 #include <QAbstractItemView>

@@ -1,19 +1,19 @@
 #include "reports/ui/reportscreen.h"
 
+#include "appearance/ui/appearance.h"
 #include "core/installation.h"
 #include "core/preparedreportdata.h"
 #include "core/prompter.h"
-#include "store/session.h"
 #include "core/settings.h"
 #include "core/ui/capitals.h"
 #include "core/ui/enterkey.h"
 #include "core/ui/screenregistry.h"
-#include "appearance/ui/appearance.h"
+#include "reports/mailhandoff.h"
 #include "reports/printerchoice.h"
 #include "reports/reportexport.h"
 #include "reports/ui/frmprint.h"
 #include "reports/ui/printersetupdialog.h"
-#include "reports/mailhandoff.h"
+#include "store/session.h"
 
 #include <QApplication>
 #include <QDir>

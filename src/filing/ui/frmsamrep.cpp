@@ -1,0 +1,171 @@
+#include "filing/ui/frmsamrep.h"
+
+#include "core/installation.h"
+#include "core/prompter.h"
+#include "core/settings.h"
+#include "core/ui/screenregistry.h"
+#include "manifest/igmmessages.h"
+#include "sam/samfile.h"
+#include "sam/samreply.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+
+namespace quarl {
+
+namespace {
+
+QString count(qint64 n, const char *one)
+{
+    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one)) : QStringLiteral("%1 %2s").arg(n).arg(QLatin1String(one));
+}
+
+QStringList shown(const igm::SamCheckReport &report)
+{
+    QStringList lines;
+    for (const igm::SamFinding &f : report.findings)
+        lines << f.toString();
+    return lines;
+}
+
+Prompter::Icon iconOf(const igm::SamCheckReport &report)
+{
+    return report.errors() > 0 ? Prompter::Icon::Critical
+                               : report.warnings() > 0 ? Prompter::Icon::Warning : Prompter::Icon::Information;
+}
+
+} // namespace
+
+frmSamRep::frmSamRep(QWidget *parent) : VoyageSendScreen("frmSamRep", QStringLiteral("Generate SAM (SCMTR)"), parent)
+{
+    auto *cmdReply = makeButton("cmdReply", QStringLiteral("&Read Reply"));
+    cmdReply->setToolTip(QStringLiteral("List the errors of the gateway's reply (_SFL or _ACK file)"));
+    addCommand(cmdReply);
+    auto *cmdCheck = makeButton("cmdCheck", QStringLiteral("&Check"));
+    cmdCheck->setToolTip(QStringLiteral("List what the voyage still lacks for filing, without writing the file"));
+    addCommand(cmdCheck); // before Read Reply
+    setTabOrder(cmdCheck, cmdReply);
+    setTabOrder(cmdReply, findChild<QPushButton *>(QStringLiteral("cmdExit")));
+    connect(cmdCheck, &QPushButton::clicked, this, [this] { check(); });
+    connect(cmdReply, &QPushButton::clicked, this, [this] { readReply(); });
+
+    // The file goes to ICEGATE's signing utility before upload; the clerk must know it is unsigned.
+    auto *note = new QLabel(QStringLiteral("The signature (digSign) is written empty: sign the file with ICEGATE's "
+                                           "signing utility before uploading it."),
+                            this);
+    note->setObjectName(QStringLiteral("lblSignature"));
+    note->setWordWrap(true);
+    if (auto *box = qobject_cast<QBoxLayout *>(layout()))
+        box->insertWidget(1, note);
+}
+
+void frmSamRep::opened()
+{
+    if (Settings::iceGateUser().trimmed().isEmpty() || Settings::customHouseCode().trimmed().isEmpty())
+        Prompter::current().message(QLatin1String(igm::Messages::SettingsMissingAdvice));
+}
+
+igm::SamWriteResult frmSamRep::run(bool checkOnly)
+{
+    igm::SamWriteOptions options;
+    options.iceGateUser = Settings::iceGateUser();
+    options.customHouseCode = Settings::customHouseCode();
+    options.testOrProduction = Settings::igmTestIndicator();
+    options.checkOnly = checkOnly;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    igm::SamWriteResult r = igm::WriteSamFile(database(), Installation::folder(), vessel(), voyage(), options);
+    QGuiApplication::restoreOverrideCursor();
+    return r;
+}
+
+QString frmSamRep::writeFile()
+{
+    const igm::SamWriteResult r = run(false);
+    if (r.check.errors() > 0) {
+        Prompter::current().messageWithList(r.outcome.message, shown(r.check), Prompter::Icon::Critical,
+                                            QStringLiteral("Check"));
+        return {};
+    }
+    if (!showOutcome(r.outcome))
+        return {};
+    const QString summary =
+        QStringLiteral("File %1 is written with job number %2: %3, %4; %5.\nThe signature (digSign) is empty: "
+                       "sign the file with ICEGATE's signing utility before uploading it.")
+            .arg(QDir::toNativeSeparators(r.path))
+            .arg(r.jobNumber)
+            .arg(count(r.lines, "line"), count(r.containers, "container"), count(r.check.warnings(), "warning"));
+    Prompter::current().messageWithList(summary, shown(r.check), iconOf(r.check), QStringLiteral("Generate SAM"));
+    return r.path;
+}
+
+void frmSamRep::check()
+{
+    const igm::SamWriteResult r = run(true);
+    if (!r.outcome.isOk()) {
+        showOutcome(r.outcome);
+        return;
+    }
+    const QString summary = QStringLiteral("Voyage %1 / %2: %3 lines, %4 containers; %5, %6.")
+                                .arg(vessel().trimmed(), voyage().trimmed())
+                                .arg(r.lines)
+                                .arg(r.containers)
+                                .arg(count(r.check.errors(), "error"), count(r.check.warnings(), "warning"));
+    Prompter::current().messageWithList(summary, shown(r.check), iconOf(r.check), QStringLiteral("Check"));
+}
+
+void frmSamRep::readReply()
+{
+    const QString path = Prompter::current().openFileName(QStringLiteral("Open the Gateway's Reply"),
+                                                          QStringLiteral("Gateway replies (*_SFL.json *_ACK.json);;JSON files (*.json)"),
+                                                          Installation::folder());
+    if (path.isEmpty())
+        return;
+    QString used;
+    const Result<igm::GatewayReply> r = igm::ReadGatewayReply(path, {}, &used);
+    if (!r) {
+        Prompter::current().message(r.failure().numberAndText(), Prompter::Icon::Critical);
+        return;
+    }
+    const igm::GatewayReply &reply = r.value();
+    QStringList lines;
+    for (const igm::ReplyError &e : reply.errors)
+        lines << e.toString();
+    for (const igm::ReplyIdentifier &id : reply.identifiers)
+        lines << QStringLiteral("Line %1%2%3: %4 %5")
+                     .arg(id.lineNo)
+                     .arg(id.subLineNo > 0 ? QStringLiteral(" sub-line %1").arg(id.subLineNo) : QString())
+                     .arg(id.blNo.isEmpty() ? QString() : QStringLiteral(" B/L ") + id.blNo)
+                     .arg(id.type, id.number);
+    const QString summary =
+        reply.summary()
+        + (used.isEmpty() ? QStringLiteral("\nThe file it answers is not beside it: B/L numbers are not named.")
+                          : QStringLiteral("\nB/L numbers from %1.").arg(QDir::toNativeSeparators(used)));
+    Prompter::current().messageWithList(summary, lines,
+                                        reply.accepted() ? Prompter::Icon::Information : Prompter::Icon::Critical,
+                                        QStringLiteral("Read Reply"));
+}
+
+void frmSamRep::generate()
+{
+    const QString path = writeFile();
+    if (path.isEmpty())
+        return;
+    const QString question = QLatin1String(igm::Messages::FilePrefix) + QDir::toNativeSeparators(path)
+                             + QLatin1String(igm::Messages::SavedCopyToFloppy);
+    if (Prompter::current().askYesNo(question, Prompter::Icon::Question))
+        copyToMedia({path});
+}
+
+void frmSamRep::email()
+{
+    const QString path = writeFile();
+    if (!path.isEmpty())
+        mailFiles({path});
+}
+
+QUARL_REGISTER_SCREEN(frmSamRep)
+
+} // namespace quarl

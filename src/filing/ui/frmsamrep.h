@@ -1,0 +1,34 @@
+#pragma once
+
+#include "filing/ui/voyagesendscreen.h"
+
+namespace quarl {
+namespace igm {
+struct SamWriteResult;
+}
+
+// "Generate SAM (SCMTR)": writes the voyage's arrival manifest as the gateway's JSON message
+// into the program folder, then copies it to the removable-media folder or mails it. The
+// voyage is checked first: with errors no file is written and the list says what to key in.
+// "Check" lists the findings without writing or taking a job number; "Read Reply" lists the
+// errors of the gateway's _SFL or _ACK file with the B/L numbers they concern.
+class frmSamRep : public VoyageSendScreen
+{
+    Q_OBJECT
+public:
+    explicit frmSamRep(QWidget *parent = nullptr);
+
+protected:
+    void opened() override;
+    void generate() override;
+    void email() override;
+
+private:
+    igm::SamWriteResult run(bool checkOnly);
+    // The file written, or the empty text when nothing was (it was said).
+    QString writeFile();
+    void check();
+    void readReply();
+};
+
+} // namespace quarl

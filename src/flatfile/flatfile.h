@@ -1,0 +1,113 @@
+#pragma once
+
+#include "core/textlinereader.h"
+#include "manifest/igmformat.h"
+#include "manifest/layout.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+// What the two flat-file layouts share: lines of fields separated by GS in marked
+// sections, read a line at a time, and field tables that put each field into a column.
+namespace quarl::igm::Flat {
+
+// Longest line taken; a longer one means the file is not a manifest.
+inline constexpr qsizetype MaxLineLength = 64 * 1024;
+
+// A field of a record: where it stands, the column it fills, how it converts.
+template<typename C>
+struct Field
+{
+    int number;        // 1-based, as the layout counts
+    C column;          // C::Count: no column (a constant, or what the layout handles itself)
+    Format::Kind kind = Format::Kind::Text;
+    const char *name = nullptr; // its own name, where the column's caption does not say it
+};
+
+// The width of a text column of the schema; 0 for other columns.
+qsizetype width(V c);
+qsizetype width(L c);
+qsizetype width(K c);
+
+inline const char *tableOf(V) { return Table::Vessel; }
+inline const char *tableOf(L) { return Table::Line; }
+inline const char *tableOf(K) { return Table::Container; }
+inline Section sectionOf(V) { return Section::Vessel; }
+inline Section sectionOf(L) { return Section::Cargo; }
+inline Section sectionOf(K) { return Section::Container; }
+// The schema's spelling of a column, as the import's message names it.
+QString schemaName(const char *table, const char *column);
+
+// "vessel field 12 (port before last)"
+QString fieldLabel(Section section, int number, const QString &name);
+// While checking: a warning for a cargo record whose sub-line number (field number) is not 0.
+void noteSubLine(ReadContext &cx, qint64 line, int number, const QString &text, const QString &bill);
+
+bool isBlank(const QByteArray &line);
+// A line of the file as a message shows it: its start, control characters as blanks.
+QString shown(const QByteArray &line);
+
+// The lines of a file with the faults every line can have: binary data, a line longer
+// than any record, a read error, the end of the file where more was expected.
+class Lines
+{
+public:
+    Lines(QIODevice &in, ReadContext &context) : m_reader(&in, MaxLineLength), m_in(in), m_context(context) {}
+
+    enum class Next { Line, End, Stop };
+    // The next line; an over-long one is raised (and skipped when checking).
+    Next next(QByteArray *line);
+    // At the end of the file where expecting should stand: raised as an incomplete file.
+    bool endsBefore(const char *expecting);
+    qint64 number() const { return m_reader.lineNumber(); }
+    qint64 bytesRead() const { return m_reader.bytesRead(); }
+    TextLineReader::End lastEnd() const { return m_reader.lastEnd(); }
+    bool tick() { return m_context.tick(number(), bytesRead()); }
+
+private:
+    TextLineReader m_reader;
+    QIODevice &m_in;
+    ReadContext &m_context;
+    qint64 m_skipped = 0;
+};
+
+// Problems of a file's layout (number 321 unless given), naming the line.
+Problem layoutProblem(qint64 line, const QString &importText, const QString &checkText,
+                      const QString &field = QString());
+
+// Converts the text of a field into its column of row; a refusal is raised (the value
+// then stays null), naming the field as label() says. False when the reading stops.
+template<typename C, typename Label>
+bool take(const Field<C> &f, const QString &text, Row<C> &row, qint64 line, ReadContext &cx, const Label &label,
+          const QString &bill = QString())
+{
+    QString why;
+    QVariant value;
+    const Format::Refusal r = Format::convert(text, f.kind, width(f.column), &value, &why);
+    if (r == Format::Refusal::None) {
+        row[f.column] = std::move(value);
+        return true;
+    }
+    row.refused |= quint64(1) << size_t(f.column);
+    row[f.column] = QVariant();
+    Problem p;
+    const bool tooLong = r == Format::Refusal::TooLong;
+    p.failure = Failure(Format::refusalCode(r), QStringLiteral("%1 in line %2 of the file: %3")
+                                                    .arg(tooLong ? QStringLiteral("Value too long")
+                                                                 : QStringLiteral("Type mismatch"))
+                                                    .arg(line)
+                                                    .arg(why));
+    p.section = sectionOf(f.column);
+    p.column = schemaName(tableOf(f.column), columnName(f.column));
+    p.line = line;
+    p.field = label();
+    p.text = why;
+    p.bill = bill;
+    return cx.raise(p);
+}
+
+// The characters outside ASCII 32-126 of a record line, for the check: one finding per
+// line, naming the field.
+void characters(const QByteArray &line, Section section, qint64 number, ReadContext &cx);
+
+} // namespace quarl::igm::Flat

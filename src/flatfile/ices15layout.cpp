@@ -1,0 +1,942 @@
+// Today's flat-file layout, version ICES1_5 of message SACHI01: header HREC with 12 fields,
+// "<manifest>", one vessel record of 26 fields, cargo records of 41, container records of
+// 17, each starting with the message type, custom house code and IMO number; fields
+// separated by GS with none after the last; trailer TREC + the header's control number;
+// a signed file's signature lines after it.
+#include "core/placeholders.h"
+#include "flatfile/flatfile.h"
+#include "flatfile/flatlayouts.h"
+#include "manifest/fileerror.h"
+#include "manifest/igmmessages.h"
+
+#include <QFileDevice>
+#include <QIODevice>
+#include <QTime>
+
+#include <cerrno>
+
+namespace quarl::igm {
+
+namespace {
+
+using namespace Format;
+using Flat::Field;
+using Kind = Format::Kind;
+
+constexpr char Version[] = "ICES1_5";
+constexpr char MessageId[] = "SACHI01";
+constexpr char Start[] = "<manifest>";
+constexpr char Header[] = "HREC";
+constexpr char TrailerTag[] = "TREC";
+constexpr char EmptyStatus[] = "EMP"; // the gateway's code for an empty container; ours is MTY
+constexpr char OurEmptyStatus[] = "MTY";
+
+constexpr int HeaderFieldCount = 12;
+constexpr int VesselFieldCount = 26;
+constexpr int CargoFieldCount = 41;
+constexpr int ContainerFieldCount = 17;
+
+// Fields 11 and 26 fill two columns each: the older column and the one "as filed".
+const Field<V> VesselTable[] = {
+    {3, V::IgmNo},        {4, V::IgmDate, Kind::OptionalDate}, {6, V::Code},       {7, V::Voyage},
+    {8, V::LineCode},     {9, V::AgentCode},  {10, V::Master},     {11, V::PortArrival}, {11, V::ArrivalPortCode},
+    {12, V::LastPort},    {13, V::LastPort1}, {14, V::LastPort2},  {15, V::Type},        {16, V::TotalItems, Kind::Total},
+    {17, V::CargoDescription}, {19, V::LightDues, Kind::Number}, {20, V::SameBottom}, {21, V::ShipStores},
+    {22, V::CrewList},    {23, V::PassengerList}, {24, V::CrewEffects}, {25, V::MaritimeDeclaration},
+    {26, V::TerminalOp},  {26, V::TerminalCode},
+};
+constexpr int ImoField = 5;
+constexpr int ArrivalField = 18;
+
+const Field<L> CargoTable[] = {
+    {4, L::Vessel},       {5, L::Voyage},       {8, L::LineNo, Kind::Count}, {10, L::BlNo},
+    {11, L::BlDate, Kind::Date}, {12, L::PortLoad}, {13, L::PortDest}, {14, L::HblNo},
+    {15, L::HblDate, Kind::OptionalDate}, {16, L::ImpName}, {17, L::ImpAdd1}, {18, L::ImpAdd2}, {19, L::ImpAdd3},
+    {20, L::NotName},     {21, L::NotAdd1},     {22, L::NotAdd2},    {23, L::NotAdd3},     {24, L::Nature},
+    {25, L::ItemType},    {26, L::Movement},    {27, L::DestCode},   {28, L::Pkgs, Kind::Count}, {29, L::PkgType},
+    {30, L::GrossWt, Kind::Weight}, {31, L::UnitWt}, {32, L::Volume, Kind::Number}, {33, L::UnitVol},
+    {34, L::Marks},       {35, L::Description}, {36, L::UnoCode},    {37, L::ImoCode},     {38, L::BondNo, Kind::Number},
+    {39, L::CarrierCode}, {40, L::Mode},        {41, L::Mlo},
+};
+
+const Field<K> ContainerTable[] = {
+    {8, K::LineNo, Kind::Count}, {9, K::SubLineNo, Kind::Count}, {10, K::Number}, {11, K::Seal}, {12, K::Agent},
+    {13, K::Status},      {14, K::Pkgs, Kind::Count}, {15, K::Weight, Kind::Weight}, {16, K::Iso}, {17, K::Soc},
+};
+
+// The message types a record may start with.
+bool knownType(const QString &type, Section section)
+{
+    if (type == QLatin1String("F") || type == QLatin1String("A") || type == QLatin1String("C"))
+        return true;
+    return section == Section::Container && type == QLatin1String("V");
+}
+
+template<typename C, size_t N>
+int numberOf(const Field<C> (&table)[N], C c)
+{
+    for (const Field<C> &f : table) {
+        if (f.column == c)
+            return f.number;
+    }
+    return 0;
+}
+
+// "DDMMYYYY HH:MM"; a missing time as 00:00.
+QByteArray arrival(const QDate &date, const QString &time)
+{
+    QByteArray out;
+    appendDate(out, date);
+    out += ' ';
+    const QString t = clockTime(time);
+    out += t.isEmpty() ? QByteArray("00:00") : t.toLatin1();
+    return out;
+}
+
+bool parseArrival(QStringView text, QDate *date, QString *time)
+{
+    if (text.size() != 14 || text.at(8) != QLatin1Char(' ') || text.at(11) != QLatin1Char(':'))
+        return false;
+    const QDate d = parseDate(text.left(8));
+    const QString t = clockTime(text.mid(9).toString());
+    if (!d.isValid() || t.isEmpty())
+        return false;
+    *date = d;
+    *time = t;
+    return true;
+}
+
+class Ices15Layout : public Layout
+{
+public:
+    QString name() const override { return QStringLiteral("ices15"); }
+    QStringList otherNames() const override { return {QStringLiteral("ices1_5"), QStringLiteral("ices 1.5")}; }
+    QString caption() const override { return QStringLiteral("ICES 1.5"); }
+    Recognition recognise(const QByteArray &line, QString *version) const override
+    {
+        if (!line.startsWith(Header) || line.startsWith("HREC**"))
+            return Recognition::No;
+        const QList<QByteArray> fields = line.split(FieldSeparator);
+        const QByteArray named = fields.value(5).trimmed();
+        if (version)
+            *version = QString::fromLatin1(named);
+        return fields.size() > 1 && named == Version ? Recognition::Yes : Recognition::OtherVersion;
+    }
+    bool needsControlNumber() const override { return true; }
+    bool needsTestIndicator() const override { return true; }
+    bool read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const override;
+    std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
+    QList<L> lineColumns() const override
+    {
+        QList<L> out{L::HblNo, L::HblDate};
+        for (const Field<L> &f : CargoTable)
+            out << f.column;
+        return out;
+    }
+    QList<K> containerColumns() const override
+    {
+        QList<K> out;
+        for (const Field<K> &f : ContainerTable)
+            out << f.column;
+        return out;
+    }
+    QString label(V c) const override
+    {
+        const int n = numberOf(VesselTable, c);
+        if (c == V::ArrivalDate || c == V::ArrivalTime)
+            return Flat::fieldLabel(Section::Vessel, ArrivalField, QStringLiteral("expected arrival"));
+        return n ? Flat::fieldLabel(Section::Vessel, n, igm::caption(c)) : igm::caption(c);
+    }
+    QString label(L c) const override
+    {
+        const int n = numberOf(CargoTable, c);
+        return n ? Flat::fieldLabel(Section::Cargo, n, igm::caption(c)) : igm::caption(c);
+    }
+    QString label(K c) const override
+    {
+        const int n = numberOf(ContainerTable, c);
+        return n ? Flat::fieldLabel(Section::Container, n, igm::caption(c)) : igm::caption(c);
+    }
+    void checkHeader(const VesselRow &v, const VesselMaster &master, Problems &problems) const override;
+};
+
+Problem headerProblem(const VesselRow &v, int field, const char *name, const QString &text)
+{
+    Problem p;
+    p.line = v.fileLine;
+    p.field = Flat::fieldLabel(Section::Vessel, field, QLatin1String(name));
+    p.text = text;
+    p.failure = Failure(ErrorNumber::BadFileFormat, text);
+    return p;
+}
+
+void Ices15Layout::checkHeader(const VesselRow &v, const VesselMaster &master, Problems &problems) const
+{
+    const QString imo = master.imo.toString().trimmed();
+    if (imo.size() != 7 || !std::all_of(imo.begin(), imo.end(), [](QChar c) { return c.isDigit(); }))
+        problems.raise(headerProblem(v, ImoField, "IMO number",
+                                     imo.isEmpty() ? QStringLiteral("No IMO number.")
+                                                   : QStringLiteral("\"%1\" is not a 7-digit IMO number.").arg(imo)));
+    const QString port = portOfArrival(v);
+    if (port.isEmpty())
+        problems.raise(headerProblem(v, 11, "port of arrival", QStringLiteral("No port of arrival.")));
+    else if (port.size() > 6)
+        problems.raise(headerProblem(v, 11, "port of arrival",
+                                     QStringLiteral("%1 characters, at most 6 allowed.").arg(port.size())));
+    if (v.isNull(V::TotalItems))
+        problems.raise(headerProblem(v, 16, "total number of lines", QStringLiteral("No total number of lines.")));
+    if (!v.date(V::ArrivalDate).isValid())
+        problems.raise(headerProblem(v, ArrivalField, "expected arrival",
+                                     QStringLiteral("No expected date and time of arrival.")));
+    const QString terminal = terminalOperator(v);
+    if (terminal.isEmpty())
+        problems.raise(headerProblem(v, 26, "terminal operator", QStringLiteral("No terminal operator code.")));
+    else if (terminal.size() > 10)
+        problems.raise(headerProblem(v, 26, "terminal operator",
+                                     QStringLiteral("%1 characters, at most 10 allowed.").arg(terminal.size())));
+    for (const V flag : {V::SameBottom, V::ShipStores, V::CrewList, V::PassengerList, V::CrewEffects,
+                         V::MaritimeDeclaration}) {
+        const QString f = v.text(flag).trimmed();
+        if (!f.isEmpty() && f != QLatin1String("Y") && f != QLatin1String("N"))
+            problems.raise(headerProblem(v, numberOf(VesselTable, flag), "declaration",
+                                         QStringLiteral("\"%1\" where Y or N belongs.").arg(f)));
+    }
+}
+
+// --- reading ---------------------------------------------------------------------------
+
+class Reader
+{
+public:
+    Reader(QIODevice &in, ManifestSink &sink, ReadContext &cx) : m_lines(in, cx), m_sink(sink), m_cx(cx) {}
+    bool run();
+
+private:
+    qint64 n() const { return m_lines.number(); }
+    bool lineError(const QString &importText, const QString &checkText, const QString &field = QString())
+    {
+        return m_cx.raise(Flat::layoutProblem(n(), QStringLiteral("Line %1 of the file %2").arg(n()).arg(importText),
+                                              checkText, field));
+    }
+    // The next line that is not blank; at the end of the file the reading stops (raised).
+    bool next(QByteArray *line, const char *expecting);
+    bool isTag(const QByteArray &line, const char *tag) const
+    {
+        return line.trimmed().compare(tag, Qt::CaseInsensitive) == 0;
+    }
+    // The next line must be tag; a misplaced one is raised (and, when checking, read again
+    // by what comes next).
+    bool expect(const char *tag);
+    bool header(const QByteArray &line);
+    bool split(const QByteArray &raw, int count, Section section, QStringList *f);
+    bool key(const QStringList &f, Section section, QVariant *vessel, QVariant *voyage, const QString &bill);
+    bool vessel(const QByteArray &raw);
+    bool cargo(const QByteArray &raw);
+    bool container(const QByteArray &raw);
+    bool trailer(const QByteArray &line);
+    bool afterTrailer();
+
+    Flat::Lines m_lines;
+    ManifestSink &m_sink;
+    ReadContext &m_cx;
+    Line m_line;
+    Container m_container;
+    QStringList m_header;
+    QString m_control;
+    QStringList m_key; // custom house, IMO, vessel code, voyage of the vessel record
+    bool m_lfOnly = false;
+    QByteArray m_pending;
+    bool m_hasPending = false;
+};
+
+bool Reader::next(QByteArray *line, const char *expecting)
+{
+    if (m_hasPending) {
+        m_hasPending = false;
+        *line = m_pending;
+        return true;
+    }
+    for (;;) {
+        switch (m_lines.next(line)) {
+        case Flat::Lines::Next::Stop:
+            return false;
+        case Flat::Lines::Next::End:
+            m_lines.endsBefore(expecting);
+            return false;
+        case Flat::Lines::Next::Line:
+            break;
+        }
+        if (line->contains('\0')) {
+            if (!m_cx.raise(Flat::layoutProblem(n(), QStringLiteral("Line %1 holds binary data: this is not an IGM file.").arg(n()),
+                                                QStringLiteral("The line holds binary data (character code 0)."))))
+                return false;
+            continue;
+        }
+        if (!m_lfOnly && m_lines.lastEnd() == TextLineReader::End::Lf) {
+            m_lfOnly = true;
+            Problem p = Flat::layoutProblem(n(), QString(), QStringLiteral("The line ends with LF alone; the file's lines end with CR LF."));
+            p.severity = Problem::Severity::Warning;
+            m_cx.note(p);
+        }
+        if (line->trimmed().isEmpty()) {
+            Problem p = Flat::layoutProblem(n(), QString(), QStringLiteral("Empty line."));
+            p.severity = Problem::Severity::Warning;
+            m_cx.note(p);
+            continue;
+        }
+        return true;
+    }
+}
+
+bool Reader::expect(const char *tag)
+{
+    QByteArray line;
+    if (!next(&line, tag))
+        return false;
+    if (isTag(line, tag))
+        return true;
+    if (!lineError(QStringLiteral("holds \"%1\" where the line %2 belongs.").arg(Flat::shown(line), QLatin1String(tag)),
+                   QStringLiteral("%1 where %2 belongs.").arg(Flat::shown(line), QLatin1String(tag))))
+        return false;
+    m_pending = line; // when checking, read on as if the tag stood there
+    m_hasPending = true;
+    return true;
+}
+
+bool Reader::header(const QByteArray &line)
+{
+    m_header = QString::fromLatin1(line).split(QLatin1Char(FieldSeparator));
+    const QString headerField = QStringLiteral("header");
+    if (m_header.size() != HeaderFieldCount) {
+        if (!m_cx.raise(Flat::layoutProblem(n(),
+                                            QStringLiteral("The header (line %1 of the file) holds %2 fields; the header "
+                                                           "of the ICES 1.5 layout has %3.")
+                                                .arg(n())
+                                                .arg(m_header.size())
+                                                .arg(HeaderFieldCount),
+                                            QStringLiteral("%1 fields; the header has %2.").arg(m_header.size()).arg(HeaderFieldCount),
+                                            headerField)))
+            return false;
+    }
+    while (m_header.size() < HeaderFieldCount)
+        m_header << QString();
+    m_control = m_header.at(9);
+    if (!m_cx.checking())
+        return true;
+    auto field = [](int k, const char *name) { return Flat::fieldLabel(Section::General, k, QLatin1String(name)); };
+    auto note = [&](int k, const char *name, const QString &text) {
+        m_cx.note(Flat::layoutProblem(n(), QString(), text, field(k, name)));
+    };
+    const QStringList &f = m_header;
+    if (f[1] != QLatin1String("ZZ"))
+        note(2, "sender qualifier", QStringLiteral("\"%1\" where ZZ belongs.").arg(f[1]));
+    if (f[2].trimmed().isEmpty())
+        note(3, "sender", QStringLiteral("No sender (gateway user id)."));
+    if (f[3] != QLatin1String("ZZ"))
+        note(4, "receiver qualifier", QStringLiteral("\"%1\" where ZZ belongs.").arg(f[3]));
+    if (f[4].size() != 6)
+        note(5, "custom house", QStringLiteral("\"%1\" is not a 6-character custom house code.").arg(f[4]));
+    if (f[6] != QLatin1String("T") && f[6] != QLatin1String("P"))
+        note(7, "test or production", QStringLiteral("\"%1\" where T or P belongs.").arg(f[6]));
+    if (!f[7].isEmpty())
+        note(8, "empty", QStringLiteral("This field is always empty."));
+    if (f[8] != QLatin1String(MessageId))
+        note(9, "message", QStringLiteral("\"%1\" where SACHI01 belongs.").arg(f[8]));
+    if (f[9].trimmed().isEmpty())
+        note(10, "control number", QStringLiteral("No control number."));
+    if (!QDate::fromString(f[10], QStringLiteral("yyyyMMdd")).isValid())
+        note(11, "date", QStringLiteral("\"%1\" is not a date YYYYMMDD.").arg(f[10]));
+    if (!QTime::fromString(f[11], QStringLiteral("HHmm")).isValid())
+        note(12, "time", QStringLiteral("\"%1\" is not a time HHMM.").arg(f[11]));
+    return true;
+}
+
+bool Reader::split(const QByteArray &raw, int count, Section section, QStringList *f)
+{
+    Flat::characters(raw, section, n(), m_cx);
+    const char *what = section == Section::Vessel ? "vessel record" : section == Section::Cargo ? "cargo record"
+                                                                                               : "container record";
+    *f = decodeLine(raw).split(QLatin1Char(FieldSeparator));
+    if (f->size() != count) {
+        lineError(QStringLiteral("holds %1 fields; a %2 of the ICES 1.5 layout has %3.")
+                      .arg(f->size())
+                      .arg(QLatin1String(what))
+                      .arg(count),
+                  QStringLiteral("%1 fields; a %2 has %3.").arg(f->size()).arg(QLatin1String(what)).arg(count));
+        return false;
+    }
+    if (!knownType(f->at(0), section)) {
+        lineError(QStringLiteral("begins with \"%1\", not with a message type (F): it is not a %2.")
+                      .arg(f->at(0), QLatin1String(what)),
+                  QStringLiteral("\"%1\" where the message type F belongs.").arg(f->at(0)),
+                  Flat::fieldLabel(section, 1, QStringLiteral("message type")));
+        return false;
+    }
+    if (m_cx.checking() && f->at(0) != QLatin1String("F") && !(section == Section::Container && f->at(0) == QLatin1String("V"))) {
+        Problem p = Flat::layoutProblem(n(), QString(), QStringLiteral("Message type \"%1\": a new manifest is filed with F.").arg(f->at(0)),
+                                        Flat::fieldLabel(section, 1, QStringLiteral("message type")));
+        p.severity = Problem::Severity::Warning;
+        m_cx.note(p);
+    }
+    return true;
+}
+
+bool Reader::key(const QStringList &f, Section section, QVariant *vessel, QVariant *voyage, const QString &bill)
+{
+    *vessel = f.at(3);
+    *voyage = f.at(4);
+    const char *record = section == Section::Cargo ? "cargo" : "container";
+    if (m_cx.checking() && !m_key.isEmpty()) {
+        // the custom house and IMO number of every record are the vessel record's
+        for (int k = 2; k <= 3; ++k) {
+            if (f.at(k - 1).trimmed() != m_key.value(k - 2)) {
+                Problem p = Flat::layoutProblem(n(), QString(),
+                                                QStringLiteral("\"%1\" differs from the vessel record's \"%2\".")
+                                                    .arg(f.at(k - 1), m_key.value(k - 2)),
+                                                QStringLiteral("%1 field %2").arg(QLatin1String(record)).arg(k));
+                p.bill = bill;
+                m_cx.note(p);
+            }
+        }
+    }
+    if (m_key.isEmpty() || (f.at(3) == m_key.value(2) && f.at(4) == m_key.value(3)))
+        return true;
+    Problem p;
+    p.failure = Failure(ErrorNumber::BadFileFormat,
+                        QStringLiteral("Line %1 of the file belongs to %2 / %3, not to the vessel record's %4 / %5.")
+                            .arg(QString::number(n()), f.at(3), f.at(4), m_key.value(2), m_key.value(3)));
+    p.section = section;
+    p.column = QStringLiteral("vslcode");
+    p.line = n();
+    const bool vesselDiffers = f.at(3) != m_key.value(2);
+    p.field = QStringLiteral("%1 field %2").arg(QLatin1String(record)).arg(vesselDiffers ? 4 : 5);
+    p.text = QStringLiteral("\"%1\" differs from the vessel record's \"%2\".")
+                 .arg(vesselDiffers ? f.at(3) : f.at(4), m_key.value(vesselDiffers ? 2 : 3));
+    p.bill = bill;
+    return m_cx.raise(p);
+}
+
+bool Reader::vessel(const QByteArray &raw)
+{
+    QStringList f;
+    if (!split(raw, VesselFieldCount, Section::Vessel, &f))
+        return m_cx.checking();
+    m_key = {f.at(1).trimmed(), f.at(4).trimmed(), f.at(5), f.at(6)};
+    if (f.at(5).trimmed().isEmpty() || f.at(6).trimmed().isEmpty()) {
+        if (!lineError(QStringLiteral("is a vessel record without a vessel code or a voyage number."),
+                       QStringLiteral("No vessel code or no voyage number."),
+                       Flat::fieldLabel(Section::Vessel, f.at(5).trimmed().isEmpty() ? 6 : 7,
+                                        f.at(5).trimmed().isEmpty() ? QStringLiteral("vessel code")
+                                                                    : QStringLiteral("voyage number"))))
+            return false;
+    }
+    if (m_cx.checking() && f.at(1).trimmed() != m_header.value(4))
+        m_cx.note(Flat::layoutProblem(n(), QString(),
+                                      QStringLiteral("\"%1\" differs from the header's custom house \"%2\".")
+                                          .arg(f.at(1).trimmed(), m_header.value(4)),
+                                      Flat::fieldLabel(Section::Vessel, 2, QStringLiteral("custom house"))));
+    VesselRow v;
+    v.fileLine = n();
+    for (const Field<V> &field : VesselTable) {
+        if (!Flat::take(field, f.at(field.number - 1), v, n(), m_cx,
+                        [&] { return Flat::fieldLabel(Section::Vessel, field.number, caption(field.column)); }))
+            return false;
+    }
+    const QString eta = f.at(ArrivalField - 1);
+    QDate date;
+    QString time;
+    if (!eta.trimmed().isEmpty() && !parseArrival(eta, &date, &time)) {
+        Problem p;
+        p.failure = Failure(ErrorNumber::TypeMismatch,
+                            QStringLiteral("Type mismatch in line %1 of the file: \"%2\" is not an arrival DDMMYYYY HH:MM.")
+                                .arg(n())
+                                .arg(eta));
+        p.section = Section::Vessel;
+        p.column = QStringLiteral("arrdt");
+        p.line = n();
+        p.field = Flat::fieldLabel(Section::Vessel, ArrivalField, QStringLiteral("expected arrival"));
+        p.text = QStringLiteral("\"%1\" is not a date and time DDMMYYYY HH:MM.").arg(eta);
+        if (!m_cx.raise(p))
+            return false;
+    }
+    if (date.isValid()) {
+        v[V::ArrivalDate] = date;
+        v[V::ArrivalTime] = time;
+    }
+    VesselMaster master;
+    master.code = f.at(5);
+    const QString imo = f.at(ImoField - 1).trimmed();
+    if (imo.size() > 7) {
+        Problem p;
+        p.failure = Failure(QStringLiteral("22001"),
+                            QStringLiteral("Value too long in line %1 of the file: %2 characters where the column takes "
+                                           "at most 7.")
+                                .arg(n())
+                                .arg(imo.size()));
+        p.section = Section::Vessel;
+        p.column = QStringLiteral("IMO_NO");
+        p.line = n();
+        p.field = Flat::fieldLabel(Section::Vessel, ImoField, QStringLiteral("IMO number"));
+        p.text = QStringLiteral("%1 characters where the column takes at most 7.").arg(imo.size());
+        if (!m_cx.raise(p))
+            return false;
+    } else if (!imo.isEmpty()) {
+        master.imo = imo;
+    }
+    std::vector<VesselRow> headers;
+    headers.push_back(std::move(v));
+    return m_sink.headers(std::move(headers), std::move(master));
+}
+
+bool Reader::cargo(const QByteArray &raw)
+{
+    QStringList f;
+    if (!split(raw, CargoFieldCount, Section::Cargo, &f))
+        return m_cx.checking();
+    // one record object for every line: each takes every field of the table anew
+    Line &line = m_line;
+    line.refused = 0;
+    line.fileLine = n();
+    const QString bill = f.at(9);
+    if (!key(f, Section::Cargo, &line.fileVessel, &line.fileVoyage, bill))
+        return false;
+    for (const Field<L> &field : CargoTable) {
+        if (!Flat::take(field, f.at(field.number - 1), line, n(), m_cx,
+                        [&] { return Flat::fieldLabel(Section::Cargo, field.number, caption(field.column)); }, bill))
+            return false;
+    }
+    Flat::noteSubLine(m_cx, n(), 9, f.at(8), bill);
+    line[L::SubLineNo] = qint64(0); // the layout has no house lines
+    if (!m_sink.line(std::move(line)))
+        return false;
+    return m_lines.tick();
+}
+
+bool Reader::container(const QByteArray &raw)
+{
+    QStringList f;
+    if (!split(raw, ContainerFieldCount, Section::Container, &f))
+        return m_cx.checking();
+    Container &c = m_container;
+    c.refused = 0;
+    c.fileLine = n();
+    if (!key(f, Section::Container, &c.fileVessel, &c.fileVoyage, QString()))
+        return false;
+    const QString status = f.at(12).trimmed();
+    if (status == QLatin1String(EmptyStatus))
+        f[12] = QLatin1String(OurEmptyStatus);
+    else if (m_cx.checking() && status.compare(QLatin1String(OurEmptyStatus), Qt::CaseInsensitive) == 0)
+        m_cx.note(Flat::layoutProblem(n(), QString(),
+                                      QStringLiteral("container status \"%1\" is not the gateway's: an empty container "
+                                                     "is EMP.")
+                                          .arg(status),
+                                      Flat::fieldLabel(Section::Container, 13, QStringLiteral("container status"))));
+    for (const Field<K> &field : ContainerTable) {
+        if (!Flat::take(field, f.at(field.number - 1), c, n(), m_cx,
+                        [&] { return Flat::fieldLabel(Section::Container, field.number, caption(field.column)); }))
+            return false;
+    }
+    if (!m_sink.container(std::move(c)))
+        return false;
+    return m_lines.tick();
+}
+
+bool Reader::trailer(const QByteArray &line)
+{
+    const QStringList f = QString::fromLatin1(line).split(QLatin1Char(FieldSeparator));
+    if (f.size() != 2 || f.at(0) != QLatin1String(TrailerTag))
+        return lineError(QStringLiteral("holds \"%1\" where the trailer TREC with the control number belongs.").arg(Flat::shown(line)),
+                         QStringLiteral("The trailer is TREC, the separator and the control number."),
+                         QStringLiteral("trailer"));
+    if (f.at(1) != m_control)
+        return lineError(QStringLiteral("is a trailer with the control number \"%1\"; the header's is \"%2\": the file is "
+                                        "not whole.")
+                             .arg(f.at(1), m_control),
+                         QStringLiteral("\"%1\" differs from the header's control number \"%2\".").arg(f.at(1), m_control),
+                         QStringLiteral("trailer field 2 (control number)"));
+    return true;
+}
+
+bool Reader::afterTrailer()
+{
+    // the signature the gateway's signing utility adds; nothing else
+    QByteArray line;
+    for (;;) {
+        switch (m_lines.next(&line)) {
+        case Flat::Lines::Next::Stop:
+            return false;
+        case Flat::Lines::Next::End:
+            return true;
+        case Flat::Lines::Next::Line:
+            break;
+        }
+        if (line.contains('\0')) {
+            if (!m_cx.raise(Flat::layoutProblem(n(), QStringLiteral("Line %1 holds binary data: this is not an IGM file.").arg(n()),
+                                                QStringLiteral("The line holds binary data (character code 0)."))))
+                return false;
+            continue;
+        }
+        if (line.trimmed().isEmpty() || line.startsWith("<START-SIGNATURE>") || line.startsWith("<START-CERTIFICATE>")
+            || line.startsWith("<SIGNER-VERSION>"))
+            continue;
+        if (!lineError(QStringLiteral("holds \"%1\" after the trailer: the file holds more than one manifest or is "
+                                      "damaged.")
+                           .arg(Flat::shown(line)),
+                       QStringLiteral("\"%1\" after the trailer.").arg(Flat::shown(line))))
+            return false;
+    }
+}
+
+bool Reader::run()
+{
+    QByteArray line;
+    if (!next(&line, Header))
+        return false;
+    if (!header(line))
+        return false;
+    if (!expect(Start) || !expect(VesselStart))
+        return false;
+    // one vessel record
+    if (!next(&line, VesselEnd))
+        return false;
+    if (isTag(line, VesselEnd)) {
+        Problem p;
+        p.failure = Failure(ErrorNumber::BadFileFormat, QStringLiteral("The file holds no vessel record."));
+        p.line = n();
+        if (!m_cx.raise(p))
+            return false;
+        if (!m_sink.headers({}, {}))
+            return false;
+    } else {
+        if (!vessel(line))
+            return false;
+        if (!expect(VesselEnd))
+            return false;
+    }
+    if (!expect(CargoStart))
+        return false;
+    for (const auto &[end, record] : {std::pair{CargoEnd, &Reader::cargo}, std::pair{ContainerEnd, &Reader::container}}) {
+        if (record == &Reader::container && !expect(ContainerStart))
+            return false;
+        for (;;) {
+            if (!next(&line, end))
+                return false;
+            if (line.startsWith('<')) {
+                if (!isTag(line, end)
+                    && !lineError(QStringLiteral("holds \"%1\" where the line %2 belongs.").arg(Flat::shown(line), QLatin1String(end)),
+                                  QStringLiteral("%1 where %2 belongs.").arg(Flat::shown(line), QLatin1String(end))))
+                    return false;
+                break;
+            }
+            if (!(this->*record)(line))
+                return false;
+        }
+    }
+    if (!expect(ManifestEnd))
+        return false;
+    if (!next(&line, TrailerTag) || !trailer(line))
+        return false;
+    if (!afterTrailer())
+        return false;
+    return m_sink.end();
+}
+
+bool Ices15Layout::read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const
+{
+    return Reader(in, sink, cx).run();
+}
+
+// --- writing ---------------------------------------------------------------------------
+
+// One record: fields separated by GS, none after the last, CR LF. A text shortened to
+// its column is noted as whose and what.
+class Record
+{
+public:
+    Record(QByteArray &out, QStringList *shortened, const QString &whose = QString())
+        : m_out(out), m_shortened(shortened), m_whose(whose)
+    {
+    }
+    Record &raw(const QByteArray &bytes)
+    {
+        sep();
+        m_out += bytes;
+        return *this;
+    }
+    // text within a column's width, trailing blanks dropped
+    Record &text(const QString &t, qsizetype width = 0, const char *what = nullptr)
+    {
+        sep();
+        if (appendText(m_out, trimTrailing(t), width) && m_shortened)
+            *m_shortened << m_whose + QLatin1Char(' ') + QLatin1String(what ? what : "");
+        return *this;
+    }
+    Record &value(const QVariant &v, qsizetype width = 0, const char *what = nullptr)
+    {
+        if (v.isNull())
+            return raw({});
+        if (v.metaType().id() == QMetaType::QByteArray) {
+            sep();
+            if (appendUtf8(m_out, *static_cast<const QByteArray *>(v.constData()), width, true) && m_shortened)
+                *m_shortened << m_whose + QLatin1Char(' ') + QLatin1String(what ? what : "");
+            return *this;
+        }
+        return text(v.toString(), width, what);
+    }
+    Record &date(const QDate &d)
+    {
+        sep();
+        if (d.isValid())
+            appendDate(m_out, d);
+        return *this;
+    }
+    Record &whole(const QVariant &v) // a number in plain decimal; nothing when null
+    {
+        sep();
+        if (!v.isNull())
+            appendNumber(m_out, numericValue(v));
+        return *this;
+    }
+    void end() { m_out += LineEnd; }
+
+private:
+    void sep()
+    {
+        if (m_started)
+            m_out += FieldSeparator;
+        m_started = true;
+    }
+    QByteArray &m_out;
+    QStringList *m_shortened;
+    const QString &m_whose;
+    bool m_started = false;
+};
+
+void tagLine(QByteArray &out, const char *text)
+{
+    out += text;
+    out += LineEnd;
+}
+
+class IcesWriter : public ManifestWriter
+{
+public:
+    IcesWriter(QIODevice &out, const WriteOptions &o, QStringList *notices) : m_out(out), m_o(o), m_notices(notices)
+    {
+        m_buf.reserve(FlushAt + 64 * 1024);
+    }
+
+    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) override
+    {
+        const QString user = trimTrailing(m_o.iceGateUser).trimmed();
+        m_customs = trimTrailing(m_o.customHouseCode).trimmed();
+        m_control = m_o.controlNumber.trimmed();
+        if (m_control.isEmpty())
+            return fail(Failure(ErrorNumber::InvalidArgument, QStringLiteral("No control number for the file's header.")));
+        const VesselRow &v = headers.front();
+        m_total = v[V::TotalItems].toLongLong();
+        m_vesselCode = v.text(V::Code);
+        m_voyageNo = v.text(V::Voyage);
+        m_igmNo = trimTrailing(v.text(V::IgmNo));
+        m_igmDate = v.date(V::IgmDate);
+        m_imo = master.imo.toString().trimmed();
+        if (m_imo.isEmpty())
+            m_missing << QStringLiteral("the vessel's IMO number (Vessel Code Setup, IMO No.)");
+        const QString port = portOfArrival(v);
+        if (port.isEmpty())
+            m_missing << QStringLiteral("the port of arrival as filed");
+        const QString terminal = terminalOperator(v);
+        if (terminal.isEmpty())
+            m_missing << QStringLiteral("the terminal operator code");
+        const QDate arrDate = v.date(V::ArrivalDate);
+        if (!arrDate.isValid())
+            m_missing << QStringLiteral("the expected arrival date and time");
+        else if (clockTime(v.text(V::ArrivalTime)).isEmpty())
+            m_missing << QStringLiteral("the expected arrival time (00:00 written)");
+        {
+            Record h(m_buf, nullptr);
+            h.raw(Header).text(QStringLiteral("ZZ")).text(user).text(QStringLiteral("ZZ")).text(m_customs);
+            h.text(QLatin1String(Version))
+                .text(m_o.testOrProduction.trimmed().toUpper() == QLatin1String("T") ? QStringLiteral("T") : QStringLiteral("P"));
+            h.text(QString()).text(QLatin1String(MessageId)).text(m_control);
+            h.text(m_o.written.toString(QStringLiteral("yyyyMMdd"))).text(m_o.written.toString(QStringLiteral("HHmm")));
+            h.end();
+        }
+        tagLine(m_buf, Start);
+        tagLine(m_buf, VesselStart);
+        auto w = [](V c) { return Flat::width(c); };
+        auto where = [](V c) { return captionText(c); };
+        const QString whose = QStringLiteral("voyage header");
+        Record r(m_buf, &m_shortened, whose);
+        r.raw("F").text(m_customs).text(m_igmNo).date(m_igmDate).text(m_imo).text(m_vesselCode).text(m_voyageNo);
+        r.value(v[V::LineCode], w(V::LineCode), where(V::LineCode));
+        r.value(v[V::AgentCode], w(V::AgentCode), where(V::AgentCode));
+        r.value(v[V::Master], w(V::Master), where(V::Master));
+        r.text(port, w(V::ArrivalPortCode), where(V::ArrivalPortCode));
+        r.value(v[V::LastPort], w(V::LastPort)).value(v[V::LastPort1], w(V::LastPort1)).value(v[V::LastPort2], w(V::LastPort2));
+        r.value(v[V::Type], w(V::Type), where(V::Type));
+        r.raw(QByteArray::number(m_total));
+        r.value(v[V::CargoDescription], w(V::CargoDescription), where(V::CargoDescription));
+        r.raw(arrDate.isValid() ? arrival(arrDate, v.text(V::ArrivalTime)) : QByteArray());
+        const double dues = numericValue(v[V::LightDues]);
+        r.raw(dues == 0 ? QByteArray() : fixed(dues, 2));
+        for (const V flag : {V::SameBottom, V::ShipStores, V::CrewList, V::PassengerList, V::CrewEffects,
+                             V::MaritimeDeclaration})
+            r.value(v[flag], w(flag));
+        r.text(terminal, w(V::TerminalCode), where(V::TerminalCode));
+        r.end();
+        tagLine(m_buf, VesselEnd);
+        tagLine(m_buf, CargoStart);
+        return true;
+    }
+
+    bool line(Line &&l) override
+    {
+        ++m_lines;
+        if (!l.date(L::BlDate).isValid())
+            return fail(Failure(ErrorNumber::InvalidUseOfNull,
+                                QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
+                                    .arg(l.bill())
+                                    .arg(m_lines)));
+        if (l.text(L::PortDest).trimmed() == QLatin1String(Placeholder::Port))
+            ++m_placeholderDestinations;
+        const QString whose = QStringLiteral("B/L ") + l.bill();
+        auto where = [](L c) { return captionText(c); };
+        Record r(m_buf, &m_shortened, whose);
+        head(r);
+        r.raw(QByteArray::number(l[L::LineNo].toLongLong())).raw("0");
+        r.value(l[L::BlNo], Flat::width(L::BlNo), where(L::BlNo)).date(l.date(L::BlDate));
+        r.value(l[L::PortLoad], Flat::width(L::PortLoad)).value(l[L::PortDest], Flat::width(L::PortDest));
+        r.value(l[L::HblNo], Flat::width(L::HblNo), where(L::HblNo)).date(l.date(L::HblDate));
+        for (const L c : {L::ImpName, L::ImpAdd1, L::ImpAdd2, L::ImpAdd3, L::NotName, L::NotAdd1, L::NotAdd2,
+                          L::NotAdd3, L::Nature, L::ItemType, L::Movement, L::DestCode})
+            r.value(l[c], Flat::width(c), where(c));
+        r.whole(l[L::Pkgs]).value(l[L::PkgType], Flat::width(L::PkgType));
+        r.raw(fixed(numericValue(l[L::GrossWt]), 3)).value(l[L::UnitWt], Flat::width(L::UnitWt));
+        const double volume = numericValue(l[L::Volume]);
+        if (volume == 0)
+            r.raw({}).raw({});
+        else
+            r.raw(fixed(volume, 3)).value(l[L::UnitVol], Flat::width(L::UnitVol));
+        for (const L c : {L::Marks, L::Description, L::UnoCode, L::ImoCode})
+            r.value(l[c], Flat::width(c), where(c));
+        const double bond = numericValue(l[L::BondNo]);
+        if (bond == 0)
+            r.raw({});
+        else
+            r.whole(bond);
+        for (const L c : {L::CarrierCode, L::Mode, L::Mlo})
+            r.value(l[c], Flat::width(c), where(c));
+        r.end();
+        if (m_o.progress && m_lines % 1000 == 0)
+            m_o.progress(m_lines, m_total);
+        return flush(false);
+    }
+
+    bool container(Container &&c) override
+    {
+        endLines();
+        const QString whose = QStringLiteral("container ") + c.text(K::Number);
+        auto where = [](K k) { return captionText(k); };
+        Record r(m_buf, &m_shortened, whose);
+        head(r);
+        r.raw(QByteArray::number(c[K::LineNo].toLongLong())).raw("0");
+        r.value(c[K::Number], Flat::width(K::Number), where(K::Number));
+        r.value(c[K::Seal], Flat::width(K::Seal), where(K::Seal));
+        r.value(c[K::Agent], Flat::width(K::Agent), where(K::Agent));
+        const QString status = trimTrailing(c.text(K::Status)).trimmed();
+        r.text(status.compare(QLatin1String(OurEmptyStatus), Qt::CaseInsensitive) == 0 ? QLatin1String(EmptyStatus)
+                                                                                        : status);
+        r.raw(QByteArray::number(qint64(numericValue(c[K::Pkgs]))));
+        r.raw(fixed(numericValue(c[K::Weight]), 2));
+        r.value(c[K::Iso], Flat::width(K::Iso)).value(c[K::Soc], Flat::width(K::Soc));
+        r.end();
+        ++m_containers;
+        return flush(false);
+    }
+
+    bool end() override
+    {
+        endLines();
+        if (m_placeholderDestinations > 0)
+            m_notices->append(QStringLiteral("%1 line(s) have the port of destination %2, which is also what is stored "
+                                             "when none was keyed: check them.")
+                                  .arg(m_placeholderDestinations)
+                                  .arg(QLatin1String(Placeholder::Port)));
+        if (m_containers == 0)
+            m_notices->append(QLatin1String(Messages::NoContainers));
+        tagLine(m_buf, ContainerEnd);
+        tagLine(m_buf, ManifestEnd);
+        {
+            Record t(m_buf, nullptr);
+            t.raw(TrailerTag).text(m_control);
+            t.end();
+        }
+        for (const QString &what : m_missing)
+            m_notices->append(QStringLiteral("Missing for the ICES 1.5 file, written empty: %1.").arg(what));
+        if (!m_shortened.isEmpty())
+            m_notices->append(QStringLiteral("Letters spelled out in two (such as \u00df as ss) did not fit their columns "
+                                             "and were written one letter each: %1.")
+                                  .arg(m_shortened.join(QStringLiteral(", "))));
+        return flush(true);
+    }
+
+private:
+    static constexpr qsizetype FlushAt = 1 << 20;
+
+    // fields 1-7 of cargo and container records
+    void head(Record &r) const
+    {
+        r.raw("F").text(m_customs).text(m_imo).text(m_vesselCode).text(m_voyageNo).text(m_igmNo).date(m_igmDate);
+    }
+    void endLines()
+    {
+        if (m_linesEnded)
+            return;
+        m_linesEnded = true;
+        tagLine(m_buf, CargoEnd);
+        tagLine(m_buf, ContainerStart);
+    }
+    bool flush(bool force)
+    {
+        if (m_buf.isEmpty() || (!force && m_buf.size() < FlushAt))
+            return true;
+        errno = 0;
+        if (m_out.write(m_buf) != m_buf.size()) {
+            if (const auto *file = qobject_cast<QFileDevice *>(&m_out))
+                return fail(fileFailure(*file, errno));
+            return fail(Failure(ErrorNumber::PathFileAccess, m_out.errorString()));
+        }
+        m_buf.clear();
+        return true;
+    }
+
+    QIODevice &m_out;
+    const WriteOptions &m_o;
+    QStringList *m_notices;
+    QByteArray m_buf;
+    QString m_customs, m_control, m_imo, m_vesselCode, m_voyageNo, m_igmNo;
+    QDate m_igmDate;
+    QStringList m_missing;
+    QStringList m_shortened;
+    qint64 m_total = 0;
+    qint64 m_lines = 0;
+    qint64 m_containers = 0;
+    int m_placeholderDestinations = 0;
+    bool m_linesEnded = false;
+};
+
+std::unique_ptr<ManifestWriter> Ices15Layout::writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const
+{
+    return std::make_unique<IcesWriter>(out, o, notices);
+}
+
+} // namespace
+
+const Layout &ices15Layout()
+{
+    static const Ices15Layout layout;
+    return layout;
+}
+
+} // namespace quarl::igm

@@ -1,0 +1,269 @@
+#include "manifest/manifest.h"
+
+#include "core/placeholders.h"
+#include "manifest/igmmessages.h"
+
+namespace quarl::igm {
+
+namespace {
+
+constexpr const char *VesselColumns[] = {
+    "MsgName", "MsgType", "IgmNo", "IgmDt", "vslname", "vslcode", "voyno", "slinecode", "sagentcode",
+    "mastername", "vslnation", "portarrival", "lastport", "lastport1", "lastport2", "grt", "nrt", "vsltype",
+    "TotItems", "cargodesc", "arrdt", "arrtime", "lhdues", "samebottom", "shipstoredecl", "crewdecl", "pesslist",
+    "creweffdecl", "maridecl", "terminalop", "tocode", "arrportcd"};
+static_assert(std::size(VesselColumns) == size_t(V::Count));
+
+constexpr const char *LineColumns[] = {
+    "id", "vslcode", "voyno", "lineno", "sublineno", "blno", "bldt", "HBlNo", "HBlDt", "portload", "portdest",
+    "impname", "impadd1", "impadd2", "impadd3", "notname", "notadd1", "notadd2", "notadd3", "naturecargo",
+    "itemtype", "cargomove", "destcode", "pkgs", "pkgtype", "grosswt", "unitwt", "volume", "unitvol", "marks",
+    "gdesc", "unocode", "imocode", "tpregno", "caccode", "trmode", "mlo"};
+static_assert(std::size(LineColumns) == size_t(L::Count));
+
+constexpr const char *ContainerColumns[] = {"autoid", "ref", "lineno", "sublineno", "containno", "sealno",
+                                            "agentcode", "constatus", "conpkgs", "conwt", "isocode", "socflag"};
+static_assert(std::size(ContainerColumns) == size_t(K::Count));
+
+qint64 number(const QVariant &v)
+{
+    return v.isNull() ? 0 : v.toLongLong();
+}
+
+} // namespace
+
+const char *columnName(V c)
+{
+    return VesselColumns[size_t(c)];
+}
+const char *columnName(L c)
+{
+    return LineColumns[size_t(c)];
+}
+const char *columnName(K c)
+{
+    return ContainerColumns[size_t(c)];
+}
+
+qint64 Manifest::containerCount() const
+{
+    qint64 n = 0;
+    for (const Line &l : lines) {
+        n += qint64(l.containers.size());
+        for (const Line &h : l.houses)
+            n += qint64(h.containers.size());
+    }
+    return n;
+}
+
+qint64 Manifest::lineCount() const
+{
+    qint64 n = 0;
+    for (const Line &l : lines)
+        n += 1 + qint64(l.houses.size());
+    return n;
+}
+
+QString portOfArrival(const VesselRow &v)
+{
+    QString port = v.text(V::ArrivalPortCode).trimmed();
+    if (port.isEmpty() && v.text(V::PortArrival).trimmed() != QLatin1String(Placeholder::Port))
+        port = v.text(V::PortArrival).trimmed();
+    return port;
+}
+
+QString terminalOperator(const VesselRow &v)
+{
+    QString terminal = v.text(V::TerminalCode).trimmed();
+    if (terminal.isEmpty() && v.text(V::TerminalOp).trimmed() != QLatin1String(Placeholder::Terminal))
+        terminal = v.text(V::TerminalOp).trimmed();
+    return terminal;
+}
+
+qint64 numberLines(Manifest &m)
+{
+    qint64 n = 0;
+    for (Line &l : m.lines) {
+        l[L::LineNo] = ++n;
+        l[L::SubLineNo] = qint64(0);
+        for (Line &h : l.houses)
+            h[L::LineNo] = n;
+    }
+    return n;
+}
+
+QString Problem::importMessage() const
+{
+    if (cancelled)
+        return failure.description;
+    QString context;
+    switch (section) {
+    case Section::Vessel: context = QLatin1String(Messages::VesselContext) + column; break;
+    case Section::Cargo: context = QLatin1String(Messages::CargoContext) + column; break;
+    case Section::Container: context = QLatin1String(Messages::ContainerContext) + column; break;
+    case Section::Item: context = QLatin1String(Messages::ItemContext) + column; break;
+    case Section::General: context = QLatin1String(Messages::GeneralContext); break;
+    }
+    return failure.numberAndText() + QLatin1String(Messages::ContextSeparator) + context;
+}
+
+namespace {
+// The line's own columns, without what hangs under it.
+Line bare(const Line &l)
+{
+    Line out;
+    static_cast<Row<L> &>(out) = l;
+    return out;
+}
+
+bool replayLine(const Line &l, ManifestSink &sink)
+{
+    if (!sink.line(bare(l)))
+        return false;
+    for (const Line &h : l.houses) {
+        if (!sink.line(bare(h)))
+            return false;
+    }
+    return true;
+}
+
+bool replayContents(const Line &l, ManifestSink &sink)
+{
+    for (const Container &c : l.containers) {
+        Container k = c;
+        k[K::LineNo] = l[L::LineNo];
+        k[K::SubLineNo] = l.isNull(L::SubLineNo) ? QVariant(qint64(0)) : l[L::SubLineNo];
+        if (!sink.container(std::move(k)))
+            return false;
+    }
+    for (const Item &i : l.items) {
+        if (!sink.item(number(l[L::LineNo]), number(l[L::SubLineNo]), Item(i)))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+bool replay(const Manifest &m, ManifestSink &sink)
+{
+    if (!sink.headers(std::vector<VesselRow>(m.headers), VesselMaster(m.master)))
+        return false;
+    for (const Line &l : m.lines) {
+        if (!replayLine(l, sink))
+            return false;
+    }
+    for (const Line &l : m.lines) {
+        if (!replayContents(l, sink))
+            return false;
+        for (const Line &h : l.houses) {
+            if (!replayContents(h, sink))
+                return false;
+        }
+    }
+    return sink.end();
+}
+
+bool ManifestBuilder::headers(std::vector<VesselRow> &&headers, VesselMaster &&master)
+{
+    m_manifest.headers = std::move(headers);
+    m_manifest.master = std::move(master);
+    if (!m_manifest.headers.empty()) {
+        m_manifest.vessel = m_manifest.headers.front().text(V::Code);
+        m_manifest.voyage = m_manifest.headers.front().text(V::Voyage);
+    }
+    return true;
+}
+
+Line *ManifestBuilder::find(qint64 lineNo, qint64 subLineNo)
+{
+    const auto at = m_byNumber.constFind(lineNo);
+    if (at == m_byNumber.constEnd())
+        return nullptr;
+    Line &master = m_manifest.lines[size_t(at.value())];
+    if (subLineNo > 0) {
+        for (Line &h : master.houses) {
+            if (number(h[L::SubLineNo]) == subLineNo)
+                return &h;
+        }
+    }
+    return &master;
+}
+
+Line *ManifestBuilder::byKey(const QVariant &id)
+{
+    if (id.isNull())
+        return nullptr;
+    const auto at = m_byKey.constFind(id.toLongLong());
+    if (at == m_byKey.constEnd())
+        return nullptr;
+    Line &master = m_manifest.lines[size_t(at->first)];
+    return at->second < 0 ? &master : &master.houses[size_t(at->second)];
+}
+
+bool ManifestBuilder::line(Line &&line)
+{
+    const qint64 lineNo = number(line[L::LineNo]);
+    const qint64 sub = number(line[L::SubLineNo]);
+    const bool keyed = !line.isNull(L::Id);
+    const qint64 id = number(line[L::Id]);
+    if (sub > 0) {
+        const auto master = m_byNumber.constFind(lineNo);
+        if (master != m_byNumber.constEnd()) {
+            std::vector<Line> &houses = m_manifest.lines[size_t(master.value())].houses;
+            if (keyed)
+                m_byKey.insert(id, {master.value(), qsizetype(houses.size())});
+            houses.push_back(std::move(line));
+            return true;
+        }
+    }
+    if (!m_byNumber.contains(lineNo))
+        m_byNumber.insert(lineNo, qsizetype(m_manifest.lines.size()));
+    if (keyed)
+        m_byKey.insert(id, {qsizetype(m_manifest.lines.size()), -1});
+    m_manifest.lines.push_back(std::move(line));
+    return true;
+}
+
+bool ManifestBuilder::container(Container &&container)
+{
+    Line *l = byKey(container[K::Ref]);
+    if (!l)
+        l = find(number(container[K::LineNo]), number(container[K::SubLineNo]));
+    if (!l) {
+        Problem p;
+        p.failure = Failure(ErrorNumber::BadFileFormat,
+                            QStringLiteral("Container %1 (line %2 of the file) belongs to line number %3, which is not "
+                                           "in the cargo section.")
+                                .arg(container.text(K::Number))
+                                .arg(container.fileLine)
+                                .arg(container.text(K::LineNo)));
+        p.section = Section::Container;
+        p.column = QLatin1String(columnName(K::Ref));
+        p.line = container.fileLine;
+        return m_problems.raise(p);
+    }
+    l->containers.push_back(std::move(container));
+    return true;
+}
+
+bool ManifestBuilder::item(qint64 lineNo, qint64 subLineNo, Item &&item)
+{
+    Line *l = byKey(item.columns.value(QStringLiteral("ref")));
+    if (!l)
+        l = find(lineNo, subLineNo);
+    if (!l) {
+        Problem p;
+        p.failure = Failure(ErrorNumber::BadFileFormat,
+                            QStringLiteral("A goods item (line %1 of the file) belongs to line number %2, which the "
+                                           "manifest does not hold.")
+                                .arg(item.fileLine)
+                                .arg(lineNo));
+        p.section = Section::Item;
+        p.line = item.fileLine;
+        return m_problems.raise(p);
+    }
+    l->items.push_back(std::move(item));
+    return true;
+}
+
+} // namespace quarl::igm

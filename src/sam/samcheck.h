@@ -1,0 +1,119 @@
+#pragma once
+
+#include "core/failure.h"
+#include "json/jsonschema.h"
+#include "manifest/codelists.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace quarl {
+class Database;
+}
+
+namespace quarl::igm {
+
+// One finding of the SAM check: where (the B/L line, the field by the label of our screens
+// and by its JSON path) and what, in words a clerk can act on.
+struct SamFinding
+{
+    enum class Severity { Error, Warning };
+    Severity severity = Severity::Error;
+    QString rule;       // the check's rule: "schema", "voyage-equipment", ... (see samRules())
+    qint64 lineNo = 0;  // the B/L line; 0 for the voyage as a whole
+    qint64 subLineNo = 0;
+    QString blNo;       // the line's B/L number; the house B/L number on a sub-line
+    bool voyageList = false; // in the voyage's list of containers
+    QString field;      // "HS Code"
+    QString path;       // "/master/mastrCnsgmtDec/3/itemDtls/0/hsCd"
+    QString text;       // "HS Code missing on item 1"
+
+    bool isError() const { return severity == Severity::Error; }
+    // "Line 4 B/L QSLSIN2612004", "Line 2 sub-line 1 house B/L HB1", "Voyage", "Voyage container list"
+    QString where() const;
+    // "Error  Line 4 B/L QSLSIN2612004: HS Code missing on item 1  (/master/mastrCnsgmtDec/3/itemDtls/0/hsCd)"
+    QString toString() const;
+};
+
+} // namespace quarl::igm
+
+// Its texts move with it: a long list of findings grows without copying them.
+Q_DECLARE_TYPEINFO(quarl::igm::SamFinding, Q_RELOCATABLE_TYPE);
+
+namespace quarl::igm {
+
+struct SamRule
+{
+    const char *id;
+    const char *what; // one line, for the table of the gateway's error codes and the README
+};
+// Every rule of the check, in the order the check runs them.
+const QList<SamRule> &samRules();
+
+// The company's masters the check looks codes up in: those of the flat file and the lists
+// of today's filing (a list the database does not keep stays empty and is not looked in).
+struct SamMasters
+{
+    CodeLists codes;
+    QSet<QString> countries, states, codeTypes, sealTypes, shipTypes, purposes;
+};
+Result<SamMasters> loadSamMasters(const Database &db);
+
+struct SamCheckOptions
+{
+    const JsonSchema *schema = nullptr;  // default: samSchema()
+    const SamMasters *masters = nullptr; // without them codes are not looked up
+    QString fileName;                    // checked against the gateway's naming when given
+};
+
+struct SamCheckReport
+{
+    bool readable = false; // the file is JSON; without it there is one finding, the syntax error
+    qint64 lines = 0;
+    qint64 houses = 0;
+    qint64 containers = 0; // in the voyage's list
+    QList<SamFinding> findings; // the voyage first, then line by line, then the voyage's list of containers
+
+    int errors() const;
+    int warnings() const;
+};
+
+// The schema the check and the writer's tests use: SACHM23_SAM.schema.json in the
+// installation folder when a user has put one there, else the one shipped with the program.
+// source names the file it came from.
+Result<JsonSchema> samSchema(QString *source = nullptr);
+inline constexpr char SamSchemaFileName[] = "SACHM23_SAM.schema.json";
+
+// Checks a SAM file before it is signed: the schema, then the gateway's business rules that
+// can be checked without the gateway's own data. Reads the file a line at a time.
+SamCheckReport CheckSamFile(const QString &path, const SamCheckOptions &options = {});
+SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options = {});
+SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options);
+
+// The same check of a file while it is being written: the writer hands over each piece it
+// writes, in order, and another thread reads and checks them as they come, so that writing
+// and checking a long voyage take about the time of the longer of the two. Memory holds a
+// few pieces at most: a writer ahead of the check waits for it.
+class SamCheckStream
+{
+public:
+    explicit SamCheckStream(const SamCheckOptions &options);
+    ~SamCheckStream();
+    SamCheckStream(const SamCheckStream &) = delete;
+    SamCheckStream &operator=(const SamCheckStream &) = delete;
+
+    // A copy of the piece is taken.
+    void add(const char *data, qint64 size);
+    // The report on all the pieces added; waits for the check to end.
+    SamCheckReport finish();
+
+private:
+    struct Data;
+    std::unique_ptr<Data> d;
+};
+
+} // namespace quarl::igm

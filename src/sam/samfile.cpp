@@ -1,0 +1,384 @@
+#include "sam/samfile.h"
+
+#include "json/jsonsplitreader.h"
+#include "manifest/fileerror.h"
+#include "manifest/igmformat.h"
+#include "manifest/igmmessages.h"
+#include "manifest/manifeststore.h"
+#include "sam/samcheck.h"
+#include "sam/samlayout.h"
+#include "store/database.h"
+#include "store/filer.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace quarl::igm {
+
+namespace {
+
+SamWriteResult failed(const Failure &f)
+{
+    SamWriteResult r;
+    r.outcome = Outcome::failed(f);
+    return r;
+}
+
+SamWriteResult refused(const QString &message)
+{
+    SamWriteResult r;
+    r.outcome = Outcome::refused(message);
+    return r;
+}
+
+// The names of the ports, as the port master has them.
+Result<QHash<QString, QString>> portNames(const Database &db)
+{
+    QHash<QString, QString> names;
+    auto q = db.query(QStringLiteral("select port_cd, port_nm from D_PORT_CD"));
+    if (!q)
+        return q.failure();
+    while (q->next())
+        names.insert(q->value(0).toString().trimmed(), q->value(1).toString().trimmed());
+    return names;
+}
+
+// Writes to the file and hands what is written to the check, which reads it as it comes.
+class CheckedWrite : public QIODevice
+{
+public:
+    CheckedWrite(QIODevice &file, SamCheckStream &check) : m_file(file), m_check(check) { open(QIODevice::WriteOnly); }
+    // The system's error number of a write that failed, 0 when none did.
+    int writeErrno() const { return m_errno; }
+
+protected:
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        errno = 0;
+        const qint64 written = m_file.write(data, size);
+        if (written > 0)
+            m_check.add(data, written);
+        if (written < size) {
+            m_errno = errno;
+            setErrorString(m_file.errorString());
+        }
+        return written;
+    }
+    qint64 readData(char *, qint64) override { return -1; }
+
+private:
+    QIODevice &m_file;
+    SamCheckStream &m_check;
+    int m_errno = 0;
+};
+
+// The voyage read for the writer a slice at a time. Of the voyage's list of containers it
+// keeps each container's number, the key of its first row and the sums over master lines.
+class VoyageSource : public SamSource
+{
+public:
+    explicit VoyageSource(const NestedVoyage &voyage) : m_voyage(voyage) {}
+
+    Status countBoxes()
+    {
+        return m_voyage.containers({K::AutoId, K::Number, K::Weight, K::Pkgs}, [&](Container &&c, bool onMaster) {
+            const QString id = c.text(K::Number).trimmed();
+            auto it = m_slot.find(id);
+            if (it == m_slot.end()) {
+                it = m_slot.insert(id, m_boxes.size());
+                m_boxes.push_back({c[K::AutoId].toLongLong(), 0, 0});
+            }
+            if (onMaster) {
+                Box &b = m_boxes[it.value()];
+                b.weight += Format::numericValue(c[K::Weight]);
+                b.packages += qint64(Format::numericValue(c[K::Pkgs]));
+            }
+            ++m_rows;
+            return true;
+        });
+    }
+    qint64 containerRows() const { return m_rows; }
+
+    const VesselRow &header() const override { return m_voyage.headers().front(); }
+    QString imo() const override { return m_voyage.master().imo.toString().trimmed(); }
+    qint64 masterLines() const override { return m_voyage.masterLines(); }
+    const QSet<QString> &masterNatures() const override { return m_voyage.masterNatures(); }
+    qint64 voyageBoxCount() const override { return qint64(m_boxes.size()); }
+    Status lines(const std::function<bool(const Line &)> &take) const override
+    {
+        return m_voyage.lines([&](Line &&l) { return take(l); });
+    }
+    bool firstOf(const Container &c, double *weight, qint64 *packages) const override
+    {
+        const auto it = m_slot.constFind(c.text(K::Number).trimmed());
+        if (it == m_slot.constEnd() || m_boxes[it.value()].first != c[K::AutoId].toLongLong())
+            return false;
+        *weight = m_boxes[it.value()].weight;
+        *packages = m_boxes[it.value()].packages;
+        return true;
+    }
+
+private:
+    struct Box
+    {
+        qint64 first = 0; // key of its first row
+        double weight = 0;
+        qint64 packages = 0;
+    };
+    const NestedVoyage &m_voyage;
+    QHash<QString, size_t> m_slot;
+    std::vector<Box> m_boxes;
+    qint64 m_rows = 0;
+};
+
+} // namespace
+
+SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
+                            const SamWriteOptions &options)
+{
+    if (Format::trimTrailing(options.iceGateUser).trimmed().isEmpty()
+        || Format::trimTrailing(options.customHouseCode).trimmed().isEmpty())
+        return refused(QLatin1String(Messages::SettingsMissing));
+    if (vessel.trimmed().isEmpty() || voyage.trimmed().isEmpty())
+        return failed(Failure(ErrorNumber::BadFileName, QStringLiteral("Give a vessel code and a voyage number.")));
+    if (!QDir().mkpath(folder))
+        return failed(Failure(ErrorNumber::PathFileAccess, QStringLiteral("Cannot create the folder %1.").arg(folder)));
+
+    QSqlQuery update(db.handle()); // released after the transaction
+    // One moment of the voyage; the job number belongs to this transaction until it ends.
+    Transaction tx(db, TxMode::SnapshotWrite);
+    if (!tx.started())
+        return failed(tx.started().failure());
+    auto opened = NestedVoyage::open(db, vessel, voyage);
+    if (!opened)
+        return failed(opened.failure());
+    const NestedVoyage &nested = opened.value();
+    if (nested.headers().empty())
+        return refused(QLatin1String(Messages::NoVoyage));
+    if (nested.lines() == 0)
+        return refused(QLatin1String(Messages::NoCargo));
+    Result<Filer::Details> filer = Filer::read(db);
+    if (!filer)
+        return failed(filer.failure());
+    qint64 job = options.jobNumber;
+    if (job <= 0) {
+        const Result<qint64> taken = Filer::takeJobNumber(db);
+        if (!taken)
+            return failed(taken.failure());
+        job = taken.value();
+    }
+    const Result<QHash<QString, QString>> names = portNames(db);
+    if (!names)
+        return failed(names.failure());
+    const Result<SamMasters> masters = loadSamMasters(db);
+    if (!masters)
+        return failed(masters.failure());
+    VoyageSource source(nested);
+    if (Status s = source.countBoxes(); !s)
+        return failed(s.failure());
+
+    SamContext cx;
+    cx.submitterType = filer->submitterType;
+    cx.submitterCode = filer->submitterCode;
+    cx.signerPan = filer->signerPan;
+    cx.jobNumber = job;
+    cx.portNames = names.value();
+    WriteOptions w;
+    w.iceGateUser = options.iceGateUser;
+    w.customHouseCode = options.customHouseCode;
+    w.testOrProduction = options.testOrProduction;
+    w.written = options.written;
+    w.progress = options.progress;
+    const QString name = samFileName(options.iceGateUser, job, options.written.date());
+    w.fileName = name;
+    const QString path = QDir(folder).absoluteFilePath(name);
+
+    QTemporaryFile temp(QDir(folder).absoluteFilePath(QStringLiteral(".") + name + QStringLiteral(".XXXXXX")));
+    errno = 0;
+    if (!temp.open())
+        return failed(fileFailure(temp, errno));
+    SamCheckOptions checking;
+    checking.masters = &masters.value();
+    checking.fileName = name;
+    // The file is checked as it is written, byte for byte as it goes to the disk.
+    SamCheckStream check(checking);
+    {
+        CheckedWrite checked(temp, check);
+        SamContextScope scope(cx);
+        if (Status s = writeSam(source, checked, w); !s)
+            return failed(checked.writeErrno() != 0 ? fileFailure(temp, checked.writeErrno()) : s.failure());
+    }
+    errno = 0;
+    if (!temp.flush())
+        return failed(fileFailure(temp, errno));
+
+    SamWriteResult result;
+    result.check = check.finish();
+    result.lines = nested.lines();
+    result.containers = source.containerRows();
+    if (options.checkOnly) {
+        result.outcome = Outcome::done();
+        return result; // the transaction ends unwritten: the job number is given back
+    }
+    if (result.check.errors() > 0 && !options.evenWithErrors) {
+        result.outcome = Outcome::refused(
+            QStringLiteral("The SAM file of %1 / %2 was not written: the check finds %3 error(s) to mend first.")
+                .arg(vessel.trimmed(), voyage.trimmed())
+                .arg(result.check.errors()));
+        return result; // the transaction ends unwritten: the job number is given back
+    }
+
+    // the numbers the file carries, stored as the flat file's writer stores them
+    const auto renumbered = nested.renumbered();
+    if (!renumbered.empty() && !update.prepare(QStringLiteral("update cargo set lineno = ?, sublineno = ? where id = ?")))
+        return failed(db.failed(update.lastError()));
+    for (const auto &[id, line, sub] : renumbered) {
+        update.bindValue(0, line);
+        update.bindValue(1, sub);
+        update.bindValue(2, id);
+        if (!update.exec())
+            return failed(db.failed(update.lastError()));
+    }
+    if (Status s = tx.commit(); !s)
+        return failed(s.failure());
+    temp.close();
+    // rename(2) puts the whole file in place at once, replacing one of the same name
+    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+        const int e = errno;
+        return failed(Failure(qint64(e), QStringLiteral("%1 (%2)").arg(QString::fromLocal8Bit(std::strerror(e)), path)));
+    }
+    temp.setAutoRemove(false);
+    if (options.progress)
+        options.progress(result.lines, result.lines);
+    result.outcome = Outcome::done();
+    result.path = path;
+    result.jobNumber = job;
+    return result;
+}
+
+Result<QString> vesselOfImo(const Database &db, const QString &imo)
+{
+    if (imo.trimmed().isEmpty())
+        return QString();
+    auto q = db.query(QStringLiteral("select VESSEL_CD from D_VESSEL_CD where IMO_NO = ? order by VESSEL_CD"), {imo.trimmed()});
+    if (!q)
+        return q.failure();
+    return q->next() ? q->value(0).toString().trimmed() : QString();
+}
+
+Result<std::pair<QString, QString>> samVoyageOf(const QString &path)
+{
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly))
+        return fileFailure(file, errno);
+    const uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
+    const QByteArray data = mapped ? QByteArray() : file.readAll();
+    const char *begin = mapped ? reinterpret_cast<const char *>(mapped) : data.constData();
+    const char *end = begin + (mapped ? file.size() : data.size());
+    // The vessel and voyage stand before the lines: the reading stops at the first line that
+    // has them before it.
+    JsonSplitReader *self = nullptr;
+    auto enough = [&](size_t, Json &&) {
+        const Json &top = self->partial();
+        const auto master = top.find("master");
+        return !(master != top.end() && master->is_object() && master->contains("vesselDtls") && master->contains("voyageDtls"));
+    };
+    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, enough}, {{"master", "voyageTransportEquipment"}, enough}});
+    self = &reader;
+    Result<Json> top = reader.read(begin, end, QFileInfo(path).fileName());
+    if (!top)
+        return top.failure();
+    const Json &master = top->value("master", Json::object());
+    auto text = [](const Json &o, const char *k) {
+        const auto it = o.is_object() ? o.find(k) : o.end();
+        if (it == o.end())
+            return QString();
+        return it->is_string() ? QString::fromStdString(it->get<std::string>()).trimmed() : QString::fromStdString(it->dump());
+    };
+    return std::pair{text(master.value("vesselDtls", Json::object()), "trnsprtMeansId"),
+                     text(master.value("voyageDtls", Json::object()), "voyageNo")};
+}
+
+SamImportResult ImportSamFile(const Database &db, const QString &path, const SamImportOptions &options,
+                              const Confirm &confirm)
+{
+    SamImportResult result;
+    const Result<std::pair<QString, QString>> named = samVoyageOf(path);
+    if (!named) {
+        result.outcome = Outcome::failed(named.failure());
+        return result;
+    }
+    const auto &[imo, voyage] = named.value();
+    QString vessel = options.vessel.trimmed();
+    if (vessel.isEmpty()) {
+        const Result<QString> found = vesselOfImo(db, imo);
+        if (!found) {
+            result.outcome = Outcome::failed(found.failure());
+            return result;
+        }
+        vessel = found.value();
+    }
+    if (vessel.isEmpty()) {
+        result.outcome = Outcome::refused(
+            QStringLiteral("No vessel code of the vessel code master has the file's IMO number %1: give the vessel code "
+                           "to import the voyage under.")
+                .arg(imo.isEmpty() ? QStringLiteral("(none)") : imo));
+        return result;
+    }
+    Result<QVariant> there = db.scalar(QStringLiteral("select count(*) from vesinfo where vslcode = ? and voyno = ?"),
+                                             {vessel, voyage});
+    if (!there) {
+        result.outcome = Outcome::failed(there.failure());
+        return result;
+    }
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.outcome = Outcome::failed(fileFailure(file, errno));
+        return result;
+    }
+    FirstError problems;
+    SaveOptions save;
+    save.withVessel = there->toLongLong() == 0; // a voyage already kept keeps its header
+    save.cancelled = options.cancelled;
+    ManifestSaver saver(db, save, confirm, problems);
+    ReadContext cx(problems, false);
+    cx.progress = options.progress;
+    cx.cancelled = options.cancelled;
+    cx.size = file.size();
+    SamContext sam;
+    sam.vesselFor = [vessel](const QString &) { return vessel; };
+    SamContextScope scope(sam);
+    const bool read = samLayout().read(file, saver, cx);
+    result.vessel = saver.vessel();
+    result.voyage = saver.voyage();
+    if (saver.declined()) {
+        result.outcome = Outcome::declined();
+        return result;
+    }
+    if (!read) {
+        const Problem p = problems.problem();
+        result.outcome = Outcome::failed(p.failure, p.importMessage());
+        return result;
+    }
+    result.header = saver.headersStored() > 0;
+    result.lines = saver.lines();
+    result.containers = saver.containers();
+    result.items = saver.items();
+    result.outcome = Outcome::done(QLatin1String(Messages::Imported));
+    result.outcome.notices = saver.notices();
+    return result;
+}
+
+} // namespace quarl::igm

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "manifest/outcome.h"
+#include "sam/samcheck.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace quarl {
+class Database;
+}
+
+namespace quarl::igm {
+
+struct SamWriteOptions
+{
+    QString iceGateUser;
+    QString customHouseCode;
+    QString testOrProduction = QStringLiteral("P");
+    QDateTime written = QDateTime::currentDateTime();
+    qint64 jobNumber = 0;  // 0: the next of the company's counter
+    bool evenWithErrors = false; // write the file although the check finds errors
+    bool checkOnly = false;      // only check the voyage as it would be filed: no file, no job number taken
+    Progress progress;
+};
+
+struct SamWriteResult
+{
+    Outcome outcome;
+    QString path;          // the file written; empty when none was
+    qint64 jobNumber = 0;  // the job number the file carries (none when it was not written)
+    qint64 lines = 0;
+    qint64 containers = 0;
+    SamCheckReport check;  // of the voyage as it would be filed
+};
+
+// Writes the voyage's arrival manifest (SAM) as F_SACHM23_SAM_<user>_<job>_<date>_DEC.json
+// into folder. One moment of the voyage is read; the job number is taken from the company's
+// counter in the same transaction, so that two workstations never get the same one and a
+// refusal gives it back. The file is made under a temporary name and checked: with errors
+// it is not kept (unless evenWithErrors) and the check's findings say what to key in;
+// else it is renamed into place and the line numbers it carries are stored.
+SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
+                            const SamWriteOptions &options);
+
+struct SamImportOptions
+{
+    QString vessel; // the vessel code to store the voyage under; empty: the one of the file's IMO number
+    Progress progress;
+    std::function<bool()> cancelled;
+};
+
+struct SamImportResult
+{
+    Outcome outcome;
+    QString vessel;
+    QString voyage;
+    bool header = false; // the voyage header was stored too (the voyage was not there)
+    qint64 lines = 0;
+    qint64 containers = 0;
+    qint64 items = 0;
+};
+
+// Reads a SAM file into the database, after confirm has answered "Import Data For V / N ?":
+// the voyage header when the voyage is not there yet, the lines with their house B/Ls,
+// containers (weights back to tonnes) and goods items, under new keys, in one transaction;
+// any refusal names the line and the key, and nothing is stored.
+SamImportResult ImportSamFile(const Database &db, const QString &path, const SamImportOptions &options,
+                              const Confirm &confirm);
+
+// The vessel code of an IMO number in the vessel code master; empty when none has it.
+Result<QString> vesselOfImo(const Database &db, const QString &imo);
+// The IMO number and voyage a SAM file names, read without its lines.
+Result<std::pair<QString, QString>> samVoyageOf(const QString &path);
+
+} // namespace quarl::igm

@@ -1,0 +1,1160 @@
+#include "sam/samlayout.h"
+
+#include "core/placeholders.h"
+#include "json/jsonsplitreader.h"
+#include "json/jsonwriter.h"
+#include "manifest/igmformat.h"
+#include "manifest/igmmessages.h"
+#include "sam/samscenarios.h"
+#include "store/filingfields.h"
+#include "store/schema.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+#include <QTemporaryFile>
+
+#include <cmath>
+
+namespace quarl::igm {
+
+namespace {
+
+thread_local const SamContext *currentContext = nullptr;
+
+using Layout_ = JsonStreamWriter::Layout;
+
+// The value the filing table gives a key when its column is empty, or fixes for it.
+QString fallback(const char *key)
+{
+    const Filing::Field *f = Filing::byKey(QLatin1String(key));
+    return f && f->fallback && f->fallback[0] != '=' ? QLatin1String(f->fallback) : QString();
+}
+
+template<typename C>
+QString text(const Row<C> &row, C c)
+{
+    return row.text(c).trimmed();
+}
+
+template<typename C>
+QString extra(const Row<C> &row, const char *column)
+{
+    return row.extra.value(QLatin1String(column)).toString().trimmed();
+}
+
+QString either(const QString &value, const QString &otherwise)
+{
+    return value.isEmpty() ? otherwise : value;
+}
+
+QString dateText(const QDate &d)
+{
+    return d.isValid() ? d.toString(QStringLiteral("yyyyMMdd")) : QString();
+}
+
+QString dateTimeText(const QDate &d, const QString &time)
+{
+    const QString clock = Format::clockTime(time);
+    return d.isValid() && !clock.isEmpty() ? dateText(d) + QLatin1Char('T') + clock : QString();
+}
+
+// A name from the port master ("Shanghai-CNSHA") without its code.
+QString portName(const SamContext &cx, const QString &code)
+{
+    QString name = cx.portNames.value(code);
+    const QString suffix = QLatin1Char('-') + code;
+    if (name.endsWith(suffix))
+        name.chop(suffix.size());
+    return name.trimmed();
+}
+
+// The flat file's mode of transport, as the message codes it: sea 1, rail 2, road 3.
+QString modeCode(const QString &mode)
+{
+    if (mode == QLatin1String("R"))
+        return QStringLiteral("2");
+    if (mode == QLatin1String("T"))
+        return QStringLiteral("3");
+    if (mode == QLatin1String("S"))
+        return QStringLiteral("1");
+    return {};
+}
+
+QString modeLetter(const QString &code)
+{
+    if (code == QLatin1String("2"))
+        return QStringLiteral("R");
+    if (code == QLatin1String("3"))
+        return QStringLiteral("T");
+    if (code == QLatin1String("1"))
+        return QStringLiteral("S");
+    return {};
+}
+
+// Movements whose cargo goes on from the port of reporting over land.
+bool goesInland(const QString &movement)
+{
+    return movement == QLatin1String("TI") || movement == QLatin1String("DT");
+}
+
+// A notify party's street as the flat file keeps it: up to three address lines.
+QString joinedAddress(const Line &l)
+{
+    QStringList parts;
+    for (const L c : {L::NotAdd1, L::NotAdd2, L::NotAdd3}) {
+        if (!text(l, c).isEmpty())
+            parts << text(l, c);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+QStringList splitAddress(const QString &street, qsizetype width, int lines)
+{
+    QStringList out;
+    QString rest = street.trimmed();
+    while (!rest.isEmpty() && out.size() < lines) {
+        if (rest.size() <= width) {
+            out << rest;
+            rest.clear();
+            break;
+        }
+        qsizetype cut = rest.lastIndexOf(QLatin1Char(' '), width);
+        if (cut <= 0)
+            cut = width;
+        out << rest.left(cut).trimmed();
+        rest = rest.mid(cut).trimmed();
+    }
+    if (!rest.isEmpty())
+        out.clear(); // too long for the address lines: the caller refuses it
+    return out;
+}
+
+// --- writing -----------------------------------------------------------------------------
+
+class Writer
+{
+public:
+    Writer(const SamSource &source, const SamContext &cx, const WriteOptions &o, QIODevice &out)
+        : m_source(source), m_cx(cx), m_o(o), m_w(&out), m_v(source.header())
+    {
+        m_reporting = o.customHouseCode.trimmed();
+        m_arrival = either(portOfArrival(m_v), m_reporting);
+        m_consolidator = m_cx.submitterCode.isEmpty() ? QString() : fallback("MCRef.consolidatorPan(prefix)") + m_cx.submitterCode;
+    }
+
+    Status write();
+
+private:
+    void header();
+    void voyage();
+    void line(const Line &l, bool house);
+    void customs(const Line &l);
+    void document(const Line &l);
+    void measures(const Line &l);
+    void items(const Line &l);
+    void equipment(const Line &l);
+    void route(const Line &l);
+    void containerFields(JsonStreamWriter &w, const Container &c, bool voyageLevel, double weight, qint64 packages);
+    void port(const char *codeKey, const char *nameKey, const QString &code);
+
+    const SamSource &m_source;
+    const SamContext &m_cx;
+    const WriteOptions &m_o;
+    JsonStreamWriter m_w;
+    const VesselRow &m_v;
+    QString m_reporting;
+    QString m_arrival;
+    QString m_consolidator;
+    QTemporaryFile m_sideFile; // the voyage's list of containers, as it grows
+    std::unique_ptr<JsonStreamWriter> m_side;
+    qint64 m_listed = 0;
+};
+
+Status Writer::write()
+{
+    m_w.beginObject();
+    header();
+    m_w.beginObject("master");
+    voyage();
+    // The voyage's list of containers is written beside, as the lines bring its containers,
+    // and follows the lines.
+    m_sideFile.setFileTemplate(QDir::temp().filePath(QStringLiteral("quarl-sam-XXXXXX")));
+    if (!m_sideFile.open())
+        return Failure(ErrorNumber::PathFileAccess,
+                       QStringLiteral("No room for the list of containers: %1").arg(m_sideFile.errorString()));
+    m_side = std::make_unique<JsonStreamWriter>(&m_sideFile);
+    m_side->beginObject();
+    m_side->beginObject("master");
+    m_side->beginArray("voyageTransportEquipment");
+    m_side->flush();
+    const qint64 listStart = m_sideFile.size();
+    m_w.beginArray("mastrCnsgmtDec");
+    qint64 done = 0;
+    const qint64 total = m_source.masterLines();
+    Status read = m_source.lines([&](const Line &l) {
+        line(l, false);
+        if (m_o.progress && ++done % 1000 == 0)
+            m_o.progress(done, total);
+        return !m_w.failed();
+    });
+    if (!read)
+        return read;
+    m_w.endArray();
+    if (!m_side->flush() || !m_sideFile.seek(listStart))
+        return Failure(ErrorNumber::PathFileAccess,
+                       QStringLiteral("The list of containers could not be kept: %1").arg(m_sideFile.errorString()));
+    m_w.beginArray("voyageTransportEquipment");
+    m_w.elementsFrom(m_sideFile);
+    m_w.endArray();
+    m_w.endObject();
+    // The gateway's signing utility fills these.
+    m_w.beginObject("digSign", Layout_::Inline);
+    m_w.string("startSignature", QString());
+    m_w.string("startCertificate", QString());
+    m_w.string("signerVersion", QString());
+    m_w.endObject();
+    m_w.endObject();
+    if (!m_w.flush())
+        return Failure(ErrorNumber::PathFileAccess, QStringLiteral("The SAM file could not be written to the end."));
+    return Status::ok();
+}
+
+void Writer::header()
+{
+    m_w.beginObject("headerField", Layout_::Inline);
+    m_w.optionalString("senderID", Format::trimTrailing(m_o.iceGateUser).trimmed());
+    m_w.optionalString("receiverID", m_reporting);
+    m_w.string("versionNo", fallback("headerField.versionNo"));
+    m_w.string("indicator", m_o.testOrProduction.trimmed());
+    m_w.string("messageID", fallback("headerField.messageID"));
+    m_w.integer("sequenceOrControlNumber", m_cx.jobNumber);
+    m_w.string("date", m_o.written.date().toString(QStringLiteral("yyyyMMdd")));
+    m_w.string("time", m_o.written.time().toString(QStringLiteral("'T'HH:mm")));
+    m_w.string("reportingEvent", fallback("headerField.reportingEvent"));
+    m_w.endObject();
+}
+
+void Writer::voyage()
+{
+    const VesselRow &v = m_v;
+    m_w.beginObject("decRef", Layout_::Inline);
+    m_w.string("msgTyp", fallback("decRef.msgTyp"));
+    m_w.optionalString("prtofRptng", m_reporting);
+    m_w.integer("jobNo", m_cx.jobNumber);
+    m_w.string("jobDt", m_o.written.date().toString(QStringLiteral("yyyyMMdd")));
+    m_w.string("rptngEvent", fallback("headerField.reportingEvent"));
+    double igm = 0;
+    if (Format::parseNumber(text(v, V::IgmNo), &igm) && igm >= 1 && std::trunc(igm) == igm)
+        m_w.integer("mnfstNoRotnNo", qint64(igm));
+    m_w.optionalString("mnfstDtRotnDt", dateText(v.date(V::IgmDate)));
+    m_w.string("vesselTypMvmt", fallback("decRef.vesselTypMvmt"));
+    m_w.endObject();
+
+    m_w.beginObject("authPrsn", Layout_::Inline);
+    m_w.optionalString("sbmtrTyp", either(m_cx.submitterType, fallback("authPrsn.sbmtrTyp")));
+    m_w.optionalString("sbmtrCd", either(m_cx.submitterCode, text(v, V::AgentCode)));
+    m_w.optionalString("authReprsntvCd", m_cx.signerPan);
+    m_w.optionalString("shpngLineCd", text(v, V::LineCode));
+    m_w.optionalString("authSeaCarrierCd", extra(v, "asccode"));
+    m_w.optionalString("masterName", text(v, V::Master));
+    m_w.optionalString("shpngLineBondNmbr", extra(v, "linebond"));
+    m_w.optionalString("trmnlOprtrCd", terminalOperator(v));
+    m_w.endObject();
+
+    m_w.beginObject("vesselDtls", Layout_::Inline);
+    m_w.string("modeOfTrnsprt", fallback("vesselDtls.modeOfTrnsprt"));
+    m_w.string("typOfTrnsprtMeans", fallback("vesselDtls.typOfTrnsprtMeans"));
+    m_w.optionalString("trnsprtMeansId", m_source.imo());
+    m_w.optionalString("purposeOfCall", either(extra(v, "purpcall"), fallback("vesselDtls.purposeOfCall")));
+    m_w.optionalString("shipTyp", extra(v, "shiptype"));
+    m_w.endObject();
+
+    m_w.beginObject("voyageDtls");
+    m_w.optionalString("voyageNo", text(v, V::Voyage));
+    m_w.optionalString("cnvnceRefNmbr", extra(v, "vcn"));
+    m_w.integer("totalNoOfTrnsprtEqmtMnfsted", m_source.voyageBoxCount());
+    m_w.integer("totalNmbrOfLines", m_source.masterLines());
+    // The kind of cargo units [I]: large freight containers when the voyage has any.
+    QString cargoCode = QStringLiteral("9");
+    if (m_source.voyageBoxCount() > 0) {
+        cargoCode = QStringLiteral("2");
+    } else if (m_source.masterLines() > 0) {
+        const QSet<QString> &natures = m_source.masterNatures();
+        const bool liquid = natures.size() == 1 && natures.contains(QStringLiteral("LB"));
+        const bool solid = natures.size() == 1 && natures.contains(QStringLiteral("DB"));
+        cargoCode = liquid ? QStringLiteral("0") : solid ? QStringLiteral("1") : cargoCode;
+    }
+    m_w.string("crgoDescCdd", cargoCode);
+    m_w.optionalString("briefCrgoDesc", text(v, V::CargoDescription));
+    m_w.optionalString("exptdDtAndTimeOfArvl", dateTimeText(v.date(V::ArrivalDate), v.text(V::ArrivalTime)));
+    m_w.optionalString("exptdDtAndTimeOfDptr",
+                       dateTimeText(v.extra.value(QStringLiteral("depdt")).toDate(), extra(v, "deptime")));
+    const QString pax = either(extra(v, "paxcount"), fallback("voyageDtls.nmbrOfPsngrsMnfsted"));
+    if (!pax.isEmpty())
+        m_w.integer("nmbrOfPsngrsMnfsted", qint64(Format::numericValue(pax)));
+    if (!extra(v, "crewcount").isEmpty())
+        m_w.integer("nmbrOfCrewMnfsted", qint64(Format::numericValue(extra(v, "crewcount"))));
+    m_w.beginArray("shipItnry");
+    const std::pair<int, QString> calls[] = {
+        {-3, text(v, V::LastPort2)}, {-2, text(v, V::LastPort1)}, {-1, text(v, V::LastPort)}, {0, m_arrival},
+        {1, extra(v, "nextport")},    {2, extra(v, "nextport1")},  {3, extra(v, "nextport2")}};
+    for (const auto &[sequence, code] : calls) {
+        if (code.isEmpty() || code == QLatin1String(Placeholder::Port))
+            continue;
+        m_w.beginObject(Layout_::Inline);
+        m_w.string("shipItnrySeq", QString::number(sequence));
+        port("prtOfCallCdd", "prtOfCallName", code);
+        m_w.endObject();
+    }
+    m_w.endArray();
+    m_w.endObject();
+}
+
+void Writer::port(const char *codeKey, const char *nameKey, const QString &code)
+{
+    m_w.optionalString(codeKey, code);
+    if (!code.isEmpty())
+        m_w.optionalString(nameKey, portName(m_cx, code));
+}
+
+void Writer::line(const Line &l, bool house)
+{
+    // The voyage's list takes each container where it first stands, whatever the line files.
+    for (const Container &c : l.containers) {
+        double weight = 0;
+        qint64 packages = 0;
+        if (!m_source.firstOf(c, &weight, &packages))
+            continue;
+        m_side->beginObject(Layout_::Inline);
+        m_side->integer("equipmentSequenceNo", ++m_listed);
+        containerFields(*m_side, c, true, weight, packages);
+        m_side->endObject();
+    }
+    const QString movement = Format::code(l[L::Movement]);
+    const QString cargoType = either(extra(l, "cargotype"), fallback("locCstm.typOfCrgo"));
+    const QString kind = either(extra(l, "consind"), house ? QStringLiteral("H") : l.houses.empty() ? fallback("MCRef.consolidatedIndctr")
+                                                                                                       : QStringLiteral("C"));
+    const QString previous = either(extra(l, "prevdec"), fallback("MCRef.prevDec"));
+    // The parts of the line: those its scenario asks for, else the usual ones (the check
+    // then says what is wrong with the scenario).
+    QSet<int> parts = samScenarioObjects(house, cargoType, kind, previous, movement)
+                          .value_or(QSet<int>{25, 27, 28, 29, 30, 32, 43, 45, 46, 47, 49, 51});
+    auto has = [&](int master, int houseNumber) { return parts.contains(house ? houseNumber : master); };
+
+    m_w.beginObject();
+    m_w.beginObject(house ? "HCRef" : "MCRef", Layout_::Inline);
+    if (house) {
+        m_w.integer("subLineNo", qint64(Format::numericValue(l[L::SubLineNo])));
+        m_w.optionalString("blNo", either(text(l, L::HblNo), text(l, L::BlNo)));
+        m_w.optionalString("blDt", dateText(l.date(L::HblDate).isValid() ? l.date(L::HblDate) : l.date(L::BlDate)));
+        m_w.string("consolidatedIndctr", kind);
+        m_w.optionalString("consolidatorPan", m_consolidator);
+        m_w.string("prevDec", previous);
+    } else {
+        m_w.integer("lineNo", qint64(Format::numericValue(l[L::LineNo])));
+        m_w.optionalString("mstrBlNo", text(l, L::BlNo));
+        m_w.optionalString("mstrBlDt", dateText(l.date(L::BlDate)));
+        m_w.string("consolidatedIndctr", kind);
+        m_w.string("prevDec", previous);
+        m_w.optionalString("consolidatorPan", m_consolidator);
+    }
+    m_w.endObject();
+    if (has(25, 46))
+        customs(l);
+    if (has(26, 44)) {
+        m_w.beginObject("trnshpr", Layout_::Inline);
+        m_w.optionalString("trnshprCd", text(l, L::CarrierCode));
+        const double bond = Format::numericValue(l[L::BondNo]);
+        m_w.optionalString("trnshprBond", bond > 0 ? Format::formatNumber(bond) : QString());
+        m_w.endObject();
+    }
+    if (has(27, 43))
+        document(l);
+    if (has(32, 51))
+        measures(l);
+    if (has(28, 45))
+        items(l);
+    if (has(29, 47))
+        equipment(l);
+    if (has(30, 49))
+        route(l);
+    if (!house && !l.houses.empty()) {
+        m_w.beginArray("houseCargoDec");
+        for (const Line &h : l.houses)
+            line(h, true);
+        m_w.endArray();
+    }
+    m_w.endObject();
+}
+
+void Writer::customs(const Line &l)
+{
+    m_w.beginObject("locCstm", Layout_::Inline);
+    m_w.optionalString("firstPrtOfEntry", m_reporting);
+    m_w.optionalString("destPrt", either(text(l, L::DestCode), text(l, L::PortDest)));
+    m_w.optionalString("nxtPrtOfUnlading", either(extra(l, "nextunload"), m_arrival));
+    m_w.optionalString("typOfCrgo", either(extra(l, "cargotype"), fallback("locCstm.typOfCrgo")));
+    m_w.optionalString("itemTyp", Format::code(l[L::ItemType]));
+    m_w.optionalString("crgoMvmt", Format::code(l[L::Movement]));
+    m_w.optionalString("natrOfCrgo", Format::code(l[L::Nature]));
+    m_w.endObject();
+}
+
+void Writer::document(const Line &l)
+{
+    m_w.beginObject("trnsprtDoc");
+    port("prtOfAcptCdd", "prtOfAcptName", text(l, L::PortLoad));
+    port("prtOfReceiptCdd", "prtOfReceiptName", text(l, L::PortDest));
+    m_w.optionalString("cnsgnrsName", extra(l, "shpname"));
+    m_w.optionalString("cnsgnrStreetAddress", extra(l, "shpaddr"));
+    m_w.optionalString("cnsgnrCity", extra(l, "shpcity"));
+    m_w.optionalString("cnsgnrCntryCd", extra(l, "shpcntry"));
+    const QString importer = text(l, L::ImpName);
+    const QString street = either(extra(l, "cnsaddr"), text(l, L::ImpAdd1));
+    const QString city = extra(l, "cnscity");
+    const QString country = either(extra(l, "cnscntry"), fallback("trnsprtDoc.cnsgneCntryCd"));
+    m_w.optionalString("cnsgnesName", importer);
+    m_w.optionalString("cnsgneStreetAddress", street);
+    m_w.optionalString("cnsgneCity", city);
+    m_w.optionalString("cnsgneCntryCd", country);
+    const QString code = extra(l, "cnscode");
+    if (!code.isEmpty()) {
+        m_w.string("cnsgnesCd", code);
+        m_w.string("typOfCd", either(extra(l, "cnscodetype"), fallback("trnsprtDoc.typOfCd")));
+    }
+    m_w.optionalString("cnsgneCntrySubDivName", extra(l, "cnsstatenm"));
+    m_w.optionalString("cnsgneCntrySubDiv", extra(l, "cnsstate"));
+    m_w.optionalString("cnsgnePstcd", extra(l, "cnspin"));
+    // The notify party is the importer when none is given [O].
+    const QString notify = text(l, L::NotName);
+    const bool importerNotified = notify.isEmpty() || notify == importer;
+    m_w.optionalString("nameOfAnyOtherNotfdParty", either(notify, importer));
+    m_w.optionalString("notfdPartyStreetAddress", either(joinedAddress(l), importerNotified ? street : QString()));
+    m_w.optionalString("notfdPartyCity", either(extra(l, "notcity"), importerNotified ? city : QString()));
+    const QString notifyCode = extra(l, "notpan");
+    if (!notifyCode.isEmpty()) {
+        m_w.string("panOfNotfdParty", notifyCode);
+        m_w.string("typOfNotfdPartyCd", either(extra(l, "notcodetype"), fallback("trnsprtDoc.typOfNotfdPartyCd")));
+    }
+    m_w.optionalString("notfdPartyCntryCd", extra(l, "notcntry"));
+    m_w.optionalString("notfdPartyPstcd", extra(l, "notpin"));
+    m_w.optionalString("goodsDescAsPerBl", text(l, L::Description));
+    m_w.endObject();
+}
+
+void Writer::measures(const Line &l)
+{
+    m_w.beginObject("trnsprtDocMsr", Layout_::Inline);
+    if (!l.isNull(L::Pkgs))
+        m_w.integer("nmbrOfPkgs", qint64(Format::numericValue(l[L::Pkgs])));
+    m_w.optionalString("typsOfPkgs", Format::code(l[L::PkgType]));
+    m_w.optionalString("marksNoOnPkgs", text(l, L::Marks));
+    if (!l.isNull(L::GrossWt))
+        m_w.decimal("grossWeight", Format::numericValue(l[L::GrossWt]), 3);
+    m_w.optionalString("unitOfWeight", Format::code(l[L::UnitWt]));
+    const double volume = Format::numericValue(l[L::Volume]);
+    if (volume != 0) {
+        m_w.decimal("grossVolume", volume, 3);
+        m_w.optionalString("unitOfVolume", Format::code(l[L::UnitVol]));
+    }
+    m_w.endObject();
+}
+
+void Writer::items(const Line &l)
+{
+    m_w.beginArray("itemDtls");
+    auto item = [&](qint64 sequence, const QHash<QString, QVariant> &columns) {
+        auto value = [&](const char *column, L lineColumn) {
+            const QString own = columns.value(QLatin1String(column)).toString().trimmed();
+            return own.isEmpty() && lineColumn != L::Count ? text(l, lineColumn) : own;
+        };
+        m_w.beginObject(Layout_::Inline);
+        m_w.integer("crgoItemSeqNmbr", sequence);
+        m_w.optionalString("hsCd", value("hscode", L::Count));
+        m_w.optionalString("crgoItemDesc", value("itemdesc", L::Description));
+        m_w.optionalString("unoCd", value("unocode", L::UnoCode));
+        m_w.optionalString("imdgCd", value("imocode", L::ImoCode));
+        const QString pkgs = value("pkgs", L::Pkgs);
+        if (!pkgs.isEmpty())
+            m_w.integer("nmbrOfPkgs", qint64(Format::numericValue(pkgs)));
+        m_w.optionalString("typOfPkgs", value("pkgtype", L::PkgType).toUpper());
+        m_w.endObject();
+    };
+    if (l.items.empty()) {
+        item(1, {}); // a line without items files one made from itself
+    } else {
+        qint64 sequence = 0;
+        for (const Item &i : l.items)
+            item(++sequence, i.columns);
+    }
+    m_w.endArray();
+}
+
+void Writer::containerFields(JsonStreamWriter &w, const Container &c, bool voyageLevel, double weight, qint64 packages)
+{
+    const bool v = voyageLevel;
+    QString status = Format::code(c[K::Status]);
+    if (status == QLatin1String("MTY"))
+        status = QStringLiteral("EMP");
+    w.optionalString(v ? "equipmentId" : "eqmtId", text(c, K::Number));
+    w.optionalString(v ? "equipmentType" : "eqmtTyp", either(extra(c, "eqtype"), fallback("trnsprtEqmt.eqmtTyp")));
+    w.optionalString(v ? "equipmentSize" : "eqmtSize", text(c, K::Iso));
+    w.optionalString(v ? "equipmentLoadStatus" : "eqmtLoadStatus", status);
+    w.optionalString(v ? "equipmentSealType" : "eqmtSealTyp", extra(c, "sealtype"));
+    w.optionalString(v ? "equipmentSealNumber" : "eqmtSealNmbr", text(c, K::Seal));
+    w.optionalString("socFlag", Format::code(c[K::Soc]));
+    w.optionalString(v ? "containerAgentCode" : "cntrAgntCd", text(c, K::Agent));
+    // Kilograms in the message, tonnes with us.
+    w.decimal(v ? "containerWeight" : "cntrWeight", weight * 1000, 2);
+    // The gateway counts an empty container as one package.
+    w.integer(v ? "totalNumberOfPackages" : "totalNmbrOfPkgs",
+                status == QLatin1String("EMP") && packages == 0 ? 1 : packages);
+}
+
+void Writer::equipment(const Line &l)
+{
+    m_w.beginArray("trnsprtEqmt");
+    qint64 sequence = 0;
+    for (const Container &c : l.containers) {
+        m_w.beginObject(Layout_::Inline);
+        m_w.integer("eqmtSeqNo", ++sequence);
+        containerFields(m_w, c, false, Format::numericValue(c[K::Weight]), qint64(Format::numericValue(c[K::Pkgs])));
+        m_w.endObject();
+    }
+    m_w.endArray();
+}
+
+void Writer::route(const Line &l)
+{
+    const QString from = text(l, L::PortLoad);
+    const QString to = text(l, L::PortDest);
+    const QString movement = Format::code(l[L::Movement]);
+    m_w.beginArray("itnry");
+    qint64 sequence = 0;
+    auto leg = [&](const QString &a, const QString &b, const QString &mode) {
+        m_w.beginObject(Layout_::Inline);
+        m_w.integer("prtOfCallSeqNmbr", ++sequence);
+        port("prtOfCallCdd", "prtOfCallName", a);
+        port("nxtPrtOfCallCdd", "nxtPrtOfCallName", b);
+        m_w.optionalString("modeOfTrnsprt", mode);
+        m_w.endObject();
+    };
+    leg(from, m_arrival, QStringLiteral("1"));
+    if (!to.isEmpty() && to != m_arrival && to != QLatin1String(Placeholder::Port))
+        leg(m_arrival, to, goesInland(movement) ? modeCode(Format::code(l[L::Mode])) : QStringLiteral("1"));
+    m_w.endArray();
+}
+
+// --- reading -----------------------------------------------------------------------------
+
+class Reader
+{
+public:
+    Reader(ManifestSink &sink, ReadContext &cx, const SamContext *sam) : m_sink(sink), m_cx(cx), m_sam(sam) {}
+
+    bool read(const char *begin, const char *end, bool fileMapped = false);
+
+private:
+    bool headers(const Json &top);
+    bool line(size_t index, const Json &l);
+    bool fill(Line &out, const Json &l, const QString &path, bool house, qint64 lineNo);
+    // the containers and goods items read since the last time
+    bool deliverParts();
+
+    // A refusal naming the line and the key; false when the reading stops.
+    bool refuse(Section section, const QString &column, const QString &path, const QString &what, const QString &number);
+    bool text(const Json &o, const char *key, const QString &path, Row<L> &row, L column, qsizetype width = -1);
+    bool textTo(const Json &o, const char *key, const QString &path, QVariant *slot, const char *table, const char *column,
+                Section section);
+    bool numberTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
+                  const QString &column, bool whole, double factor = 1);
+    bool dateTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section, const QString &column);
+
+    ManifestSink &m_sink;
+    ReadContext &m_cx;
+    const SamContext *m_sam;
+    JsonSplitReader *m_reader = nullptr;
+    bool m_headersSent = false;
+    QString m_vessel;
+    QString m_voyage;
+    QString m_bill;
+    qint64 m_line = 0; // of the text, for messages
+    std::vector<Container> m_containers;
+    std::vector<std::tuple<qint64, qint64, Item>> m_items;
+    std::vector<std::pair<size_t, Json>> m_waiting; // lines before the voyage's details
+    QVariant m_total;     // the voyage's count of master lines
+    qint64 m_masters = 0; // master lines read
+};
+
+QString jsonText(const Json &o, const char *key)
+{
+    if (!o.is_object())
+        return {};
+    const auto it = o.find(key);
+    if (it == o.end())
+        return {};
+    if (it->is_string())
+        return QString::fromStdString(it->get_ref<const std::string &>()).trimmed();
+    if (it->is_number())
+        return QString::fromStdString(it->dump());
+    return {};
+}
+
+const Json &child(const Json &o, const char *key)
+{
+    static const Json none;
+    if (!o.is_object())
+        return none;
+    const auto it = o.find(key);
+    return it == o.end() ? none : *it;
+}
+
+bool Reader::refuse(Section section, const QString &column, const QString &path, const QString &what, const QString &number)
+{
+    Problem p;
+    const QString where = m_bill.isEmpty() ? QString() : QStringLiteral("B/L %1: ").arg(m_bill);
+    p.failure = Failure(number, QStringLiteral("%1%2 (%3, line %4 of the file)").arg(where, what, path).arg(m_line));
+    p.section = section;
+    p.column = column;
+    p.line = m_line;
+    p.bill = m_bill;
+    p.text = QStringLiteral("%1 (%2)").arg(what, path);
+    return m_cx.raise(p);
+}
+
+bool Reader::textTo(const Json &o, const char *key, const QString &path, QVariant *slot, const char *table,
+                    const char *column, Section section)
+{
+    const auto it = o.is_object() ? o.find(key) : o.end();
+    if (it == o.end() || it->is_null())
+        return true;
+    const QString here = path + QLatin1Char('/') + QLatin1String(key);
+    if (!it->is_string() && !it->is_number())
+        return refuse(section, QLatin1String(column), here, QStringLiteral("%1 is not text").arg(QLatin1String(key)),
+                      QString::number(ErrorNumber::TypeMismatch));
+    const QString value = jsonText(o, key);
+    const ColumnDef *def = Schema::column(QLatin1String(table), QLatin1String(column));
+    if (def && def->isText() && value.size() > def->size)
+        return refuse(section, QLatin1String(column), here,
+                      QStringLiteral("Value too long: %1 holds %2 characters, the column %3 takes at most %4")
+                          .arg(QLatin1String(key))
+                          .arg(value.size())
+                          .arg(QLatin1String(column))
+                          .arg(def->size),
+                      QStringLiteral("22001"));
+    if (!value.isEmpty())
+        *slot = value;
+    return true;
+}
+
+bool Reader::text(const Json &o, const char *key, const QString &path, Row<L> &row, L column, qsizetype)
+{
+    return textTo(o, key, path, &row[column], Table::Line, columnName(column), Section::Cargo);
+}
+
+bool Reader::numberTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
+                      const QString &column, bool whole, double factor)
+{
+    const auto it = o.is_object() ? o.find(key) : o.end();
+    if (it == o.end() || it->is_null())
+        return true;
+    double v = 0;
+    bool ok = it->is_number();
+    if (ok)
+        v = it->get<double>();
+    else if (it->is_string())
+        ok = Format::parseNumber(QString::fromStdString(it->get<std::string>()), &v);
+    if (!ok || v < 0 || (whole && std::trunc(v) != v))
+        return refuse(section, column, path + QLatin1Char('/') + QLatin1String(key),
+                      QStringLiteral("Type mismatch: %1 holds %2, not %3")
+                          .arg(QLatin1String(key), QString::fromStdString(it->dump()),
+                               whole ? QStringLiteral("a whole number") : QStringLiteral("a number")),
+                      QString::number(ErrorNumber::TypeMismatch));
+    if (whole)
+        *slot = qint64(v);
+    else
+        *slot = v / factor;
+    return true;
+}
+
+bool Reader::dateTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
+                    const QString &column)
+{
+    const QString t = jsonText(o, key);
+    if (t.isEmpty())
+        return true;
+    const QDate d = QDate::fromString(t.left(8), QStringLiteral("yyyyMMdd"));
+    if (!d.isValid() || (t.size() > 8 && t.at(8) != QLatin1Char('T')))
+        return refuse(section, column, path + QLatin1Char('/') + QLatin1String(key),
+                      QStringLiteral("Type mismatch: %1 holds \"%2\", not a date YYYYMMDD").arg(QLatin1String(key), t),
+                      QString::number(ErrorNumber::TypeMismatch));
+    *slot = d;
+    return true;
+}
+
+bool Reader::headers(const Json &top)
+{
+    const Json &master = child(top, "master");
+    const Json &decRef = child(master, "decRef");
+    const Json &auth = child(master, "authPrsn");
+    const Json &vessel = child(master, "vesselDtls");
+    const Json &voy = child(master, "voyageDtls");
+    const QString path = QStringLiteral("/master/voyageDtls");
+    VesselRow v;
+    VesselMaster vm;
+    const QString imo = jsonText(vessel, "trnsprtMeansId");
+    m_vessel = m_sam && m_sam->vesselFor ? m_sam->vesselFor(imo) : QString();
+    m_voyage = jsonText(voy, "voyageNo");
+    if (m_vessel.isEmpty()) {
+        Problem p;
+        p.failure = Failure(ErrorNumber::BadFileFormat,
+                            QStringLiteral("The SAM file names its vessel by IMO number %1 alone: no vessel code of the "
+                                           "vessel code master has it. Give the vessel code to import it with.")
+                                .arg(imo.isEmpty() ? QStringLiteral("(none)") : imo));
+        p.section = Section::Vessel;
+        p.column = QStringLiteral("vslcode");
+        if (!m_cx.raise(p))
+            return false;
+    }
+    v[V::Code] = m_vessel;
+    v[V::Voyage] = m_voyage;
+    vm.code = m_vessel;
+    if (!imo.isEmpty())
+        vm.imo = imo;
+    v.fileLine = 1;
+    v.fileVessel = m_vessel;
+    v.fileVoyage = m_voyage;
+    auto vtext = [&](const Json &o, const char *key, const QString &p, V c) {
+        return textTo(o, key, p, &v[c], Table::Vessel, columnName(c), Section::Vessel);
+    };
+    auto vextra = [&](const Json &o, const char *key, const QString &p, const char *column) {
+        QVariant value;
+        if (!textTo(o, key, p, &value, Table::Vessel, column, Section::Vessel))
+            return false;
+        if (!value.isNull())
+            v.extra.insert(QLatin1String(column), value);
+        return true;
+    };
+    bool ok = vtext(decRef, "mnfstNoRotnNo", QStringLiteral("/master/decRef"), V::IgmNo)
+           && dateTo(decRef, "mnfstDtRotnDt", QStringLiteral("/master/decRef"), &v[V::IgmDate], Section::Vessel, QStringLiteral("IgmDt"))
+           && vtext(auth, "shpngLineCd", QStringLiteral("/master/authPrsn"), V::LineCode)
+           && vtext(auth, "masterName", QStringLiteral("/master/authPrsn"), V::Master)
+           && vtext(auth, "trmnlOprtrCd", QStringLiteral("/master/authPrsn"), V::TerminalCode)
+           && vextra(auth, "authSeaCarrierCd", QStringLiteral("/master/authPrsn"), "asccode")
+           && vextra(auth, "shpngLineBondNmbr", QStringLiteral("/master/authPrsn"), "linebond")
+           && vextra(vessel, "purposeOfCall", QStringLiteral("/master/vesselDtls"), "purpcall")
+           && vextra(vessel, "shipTyp", QStringLiteral("/master/vesselDtls"), "shiptype")
+           && vextra(voy, "cnvnceRefNmbr", path, "vcn")
+           && vtext(voy, "briefCrgoDesc", path, V::CargoDescription);
+    if (!ok)
+        return false;
+    QVariant total;
+    if (!numberTo(voy, "totalNmbrOfLines", path, &total, Section::Vessel, QStringLiteral("TotItems"), true))
+        return false;
+    // The message counts master lines; the store counts every record, house B/Ls too, so
+    // the reader compares the count itself at the end.
+    m_total = total;
+    for (const auto &[key, column] : {std::pair{"nmbrOfCrewMnfsted", "crewcount"}, {"nmbrOfPsngrsMnfsted", "paxcount"}}) {
+        QVariant n;
+        if (!numberTo(voy, key, path, &n, Section::Vessel, QLatin1String(column), true))
+            return false;
+        if (!n.isNull())
+            v.extra.insert(QLatin1String(column), n);
+    }
+    auto when = [&](const char *key, V dateColumn, V timeColumn, const char *dateExtra, const char *timeExtra) {
+        const QString t = jsonText(voy, key);
+        if (t.isEmpty())
+            return true;
+        QVariant d;
+        if (!dateTo(voy, key, path, &d, Section::Vessel, QLatin1String(dateExtra ? dateExtra : columnName(dateColumn))))
+            return false;
+        const QString clock = t.mid(9, 5);
+        if (dateExtra) {
+            v.extra.insert(QLatin1String(dateExtra), d);
+            v.extra.insert(QLatin1String(timeExtra), clock);
+        } else {
+            v[dateColumn] = d;
+            v[timeColumn] = clock;
+        }
+        return true;
+    };
+    if (!when("exptdDtAndTimeOfArvl", V::ArrivalDate, V::ArrivalTime, nullptr, nullptr)
+        || !when("exptdDtAndTimeOfDptr", V::ArrivalDate, V::ArrivalTime, "depdt", "deptime"))
+        return false;
+    const Json &calls = child(voy, "shipItnry");
+    for (size_t k = 0; calls.is_array() && k < calls.size(); ++k) {
+        const QString seq = jsonText(calls[k], "shipItnrySeq");
+        const QString here = path + QStringLiteral("/shipItnry/%1").arg(k);
+        static const QHash<QString, std::pair<V, const char *>> places = {
+            {QStringLiteral("-3"), {V::LastPort2, nullptr}}, {QStringLiteral("-2"), {V::LastPort1, nullptr}},
+            {QStringLiteral("-1"), {V::LastPort, nullptr}},  {QStringLiteral("0"), {V::ArrivalPortCode, nullptr}},
+            {QStringLiteral("1"), {V::Count, "nextport"}},   {QStringLiteral("2"), {V::Count, "nextport1"}},
+            {QStringLiteral("3"), {V::Count, "nextport2"}}};
+        const auto place = places.constFind(seq);
+        if (place == places.constEnd())
+            continue; // the model keeps three ports either side
+        if (place->second) {
+            if (!vextra(calls[k], "prtOfCallCdd", here, place->second))
+                return false;
+        } else if (!vtext(calls[k], "prtOfCallCdd", here, place->first)) {
+            return false;
+        }
+    }
+    if (!v.isNull(V::ArrivalPortCode) && v.text(V::ArrivalPortCode).size() <= 6)
+        v[V::PortArrival] = v[V::ArrivalPortCode];
+    std::vector<VesselRow> rows;
+    rows.push_back(std::move(v));
+    m_headersSent = true;
+    return m_sink.headers(std::move(rows), std::move(vm));
+}
+
+bool Reader::fill(Line &out, const Json &l, const QString &path, bool house, qint64 lineNo)
+{
+    const Json &ref = child(l, house ? "HCRef" : "MCRef");
+    const QString refPath = path + (house ? QStringLiteral("/HCRef") : QStringLiteral("/MCRef"));
+    out[L::Vessel] = m_vessel;
+    out[L::Voyage] = m_voyage;
+    out.fileLine = m_line;
+    out.fileVessel = m_vessel;
+    out.fileVoyage = m_voyage;
+    auto setExtra = [&](const Json &o, const char *key, const QString &p, const char *column) {
+        QVariant value;
+        if (!textTo(o, key, p, &value, Table::Line, column, Section::Cargo))
+            return false;
+        if (!value.isNull())
+            out.extra.insert(QLatin1String(column), value);
+        return true;
+    };
+    if (house) {
+        QVariant sub;
+        if (!numberTo(ref, "subLineNo", refPath, &sub, Section::Cargo, QStringLiteral("sublineno"), true))
+            return false;
+        out[L::LineNo] = lineNo;
+        out[L::SubLineNo] = sub;
+        if (!text(ref, "blNo", refPath, out, L::BlNo) || !text(ref, "blNo", refPath, out, L::HblNo)
+            || !dateTo(ref, "blDt", refPath, &out[L::BlDate], Section::Cargo, QStringLiteral("bldt")))
+            return false;
+        out[L::HblDate] = out[L::BlDate];
+    } else {
+        QVariant no;
+        if (!numberTo(ref, "lineNo", refPath, &no, Section::Cargo, QStringLiteral("lineno"), true))
+            return false;
+        out[L::LineNo] = no;
+        out[L::SubLineNo] = qint64(0);
+        if (!text(ref, "mstrBlNo", refPath, out, L::BlNo)
+            || !dateTo(ref, "mstrBlDt", refPath, &out[L::BlDate], Section::Cargo, QStringLiteral("bldt")))
+            return false;
+    }
+    m_bill = out.bill();
+    if (!setExtra(ref, "consolidatedIndctr", refPath, "consind") || !setExtra(ref, "prevDec", refPath, "prevdec"))
+        return false;
+
+    const Json &loc = child(l, "locCstm");
+    const QString locPath = path + QStringLiteral("/locCstm");
+    if (!text(loc, "destPrt", locPath, out, L::DestCode) || !setExtra(loc, "nxtPrtOfUnlading", locPath, "nextunload")
+        || !setExtra(loc, "typOfCrgo", locPath, "cargotype") || !text(loc, "itemTyp", locPath, out, L::ItemType)
+        || !text(loc, "crgoMvmt", locPath, out, L::Movement) || !text(loc, "natrOfCrgo", locPath, out, L::Nature))
+        return false;
+    const Json &tr = child(l, "trnshpr");
+    const QString trPath = path + QStringLiteral("/trnshpr");
+    if (!text(tr, "trnshprCd", trPath, out, L::CarrierCode)
+        || !numberTo(tr, "trnshprBond", trPath, &out[L::BondNo], Section::Cargo, QStringLiteral("tpregno"), false))
+        return false;
+
+    const Json &doc = child(l, "trnsprtDoc");
+    const QString docPath = path + QStringLiteral("/trnsprtDoc");
+    if (!text(doc, "prtOfAcptCdd", docPath, out, L::PortLoad) || !text(doc, "prtOfReceiptCdd", docPath, out, L::PortDest)
+        || !setExtra(doc, "cnsgnrsName", docPath, "shpname") || !setExtra(doc, "cnsgnrStreetAddress", docPath, "shpaddr")
+        || !setExtra(doc, "cnsgnrCity", docPath, "shpcity") || !setExtra(doc, "cnsgnrCntryCd", docPath, "shpcntry")
+        || !text(doc, "cnsgnesName", docPath, out, L::ImpName) || !setExtra(doc, "cnsgneStreetAddress", docPath, "cnsaddr")
+        || !setExtra(doc, "cnsgneCity", docPath, "cnscity") || !setExtra(doc, "cnsgneCntryCd", docPath, "cnscntry")
+        || !setExtra(doc, "cnsgnesCd", docPath, "cnscode") || !setExtra(doc, "typOfCd", docPath, "cnscodetype")
+        || !setExtra(doc, "cnsgneCntrySubDivName", docPath, "cnsstatenm") || !setExtra(doc, "cnsgneCntrySubDiv", docPath, "cnsstate")
+        || !setExtra(doc, "cnsgnePstcd", docPath, "cnspin") || !text(doc, "nameOfAnyOtherNotfdParty", docPath, out, L::NotName)
+        || !setExtra(doc, "panOfNotfdParty", docPath, "notpan") || !setExtra(doc, "typOfNotfdPartyCd", docPath, "notcodetype")
+        || !setExtra(doc, "notfdPartyCity", docPath, "notcity") || !setExtra(doc, "notfdPartyCntryCd", docPath, "notcntry")
+        || !setExtra(doc, "notfdPartyPstcd", docPath, "notpin") || !text(doc, "goodsDescAsPerBl", docPath, out, L::Description))
+        return false;
+    // The importer's street stands in the first address line too where it fits.
+    const QString street = out.extra.value(QStringLiteral("cnsaddr")).toString();
+    if (!street.isEmpty() && street.size() <= Schema::column(QLatin1String(Table::Line), QStringLiteral("impadd1"))->size)
+        out[L::ImpAdd1] = street;
+    const QString notifyStreet = jsonText(doc, "notfdPartyStreetAddress");
+    if (!notifyStreet.isEmpty()) {
+        const QStringList lines = splitAddress(notifyStreet, Schema::column(QLatin1String(Table::Line), QStringLiteral("notadd1"))->size, 3);
+        if (lines.isEmpty())
+            return refuse(Section::Cargo, QStringLiteral("notadd1"), docPath + QStringLiteral("/notfdPartyStreetAddress"),
+                          QStringLiteral("Value too long: the notify party's street does not fit the three address lines"),
+                          QStringLiteral("22001"));
+        const L columns[] = {L::NotAdd1, L::NotAdd2, L::NotAdd3};
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            out[columns[i]] = lines.at(i);
+    }
+
+    const Json &msr = child(l, "trnsprtDocMsr");
+    const QString msrPath = path + QStringLiteral("/trnsprtDocMsr");
+    if (!numberTo(msr, "nmbrOfPkgs", msrPath, &out[L::Pkgs], Section::Cargo, QStringLiteral("pkgs"), true)
+        || !text(msr, "typsOfPkgs", msrPath, out, L::PkgType) || !text(msr, "marksNoOnPkgs", msrPath, out, L::Marks)
+        || !numberTo(msr, "grossWeight", msrPath, &out[L::GrossWt], Section::Cargo, QStringLiteral("grosswt"), false)
+        || !text(msr, "unitOfWeight", msrPath, out, L::UnitWt)
+        || !numberTo(msr, "grossVolume", msrPath, &out[L::Volume], Section::Cargo, QStringLiteral("volume"), false)
+        || !text(msr, "unitOfVolume", msrPath, out, L::UnitVol))
+        return false;
+    if (out.isNull(L::Volume))
+        out[L::Volume] = 0.0;
+
+    // The route's leg on from the port of reporting gives the mode of transport.
+    const Json &legs = child(l, "itnry");
+    for (size_t k = 1; legs.is_array() && k < legs.size(); ++k) {
+        const QString mode = modeLetter(jsonText(legs[k], "modeOfTrnsprt"));
+        if (!mode.isEmpty() && goesInland(out.text(L::Movement)))
+            out[L::Mode] = mode;
+    }
+
+    const qint64 no = out[L::LineNo].toLongLong();
+    const qint64 sub = house ? out[L::SubLineNo].toLongLong() : 0;
+    const Json &items = child(l, "itemDtls");
+    for (size_t k = 0; items.is_array() && k < items.size(); ++k) {
+        const Json &it = items[k];
+        const QString itPath = path + QStringLiteral("/itemDtls/%1").arg(k);
+        Item item;
+        item.fileLine = m_line;
+        QVariant seq;
+        if (!numberTo(it, "crgoItemSeqNmbr", itPath, &seq, Section::Item, QStringLiteral("itemseq"), true))
+            return false;
+        item.columns.insert(QStringLiteral("itemseq"), seq.isNull() ? QVariant(qint64(k) + 1) : seq);
+        for (const auto &[key, column] : {std::pair{"hsCd", "hscode"}, {"crgoItemDesc", "itemdesc"}, {"unoCd", "unocode"},
+                                          {"imdgCd", "imocode"}, {"typOfPkgs", "pkgtype"}}) {
+            QVariant value;
+            if (!textTo(it, key, itPath, &value, Filing::ItemTable, column, Section::Item))
+                return false;
+            if (!value.isNull())
+                item.columns.insert(QLatin1String(column), value);
+        }
+        QVariant pkgs;
+        if (!numberTo(it, "nmbrOfPkgs", itPath, &pkgs, Section::Item, QStringLiteral("pkgs"), true))
+            return false;
+        if (!pkgs.isNull())
+            item.columns.insert(QStringLiteral("pkgs"), pkgs);
+        // The flat file's one UNO code and IMO class of a line: its first item's.
+        if (k == 0) {
+            out[L::UnoCode] = item.columns.value(QStringLiteral("unocode"));
+            out[L::ImoCode] = item.columns.value(QStringLiteral("imocode"));
+        }
+        m_items.emplace_back(no, sub, std::move(item));
+    }
+
+    const Json &boxes = child(l, "trnsprtEqmt");
+    for (size_t k = 0; boxes.is_array() && k < boxes.size(); ++k) {
+        const Json &b = boxes[k];
+        const QString bPath = path + QStringLiteral("/trnsprtEqmt/%1").arg(k);
+        Container c;
+        c.fileLine = m_line;
+        c.fileVessel = m_vessel;
+        c.fileVoyage = m_voyage;
+        c[K::LineNo] = no;
+        c[K::SubLineNo] = sub;
+        auto ktext = [&](const char *key, K column) {
+            return textTo(b, key, bPath, &c[column], Table::Container, columnName(column), Section::Container);
+        };
+        auto kextra = [&](const char *key, const char *column) {
+            QVariant value;
+            if (!textTo(b, key, bPath, &value, Table::Container, column, Section::Container))
+                return false;
+            if (!value.isNull())
+                c.extra.insert(QLatin1String(column), value);
+            return true;
+        };
+        if (!ktext("eqmtId", K::Number) || !kextra("eqmtTyp", "eqtype") || !ktext("eqmtSize", K::Iso)
+            || !ktext("eqmtLoadStatus", K::Status) || !kextra("eqmtSealTyp", "sealtype") || !ktext("eqmtSealNmbr", K::Seal)
+            || !ktext("socFlag", K::Soc) || !ktext("cntrAgntCd", K::Agent)
+            || !numberTo(b, "cntrWeight", bPath, &c[K::Weight], Section::Container, QStringLiteral("conwt"), false, 1000)
+            || !numberTo(b, "totalNmbrOfPkgs", bPath, &c[K::Pkgs], Section::Container, QStringLiteral("conpkgs"), true))
+            return false;
+        if (c.text(K::Status) == QLatin1String("EMP"))
+            c[K::Status] = QStringLiteral("MTY"); // the gateway's empty is our MTY
+        m_containers.push_back(std::move(c));
+    }
+    return true;
+}
+
+bool Reader::line(size_t index, const Json &l)
+{
+    m_line = m_reader ? m_reader->elementLine() : 0;
+    m_bill.clear();
+    const QString path = QStringLiteral("/master/mastrCnsgmtDec/%1").arg(index);
+    if (!l.is_object())
+        return refuse(Section::Cargo, QString(), path, QStringLiteral("A line is not a group of fields"),
+                      QString::number(ErrorNumber::BadFileFormat));
+    Line master;
+    if (!fill(master, l, path, false, 0))
+        return false;
+    const qint64 no = master[L::LineNo].toLongLong();
+    ++m_masters;
+    if (!m_sink.line(std::move(master)))
+        return false;
+    const Json &houses = child(l, "houseCargoDec");
+    for (size_t k = 0; houses.is_array() && k < houses.size(); ++k) {
+        Line house;
+        if (!fill(house, houses[k], path + QStringLiteral("/houseCargoDec/%1").arg(k), true, no) || !m_sink.line(std::move(house)))
+            return false;
+    }
+    // The line's containers and goods items follow it, so that a long file is not held whole.
+    if (!deliverParts())
+        return false;
+    return m_cx.tick(m_line, 0);
+}
+
+bool Reader::read(const char *begin, const char *end, bool fileMapped)
+{
+    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t index, Json &&l) {
+                                 if (!m_headersSent) {
+                                     const Json &top = m_reader->partial();
+                                     if (child(child(top, "master"), "voyageDtls").is_null()) {
+                                         m_waiting.emplace_back(index, std::move(l));
+                                         return true;
+                                     }
+                                     if (!headers(top))
+                                         return false;
+                                 }
+                                 return line(index, l);
+                             }}});
+    m_reader = &reader;
+    reader.setFileMapped(fileMapped);
+    Result<Json> top = reader.read(begin, end, QStringLiteral("The SAM file"));
+    m_reader = nullptr;
+    if (reader.stopped())
+        return false;
+    if (!top) {
+        Problem p;
+        p.failure = top.failure();
+        return m_cx.raise(p) && false;
+    }
+    if (!m_headersSent && !headers(top.value()))
+        return false;
+    for (auto &[index, l] : m_waiting) {
+        if (!line(index, l))
+            return false;
+    }
+    if (!m_total.isNull() && m_total.toLongLong() != m_masters) {
+        m_bill.clear();
+        if (!refuse(Section::Vessel, QStringLiteral("TotItems"), QStringLiteral("/master/voyageDtls/totalNmbrOfLines"),
+                      QStringLiteral("The voyage counts %1 lines, the file holds %2: the file is incomplete or damaged")
+                          .arg(m_total.toLongLong())
+                          .arg(m_masters),
+                      QString::number(ErrorNumber::BadFileFormat)))
+            return false;
+    }
+    return deliverParts() && m_sink.end();
+}
+
+bool Reader::deliverParts()
+{
+    for (Container &c : m_containers) {
+        if (!m_sink.container(std::move(c)))
+            return false;
+    }
+    m_containers.clear();
+    for (auto &[no, sub, item] : m_items) {
+        if (!m_sink.item(no, sub, std::move(item)))
+            return false;
+    }
+    m_items.clear();
+    return true;
+}
+
+class Refusing : public ManifestWriter
+{
+public:
+    bool headers(std::vector<VesselRow> &&, VesselMaster &&) override { return refuse(); }
+    bool line(Line &&) override { return refuse(); }
+    bool container(Container &&) override { return refuse(); }
+    bool end() override { return refuse(); }
+
+private:
+    bool refuse()
+    {
+        return fail(Failure(ErrorNumber::InvalidArgument,
+                            QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
+                                           "give it its job number.")));
+    }
+};
+
+class SamLayout : public Layout
+{
+public:
+    QString name() const override { return QStringLiteral("sam"); }
+    QStringList otherNames() const override { return {QStringLiteral("scmtr"), QStringLiteral("sachm23")}; }
+    QString caption() const override { return QStringLiteral("SCMTR arrival manifest (SAM, JSON)"); }
+    Recognition recognise(const QByteArray &firstLine, QString *) const override
+    {
+        return firstLine.trimmed().startsWith('{') ? Recognition::Yes : Recognition::No;
+    }
+    QString fileName(const QString &vessel, const QString &voyage) const override
+    {
+        return Format::voyageKey(vessel) + Format::voyageKey(voyage) + QStringLiteral(".json");
+    }
+    bool needsTestIndicator() const override { return true; }
+    bool limitsAreErrors() const override { return false; } // the schema holds the message's own widths
+
+    // The message keeps house B/Ls under their masters, which the record-by-record
+    // writers of the flat files do not: a SAM file is written whole by writeSam().
+    std::unique_ptr<ManifestWriter> writer(QIODevice &, const WriteOptions &, QStringList *) const override
+    {
+        return std::make_unique<Refusing>();
+    }
+
+    bool read(QIODevice &in, ManifestSink &sink, ReadContext &context) const override
+    {
+        Reader reader(sink, context, currentContext);
+        if (auto *file = qobject_cast<QFile *>(&in); file && file->size() > 0) {
+            if (const uchar *mapped = file->map(0, file->size())) {
+                const char *begin = reinterpret_cast<const char *>(mapped);
+                return reader.read(begin, begin + file->size(), true);
+            }
+        }
+        const QByteArray data = in.readAll();
+        return reader.read(data.constData(), data.constData() + data.size());
+    }
+};
+
+} // namespace
+
+const Layout &samLayout()
+{
+    static const SamLayout layout;
+    return layout;
+}
+
+SamContextScope::SamContextScope(const SamContext &context) : m_previous(currentContext)
+{
+    currentContext = &context;
+}
+
+SamContextScope::~SamContextScope()
+{
+    currentContext = m_previous;
+}
+
+Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &options)
+{
+    const SamContext *cx = currentContext;
+    if (!cx || cx->jobNumber <= 0)
+        return Failure(ErrorNumber::InvalidArgument,
+                       QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
+                                      "give it its job number."));
+    return Writer(voyage, *cx, options, out).write();
+}
+
+QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date)
+{
+    return QStringLiteral("F_SACHM23_SAM_%1_%2_%3_DEC.json")
+        .arg(Format::trimTrailing(iceGateUser).trimmed())
+        .arg(jobNumber)
+        .arg(date.toString(QStringLiteral("yyyyMMdd")));
+}
+
+} // namespace quarl::igm

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "manifest/layout.h"
+
+#include <QDate>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+// Today's arrival manifest, the gateway's SAM message (SACHM23) as JSON, as one more layout
+// of the manifest: written from the model and read into it. What the message needs beyond
+// the voyage (who files it, its job number, port names) and what it lacks (our vessel
+// code) come from the company's database through a context the caller sets.
+namespace quarl::igm {
+
+const Layout &samLayout();
+
+struct SamContext
+{
+    // writing
+    QString submitterType;
+    QString submitterCode;
+    QString signerPan;
+    qint64 jobNumber = 0;
+    QHash<QString, QString> portNames; // port code -> name, as the port master has it
+    // reading: the vessel code of an IMO number (empty when there is none)
+    std::function<QString(const QString &imo)> vesselFor;
+};
+
+// Sets the context of the SAM layout for as long as it lives.
+class SamContextScope
+{
+public:
+    explicit SamContextScope(const SamContext &context);
+    ~SamContextScope();
+    SamContextScope(const SamContextScope &) = delete;
+    SamContextScope &operator=(const SamContextScope &) = delete;
+
+private:
+    const SamContext *m_previous;
+};
+
+// The voyage as the writer reads it, a master line at a time.
+class SamSource
+{
+public:
+    virtual ~SamSource() = default;
+    virtual const VesselRow &header() const = 0;
+    virtual QString imo() const = 0;
+    virtual qint64 masterLines() const = 0;
+    // the natures of cargo of the master lines (Format::code)
+    virtual const QSet<QString> &masterNatures() const = 0;
+    // the containers of the voyage's list: each container once
+    virtual qint64 voyageBoxCount() const = 0;
+    // The master lines whole (house B/Ls, containers, goods items), in order, numbered as
+    // the message files them: lines 1..n, house B/Ls 1, 2 ... under their master.
+    virtual Status lines(const std::function<bool(const Line &)> &take) const = 0;
+    // Whether the container is the first row of its container in the voyage's list (every
+    // container once, in the order they first stand); with the packages and weight of all the
+    // master lines it stands on.
+    virtual bool firstOf(const Container &c, double *weight, qint64 *packages) const = 0;
+};
+
+// Writes the voyage with the context set (SamContextScope), as it is read.
+Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &options);
+
+// F_SACHM23_SAM_<gateway user id>_<job no>_<YYYYMMDD>_DEC.json
+QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date);
+
+} // namespace quarl::igm
