@@ -425,7 +425,7 @@ int runImporter(const Database &db, const QString &igmFile, const QString &stopF
     bool imported = false; // the voyage holds the file's lines now
     for (int round = 0; !imported || !QFile::exists(stopFile); ++round) {
         if (round > 0) {
-            const igm::RemovalResult r = igm::RemoveVoyage(db, ImportVessel, ImportVoyage, true, yes);
+            const igm::RemovalResult r = igm::removeVoyage(db, ImportVessel, ImportVoyage, true, yes);
             // refused when there is nothing to remove: the last import went with a lost connection
             if (!r.outcome.isOk() && r.outcome.kind != igm::Outcome::Kind::Refused) {
                 if (isBoundedWait(r.outcome.message) || isLost(r.outcome.message)) {
@@ -443,7 +443,7 @@ int runImporter(const Database &db, const QString &igmFile, const QString &stopF
         igm::IgmImportOptions options;
         options.withVessel = true;
         imported = false;
-        const igm::IgmImportResult r = igm::ImportIgmFile(db, igmFile, options, yes);
+        const igm::IgmImportResult r = igm::importIgmFile(db, igmFile, options, yes);
         t.worstMs = qMax(t.worstMs, timer.elapsed());
         if (!r.outcome.isOk()) {
             if (isBoundedWait(r.outcome.message) || isLost(r.outcome.message)) {
@@ -558,7 +558,7 @@ int runWriter(const Database &db, const QString &folder, const QString &stopFile
         const int saver = round % Savers;
         QElapsedTimer timer;
         timer.start();
-        const igm::IgmWriteResult r = igm::GenerateIgmFile(db, folder, saverVessel(saver), SaverVoyage, options);
+        const igm::IgmWriteResult r = igm::generateIgmFile(db, folder, saverVessel(saver), SaverVoyage, options);
         t.worstMs = qMax(t.worstMs, timer.elapsed());
         if (r.outcome.kind == igm::Outcome::Kind::Refused)
             continue; // the voyage has no header or no line yet
@@ -700,7 +700,7 @@ bool makeImportFile(const QString &folder, int lines, QString *path, qint64 *con
     igm::IgmWriteOptions options;
     options.iceGateUser = QStringLiteral("LOADTEST");
     options.customHouseCode = QStringLiteral("INNSA1");
-    const igm::IgmWriteResult r = igm::GenerateIgmFile(*db, folder, v.vessel, v.voyage, options);
+    const igm::IgmWriteResult r = igm::generateIgmFile(*db, folder, v.vessel, v.voyage, options);
     if (!r.outcome.isOk()) {
         err() << "cannot write the file to import: " << r.outcome.message << Qt::endl;
         return false;

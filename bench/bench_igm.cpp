@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
     QString igmPath;
     report("WriteIgmFile", median(runs, [] {}, [&] {
         Database db = open(source);
-        const auto r = igm::GenerateIgmFile(db, dir.path(), vessel, voyage, options);
+        const auto r = igm::generateIgmFile(db, dir.path(), vessel, voyage, options);
         if (!r.outcome.isOk())
             die(r.outcome.message);
         igmPath = r.path;
@@ -104,14 +104,14 @@ int main(int argc, char *argv[])
         Database db = open(target);
         igm::IgmImportOptions o;
         o.withVessel = true;
-        const auto r = igm::ImportIgmFile(db, igmPath, o, [](const QString &) { return true; });
+        const auto r = igm::importIgmFile(db, igmPath, o, [](const QString &) { return true; });
         if (!r.outcome.isOk())
             die(r.outcome.message);
     }));
     QString cargoXml, containXml;
     report("WriteXmlFiles", median(runs, [] {}, [&] {
         Database db = open(source);
-        const auto r = igm::GenerateXmlFiles(db, dir.path(), vessel, voyage);
+        const auto r = igm::generateXmlFiles(db, dir.path(), vessel, voyage);
         if (!r.outcome.isOk())
             die(r.outcome.message);
         cargoXml = r.cargoPath;
@@ -119,7 +119,7 @@ int main(int argc, char *argv[])
     }));
     report("ImportXmlFiles (empty database)", median(runs, fresh, [&] {
         Database db = open(target);
-        const auto r = igm::ImportXmlFiles(db, cargoXml, containXml, vessel, voyage);
+        const auto r = igm::importXmlFiles(db, cargoXml, containXml, vessel, voyage);
         if (!r.outcome.isOk())
             die(r.outcome.message);
     }));
@@ -129,7 +129,7 @@ int main(int argc, char *argv[])
         QFile::copy(source, target);
     }, [&] {
         Database db = open(target);
-        const auto r = igm::RemoveVoyage(db, vessel, voyage, true, [](const QString &) { return true; });
+        const auto r = igm::removeVoyage(db, vessel, voyage, true, [](const QString &) { return true; });
         if (!r.outcome.isOk())
             die(r.outcome.message);
     }));

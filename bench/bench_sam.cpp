@@ -94,7 +94,7 @@ int main(int argc, char *argv[])
                   die(QStringLiteral("not JSON"));
           }));
     igm::SamCheckReport report;
-    print("check", median(runs, [&] { report = igm::CheckSamData(data); }));
+    print("check", median(runs, [&] { report = igm::checkSamData(data); }));
     std::printf("%lld lines, %lld containers, %d errors, %d warnings; peak %ld MB\n", report.lines, report.containers,
                 report.errors(), report.warnings(), peakKb() / 1024);
     return 0;

@@ -146,7 +146,7 @@ int writeIgm(const QStringList &args)
     if (parser.isSet(customs))
         options->customHouseCode = parser.value(customs);
     const igm::IgmWriteResult r =
-        igm::GenerateIgmFileInLayout(*db, *layout, outFolder(parser), vessel, voyage, options.value());
+        igm::generateIgmFileInLayout(*db, *layout, outFolder(parser), vessel, voyage, options.value());
     const int exit = report(r.outcome);
     if (exit != 0)
         return exit;
@@ -177,7 +177,7 @@ int importIgm(const QStringList &args)
     igm::IgmImportOptions options;
     options.withVessel = parser.isSet(withVessel);
     options.strip = parser.isSet(strip);
-    const igm::IgmImportResult r = igm::ImportIgmFile(*db, parser.positionalArguments().first(), options,
+    const igm::IgmImportResult r = igm::importIgmFile(*db, parser.positionalArguments().first(), options,
                                                       answer(parser.isSet(YesOption)));
     const int exit = report(r.outcome);
     if (exit == 0)
@@ -232,7 +232,7 @@ int checkIgm(const QStringList &args)
         if (!layout)
             return 1;
         Failure failure;
-        r = igm::CheckVoyage(*db, vessel, voyage, *layout, codes ? &*codes : nullptr, &failure);
+        r = igm::checkVoyage(*db, vessel, voyage, *layout, codes ? &*codes : nullptr, &failure);
         if (!failure.code.isEmpty()) {
             error(failure.numberAndText());
             return 1;
@@ -240,7 +240,7 @@ int checkIgm(const QStringList &args)
         what = QStringLiteral("%1 / %2").arg(vessel, voyage);
     } else {
         what = parser.positionalArguments().first();
-        r = igm::CheckIgmFile(what, codes ? &*codes : nullptr);
+        r = igm::checkIgmFile(what, codes ? &*codes : nullptr);
     }
     for (const igm::CheckFinding &f : r.findings)
         out(f.toString());
@@ -272,7 +272,7 @@ int exportXml(const QStringList &args)
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    const igm::XmlExportResult r = igm::GenerateXmlFiles(*db, outFolder(parser), vessel, voyage);
+    const igm::XmlExportResult r = igm::generateXmlFiles(*db, outFolder(parser), vessel, voyage);
     const int exit = report(r.outcome);
     if (exit != 0)
         return exit;
@@ -306,7 +306,7 @@ int importXml(const QStringList &args)
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    const igm::XmlImportResult r = igm::ImportXmlFiles(*db, parser.positionalArguments().at(0),
+    const igm::XmlImportResult r = igm::importXmlFiles(*db, parser.positionalArguments().at(0),
                                                        parser.positionalArguments().at(1), vessel, voyage);
     const int exit = report(r.outcome);
     if (exit == 0)
@@ -331,7 +331,7 @@ int removeVoyage(const QStringList &args)
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    const igm::RemovalResult r = igm::RemoveVoyage(*db, vessel, voyage, parser.isSet(withVessel),
+    const igm::RemovalResult r = igm::removeVoyage(*db, vessel, voyage, parser.isSet(withVessel),
                                                    answer(parser.isSet(YesOption)));
     const int exit = report(r.outcome);
     if (exit == 0)

@@ -59,7 +59,7 @@ int checkSam(const QStringList &args)
         masters = m.value();
         options.masters = &*masters;
     }
-    const igm::SamCheckReport r = igm::CheckSamFile(path, options);
+    const igm::SamCheckReport r = igm::checkSamFile(path, options);
     for (const igm::SamFinding &f : r.findings)
         out(f.toString());
     info(QStringLiteral("%1: %2 lines, %3 house B/Ls, %4 containers; %5 errors, %6 warnings.")
@@ -89,7 +89,7 @@ int readReply(const QStringList &args)
     }
     QString used;
     Result<igm::GatewayReply> r =
-        igm::ReadGatewayReply(parser.positionalArguments().first(), parser.value(decOption), &used);
+        igm::readGatewayReply(parser.positionalArguments().first(), parser.value(decOption), &used);
     if (!r) {
         error(r.failure().numberAndText());
         return 1;
@@ -150,7 +150,7 @@ int writeSam(const QStringList &args)
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    const igm::SamWriteResult r = igm::WriteSamFile(*db, parser.isSet(outOption) ? parser.value(outOption) : Installation::folder(),
+    const igm::SamWriteResult r = igm::writeSamFile(*db, parser.isSet(outOption) ? parser.value(outOption) : Installation::folder(),
                                                     vessel, voyage, options);
     // A thousand lines to a write: a long voyage may have a hundred thousand findings.
     QStringList said;
@@ -205,7 +205,7 @@ int importSam(const QStringList &args)
     igm::SamImportOptions options;
     options.vessel = parser.value(vesselOption);
     const igm::SamImportResult r =
-        igm::ImportSamFile(*db, parser.positionalArguments().first(), options, answer(parser.isSet(YesOption)));
+        igm::importSamFile(*db, parser.positionalArguments().first(), options, answer(parser.isSet(YesOption)));
     const int exit = report(r.outcome);
     if (exit == 0)
         info(QStringLiteral("%1%2 line(s), %3 container(s), %4 goods item(s) added.")

@@ -145,21 +145,21 @@ class Labels
 public:
     Labels(const Layout &layout, bool fileLabels)
     {
-        for (int c = 0; c < int(V::Count); ++c)
-            m_v[size_t(c)] = fileLabels ? layout.label(V(c)) : caption(V(c));
-        for (int c = 0; c < int(L::Count); ++c)
-            m_l[size_t(c)] = fileLabels ? layout.label(L(c)) : caption(L(c));
-        for (int c = 0; c < int(K::Count); ++c)
-            m_k[size_t(c)] = fileLabels ? layout.label(K(c)) : caption(K(c));
+        for (int c = 0; c < int(VoyageColumn::Count); ++c)
+            m_v[size_t(c)] = fileLabels ? layout.label(VoyageColumn(c)) : caption(VoyageColumn(c));
+        for (int c = 0; c < int(BillColumn::Count); ++c)
+            m_l[size_t(c)] = fileLabels ? layout.label(BillColumn(c)) : caption(BillColumn(c));
+        for (int c = 0; c < int(ContainerColumn::Count); ++c)
+            m_k[size_t(c)] = fileLabels ? layout.label(ContainerColumn(c)) : caption(ContainerColumn(c));
     }
-    const QString &of(V c) const { return m_v[size_t(c)]; }
-    const QString &of(L c) const { return m_l[size_t(c)]; }
-    const QString &of(K c) const { return m_k[size_t(c)]; }
+    const QString &of(VoyageColumn c) const { return m_v[size_t(c)]; }
+    const QString &of(BillColumn c) const { return m_l[size_t(c)]; }
+    const QString &of(ContainerColumn c) const { return m_k[size_t(c)]; }
 
 private:
-    std::array<QString, size_t(V::Count)> m_v;
-    std::array<QString, size_t(L::Count)> m_l;
-    std::array<QString, size_t(K::Count)> m_k;
+    std::array<QString, size_t(VoyageColumn::Count)> m_v;
+    std::array<QString, size_t(BillColumn::Count)> m_l;
+    std::array<QString, size_t(ContainerColumn::Count)> m_k;
 };
 
 // The rules on the manifest, fed record by record. What can only be judged when every
@@ -173,8 +173,8 @@ public:
     {
     }
 
-    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) override;
-    bool line(Line &&line) override;
+    bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master) override;
+    bool bill(Bill &&line) override;
     bool container(Container &&container) override;
     bool item(qint64, qint64, Item &&) override { return true; }
     bool end() override { return true; }
@@ -277,29 +277,29 @@ private:
     qint64 m_containers = 0;
 };
 
-bool Rules::headers(std::vector<VesselRow> &&headers, VesselMaster &&master)
+bool Rules::headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master)
 {
     if (headers.empty())
         return true;
-    const VesselRow &v = headers.front();
+    const VoyageHeader &v = headers.front();
     const qint64 n = v.fileLine;
     m_headerLine = n;
     if (headers.size() > 1)
         m_findings.add(m_layout.limitsAreErrors() ? Severity::Error : Severity::Warning, headers.back().fileLine,
                        QString(), QStringLiteral("%1 vessel records; a manifest has one.").arg(headers.size()));
     m_port = portOfArrival(v);
-    m_eta = v.date(V::ArrivalDate);
-    if (!v.isNull(V::TotalItems))
-        m_declared = v[V::TotalItems].toLongLong();
+    m_eta = v.date(VoyageColumn::ArrivalDate);
+    if (!v.isNull(VoyageColumn::TotalItems))
+        m_declared = v[VoyageColumn::TotalItems].toLongLong();
     const QSet<QString> *ports = m_codes ? &m_codes->ports : nullptr;
-    code(n, label(V::PortArrival), m_port, ports, {}, "port");
-    for (const V c : {V::LastPort, V::LastPort1, V::LastPort2})
+    code(n, label(VoyageColumn::PortArrival), m_port, ports, {}, "port");
+    for (const VoyageColumn c : {VoyageColumn::LastPort, VoyageColumn::LastPort1, VoyageColumn::LastPort2})
         code(n, label(c), v[c], ports, {}, "port");
     m_layout.checkHeader(v, master, m_findings);
     return true;
 }
 
-bool Rules::line(Line &&l)
+bool Rules::bill(Bill &&l)
 {
     const qsizetype index = qsizetype(m_pkgs.size());
     const qint64 n = l.fileLine;
@@ -308,8 +308,8 @@ bool Rules::line(Line &&l)
         m_offsets.emplace_back(index, n - index);
 
     quint8 flags = 0;
-    if (!l.isNull(L::LineNo)) {
-        const qint64 no = l[L::LineNo].toLongLong();
+    if (!l.isNull(BillColumn::LineNo)) {
+        const qint64 no = l[BillColumn::LineNo].toLongLong();
         bool twice = false;
         if (no == index + 1) {
             flags |= Regular;
@@ -321,115 +321,115 @@ bool Rules::line(Line &&l)
             m_irregularByIndex.insert(index, no);
         }
         if (twice)
-            error(n, label(L::LineNo), QStringLiteral("Line number %1 occurs twice.").arg(no), bill);
+            error(n, label(BillColumn::LineNo), QStringLiteral("Line number %1 occurs twice.").arg(no), bill);
         if (no != index + 1)
-            error(n, label(L::LineNo),
+            error(n, label(BillColumn::LineNo),
                   QStringLiteral("Line number %1 where %2 belongs: lines run 1..N without gaps.").arg(no).arg(index + 1), bill);
     }
 
-    if (bill.isEmpty() && !l.wasRefused(L::BlNo))
-        error(n, label(L::BlNo), QStringLiteral("No B/L number."), bill);
+    if (bill.isEmpty() && !l.wasRefused(BillColumn::BlNo))
+        error(n, label(BillColumn::BlNo), QStringLiteral("No B/L number."), bill);
     else if (m_bills.insert(bill))
         m_billCandidates.insert(bill);
-    limit(n, label(L::BlNo), bill, 20, bill);
-    const QDate bl = l.date(L::BlDate);
-    if (l.isNull(L::BlDate) && n == 0)
-        error(n, label(L::BlDate), QStringLiteral("No B/L date."), bill);
+    limit(n, label(BillColumn::BlNo), bill, 20, bill);
+    const QDate bl = l.date(BillColumn::BlDate);
+    if (l.isNull(BillColumn::BlDate) && n == 0)
+        error(n, label(BillColumn::BlDate), QStringLiteral("No B/L date."), bill);
     else if (bl.isValid() && m_eta.isValid() && bl > m_eta)
-        error(n, label(L::BlDate),
+        error(n, label(BillColumn::BlDate),
               QStringLiteral("B/L date %1 is after the vessel's arrival %2.")
                   .arg(bl.toString(QStringLiteral("dd.MM.yyyy")), m_eta.toString(QStringLiteral("dd.MM.yyyy"))),
               bill);
-    if (!trimmed(l[L::HblNo]).isEmpty() && !l.date(L::HblDate).isValid())
-        error(n, label(L::HblDate), QStringLiteral("A house B/L number needs its date DDMMYYYY."), bill);
+    if (!trimmed(l[BillColumn::HblNo]).isEmpty() && !l.date(BillColumn::HblDate).isValid())
+        error(n, label(BillColumn::HblDate), QStringLiteral("A house B/L number needs its date DDMMYYYY."), bill);
     const QSet<QString> *ports = m_codes ? &m_codes->ports : nullptr;
-    for (const L c : {L::PortLoad, L::PortDest}) {
+    for (const BillColumn c : {BillColumn::PortLoad, BillColumn::PortDest}) {
         if (trimmed(l[c]).isEmpty() && !l.wasRefused(c))
             error(n, label(c), QStringLiteral("No %1.").arg(caption(c)), bill);
         code(n, label(c), l[c], ports, {}, "port", bill);
         limit(n, label(c), trimmed(l[c]), 6, bill);
     }
-    if (trimmed(l[L::ImpName]).isEmpty() && !l.wasRefused(L::ImpName))
-        error(n, label(L::ImpName), QStringLiteral("No importer name."), bill);
-    for (const L c : {L::ImpName, L::ImpAdd1, L::ImpAdd2, L::ImpAdd3, L::NotName, L::NotAdd1, L::NotAdd2, L::NotAdd3})
+    if (trimmed(l[BillColumn::ImpName]).isEmpty() && !l.wasRefused(BillColumn::ImpName))
+        error(n, label(BillColumn::ImpName), QStringLiteral("No importer name."), bill);
+    for (const BillColumn c : {BillColumn::ImpName, BillColumn::ImpAdd1, BillColumn::ImpAdd2, BillColumn::ImpAdd3, BillColumn::NotName, BillColumn::NotAdd1, BillColumn::NotAdd2, BillColumn::NotAdd3})
         limit(n, label(c), l.text(c), 35, bill);
-    code(n, label(L::Nature), l[L::Nature], m_codes ? &m_codes->natures : nullptr,
+    code(n, label(BillColumn::Nature), l[BillColumn::Nature], m_codes ? &m_codes->natures : nullptr,
          {QStringLiteral("C"), QStringLiteral("CP"), QStringLiteral("P"), QStringLiteral("LB"), QStringLiteral("DB")},
          "nature of cargo", bill);
-    code(n, label(L::ItemType), l[L::ItemType], m_codes ? &m_codes->itemTypes : nullptr,
+    code(n, label(BillColumn::ItemType), l[BillColumn::ItemType], m_codes ? &m_codes->itemTypes : nullptr,
          {QStringLiteral("OT"), QStringLiteral("GC"), QStringLiteral("UB")}, "item type", bill);
-    code(n, label(L::Movement), l[L::Movement], m_codes ? &m_codes->movements : nullptr,
+    code(n, label(BillColumn::Movement), l[BillColumn::Movement], m_codes ? &m_codes->movements : nullptr,
          {QStringLiteral("LC"), QStringLiteral("TI"), QStringLiteral("TC")}, "cargo movement", bill);
-    for (const L c : {L::Nature, L::ItemType, L::Movement, L::PkgType, L::UnitWt, L::Description, L::UnoCode, L::ImoCode}) {
+    for (const BillColumn c : {BillColumn::Nature, BillColumn::ItemType, BillColumn::Movement, BillColumn::PkgType, BillColumn::UnitWt, BillColumn::Description, BillColumn::UnoCode, BillColumn::ImoCode}) {
         if (trimmed(l[c]).isEmpty() && !l.wasRefused(c))
             error(n, label(c), QStringLiteral("No %1.").arg(caption(c)), bill);
     }
-    limit(n, label(L::DestCode), trimmed(l[L::DestCode]), 10, bill);
+    limit(n, label(BillColumn::DestCode), trimmed(l[BillColumn::DestCode]), 10, bill);
 
     quint32 pkgs = Unknown;
-    if (l.isNull(L::Pkgs)) {
+    if (l.isNull(BillColumn::Pkgs)) {
         if (n == 0)
-            error(n, label(L::Pkgs), QStringLiteral("No number of packages."), bill);
+            error(n, label(BillColumn::Pkgs), QStringLiteral("No number of packages."), bill);
     } else {
-        const double p = Format::numericValue(l[L::Pkgs]);
+        const double p = Format::numericValue(l[BillColumn::Pkgs]);
         if (p < 0 || std::trunc(p) != p)
-            error(n, label(L::Pkgs), QStringLiteral("\"%1\" is not a number of packages.").arg(trimmed(l[L::Pkgs])), bill);
+            error(n, label(BillColumn::Pkgs), QStringLiteral("\"%1\" is not a number of packages.").arg(trimmed(l[BillColumn::Pkgs])), bill);
         else
             pkgs = quint32(std::min(p, double(Unknown - 1)));
-        limit(n, label(L::Pkgs), numberText(l[L::Pkgs]), 8, bill);
+        limit(n, label(BillColumn::Pkgs), numberText(l[BillColumn::Pkgs]), 8, bill);
     }
-    code(n, label(L::PkgType), l[L::PkgType], m_codes ? &m_codes->packages : nullptr, {}, "package", bill);
-    limit(n, label(L::PkgType), trimmed(l[L::PkgType]), 3, bill);
-    if ((l.isNull(L::GrossWt) && n == 0) || Format::numericValue(l[L::GrossWt]) < 0)
-        error(n, label(L::GrossWt), QStringLiteral("\"%1\" is not a weight.").arg(trimmed(l[L::GrossWt])), bill);
-    code(n, label(L::UnitWt), l[L::UnitWt], m_codes ? &m_codes->units : nullptr,
+    code(n, label(BillColumn::PkgType), l[BillColumn::PkgType], m_codes ? &m_codes->packages : nullptr, {}, "package", bill);
+    limit(n, label(BillColumn::PkgType), trimmed(l[BillColumn::PkgType]), 3, bill);
+    if ((l.isNull(BillColumn::GrossWt) && n == 0) || Format::numericValue(l[BillColumn::GrossWt]) < 0)
+        error(n, label(BillColumn::GrossWt), QStringLiteral("\"%1\" is not a weight.").arg(trimmed(l[BillColumn::GrossWt])), bill);
+    code(n, label(BillColumn::UnitWt), l[BillColumn::UnitWt], m_codes ? &m_codes->units : nullptr,
          {QStringLiteral("KGS"), QStringLiteral("MTS")}, "unit", bill);
-    if (Format::numericValue(l[L::Volume]) < 0)
-        error(n, label(L::Volume), QStringLiteral("\"%1\" is not a volume.").arg(trimmed(l[L::Volume])), bill);
-    limit(n, label(L::Marks), l.text(L::Marks), 250, bill);
-    limit(n, label(L::Description), l.text(L::Description), 250, bill);
+    if (Format::numericValue(l[BillColumn::Volume]) < 0)
+        error(n, label(BillColumn::Volume), QStringLiteral("\"%1\" is not a volume.").arg(trimmed(l[BillColumn::Volume])), bill);
+    limit(n, label(BillColumn::Marks), l.text(BillColumn::Marks), 250, bill);
+    limit(n, label(BillColumn::Description), l.text(BillColumn::Description), 250, bill);
 
-    const QString uno = trimmed(l[L::UnoCode]);
-    const QString imo = trimmed(l[L::ImoCode]);
+    const QString uno = trimmed(l[BillColumn::UnoCode]);
+    const QString imo = trimmed(l[BillColumn::ImoCode]);
     const bool harmlessUno = uno == QLatin1String("ZZZZZ");
     const bool harmlessImo = imo == QLatin1String("ZZZ");
     if (harmlessUno != harmlessImo && !uno.isEmpty() && !imo.isEmpty())
-        error(n, label(harmlessUno ? L::ImoCode : L::UnoCode),
+        error(n, label(harmlessUno ? BillColumn::ImoCode : BillColumn::UnoCode),
               QStringLiteral("UNO code %1 and IMO class %2 disagree: ZZZZZ goes with ZZZ only.").arg(uno, imo), bill);
     else if (!harmlessUno && m_codes && !uno.isEmpty()) {
         const auto known = m_codes->unoClasses.constFind(uno);
         if (known == m_codes->unoClasses.constEnd())
-            warning(n, label(L::UnoCode), QStringLiteral("UNO code %1 is not in the UN number master.").arg(uno), bill);
+            warning(n, label(BillColumn::UnoCode), QStringLiteral("UNO code %1 is not in the UN number master.").arg(uno), bill);
         else if (known.value() != imo)
-            error(n, label(L::ImoCode), QStringLiteral("UN %1 is of IMO class %2, not %3.").arg(uno, known.value(), imo), bill);
+            error(n, label(BillColumn::ImoCode), QStringLiteral("UN %1 is of IMO class %2, not %3.").arg(uno, known.value(), imo), bill);
     }
-    limit(n, label(L::UnoCode), uno, 5, bill);
-    limit(n, label(L::ImoCode), imo, 3, bill);
+    limit(n, label(BillColumn::UnoCode), uno, 5, bill);
+    limit(n, label(BillColumn::ImoCode), imo, 3, bill);
 
-    const QString bond = Format::numericValue(l[L::BondNo]) == 0 ? QString() : numberText(l[L::BondNo]);
-    const QString move = Format::code(l[L::Movement]);
+    const QString bond = Format::numericValue(l[BillColumn::BondNo]) == 0 ? QString() : numberText(l[BillColumn::BondNo]);
+    const QString move = Format::code(l[BillColumn::Movement]);
     if (move == QLatin1String("TI") || move == QLatin1String("TC")) {
-        const std::pair<L, QString> needed[] = {{L::BondNo, bond},
-                                                {L::CarrierCode, trimmed(l[L::CarrierCode])},
-                                                {L::Mode, trimmed(l[L::Mode])},
-                                                {L::Mlo, trimmed(l[L::Mlo])}};
+        const std::pair<BillColumn, QString> needed[] = {{BillColumn::BondNo, bond},
+                                                {BillColumn::CarrierCode, trimmed(l[BillColumn::CarrierCode])},
+                                                {BillColumn::Mode, trimmed(l[BillColumn::Mode])},
+                                                {BillColumn::Mlo, trimmed(l[BillColumn::Mlo])}};
         for (const auto &[c, value] : needed) {
             if (value.isEmpty())
                 error(n, label(c), QStringLiteral("A %1 line needs its %2.").arg(move, caption(c)), bill);
         }
-        if (!m_port.isEmpty() && trimmed(l[L::PortDest]) == m_port)
-            error(n, label(L::PortDest),
+        if (!m_port.isEmpty() && trimmed(l[BillColumn::PortDest]) == m_port)
+            error(n, label(BillColumn::PortDest),
                   QStringLiteral("A %1 line goes on from the port of arrival: its destination cannot be %2.").arg(move, m_port),
                   bill);
     }
     if (!bond.isEmpty() && !isDigits(bond))
-        warning(n, label(L::BondNo), QStringLiteral("\"%1\" is not a bond registration number of digits.").arg(bond), bill);
-    limit(n, label(L::BondNo), bond, 10, bill);
-    limit(n, label(L::CarrierCode), trimmed(l[L::CarrierCode]), 10, bill);
-    limit(n, label(L::Mode), trimmed(l[L::Mode]), 1, bill);
-    limit(n, label(L::Mlo), trimmed(l[L::Mlo]), 10, bill);
+        warning(n, label(BillColumn::BondNo), QStringLiteral("\"%1\" is not a bond registration number of digits.").arg(bond), bill);
+    limit(n, label(BillColumn::BondNo), bond, 10, bill);
+    limit(n, label(BillColumn::CarrierCode), trimmed(l[BillColumn::CarrierCode]), 10, bill);
+    limit(n, label(BillColumn::Mode), trimmed(l[BillColumn::Mode]), 1, bill);
+    limit(n, label(BillColumn::Mlo), trimmed(l[BillColumn::Mlo]), 10, bill);
 
-    const QString nature = Format::code(l[L::Nature]);
+    const QString nature = Format::code(l[BillColumn::Nature]);
     if (nature == QLatin1String("C") || nature == QLatin1String("CP"))
         flags |= Containerised;
     m_pkgs.push_back(pkgs);
@@ -445,40 +445,40 @@ bool Rules::container(Container &&c)
     const qsizetype listedBefore = m_findings.listed();
     qsizetype index = -1;
     qint64 lineNo = -1;
-    if (!c.isNull(K::LineNo)) {
-        lineNo = c[K::LineNo].toLongLong();
+    if (!c.isNull(ContainerColumn::LineNo)) {
+        lineNo = c[ContainerColumn::LineNo].toLongLong();
         index = indexOf(lineNo);
         if (index < 0)
-            error(n, label(K::LineNo), QStringLiteral("Line %1 is not in the cargo section.").arg(lineNo));
+            error(n, label(ContainerColumn::LineNo), QStringLiteral("Line %1 is not in the cargo section.").arg(lineNo));
     }
-    const QString number = trimmed(c[K::Number]);
+    const QString number = trimmed(c[ContainerColumn::Number]);
     if (const QString finding = containerNumberFinding(number); !finding.isEmpty())
-        error(n, label(K::Number), finding);
-    limit(n, label(K::Seal), trimmed(c[K::Seal]), 15);
-    limit(n, label(K::Agent), trimmed(c[K::Agent]), 10);
-    const QString status = Format::code(c[K::Status]);
-    if (status.isEmpty() && !c.wasRefused(K::Status))
-        error(n, label(K::Status), QStringLiteral("No container status."));
-    code(n, label(K::Status), c[K::Status], m_codes ? &m_codes->statuses : nullptr,
+        error(n, label(ContainerColumn::Number), finding);
+    limit(n, label(ContainerColumn::Seal), trimmed(c[ContainerColumn::Seal]), 15);
+    limit(n, label(ContainerColumn::Agent), trimmed(c[ContainerColumn::Agent]), 10);
+    const QString status = Format::code(c[ContainerColumn::Status]);
+    if (status.isEmpty() && !c.wasRefused(ContainerColumn::Status))
+        error(n, label(ContainerColumn::Status), QStringLiteral("No container status."));
+    code(n, label(ContainerColumn::Status), c[ContainerColumn::Status], m_codes ? &m_codes->statuses : nullptr,
          {QStringLiteral("FCL"), QStringLiteral("LCL"), QStringLiteral("MTY")}, "container status");
-    const double pkgs = Format::numericValue(c[K::Pkgs]);
+    const double pkgs = Format::numericValue(c[ContainerColumn::Pkgs]);
     if (pkgs < 0 || std::trunc(pkgs) != pkgs)
-        error(n, label(K::Pkgs), QStringLiteral("\"%1\" is not a number of packages.").arg(trimmed(c[K::Pkgs])));
-    const double weight = Format::numericValue(c[K::Weight]);
+        error(n, label(ContainerColumn::Pkgs), QStringLiteral("\"%1\" is not a number of packages.").arg(trimmed(c[ContainerColumn::Pkgs])));
+    const double weight = Format::numericValue(c[ContainerColumn::Weight]);
     if (weight < 0)
-        error(n, label(K::Weight), QStringLiteral("\"%1\" is not a weight.").arg(trimmed(c[K::Weight])));
+        error(n, label(ContainerColumn::Weight), QStringLiteral("\"%1\" is not a weight.").arg(trimmed(c[ContainerColumn::Weight])));
     else if (weight > 99)
-        warning(n, label(K::Weight), QStringLiteral("%1 tonnes in one container.").arg(numberText(c[K::Weight])));
+        warning(n, label(ContainerColumn::Weight), QStringLiteral("%1 tonnes in one container.").arg(numberText(c[ContainerColumn::Weight])));
     if (status == QLatin1String("MTY") && (pkgs > 1 || weight > 0))
-        warning(n, label(K::Pkgs), QStringLiteral("An empty container with packages or weight."));
-    const QString iso = trimmed(c[K::Iso]);
-    if (iso.isEmpty() && !c.wasRefused(K::Iso))
-        error(n, label(K::Iso), QStringLiteral("No ISO size/type code."));
-    code(n, label(K::Iso), iso, m_codes ? &m_codes->isoCodes : nullptr, {}, "ISO size/type");
-    limit(n, label(K::Iso), iso, 4);
-    const QString soc = trimmed(c[K::Soc]);
+        warning(n, label(ContainerColumn::Pkgs), QStringLiteral("An empty container with packages or weight."));
+    const QString iso = trimmed(c[ContainerColumn::Iso]);
+    if (iso.isEmpty() && !c.wasRefused(ContainerColumn::Iso))
+        error(n, label(ContainerColumn::Iso), QStringLiteral("No ISO size/type code."));
+    code(n, label(ContainerColumn::Iso), iso, m_codes ? &m_codes->isoCodes : nullptr, {}, "ISO size/type");
+    limit(n, label(ContainerColumn::Iso), iso, 4);
+    const QString soc = trimmed(c[ContainerColumn::Soc]);
     if (soc != QLatin1String("Y") && soc != QLatin1String("N"))
-        m_findings.add(m_layout.limitsAreErrors() ? Severity::Error : Severity::Warning, n, label(K::Soc),
+        m_findings.add(m_layout.limitsAreErrors() ? Severity::Error : Severity::Warning, n, label(ContainerColumn::Soc),
                        QStringLiteral("\"%1\" where Y or N belongs.").arg(soc));
     if (index < 0)
         return true;
@@ -501,19 +501,19 @@ void Rules::finish()
 {
     const qint64 count = lines();
     if (m_declared >= 0 && m_declared != count)
-        error(m_headerLine, label(V::TotalItems),
+        error(m_headerLine, label(VoyageColumn::TotalItems),
               QStringLiteral("%1 lines declared, %2 cargo records in the file.").arg(m_declared).arg(count));
     for (qsizetype i = 0; i < qsizetype(count); ++i) {
         const quint8 f = m_flags[size_t(i)];
         if (!(f & HasContainer)) {
             if (f & Containerised)
-                deferred(i, Severity::Error, label(L::Nature),
+                deferred(i, Severity::Error, label(BillColumn::Nature),
                          QStringLiteral("Containerised line %1 has no container.").arg(lineNumberOf(i)));
             continue;
         }
         if (m_pkgs[size_t(i)] != Unknown && m_pkgs[size_t(i)] != m_boxPkgs[size_t(i)]) {
             const bool lcl = f & Lcl;
-            deferred(i, lcl ? Severity::Warning : Severity::Error, label(L::Pkgs),
+            deferred(i, lcl ? Severity::Warning : Severity::Error, label(BillColumn::Pkgs),
                      QStringLiteral("%1 packages on the line, %2 in its containers%3.")
                          .arg(m_pkgs[size_t(i)])
                          .arg(m_boxPkgs[size_t(i)])
@@ -531,8 +531,8 @@ public:
         : m_rules(rules), m_labels(layout, fileLabels), m_findings(findings)
     {
     }
-    bool headers(std::vector<VesselRow> &&, VesselMaster &&) override { return true; }
-    bool line(Line &&l) override
+    bool headers(std::vector<VoyageHeader> &&, VesselMaster &&) override { return true; }
+    bool bill(Bill &&l) override
     {
         const qsizetype index = m_index++;
         const QString bill = l.bill().trimmed();
@@ -545,7 +545,7 @@ public:
             if (first == m_bills.constEnd())
                 m_bills.insert(bill, l.fileLine);
             else
-                m_findings.add(Severity::Error, l.fileLine, label(L::BlNo),
+                m_findings.add(Severity::Error, l.fileLine, label(BillColumn::BlNo),
                                first.value() > 0
                                    ? QStringLiteral("B/L number %1 occurs twice in the voyage (first in line %2 of the file).")
                                          .arg(bill)
@@ -557,15 +557,15 @@ public:
     }
     bool container(Container &&c) override
     {
-        if (c.isNull(K::LineNo))
+        if (c.isNull(ContainerColumn::LineNo))
             return true;
-        const QString number = trimmed(c[K::Number]);
-        const QString key = QString::number(c[K::LineNo].toLongLong()) + QLatin1Char('|') + number;
+        const QString number = trimmed(c[ContainerColumn::Number]);
+        const QString key = QString::number(c[ContainerColumn::LineNo].toLongLong()) + QLatin1Char('|') + number;
         if (!m_rules.m_boxCandidates.contains(key))
             return true;
         if (m_boxes.contains(key))
-            m_findings.add(Severity::Error, c.fileLine, label(K::Number),
-                           QStringLiteral("Container %1 appears twice under line %2.").arg(number).arg(c[K::LineNo].toLongLong()));
+            m_findings.add(Severity::Error, c.fileLine, label(ContainerColumn::Number),
+                           QStringLiteral("Container %1 appears twice under line %2.").arg(number).arg(c[ContainerColumn::LineNo].toLongLong()));
         m_boxes.insert(key);
         return true;
     }
@@ -668,7 +668,7 @@ CheckReport checkDevice(const std::function<std::unique_ptr<QIODevice>()> &open,
 
 } // namespace
 
-CheckReport CheckIgmFile(const QString &path, const CodeLists *codes)
+CheckReport checkIgmFile(const QString &path, const CodeLists *codes)
 {
     QString why;
     CheckReport report = checkDevice(
@@ -686,7 +686,7 @@ CheckReport CheckIgmFile(const QString &path, const CodeLists *codes)
     return report;
 }
 
-CheckReport CheckIgmData(const QByteArray &data, const CodeLists *codes)
+CheckReport checkIgmData(const QByteArray &data, const CodeLists *codes)
 {
     return checkDevice(
         [&]() -> std::unique_ptr<QIODevice> {
@@ -698,7 +698,7 @@ CheckReport CheckIgmData(const QByteArray &data, const CodeLists *codes)
         QStringLiteral("the data"), codes);
 }
 
-CheckReport CheckManifest(const Manifest &m, const Layout &layout, const CodeLists *codes)
+CheckReport checkManifest(const Manifest &m, const Layout &layout, const CodeLists *codes)
 {
     Manifest filed = m;
     layout.prepare(filed);
@@ -709,7 +709,7 @@ CheckReport CheckManifest(const Manifest &m, const Layout &layout, const CodeLis
     return report;
 }
 
-CheckReport CheckVoyage(const Database &db, const QString &vessel, const QString &voyage, const Layout &layout,
+CheckReport checkVoyage(const Database &db, const QString &vessel, const QString &voyage, const Layout &layout,
                         const CodeLists *codes, Failure *failure)
 {
     CheckReport report;

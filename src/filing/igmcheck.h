@@ -55,11 +55,11 @@ inline constexpr qsizetype MaxFindings = 20000;
 // dangerous goods, lengths, transshipment fields) are the same for every layout and for
 // a voyage of the database. A file is read as it goes, twice at most; its size does not
 // raise the memory the check takes.
-CheckReport CheckIgmFile(const QString &path, const CodeLists *codes = nullptr);
-CheckReport CheckIgmData(const QByteArray &data, const CodeLists *codes = nullptr);
+CheckReport checkIgmFile(const QString &path, const CodeLists *codes = nullptr);
+CheckReport checkIgmData(const QByteArray &data, const CodeLists *codes = nullptr);
 // The voyage as layout would file it.
-CheckReport CheckManifest(const Manifest &m, const Layout &layout, const CodeLists *codes = nullptr);
-CheckReport CheckVoyage(const Database &db, const QString &vessel, const QString &voyage, const Layout &layout,
+CheckReport checkManifest(const Manifest &m, const Layout &layout, const CodeLists *codes = nullptr);
+CheckReport checkVoyage(const Database &db, const QString &vessel, const QString &voyage, const Layout &layout,
                         const CodeLists *codes, Failure *failure);
 
 } // namespace quarl::igm

@@ -87,7 +87,7 @@ std::unique_ptr<QTemporaryFile> strip(const QString &source, Problem *problem)
 
 } // namespace
 
-IgmImportResult ImportIgmFile(const Database &db, const QString &path, const IgmImportOptions &options,
+IgmImportResult importIgmFile(const Database &db, const QString &path, const IgmImportOptions &options,
                               const Confirm &confirm)
 {
     IgmImportResult result;
@@ -127,7 +127,7 @@ IgmImportResult ImportIgmFile(const Database &db, const QString &path, const Igm
     save.cancelled = options.cancelled;
     save.lines = layout.lineColumns();
     if (!save.lines.isEmpty())
-        save.lines << L::Vessel << L::Voyage << L::SubLineNo;
+        save.lines << BillColumn::Vessel << BillColumn::Voyage << BillColumn::SubLineNo;
     save.containers = layout.containerColumns();
     ManifestSaver saver(db, save, confirm, problems);
     ReadContext cx(problems, false);
@@ -160,8 +160,8 @@ class BillNumbers : public ManifestSink, public Problems
 {
 public:
     bool raise(Problem) override { return true; }
-    bool headers(std::vector<VesselRow> &&, VesselMaster &&) override { return true; }
-    bool line(Line &&l) override
+    bool headers(std::vector<VoyageHeader> &&, VesselMaster &&) override { return true; }
+    bool bill(Bill &&l) override
     {
         const QString bl = l.bill().trimmed();
         if (!bl.isEmpty() && !m_seen.contains(bl)) {

@@ -39,7 +39,7 @@ struct IgmImportResult
 // older layout. Everything is stored in one transaction: on any error nothing is stored
 // and the message tells the error, "---" and the section and column being read. With
 // strip, the commas and quotes are removed in a private working copy, deleted afterwards.
-IgmImportResult ImportIgmFile(const Database &db, const QString &path, const IgmImportOptions &options,
+IgmImportResult importIgmFile(const Database &db, const QString &path, const IgmImportOptions &options,
                               const Confirm &confirm);
 
 // The first B/L number of the file's lines that a stored line of vessel / voyage holds

@@ -36,7 +36,7 @@ IgmWriteResult refused(const char *message)
 
 } // namespace
 
-IgmWriteResult WriteIgmFileInLayout(const Database &db, const Layout &layout, const QString &path,
+IgmWriteResult writeIgmFileInLayout(const Database &db, const Layout &layout, const QString &path,
                                     const QString &vessel, const QString &voyage, const WriteOptions &given)
 {
     if (Format::trimTrailing(given.iceGateUser).trimmed().isEmpty()
@@ -123,10 +123,10 @@ IgmWriteResult WriteIgmFileInLayout(const Database &db, const Layout &layout, co
 IgmWriteResult WriteIgmFile(const Database &db, const QString &path, const QString &vessel, const QString &voyage,
                             const WriteOptions &options)
 {
-    return WriteIgmFileInLayout(db, olderLayout(), path, vessel, voyage, options);
+    return writeIgmFileInLayout(db, olderLayout(), path, vessel, voyage, options);
 }
 
-IgmWriteResult GenerateIgmFileInLayout(const Database &db, const Layout &layout, const QString &folder,
+IgmWriteResult generateIgmFileInLayout(const Database &db, const Layout &layout, const QString &folder,
                                        const QString &vessel, const QString &voyage, const WriteOptions &options)
 {
     if (vessel.trimmed().isEmpty() || voyage.trimmed().isEmpty()) // the file would be named ".igm"
@@ -141,13 +141,13 @@ IgmWriteResult GenerateIgmFileInLayout(const Database &db, const Layout &layout,
     const QString path = QDir(folder).absoluteFilePath(name);
     if (QFileInfo::exists(path) && !QFile::remove(path))
         return failed(Failure(ErrorNumber::PathFileAccess, QStringLiteral("Cannot replace the earlier file %1.").arg(path)));
-    return WriteIgmFileInLayout(db, layout, path, vessel, voyage, options);
+    return writeIgmFileInLayout(db, layout, path, vessel, voyage, options);
 }
 
-IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const QString &vessel,
+IgmWriteResult generateIgmFile(const Database &db, const QString &folder, const QString &vessel,
                                const QString &voyage, const WriteOptions &options)
 {
-    return GenerateIgmFileInLayout(db, olderLayout(), folder, vessel, voyage, options);
+    return generateIgmFileInLayout(db, olderLayout(), folder, vessel, voyage, options);
 }
 
 } // namespace quarl::igm

@@ -28,7 +28,7 @@ struct IgmWriteResult
 // file into its lineno and the number of lines into the header's TotItems. Vessel code
 // and voyage number are used as typed. The file appears under its name only when
 // complete, together with the new numbers; on any failure neither changes.
-IgmWriteResult WriteIgmFileInLayout(const Database &db, const Layout &layout, const QString &path,
+IgmWriteResult writeIgmFileInLayout(const Database &db, const Layout &layout, const QString &path,
                                     const QString &vessel, const QString &voyage, const WriteOptions &options);
 // The same in the older layout.
 IgmWriteResult WriteIgmFile(const Database &db, const QString &path, const QString &vessel, const QString &voyage,
@@ -36,10 +36,10 @@ IgmWriteResult WriteIgmFile(const Database &db, const QString &path, const QStri
 
 // The command "generate": the file named after the voyage in folder, an earlier file of
 // that name deleted first (so a failed run leaves no stale manifest behind).
-IgmWriteResult GenerateIgmFileInLayout(const Database &db, const Layout &layout, const QString &folder,
+IgmWriteResult generateIgmFileInLayout(const Database &db, const Layout &layout, const QString &folder,
                                        const QString &vessel, const QString &voyage, const WriteOptions &options);
 // The same in the older layout.
-IgmWriteResult GenerateIgmFile(const Database &db, const QString &folder, const QString &vessel,
+IgmWriteResult generateIgmFile(const Database &db, const QString &folder, const QString &vessel,
                                const QString &voyage, const WriteOptions &options);
 
 } // namespace quarl::igm

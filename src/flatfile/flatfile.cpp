@@ -26,20 +26,20 @@ std::array<qsizetype, size_t(C::Count)> widths()
 
 } // namespace
 
-qsizetype width(V c)
+qsizetype width(VoyageColumn c)
 {
-    static const auto w = widths<V>();
-    return c == V::Count ? 0 : w[size_t(c)];
+    static const auto w = widths<VoyageColumn>();
+    return c == VoyageColumn::Count ? 0 : w[size_t(c)];
 }
-qsizetype width(L c)
+qsizetype width(BillColumn c)
 {
-    static const auto w = widths<L>();
-    return c == L::Count ? 0 : w[size_t(c)];
+    static const auto w = widths<BillColumn>();
+    return c == BillColumn::Count ? 0 : w[size_t(c)];
 }
-qsizetype width(K c)
+qsizetype width(ContainerColumn c)
 {
-    static const auto w = widths<K>();
-    return c == K::Count ? 0 : w[size_t(c)];
+    static const auto w = widths<ContainerColumn>();
+    return c == ContainerColumn::Count ? 0 : w[size_t(c)];
 }
 
 QString schemaName(const char *table, const char *column)

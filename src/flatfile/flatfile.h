@@ -25,16 +25,16 @@ struct Field
 };
 
 // The width of a text column of the schema; 0 for other columns.
-qsizetype width(V c);
-qsizetype width(L c);
-qsizetype width(K c);
+qsizetype width(VoyageColumn c);
+qsizetype width(BillColumn c);
+qsizetype width(ContainerColumn c);
 
-inline const char *tableOf(V) { return Table::Vessel; }
-inline const char *tableOf(L) { return Table::Line; }
-inline const char *tableOf(K) { return Table::Container; }
-inline Section sectionOf(V) { return Section::Vessel; }
-inline Section sectionOf(L) { return Section::Cargo; }
-inline Section sectionOf(K) { return Section::Container; }
+inline const char *tableOf(VoyageColumn) { return Table::Vessel; }
+inline const char *tableOf(BillColumn) { return Table::Cargo; }
+inline const char *tableOf(ContainerColumn) { return Table::Container; }
+inline Section sectionOf(VoyageColumn) { return Section::Vessel; }
+inline Section sectionOf(BillColumn) { return Section::Cargo; }
+inline Section sectionOf(ContainerColumn) { return Section::Container; }
 // The schema's spelling of a column, as the import's message names it.
 QString schemaName(const char *table, const char *column);
 

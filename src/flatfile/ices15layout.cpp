@@ -37,31 +37,31 @@ constexpr int CargoFieldCount = 41;
 constexpr int ContainerFieldCount = 17;
 
 // Fields 11 and 26 fill two columns each: the older column and the one "as filed".
-const Field<V> VesselTable[] = {
-    {3, V::IgmNo},        {4, V::IgmDate, Kind::OptionalDate}, {6, V::Code},       {7, V::Voyage},
-    {8, V::LineCode},     {9, V::AgentCode},  {10, V::Master},     {11, V::PortArrival}, {11, V::ArrivalPortCode},
-    {12, V::LastPort},    {13, V::LastPort1}, {14, V::LastPort2},  {15, V::Type},        {16, V::TotalItems, Kind::Total},
-    {17, V::CargoDescription}, {19, V::LightDues, Kind::Number}, {20, V::SameBottom}, {21, V::ShipStores},
-    {22, V::CrewList},    {23, V::PassengerList}, {24, V::CrewEffects}, {25, V::MaritimeDeclaration},
-    {26, V::TerminalOp},  {26, V::TerminalCode},
+const Field<VoyageColumn> VesselTable[] = {
+    {3, VoyageColumn::IgmNo},        {4, VoyageColumn::IgmDate, Kind::OptionalDate}, {6, VoyageColumn::Code},       {7, VoyageColumn::Voyage},
+    {8, VoyageColumn::LineCode},     {9, VoyageColumn::AgentCode},  {10, VoyageColumn::Master},     {11, VoyageColumn::PortArrival}, {11, VoyageColumn::ArrivalPortCode},
+    {12, VoyageColumn::LastPort},    {13, VoyageColumn::LastPort1}, {14, VoyageColumn::LastPort2},  {15, VoyageColumn::Type},        {16, VoyageColumn::TotalItems, Kind::Total},
+    {17, VoyageColumn::CargoDescription}, {19, VoyageColumn::LightDues, Kind::Number}, {20, VoyageColumn::SameBottom}, {21, VoyageColumn::ShipStores},
+    {22, VoyageColumn::CrewList},    {23, VoyageColumn::PassengerList}, {24, VoyageColumn::CrewEffects}, {25, VoyageColumn::MaritimeDeclaration},
+    {26, VoyageColumn::TerminalOp},  {26, VoyageColumn::TerminalCode},
 };
 constexpr int ImoField = 5;
 constexpr int ArrivalField = 18;
 
-const Field<L> CargoTable[] = {
-    {4, L::Vessel},       {5, L::Voyage},       {8, L::LineNo, Kind::Count}, {10, L::BlNo},
-    {11, L::BlDate, Kind::Date}, {12, L::PortLoad}, {13, L::PortDest}, {14, L::HblNo},
-    {15, L::HblDate, Kind::OptionalDate}, {16, L::ImpName}, {17, L::ImpAdd1}, {18, L::ImpAdd2}, {19, L::ImpAdd3},
-    {20, L::NotName},     {21, L::NotAdd1},     {22, L::NotAdd2},    {23, L::NotAdd3},     {24, L::Nature},
-    {25, L::ItemType},    {26, L::Movement},    {27, L::DestCode},   {28, L::Pkgs, Kind::Count}, {29, L::PkgType},
-    {30, L::GrossWt, Kind::Weight}, {31, L::UnitWt}, {32, L::Volume, Kind::Number}, {33, L::UnitVol},
-    {34, L::Marks},       {35, L::Description}, {36, L::UnoCode},    {37, L::ImoCode},     {38, L::BondNo, Kind::Number},
-    {39, L::CarrierCode}, {40, L::Mode},        {41, L::Mlo},
+const Field<BillColumn> CargoTable[] = {
+    {4, BillColumn::Vessel},       {5, BillColumn::Voyage},       {8, BillColumn::LineNo, Kind::Count}, {10, BillColumn::BlNo},
+    {11, BillColumn::BlDate, Kind::Date}, {12, BillColumn::PortLoad}, {13, BillColumn::PortDest}, {14, BillColumn::HblNo},
+    {15, BillColumn::HblDate, Kind::OptionalDate}, {16, BillColumn::ImpName}, {17, BillColumn::ImpAdd1}, {18, BillColumn::ImpAdd2}, {19, BillColumn::ImpAdd3},
+    {20, BillColumn::NotName},     {21, BillColumn::NotAdd1},     {22, BillColumn::NotAdd2},    {23, BillColumn::NotAdd3},     {24, BillColumn::Nature},
+    {25, BillColumn::ItemType},    {26, BillColumn::Movement},    {27, BillColumn::DestCode},   {28, BillColumn::Pkgs, Kind::Count}, {29, BillColumn::PkgType},
+    {30, BillColumn::GrossWt, Kind::Weight}, {31, BillColumn::UnitWt}, {32, BillColumn::Volume, Kind::Number}, {33, BillColumn::UnitVol},
+    {34, BillColumn::Marks},       {35, BillColumn::Description}, {36, BillColumn::UnoCode},    {37, BillColumn::ImoCode},     {38, BillColumn::BondNo, Kind::Number},
+    {39, BillColumn::CarrierCode}, {40, BillColumn::Mode},        {41, BillColumn::Mlo},
 };
 
-const Field<K> ContainerTable[] = {
-    {8, K::LineNo, Kind::Count}, {9, K::SubLineNo, Kind::Count}, {10, K::Number}, {11, K::Seal}, {12, K::Agent},
-    {13, K::Status},      {14, K::Pkgs, Kind::Count}, {15, K::Weight, Kind::Weight}, {16, K::Iso}, {17, K::Soc},
+const Field<ContainerColumn> ContainerTable[] = {
+    {8, ContainerColumn::LineNo, Kind::Count}, {9, ContainerColumn::SubLineNo, Kind::Count}, {10, ContainerColumn::Number}, {11, ContainerColumn::Seal}, {12, ContainerColumn::Agent},
+    {13, ContainerColumn::Status},      {14, ContainerColumn::Pkgs, Kind::Count}, {15, ContainerColumn::Weight, Kind::Weight}, {16, ContainerColumn::Iso}, {17, ContainerColumn::Soc},
 };
 
 // The message types a record may start with.
@@ -126,41 +126,41 @@ public:
     bool needsTestIndicator() const override { return true; }
     bool read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const override;
     std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
-    QList<L> lineColumns() const override
+    QList<BillColumn> lineColumns() const override
     {
-        QList<L> out{L::HblNo, L::HblDate};
-        for (const Field<L> &f : CargoTable)
+        QList<BillColumn> out{BillColumn::HblNo, BillColumn::HblDate};
+        for (const Field<BillColumn> &f : CargoTable)
             out << f.column;
         return out;
     }
-    QList<K> containerColumns() const override
+    QList<ContainerColumn> containerColumns() const override
     {
-        QList<K> out;
-        for (const Field<K> &f : ContainerTable)
+        QList<ContainerColumn> out;
+        for (const Field<ContainerColumn> &f : ContainerTable)
             out << f.column;
         return out;
     }
-    QString label(V c) const override
+    QString label(VoyageColumn c) const override
     {
         const int n = numberOf(VesselTable, c);
-        if (c == V::ArrivalDate || c == V::ArrivalTime)
+        if (c == VoyageColumn::ArrivalDate || c == VoyageColumn::ArrivalTime)
             return Flat::fieldLabel(Section::Vessel, ArrivalField, QStringLiteral("expected arrival"));
         return n ? Flat::fieldLabel(Section::Vessel, n, igm::caption(c)) : igm::caption(c);
     }
-    QString label(L c) const override
+    QString label(BillColumn c) const override
     {
         const int n = numberOf(CargoTable, c);
         return n ? Flat::fieldLabel(Section::Cargo, n, igm::caption(c)) : igm::caption(c);
     }
-    QString label(K c) const override
+    QString label(ContainerColumn c) const override
     {
         const int n = numberOf(ContainerTable, c);
         return n ? Flat::fieldLabel(Section::Container, n, igm::caption(c)) : igm::caption(c);
     }
-    void checkHeader(const VesselRow &v, const VesselMaster &master, Problems &problems) const override;
+    void checkHeader(const VoyageHeader &v, const VesselMaster &master, Problems &problems) const override;
 };
 
-Problem headerProblem(const VesselRow &v, int field, const char *name, const QString &text)
+Problem headerProblem(const VoyageHeader &v, int field, const char *name, const QString &text)
 {
     Problem p;
     p.line = v.fileLine;
@@ -170,7 +170,7 @@ Problem headerProblem(const VesselRow &v, int field, const char *name, const QSt
     return p;
 }
 
-void Ices15Layout::checkHeader(const VesselRow &v, const VesselMaster &master, Problems &problems) const
+void Ices15Layout::checkHeader(const VoyageHeader &v, const VesselMaster &master, Problems &problems) const
 {
     const QString imo = master.imo.toString().trimmed();
     if (imo.size() != 7 || !std::all_of(imo.begin(), imo.end(), [](QChar c) { return c.isDigit(); }))
@@ -183,9 +183,9 @@ void Ices15Layout::checkHeader(const VesselRow &v, const VesselMaster &master, P
     else if (port.size() > 6)
         problems.raise(headerProblem(v, 11, "port of arrival",
                                      QStringLiteral("%1 characters, at most 6 allowed.").arg(port.size())));
-    if (v.isNull(V::TotalItems))
+    if (v.isNull(VoyageColumn::TotalItems))
         problems.raise(headerProblem(v, 16, "total number of lines", QStringLiteral("No total number of lines.")));
-    if (!v.date(V::ArrivalDate).isValid())
+    if (!v.date(VoyageColumn::ArrivalDate).isValid())
         problems.raise(headerProblem(v, ArrivalField, "expected arrival",
                                      QStringLiteral("No expected date and time of arrival.")));
     const QString terminal = terminalOperator(v);
@@ -194,8 +194,8 @@ void Ices15Layout::checkHeader(const VesselRow &v, const VesselMaster &master, P
     else if (terminal.size() > 10)
         problems.raise(headerProblem(v, 26, "terminal operator",
                                      QStringLiteral("%1 characters, at most 10 allowed.").arg(terminal.size())));
-    for (const V flag : {V::SameBottom, V::ShipStores, V::CrewList, V::PassengerList, V::CrewEffects,
-                         V::MaritimeDeclaration}) {
+    for (const VoyageColumn flag : {VoyageColumn::SameBottom, VoyageColumn::ShipStores, VoyageColumn::CrewList, VoyageColumn::PassengerList, VoyageColumn::CrewEffects,
+                         VoyageColumn::MaritimeDeclaration}) {
         const QString f = v.text(flag).trimmed();
         if (!f.isEmpty() && f != QLatin1String("Y") && f != QLatin1String("N"))
             problems.raise(headerProblem(v, numberOf(VesselTable, flag), "declaration",
@@ -239,7 +239,7 @@ private:
     Flat::Lines m_lines;
     ManifestSink &m_sink;
     ReadContext &m_cx;
-    Line m_line;
+    Bill m_line;
     Container m_container;
     QStringList m_header;
     QString m_control;
@@ -435,9 +435,9 @@ bool Reader::vessel(const QByteArray &raw)
                                       QStringLiteral("\"%1\" differs from the header's custom house \"%2\".")
                                           .arg(f.at(1).trimmed(), m_header.value(4)),
                                       Flat::fieldLabel(Section::Vessel, 2, QStringLiteral("custom house"))));
-    VesselRow v;
+    VoyageHeader v;
     v.fileLine = n();
-    for (const Field<V> &field : VesselTable) {
+    for (const Field<VoyageColumn> &field : VesselTable) {
         if (!Flat::take(field, f.at(field.number - 1), v, n(), m_cx,
                         [&] { return Flat::fieldLabel(Section::Vessel, field.number, caption(field.column)); }))
             return false;
@@ -460,8 +460,8 @@ bool Reader::vessel(const QByteArray &raw)
             return false;
     }
     if (date.isValid()) {
-        v[V::ArrivalDate] = date;
-        v[V::ArrivalTime] = time;
+        v[VoyageColumn::ArrivalDate] = date;
+        v[VoyageColumn::ArrivalTime] = time;
     }
     VesselMaster master;
     master.code = f.at(5);
@@ -483,7 +483,7 @@ bool Reader::vessel(const QByteArray &raw)
     } else if (!imo.isEmpty()) {
         master.imo = imo;
     }
-    std::vector<VesselRow> headers;
+    std::vector<VoyageHeader> headers;
     headers.push_back(std::move(v));
     return m_sink.headers(std::move(headers), std::move(master));
 }
@@ -494,20 +494,20 @@ bool Reader::cargo(const QByteArray &raw)
     if (!split(raw, CargoFieldCount, Section::Cargo, &f))
         return m_cx.checking();
     // one record object for every line: each takes every field of the table anew
-    Line &line = m_line;
+    Bill &line = m_line;
     line.refused = 0;
     line.fileLine = n();
     const QString bill = f.at(9);
     if (!key(f, Section::Cargo, &line.fileVessel, &line.fileVoyage, bill))
         return false;
-    for (const Field<L> &field : CargoTable) {
+    for (const Field<BillColumn> &field : CargoTable) {
         if (!Flat::take(field, f.at(field.number - 1), line, n(), m_cx,
                         [&] { return Flat::fieldLabel(Section::Cargo, field.number, caption(field.column)); }, bill))
             return false;
     }
     Flat::noteSubLine(m_cx, n(), 9, f.at(8), bill);
-    line[L::SubLineNo] = qint64(0); // the layout has no house lines
-    if (!m_sink.line(std::move(line)))
+    line[BillColumn::SubLineNo] = qint64(0); // the layout has no house lines
+    if (!m_sink.bill(std::move(line)))
         return false;
     return m_lines.tick();
 }
@@ -531,7 +531,7 @@ bool Reader::container(const QByteArray &raw)
                                                      "is EMP.")
                                           .arg(status),
                                       Flat::fieldLabel(Section::Container, 13, QStringLiteral("container status"))));
-    for (const Field<K> &field : ContainerTable) {
+    for (const Field<ContainerColumn> &field : ContainerTable) {
         if (!Flat::take(field, f.at(field.number - 1), c, n(), m_cx,
                         [&] { return Flat::fieldLabel(Section::Container, field.number, caption(field.column)); }))
             return false;
@@ -726,19 +726,19 @@ public:
         m_buf.reserve(FlushAt + 64 * 1024);
     }
 
-    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) override
+    bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master) override
     {
         const QString user = trimTrailing(m_o.iceGateUser).trimmed();
         m_customs = trimTrailing(m_o.customHouseCode).trimmed();
         m_control = m_o.controlNumber.trimmed();
         if (m_control.isEmpty())
             return fail(Failure(ErrorNumber::InvalidArgument, QStringLiteral("No control number for the file's header.")));
-        const VesselRow &v = headers.front();
-        m_total = v[V::TotalItems].toLongLong();
-        m_vesselCode = v.text(V::Code);
-        m_voyageNo = v.text(V::Voyage);
-        m_igmNo = trimTrailing(v.text(V::IgmNo));
-        m_igmDate = v.date(V::IgmDate);
+        const VoyageHeader &v = headers.front();
+        m_total = v[VoyageColumn::TotalItems].toLongLong();
+        m_vesselCode = v.text(VoyageColumn::Code);
+        m_voyageNo = v.text(VoyageColumn::Voyage);
+        m_igmNo = trimTrailing(v.text(VoyageColumn::IgmNo));
+        m_igmDate = v.date(VoyageColumn::IgmDate);
         m_imo = master.imo.toString().trimmed();
         if (m_imo.isEmpty())
             m_missing << QStringLiteral("the vessel's IMO number (Vessel Code Setup, IMO No.)");
@@ -748,10 +748,10 @@ public:
         const QString terminal = terminalOperator(v);
         if (terminal.isEmpty())
             m_missing << QStringLiteral("the terminal operator code");
-        const QDate arrDate = v.date(V::ArrivalDate);
+        const QDate arrDate = v.date(VoyageColumn::ArrivalDate);
         if (!arrDate.isValid())
             m_missing << QStringLiteral("the expected arrival date and time");
-        else if (clockTime(v.text(V::ArrivalTime)).isEmpty())
+        else if (clockTime(v.text(VoyageColumn::ArrivalTime)).isEmpty())
             m_missing << QStringLiteral("the expected arrival time (00:00 written)");
         {
             Record h(m_buf, nullptr);
@@ -764,68 +764,68 @@ public:
         }
         tagLine(m_buf, Start);
         tagLine(m_buf, VesselStart);
-        auto w = [](V c) { return Flat::width(c); };
-        auto where = [](V c) { return captionText(c); };
+        auto w = [](VoyageColumn c) { return Flat::width(c); };
+        auto where = [](VoyageColumn c) { return captionText(c); };
         const QString whose = QStringLiteral("voyage header");
         Record r(m_buf, &m_shortened, whose);
         r.raw("F").text(m_customs).text(m_igmNo).date(m_igmDate).text(m_imo).text(m_vesselCode).text(m_voyageNo);
-        r.value(v[V::LineCode], w(V::LineCode), where(V::LineCode));
-        r.value(v[V::AgentCode], w(V::AgentCode), where(V::AgentCode));
-        r.value(v[V::Master], w(V::Master), where(V::Master));
-        r.text(port, w(V::ArrivalPortCode), where(V::ArrivalPortCode));
-        r.value(v[V::LastPort], w(V::LastPort)).value(v[V::LastPort1], w(V::LastPort1)).value(v[V::LastPort2], w(V::LastPort2));
-        r.value(v[V::Type], w(V::Type), where(V::Type));
+        r.value(v[VoyageColumn::LineCode], w(VoyageColumn::LineCode), where(VoyageColumn::LineCode));
+        r.value(v[VoyageColumn::AgentCode], w(VoyageColumn::AgentCode), where(VoyageColumn::AgentCode));
+        r.value(v[VoyageColumn::Master], w(VoyageColumn::Master), where(VoyageColumn::Master));
+        r.text(port, w(VoyageColumn::ArrivalPortCode), where(VoyageColumn::ArrivalPortCode));
+        r.value(v[VoyageColumn::LastPort], w(VoyageColumn::LastPort)).value(v[VoyageColumn::LastPort1], w(VoyageColumn::LastPort1)).value(v[VoyageColumn::LastPort2], w(VoyageColumn::LastPort2));
+        r.value(v[VoyageColumn::Type], w(VoyageColumn::Type), where(VoyageColumn::Type));
         r.raw(QByteArray::number(m_total));
-        r.value(v[V::CargoDescription], w(V::CargoDescription), where(V::CargoDescription));
-        r.raw(arrDate.isValid() ? arrival(arrDate, v.text(V::ArrivalTime)) : QByteArray());
-        const double dues = numericValue(v[V::LightDues]);
+        r.value(v[VoyageColumn::CargoDescription], w(VoyageColumn::CargoDescription), where(VoyageColumn::CargoDescription));
+        r.raw(arrDate.isValid() ? arrival(arrDate, v.text(VoyageColumn::ArrivalTime)) : QByteArray());
+        const double dues = numericValue(v[VoyageColumn::LightDues]);
         r.raw(dues == 0 ? QByteArray() : fixed(dues, 2));
-        for (const V flag : {V::SameBottom, V::ShipStores, V::CrewList, V::PassengerList, V::CrewEffects,
-                             V::MaritimeDeclaration})
+        for (const VoyageColumn flag : {VoyageColumn::SameBottom, VoyageColumn::ShipStores, VoyageColumn::CrewList, VoyageColumn::PassengerList, VoyageColumn::CrewEffects,
+                             VoyageColumn::MaritimeDeclaration})
             r.value(v[flag], w(flag));
-        r.text(terminal, w(V::TerminalCode), where(V::TerminalCode));
+        r.text(terminal, w(VoyageColumn::TerminalCode), where(VoyageColumn::TerminalCode));
         r.end();
         tagLine(m_buf, VesselEnd);
         tagLine(m_buf, CargoStart);
         return true;
     }
 
-    bool line(Line &&l) override
+    bool bill(Bill &&l) override
     {
         ++m_lines;
-        if (!l.date(L::BlDate).isValid())
+        if (!l.date(BillColumn::BlDate).isValid())
             return fail(Failure(ErrorNumber::InvalidUseOfNull,
                                 QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
                                     .arg(l.bill())
                                     .arg(m_lines)));
-        if (l.text(L::PortDest).trimmed() == QLatin1String(Placeholder::Port))
+        if (l.text(BillColumn::PortDest).trimmed() == QLatin1String(Placeholder::Port))
             ++m_placeholderDestinations;
         const QString whose = QStringLiteral("B/L ") + l.bill();
-        auto where = [](L c) { return captionText(c); };
+        auto where = [](BillColumn c) { return captionText(c); };
         Record r(m_buf, &m_shortened, whose);
         head(r);
-        r.raw(QByteArray::number(l[L::LineNo].toLongLong())).raw("0");
-        r.value(l[L::BlNo], Flat::width(L::BlNo), where(L::BlNo)).date(l.date(L::BlDate));
-        r.value(l[L::PortLoad], Flat::width(L::PortLoad)).value(l[L::PortDest], Flat::width(L::PortDest));
-        r.value(l[L::HblNo], Flat::width(L::HblNo), where(L::HblNo)).date(l.date(L::HblDate));
-        for (const L c : {L::ImpName, L::ImpAdd1, L::ImpAdd2, L::ImpAdd3, L::NotName, L::NotAdd1, L::NotAdd2,
-                          L::NotAdd3, L::Nature, L::ItemType, L::Movement, L::DestCode})
+        r.raw(QByteArray::number(l[BillColumn::LineNo].toLongLong())).raw("0");
+        r.value(l[BillColumn::BlNo], Flat::width(BillColumn::BlNo), where(BillColumn::BlNo)).date(l.date(BillColumn::BlDate));
+        r.value(l[BillColumn::PortLoad], Flat::width(BillColumn::PortLoad)).value(l[BillColumn::PortDest], Flat::width(BillColumn::PortDest));
+        r.value(l[BillColumn::HblNo], Flat::width(BillColumn::HblNo), where(BillColumn::HblNo)).date(l.date(BillColumn::HblDate));
+        for (const BillColumn c : {BillColumn::ImpName, BillColumn::ImpAdd1, BillColumn::ImpAdd2, BillColumn::ImpAdd3, BillColumn::NotName, BillColumn::NotAdd1, BillColumn::NotAdd2,
+                          BillColumn::NotAdd3, BillColumn::Nature, BillColumn::ItemType, BillColumn::Movement, BillColumn::DestCode})
             r.value(l[c], Flat::width(c), where(c));
-        r.whole(l[L::Pkgs]).value(l[L::PkgType], Flat::width(L::PkgType));
-        r.raw(fixed(numericValue(l[L::GrossWt]), 3)).value(l[L::UnitWt], Flat::width(L::UnitWt));
-        const double volume = numericValue(l[L::Volume]);
+        r.whole(l[BillColumn::Pkgs]).value(l[BillColumn::PkgType], Flat::width(BillColumn::PkgType));
+        r.raw(fixed(numericValue(l[BillColumn::GrossWt]), 3)).value(l[BillColumn::UnitWt], Flat::width(BillColumn::UnitWt));
+        const double volume = numericValue(l[BillColumn::Volume]);
         if (volume == 0)
             r.raw({}).raw({});
         else
-            r.raw(fixed(volume, 3)).value(l[L::UnitVol], Flat::width(L::UnitVol));
-        for (const L c : {L::Marks, L::Description, L::UnoCode, L::ImoCode})
+            r.raw(fixed(volume, 3)).value(l[BillColumn::UnitVol], Flat::width(BillColumn::UnitVol));
+        for (const BillColumn c : {BillColumn::Marks, BillColumn::Description, BillColumn::UnoCode, BillColumn::ImoCode})
             r.value(l[c], Flat::width(c), where(c));
-        const double bond = numericValue(l[L::BondNo]);
+        const double bond = numericValue(l[BillColumn::BondNo]);
         if (bond == 0)
             r.raw({});
         else
             r.whole(bond);
-        for (const L c : {L::CarrierCode, L::Mode, L::Mlo})
+        for (const BillColumn c : {BillColumn::CarrierCode, BillColumn::Mode, BillColumn::Mlo})
             r.value(l[c], Flat::width(c), where(c));
         r.end();
         if (m_o.progress && m_lines % 1000 == 0)
@@ -836,20 +836,20 @@ public:
     bool container(Container &&c) override
     {
         endLines();
-        const QString whose = QStringLiteral("container ") + c.text(K::Number);
-        auto where = [](K k) { return captionText(k); };
+        const QString whose = QStringLiteral("container ") + c.text(ContainerColumn::Number);
+        auto where = [](ContainerColumn k) { return captionText(k); };
         Record r(m_buf, &m_shortened, whose);
         head(r);
-        r.raw(QByteArray::number(c[K::LineNo].toLongLong())).raw("0");
-        r.value(c[K::Number], Flat::width(K::Number), where(K::Number));
-        r.value(c[K::Seal], Flat::width(K::Seal), where(K::Seal));
-        r.value(c[K::Agent], Flat::width(K::Agent), where(K::Agent));
-        const QString status = trimTrailing(c.text(K::Status)).trimmed();
+        r.raw(QByteArray::number(c[ContainerColumn::LineNo].toLongLong())).raw("0");
+        r.value(c[ContainerColumn::Number], Flat::width(ContainerColumn::Number), where(ContainerColumn::Number));
+        r.value(c[ContainerColumn::Seal], Flat::width(ContainerColumn::Seal), where(ContainerColumn::Seal));
+        r.value(c[ContainerColumn::Agent], Flat::width(ContainerColumn::Agent), where(ContainerColumn::Agent));
+        const QString status = trimTrailing(c.text(ContainerColumn::Status)).trimmed();
         r.text(status.compare(QLatin1String(OurEmptyStatus), Qt::CaseInsensitive) == 0 ? QLatin1String(EmptyStatus)
                                                                                         : status);
-        r.raw(QByteArray::number(qint64(numericValue(c[K::Pkgs]))));
-        r.raw(fixed(numericValue(c[K::Weight]), 2));
-        r.value(c[K::Iso], Flat::width(K::Iso)).value(c[K::Soc], Flat::width(K::Soc));
+        r.raw(QByteArray::number(qint64(numericValue(c[ContainerColumn::Pkgs]))));
+        r.raw(fixed(numericValue(c[ContainerColumn::Weight]), 2));
+        r.value(c[ContainerColumn::Iso], Flat::width(ContainerColumn::Iso)).value(c[ContainerColumn::Soc], Flat::width(ContainerColumn::Soc));
         r.end();
         ++m_containers;
         return flush(false);

@@ -27,29 +27,29 @@ constexpr int OlderCargoFieldCount = 35; // before tpregno .. mlo
 constexpr int ContainerFieldCount = 15;
 
 // The fields that fill a column; the others are constants or empty.
-const Field<V> VesselTable[] = {
-    {4, V::Name},        {5, V::Code},        {6, V::Voyage},       {7, V::LineCode},    {8, V::AgentCode},
-    {9, V::Master},      {10, V::Nation},     {11, V::PortArrival}, {12, V::LastPort},   {13, V::LastPort1},
-    {14, V::LastPort2},  {15, V::Grt, Kind::Number}, {16, V::Nrt, Kind::Number}, {17, V::Type},
-    {18, V::TotalItems, Kind::Total},         {19, V::CargoDescription}, {22, V::LightDues, Kind::Number},
-    {23, V::SameBottom}, {24, V::ShipStores}, {25, V::CrewList},    {26, V::PassengerList},
-    {27, V::CrewEffects}, {28, V::MaritimeDeclaration}, {29, V::TerminalOp},
+const Field<VoyageColumn> VesselTable[] = {
+    {4, VoyageColumn::Name},        {5, VoyageColumn::Code},        {6, VoyageColumn::Voyage},       {7, VoyageColumn::LineCode},    {8, VoyageColumn::AgentCode},
+    {9, VoyageColumn::Master},      {10, VoyageColumn::Nation},     {11, VoyageColumn::PortArrival}, {12, VoyageColumn::LastPort},   {13, VoyageColumn::LastPort1},
+    {14, VoyageColumn::LastPort2},  {15, VoyageColumn::Grt, Kind::Number}, {16, VoyageColumn::Nrt, Kind::Number}, {17, VoyageColumn::Type},
+    {18, VoyageColumn::TotalItems, Kind::Total},         {19, VoyageColumn::CargoDescription}, {22, VoyageColumn::LightDues, Kind::Number},
+    {23, VoyageColumn::SameBottom}, {24, VoyageColumn::ShipStores}, {25, VoyageColumn::CrewList},    {26, VoyageColumn::PassengerList},
+    {27, VoyageColumn::CrewEffects}, {28, VoyageColumn::MaritimeDeclaration}, {29, VoyageColumn::TerminalOp},
 };
 
-const Field<L> CargoTable[] = {
-    {2, L::Vessel},       {3, L::Voyage},       {6, L::LineNo, Kind::Count}, {8, L::BlNo},
-    {9, L::BlDate, Kind::Date}, {10, L::PortLoad}, {11, L::PortDest}, {14, L::ImpName},
-    {15, L::ImpAdd1},     {16, L::ImpAdd2},     {17, L::ImpAdd3},    {18, L::NotName},      {19, L::NotAdd1},
-    {20, L::NotAdd2},     {21, L::NotAdd3},     {22, L::Nature},     {23, L::ItemType},     {24, L::Movement},
-    {25, L::DestCode},    {26, L::Pkgs, Kind::Count}, {27, L::PkgType}, {28, L::GrossWt, Kind::Weight},
-    {29, L::UnitWt},      {30, L::Volume, Kind::Number}, {31, L::UnitVol}, {32, L::Marks},     {33, L::Description},
-    {34, L::UnoCode},     {35, L::ImoCode},     {36, L::BondNo, Kind::Number}, {37, L::CarrierCode},
-    {38, L::Mode},        {39, L::Mlo},
+const Field<BillColumn> CargoTable[] = {
+    {2, BillColumn::Vessel},       {3, BillColumn::Voyage},       {6, BillColumn::LineNo, Kind::Count}, {8, BillColumn::BlNo},
+    {9, BillColumn::BlDate, Kind::Date}, {10, BillColumn::PortLoad}, {11, BillColumn::PortDest}, {14, BillColumn::ImpName},
+    {15, BillColumn::ImpAdd1},     {16, BillColumn::ImpAdd2},     {17, BillColumn::ImpAdd3},    {18, BillColumn::NotName},      {19, BillColumn::NotAdd1},
+    {20, BillColumn::NotAdd2},     {21, BillColumn::NotAdd3},     {22, BillColumn::Nature},     {23, BillColumn::ItemType},     {24, BillColumn::Movement},
+    {25, BillColumn::DestCode},    {26, BillColumn::Pkgs, Kind::Count}, {27, BillColumn::PkgType}, {28, BillColumn::GrossWt, Kind::Weight},
+    {29, BillColumn::UnitWt},      {30, BillColumn::Volume, Kind::Number}, {31, BillColumn::UnitVol}, {32, BillColumn::Marks},     {33, BillColumn::Description},
+    {34, BillColumn::UnoCode},     {35, BillColumn::ImoCode},     {36, BillColumn::BondNo, Kind::Number}, {37, BillColumn::CarrierCode},
+    {38, BillColumn::Mode},        {39, BillColumn::Mlo},
 };
 
-const Field<K> ContainerTable[] = {
-    {6, K::LineNo, Kind::Count}, {7, K::SubLineNo, Kind::Count}, {8, K::Number}, {9, K::Seal}, {10, K::Agent},
-    {11, K::Status},      {12, K::Pkgs, Kind::Count}, {13, K::Weight, Kind::Weight}, {14, K::Iso}, {15, K::Soc},
+const Field<ContainerColumn> ContainerTable[] = {
+    {6, ContainerColumn::LineNo, Kind::Count}, {7, ContainerColumn::SubLineNo, Kind::Count}, {8, ContainerColumn::Number}, {9, ContainerColumn::Seal}, {10, ContainerColumn::Agent},
+    {11, ContainerColumn::Status},      {12, ContainerColumn::Pkgs, Kind::Count}, {13, ContainerColumn::Weight, Kind::Weight}, {14, ContainerColumn::Iso}, {15, ContainerColumn::Soc},
 };
 
 template<typename C, size_t N>
@@ -102,31 +102,31 @@ public:
     bool limitsAreErrors() const override { return false; }
     bool read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const override;
     std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
-    QList<L> lineColumns() const override
+    QList<BillColumn> lineColumns() const override
     {
-        QList<L> out{};
-        for (const Field<L> &f : CargoTable)
+        QList<BillColumn> out{};
+        for (const Field<BillColumn> &f : CargoTable)
             out << f.column;
         return out;
     }
-    QList<K> containerColumns() const override
+    QList<ContainerColumn> containerColumns() const override
     {
-        QList<K> out;
-        for (const Field<K> &f : ContainerTable)
+        QList<ContainerColumn> out;
+        for (const Field<ContainerColumn> &f : ContainerTable)
             out << f.column;
         return out;
     }
-    QString label(V c) const override
+    QString label(VoyageColumn c) const override
     {
         const int n = numberOf(VesselTable, c);
         return n ? Flat::fieldLabel(Section::Vessel, n, igm::caption(c)) : igm::caption(c);
     }
-    QString label(L c) const override
+    QString label(BillColumn c) const override
     {
         const int n = numberOf(CargoTable, c);
         return n ? Flat::fieldLabel(Section::Cargo, n, igm::caption(c)) : igm::caption(c);
     }
-    QString label(K c) const override
+    QString label(ContainerColumn c) const override
     {
         const int n = numberOf(ContainerTable, c);
         return n ? Flat::fieldLabel(Section::Container, n, igm::caption(c)) : igm::caption(c);
@@ -170,14 +170,14 @@ private:
     Flat::Lines m_lines;
     ManifestSink &m_sink;
     ReadContext &m_cx;
-    Line m_line;
+    Bill m_line;
     Container m_container;
     State m_state = State::Preamble;
     bool m_first = true;
     int m_preambleTag = 0; // "IGMID/", "<manifest>2.0" seen in order, for the check
     bool m_trailer = false;
     bool m_headersDelivered = false;
-    std::vector<VesselRow> m_headers;
+    std::vector<VoyageHeader> m_headers;
     VesselMaster m_master;
     QString m_vessel; // of the first vessel record: every record must name these
     QString m_voyage;
@@ -341,18 +341,18 @@ bool Reader::vessel(const QByteArray &raw)
                            .arg(f.at(4), f.at(5), m_vessel, m_voyage)))
             return false;
     }
-    VesselRow v;
+    VoyageHeader v;
     v.fileLine = n();
-    for (const Field<V> &field : VesselTable) {
+    for (const Field<VoyageColumn> &field : VesselTable) {
         if (!Flat::take(field, f.at(field.number - 1), v, n(), m_cx, [&] { return labelOf(Section::Vessel, field); }))
             return false;
     }
     if (m_headers.empty()) {
         m_master.code = f.at(4);
-        m_master.name = v[V::Name];
-        m_master.nation = v[V::Nation];
-        m_master.grt = v[V::Grt];
-        m_master.nrt = v[V::Nrt];
+        m_master.name = v[VoyageColumn::Name];
+        m_master.nation = v[VoyageColumn::Nation];
+        m_master.grt = v[VoyageColumn::Grt];
+        m_master.nrt = v[VoyageColumn::Nrt];
     }
     m_headers.push_back(std::move(v));
     return true;
@@ -383,7 +383,7 @@ bool Reader::sameVoyage(const QStringList &f, Section section, QVariant *vessel,
                         QStringLiteral("Line %1 of the file belongs to %2 / %3, not to the vessel record's %4 / %5.")
                             .arg(QString::number(n()), f.at(1), f.at(2), m_vessel, m_voyage));
     p.section = section;
-    p.column = Flat::schemaName(section == Section::Cargo ? Table::Line : Table::Container, "vslcode");
+    p.column = Flat::schemaName(section == Section::Cargo ? Table::Cargo : Table::Container, "vslcode");
     p.line = n();
     p.field = Flat::fieldLabel(section, f.at(1) != m_vessel ? 2 : 3,
                                f.at(1) != m_vessel ? QStringLiteral("vessel code") : QStringLiteral("voyage number"));
@@ -400,19 +400,19 @@ bool Reader::cargo(const QByteArray &raw)
     if (!fields(raw, CargoFieldCount, Section::Cargo, &f))
         return m_cx.checking();
     // one record object for every line: each takes every field of the table anew
-    Line &line = m_line;
+    Bill &line = m_line;
     line.refused = 0;
     line.fileLine = n();
     if (!sameVoyage(f, Section::Cargo, &line.fileVessel, &line.fileVoyage))
         return false;
     const QString bill = f.at(7);
-    for (const Field<L> &field : CargoTable) {
+    for (const Field<BillColumn> &field : CargoTable) {
         if (!Flat::take(field, f.at(field.number - 1), line, n(), m_cx, [&] { return labelOf(Section::Cargo, field); }, bill))
             return false;
     }
     Flat::noteSubLine(m_cx, n(), 7, f.at(6), bill);
-    line[L::SubLineNo] = qint64(0); // the layout has no house lines
-    if (!m_sink.line(std::move(line)))
+    line[BillColumn::SubLineNo] = qint64(0); // the layout has no house lines
+    if (!m_sink.bill(std::move(line)))
         return false;
     return m_lines.tick();
 }
@@ -427,7 +427,7 @@ bool Reader::container(const QByteArray &raw)
     c.fileLine = n();
     if (!sameVoyage(f, Section::Container, &c.fileVessel, &c.fileVoyage))
         return false;
-    for (const Field<K> &field : ContainerTable) {
+    for (const Field<ContainerColumn> &field : ContainerTable) {
         if (!Flat::take(field, f.at(field.number - 1), c, n(), m_cx, [&] { return labelOf(Section::Container, field); }))
             return false;
     }
@@ -635,7 +635,7 @@ class OlderWriter : public ManifestWriter
 public:
     OlderWriter(QIODevice &out, const WriteOptions &o, QStringList *notices) : m_w(out, notices), m_o(o), m_notices(notices) {}
 
-    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&) override
+    bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&) override
     {
         QByteArray &b = m_w.buffer();
         b += headerLine(trimTrailing(m_o.iceGateUser), trimTrailing(m_o.customHouseCode));
@@ -645,19 +645,19 @@ public:
         b += LineEnd;
         m_w.line(ManifestStart);
         m_w.line(VesselStart);
-        for (const VesselRow &v : headers) {
-            m_total = v[V::TotalItems].toLongLong();
+        for (const VoyageHeader &v : headers) {
+            m_total = v[VoyageColumn::TotalItems].toLongLong();
             m_w.field("V");
             m_w.empty();
             m_w.empty();
-            for (const Field<V> &f : VesselTable) {
+            for (const Field<VoyageColumn> &f : VesselTable) {
                 if (f.number > 19)
                     break;
                 m_w.value(v[f.column], Flat::width(f.column), {}, captionText(f.column));
             }
             m_w.empty(); // arrival date and time are not written
             m_w.empty();
-            for (const Field<V> &f : VesselTable) {
+            for (const Field<VoyageColumn> &f : VesselTable) {
                 if (f.number > 21)
                     m_w.value(v[f.column], Flat::width(f.column), {}, captionText(f.column));
             }
@@ -668,11 +668,11 @@ public:
         return true;
     }
 
-    bool line(Line &&l) override
+    bool bill(Bill &&l) override
     {
         ++m_lines;
         // a line without its date cannot be filed
-        if (!l.date(L::BlDate).isValid())
+        if (!l.date(BillColumn::BlDate).isValid())
             return fail(Failure(ErrorNumber::InvalidUseOfNull,
                                 QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
                                     .arg(l.bill())
@@ -682,49 +682,49 @@ public:
             QByteArray &b = m_w.buffer();
             const qsizetype start = b.size();
             m_w.field("V");
-            m_w.value(l[L::Vessel], Flat::width(L::Vessel));
-            m_w.value(l[L::Voyage], Flat::width(L::Voyage));
+            m_w.value(l[BillColumn::Vessel], Flat::width(BillColumn::Vessel));
+            m_w.value(l[BillColumn::Voyage], Flat::width(BillColumn::Voyage));
             m_w.empty();
             m_w.empty();
             m_head = b.mid(start);
             b.truncate(start);
         }
         m_w.field("V");
-        m_w.value(l[L::Vessel], Flat::width(L::Vessel));
-        m_w.value(l[L::Voyage], Flat::width(L::Voyage));
+        m_w.value(l[BillColumn::Vessel], Flat::width(BillColumn::Vessel));
+        m_w.value(l[BillColumn::Voyage], Flat::width(BillColumn::Voyage));
         m_w.empty();
         m_w.empty();
-        m_w.number(l[L::LineNo].toLongLong());
+        m_w.number(l[BillColumn::LineNo].toLongLong());
         m_w.field("0");
-        const Whose whose{"B/L", &l[L::BlNo]};
-        m_w.value(l[L::BlNo], Flat::width(L::BlNo), whose, "B/L number");
-        m_w.date(l.date(L::BlDate));
-        m_w.value(l[L::PortLoad], Flat::width(L::PortLoad));
-        m_w.value(l[L::PortDest], Flat::width(L::PortDest));
+        const Whose whose{"B/L", &l[BillColumn::BlNo]};
+        m_w.value(l[BillColumn::BlNo], Flat::width(BillColumn::BlNo), whose, "B/L number");
+        m_w.date(l.date(BillColumn::BlDate));
+        m_w.value(l[BillColumn::PortLoad], Flat::width(BillColumn::PortLoad));
+        m_w.value(l[BillColumn::PortDest], Flat::width(BillColumn::PortDest));
         m_w.empty();
         m_w.empty();
-        const bool noVolume = numericValue(l[L::Volume]) == 0;
-        for (const Field<L> &f : CargoTable) {
+        const bool noVolume = numericValue(l[BillColumn::Volume]) == 0;
+        for (const Field<BillColumn> &f : CargoTable) {
             if (f.number < 14)
                 continue;
             const char *what = captionText(f.column);
             switch (f.column) {
-            case L::Volume:
-            case L::UnitVol:
+            case BillColumn::Volume:
+            case BillColumn::UnitVol:
                 if (noVolume)
                     m_w.empty();
                 else
                     m_w.value(l[f.column], Flat::width(f.column), whose, what);
                 break;
-            case L::BondNo:
+            case BillColumn::BondNo:
                 if (numericValue(l[f.column]) == 0)
                     m_w.empty();
                 else
                     m_w.value(l[f.column], 0);
                 break;
-            case L::CarrierCode:
-            case L::Mode:
-            case L::Mlo:
+            case BillColumn::CarrierCode:
+            case BillColumn::Mode:
+            case BillColumn::Mlo:
                 m_w.trimmed(l[f.column], Flat::width(f.column), whose, what);
                 break;
             default:
@@ -744,13 +744,13 @@ public:
             return false;
         QByteArray &b = m_w.buffer();
         b += m_head;
-        m_w.number(c[K::LineNo].toLongLong());
+        m_w.number(c[ContainerColumn::LineNo].toLongLong());
         m_w.field("0");
-        const Whose whose{"container", &c[K::Number]};
-        for (const Field<K> &f : ContainerTable) {
+        const Whose whose{"container", &c[ContainerColumn::Number]};
+        for (const Field<ContainerColumn> &f : ContainerTable) {
             if (f.number < 8)
                 continue;
-            if ((f.column == K::Pkgs || f.column == K::Weight) && numericValue(c[f.column]) == 0)
+            if ((f.column == ContainerColumn::Pkgs || f.column == ContainerColumn::Weight) && numericValue(c[f.column]) == 0)
                 m_w.empty();
             else
                 m_w.value(c[f.column], Flat::width(f.column), whose, captionText(f.column));

@@ -78,7 +78,7 @@ XmlExportResult WriteXmlFiles(const Database &db, const QString &cargoPath, cons
     return result;
 }
 
-XmlExportResult GenerateXmlFiles(const Database &db, const QString &folder, const QString &vessel,
+XmlExportResult generateXmlFiles(const Database &db, const QString &folder, const QString &vessel,
                                  const QString &voyage)
 {
     const QString cargoPath = QDir(folder).absoluteFilePath(QLatin1String(CargoXmlFileName));
@@ -471,7 +471,7 @@ Status XmlImporter::importItems(const QString &path, const QHash<qint64, NewLine
 
 } // namespace
 
-XmlImportResult ImportXmlFiles(const Database &db, const QString &cargoPath, const QString &containerPath,
+XmlImportResult importXmlFiles(const Database &db, const QString &cargoPath, const QString &containerPath,
                                const QString &vessel, const QString &voyage, const QString &itemsPath)
 {
     return XmlImporter(db, vessel, voyage).run(cargoPath, containerPath, itemsPath);

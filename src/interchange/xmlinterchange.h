@@ -36,7 +36,7 @@ XmlExportResult WriteXmlFiles(const Database &db, const QString &cargoPath, cons
 
 // The command: cargo.xml, contain.xml (and cargoitem.xml) in folder, earlier files of
 // those names deleted first. On success the message is the "File ... successfully is saved" text.
-XmlExportResult GenerateXmlFiles(const Database &db, const QString &folder, const QString &vessel,
+XmlExportResult generateXmlFiles(const Database &db, const QString &folder, const QString &vessel,
                                  const QString &voyage);
 
 struct XmlImportResult
@@ -54,7 +54,7 @@ struct XmlImportResult
 // older installations have none); an item whose B/L number is not its line's is refused.
 // Columns the files lack stay empty. One transaction: on any error or refusal nothing is
 // stored.
-XmlImportResult ImportXmlFiles(const Database &db, const QString &cargoPath, const QString &containerPath,
+XmlImportResult importXmlFiles(const Database &db, const QString &cargoPath, const QString &containerPath,
                                const QString &vessel, const QString &voyage, const QString &itemsPath = QString());
 
 } // namespace quarl::igm

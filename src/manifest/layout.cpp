@@ -17,7 +17,7 @@ constexpr const char *VesselCaptions[] = {
     "same bottom cargo", "ship stores declaration", "crew list declaration", "passenger list",
     "crew effects declaration", "maritime declaration", "terminal operator", "terminal operator code",
     "port of arrival as filed"};
-static_assert(std::size(VesselCaptions) == size_t(V::Count));
+static_assert(std::size(VesselCaptions) == size_t(VoyageColumn::Count));
 
 constexpr const char *LineCaptions[] = {
     "key", "vessel code", "voyage number", "line number", "sub-line number", "B/L number", "B/L date",
@@ -27,37 +27,37 @@ constexpr const char *LineCaptions[] = {
     "number of packages", "type of packages", "gross weight", "unit of weight", "gross volume", "unit of volume",
     "marks and numbers", "description of goods", "UNO code", "IMO class", "transit bond number", "carrier code",
     "mode of transport", "MLO code"};
-static_assert(std::size(LineCaptions) == size_t(L::Count));
+static_assert(std::size(LineCaptions) == size_t(BillColumn::Count));
 
 constexpr const char *ContainerCaptions[] = {"key", "line", "line number", "sub-line number", "container number",
                                              "seal number", "container agent code", "container status", "packages",
                                              "container weight", "ISO size/type", "SOC flag"};
-static_assert(std::size(ContainerCaptions) == size_t(K::Count));
+static_assert(std::size(ContainerCaptions) == size_t(ContainerColumn::Count));
 
 } // namespace
 
-const char *captionText(V c)
+const char *captionText(VoyageColumn c)
 {
     return VesselCaptions[size_t(c)];
 }
-const char *captionText(L c)
+const char *captionText(BillColumn c)
 {
     return LineCaptions[size_t(c)];
 }
-const char *captionText(K c)
+const char *captionText(ContainerColumn c)
 {
     return ContainerCaptions[size_t(c)];
 }
 
-QString caption(V c)
+QString caption(VoyageColumn c)
 {
     return QLatin1String(VesselCaptions[size_t(c)]);
 }
-QString caption(L c)
+QString caption(BillColumn c)
 {
     return QLatin1String(LineCaptions[size_t(c)]);
 }
-QString caption(K c)
+QString caption(ContainerColumn c)
 {
     return QLatin1String(ContainerCaptions[size_t(c)]);
 }
@@ -86,24 +86,24 @@ QString Layout::fileName(const QString &vessel, const QString &voyage) const
 void Layout::prepare(Manifest &m) const
 {
     // a layout without house lines files each as a line of its own
-    std::vector<Line> flat;
+    std::vector<Bill> flat;
     bool houses = false;
-    for (const Line &l : m.lines)
+    for (const Bill &l : m.bills)
         houses = houses || !l.houses.empty();
     if (houses) {
-        flat.reserve(size_t(m.lineCount()));
-        for (Line &l : m.lines) {
-            std::vector<Line> under = std::move(l.houses);
+        flat.reserve(size_t(m.billCount()));
+        for (Bill &l : m.bills) {
+            std::vector<Bill> under = std::move(l.houses);
             l.houses.clear();
             flat.push_back(std::move(l));
-            for (Line &h : under)
+            for (Bill &h : under)
                 flat.push_back(std::move(h));
         }
-        m.lines = std::move(flat);
+        m.bills = std::move(flat);
     }
     const qint64 n = numberLines(m);
-    for (VesselRow &h : m.headers)
-        h[V::TotalItems] = n;
+    for (VoyageHeader &h : m.headers)
+        h[VoyageColumn::TotalItems] = n;
 }
 
 Status writeManifest(const Layout &layout, const Manifest &m, QIODevice &out, const WriteOptions &options,
@@ -117,19 +117,19 @@ Status writeManifest(const Layout &layout, const Manifest &m, QIODevice &out, co
     return w->status();
 }
 
-QString Layout::label(V c) const
+QString Layout::label(VoyageColumn c) const
 {
     return igm::caption(c);
 }
-QString Layout::label(L c) const
+QString Layout::label(BillColumn c) const
 {
     return igm::caption(c);
 }
-QString Layout::label(K c) const
+QString Layout::label(ContainerColumn c) const
 {
     return igm::caption(c);
 }
 
-void Layout::checkHeader(const VesselRow &, const VesselMaster &, Problems &) const {}
+void Layout::checkHeader(const VoyageHeader &, const VesselMaster &, Problems &) const {}
 
 } // namespace quarl::igm

@@ -115,8 +115,8 @@ public:
     void prepare(Manifest &m) const;
     // The columns of lines and containers the writer writes (all when empty): only these
     // are read for it.
-    virtual QList<L> lineColumns() const { return {}; }
-    virtual QList<K> containerColumns() const { return {}; }
+    virtual QList<BillColumn> lineColumns() const { return {}; }
+    virtual QList<ContainerColumn> containerColumns() const { return {}; }
     // A writer of the manifest as filed into out; notices name what the file lacks or had
     // to shorten.
     virtual std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &options,
@@ -124,12 +124,12 @@ public:
 
     // Where a column stands in this layout's records, for the check's findings:
     // "cargo field 38 (transit bond number)"; the column's caption where it has no field.
-    virtual QString label(V column) const;
-    virtual QString label(L column) const;
-    virtual QString label(K column) const;
+    virtual QString label(VoyageColumn column) const;
+    virtual QString label(BillColumn column) const;
+    virtual QString label(ContainerColumn column) const;
     // Rules of this layout on the voyage header (values it cannot file without), for the
     // check of a file and of a voyage before it is written.
-    virtual void checkHeader(const VesselRow &header, const VesselMaster &master, Problems &problems) const;
+    virtual void checkHeader(const VoyageHeader &header, const VesselMaster &master, Problems &problems) const;
 };
 
 // Writes a manifest held in memory in layout.
@@ -137,11 +137,11 @@ Status writeManifest(const Layout &layout, const Manifest &m, QIODevice &out, co
                      QStringList *notices);
 
 // What the check calls a column when no layout names it ("transit bond number").
-QString caption(V column);
-QString caption(L column);
-QString caption(K column);
-const char *captionText(V column);
-const char *captionText(L column);
-const char *captionText(K column);
+QString caption(VoyageColumn column);
+QString caption(BillColumn column);
+QString caption(ContainerColumn column);
+const char *captionText(VoyageColumn column);
+const char *captionText(BillColumn column);
+const char *captionText(ContainerColumn column);
 
 } // namespace quarl::igm

@@ -12,18 +12,18 @@ constexpr const char *VesselColumns[] = {
     "mastername", "vslnation", "portarrival", "lastport", "lastport1", "lastport2", "grt", "nrt", "vsltype",
     "TotItems", "cargodesc", "arrdt", "arrtime", "lhdues", "samebottom", "shipstoredecl", "crewdecl", "pesslist",
     "creweffdecl", "maridecl", "terminalop", "tocode", "arrportcd"};
-static_assert(std::size(VesselColumns) == size_t(V::Count));
+static_assert(std::size(VesselColumns) == size_t(VoyageColumn::Count));
 
 constexpr const char *LineColumns[] = {
     "id", "vslcode", "voyno", "lineno", "sublineno", "blno", "bldt", "HBlNo", "HBlDt", "portload", "portdest",
     "impname", "impadd1", "impadd2", "impadd3", "notname", "notadd1", "notadd2", "notadd3", "naturecargo",
     "itemtype", "cargomove", "destcode", "pkgs", "pkgtype", "grosswt", "unitwt", "volume", "unitvol", "marks",
     "gdesc", "unocode", "imocode", "tpregno", "caccode", "trmode", "mlo"};
-static_assert(std::size(LineColumns) == size_t(L::Count));
+static_assert(std::size(LineColumns) == size_t(BillColumn::Count));
 
 constexpr const char *ContainerColumns[] = {"autoid", "ref", "lineno", "sublineno", "containno", "sealno",
                                             "agentcode", "constatus", "conpkgs", "conwt", "isocode", "socflag"};
-static_assert(std::size(ContainerColumns) == size_t(K::Count));
+static_assert(std::size(ContainerColumns) == size_t(ContainerColumn::Count));
 
 qint64 number(const QVariant &v)
 {
@@ -32,15 +32,15 @@ qint64 number(const QVariant &v)
 
 } // namespace
 
-const char *columnName(V c)
+const char *columnName(VoyageColumn c)
 {
     return VesselColumns[size_t(c)];
 }
-const char *columnName(L c)
+const char *columnName(BillColumn c)
 {
     return LineColumns[size_t(c)];
 }
-const char *columnName(K c)
+const char *columnName(ContainerColumn c)
 {
     return ContainerColumns[size_t(c)];
 }
@@ -48,46 +48,46 @@ const char *columnName(K c)
 qint64 Manifest::containerCount() const
 {
     qint64 n = 0;
-    for (const Line &l : lines) {
+    for (const Bill &l : bills) {
         n += qint64(l.containers.size());
-        for (const Line &h : l.houses)
+        for (const Bill &h : l.houses)
             n += qint64(h.containers.size());
     }
     return n;
 }
 
-qint64 Manifest::lineCount() const
+qint64 Manifest::billCount() const
 {
     qint64 n = 0;
-    for (const Line &l : lines)
+    for (const Bill &l : bills)
         n += 1 + qint64(l.houses.size());
     return n;
 }
 
-QString portOfArrival(const VesselRow &v)
+QString portOfArrival(const VoyageHeader &v)
 {
-    QString port = v.text(V::ArrivalPortCode).trimmed();
-    if (port.isEmpty() && v.text(V::PortArrival).trimmed() != QLatin1String(Placeholder::Port))
-        port = v.text(V::PortArrival).trimmed();
+    QString port = v.text(VoyageColumn::ArrivalPortCode).trimmed();
+    if (port.isEmpty() && v.text(VoyageColumn::PortArrival).trimmed() != QLatin1String(Placeholder::Port))
+        port = v.text(VoyageColumn::PortArrival).trimmed();
     return port;
 }
 
-QString terminalOperator(const VesselRow &v)
+QString terminalOperator(const VoyageHeader &v)
 {
-    QString terminal = v.text(V::TerminalCode).trimmed();
-    if (terminal.isEmpty() && v.text(V::TerminalOp).trimmed() != QLatin1String(Placeholder::Terminal))
-        terminal = v.text(V::TerminalOp).trimmed();
+    QString terminal = v.text(VoyageColumn::TerminalCode).trimmed();
+    if (terminal.isEmpty() && v.text(VoyageColumn::TerminalOp).trimmed() != QLatin1String(Placeholder::Terminal))
+        terminal = v.text(VoyageColumn::TerminalOp).trimmed();
     return terminal;
 }
 
 qint64 numberLines(Manifest &m)
 {
     qint64 n = 0;
-    for (Line &l : m.lines) {
-        l[L::LineNo] = ++n;
-        l[L::SubLineNo] = qint64(0);
-        for (Line &h : l.houses)
-            h[L::LineNo] = n;
+    for (Bill &l : m.bills) {
+        l[BillColumn::LineNo] = ++n;
+        l[BillColumn::SubLineNo] = qint64(0);
+        for (Bill &h : l.houses)
+            h[BillColumn::LineNo] = n;
     }
     return n;
 }
@@ -109,35 +109,35 @@ QString Problem::importMessage() const
 
 namespace {
 // The line's own columns, without what hangs under it.
-Line bare(const Line &l)
+Bill bare(const Bill &l)
 {
-    Line out;
-    static_cast<Row<L> &>(out) = l;
+    Bill out;
+    static_cast<Row<BillColumn> &>(out) = l;
     return out;
 }
 
-bool replayLine(const Line &l, ManifestSink &sink)
+bool replayLine(const Bill &l, ManifestSink &sink)
 {
-    if (!sink.line(bare(l)))
+    if (!sink.bill(bare(l)))
         return false;
-    for (const Line &h : l.houses) {
-        if (!sink.line(bare(h)))
+    for (const Bill &h : l.houses) {
+        if (!sink.bill(bare(h)))
             return false;
     }
     return true;
 }
 
-bool replayContents(const Line &l, ManifestSink &sink)
+bool replayContents(const Bill &l, ManifestSink &sink)
 {
     for (const Container &c : l.containers) {
         Container k = c;
-        k[K::LineNo] = l[L::LineNo];
-        k[K::SubLineNo] = l.isNull(L::SubLineNo) ? QVariant(qint64(0)) : l[L::SubLineNo];
+        k[ContainerColumn::LineNo] = l[BillColumn::LineNo];
+        k[ContainerColumn::SubLineNo] = l.isNull(BillColumn::SubLineNo) ? QVariant(qint64(0)) : l[BillColumn::SubLineNo];
         if (!sink.container(std::move(k)))
             return false;
     }
     for (const Item &i : l.items) {
-        if (!sink.item(number(l[L::LineNo]), number(l[L::SubLineNo]), Item(i)))
+        if (!sink.item(number(l[BillColumn::LineNo]), number(l[BillColumn::SubLineNo]), Item(i)))
             return false;
     }
     return true;
@@ -146,16 +146,16 @@ bool replayContents(const Line &l, ManifestSink &sink)
 
 bool replay(const Manifest &m, ManifestSink &sink)
 {
-    if (!sink.headers(std::vector<VesselRow>(m.headers), VesselMaster(m.master)))
+    if (!sink.headers(std::vector<VoyageHeader>(m.headers), VesselMaster(m.master)))
         return false;
-    for (const Line &l : m.lines) {
+    for (const Bill &l : m.bills) {
         if (!replayLine(l, sink))
             return false;
     }
-    for (const Line &l : m.lines) {
+    for (const Bill &l : m.bills) {
         if (!replayContents(l, sink))
             return false;
-        for (const Line &h : l.houses) {
+        for (const Bill &h : l.houses) {
             if (!replayContents(h, sink))
                 return false;
         }
@@ -163,53 +163,53 @@ bool replay(const Manifest &m, ManifestSink &sink)
     return sink.end();
 }
 
-bool ManifestBuilder::headers(std::vector<VesselRow> &&headers, VesselMaster &&master)
+bool ManifestBuilder::headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master)
 {
     m_manifest.headers = std::move(headers);
     m_manifest.master = std::move(master);
     if (!m_manifest.headers.empty()) {
-        m_manifest.vessel = m_manifest.headers.front().text(V::Code);
-        m_manifest.voyage = m_manifest.headers.front().text(V::Voyage);
+        m_manifest.vessel = m_manifest.headers.front().text(VoyageColumn::Code);
+        m_manifest.voyage = m_manifest.headers.front().text(VoyageColumn::Voyage);
     }
     return true;
 }
 
-Line *ManifestBuilder::find(qint64 lineNo, qint64 subLineNo)
+Bill *ManifestBuilder::find(qint64 lineNo, qint64 subLineNo)
 {
     const auto at = m_byNumber.constFind(lineNo);
     if (at == m_byNumber.constEnd())
         return nullptr;
-    Line &master = m_manifest.lines[size_t(at.value())];
+    Bill &master = m_manifest.bills[size_t(at.value())];
     if (subLineNo > 0) {
-        for (Line &h : master.houses) {
-            if (number(h[L::SubLineNo]) == subLineNo)
+        for (Bill &h : master.houses) {
+            if (number(h[BillColumn::SubLineNo]) == subLineNo)
                 return &h;
         }
     }
     return &master;
 }
 
-Line *ManifestBuilder::byKey(const QVariant &id)
+Bill *ManifestBuilder::byKey(const QVariant &id)
 {
     if (id.isNull())
         return nullptr;
     const auto at = m_byKey.constFind(id.toLongLong());
     if (at == m_byKey.constEnd())
         return nullptr;
-    Line &master = m_manifest.lines[size_t(at->first)];
+    Bill &master = m_manifest.bills[size_t(at->first)];
     return at->second < 0 ? &master : &master.houses[size_t(at->second)];
 }
 
-bool ManifestBuilder::line(Line &&line)
+bool ManifestBuilder::bill(Bill &&line)
 {
-    const qint64 lineNo = number(line[L::LineNo]);
-    const qint64 sub = number(line[L::SubLineNo]);
-    const bool keyed = !line.isNull(L::Id);
-    const qint64 id = number(line[L::Id]);
+    const qint64 lineNo = number(line[BillColumn::LineNo]);
+    const qint64 sub = number(line[BillColumn::SubLineNo]);
+    const bool keyed = !line.isNull(BillColumn::Id);
+    const qint64 id = number(line[BillColumn::Id]);
     if (sub > 0) {
         const auto master = m_byNumber.constFind(lineNo);
         if (master != m_byNumber.constEnd()) {
-            std::vector<Line> &houses = m_manifest.lines[size_t(master.value())].houses;
+            std::vector<Bill> &houses = m_manifest.bills[size_t(master.value())].houses;
             if (keyed)
                 m_byKey.insert(id, {master.value(), qsizetype(houses.size())});
             houses.push_back(std::move(line));
@@ -217,28 +217,28 @@ bool ManifestBuilder::line(Line &&line)
         }
     }
     if (!m_byNumber.contains(lineNo))
-        m_byNumber.insert(lineNo, qsizetype(m_manifest.lines.size()));
+        m_byNumber.insert(lineNo, qsizetype(m_manifest.bills.size()));
     if (keyed)
-        m_byKey.insert(id, {qsizetype(m_manifest.lines.size()), -1});
-    m_manifest.lines.push_back(std::move(line));
+        m_byKey.insert(id, {qsizetype(m_manifest.bills.size()), -1});
+    m_manifest.bills.push_back(std::move(line));
     return true;
 }
 
 bool ManifestBuilder::container(Container &&container)
 {
-    Line *l = byKey(container[K::Ref]);
+    Bill *l = byKey(container[ContainerColumn::Ref]);
     if (!l)
-        l = find(number(container[K::LineNo]), number(container[K::SubLineNo]));
+        l = find(number(container[ContainerColumn::LineNo]), number(container[ContainerColumn::SubLineNo]));
     if (!l) {
         Problem p;
         p.failure = Failure(ErrorNumber::BadFileFormat,
                             QStringLiteral("Container %1 (line %2 of the file) belongs to line number %3, which is not "
                                            "in the cargo section.")
-                                .arg(container.text(K::Number))
+                                .arg(container.text(ContainerColumn::Number))
                                 .arg(container.fileLine)
-                                .arg(container.text(K::LineNo)));
+                                .arg(container.text(ContainerColumn::LineNo)));
         p.section = Section::Container;
-        p.column = QLatin1String(columnName(K::Ref));
+        p.column = QLatin1String(columnName(ContainerColumn::Ref));
         p.line = container.fileLine;
         return m_problems.raise(p);
     }
@@ -248,7 +248,7 @@ bool ManifestBuilder::container(Container &&container)
 
 bool ManifestBuilder::item(qint64 lineNo, qint64 subLineNo, Item &&item)
 {
-    Line *l = byKey(item.columns.value(QStringLiteral("ref")));
+    Bill *l = byKey(item.columns.value(QStringLiteral("ref")));
     if (!l)
         l = find(lineNo, subLineNo);
     if (!l) {

@@ -19,7 +19,7 @@ namespace quarl::igm {
 // The tables a manifest is kept in.
 namespace Table {
 inline constexpr char Vessel[] = "vesinfo";
-inline constexpr char Line[] = "cargo";
+inline constexpr char Cargo[] = "cargo";
 inline constexpr char Container[] = "contain";
 inline constexpr char Item[] = "cargoitem"; // goods items of a line, where the database keeps them
 inline constexpr char VesselMaster[] = "D_VESSEL_CD";
@@ -27,7 +27,7 @@ inline constexpr char VesselMaster[] = "D_VESSEL_CD";
 
 // The columns of the voyage header this program names, in table order (the key Id
 // excluded). Columns it does not name travel as a row's extra columns.
-enum class V {
+enum class VoyageColumn {
     MsgName, MsgType, IgmNo, IgmDate, Name, Code, Voyage, LineCode, AgentCode, Master, Nation, PortArrival,
     LastPort, LastPort1, LastPort2, Grt, Nrt, Type, TotalItems, CargoDescription, ArrivalDate, ArrivalTime,
     LightDues, SameBottom, ShipStores, CrewList, PassengerList, CrewEffects, MaritimeDeclaration, TerminalOp,
@@ -35,21 +35,21 @@ enum class V {
     Count
 };
 // The columns of a bill of lading (cargo), in table order.
-enum class L {
+enum class BillColumn {
     Id, Vessel, Voyage, LineNo, SubLineNo, BlNo, BlDate, HblNo, HblDate, PortLoad, PortDest, ImpName, ImpAdd1,
     ImpAdd2, ImpAdd3, NotName, NotAdd1, NotAdd2, NotAdd3, Nature, ItemType, Movement, DestCode, Pkgs, PkgType,
     GrossWt, UnitWt, Volume, UnitVol, Marks, Description, UnoCode, ImoCode, BondNo, CarrierCode, Mode, Mlo,
     Count
 };
 // The columns of a container (contain), in table order.
-enum class K {
+enum class ContainerColumn {
     AutoId, Ref, LineNo, SubLineNo, Number, Seal, Agent, Status, Pkgs, Weight, Iso, Soc,
     Count
 };
 
-const char *columnName(V c);
-const char *columnName(L c);
-const char *columnName(K c);
+const char *columnName(VoyageColumn c);
+const char *columnName(BillColumn c);
+const char *columnName(ContainerColumn c);
 
 // The values of one row: the named columns by their enum, the others by column name.
 // Values are as the database keeps them (text as QString, numbers as numbers or as the
@@ -83,9 +83,9 @@ private:
     std::array<QVariant, size_t(C::Count)> m_values;
 };
 
-using VesselRow = Row<V>;
+using VoyageHeader = Row<VoyageColumn>;
 
-struct Container : Row<K>
+struct Container : Row<ContainerColumn>
 {
 };
 
@@ -96,13 +96,13 @@ struct Item
     qint64 fileLine = 0;
 };
 
-struct Line : Row<L>
+struct Bill : Row<BillColumn>
 {
     std::vector<Container> containers; // in file order, or by key when loaded
     std::vector<Item> items;
-    std::vector<Line> houses;           // house B/Ls (sub-line number above 0) under this master
+    std::vector<Bill> houses;           // house B/Ls (sub-line number above 0) under this master
 
-    QString bill() const { return text(L::BlNo); }
+    QString bill() const { return text(BillColumn::BlNo); }
 };
 
 // The vessel as the vessel code master knows it, or as a file tells it.
@@ -117,19 +117,19 @@ struct Manifest
 {
     QString vessel; // the voyage key: vessel code and voyage number as stored
     QString voyage;
-    std::vector<VesselRow> headers; // normally one; older installations may keep two
+    std::vector<VoyageHeader> headers; // normally one; older installations may keep two
     VesselMaster master;
-    std::vector<Line> lines;        // in the order they are filed
+    std::vector<Bill> bills;        // in the order they are filed
 
     qint64 containerCount() const;
-    // Master lines and house lines, in filing order.
-    qint64 lineCount() const;
+    // Master bills and house bills, in filing order.
+    qint64 billCount() const;
 };
 
 // The port of arrival and the terminal operator as filed: the columns kept for the filing,
 // else the older ones unless they hold what is stored where nothing was keyed.
-QString portOfArrival(const VesselRow &v);
-QString terminalOperator(const VesselRow &v);
+QString portOfArrival(const VoyageHeader &v);
+QString terminalOperator(const VoyageHeader &v);
 
 // Line numbers as a file is written: masters 1, 2, 3 ... in their order, and each house
 // line with its master's number. Returns the number of master lines.
@@ -194,8 +194,8 @@ class ManifestSink
 {
 public:
     virtual ~ManifestSink() = default;
-    virtual bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) = 0;
-    virtual bool line(Line &&line) = 0;
+    virtual bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master) = 0;
+    virtual bool bill(Bill &&line) = 0;
     // The container's columns lineno and sublineno name its line: the master line of that
     // number, or its house line of that sub-line number when it has one.
     virtual bool container(Container &&container) = 0;
@@ -213,8 +213,8 @@ class ManifestBuilder : public ManifestSink
 {
 public:
     explicit ManifestBuilder(Problems &problems) : m_problems(problems) {}
-    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) override;
-    bool line(Line &&line) override;
+    bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master) override;
+    bool bill(Bill &&line) override;
     bool container(Container &&container) override;
     bool item(qint64 lineNo, qint64 subLineNo, Item &&item) override;
     bool end() override { return true; }
@@ -222,8 +222,8 @@ public:
     Manifest &manifest() { return m_manifest; }
 
 private:
-    Line *find(qint64 lineNo, qint64 subLineNo);
-    Line *byKey(const QVariant &id);
+    Bill *find(qint64 lineNo, qint64 subLineNo);
+    Bill *byKey(const QVariant &id);
     Problems &m_problems;
     Manifest m_manifest;
     QHash<qint64, qsizetype> m_byNumber;                 // line number to master line

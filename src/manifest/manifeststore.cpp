@@ -22,9 +22,9 @@ namespace {
 
 // --- loading ---------------------------------------------------------------------------
 
-bool isDateColumn(V c) { return c == V::IgmDate || c == V::ArrivalDate; }
-bool isDateColumn(L c) { return c == L::BlDate || c == L::HblDate; }
-bool isDateColumn(K) { return false; }
+bool isDateColumn(VoyageColumn c) { return c == VoyageColumn::IgmDate || c == VoyageColumn::ArrivalDate; }
+bool isDateColumn(BillColumn c) { return c == BillColumn::BlDate || c == BillColumn::HblDate; }
+bool isDateColumn(ContainerColumn) { return false; }
 
 // Where each column of a selection goes: a named column of C, or an extra one by name.
 template<typename C>
@@ -97,9 +97,9 @@ QStringList namesOf(const RowCursor &rows)
     return names;
 }
 
-qint64 idOf(const Row<L> &l)
+qint64 idOf(const Row<BillColumn> &l)
 {
-    return l[L::Id].toLongLong();
+    return l[BillColumn::Id].toLongLong();
 }
 
 } // namespace
@@ -145,7 +145,7 @@ QString selection(const Database &db, const char *table, QList<C> columns, std::
 
 namespace {
 // The voyage's header rows and its vessel as the vessel code master knows it.
-Status readHeaders(const Database &db, const QString &vessel, const QString &voyage, std::vector<VesselRow> &headers,
+Status readHeaders(const Database &db, const QString &vessel, const QString &voyage, std::vector<VoyageHeader> &headers,
                    VesselMaster &master)
 {
     const Dialect &dialect = db.dialect();
@@ -153,7 +153,7 @@ Status readHeaders(const Database &db, const QString &vessel, const QString &voy
         auto q = db.query(QStringLiteral("select * from vesinfo where vslcode = ? and voyno = ? order by Id"), {vessel, voyage});
         if (!q)
             return q.failure();
-        const Mapping<V> map(namesOf(q->record()), "Id");
+        const Mapping<VoyageColumn> map(namesOf(q->record()), "Id");
         while (q->next())
             map.fill(*q, headers.emplace_back(), dialect);
         if (q->lastError().isValid())
@@ -195,7 +195,7 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
     const Dialect &dialect = db.dialect();
     const QVariantList key{vessel, voyage};
     VoyageStream info;
-    std::vector<VesselRow> headers;
+    std::vector<VoyageHeader> headers;
     VesselMaster master;
     if (Status s = readHeaders(db, vessel, voyage, headers, master); !s)
         return s.failure();
@@ -207,9 +207,9 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
         if (!count)
             return count.failure();
         const qint64 lines = count->toLongLong();
-        for (VesselRow &h : headers) {
-            info.totalsDiffer = info.totalsDiffer || h.isNull(V::TotalItems) || h[V::TotalItems].toLongLong() != lines;
-            h[V::TotalItems] = lines;
+        for (VoyageHeader &h : headers) {
+            info.totalsDiffer = info.totalsDiffer || h.isNull(VoyageColumn::TotalItems) || h[VoyageColumn::TotalItems].toLongLong() != lines;
+            h[VoyageColumn::TotalItems] = lines;
         }
     }
     if (!sink.headers(std::move(headers), std::move(master)))
@@ -218,25 +218,25 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
     {
         auto q = RowCursor::open(db,
                                  QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
-                                     .arg(selection(db, "cargo", columns.lines, {L::Id, L::LineNo, L::SubLineNo},
+                                     .arg(selection(db, "cargo", columns.lines, {BillColumn::Id, BillColumn::LineNo, BillColumn::SubLineNo},
                                                     columns.textAsBytes)),
                                  key);
         if (!q)
             return q.failure();
-        const Mapping<L> map(namesOf(*q));
-        Line l; // filled anew for every row: every column of the selection is set
+        const Mapping<BillColumn> map(namesOf(*q));
+        Bill l; // filled anew for every row: every column of the selection is set
         while (q->next()) {
             map.fill(*q, l, dialect);
             ++info.lines;
             if (filed) {
                 const qint64 id = idOf(l);
-                if (l.isNull(L::LineNo) || l[L::LineNo].toLongLong() != info.lines)
+                if (l.isNull(BillColumn::LineNo) || l[BillColumn::LineNo].toLongLong() != info.lines)
                     info.renumbered.emplace_back(id, info.lines);
                 place.insert(id, info.lines);
-                l[L::LineNo] = info.lines;
-                l[L::SubLineNo] = qint64(0);
+                l[BillColumn::LineNo] = info.lines;
+                l[BillColumn::SubLineNo] = qint64(0);
             }
-            if (!sink.line(std::move(l)))
+            if (!sink.bill(std::move(l)))
                 return info;
         }
         if (Status s = q->status(); !s)
@@ -246,17 +246,17 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
         auto q = RowCursor::open(db,
                                  QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
                                                 "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
-                                     .arg(selection(db, "contain", columns.containers, {K::Ref}, columns.textAsBytes)),
+                                     .arg(selection(db, "contain", columns.containers, {ContainerColumn::Ref}, columns.textAsBytes)),
                                  key);
         if (!q)
             return q.failure();
-        const Mapping<K> map(namesOf(*q));
+        const Mapping<ContainerColumn> map(namesOf(*q));
         Container c;
         while (q->next()) {
             map.fill(*q, c, dialect);
             if (filed) {
-                c[K::LineNo] = place.value(c[K::Ref].toLongLong());
-                c[K::SubLineNo] = qint64(0);
+                c[ContainerColumn::LineNo] = place.value(c[ContainerColumn::Ref].toLongLong());
+                c[ContainerColumn::SubLineNo] = qint64(0);
             }
             ++info.containers;
             if (!sink.container(std::move(c)))
@@ -393,7 +393,7 @@ Status NestedVoyage::slices(F &&each) const
     return Status::ok();
 }
 
-Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
+Status NestedVoyage::readBills(const std::function<bool(Bill &&)> &take) const
 {
     const Database &db = *m_db;
     const Dialect &dialect = db.dialect();
@@ -403,14 +403,14 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
         if (stopped)
             return Status::ok();
         const QVariantList key{m_vessel, m_voyage, low, high};
-        std::vector<Line> lines(end - begin);
+        std::vector<Bill> lines(end - begin);
         {
             auto q = RowCursor::open(db, QStringLiteral("select * from cargo where vslcode = ? and voyno = ? and id between ? and ? "
                                              "order by id"),
                               key);
             if (!q)
                 return q.failure();
-            Mapping<L> map(namesOf(*q));
+            Mapping<BillColumn> map(namesOf(*q));
             map.nullExtras = false; // read as absent, which the writer takes the same
             while (q->next()) {
                 const auto place = at.constFind(q->value(0).toLongLong());
@@ -456,8 +456,8 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
         size_t m = 0;
         for (size_t i = 0; i < lines.size(); ++i) {
             const Entry &e = m_order[begin + i];
-            lines[i][L::LineNo] = e.line;
-            lines[i][L::SubLineNo] = e.sub;
+            lines[i][BillColumn::LineNo] = e.line;
+            lines[i][BillColumn::SubLineNo] = e.sub;
             if (e.master)
                 m = i;
             else
@@ -472,7 +472,7 @@ Status NestedVoyage::lines(const std::function<bool(Line &&)> &take) const
     });
 }
 
-Result<std::vector<std::vector<Container>>> NestedVoyage::sliceContainers(const QList<K> &columns, size_t size,
+Result<std::vector<std::vector<Container>>> NestedVoyage::sliceContainers(const QList<ContainerColumn> &columns, size_t size,
                                                                            qint64 low, qint64 high,
                                                                            const QHash<qint64, size_t> &at) const
 {
@@ -481,17 +481,17 @@ Result<std::vector<std::vector<Container>>> NestedVoyage::sliceContainers(const 
                              QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
                                             "where cargo.vslcode = ? and cargo.voyno = ? and cargo.id between ? and ? "
                                             "order by cargo.id, contain.autoid")
-                                 .arg(selection(db, "contain", columns, {K::Ref}, false)),
+                                 .arg(selection(db, "contain", columns, {ContainerColumn::Ref}, false)),
                              {m_vessel, m_voyage, low, high});
     if (!q)
         return q.failure();
     std::vector<std::vector<Container>> byLine(size);
-    Mapping<K> map(namesOf(*q));
+    Mapping<ContainerColumn> map(namesOf(*q));
     map.nullExtras = false;
     Container c;
     while (q->next()) {
         map.fill(*q, c, db.dialect());
-        const auto place = at.constFind(c[K::Ref].toLongLong());
+        const auto place = at.constFind(c[ContainerColumn::Ref].toLongLong());
         if (place != at.constEnd())
             byLine[place.value()].push_back(std::move(c));
         c = Container();
@@ -501,7 +501,7 @@ Result<std::vector<std::vector<Container>>> NestedVoyage::sliceContainers(const 
     return byLine;
 }
 
-Status NestedVoyage::containers(const QList<K> &columns, const std::function<bool(Container &&, bool)> &take) const
+Status NestedVoyage::containers(const QList<ContainerColumn> &columns, const std::function<bool(Container &&, bool)> &take) const
 {
     bool stopped = false;
     return slices([&](size_t begin, size_t end, qint64 low, qint64 high, const QHash<qint64, size_t> &at) -> Status {
@@ -663,7 +663,7 @@ struct ManifestSaver::Private
 {
     Private(const Database &db, const SaveOptions &options, const Confirm &confirm, Problems &problems)
         : db(db), options(options), confirm(confirm), problems(problems),
-          lineInsert(db, Table::Line, {L::Id}, options.lines), containerInsert(db, Table::Container, {K::Ref}, options.containers),
+          lineInsert(db, Table::Cargo, {BillColumn::Id}, options.lines), containerInsert(db, Table::Container, {ContainerColumn::Ref}, options.containers),
           vesselInsert(db, Table::Vessel, {}), itemQuery(db.handle())
     {
     }
@@ -674,9 +674,9 @@ struct ManifestSaver::Private
     Problems &problems;
     // Before the transaction, so that they are released after it has ended: PostgreSQL
     // refuses to free a statement inside a failed transaction.
-    Insert<L> lineInsert;
-    Insert<K> containerInsert;
-    Insert<V> vesselInsert;
+    Insert<BillColumn> lineInsert;
+    Insert<ContainerColumn> containerInsert;
+    Insert<VoyageColumn> vesselInsert;
     QSqlQuery itemQuery;
     QString itemSignature;
     std::optional<QStringList> itemColumns; // of the goods items' table; empty when there is none
@@ -768,10 +768,10 @@ struct ManifestSaver::Private
         }
         return true;
     }
-    bool keepVesselMaster(std::vector<VesselRow> &headers, const VesselMaster &master);
+    bool keepVesselMaster(std::vector<VoyageHeader> &headers, const VesselMaster &master);
 };
 
-bool ManifestSaver::Private::keepVesselMaster(std::vector<VesselRow> &headers, const VesselMaster &master)
+bool ManifestSaver::Private::keepVesselMaster(std::vector<VoyageHeader> &headers, const VesselMaster &master)
 {
     const QString code = master.code;
     if (code.trimmed().isEmpty())
@@ -784,9 +784,9 @@ bool ManifestSaver::Private::keepVesselMaster(std::vector<VesselRow> &headers, c
         // name, nationality and tonnage the file does not carry come from the master, as
         // the voyage screen takes them
         const QSqlRecord r = q->record();
-        for (VesselRow &h : headers) {
-            const std::pair<V, const char *> fromMaster[] = {
-                {V::Name, "VESSEL_NM"}, {V::Nation, "VESSEL_NATION"}, {V::Grt, "grt"}, {V::Nrt, "nrt"}};
+        for (VoyageHeader &h : headers) {
+            const std::pair<VoyageColumn, const char *> fromMaster[] = {
+                {VoyageColumn::Name, "VESSEL_NM"}, {VoyageColumn::Nation, "VESSEL_NATION"}, {VoyageColumn::Grt, "grt"}, {VoyageColumn::Nrt, "nrt"}};
             for (const auto &[column, masterColumn] : fromMaster) {
                 if (h.isNull(column))
                     h[column] = r.value(QLatin1String(masterColumn));
@@ -833,23 +833,23 @@ ManifestSaver::~ManifestSaver()
     d->tx.reset(); // rolled back unless committed, before the statements go
 }
 
-bool ManifestSaver::headers(std::vector<VesselRow> &&headers, VesselMaster &&master)
+bool ManifestSaver::headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master)
 {
     if (headers.empty())
         return d->refuse(ErrorNumber::BadFileFormat, QStringLiteral("The file holds no vessel record."));
-    const VesselRow &first = headers.front();
-    d->vessel = first.text(V::Code);
-    d->voyage = first.text(V::Voyage);
+    const VoyageHeader &first = headers.front();
+    d->vessel = first.text(VoyageColumn::Code);
+    d->voyage = first.text(VoyageColumn::Voyage);
     if (d->vessel.trimmed().isEmpty() || d->voyage.trimmed().isEmpty())
         return d->refuse(ErrorNumber::BadFileFormat,
                          QStringLiteral("Line %1 of the file is a vessel record without a vessel code or a voyage number.")
                              .arg(first.fileLine));
-    for (const VesselRow &h : headers) {
-        if (h.text(V::Code) != d->vessel || h.text(V::Voyage) != d->voyage)
+    for (const VoyageHeader &h : headers) {
+        if (h.text(VoyageColumn::Code) != d->vessel || h.text(VoyageColumn::Voyage) != d->voyage)
             return d->refuse(ErrorNumber::BadFileFormat,
                              QStringLiteral("Line %1 of the file is a vessel record of %2 / %3, another voyage than %4 / %5.")
-                                 .arg(QString::number(h.fileLine), h.text(V::Code), h.text(V::Voyage), d->vessel, d->voyage));
-        d->totals.emplace_back(h.fileLine, h[V::TotalItems]);
+                                 .arg(QString::number(h.fileLine), h.text(VoyageColumn::Code), h.text(VoyageColumn::Voyage), d->vessel, d->voyage));
+        d->totals.emplace_back(h.fileLine, h[VoyageColumn::TotalItems]);
     }
     if (!d->confirm || !d->confirm(Messages::importQuestion(d->vessel, d->voyage))) {
         d->declined = true;
@@ -878,7 +878,7 @@ bool ManifestSaver::headers(std::vector<VesselRow> &&headers, VesselMaster &&mas
                          Section::Vessel, QStringLiteral("vslcode"));
     if (!d->keepVesselMaster(headers, master))
         return false;
-    for (const VesselRow &h : headers) {
+    for (const VoyageHeader &h : headers) {
         if (const QString lacking = d->vesselInsert.missing(h); !lacking.isEmpty())
             return d->lacks(Table::Vessel, lacking, Section::Vessel, h.fileLine);
         QSqlError e;
@@ -889,19 +889,19 @@ bool ManifestSaver::headers(std::vector<VesselRow> &&headers, VesselMaster &&mas
     return true;
 }
 
-bool ManifestSaver::line(Line &&line)
+bool ManifestSaver::bill(Bill &&line)
 {
     if (!d->started)
         return false;
-    if (!d->sameVoyage(line[L::Vessel], line[L::Voyage], line.fileLine, Section::Cargo, line.bill()))
+    if (!d->sameVoyage(line[BillColumn::Vessel], line[BillColumn::Voyage], line.fileLine, Section::Cargo, line.bill()))
         return false;
     // a layout whose lines do not name their voyage: the header's
-    if (line.isNull(L::Vessel))
-        line[L::Vessel] = d->vessel;
-    if (line.isNull(L::Voyage))
-        line[L::Voyage] = d->voyage;
-    const qint64 lineNo = line[L::LineNo].toLongLong();
-    const qint64 sub = line[L::SubLineNo].toLongLong();
+    if (line.isNull(BillColumn::Vessel))
+        line[BillColumn::Vessel] = d->vessel;
+    if (line.isNull(BillColumn::Voyage))
+        line[BillColumn::Voyage] = d->voyage;
+    const qint64 lineNo = line[BillColumn::LineNo].toLongLong();
+    const qint64 sub = line[BillColumn::SubLineNo].toLongLong();
     const bool house = sub > 0 && d->masters.contains(lineNo);
     if (house ? d->houses.contains({lineNo, sub}) : d->masters.contains(lineNo))
         return d->refuse(ErrorNumber::BadFileFormat,
@@ -911,7 +911,7 @@ bool ManifestSaver::line(Line &&line)
                              .arg(line.fileLine),
                          Section::Cargo, QStringLiteral("lineno"), line.fileLine, line.bill());
     if (const QString lacking = d->lineInsert.missing(line); !lacking.isEmpty())
-        return d->lacks(Table::Line, lacking, Section::Cargo, line.fileLine);
+        return d->lacks(Table::Cargo, lacking, Section::Cargo, line.fileLine);
     const qint64 id = d->nextKey++;
     QSqlError e;
     if (!d->lineInsert.exec(line, {id}, &e))
@@ -930,8 +930,8 @@ bool ManifestSaver::container(Container &&c)
         return false;
     if (!d->sameVoyage(c.fileVessel, c.fileVoyage, c.fileLine, Section::Container, QString()))
         return false;
-    const qint64 lineNo = c[K::LineNo].toLongLong();
-    const qint64 sub = c[K::SubLineNo].toLongLong();
+    const qint64 lineNo = c[ContainerColumn::LineNo].toLongLong();
+    const qint64 sub = c[ContainerColumn::SubLineNo].toLongLong();
     qint64 ref = -1;
     if (sub > 0)
         ref = d->houses.value({lineNo, sub}, -1);
@@ -941,7 +941,7 @@ bool ManifestSaver::container(Container &&c)
         return d->refuse(ErrorNumber::BadFileFormat,
                          QStringLiteral("Container %1 (line %2 of the file) belongs to line number %3, which is not in "
                                         "the cargo section.")
-                             .arg(c.text(K::Number), QString::number(c.fileLine), c.text(K::LineNo)),
+                             .arg(c.text(ContainerColumn::Number), QString::number(c.fileLine), c.text(ContainerColumn::LineNo)),
                          Section::Container, QStringLiteral("ref"), c.fileLine);
     if (const QString lacking = d->containerInsert.missing(c); !lacking.isEmpty())
         return d->lacks(Table::Container, lacking, Section::Container, c.fileLine);

@@ -42,8 +42,8 @@ struct VoyageStream
 // which a writer takes as it is: the driver then converts nothing.
 struct StreamColumns
 {
-    QList<L> lines;
-    QList<K> containers;
+    QList<BillColumn> lines;
+    QList<ContainerColumn> containers;
     bool textAsBytes = false;
 };
 Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, const QString &voyage, ManifestSink &sink,
@@ -66,21 +66,22 @@ public:
     // A voyage without header rows has no headers and no lines.
     static Result<NestedVoyage> open(const Database &db, const QString &vessel, const QString &voyage);
 
-    const std::vector<VesselRow> &headers() const { return m_headers; }
+    const std::vector<VoyageHeader> &headers() const { return m_headers; }
     const VesselMaster &master() const { return m_master; }
-    qint64 masterLines() const { return m_masters; }
-    qint64 lines() const { return qint64(m_order.size()); }
+    qint64 masterCount() const { return m_masters; }
+    // masters and houses
+    qint64 billCount() const { return qint64(m_order.size()); }
     // the natures of cargo of the master lines, trimmed, in capitals
     const QSet<QString> &masterNatures() const { return m_natures; }
 
     // The master lines whole, in order, numbered as a file files them: masters 1..n, each
     // house line with its master's number and sub-line numbers 1, 2 ... under it. Stops
     // where take returns false.
-    Status lines(const std::function<bool(Line &&)> &take) const;
+    Status readBills(const std::function<bool(Bill &&)> &take) const;
     // Every container in the order of its lines as above (by key within a line), with whether
     // its line is a master line; columns: those read (all when empty).
-    Status containers(const QList<K> &columns, const std::function<bool(Container &&, bool onMaster)> &take) const;
-    // The lines whose stored numbers differ from those lines() gives them: key, line number,
+    Status containers(const QList<ContainerColumn> &columns, const std::function<bool(Container &&, bool onMaster)> &take) const;
+    // The lines whose stored numbers differ from those readBills() gives them: key, line number,
     // sub-line number as filed.
     std::vector<std::tuple<qint64, qint64, qint64>> renumbered() const;
 
@@ -97,12 +98,12 @@ private:
     Status slices(F &&each) const;
     // The containers of the lines with keys low..high, by their place in the slice (at);
     // columns: those read (all when empty).
-    Result<std::vector<std::vector<Container>>> sliceContainers(const QList<K> &columns, size_t size, qint64 low,
+    Result<std::vector<std::vector<Container>>> sliceContainers(const QList<ContainerColumn> &columns, size_t size, qint64 low,
                                                                 qint64 high, const QHash<qint64, size_t> &at) const;
 
     const Database *m_db = nullptr;
     QString m_vessel, m_voyage;
-    std::vector<VesselRow> m_headers;
+    std::vector<VoyageHeader> m_headers;
     VesselMaster m_master;
     std::vector<Entry> m_order; // in filing order
     qint64 m_masters = 0;
@@ -116,8 +117,8 @@ struct SaveOptions
     std::function<bool()> cancelled;
     // The columns of lines and containers the source fills (all when empty); the others
     // are left to the table's defaults.
-    QList<L> lines;
-    QList<K> containers;
+    QList<BillColumn> lines;
+    QList<ContainerColumn> containers;
 };
 
 // Stores a manifest as it is read, record by record, with new keys: after confirm has
@@ -131,8 +132,8 @@ public:
     ManifestSaver(const Database &db, const SaveOptions &options, const Confirm &confirm, Problems &problems);
     ~ManifestSaver() override;
 
-    bool headers(std::vector<VesselRow> &&headers, VesselMaster &&master) override;
-    bool line(Line &&line) override;
+    bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master) override;
+    bool bill(Bill &&line) override;
     bool container(Container &&container) override;
     bool item(qint64 lineNo, qint64 subLineNo, Item &&item) override;
     bool end() override;

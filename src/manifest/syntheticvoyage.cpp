@@ -56,19 +56,19 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     m.master.nrt = 24360.0;
     m.master.imo = QStringLiteral("9387126");
     const QDate arrival(2024, 1, 20);
-    VesselRow h;
-    const std::pair<V, QVariant> header[] = {
-        {V::Name, QStringLiteral("SYNTHETIC TRADER")}, {V::Code, v.vessel}, {V::Voyage, v.voyage},
-        {V::LineCode, QStringLiteral("SYNLINE")}, {V::AgentCode, QStringLiteral("SYNAGENT")},
-        {V::Master, QStringLiteral("ANIL KUMAR MENON")}, {V::Nation, QStringLiteral("IN")},
-        {V::PortArrival, QStringLiteral("INNSA1")}, {V::LastPort, QStringLiteral("SGSIN")},
-        {V::LastPort1, QStringLiteral("LKCMB")}, {V::LastPort2, QStringLiteral("AEJEA")}, {V::Grt, 41225.5},
-        {V::Nrt, 24360.0}, {V::Type, QStringLiteral("CON")}, {V::TotalItems, qint64(v.lines)},
-        {V::CargoDescription, QStringLiteral("CONTAINERS")}, {V::ArrivalDate, arrival},
-        {V::ArrivalTime, QStringLiteral("06:30")}, {V::LightDues, 1250.75}, {V::SameBottom, QStringLiteral("N")},
-        {V::ShipStores, QStringLiteral("Y")}, {V::CrewList, QStringLiteral("Y")}, {V::PassengerList, QStringLiteral("N")},
-        {V::CrewEffects, QStringLiteral("Y")}, {V::MaritimeDeclaration, QStringLiteral("Y")},
-        {V::TerminalOp, QStringLiteral("NSICT")}};
+    VoyageHeader h;
+    const std::pair<VoyageColumn, QVariant> header[] = {
+        {VoyageColumn::Name, QStringLiteral("SYNTHETIC TRADER")}, {VoyageColumn::Code, v.vessel}, {VoyageColumn::Voyage, v.voyage},
+        {VoyageColumn::LineCode, QStringLiteral("SYNLINE")}, {VoyageColumn::AgentCode, QStringLiteral("SYNAGENT")},
+        {VoyageColumn::Master, QStringLiteral("ANIL KUMAR MENON")}, {VoyageColumn::Nation, QStringLiteral("IN")},
+        {VoyageColumn::PortArrival, QStringLiteral("INNSA1")}, {VoyageColumn::LastPort, QStringLiteral("SGSIN")},
+        {VoyageColumn::LastPort1, QStringLiteral("LKCMB")}, {VoyageColumn::LastPort2, QStringLiteral("AEJEA")}, {VoyageColumn::Grt, 41225.5},
+        {VoyageColumn::Nrt, 24360.0}, {VoyageColumn::Type, QStringLiteral("CON")}, {VoyageColumn::TotalItems, qint64(v.lines)},
+        {VoyageColumn::CargoDescription, QStringLiteral("CONTAINERS")}, {VoyageColumn::ArrivalDate, arrival},
+        {VoyageColumn::ArrivalTime, QStringLiteral("06:30")}, {VoyageColumn::LightDues, 1250.75}, {VoyageColumn::SameBottom, QStringLiteral("N")},
+        {VoyageColumn::ShipStores, QStringLiteral("Y")}, {VoyageColumn::CrewList, QStringLiteral("Y")}, {VoyageColumn::PassengerList, QStringLiteral("N")},
+        {VoyageColumn::CrewEffects, QStringLiteral("Y")}, {VoyageColumn::MaritimeDeclaration, QStringLiteral("Y")},
+        {VoyageColumn::TerminalOp, QStringLiteral("NSICT")}};
     for (const auto &[column, value] : header)
         h[column] = value;
     m.headers.push_back(std::move(h));
@@ -85,46 +85,46 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
         const bool dangerous = i % 13 == 6;
         const quint32 r = rng.generate();
         const double volume = (i % 4 == 0) ? double(10 + r % 900) / 4.0 : 0.0;
-        const std::pair<L, QVariant> values[] = {
-            {L::Vessel, v.vessel},
-            {L::Voyage, v.voyage},
-            {L::LineNo, qint64(i)},
-            {L::SubLineNo, qint64(0)},
-            {L::BlNo, QStringLiteral("%1%2").arg(blPrefix).arg(i, 6, 10, QLatin1Char('0'))},
-            {L::BlDate, arrival.addDays(-10 - int(r % 40))},
-            {L::PortLoad, QLatin1String(pick(LoadPorts, r >> 3))},
-            {L::PortDest, transhipment ? QStringLiteral("INMAA1") : QStringLiteral("INNSA1")},
-            {L::ImpName, QLatin1String(pick(Importers, r >> 5))},
-            {L::ImpAdd1, QLatin1String(pick(Streets, r >> 7))},
-            {L::ImpAdd2, QStringLiteral("FORT")},
-            {L::ImpAdd3, QLatin1String(pick(Towns, r >> 9))},
-            {L::NotName, QStringLiteral("SAME AS CONSIGNEE")},
-            {L::NotAdd1, QString()},
-            {L::NotAdd2, QString()},
-            {L::NotAdd3, QString()},
-            {L::Nature, nature},
-            {L::ItemType, QStringLiteral("GC")},
-            {L::Movement, transhipment ? QStringLiteral("TI") : QStringLiteral("LC")},
-            {L::DestCode, transhipment ? QStringLiteral("INMAA1") : QString()},
-            {L::Pkgs, int(1 + (r >> 11) % 900)},
-            {L::PkgType, QLatin1String(pick(Packages, r >> 13))},
-            {L::GrossWt, double(1000 + (r >> 15) % 20000) + ((r & 1) ? 0.5 : 0.0)},
-            {L::UnitWt, QStringLiteral("KGS")},
-            {L::Volume, volume},
-            {L::UnitVol, QStringLiteral("CBM")},
-            {L::Marks, QStringLiteral("MARKS %1/1-%2").arg(i).arg(1 + (r >> 11) % 900)},
-            {L::Description, QLatin1String(pick(Goods, r >> 17))},
-            {L::UnoCode, dangerous ? QStringLiteral("1866") : QStringLiteral("ZZZZZ")},
-            {L::ImoCode, dangerous ? QStringLiteral("3") : QStringLiteral("ZZZ")},
-            {L::BondNo, transhipment ? double(200000 + i) : 0.0},
-            {L::CarrierCode, transhipment ? QStringLiteral("CAC0001") : QString()},
-            {L::Mode, transhipment ? QStringLiteral("R") : QString()},
-            {L::Mlo, transhipment ? QStringLiteral("MLO0001") : QString()},
+        const std::pair<BillColumn, QVariant> values[] = {
+            {BillColumn::Vessel, v.vessel},
+            {BillColumn::Voyage, v.voyage},
+            {BillColumn::LineNo, qint64(i)},
+            {BillColumn::SubLineNo, qint64(0)},
+            {BillColumn::BlNo, QStringLiteral("%1%2").arg(blPrefix).arg(i, 6, 10, QLatin1Char('0'))},
+            {BillColumn::BlDate, arrival.addDays(-10 - int(r % 40))},
+            {BillColumn::PortLoad, QLatin1String(pick(LoadPorts, r >> 3))},
+            {BillColumn::PortDest, transhipment ? QStringLiteral("INMAA1") : QStringLiteral("INNSA1")},
+            {BillColumn::ImpName, QLatin1String(pick(Importers, r >> 5))},
+            {BillColumn::ImpAdd1, QLatin1String(pick(Streets, r >> 7))},
+            {BillColumn::ImpAdd2, QStringLiteral("FORT")},
+            {BillColumn::ImpAdd3, QLatin1String(pick(Towns, r >> 9))},
+            {BillColumn::NotName, QStringLiteral("SAME AS CONSIGNEE")},
+            {BillColumn::NotAdd1, QString()},
+            {BillColumn::NotAdd2, QString()},
+            {BillColumn::NotAdd3, QString()},
+            {BillColumn::Nature, nature},
+            {BillColumn::ItemType, QStringLiteral("GC")},
+            {BillColumn::Movement, transhipment ? QStringLiteral("TI") : QStringLiteral("LC")},
+            {BillColumn::DestCode, transhipment ? QStringLiteral("INMAA1") : QString()},
+            {BillColumn::Pkgs, int(1 + (r >> 11) % 900)},
+            {BillColumn::PkgType, QLatin1String(pick(Packages, r >> 13))},
+            {BillColumn::GrossWt, double(1000 + (r >> 15) % 20000) + ((r & 1) ? 0.5 : 0.0)},
+            {BillColumn::UnitWt, QStringLiteral("KGS")},
+            {BillColumn::Volume, volume},
+            {BillColumn::UnitVol, QStringLiteral("CBM")},
+            {BillColumn::Marks, QStringLiteral("MARKS %1/1-%2").arg(i).arg(1 + (r >> 11) % 900)},
+            {BillColumn::Description, QLatin1String(pick(Goods, r >> 17))},
+            {BillColumn::UnoCode, dangerous ? QStringLiteral("1866") : QStringLiteral("ZZZZZ")},
+            {BillColumn::ImoCode, dangerous ? QStringLiteral("3") : QStringLiteral("ZZZ")},
+            {BillColumn::BondNo, transhipment ? double(200000 + i) : 0.0},
+            {BillColumn::CarrierCode, transhipment ? QStringLiteral("CAC0001") : QString()},
+            {BillColumn::Mode, transhipment ? QStringLiteral("R") : QString()},
+            {BillColumn::Mlo, transhipment ? QStringLiteral("MLO0001") : QString()},
         };
-        Line line;
+        Bill line;
         for (const auto &[column, value] : values)
             line[column] = value;
-        m.lines.push_back(std::move(line));
+        m.bills.push_back(std::move(line));
     }
 
     if (v.containers > 0 && containerLines.empty())
@@ -134,7 +134,7 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
     const qint64 extra = containerLines.empty() ? 0 : v.containers % qint64(containerLines.size());
     qint64 serial = 0;
     for (size_t l = 0; l < containerLines.size(); ++l) {
-        Line &line = m.lines[containerLines[l]];
+        Bill &line = m.bills[containerLines[l]];
         const qint64 n = perLine + (qint64(l) < extra ? 1 : 0);
         qint64 held = 0;
         for (qint64 k = 0; k < n; ++k) {
@@ -144,22 +144,22 @@ Status addSyntheticVoyage(const Database &db, const SyntheticVoyage &v)
             // an empty box comes after a full one: every line holds packages
             const bool empty = k > 0 && r % 50 == 0;
             Container c;
-            c[K::LineNo] = line[L::LineNo];
-            c[K::SubLineNo] = qint64(0);
-            c[K::Number] = owner + QString::number(Installer::containerCheckDigit(owner));
-            c[K::Seal] = QStringLiteral("SL%1").arg(7000000 + serial);
-            c[K::Agent] = QStringLiteral("SYNAGENT");
-            c[K::Status] = empty ? QStringLiteral("MTY") : QStringLiteral("FCL");
-            c[K::Pkgs] = empty ? 0 : int(1 + (r >> 4) % 400);
-            c[K::Weight] = empty ? 0.0 : double(1 + (r >> 12) % 28) + double((r >> 20) % 4) / 4.0;
-            c[K::Iso] = QLatin1String(pick(IsoCodes, r >> 22));
-            c[K::Soc] = QStringLiteral("N");
-            held += c[K::Pkgs].toLongLong();
+            c[ContainerColumn::LineNo] = line[BillColumn::LineNo];
+            c[ContainerColumn::SubLineNo] = qint64(0);
+            c[ContainerColumn::Number] = owner + QString::number(Installer::containerCheckDigit(owner));
+            c[ContainerColumn::Seal] = QStringLiteral("SL%1").arg(7000000 + serial);
+            c[ContainerColumn::Agent] = QStringLiteral("SYNAGENT");
+            c[ContainerColumn::Status] = empty ? QStringLiteral("MTY") : QStringLiteral("FCL");
+            c[ContainerColumn::Pkgs] = empty ? 0 : int(1 + (r >> 4) % 400);
+            c[ContainerColumn::Weight] = empty ? 0.0 : double(1 + (r >> 12) % 28) + double((r >> 20) % 4) / 4.0;
+            c[ContainerColumn::Iso] = QLatin1String(pick(IsoCodes, r >> 22));
+            c[ContainerColumn::Soc] = QStringLiteral("N");
+            held += c[ContainerColumn::Pkgs].toLongLong();
             line.containers.push_back(std::move(c));
         }
         // a line declares the packages its containers hold, as a checked manifest does
         if (n > 0)
-            line[L::Pkgs] = held;
+            line[BillColumn::Pkgs] = held;
     }
     SaveOptions options;
     options.withVessel = true;

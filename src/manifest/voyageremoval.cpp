@@ -9,7 +9,7 @@
 
 namespace quarl::igm {
 
-RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QString &voyage, bool withVessel,
+RemovalResult removeVoyage(const Database &db, const QString &vessel, const QString &voyage, bool withVessel,
                            const Confirm &confirm)
 {
     RemovalResult result;

@@ -22,7 +22,7 @@ struct RemovalResult
 // Deletes the voyage's lines with their containers and goods items, and with withVessel its header too,
 // in one transaction, after confirm has answered "The Data will paramanently be DELETED ? ".
 // A voyage without lines is refused and keeps its header.
-RemovalResult RemoveVoyage(const Database &db, const QString &vessel, const QString &voyage, bool withVessel,
+RemovalResult removeVoyage(const Database &db, const QString &vessel, const QString &voyage, bool withVessel,
                            const Confirm &confirm);
 
 } // namespace quarl::igm

@@ -1294,7 +1294,7 @@ SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptio
 
 } // namespace
 
-SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options)
+SamCheckReport checkSamData(const char *begin, const char *end, const SamCheckOptions &options)
 {
     return checkData(begin, end, options, false);
 }
@@ -1379,12 +1379,12 @@ SamCheckReport SamCheckStream::finish()
     return d->report;
 }
 
-SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options)
+SamCheckReport checkSamData(const QByteArray &data, const SamCheckOptions &options)
 {
-    return CheckSamData(data.constData(), data.constData() + data.size(), options);
+    return checkSamData(data.constData(), data.constData() + data.size(), options);
 }
 
-SamCheckReport CheckSamFile(const QString &path, const SamCheckOptions &options)
+SamCheckReport checkSamFile(const QString &path, const SamCheckOptions &options)
 {
     SamCheckOptions named = options;
     if (named.fileName.isEmpty())
@@ -1400,12 +1400,12 @@ SamCheckReport CheckSamFile(const QString &path, const SamCheckOptions &options)
         return r;
     }
     if (file.size() == 0)
-        return CheckSamData(QByteArray(), named);
+        return checkSamData(QByteArray(), named);
     const uchar *mapped = file.map(0, file.size());
     if (mapped)
         return checkData(reinterpret_cast<const char *>(mapped), reinterpret_cast<const char *>(mapped) + file.size(), named, true);
     const QByteArray data = file.readAll();
-    return CheckSamData(data, named);
+    return checkSamData(data, named);
 }
 
 } // namespace quarl::igm

@@ -90,9 +90,9 @@ inline constexpr char SamSchemaFileName[] = "SACHM23_SAM.schema.json";
 
 // Checks a SAM file before it is signed: the schema, then the gateway's business rules that
 // can be checked without the gateway's own data. Reads the file a line at a time.
-SamCheckReport CheckSamFile(const QString &path, const SamCheckOptions &options = {});
-SamCheckReport CheckSamData(const QByteArray &data, const SamCheckOptions &options = {});
-SamCheckReport CheckSamData(const char *begin, const char *end, const SamCheckOptions &options);
+SamCheckReport checkSamFile(const QString &path, const SamCheckOptions &options = {});
+SamCheckReport checkSamData(const QByteArray &data, const SamCheckOptions &options = {});
+SamCheckReport checkSamData(const char *begin, const char *end, const SamCheckOptions &options);
 
 // The same check of a file while it is being written: the writer hands over each piece it
 // writes, in order, and another thread reads and checks them as they come, so that writing

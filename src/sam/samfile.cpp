@@ -91,17 +91,17 @@ public:
 
     Status countBoxes()
     {
-        return m_voyage.containers({K::AutoId, K::Number, K::Weight, K::Pkgs}, [&](Container &&c, bool onMaster) {
-            const QString id = c.text(K::Number).trimmed();
+        return m_voyage.containers({ContainerColumn::AutoId, ContainerColumn::Number, ContainerColumn::Weight, ContainerColumn::Pkgs}, [&](Container &&c, bool onMaster) {
+            const QString id = c.text(ContainerColumn::Number).trimmed();
             auto it = m_slot.find(id);
             if (it == m_slot.end()) {
                 it = m_slot.insert(id, m_boxes.size());
-                m_boxes.push_back({c[K::AutoId].toLongLong(), 0, 0});
+                m_boxes.push_back({c[ContainerColumn::AutoId].toLongLong(), 0, 0});
             }
             if (onMaster) {
                 Box &b = m_boxes[it.value()];
-                b.weight += Format::numericValue(c[K::Weight]);
-                b.packages += qint64(Format::numericValue(c[K::Pkgs]));
+                b.weight += Format::numericValue(c[ContainerColumn::Weight]);
+                b.packages += qint64(Format::numericValue(c[ContainerColumn::Pkgs]));
             }
             ++m_rows;
             return true;
@@ -109,19 +109,19 @@ public:
     }
     qint64 containerRows() const { return m_rows; }
 
-    const VesselRow &header() const override { return m_voyage.headers().front(); }
+    const VoyageHeader &header() const override { return m_voyage.headers().front(); }
     QString imo() const override { return m_voyage.master().imo.toString().trimmed(); }
-    qint64 masterLines() const override { return m_voyage.masterLines(); }
+    qint64 masterCount() const override { return m_voyage.masterCount(); }
     const QSet<QString> &masterNatures() const override { return m_voyage.masterNatures(); }
     qint64 voyageBoxCount() const override { return qint64(m_boxes.size()); }
-    Status lines(const std::function<bool(const Line &)> &take) const override
+    Status readBills(const std::function<bool(const Bill &)> &take) const override
     {
-        return m_voyage.lines([&](Line &&l) { return take(l); });
+        return m_voyage.readBills([&](Bill &&l) { return take(l); });
     }
     bool firstOf(const Container &c, double *weight, qint64 *packages) const override
     {
-        const auto it = m_slot.constFind(c.text(K::Number).trimmed());
-        if (it == m_slot.constEnd() || m_boxes[it.value()].first != c[K::AutoId].toLongLong())
+        const auto it = m_slot.constFind(c.text(ContainerColumn::Number).trimmed());
+        if (it == m_slot.constEnd() || m_boxes[it.value()].first != c[ContainerColumn::AutoId].toLongLong())
             return false;
         *weight = m_boxes[it.value()].weight;
         *packages = m_boxes[it.value()].packages;
@@ -143,7 +143,7 @@ private:
 
 } // namespace
 
-SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
+SamWriteResult writeSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
                             const SamWriteOptions &options)
 {
     if (Format::trimTrailing(options.iceGateUser).trimmed().isEmpty()
@@ -165,7 +165,7 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
     const NestedVoyage &nested = opened.value();
     if (nested.headers().empty())
         return refused(QLatin1String(Messages::NoVoyage));
-    if (nested.lines() == 0)
+    if (nested.billCount() == 0)
         return refused(QLatin1String(Messages::NoCargo));
     Result<Filer::Details> filer = Filer::read(db);
     if (!filer)
@@ -224,7 +224,7 @@ SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QSt
 
     SamWriteResult result;
     result.check = check.finish();
-    result.lines = nested.lines();
+    result.lines = nested.billCount();
     result.containers = source.containerRows();
     if (options.checkOnly) {
         result.outcome = Outcome::done();
@@ -310,7 +310,7 @@ Result<std::pair<QString, QString>> samVoyageOf(const QString &path)
                      text(master.value("voyageDtls", Json::object()), "voyageNo")};
 }
 
-SamImportResult ImportSamFile(const Database &db, const QString &path, const SamImportOptions &options,
+SamImportResult importSamFile(const Database &db, const QString &path, const SamImportOptions &options,
                               const Confirm &confirm)
 {
     SamImportResult result;

@@ -40,7 +40,7 @@ struct SamWriteResult
 // refusal gives it back. The file is made under a temporary name and checked: with errors
 // it is not kept (unless evenWithErrors) and the check's findings say what to key in;
 // else it is renamed into place and the line numbers it carries are stored.
-SamWriteResult WriteSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
+SamWriteResult writeSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
                             const SamWriteOptions &options);
 
 struct SamImportOptions
@@ -65,7 +65,7 @@ struct SamImportResult
 // the voyage header when the voyage is not there yet, the lines with their house B/Ls,
 // containers (weights back to tonnes) and goods items, under new keys, in one transaction;
 // any refusal names the line and the key, and nothing is stored.
-SamImportResult ImportSamFile(const Database &db, const QString &path, const SamImportOptions &options,
+SamImportResult importSamFile(const Database &db, const QString &path, const SamImportOptions &options,
                               const Confirm &confirm);
 
 // The vessel code of an IMO number in the vessel code master; empty when none has it.

@@ -101,10 +101,10 @@ bool goesInland(const QString &movement)
 }
 
 // A notify party's street as the flat file keeps it: up to three address lines.
-QString joinedAddress(const Line &l)
+QString joinedAddress(const Bill &l)
 {
     QStringList parts;
-    for (const L c : {L::NotAdd1, L::NotAdd2, L::NotAdd3}) {
+    for (const BillColumn c : {BillColumn::NotAdd1, BillColumn::NotAdd2, BillColumn::NotAdd3}) {
         if (!text(l, c).isEmpty())
             parts << text(l, c);
     }
@@ -150,13 +150,13 @@ public:
 private:
     void header();
     void voyage();
-    void line(const Line &l, bool house);
-    void customs(const Line &l);
-    void document(const Line &l);
-    void measures(const Line &l);
-    void items(const Line &l);
-    void equipment(const Line &l);
-    void route(const Line &l);
+    void line(const Bill &l, bool house);
+    void customs(const Bill &l);
+    void document(const Bill &l);
+    void measures(const Bill &l);
+    void items(const Bill &l);
+    void equipment(const Bill &l);
+    void route(const Bill &l);
     void containerFields(JsonStreamWriter &w, const Container &c, bool voyageLevel, double weight, qint64 packages);
     void port(const char *codeKey, const char *nameKey, const QString &code);
 
@@ -164,7 +164,7 @@ private:
     const SamContext &m_cx;
     const WriteOptions &m_o;
     JsonStreamWriter m_w;
-    const VesselRow &m_v;
+    const VoyageHeader &m_v;
     QString m_reporting;
     QString m_arrival;
     QString m_consolidator;
@@ -193,8 +193,8 @@ Status Writer::write()
     const qint64 listStart = m_sideFile.size();
     m_w.beginArray("mastrCnsgmtDec");
     qint64 done = 0;
-    const qint64 total = m_source.masterLines();
-    Status read = m_source.lines([&](const Line &l) {
+    const qint64 total = m_source.masterCount();
+    Status read = m_source.readBills([&](const Bill &l) {
         line(l, false);
         if (m_o.progress && ++done % 1000 == 0)
             m_o.progress(done, total);
@@ -239,7 +239,7 @@ void Writer::header()
 
 void Writer::voyage()
 {
-    const VesselRow &v = m_v;
+    const VoyageHeader &v = m_v;
     m_w.beginObject("decRef", Layout_::Inline);
     m_w.string("msgTyp", fallback("decRef.msgTyp"));
     m_w.optionalString("prtofRptng", m_reporting);
@@ -247,19 +247,19 @@ void Writer::voyage()
     m_w.string("jobDt", m_o.written.date().toString(QStringLiteral("yyyyMMdd")));
     m_w.string("rptngEvent", fallback("headerField.reportingEvent"));
     double igm = 0;
-    if (Format::parseNumber(text(v, V::IgmNo), &igm) && igm >= 1 && std::trunc(igm) == igm)
+    if (Format::parseNumber(text(v, VoyageColumn::IgmNo), &igm) && igm >= 1 && std::trunc(igm) == igm)
         m_w.integer("mnfstNoRotnNo", qint64(igm));
-    m_w.optionalString("mnfstDtRotnDt", dateText(v.date(V::IgmDate)));
+    m_w.optionalString("mnfstDtRotnDt", dateText(v.date(VoyageColumn::IgmDate)));
     m_w.string("vesselTypMvmt", fallback("decRef.vesselTypMvmt"));
     m_w.endObject();
 
     m_w.beginObject("authPrsn", Layout_::Inline);
     m_w.optionalString("sbmtrTyp", either(m_cx.submitterType, fallback("authPrsn.sbmtrTyp")));
-    m_w.optionalString("sbmtrCd", either(m_cx.submitterCode, text(v, V::AgentCode)));
+    m_w.optionalString("sbmtrCd", either(m_cx.submitterCode, text(v, VoyageColumn::AgentCode)));
     m_w.optionalString("authReprsntvCd", m_cx.signerPan);
-    m_w.optionalString("shpngLineCd", text(v, V::LineCode));
+    m_w.optionalString("shpngLineCd", text(v, VoyageColumn::LineCode));
     m_w.optionalString("authSeaCarrierCd", extra(v, "asccode"));
-    m_w.optionalString("masterName", text(v, V::Master));
+    m_w.optionalString("masterName", text(v, VoyageColumn::Master));
     m_w.optionalString("shpngLineBondNmbr", extra(v, "linebond"));
     m_w.optionalString("trmnlOprtrCd", terminalOperator(v));
     m_w.endObject();
@@ -273,23 +273,23 @@ void Writer::voyage()
     m_w.endObject();
 
     m_w.beginObject("voyageDtls");
-    m_w.optionalString("voyageNo", text(v, V::Voyage));
+    m_w.optionalString("voyageNo", text(v, VoyageColumn::Voyage));
     m_w.optionalString("cnvnceRefNmbr", extra(v, "vcn"));
     m_w.integer("totalNoOfTrnsprtEqmtMnfsted", m_source.voyageBoxCount());
-    m_w.integer("totalNmbrOfLines", m_source.masterLines());
+    m_w.integer("totalNmbrOfLines", m_source.masterCount());
     // The kind of cargo units [I]: large freight containers when the voyage has any.
     QString cargoCode = QStringLiteral("9");
     if (m_source.voyageBoxCount() > 0) {
         cargoCode = QStringLiteral("2");
-    } else if (m_source.masterLines() > 0) {
+    } else if (m_source.masterCount() > 0) {
         const QSet<QString> &natures = m_source.masterNatures();
         const bool liquid = natures.size() == 1 && natures.contains(QStringLiteral("LB"));
         const bool solid = natures.size() == 1 && natures.contains(QStringLiteral("DB"));
         cargoCode = liquid ? QStringLiteral("0") : solid ? QStringLiteral("1") : cargoCode;
     }
     m_w.string("crgoDescCdd", cargoCode);
-    m_w.optionalString("briefCrgoDesc", text(v, V::CargoDescription));
-    m_w.optionalString("exptdDtAndTimeOfArvl", dateTimeText(v.date(V::ArrivalDate), v.text(V::ArrivalTime)));
+    m_w.optionalString("briefCrgoDesc", text(v, VoyageColumn::CargoDescription));
+    m_w.optionalString("exptdDtAndTimeOfArvl", dateTimeText(v.date(VoyageColumn::ArrivalDate), v.text(VoyageColumn::ArrivalTime)));
     m_w.optionalString("exptdDtAndTimeOfDptr",
                        dateTimeText(v.extra.value(QStringLiteral("depdt")).toDate(), extra(v, "deptime")));
     const QString pax = either(extra(v, "paxcount"), fallback("voyageDtls.nmbrOfPsngrsMnfsted"));
@@ -299,7 +299,7 @@ void Writer::voyage()
         m_w.integer("nmbrOfCrewMnfsted", qint64(Format::numericValue(extra(v, "crewcount"))));
     m_w.beginArray("shipItnry");
     const std::pair<int, QString> calls[] = {
-        {-3, text(v, V::LastPort2)}, {-2, text(v, V::LastPort1)}, {-1, text(v, V::LastPort)}, {0, m_arrival},
+        {-3, text(v, VoyageColumn::LastPort2)}, {-2, text(v, VoyageColumn::LastPort1)}, {-1, text(v, VoyageColumn::LastPort)}, {0, m_arrival},
         {1, extra(v, "nextport")},    {2, extra(v, "nextport1")},  {3, extra(v, "nextport2")}};
     for (const auto &[sequence, code] : calls) {
         if (code.isEmpty() || code == QLatin1String(Placeholder::Port))
@@ -320,7 +320,7 @@ void Writer::port(const char *codeKey, const char *nameKey, const QString &code)
         m_w.optionalString(nameKey, portName(m_cx, code));
 }
 
-void Writer::line(const Line &l, bool house)
+void Writer::line(const Bill &l, bool house)
 {
     // The voyage's list takes each container where it first stands, whatever the line files.
     for (const Container &c : l.containers) {
@@ -333,7 +333,7 @@ void Writer::line(const Line &l, bool house)
         containerFields(*m_side, c, true, weight, packages);
         m_side->endObject();
     }
-    const QString movement = Format::code(l[L::Movement]);
+    const QString movement = Format::code(l[BillColumn::Movement]);
     const QString cargoType = either(extra(l, "cargotype"), fallback("locCstm.typOfCrgo"));
     const QString kind = either(extra(l, "consind"), house ? QStringLiteral("H") : l.houses.empty() ? fallback("MCRef.consolidatedIndctr")
                                                                                                        : QStringLiteral("C"));
@@ -347,16 +347,16 @@ void Writer::line(const Line &l, bool house)
     m_w.beginObject();
     m_w.beginObject(house ? "HCRef" : "MCRef", Layout_::Inline);
     if (house) {
-        m_w.integer("subLineNo", qint64(Format::numericValue(l[L::SubLineNo])));
-        m_w.optionalString("blNo", either(text(l, L::HblNo), text(l, L::BlNo)));
-        m_w.optionalString("blDt", dateText(l.date(L::HblDate).isValid() ? l.date(L::HblDate) : l.date(L::BlDate)));
+        m_w.integer("subLineNo", qint64(Format::numericValue(l[BillColumn::SubLineNo])));
+        m_w.optionalString("blNo", either(text(l, BillColumn::HblNo), text(l, BillColumn::BlNo)));
+        m_w.optionalString("blDt", dateText(l.date(BillColumn::HblDate).isValid() ? l.date(BillColumn::HblDate) : l.date(BillColumn::BlDate)));
         m_w.string("consolidatedIndctr", kind);
         m_w.optionalString("consolidatorPan", m_consolidator);
         m_w.string("prevDec", previous);
     } else {
-        m_w.integer("lineNo", qint64(Format::numericValue(l[L::LineNo])));
-        m_w.optionalString("mstrBlNo", text(l, L::BlNo));
-        m_w.optionalString("mstrBlDt", dateText(l.date(L::BlDate)));
+        m_w.integer("lineNo", qint64(Format::numericValue(l[BillColumn::LineNo])));
+        m_w.optionalString("mstrBlNo", text(l, BillColumn::BlNo));
+        m_w.optionalString("mstrBlDt", dateText(l.date(BillColumn::BlDate)));
         m_w.string("consolidatedIndctr", kind);
         m_w.string("prevDec", previous);
         m_w.optionalString("consolidatorPan", m_consolidator);
@@ -366,8 +366,8 @@ void Writer::line(const Line &l, bool house)
         customs(l);
     if (has(26, 44)) {
         m_w.beginObject("trnshpr", Layout_::Inline);
-        m_w.optionalString("trnshprCd", text(l, L::CarrierCode));
-        const double bond = Format::numericValue(l[L::BondNo]);
+        m_w.optionalString("trnshprCd", text(l, BillColumn::CarrierCode));
+        const double bond = Format::numericValue(l[BillColumn::BondNo]);
         m_w.optionalString("trnshprBond", bond > 0 ? Format::formatNumber(bond) : QString());
         m_w.endObject();
     }
@@ -383,37 +383,37 @@ void Writer::line(const Line &l, bool house)
         route(l);
     if (!house && !l.houses.empty()) {
         m_w.beginArray("houseCargoDec");
-        for (const Line &h : l.houses)
+        for (const Bill &h : l.houses)
             line(h, true);
         m_w.endArray();
     }
     m_w.endObject();
 }
 
-void Writer::customs(const Line &l)
+void Writer::customs(const Bill &l)
 {
     m_w.beginObject("locCstm", Layout_::Inline);
     m_w.optionalString("firstPrtOfEntry", m_reporting);
-    m_w.optionalString("destPrt", either(text(l, L::DestCode), text(l, L::PortDest)));
+    m_w.optionalString("destPrt", either(text(l, BillColumn::DestCode), text(l, BillColumn::PortDest)));
     m_w.optionalString("nxtPrtOfUnlading", either(extra(l, "nextunload"), m_arrival));
     m_w.optionalString("typOfCrgo", either(extra(l, "cargotype"), fallback("locCstm.typOfCrgo")));
-    m_w.optionalString("itemTyp", Format::code(l[L::ItemType]));
-    m_w.optionalString("crgoMvmt", Format::code(l[L::Movement]));
-    m_w.optionalString("natrOfCrgo", Format::code(l[L::Nature]));
+    m_w.optionalString("itemTyp", Format::code(l[BillColumn::ItemType]));
+    m_w.optionalString("crgoMvmt", Format::code(l[BillColumn::Movement]));
+    m_w.optionalString("natrOfCrgo", Format::code(l[BillColumn::Nature]));
     m_w.endObject();
 }
 
-void Writer::document(const Line &l)
+void Writer::document(const Bill &l)
 {
     m_w.beginObject("trnsprtDoc");
-    port("prtOfAcptCdd", "prtOfAcptName", text(l, L::PortLoad));
-    port("prtOfReceiptCdd", "prtOfReceiptName", text(l, L::PortDest));
+    port("prtOfAcptCdd", "prtOfAcptName", text(l, BillColumn::PortLoad));
+    port("prtOfReceiptCdd", "prtOfReceiptName", text(l, BillColumn::PortDest));
     m_w.optionalString("cnsgnrsName", extra(l, "shpname"));
     m_w.optionalString("cnsgnrStreetAddress", extra(l, "shpaddr"));
     m_w.optionalString("cnsgnrCity", extra(l, "shpcity"));
     m_w.optionalString("cnsgnrCntryCd", extra(l, "shpcntry"));
-    const QString importer = text(l, L::ImpName);
-    const QString street = either(extra(l, "cnsaddr"), text(l, L::ImpAdd1));
+    const QString importer = text(l, BillColumn::ImpName);
+    const QString street = either(extra(l, "cnsaddr"), text(l, BillColumn::ImpAdd1));
     const QString city = extra(l, "cnscity");
     const QString country = either(extra(l, "cnscntry"), fallback("trnsprtDoc.cnsgneCntryCd"));
     m_w.optionalString("cnsgnesName", importer);
@@ -429,7 +429,7 @@ void Writer::document(const Line &l)
     m_w.optionalString("cnsgneCntrySubDiv", extra(l, "cnsstate"));
     m_w.optionalString("cnsgnePstcd", extra(l, "cnspin"));
     // The notify party is the importer when none is given [O].
-    const QString notify = text(l, L::NotName);
+    const QString notify = text(l, BillColumn::NotName);
     const bool importerNotified = notify.isEmpty() || notify == importer;
     m_w.optionalString("nameOfAnyOtherNotfdParty", either(notify, importer));
     m_w.optionalString("notfdPartyStreetAddress", either(joinedAddress(l), importerNotified ? street : QString()));
@@ -441,46 +441,46 @@ void Writer::document(const Line &l)
     }
     m_w.optionalString("notfdPartyCntryCd", extra(l, "notcntry"));
     m_w.optionalString("notfdPartyPstcd", extra(l, "notpin"));
-    m_w.optionalString("goodsDescAsPerBl", text(l, L::Description));
+    m_w.optionalString("goodsDescAsPerBl", text(l, BillColumn::Description));
     m_w.endObject();
 }
 
-void Writer::measures(const Line &l)
+void Writer::measures(const Bill &l)
 {
     m_w.beginObject("trnsprtDocMsr", Layout_::Inline);
-    if (!l.isNull(L::Pkgs))
-        m_w.integer("nmbrOfPkgs", qint64(Format::numericValue(l[L::Pkgs])));
-    m_w.optionalString("typsOfPkgs", Format::code(l[L::PkgType]));
-    m_w.optionalString("marksNoOnPkgs", text(l, L::Marks));
-    if (!l.isNull(L::GrossWt))
-        m_w.decimal("grossWeight", Format::numericValue(l[L::GrossWt]), 3);
-    m_w.optionalString("unitOfWeight", Format::code(l[L::UnitWt]));
-    const double volume = Format::numericValue(l[L::Volume]);
+    if (!l.isNull(BillColumn::Pkgs))
+        m_w.integer("nmbrOfPkgs", qint64(Format::numericValue(l[BillColumn::Pkgs])));
+    m_w.optionalString("typsOfPkgs", Format::code(l[BillColumn::PkgType]));
+    m_w.optionalString("marksNoOnPkgs", text(l, BillColumn::Marks));
+    if (!l.isNull(BillColumn::GrossWt))
+        m_w.decimal("grossWeight", Format::numericValue(l[BillColumn::GrossWt]), 3);
+    m_w.optionalString("unitOfWeight", Format::code(l[BillColumn::UnitWt]));
+    const double volume = Format::numericValue(l[BillColumn::Volume]);
     if (volume != 0) {
         m_w.decimal("grossVolume", volume, 3);
-        m_w.optionalString("unitOfVolume", Format::code(l[L::UnitVol]));
+        m_w.optionalString("unitOfVolume", Format::code(l[BillColumn::UnitVol]));
     }
     m_w.endObject();
 }
 
-void Writer::items(const Line &l)
+void Writer::items(const Bill &l)
 {
     m_w.beginArray("itemDtls");
     auto item = [&](qint64 sequence, const QHash<QString, QVariant> &columns) {
-        auto value = [&](const char *column, L lineColumn) {
+        auto value = [&](const char *column, BillColumn lineColumn) {
             const QString own = columns.value(QLatin1String(column)).toString().trimmed();
-            return own.isEmpty() && lineColumn != L::Count ? text(l, lineColumn) : own;
+            return own.isEmpty() && lineColumn != BillColumn::Count ? text(l, lineColumn) : own;
         };
         m_w.beginObject(Layout_::Inline);
         m_w.integer("crgoItemSeqNmbr", sequence);
-        m_w.optionalString("hsCd", value("hscode", L::Count));
-        m_w.optionalString("crgoItemDesc", value("itemdesc", L::Description));
-        m_w.optionalString("unoCd", value("unocode", L::UnoCode));
-        m_w.optionalString("imdgCd", value("imocode", L::ImoCode));
-        const QString pkgs = value("pkgs", L::Pkgs);
+        m_w.optionalString("hsCd", value("hscode", BillColumn::Count));
+        m_w.optionalString("crgoItemDesc", value("itemdesc", BillColumn::Description));
+        m_w.optionalString("unoCd", value("unocode", BillColumn::UnoCode));
+        m_w.optionalString("imdgCd", value("imocode", BillColumn::ImoCode));
+        const QString pkgs = value("pkgs", BillColumn::Pkgs);
         if (!pkgs.isEmpty())
             m_w.integer("nmbrOfPkgs", qint64(Format::numericValue(pkgs)));
-        m_w.optionalString("typOfPkgs", value("pkgtype", L::PkgType).toUpper());
+        m_w.optionalString("typOfPkgs", value("pkgtype", BillColumn::PkgType).toUpper());
         m_w.endObject();
     };
     if (l.items.empty()) {
@@ -496,17 +496,17 @@ void Writer::items(const Line &l)
 void Writer::containerFields(JsonStreamWriter &w, const Container &c, bool voyageLevel, double weight, qint64 packages)
 {
     const bool v = voyageLevel;
-    QString status = Format::code(c[K::Status]);
+    QString status = Format::code(c[ContainerColumn::Status]);
     if (status == QLatin1String("MTY"))
         status = QStringLiteral("EMP");
-    w.optionalString(v ? "equipmentId" : "eqmtId", text(c, K::Number));
+    w.optionalString(v ? "equipmentId" : "eqmtId", text(c, ContainerColumn::Number));
     w.optionalString(v ? "equipmentType" : "eqmtTyp", either(extra(c, "eqtype"), fallback("trnsprtEqmt.eqmtTyp")));
-    w.optionalString(v ? "equipmentSize" : "eqmtSize", text(c, K::Iso));
+    w.optionalString(v ? "equipmentSize" : "eqmtSize", text(c, ContainerColumn::Iso));
     w.optionalString(v ? "equipmentLoadStatus" : "eqmtLoadStatus", status);
     w.optionalString(v ? "equipmentSealType" : "eqmtSealTyp", extra(c, "sealtype"));
-    w.optionalString(v ? "equipmentSealNumber" : "eqmtSealNmbr", text(c, K::Seal));
-    w.optionalString("socFlag", Format::code(c[K::Soc]));
-    w.optionalString(v ? "containerAgentCode" : "cntrAgntCd", text(c, K::Agent));
+    w.optionalString(v ? "equipmentSealNumber" : "eqmtSealNmbr", text(c, ContainerColumn::Seal));
+    w.optionalString("socFlag", Format::code(c[ContainerColumn::Soc]));
+    w.optionalString(v ? "containerAgentCode" : "cntrAgntCd", text(c, ContainerColumn::Agent));
     // Kilograms in the message, tonnes with us.
     w.decimal(v ? "containerWeight" : "cntrWeight", weight * 1000, 2);
     // The gateway counts an empty container as one package.
@@ -514,24 +514,24 @@ void Writer::containerFields(JsonStreamWriter &w, const Container &c, bool voyag
                 status == QLatin1String("EMP") && packages == 0 ? 1 : packages);
 }
 
-void Writer::equipment(const Line &l)
+void Writer::equipment(const Bill &l)
 {
     m_w.beginArray("trnsprtEqmt");
     qint64 sequence = 0;
     for (const Container &c : l.containers) {
         m_w.beginObject(Layout_::Inline);
         m_w.integer("eqmtSeqNo", ++sequence);
-        containerFields(m_w, c, false, Format::numericValue(c[K::Weight]), qint64(Format::numericValue(c[K::Pkgs])));
+        containerFields(m_w, c, false, Format::numericValue(c[ContainerColumn::Weight]), qint64(Format::numericValue(c[ContainerColumn::Pkgs])));
         m_w.endObject();
     }
     m_w.endArray();
 }
 
-void Writer::route(const Line &l)
+void Writer::route(const Bill &l)
 {
-    const QString from = text(l, L::PortLoad);
-    const QString to = text(l, L::PortDest);
-    const QString movement = Format::code(l[L::Movement]);
+    const QString from = text(l, BillColumn::PortLoad);
+    const QString to = text(l, BillColumn::PortDest);
+    const QString movement = Format::code(l[BillColumn::Movement]);
     m_w.beginArray("itnry");
     qint64 sequence = 0;
     auto leg = [&](const QString &a, const QString &b, const QString &mode) {
@@ -544,7 +544,7 @@ void Writer::route(const Line &l)
     };
     leg(from, m_arrival, QStringLiteral("1"));
     if (!to.isEmpty() && to != m_arrival && to != QLatin1String(Placeholder::Port))
-        leg(m_arrival, to, goesInland(movement) ? modeCode(Format::code(l[L::Mode])) : QStringLiteral("1"));
+        leg(m_arrival, to, goesInland(movement) ? modeCode(Format::code(l[BillColumn::Mode])) : QStringLiteral("1"));
     m_w.endArray();
 }
 
@@ -560,13 +560,13 @@ public:
 private:
     bool headers(const Json &top);
     bool line(size_t index, const Json &l);
-    bool fill(Line &out, const Json &l, const QString &path, bool house, qint64 lineNo);
+    bool fill(Bill &out, const Json &l, const QString &path, bool house, qint64 lineNo);
     // the containers and goods items read since the last time
     bool deliverParts();
 
     // A refusal naming the line and the key; false when the reading stops.
     bool refuse(Section section, const QString &column, const QString &path, const QString &what, const QString &number);
-    bool text(const Json &o, const char *key, const QString &path, Row<L> &row, L column, qsizetype width = -1);
+    bool text(const Json &o, const char *key, const QString &path, Row<BillColumn> &row, BillColumn column, qsizetype width = -1);
     bool textTo(const Json &o, const char *key, const QString &path, QVariant *slot, const char *table, const char *column,
                 Section section);
     bool numberTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
@@ -650,9 +650,9 @@ bool Reader::textTo(const Json &o, const char *key, const QString &path, QVarian
     return true;
 }
 
-bool Reader::text(const Json &o, const char *key, const QString &path, Row<L> &row, L column, qsizetype)
+bool Reader::text(const Json &o, const char *key, const QString &path, Row<BillColumn> &row, BillColumn column, qsizetype)
 {
-    return textTo(o, key, path, &row[column], Table::Line, columnName(column), Section::Cargo);
+    return textTo(o, key, path, &row[column], Table::Cargo, columnName(column), Section::Cargo);
 }
 
 bool Reader::numberTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
@@ -703,7 +703,7 @@ bool Reader::headers(const Json &top)
     const Json &vessel = child(master, "vesselDtls");
     const Json &voy = child(master, "voyageDtls");
     const QString path = QStringLiteral("/master/voyageDtls");
-    VesselRow v;
+    VoyageHeader v;
     VesselMaster vm;
     const QString imo = jsonText(vessel, "trnsprtMeansId");
     m_vessel = m_sam && m_sam->vesselFor ? m_sam->vesselFor(imo) : QString();
@@ -719,15 +719,15 @@ bool Reader::headers(const Json &top)
         if (!m_cx.raise(p))
             return false;
     }
-    v[V::Code] = m_vessel;
-    v[V::Voyage] = m_voyage;
+    v[VoyageColumn::Code] = m_vessel;
+    v[VoyageColumn::Voyage] = m_voyage;
     vm.code = m_vessel;
     if (!imo.isEmpty())
         vm.imo = imo;
     v.fileLine = 1;
     v.fileVessel = m_vessel;
     v.fileVoyage = m_voyage;
-    auto vtext = [&](const Json &o, const char *key, const QString &p, V c) {
+    auto vtext = [&](const Json &o, const char *key, const QString &p, VoyageColumn c) {
         return textTo(o, key, p, &v[c], Table::Vessel, columnName(c), Section::Vessel);
     };
     auto vextra = [&](const Json &o, const char *key, const QString &p, const char *column) {
@@ -738,17 +738,17 @@ bool Reader::headers(const Json &top)
             v.extra.insert(QLatin1String(column), value);
         return true;
     };
-    bool ok = vtext(decRef, "mnfstNoRotnNo", QStringLiteral("/master/decRef"), V::IgmNo)
-           && dateTo(decRef, "mnfstDtRotnDt", QStringLiteral("/master/decRef"), &v[V::IgmDate], Section::Vessel, QStringLiteral("IgmDt"))
-           && vtext(auth, "shpngLineCd", QStringLiteral("/master/authPrsn"), V::LineCode)
-           && vtext(auth, "masterName", QStringLiteral("/master/authPrsn"), V::Master)
-           && vtext(auth, "trmnlOprtrCd", QStringLiteral("/master/authPrsn"), V::TerminalCode)
+    bool ok = vtext(decRef, "mnfstNoRotnNo", QStringLiteral("/master/decRef"), VoyageColumn::IgmNo)
+           && dateTo(decRef, "mnfstDtRotnDt", QStringLiteral("/master/decRef"), &v[VoyageColumn::IgmDate], Section::Vessel, QStringLiteral("IgmDt"))
+           && vtext(auth, "shpngLineCd", QStringLiteral("/master/authPrsn"), VoyageColumn::LineCode)
+           && vtext(auth, "masterName", QStringLiteral("/master/authPrsn"), VoyageColumn::Master)
+           && vtext(auth, "trmnlOprtrCd", QStringLiteral("/master/authPrsn"), VoyageColumn::TerminalCode)
            && vextra(auth, "authSeaCarrierCd", QStringLiteral("/master/authPrsn"), "asccode")
            && vextra(auth, "shpngLineBondNmbr", QStringLiteral("/master/authPrsn"), "linebond")
            && vextra(vessel, "purposeOfCall", QStringLiteral("/master/vesselDtls"), "purpcall")
            && vextra(vessel, "shipTyp", QStringLiteral("/master/vesselDtls"), "shiptype")
            && vextra(voy, "cnvnceRefNmbr", path, "vcn")
-           && vtext(voy, "briefCrgoDesc", path, V::CargoDescription);
+           && vtext(voy, "briefCrgoDesc", path, VoyageColumn::CargoDescription);
     if (!ok)
         return false;
     QVariant total;
@@ -764,7 +764,7 @@ bool Reader::headers(const Json &top)
         if (!n.isNull())
             v.extra.insert(QLatin1String(column), n);
     }
-    auto when = [&](const char *key, V dateColumn, V timeColumn, const char *dateExtra, const char *timeExtra) {
+    auto when = [&](const char *key, VoyageColumn dateColumn, VoyageColumn timeColumn, const char *dateExtra, const char *timeExtra) {
         const QString t = jsonText(voy, key);
         if (t.isEmpty())
             return true;
@@ -781,18 +781,18 @@ bool Reader::headers(const Json &top)
         }
         return true;
     };
-    if (!when("exptdDtAndTimeOfArvl", V::ArrivalDate, V::ArrivalTime, nullptr, nullptr)
-        || !when("exptdDtAndTimeOfDptr", V::ArrivalDate, V::ArrivalTime, "depdt", "deptime"))
+    if (!when("exptdDtAndTimeOfArvl", VoyageColumn::ArrivalDate, VoyageColumn::ArrivalTime, nullptr, nullptr)
+        || !when("exptdDtAndTimeOfDptr", VoyageColumn::ArrivalDate, VoyageColumn::ArrivalTime, "depdt", "deptime"))
         return false;
     const Json &calls = child(voy, "shipItnry");
     for (size_t k = 0; calls.is_array() && k < calls.size(); ++k) {
         const QString seq = jsonText(calls[k], "shipItnrySeq");
         const QString here = path + QStringLiteral("/shipItnry/%1").arg(k);
-        static const QHash<QString, std::pair<V, const char *>> places = {
-            {QStringLiteral("-3"), {V::LastPort2, nullptr}}, {QStringLiteral("-2"), {V::LastPort1, nullptr}},
-            {QStringLiteral("-1"), {V::LastPort, nullptr}},  {QStringLiteral("0"), {V::ArrivalPortCode, nullptr}},
-            {QStringLiteral("1"), {V::Count, "nextport"}},   {QStringLiteral("2"), {V::Count, "nextport1"}},
-            {QStringLiteral("3"), {V::Count, "nextport2"}}};
+        static const QHash<QString, std::pair<VoyageColumn, const char *>> places = {
+            {QStringLiteral("-3"), {VoyageColumn::LastPort2, nullptr}}, {QStringLiteral("-2"), {VoyageColumn::LastPort1, nullptr}},
+            {QStringLiteral("-1"), {VoyageColumn::LastPort, nullptr}},  {QStringLiteral("0"), {VoyageColumn::ArrivalPortCode, nullptr}},
+            {QStringLiteral("1"), {VoyageColumn::Count, "nextport"}},   {QStringLiteral("2"), {VoyageColumn::Count, "nextport1"}},
+            {QStringLiteral("3"), {VoyageColumn::Count, "nextport2"}}};
         const auto place = places.constFind(seq);
         if (place == places.constEnd())
             continue; // the model keeps three ports either side
@@ -803,26 +803,26 @@ bool Reader::headers(const Json &top)
             return false;
         }
     }
-    if (!v.isNull(V::ArrivalPortCode) && v.text(V::ArrivalPortCode).size() <= 6)
-        v[V::PortArrival] = v[V::ArrivalPortCode];
-    std::vector<VesselRow> rows;
+    if (!v.isNull(VoyageColumn::ArrivalPortCode) && v.text(VoyageColumn::ArrivalPortCode).size() <= 6)
+        v[VoyageColumn::PortArrival] = v[VoyageColumn::ArrivalPortCode];
+    std::vector<VoyageHeader> rows;
     rows.push_back(std::move(v));
     m_headersSent = true;
     return m_sink.headers(std::move(rows), std::move(vm));
 }
 
-bool Reader::fill(Line &out, const Json &l, const QString &path, bool house, qint64 lineNo)
+bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qint64 lineNo)
 {
     const Json &ref = child(l, house ? "HCRef" : "MCRef");
     const QString refPath = path + (house ? QStringLiteral("/HCRef") : QStringLiteral("/MCRef"));
-    out[L::Vessel] = m_vessel;
-    out[L::Voyage] = m_voyage;
+    out[BillColumn::Vessel] = m_vessel;
+    out[BillColumn::Voyage] = m_voyage;
     out.fileLine = m_line;
     out.fileVessel = m_vessel;
     out.fileVoyage = m_voyage;
     auto setExtra = [&](const Json &o, const char *key, const QString &p, const char *column) {
         QVariant value;
-        if (!textTo(o, key, p, &value, Table::Line, column, Section::Cargo))
+        if (!textTo(o, key, p, &value, Table::Cargo, column, Section::Cargo))
             return false;
         if (!value.isNull())
             out.extra.insert(QLatin1String(column), value);
@@ -832,20 +832,20 @@ bool Reader::fill(Line &out, const Json &l, const QString &path, bool house, qin
         QVariant sub;
         if (!numberTo(ref, "subLineNo", refPath, &sub, Section::Cargo, QStringLiteral("sublineno"), true))
             return false;
-        out[L::LineNo] = lineNo;
-        out[L::SubLineNo] = sub;
-        if (!text(ref, "blNo", refPath, out, L::BlNo) || !text(ref, "blNo", refPath, out, L::HblNo)
-            || !dateTo(ref, "blDt", refPath, &out[L::BlDate], Section::Cargo, QStringLiteral("bldt")))
+        out[BillColumn::LineNo] = lineNo;
+        out[BillColumn::SubLineNo] = sub;
+        if (!text(ref, "blNo", refPath, out, BillColumn::BlNo) || !text(ref, "blNo", refPath, out, BillColumn::HblNo)
+            || !dateTo(ref, "blDt", refPath, &out[BillColumn::BlDate], Section::Cargo, QStringLiteral("bldt")))
             return false;
-        out[L::HblDate] = out[L::BlDate];
+        out[BillColumn::HblDate] = out[BillColumn::BlDate];
     } else {
         QVariant no;
         if (!numberTo(ref, "lineNo", refPath, &no, Section::Cargo, QStringLiteral("lineno"), true))
             return false;
-        out[L::LineNo] = no;
-        out[L::SubLineNo] = qint64(0);
-        if (!text(ref, "mstrBlNo", refPath, out, L::BlNo)
-            || !dateTo(ref, "mstrBlDt", refPath, &out[L::BlDate], Section::Cargo, QStringLiteral("bldt")))
+        out[BillColumn::LineNo] = no;
+        out[BillColumn::SubLineNo] = qint64(0);
+        if (!text(ref, "mstrBlNo", refPath, out, BillColumn::BlNo)
+            || !dateTo(ref, "mstrBlDt", refPath, &out[BillColumn::BlDate], Section::Cargo, QStringLiteral("bldt")))
             return false;
     }
     m_bill = out.bill();
@@ -854,68 +854,68 @@ bool Reader::fill(Line &out, const Json &l, const QString &path, bool house, qin
 
     const Json &loc = child(l, "locCstm");
     const QString locPath = path + QStringLiteral("/locCstm");
-    if (!text(loc, "destPrt", locPath, out, L::DestCode) || !setExtra(loc, "nxtPrtOfUnlading", locPath, "nextunload")
-        || !setExtra(loc, "typOfCrgo", locPath, "cargotype") || !text(loc, "itemTyp", locPath, out, L::ItemType)
-        || !text(loc, "crgoMvmt", locPath, out, L::Movement) || !text(loc, "natrOfCrgo", locPath, out, L::Nature))
+    if (!text(loc, "destPrt", locPath, out, BillColumn::DestCode) || !setExtra(loc, "nxtPrtOfUnlading", locPath, "nextunload")
+        || !setExtra(loc, "typOfCrgo", locPath, "cargotype") || !text(loc, "itemTyp", locPath, out, BillColumn::ItemType)
+        || !text(loc, "crgoMvmt", locPath, out, BillColumn::Movement) || !text(loc, "natrOfCrgo", locPath, out, BillColumn::Nature))
         return false;
     const Json &tr = child(l, "trnshpr");
     const QString trPath = path + QStringLiteral("/trnshpr");
-    if (!text(tr, "trnshprCd", trPath, out, L::CarrierCode)
-        || !numberTo(tr, "trnshprBond", trPath, &out[L::BondNo], Section::Cargo, QStringLiteral("tpregno"), false))
+    if (!text(tr, "trnshprCd", trPath, out, BillColumn::CarrierCode)
+        || !numberTo(tr, "trnshprBond", trPath, &out[BillColumn::BondNo], Section::Cargo, QStringLiteral("tpregno"), false))
         return false;
 
     const Json &doc = child(l, "trnsprtDoc");
     const QString docPath = path + QStringLiteral("/trnsprtDoc");
-    if (!text(doc, "prtOfAcptCdd", docPath, out, L::PortLoad) || !text(doc, "prtOfReceiptCdd", docPath, out, L::PortDest)
+    if (!text(doc, "prtOfAcptCdd", docPath, out, BillColumn::PortLoad) || !text(doc, "prtOfReceiptCdd", docPath, out, BillColumn::PortDest)
         || !setExtra(doc, "cnsgnrsName", docPath, "shpname") || !setExtra(doc, "cnsgnrStreetAddress", docPath, "shpaddr")
         || !setExtra(doc, "cnsgnrCity", docPath, "shpcity") || !setExtra(doc, "cnsgnrCntryCd", docPath, "shpcntry")
-        || !text(doc, "cnsgnesName", docPath, out, L::ImpName) || !setExtra(doc, "cnsgneStreetAddress", docPath, "cnsaddr")
+        || !text(doc, "cnsgnesName", docPath, out, BillColumn::ImpName) || !setExtra(doc, "cnsgneStreetAddress", docPath, "cnsaddr")
         || !setExtra(doc, "cnsgneCity", docPath, "cnscity") || !setExtra(doc, "cnsgneCntryCd", docPath, "cnscntry")
         || !setExtra(doc, "cnsgnesCd", docPath, "cnscode") || !setExtra(doc, "typOfCd", docPath, "cnscodetype")
         || !setExtra(doc, "cnsgneCntrySubDivName", docPath, "cnsstatenm") || !setExtra(doc, "cnsgneCntrySubDiv", docPath, "cnsstate")
-        || !setExtra(doc, "cnsgnePstcd", docPath, "cnspin") || !text(doc, "nameOfAnyOtherNotfdParty", docPath, out, L::NotName)
+        || !setExtra(doc, "cnsgnePstcd", docPath, "cnspin") || !text(doc, "nameOfAnyOtherNotfdParty", docPath, out, BillColumn::NotName)
         || !setExtra(doc, "panOfNotfdParty", docPath, "notpan") || !setExtra(doc, "typOfNotfdPartyCd", docPath, "notcodetype")
         || !setExtra(doc, "notfdPartyCity", docPath, "notcity") || !setExtra(doc, "notfdPartyCntryCd", docPath, "notcntry")
-        || !setExtra(doc, "notfdPartyPstcd", docPath, "notpin") || !text(doc, "goodsDescAsPerBl", docPath, out, L::Description))
+        || !setExtra(doc, "notfdPartyPstcd", docPath, "notpin") || !text(doc, "goodsDescAsPerBl", docPath, out, BillColumn::Description))
         return false;
     // The importer's street stands in the first address line too where it fits.
     const QString street = out.extra.value(QStringLiteral("cnsaddr")).toString();
-    if (!street.isEmpty() && street.size() <= Schema::column(QLatin1String(Table::Line), QStringLiteral("impadd1"))->size)
-        out[L::ImpAdd1] = street;
+    if (!street.isEmpty() && street.size() <= Schema::column(QLatin1String(Table::Cargo), QStringLiteral("impadd1"))->size)
+        out[BillColumn::ImpAdd1] = street;
     const QString notifyStreet = jsonText(doc, "notfdPartyStreetAddress");
     if (!notifyStreet.isEmpty()) {
-        const QStringList lines = splitAddress(notifyStreet, Schema::column(QLatin1String(Table::Line), QStringLiteral("notadd1"))->size, 3);
+        const QStringList lines = splitAddress(notifyStreet, Schema::column(QLatin1String(Table::Cargo), QStringLiteral("notadd1"))->size, 3);
         if (lines.isEmpty())
             return refuse(Section::Cargo, QStringLiteral("notadd1"), docPath + QStringLiteral("/notfdPartyStreetAddress"),
                           QStringLiteral("Value too long: the notify party's street does not fit the three address lines"),
                           QStringLiteral("22001"));
-        const L columns[] = {L::NotAdd1, L::NotAdd2, L::NotAdd3};
+        const BillColumn columns[] = {BillColumn::NotAdd1, BillColumn::NotAdd2, BillColumn::NotAdd3};
         for (qsizetype i = 0; i < lines.size(); ++i)
             out[columns[i]] = lines.at(i);
     }
 
     const Json &msr = child(l, "trnsprtDocMsr");
     const QString msrPath = path + QStringLiteral("/trnsprtDocMsr");
-    if (!numberTo(msr, "nmbrOfPkgs", msrPath, &out[L::Pkgs], Section::Cargo, QStringLiteral("pkgs"), true)
-        || !text(msr, "typsOfPkgs", msrPath, out, L::PkgType) || !text(msr, "marksNoOnPkgs", msrPath, out, L::Marks)
-        || !numberTo(msr, "grossWeight", msrPath, &out[L::GrossWt], Section::Cargo, QStringLiteral("grosswt"), false)
-        || !text(msr, "unitOfWeight", msrPath, out, L::UnitWt)
-        || !numberTo(msr, "grossVolume", msrPath, &out[L::Volume], Section::Cargo, QStringLiteral("volume"), false)
-        || !text(msr, "unitOfVolume", msrPath, out, L::UnitVol))
+    if (!numberTo(msr, "nmbrOfPkgs", msrPath, &out[BillColumn::Pkgs], Section::Cargo, QStringLiteral("pkgs"), true)
+        || !text(msr, "typsOfPkgs", msrPath, out, BillColumn::PkgType) || !text(msr, "marksNoOnPkgs", msrPath, out, BillColumn::Marks)
+        || !numberTo(msr, "grossWeight", msrPath, &out[BillColumn::GrossWt], Section::Cargo, QStringLiteral("grosswt"), false)
+        || !text(msr, "unitOfWeight", msrPath, out, BillColumn::UnitWt)
+        || !numberTo(msr, "grossVolume", msrPath, &out[BillColumn::Volume], Section::Cargo, QStringLiteral("volume"), false)
+        || !text(msr, "unitOfVolume", msrPath, out, BillColumn::UnitVol))
         return false;
-    if (out.isNull(L::Volume))
-        out[L::Volume] = 0.0;
+    if (out.isNull(BillColumn::Volume))
+        out[BillColumn::Volume] = 0.0;
 
     // The route's leg on from the port of reporting gives the mode of transport.
     const Json &legs = child(l, "itnry");
     for (size_t k = 1; legs.is_array() && k < legs.size(); ++k) {
         const QString mode = modeLetter(jsonText(legs[k], "modeOfTrnsprt"));
-        if (!mode.isEmpty() && goesInland(out.text(L::Movement)))
-            out[L::Mode] = mode;
+        if (!mode.isEmpty() && goesInland(out.text(BillColumn::Movement)))
+            out[BillColumn::Mode] = mode;
     }
 
-    const qint64 no = out[L::LineNo].toLongLong();
-    const qint64 sub = house ? out[L::SubLineNo].toLongLong() : 0;
+    const qint64 no = out[BillColumn::LineNo].toLongLong();
+    const qint64 sub = house ? out[BillColumn::SubLineNo].toLongLong() : 0;
     const Json &items = child(l, "itemDtls");
     for (size_t k = 0; items.is_array() && k < items.size(); ++k) {
         const Json &it = items[k];
@@ -941,8 +941,8 @@ bool Reader::fill(Line &out, const Json &l, const QString &path, bool house, qin
             item.columns.insert(QStringLiteral("pkgs"), pkgs);
         // The flat file's one UNO code and IMO class of a line: its first item's.
         if (k == 0) {
-            out[L::UnoCode] = item.columns.value(QStringLiteral("unocode"));
-            out[L::ImoCode] = item.columns.value(QStringLiteral("imocode"));
+            out[BillColumn::UnoCode] = item.columns.value(QStringLiteral("unocode"));
+            out[BillColumn::ImoCode] = item.columns.value(QStringLiteral("imocode"));
         }
         m_items.emplace_back(no, sub, std::move(item));
     }
@@ -955,9 +955,9 @@ bool Reader::fill(Line &out, const Json &l, const QString &path, bool house, qin
         c.fileLine = m_line;
         c.fileVessel = m_vessel;
         c.fileVoyage = m_voyage;
-        c[K::LineNo] = no;
-        c[K::SubLineNo] = sub;
-        auto ktext = [&](const char *key, K column) {
+        c[ContainerColumn::LineNo] = no;
+        c[ContainerColumn::SubLineNo] = sub;
+        auto ktext = [&](const char *key, ContainerColumn column) {
             return textTo(b, key, bPath, &c[column], Table::Container, columnName(column), Section::Container);
         };
         auto kextra = [&](const char *key, const char *column) {
@@ -968,14 +968,14 @@ bool Reader::fill(Line &out, const Json &l, const QString &path, bool house, qin
                 c.extra.insert(QLatin1String(column), value);
             return true;
         };
-        if (!ktext("eqmtId", K::Number) || !kextra("eqmtTyp", "eqtype") || !ktext("eqmtSize", K::Iso)
-            || !ktext("eqmtLoadStatus", K::Status) || !kextra("eqmtSealTyp", "sealtype") || !ktext("eqmtSealNmbr", K::Seal)
-            || !ktext("socFlag", K::Soc) || !ktext("cntrAgntCd", K::Agent)
-            || !numberTo(b, "cntrWeight", bPath, &c[K::Weight], Section::Container, QStringLiteral("conwt"), false, 1000)
-            || !numberTo(b, "totalNmbrOfPkgs", bPath, &c[K::Pkgs], Section::Container, QStringLiteral("conpkgs"), true))
+        if (!ktext("eqmtId", ContainerColumn::Number) || !kextra("eqmtTyp", "eqtype") || !ktext("eqmtSize", ContainerColumn::Iso)
+            || !ktext("eqmtLoadStatus", ContainerColumn::Status) || !kextra("eqmtSealTyp", "sealtype") || !ktext("eqmtSealNmbr", ContainerColumn::Seal)
+            || !ktext("socFlag", ContainerColumn::Soc) || !ktext("cntrAgntCd", ContainerColumn::Agent)
+            || !numberTo(b, "cntrWeight", bPath, &c[ContainerColumn::Weight], Section::Container, QStringLiteral("conwt"), false, 1000)
+            || !numberTo(b, "totalNmbrOfPkgs", bPath, &c[ContainerColumn::Pkgs], Section::Container, QStringLiteral("conpkgs"), true))
             return false;
-        if (c.text(K::Status) == QLatin1String("EMP"))
-            c[K::Status] = QStringLiteral("MTY"); // the gateway's empty is our MTY
+        if (c.text(ContainerColumn::Status) == QLatin1String("EMP"))
+            c[ContainerColumn::Status] = QStringLiteral("MTY"); // the gateway's empty is our MTY
         m_containers.push_back(std::move(c));
     }
     return true;
@@ -989,17 +989,17 @@ bool Reader::line(size_t index, const Json &l)
     if (!l.is_object())
         return refuse(Section::Cargo, QString(), path, QStringLiteral("A line is not a group of fields"),
                       QString::number(ErrorNumber::BadFileFormat));
-    Line master;
+    Bill master;
     if (!fill(master, l, path, false, 0))
         return false;
-    const qint64 no = master[L::LineNo].toLongLong();
+    const qint64 no = master[BillColumn::LineNo].toLongLong();
     ++m_masters;
-    if (!m_sink.line(std::move(master)))
+    if (!m_sink.bill(std::move(master)))
         return false;
     const Json &houses = child(l, "houseCargoDec");
     for (size_t k = 0; houses.is_array() && k < houses.size(); ++k) {
-        Line house;
-        if (!fill(house, houses[k], path + QStringLiteral("/houseCargoDec/%1").arg(k), true, no) || !m_sink.line(std::move(house)))
+        Bill house;
+        if (!fill(house, houses[k], path + QStringLiteral("/houseCargoDec/%1").arg(k), true, no) || !m_sink.bill(std::move(house)))
             return false;
     }
     // The line's containers and goods items follow it, so that a long file is not held whole.
@@ -1069,8 +1069,8 @@ bool Reader::deliverParts()
 class Refusing : public ManifestWriter
 {
 public:
-    bool headers(std::vector<VesselRow> &&, VesselMaster &&) override { return refuse(); }
-    bool line(Line &&) override { return refuse(); }
+    bool headers(std::vector<VoyageHeader> &&, VesselMaster &&) override { return refuse(); }
+    bool bill(Bill &&) override { return refuse(); }
     bool container(Container &&) override { return refuse(); }
     bool end() override { return refuse(); }
 

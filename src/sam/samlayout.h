@@ -47,16 +47,16 @@ class SamSource
 {
 public:
     virtual ~SamSource() = default;
-    virtual const VesselRow &header() const = 0;
+    virtual const VoyageHeader &header() const = 0;
     virtual QString imo() const = 0;
-    virtual qint64 masterLines() const = 0;
+    virtual qint64 masterCount() const = 0;
     // the natures of cargo of the master lines (Format::code)
     virtual const QSet<QString> &masterNatures() const = 0;
     // the containers of the voyage's list: each container once
     virtual qint64 voyageBoxCount() const = 0;
     // The master lines whole (house B/Ls, containers, goods items), in order, numbered as
     // the message files them: lines 1..n, house B/Ls 1, 2 ... under their master.
-    virtual Status lines(const std::function<bool(const Line &)> &take) const = 0;
+    virtual Status readBills(const std::function<bool(const Bill &)> &take) const = 0;
     // Whether the container is the first row of its container in the voyage's list (every
     // container once, in the order they first stand); with the packages and weight of all the
     // master lines it stands on.

@@ -54,7 +54,7 @@ QString labelOf(const QString &path)
 // Names the B/L of a line from the declaration.
 void nameLine(const SamLineIndex &lines, qint64 lineNo, qint64 subLineNo, QString *blNo)
 {
-    if (const SamLineIndex::Line *l = lines.line(lineNo))
+    if (const SamLineIndex::Entry *l = lines.line(lineNo))
         *blNo = subLineNo > 0 ? l->houses.value(subLineNo) : l->blNo;
 }
 
@@ -101,11 +101,11 @@ public:
                 qint64 s = subLineNo;
                 // An element without its reference is named by its place.
                 if (lineList) {
-                    const SamLineIndex::Line *byPlace = m_lines.at(qsizetype(i));
+                    const SamLineIndex::Entry *byPlace = m_lines.at(qsizetype(i));
                     l = byPlace ? byPlace->lineNo : qint64(i) + 1;
                     s = 0;
                 } else if (houseList) {
-                    const SamLineIndex::Line *line = m_lines.line(lineNo);
+                    const SamLineIndex::Entry *line = m_lines.line(lineNo);
                     s = line && qsizetype(i) < line->houseOrder.size() ? line->houseOrder.at(qsizetype(i)) : qint64(i) + 1;
                 }
                 walk(v[i], pointer + QLatin1Char('/') + QString::number(i), l, s);
@@ -176,7 +176,7 @@ void placeOfPointer(const SamLineIndex &lines, const QString &pointer, ReplyErro
     if (!m.hasMatch())
         return;
     const qsizetype index = m.captured(1).toLongLong();
-    const SamLineIndex::Line *l = lines.at(index);
+    const SamLineIndex::Entry *l = lines.at(index);
     r->lineNo = l ? l->lineNo : index + 1;
     if (m.hasCaptured(3)) {
         const qsizetype house = m.captured(3).toLongLong();
@@ -187,13 +187,13 @@ void placeOfPointer(const SamLineIndex &lines, const QString &pointer, ReplyErro
 
 } // namespace
 
-const SamLineIndex::Line *SamLineIndex::line(qint64 lineNo) const
+const SamLineIndex::Entry *SamLineIndex::line(qint64 lineNo) const
 {
     const auto it = byLineNo.constFind(lineNo);
     return it == byLineNo.constEnd() ? nullptr : &lines.at(it.value());
 }
 
-const SamLineIndex::Line *SamLineIndex::at(qsizetype index) const
+const SamLineIndex::Entry *SamLineIndex::at(qsizetype index) const
 {
     return index >= 0 && index < lines.size() ? &lines.at(index) : nullptr;
 }
@@ -206,7 +206,7 @@ Result<SamLineIndex> readSamLineIndex(const QString &path)
     const QByteArray data = file.readAll();
     SamLineIndex index;
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t i, Json &&l) {
-                                 SamLineIndex::Line line;
+                                 SamLineIndex::Entry line;
                                  const auto ref = l.is_object() ? l.find("MCRef") : l.end();
                                  line.lineNo = ref != l.end() ? text(*ref, "lineNo").toLongLong() : 0;
                                  if (line.lineNo <= 0)
@@ -242,7 +242,7 @@ QString declarationFor(const QString &replyPath)
     return dec == replyPath ? QString() : dec;
 }
 
-Result<GatewayReply> ReadGatewayReply(const QByteArray &data, const SamLineIndex &lines)
+Result<GatewayReply> readGatewayReply(const QByteArray &data, const SamLineIndex &lines)
 {
     Json top;
     try {
@@ -303,7 +303,7 @@ Result<GatewayReply> ReadGatewayReply(const QByteArray &data, const SamLineIndex
     return reply;
 }
 
-Result<GatewayReply> ReadGatewayReply(const QString &path, const QString &declaration, QString *declarationUsed)
+Result<GatewayReply> readGatewayReply(const QString &path, const QString &declaration, QString *declarationUsed)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -319,7 +319,7 @@ Result<GatewayReply> ReadGatewayReply(const QString &path, const QString &declar
         if (declarationUsed)
             *declarationUsed = dec;
     }
-    return ReadGatewayReply(data, lines);
+    return readGatewayReply(data, lines);
 }
 
 QString ReplyError::toString() const

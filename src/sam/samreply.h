@@ -12,18 +12,18 @@ namespace quarl::igm {
 // error can name the B/L to mend.
 struct SamLineIndex
 {
-    struct Line
+    struct Entry
     {
         qint64 lineNo = 0;
         QString blNo;
         QHash<qint64, QString> houses; // sub-line -> house B/L number
         QList<qint64> houseOrder;      // sub-lines in the file's order
     };
-    QList<Line> lines; // in the file's order
+    QList<Entry> lines; // in the file's order
     QHash<qint64, qsizetype> byLineNo;
 
-    const Line *line(qint64 lineNo) const;
-    const Line *at(qsizetype index) const;
+    const Entry *line(qint64 lineNo) const;
+    const Entry *at(qsizetype index) const;
     bool isEmpty() const { return lines.isEmpty(); }
 };
 
@@ -74,9 +74,9 @@ struct GatewayReply
 // Reads an _SFL or _ACK file of the gateway. The B/L numbers come from the declaration:
 // declaration when given, else the _DEC file of the same name beside the reply.
 // declarationUsed names the file read, or stays empty when none was found.
-Result<GatewayReply> ReadGatewayReply(const QString &path, const QString &declaration = {},
+Result<GatewayReply> readGatewayReply(const QString &path, const QString &declaration = {},
                                       QString *declarationUsed = nullptr);
-Result<GatewayReply> ReadGatewayReply(const QByteArray &data, const SamLineIndex &lines);
+Result<GatewayReply> readGatewayReply(const QByteArray &data, const SamLineIndex &lines);
 
 // The _DEC file a reply answers: F_..._ACK.json -> F_..._DEC.json in the same folder.
 QString declarationFor(const QString &replyPath);

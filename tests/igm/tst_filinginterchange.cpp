@@ -131,7 +131,7 @@ private Q_SLOTS:
         QVERIFY(test::count(db, QStringLiteral("select count(*) from cargo where shpname is null or cnscode is null")) == 0);
 
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFileInLayout(db, older ? olderLayout() : ices15Layout(), dir.path(),
+        const IgmWriteResult r = generateIgmFileInLayout(db, older ? olderLayout() : ices15Layout(), dir.path(),
                                                          older ? QStringLiteral("ABCD") : QStringLiteral("9V3523"),
                                                          older ? QStringLiteral("123E") : QStringLiteral("22021W"),
                                                          writeOptions(older));
@@ -156,11 +156,11 @@ private Q_SLOTS:
         QVERIFY(addItems(a.db(), 15, 3, QStringLiteral("111111"))); // another voyage: not exported
         QVERIFY(b.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, blno) values (40, 'OTHER', '1', 'X')")));
         QTemporaryDir dir;
-        const XmlExportResult e = GenerateXmlFiles(a.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        const XmlExportResult e = generateXmlFiles(a.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
         QVERIFY2(e.outcome.isOk(), qPrintable(e.outcome.message));
         QCOMPARE(e.itemsPath, dir.filePath(QStringLiteral("cargoitem.xml")));
         QCOMPARE(e.items, 3);
-        const XmlImportResult i = ImportXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"),
+        const XmlImportResult i = importXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"),
                                                  QStringLiteral("123E"));
         QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
         QCOMPARE(i.outcome.notices, QStringList());
@@ -191,7 +191,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, engine);
         QUARL_COMPANY_DB(t, engine);
-        XmlImportResult i = ImportXmlFiles(t.db(), test::fixturePath(QStringLiteral("cargo_ado.xml")),
+        XmlImportResult i = importXmlFiles(t.db(), test::fixturePath(QStringLiteral("cargo_ado.xml")),
                                            test::fixturePath(QStringLiteral("contain_ado.xml")), QStringLiteral("OLD1"),
                                            QStringLiteral("9W"));
         QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
@@ -209,13 +209,13 @@ private Q_SLOTS:
         QVERIFY(fillFilingColumns(a.db(), "cargo", "id"));
         QVERIFY(addItems(a.db(), 7, 2, QStringLiteral("848180")));
         QTemporaryDir dir;
-        const XmlExportResult e = GenerateXmlFiles(a.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        const XmlExportResult e = generateXmlFiles(a.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
         QVERIFY(e.outcome.isOk());
         QUARL_TEMP_DB(old, engine);
         Schema::CompanyOptions release210;
         release210.release210 = true;
         QVERIFY(Schema::createCompanyDatabase(old.db(), release210).isOk());
-        i = ImportXmlFiles(old.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"), QStringLiteral("123E"));
+        i = importXmlFiles(old.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"), QStringLiteral("123E"));
         QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
         QCOMPARE(i.lines, 3);
         QVERIFY(i.outcome.notices.contains(QStringLiteral("Column shpname of cargo.xml is not in this database and was not imported.")));
@@ -235,12 +235,12 @@ private Q_SLOTS:
                              {db == &a.db() ? QStringLiteral("MINE") : QStringLiteral("THEIRS")}));
         QVERIFY(addItems(other.db(), 1, 2, QStringLiteral("848180")));
         QTemporaryDir mine, theirs;
-        QVERIFY(GenerateXmlFiles(a.db(), mine.path(), QStringLiteral("V1"), QStringLiteral("1")).outcome.isOk());
-        QVERIFY(GenerateXmlFiles(other.db(), theirs.path(), QStringLiteral("V1"), QStringLiteral("1")).outcome.isOk());
+        QVERIFY(generateXmlFiles(a.db(), mine.path(), QStringLiteral("V1"), QStringLiteral("1")).outcome.isOk());
+        QVERIFY(generateXmlFiles(other.db(), theirs.path(), QStringLiteral("V1"), QStringLiteral("1")).outcome.isOk());
         QVERIFY(QFile::remove(QDir(mine.path()).filePath(QStringLiteral("cargoitem.xml"))));
         QVERIFY(QFile::copy(QDir(theirs.path()).filePath(QStringLiteral("cargoitem.xml")),
                             QDir(mine.path()).filePath(QStringLiteral("cargoitem.xml"))));
-        const XmlImportResult i = ImportXmlFiles(b.db(), QDir(mine.path()).filePath(QStringLiteral("cargo.xml")),
+        const XmlImportResult i = importXmlFiles(b.db(), QDir(mine.path()).filePath(QStringLiteral("cargo.xml")),
                                                  QDir(mine.path()).filePath(QStringLiteral("contain.xml")),
                                                  QStringLiteral("V1"), QStringLiteral("1"));
         QCOMPARE(i.outcome.kind, Outcome::Kind::Failed);
@@ -258,7 +258,7 @@ private Q_SLOTS:
         QVERIFY(test::addGoldenVoyage(t.db()).isOk());
         QVERIFY(addItems(t.db(), 7, 2, QStringLiteral("848180")));
         QVERIFY(addItems(t.db(), 15, 1, QStringLiteral("390210"))); // voyage 123F
-        const RemovalResult r = RemoveVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), false,
+        const RemovalResult r = removeVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), false,
                                              [](const QString &) { return true; });
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.items, 2);

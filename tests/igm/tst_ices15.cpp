@@ -103,7 +103,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, engine);
         QVERIFY(test::addIces15Voyage(t.db()).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFileInLayout(t.db(), ices15Layout(), dir.path(), Vessel, Voyage, options());
+        const IgmWriteResult r = generateIgmFileInLayout(t.db(), ices15Layout(), dir.path(), Vessel, Voyage, options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.notices, QStringList());
         QCOMPARE(r.path, dir.filePath(QStringLiteral("9V352322021W.igm")));
@@ -115,19 +115,19 @@ private Q_SLOTS:
         // the check finds nothing in it, codes compared with the company's masters
         auto codes = loadCodeLists(t.db());
         QVERIFY(codes.isOk());
-        const CheckReport clean = CheckIgmFile(r.path, &codes.value());
+        const CheckReport clean = checkIgmFile(r.path, &codes.value());
         QCOMPARE(texts(clean), QStringList());
         QVERIFY(clean.recognised);
         QCOMPARE(clean.layout, &ices15Layout());
 
         // the older layout keeps writing the stored placeholders
-        const IgmWriteResult older = GenerateIgmFileInLayout(t.db(), olderLayout(), dir.path(), Vessel, Voyage, options());
+        const IgmWriteResult older = generateIgmFileInLayout(t.db(), olderLayout(), dir.path(), Vessel, Voyage, options());
         QVERIFY2(older.outcome.isOk(), qPrintable(older.outcome.message));
         const QByteArray old = test::readFile(older.path);
         QVERIFY(old.startsWith("HREC**,ZZ,AGENT01,ZZ,INCCU1,5,UN,D,SACHI01,,,01A\r\n"));
         QVERIFY(old.contains("\x1dJOHN O'HARA\x1dSG\x1dINIXY1\x1d"));
         QVERIFY(old.contains("\x1dPORT\x1d\r\n<END-vesinfo>"));
-        QCOMPARE(CheckIgmFile(older.path, &codes.value()).errors(), 0);
+        QCOMPARE(checkIgmFile(older.path, &codes.value()).errors(), 0);
     }
 
     // Values the layout needs and the voyage lacks are named, written empty, and found again by the check.
@@ -138,7 +138,7 @@ private Q_SLOTS:
         QVERIFY(t.db().exec(QStringLiteral("update D_VESSEL_CD set IMO_NO = null")).isOk());
         QVERIFY(t.db().exec(QStringLiteral("update vesinfo set tocode = null, arrportcd = null, arrdt = null")).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = WriteIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("x.igm")), Vessel, Voyage, options());
+        const IgmWriteResult r = writeIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("x.igm")), Vessel, Voyage, options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.notices.size(), 4);
         for (const char *what : {"IMO number", "port of arrival", "terminal operator", "expected arrival"})
@@ -146,7 +146,7 @@ private Q_SLOTS:
         const QByteArray vessel = linesOf(test::readFile(r.path)).at(3);
         QCOMPARE(vessel, QByteArray("F\x1dINCCU1\x1d\x1d\x1d\x1d" "9V3523\x1d" "22021W\x1dXCL\x1d" "AAACX1234F\x1dJOHN O'HARA\x1d"
                                     "\x1dLKCMB\x1dSGSIN\x1d\x1d" "C\x1d" "3\x1dGENERAL CARGO\x1d\x1d\x1dN\x1dY\x1dY\x1dN\x1dY\x1dY\x1d"));
-        const CheckReport check = CheckIgmFile(r.path);
+        const CheckReport check = checkIgmFile(r.path);
         QCOMPARE(check.errors(), 4);
         for (const CheckFinding &f : check.findings)
             QCOMPARE(f.line, 4);
@@ -179,13 +179,13 @@ private Q_SLOTS:
             QUARL_COMPANY_DB(from, engine);
             QVERIFY(test::addIces15Voyage(from.db()).isOk());
             input = dir.filePath(QStringLiteral("first.igm"));
-            QVERIFY(WriteIgmFileInLayout(from.db(), ices15Layout(), input, Vessel, Voyage, options()).outcome.isOk());
+            QVERIFY(writeIgmFileInLayout(from.db(), ices15Layout(), input, Vessel, Voyage, options()).outcome.isOk());
         }
         QUARL_COMPANY_DB(t, engine);
         Answer answer;
         IgmImportOptions o;
         o.withVessel = true;
-        const IgmImportResult imported = ImportIgmFile(t.db(), input, o, answer.confirm());
+        const IgmImportResult imported = importIgmFile(t.db(), input, o, answer.confirm());
         QVERIFY2(imported.outcome.isOk(), qPrintable(imported.outcome.message));
         QCOMPARE(answer.asked.size(), 1);
         const QList<QByteArray> want = linesOf(test::readFixture(expected));
@@ -196,7 +196,7 @@ private Q_SLOTS:
 
         WriteOptions again = options(QStringLiteral("42"));
         again.written = QDateTime(QDate(2026, 12, 8), QTime(9, 5));
-        const IgmWriteResult r = WriteIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("again.igm")), vessel, voyage, again);
+        const IgmWriteResult r = writeIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("again.igm")), vessel, voyage, again);
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         const QList<QByteArray> got = linesOf(test::readFile(r.path));
         QCOMPARE(got.size(), want.size());
@@ -272,7 +272,7 @@ private Q_SLOTS:
         Answer answer;
         IgmImportOptions o;
         o.withVessel = true;
-        const IgmImportResult r = ImportIgmFile(t.db(), path, o, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), path, o, answer.confirm());
         QVERIFY(!r.outcome.isOk());
         QVERIFY2(r.outcome.message.contains(message), qPrintable(r.outcome.message));
         QCOMPARE(test::voyageRows(t.db()), 0);
@@ -291,7 +291,7 @@ private Q_SLOTS:
         const QString marks = QString(240, QChar(0x00df)) + QString(240, QLatin1Char('M'));
         QVERIFY(t.db().exec(QStringLiteral("update cargo set impname = ?, marks = ? where id = 3"), {sharpS, marks}).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = WriteIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("w.igm")), Vessel, Voyage, options());
+        const IgmWriteResult r = writeIgmFileInLayout(t.db(), ices15Layout(), dir.filePath(QStringLiteral("w.igm")), Vessel, Voyage, options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         const QList<QByteArray> line = linesOf(test::readFile(r.path)).at(6).split('\x1d');
         QCOMPARE(line.at(15), QByteArray(20, 's'));
@@ -303,7 +303,7 @@ private Q_SLOTS:
         Answer answer;
         IgmImportOptions o;
         o.withVessel = true;
-        const IgmImportResult back = ImportIgmFile(other.db(), r.path, o, answer.confirm());
+        const IgmImportResult back = importIgmFile(other.db(), r.path, o, answer.confirm());
         QVERIFY2(back.outcome.isOk(), qPrintable(back.outcome.message));
         QCOMPARE(other.db().scalar(QStringLiteral("select impname from cargo where blno = 'HLCUHAM220901'")).value().toString(),
                  QString(20, QLatin1Char('s')));
@@ -343,7 +343,7 @@ private Q_SLOTS:
             IgmImportOptions options;
             options.withVessel = withVessel;
             options.strip = strip;
-            const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+            const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
             QFile::remove(path);
             if (!r.outcome.isOk()) {
                 if (r.outcome.message.isEmpty() || test::voyageRows(t.db()) != 0
@@ -351,7 +351,7 @@ private Q_SLOTS:
                     qWarning("file %d: %s", n, qPrintable(r.outcome.message));
                     return test::MutationOutcome::Broken;
                 }
-                if (!strip && CheckIgmData(data).errors() == 0) {
+                if (!strip && checkIgmData(data).errors() == 0) {
                     qWarning("file %d was refused, the check finds nothing: %s", n, qPrintable(r.outcome.message));
                     return test::MutationOutcome::Broken;
                 }
@@ -424,7 +424,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
         auto codes = loadCodeLists(t.db());
         QVERIFY(codes.isOk());
-        const CheckReport r = CheckIgmData(data, &codes.value());
+        const CheckReport r = checkIgmData(data, &codes.value());
         bool found = false;
         for (const CheckFinding &f : r.findings)
             found = found || (f.line == line && f.toString().contains(finding));

@@ -98,7 +98,7 @@ private Q_SLOTS:
         Answer answer;
         IgmImportOptions options;
         options.withVessel = true;
-        const IgmImportResult r = ImportIgmFile(t.db(), golden(), options, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), golden(), options, answer.confirm());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.message, QLatin1String(Messages::Imported));
         QCOMPARE(answer.asked, QStringList{QStringLiteral("Import Data For ABCD / 123E ?")});
@@ -127,7 +127,7 @@ private Q_SLOTS:
         QCOMPARE(t.db().scalar(QStringLiteral("select volume from cargo where id = 42")).value().toDouble(), 0.0);
 
         QTemporaryDir dir;
-        const IgmWriteResult w = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), writeOptions());
+        const IgmWriteResult w = generateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), writeOptions());
         QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message));
         QCOMPARE(test::readFile(w.path), test::readFixture(QStringLiteral("ABCD123E.igm")));
     }
@@ -147,15 +147,15 @@ private Q_SLOTS:
         QVERIFY(addSyntheticVoyage(a.db(), v).isOk());
         QTemporaryDir first;
         QTemporaryDir second;
-        const IgmWriteResult w1 = GenerateIgmFile(a.db(), first.path(), v.vessel, v.voyage, writeOptions());
+        const IgmWriteResult w1 = generateIgmFile(a.db(), first.path(), v.vessel, v.voyage, writeOptions());
         QVERIFY2(w1.outcome.isOk(), qPrintable(w1.outcome.message));
         Answer answer;
         IgmImportOptions options;
         options.withVessel = true;
-        const IgmImportResult r = ImportIgmFile(b.db(), w1.path, options, answer.confirm());
+        const IgmImportResult r = importIgmFile(b.db(), w1.path, options, answer.confirm());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.containers, 150);
-        const IgmWriteResult w2 = GenerateIgmFile(b.db(), second.path(), v.vessel, v.voyage, writeOptions());
+        const IgmWriteResult w2 = generateIgmFile(b.db(), second.path(), v.vessel, v.voyage, writeOptions());
         QVERIFY2(w2.outcome.isOk(), qPrintable(w2.outcome.message));
         QCOMPARE(test::readFile(w2.path), test::readFile(w1.path));
     }
@@ -201,14 +201,14 @@ private Q_SLOTS:
                                 {text(20), v.vessel}).isOk());
             QTemporaryDir first;
             QTemporaryDir second;
-            const IgmWriteResult w1 = GenerateIgmFile(a.db(), first.path(), v.vessel, v.voyage, writeOptions());
+            const IgmWriteResult w1 = generateIgmFile(a.db(), first.path(), v.vessel, v.voyage, writeOptions());
             QVERIFY2(w1.outcome.isOk(), qPrintable(w1.outcome.message));
             Answer answer;
             IgmImportOptions options;
             options.withVessel = true;
-            const IgmImportResult r = ImportIgmFile(b.db(), w1.path, options, answer.confirm());
+            const IgmImportResult r = importIgmFile(b.db(), w1.path, options, answer.confirm());
             QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
-            const IgmWriteResult w2 = GenerateIgmFile(b.db(), second.path(), v.vessel, v.voyage, writeOptions());
+            const IgmWriteResult w2 = generateIgmFile(b.db(), second.path(), v.vessel, v.voyage, writeOptions());
             QVERIFY2(w2.outcome.isOk(), qPrintable(w2.outcome.message));
             QCOMPARE(test::readFile(w2.path), test::readFile(w1.path));
             const QString texts = QStringLiteral("select vslname || mastername || cargodesc from vesinfo where vslcode = ?");
@@ -230,7 +230,7 @@ private Q_SLOTS:
         answer.yes = false;
         IgmImportOptions options;
         options.withVessel = true;
-        const IgmImportResult r = ImportIgmFile(t.db(), golden(), options, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), golden(), options, answer.confirm());
         QCOMPARE(r.outcome.kind, Outcome::Kind::Declined);
         QCOMPARE(answer.asked.size(), 1);
         QCOMPARE(test::voyageRows(t.db()), 0);
@@ -256,7 +256,7 @@ private Q_SLOTS:
         Answer answer;
         IgmImportOptions options;
         options.withVessel = true;
-        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         auto q = t.db().query(QStringLiteral("select sagentcode, mastername, lastport, grt, nrt, vslname, terminalop, "
                                              "arrdt, lhdues from vesinfo"));
@@ -273,7 +273,7 @@ private Q_SLOTS:
         f[14] = "0"; // an empty number is read as 0
         lines[4] = f.join('\x1d');
         QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out"))));
-        const IgmWriteResult again = GenerateIgmFile(t.db(), dir.filePath(QStringLiteral("out")), QStringLiteral("ABCD"),
+        const IgmWriteResult again = generateIgmFile(t.db(), dir.filePath(QStringLiteral("out")), QStringLiteral("ABCD"),
                                                      QStringLiteral("123E"), writeOptions());
         QVERIFY2(again.outcome.isOk(), qPrintable(again.outcome.message));
         QCOMPARE(test::readFile(again.path), joined(lines));
@@ -303,7 +303,7 @@ private Q_SLOTS:
         IgmImportOptions options;
         options.withVessel = true;
         options.strip = strip;
-        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(t.db().scalar(QStringLiteral("select mastername from vesinfo")).value().toString(), master);
         QCOMPARE(t.db().scalar(QStringLiteral("select vslnation from vesinfo")).value().toString(), nation);
@@ -332,9 +332,9 @@ private Q_SLOTS:
         Answer answer;
         IgmImportOptions options;
         options.withVessel = true;
-        QVERIFY(ImportIgmFile(expected.db(), golden(), options, answer.confirm()).outcome.isOk());
+        QVERIFY(importIgmFile(expected.db(), golden(), options, answer.confirm()).outcome.isOk());
         options.strip = true;
-        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QStringList stored = test::storedVoyage(expected.db());
         stored.replaceInStrings(QStringLiteral("BHARAT TRADING CO, UNIT 4"), QStringLiteral("BHARAT TRADING CO UNIT 4"));
@@ -349,11 +349,11 @@ private Q_SLOTS:
         QFETCH(QString, engine);
         QUARL_COMPANY_DB(t, engine);
         Answer answer;
-        const IgmImportResult first = ImportIgmFile(t.db(), golden(), {}, answer.confirm());
+        const IgmImportResult first = importIgmFile(t.db(), golden(), {}, answer.confirm());
         QVERIFY2(first.outcome.isOk(), qPrintable(first.outcome.message));
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from vesinfo")), 0);
         const qint64 before = test::voyageRows(t.db());
-        const IgmImportResult second = ImportIgmFile(t.db(), golden(), {}, answer.confirm());
+        const IgmImportResult second = importIgmFile(t.db(), golden(), {}, answer.confirm());
         QCOMPARE(second.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(second.outcome.message.endsWith(QStringLiteral("---General Error ")), qPrintable(second.outcome.message));
         QVERIFY2(second.outcome.message.contains(QStringLiteral("line 8 of the file")), qPrintable(second.outcome.message));
@@ -371,7 +371,7 @@ private Q_SLOTS:
         QVERIFY(t.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, lineno, blno, sublineno) values "
                                            "(1, 'X', '1', 1, 'X1', 0), (2, 'X', '1', 1, 'X1-H1', 1)")).isOk());
         Answer answer;
-        const IgmImportResult r = ImportIgmFile(t.db(), golden(), {}, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), golden(), {}, answer.confirm());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(test::count(t.db(), QStringLiteral("select sublineno from cargo where id = 2")), 1);
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where vslcode = 'ABCD' and sublineno <> 0")), 0);
@@ -468,7 +468,7 @@ private Q_SLOTS:
         Answer answer;
         IgmImportOptions options;
         options.withVessel = true;
-        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(r.outcome.message.startsWith(start), qPrintable(r.outcome.message));
         QVERIFY2(r.outcome.message.endsWith(end), qPrintable(r.outcome.message));
@@ -501,8 +501,8 @@ private Q_SLOTS:
         Answer answer;
         IgmImportOptions options;
         options.withVessel = true;
-        QVERIFY(ImportIgmFile(expected.db(), golden(), options, answer.confirm()).outcome.isOk());
-        const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+        QVERIFY(importIgmFile(expected.db(), golden(), options, answer.confirm()).outcome.isOk());
+        const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(test::storedVoyage(t.db()), test::storedVoyage(expected.db()));
         QCOMPARE(test::storedVoyage(t.db()), test::strictReading(data, true, false).value_or(QStringList()));
@@ -512,7 +512,7 @@ private Q_SLOTS:
     {
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
         Answer answer;
-        const IgmImportResult r = ImportIgmFile(t.db(), QStringLiteral("/nonexistent/x.igm"), {}, answer.confirm());
+        const IgmImportResult r = importIgmFile(t.db(), QStringLiteral("/nonexistent/x.igm"), {}, answer.confirm());
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(r.outcome.message.startsWith(QStringLiteral("2  ")), qPrintable(r.outcome.message));
         QVERIFY(answer.asked.isEmpty());
@@ -554,14 +554,14 @@ private Q_SLOTS:
             IgmImportOptions options;
             options.withVessel = withVessel;
             options.strip = strip;
-            const IgmImportResult r = ImportIgmFile(t.db(), path, options, answer.confirm());
+            const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
             if (!r.outcome.isOk()) {
                 if (r.outcome.message.isEmpty() || test::voyageRows(t.db()) != 0) {
                     qWarning("file %d stored rows: %s", n, qPrintable(r.outcome.message));
                     return test::MutationOutcome::Broken;
                 }
                 // what the import refuses, the check finds
-                if (!strip && CheckIgmData(data).errors() == 0) {
+                if (!strip && checkIgmData(data).errors() == 0) {
                     qWarning("file %d was refused, the check finds nothing: %s", n, qPrintable(r.outcome.message));
                     return test::MutationOutcome::Broken;
                 }

@@ -34,7 +34,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, engine);
         QVERIFY(test::addGoldenVoyage(t.db()).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
+        const IgmWriteResult r = generateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.path, dir.filePath(QStringLiteral("ABCD123E.igm")));
         QCOMPARE(r.outcome.notices, QStringList());
@@ -53,7 +53,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, engine);
         QVERIFY(test::addSecondVoyage(t.db()).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("V2"), QStringLiteral("7"), options());
+        const IgmWriteResult r = generateIgmFile(t.db(), dir.path(), QStringLiteral("V2"), QStringLiteral("7"), options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.notices, QStringList{QLatin1String(Messages::NoContainers)});
         QCOMPARE(test::readFile(r.path), test::readFixture(QStringLiteral("V27.igm")));
@@ -92,7 +92,7 @@ private Q_SLOTS:
         IgmWriteOptions o;
         o.iceGateUser = user;
         o.customHouseCode = customs;
-        const IgmWriteResult r = GenerateIgmFile(t.db(), dir.path(), vessel, voyage, o);
+        const IgmWriteResult r = generateIgmFile(t.db(), dir.path(), vessel, voyage, o);
         QCOMPARE(r.outcome.kind, Outcome::Kind::Refused);
         QCOMPARE(r.outcome.message, message);
         QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
@@ -110,7 +110,7 @@ private Q_SLOTS:
         QVERIFY(t.db().exec(QStringLiteral("update cargo set bldt = null where id = 20")).isOk());
         QTemporaryDir dir;
         QVERIFY(test::writeFile(dir.filePath(QStringLiteral("ABCD123E.igm")), "an earlier manifest"));
-        const IgmWriteResult r = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
+        const IgmWriteResult r = generateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(r.outcome.message.startsWith(QStringLiteral("94  ")), qPrintable(r.outcome.message));
         QVERIFY(r.outcome.message.contains(QStringLiteral("BL-0020")));
@@ -129,7 +129,7 @@ private Q_SLOTS:
         QVERIFY(t.db().exec(QStringLiteral("insert into vesinfo (vslcode, voyno, vslname, TotItems) "
                                            "values ('ABCD', '123E', 'SECOND ROW', 1)")).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
+        const IgmWriteResult r = generateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QByteArray expected = test::readFixture(QStringLiteral("ABCD123E.igm"));
         const QByteArray second = "V\x1d\x1d\x1dSECOND ROW\x1d" "ABCD\x1d" "123E\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d\x1d"
@@ -150,7 +150,7 @@ private Q_SLOTS:
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(test::readFile(path), test::readFixture(QStringLiteral("ABCD123E.igm")));
         // and again: renumbering is stable, the file the same
-        r = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
+        r = generateIgmFile(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), options());
         QVERIFY(r.outcome.isOk());
         QCOMPARE(test::readFile(path), test::readFixture(QStringLiteral("ABCD123E.igm")));
     }
@@ -166,7 +166,7 @@ private Q_SLOTS:
         QVERIFY(t.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, blno, bldt) values (1, 'ABC ', '12', 'B1', ?)"),
                             {t.db().dialect().dateToDb(QDate(2020, 2, 29))}).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABC "), QStringLiteral("12"), options());
+        const IgmWriteResult r = generateIgmFile(t.db(), dir.path(), QStringLiteral("ABC "), QStringLiteral("12"), options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(QFileInfo(r.path).fileName(), QStringLiteral("ABC12.igm"));
         const QList<QByteArray> lines = test::readFile(r.path).split('\n');
@@ -174,7 +174,7 @@ private Q_SLOTS:
         QVERIFY(lines.at(4).startsWith("V\x1d\x1d\x1dSPACED\x1d" "ABC \x1d" "12\x1d"));
         QVERIFY(lines.at(7).startsWith("V\x1d" "ABC \x1d" "12\x1d\x1d\x1d" "1\x1d" "0\x1d" "B1\x1d" "29022020\x1d"));
         // "ABC" alone has a header but no lines
-        const IgmWriteResult plain = GenerateIgmFile(t.db(), dir.path(), QStringLiteral("ABC"), QStringLiteral("12"), options());
+        const IgmWriteResult plain = generateIgmFile(t.db(), dir.path(), QStringLiteral("ABC"), QStringLiteral("12"), options());
         QCOMPARE(plain.outcome.message, QLatin1String(Messages::NoCargo));
     }
 
@@ -198,7 +198,7 @@ private Q_SLOTS:
         QVERIFY(t.db().exec(QStringLiteral("update vesinfo set vslcode = ?"), {vessel}).isOk());
         QTemporaryDir dir;
         const QString folder = missingFolder ? dir.filePath(QStringLiteral("gone")) : dir.path();
-        const IgmWriteResult r = GenerateIgmFile(t.db(), folder, vessel, QStringLiteral("123E"), options());
+        const IgmWriteResult r = generateIgmFile(t.db(), folder, vessel, QStringLiteral("123E"), options());
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(r.outcome.message.startsWith(codePrefix), qPrintable(r.outcome.message));
         if (missingFolder) // the message says where
@@ -219,7 +219,7 @@ private Q_SLOTS:
         QVERIFY(addSyntheticVoyage(t.db(), v).isOk());
         QVERIFY(t.db().exec(QStringLiteral("update cargo set lineno = 0")).isOk());
         QTemporaryDir dir;
-        const IgmWriteResult r = GenerateIgmFile(t.db(), dir.path(), v.vessel, v.voyage, options());
+        const IgmWriteResult r = generateIgmFile(t.db(), dir.path(), v.vessel, v.voyage, options());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.lines, 32800);
         QCOMPARE(test::count(t.db(), QStringLiteral("select max(lineno) from cargo")), 32800);

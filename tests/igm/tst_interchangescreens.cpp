@@ -286,7 +286,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
         igm::SamImportOptions in;
         in.vessel = QStringLiteral("GOLD");
-        QVERIFY(igm::ImportSamFile(t.db(), test::samFixture(QStringLiteral("golden_small.json")), in,
+        QVERIFY(igm::importSamFile(t.db(), test::samFixture(QStringLiteral("golden_small.json")), in,
                                    [](const QString &) { return true; })
                     .outcome.isOk());
         useDatabase(t.db());
@@ -393,7 +393,7 @@ private Q_SLOTS:
         QVERIFY(test::addGoldenVoyage(source.db()).isOk());
         test::TempHome home;
         igm::IgmWriteOptions o{QLatin1String(test::GatewayUser), QLatin1String(test::CustomHouse), {}};
-        const igm::IgmWriteResult written = igm::GenerateIgmFile(source.db(), home.path(), QStringLiteral("ABCD"),
+        const igm::IgmWriteResult written = igm::generateIgmFile(source.db(), home.path(), QStringLiteral("ABCD"),
                                                                  QStringLiteral("123E"), o);
         QVERIFY(written.outcome.isOk());
         useDatabase(target.db());
@@ -444,7 +444,7 @@ private Q_SLOTS:
         QVERIFY(igm::addSyntheticVoyage(source.db(), {QStringLiteral("LONG"), QStringLiteral("1"), 1500, 1500, 7}).isOk());
         test::TempHome home;
         igm::IgmWriteOptions o{QLatin1String(test::GatewayUser), QLatin1String(test::CustomHouse), {}};
-        const igm::IgmWriteResult written = igm::GenerateIgmFile(source.db(), home.path(), QStringLiteral("LONG"),
+        const igm::IgmWriteResult written = igm::generateIgmFile(source.db(), home.path(), QStringLiteral("LONG"),
                                                                  QStringLiteral("1"), o);
         QVERIFY(written.outcome.isOk());
         useDatabase(target.db());

@@ -61,31 +61,31 @@ public:
                 return Flat::take(field, f.value(field.number - 1), row, n, cx, [&] { return label(field.column); });
             };
             if (f.first() == QLatin1String("H") && f.size() == 4) {
-                VesselRow v;
+                VoyageHeader v;
                 v.fileLine = n;
-                if (!take(Flat::Field<V>{2, V::Code}, v) || !take(Flat::Field<V>{3, V::Voyage}, v)
-                    || !take(Flat::Field<V>{4, V::TotalItems, Format::Kind::Total}, v))
+                if (!take(Flat::Field<VoyageColumn>{2, VoyageColumn::Code}, v) || !take(Flat::Field<VoyageColumn>{3, VoyageColumn::Voyage}, v)
+                    || !take(Flat::Field<VoyageColumn>{4, VoyageColumn::TotalItems, Format::Kind::Total}, v))
                     return false;
                 VesselMaster master;
                 master.code = f.at(1);
-                std::vector<VesselRow> headers;
+                std::vector<VoyageHeader> headers;
                 headers.push_back(std::move(v));
                 if (!sink.headers(std::move(headers), std::move(master)))
                     return false;
             } else if (f.first() == QLatin1String("L") && f.size() == 6) {
-                Line l;
+                Bill l;
                 l.fileLine = n;
-                for (const Flat::Field<L> &field : LineTable) {
+                for (const Flat::Field<BillColumn> &field : LineTable) {
                     if (!take(field, l))
                         return false;
                 }
-                l[L::SubLineNo] = qint64(0);
-                if (!sink.line(std::move(l)))
+                l[BillColumn::SubLineNo] = qint64(0);
+                if (!sink.bill(std::move(l)))
                     return false;
             } else if (f.first() == QLatin1String("K") && f.size() == 5) {
                 Container c;
                 c.fileLine = n;
-                for (const Flat::Field<K> &field : ContainerTable) {
+                for (const Flat::Field<ContainerColumn> &field : ContainerTable) {
                     if (!take(field, c))
                         return false;
                 }
@@ -102,27 +102,27 @@ public:
     {
     public:
         explicit Writer(QIODevice &out) : m_out(out) {}
-        bool headers(std::vector<VesselRow> &&headers, VesselMaster &&) override
+        bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&) override
         {
-            const VesselRow &h = headers.front();
-            m_lines = "PLAIN MANIFEST 1\nH|" + h.text(V::Code).toLatin1() + '|' + h.text(V::Voyage).toLatin1() + '|'
-                      + QByteArray::number(h[V::TotalItems].toLongLong()) + '\n';
+            const VoyageHeader &h = headers.front();
+            m_lines = "PLAIN MANIFEST 1\nH|" + h.text(VoyageColumn::Code).toLatin1() + '|' + h.text(VoyageColumn::Voyage).toLatin1() + '|'
+                      + QByteArray::number(h[VoyageColumn::TotalItems].toLongLong()) + '\n';
             return true;
         }
-        bool line(Line &&l) override
+        bool bill(Bill &&l) override
         {
-            m_lines += "L|" + QByteArray::number(l[L::LineNo].toLongLong()) + '|' + l.bill().toLatin1() + '|';
-            Format::appendDate(m_lines, l.date(L::BlDate));
+            m_lines += "L|" + QByteArray::number(l[BillColumn::LineNo].toLongLong()) + '|' + l.bill().toLatin1() + '|';
+            Format::appendDate(m_lines, l.date(BillColumn::BlDate));
             m_lines += '|';
-            Format::appendValue(m_lines, l[L::Pkgs]);
-            m_lines += '|' + l.text(L::Nature).toLatin1() + '\n';
+            Format::appendValue(m_lines, l[BillColumn::Pkgs]);
+            m_lines += '|' + l.text(BillColumn::Nature).toLatin1() + '\n';
             return true;
         }
         bool container(Container &&c) override
         {
-            m_containers += "K|" + QByteArray::number(c[K::LineNo].toLongLong()) + '|' + c.text(K::Number).toLatin1() + '|';
-            Format::appendValue(m_containers, c[K::Pkgs]);
-            m_containers += '|' + c.text(K::Status).toLatin1() + '\n';
+            m_containers += "K|" + QByteArray::number(c[ContainerColumn::LineNo].toLongLong()) + '|' + c.text(ContainerColumn::Number).toLatin1() + '|';
+            Format::appendValue(m_containers, c[ContainerColumn::Pkgs]);
+            m_containers += '|' + c.text(ContainerColumn::Status).toLatin1() + '\n';
             return true;
         }
         bool end() override
@@ -142,14 +142,14 @@ public:
         return std::make_unique<Writer>(out);
     }
     using Layout::label;
-    QString label(L c) const override { return QStringLiteral("plain field %1").arg(int(c)); }
+    QString label(BillColumn c) const override { return QStringLiteral("plain field %1").arg(int(c)); }
 
 private:
-    static constexpr Flat::Field<L> LineTable[] = {{2, L::LineNo, Format::Kind::Count}, {3, L::BlNo},
-                                                   {4, L::BlDate, Format::Kind::Date}, {5, L::Pkgs, Format::Kind::Count},
-                                                   {6, L::Nature}};
-    static constexpr Flat::Field<K> ContainerTable[] = {{2, K::LineNo, Format::Kind::Count}, {3, K::Number},
-                                                        {4, K::Pkgs, Format::Kind::Count}, {5, K::Status}};
+    static constexpr Flat::Field<BillColumn> LineTable[] = {{2, BillColumn::LineNo, Format::Kind::Count}, {3, BillColumn::BlNo},
+                                                   {4, BillColumn::BlDate, Format::Kind::Date}, {5, BillColumn::Pkgs, Format::Kind::Count},
+                                                   {6, BillColumn::Nature}};
+    static constexpr Flat::Field<ContainerColumn> ContainerTable[] = {{2, ContainerColumn::LineNo, Format::Kind::Count}, {3, ContainerColumn::Number},
+                                                        {4, ContainerColumn::Pkgs, Format::Kind::Count}, {5, ContainerColumn::Status}};
 };
 
 WriteOptions gateway()
@@ -202,14 +202,14 @@ private Q_SLOTS:
             QCOMPARE(layoutNamed(QStringLiteral("PLAIN")), &layout);
             QVERIFY(layouts().contains(&layout));
 
-            const IgmWriteResult w = GenerateIgmFileInLayout(source.db(), layout, dir.path(), QStringLiteral("ABCD"),
+            const IgmWriteResult w = generateIgmFileInLayout(source.db(), layout, dir.path(), QStringLiteral("ABCD"),
                                                              QStringLiteral("123E"), gateway());
             QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message));
             QCOMPARE(test::readFile(w.path), plain);
 
             IgmImportOptions options;
             options.withVessel = true;
-            const IgmImportResult r = ImportIgmFile(target.db(), w.path, options, yes());
+            const IgmImportResult r = importIgmFile(target.db(), w.path, options, yes());
             QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
             QCOMPARE(r.lines, 3);
             QCOMPARE(r.containers, 3);
@@ -218,13 +218,13 @@ private Q_SLOTS:
                                                              "contain.ref where cargo.blno = 'BL-0020'")),
                      1);
 
-            const CheckReport check = CheckIgmData(QByteArray(plain).replace("K|3|XYZU0000001|10", "K|3|XYZU0000001|11"));
+            const CheckReport check = checkIgmData(QByteArray(plain).replace("K|3|XYZU0000001|10", "K|3|XYZU0000001|11"));
             QCOMPARE(check.layout, &layout);
             QVERIFY2(errors(check).contains(QStringLiteral("BL-0020: 0 packages on the line, 11 in its containers.")),
                      qPrintable(errors(check).join(QLatin1Char('\n'))));
             bool labelled = false;
             for (const CheckFinding &f : check.findings)
-                labelled = labelled || (f.line == 5 && f.field == QStringLiteral("plain field %1").arg(int(L::Pkgs)));
+                labelled = labelled || (f.line == 5 && f.field == QStringLiteral("plain field %1").arg(int(BillColumn::Pkgs)));
             QVERIFY(labelled);
         }
         // gone with its registration: the file is then read as the older layout, which refuses it
@@ -252,7 +252,7 @@ private Q_SLOTS:
         QVERIFY(codes.isOk());
 
         Failure failure;
-        const CheckReport fromDatabase = CheckVoyage(t.db(), QStringLiteral("9V3523"), QStringLiteral("22021W"),
+        const CheckReport fromDatabase = checkVoyage(t.db(), QStringLiteral("9V3523"), QStringLiteral("22021W"),
                                                      ices15Layout(), &codes.value(), &failure);
         QVERIFY2(failure.code.isEmpty(), qPrintable(failure.numberAndText()));
         const QStringList expected = errors(fromDatabase);
@@ -265,13 +265,13 @@ private Q_SLOTS:
                               QStringLiteral("SHA1234: port \"CNXXX\" is not in the port master.")}));
         QTemporaryDir dir;
         for (const Layout *layout : {&olderLayout(), &ices15Layout()}) {
-            const IgmWriteResult w = GenerateIgmFileInLayout(t.db(), *layout, dir.path(), QStringLiteral("9V3523"),
+            const IgmWriteResult w = generateIgmFileInLayout(t.db(), *layout, dir.path(), QStringLiteral("9V3523"),
                                                              QStringLiteral("22021W"), gateway());
             QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message));
-            const CheckReport fromFile = CheckIgmFile(w.path, &codes.value());
+            const CheckReport fromFile = checkIgmFile(w.path, &codes.value());
             QCOMPARE(fromFile.layout, layout);
             QCOMPARE(errors(fromFile), expected);
-            QCOMPARE(errors(CheckVoyage(t.db(), QStringLiteral("9V3523"), QStringLiteral("22021W"), *layout, &codes.value(),
+            QCOMPARE(errors(checkVoyage(t.db(), QStringLiteral("9V3523"), QStringLiteral("22021W"), *layout, &codes.value(),
                                         &failure)),
                      expected);
         }
@@ -319,7 +319,7 @@ private Q_SLOTS:
         }
         IgmImportOptions options;
         options.withVessel = true;
-        const IgmImportResult r = ImportIgmFile(t.db(), test::fixturePath(file), options, yes());
+        const IgmImportResult r = importIgmFile(t.db(), test::fixturePath(file), options, yes());
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         auto q = t.db().query(QStringLiteral("select VESSEL_CD, VESSEL_NM, VESSEL_NATION, grt, nrt, IMO_NO from D_VESSEL_CD"));
         QVERIFY(q && q->next());
@@ -343,14 +343,14 @@ private Q_SLOTS:
         QVERIFY(t.db().exec(QStringLiteral("insert into vesinfo (vslcode, voyno, vslname) values ('ABCD', '123E', 'KEYED')")).isOk());
         IgmImportOptions options;
         options.withVessel = true;
-        const IgmImportResult twice = ImportIgmFile(t.db(), test::fixturePath(QStringLiteral("ABCD123E.igm")), options, yes());
+        const IgmImportResult twice = importIgmFile(t.db(), test::fixturePath(QStringLiteral("ABCD123E.igm")), options, yes());
         QCOMPARE(twice.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(twice.outcome.message.contains(QStringLiteral("The voyage header of ABCD / 123E is stored already")),
                  qPrintable(twice.outcome.message));
         QCOMPARE(test::voyageRows(t.db()), 1);
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from D_VESSEL_CD")), 0);
         options.withVessel = false;
-        const IgmImportResult lines = ImportIgmFile(t.db(), test::fixturePath(QStringLiteral("ABCD123E.igm")), options, yes());
+        const IgmImportResult lines = importIgmFile(t.db(), test::fixturePath(QStringLiteral("ABCD123E.igm")), options, yes());
         QVERIFY2(lines.outcome.isOk(), qPrintable(lines.outcome.message));
         QCOMPARE(test::voyageRows(t.db()), 1 + 3 + 3);
     }
@@ -366,7 +366,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         qint64 lines = 3;
         for (const Layout *layout : {&olderLayout(), &ices15Layout(), &olderLayout()}) {
-            const IgmWriteResult w = GenerateIgmFileInLayout(t.db(), *layout, dir.path(), QStringLiteral("ABCD"),
+            const IgmWriteResult w = generateIgmFileInLayout(t.db(), *layout, dir.path(), QStringLiteral("ABCD"),
                                                              QStringLiteral("123E"), gateway());
             QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message));
             QCOMPARE(test::count(t.db(), QStringLiteral("select TotItems from vesinfo")), lines);
@@ -390,7 +390,7 @@ private Q_SLOTS:
         QVERIFY(to.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, blno) values (50, 'X', '1', 'X1')")).isOk());
         auto m = loadVoyage(from.db(), QStringLiteral("ABCD"), QStringLiteral("123E"));
         QVERIFY(m.isOk());
-        QCOMPARE(m->lines.size(), size_t(3));
+        QCOMPARE(m->bills.size(), size_t(3));
         QCOMPARE(m->containerCount(), 3);
         olderLayout().prepare(m.value()); // numbered and counted as filed
         SaveOptions options;
@@ -400,18 +400,18 @@ private Q_SLOTS:
         QCOMPARE(test::count(to.db(), QStringLiteral("select min(id) from cargo where vslcode = 'ABCD'")), 51);
         QTemporaryDir a;
         QTemporaryDir b;
-        const IgmWriteResult wa = GenerateIgmFile(from.db(), a.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), gateway());
-        const IgmWriteResult wb = GenerateIgmFile(to.db(), b.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), gateway());
+        const IgmWriteResult wa = generateIgmFile(from.db(), a.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), gateway());
+        const IgmWriteResult wb = generateIgmFile(to.db(), b.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), gateway());
         QVERIFY(wa.outcome.isOk() && wb.outcome.isOk());
         QCOMPARE(test::readFile(wb.path), test::readFile(wa.path));
 
         // a line of another voyage in it: refused, nothing stored
         Manifest other = m.value();
-        other.lines.back()[L::Voyage] = QStringLiteral("123F");
-        other.headers.front()[V::Voyage] = QStringLiteral("123G");
-        for (Line &l : other.lines) {
-            if (&l != &other.lines.back())
-                l[L::Voyage] = QStringLiteral("123G");
+        other.bills.back()[BillColumn::Voyage] = QStringLiteral("123F");
+        other.headers.front()[VoyageColumn::Voyage] = QStringLiteral("123G");
+        for (Bill &l : other.bills) {
+            if (&l != &other.bills.back())
+                l[BillColumn::Voyage] = QStringLiteral("123G");
         }
         const qint64 before = test::voyageRows(to.db());
         const SaveResult refused = saveManifest(to.db(), other, options, yes());

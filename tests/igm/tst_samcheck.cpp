@@ -53,7 +53,7 @@ SamCheckReport check(const QByteArray &data, const SamCheckOptions &given = {})
     SamCheckOptions options = given;
     if (options.fileName.isEmpty())
         options.fileName = DeclarationName;
-    return CheckSamData(data, options);
+    return checkSamData(data, options);
 }
 
 // The same check of the text handed over in pieces of the given size, as the writer does.
@@ -374,7 +374,7 @@ private Q_SLOTS:
         const QString ack = write(dir.path(), QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json"), fixture(reply));
         write(dir.path(), DeclarationName, test::samGoldenData());
         QString used;
-        Result<GatewayReply> r = ReadGatewayReply(ack, QString(), &used);
+        Result<GatewayReply> r = readGatewayReply(ack, QString(), &used);
         QVERIFY2(r.isOk(), qPrintable(r.failure().description));
         QCOMPARE(used, dir.filePath(DeclarationName));
         QCOMPARE(r->kind, GatewayReply::Kind::Acknowledgement);
@@ -397,7 +397,7 @@ private Q_SLOTS:
         const QString path = write(dir.path(), QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_SFL.json"),
                                    fixture(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_SFL.json")));
         write(dir.path(), DeclarationName, test::samGoldenData());
-        Result<GatewayReply> r = ReadGatewayReply(path);
+        Result<GatewayReply> r = readGatewayReply(path);
         QVERIFY(r.isOk());
         QCOMPARE(r->kind, GatewayReply::Kind::StructureFailure);
         QCOMPARE(r->errors.size(), 2);
@@ -411,7 +411,7 @@ private Q_SLOTS:
 
     void replyWithoutItsDeclaration()
     {
-        Result<GatewayReply> r = ReadGatewayReply(test::samFixture(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json")));
+        Result<GatewayReply> r = readGatewayReply(test::samFixture(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json")));
         QVERIFY(r.isOk());
         QCOMPARE(r->errors.at(1).lineNo, qint64(2));
         QCOMPARE(r->errors.at(1).blNo, QString());
@@ -432,7 +432,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, data);
         QFETCH(QString, words);
-        const Result<GatewayReply> r = ReadGatewayReply(data, SamLineIndex());
+        const Result<GatewayReply> r = readGatewayReply(data, SamLineIndex());
         QVERIFY(!r.isOk());
         QVERIFY2(r.failure().description.contains(words), qPrintable(r.failure().description));
     }

@@ -41,7 +41,7 @@ SamImportResult import(const Database &db, const QString &path)
 {
     SamImportOptions options;
     options.vessel = Vessel;
-    return ImportSamFile(db, path, options, [](const QString &) { return true; });
+    return importSamFile(db, path, options, [](const QString &) { return true; });
 }
 
 SamWriteOptions asTheHandWrittenFile()
@@ -127,7 +127,7 @@ private Q_SLOTS:
         QVERIFY2(in.outcome.isOk(), qPrintable(in.outcome.message + in.outcome.failure.numberAndText()));
         QCOMPARE((std::tuple{in.lines, in.containers, in.items}), (std::tuple{qint64(6), qint64(7), qint64(6)}));
 
-        const SamWriteResult w = WriteSamFile(first.db(), out.path(), Vessel, Voyage, asTheHandWrittenFile());
+        const SamWriteResult w = writeSamFile(first.db(), out.path(), Vessel, Voyage, asTheHandWrittenFile());
         QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message + w.outcome.failure.numberAndText()));
         QCOMPARE(QFileInfo(w.path).fileName(), QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_DEC.json"));
         QVERIFY(w.check.findings.isEmpty());
@@ -150,7 +150,7 @@ private Q_SLOTS:
         SamWriteOptions again = asTheHandWrittenFile();
         again.jobNumber = 0;
         again.written = QDateTime(QDate(2025, 3, 11), QTime(9, 5));
-        const SamWriteResult w2 = WriteSamFile(second.db(), out.path(), Vessel, Voyage, again);
+        const SamWriteResult w2 = writeSamFile(second.db(), out.path(), Vessel, Voyage, again);
         QVERIFY2(w2.outcome.isOk(), qPrintable(w2.outcome.failure.numberAndText()));
         QCOMPARE(w2.jobNumber, qint64(1));
         QCOMPARE(QFileInfo(w2.path).fileName(), QStringLiteral("F_SACHM23_SAM_QUARLAGT_1_20250311_DEC.json"));
@@ -174,25 +174,25 @@ private Q_SLOTS:
         save.withVessel = true;
         const Confirm yes = [](const QString &) { return true; };
         ManifestSaver saver(t.db(), save, yes, problems);
-        VesselRow h;
-        h[V::Code] = Vessel;
-        h[V::Voyage] = Voyage;
-        std::vector<VesselRow> headers{h};
+        VoyageHeader h;
+        h[VoyageColumn::Code] = Vessel;
+        h[VoyageColumn::Voyage] = Voyage;
+        std::vector<VoyageHeader> headers{h};
         VesselMaster vessel;
         vessel.code = Vessel;
         QVERIFY(saver.headers(std::move(headers), std::move(vessel)));
         auto line = [&](qint64 no, qint64 sub, const QString &bl) {
-            Line l;
-            l[L::LineNo] = no;
-            l[L::SubLineNo] = sub;
-            l[L::BlNo] = bl;
-            return saver.line(std::move(l));
+            Bill l;
+            l[BillColumn::LineNo] = no;
+            l[BillColumn::SubLineNo] = sub;
+            l[BillColumn::BlNo] = bl;
+            return saver.bill(std::move(l));
         };
         auto box = [&](qint64 no, qint64 sub, const QString &id) {
             Container c;
-            c[K::LineNo] = no;
-            c[K::SubLineNo] = sub;
-            c[K::Number] = id;
+            c[ContainerColumn::LineNo] = no;
+            c[ContainerColumn::SubLineNo] = sub;
+            c[ContainerColumn::Number] = id;
             return saver.container(std::move(c));
         };
         for (qint64 no = 1; no <= 600; ++no) {
@@ -209,20 +209,20 @@ private Q_SLOTS:
         QVERIFY(saver.item(512, 1, std::move(item)));
         QVERIFY2(saver.end(), qPrintable(problems.problem().failure.numberAndText()));
 
-        auto described = [](const Line &l) {
+        auto described = [](const Bill &l) {
             QStringList d;
-            auto one = [&](const Line &x) {
+            auto one = [&](const Bill &x) {
                 QStringList boxes;
                 for (const Container &c : x.containers)
-                    boxes << c.text(K::Number);
+                    boxes << c.text(ContainerColumn::Number);
                 QStringList items;
                 for (const Item &i : x.items)
                     items << i.columns.value(QStringLiteral("hscode")).toString();
-                d << QStringLiteral("%1/%2 %3 [%4] {%5}").arg(x.text(L::LineNo), x.text(L::SubLineNo), x.bill(),
+                d << QStringLiteral("%1/%2 %3 [%4] {%5}").arg(x.text(BillColumn::LineNo), x.text(BillColumn::SubLineNo), x.bill(),
                                                              boxes.join(QLatin1Char(',')), items.join(QLatin1Char(',')));
             };
             one(l);
-            for (const Line &house : l.houses)
+            for (const Bill &house : l.houses)
                 one(house);
             return d;
         };
@@ -230,10 +230,10 @@ private Q_SLOTS:
         QVERIFY(whole.isOk());
         QStringList expected;
         numberLines(whole.value());
-        for (Line &l : whole->lines) {
+        for (Bill &l : whole->bills) {
             qint64 sub = 0;
-            for (Line &house : l.houses)
-                house[L::SubLineNo] = ++sub;
+            for (Bill &house : l.houses)
+                house[BillColumn::SubLineNo] = ++sub;
             expected << described(l);
         }
         QCOMPARE(expected.size(), 604);
@@ -243,16 +243,16 @@ private Q_SLOTS:
         Transaction tx(t.db(), TxMode::Read);
         Result<NestedVoyage> nested = NestedVoyage::open(t.db(), Vessel, Voyage);
         QVERIFY(nested.isOk());
-        QCOMPARE((std::pair{nested->masterLines(), nested->lines()}), (std::pair{qint64(601), qint64(604)}));
+        QCOMPARE((std::pair{nested->masterCount(), nested->billCount()}), (std::pair{qint64(601), qint64(604)}));
         QStringList sliced;
-        QUARL_VERIFY_OK(nested->lines([&](Line &&l) {
+        QUARL_VERIFY_OK(nested->readBills([&](Bill &&l) {
             sliced << described(l);
             return true;
         }));
         QCOMPARE(sliced, expected);
         QStringList boxes;
-        QUARL_VERIFY_OK(nested->containers({K::Number}, [&](Container &&c, bool onMaster) {
-            boxes << c.text(K::Number) + (onMaster ? QString() : QStringLiteral("*"));
+        QUARL_VERIFY_OK(nested->containers({ContainerColumn::Number}, [&](Container &&c, bool onMaster) {
+            boxes << c.text(ContainerColumn::Number) + (onMaster ? QString() : QStringLiteral("*"));
             return true;
         }));
         QCOMPARE(boxes, (QStringList{"BOXA", "BOXE", "BOXB*", "BOXD", "BOXC*"}));
@@ -304,12 +304,12 @@ private Q_SLOTS:
         SamWriteOptions o = asTheHandWrittenFile();
         o.jobNumber = 0;
         o.checkOnly = true;
-        SamWriteResult r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o); // no signer's PAN kept yet
+        SamWriteResult r = writeSamFile(t.db(), out.path(), Vessel, Voyage, o); // no signer's PAN kept yet
         QVERIFY(r.outcome.isOk());
         QVERIFY(r.check.errors() > 0);
         QVERIFY(r.path.isEmpty());
         o.checkOnly = false;
-        r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        r = writeSamFile(t.db(), out.path(), Vessel, Voyage, o);
         QCOMPARE(r.outcome.kind, Outcome::Kind::Refused);
         bool named = false;
         for (const SamFinding &f : r.check.findings)
@@ -320,12 +320,12 @@ private Q_SLOTS:
 
         QUARL_VERIFY_OK(keepFiler(t.db()));
         o.checkOnly = true;
-        r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        r = writeSamFile(t.db(), out.path(), Vessel, Voyage, o);
         QCOMPARE(r.check.findings.size(), 0);
         QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
         QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(1));
         o.checkOnly = false;
-        r = WriteSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        r = writeSamFile(t.db(), out.path(), Vessel, Voyage, o);
         QVERIFY(r.outcome.isOk());
         QCOMPARE(r.jobNumber, qint64(1));
         QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(2));
@@ -336,7 +336,7 @@ private Q_SLOTS:
         {
             test::FileSizeLimit limit(2048);
             QVERIFY2(limit.isSet(), "the file size limit could not be set");
-            r = WriteSamFile(t.db(), full.path(), Vessel, Voyage, o);
+            r = writeSamFile(t.db(), full.path(), Vessel, Voyage, o);
         }
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY(QDir(full.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());

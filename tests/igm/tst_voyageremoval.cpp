@@ -32,7 +32,7 @@ private Q_SLOTS:
         QVERIFY(test::addGoldenVoyage(t.db()).isOk());
         const qint64 before = test::voyageRows(t.db());
         QStringList asked;
-        const RemovalResult r = RemoveVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), true, answer(false, &asked));
+        const RemovalResult r = removeVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), true, answer(false, &asked));
         QCOMPARE(r.outcome.kind, Outcome::Kind::Declined);
         QCOMPARE(asked, QStringList{QLatin1String(Messages::RemovalQuestion)});
         QCOMPARE(test::voyageRows(t.db()), before);
@@ -57,7 +57,7 @@ private Q_SLOTS:
         QVERIFY(test::addGoldenVoyage(t.db()).isOk());
         QVERIFY(t.db().exec(QStringLiteral("insert into vesinfo (vslcode, voyno) values ('ABCD', '123F')")).isOk());
         QStringList asked;
-        const RemovalResult r = RemoveVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), withVessel, answer(true, &asked));
+        const RemovalResult r = removeVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), withVessel, answer(true, &asked));
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.message, QLatin1String(Messages::Removed));
         QCOMPARE(r.lines, 3);
@@ -71,7 +71,7 @@ private Q_SLOTS:
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from vesinfo where voyno = '123F'")), 1);
 
         // the same voyage again finds nothing
-        const RemovalResult again = RemoveVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), withVessel, answer(true, &asked));
+        const RemovalResult again = removeVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), withVessel, answer(true, &asked));
         QCOMPARE(again.outcome.kind, Outcome::Kind::Refused);
         QCOMPARE(again.outcome.message, QLatin1String(Messages::NothingToRemove));
     }
@@ -83,7 +83,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, engine);
         QVERIFY(t.db().exec(QStringLiteral("insert into vesinfo (vslcode, voyno) values ('HDR', '1')")).isOk());
         QStringList asked;
-        const RemovalResult r = RemoveVoyage(t.db(), QStringLiteral("HDR"), QStringLiteral("1"), true, answer(true, &asked));
+        const RemovalResult r = removeVoyage(t.db(), QStringLiteral("HDR"), QStringLiteral("1"), true, answer(true, &asked));
         QCOMPARE(r.outcome.kind, Outcome::Kind::Refused);
         QCOMPARE(r.outcome.message, QLatin1String(Messages::NothingToRemove));
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from vesinfo")), 1);
@@ -94,9 +94,9 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
         QVERIFY(t.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, blno) values (1, 'O''NEIL', '1 ', 'B')")).isOk());
         QStringList asked;
-        QCOMPARE(RemoveVoyage(t.db(), QStringLiteral("O'NEIL"), QStringLiteral("1"), false, answer(true, &asked)).outcome.kind,
+        QCOMPARE(removeVoyage(t.db(), QStringLiteral("O'NEIL"), QStringLiteral("1"), false, answer(true, &asked)).outcome.kind,
                  Outcome::Kind::Refused);
-        QVERIFY(RemoveVoyage(t.db(), QStringLiteral("O'NEIL"), QStringLiteral("1 "), false, answer(true, &asked)).outcome.isOk());
+        QVERIFY(removeVoyage(t.db(), QStringLiteral("O'NEIL"), QStringLiteral("1 "), false, answer(true, &asked)).outcome.isOk());
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo")), 0);
     }
 
@@ -117,7 +117,7 @@ private Q_SLOTS:
         }
         const qint64 before = test::voyageRows(t.db());
         QStringList asked;
-        const RemovalResult r = RemoveVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), true, answer(true, &asked));
+        const RemovalResult r = removeVoyage(t.db(), QStringLiteral("ABCD"), QStringLiteral("123E"), true, answer(true, &asked));
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(r.outcome.message.contains(QStringLiteral("  ")) && r.outcome.message.contains(QStringLiteral("lines are kept")),
                  qPrintable(r.outcome.message));

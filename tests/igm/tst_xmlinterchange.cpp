@@ -67,7 +67,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, engine);
         QVERIFY(test::addGoldenVoyage(t.db()).isOk());
         QTemporaryDir dir;
-        const XmlExportResult r = GenerateXmlFiles(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        const XmlExportResult r = generateXmlFiles(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.message, QStringLiteral("File ") + dir.filePath(QStringLiteral("cargo.xml"))
                                         + QStringLiteral(" successfully is saved in Program Folder"));
@@ -118,7 +118,7 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
         QVERIFY(test::addSecondVoyage(t.db()).isOk());
         QTemporaryDir dir;
-        const XmlExportResult r = GenerateXmlFiles(t.db(), dir.path(), QStringLiteral("V2"), QStringLiteral("7"));
+        const XmlExportResult r = generateXmlFiles(t.db(), dir.path(), QStringLiteral("V2"), QStringLiteral("7"));
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(r.outcome.notices, QStringList{QLatin1String(Messages::NoContainers)});
         const QDomDocument doc = parse(r.containerPath);
@@ -134,7 +134,7 @@ private Q_SLOTS:
         QVERIFY(test::addGoldenVoyage(t.db()).isOk());
         QTemporaryDir dir;
         QVERIFY(test::writeFile(dir.filePath(QStringLiteral("contain.xml")), "old"));
-        const XmlExportResult r = GenerateXmlFiles(t.db(), dir.path(), QStringLiteral("NONE"), QStringLiteral("1"));
+        const XmlExportResult r = generateXmlFiles(t.db(), dir.path(), QStringLiteral("NONE"), QStringLiteral("1"));
         QCOMPARE(r.outcome.kind, Outcome::Kind::Refused);
         QCOMPARE(r.outcome.message, QLatin1String(Messages::NoVoyage));
         QCOMPARE(elements(parse(dir.filePath(QStringLiteral("cargo.xml"))), Z, QStringLiteral("row")).size(), 0);
@@ -146,10 +146,10 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
         QVERIFY(test::addGoldenVoyage(t.db()).isOk());
         QTemporaryDir dir;
-        QVERIFY(GenerateXmlFiles(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E")).outcome.isOk());
+        QVERIFY(generateXmlFiles(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E")).outcome.isOk());
         QVERIFY(t.db().exec(QStringLiteral("delete from contain where ref = 7")).isOk());
         QVERIFY(t.db().exec(QStringLiteral("delete from cargo where id = 7")).isOk());
-        QVERIFY(GenerateXmlFiles(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E")).outcome.isOk());
+        QVERIFY(generateXmlFiles(t.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E")).outcome.isOk());
         QCOMPARE(elements(parse(dir.filePath(QStringLiteral("cargo.xml"))), Z, QStringLiteral("row")).size(), 2);
         QCOMPARE(elements(parse(dir.filePath(QStringLiteral("contain.xml"))), Z, QStringLiteral("row")).size(), 1);
     }
@@ -166,9 +166,9 @@ private Q_SLOTS:
         QVERIFY(b.db().exec(QStringLiteral("delete from contain")).isOk());
         QVERIFY(b.db().exec(QStringLiteral("delete from cargo")).isOk());
         QTemporaryDir dir;
-        const XmlExportResult e = GenerateXmlFiles(a.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        const XmlExportResult e = generateXmlFiles(a.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
         QVERIFY2(e.outcome.isOk(), qPrintable(e.outcome.message));
-        const XmlImportResult i = ImportXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"), QStringLiteral("123E"));
+        const XmlImportResult i = importXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"), QStringLiteral("123E"));
         QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
         QCOMPARE(i.outcome.message, QLatin1String(Messages::Imported));
         QCOMPARE(i.lines, 3);
@@ -179,8 +179,8 @@ private Q_SLOTS:
         o.iceGateUser = QLatin1String(test::GatewayUser);
         o.customHouseCode = QLatin1String(test::CustomHouse);
         QTemporaryDir fromA, fromB;
-        const IgmWriteResult wa = GenerateIgmFile(a.db(), fromA.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), o);
-        const IgmWriteResult wb = GenerateIgmFile(b.db(), fromB.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), o);
+        const IgmWriteResult wa = generateIgmFile(a.db(), fromA.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), o);
+        const IgmWriteResult wb = generateIgmFile(b.db(), fromB.path(), QStringLiteral("ABCD"), QStringLiteral("123E"), o);
         QVERIFY(wa.outcome.isOk() && wb.outcome.isOk());
         QCOMPARE(test::readFile(wb.path), test::readFile(wa.path));
         // every stored value came across, the GS of the export aside
@@ -205,9 +205,9 @@ private Q_SLOTS:
         QVERIFY(a.db().exec(QStringLiteral("insert into contain (ref, containno, sublineno) values (9, 'NINE', 0), (7, 'SEVEN', 0), (9, 'NINE2', 0)")).isOk());
         QVERIFY(b.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, blno) values (40, 'OTHER', '1', 'X')")).isOk());
         QTemporaryDir dir;
-        const XmlExportResult e = GenerateXmlFiles(a.db(), dir.path(), QStringLiteral("V1"), QStringLiteral("1"));
+        const XmlExportResult e = generateXmlFiles(a.db(), dir.path(), QStringLiteral("V1"), QStringLiteral("1"));
         QVERIFY2(e.outcome.isOk(), qPrintable(e.outcome.message));
-        const XmlImportResult i = ImportXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("V1"), QStringLiteral("1"));
+        const XmlImportResult i = importXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("V1"), QStringLiteral("1"));
         QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
         QCOMPARE(test::count(b.db(), QStringLiteral("select id from cargo where blno = 'B7'")), 41);
         QCOMPARE(test::count(b.db(), QStringLiteral("select id from cargo where blno = 'B9'")), 42);
@@ -223,10 +223,10 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(t, engine);
         QVERIFY(t.db().exec(QStringLiteral("insert into cargo (id, vslcode, voyno, blno) values (1, 'V1', '1', 'B1')")).isOk());
         QTemporaryDir dir;
-        const XmlExportResult e = GenerateXmlFiles(t.db(), dir.path(), QStringLiteral("V1"), QStringLiteral("1"));
+        const XmlExportResult e = generateXmlFiles(t.db(), dir.path(), QStringLiteral("V1"), QStringLiteral("1"));
         QVERIFY(e.outcome.isOk());
         QVERIFY(t.db().exec(QStringLiteral("delete from cargo")).isOk());
-        const XmlImportResult i = ImportXmlFiles(t.db(), e.cargoPath, e.containerPath, QStringLiteral("V1"), QStringLiteral("2"));
+        const XmlImportResult i = importXmlFiles(t.db(), e.cargoPath, e.containerPath, QStringLiteral("V1"), QStringLiteral("2"));
         QCOMPARE(i.outcome.kind, Outcome::Kind::Refused);
         QCOMPARE(i.outcome.message, QStringLiteral("Cargo file contain Data of V1 / 1"));
         QCOMPARE(test::voyageRows(t.db()), 0);
@@ -236,12 +236,12 @@ private Q_SLOTS:
     {
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
         QTemporaryDir dir;
-        GenerateXmlFiles(t.db(), dir.path(), QStringLiteral("NONE"), QStringLiteral("1")); // a cargo file without rows
+        generateXmlFiles(t.db(), dir.path(), QStringLiteral("NONE"), QStringLiteral("1")); // a cargo file without rows
         QVERIFY(test::addSecondVoyage(t.db()).isOk());
         QVERIFY(WriteXmlFiles(t.db(), dir.filePath(QStringLiteral("x.xml")), dir.filePath(QStringLiteral("contain.xml")),
                               QStringLiteral("V2"), QStringLiteral("7")).outcome.isOk()); // a container file without rows
         const qint64 before = test::voyageRows(t.db());
-        const XmlImportResult i = ImportXmlFiles(t.db(), dir.filePath(QStringLiteral("cargo.xml")),
+        const XmlImportResult i = importXmlFiles(t.db(), dir.filePath(QStringLiteral("cargo.xml")),
                                                  dir.filePath(QStringLiteral("contain.xml")), QStringLiteral("ANY"), QStringLiteral("1"));
         QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
         QCOMPARE(i.outcome.message, QLatin1String(Messages::Imported));
@@ -256,11 +256,11 @@ private Q_SLOTS:
         QUARL_COMPANY_DB(b, engine);
         QVERIFY(test::addGoldenVoyage(a.db()).isOk());
         QTemporaryDir dir;
-        const XmlExportResult e = GenerateXmlFiles(a.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
-        QVERIFY(ImportXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"), QStringLiteral("123E")).outcome.isOk());
+        const XmlExportResult e = generateXmlFiles(a.db(), dir.path(), QStringLiteral("ABCD"), QStringLiteral("123E"));
+        QVERIFY(importXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"), QStringLiteral("123E")).outcome.isOk());
         const qint64 before = test::voyageRows(b.db());
         const qint64 maxId = test::count(b.db(), QStringLiteral("select max(id) from cargo"));
-        const XmlImportResult second = ImportXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"), QStringLiteral("123E"));
+        const XmlImportResult second = importXmlFiles(b.db(), e.cargoPath, e.containerPath, QStringLiteral("ABCD"), QStringLiteral("123E"));
         QCOMPARE(second.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(second.outcome.message.endsWith(QStringLiteral(" BL No. BL-0007")), qPrintable(second.outcome.message));
         QCOMPARE(test::voyageRows(b.db()), before);
@@ -288,7 +288,7 @@ private Q_SLOTS:
         QFETCH(QString, vessel);
         QFETCH(QString, voyage);
         QUARL_COMPANY_DB(t, engine);
-        const XmlImportResult i = ImportXmlFiles(t.db(), test::fixturePath(cargo), test::fixturePath(contain), vessel, voyage);
+        const XmlImportResult i = importXmlFiles(t.db(), test::fixturePath(cargo), test::fixturePath(contain), vessel, voyage);
         QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
         QCOMPARE(i.lines, 2);
         const Dialect &d = t.db().dialect();
@@ -351,7 +351,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(test::writeFile(dir.filePath(QStringLiteral("cargo.xml")), cargo));
         QVERIFY(test::writeFile(dir.filePath(QStringLiteral("contain.xml")), contain));
-        const XmlImportResult i = ImportXmlFiles(t.db(), dir.filePath(QStringLiteral("cargo.xml")), dir.filePath(QStringLiteral("contain.xml")),
+        const XmlImportResult i = importXmlFiles(t.db(), dir.filePath(QStringLiteral("cargo.xml")), dir.filePath(QStringLiteral("contain.xml")),
                                                  QStringLiteral("MIN"), QStringLiteral("2"));
         QCOMPARE(i.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(i.outcome.message.startsWith(start), qPrintable(i.outcome.message));
@@ -367,12 +367,12 @@ private Q_SLOTS:
     {
         QFETCH(QString, engine);
         QUARL_COMPANY_DB(t, engine);
-        const XmlImportResult i = ImportXmlFiles(t.db(), test::fixturePath(QStringLiteral("cargo_min.xml")),
+        const XmlImportResult i = importXmlFiles(t.db(), test::fixturePath(QStringLiteral("cargo_min.xml")),
                                                  test::fixturePath(QStringLiteral("contain_min.xml")), QStringLiteral(" MIN "),
                                                  QStringLiteral("2 "));
         QVERIFY2(i.outcome.isOk(), qPrintable(i.outcome.message));
         QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where vslcode = 'MIN' and voyno = '2'")), 2);
-        const RemovalResult r = RemoveVoyage(t.db(), QStringLiteral("MIN"), QStringLiteral("2"), false,
+        const RemovalResult r = removeVoyage(t.db(), QStringLiteral("MIN"), QStringLiteral("2"), false,
                                              [](const QString &) { return true; });
         QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
         QCOMPARE(test::voyageRows(t.db()), 0);
@@ -386,7 +386,7 @@ private Q_SLOTS:
         QFile big(dir.filePath(QStringLiteral("cargo.xml")));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(Rowset::MaxFileSize + 1)); // sparse
         big.close();
-        const XmlImportResult i = ImportXmlFiles(t.db(), big.fileName(), test::fixturePath(QStringLiteral("contain_min.xml")),
+        const XmlImportResult i = importXmlFiles(t.db(), big.fileName(), test::fixturePath(QStringLiteral("contain_min.xml")),
                                                  QStringLiteral("MIN"), QStringLiteral("2"));
         QCOMPARE(i.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(i.outcome.message.contains(QStringLiteral("larger than 256 MB")), qPrintable(i.outcome.message));
@@ -395,7 +395,7 @@ private Q_SLOTS:
     void missingFile()
     {
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
-        const XmlImportResult i = ImportXmlFiles(t.db(), test::fixturePath(QStringLiteral("cargo_min.xml")),
+        const XmlImportResult i = importXmlFiles(t.db(), test::fixturePath(QStringLiteral("cargo_min.xml")),
                                                  QStringLiteral("/nonexistent/contain.xml"), QStringLiteral("MIN"), QStringLiteral("2"));
         QCOMPARE(i.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(i.outcome.message.startsWith(QStringLiteral("2  ")), qPrintable(i.outcome.message));

@@ -21,7 +21,7 @@ igm::XmlExportResult writeFiles(const QString &vessel, const QString &voyage)
         return r;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    igm::XmlExportResult r = igm::GenerateXmlFiles(Session::current().connection, Installation::folder(), vessel, voyage);
+    igm::XmlExportResult r = igm::generateXmlFiles(Session::current().connection, Installation::folder(), vessel, voyage);
     QGuiApplication::restoreOverrideCursor();
     return r;
 }

@@ -75,7 +75,7 @@ void frmImport::browse(QLineEdit *target, const QString &title)
 void frmImport::import()
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const igm::XmlImportResult r = igm::ImportXmlFiles(database(), trimmedRight(Text1->text()), trimmedRight(Text2->text()),
+    const igm::XmlImportResult r = igm::importXmlFiles(database(), trimmedRight(Text1->text()), trimmedRight(Text2->text()),
                                                        txtFields(4)->text(), txtFields(5)->text());
     QGuiApplication::restoreOverrideCursor();
     showOutcome(r.outcome);

@@ -61,7 +61,7 @@ void frmImportIGM::import()
                   options.strip = chkStrip->isChecked();
                   options.progress = progress;
                   options.cancelled = cancelled;
-                  igm::IgmImportResult r = igm::ImportIgmFile(database(), path, options, confirm);
+                  igm::IgmImportResult r = igm::importIgmFile(database(), path, options, confirm);
                   if (r.outcome.kind == igm::Outcome::Kind::Failed && !r.vessel.isEmpty()) {
                       // a line the company holds already: named, instead of the database's words
                       if (const auto taken = igm::blNumberTakenInFile(database(), path, r.vessel, r.voyage))

@@ -65,7 +65,7 @@ void frmImportSAM::import()
                   options.vessel = txtVessel->text().trimmed();
                   options.progress = progress;
                   options.cancelled = cancelled;
-                  return igm::ImportSamFile(database(), path, options, confirm).outcome;
+                  return igm::importSamFile(database(), path, options, confirm).outcome;
               });
 }
 

@@ -74,7 +74,7 @@ void frmRemove::opened()
 void frmRemove::remove()
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const igm::RemovalResult r = igm::RemoveVoyage(database(), txtFields(4)->text(), txtFields(5)->text(),
+    const igm::RemovalResult r = igm::removeVoyage(database(), txtFields(4)->text(), txtFields(5)->text(),
                                                    chkWithVessel->isChecked(), [](const QString &question) {
                                                        QGuiApplication::restoreOverrideCursor();
                                                        // No the default: an Enter too many deletes nothing

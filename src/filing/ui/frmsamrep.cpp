@@ -76,7 +76,7 @@ igm::SamWriteResult frmSamRep::run(bool checkOnly)
     options.testOrProduction = Settings::igmTestIndicator();
     options.checkOnly = checkOnly;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    igm::SamWriteResult r = igm::WriteSamFile(database(), Installation::folder(), vessel(), voyage(), options);
+    igm::SamWriteResult r = igm::writeSamFile(database(), Installation::folder(), vessel(), voyage(), options);
     QGuiApplication::restoreOverrideCursor();
     return r;
 }
@@ -124,7 +124,7 @@ void frmSamRep::readReply()
     if (path.isEmpty())
         return;
     QString used;
-    const Result<igm::GatewayReply> r = igm::ReadGatewayReply(path, {}, &used);
+    const Result<igm::GatewayReply> r = igm::readGatewayReply(path, {}, &used);
     if (!r) {
         Prompter::current().message(r.failure().numberAndText(), Prompter::Icon::Critical);
         return;

@@ -36,7 +36,7 @@ CheckShown checkFile(const Database &db, const QString &path)
     CheckShown c;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const Result<igm::CodeLists> codes = igm::loadCodeLists(db);
-    c.report = igm::CheckIgmFile(path, codes.isOk() ? &codes.value() : nullptr);
+    c.report = igm::checkIgmFile(path, codes.isOk() ? &codes.value() : nullptr);
     QGuiApplication::restoreOverrideCursor();
     // each finding names the file's line and the bill of lading the clerk knows it by
     for (const igm::CheckFinding &f : c.report.findings)
@@ -86,7 +86,7 @@ QString frmVslRep::writeFile()
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const igm::IgmWriteResult r =
-        igm::GenerateIgmFileInLayout(database(), *layout.value(), Installation::folder(), vessel(), voyage(), options.value());
+        igm::generateIgmFileInLayout(database(), *layout.value(), Installation::folder(), vessel(), voyage(), options.value());
     QGuiApplication::restoreOverrideCursor();
     // The writer's success carries no text of its own; its notices still show.
     if (!showOutcome(r.outcome))
