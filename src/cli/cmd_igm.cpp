@@ -242,8 +242,8 @@ int checkIgm(const QStringList &args)
         what = parser.positionalArguments().first();
         r = igm::checkIgmFile(what, codes ? &*codes : nullptr);
     }
-    for (const igm::CheckFinding &f : r.findings)
-        out(f.toString());
+    for (const igm::Finding &f : r.findings)
+        out(igm::flatFileFindingText(f));
     if (r.unlisted() > 0)
         out(QStringLiteral("... and %1 more finding(s) not listed.").arg(r.unlisted()));
     info(QStringLiteral("%1: %2 layout, %3 line(s), %4 container(s); %5 error(s), %6 warning(s)%7.")

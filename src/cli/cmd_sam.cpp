@@ -60,8 +60,8 @@ int checkSam(const QStringList &args)
         options.masters = &*masters;
     }
     const igm::SamCheckReport r = igm::checkSamFile(path, options);
-    for (const igm::SamFinding &f : r.findings)
-        out(f.toString());
+    for (const igm::Finding &f : r.findings)
+        out(igm::samFindingText(f));
     info(QStringLiteral("%1: %2 lines, %3 house B/Ls, %4 containers; %5 errors, %6 warnings.")
              .arg(QFileInfo(path).fileName())
              .arg(r.lines)
@@ -94,8 +94,8 @@ int readReply(const QStringList &args)
         error(r.failure().numberAndText());
         return 1;
     }
-    for (const igm::ReplyError &e : r->errors)
-        out(e.toString());
+    for (const igm::Finding &e : r->errors)
+        out(igm::replyFindingText(e));
     for (const igm::ReplyIdentifier &id : r->identifiers)
         out(QStringLiteral("Line %1%2%3: %4 %5")
                 .arg(id.lineNo)
@@ -161,8 +161,8 @@ int writeSam(const QStringList &args)
             said.clear();
         }
     };
-    for (const igm::SamFinding &f : r.check.findings)
-        say(f.toString());
+    for (const igm::Finding &f : r.check.findings)
+        say(igm::samFindingText(f));
     for (const QString &n : r.outcome.notices)
         say(n);
     if (!said.isEmpty())

@@ -20,21 +20,20 @@
 
 namespace quarl::igm {
 
-QString CheckFinding::toString() const
-{
-    QString out = severity == Severity::Error ? QStringLiteral("Error") : QStringLiteral("Warning");
-    if (line > 0)
-        out += QStringLiteral(", line %1").arg(line);
-    if (!bill.isEmpty())
-        out += (line > 0 ? QStringLiteral(" (B/L %1)") : QStringLiteral(", B/L %1")).arg(bill);
-    if (!field.isEmpty())
-        out += QStringLiteral(", ") + field;
-    return out + QStringLiteral(": ") + text;
-}
-
 namespace {
 
-using Severity = CheckFinding::Severity;
+using Severity = Finding::Severity;
+
+Finding fileFinding(Severity s, qint64 fileLine, const QString &field, const QString &text, const QString &bill = {})
+{
+    Finding f;
+    f.severity = s;
+    f.fileLine = fileLine;
+    f.blNo = bill;
+    f.field = field;
+    f.text = text;
+    return f;
+}
 
 // Answers "perhaps seen before" in about two bytes a key, growing in stages as keys come:
 // the check learns which keys may repeat without keeping every key.
@@ -91,8 +90,8 @@ public:
     explicit Findings(CheckReport &report) : m_report(report) {}
     bool raise(Problem p) override
     {
-        add(p.severity == Problem::Severity::Error ? Severity::Error : Severity::Warning, p.line, p.field,
-            p.findingText(), p.bill);
+        add(p.severity == Problem::Severity::Error ? Severity::Error : Severity::Warning, p.fileLine, p.field,
+            p.findingText(), p.blNo);
         return true;
     }
     // The finding's index in the list, -1 when it is beyond it.
@@ -101,7 +100,7 @@ public:
         (s == Severity::Error ? m_report.errorCount : m_report.warningCount)++;
         if (m_report.findings.size() >= MaxFindings)
             return -1;
-        m_report.findings.append({s, line, bill, field, text});
+        m_report.findings.append(fileFinding(s, line, field, text, bill));
         return m_report.findings.size() - 1;
     }
     // How many findings are listed so far.
@@ -109,7 +108,7 @@ public:
     void setBill(qsizetype finding, const QString &bill)
     {
         if (finding >= 0)
-            m_report.findings[finding].bill = bill;
+            m_report.findings[finding].blNo = bill;
     }
 
 private:
@@ -603,7 +602,7 @@ void check(CheckReport &report, const Layout &layout, bool fileLabels, const Cod
     report.cargoLines = rules.lines();
     report.containers = rules.containers();
     std::stable_sort(report.findings.begin(), report.findings.end(),
-                     [](const CheckFinding &a, const CheckFinding &b) { return a.line < b.line; });
+                     [](const Finding &a, const Finding &b) { return a.fileLine < b.fileLine; });
 }
 
 CheckReport checkDevice(const std::function<std::unique_ptr<QIODevice>()> &open, const QString &name,
@@ -613,8 +612,7 @@ CheckReport checkDevice(const std::function<std::unique_ptr<QIODevice>()> &open,
     std::unique_ptr<QIODevice> first = open();
     if (!first) {
         report.errorCount = 1;
-        report.findings.append({Severity::Error, 0, QString(), QString(),
-                                QStringLiteral("Cannot read %1.").arg(name)});
+        report.findings.append(fileFinding(Severity::Error, 0, QString(), QStringLiteral("Cannot read %1.").arg(name)));
         return report;
     }
     TextLineReader peek(first.get(), 64 * 1024);
@@ -639,16 +637,16 @@ CheckReport checkDevice(const std::function<std::unique_ptr<QIODevice>()> &open,
     }
     if (empty) {
         report.errorCount = 1;
-        report.findings.append({Severity::Error, 0, QString(), QString(), QStringLiteral("The file is empty.")});
+        report.findings.append(fileFinding(Severity::Error, 0, QString(), QStringLiteral("The file is empty.")));
         return report;
     }
     if (!r.layout) {
         if (r.header) {
             report.errorCount = 1;
-            report.findings.append({Severity::Error, 1, QString(), QStringLiteral("header"),
+            report.findings.append(fileFinding(Severity::Error, 1, QStringLiteral("header"),
                                     QStringLiteral("The header names the version \"%1\", which no layout of this program "
                                                    "(%2) has.")
-                                        .arg(r.version, layoutNames())});
+                                        .arg(r.version, layoutNames())));
             return report;
         }
         r.layout = &olderLayout();
@@ -730,7 +728,7 @@ CheckReport checkVoyage(const Database &db, const QString &vessel, const QString
     }
     if (extent->first == 0) {
         report.errorCount = 1;
-        report.findings.append({Severity::Error, 0, QString(), QString(), QLatin1String(Messages::NoVoyage)});
+        report.findings.append(fileFinding(Severity::Error, 0, QString(), QLatin1String(Messages::NoVoyage)));
         return report;
     }
     check(report, layout, false, codes, [&](ManifestSink &sink, Problems &) {

@@ -2,6 +2,7 @@
 
 #include "core/failure.h"
 #include "manifest/codelists.h"
+#include "manifest/finding.h"
 #include "manifest/layout.h"
 
 #include <QHash>
@@ -15,28 +16,13 @@ class Database;
 
 namespace quarl::igm {
 
-// One finding of the pre-filing check: where (line of the file, B/L, record and field) and what.
-struct CheckFinding
-{
-    enum class Severity { Error, Warning };
-    Severity severity = Severity::Error;
-    qint64 line = 0;  // line of the file, 1-based; 0 for the file as a whole or a voyage of the database
-    QString bill;     // the B/L number of the line concerned, when one is
-    QString field;    // "cargo field 38 (transit bond number)"; empty for a whole line
-    QString text;
-
-    bool isError() const { return severity == Severity::Error; }
-    // "Error, line 12 (B/L MSCU1), cargo field 38 (transit bond number): ..."
-    QString toString() const;
-};
-
 struct CheckReport
 {
     bool recognised = false;          // a layout of this program reads the file
     const Layout *layout = nullptr;   // the file's layout, or the one the voyage is checked for
     qint64 cargoLines = 0;
     qint64 containers = 0;
-    QList<CheckFinding> findings;     // in line order; the first MaxFindings of them
+    QList<Finding> findings;     // in line order; the first MaxFindings of them
     qint64 errorCount = 0;            // all of them, also those beyond the list
     qint64 warningCount = 0;
 

@@ -54,10 +54,10 @@ void noteSubLine(ReadContext &cx, qint64 line, int number, const QString &text, 
         return;
     Problem p;
     p.severity = Problem::Severity::Warning;
-    p.line = line;
+    p.fileLine = line;
     p.field = fieldLabel(Section::Cargo, number, QStringLiteral("sub-line number"));
     p.text = QStringLiteral("\"%1\" where 0 is usual.").arg(text);
-    p.bill = bill;
+    p.blNo = bill;
     cx.note(p);
 }
 
@@ -96,7 +96,7 @@ Problem layoutProblem(qint64 line, const QString &importText, const QString &che
 {
     Problem p;
     p.failure = Failure(ErrorNumber::BadFileFormat, importText);
-    p.line = line;
+    p.fileLine = line;
     p.text = checkText;
     p.field = field;
     return p;
@@ -159,7 +159,7 @@ void characters(const QByteArray &line, Section section, qint64 number, ReadCont
         if (c < 0x20 || c > 0x7e) {
             Problem p;
             p.failure = Failure(ErrorNumber::BadFileFormat, QString());
-            p.line = number;
+            p.fileLine = number;
             p.field = section == Section::General ? QString() : fieldLabel(section, field, QString());
             p.text = QStringLiteral("Character code %1 is outside the file's character set (ASCII 32-126).").arg(c);
             cx.raise(p);

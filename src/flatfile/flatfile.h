@@ -99,10 +99,10 @@ bool take(const Field<C> &f, const QString &text, Row<C> &row, qint64 line, Read
                                                     .arg(why));
     p.section = sectionOf(f.column);
     p.column = schemaName(tableOf(f.column), columnName(f.column));
-    p.line = line;
+    p.fileLine = line;
     p.field = label();
     p.text = why;
-    p.bill = bill;
+    p.blNo = bill;
     return cx.raise(p);
 }
 

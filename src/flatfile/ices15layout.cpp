@@ -163,7 +163,7 @@ public:
 Problem headerProblem(const VoyageHeader &v, int field, const char *name, const QString &text)
 {
     Problem p;
-    p.line = v.fileLine;
+    p.fileLine = v.fileLine;
     p.field = Flat::fieldLabel(Section::Vessel, field, QLatin1String(name));
     p.text = text;
     p.failure = Failure(ErrorNumber::BadFileFormat, text);
@@ -394,7 +394,7 @@ bool Reader::key(const QStringList &f, Section section, QVariant *vessel, QVaria
                                                 QStringLiteral("\"%1\" differs from the vessel record's \"%2\".")
                                                     .arg(f.at(k - 1), m_key.value(k - 2)),
                                                 QStringLiteral("%1 field %2").arg(QLatin1String(record)).arg(k));
-                p.bill = bill;
+                p.blNo = bill;
                 m_cx.note(p);
             }
         }
@@ -407,12 +407,12 @@ bool Reader::key(const QStringList &f, Section section, QVariant *vessel, QVaria
                             .arg(QString::number(n()), f.at(3), f.at(4), m_key.value(2), m_key.value(3)));
     p.section = section;
     p.column = QStringLiteral("vslcode");
-    p.line = n();
+    p.fileLine = n();
     const bool vesselDiffers = f.at(3) != m_key.value(2);
     p.field = QStringLiteral("%1 field %2").arg(QLatin1String(record)).arg(vesselDiffers ? 4 : 5);
     p.text = QStringLiteral("\"%1\" differs from the vessel record's \"%2\".")
                  .arg(vesselDiffers ? f.at(3) : f.at(4), m_key.value(vesselDiffers ? 2 : 3));
-    p.bill = bill;
+    p.blNo = bill;
     return m_cx.raise(p);
 }
 
@@ -453,7 +453,7 @@ bool Reader::vessel(const QByteArray &raw)
                                 .arg(eta));
         p.section = Section::Vessel;
         p.column = QStringLiteral("arrdt");
-        p.line = n();
+        p.fileLine = n();
         p.field = Flat::fieldLabel(Section::Vessel, ArrivalField, QStringLiteral("expected arrival"));
         p.text = QStringLiteral("\"%1\" is not a date and time DDMMYYYY HH:MM.").arg(eta);
         if (!m_cx.raise(p))
@@ -475,7 +475,7 @@ bool Reader::vessel(const QByteArray &raw)
                                 .arg(imo.size()));
         p.section = Section::Vessel;
         p.column = QStringLiteral("IMO_NO");
-        p.line = n();
+        p.fileLine = n();
         p.field = Flat::fieldLabel(Section::Vessel, ImoField, QStringLiteral("IMO number"));
         p.text = QStringLiteral("%1 characters where the column takes at most 7.").arg(imo.size());
         if (!m_cx.raise(p))
@@ -602,7 +602,7 @@ bool Reader::run()
     if (isTag(line, VesselEnd)) {
         Problem p;
         p.failure = Failure(ErrorNumber::BadFileFormat, QStringLiteral("The file holds no vessel record."));
-        p.line = n();
+        p.fileLine = n();
         if (!m_cx.raise(p))
             return false;
         if (!m_sink.headers({}, {}))

@@ -384,13 +384,13 @@ bool Reader::sameVoyage(const QStringList &f, Section section, QVariant *vessel,
                             .arg(QString::number(n()), f.at(1), f.at(2), m_vessel, m_voyage));
     p.section = section;
     p.column = Flat::schemaName(section == Section::Cargo ? Table::Cargo : Table::Container, "vslcode");
-    p.line = n();
+    p.fileLine = n();
     p.field = Flat::fieldLabel(section, f.at(1) != m_vessel ? 2 : 3,
                                f.at(1) != m_vessel ? QStringLiteral("vessel code") : QStringLiteral("voyage number"));
     p.text = QStringLiteral("The record belongs to %1 / %2, not to the vessel record's %3 / %4.")
                  .arg(f.at(1), f.at(2), m_vessel, m_voyage);
     if (section == Section::Cargo)
-        p.bill = f.value(7);
+        p.blNo = f.value(7);
     return m_cx.raise(p);
 }
 
@@ -473,7 +473,7 @@ bool Reader::run()
             if (m_cx.checking() && m_state != State::AfterEnd) {
                 Problem p;
                 p.severity = Problem::Severity::Warning;
-                p.line = n();
+                p.fileLine = n();
                 p.text = QStringLiteral("Empty line.");
                 m_cx.note(p);
             }

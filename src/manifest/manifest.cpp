@@ -239,7 +239,7 @@ bool ManifestBuilder::container(Container &&container)
                                 .arg(container.text(ContainerColumn::LineNo)));
         p.section = Section::Container;
         p.column = QLatin1String(columnName(ContainerColumn::Ref));
-        p.line = container.fileLine;
+        p.fileLine = container.fileLine;
         return m_problems.raise(p);
     }
     l->containers.push_back(std::move(container));
@@ -259,7 +259,7 @@ bool ManifestBuilder::item(qint64 lineNo, qint64 subLineNo, Item &&item)
                                 .arg(item.fileLine)
                                 .arg(lineNo));
         p.section = Section::Item;
-        p.line = item.fileLine;
+        p.fileLine = item.fileLine;
         return m_problems.raise(p);
     }
     l->items.push_back(std::move(item));

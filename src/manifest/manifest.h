@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/failure.h"
+#include "manifest/finding.h"
 
 #include <QDate>
 #include <QHash>
@@ -138,18 +139,13 @@ qint64 numberLines(Manifest &m);
 // Where in a record a fault lies, for the import's message ("---Error Field : ...").
 enum class Section { General, Vessel, Cargo, Container, Item };
 
-// A fault found while a manifest is read, checked or stored.
-struct Problem
+// A fault found while a manifest is read, checked or stored: the check's finding (its text
+// the check's wording, the failure's description when empty) with what the import says.
+struct Problem : Finding
 {
-    enum class Severity { Error, Warning };
-    Severity severity = Severity::Error;
     Failure failure;                   // number and the import's text
     Section section = Section::General;
     QString column;                    // the column being set, for the import's message
-    qint64 line = 0;                   // line of the file; 0: the file as a whole or the database
-    QString field;                     // for the check: "cargo field 38 (transit bond number)"
-    QString text;                      // the check's wording; failure.description when empty
-    QString bill;                      // the B/L number concerned, when one is
     bool cancelled = false;            // the user stopped the work; no context in the message
 
     QString findingText() const { return text.isEmpty() ? failure.description : text; }

@@ -704,8 +704,8 @@ struct ManifestSaver::Private
         p.failure = Failure(number, text);
         p.section = section;
         p.column = column;
-        p.line = line;
-        p.bill = bill;
+        p.fileLine = line;
+        p.blNo = bill;
         problems.raise(p);
         return false;
     }
@@ -717,7 +717,7 @@ struct ManifestSaver::Private
             p.failure.description += QStringLiteral(" (line %1 of the file)").arg(line);
         p.section = section;
         p.column = column;
-        p.line = line;
+        p.fileLine = line;
         problems.raise(p);
         return false;
     }

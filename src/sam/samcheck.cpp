@@ -26,7 +26,7 @@ namespace quarl::igm {
 
 namespace {
 
-using Severity = SamFinding::Severity;
+using Severity = Finding::Severity;
 
 const QList<SamRule> Rules = {
     {"json", "the file is JSON, with no key twice in one object"},
@@ -230,7 +230,7 @@ private:
              const QString &what)
     {
         Q_ASSERT(isRule(rule));
-        SamFinding f;
+        Finding f;
         f.severity = severity;
         f.rule = QLatin1String(rule);
         f.lineNo = place.lineNo;
@@ -1127,8 +1127,8 @@ void Checker::document(const Json &top)
                     QStringLiteral("Consolidator PAN %1 is not the submitter's %2").arg(pan, submitter));
     }
 
-    auto group = [](const SamFinding &f) { return f.voyageList ? 2 : (f.lineNo > 0 ? 1 : 0); };
-    std::stable_sort(report.findings.begin(), report.findings.end(), [&](const SamFinding &a, const SamFinding &b) {
+    auto group = [](const Finding &f) { return f.voyageList ? 2 : (f.lineNo > 0 ? 1 : 0); };
+    std::stable_sort(report.findings.begin(), report.findings.end(), [&](const Finding &a, const Finding &b) {
         if (group(a) != group(b))
             return group(a) < group(b);
         if (a.lineNo != b.lineNo)
@@ -1144,41 +1144,9 @@ const QList<SamRule> &samRules()
     return Rules;
 }
 
-QString SamFinding::where() const
-{
-    if (voyageList)
-        return QStringLiteral("Voyage container list");
-    if (lineNo <= 0)
-        return QStringLiteral("Voyage");
-    QString w = QStringLiteral("Line %1").arg(lineNo);
-    if (subLineNo > 0)
-        w += QStringLiteral(" sub-line %1").arg(subLineNo) + (blNo.isEmpty() ? QString() : QStringLiteral(" house B/L %1").arg(blNo));
-    else if (!blNo.isEmpty())
-        w += QStringLiteral(" B/L %1").arg(blNo);
-    return w;
-}
-
-QString SamFinding::toString() const
-{
-    // Put together piece by piece: a long voyage may list a hundred thousand of them.
-    const QString place = where();
-    QString s;
-    s.reserve(16 + place.size() + text.size() + path.size());
-    s += isError() ? QLatin1String("Error  ") : QLatin1String("Warning  ");
-    s += place;
-    s += QLatin1String(": ");
-    s += text;
-    if (!path.isEmpty()) {
-        s += QLatin1String("  (");
-        s += path;
-        s += QLatin1Char(')');
-    }
-    return s;
-}
-
 int SamCheckReport::errors() const
 {
-    return int(std::count_if(findings.begin(), findings.end(), [](const SamFinding &f) { return f.isError(); }));
+    return int(std::count_if(findings.begin(), findings.end(), [](const Finding &f) { return f.isError(); }));
 }
 
 int SamCheckReport::warnings() const
@@ -1233,7 +1201,7 @@ SamCheckReport checkText(const SamCheckOptions &options, const std::function<Res
 {
     SamCheckReport failed;
     auto refuse = [&](const char *rule, const QString &what) {
-        SamFinding f;
+        Finding f;
         f.rule = QLatin1String(rule);
         f.field = QStringLiteral("the file");
         f.text = what;
@@ -1259,7 +1227,7 @@ SamCheckReport checkText(const SamCheckOptions &options, const std::function<Res
     SamCheckReport &report = checker.report;
     report.readable = true;
     for (const QString &key : reader.duplicateKeys()) {
-        SamFinding f;
+        Finding f;
         f.rule = QStringLiteral("json");
         f.field = fieldLabel(key);
         f.path = key;
@@ -1267,7 +1235,7 @@ SamCheckReport checkText(const SamCheckOptions &options, const std::function<Res
         report.findings.append(f);
     }
     if (reader.byteOrderMark()) {
-        SamFinding f;
+        Finding f;
         f.rule = QStringLiteral("json");
         f.field = QStringLiteral("the file");
         f.text = QStringLiteral("The file begins with a byte-order mark; the gateway takes UTF-8 without one");
@@ -1392,7 +1360,7 @@ SamCheckReport checkSamFile(const QString &path, const SamCheckOptions &options)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         SamCheckReport r;
-        SamFinding f;
+        Finding f;
         f.rule = QStringLiteral("json");
         f.field = QStringLiteral("the file");
         f.text = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());

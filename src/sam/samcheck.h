@@ -3,6 +3,7 @@
 #include "core/failure.h"
 #include "json/jsonschema.h"
 #include "manifest/codelists.h"
+#include "manifest/finding.h"
 
 #include <QList>
 #include <QSet>
@@ -14,35 +15,6 @@
 namespace quarl {
 class Database;
 }
-
-namespace quarl::igm {
-
-// One finding of the SAM check: where (the B/L line, the field by the label of our screens
-// and by its JSON path) and what, in words a clerk can act on.
-struct SamFinding
-{
-    enum class Severity { Error, Warning };
-    Severity severity = Severity::Error;
-    QString rule;       // the check's rule: "schema", "voyage-equipment", ... (see samRules())
-    qint64 lineNo = 0;  // the B/L line; 0 for the voyage as a whole
-    qint64 subLineNo = 0;
-    QString blNo;       // the line's B/L number; the house B/L number on a sub-line
-    bool voyageList = false; // in the voyage's list of containers
-    QString field;      // "HS Code"
-    QString path;       // "/master/mastrCnsgmtDec/3/itemDtls/0/hsCd"
-    QString text;       // "HS Code missing on item 1"
-
-    bool isError() const { return severity == Severity::Error; }
-    // "Line 4 B/L QSLSIN2612004", "Line 2 sub-line 1 house B/L HB1", "Voyage", "Voyage container list"
-    QString where() const;
-    // "Error  Line 4 B/L QSLSIN2612004: HS Code missing on item 1  (/master/mastrCnsgmtDec/3/itemDtls/0/hsCd)"
-    QString toString() const;
-};
-
-} // namespace quarl::igm
-
-// Its texts move with it: a long list of findings grows without copying them.
-Q_DECLARE_TYPEINFO(quarl::igm::SamFinding, Q_RELOCATABLE_TYPE);
 
 namespace quarl::igm {
 
@@ -76,7 +48,7 @@ struct SamCheckReport
     qint64 lines = 0;
     qint64 houses = 0;
     qint64 containers = 0; // in the voyage's list
-    QList<SamFinding> findings; // the voyage first, then line by line, then the voyage's list of containers
+    QList<Finding> findings; // the voyage first, then line by line, then the voyage's list of containers
 
     int errors() const;
     int warnings() const;

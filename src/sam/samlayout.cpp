@@ -619,8 +619,8 @@ bool Reader::refuse(Section section, const QString &column, const QString &path,
     p.failure = Failure(number, QStringLiteral("%1%2 (%3, line %4 of the file)").arg(where, what, path).arg(m_line));
     p.section = section;
     p.column = column;
-    p.line = m_line;
-    p.bill = m_bill;
+    p.fileLine = m_line;
+    p.blNo = m_bill;
     p.text = QStringLiteral("%1 (%2)").arg(what, path);
     return m_cx.raise(p);
 }

@@ -131,9 +131,9 @@ private:
         const QString message = text(e, "errorMessage");
         if (isSuccess(code, message))
             return;
-        ReplyError r;
-        r.code = code;
-        r.message = message;
+        Finding r;
+        r.rule = code;
+        r.text = message;
         r.path = text(e, "pathName");
         if (r.path.isEmpty())
             r.path = where;
@@ -169,7 +169,7 @@ private:
 };
 
 // The line and sub-line a JSON pointer of the declaration names: /master/mastrCnsgmtDec/3/...
-void placeOfPointer(const SamLineIndex &lines, const QString &pointer, ReplyError *r)
+void placeOfPointer(const SamLineIndex &lines, const QString &pointer, Finding *r)
 {
     static const QRegularExpression line(QStringLiteral("^/master/mastrCnsgmtDec/([0-9]+)(/houseCargoDec/([0-9]+))?"));
     const QRegularExpressionMatch m = line.match(pointer);
@@ -268,14 +268,14 @@ Result<GatewayReply> readGatewayReply(const QByteArray &data, const SamLineIndex
         const QString code = text(details, "errorCode");
         const Json messages = details.is_object() ? details.value("errorMessage", Json::array()) : Json::array();
         for (const Json &m : messages.is_array() ? messages : Json::array()) {
-            ReplyError r;
-            r.code = code;
-            r.message = text(m, "message");
+            Finding r;
+            r.rule = code;
+            r.text = text(m, "message");
             if (const auto instance = m.find("instance"); instance != m.end())
                 r.path = text(*instance, "pointer");
             const QString keyword = text(m, "keyword");
-            if (r.message.isEmpty())
-                r.message = keyword;
+            if (r.text.isEmpty())
+                r.text = keyword;
             r.field = labelOf(r.path);
             // A missing key is named by itself, not by the object that lacks it.
             if (const auto missing = m.find("missing"); missing != m.end() && missing->is_array() && !missing->empty()
@@ -285,9 +285,9 @@ Result<GatewayReply> readGatewayReply(const QByteArray &data, const SamLineIndex
             reply.errors.append(r);
         }
         if (messages.empty() && !code.isEmpty()) {
-            ReplyError r;
-            r.code = code;
-            r.message = reply.status;
+            Finding r;
+            r.rule = code;
+            r.text = reply.status;
             reply.errors.append(r);
         }
         return reply;
@@ -320,24 +320,6 @@ Result<GatewayReply> readGatewayReply(const QString &path, const QString &declar
             *declarationUsed = dec;
     }
     return readGatewayReply(data, lines);
-}
-
-QString ReplyError::toString() const
-{
-    QString where = QStringLiteral("Voyage");
-    if (lineNo > 0) {
-        where = QStringLiteral("Line %1").arg(lineNo);
-        if (subLineNo > 0)
-            where += QStringLiteral(" sub-line %1").arg(subLineNo) + (blNo.isEmpty() ? QString() : QStringLiteral(" house B/L %1").arg(blNo));
-        else if (!blNo.isEmpty())
-            where += QStringLiteral(" B/L %1").arg(blNo);
-    }
-    QString s = QStringLiteral("%1: %2 %3").arg(where, code, message);
-    if (!field.isEmpty())
-        s += QStringLiteral(" [%1]").arg(field);
-    if (!path.isEmpty())
-        s += QStringLiteral(" (%1)").arg(path);
-    return s;
 }
 
 QString GatewayReply::summary() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/failure.h"
+#include "manifest/finding.h"
 
 #include <QHash>
 #include <QList>
@@ -30,21 +31,6 @@ struct SamLineIndex
 // Reads the lines of a SAM file (the declaration a reply answers).
 Result<SamLineIndex> readSamLineIndex(const QString &path);
 
-// One error of the gateway's reply.
-struct ReplyError
-{
-    QString code;     // "060", "ERR100"
-    QString message;  // the gateway's own words
-    QString path;     // the JSON path the gateway names
-    QString field;    // the label of our screens for the path's field, when the path names one
-    qint64 lineNo = 0; // the B/L line the path names; 0 for the voyage
-    qint64 subLineNo = 0;
-    QString blNo;     // that line's B/L number (a house B/L's on a sub-line), when the declaration is at hand
-
-    // "Line 2 B/L MSCSIN0002: 060 Invalid Destination Port Code (/master/mastrCnsgmtDec/locCstm)"
-    QString toString() const;
-};
-
 // A number the gateway gave a line (MCIN or PCIN).
 struct ReplyIdentifier
 {
@@ -63,7 +49,7 @@ struct GatewayReply
     QString sender;
     QString jobNo;
     QString date;
-    QList<ReplyError> errors; // in the reply's order; successes left out
+    QList<Finding> errors; // rule: the gateway's code; text: its own words; field: the label of our screens // in the reply's order; successes left out
     QList<ReplyIdentifier> identifiers;
 
     bool accepted() const { return kind == Kind::Acknowledgement && errors.isEmpty(); }

@@ -71,8 +71,8 @@ QByteArray withField(const QByteArray &file, int n, int k, const QByteArray &val
 QStringList texts(const CheckReport &r)
 {
     QStringList out;
-    for (const CheckFinding &f : r.findings)
-        out << f.toString();
+    for (const Finding &f : r.findings)
+        out << flatFileFindingText(f);
     return out;
 }
 
@@ -148,8 +148,8 @@ private Q_SLOTS:
                                     "\x1dLKCMB\x1dSGSIN\x1d\x1d" "C\x1d" "3\x1dGENERAL CARGO\x1d\x1d\x1dN\x1dY\x1dY\x1dN\x1dY\x1dY\x1d"));
         const CheckReport check = checkIgmFile(r.path);
         QCOMPARE(check.errors(), 4);
-        for (const CheckFinding &f : check.findings)
-            QCOMPARE(f.line, 4);
+        for (const Finding &f : check.findings)
+            QCOMPARE(f.fileLine, 4);
     }
 
     // write -> import -> write gives the same file apart from the header's control number,
@@ -426,8 +426,8 @@ private Q_SLOTS:
         QVERIFY(codes.isOk());
         const CheckReport r = checkIgmData(data, &codes.value());
         bool found = false;
-        for (const CheckFinding &f : r.findings)
-            found = found || (f.line == line && f.toString().contains(finding));
+        for (const Finding &f : r.findings)
+            found = found || (f.fileLine == line && flatFileFindingText(f).contains(finding));
         QVERIFY2(found, qPrintable(texts(r).join(QLatin1Char('\n'))));
     }
 

@@ -170,9 +170,9 @@ Confirm yes()
 QStringList errors(const CheckReport &r)
 {
     QStringList out;
-    for (const CheckFinding &f : r.findings) {
+    for (const Finding &f : r.findings) {
         if (f.isError())
-            out << f.bill + QLatin1String(": ") + f.text;
+            out << f.blNo + QLatin1String(": ") + f.text;
     }
     out.sort();
     return out;
@@ -223,8 +223,8 @@ private Q_SLOTS:
             QVERIFY2(errors(check).contains(QStringLiteral("BL-0020: 0 packages on the line, 11 in its containers.")),
                      qPrintable(errors(check).join(QLatin1Char('\n'))));
             bool labelled = false;
-            for (const CheckFinding &f : check.findings)
-                labelled = labelled || (f.line == 5 && f.field == QStringLiteral("plain field %1").arg(int(BillColumn::Pkgs)));
+            for (const Finding &f : check.findings)
+                labelled = labelled || (f.fileLine == 5 && f.field == QStringLiteral("plain field %1").arg(int(BillColumn::Pkgs)));
             QVERIFY(labelled);
         }
         // gone with its registration: the file is then read as the older layout, which refuses it

@@ -32,7 +32,7 @@ const QString BrokenEdits = QStringLiteral("del /master/voyageTransportEquipment
 QStringList summary(const SamCheckReport &r)
 {
     QStringList out;
-    for (const SamFinding &f : r.findings)
+    for (const Finding &f : r.findings)
         out << QStringLiteral("%1 %2 %3").arg(f.isError() ? QLatin1Char('E') : QLatin1Char('W')).arg(f.rule, f.path).trimmed();
     out.sort();
     return out;
@@ -70,8 +70,8 @@ SamCheckReport checkInPieces(const QByteArray &data, qsizetype piece)
 QStringList said(const SamCheckReport &r)
 {
     QStringList out;
-    for (const SamFinding &f : r.findings)
-        out << f.toString();
+    for (const Finding &f : r.findings)
+        out << samFindingText(f);
     return out;
 }
 
@@ -379,14 +379,14 @@ private Q_SLOTS:
         QCOMPARE(used, dir.filePath(DeclarationName));
         QCOMPARE(r->kind, GatewayReply::Kind::Acknowledgement);
         QCOMPARE(r->errors.size(), 3);
-        QCOMPARE((std::tuple{r->errors.at(0).code, r->errors.at(0).lineNo, r->errors.at(0).field}),
+        QCOMPARE((std::tuple{r->errors.at(0).rule, r->errors.at(0).lineNo, r->errors.at(0).field}),
                  (std::tuple{QStringLiteral("020"), qint64(0), QStringLiteral("Voyage")}));
         for (int i : {1, 2}) {
             QCOMPARE(r->errors.at(i).lineNo, qint64(2));
             QCOMPARE(r->errors.at(i).blNo, QStringLiteral("MSCSIN0002"));
         }
-        QCOMPARE(r->errors.at(1).code, QStringLiteral("060"));
-        QCOMPARE(r->errors.at(2).toString(),
+        QCOMPARE(r->errors.at(1).rule, QStringLiteral("060"));
+        QCOMPARE(replyFindingText(r->errors.at(2)),
                  QStringLiteral("Line 2 B/L MSCSIN0002: 137 Consignee PostCode is Null [Parties and goods] (/master/mastrCnsgmtDec/trnsprtDoc)"));
         QCOMPARE(r->summary(), QStringLiteral("Acknowledgement (_ACK): 3 errors"));
     }
@@ -401,8 +401,8 @@ private Q_SLOTS:
         QVERIFY(r.isOk());
         QCOMPARE(r->kind, GatewayReply::Kind::StructureFailure);
         QCOMPARE(r->errors.size(), 2);
-        const ReplyError &e = r->errors.at(0);
-        QCOMPARE(e.code, QStringLiteral("ERR100"));
+        const Finding &e = r->errors.at(0);
+        QCOMPARE(e.rule, QStringLiteral("ERR100"));
         QCOMPARE((std::tuple{e.lineNo, e.subLineNo, e.blNo, e.field}),
                  (std::tuple{qint64(2), qint64(2), QStringLiteral("HBLSIN0002"), QStringLiteral("House B/L No.")}));
         QCOMPARE(r->errors.at(1).field, QStringLiteral("VCN"));

@@ -312,7 +312,7 @@ private Q_SLOTS:
         r = writeSamFile(t.db(), out.path(), Vessel, Voyage, o);
         QCOMPARE(r.outcome.kind, Outcome::Kind::Refused);
         bool named = false;
-        for (const SamFinding &f : r.check.findings)
+        for (const Finding &f : r.check.findings)
             named = named || f.path == QLatin1String("/master/authPrsn/authReprsntvCd");
         QVERIFY(named);
         QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());

@@ -169,7 +169,7 @@ private Q_SLOTS:
         SamCheckOptions options;
         options.schema = &schema.value();
         QStringList checked;
-        for (const SamFinding &f : checkSamData(data, options).findings) {
+        for (const Finding &f : checkSamData(data, options).findings) {
             if (f.rule == QLatin1String("schema"))
                 checked << f.path;
         }

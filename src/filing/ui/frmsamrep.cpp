@@ -26,8 +26,8 @@ QString count(qint64 n, const char *one)
 QStringList shown(const igm::SamCheckReport &report)
 {
     QStringList lines;
-    for (const igm::SamFinding &f : report.findings)
-        lines << f.toString();
+    for (const igm::Finding &f : report.findings)
+        lines << igm::samFindingText(f);
     return lines;
 }
 
@@ -131,8 +131,8 @@ void frmSamRep::readReply()
     }
     const igm::GatewayReply &reply = r.value();
     QStringList lines;
-    for (const igm::ReplyError &e : reply.errors)
-        lines << e.toString();
+    for (const igm::Finding &e : reply.errors)
+        lines << igm::replyFindingText(e);
     for (const igm::ReplyIdentifier &id : reply.identifiers)
         lines << QStringLiteral("Line %1%2%3: %4 %5")
                      .arg(id.lineNo)

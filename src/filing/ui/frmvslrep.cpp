@@ -39,8 +39,8 @@ CheckShown checkFile(const Database &db, const QString &path)
     c.report = igm::checkIgmFile(path, codes.isOk() ? &codes.value() : nullptr);
     QGuiApplication::restoreOverrideCursor();
     // each finding names the file's line and the bill of lading the clerk knows it by
-    for (const igm::CheckFinding &f : c.report.findings)
-        c.lines << f.toString();
+    for (const igm::Finding &f : c.report.findings)
+        c.lines << igm::flatFileFindingText(f);
     c.summary = QStringLiteral("File %1: %2, %3.")
                     .arg(QDir::toNativeSeparators(path), count(c.report.errors(), "error"),
                          count(c.report.warnings(), "warning"));
