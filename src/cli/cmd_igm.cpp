@@ -1,7 +1,6 @@
 #include "cli/command.h"
 #include "cli/options.h"
 
-#include "core/installation.h"
 #include "core/settings.h"
 #include "filing/igmcheck.h"
 #include "filing/igmreader.h"
@@ -22,9 +21,6 @@ namespace quarl::cli {
 
 namespace {
 
-const QCommandLineOption OutOption(QStringLiteral("out"),
-                                   QStringLiteral("Folder to write into (default: the installation folder)."),
-                                   QStringLiteral("DIR"));
 const QCommandLineOption CopyToOption(QStringLiteral("copy-to"),
                                       QStringLiteral("Copy the file(s) into DIR as well (a removable disk)."),
                                       QStringLiteral("DIR"));
@@ -80,11 +76,6 @@ int deliver(const QCommandLineParser &parser, const QStringList &files)
     return 0;
 }
 
-QString outFolder(const QCommandLineParser &parser)
-{
-    return parser.isSet(OutOption) ? parser.value(OutOption) : Installation::folder();
-}
-
 // The layout given with --layout, else the one of the settings; nullptr (said) when unknown.
 const igm::Layout *chosenLayout(const QCommandLineParser &parser, const QCommandLineOption &option)
 {
@@ -115,14 +106,8 @@ int writeIgm(const QStringList &args)
     addDatabaseOptions(parser);
     addVoyageOptions(parser);
     parser.addOptions({OutOption});
-    const QCommandLineOption user(QStringLiteral("icegate-user"),
-                                  QStringLiteral("Gateway user id instead of the setting Options/IceGateUser."),
-                                  QStringLiteral("ID"));
-    const QCommandLineOption customs(QStringLiteral("custom-house"),
-                                     QStringLiteral("Custom house code instead of the setting Options/CustomCode."),
-                                     QStringLiteral("CODE"));
     const QCommandLineOption layoutChoice = layoutOption();
-    parser.addOptions({user, customs, layoutChoice});
+    parser.addOptions({IceGateUserOption, CustomHouseOption, layoutChoice});
     addDeliveryOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
@@ -141,10 +126,10 @@ int writeIgm(const QStringList &args)
         error(options.failure().description);
         return 1;
     }
-    if (parser.isSet(user))
-        options->iceGateUser = parser.value(user);
-    if (parser.isSet(customs))
-        options->customHouseCode = parser.value(customs);
+    if (parser.isSet(IceGateUserOption))
+        options->iceGateUser = parser.value(IceGateUserOption);
+    if (parser.isSet(CustomHouseOption))
+        options->customHouseCode = parser.value(CustomHouseOption);
     const igm::IgmWriteResult r =
         igm::generateIgmFileInLayout(*db, *layout, outFolder(parser), vessel, voyage, options.value());
     const int exit = report(r.outcome);
@@ -167,10 +152,8 @@ int importIgm(const QStringList &args)
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
-    if (parser.positionalArguments().size() != 1) {
-        error(QStringLiteral("import-igm needs one FILE."));
+    if (!oneFile(parser, "import-igm"))
         return 1;
-    }
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
@@ -267,9 +250,7 @@ int exportXml(const QStringList &args)
     if (!parse(parser, args, &status))
         return status;
     QString vessel, voyage;
-    if (!voyageKey(parser, &vessel, &voyage))
-        return 1;
-    auto db = openDatabaseOrSay(parser);
+    auto db = voyageDatabase(parser, &vessel, &voyage);
     if (!db)
         return 1;
     const igm::XmlExportResult r = igm::generateXmlFiles(*db, outFolder(parser), vessel, voyage);
@@ -301,9 +282,7 @@ int importXml(const QStringList &args)
         return 1;
     }
     QString vessel, voyage;
-    if (!voyageKey(parser, &vessel, &voyage))
-        return 1;
-    auto db = openDatabaseOrSay(parser);
+    auto db = voyageDatabase(parser, &vessel, &voyage);
     if (!db)
         return 1;
     const igm::XmlImportResult r = igm::importXmlFiles(*db, parser.positionalArguments().at(0),
@@ -326,9 +305,7 @@ int removeVoyage(const QStringList &args)
     if (!parse(parser, args, &status))
         return status;
     QString vessel, voyage;
-    if (!voyageKey(parser, &vessel, &voyage))
-        return 1;
-    auto db = openDatabaseOrSay(parser);
+    auto db = voyageDatabase(parser, &vessel, &voyage);
     if (!db)
         return 1;
     const igm::RemovalResult r = igm::removeVoyage(*db, vessel, voyage, parser.isSet(withVessel),

@@ -1,7 +1,6 @@
 #include "cli/command.h"
 #include "cli/options.h"
 
-#include "core/installation.h"
 #include "core/settings.h"
 #include "filing/igmcheck.h"
 #include "sam/samcheck.h"
@@ -26,10 +25,8 @@ int checkSam(const QStringList &args)
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
-    if (parser.positionalArguments().size() != 1) {
-        error(QStringLiteral("check-sam needs one FILE."));
+    if (!oneFile(parser, "check-sam"))
         return 1;
-    }
     const QString path = parser.positionalArguments().first();
     if (!QFileInfo(path).isFile()) {
         error(QStringLiteral("%1  There is no file %2.").arg(ErrorNumber::FileNotFound).arg(path));
@@ -83,10 +80,8 @@ int readReply(const QStringList &args)
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
-    if (parser.positionalArguments().size() != 1) {
-        error(QStringLiteral("read-reply needs one FILE."));
+    if (!oneFile(parser, "read-reply"))
         return 1;
-    }
     QString used;
     Result<igm::GatewayReply> r =
         igm::readGatewayReply(parser.positionalArguments().first(), parser.value(decOption), &used);
@@ -112,22 +107,13 @@ int writeSam(const QStringList &args)
     QCommandLineParser parser;
     addDatabaseOptions(parser);
     addVoyageOptions(parser);
-    const QCommandLineOption outOption(QStringLiteral("out"),
-                                       QStringLiteral("Folder to write into (default: the installation folder)."),
-                                       QStringLiteral("DIR"));
     const QCommandLineOption jobOption(QStringLiteral("job"),
                                        QStringLiteral("Job number instead of the next of the company's counter."),
                                        QStringLiteral("N"));
     const QCommandLineOption testOption(QStringLiteral("test"), QStringLiteral("A test file: indicator T."));
     const QCommandLineOption anywayOption(QStringLiteral("even-with-errors"),
                                           QStringLiteral("Keep the file although the check finds errors."));
-    const QCommandLineOption user(QStringLiteral("icegate-user"),
-                                  QStringLiteral("Gateway user id instead of the setting Options/IceGateUser."),
-                                  QStringLiteral("ID"));
-    const QCommandLineOption customs(QStringLiteral("custom-house"),
-                                     QStringLiteral("Custom house code instead of the setting Options/CustomCode."),
-                                     QStringLiteral("CODE"));
-    parser.addOptions({outOption, jobOption, testOption, anywayOption, user, customs});
+    parser.addOptions({OutOption, jobOption, testOption, anywayOption, IceGateUserOption, CustomHouseOption});
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -135,8 +121,9 @@ int writeSam(const QStringList &args)
     if (!voyageKey(parser, &vessel, &voyage))
         return 1;
     igm::SamWriteOptions options;
-    options.iceGateUser = parser.isSet(user) ? parser.value(user) : Settings::iceGateUser();
-    options.customHouseCode = parser.isSet(customs) ? parser.value(customs) : Settings::customHouseCode();
+    options.iceGateUser = parser.isSet(IceGateUserOption) ? parser.value(IceGateUserOption) : Settings::iceGateUser();
+    options.customHouseCode =
+        parser.isSet(CustomHouseOption) ? parser.value(CustomHouseOption) : Settings::customHouseCode();
     options.testOrProduction = parser.isSet(testOption) ? QStringLiteral("T") : Settings::igmTestIndicator();
     options.evenWithErrors = parser.isSet(anywayOption);
     if (parser.isSet(jobOption)) {
@@ -150,8 +137,7 @@ int writeSam(const QStringList &args)
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    const igm::SamWriteResult r = igm::writeSamFile(*db, parser.isSet(outOption) ? parser.value(outOption) : Installation::folder(),
-                                                    vessel, voyage, options);
+    const igm::SamWriteResult r = igm::writeSamFile(*db, outFolder(parser), vessel, voyage, options);
     // A thousand lines to a write: a long voyage may have a hundred thousand findings.
     QStringList said;
     auto say = [&](const QString &line) {
@@ -195,10 +181,8 @@ int importSam(const QStringList &args)
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
-    if (parser.positionalArguments().size() != 1) {
-        error(QStringLiteral("import-sam needs one FILE."));
+    if (!oneFile(parser, "import-sam"))
         return 1;
-    }
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;

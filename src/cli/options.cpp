@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "cli/command.h"
+#include "core/installation.h"
 #include "store/datasourceregistry.h"
 
 #include <QFile>
@@ -49,6 +50,37 @@ bool voyageKey(const QCommandLineParser &parser, QString *vessel, QString *voyag
     *voyage = parser.value(QStringLiteral("voyage"));
     return true;
 }
+
+std::optional<Database> voyageDatabase(const QCommandLineParser &parser, QString *vessel, QString *voyage)
+{
+    if (!voyageKey(parser, vessel, voyage))
+        return std::nullopt;
+    return openDatabaseOrSay(parser);
+}
+
+bool oneFile(const QCommandLineParser &parser, const char *command)
+{
+    if (parser.positionalArguments().size() == 1)
+        return true;
+    error(QStringLiteral("%1 needs one FILE.").arg(QLatin1String(command)));
+    return false;
+}
+
+const QCommandLineOption OutOption(QStringLiteral("out"),
+                                   QStringLiteral("Folder to write into (default: the installation folder)."),
+                                   QStringLiteral("DIR"));
+
+QString outFolder(const QCommandLineParser &parser)
+{
+    return parser.isSet(OutOption) ? parser.value(OutOption) : Installation::folder();
+}
+
+const QCommandLineOption IceGateUserOption(QStringLiteral("icegate-user"),
+                                           QStringLiteral("Gateway user id instead of the setting Options/IceGateUser."),
+                                           QStringLiteral("ID"));
+const QCommandLineOption CustomHouseOption(QStringLiteral("custom-house"),
+                                           QStringLiteral("Custom house code instead of the setting Options/CustomCode."),
+                                           QStringLiteral("CODE"));
 
 void addPostgresOptions(QCommandLineParser &parser)
 {

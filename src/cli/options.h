@@ -22,6 +22,20 @@ void addVoyageOptions(QCommandLineParser &parser);
 // Both values as typed; says on stderr what is missing and returns false when one is.
 bool voyageKey(const QCommandLineParser &parser, QString *vessel, QString *voyage);
 
+// The voyage key and the database it is in; says on stderr what is missing or failed
+// (nullopt then).
+std::optional<Database> voyageDatabase(const QCommandLineParser &parser, QString *vessel, QString *voyage);
+
+// One positional FILE; says "COMMAND needs one FILE." when there is not.
+bool oneFile(const QCommandLineParser &parser, const char *command);
+
+// --out DIR: where a command writes its files; the installation folder when not given.
+extern const QCommandLineOption OutOption;
+QString outFolder(const QCommandLineParser &parser);
+// --icegate-user ID and --custom-house CODE, given instead of the settings.
+extern const QCommandLineOption IceGateUserOption;
+extern const QCommandLineOption CustomHouseOption;
+
 // --pg "host=... port=... dbname=... user=..." and --password-file FILE. The password
 // comes from that file (its first line), else from QUARL_PG_PASSWORD or PGPASSWORD, else
 // stays empty so that the PostgreSQL client library looks in ~/.pgpass.

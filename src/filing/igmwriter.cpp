@@ -20,19 +20,8 @@ namespace quarl::igm {
 
 namespace {
 
-IgmWriteResult failed(const Failure &f)
-{
-    IgmWriteResult r;
-    r.outcome = Outcome::failed(f);
-    return r;
-}
-
-IgmWriteResult refused(const char *message)
-{
-    IgmWriteResult r;
-    r.outcome = Outcome::refused(QLatin1String(message));
-    return r;
-}
+constexpr auto failed = &failedResult<IgmWriteResult>;
+constexpr auto refused = &refusedResult<IgmWriteResult>;
 
 } // namespace
 
@@ -41,7 +30,7 @@ IgmWriteResult writeIgmFileInLayout(const Database &db, const Layout &layout, co
 {
     if (Format::trimTrailing(given.iceGateUser).trimmed().isEmpty()
         || Format::trimTrailing(given.customHouseCode).trimmed().isEmpty())
-        return refused(Messages::SettingsMissing);
+        return refused(QLatin1String(Messages::SettingsMissing));
     if (layout.needsControlNumber() && given.controlNumber.trimmed().isEmpty())
         return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("No control number for the file's header.")));
     WriteOptions options = given;
@@ -59,9 +48,9 @@ IgmWriteResult writeIgmFileInLayout(const Database &db, const Layout &layout, co
     if (!extent)
         return failed(extent.failure());
     if (extent->first == 0)
-        return refused(Messages::NoVoyage);
+        return refused(QLatin1String(Messages::NoVoyage));
     if (extent->second == 0)
-        return refused(Messages::NoCargo);
+        return refused(QLatin1String(Messages::NoCargo));
 
     QSaveFile file(path);
     errno = 0;

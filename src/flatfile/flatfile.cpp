@@ -1,6 +1,7 @@
 #include "flatfile/flatfile.h"
 
 #include "manifest/fileerror.h"
+#include "manifest/igmmessages.h"
 #include "store/schema.h"
 
 #include <QFileDevice>
@@ -166,6 +167,143 @@ void characters(const QByteArray &line, Section section, qint64 number, ReadCont
             return;
         }
     }
+}
+
+QList<BillColumn> TableLayout::lineColumns() const
+{
+    QList<BillColumn> out;
+    for (const Field<BillColumn> &f : m_cargo)
+        out << f.column;
+    return out;
+}
+
+QList<ContainerColumn> TableLayout::containerColumns() const
+{
+    QList<ContainerColumn> out;
+    for (const Field<ContainerColumn> &f : m_containers)
+        out << f.column;
+    return out;
+}
+
+QString TableLayout::label(VoyageColumn c) const
+{
+    const int n = numberOf(m_vessel, c);
+    return n ? fieldLabel(Section::Vessel, n, igm::caption(c)) : igm::caption(c);
+}
+
+QString TableLayout::label(BillColumn c) const
+{
+    const int n = numberOf(m_cargo, c);
+    return n ? fieldLabel(Section::Cargo, n, igm::caption(c)) : igm::caption(c);
+}
+
+QString TableLayout::label(ContainerColumn c) const
+{
+    const int n = numberOf(m_containers, c);
+    return n ? fieldLabel(Section::Container, n, igm::caption(c)) : igm::caption(c);
+}
+
+bool RecordReader::lineError(const QString &importText, const QString &checkText, const QString &field)
+{
+    return m_cx.raise(layoutProblem(n(), QStringLiteral("Line %1 of the file %2").arg(n()).arg(importText), checkText, field));
+}
+
+bool RecordReader::binaryLine()
+{
+    return m_cx.raise(layoutProblem(n(), QStringLiteral("Line %1 holds binary data: this is not an IGM file.").arg(n()),
+                                    QStringLiteral("The line holds binary data (character code 0).")));
+}
+
+Bill &RecordReader::newBill()
+{
+    m_bill.refused = 0;
+    m_bill.fileLine = n();
+    return m_bill;
+}
+
+Container &RecordReader::newContainer()
+{
+    m_container.refused = 0;
+    m_container.fileLine = n();
+    return m_container;
+}
+
+bool RecordReader::deliverBill(std::span<const Field<BillColumn>> table, const QStringList &f, int subLineField,
+                               const QString &bill)
+{
+    if (!takeAll(table, f, m_bill, n(), m_cx, bill))
+        return false;
+    noteSubLine(m_cx, n(), subLineField, f.at(subLineField - 1), bill);
+    m_bill[BillColumn::SubLineNo] = qint64(0); // the flat layouts have no house lines
+    if (!m_sink.bill(std::move(m_bill)))
+        return false;
+    return m_lines.tick();
+}
+
+bool RecordReader::deliverContainer(std::span<const Field<ContainerColumn>> table, const QStringList &f)
+{
+    if (!takeAll(table, f, m_container, n(), m_cx))
+        return false;
+    if (!m_sink.container(std::move(m_container)))
+        return false;
+    return m_lines.tick();
+}
+
+namespace {
+constexpr qsizetype FlushAt = 1 << 20;
+}
+
+RecordWriter::RecordWriter(QIODevice &out, const WriteOptions &o, QStringList *notices)
+    : m_o(o), m_notices(notices), m_out(out)
+{
+    m_buf.reserve(FlushAt + 64 * 1024);
+}
+
+bool RecordWriter::startBill(const Bill &l)
+{
+    ++m_lines;
+    if (!l.date(BillColumn::BlDate).isValid())
+        return fail(Failure(ErrorNumber::InvalidUseOfNull,
+                            QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
+                                .arg(l.bill())
+                                .arg(m_lines)));
+    return true;
+}
+
+bool RecordWriter::billWritten()
+{
+    if (m_o.progress && m_lines % 1000 == 0)
+        m_o.progress(m_lines, m_total);
+    return flush(false);
+}
+
+void RecordWriter::endLines()
+{
+    if (m_linesEnded)
+        return;
+    m_linesEnded = true;
+    tagLine(Format::CargoEnd);
+    tagLine(Format::ContainerStart);
+}
+
+void RecordWriter::tagLine(const char *text)
+{
+    m_buf += text;
+    m_buf += Format::LineEnd;
+}
+
+bool RecordWriter::flush(bool force)
+{
+    if (m_buf.isEmpty() || (!force && m_buf.size() < FlushAt))
+        return true;
+    errno = 0;
+    if (m_out.write(m_buf) != m_buf.size()) {
+        if (const auto *file = qobject_cast<QFileDevice *>(&m_out))
+            return fail(fileFailure(*file, errno));
+        return fail(Failure(ErrorNumber::PathFileAccess, m_out.errorString()));
+    }
+    m_buf.clear();
+    return true;
 }
 
 } // namespace quarl::igm::Flat

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <span>
+
 // What the two flat-file layouts share: lines of fields separated by GS in marked
 // sections, read a line at a time, and field tables that put each field into a column.
 namespace quarl::igm::Flat {
@@ -109,5 +111,110 @@ bool take(const Field<C> &f, const QString &text, Row<C> &row, qint64 line, Read
 // The characters outside ASCII 32-126 of a record line, for the check: one finding per
 // line, naming the field.
 void characters(const QByteArray &line, Section section, qint64 number, ReadContext &cx);
+
+// The number of the field that fills column c; 0 when none does.
+template<typename C>
+int numberOf(std::span<const Field<C>> table, C c)
+{
+    for (const Field<C> &f : table) {
+        if (f.column == c)
+            return f.number;
+    }
+    return 0;
+}
+
+// Takes every field of a table from a record's fields into row; false when the reading stops.
+template<typename C>
+bool takeAll(std::span<const Field<C>> table, const QStringList &f, Row<C> &row, qint64 line, ReadContext &cx,
+             const QString &bill = QString())
+{
+    for (const Field<C> &field : table) {
+        if (!take(field, f.at(field.number - 1), row, line, cx,
+                  [&] { return fieldLabel(sectionOf(field.column), field.number, caption(field.column)); }, bill))
+            return false;
+    }
+    return true;
+}
+
+// A layout described by its three field tables: the columns it carries and the labels
+// that name a column by its field.
+class TableLayout : public Layout
+{
+public:
+    QList<BillColumn> lineColumns() const override;
+    QList<ContainerColumn> containerColumns() const override;
+    QString label(VoyageColumn c) const override;
+    QString label(BillColumn c) const override;
+    QString label(ContainerColumn c) const override;
+
+protected:
+    TableLayout(std::span<const Field<VoyageColumn>> vessel, std::span<const Field<BillColumn>> cargo,
+                std::span<const Field<ContainerColumn>> containers)
+        : m_vessel(vessel), m_cargo(cargo), m_containers(containers)
+    {
+    }
+
+private:
+    std::span<const Field<VoyageColumn>> m_vessel;
+    std::span<const Field<BillColumn>> m_cargo;
+    std::span<const Field<ContainerColumn>> m_containers;
+};
+
+// What the readers of both layouts share: the lines, the records under construction, the
+// problems of a line, and the hand-on of cargo and container records.
+class RecordReader
+{
+protected:
+    RecordReader(QIODevice &in, ManifestSink &sink, ReadContext &cx) : m_lines(in, cx), m_sink(sink), m_cx(cx) {}
+
+    qint64 n() const { return m_lines.number(); }
+    bool lineError(const QString &importText, const QString &checkText, const QString &field = QString());
+    // A line holding a NUL byte, raised; false when the reading stops.
+    bool binaryLine();
+    // The record of the current line, taking every field anew.
+    Bill &newBill();
+    Container &newContainer();
+    // Fills the bill started by newBill() from the table and hands it on; subLineField is
+    // the number of the field that holds the sub-line number.
+    bool deliverBill(std::span<const Field<BillColumn>> table, const QStringList &f, int subLineField,
+                     const QString &bill);
+    bool deliverContainer(std::span<const Field<ContainerColumn>> table, const QStringList &f);
+
+    Lines m_lines;
+    ManifestSink &m_sink;
+    ReadContext &m_cx;
+
+private:
+    Bill m_bill;
+    Container m_container;
+};
+
+// What the writers of both layouts share: the buffer written out a megabyte at a time,
+// the count of bills with the progress, the end of the cargo section.
+class RecordWriter : public ManifestWriter
+{
+protected:
+    RecordWriter(QIODevice &out, const WriteOptions &o, QStringList *notices);
+
+    // Counts the bill; one without its B/L date cannot be filed.
+    bool startBill(const Bill &l);
+    // After a bill's record: the progress every thousand lines, the buffer written when full.
+    bool billWritten();
+    // Closes the cargo section and opens the containers' (once).
+    void endLines();
+    void tagLine(const char *text);
+    bool flush(bool force);
+
+    const WriteOptions &m_o;
+    QStringList *m_notices;
+    QByteArray m_buf;
+    qint64 m_total = 0;
+    qint64 m_lines = 0;
+    qint64 m_containers = 0;
+
+private:
+    QIODevice &m_out;
+    bool m_linesEnded = false;
+};
 
 } // namespace quarl::igm::Flat

@@ -9,11 +9,9 @@
 #include "manifest/fileerror.h"
 #include "manifest/igmmessages.h"
 
-#include <QFileDevice>
 #include <QIODevice>
 #include <QTime>
 
-#include <cerrno>
 
 namespace quarl::igm {
 
@@ -72,16 +70,6 @@ bool knownType(const QString &type, Section section)
     return section == Section::Container && type == QLatin1String("V");
 }
 
-template<typename C, size_t N>
-int numberOf(const Field<C> (&table)[N], C c)
-{
-    for (const Field<C> &f : table) {
-        if (f.column == c)
-            return f.number;
-    }
-    return 0;
-}
-
 // "DDMMYYYY HH:MM"; a missing time as 00:00.
 QByteArray arrival(const QDate &date, const QString &time)
 {
@@ -106,9 +94,10 @@ bool parseArrival(QStringView text, QDate *date, QString *time)
     return true;
 }
 
-class Ices15Layout : public Layout
+class Ices15Layout : public Flat::TableLayout
 {
 public:
+    Ices15Layout() : TableLayout(VesselTable, CargoTable, ContainerTable) {}
     QString name() const override { return QStringLiteral("ices15"); }
     QStringList otherNames() const override { return {QStringLiteral("ices1_5"), QStringLiteral("ices 1.5")}; }
     QString caption() const override { return QStringLiteral("ICES 1.5"); }
@@ -128,34 +117,14 @@ public:
     std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
     QList<BillColumn> lineColumns() const override
     {
-        QList<BillColumn> out{BillColumn::HblNo, BillColumn::HblDate};
-        for (const Field<BillColumn> &f : CargoTable)
-            out << f.column;
-        return out;
+        return QList<BillColumn>{BillColumn::HblNo, BillColumn::HblDate} + TableLayout::lineColumns();
     }
-    QList<ContainerColumn> containerColumns() const override
-    {
-        QList<ContainerColumn> out;
-        for (const Field<ContainerColumn> &f : ContainerTable)
-            out << f.column;
-        return out;
-    }
+    using TableLayout::label;
     QString label(VoyageColumn c) const override
     {
-        const int n = numberOf(VesselTable, c);
         if (c == VoyageColumn::ArrivalDate || c == VoyageColumn::ArrivalTime)
             return Flat::fieldLabel(Section::Vessel, ArrivalField, QStringLiteral("expected arrival"));
-        return n ? Flat::fieldLabel(Section::Vessel, n, igm::caption(c)) : igm::caption(c);
-    }
-    QString label(BillColumn c) const override
-    {
-        const int n = numberOf(CargoTable, c);
-        return n ? Flat::fieldLabel(Section::Cargo, n, igm::caption(c)) : igm::caption(c);
-    }
-    QString label(ContainerColumn c) const override
-    {
-        const int n = numberOf(ContainerTable, c);
-        return n ? Flat::fieldLabel(Section::Container, n, igm::caption(c)) : igm::caption(c);
+        return TableLayout::label(c);
     }
     void checkHeader(const VoyageHeader &v, const VesselMaster &master, Problems &problems) const override;
 };
@@ -198,26 +167,20 @@ void Ices15Layout::checkHeader(const VoyageHeader &v, const VesselMaster &master
                          VoyageColumn::MaritimeDeclaration}) {
         const QString f = v.text(flag).trimmed();
         if (!f.isEmpty() && f != QLatin1String("Y") && f != QLatin1String("N"))
-            problems.raise(headerProblem(v, numberOf(VesselTable, flag), "declaration",
+            problems.raise(headerProblem(v, Flat::numberOf<VoyageColumn>(VesselTable, flag), "declaration",
                                          QStringLiteral("\"%1\" where Y or N belongs.").arg(f)));
     }
 }
 
 // --- reading ---------------------------------------------------------------------------
 
-class Reader
+class Reader : private Flat::RecordReader
 {
 public:
-    Reader(QIODevice &in, ManifestSink &sink, ReadContext &cx) : m_lines(in, cx), m_sink(sink), m_cx(cx) {}
+    Reader(QIODevice &in, ManifestSink &sink, ReadContext &cx) : RecordReader(in, sink, cx) {}
     bool run();
 
 private:
-    qint64 n() const { return m_lines.number(); }
-    bool lineError(const QString &importText, const QString &checkText, const QString &field = QString())
-    {
-        return m_cx.raise(Flat::layoutProblem(n(), QStringLiteral("Line %1 of the file %2").arg(n()).arg(importText),
-                                              checkText, field));
-    }
     // The next line that is not blank; at the end of the file the reading stops (raised).
     bool next(QByteArray *line, const char *expecting);
     bool isTag(const QByteArray &line, const char *tag) const
@@ -236,11 +199,6 @@ private:
     bool trailer(const QByteArray &line);
     bool afterTrailer();
 
-    Flat::Lines m_lines;
-    ManifestSink &m_sink;
-    ReadContext &m_cx;
-    Bill m_line;
-    Container m_container;
     QStringList m_header;
     QString m_control;
     QStringList m_key; // custom house, IMO, vessel code, voyage of the vessel record
@@ -437,11 +395,8 @@ bool Reader::vessel(const QByteArray &raw)
                                       Flat::fieldLabel(Section::Vessel, 2, QStringLiteral("custom house"))));
     VoyageHeader v;
     v.fileLine = n();
-    for (const Field<VoyageColumn> &field : VesselTable) {
-        if (!Flat::take(field, f.at(field.number - 1), v, n(), m_cx,
-                        [&] { return Flat::fieldLabel(Section::Vessel, field.number, caption(field.column)); }))
-            return false;
-    }
+    if (!Flat::takeAll<VoyageColumn>(VesselTable, f, v, n(), m_cx))
+        return false;
     const QString eta = f.at(ArrivalField - 1);
     QDate date;
     QString time;
@@ -493,23 +448,11 @@ bool Reader::cargo(const QByteArray &raw)
     QStringList f;
     if (!split(raw, CargoFieldCount, Section::Cargo, &f))
         return m_cx.checking();
-    // one record object for every line: each takes every field of the table anew
-    Bill &line = m_line;
-    line.refused = 0;
-    line.fileLine = n();
+    Bill &line = newBill();
     const QString bill = f.at(9);
     if (!key(f, Section::Cargo, &line.fileVessel, &line.fileVoyage, bill))
         return false;
-    for (const Field<BillColumn> &field : CargoTable) {
-        if (!Flat::take(field, f.at(field.number - 1), line, n(), m_cx,
-                        [&] { return Flat::fieldLabel(Section::Cargo, field.number, caption(field.column)); }, bill))
-            return false;
-    }
-    Flat::noteSubLine(m_cx, n(), 9, f.at(8), bill);
-    line[BillColumn::SubLineNo] = qint64(0); // the layout has no house lines
-    if (!m_sink.bill(std::move(line)))
-        return false;
-    return m_lines.tick();
+    return deliverBill(CargoTable, f, 9, bill);
 }
 
 bool Reader::container(const QByteArray &raw)
@@ -517,9 +460,7 @@ bool Reader::container(const QByteArray &raw)
     QStringList f;
     if (!split(raw, ContainerFieldCount, Section::Container, &f))
         return m_cx.checking();
-    Container &c = m_container;
-    c.refused = 0;
-    c.fileLine = n();
+    Container &c = newContainer();
     if (!key(f, Section::Container, &c.fileVessel, &c.fileVoyage, QString()))
         return false;
     const QString status = f.at(12).trimmed();
@@ -531,14 +472,7 @@ bool Reader::container(const QByteArray &raw)
                                                      "is EMP.")
                                           .arg(status),
                                       Flat::fieldLabel(Section::Container, 13, QStringLiteral("container status"))));
-    for (const Field<ContainerColumn> &field : ContainerTable) {
-        if (!Flat::take(field, f.at(field.number - 1), c, n(), m_cx,
-                        [&] { return Flat::fieldLabel(Section::Container, field.number, caption(field.column)); }))
-            return false;
-    }
-    if (!m_sink.container(std::move(c)))
-        return false;
-    return m_lines.tick();
+    return deliverContainer(ContainerTable, f);
 }
 
 bool Reader::trailer(const QByteArray &line)
@@ -571,8 +505,7 @@ bool Reader::afterTrailer()
             break;
         }
         if (line.contains('\0')) {
-            if (!m_cx.raise(Flat::layoutProblem(n(), QStringLiteral("Line %1 holds binary data: this is not an IGM file.").arg(n()),
-                                                QStringLiteral("The line holds binary data (character code 0)."))))
+            if (!binaryLine())
                 return false;
             continue;
         }
@@ -712,19 +645,10 @@ private:
     bool m_started = false;
 };
 
-void tagLine(QByteArray &out, const char *text)
-{
-    out += text;
-    out += LineEnd;
-}
-
-class IcesWriter : public ManifestWriter
+class IcesWriter : public Flat::RecordWriter
 {
 public:
-    IcesWriter(QIODevice &out, const WriteOptions &o, QStringList *notices) : m_out(out), m_o(o), m_notices(notices)
-    {
-        m_buf.reserve(FlushAt + 64 * 1024);
-    }
+    IcesWriter(QIODevice &out, const WriteOptions &o, QStringList *notices) : RecordWriter(out, o, notices) {}
 
     bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master) override
     {
@@ -762,8 +686,8 @@ public:
             h.text(m_o.written.toString(QStringLiteral("yyyyMMdd"))).text(m_o.written.toString(QStringLiteral("HHmm")));
             h.end();
         }
-        tagLine(m_buf, Start);
-        tagLine(m_buf, VesselStart);
+        tagLine(Start);
+        tagLine(VesselStart);
         auto w = [](VoyageColumn c) { return Flat::width(c); };
         auto where = [](VoyageColumn c) { return captionText(c); };
         const QString whose = QStringLiteral("voyage header");
@@ -785,19 +709,15 @@ public:
             r.value(v[flag], w(flag));
         r.text(terminal, w(VoyageColumn::TerminalCode), where(VoyageColumn::TerminalCode));
         r.end();
-        tagLine(m_buf, VesselEnd);
-        tagLine(m_buf, CargoStart);
+        tagLine(VesselEnd);
+        tagLine(CargoStart);
         return true;
     }
 
     bool bill(Bill &&l) override
     {
-        ++m_lines;
-        if (!l.date(BillColumn::BlDate).isValid())
-            return fail(Failure(ErrorNumber::InvalidUseOfNull,
-                                QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
-                                    .arg(l.bill())
-                                    .arg(m_lines)));
+        if (!startBill(l))
+            return false;
         if (l.text(BillColumn::PortDest).trimmed() == QLatin1String(Placeholder::Port))
             ++m_placeholderDestinations;
         const QString whose = QStringLiteral("B/L ") + l.bill();
@@ -828,9 +748,7 @@ public:
         for (const BillColumn c : {BillColumn::CarrierCode, BillColumn::Mode, BillColumn::Mlo})
             r.value(l[c], Flat::width(c), where(c));
         r.end();
-        if (m_o.progress && m_lines % 1000 == 0)
-            m_o.progress(m_lines, m_total);
-        return flush(false);
+        return billWritten();
     }
 
     bool container(Container &&c) override
@@ -865,8 +783,8 @@ public:
                                   .arg(QLatin1String(Placeholder::Port)));
         if (m_containers == 0)
             m_notices->append(QLatin1String(Messages::NoContainers));
-        tagLine(m_buf, ContainerEnd);
-        tagLine(m_buf, ManifestEnd);
+        tagLine(ContainerEnd);
+        tagLine(ManifestEnd);
         {
             Record t(m_buf, nullptr);
             t.raw(TrailerTag).text(m_control);
@@ -882,48 +800,16 @@ public:
     }
 
 private:
-    static constexpr qsizetype FlushAt = 1 << 20;
-
     // fields 1-7 of cargo and container records
     void head(Record &r) const
     {
         r.raw("F").text(m_customs).text(m_imo).text(m_vesselCode).text(m_voyageNo).text(m_igmNo).date(m_igmDate);
     }
-    void endLines()
-    {
-        if (m_linesEnded)
-            return;
-        m_linesEnded = true;
-        tagLine(m_buf, CargoEnd);
-        tagLine(m_buf, ContainerStart);
-    }
-    bool flush(bool force)
-    {
-        if (m_buf.isEmpty() || (!force && m_buf.size() < FlushAt))
-            return true;
-        errno = 0;
-        if (m_out.write(m_buf) != m_buf.size()) {
-            if (const auto *file = qobject_cast<QFileDevice *>(&m_out))
-                return fail(fileFailure(*file, errno));
-            return fail(Failure(ErrorNumber::PathFileAccess, m_out.errorString()));
-        }
-        m_buf.clear();
-        return true;
-    }
-
-    QIODevice &m_out;
-    const WriteOptions &m_o;
-    QStringList *m_notices;
-    QByteArray m_buf;
     QString m_customs, m_control, m_imo, m_vesselCode, m_voyageNo, m_igmNo;
     QDate m_igmDate;
     QStringList m_missing;
     QStringList m_shortened;
-    qint64 m_total = 0;
-    qint64 m_lines = 0;
-    qint64 m_containers = 0;
     int m_placeholderDestinations = 0;
-    bool m_linesEnded = false;
 };
 
 std::unique_ptr<ManifestWriter> Ices15Layout::writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const

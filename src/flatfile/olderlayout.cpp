@@ -7,11 +7,9 @@
 #include "manifest/fileerror.h"
 #include "manifest/igmmessages.h"
 
-#include <QFileDevice>
 #include <QHash>
 #include <QIODevice>
 
-#include <cerrno>
 
 namespace quarl::igm {
 
@@ -52,22 +50,6 @@ const Field<ContainerColumn> ContainerTable[] = {
     {11, ContainerColumn::Status},      {12, ContainerColumn::Pkgs, Kind::Count}, {13, ContainerColumn::Weight, Kind::Weight}, {14, ContainerColumn::Iso}, {15, ContainerColumn::Soc},
 };
 
-template<typename C, size_t N>
-int numberOf(const Field<C> (&table)[N], C c)
-{
-    for (const Field<C> &f : table) {
-        if (f.column == c)
-            return f.number;
-    }
-    return 0;
-}
-
-template<typename C>
-QString labelOf(Section s, const Field<C> &f)
-{
-    return Flat::fieldLabel(s, f.number, caption(f.column));
-}
-
 const char *const Markers[] = {VesselStart, VesselEnd, CargoStart, CargoEnd, ContainerStart, ContainerEnd,
                                ManifestEnd, Trailer};
 
@@ -88,9 +70,10 @@ QByteArray unquoted(const QByteArray &item)
     return item;
 }
 
-class OlderLayout : public Layout
+class OlderLayout : public Flat::TableLayout
 {
 public:
+    OlderLayout() : TableLayout(VesselTable, CargoTable, ContainerTable) {}
     QString name() const override { return QStringLiteral("older"); }
     QString caption() const override { return QStringLiteral("Older layout (HREC**)"); }
     Recognition recognise(const QByteArray &firstLine, QString *) const override
@@ -102,54 +85,19 @@ public:
     bool limitsAreErrors() const override { return false; }
     bool read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const override;
     std::unique_ptr<ManifestWriter> writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const override;
-    QList<BillColumn> lineColumns() const override
-    {
-        QList<BillColumn> out{};
-        for (const Field<BillColumn> &f : CargoTable)
-            out << f.column;
-        return out;
-    }
-    QList<ContainerColumn> containerColumns() const override
-    {
-        QList<ContainerColumn> out;
-        for (const Field<ContainerColumn> &f : ContainerTable)
-            out << f.column;
-        return out;
-    }
-    QString label(VoyageColumn c) const override
-    {
-        const int n = numberOf(VesselTable, c);
-        return n ? Flat::fieldLabel(Section::Vessel, n, igm::caption(c)) : igm::caption(c);
-    }
-    QString label(BillColumn c) const override
-    {
-        const int n = numberOf(CargoTable, c);
-        return n ? Flat::fieldLabel(Section::Cargo, n, igm::caption(c)) : igm::caption(c);
-    }
-    QString label(ContainerColumn c) const override
-    {
-        const int n = numberOf(ContainerTable, c);
-        return n ? Flat::fieldLabel(Section::Container, n, igm::caption(c)) : igm::caption(c);
-    }
 };
 
 // --- reading ---------------------------------------------------------------------------
 
-class Reader
+class Reader : private Flat::RecordReader
 {
 public:
-    Reader(QIODevice &in, ManifestSink &sink, ReadContext &cx) : m_lines(in, cx), m_sink(sink), m_cx(cx) {}
+    Reader(QIODevice &in, ManifestSink &sink, ReadContext &cx) : RecordReader(in, sink, cx) {}
     bool run();
 
 private:
     enum class State { Preamble, Vessels, BeforeCargo, Cargo, BeforeContainers, Containers, BeforeEnd, AfterEnd };
 
-    qint64 n() const { return m_lines.number(); }
-    bool lineError(const QString &importText, const QString &checkText, const QString &field = QString())
-    {
-        return m_cx.raise(Flat::layoutProblem(n(), QStringLiteral("Line %1 of the file %2").arg(n()).arg(importText),
-                                              checkText, field));
-    }
     bool misplaced(const QByteArray &line, const char *expected)
     {
         return lineError(QStringLiteral("holds \"%1\" where the line %2 belongs.").arg(Flat::shown(line), QLatin1String(expected)),
@@ -167,11 +115,6 @@ private:
     bool sameVoyage(const QStringList &f, Section section, QVariant *vessel, QVariant *voyage);
     const char *expected() const;
 
-    Flat::Lines m_lines;
-    ManifestSink &m_sink;
-    ReadContext &m_cx;
-    Bill m_line;
-    Container m_container;
     State m_state = State::Preamble;
     bool m_first = true;
     int m_preambleTag = 0; // "IGMID/", "<manifest>2.0" seen in order, for the check
@@ -343,10 +286,8 @@ bool Reader::vessel(const QByteArray &raw)
     }
     VoyageHeader v;
     v.fileLine = n();
-    for (const Field<VoyageColumn> &field : VesselTable) {
-        if (!Flat::take(field, f.at(field.number - 1), v, n(), m_cx, [&] { return labelOf(Section::Vessel, field); }))
-            return false;
-    }
+    if (!Flat::takeAll<VoyageColumn>(VesselTable, f, v, n(), m_cx))
+        return false;
     if (m_headers.empty()) {
         m_master.code = f.at(4);
         m_master.name = v[VoyageColumn::Name];
@@ -399,22 +340,10 @@ bool Reader::cargo(const QByteArray &raw)
     QStringList f;
     if (!fields(raw, CargoFieldCount, Section::Cargo, &f))
         return m_cx.checking();
-    // one record object for every line: each takes every field of the table anew
-    Bill &line = m_line;
-    line.refused = 0;
-    line.fileLine = n();
+    Bill &line = newBill();
     if (!sameVoyage(f, Section::Cargo, &line.fileVessel, &line.fileVoyage))
         return false;
-    const QString bill = f.at(7);
-    for (const Field<BillColumn> &field : CargoTable) {
-        if (!Flat::take(field, f.at(field.number - 1), line, n(), m_cx, [&] { return labelOf(Section::Cargo, field); }, bill))
-            return false;
-    }
-    Flat::noteSubLine(m_cx, n(), 7, f.at(6), bill);
-    line[BillColumn::SubLineNo] = qint64(0); // the layout has no house lines
-    if (!m_sink.bill(std::move(line)))
-        return false;
-    return m_lines.tick();
+    return deliverBill(CargoTable, f, 7, f.at(7));
 }
 
 bool Reader::container(const QByteArray &raw)
@@ -422,18 +351,10 @@ bool Reader::container(const QByteArray &raw)
     QStringList f;
     if (!fields(raw, ContainerFieldCount, Section::Container, &f))
         return m_cx.checking();
-    Container &c = m_container;
-    c.refused = 0;
-    c.fileLine = n();
+    Container &c = newContainer();
     if (!sameVoyage(f, Section::Container, &c.fileVessel, &c.fileVoyage))
         return false;
-    for (const Field<ContainerColumn> &field : ContainerTable) {
-        if (!Flat::take(field, f.at(field.number - 1), c, n(), m_cx, [&] { return labelOf(Section::Container, field); }))
-            return false;
-    }
-    if (!m_sink.container(std::move(c)))
-        return false;
-    return m_lines.tick();
+    return deliverContainer(ContainerTable, f);
 }
 
 bool Reader::run()
@@ -464,8 +385,7 @@ bool Reader::run()
             break;
         }
         if (line.contains('\0')) {
-            if (!m_cx.raise(Flat::layoutProblem(n(), QStringLiteral("Line %1 holds binary data: this is not an IGM file.").arg(n()),
-                                                QStringLiteral("The line holds binary data (character code 0)."))))
+            if (!binaryLine())
                 return false;
             continue;
         }
@@ -543,8 +463,6 @@ bool OlderLayout::read(QIODevice &in, ManifestSink &sink, ReadContext &cx) const
 
 // --- writing ---------------------------------------------------------------------------
 
-constexpr qsizetype FlushAt = 1 << 20;
-
 // The record a field belongs to, named only when a notice needs it: "B/L MSCU1234".
 struct Whose
 {
@@ -555,7 +473,7 @@ struct Whose
 class Writer
 {
 public:
-    Writer(QIODevice &out, QStringList *notices) : m_out(out), m_notices(notices) { m_buf.reserve(FlushAt + 64 * 1024); }
+    Writer(QByteArray &buf, QStringList *notices) : m_buf(buf), m_notices(notices) {}
 
     void field(const char *constant)
     {
@@ -590,25 +508,6 @@ public:
         m_buf += FieldSeparator;
     }
     void endRecord() { m_buf += LineEnd; }
-    void line(const char *text)
-    {
-        m_buf += text;
-        m_buf += LineEnd;
-    }
-    QByteArray &buffer() { return m_buf; }
-    Status flush(bool force)
-    {
-        if (m_buf.isEmpty() || (!force && m_buf.size() < FlushAt))
-            return Status::ok();
-        errno = 0;
-        if (m_out.write(m_buf) != m_buf.size()) {
-            if (const auto *file = qobject_cast<QFileDevice *>(&m_out))
-                return fileFailure(*file, errno);
-            return Failure(ErrorNumber::PathFileAccess, m_out.errorString());
-        }
-        m_buf.clear();
-        return Status::ok();
-    }
     void report() const
     {
         if (!m_shortened.isEmpty())
@@ -624,27 +523,29 @@ private:
                                                                      QLatin1String(what))
                                    : QStringLiteral("voyage header %1").arg(QLatin1String(what)));
     }
-    QIODevice &m_out;
+    QByteArray &m_buf;
     QStringList *m_notices;
-    QByteArray m_buf;
     QStringList m_shortened;
 };
 
-class OlderWriter : public ManifestWriter
+class OlderWriter : public Flat::RecordWriter
 {
 public:
-    OlderWriter(QIODevice &out, const WriteOptions &o, QStringList *notices) : m_w(out, notices), m_o(o), m_notices(notices) {}
+    OlderWriter(QIODevice &out, const WriteOptions &o, QStringList *notices)
+        : RecordWriter(out, o, notices), m_w(m_buf, notices)
+    {
+    }
 
     bool headers(std::vector<VoyageHeader> &&headers, VesselMaster &&) override
     {
-        QByteArray &b = m_w.buffer();
+        QByteArray &b = m_buf;
         b += headerLine(trimTrailing(m_o.iceGateUser), trimTrailing(m_o.customHouseCode));
         b += LineEnd;
         b += IgmIdPrefix;
         appendText(b, m_o.fileName);
         b += LineEnd;
-        m_w.line(ManifestStart);
-        m_w.line(VesselStart);
+        tagLine(ManifestStart);
+        tagLine(VesselStart);
         for (const VoyageHeader &v : headers) {
             m_total = v[VoyageColumn::TotalItems].toLongLong();
             m_w.field("V");
@@ -663,23 +564,18 @@ public:
             }
             m_w.endRecord();
         }
-        m_w.line(VesselEnd);
-        m_w.line(CargoStart);
+        tagLine(VesselEnd);
+        tagLine(CargoStart);
         return true;
     }
 
     bool bill(Bill &&l) override
     {
-        ++m_lines;
-        // a line without its date cannot be filed
-        if (!l.date(BillColumn::BlDate).isValid())
-            return fail(Failure(ErrorNumber::InvalidUseOfNull,
-                                QStringLiteral("Invalid use of Null: bill of lading %1 (line %2) has no B/L date.")
-                                    .arg(l.bill())
-                                    .arg(m_lines)));
+        if (!startBill(l))
+            return false;
         if (m_lines == 1) {
             // the head of the container records: every line of the voyage has the same
-            QByteArray &b = m_w.buffer();
+            QByteArray &b = m_buf;
             const qsizetype start = b.size();
             m_w.field("V");
             m_w.value(l[BillColumn::Vessel], Flat::width(BillColumn::Vessel));
@@ -733,17 +629,13 @@ public:
             }
         }
         m_w.endRecord();
-        if (m_o.progress && m_lines % 1000 == 0)
-            m_o.progress(m_lines, m_total);
-        return flush(false);
+        return billWritten();
     }
 
     bool container(Container &&c) override
     {
-        if (!endLines())
-            return false;
-        QByteArray &b = m_w.buffer();
-        b += m_head;
+        endLines();
+        m_buf += m_head;
         m_w.number(c[ContainerColumn::LineNo].toLongLong());
         m_w.field("0");
         const Whose whose{"container", &c[ContainerColumn::Number]};
@@ -762,42 +654,19 @@ public:
 
     bool end() override
     {
-        if (!endLines())
-            return false;
+        endLines();
         if (m_containers == 0)
             m_notices->append(QLatin1String(Messages::NoContainers));
-        m_w.line(ContainerEnd);
-        m_w.line(ManifestEnd);
-        m_w.line(Trailer);
+        tagLine(ContainerEnd);
+        tagLine(ManifestEnd);
+        tagLine(Trailer);
         m_w.report();
         return flush(true);
     }
 
 private:
-    bool endLines()
-    {
-        if (m_linesEnded)
-            return true;
-        m_linesEnded = true;
-        m_w.line(CargoEnd);
-        m_w.line(ContainerStart);
-        return true;
-    }
-    bool flush(bool force)
-    {
-        if (Status s = m_w.flush(force); !s)
-            return fail(s.failure());
-        return true;
-    }
-
     Writer m_w;
-    const WriteOptions &m_o;
-    QStringList *m_notices;
     QByteArray m_head;
-    qint64 m_total = 0;
-    qint64 m_lines = 0;
-    qint64 m_containers = 0;
-    bool m_linesEnded = false;
 };
 
 std::unique_ptr<ManifestWriter> OlderLayout::writer(QIODevice &out, const WriteOptions &o, QStringList *notices) const

@@ -62,4 +62,22 @@ struct Outcome
     }
 };
 
+// A command's result whose outcome member says a failure or a refusal, nothing else done:
+// failedResult<IgmWriteResult>(failure).
+template<typename R>
+R failedResult(const Failure &f)
+{
+    R r;
+    r.outcome = Outcome::failed(f);
+    return r;
+}
+
+template<typename R>
+R refusedResult(const QString &message)
+{
+    R r;
+    r.outcome = Outcome::refused(message);
+    return r;
+}
+
 } // namespace quarl::igm

@@ -2,6 +2,7 @@
 
 #include "core/installation.h"
 #include "json/jsonsplitreader.h"
+#include "json/jsonvalues.h"
 #include "manifest/containernumber.h"
 #include "sam/samfields.h"
 #include "sam/samscenarios.h"
@@ -25,6 +26,8 @@
 namespace quarl::igm {
 
 namespace {
+
+using namespace JsonValues;
 
 using Severity = Finding::Severity;
 
@@ -68,71 +71,6 @@ const QList<SamRule> Rules = {
 bool isRule(const char *id)
 {
     return std::any_of(Rules.begin(), Rules.end(), [id](const SamRule &r) { return qstrcmp(r.id, id) == 0; });
-}
-
-// Values of a JSON object as the check reads them: text for strings and numbers alike.
-QString text(const Json &o, const char *key)
-{
-    if (!o.is_object())
-        return {};
-    const auto it = o.find(key);
-    if (it == o.end())
-        return {};
-    if (it->is_string())
-        return QString::fromStdString(it->get_ref<const std::string &>());
-    if (it->is_number())
-        return QString::fromStdString(it->dump());
-    return {};
-}
-
-// Whether a key holds this text, compared without converting it.
-bool is(const Json &o, const char *key, const char *value)
-{
-    if (!o.is_object())
-        return false;
-    const auto it = o.find(key);
-    return it != o.end() && it->is_string() && it->get_ref<const std::string &>() == value;
-}
-
-// Whether a key holds a value that is not empty text.
-bool has(const Json &o, const char *key)
-{
-    if (!o.is_object())
-        return false;
-    const auto it = o.find(key);
-    return it != o.end() && !it->is_null() && !(it->is_string() && it->get_ref<const std::string &>().empty());
-}
-
-std::optional<double> number(const Json &o, const char *key)
-{
-    if (!o.is_object())
-        return std::nullopt;
-    const auto it = o.find(key);
-    if (it == o.end() || !it->is_number())
-        return std::nullopt;
-    return it->get<double>();
-}
-
-const Json *member(const Json &o, const char *key)
-{
-    if (!o.is_object())
-        return nullptr;
-    const auto it = o.find(key);
-    return it == o.end() ? nullptr : &*it;
-}
-
-const Json *object(const Json &o, const char *key)
-{
-    const Json *m = member(o, key);
-    return m && m->is_object() ? m : nullptr;
-}
-
-// The elements of an array member; none when it is absent or not a list.
-const Json &list(const Json &o, const char *key)
-{
-    static const Json none = Json::array();
-    const Json *m = member(o, key);
-    return m && m->is_array() ? *m : none;
 }
 
 QString shown(const QString &value)

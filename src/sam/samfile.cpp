@@ -27,19 +27,8 @@ namespace quarl::igm {
 
 namespace {
 
-SamWriteResult failed(const Failure &f)
-{
-    SamWriteResult r;
-    r.outcome = Outcome::failed(f);
-    return r;
-}
-
-SamWriteResult refused(const QString &message)
-{
-    SamWriteResult r;
-    r.outcome = Outcome::refused(message);
-    return r;
-}
+constexpr auto failed = &failedResult<SamWriteResult>;
+constexpr auto refused = &refusedResult<SamWriteResult>;
 
 // The names of the ports, as the port master has them.
 Result<QHash<QString, QString>> portNames(const Database &db)

@@ -2,6 +2,7 @@
 
 #include "core/placeholders.h"
 #include "json/jsonsplitreader.h"
+#include "json/jsonvalues.h"
 #include "json/jsonwriter.h"
 #include "manifest/igmformat.h"
 #include "manifest/igmmessages.h"
@@ -21,6 +22,8 @@
 namespace quarl::igm {
 
 namespace {
+
+using namespace JsonValues;
 
 thread_local const SamContext *currentContext = nullptr;
 
@@ -589,29 +592,6 @@ private:
     qint64 m_masters = 0; // master lines read
 };
 
-QString jsonText(const Json &o, const char *key)
-{
-    if (!o.is_object())
-        return {};
-    const auto it = o.find(key);
-    if (it == o.end())
-        return {};
-    if (it->is_string())
-        return QString::fromStdString(it->get_ref<const std::string &>()).trimmed();
-    if (it->is_number())
-        return QString::fromStdString(it->dump());
-    return {};
-}
-
-const Json &child(const Json &o, const char *key)
-{
-    static const Json none;
-    if (!o.is_object())
-        return none;
-    const auto it = o.find(key);
-    return it == o.end() ? none : *it;
-}
-
 bool Reader::refuse(Section section, const QString &column, const QString &path, const QString &what, const QString &number)
 {
     Problem p;
@@ -635,7 +615,7 @@ bool Reader::textTo(const Json &o, const char *key, const QString &path, QVarian
     if (!it->is_string() && !it->is_number())
         return refuse(section, QLatin1String(column), here, QStringLiteral("%1 is not text").arg(QLatin1String(key)),
                       QString::number(ErrorNumber::TypeMismatch));
-    const QString value = jsonText(o, key);
+    const QString value = trimmedText(o, key);
     const ColumnDef *def = Schema::column(QLatin1String(table), QLatin1String(column));
     if (def && def->isText() && value.size() > def->size)
         return refuse(section, QLatin1String(column), here,
@@ -683,7 +663,7 @@ bool Reader::numberTo(const Json &o, const char *key, const QString &path, QVari
 bool Reader::dateTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
                     const QString &column)
 {
-    const QString t = jsonText(o, key);
+    const QString t = trimmedText(o, key);
     if (t.isEmpty())
         return true;
     const QDate d = QDate::fromString(t.left(8), QStringLiteral("yyyyMMdd"));
@@ -705,9 +685,9 @@ bool Reader::headers(const Json &top)
     const QString path = QStringLiteral("/master/voyageDtls");
     VoyageHeader v;
     VesselMaster vm;
-    const QString imo = jsonText(vessel, "trnsprtMeansId");
+    const QString imo = trimmedText(vessel, "trnsprtMeansId");
     m_vessel = m_sam && m_sam->vesselFor ? m_sam->vesselFor(imo) : QString();
-    m_voyage = jsonText(voy, "voyageNo");
+    m_voyage = trimmedText(voy, "voyageNo");
     if (m_vessel.isEmpty()) {
         Problem p;
         p.failure = Failure(ErrorNumber::BadFileFormat,
@@ -765,7 +745,7 @@ bool Reader::headers(const Json &top)
             v.extra.insert(QLatin1String(column), n);
     }
     auto when = [&](const char *key, VoyageColumn dateColumn, VoyageColumn timeColumn, const char *dateExtra, const char *timeExtra) {
-        const QString t = jsonText(voy, key);
+        const QString t = trimmedText(voy, key);
         if (t.isEmpty())
             return true;
         QVariant d;
@@ -786,7 +766,7 @@ bool Reader::headers(const Json &top)
         return false;
     const Json &calls = child(voy, "shipItnry");
     for (size_t k = 0; calls.is_array() && k < calls.size(); ++k) {
-        const QString seq = jsonText(calls[k], "shipItnrySeq");
+        const QString seq = trimmedText(calls[k], "shipItnrySeq");
         const QString here = path + QStringLiteral("/shipItnry/%1").arg(k);
         static const QHash<QString, std::pair<VoyageColumn, const char *>> places = {
             {QStringLiteral("-3"), {VoyageColumn::LastPort2, nullptr}}, {QStringLiteral("-2"), {VoyageColumn::LastPort1, nullptr}},
@@ -882,7 +862,7 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
     const QString street = out.extra.value(QStringLiteral("cnsaddr")).toString();
     if (!street.isEmpty() && street.size() <= Schema::column(QLatin1String(Table::Cargo), QStringLiteral("impadd1"))->size)
         out[BillColumn::ImpAdd1] = street;
-    const QString notifyStreet = jsonText(doc, "notfdPartyStreetAddress");
+    const QString notifyStreet = trimmedText(doc, "notfdPartyStreetAddress");
     if (!notifyStreet.isEmpty()) {
         const QStringList lines = splitAddress(notifyStreet, Schema::column(QLatin1String(Table::Cargo), QStringLiteral("notadd1"))->size, 3);
         if (lines.isEmpty())
@@ -909,7 +889,7 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
     // The route's leg on from the port of reporting gives the mode of transport.
     const Json &legs = child(l, "itnry");
     for (size_t k = 1; legs.is_array() && k < legs.size(); ++k) {
-        const QString mode = modeLetter(jsonText(legs[k], "modeOfTrnsprt"));
+        const QString mode = modeLetter(trimmedText(legs[k], "modeOfTrnsprt"));
         if (!mode.isEmpty() && goesInland(out.text(BillColumn::Movement)))
             out[BillColumn::Mode] = mode;
     }

@@ -2,6 +2,7 @@
 
 #include "json/jsonschema.h"
 #include "json/jsonsplitreader.h"
+#include "json/jsonvalues.h"
 #include "sam/samfields.h"
 
 #include <nlohmann/json.hpp>
@@ -14,19 +15,7 @@ namespace quarl::igm {
 
 namespace {
 
-QString text(const Json &o, const char *key)
-{
-    if (!o.is_object())
-        return {};
-    const auto it = o.find(key);
-    if (it == o.end())
-        return {};
-    if (it->is_string())
-        return QString::fromStdString(it->get_ref<const std::string &>());
-    if (it->is_number())
-        return QString::fromStdString(it->dump());
-    return {};
-}
+using namespace JsonValues;
 
 bool isSuccess(const QString &code, const QString &message)
 {

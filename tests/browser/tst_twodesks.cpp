@@ -18,30 +18,7 @@ using test::statusLine;
 namespace {
 
 // A vessel code screen of one workstation: its own connection to the shared database.
-struct Desk
-{
-    std::unique_ptr<test::SessionScope> session;
-    std::unique_ptr<frmVslCode> screen;
-
-    bool open(const Database &db)
-    {
-        session = std::make_unique<test::SessionScope>(db);
-        screen = std::make_unique<frmVslCode>();
-        return test::showActive(screen.get());
-    }
-    QLineEdit *f(int index) const { return field(screen.get(), index); }
-    // Ctrl+S and Escape as the clerk presses them, in the field that has the cursor.
-    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
-    {
-        test::showActive(screen.get());
-        QTest::keyClick(QApplication::focusWidget(), k, m);
-    }
-    void retype(int index, const QString &text)
-    {
-        f(index)->selectAll();
-        QTest::keyClicks(f(index), text);
-    }
-};
+using Desk = test::Desk<frmVslCode>;
 
 QString storedName(const Database &db, const QString &code)
 {

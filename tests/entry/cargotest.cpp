@@ -7,28 +7,6 @@
 
 namespace quarl::cargotest {
 
-CargoSession::CargoSession(const Database &db) : m_saved(Session::current())
-{
-    Session &s = Session::current();
-    s.connection = db;
-    s.userRights = QStringLiteral(" SU");
-    s.menuRights = QStringLiteral(" SU");
-    s.userId = QStringLiteral("QUARL");
-}
-
-CargoSession::~CargoSession()
-{
-    Session::current() = m_saved;
-}
-
-bool showActive(QWidget *screen)
-{
-    screen->show();
-    QApplication::setActiveWindow(screen);
-    screen->activateWindow();
-    return QTest::qWaitForWindowActive(screen);
-}
-
 int countRows(const Database &db, const QString &table)
 {
     auto n = db.scalar(QStringLiteral("select count(*) from ") + table);

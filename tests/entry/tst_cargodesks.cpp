@@ -20,30 +20,8 @@ using namespace quarl;
 namespace {
 
 // The cargo screen of one workstation, on its own connection to the shared database.
-struct Desk
+struct Desk : test::Desk<frmCargo>
 {
-    std::unique_ptr<cargotest::CargoSession> session;
-    std::unique_ptr<frmCargo> screen;
-
-    bool open(const Database &db)
-    {
-        session = std::make_unique<cargotest::CargoSession>(db);
-        screen = std::make_unique<frmCargo>();
-        return cargotest::showActive(screen.get());
-    }
-    QLineEdit *f(int index) const { return screen->findChild<QLineEdit *>(QStringLiteral("txtFields(%1)").arg(index)); }
-    // A key as the clerk presses it, on this workstation's screen.
-    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
-    {
-        cargotest::showActive(screen.get());
-        QTest::keyClick(QApplication::focusWidget(), k, m);
-    }
-    void retype(int index, const QString &text)
-    {
-        f(index)->setFocus();
-        f(index)->selectAll();
-        QTest::keyClicks(f(index), text);
-    }
     QString cell(int row, int column) const
     {
         const QTableWidgetItem *i = screen->grid()->item(row, column);

@@ -32,14 +32,14 @@ namespace {
 
 struct Fixture
 {
-    std::unique_ptr<cargotest::CargoSession> session;
+    std::unique_ptr<test::SessionScope> session;
     std::unique_ptr<frmCargo> screen;
 
     bool open(const Database &db)
     {
-        session = std::make_unique<cargotest::CargoSession>(db);
+        session = std::make_unique<test::SessionScope>(db);
         screen = std::make_unique<frmCargo>();
-        return cargotest::showActive(screen.get());
+        return test::showActive(screen.get());
     }
     QLineEdit *f(int index) const { return screen->findChild<QLineEdit *>(QStringLiteral("txtFields(%1)").arg(index)); }
     QComboBox *combo(const char *name) const { return screen->combo(QLatin1String(name)); }

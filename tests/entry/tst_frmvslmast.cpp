@@ -1,4 +1,5 @@
 #include "common/testdb.h"
+#include "common/screenfixture.h"
 #include "common/testmain.h"
 
 #include "core/scriptedprompter.h"
@@ -24,21 +25,7 @@
 using namespace quarl;
 namespace {
 
-class SessionScope
-{
-public:
-    explicit SessionScope(const Database &db) : m_saved(Session::current())
-    {
-        Session::current().connection = db;
-        Session::current().userRights = QStringLiteral(" SU");
-        Session::current().menuRights = QStringLiteral(" SU");
-        Session::current().userId = QStringLiteral("QUARL");
-    }
-    ~SessionScope() { Session::current() = m_saved; }
-
-private:
-    Session m_saved;
-};
+using test::SessionScope;
 
 QString statusLine(QWidget *screen)
 {

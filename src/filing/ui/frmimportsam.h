@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filing/ui/interchangescreen.h"
+#include "filing/ui/fileimportscreen.h"
 
 namespace quarl {
 
@@ -8,17 +8,17 @@ namespace quarl {
 // (SAM) to the company's database: its header when the voyage is not there yet, the lines
 // with their house B/Ls, containers and goods items, all or nothing. The vessel code is
 // the one of the file's IMO number in Vessel Code Setup, or the one typed in.
-class frmImportSAM : public InterchangeScreen
+class frmImportSAM : public FileImportScreen
 {
     Q_OBJECT
 public:
     explicit frmImportSAM(QWidget *parent = nullptr);
 
-private:
-    void browse();
-    void import();
+protected:
+    igm::Outcome importFile(const QString &path, const igm::Progress &progress, const std::function<bool()> &cancelled,
+                            const igm::Confirm &confirm) override;
 
-    QLineEdit *Text1;
+private:
     QLineEdit *txtVessel;
 };
 

@@ -18,11 +18,6 @@ namespace quarl {
 
 namespace {
 
-QString count(qint64 n, const char *one)
-{
-    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one)) : QStringLiteral("%1 %2s").arg(n).arg(QLatin1String(one));
-}
-
 QStringList shown(const igm::SamCheckReport &report)
 {
     QStringList lines;
@@ -31,25 +26,15 @@ QStringList shown(const igm::SamCheckReport &report)
     return lines;
 }
 
-Prompter::Icon iconOf(const igm::SamCheckReport &report)
-{
-    return report.errors() > 0 ? Prompter::Icon::Critical
-                               : report.warnings() > 0 ? Prompter::Icon::Warning : Prompter::Icon::Information;
-}
-
 } // namespace
 
-frmSamRep::frmSamRep(QWidget *parent) : VoyageSendScreen("frmSamRep", QStringLiteral("Generate SAM (SCMTR)"), parent)
+frmSamRep::frmSamRep(QWidget *parent)
+    : GenerateScreen("frmSamRep", QStringLiteral("Generate SAM (SCMTR)"),
+                     QStringLiteral("List what the voyage still lacks for filing, without writing the file"), parent)
 {
     auto *cmdReply = makeButton("cmdReply", QStringLiteral("&Read Reply"));
     cmdReply->setToolTip(QStringLiteral("List the errors of the gateway's reply (_SFL or _ACK file)"));
     addCommand(cmdReply);
-    auto *cmdCheck = makeButton("cmdCheck", QStringLiteral("&Check"));
-    cmdCheck->setToolTip(QStringLiteral("List what the voyage still lacks for filing, without writing the file"));
-    addCommand(cmdCheck); // before Read Reply
-    setTabOrder(cmdCheck, cmdReply);
-    setTabOrder(cmdReply, findChild<QPushButton *>(QStringLiteral("cmdExit")));
-    connect(cmdCheck, &QPushButton::clicked, this, [this] { check(); });
     connect(cmdReply, &QPushButton::clicked, this, [this] { readReply(); });
 
     // The file goes to ICEGATE's signing utility before upload; the clerk must know it is unsigned.
@@ -60,12 +45,6 @@ frmSamRep::frmSamRep(QWidget *parent) : VoyageSendScreen("frmSamRep", QStringLit
     note->setWordWrap(true);
     if (auto *box = qobject_cast<QBoxLayout *>(layout()))
         box->insertWidget(1, note);
-}
-
-void frmSamRep::opened()
-{
-    if (Settings::iceGateUser().trimmed().isEmpty() || Settings::customHouseCode().trimmed().isEmpty())
-        Prompter::current().message(QLatin1String(igm::Messages::SettingsMissingAdvice));
 }
 
 igm::SamWriteResult frmSamRep::run(bool checkOnly)
@@ -96,8 +75,8 @@ QString frmSamRep::writeFile()
                        "sign the file with ICEGATE's signing utility before uploading it.")
             .arg(QDir::toNativeSeparators(r.path))
             .arg(r.jobNumber)
-            .arg(count(r.lines, "line"), count(r.containers, "container"), count(r.check.warnings(), "warning"));
-    Prompter::current().messageWithList(summary, shown(r.check), iconOf(r.check), QStringLiteral("Generate SAM"));
+            .arg(counted(r.lines, "line"), counted(r.containers, "container"), counted(r.check.warnings(), "warning"));
+    Prompter::current().messageWithList(summary, shown(r.check), iconFor(r.check.errors(), r.check.warnings()), QStringLiteral("Generate SAM"));
     return r.path;
 }
 
@@ -112,8 +91,8 @@ void frmSamRep::check()
                                 .arg(vessel().trimmed(), voyage().trimmed())
                                 .arg(r.lines)
                                 .arg(r.containers)
-                                .arg(count(r.check.errors(), "error"), count(r.check.warnings(), "warning"));
-    Prompter::current().messageWithList(summary, shown(r.check), iconOf(r.check), QStringLiteral("Check"));
+                                .arg(counted(r.check.errors(), "error"), counted(r.check.warnings(), "warning"));
+    Prompter::current().messageWithList(summary, shown(r.check), iconFor(r.check.errors(), r.check.warnings()), QStringLiteral("Check"));
 }
 
 void frmSamRep::readReply()
@@ -146,24 +125,6 @@ void frmSamRep::readReply()
     Prompter::current().messageWithList(summary, lines,
                                         reply.accepted() ? Prompter::Icon::Information : Prompter::Icon::Critical,
                                         QStringLiteral("Read Reply"));
-}
-
-void frmSamRep::generate()
-{
-    const QString path = writeFile();
-    if (path.isEmpty())
-        return;
-    const QString question = QLatin1String(igm::Messages::FilePrefix) + QDir::toNativeSeparators(path)
-                             + QLatin1String(igm::Messages::SavedCopyToFloppy);
-    if (Prompter::current().askYesNo(question, Prompter::Icon::Question))
-        copyToMedia({path});
-}
-
-void frmSamRep::email()
-{
-    const QString path = writeFile();
-    if (!path.isEmpty())
-        mailFiles({path});
 }
 
 QUARL_REGISTER_SCREEN(frmSamRep)

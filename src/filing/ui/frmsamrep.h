@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filing/ui/voyagesendscreen.h"
+#include "filing/ui/generatescreen.h"
 
 namespace quarl {
 namespace igm {
@@ -12,22 +12,18 @@ struct SamWriteResult;
 // voyage is checked first: with errors no file is written and the list says what to key in.
 // "Check" lists the findings without writing or taking a job number; "Read Reply" lists the
 // errors of the gateway's _SFL or _ACK file with the B/L numbers they concern.
-class frmSamRep : public VoyageSendScreen
+class frmSamRep : public GenerateScreen
 {
     Q_OBJECT
 public:
     explicit frmSamRep(QWidget *parent = nullptr);
 
 protected:
-    void opened() override;
-    void generate() override;
-    void email() override;
+    QString writeFile() override;
+    void check() override;
 
 private:
     igm::SamWriteResult run(bool checkOnly);
-    // The file written, or the empty text when nothing was (it was said).
-    QString writeFile();
-    void check();
     void readReply();
 };
 

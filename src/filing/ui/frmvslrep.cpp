@@ -18,11 +18,6 @@ namespace quarl {
 
 namespace {
 
-QString count(int n, const char *one)
-{
-    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one)) : QStringLiteral("%1 %2s").arg(n).arg(QLatin1String(one));
-}
-
 // The check of the file, its codes compared with the company's masters where they can be read.
 struct CheckShown
 {
@@ -42,8 +37,8 @@ CheckShown checkFile(const Database &db, const QString &path)
     for (const igm::Finding &f : c.report.findings)
         c.lines << igm::flatFileFindingText(f);
     c.summary = QStringLiteral("File %1: %2, %3.")
-                    .arg(QDir::toNativeSeparators(path), count(c.report.errors(), "error"),
-                         count(c.report.warnings(), "warning"));
+                    .arg(QDir::toNativeSeparators(path), GenerateScreen::counted(c.report.errors(), "error"),
+                         GenerateScreen::counted(c.report.warnings(), "warning"));
     if (!codes.isOk())
         c.summary += QStringLiteral("\nThe codes were not compared with the masters: %1").arg(codes.failure().numberAndText());
     return c;
@@ -51,18 +46,10 @@ CheckShown checkFile(const Database &db, const QString &path)
 
 } // namespace
 
-frmVslRep::frmVslRep(QWidget *parent) : VoyageSendScreen("frmVslRep", QStringLiteral("Generate Flat-File"), parent)
+frmVslRep::frmVslRep(QWidget *parent)
+    : GenerateScreen("frmVslRep", QStringLiteral("Generate Flat-File"),
+                     QStringLiteral("Write the file and list what would stop or trouble its filing"), parent)
 {
-    auto *cmdCheck = makeButton("cmdCheck", QStringLiteral("&Check"));
-    cmdCheck->setToolTip(QStringLiteral("Write the file and list what would stop or trouble its filing"));
-    addCommand(cmdCheck);
-    connect(cmdCheck, &QPushButton::clicked, this, [this] { check(); });
-}
-
-void frmVslRep::opened()
-{
-    if (Settings::iceGateUser().trimmed().isEmpty() || Settings::customHouseCode().trimmed().isEmpty())
-        Prompter::current().message(QLatin1String(igm::Messages::SettingsMissingAdvice));
 }
 
 QString frmVslRep::writeFile()
@@ -100,39 +87,19 @@ void frmVslRep::check()
     if (path.isEmpty())
         return;
     const CheckShown c = checkFile(database(), path);
-    const Prompter::Icon icon = c.report.errors() > 0     ? Prompter::Icon::Critical
-                                : c.report.warnings() > 0 ? Prompter::Icon::Warning
-                                                          : Prompter::Icon::Information;
-    Prompter::current().messageWithList(c.summary, c.lines, icon, QStringLiteral("Check"));
+    Prompter::current().messageWithList(c.summary, c.lines, iconFor(c.report.errors(), c.report.warnings()),
+                                        QStringLiteral("Check"));
 }
 
-bool frmVslRep::handOnDespiteErrors(const QString &path)
+bool frmVslRep::mayHandOn(const QString &path)
 {
     const CheckShown c = checkFile(database(), path);
     if (c.report.errors() == 0)
         return true;
     Prompter::current().messageWithList(c.summary, c.lines, Prompter::Icon::Critical, QStringLiteral("Check"));
     return Prompter::current().askYesNoDefaultNo(
-        QStringLiteral("The file has %1. Hand it on anyway?").arg(count(c.report.errors(), "error")),
+        QStringLiteral("The file has %1. Hand it on anyway?").arg(counted(c.report.errors(), "error")),
         Prompter::Icon::Warning);
-}
-
-void frmVslRep::generate()
-{
-    const QString path = writeFile();
-    if (path.isEmpty() || !handOnDespiteErrors(path))
-        return;
-    const QString question = QLatin1String(igm::Messages::FilePrefix) + QDir::toNativeSeparators(path)
-                             + QLatin1String(igm::Messages::SavedCopyToFloppy);
-    if (Prompter::current().askYesNo(question, Prompter::Icon::Question))
-        copyToMedia({path});
-}
-
-void frmVslRep::email()
-{
-    const QString path = writeFile();
-    if (!path.isEmpty() && handOnDespiteErrors(path))
-        mailFiles({path});
 }
 
 QUARL_REGISTER_SCREEN(frmVslRep)

@@ -109,10 +109,11 @@ void VoyageSendScreen::copyToMedia(const QStringList &files)
 
 void VoyageSendScreen::addCommand(QPushButton *button)
 {
-    auto *cmdEmail = findChild<QPushButton *>(QStringLiteral("cmdEmail"));
-    m_commands->insertWidget(m_commands->indexOf(cmdEmail) + 1, button);
-    setTabOrder(cmdEmail, button);
+    QPushButton *before = m_lastCommand ? m_lastCommand : findChild<QPushButton *>(QStringLiteral("cmdEmail"));
+    m_commands->insertWidget(m_commands->indexOf(before) + 1, button);
+    setTabOrder(before, button);
     setTabOrder(button, findChild<QPushButton *>(QStringLiteral("cmdExit")));
+    m_lastCommand = button;
 }
 
 QString VoyageSendScreen::vessel() const

@@ -24,7 +24,7 @@ protected:
     // none is usable; says where they went or what went wrong.
     void copyToMedia(const QStringList &files);
 
-    // Puts a command of the screen's own between "Email File" and "Close".
+    // Puts a command of the screen's own after "Email File" and the commands added before it.
     void addCommand(QPushButton *button);
 
     virtual void generate() = 0;
@@ -32,6 +32,7 @@ protected:
 
 private:
     QHBoxLayout *m_commands = nullptr;
+    QPushButton *m_lastCommand = nullptr;
 };
 
 } // namespace quarl

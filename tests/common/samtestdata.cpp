@@ -1,4 +1,4 @@
-#include "igm/samtestdata.h"
+#include "common/samtestdata.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "igm/strictreading.h"
+#include "common/strictreading.h"
 
 #include "manifest/igmformat.h"
 #include "store/database.h"

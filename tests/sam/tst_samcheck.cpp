@@ -1,5 +1,5 @@
 #include "common/testmain.h"
-#include "igm/samtestdata.h"
+#include "common/samtestdata.h"
 
 #include "filing/igmcheck.h"
 #include "sam/samcheck.h"

@@ -1,4 +1,4 @@
-#include "igm/igmtestdata.h"
+#include "common/igmtestdata.h"
 
 #include "store/database.h"
 

@@ -1,7 +1,8 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
-#include "igm/igmtestdata.h"
-#include "igm/strictreading.h"
+#include "common/damagedfiles.h"
+#include "common/igmtestdata.h"
+#include "common/strictreading.h"
 
 #include "filing/igmcheck.h"
 #include "filing/igmreader.h"
@@ -532,59 +533,24 @@ private Q_SLOTS:
         QFETCH(QString, engine);
         QFETCH(int, files);
         QUARL_TEMP_DB(t, engine);
-        for (const char *table : {"vesinfo", "cargo", "contain", "D_VESSEL_CD"}) {
-            const TableDef *def = Schema::table(QLatin1String(table));
-            QVERIFY(t.db().exec(Schema::createTableSql(*def, t.db().dialect())).isOk());
-            for (const IndexDef &ix : def->indexes)
-                QVERIFY(t.db().exec(QStringLiteral("create %1index %2 on %3(%4)")
-                                        .arg(ix.unique ? QStringLiteral("unique ") : QString(),
-                                             t.db().dialect().indexName(QLatin1String(ix.name)),
-                                             QLatin1String(table), QLatin1String(ix.columns))).isOk());
-        }
-        if (engine == QLatin1String("sqlite"))
-            QVERIFY(t.db().exec(QStringLiteral("pragma synchronous = off")).isOk());
-
-        const QByteArray seedFile = test::readFixture(QStringLiteral("ABCD123E.igm"));
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("fuzz.igm"));
-        const test::MutationTally tally = test::mutate(seedFile, files, 20240601, [&](const QByteArray &data, int n, bool withVessel, bool strip) {
-            if (!test::writeFile(path, data))
-                return test::MutationOutcome::Broken;
-            Answer answer;
-            IgmImportOptions options;
-            options.withVessel = withVessel;
-            options.strip = strip;
-            const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
-            if (!r.outcome.isOk()) {
-                if (r.outcome.message.isEmpty() || test::voyageRows(t.db()) != 0) {
-                    qWarning("file %d stored rows: %s", n, qPrintable(r.outcome.message));
-                    return test::MutationOutcome::Broken;
-                }
-                // what the import refuses, the check finds
-                if (!strip && checkIgmData(data).errors() == 0) {
-                    qWarning("file %d was refused, the check finds nothing: %s", n, qPrintable(r.outcome.message));
-                    return test::MutationOutcome::Broken;
-                }
-                return test::MutationOutcome::Refused;
-            }
-            const auto strict = test::strictReading(data, withVessel, strip);
-            const QStringList got = test::storedVoyage(t.db());
-            if (!strict || got != *strict || test::count(t.db(), QStringLiteral("select count(*) from cargo")) != r.lines
-                || test::count(t.db(), QStringLiteral("select count(*) from contain")) != r.containers
-                || test::count(t.db(), QStringLiteral("select count(*) from cargo where sublineno <> 0")) != 0
-                || test::count(t.db(), QStringLiteral("select count(*) from contain where ref not in (select id from cargo)")) != 0) {
-                qWarning("file %d was imported as\n%s\na strict reading gives\n%s", n, qPrintable(got.join(QLatin1Char('\n'))),
-                         strict ? qPrintable(strict->join(QLatin1Char('\n'))) : "nothing");
-                return test::MutationOutcome::Broken;
-            }
-            for (const char *table : {"contain", "cargo", "vesinfo", "D_VESSEL_CD"}) {
-                if (Status s = t.db().exec(QStringLiteral("delete from %1").arg(QLatin1String(table))); !s) {
-                    qWarning("%s", qPrintable(s.failure().numberAndText()));
-                    return test::MutationOutcome::Broken;
-                }
-            }
-            return test::MutationOutcome::Stored;
-        });
+        QUARL_VERIFY_OK(test::createImportTables(t.db()));
+        test::DamagedImports d;
+        d.good = test::readFixture(QStringLiteral("ABCD123E.igm"));
+        d.files = files;
+        d.seed = 20240601;
+        d.strictReading = test::strictReading;
+        d.stored = test::storedVoyage;
+        d.alsoStored = [](const Database &db, qint64 lines, qint64 containers) {
+            if (test::count(db, QStringLiteral("select count(*) from cargo")) != lines
+                || test::count(db, QStringLiteral("select count(*) from contain")) != containers)
+                return QStringLiteral("the counts said differ from the rows stored");
+            if (test::count(db, QStringLiteral("select count(*) from cargo where sublineno <> 0")) != 0)
+                return QStringLiteral("a house line was stored");
+            if (test::count(db, QStringLiteral("select count(*) from contain where ref not in (select id from cargo)")) != 0)
+                return QStringLiteral("a container without its line was stored");
+            return QString();
+        };
+        const test::MutationTally tally = test::importDamagedFiles(t.db(), d);
         qInfo("%d of %d damaged files stored, %d refused", tally.stored, files, tally.refused);
         QCOMPARE(tally.broken, -1);
         QVERIFY(tally.stored > 0);

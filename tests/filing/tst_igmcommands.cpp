@@ -1,7 +1,7 @@
 #include "common/testdb.h"
 #include "common/testmail.h"
 #include "common/testmain.h"
-#include "igm/igmtestdata.h"
+#include "common/igmtestdata.h"
 
 #include "core/settings.h"
 #include "manifest/containernumber.h"

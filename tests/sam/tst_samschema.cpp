@@ -1,5 +1,5 @@
 #include "common/testmain.h"
-#include "igm/samtestdata.h"
+#include "common/samtestdata.h"
 
 #include "json/jsonschema.h"
 #include "json/jsonsplitreader.h"

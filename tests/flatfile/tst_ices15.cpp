@@ -1,7 +1,8 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
-#include "igm/igmtestdata.h"
-#include "igm/strictreading.h"
+#include "common/damagedfiles.h"
+#include "common/igmtestdata.h"
+#include "common/strictreading.h"
 
 #include "filing/igmcheck.h"
 #include "filing/igmreader.h"
@@ -323,55 +324,14 @@ private Q_SLOTS:
         QFETCH(QString, engine);
         QFETCH(int, files);
         QUARL_TEMP_DB(t, engine);
-        for (const char *table : {"vesinfo", "cargo", "contain", "D_VESSEL_CD"}) {
-            const TableDef *def = Schema::table(QLatin1String(table));
-            QVERIFY(t.db().exec(Schema::createTableSql(*def, t.db().dialect())).isOk());
-            for (const IndexDef &ix : def->indexes)
-                QVERIFY(t.db().exec(QStringLiteral("create %1index %2 on %3(%4)")
-                                        .arg(ix.unique ? QStringLiteral("unique ") : QString(),
-                                             t.db().dialect().indexName(QLatin1String(ix.name)),
-                                             QLatin1String(table), QLatin1String(ix.columns))).isOk());
-        }
-        if (engine == QLatin1String("sqlite"))
-            QVERIFY(t.db().exec(QStringLiteral("pragma synchronous = off")).isOk());
-        const QByteArray seedFile = test::readFixture(QStringLiteral("9V352322021W_ices15.igm"));
-        const test::MutationTally tally = test::mutate(seedFile, files, 20260601, [&](const QByteArray &data, int n, bool withVessel, bool strip) {
-            const QString path = QDir::temp().filePath(QStringLiteral("quarl-ices-fuzz-%1.igm").arg(QCoreApplication::applicationPid()));
-            if (!test::writeFile(path, data))
-                return test::MutationOutcome::Broken;
-            Answer answer;
-            IgmImportOptions options;
-            options.withVessel = withVessel;
-            options.strip = strip;
-            const IgmImportResult r = importIgmFile(t.db(), path, options, answer.confirm());
-            QFile::remove(path);
-            if (!r.outcome.isOk()) {
-                if (r.outcome.message.isEmpty() || test::voyageRows(t.db()) != 0
-                    || test::count(t.db(), QStringLiteral("select count(*) from D_VESSEL_CD")) != 0) {
-                    qWarning("file %d: %s", n, qPrintable(r.outcome.message));
-                    return test::MutationOutcome::Broken;
-                }
-                if (!strip && checkIgmData(data).errors() == 0) {
-                    qWarning("file %d was refused, the check finds nothing: %s", n, qPrintable(r.outcome.message));
-                    return test::MutationOutcome::Broken;
-                }
-                return test::MutationOutcome::Refused;
-            }
-            const auto strict = test::strictIcesReading(data, withVessel, strip);
-            const QStringList got = test::storedIcesVoyage(t.db());
-            if (!strict || got != *strict) {
-                qWarning("file %d was imported as\n%s\na strict reading gives\n%s", n, qPrintable(got.join(QLatin1Char('\n'))),
-                         strict ? qPrintable(strict->join(QLatin1Char('\n'))) : "nothing");
-                return test::MutationOutcome::Broken;
-            }
-            for (const char *table : {"contain", "cargo", "vesinfo", "D_VESSEL_CD"}) {
-                if (Status s = t.db().exec(QStringLiteral("delete from %1").arg(QLatin1String(table))); !s) {
-                    qWarning("%s", qPrintable(s.failure().numberAndText()));
-                    return test::MutationOutcome::Broken;
-                }
-            }
-            return test::MutationOutcome::Stored;
-        });
+        QUARL_VERIFY_OK(test::createImportTables(t.db()));
+        test::DamagedImports d;
+        d.good = test::readFixture(QStringLiteral("9V352322021W_ices15.igm"));
+        d.files = files;
+        d.seed = 20260601;
+        d.strictReading = test::strictIcesReading;
+        d.stored = test::storedIcesVoyage;
+        const test::MutationTally tally = test::importDamagedFiles(t.db(), d);
         qInfo("%d of %d damaged files stored, %d refused", tally.stored, files, tally.refused);
         QCOMPARE(tally.broken, -1);
         QVERIFY(tally.stored > 0);

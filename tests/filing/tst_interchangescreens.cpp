@@ -1,8 +1,8 @@
 #include "common/testdb.h"
 #include "common/testmail.h"
 #include "common/testmain.h"
-#include "igm/igmtestdata.h"
-#include "igm/samtestdata.h"
+#include "common/igmtestdata.h"
+#include "common/samtestdata.h"
 
 #include "core/installation.h"
 #include "core/scriptedprompter.h"

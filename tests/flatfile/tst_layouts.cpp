@@ -1,7 +1,7 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
-#include "igm/igmtestdata.h"
-#include "igm/strictreading.h"
+#include "common/igmtestdata.h"
+#include "common/strictreading.h"
 
 #include "filing/igmcheck.h"
 #include "filing/igmreader.h"

@@ -1,6 +1,6 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
-#include "igm/igmtestdata.h"
+#include "common/igmtestdata.h"
 
 #include "filing/igmwriter.h"
 #include "flatfile/flatlayouts.h"

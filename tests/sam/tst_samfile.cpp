@@ -1,7 +1,7 @@
 #include "common/filesizelimit.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
-#include "igm/samtestdata.h"
+#include "common/samtestdata.h"
 
 #include "manifest/manifeststore.h"
 #include "manifest/outcome.h"
