@@ -6,6 +6,7 @@
 #include "manifest/igmmessages.h"
 #include "manifest/layout.h"
 #include "manifest/manifeststore.h"
+#include "sam/samfile.h"
 #include "store/blnumbers.h"
 #include "store/database.h"
 
@@ -134,6 +135,11 @@ IgmImportResult importIgmFile(const Database &db, const QString &path, const Igm
     cx.progress = options.progress;
     cx.cancelled = options.cancelled;
     cx.size = file.size();
+    // A SAM file names its vessel by IMO number: the vessel code master says whose it is.
+    cx.vesselFor = [&db](const QString &imo) {
+        const Result<QString> vessel = vesselOfImo(db, imo);
+        return vessel ? vessel.value() : QString();
+    };
     const bool read = layout.read(file, saver, cx);
     result.vessel = saver.vessel();
     result.voyage = saver.voyage();

@@ -49,6 +49,9 @@ public:
     Progress progress;
     std::function<bool()> cancelled;
     qint64 size = 0; // of the file, for the progress
+    // For a layout that names the vessel by its IMO number alone: our vessel code of that
+    // number (empty when there is none). Unset, such a file cannot be read.
+    std::function<QString(const QString &imo)> vesselFor;
 
 private:
     Problems &m_problems;

@@ -203,8 +203,7 @@ SamWriteResult writeSamFile(const Database &db, const QString &folder, const QSt
     SamCheckStream check(checking);
     {
         CheckedWrite checked(temp, check);
-        SamContextScope scope(cx);
-        if (Status s = writeSam(source, checked, w); !s)
+        if (Status s = writeSam(source, cx, checked, w); !s)
             return failed(checked.writeErrno() != 0 ? fileFailure(temp, checked.writeErrno()) : s.failure());
     }
     errno = 0;
@@ -346,9 +345,7 @@ SamImportResult importSamFile(const Database &db, const QString &path, const Sam
     cx.progress = options.progress;
     cx.cancelled = options.cancelled;
     cx.size = file.size();
-    SamContext sam;
-    sam.vesselFor = [vessel](const QString &) { return vessel; };
-    SamContextScope scope(sam);
+    cx.vesselFor = [vessel](const QString &) { return vessel; };
     const bool read = samLayout().read(file, saver, cx);
     result.vessel = saver.vessel();
     result.voyage = saver.voyage();

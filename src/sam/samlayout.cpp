@@ -25,8 +25,6 @@ namespace {
 
 using namespace JsonValues;
 
-thread_local const SamContext *currentContext = nullptr;
-
 using Layout_ = JsonStreamWriter::Layout;
 
 // The value the filing table gives a key when its column is empty, or fixes for it.
@@ -556,7 +554,7 @@ void Writer::route(const Bill &l)
 class Reader
 {
 public:
-    Reader(ManifestSink &sink, ReadContext &cx, const SamContext *sam) : m_sink(sink), m_cx(cx), m_sam(sam) {}
+    Reader(ManifestSink &sink, ReadContext &cx) : m_sink(sink), m_cx(cx) {}
 
     bool read(const char *begin, const char *end, bool fileMapped = false);
 
@@ -578,7 +576,6 @@ private:
 
     ManifestSink &m_sink;
     ReadContext &m_cx;
-    const SamContext *m_sam;
     JsonSplitReader *m_reader = nullptr;
     bool m_headersSent = false;
     QString m_vessel;
@@ -686,7 +683,7 @@ bool Reader::headers(const Json &top)
     VoyageHeader v;
     VesselMaster vm;
     const QString imo = trimmedText(vessel, "trnsprtMeansId");
-    m_vessel = m_sam && m_sam->vesselFor ? m_sam->vesselFor(imo) : QString();
+    m_vessel = m_cx.vesselFor ? m_cx.vesselFor(imo) : QString();
     m_voyage = trimmedText(voy, "voyageNo");
     if (m_vessel.isEmpty()) {
         Problem p;
@@ -1089,7 +1086,7 @@ public:
 
     bool read(QIODevice &in, ManifestSink &sink, ReadContext &context) const override
     {
-        Reader reader(sink, context, currentContext);
+        Reader reader(sink, context);
         if (auto *file = qobject_cast<QFile *>(&in); file && file->size() > 0) {
             if (const uchar *mapped = file->map(0, file->size())) {
                 const char *begin = reinterpret_cast<const char *>(mapped);
@@ -1109,24 +1106,13 @@ const Layout &samLayout()
     return layout;
 }
 
-SamContextScope::SamContextScope(const SamContext &context) : m_previous(currentContext)
+Status writeSam(const SamSource &voyage, const SamContext &cx, QIODevice &out, const WriteOptions &options)
 {
-    currentContext = &context;
-}
-
-SamContextScope::~SamContextScope()
-{
-    currentContext = m_previous;
-}
-
-Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &options)
-{
-    const SamContext *cx = currentContext;
-    if (!cx || cx->jobNumber <= 0)
+    if (cx.jobNumber <= 0)
         return Failure(ErrorNumber::InvalidArgument,
                        QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
                                       "give it its job number."));
-    return Writer(voyage, *cx, options, out).write();
+    return Writer(voyage, cx, options, out).write();
 }
 
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date)

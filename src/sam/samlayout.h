@@ -11,35 +11,20 @@
 
 // Today's arrival manifest, the gateway's SAM message (SACHM23) as JSON, as one more layout
 // of the manifest: written from the model and read into it. What the message needs beyond
-// the voyage (who files it, its job number, port names) and what it lacks (our vessel
-// code) come from the company's database through a context the caller sets.
+// the voyage (who files it, its job number, port names) comes from the company's database
+// through a context the caller gives the writer; what it lacks when read (our vessel code)
+// the reader asks of the ReadContext.
 namespace quarl::igm {
 
 const Layout &samLayout();
 
 struct SamContext
 {
-    // writing
     QString submitterType;
     QString submitterCode;
     QString signerPan;
     qint64 jobNumber = 0;
     QHash<QString, QString> portNames; // port code -> name, as the port master has it
-    // reading: the vessel code of an IMO number (empty when there is none)
-    std::function<QString(const QString &imo)> vesselFor;
-};
-
-// Sets the context of the SAM layout for as long as it lives.
-class SamContextScope
-{
-public:
-    explicit SamContextScope(const SamContext &context);
-    ~SamContextScope();
-    SamContextScope(const SamContextScope &) = delete;
-    SamContextScope &operator=(const SamContextScope &) = delete;
-
-private:
-    const SamContext *m_previous;
 };
 
 // The voyage as the writer reads it, a master line at a time.
@@ -63,8 +48,8 @@ public:
     virtual bool firstOf(const Container &c, double *weight, qint64 *packages) const = 0;
 };
 
-// Writes the voyage with the context set (SamContextScope), as it is read.
-Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &options);
+// Writes the voyage as it is read.
+Status writeSam(const SamSource &voyage, const SamContext &context, QIODevice &out, const WriteOptions &options);
 
 // F_SACHM23_SAM_<gateway user id>_<job no>_<YYYYMMDD>_DEC.json
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date);

@@ -1,3 +1,4 @@
+#include "common/samtestdata.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 #include "common/igmtestdata.h"
@@ -331,6 +332,26 @@ private Q_SLOTS:
         QCOMPARE(r.outcome.notices, notice.isEmpty() ? QStringList() : QStringList{notice});
         if (file.startsWith(QLatin1String("9M")) && !known.isEmpty()) // the voyage takes the master's name
             QCOMPARE(t.db().scalar(QStringLiteral("select vslname from vesinfo")).value().toString(), QStringLiteral("KOTA"));
+    }
+
+    // A SAM file given to Import IGM File names its vessel by IMO number: the vessel code
+    // master says whose it is; without one that has it, nothing is stored.
+    void samByImportIgmFile()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        const QString sam = test::samFixture(QStringLiteral("golden_small.json"));
+        IgmImportOptions options;
+        options.withVessel = true;
+        const IgmImportResult unknown = importIgmFile(t.db(), sam, options, yes());
+        QCOMPARE(unknown.outcome.kind, Outcome::Kind::Failed);
+        QVERIFY2(unknown.outcome.message.contains(QStringLiteral("IMO number 9074729")), qPrintable(unknown.outcome.message));
+        QCOMPARE(test::voyageRows(t.db()), 0);
+
+        QVERIFY(t.db().exec(QStringLiteral("insert into D_VESSEL_CD (VESSEL_CD, VESSEL_NM, IMO_NO) values ('GOLD', 'GOLDEN', '9074729')")).isOk());
+        options.withVessel = false;
+        const IgmImportResult r = importIgmFile(t.db(), sam, options, yes());
+        QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message));
+        QCOMPARE(test::count(t.db(), QStringLiteral("select count(*) from cargo where vslcode = 'GOLD' and voyno = '024E'")), 6);
     }
 
     // "WIth Vessel Information" on a voyage whose header is stored already would give the
