@@ -195,6 +195,13 @@ private:
     enum Flag : quint8 { Containerised = 1, HasContainer = 2, Lcl = 4, Regular = 8 };
     static constexpr quint32 Unknown = 0xffffffffu;
 
+    // the rules of a line, n its line of the file
+    quint8 lineNumber(const Bill &l, qsizetype index, qint64 n, const QString &bill);
+    void partiesAndCodes(const Bill &l, qint64 n, const QString &bill);
+    quint32 packagesAndWeight(const Bill &l, qint64 n, const QString &bill);
+    void hazard(const Bill &l, qint64 n, const QString &bill);
+    void transit(const Bill &l, qint64 n, const QString &bill);
+
     template<typename C>
     const QString &label(C c) const
     {
@@ -298,14 +305,9 @@ bool Rules::headers(std::vector<VoyageHeader> &&headers, VesselMaster &&master)
     return true;
 }
 
-bool Rules::bill(Bill &&l)
+// The line's number against its place: 1..N without gaps, each once.
+quint8 Rules::lineNumber(const Bill &l, qsizetype index, qint64 n, const QString &bill)
 {
-    const qsizetype index = qsizetype(m_pkgs.size());
-    const qint64 n = l.fileLine;
-    const QString bill = l.bill().trimmed();
-    if (n > 0 && (m_offsets.empty() || index + m_offsets.back().second != n))
-        m_offsets.emplace_back(index, n - index);
-
     quint8 flags = 0;
     if (!l.isNull(BillColumn::LineNo)) {
         const qint64 no = l[BillColumn::LineNo].toLongLong();
@@ -326,6 +328,12 @@ bool Rules::bill(Bill &&l)
                   QStringLiteral("Line number %1 where %2 belongs: lines run 1..N without gaps.").arg(no).arg(index + 1), bill);
     }
 
+    return flags;
+}
+
+// The B/L, its dates, ports, parties and codes.
+void Rules::partiesAndCodes(const Bill &l, qint64 n, const QString &bill)
+{
     if (bill.isEmpty() && !l.wasRefused(BillColumn::BlNo))
         error(n, label(BillColumn::BlNo), QStringLiteral("No B/L number."), bill);
     else if (m_bills.insert(bill))
@@ -364,7 +372,11 @@ bool Rules::bill(Bill &&l)
             error(n, label(c), QStringLiteral("No %1.").arg(caption(c)), bill);
     }
     limit(n, label(BillColumn::DestCode), trimmed(l[BillColumn::DestCode]), 10, bill);
+}
 
+// The packages (Unknown when they are not a number), weight and volume.
+quint32 Rules::packagesAndWeight(const Bill &l, qint64 n, const QString &bill)
+{
     quint32 pkgs = Unknown;
     if (l.isNull(BillColumn::Pkgs)) {
         if (n == 0)
@@ -388,6 +400,12 @@ bool Rules::bill(Bill &&l)
     limit(n, label(BillColumn::Marks), l.text(BillColumn::Marks), 250, bill);
     limit(n, label(BillColumn::Description), l.text(BillColumn::Description), 250, bill);
 
+    return pkgs;
+}
+
+// The UNO code and IMO class, which go together.
+void Rules::hazard(const Bill &l, qint64 n, const QString &bill)
+{
     const QString uno = trimmed(l[BillColumn::UnoCode]);
     const QString imo = trimmed(l[BillColumn::ImoCode]);
     const bool harmlessUno = uno == QLatin1String("ZZZZZ");
@@ -404,7 +422,11 @@ bool Rules::bill(Bill &&l)
     }
     limit(n, label(BillColumn::UnoCode), uno, 5, bill);
     limit(n, label(BillColumn::ImoCode), imo, 3, bill);
+}
 
+// What a line going on from the port of arrival (TI, TC) needs, and its bond.
+void Rules::transit(const Bill &l, qint64 n, const QString &bill)
+{
     const QString bond = Format::numericValue(l[BillColumn::BondNo]) == 0 ? QString() : numberText(l[BillColumn::BondNo]);
     const QString move = Format::code(l[BillColumn::Movement]);
     if (move == QLatin1String("TI") || move == QLatin1String("TC")) {
@@ -427,7 +449,22 @@ bool Rules::bill(Bill &&l)
     limit(n, label(BillColumn::CarrierCode), trimmed(l[BillColumn::CarrierCode]), 10, bill);
     limit(n, label(BillColumn::Mode), trimmed(l[BillColumn::Mode]), 1, bill);
     limit(n, label(BillColumn::Mlo), trimmed(l[BillColumn::Mlo]), 10, bill);
+}
 
+bool Rules::bill(Bill &&l)
+{
+    const qsizetype index = qsizetype(m_pkgs.size());
+    const qint64 n = l.fileLine;
+    const QString bill = l.bill().trimmed();
+    if (n > 0 && (m_offsets.empty() || index + m_offsets.back().second != n))
+        m_offsets.emplace_back(index, n - index);
+
+    quint8 flags = lineNumber(l, index, n, bill);
+    partiesAndCodes(l, n, bill);
+
+    const quint32 pkgs = packagesAndWeight(l, n, bill);
+    hazard(l, n, bill);
+    transit(l, n, bill);
     const QString nature = Format::code(l[BillColumn::Nature]);
     if (nature == QLatin1String("C") || nature == QLatin1String("CP"))
         flags |= Containerised;

@@ -15,6 +15,7 @@
 #include <QSqlQuery>
 
 #include <cmath>
+#include <optional>
 
 namespace quarl::igm {
 
@@ -208,6 +209,18 @@ private:
         qint64 id;
         QString bill;
     };
+    static Status prepareInsert(QSqlQuery &insert, const char *table, const QStringList &columns);
+    // Binds the row's values of the binding's columns from position first on, each checked
+    // against its column.
+    Status bindRow(QSqlQuery &insert, int first, const Binding &binding, const QList<Rowset::Value> &row,
+                   const char *fileName, qint64 fileLine) const;
+    // The lines of the cargo file, each under a new key; a result when the import stops.
+    std::optional<XmlImportResult> importLines(Rowset::Reader &cargo, const Binding &binding, QSqlQuery &insert,
+                                               qint64 nextKey, QHash<qint64, NewLine> &renumbered,
+                                               XmlImportResult &result);
+    // The containers of the container file, each to its line's new key.
+    Status importContainers(Rowset::Reader &containers, const Binding &binding, QSqlQuery &insert,
+                            const QHash<qint64, NewLine> &renumbered, XmlImportResult &result);
     // The goods items of the file at path, each to its line's new key, after the lines.
     Status importItems(const QString &path, const QHash<qint64, NewLine> &renumbered, QSqlQuery &insert,
                        XmlImportResult &result, QStringList *notices);
@@ -257,16 +270,12 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     if (Status s = containers.open(containerPath); !s)
         return failed(s.failure());
 
-    const int idAt = fileColumn(cargo.columns(), "id");
-    const int vesselAt = fileColumn(cargo.columns(), "vslcode");
-    const int voyageAt = fileColumn(cargo.columns(), "voyno");
-    const int billAt = fileColumn(cargo.columns(), "blno");
-    const int refAt = fileColumn(containers.columns(), "ref");
-    if (idAt < 0 || vesselAt < 0 || voyageAt < 0)
+    if (fileColumn(cargo.columns(), "id") < 0 || fileColumn(cargo.columns(), "vslcode") < 0
+        || fileColumn(cargo.columns(), "voyno") < 0)
         return failed(Failure(ErrorNumber::BadFileFormat,
                               QStringLiteral("%1 has no id, vslcode or voyno column: it is not an exported cargo file.")
                                   .arg(cargoPath)));
-    if (refAt < 0)
+    if (fileColumn(containers.columns(), "ref") < 0)
         return failed(Failure(ErrorNumber::BadFileFormat,
                               QStringLiteral("%1 has no ref column: it is not an exported container file.")
                                   .arg(containerPath)));
@@ -288,16 +297,79 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     auto next = nextCargoId(m_db);
     if (!next)
         return failed(next.failure());
-    qint64 nextKey = next.value();
 
-    {
-        QStringList cols = QStringList{QStringLiteral("id")} + cargoBinding.columns;
-        QStringList marks(cols.size(), QStringLiteral("?"));
-        if (!insertCargo.prepare(QStringLiteral("insert into cargo (%1) values (%2)")
-                                     .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
-            return failed(Database::failureOf(insertCargo.lastError()));
-    }
+    if (Status s = prepareInsert(insertCargo, "cargo", QStringList{QStringLiteral("id")} + cargoBinding.columns); !s)
+        return failed(s.failure());
     QHash<qint64, NewLine> renumbered; // old id to the new one
+    if (auto stop = importLines(cargo, cargoBinding, insertCargo, next.value(), renumbered, result))
+        return *stop;
+    if (Status s = prepareInsert(insertContainer, "contain",
+                                 QStringList{QStringLiteral("ref"), QStringLiteral("sublineno")} + containerBinding.columns);
+        !s)
+        return failed(s.failure());
+    if (Status s = importContainers(containers, containerBinding, insertContainer, renumbered, result); !s)
+        return failed(s.failure());
+    if (itemsPath.isEmpty()) {
+        // beside the cargo file, where the export puts it; files of older installations have none
+        const QString beside = QFileInfo(cargoPath).dir().filePath(QLatin1String(ItemXmlFileName));
+        if (QFileInfo::exists(beside))
+            itemsPath = beside;
+    }
+    if (!itemsPath.isEmpty()) {
+        if (Status s = importItems(itemsPath, renumbered, insertItem, result, &notices); !s)
+            return failed(s.failure());
+    }
+    if (Status s = tx.commit(); !s)
+        return failed(s.failure());
+    result.outcome = Outcome::done(QLatin1String(Messages::Imported));
+    result.outcome.notices = notices;
+    return result;
+}
+
+Status XmlImporter::prepareInsert(QSqlQuery &insert, const char *table, const QStringList &columns)
+{
+    if (!insert.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
+                            .arg(QLatin1String(table), columns.join(QLatin1Char(',')),
+                                 QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')))))
+        return Database::failureOf(insert.lastError());
+    return Status::ok();
+}
+
+Status XmlImporter::bindRow(QSqlQuery &insert, int first, const Binding &binding, const QList<Rowset::Value> &row,
+                            const char *fileName, qint64 fileLine) const
+{
+    for (int i = 0; i < binding.columns.size(); ++i) {
+        const int at = binding.fileIndex.at(i);
+        QVariant v;
+        if (at >= 0 && row.at(at).present) {
+            if (tooLong(binding.defs.at(i), row.at(at).text))
+                return longValue(fileName, binding.columns.at(i), binding.defs.at(i), row.at(at).text, fileLine);
+            if (!toValue(m_db, binding.defs.at(i), row.at(at).text, &v))
+                return mismatch(fileName, binding.columns.at(i), row.at(at).text);
+        }
+        insert.bindValue(first + i, v);
+    }
+    return Status::ok();
+}
+
+std::optional<XmlImportResult> XmlImporter::importLines(Rowset::Reader &cargo, const Binding &binding,
+                                                        QSqlQuery &insert, qint64 nextKey,
+                                                        QHash<qint64, NewLine> &renumbered, XmlImportResult &result)
+{
+    const int idAt = fileColumn(cargo.columns(), "id");
+    const int vesselAt = fileColumn(cargo.columns(), "vslcode");
+    const int voyageAt = fileColumn(cargo.columns(), "voyno");
+    const int billAt = fileColumn(cargo.columns(), "blno");
+    // The voyage's key columns are stored as this import names the voyage, the rest as the
+    // file has them.
+    Binding rest = binding;
+    QList<std::pair<int, QString>> keys;
+    for (int i = 0; i < rest.fileIndex.size(); ++i) {
+        if (rest.fileIndex.at(i) == vesselAt || rest.fileIndex.at(i) == voyageAt) {
+            keys.append({i + 1, rest.fileIndex.at(i) == vesselAt ? m_vessel : m_voyage});
+            rest.fileIndex[i] = -1;
+        }
+    }
     QList<Rowset::Value> row;
     while (cargo.next(&row)) {
         const QString rowVessel = row.at(vesselAt).text;
@@ -317,37 +389,27 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
                                   QStringLiteral("The line id %1 occurs twice in %2.")
                                       .arg(qint64(oldId))
                                       .arg(QLatin1String(CargoXmlFileName))));
-        insertCargo.bindValue(0, nextKey);
-        for (int i = 0; i < cargoBinding.columns.size(); ++i) {
-            const int at = cargoBinding.fileIndex.at(i);
-            QVariant v;
-            if (at == vesselAt || at == voyageAt) {
-                v = at == vesselAt ? m_vessel : m_voyage;
-            } else if (at >= 0 && row.at(at).present) {
-                if (tooLong(cargoBinding.defs.at(i), row.at(at).text))
-                    return failed(longValue(CargoXmlFileName, cargoBinding.columns.at(i), cargoBinding.defs.at(i),
-                                            row.at(at).text, cargo.lineNumber()));
-                if (!toValue(m_db, cargoBinding.defs.at(i), row.at(at).text, &v))
-                    return failed(mismatch(CargoXmlFileName, cargoBinding.columns.at(i), row.at(at).text));
-            }
-            insertCargo.bindValue(i + 1, v);
-        }
-        if (!insertCargo.exec())
-            return failed(Database::failureOf(insertCargo.lastError()));
+        insert.bindValue(0, nextKey);
+        if (Status s = bindRow(insert, 1, rest, row, CargoXmlFileName, cargo.lineNumber()); !s)
+            return failed(s.failure());
+        for (const auto &[at, value] : keys)
+            insert.bindValue(at, value);
+        if (!insert.exec())
+            return failed(Database::failureOf(insert.lastError()));
         renumbered.insert(qint64(oldId), {nextKey, m_bill});
         ++nextKey;
         ++result.lines;
     }
     if (!cargo.status())
         return failed(cargo.status().failure());
+    return std::nullopt;
+}
 
-    {
-        QStringList cols = QStringList{QStringLiteral("ref"), QStringLiteral("sublineno")} + containerBinding.columns;
-        QStringList marks(cols.size(), QStringLiteral("?"));
-        if (!insertContainer.prepare(QStringLiteral("insert into contain (%1) values (%2)")
-                                         .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
-            return failed(Database::failureOf(insertContainer.lastError()));
-    }
+Status XmlImporter::importContainers(Rowset::Reader &containers, const Binding &binding, QSqlQuery &insert,
+                                     const QHash<qint64, NewLine> &renumbered, XmlImportResult &result)
+{
+    const int refAt = fileColumn(containers.columns(), "ref");
+    QList<Rowset::Value> row;
     while (containers.next(&row)) {
         double oldRef = 0;
         const QString refText = row.at(refAt).text;
@@ -355,48 +417,21 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
         const auto line = numeric ? renumbered.constFind(qint64(oldRef)) : renumbered.constEnd();
         if (line == renumbered.constEnd()) {
             const int noAt = fileColumn(containers.columns(), "containno");
-            return failed(Failure(ErrorNumber::BadFileFormat,
-                                  QStringLiteral("Container %1 of %2 belongs to line id %3, which is not in %4.")
-                                      .arg(noAt >= 0 ? row.at(noAt).text : QString(),
-                                           QLatin1String(ContainerXmlFileName), refText,
-                                           QLatin1String(CargoXmlFileName))));
+            return Failure(ErrorNumber::BadFileFormat,
+                           QStringLiteral("Container %1 of %2 belongs to line id %3, which is not in %4.")
+                               .arg(noAt >= 0 ? row.at(noAt).text : QString(), QLatin1String(ContainerXmlFileName),
+                                    refText, QLatin1String(CargoXmlFileName)));
         }
         m_bill = line->bill;
-        insertContainer.bindValue(0, line->id);
-        insertContainer.bindValue(1, 0);
-        for (int i = 0; i < containerBinding.columns.size(); ++i) {
-            const int at = containerBinding.fileIndex.at(i);
-            QVariant v;
-            if (at >= 0 && row.at(at).present) {
-                if (tooLong(containerBinding.defs.at(i), row.at(at).text))
-                    return failed(longValue(ContainerXmlFileName, containerBinding.columns.at(i),
-                                            containerBinding.defs.at(i), row.at(at).text, containers.lineNumber()));
-                if (!toValue(m_db, containerBinding.defs.at(i), row.at(at).text, &v))
-                    return failed(mismatch(ContainerXmlFileName, containerBinding.columns.at(i), row.at(at).text));
-            }
-            insertContainer.bindValue(i + 2, v);
-        }
-        if (!insertContainer.exec())
-            return failed(Database::failureOf(insertContainer.lastError()));
+        insert.bindValue(0, line->id);
+        insert.bindValue(1, 0);
+        if (Status s = bindRow(insert, 2, binding, row, ContainerXmlFileName, containers.lineNumber()); !s)
+            return s;
+        if (!insert.exec())
+            return Database::failureOf(insert.lastError());
         ++result.containers;
     }
-    if (!containers.status())
-        return failed(containers.status().failure());
-    if (itemsPath.isEmpty()) {
-        // beside the cargo file, where the export puts it; files of older installations have none
-        const QString beside = QFileInfo(cargoPath).dir().filePath(QLatin1String(ItemXmlFileName));
-        if (QFileInfo::exists(beside))
-            itemsPath = beside;
-    }
-    if (!itemsPath.isEmpty()) {
-        if (Status s = importItems(itemsPath, renumbered, insertItem, result, &notices); !s)
-            return failed(s.failure());
-    }
-    if (Status s = tx.commit(); !s)
-        return failed(s.failure());
-    result.outcome = Outcome::done(QLatin1String(Messages::Imported));
-    result.outcome.notices = notices;
-    return result;
+    return containers.status();
 }
 
 Status XmlImporter::importItems(const QString &path, const QHash<qint64, NewLine> &renumbered, QSqlQuery &insert,
@@ -416,11 +451,8 @@ Status XmlImporter::importItems(const QString &path, const QHash<qint64, NewLine
                                         {QStringLiteral("autoid"), QStringLiteral("ref")}, notices, {QStringLiteral("blno")})
                                  : Binding();
     if (kept) {
-        QStringList cols = QStringList{QStringLiteral("ref")} + binding.columns;
-        if (!insert.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
-                                .arg(QLatin1String(Filing::ItemTable), cols.join(QLatin1Char(',')),
-                                     QStringList(cols.size(), QStringLiteral("?")).join(QLatin1Char(',')))))
-            return Database::failureOf(insert.lastError());
+        if (Status s = prepareInsert(insert, Filing::ItemTable, QStringList{QStringLiteral("ref")} + binding.columns); !s)
+            return s;
     }
     QList<Rowset::Value> row;
     qint64 skipped = 0;
@@ -443,18 +475,8 @@ Status XmlImporter::importItems(const QString &path, const QHash<qint64, NewLine
         }
         m_bill = line->bill;
         insert.bindValue(0, line->id);
-        for (int i = 0; i < binding.columns.size(); ++i) {
-            const int at = binding.fileIndex.at(i);
-            QVariant v;
-            if (at >= 0 && row.at(at).present) {
-                if (tooLong(binding.defs.at(i), row.at(at).text))
-                    return longValue(ItemXmlFileName, binding.columns.at(i), binding.defs.at(i), row.at(at).text,
-                                     items.lineNumber());
-                if (!toValue(m_db, binding.defs.at(i), row.at(at).text, &v))
-                    return mismatch(ItemXmlFileName, binding.columns.at(i), row.at(at).text);
-            }
-            insert.bindValue(i + 1, v);
-        }
+        if (Status s = bindRow(insert, 1, binding, row, ItemXmlFileName, items.lineNumber()); !s)
+            return s;
         if (!insert.exec())
             return Database::failureOf(insert.lastError());
         ++result.items;

@@ -180,6 +180,112 @@ Status readHeaders(const Database &db, const QString &vessel, const QString &voy
 }
 } // namespace
 
+namespace {
+// The parts of a streamed voyage. Each returns false when the sink has had enough.
+struct VoyageReading
+{
+    const Database &db;
+    const QVariantList key;
+    const bool filed;
+    const StreamColumns &columns;
+    ManifestSink &sink;
+    VoyageStream &info;
+    QHash<qint64, qint64> place{}; // line key to its number as filed
+
+    Result<bool> bills();
+    Result<bool> containers();
+    Result<bool> items();
+};
+
+Result<bool> VoyageReading::bills()
+{
+    const Dialect &dialect = db.dialect();
+    auto q = RowCursor::open(db,
+                             QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
+                                 .arg(selection(db, "cargo", columns.lines, {BillColumn::Id, BillColumn::LineNo, BillColumn::SubLineNo},
+                                                columns.textAsBytes)),
+                             key);
+    if (!q)
+        return q.failure();
+    const Mapping<BillColumn> map(namesOf(*q));
+    Bill l; // filled anew for every row: every column of the selection is set
+    while (q->next()) {
+        map.fill(*q, l, dialect);
+        ++info.lines;
+        if (filed) {
+            const qint64 id = idOf(l);
+            if (l.isNull(BillColumn::LineNo) || l[BillColumn::LineNo].toLongLong() != info.lines)
+                info.renumbered.emplace_back(id, info.lines);
+            place.insert(id, info.lines);
+            l[BillColumn::LineNo] = info.lines;
+            l[BillColumn::SubLineNo] = qint64(0);
+        }
+        if (!sink.bill(std::move(l)))
+            return false;
+    }
+    if (Status s = q->status(); !s)
+        return s.failure();
+    return true;
+}
+
+Result<bool> VoyageReading::containers()
+{
+    const Dialect &dialect = db.dialect();
+    auto q = RowCursor::open(db,
+                             QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
+                                            "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
+                                 .arg(selection(db, "contain", columns.containers, {ContainerColumn::Ref}, columns.textAsBytes)),
+                             key);
+    if (!q)
+        return q.failure();
+    const Mapping<ContainerColumn> map(namesOf(*q));
+    Container c;
+    while (q->next()) {
+        map.fill(*q, c, dialect);
+        if (filed) {
+            c[ContainerColumn::LineNo] = place.value(c[ContainerColumn::Ref].toLongLong());
+            c[ContainerColumn::SubLineNo] = qint64(0);
+        }
+        ++info.containers;
+        if (!sink.container(std::move(c)))
+            return false;
+    }
+    if (Status s = q->status(); !s)
+        return s.failure();
+    return true;
+}
+
+// The goods items, under their lines' numbers.
+Result<bool> VoyageReading::items()
+{
+    if (!db.hasTable(QLatin1String(Table::Item)))
+        return true; // a database older than the goods items
+    auto q = db.query(QStringLiteral("select %1.*, cargo.lineno as item_lineno, cargo.sublineno as item_sublineno "
+                                     "from %1 inner join cargo on %1.ref = cargo.id "
+                                     "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, %1.autoid")
+                          .arg(QLatin1String(Table::Item)),
+                      key);
+    if (!q)
+        return q.failure();
+    const QSqlRecord r = q->record();
+    const int ref = r.indexOf(QStringLiteral("ref"));
+    while (q->next()) {
+        Item item;
+        for (int i = 0; i < r.count() - 2; ++i) {
+            if (r.fieldName(i).compare(QLatin1String("autoid"), Qt::CaseInsensitive) != 0)
+                item.columns.insert(r.fieldName(i).toLower(), q->value(i));
+        }
+        const qint64 lineNo = filed ? place.value(q->value(ref).toLongLong()) : q->value(r.count() - 2).toLongLong();
+        const qint64 sub = filed ? 0 : q->value(r.count() - 1).toLongLong();
+        if (!sink.item(lineNo, sub, std::move(item)))
+            return false;
+    }
+    if (q->lastError().isValid())
+        return db.failed(q->lastError());
+    return true;
+}
+} // namespace
+
 Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, const QString &voyage, ManifestSink &sink,
                                   Numbering numbering, const StreamColumns &columns)
 {
@@ -192,7 +298,6 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
             return own->started().failure();
     }
     const bool filed = numbering == Numbering::AsFiled;
-    const Dialect &dialect = db.dialect();
     const QVariantList key{vessel, voyage};
     VoyageStream info;
     std::vector<VoyageHeader> headers;
@@ -214,81 +319,16 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
     }
     if (!sink.headers(std::move(headers), std::move(master)))
         return info;
-    QHash<qint64, qint64> place; // line key to its number as filed
-    {
-        auto q = RowCursor::open(db,
-                                 QStringLiteral("select %1 from cargo where vslcode = ? and voyno = ? order by id")
-                                     .arg(selection(db, "cargo", columns.lines, {BillColumn::Id, BillColumn::LineNo, BillColumn::SubLineNo},
-                                                    columns.textAsBytes)),
-                                 key);
-        if (!q)
-            return q.failure();
-        const Mapping<BillColumn> map(namesOf(*q));
-        Bill l; // filled anew for every row: every column of the selection is set
-        while (q->next()) {
-            map.fill(*q, l, dialect);
-            ++info.lines;
-            if (filed) {
-                const qint64 id = idOf(l);
-                if (l.isNull(BillColumn::LineNo) || l[BillColumn::LineNo].toLongLong() != info.lines)
-                    info.renumbered.emplace_back(id, info.lines);
-                place.insert(id, info.lines);
-                l[BillColumn::LineNo] = info.lines;
-                l[BillColumn::SubLineNo] = qint64(0);
-            }
-            if (!sink.bill(std::move(l)))
-                return info;
-        }
-        if (Status s = q->status(); !s)
-            return s.failure();
-    }
-    {
-        auto q = RowCursor::open(db,
-                                 QStringLiteral("select %1 from contain inner join cargo on contain.ref = cargo.id "
-                                                "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, contain.autoid")
-                                     .arg(selection(db, "contain", columns.containers, {ContainerColumn::Ref}, columns.textAsBytes)),
-                                 key);
-        if (!q)
-            return q.failure();
-        const Mapping<ContainerColumn> map(namesOf(*q));
-        Container c;
-        while (q->next()) {
-            map.fill(*q, c, dialect);
-            if (filed) {
-                c[ContainerColumn::LineNo] = place.value(c[ContainerColumn::Ref].toLongLong());
-                c[ContainerColumn::SubLineNo] = qint64(0);
-            }
-            ++info.containers;
-            if (!sink.container(std::move(c)))
-                return info;
-        }
-        if (Status s = q->status(); !s)
-            return s.failure();
-    }
-    if (db.hasTable(QLatin1String(Table::Item))) {
-        auto q = db.query(QStringLiteral("select %1.*, cargo.lineno as item_lineno, cargo.sublineno as item_sublineno "
-                                         "from %1 inner join cargo on %1.ref = cargo.id "
-                                         "where cargo.vslcode = ? and cargo.voyno = ? order by cargo.id, %1.autoid")
-                              .arg(QLatin1String(Table::Item)),
-                          key);
-        if (!q)
-            return q.failure();
-        const QSqlRecord r = q->record();
-        const int ref = r.indexOf(QStringLiteral("ref"));
-        while (q->next()) {
-            Item item;
-            for (int i = 0; i < r.count() - 2; ++i) {
-                if (r.fieldName(i).compare(QLatin1String("autoid"), Qt::CaseInsensitive) != 0)
-                    item.columns.insert(r.fieldName(i).toLower(), q->value(i));
-            }
-            const qint64 lineNo = filed ? place.value(q->value(ref).toLongLong()) : q->value(r.count() - 2).toLongLong();
-            const qint64 sub = filed ? 0 : q->value(r.count() - 1).toLongLong();
-            if (!sink.item(lineNo, sub, std::move(item)))
-                return info;
-        }
-        if (q->lastError().isValid())
-            return db.failed(q->lastError());
-    }
+    VoyageReading reading{db, key, filed, columns, sink, info};
+    Result<bool> more = reading.bills();
+    if (more && more.value())
+        more = reading.containers();
+    if (more && more.value())
+        more = reading.items();
+    if (!more)
+        return more.failure();
+    if (!more.value())
+        return info;
     if (!sink.end())
         return info;
     if (own) {

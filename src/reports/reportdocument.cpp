@@ -17,6 +17,7 @@ namespace {
 
 constexpr float Pad = 30;       // inside a cell
 constexpr float GroupGap = 140; // between two lines of the check-list
+constexpr float LabelGutter = 1000; // left of a labelled text, for its label
 const QColor Shade(232, 236, 241);
 const QColor HeadShade(214, 221, 230);
 const QColor LabelColour(85, 85, 85);
@@ -259,7 +260,6 @@ QStringList ReportDocument::containerCells(const ReportContainer &k, int n) cons
 void ReportDocument::buildCheckList()
 {
     const Metrics &m = *m_m;
-    const float gutter = 1000;
     const std::vector<double> &cols = checkListContainerColumns();
     for (int i = 0; i < int(m_data->lines.size()); ++i) {
         const ReportLine &l = m_data->lines[size_t(i)];
@@ -280,7 +280,7 @@ void ReportDocument::buildCheckList()
             // shipper and HS codes only where they are kept
             if (t.isEmpty() && (kind == Kind::ShipperRow || kind == Kind::HsRow))
                 continue;
-            const int rows = int(wrap(t, m.mBody, m_width - gutter).size());
+            const int rows = int(wrap(t, m.mBody, m_width - LabelGutter).size());
             for (int r = 0; r < rows; ++r)
                 m_bands.push_back({kind, false, false, i, r, m.lh});
         }
@@ -668,6 +668,173 @@ void ReportDocument::drawDeclarationColumns(QPainter &p, float y) const
     p.drawRect(QRectF(m_margin, y, m_width, h));
 }
 
+// The shaded head of a line: its number, B/L, house B/L and ports.
+void ReportDocument::drawGroupHead(QPainter &p, const Band &b, float y, const ReportLine &line) const
+{
+    const Metrics &m = *m_m;
+    const float left = m_margin, right = m_margin + m_width;
+    p.fillRect(QRectF(left, y, m_width, b.height), Shade);
+    rule(p, left, right, y, 8);
+    QString first = joined({QStringLiteral("Line %1").arg(line.lineNo), QStringLiteral("B/L No. ") + line.blNo,
+                            QStringLiteral("Date ") + dateText(line.blDt),
+                            line.hblNo.isEmpty() ? QString()
+                                               : QStringLiteral("House B/L ") + line.hblNo + QLatin1Char(' ')
+                                                     + dateText(line.hblDt)},
+                           QStringLiteral("     "));
+    text(p, m.bold, left + Pad, y + Pad, m.mBold, wrap(first, m.mBold, m_width - 2 * Pad).value(0));
+    const QString second = joined({QStringLiteral("Port of loading ") + line.portLoad,
+                                   QStringLiteral("Port of destination ") + line.portDest,
+                                   line.destCode.isEmpty() ? QString() : QStringLiteral("Final destination ") + line.destCode},
+                                  QStringLiteral("     "));
+    text(p, m.body, left + Pad, y + Pad + m.lh, m.mBody, second);
+}
+
+// One row of a line's wrapped marks, description, shipper or HS codes, labelled on its first.
+void ReportDocument::drawTextRow(QPainter &p, const Band &b, float y, const ReportLine &line, LineCache &cache) const
+{
+    const Metrics &m = *m_m;
+    const float left = m_margin;
+    QStringList &rows = b.kind == Kind::MarksRow ? cache.marks
+                        : b.kind == Kind::DescRow ? cache.desc
+                        : b.kind == Kind::ShipperRow ? cache.shipper
+                                                      : cache.hs;
+    if (rows.isEmpty())
+        rows = wrap(labelledText(line, b.kind), m.mBody, m_width - LabelGutter);
+    if (b.item == 0)
+        text(p, m.label, left + Pad, y + 10, m.mLabel,
+             b.kind == Kind::MarksRow   ? QStringLiteral("Marks & Nos.")
+             : b.kind == Kind::DescRow  ? QStringLiteral("Description")
+             : b.kind == Kind::ShipperRow ? QStringLiteral("Shipper")
+                                          : QStringLiteral("HS codes"),
+             LabelColour);
+    text(p, m.body, left + LabelGutter, y, m.mBody, rows.value(b.item));
+}
+
+// The heads of the container table.
+void ReportDocument::drawContainerHead(QPainter &p, const Band &b, float y) const
+{
+    const Metrics &m = *m_m;
+    const float left = m_margin;
+    static const QStringList heads = {QStringLiteral("#"),      QStringLiteral("Container No."),
+                                      QStringLiteral("Seal No."), QStringLiteral("Agent"),
+                                      QStringLiteral("Status"), QStringLiteral("Packages"),
+                                      QStringLiteral("Weight (t)"), QStringLiteral("ISO code"),
+                                      QStringLiteral("SOC")};
+    p.fillRect(QRectF(left + 300, y + Pad / 2, m_width - 300, b.height - Pad), HeadShade);
+    const std::vector<double> &cols = checkListContainerColumns();
+    float x = left;
+    for (int c = 0; c < heads.size(); ++c) {
+        const float w = float(cols[size_t(c)] * m_width);
+        if (c > 0)
+            text(p, m.labelBold, x + Pad, y + Pad, m.mLabelBold, heads[c]);
+        x += w;
+    }
+}
+
+// One container of a line.
+void ReportDocument::drawContainerRow(QPainter &p, const Band &b, float y, const ReportLine &line) const
+{
+    const Metrics &m = *m_m;
+    const float left = m_margin, right = m_margin + m_width;
+    const QStringList cells = containerCells(line.containers[size_t(b.item)], b.item + 1);
+    const std::vector<double> &cols = checkListContainerColumns();
+    float x = left;
+    for (int c = 0; c < cells.size(); ++c) {
+        const float w = float(cols[size_t(c)] * m_width);
+        const QStringList rows = wrap(cells[c], m.mBody, w - 2 * Pad);
+        for (int k = 0; k < rows.size(); ++k) {
+            if (c == 0 || c == 5 || c == 6)
+                textRight(p, c == 0 ? m.label : m.body, x + w - Pad, y + k * m.lh, m.mBody, rows[k]);
+            else
+                text(p, m.body, x + Pad, y + k * m.lh, m.mBody, rows[k]);
+        }
+        x += w;
+    }
+    p.setPen(QPen(QColor(210, 210, 210), 3));
+    p.drawLine(QPointF(left + 300, y + b.height), QPointF(right, y + b.height));
+}
+
+// Why the report shows no bill of lading.
+void ReportDocument::drawNote(QPainter &p, float y) const
+{
+    const Metrics &m = *m_m;
+    const float left = m_margin;
+    const ReportData &d = *m_data;
+    QString note;
+    if (d.voyageLines == 0)
+        note = QStringLiteral("No bill of lading is stored for vessel %1 voyage %2.").arg(d.vessel, d.voyage);
+    else if (!d.hasVessel)
+        note = QStringLiteral("Vessel code %1 is not in the vessel master: the %2 bills of lading of this voyage "
+                              "are left out until it is added.")
+                   .arg(d.vessel)
+                   .arg(d.voyageLines);
+    else
+        note = QStringLiteral("No bill of lading to show.");
+    const QStringList rows = wrap(note, m.mBold, m_width - 2 * Pad);
+    for (int k = 0; k < qMin(3, int(rows.size())); ++k)
+        text(p, m.bold, left + Pad, y + k * m.lh, m.mBold, rows[k]);
+}
+
+// One printed row of a line in the cargo declaration, with its column rules.
+void ReportDocument::drawDeclarationRow(QPainter &p, const Band &b, float y, const ReportLine &line, LineCache &cache) const
+{
+    const Metrics &m = *m_m;
+    const float left = m_margin, right = m_margin + m_width;
+    if (cache.declaration.isEmpty())
+        cache.declaration = wrappedDeclarationCells(line);
+    const std::vector<double> w = declarationColumns();
+    const float top = b.item == 0 ? y + Pad : y;
+    float x = left;
+    for (int c = 0; c < cache.declaration.size(); ++c) {
+        const QString s = cache.declaration[c].value(b.item);
+        if (c == 0 || c == 7)
+            textRight(p, c == 0 ? m.bold : m.body, float(x + w[size_t(c)] - Pad), top, m.mBody, s);
+        else
+            text(p, c == 1 && b.item == 0 ? m.bold : m.body, x + Pad, top, m.mBody, s);
+        x += float(w[size_t(c)]);
+    }
+    p.setPen(QPen(RuleColour, 5));
+    x = left;
+    for (size_t c = 0; c <= w.size(); ++c) {
+        p.drawLine(QPointF(x, y), QPointF(x, y + b.height));
+        if (c < w.size())
+            x += float(w[c]);
+    }
+    if (b.item == 0)
+        p.drawLine(QPointF(left, y), QPointF(right, y));
+    if (b.last)
+        p.drawLine(QPointF(left, y + b.height), QPointF(right, y + b.height));
+}
+
+// A row of six labelled facts of a line (packages, weights, ...).
+void ReportDocument::drawFacts(QPainter &p, const Band &b, float y, const ReportLine &line) const
+{
+    const Metrics &m = *m_m;
+    const QList<QStringList> cells = checkListFacts(line, b.kind == Kind::FactsB);
+    const float w = m_width / 6;
+    for (int c = 0; c < cells.size(); ++c) {
+        const float x = m_margin + c * w;
+        text(p, m.label, x + Pad, y + Pad / 2, m.mLabel, cells[c][0], LabelColour);
+        const QStringList v = wrap(cells[c][1], m.mBody, w - 2 * Pad);
+        for (int k = 0; k < v.size(); ++k)
+            text(p, m.body, x + Pad, y + Pad / 2 + m.lhLabel + k * m.lh, m.mBody, v[k]);
+    }
+}
+
+// The declaration and the lines to sign and date on.
+void ReportDocument::drawSignature(QPainter &p, float y) const
+{
+    const Metrics &m = *m_m;
+    const float left = m_margin, right = m_margin + m_width;
+    const float top = y + 2 * m.lh;
+    text(p, m.body, left + Pad, top, m.mBody, QStringLiteral("We declare that the particulars above are true and complete."));
+    rule(p, right - 2600, right, top + 2.5f * m.lh, 5);
+    text(p, m.label, right - 2600, top + 2.6f * m.lh, m.mLabel, QStringLiteral("Signature of master or agent"),
+         LabelColour);
+    rule(p, left + Pad, left + 1800, top + 2.5f * m.lh, 5);
+    text(p, m.label, left + Pad, top + 2.6f * m.lh, m.mLabel, QStringLiteral("Place and date"), LabelColour);
+}
+
 void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &cache) const
 {
     const Metrics &m = *m_m;
@@ -677,25 +844,10 @@ void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &ca
         cache = LineCache();
         cache.line = b.line;
     }
-    const float gutter = 1000;
     switch (b.kind) {
-    case Kind::GroupHead: {
-        p.fillRect(QRectF(left, y, m_width, b.height), Shade);
-        rule(p, left, right, y, 8);
-        QString first = joined({QStringLiteral("Line %1").arg(l->lineNo), QStringLiteral("B/L No. ") + l->blNo,
-                                QStringLiteral("Date ") + dateText(l->blDt),
-                                l->hblNo.isEmpty() ? QString()
-                                                   : QStringLiteral("House B/L ") + l->hblNo + QLatin1Char(' ')
-                                                         + dateText(l->hblDt)},
-                               QStringLiteral("     "));
-        text(p, m.bold, left + Pad, y + Pad, m.mBold, wrap(first, m.mBold, m_width - 2 * Pad).value(0));
-        const QString second = joined({QStringLiteral("Port of loading ") + l->portLoad,
-                                       QStringLiteral("Port of destination ") + l->portDest,
-                                       l->destCode.isEmpty() ? QString() : QStringLiteral("Final destination ") + l->destCode},
-                                      QStringLiteral("     "));
-        text(p, m.body, left + Pad, y + Pad + m.lh, m.mBody, second);
+    case Kind::GroupHead:
+        drawGroupHead(p, b, y, *l);
         break;
-    }
     case Kind::GroupHeadContinued:
         p.fillRect(QRectF(left, y, m_width, b.height), Shade);
         text(p, m.bold, left + Pad, y + Pad, m.mBold,
@@ -712,97 +864,30 @@ void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &ca
         text(p, b.item == 0 ? m.bold : m.body, left + m_width / 2 + Pad, y, m.mBody, cache.parties[1].value(b.item));
         break;
     case Kind::FactsA:
-    case Kind::FactsB: {
-        const QList<QStringList> cells = checkListFacts(*l, b.kind == Kind::FactsB);
-        const float w = m_width / 6;
-        for (int c = 0; c < cells.size(); ++c) {
-            const float x = left + c * w;
-            text(p, m.label, x + Pad, y + Pad / 2, m.mLabel, cells[c][0], LabelColour);
-            const QStringList v = wrap(cells[c][1], m.mBody, w - 2 * Pad);
-            for (int k = 0; k < v.size(); ++k)
-                text(p, m.body, x + Pad, y + Pad / 2 + m.lhLabel + k * m.lh, m.mBody, v[k]);
-        }
+    case Kind::FactsB:
+        drawFacts(p, b, y, *l);
         break;
-    }
     case Kind::MarksRow:
     case Kind::DescRow:
     case Kind::ShipperRow:
-    case Kind::HsRow: {
-        QStringList &rows = b.kind == Kind::MarksRow ? cache.marks
-                            : b.kind == Kind::DescRow ? cache.desc
-                            : b.kind == Kind::ShipperRow ? cache.shipper
-                                                          : cache.hs;
-        if (rows.isEmpty())
-            rows = wrap(labelledText(*l, b.kind), m.mBody, m_width - gutter);
-        if (b.item == 0)
-            text(p, m.label, left + Pad, y + 10, m.mLabel,
-                 b.kind == Kind::MarksRow   ? QStringLiteral("Marks & Nos.")
-                 : b.kind == Kind::DescRow  ? QStringLiteral("Description")
-                 : b.kind == Kind::ShipperRow ? QStringLiteral("Shipper")
-                                              : QStringLiteral("HS codes"),
-                 LabelColour);
-        text(p, m.body, left + gutter, y, m.mBody, rows.value(b.item));
+    case Kind::HsRow:
+        drawTextRow(p, b, y, *l, cache);
         break;
-    }
-    case Kind::ContainerHead: {
-        static const QStringList heads = {QStringLiteral("#"),      QStringLiteral("Container No."),
-                                          QStringLiteral("Seal No."), QStringLiteral("Agent"),
-                                          QStringLiteral("Status"), QStringLiteral("Packages"),
-                                          QStringLiteral("Weight (t)"), QStringLiteral("ISO code"),
-                                          QStringLiteral("SOC")};
-        p.fillRect(QRectF(left + 300, y + Pad / 2, m_width - 300, b.height - Pad), HeadShade);
-        const std::vector<double> &cols = checkListContainerColumns();
-        float x = left;
-        for (int c = 0; c < heads.size(); ++c) {
-            const float w = float(cols[size_t(c)] * m_width);
-            if (c > 0)
-                text(p, m.labelBold, x + Pad, y + Pad, m.mLabelBold, heads[c]);
-            x += w;
-        }
+    case Kind::ContainerHead:
+        drawContainerHead(p, b, y);
         break;
-    }
-    case Kind::ContainerRow: {
-        const QStringList cells = containerCells(l->containers[size_t(b.item)], b.item + 1);
-        const std::vector<double> &cols = checkListContainerColumns();
-        float x = left;
-        for (int c = 0; c < cells.size(); ++c) {
-            const float w = float(cols[size_t(c)] * m_width);
-            const QStringList rows = wrap(cells[c], m.mBody, w - 2 * Pad);
-            for (int k = 0; k < rows.size(); ++k) {
-                if (c == 0 || c == 5 || c == 6)
-                    textRight(p, c == 0 ? m.label : m.body, x + w - Pad, y + k * m.lh, m.mBody, rows[k]);
-                else
-                    text(p, m.body, x + Pad, y + k * m.lh, m.mBody, rows[k]);
-            }
-            x += w;
-        }
-        p.setPen(QPen(QColor(210, 210, 210), 3));
-        p.drawLine(QPointF(left + 300, y + b.height), QPointF(right, y + b.height));
+    case Kind::ContainerRow:
+        drawContainerRow(p, b, y, *l);
         break;
-    }
     case Kind::NoContainers:
         text(p, m.label, left + Pad, y + Pad / 2, m.mLabel, QStringLiteral("Containers"), LabelColour);
-        text(p, m.body, left + gutter, y + Pad / 2, m.mBody, QStringLiteral("None (cargo not in containers)"));
+        text(p, m.body, left + LabelGutter, y + Pad / 2, m.mBody, QStringLiteral("None (cargo not in containers)"));
         break;
     case Kind::Gap:
         break;
-    case Kind::Note: {
-        const ReportData &d = *m_data;
-        QString note;
-        if (d.voyageLines == 0)
-            note = QStringLiteral("No bill of lading is stored for vessel %1 voyage %2.").arg(d.vessel, d.voyage);
-        else if (!d.hasVessel)
-            note = QStringLiteral("Vessel code %1 is not in the vessel master: the %2 bills of lading of this voyage "
-                                  "are left out until it is added.")
-                       .arg(d.vessel)
-                       .arg(d.voyageLines);
-        else
-            note = QStringLiteral("No bill of lading to show.");
-        const QStringList rows = wrap(note, m.mBold, m_width - 2 * Pad);
-        for (int k = 0; k < qMin(3, int(rows.size())); ++k)
-            text(p, m.bold, left + Pad, y + k * m.lh, m.mBold, rows[k]);
+    case Kind::Note:
+        drawNote(p, y);
         break;
-    }
     case Kind::TotalsHead: {
         const float top = y + b.height - m.lh - 2 * Pad;
         p.fillRect(QRectF(left, top, m_width, m.lh + 2 * Pad), HeadShade);
@@ -817,44 +902,12 @@ void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &ca
         text(p, m.bold, left + 1600, y + 5, m.mBold, parts.value(1));
         break;
     }
-    case Kind::Signature: {
-        const float top = y + 2 * m.lh;
-        text(p, m.body, left + Pad, top, m.mBody,
-             QStringLiteral("We declare that the particulars above are true and complete."));
-        rule(p, right - 2600, right, top + 2.5f * m.lh, 5);
-        text(p, m.label, right - 2600, top + 2.6f * m.lh, m.mLabel, QStringLiteral("Signature of master or agent"),
-             LabelColour);
-        rule(p, left + Pad, left + 1800, top + 2.5f * m.lh, 5);
-        text(p, m.label, left + Pad, top + 2.6f * m.lh, m.mLabel, QStringLiteral("Place and date"), LabelColour);
+    case Kind::Signature:
+        drawSignature(p, y);
         break;
-    }
-    case Kind::DeclRow: {
-        if (cache.declaration.isEmpty())
-            cache.declaration = wrappedDeclarationCells(*l);
-        const std::vector<double> w = declarationColumns();
-        const float top = b.item == 0 ? y + Pad : y;
-        float x = left;
-        for (int c = 0; c < cache.declaration.size(); ++c) {
-            const QString s = cache.declaration[c].value(b.item);
-            if (c == 0 || c == 7)
-                textRight(p, c == 0 ? m.bold : m.body, float(x + w[size_t(c)] - Pad), top, m.mBody, s);
-            else
-                text(p, c == 1 && b.item == 0 ? m.bold : m.body, x + Pad, top, m.mBody, s);
-            x += float(w[size_t(c)]);
-        }
-        p.setPen(QPen(RuleColour, 5));
-        x = left;
-        for (size_t c = 0; c <= w.size(); ++c) {
-            p.drawLine(QPointF(x, y), QPointF(x, y + b.height));
-            if (c < w.size())
-                x += float(w[c]);
-        }
-        if (b.item == 0)
-            p.drawLine(QPointF(left, y), QPointF(right, y));
-        if (b.last)
-            p.drawLine(QPointF(left, y + b.height), QPointF(right, y + b.height));
+    case Kind::DeclRow:
+        drawDeclarationRow(p, b, y, *l, cache);
         break;
-    }
     case Kind::DeclContinued:
         p.fillRect(QRectF(left, y, m_width, b.height), Shade);
         p.setPen(QPen(RuleColour, 5));

@@ -94,6 +94,14 @@ private:
 
     void drawPageFrame(QPainter &p, int index) const;
     void drawBand(QPainter &p, const Band &b, float y, LineCache &cache) const;
+    void drawGroupHead(QPainter &p, const Band &b, float y, const ReportLine &line) const;
+    void drawTextRow(QPainter &p, const Band &b, float y, const ReportLine &line, LineCache &cache) const;
+    void drawContainerHead(QPainter &p, const Band &b, float y) const;
+    void drawContainerRow(QPainter &p, const Band &b, float y, const ReportLine &line) const;
+    void drawNote(QPainter &p, float y) const;
+    void drawFacts(QPainter &p, const Band &b, float y, const ReportLine &line) const;
+    void drawSignature(QPainter &p, float y) const;
+    void drawDeclarationRow(QPainter &p, const Band &b, float y, const ReportLine &line, LineCache &cache) const;
     void drawDeclarationHeader(QPainter &p, float &y, bool full) const;
     void drawDeclarationColumns(QPainter &p, float y) const;
 
