@@ -179,10 +179,13 @@ private Q_SLOTS:
         QUARL_SHELL(fx);
         WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), QString::number(Settings::WithIgmImportEnabled));
         frmMenu *menu = logOn(fx);
+        QStringList unopened;
         for (const QString &name : screenNames()) {
             QWidget *screen = menu->openScreen(name);
-            if (!screen)
+            if (!screen) {
+                unopened << name;
                 continue;
+            }
             QVERIFY2(mnemonicClashes(screen).isEmpty(), qPrintable(name + QLatin1String(": ") + mnemonicClashes(screen).join(", ")));
             if (auto *browser = qobject_cast<RecordBrowser *>(screen); browser && browser->adoPrimaryRS().isOpen()) {
                 browser->addRecord();
@@ -190,6 +193,8 @@ private Q_SLOTS:
                 browser->cancelRecord();
             }
         }
+        // every screen was looked at but those only another screen opens
+        QCOMPARE(unopened, QStringList());
         // the menu bar and every menu, with the open screens listed in the Window menu
         QVERIFY(Settings::igmImportEnabled());
         QStringList clashes = mnemonicClashes(menu->menuBar()->actions());

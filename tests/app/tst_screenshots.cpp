@@ -1,4 +1,5 @@
 #include "app/shellfixture.h"
+#include "common/screenfixture.h"
 #include "common/testmain.h"
 
 #include "appearance/skin.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -25,17 +27,13 @@ class TestScreenshots : public QObject
     QTemporaryDir m_temp;
     QString m_out;
 
+    // Saves the picture of w, which must show all of w.
     void save(QWidget *w, const QString &name)
     {
         QCoreApplication::processEvents();
         const QImage img = w->grab().toImage();
-        QVERIFY2(!img.isNull(), qPrintable(name));
-        QSet<QRgb> colours;
-        for (int y = 0; y < img.height(); y += 3) {
-            for (int x = 0; x < img.width(); x += 3)
-                colours.insert(img.pixel(x, y));
-        }
-        QVERIFY2(colours.size() > 8, qPrintable(name + QStringLiteral(" is blank")));
+        const QString fault = test::pictureFault(w, img);
+        QVERIFY2(fault.isEmpty(), qPrintable(name + QStringLiteral(": ") + fault));
         QVERIFY(img.save(QDir(m_out).filePath(name + QStringLiteral(".png"))));
     }
 
@@ -70,6 +68,14 @@ private Q_SLOTS:
         Settings::setSavedUserId(QStringLiteral("QUARL"));
         frmLogon *logon = fx.startLogon();
         save(logon, QStringLiteral("logon"));
+        // the picture shows the saved user id, and the password hidden, empty and to be typed
+        auto *uid = logon->findChild<QLineEdit *>(QStringLiteral("txtUID"));
+        auto *pwd = logon->findChild<QLineEdit *>(QStringLiteral("txtPWD"));
+        QVERIFY(uid && pwd);
+        QCOMPARE(uid->text(), QStringLiteral("QUARL"));
+        QVERIFY(pwd->text().isEmpty());
+        QCOMPARE(pwd->echoMode(), QLineEdit::Password);
+        QCOMPARE(QApplication::focusWidget(), pwd);
     }
 
     void mainWindow_data()
@@ -109,6 +115,16 @@ private Q_SLOTS:
             auto *m = menu->findChild<QMenu *>(QLatin1String(top));
             m->popup(QPoint(0, 0));
             save(m, QStringLiteral("menu-") + QLatin1String(top));
+            // every entry the clerk may see stands whole in the picture, with its caption
+            int shown = 0;
+            for (QAction *a : m->actions()) {
+                if (!a->isVisible() || a->isSeparator())
+                    continue;
+                ++shown;
+                QVERIFY2(!a->text().isEmpty(), top);
+                QVERIFY2(m->rect().contains(m->actionGeometry(a)), qPrintable(a->text()));
+            }
+            QVERIFY2(shown > 0, top);
             m->hide();
         }
     }

@@ -4,6 +4,7 @@
 #include "store/session.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QString>
 #include <QTest>
@@ -27,6 +28,10 @@ private:
 
 // Shows a screen offscreen and makes it the active window, so that focus moves as on a desktop.
 bool showActive(QWidget *screen);
+
+// What is wrong with a picture of a window: empty when it is not blank and shows every visible
+// field, button and box of the window whole; else the first fault, naming the control.
+QString pictureFault(QWidget *window, const QImage &picture);
 
 // A screen of one workstation on its own connection to a shared database, for tests of
 // two desks at one company.

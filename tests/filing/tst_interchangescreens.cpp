@@ -1,3 +1,4 @@
+#include "common/screenfixture.h"
 #include "common/testdb.h"
 #include "common/testmail.h"
 #include "common/testmain.h"
@@ -605,7 +606,12 @@ private Q_SLOTS:
                 t->setText(QStringLiteral("/media/usb/contain.xml"));
             sub->adjustSize();
             QCoreApplication::processEvents();
-            QVERIFY(sub->grab().toImage().save(QDir(dir).filePath(QString::fromLatin1(name).toLower() + QStringLiteral(".png"))));
+            const QImage picture = sub->grab().toImage();
+            // the picture shows the screen whole, under its caption
+            QVERIFY2(!w->windowTitle().isEmpty(), name);
+            const QString fault = test::pictureFault(sub, picture);
+            QVERIFY2(fault.isEmpty(), qPrintable(fault));
+            QVERIFY(picture.save(QDir(dir).filePath(QString::fromLatin1(name).toLower() + QStringLiteral(".png"))));
             delete sub;
         }
     }

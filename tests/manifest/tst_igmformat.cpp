@@ -227,8 +227,24 @@ private Q_SLOTS:
         QCOMPARE(full.write("IGM"), -1);
         const quarl::Failure f = fileFailure(full, errno);
         QCOMPARE(f.numberAndText(), QStringLiteral("28  No space left on device (/dev/full)"));
-        for (int e = 1; e < 134; ++e)
-            QCOMPARE(fileFailure(full, e).description, QString::fromLocal8Bit(std::strerror(e)) + QStringLiteral(" (/dev/full)"));
+        // what the clerk reads for the faults a disk gives, each with the file's name
+        const std::pair<int, const char *> said[] = {
+            {ENOSPC, "28  No space left on device (/dev/full)"},
+            {EACCES, "13  Permission denied (/dev/full)"},
+            {EROFS, "30  Read-only file system (/dev/full)"},
+            {EDQUOT, "122  Disk quota exceeded (/dev/full)"},
+            {EIO, "5  Input/output error (/dev/full)"},
+            {ENOENT, "2  No such file or directory (/dev/full)"},
+        };
+        for (const auto &[e, text] : said)
+            QCOMPARE(fileFailure(full, e).numberAndText(), QLatin1String(text));
+        // no number from the system: the file's own error, still named, never "0"
+        QFile missing(QStringLiteral("/nonexistent/quarl/x.igm"));
+        QVERIFY(!missing.open(QIODevice::ReadOnly));
+        const quarl::Failure none = fileFailure(missing, 0);
+        QVERIFY(!none.code.isEmpty() && none.code != QLatin1String("0"));
+        QVERIFY2(none.description.contains(QStringLiteral("/nonexistent/quarl/x.igm")), qPrintable(none.description));
+        QVERIFY2(!none.description.trimmed().isEmpty(), qPrintable(none.numberAndText()));
     }
 };
 

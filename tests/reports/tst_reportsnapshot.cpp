@@ -71,6 +71,9 @@ private Q_SLOTS:
                     break;
                 }
             }
+            if (qint64(p.data->lines.size()) < voyage.lines)
+                faults << QStringLiteral("round %1: %2 lines printed of the voyage's %3 at least")
+                              .arg(round).arg(p.data->lines.size()).arg(voyage.lines);
             if (qint64(p.data->lines.size()) != p.data->voyageLines)
                 faults << QStringLiteral("round %1: %2 lines printed of %3 numbered")
                               .arg(round).arg(p.data->lines.size()).arg(p.data->voyageLines);
