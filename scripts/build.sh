@@ -12,5 +12,7 @@ fi
 launcher=()
 # A compiler cache, where one is installed, makes rebuilds of other checkouts quick.
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# ... also with the precompiled headers, whose timestamps differ from one build to the next.
+export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}"
 cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "${extra[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"

@@ -301,7 +301,6 @@ private Q_SLOTS:
         QVERIFY(own.isOk());
         Fixture x;
         QVERIFY(x.open(own.value(), QStringLiteral(" SU"), QStringLiteral(" SU"), QStringLiteral("QUARL")));
-        const QVariant pid = own->scalar(QStringLiteral("select pg_backend_pid()")).value();
         x.screen->addRecord();
         x.f(1)->setText(QStringLiteral("LOST"));
         const QString name = t.pgParams().database;
@@ -312,8 +311,7 @@ private Q_SLOTS:
         QVERIFY(admin.isOk());
         if (!serverTakesConnections)
             QVERIFY(admin->exec(QStringLiteral("alter database %1 allow_connections false").arg(name)).isOk());
-        QVERIFY(t.db().exec(QStringLiteral("select pg_terminate_backend(?)"), {pid}).isOk());
-        QTest::qWait(200);
+        QVERIFY(test::dropConnection(t.db(), own.value()));
         prompter.answerYes();
         prompter.answerNo();
         QVERIFY(x.screen->close());

@@ -5,6 +5,7 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QTest>
+#include <QThread>
 #include <tuple>
 
 namespace quarl::test {
@@ -14,6 +15,20 @@ void addEngineRows()
     QTest::addColumn<QString>("engine");
     QTest::newRow("sqlite") << QStringLiteral("sqlite");
     QTest::newRow("postgres") << QStringLiteral("postgres");
+}
+
+bool dropConnection(const Database &admin, const Database &db)
+{
+    auto pid = db.scalar(QStringLiteral("select pg_backend_pid()"));
+    if (!pid || !admin.exec(QStringLiteral("select pg_terminate_backend(?)"), {pid.value()}))
+        return false;
+    for (int i = 0; i < 500; ++i) {
+        auto left = admin.scalar(QStringLiteral("select count(*) from pg_stat_activity where pid = ?"), {pid.value()});
+        if (left && left->toInt() == 0)
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
 }
 
 bool postgresParams(PgParams *params, QString *why)

@@ -17,6 +17,10 @@ void addEngineRows();
 // ("host=... port=... user=... password=..."). Fails the calling test when unset.
 bool postgresParams(PgParams *params, QString *why);
 
+// The server drops the connection of db, as a restart or a stop does to every workstation;
+// true once the server has let it go.
+bool dropConnection(const Database &admin, const Database &db);
+
 // An empty database of the given engine that disappears with this object:
 // a file in a temporary folder, or a new database in the test cluster.
 class TempDatabase

@@ -52,21 +52,6 @@ void seed(const Database &db, const QString &blno, const QStringList &containers
     QVERIFY(saveBillOfLading(db, bol));
 }
 
-// The server drops the connection of db, as a restart does to every workstation.
-bool dropConnection(const Database &admin, const Database &db)
-{
-    const QVariant pid = db.scalar(QStringLiteral("select pg_backend_pid()")).value();
-    if (!admin.exec(QStringLiteral("select pg_terminate_backend(?)"), {pid}))
-        return false;
-    for (int i = 0; i < 100; ++i) {
-        auto left = admin.scalar(QStringLiteral("select count(*) from pg_stat_activity where pid = ?"), {pid});
-        if (left && left->toInt() == 0)
-            return true;
-        QTest::qWait(50);
-    }
-    return false;
-}
-
 } // namespace
 
 class TestCargoDesks : public QObject
@@ -235,7 +220,7 @@ private Q_SLOTS:
         QVERIFY(second.isOk());
         QVERIFY(second->scalar(QStringLiteral("select 1")).isOk());
 
-        QVERIFY(dropConnection(admin.value(), second.value()));
+        QVERIFY(test::dropConnection(admin.value(), second.value()));
         auto shown = loadBillOfLading(second.value(), id);
         QVERIFY2(shown.isOk(), qPrintable(shown.failure().numberAndText()));
         QVERIFY(shown->has_value());

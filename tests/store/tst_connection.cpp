@@ -8,26 +8,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
-#include <QThread>
 
 using namespace quarl;
 
 namespace {
-
-// The server drops the connection of db, as a restart or a stop does to every client.
-bool dropConnection(const Database &admin, const Database &db)
-{
-    auto pid = db.scalar(QStringLiteral("select pg_backend_pid()"));
-    if (!pid || !admin.exec(QStringLiteral("select pg_terminate_backend(?)"), {pid.value()}))
-        return false;
-    for (int i = 0; i < 100; ++i) {
-        auto left = admin.scalar(QStringLiteral("select count(*) from pg_stat_activity where pid = ?"), {pid.value()});
-        if (left && left->toInt() == 0)
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
 
 Status insertLine(const Database &db, qint64 id)
 {
@@ -70,13 +54,13 @@ private Q_SLOTS:
         QVERIFY(admin.isOk());
         const Database &db = t.db();
 
-        QVERIFY(dropConnection(admin.value(), db));
+        QVERIFY(test::dropConnection(admin.value(), db));
         auto users = db.scalar(QStringLiteral("select count(*) from loguser"));
         QVERIFY2(users.isOk(), qPrintable(users.failure().numberAndText()));
         QCOMPARE(users->toInt(), 1);
         QCOMPARE(db.reconnects(), 1);
 
-        QVERIFY(dropConnection(admin.value(), db));
+        QVERIFY(test::dropConnection(admin.value(), db));
         auto first = addLine(db);
         QVERIFY2(first.isOk(), qPrintable(first.failure().numberAndText()));
         QCOMPARE(db.reconnects(), 2);
@@ -85,7 +69,7 @@ private Q_SLOTS:
             Transaction tx(db);
             QVERIFY(tx.started().isOk());
             QVERIFY(insertLine(db, 500).isOk());
-            QVERIFY(dropConnection(admin.value(), db));
+            QVERIFY(test::dropConnection(admin.value(), db));
             const Status cut = insertLine(db, 501);
             QVERIFY(!cut.isOk());
             QVERIFY2(cut.failure().description.startsWith(QLatin1String("The connection to the company database was lost")),
@@ -97,7 +81,7 @@ private Q_SLOTS:
 
         const QString name = t.pgParams().database;
         QVERIFY(admin->exec(QStringLiteral("alter database %1 allow_connections false").arg(name)).isOk());
-        QVERIFY(dropConnection(admin.value(), db));
+        QVERIFY(test::dropConnection(admin.value(), db));
         auto refused = addLine(db);
         QVERIFY(!refused.isOk());
         QVERIFY2(refused.failure().description.contains(QLatin1String("could not be made again")),
@@ -126,20 +110,20 @@ private Q_SLOTS:
         const QStringList columns = db.columnNames(QStringLiteral("cargo"));
         QVERIFY(columns.contains(QStringLiteral("pkgs")));
 
-        QVERIFY(dropConnection(admin.value(), db));
+        QVERIFY(test::dropConnection(admin.value(), db));
         QCOMPARE(db.columnNames(QStringLiteral("cargo")), columns);
-        QVERIFY(dropConnection(admin.value(), db));
+        QVERIFY(test::dropConnection(admin.value(), db));
         auto listed = db.columnList(QStringLiteral("cargo"));
         QVERIFY2(listed.isOk(), qPrintable(listed.failure().numberAndText()));
         QCOMPARE(listed.value(), columns);
-        QVERIFY(dropConnection(admin.value(), db));
+        QVERIFY(test::dropConnection(admin.value(), db));
         QVERIFY(db.hasTable(QStringLiteral("contain")));
 
         {
             Transaction tx(db);
             QVERIFY(tx.started().isOk());
             QVERIFY(insertLine(db, 600).isOk());
-            QVERIFY(dropConnection(admin.value(), db));
+            QVERIFY(test::dropConnection(admin.value(), db));
             auto inside = db.columnList(QStringLiteral("contain"));
             QVERIFY(!inside.isOk());
             QVERIFY2(inside.failure().description.startsWith(QLatin1String("The connection to the company database was lost")),
