@@ -156,6 +156,102 @@ Status SafeFile::commit()
     return Status::ok();
 }
 
+bool SafeFile::exists(const QString &path)
+{
+    struct stat st{};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+namespace {
+constexpr qsizetype GatheredBytes = 256 * 1024;
+}
+
+SafeFileDevice::SafeFileDevice(const QString &path, SafeFile::Existing existing) : m_file(path, existing) {}
+
+SafeFileDevice::~SafeFileDevice()
+{
+    // not committed: the temporary file goes with m_file
+    QIODevice::close();
+}
+
+bool SafeFileDevice::open(OpenMode mode)
+{
+    if ((mode & ReadOnly) || !(mode & WriteOnly) || isOpen()) {
+        m_errno = EINVAL;
+        m_failure = SafeFile::systemFailure(EINVAL, m_file.path());
+        setErrorString(m_failure.description);
+        return false;
+    }
+    if (Status s = m_file.open(); !s)
+        return fail(s);
+    m_gathered.reserve(GatheredBytes);
+    return QIODevice::open(mode | Unbuffered);
+}
+
+bool SafeFileDevice::fail(const Status &status)
+{
+    m_failure = status.failure();
+    bool number = false;
+    m_errno = m_failure.code.toInt(&number);
+    if (!number)
+        m_errno = EIO;
+    setErrorString(m_failure.description);
+    errno = m_errno; // for writers that tell a failed write by errno
+    return false;
+}
+
+bool SafeFileDevice::flushGathered()
+{
+    if (m_gathered.isEmpty())
+        return true;
+    const Status s = m_file.write(m_gathered);
+    m_gathered.clear();
+    return s ? true : fail(s);
+}
+
+qint64 SafeFileDevice::writeData(const char *data, qint64 size)
+{
+    if (m_errno != 0)
+        return -1;
+    if (m_gathered.size() + size > GatheredBytes && !flushGathered())
+        return -1;
+    if (size >= GatheredBytes) {
+        if (Status s = m_file.write(data, size); !s) {
+            fail(s);
+            return -1;
+        }
+        return size;
+    }
+    m_gathered.append(data, size);
+    return size;
+}
+
+bool SafeFileDevice::commit()
+{
+    if (!isOpen() || m_errno != 0) {
+        if (m_errno == 0)
+            fail(SafeFile::systemFailure(EBADF, m_file.path()));
+        QIODevice::close();
+        return false;
+    }
+    const bool written = flushGathered();
+    QIODevice::close();
+    if (!written)
+        return false;
+    if (Status s = m_file.commit(); !s)
+        return fail(s);
+    return true;
+}
+
+void SafeFileDevice::cancelWriting()
+{
+    m_gathered.clear();
+    if (m_errno == 0) {
+        m_errno = ECANCELED;
+        m_failure = SafeFile::systemFailure(ECANCELED, m_file.path());
+    }
+}
+
 bool commitWhole(QSaveFile &file)
 {
     return file.flush() && file.commit();

@@ -3,6 +3,7 @@
 #include "core/failure.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 class QSaveFile;
@@ -41,6 +42,9 @@ public:
     QString path() const { return m_path; }
     QString tempPath() const { return m_temp; }
 
+    // Whether a name is taken: by a file, a folder, or a link, also one that leads nowhere.
+    static bool exists(const QString &path);
+
     // The failure of a file operation on path: errno's number and the system's text.
     static Failure systemFailure(int error, const QString &path);
     // The failure with the file's name added, when its text does not name it yet (an
@@ -54,6 +58,44 @@ private:
     Rights m_rights;
     int m_fd = -1;
     bool m_committed = false;
+};
+
+// A SafeFile as a QIODevice, for the writers that take one (the flat files, the XML and SAM
+// files, PDF and RTF): what is written is gathered and handed on in large pieces. commit()
+// puts the file in place; a file not committed goes with the object, and nothing takes the
+// real name. With Existing::Refuse a file of the same name is never replaced, not even one
+// that another program puts there while this one writes: commit() then fails with EEXIST.
+class SafeFileDevice : public QIODevice
+{
+public:
+    explicit SafeFileDevice(const QString &path, SafeFile::Existing existing = SafeFile::Existing::Replace);
+    ~SafeFileDevice() override;
+
+    // Writing only (QIODevice::WriteOnly).
+    bool open(OpenMode mode) override;
+    bool isSequential() const override { return true; }
+    bool commit();
+    void cancelWriting();
+
+    // Why the last step failed: the system's error number and text, naming the real file.
+    const Failure &failure() const { return m_failure; }
+    // The system's error number of that failure; 0 when none.
+    int systemError() const { return m_errno; }
+    QString fileName() const { return m_file.path(); }
+    QString tempPath() const { return m_file.tempPath(); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    bool fail(const Status &status);
+    bool flushGathered();
+
+    SafeFile m_file;
+    QByteArray m_gathered;
+    Failure m_failure;
+    int m_errno = 0;
 };
 
 // QSaveFile::commit() of Qt 6.4 renames the file into place even when writing out its last
