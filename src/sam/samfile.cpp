@@ -167,7 +167,11 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
     Transaction tx(db, TxMode::SnapshotWrite);
     if (!tx.started())
         return failed(tx.started().failure());
-    const bool fromCounter = options.jobNumber <= 0;
+    const bool fromCounter = options.jobNumber <= 0 && !options.checkOnly;
+    if (fromCounter) {
+        if (Status s = Filer::holdCounter(db); !s)
+            return failed(s.failure());
+    }
     auto opened = NestedVoyage::open(db, vessel, voyage);
     if (!opened)
         return failed(opened.failure());
@@ -184,6 +188,9 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
     QString name;
     QStringList notices;
     if (!fromCounter) {
+        // A check alone takes no number: it names the file after the one the counter gives next.
+        if (job <= 0)
+            job = qBound(qint64(1), filer->nextJobNumber, Filer::LastJobNumber);
         name = samFileName(options.iceGateUser, job, day);
         if (!options.checkOnly && SafeFile::exists(QDir(folder).absoluteFilePath(name)))
             return refused(neverReplaced(name, folder));
@@ -196,7 +203,7 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
                 return failed(next.failure());
             job = next.value();
             name = samFileName(options.iceGateUser, job, day);
-            if (options.checkOnly || !SafeFile::exists(QDir(folder).absoluteFilePath(name)))
+            if (!SafeFile::exists(QDir(folder).absoluteFilePath(name)))
                 break;
             if (passed.isEmpty())
                 firstPassed = name;
@@ -317,14 +324,19 @@ SamWriteResult writeSamFile(const Database &db, const QString &folder, const QSt
         return failed(Failure(ErrorNumber::BadFileName, QStringLiteral("Give a vessel code and a voyage number.")));
     if (!QDir().mkpath(folder))
         return failed(Failure(ErrorNumber::PathFileAccess, QStringLiteral("Cannot create the folder %1.").arg(folder)));
-    // A name taken by another program while the file was written: the next try passes over it.
-    constexpr int Tries = 3;
+    // Tried again: a name another program took while the file was written (the next try
+    // passes over it), and work that met another workstation's (a clerk saving a line of
+    // the voyage meanwhile, say), after a short pause.
+    constexpr int Tries = 10;
     SamWriteResult result;
-    for (int attempt = 1; attempt <= Tries; ++attempt) {
+    for (int attempt = 1;; ++attempt) {
         bool taken = false;
         result = writeOnce(db, folder, vessel, voyage, options, &taken);
-        if (!taken)
+        const bool conflict = result.outcome.kind == Outcome::Kind::Failed && Database::isConflict(result.outcome.failure);
+        if ((!taken && !conflict) || attempt == Tries)
             break;
+        if (conflict)
+            Database::pauseAfterConflict(attempt);
     }
     return result;
 }

@@ -42,6 +42,8 @@ struct SamWriteResult
 // else it takes its name and the line numbers it carries are stored. A declaration in the
 // folder is never replaced: a job number given whose file is there is refused, and the
 // counter passes over the numbers whose files of the day are there (a notice says so).
+// Writers wait for the counter before they read the voyage; work that still meets another
+// workstation's (PostgreSQL's serialization failure) is run again after a short pause.
 SamWriteResult writeSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
                             const SamWriteOptions &options);
 
