@@ -5,19 +5,39 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
-
-class QSaveFile;
+#include <QStringList>
 
 namespace quarl {
+
+// The rights of every file and folder the program makes, whatever the umask: its owner's
+// alone (files 0600, folders 0700), or, for an office that shares the installation over a
+// group, the group's too (0660, 0770). The settings say which ([Options] FileSharing);
+// the program takes it once at start-up.
+namespace FileRights {
+
+enum class Sharing { Owner, Group };
+void setSharing(Sharing sharing);
+Sharing sharing();
+unsigned fileMode();
+unsigned folderMode();
+// The rights a file keeps when it is written anew: its own, but never wider than fileMode().
+unsigned keptMode(unsigned existing);
+// Makes the folder and every one missing above it, each with folderMode() (keeping the
+// set-group-id bit a folder takes from the one above it); folders that are there keep their
+// rights. made, when given, gets the folders made, the innermost first.
+Status makeFolder(const QString &path, QStringList *made = nullptr);
+
+} // namespace FileRights
 
 // A file written under a temporary name beside its real one and renamed into place by
 // commit() once its bytes are on the disk: a failure at any step (a full disk, a file
 // size limit, a pulled stick) leaves the real name as it was, and the temporary file is
 // removed. Failures carry the system's error number and text and name the real file.
 //
-// Rights: the temporary file is its owner's alone from the moment it exists, whatever
-// the umask. A file it replaces passes its rights on, unless OwnerOnly is asked for
-// (a file that holds a password).
+// Rights: the temporary file is its owner's alone from the moment it exists, whatever the
+// umask; it is given FileRights::fileMode() before anything is written. A file it replaces
+// passes its rights on, narrowed to fileMode(), unless OwnerOnly is asked for (a file that
+// holds a password).
 class SafeFile
 {
 public:
@@ -97,11 +117,5 @@ private:
     Failure m_failure;
     int m_errno = 0;
 };
-
-// QSaveFile::commit() of Qt 6.4 renames the file into place even when writing out its last
-// buffered bytes failed (a full disk): this flushes them first, so that such a failure
-// leaves the real name as it was and errorString() says why. The temporary file goes
-// with the QSaveFile.
-bool commitWhole(QSaveFile &file);
 
 } // namespace quarl

@@ -322,8 +322,8 @@ SamWriteResult writeSamFile(const Database &db, const QString &folder, const QSt
         return refused(QLatin1String(Messages::SettingsMissing));
     if (vessel.trimmed().isEmpty() || voyage.trimmed().isEmpty())
         return failed(Failure(ErrorNumber::BadFileName, QStringLiteral("Give a vessel code and a voyage number.")));
-    if (!QDir().mkpath(folder))
-        return failed(Failure(ErrorNumber::PathFileAccess, QStringLiteral("Cannot create the folder %1.").arg(folder)));
+    if (Status s = FileRights::makeFolder(folder); !s)
+        return failed(s.failure());
     // Tried again: a name another program took while the file was written (the next try
     // passes over it), and work that met another workstation's (a clerk saving a line of
     // the voyage meanwhile, say), after a short pause.
