@@ -124,8 +124,6 @@ IgmWriteResult generateIgmFileInLayout(const Database &db, const Layout &layout,
                               QStringLiteral("Bad file name: vessel code and voyage number must not hold / or \\ or "
                                              "control characters (\"%1\").")
                                   .arg(name)));
-    if (Status s = FileRights::makeFolder(folder); !s)
-        return failed(s.failure());
     const QString path = QDir(folder).absoluteFilePath(name);
     if (QFileInfo::exists(path) && !QFile::remove(path))
         return failed(Failure(ErrorNumber::PathFileAccess, QStringLiteral("Cannot replace the earlier file %1.").arg(path)));

@@ -1,6 +1,5 @@
 #include "interchange/xmlinterchange.h"
 
-#include "core/safefile.h"
 #include "interchange/rowsetxml.h"
 #include "manifest/igmformat.h"
 #include "manifest/igmmessages.h"
@@ -82,11 +81,6 @@ XmlExportResult WriteXmlFiles(const Database &db, const QString &cargoPath, cons
 XmlExportResult generateXmlFiles(const Database &db, const QString &folder, const QString &vessel,
                                  const QString &voyage)
 {
-    if (Status s = FileRights::makeFolder(folder); !s) {
-        XmlExportResult r;
-        r.outcome = Outcome::failed(s.failure());
-        return r;
-    }
     const QString cargoPath = QDir(folder).absoluteFilePath(QLatin1String(CargoXmlFileName));
     const QString containerPath = QDir(folder).absoluteFilePath(QLatin1String(ContainerXmlFileName));
     const QString itemsPath = QDir(folder).absoluteFilePath(QLatin1String(ItemXmlFileName));

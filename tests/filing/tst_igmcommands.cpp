@@ -498,8 +498,9 @@ private Q_SLOTS:
         const QList<QStringList> runs = {
             QStringList{QStringLiteral("write-sam")} + demo + gateway
                 + QStringList{QStringLiteral("--out"), at.filePath(QStringLiteral("sam/new")), QStringLiteral("--even-with-errors")},
-            QStringList{QStringLiteral("write-igm")} + demo + gateway + QStringList{QStringLiteral("--out"), at.filePath(QStringLiteral("igm/new"))},
-            QStringList{QStringLiteral("export-xml")} + demo + QStringList{QStringLiteral("--out"), at.filePath(QStringLiteral("xml"))},
+            // into the folder write-sam made
+            QStringList{QStringLiteral("write-igm")} + demo + gateway + QStringList{QStringLiteral("--out"), at.filePath(QStringLiteral("sam/new"))},
+            QStringList{QStringLiteral("export-xml")} + demo + QStringList{QStringLiteral("--out"), at.filePath(QStringLiteral("sam/new"))},
             QStringList{QStringLiteral("report"), QStringLiteral("checklist")} + demo
                 + QStringList{QStringLiteral("--rtf"), at.filePath(QStringLiteral("r.rtf"))},
             QStringList{QStringLiteral("report"), QStringLiteral("cargodec")} + demo
@@ -514,18 +515,18 @@ private Q_SLOTS:
             struct stat st{};
             return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? uint(st.st_mode & 07777) : 01000u;
         };
-        for (const char *made : {"sam", "sam/new", "igm", "igm/new", "xml"})
+        for (const char *made : {"sam", "sam/new"})
             QVERIFY2(mode(at.filePath(QLatin1String(made))) == folder,
                      qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(made)).arg(mode(at.filePath(QLatin1String(made))), 0, 8)));
         QStringList files{at.filePath(QStringLiteral("r.rtf")), at.filePath(QStringLiteral("r.pdf")),
                           at.filePath(QStringLiteral("new.qdb"))};
-        for (const char *made : {"sam/new", "igm/new", "xml"}) {
-            const QDir d(at.filePath(QLatin1String(made)));
-            const QStringList names = d.entryList(QDir::Files | QDir::Hidden);
-            QVERIFY2(!names.isEmpty(), made);
-            for (const QString &name : names)
-                files << d.filePath(name);
-        }
+        const QDir made(at.filePath(QStringLiteral("sam/new")));
+        const QStringList names = made.entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(names.filter(QStringLiteral("_DEC.json")).size(), 1);
+        QCOMPARE(names.filter(QStringLiteral(".igm")).size(), 1);
+        QCOMPARE(names.filter(QStringLiteral(".xml")).size(), 3);
+        for (const QString &name : names)
+            files << made.filePath(name);
         for (const QString &f : files)
             QVERIFY2(mode(f) == file, qPrintable(QStringLiteral("%1: %2").arg(f).arg(mode(f), 0, 8)));
     }
