@@ -19,6 +19,7 @@ int main(int argc, char *argv[])
 
     quarl::QtPrompter prompter;
     quarl::Prompter::install(&prompter);
+    quarl::Settings::applyFileSharing();
 
     // The first start of a user (an installed package) makes the installation folder with
     // the company template and the demo company, so that there is something to log on to.

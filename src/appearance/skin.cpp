@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace quarl::Skins {
@@ -99,8 +98,8 @@ QString folder()
 
 Status installShipped(const QString &target)
 {
-    if (!QDir().mkpath(target))
-        return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot create folder %1.").arg(target));
+    if (Status s = FileRights::makeFolder(target); !s)
+        return s;
     for (const QString &res : shipped()) {
         const QString dest = QDir(target).filePath(QFileInfo(res).fileName());
         if (QFileInfo::exists(dest))
@@ -108,12 +107,13 @@ Status installShipped(const QString &target)
         QFile in(res);
         if (!in.open(QIODevice::ReadOnly))
             return Failure(ErrorNumber::FileNotFound, QStringLiteral("The program lacks its skin %1.").arg(res));
-        QSaveFile out(dest);
-        if (!out.open(QIODevice::WriteOnly))
-            return Failure(out.error(), QStringLiteral("Cannot write %1: %2").arg(dest, out.errorString()));
-        out.write(in.readAll());
-        if (!commitWhole(out))
-            return Failure(out.error(), QStringLiteral("Cannot write %1: %2").arg(dest, out.errorString()));
+        SafeFile out(dest);
+        if (Status s = out.open(); !s)
+            return s;
+        if (Status s = out.write(in.readAll()); !s)
+            return s;
+        if (Status s = out.commit(); !s)
+            return s;
     }
     return Status::ok();
 }

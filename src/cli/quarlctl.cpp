@@ -1,6 +1,7 @@
 #include "cli/command.h"
 
 #include "core/installation.h"
+#include "core/settings.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -90,6 +91,7 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
+    quarl::Settings::applyFileSharing();
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
         usage(args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 1 : 0;

@@ -3,16 +3,93 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace quarl {
+
+namespace FileRights {
+
+namespace {
+Sharing &current()
+{
+    static Sharing sharing = Sharing::Owner;
+    return sharing;
+}
+} // namespace
+
+void setSharing(Sharing sharing)
+{
+    current() = sharing;
+}
+
+Sharing sharing()
+{
+    return current();
+}
+
+unsigned fileMode()
+{
+    return current() == Sharing::Group ? 0660 : 0600;
+}
+
+unsigned folderMode()
+{
+    return current() == Sharing::Group ? 0770 : 0700;
+}
+
+unsigned keptMode(unsigned existing)
+{
+    return existing & fileMode();
+}
+
+Status makeFolder(const QString &path, QStringList *made)
+{
+    if (path.isEmpty())
+        return SafeFile::systemFailure(ENOENT, path);
+    QStringList missing; // outermost first
+    for (QString at = QDir::cleanPath(QDir(path).absolutePath());;) {
+        struct stat st{};
+        if (::stat(QFile::encodeName(at).constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return SafeFile::systemFailure(ENOTDIR, at);
+            break;
+        }
+        if (errno != ENOENT)
+            return SafeFile::systemFailure(errno, at);
+        missing.prepend(at);
+        const QString above = QFileInfo(at).absolutePath();
+        if (above == at)
+            break;
+        at = above;
+    }
+    for (const QString &folder : std::as_const(missing)) {
+        const QByteArray name = QFile::encodeName(folder);
+        if (::mkdir(name.constData(), S_IRWXU) != 0) {
+            const int error = errno;
+            struct stat st{};
+            if (error == EEXIST && ::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+                continue; // made by another program meanwhile: its rights are its own
+            return SafeFile::systemFailure(error, folder);
+        }
+        if (made)
+            made->prepend(folder);
+        // mkdir() takes the umask off; the rule does not depend on it
+        struct stat st{};
+        const mode_t inherited = ::stat(name.constData(), &st) == 0 ? (st.st_mode & S_ISGID) : 0;
+        if (::chmod(name.constData(), mode_t(folderMode()) | inherited) != 0)
+            return SafeFile::systemFailure(errno, folder);
+    }
+    return Status::ok();
+}
+
+} // namespace FileRights
 
 namespace {
 
@@ -100,9 +177,12 @@ Status SafeFile::open()
         return systemFailure(errno, m_path);
     m_temp = QFile::decodeName(name);
     const bool keep = exists && S_ISREG(existing.st_mode) && m_rights == Rights::KeepExisting;
-    const mode_t mode = keep ? (existing.st_mode & 07777) : OwnerOnlyMode;
-    if (::fchmod(m_fd, mode) != 0)
-        return systemFailure(errno, m_path);
+    const mode_t mode = m_rights == Rights::OwnerOnly ? OwnerOnlyMode
+                        : keep                        ? mode_t(FileRights::keptMode(existing.st_mode & 07777))
+                                                      : mode_t(FileRights::fileMode());
+    // A file system without rights (a FAT stick) refuses; the file then stays as mkstemp()
+    // made it, its owner's alone.
+    std::ignore = ::fchmod(m_fd, mode);
     return Status::ok();
 }
 
@@ -156,9 +236,100 @@ Status SafeFile::commit()
     return Status::ok();
 }
 
-bool commitWhole(QSaveFile &file)
+bool SafeFile::exists(const QString &path)
 {
-    return file.flush() && file.commit();
+    struct stat st{};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+namespace {
+constexpr qsizetype GatheredBytes = 256 * 1024;
+}
+
+SafeFileDevice::SafeFileDevice(const QString &path, SafeFile::Existing existing) : m_file(path, existing) {}
+
+SafeFileDevice::~SafeFileDevice()
+{
+    // not committed: the temporary file goes with m_file
+    QIODevice::close();
+}
+
+bool SafeFileDevice::open(OpenMode mode)
+{
+    if ((mode & ReadOnly) || !(mode & WriteOnly) || isOpen()) {
+        m_errno = EINVAL;
+        m_failure = SafeFile::systemFailure(EINVAL, m_file.path());
+        setErrorString(m_failure.description);
+        return false;
+    }
+    if (Status s = m_file.open(); !s)
+        return fail(s);
+    m_gathered.reserve(GatheredBytes);
+    return QIODevice::open(mode | Unbuffered);
+}
+
+bool SafeFileDevice::fail(const Status &status)
+{
+    m_failure = status.failure();
+    bool number = false;
+    m_errno = m_failure.code.toInt(&number);
+    if (!number)
+        m_errno = EIO;
+    setErrorString(m_failure.description);
+    errno = m_errno; // for writers that tell a failed write by errno
+    return false;
+}
+
+bool SafeFileDevice::flushGathered()
+{
+    if (m_gathered.isEmpty())
+        return true;
+    const Status s = m_file.write(m_gathered);
+    m_gathered.clear();
+    return s ? true : fail(s);
+}
+
+qint64 SafeFileDevice::writeData(const char *data, qint64 size)
+{
+    if (m_errno != 0)
+        return -1;
+    if (m_gathered.size() + size > GatheredBytes && !flushGathered())
+        return -1;
+    if (size >= GatheredBytes) {
+        if (Status s = m_file.write(data, size); !s) {
+            fail(s);
+            return -1;
+        }
+        return size;
+    }
+    m_gathered.append(data, size);
+    return size;
+}
+
+bool SafeFileDevice::commit()
+{
+    if (!isOpen() || m_errno != 0) {
+        if (m_errno == 0)
+            fail(SafeFile::systemFailure(EBADF, m_file.path()));
+        QIODevice::close();
+        return false;
+    }
+    const bool written = flushGathered();
+    QIODevice::close();
+    if (!written)
+        return false;
+    if (Status s = m_file.commit(); !s)
+        return fail(s);
+    return true;
+}
+
+void SafeFileDevice::cancelWriting()
+{
+    m_gathered.clear();
+    if (m_errno == 0) {
+        m_errno = ECANCELED;
+        m_failure = SafeFile::systemFailure(ECANCELED, m_file.path());
+    }
 }
 
 } // namespace quarl

@@ -4,6 +4,7 @@
 #include "core/installation.h"
 #include "core/numericvalue.h"
 #include "core/placeholders.h"
+#include "core/safefile.h"
 
 #include <QLockFile>
 
@@ -77,6 +78,7 @@ constexpr Key WithIgmImport{"Options", "WithIGMImport"};
 constexpr Key IgmLayout{"Options", "IgmLayout"};
 constexpr Key IgmTest{"Options", "IgmTestOrProduction"};
 constexpr Key IgmControl{"Options", "IgmControlNo"};
+constexpr Key FileSharing{"Options", "FileSharing"};
 constexpr Key Skin{"Skin", "Skin"};
 constexpr Key MailTo{"Email", "To"};
 constexpr Key MailCc{"Email", "CC"};
@@ -160,6 +162,14 @@ QString takeIgmControlNumber()
     return next;
 }
 QString withIgmImport() { return WithIgmImport.read(); }
+QString fileSharing() { return FileSharing.read(); }
+bool setFileSharing(const QString &value) { return FileSharing.write(value); }
+void applyFileSharing()
+{
+    FileRights::setSharing(fileSharing().compare(QLatin1String("group"), Qt::CaseInsensitive) == 0
+                               ? FileRights::Sharing::Group
+                               : FileRights::Sharing::Owner);
+}
 bool igmImportEnabled() { return numericValue(WithIgmImport.read()) == WithIgmImportEnabled; }
 QString skinPath() { return Skin.read(); }
 bool setSkinPath(const QString &path) { return Skin.write(path); }

@@ -60,6 +60,12 @@ bool setIgmTestIndicator(const QString &value);
 QString takeIgmControlNumber();
 QString withIgmImport();
 bool igmImportEnabled();
+// Who may read and write the files and folders the program makes: "group" for the group
+// too (an office sharing the installation over a group), anything else the owner alone.
+// applyFileSharing() makes the program follow the setting; it runs once at start-up.
+QString fileSharing();
+bool setFileSharing(const QString &value);
+void applyFileSharing();
 // Skin
 QString skinPath();
 bool setSkinPath(const QString &path);

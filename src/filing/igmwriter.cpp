@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -52,10 +51,9 @@ IgmWriteResult writeIgmFileInLayout(const Database &db, const Layout &layout, co
     if (extent->second == 0)
         return refused(QLatin1String(Messages::NoCargo));
 
-    QSaveFile file(path);
-    errno = 0;
+    SafeFileDevice file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failed(fileFailure(file, errno));
+        return failed(file.failure());
     QStringList notices;
     const std::unique_ptr<ManifestWriter> writer = layout.writer(file, options, &notices);
     auto streamed = streamVoyage(db, vessel, voyage, *writer, Numbering::AsFiled,
@@ -94,9 +92,8 @@ IgmWriteResult writeIgmFileInLayout(const Database &db, const Layout &layout, co
         file.cancelWriting();
         return failed(s.failure());
     }
-    errno = 0;
-    if (!commitWhole(file))
-        return failed(fileFailure(file, errno));
+    if (!file.commit())
+        return failed(file.failure());
     if (options.progress)
         options.progress(info.lines, info.lines);
 

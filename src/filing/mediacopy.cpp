@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 
@@ -26,10 +25,9 @@ Result<QString> copyToFolder(const QString &file, const QString &folder)
     if (!in.open(QIODevice::ReadOnly))
         return fileFailure(in, errno);
     const QString target = QDir(folder).filePath(QFileInfo(file).fileName());
-    QSaveFile out(target);
-    errno = 0;
+    SafeFileDevice out(target);
     if (!out.open(QIODevice::WriteOnly))
-        return fileFailure(out, errno);
+        return out.failure();
     QByteArray chunk;
     for (;;) {
         errno = 0;
@@ -39,16 +37,13 @@ Result<QString> copyToFolder(const QString &file, const QString &folder)
                 return fileFailure(in, errno);
             break;
         }
-        errno = 0;
         if (out.write(chunk) != chunk.size()) {
-            const int e = errno;
             out.cancelWriting();
-            return fileFailure(out, e);
+            return out.failure();
         }
     }
-    errno = 0;
-    if (!commitWhole(out))
-        return fileFailure(out, errno);
+    if (!out.commit())
+        return out.failure();
     return target;
 }
 

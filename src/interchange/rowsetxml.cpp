@@ -6,7 +6,6 @@
 #include "store/database.h"
 #include "store/schema.h"
 
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -176,10 +175,9 @@ Status write(const Database &db, const QString &table, QSqlQuery &query, const Q
         columns << c;
     }
 
-    QSaveFile file(path);
-    errno = 0;
+    SafeFileDevice file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return fileFailure(file, errno);
+        return file.failure();
     QByteArray out;
     out.reserve(1 << 20);
     appendSchema(out, table, columns);
@@ -220,18 +218,16 @@ Status write(const Database &db, const QString &table, QSqlQuery &query, const Q
         out += "/>\n";
         ++count;
         if (out.size() > (1 << 20)) {
-            errno = 0;
             if (file.write(out) != out.size())
-                return fileFailure(file, errno);
+                return file.failure();
             out.clear();
         }
     }
     if (query.lastError().isValid())
         return Database::failureOf(query.lastError());
     out += "</rs:data>\n</xml>\n";
-    errno = 0;
-    if (file.write(out) != out.size() || !commitWhole(file))
-        return fileFailure(file, errno);
+    if (file.write(out) != out.size() || !file.commit())
+        return file.failure();
     if (rows)
         *rows = count;
     return Status::ok();

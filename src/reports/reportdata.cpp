@@ -299,13 +299,6 @@ Result<qint64> renumberLines(const Database &db, const QString &vessel, const QS
 }
 
 namespace {
-// Two workstations renumbering the same voyage at once: the later one's snapshot is out of
-// date and the engine refuses its writes; run again, it sees the other's work.
-bool isConcurrentUpdate(const Failure &f)
-{
-    return f.code == QLatin1String("40001") || f.code == QLatin1String("40P01");
-}
-
 Preparation prepareOnce(const Database &db, const ReportRequest &request);
 } // namespace
 
@@ -315,7 +308,9 @@ Preparation prepareReportData(const Database &db, const ReportRequest &request)
     Preparation result;
     for (int attempt = 1; attempt <= Attempts; ++attempt) {
         result = prepareOnce(db, request);
-        const bool again = std::any_of(result.failures.cbegin(), result.failures.cend(), isConcurrentUpdate);
+        // Two workstations renumbering the same voyage at once: the later one's snapshot is
+        // out of date and the engine refuses its writes; run again, it sees the other's work.
+        const bool again = std::any_of(result.failures.cbegin(), result.failures.cend(), Database::isConflict);
         if (!again || attempt == Attempts)
             break;
     }

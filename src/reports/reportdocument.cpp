@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -948,9 +947,9 @@ Status ReportDocument::print(QPagedPaintDevice &device, int from, int to, const 
 
 Status writePdf(const ReportDocument &document, const QString &path, const PageProgress &progress)
 {
-    QSaveFile file(path);
+    SafeFileDevice file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
+        return file.failure();
     {
         QPdfWriter writer(&file);
         writer.setPageLayout(document.pageLayout());
@@ -962,8 +961,8 @@ Status writePdf(const ReportDocument &document, const QString &path, const PageP
             return s;
         }
     }
-    if (!commitWhole(file))
-        return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
+    if (!file.commit())
+        return file.failure();
     return Status::ok();
 }
 

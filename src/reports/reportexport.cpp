@@ -4,7 +4,6 @@
 #include "core/safefile.h"
 #include "reports/rtfwriter.h"
 
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -226,9 +225,9 @@ QString mailExportFileName(ExportFormat format)
 
 Status writeRtf(const ReportData &data, const ReportTexts &texts, const QPageLayout &page, const QString &path)
 {
-    QSaveFile file(path);
+    SafeFileDevice file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
+        return file.failure();
     const QRectF full = page.fullRectPoints();
     RtfWriter rtf(file, int(full.width() * 20), int(full.height() * 20), page.orientation() == QPageLayout::Landscape);
     int headSize = 28;
@@ -249,8 +248,8 @@ Status writeRtf(const ReportData &data, const ReportTexts &texts, const QPageLay
                        path + QStringLiteral(": ")
                            + (rtf.writeErrno() ? QString::fromLocal8Bit(std::strerror(rtf.writeErrno())) : file.errorString()));
     }
-    if (!commitWhole(file))
-        return Failure(ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
+    if (!file.commit())
+        return file.failure();
     return Status::ok();
 }
 

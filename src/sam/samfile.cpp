@@ -1,5 +1,6 @@
 #include "sam/samfile.h"
 
+#include "core/safefile.h"
 #include "json/jsonsplitreader.h"
 #include "manifest/fileerror.h"
 #include "manifest/igmformat.h"
@@ -17,11 +18,11 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace quarl::igm {
 
@@ -132,22 +133,45 @@ private:
 
 } // namespace
 
-SamWriteResult writeSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
-                            const SamWriteOptions &options)
-{
-    if (Format::trimTrailing(options.iceGateUser).trimmed().isEmpty()
-        || Format::trimTrailing(options.customHouseCode).trimmed().isEmpty())
-        return refused(QLatin1String(Messages::SettingsMissing));
-    if (vessel.trimmed().isEmpty() || voyage.trimmed().isEmpty())
-        return failed(Failure(ErrorNumber::BadFileName, QStringLiteral("Give a vessel code and a voyage number.")));
-    if (!QDir().mkpath(folder))
-        return failed(Failure(ErrorNumber::PathFileAccess, QStringLiteral("Cannot create the folder %1.").arg(folder)));
+namespace {
 
+QString neverReplaced(const QString &name, const QString &folder)
+{
+    return QStringLiteral("%1 is there already in %2: a declaration once written is never replaced. Give another "
+                          "job number, or none to take the company's next one.")
+        .arg(name, QDir::toNativeSeparators(folder));
+}
+
+// The job numbers passed over because a file of their name lies in the folder already.
+QString passedOver(const QList<qint64> &jobs, const QString &firstName, qint64 taken)
+{
+    const QString numbers = jobs.size() == 1 ? QStringLiteral("Job number %1 names").arg(jobs.first())
+                                             : QStringLiteral("Job numbers %1 to %2 name").arg(jobs.first()).arg(jobs.last());
+    return QStringLiteral("%1 a file of this day in the folder already (%2%3): a declaration once written is never "
+                          "replaced, so this one takes job number %4.")
+        .arg(numbers, firstName, jobs.size() > 1 ? QStringLiteral(", ...") : QString())
+        .arg(taken);
+}
+
+// How many numbers of the counter are passed over at most before giving up: a folder that
+// holds that many declarations of one day is not kept by hand.
+constexpr int MostPassedOver = 1000;
+
+// One try at writing the file. taken is set when another program took the file's name
+// while it was written: the job number is given back, and the next try passes over it.
+SamWriteResult writeOnce(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
+                         const SamWriteOptions &options, bool *taken)
+{
     QSqlQuery update(db.handle()); // released after the transaction
     // One moment of the voyage; the job number belongs to this transaction until it ends.
     Transaction tx(db, TxMode::SnapshotWrite);
     if (!tx.started())
         return failed(tx.started().failure());
+    const bool fromCounter = options.jobNumber <= 0 && !options.checkOnly;
+    if (fromCounter) {
+        if (Status s = Filer::holdCounter(db); !s)
+            return failed(s.failure());
+    }
     auto opened = NestedVoyage::open(db, vessel, voyage);
     if (!opened)
         return failed(opened.failure());
@@ -159,12 +183,40 @@ SamWriteResult writeSamFile(const Database &db, const QString &folder, const QSt
     Result<Filer::Details> filer = Filer::read(db);
     if (!filer)
         return failed(filer.failure());
+    const QDate day = options.written.date();
     qint64 job = options.jobNumber;
-    if (job <= 0) {
-        const Result<qint64> taken = Filer::takeJobNumber(db);
-        if (!taken)
-            return failed(taken.failure());
-        job = taken.value();
+    QString name;
+    QStringList notices;
+    if (!fromCounter) {
+        // A check alone takes no number: it names the file after the one the counter gives next.
+        if (job <= 0)
+            job = qBound(qint64(1), filer->nextJobNumber, Filer::LastJobNumber);
+        name = samFileName(options.iceGateUser, job, day);
+        if (!options.checkOnly && SafeFile::exists(QDir(folder).absoluteFilePath(name)))
+            return refused(neverReplaced(name, folder));
+    } else {
+        QList<qint64> passed;
+        QString firstPassed;
+        for (;;) {
+            const Result<qint64> next = Filer::takeJobNumber(db);
+            if (!next)
+                return failed(next.failure());
+            job = next.value();
+            name = samFileName(options.iceGateUser, job, day);
+            if (!SafeFile::exists(QDir(folder).absoluteFilePath(name)))
+                break;
+            if (passed.isEmpty())
+                firstPassed = name;
+            passed << job;
+            if (passed.size() >= MostPassedOver)
+                return refused(QStringLiteral("Job numbers %1 to %2 all name files of this day in %3 already: a "
+                                              "declaration once written is never replaced.")
+                                   .arg(passed.first())
+                                   .arg(passed.last())
+                                   .arg(QDir::toNativeSeparators(folder)));
+        }
+        if (!passed.isEmpty())
+            notices << passedOver(passed, firstPassed, job);
     }
     const Result<QHash<QString, QString>> names = portNames(db);
     if (!names)
@@ -188,27 +240,28 @@ SamWriteResult writeSamFile(const Database &db, const QString &folder, const QSt
     w.testOrProduction = options.testOrProduction;
     w.written = options.written;
     w.progress = options.progress;
-    const QString name = samFileName(options.iceGateUser, job, options.written.date());
     w.fileName = name;
     const QString path = QDir(folder).absoluteFilePath(name);
 
-    QTemporaryFile temp(QDir(folder).absoluteFilePath(QStringLiteral(".") + name + QStringLiteral(".XXXXXX")));
-    errno = 0;
-    if (!temp.open())
-        return failed(fileFailure(temp, errno));
+    // Made under a temporary name beside the real one, which it takes only if nothing has
+    // taken it meanwhile.
+    SafeFileDevice file(path, options.checkOnly ? SafeFile::Existing::Replace : SafeFile::Existing::Refuse);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (file.systemError() != EEXIST || options.checkOnly)
+            return failed(file.failure());
+        *taken = fromCounter;
+        return refused(neverReplaced(name, folder));
+    }
     SamCheckOptions checking;
     checking.masters = &masters.value();
     checking.fileName = name;
     // The file is checked as it is written, byte for byte as it goes to the disk.
     SamCheckStream check(checking);
     {
-        CheckedWrite checked(temp, check);
+        CheckedWrite checked(file, check);
         if (Status s = writeSam(source, cx, checked, w); !s)
-            return failed(checked.writeErrno() != 0 ? fileFailure(temp, checked.writeErrno()) : s.failure());
+            return failed(checked.writeErrno() != 0 ? file.failure() : s.failure());
     }
-    errno = 0;
-    if (!temp.flush())
-        return failed(fileFailure(temp, errno));
 
     SamWriteResult result;
     result.check = check.finish();
@@ -237,20 +290,53 @@ SamWriteResult writeSamFile(const Database &db, const QString &folder, const QSt
         if (!update.exec())
             return failed(db.failed(update.lastError()));
     }
-    if (Status s = tx.commit(); !s)
-        return failed(s.failure());
-    temp.close();
-    // rename(2) puts the whole file in place at once, replacing one of the same name
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
-        const int e = errno;
-        return failed(Failure(qint64(e), QStringLiteral("%1 (%2)").arg(QString::fromLocal8Bit(std::strerror(e)), path)));
+    // The file takes its name before the job number is stored: should the name have been
+    // taken meanwhile, the number is given back; should the commit fail, the file goes.
+    if (!file.commit()) {
+        if (file.systemError() != EEXIST)
+            return failed(file.failure());
+        *taken = fromCounter;
+        return refused(neverReplaced(name, folder));
     }
-    temp.setAutoRemove(false);
+    if (Status s = tx.commit(); !s) {
+        ::unlink(QFile::encodeName(path).constData());
+        return failed(s.failure());
+    }
     if (options.progress)
         options.progress(result.lines, result.lines);
     result.outcome = Outcome::done();
+    result.outcome.notices = notices;
     result.path = path;
     result.jobNumber = job;
+    return result;
+}
+
+} // namespace
+
+SamWriteResult writeSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
+                            const SamWriteOptions &options)
+{
+    if (Format::trimTrailing(options.iceGateUser).trimmed().isEmpty()
+        || Format::trimTrailing(options.customHouseCode).trimmed().isEmpty())
+        return refused(QLatin1String(Messages::SettingsMissing));
+    if (vessel.trimmed().isEmpty() || voyage.trimmed().isEmpty())
+        return failed(Failure(ErrorNumber::BadFileName, QStringLiteral("Give a vessel code and a voyage number.")));
+    if (Status s = FileRights::makeFolder(folder); !s)
+        return failed(s.failure());
+    // Tried again: a name another program took while the file was written (the next try
+    // passes over it), and work that met another workstation's (a clerk saving a line of
+    // the voyage meanwhile, say), after a short pause.
+    constexpr int Tries = 10;
+    SamWriteResult result;
+    for (int attempt = 1;; ++attempt) {
+        bool taken = false;
+        result = writeOnce(db, folder, vessel, voyage, options, &taken);
+        const bool conflict = result.outcome.kind == Outcome::Kind::Failed && Database::isConflict(result.outcome.failure);
+        if ((!taken && !conflict) || attempt == Tries)
+            break;
+        if (conflict)
+            Database::pauseAfterConflict(attempt);
+    }
     return result;
 }
 

@@ -39,7 +39,11 @@ struct SamWriteResult
 // counter in the same transaction, so that two workstations never get the same one and a
 // refusal gives it back. The file is made under a temporary name and checked: with errors
 // it is not kept (unless evenWithErrors) and the check's findings say what to key in;
-// else it is renamed into place and the line numbers it carries are stored.
+// else it takes its name and the line numbers it carries are stored. A declaration in the
+// folder is never replaced: a job number given whose file is there is refused, and the
+// counter passes over the numbers whose files of the day are there (a notice says so).
+// Writers wait for the counter before they read the voyage; work that still meets another
+// workstation's (PostgreSQL's serialization failure) is run again after a short pause.
 SamWriteResult writeSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
                             const SamWriteOptions &options);
 

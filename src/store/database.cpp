@@ -2,12 +2,15 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QStorageInfo>
+#include <QThread>
 
+#include <algorithm>
 #include <optional>
 #include <tuple>
 
@@ -145,6 +148,17 @@ Failure Database::failureOf(const QSqlError &error)
         return Failure(code, QStringLiteral("Another workstation changed the same rows at the same time; nothing was "
                                             "changed. Please try again."));
     return Failure(code, text.trimmed());
+}
+
+bool Database::isConflict(const Failure &failure)
+{
+    return failure.code == QLatin1String("40001") || failure.code == QLatin1String("40P01");
+}
+
+void Database::pauseAfterConflict(int attempt)
+{
+    const int ceiling = 20 << std::clamp(attempt, 1, 5); // 40 ms after the first try, at most 640 ms
+    QThread::msleep(ulong(QRandomGenerator::global()->bounded(ceiling / 4, ceiling)));
 }
 
 Failure Database::failed(const QSqlError &error) const

@@ -105,6 +105,13 @@ public:
     int reconnects() const;
 
     static Failure failureOf(const QSqlError &error);
+    // Whether a failure is the engine's refusal of work that met another workstation's at
+    // the same moment (PostgreSQL's serialization failure or deadlock): tried again, the
+    // work sees the other's.
+    static bool isConflict(const Failure &failure);
+    // A short pause of random length before such work is tried again, longer after each
+    // try, so that workstations that met once do not meet again.
+    static void pauseAfterConflict(int attempt);
     // Two values read from the database: equal as the database holds them (numbers of any
     // width compare as numbers, a null only equals a null).
     static bool sameValue(const QVariant &a, const QVariant &b);

@@ -75,4 +75,12 @@ Result<qint64> takeJobNumber(const Database &db)
     return number;
 }
 
+Status holdCounter(const Database &db)
+{
+    if (db.engine() != Engine::PostgreSQL)
+        return Status::ok();
+    // A lock statement takes no snapshot: the transaction's first read, after it, does.
+    return db.exec(QStringLiteral("lock table %1 in share row exclusive mode").arg(table()));
+}
+
 } // namespace quarl::Filer

@@ -29,5 +29,10 @@ Status write(const Database &db, const Details &details);
 // so two workstations never get the same number, and a rollback gives the number back.
 // Outside one, it runs in its own.
 Result<qint64> takeJobNumber(const Database &db);
+// Waits until no other transaction holds the counter, then holds it until the open one
+// ends. Called first in a transaction of one moment (repeatable read on PostgreSQL), the
+// moment it reads comes after the last job number taken was stored, so that taking the
+// next one never meets another workstation's. SQLite's writer holds the whole file already.
+Status holdCounter(const Database &db);
 
 } // namespace quarl::Filer

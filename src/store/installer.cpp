@@ -58,22 +58,15 @@ private:
     QString m_file;
 };
 
-// The installation folder is its owner's alone, whatever the umask; a folder that is
-// there already keeps the rights it was given.
+// The installation folder and those made above it take the rule of every folder the
+// program makes, whatever the umask; a folder that is there already keeps its rights.
 Status makeFolder(const QString &folder, Undo *undo)
 {
-    if (QFileInfo(folder).isDir())
-        return Status::ok();
-    const QString parent = QFileInfo(folder).absolutePath();
-    if (!QDir().mkpath(parent))
-        return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot create folder %1.").arg(parent));
-    const QByteArray name = QFile::encodeName(folder);
-    if (::mkdir(name.constData(), S_IRWXU) != 0)
-        return SafeFile::systemFailure(errno, folder);
-    undo->add([folder] { QDir().rmdir(folder); });
-    if (::chmod(name.constData(), S_IRWXU) != 0)
-        return SafeFile::systemFailure(errno, folder);
-    return Status::ok();
+    QStringList made; // innermost first
+    const Status s = FileRights::makeFolder(folder, &made);
+    for (auto it = made.crbegin(); it != made.crend(); ++it)
+        undo->add([f = *it] { QDir().rmdir(f); });
+    return s;
 }
 
 Failure incomplete(const QString &what)
@@ -148,8 +141,8 @@ Status buildFile(const QString &path, const std::function<Status(const Database 
     const QFileInfo info(path);
     if (info.exists())
         return Failure(ErrorNumber::InvalidArgument, QStringLiteral("File %1 already exists.").arg(path));
-    if (!QDir().mkpath(info.absolutePath()))
-        return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot create folder %1.").arg(info.absolutePath()));
+    if (Status s = FileRights::makeFolder(info.absolutePath()); !s)
+        return s;
     SafeFile file(info.absoluteFilePath(), SafeFile::Existing::Refuse);
     if (Status s = file.open(); !s)
         return s;

@@ -148,17 +148,29 @@ PatchResult updatePortCodes(const Database &db)
 PatchResult updateCargoTable(const Database &db)
 {
     const Dialect &d = db.dialect();
+    const QString index = d.indexName(QStringLiteral("cargo"));
     // Without the old constraint nothing would stop a duplicate, so dropping it counts only
     // together with the new index.
     Transaction tx(db);
     if (!tx.started())
         return failed(tx.started());
-    if (Status s = dropConstraint(db, QStringLiteral("CARGO"), QStringLiteral("BLNO")); !s)
-        return failed(s);
-    if (Status s = db.exec(QStringLiteral("create unique index %1 on cargo(vslcode,voyno,blno)")
-                               .arg(d.indexName(QStringLiteral("cargo"))));
-        !s)
-        return failed(s);
+    const Result<bool> old = hasConstraint(db, QStringLiteral("CARGO"), QStringLiteral("BLNO"));
+    if (!old)
+        return failed(old.failure());
+    const Result<bool> unique = hasUniqueIndex(db, QStringLiteral("cargo"), index,
+                                               {QStringLiteral("vslcode"), QStringLiteral("voyno"), QStringLiteral("blno")});
+    if (!unique)
+        return failed(unique.failure());
+    if (!old.value() && unique.value())
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+    if (old.value()) {
+        if (Status s = dropConstraint(db, QStringLiteral("CARGO"), QStringLiteral("BLNO")); !s)
+            return failed(s);
+    }
+    if (!unique.value()) {
+        if (Status s = db.exec(QStringLiteral("create unique index %1 on cargo(vslcode,voyno,blno)").arg(index)); !s)
+            return failed(s);
+    }
     if (Status s = tx.commit(); !s)
         return failed(s);
     return applied(QString());

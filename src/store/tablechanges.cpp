@@ -296,6 +296,55 @@ Status dropConstraint(const Database &db, const QString &table, const QString &c
     });
 }
 
+Result<bool> hasConstraint(const Database &db, const QString &table, const QString &constraint)
+{
+    if (db.dialect().isPostgres()) {
+        auto n = db.scalar(QStringLiteral("select count(*) from pg_constraint c join pg_class t on t.oid = c.conrelid "
+                                          "join pg_namespace s on s.oid = t.relnamespace "
+                                          "where s.nspname = current_schema() and t.relname = lower(?) "
+                                          "and lower(c.conname) = lower(?)"),
+                           {table, constraint});
+        if (!n)
+            return n.failure();
+        return n->toLongLong() > 0;
+    }
+    auto def = db.scalar(QStringLiteral("select sql from sqlite_master where type = 'table' and lower(name) = lower(?)"),
+                         {table});
+    if (!def)
+        return def.failure();
+    const std::optional<CreateTableText> text = splitCreateTable(def->toString());
+    if (!text)
+        return false;
+    for (const QString &part : text->parts) {
+        const QStringList words = leadingWords(part, 2);
+        if (words.size() == 2 && words.at(0).compare(QLatin1String("constraint"), Qt::CaseInsensitive) == 0
+            && words.at(1).compare(constraint, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+Result<bool> hasUniqueIndex(const Database &db, const QString &table, const QString &index, const QStringList &columns)
+{
+    // The definition as the engine keeps it, in lower case and without blanks or quotes:
+    // "createuniqueindexcargo_ixoncargo(vslcode,voyno,blno)" (PostgreSQL names the schema
+    // and the method: "... on public.cargo using btree (vslcode, voyno, blno)").
+    const QString sql = db.dialect().isPostgres()
+                            ? QStringLiteral("select indexdef from pg_indexes where schemaname = current_schema() "
+                                             "and tablename = lower(?) and indexname = lower(?)")
+                            : QStringLiteral("select sql from sqlite_master where type = 'index' "
+                                             "and lower(tbl_name) = lower(?) and lower(name) = lower(?)");
+    auto def = db.scalar(sql, {table, index});
+    if (!def)
+        return def.failure();
+    if (!def->isValid() || def->isNull())
+        return false;
+    QString text = def->toString().toLower();
+    text.remove(QRegularExpression(QStringLiteral("[\\s\"`\\[\\]]")));
+    return text.startsWith(QLatin1String("createuniqueindex"))
+           && text.endsWith(QLatin1Char('(') + columns.join(QLatin1Char(',')).toLower() + QLatin1Char(')'));
+}
+
 Result<int> declaredTextSize(const Database &db, const QString &table, const QString &column)
 {
     if (db.dialect().isPostgres()) {

@@ -16,6 +16,10 @@ class Database;
 // constraint under a savepoint, keeping every row, the column order, the other indexes
 // and triggers. A constraint that is not there fails with the engine's error.
 Status dropConstraint(const Database &db, const QString &table, const QString &constraint);
+// Whether the table has a named table constraint (names match without regard to case).
+Result<bool> hasConstraint(const Database &db, const QString &table, const QString &constraint);
+// Whether the table has a unique index of that name over exactly these columns, in order.
+Result<bool> hasUniqueIndex(const Database &db, const QString &table, const QString &index, const QStringList &columns);
 // The declared size of a text column (varchar(n), char(n)); 0 when none is declared.
 Result<int> declaredTextSize(const Database &db, const QString &table, const QString &column);
 // Gives a column the type of column (a wider text, say); SQLite rebuilds the table.

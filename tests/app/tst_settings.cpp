@@ -3,6 +3,7 @@
 #include "common/testmain.h"
 
 #include "core/installation.h"
+#include "core/safefile.h"
 #include "core/settings.h"
 #include "store/datasourceregistry.h"
 
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace quarl;
@@ -68,7 +70,8 @@ private Q_SLOTS:
     }
 
     // A file that holds a password is its owner's alone after every write, whatever it
-    // was before; one without stays as the user's umask and rights made it.
+    // was before; one without keeps its rights as far as the rule of the program's files
+    // allows (the owner's alone, or the group's too with FileSharing=group).
     void filesWithPasswordsAreOwnerOnly()
     {
         test::TempHome home;
@@ -81,7 +84,14 @@ private Q_SLOTS:
         writeAll(ini, readAll(ini)); // as an editor would leave it
         QVERIFY(QFile::setPermissions(ini, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         QVERIFY(Settings::setSavedUserId(QStringLiteral("QUARL")));
-        QCOMPARE(mode(ini), ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther); // nothing secret yet
+        QCOMPARE(mode(ini), ownerOnly); // nothing secret yet, but never more than the owner's
+        {
+            FileRights::setSharing(FileRights::Sharing::Group);
+            const auto back = qScopeGuard([] { FileRights::setSharing(FileRights::Sharing::Owner); });
+            QVERIFY(QFile::setPermissions(ini, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+            QVERIFY(Settings::setSavedUserId(QStringLiteral("QUARL")));
+            QCOMPARE(mode(ini), ownerOnly | QFileDevice::ReadGroup);
+        }
         for (const auto &write : {std::function<bool()>([] { return Settings::setSavedPassword(QStringLiteral("TOVEK")); }),
                                   std::function<bool()>([] { return Settings::setSavedUserId(QStringLiteral("QUARL")); }),
                                   std::function<bool()>([] { return Settings::setMailPassword(QStringLiteral("m")); })}) {

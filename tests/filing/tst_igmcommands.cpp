@@ -5,17 +5,20 @@
 
 #include "core/settings.h"
 #include "manifest/containernumber.h"
+#include "store/installer.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace quarl;
 
@@ -456,6 +459,76 @@ private Q_SLOTS:
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains(QStringLiteral(" BL No. BL-")), qPrintable(r.err));
         QCOMPARE(test::voyageRows(b.db()), 3 + 3);
+    }
+    // Every folder and file the commands make follows one rule, whatever the umask: the
+    // owner's alone, or with [Options] FileSharing=group the group's too. A file written
+    // anew keeps its own rights only as far as the rule allows.
+    void filesFollowOneRule_data()
+    {
+        QTest::addColumn<QString>("sharing");
+        QTest::addColumn<uint>("file");
+        QTest::addColumn<uint>("folder");
+        QTest::newRow("owner") << QString() << 0600u << 0700u;
+        QTest::newRow("group") << QStringLiteral("group") << 0660u << 0770u;
+    }
+    void filesFollowOneRule()
+    {
+        QFETCH(QString, sharing);
+        QFETCH(uint, file);
+        QFETCH(uint, folder);
+        QTemporaryDir home;
+        if (!sharing.isEmpty())
+            QVERIFY(test::writeFile(QDir(home.path()).filePath(QStringLiteral("Quarl.ini")),
+                                    "[Options]\nFileSharing=" + sharing.toLatin1() + "\n"));
+        const QString db = QDir(home.path()).filePath(QStringLiteral("demo.qdb"));
+        QVERIFY(Installer::createDataFile(db).isOk());
+        {
+            auto d = Database::openSqlite(db);
+            QVERIFY(d.isOk());
+            QVERIFY(Installer::addDemoData(d.value()).isOk());
+        }
+        const mode_t savedMask = ::umask(0);
+        const auto restore = qScopeGuard([&] { ::umask(savedMask); });
+        const QDir at(home.path());
+        const QStringList demo{QStringLiteral("--db"), db, QStringLiteral("--vessel"), QStringLiteral("SEAPRL"),
+                               QStringLiteral("--voyage"), QStringLiteral("024E")};
+        const QStringList gateway{QStringLiteral("--icegate-user"), QStringLiteral("DEMOAGENT"),
+                                  QStringLiteral("--custom-house"), QStringLiteral("INNSA1")};
+        QVERIFY(test::writeFile(at.filePath(QStringLiteral("r.rtf")), "left by an older release")); // 0666 now
+        const QList<QStringList> runs = {
+            QStringList{QStringLiteral("write-sam")} + demo + gateway
+                + QStringList{QStringLiteral("--out"), at.filePath(QStringLiteral("sam/new")), QStringLiteral("--even-with-errors")},
+            // into the folder write-sam made
+            QStringList{QStringLiteral("write-igm")} + demo + gateway + QStringList{QStringLiteral("--out"), at.filePath(QStringLiteral("sam/new"))},
+            QStringList{QStringLiteral("export-xml")} + demo + QStringList{QStringLiteral("--out"), at.filePath(QStringLiteral("sam/new"))},
+            QStringList{QStringLiteral("report"), QStringLiteral("checklist")} + demo
+                + QStringList{QStringLiteral("--rtf"), at.filePath(QStringLiteral("r.rtf"))},
+            QStringList{QStringLiteral("report"), QStringLiteral("cargodec")} + demo
+                + QStringList{QStringLiteral("--pdf"), at.filePath(QStringLiteral("r.pdf"))},
+            QStringList{QStringLiteral("init-db"), at.filePath(QStringLiteral("new.qdb"))},
+        };
+        for (const QStringList &args : runs) {
+            const Run r = quarlctl(home.path(), args);
+            QVERIFY2(r.status == 0, qPrintable(args.first() + QLatin1String(": ") + r.err));
+        }
+        auto mode = [](const QString &path) {
+            struct stat st{};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? uint(st.st_mode & 07777) : 01000u;
+        };
+        for (const char *made : {"sam", "sam/new"})
+            QVERIFY2(mode(at.filePath(QLatin1String(made))) == folder,
+                     qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(made)).arg(mode(at.filePath(QLatin1String(made))), 0, 8)));
+        QStringList files{at.filePath(QStringLiteral("r.rtf")), at.filePath(QStringLiteral("r.pdf")),
+                          at.filePath(QStringLiteral("new.qdb"))};
+        const QDir made(at.filePath(QStringLiteral("sam/new")));
+        const QStringList names = made.entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(names.filter(QStringLiteral("_DEC.json")).size(), 1);
+        QCOMPARE(names.filter(QStringLiteral(".igm")).size(), 1);
+        QCOMPARE(names.filter(QStringLiteral(".xml")).size(), 3);
+        for (const QString &name : names)
+            files << made.filePath(name);
+        for (const QString &f : files)
+            QVERIFY2(mode(f) == file, qPrintable(QStringLiteral("%1: %2").arg(f).arg(mode(f), 0, 8)));
     }
 };
 

@@ -347,6 +347,21 @@ private Q_SLOTS:
         QCOMPARE(test::readFile(QDir(media.path()).filePath(name)), test::readFile(path));
         QVERIFY(prompter.scriptUsedUp());
 
+        // the next number's file of the day lies there already: it stays, and the file
+        // takes the number after it, as the message says
+        const QString second = QStringLiteral("F_SACHM23_SAM_%1_2_%2_DEC.json")
+                                   .arg(QLatin1String(test::GatewayUser), QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+        QVERIFY(test::writeFile(home.file(second), "another voyage's declaration"));
+        prompter.clear();
+        prompter.answerNo();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::AltModifier);
+        QVERIFY2(prompter.messages().at(0).startsWith(QStringLiteral("Job number 2 names a file of this day in the "
+                                                                     "folder already (%1)").arg(second)),
+                 qPrintable(prompter.messages().at(0)));
+        QVERIFY(prompter.messages().at(0).contains(QLatin1String("written with job number 3")));
+        QCOMPARE(test::readFile(home.file(second)), QByteArray("another voyage's declaration"));
+        QVERIFY(QFile::exists(home.file(QString(second).replace(QStringLiteral("_2_"), QStringLiteral("_3_")))));
+
         // the gateway's answer beside the file it answers
         QFile::copy(test::samFixture(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json")),
                     home.file(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json")));

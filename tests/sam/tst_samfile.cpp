@@ -1,4 +1,5 @@
 #include "common/filesizelimit.h"
+#include "common/igmtestdata.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 #include "common/samtestdata.h"
@@ -6,18 +7,26 @@
 #include "manifest/manifeststore.h"
 #include "manifest/outcome.h"
 #include "sam/samfile.h"
+#include "sam/samlayout.h"
+#include "store/datasourceregistry.h"
 #include "store/filer.h"
 #include "store/schema.h"
 
 #include <nlohmann/json.hpp>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 using namespace quarl;
 using namespace quarl::igm;
@@ -104,6 +113,69 @@ qint64 rows(const Database &db, const char *table)
 {
     auto n = db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
     return n ? n->toLongLong() : -1;
+}
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// quarlctl as an administrator's script runs it.
+Run quarlctl(const QStringList &args)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl"), args);
+    Run r;
+    if (!p.waitForFinished(120000))
+        return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QString fileOfJob(qint64 job)
+{
+    return samFileName(QStringLiteral("QUARLAGT"), job, QDate::currentDate());
+}
+
+// source: --db FILE or --dsn NAME
+QStringList writeSamArgs(const QStringList &source, const QString &out)
+{
+    return QStringList{QStringLiteral("write-sam")} + source
+           + QStringList{QStringLiteral("--vessel"), Vessel, QStringLiteral("--voyage"), Voyage, QStringLiteral("--out"), out,
+                         QStringLiteral("--icegate-user"), QStringLiteral("QUARLAGT"), QStringLiteral("--custom-house"),
+                         QStringLiteral("INNSA1")};
+}
+
+// A voyage of count lines with nothing but their B/L numbers; why says what failed.
+bool keepBareVoyage(const Database &db, qint64 count, QString *why)
+{
+    FirstError problems;
+    SaveOptions save;
+    save.withVessel = true;
+    const Confirm yes = [](const QString &) { return true; };
+    ManifestSaver saver(db, save, yes, problems);
+    VoyageHeader h;
+    h[VoyageColumn::Code] = Vessel;
+    h[VoyageColumn::Voyage] = Voyage;
+    std::vector<VoyageHeader> headers{h};
+    VesselMaster vessel;
+    vessel.code = Vessel;
+    bool kept = saver.headers(std::move(headers), std::move(vessel));
+    for (qint64 no = 1; kept && no <= count; ++no) {
+        Bill l;
+        l[BillColumn::LineNo] = no;
+        l[BillColumn::SubLineNo] = 0;
+        l[BillColumn::BlNo] = QStringLiteral("BL%1").arg(no);
+        kept = saver.bill(std::move(l));
+    }
+    if (kept && saver.end())
+        return true;
+    *why = problems.problem().failure.numberAndText();
+    return false;
 }
 
 } // namespace
@@ -341,6 +413,164 @@ private Q_SLOTS:
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY(QDir(full.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
         QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(2));
+    }
+    // A declaration in the folder is never written over: a job number given whose file is
+    // there is refused and spends nothing; the counter passes over the numbers whose files
+    // of the day are there (after 9999999 comes 1 again) and says so.
+    void filedDeclarationsStay()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(import(t.db(), test::samFixture(QStringLiteral("golden_small.json"))).outcome.isOk());
+        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QTemporaryDir out;
+        const QByteArray other = "{\"declaration\": \"of another voyage\"}\n";
+        QVERIFY(test::writeFile(out.filePath(fileOfJob(2)), other));
+
+        Run r = quarlctl(writeSamArgs({QStringLiteral("--db"), t.sqlitePath()}, out.path()) << QStringLiteral("--job") << QStringLiteral("2"));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(fileOfJob(2) + QStringLiteral(" is there already")), qPrintable(r.err));
+        QCOMPARE(test::readFile(out.filePath(fileOfJob(2))), other);
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{fileOfJob(2)});
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(1));
+
+        // the counter's last number, then 1 again: 1 and 2 lie there, so 3
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update compinfo set nextjobno = 9999999")));
+        r = quarlctl(writeSamArgs({QStringLiteral("--db"), t.sqlitePath()}, out.path()));
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(r.out.trimmed(), out.filePath(fileOfJob(9999999)));
+        QVERIFY(test::writeFile(out.filePath(fileOfJob(1)), other));
+        r = quarlctl(writeSamArgs({QStringLiteral("--db"), t.sqlitePath()}, out.path()));
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(r.out.trimmed(), out.filePath(fileOfJob(3)));
+        QVERIFY2(r.err.contains(QStringLiteral("Job numbers 1 to 2 name a file of this day in the folder already (%1, ...)")
+                                    .arg(fileOfJob(1)))
+                     && r.err.contains(QLatin1String("takes job number 3")),
+                 qPrintable(r.err));
+        QCOMPARE(test::readFile(out.filePath(fileOfJob(1))), other);
+        QCOMPARE(test::readFile(out.filePath(fileOfJob(2))), other);
+        QVERIFY(parsed(out.filePath(fileOfJob(3)))["master"]["decRef"]["jobNo"] == Json(3));
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(4));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
+    }
+
+    // Another program puts a file of the same name in the folder while the file is written:
+    // that file stays, the number is given back and passed over, and the file takes the next.
+    void nameTakenWhileWriting()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QString why;
+        QVERIFY2(keepBareVoyage(t.db(), 1200, &why), qPrintable(why)); // long enough for the writer to tell its progress
+        QTemporaryDir out;
+        SamWriteOptions o = asTheHandWrittenFile();
+        o.jobNumber = 0;
+        o.written = QDateTime::currentDateTime();
+        o.evenWithErrors = true; // the voyage lacks its filing data
+        const QByteArray other = "written by another program\n";
+        int told = 0;
+        o.progress = [&](qint64, qint64) {
+            if (told++ == 0)
+                test::writeFile(out.filePath(fileOfJob(1)), other);
+        };
+        const SamWriteResult w = writeSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message));
+        QCOMPARE(w.jobNumber, qint64(2));
+        QCOMPARE(w.outcome.notices.size(), 1);
+        QCOMPARE(test::readFile(out.filePath(fileOfJob(1))), other);
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{fileOfJob(1), fileOfJob(2)}));
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(3));
+
+        // a job number given: refused, nothing spent, the other file as it was
+        o.jobNumber = 5;
+        told = 0;
+        o.progress = [&](qint64, qint64) {
+            if (told++ == 0)
+                test::writeFile(out.filePath(fileOfJob(5)), other);
+        };
+        const SamWriteResult given = writeSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        QCOMPARE(given.outcome.kind, Outcome::Kind::Refused);
+        QVERIFY(given.path.isEmpty());
+        QCOMPARE(test::readFile(out.filePath(fileOfJob(5))), other);
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(3));
+    }
+
+    // Eight workstations write the voyage's SAM file at the same moment: every one gets a
+    // job number of its own and a file of its own, on both engines.
+    void eightAtOnce_data() { test::addEngineRows(); }
+    void eightAtOnce()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QVERIFY(import(t.db(), test::samFixture(QStringLiteral("golden_small.json"))).outcome.isOk());
+        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QTemporaryDir home;
+        QStringList source{QStringLiteral("--db"), t.sqlitePath()};
+        if (t.engine() == Engine::PostgreSQL) {
+            DataSourceRegistry registry(QDir(home.path()).filePath(QStringLiteral("DataSources.ini")));
+            QUARL_VERIFY_OK(registry.registerPostgres(QStringLiteral("OFFICE"), t.pgParams()));
+            source = QStringList{QStringLiteral("--dsn"), QStringLiteral("OFFICE")};
+        }
+        QTemporaryDir out;
+        const QStringList args = QStringList{QStringLiteral("--home"), home.path()} + writeSamArgs(source, out.path());
+        constexpr int Desks = 8;
+        std::vector<std::unique_ptr<QProcess>> desks;
+        for (int i = 0; i < Desks; ++i) {
+            desks.push_back(std::make_unique<QProcess>());
+            desks.back()->start(QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl"), args);
+        }
+        QSet<QString> paths;
+        for (auto &p : desks) {
+            QVERIFY(p->waitForFinished(180000));
+            const QString err = QString::fromUtf8(p->readAllStandardError());
+            QVERIFY2(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0, qPrintable(err));
+            paths.insert(QString::fromUtf8(p->readAllStandardOutput()).trimmed());
+        }
+        QStringList expected;
+        for (int job = 1; job <= Desks; ++job)
+            expected << fileOfJob(job);
+        QStringList written = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+        std::sort(written.begin(), written.end(), [](const QString &a, const QString &b) {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        });
+        QCOMPARE(written, expected);
+        QCOMPARE(paths.size(), Desks);
+        for (int job = 1; job <= Desks; ++job) {
+            QVERIFY(paths.contains(out.filePath(fileOfJob(job))));
+            QVERIFY(parsed(out.filePath(fileOfJob(job)))["master"]["decRef"]["jobNo"] == Json(job));
+        }
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(Desks + 1));
+    }
+
+    // A clerk saves a line of the voyage while its file is written: the writer's snapshot is
+    // out of date when it stores the line numbers and PostgreSQL refuses it; tried again, it
+    // writes the file with the clerk's change, and the change stays.
+    void conflictTriedAgain()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("postgres"));
+        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QString why;
+        QVERIFY2(keepBareVoyage(t.db(), 1200, &why), qPrintable(why));
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set lineno = 5000 where blno = 'BL1200'")));
+        Result<Database> clerk = t.reopen();
+        QUARL_VERIFY_OK(clerk);
+        QTemporaryDir out;
+        SamWriteOptions o = asTheHandWrittenFile();
+        o.jobNumber = 0;
+        o.evenWithErrors = true;
+        int told = 0;
+        o.progress = [&](qint64, qint64) {
+            if (told++ == 0)
+                std::ignore = clerk->exec(QStringLiteral("update cargo set pkgs = 7 where blno = 'BL1200'"));
+        };
+        const SamWriteResult w = writeSamFile(t.db(), out.path(), Vessel, Voyage, o);
+        QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message));
+        QVERIFY(told > 1); // written twice
+        QCOMPARE(w.jobNumber, qint64(1));
+        QCOMPARE(t.db().scalar(QStringLiteral("select lineno || '/' || pkgs from cargo where blno = 'BL1200'")).value().toString(),
+                 QStringLiteral("1200/7"));
+        QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(2));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 };
 

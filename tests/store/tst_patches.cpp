@@ -1,11 +1,14 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
+#include "store/datasourceregistry.h"
 #include "store/patches.h"
 #include "store/schema.h"
 #include "store/tablechanges.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlQuery>
@@ -143,6 +146,55 @@ const QStringList List201Codes = QStringLiteral(
     "INDER6, INMBC6, INNDA6, INMTC6, INCPC6, INBSB6, INBLJ6, INGTZB, INHLIB, INJIGB, INPTPB, INPNTB, INNKNB, INLGLB, "
     "INMHDB, INJPGB, INTNGB, INTTSB, INSKPB, INSTIB, INHGLB, INGJXB, INCBDB, INFBRB, INSLT6, INFLT6")
                                       .split(QStringLiteral(", "));
+
+// What a patch may change, as the engine holds it: every table with its columns, indexes,
+// constraints and triggers, the key counters, and a digest of every table's rows.
+QStringList snapshot(const Database &db)
+{
+    QStringList out;
+    const bool pg = db.engine() == Engine::PostgreSQL;
+    const QStringList schema =
+        pg ? QStringList{QStringLiteral("select table_name || '.' || column_name || ' ' || data_type || ' ' || "
+                                        "coalesce(character_maximum_length::text, '') || ' ' || ordinal_position "
+                                        "from information_schema.columns where table_schema = current_schema() order by 1"),
+                         QStringLiteral("select indexdef from pg_indexes where schemaname = current_schema() order by 1"),
+                         QStringLiteral("select t.relname || ' ' || c.conname || ' ' || pg_get_constraintdef(c.oid) "
+                                        "from pg_constraint c join pg_class t on t.oid = c.conrelid "
+                                        "join pg_namespace s on s.oid = t.relnamespace where s.nspname = current_schema() "
+                                        "order by 1"),
+                         QStringLiteral("select t.relname || ' ' || g.tgname from pg_trigger g join pg_class t on "
+                                        "t.oid = g.tgrelid where not g.tgisinternal order by 1"),
+                         QStringLiteral("select sequencename || ' ' || coalesce(last_value, 0) from pg_sequences "
+                                        "where schemaname = current_schema() order by 1")}
+           : QStringList{QStringLiteral("select type || ' ' || name || ' ' || coalesce(sql, '') from sqlite_master "
+                                        "order by type, name")};
+    for (const QString &sql : schema) {
+        auto q = db.query(sql);
+        if (!q)
+            return {q.failure().numberAndText()};
+        while (q->next())
+            out << q->value(0).toString();
+    }
+    const Result<QStringList> tables = db.tableList();
+    if (!tables)
+        return {tables.failure().numberAndText()};
+    QStringList sorted = tables.value();
+    sorted.sort(Qt::CaseInsensitive);
+    for (const QString &table : sorted) {
+        auto q = db.query(QStringLiteral("select * from %1 order by 1").arg(table));
+        if (!q)
+            return {q.failure().numberAndText()};
+        QCryptographicHash digest(QCryptographicHash::Sha1);
+        qint64 rows = 0;
+        while (q->next()) {
+            ++rows;
+            for (int i = 0; i < q->record().count(); ++i)
+                digest.addData((q->value(i).toString() + QLatin1Char('\x1f')).toUtf8());
+        }
+        out << QStringLiteral("%1: %2 rows %3").arg(table.toLower()).arg(rows).arg(QString::fromLatin1(digest.result().toHex()));
+    }
+    return out;
+}
 
 } // namespace
 
@@ -327,11 +379,7 @@ private Q_SLOTS:
         // and every command now says it is done
         for (const PatchInfo &p : Patches::all()) {
             const PatchResult again = Patches::run(p.id, db);
-            if (p.id == PatchId::UpdateCargoTable) {
-                QCOMPARE(again.outcome, Outcome::Failed);
-            } else {
-                QCOMPARE(again.outcome, Outcome::AlreadyApplied);
-            }
+            QCOMPARE(again.outcome, Outcome::AlreadyApplied);
         }
         QCOMPARE(count(db, "select count(*) from d_port_cd"), count(fresh.db(), "select count(*) from d_port_cd"));
         QCOMPARE(indexes(db, "cargo"), cargoIndexes);
@@ -580,20 +628,22 @@ private Q_SLOTS:
         QVERIFY(!insertCargo(db, 3, "V1", "1", "BL1").isOk());
 
         r = Patches::updateCargoTable(db);
-        QCOMPARE(r.outcome, Outcome::Failed);
-        QVERIFY(!r.failure.code.isEmpty());
-        QCOMPARE(r.message, r.failure.numberAndText());
-        QVERIFY2(r.failure.description.contains(QLatin1String("constraint"), Qt::CaseInsensitive), qPrintable(r.message));
-        QVERIFY2(r.failure.description.contains(QLatin1String("blno"), Qt::CaseInsensitive), qPrintable(r.message));
+        QCOMPARE(r.outcome, Outcome::AlreadyApplied);
+        QCOMPARE(r.message, QLatin1String(Patches::AlreadyPatched));
         QCOMPARE(indexes(db, "cargo"), after);
         QCOMPARE(count(db, "select count(*) from cargo"), 2);
 
         // a new database never had the old constraint
         QUARL_COMPANY_DB(fresh, engine);
         const QStringList freshIndexes = indexes(fresh.db(), "cargo");
-        QCOMPARE(Patches::updateCargoTable(fresh.db()).outcome, Outcome::Failed);
+        QCOMPARE(Patches::updateCargoTable(fresh.db()).outcome, Outcome::AlreadyApplied);
         QCOMPARE(indexes(fresh.db(), "cargo"), freshIndexes);
         QCOMPARE(after, freshIndexes);
+
+        // the constraint gone but no index (a half-done upgrade by hand): the index comes
+        VERIFY_OK(fresh.db().exec("drop index " + fresh.db().dialect().indexName("cargo")));
+        QCOMPARE(Patches::updateCargoTable(fresh.db()).outcome, Outcome::Applied);
+        QCOMPARE(indexes(fresh.db(), "cargo"), freshIndexes);
     }
 
     // When the index cannot be made, the old constraint stays: otherwise nothing would
@@ -814,6 +864,49 @@ private Q_SLOTS:
         QCOMPARE(count(db, "select count(*) from cargo"), 2);
     }
 
+    // Every patch run twice through quarlctl, on an older database and on a new one: the
+    // second run (and every run on a new database) exits 0 and changes nothing.
+    void everyPatchTwice_data() { test::addEngineRows(); }
+    void everyPatchTwice()
+    {
+        QFETCH(QString, engine);
+        const QString quarlctl = QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl");
+        QTemporaryDir home;
+        auto patch = [&](const test::TempDatabase &t, const QString &name, QString *said) {
+            QStringList args{QStringLiteral("--home"), home.path(), QStringLiteral("patch"), name};
+            if (t.engine() == Engine::PostgreSQL)
+                args << QStringLiteral("--dsn") << t.pgParams().database;
+            else
+                args << QStringLiteral("--db") << t.sqlitePath();
+            QProcess p;
+            p.start(quarlctl, args);
+            p.waitForFinished(120000);
+            *said = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        LEGACY_DB(older, engine);
+        QUARL_COMPANY_DB(fresh, engine);
+        if (engine == QLatin1String("postgres")) {
+            DataSourceRegistry registry(QDir(home.path()).filePath(QStringLiteral("DataSources.ini")));
+            for (const test::TempDatabase *t : {&older, &fresh})
+                VERIFY_OK(registry.registerPostgres(t->pgParams().database, t->pgParams()));
+        }
+        VERIFY_OK(insertCargo(older.db(), 1, "V1", "1", "BL1"));
+        const QStringList freshBefore = snapshot(fresh.db());
+        QString said;
+        for (const PatchInfo &p : Patches::all()) {
+            QVERIFY2(patch(older, p.name, &said) == 0, qPrintable(p.name + QLatin1String(": ") + said));
+            const QStringList once = snapshot(older.db());
+            QVERIFY2(patch(older, p.name, &said) == 0, qPrintable(p.name + QLatin1String(" again: ") + said));
+            QVERIFY2(snapshot(older.db()) == once, qPrintable(p.name));
+            QVERIFY2(patch(fresh, p.name, &said) == 0, qPrintable(p.name + QLatin1String(" on a new database: ") + said));
+            QVERIFY2(snapshot(fresh.db()) == freshBefore, qPrintable(p.name));
+        }
+        // the older database now is one of this release
+        QCOMPARE(columnTypes(older.db(), "cargo"), columnTypes(fresh.db(), "cargo"));
+        QCOMPARE(indexes(older.db(), "cargo"), indexes(fresh.db(), "cargo"));
+    }
+
     // quarlctl for administrators: the message on stdout, 0 when applied or already applied.
     void commandLine()
     {
@@ -839,7 +932,7 @@ private Q_SLOTS:
             {"2.0.3", 0, "Software Patched Successfully ...\n"},
             {"column-widths", 0, "Column widths are now enforced.\n"},
             {"update-port-codes", 0, "Port Codes Already been Updated...\n"},
-            {"update-cargo-table", 1, ""},
+            {"update-cargo-table", 0, "Software already patched ...\n"},
             {"2.0.0", 0, "Software already patched ...\n"},
             {"2.0.1", 0, "Software already patched ...\n"},
             {"2.0.3", 0, "Software already patched ...\n"},
@@ -848,8 +941,6 @@ private Q_SLOTS:
         for (const auto &[name, status, stdoutText] : steps) {
             QCOMPARE(run({"patch", name, "--db", file}, &out, &err), status);
             QCOMPARE(out, stdoutText);
-            if (status != 0)
-                QCOMPARE(err, QStringLiteral("1  no such constraint: BLNO\n"));
         }
         QCOMPARE(run({"patch", "2.0.2", "--db", file}, &out, &err), 1);
         QVERIFY(err.contains(QLatin1String("update-port-codes")));

@@ -3,6 +3,7 @@
 #include "common/testmain.h"
 
 #include "core/installation.h"
+#include "core/safefile.h"
 #include "core/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/installer.h"
@@ -315,6 +316,21 @@ private Q_SLOTS:
         QVERIFY(Installer::initHome(false).isOk());
         QCOMPARE(mode(shared), 02770);
         QCOMPARE(mode(shared + QStringLiteral("/QuarlSys.qdb")), 0600);
+
+        // An office that shares the installation over a group: the folders made, with
+        // those above them, and every file are the group's too; below a folder with the
+        // set-group-id bit the new folder keeps it, so that its files get the folder's group.
+        FileRights::setSharing(FileRights::Sharing::Group);
+        const auto back = qScopeGuard([] { FileRights::setSharing(FileRights::Sharing::Owner); });
+        const mode_t savedMask = ::umask(0);
+        const auto restore = qScopeGuard([&] { ::umask(savedMask); });
+        const QString office = shared + QStringLiteral("/office/quarl");
+        Installation::setOverride(office);
+        QVERIFY(Installer::initHome(false).isOk());
+        QCOMPARE(mode(shared + QStringLiteral("/office")), 02770);
+        QCOMPARE(mode(office), 02770);
+        for (const QString &file : entries(office))
+            QVERIFY2(mode(office + QLatin1Char('/') + file) == 0660, qPrintable(file));
     }
 
     void containerCheckDigits_data()

@@ -2,6 +2,7 @@
 
 #include "core/installation.h"
 #include "core/prompter.h"
+#include "core/safefile.h"
 #include "core/ui/screenregistry.h"
 #include "interchange/xmlinterchange.h"
 #include "store/session.h"
@@ -14,10 +15,9 @@ namespace quarl {
 namespace {
 igm::XmlExportResult writeFiles(const QString &vessel, const QString &voyage)
 {
-    if (!QDir().mkpath(Installation::folder())) {
+    if (Status s = FileRights::makeFolder(Installation::folder()); !s) {
         igm::XmlExportResult r;
-        r.outcome = igm::Outcome::failed(
-            Failure(ErrorNumber::PathFileAccess, QStringLiteral("Cannot create the program folder %1").arg(Installation::folder())));
+        r.outcome = igm::Outcome::failed(s.failure());
         return r;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);

@@ -68,9 +68,14 @@ QString frmSamRep::writeFile()
                                             QStringLiteral("Check"));
         return {};
     }
-    if (!showOutcome(r.outcome))
+    if (!r.outcome.isOk()) {
+        showOutcome(r.outcome);
         return {};
-    const QString summary =
+    }
+    QString summary = r.outcome.notices.join(QLatin1Char('\n'));
+    if (!summary.isEmpty())
+        summary += QLatin1Char('\n');
+    summary +=
         QStringLiteral("File %1 is written with job number %2: %3, %4; %5.\nThe signature (digSign) is empty: "
                        "sign the file with ICEGATE's signing utility before uploading it.")
             .arg(QDir::toNativeSeparators(r.path))

@@ -2,6 +2,7 @@
 
 #include "core/installation.h"
 #include "core/prompter.h"
+#include "core/safefile.h"
 #include "core/settings.h"
 #include "core/ui/screenregistry.h"
 #include "filing/igmcheck.h"
@@ -54,11 +55,8 @@ frmVslRep::frmVslRep(QWidget *parent)
 
 QString frmVslRep::writeFile()
 {
-    if (!QDir().mkpath(Installation::folder())) {
-        Prompter::current().message(QStringLiteral("%1  Cannot create the program folder %2")
-                                        .arg(ErrorNumber::PathFileAccess)
-                                        .arg(Installation::folder()),
-                                    Prompter::Icon::Critical);
+    if (Status s = FileRights::makeFolder(Installation::folder()); !s) {
+        Prompter::current().message(s.failure().numberAndText(), Prompter::Icon::Critical);
         return {};
     }
     const auto layout = igm::settingsLayout();

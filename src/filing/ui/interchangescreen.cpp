@@ -2,6 +2,7 @@
 
 #include "appearance/ui/appearance.h"
 #include "core/prompter.h"
+#include "core/safefile.h"
 #include "core/ui/capitals.h"
 #include "core/ui/enterkey.h"
 #include "manifest/outcome.h"
@@ -110,7 +111,7 @@ bool InterchangeScreen::runImport(QLineEdit *file, const QString &fileMissing, c
         file->setFocus();
         return false;
     }
-    QDir().mkpath(Installation::folder());
+    std::ignore = FileRights::makeFolder(Installation::folder()); // the import says when it cannot write there
     // Shown only when the import takes more than a moment.
     QPointer<QProgressDialog> progress;
     auto dialog = [&]() {

@@ -4,6 +4,7 @@
 #include "core/installation.h"
 #include "core/preparedreportdata.h"
 #include "core/prompter.h"
+#include "core/safefile.h"
 #include "core/settings.h"
 #include "core/ui/capitals.h"
 #include "core/ui/enterkey.h"
@@ -284,9 +285,8 @@ void ReportScreen::emailReport()
         return;
     const reports::ExportFormat format = reports::mailExportFormat(Settings::emailFormat());
     const QString path = Installation::filePath(reports::mailExportFileName(format));
-    QDir().mkpath(Installation::folder());
-    Status written;
-    {
+    Status written = FileRights::makeFolder(Installation::folder());
+    if (written) {
         WaitCursor wait;
         written = reports::writeReport(*doc, format, path);
     }
