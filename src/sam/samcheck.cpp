@@ -1164,12 +1164,16 @@ SamCheckReport checkText(const SamCheckOptions &options, const std::function<Res
         return refuse("json", top.failure().description);
     SamCheckReport &report = checker.report;
     report.readable = true;
-    for (const QString &key : reader.duplicateKeys()) {
+    for (const JsonSplitReader::DuplicateKey &key : reader.duplicateKeys()) {
         Finding f;
         f.rule = QStringLiteral("json");
-        f.field = fieldLabel(key);
-        f.path = key;
-        f.text = QStringLiteral("The key %1 is given twice in one place; the gateway may read either").arg(key.section(QLatin1Char('/'), -1));
+        f.field = fieldLabel(key.pointer);
+        f.path = key.pointer;
+        f.fileLine = key.line;
+        f.text = QStringLiteral("The key %1 is given twice in one place (line %2, column %3 of the file); the gateway may read either")
+                     .arg(key.pointer.section(QLatin1Char('/'), -1))
+                     .arg(key.line)
+                     .arg(key.column);
         report.findings.append(f);
     }
     if (reader.byteOrderMark()) {

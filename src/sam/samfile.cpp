@@ -1,6 +1,6 @@
 #include "sam/samfile.h"
 
-#include "json/jsonsplitreader.h"
+#include "json/jsonvalues.h"
 #include "manifest/fileerror.h"
 #include "manifest/igmformat.h"
 #include "manifest/igmmessages.h"
@@ -275,28 +275,12 @@ Result<std::pair<QString, QString>> samVoyageOf(const QString &path)
     const QByteArray data = mapped ? QByteArray() : file.readAll();
     const char *begin = mapped ? reinterpret_cast<const char *>(mapped) : data.constData();
     const char *end = begin + (mapped ? file.size() : data.size());
-    // The vessel and voyage stand before the lines: the reading stops at the first line that
-    // has them before it.
-    JsonSplitReader *self = nullptr;
-    auto enough = [&](size_t, Json &&) {
-        const Json &top = self->partial();
-        const auto master = top.find("master");
-        return !(master != top.end() && master->is_object() && master->contains("vesselDtls") && master->contains("voyageDtls"));
-    };
-    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, enough}, {{"master", "voyageTransportEquipment"}, enough}});
-    self = &reader;
-    Result<Json> top = reader.read(begin, end, QFileInfo(path).fileName());
+    Result<Json> top = readSamHeader(begin, end, QFileInfo(path).fileName());
     if (!top)
         return top.failure();
-    const Json &master = top->value("master", Json::object());
-    auto text = [](const Json &o, const char *k) {
-        const auto it = o.is_object() ? o.find(k) : o.end();
-        if (it == o.end())
-            return QString();
-        return it->is_string() ? QString::fromStdString(it->get<std::string>()).trimmed() : QString::fromStdString(it->dump());
-    };
-    return std::pair{text(master.value("vesselDtls", Json::object()), "trnsprtMeansId"),
-                     text(master.value("voyageDtls", Json::object()), "voyageNo")};
+    const Json &master = JsonValues::child(top.value(), "master");
+    return std::pair{JsonValues::trimmedText(JsonValues::child(master, "vesselDtls"), "trnsprtMeansId"),
+                     JsonValues::trimmedText(JsonValues::child(master, "voyageDtls"), "voyageNo")};
 }
 
 SamImportResult importSamFile(const Database &db, const QString &path, const SamImportOptions &options,

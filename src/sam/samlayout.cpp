@@ -27,6 +27,8 @@ using namespace JsonValues;
 
 thread_local const SamContext *currentContext = nullptr;
 
+constexpr char SamFileName[] = "The SAM file";
+
 using Layout_ = JsonStreamWriter::Layout;
 
 // The value the filing table gives a key when its column is empty, or fixes for it.
@@ -562,6 +564,8 @@ public:
 
 private:
     bool headers(const Json &top);
+    // The header when the first line comes: what stands before it, or read ahead.
+    bool headersFirst(const char *begin, const char *end);
     bool line(size_t index, const Json &l);
     bool fill(Bill &out, const Json &l, const QString &path, bool house, qint64 lineNo);
     // the containers and goods items read since the last time
@@ -587,7 +591,6 @@ private:
     qint64 m_line = 0; // of the text, for messages
     std::vector<Container> m_containers;
     std::vector<std::tuple<qint64, qint64, Item>> m_items;
-    std::vector<std::pair<size_t, Json>> m_waiting; // lines before the voyage's details
     QVariant m_total;     // the voyage's count of master lines
     qint64 m_masters = 0; // master lines read
 };
@@ -990,21 +993,18 @@ bool Reader::line(size_t index, const Json &l)
 
 bool Reader::read(const char *begin, const char *end, bool fileMapped)
 {
+    // The voyage's list of containers repeats what the lines hold: it is read and let go.
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t index, Json &&l) {
-                                 if (!m_headersSent) {
-                                     const Json &top = m_reader->partial();
-                                     if (child(child(top, "master"), "voyageDtls").is_null()) {
-                                         m_waiting.emplace_back(index, std::move(l));
-                                         return true;
-                                     }
-                                     if (!headers(top))
-                                         return false;
+                                 if (!m_headersSent && !headersFirst(begin, end)) {
+                                     return false;
                                  }
                                  return line(index, l);
-                             }}});
+                             }},
+                            {{"master", "voyageTransportEquipment"}, [](size_t, Json &&) { return true; }}});
     m_reader = &reader;
     reader.setFileMapped(fileMapped);
-    Result<Json> top = reader.read(begin, end, QStringLiteral("The SAM file"));
+    reader.setRefuseDuplicateKeys(true);
+    Result<Json> top = reader.read(begin, end, QLatin1String(SamFileName));
     m_reader = nullptr;
     if (reader.stopped())
         return false;
@@ -1015,10 +1015,6 @@ bool Reader::read(const char *begin, const char *end, bool fileMapped)
     }
     if (!m_headersSent && !headers(top.value()))
         return false;
-    for (auto &[index, l] : m_waiting) {
-        if (!line(index, l))
-            return false;
-    }
     if (!m_total.isNull() && m_total.toLongLong() != m_masters) {
         m_bill.clear();
         if (!refuse(Section::Vessel, QStringLiteral("TotItems"), QStringLiteral("/master/voyageDtls/totalNmbrOfLines"),
@@ -1029,6 +1025,22 @@ bool Reader::read(const char *begin, const char *end, bool fileMapped)
             return false;
     }
     return deliverParts() && m_sink.end();
+}
+
+bool Reader::headersFirst(const char *begin, const char *end)
+{
+    const Json &top = m_reader->partial();
+    if (hasSamHeader(top))
+        return headers(top);
+    // The header stands after the lines, in part or whole: it is read first, the lines
+    // passed over, so that no line waits for it.
+    const Result<Json> whole = readSamWithoutLines(begin, end, QLatin1String(SamFileName));
+    if (!whole) {
+        Problem p;
+        p.failure = whole.failure();
+        return m_cx.raise(p) && false;
+    }
+    return headers(whole.value());
 }
 
 bool Reader::deliverParts()
@@ -1127,6 +1139,38 @@ Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &opt
                        QStringLiteral("A SAM file is written by Generate SAM (SCMTR) or quarlctl write-sam, which "
                                       "give it its job number."));
     return Writer(voyage, *cx, options, out).write();
+}
+
+bool hasSamHeader(const Json &top)
+{
+    const Json *master = JsonValues::object(top, "master");
+    return master && JsonValues::member(*master, "decRef") && JsonValues::member(*master, "authPrsn")
+           && JsonValues::member(*master, "vesselDtls") && JsonValues::member(*master, "voyageDtls");
+}
+
+Result<Json> readSamWithoutLines(const char *begin, const char *end, const QString &name)
+{
+    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, {}}, {{"master", "voyageTransportEquipment"}, {}}});
+    reader.setRefuseDuplicateKeys(true);
+    return reader.read(begin, end, name);
+}
+
+Result<Json> readSamHeader(const char *begin, const char *end, const QString &name)
+{
+    // Up to the first line: what a file of the usual order needs read.
+    bool complete = false;
+    JsonSplitReader *self = nullptr;
+    auto enough = [&](size_t, Json &&) {
+        complete = hasSamHeader(self->partial());
+        return false;
+    };
+    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, enough}, {{"master", "voyageTransportEquipment"}, {}}});
+    self = &reader;
+    reader.setRefuseDuplicateKeys(true);
+    Result<Json> top = reader.read(begin, end, name);
+    if (!top || !reader.stopped() || complete)
+        return top;
+    return readSamWithoutLines(begin, end, name);
 }
 
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date)
