@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unordered_set>
+#include <unordered_map>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -201,13 +201,14 @@ public:
             return true;
         }
         // One search per key: the object keeps its keys in order, in a plain list; a long
-        // object keeps a set of them beside.
+        // object keeps their places beside.
         Json::object_t &top = open.value->get_ref<Json::object_t &>();
         constexpr size_t Searched = 32;
         Json *twice = nullptr;
         if (open.keys) {
-            if (!open.keys->insert(k).second)
-                twice = &top.find(k)->second;
+            const auto [at, added] = open.keys->emplace(k, top.size());
+            if (!added)
+                twice = &(top.begin() + std::ptrdiff_t(at->second))->second;
         } else {
             for (auto &member : top) {
                 if (member.first == k) {
@@ -216,10 +217,10 @@ public:
                 }
             }
             if (!twice && top.size() + 1 >= Searched) {
-                open.keys = std::make_unique<std::unordered_set<std::string>>();
-                for (const auto &member : top)
-                    open.keys->insert(member.first);
-                open.keys->insert(k);
+                open.keys = std::make_unique<std::unordered_map<std::string, size_t>>();
+                for (auto member = top.begin(); member != top.end(); ++member)
+                    open.keys->emplace(member->first, size_t(member - top.begin()));
+                open.keys->emplace(k, top.size());
             }
         }
         if (twice) {
@@ -262,7 +263,7 @@ private:
         JsonSplitReader::Split *split = nullptr; // this array's elements are handed out or passed over
         size_t count = 0;                        // elements seen, handed out or kept
         bool array = false;
-        std::unique_ptr<std::unordered_set<std::string>> keys; // of a long object, to find a key given twice
+        std::unique_ptr<std::unordered_map<std::string, size_t>> keys; // of a long object: the place of each key
     };
 
     std::string pointer() const

@@ -6,6 +6,7 @@
 #include "manifest/igmmessages.h"
 #include "manifest/manifeststore.h"
 #include "sam/samcheck.h"
+#include "sam/samheader.h"
 #include "sam/samlayout.h"
 #include "store/database.h"
 #include "store/filer.h"
@@ -283,8 +284,9 @@ Result<std::pair<QString, QString>> samVoyageOf(const QString &path)
                      JsonValues::trimmedText(JsonValues::child(master, "voyageDtls"), "voyageNo")};
 }
 
-SamImportResult importSamFile(const Database &db, const QString &path, const SamImportOptions &options,
-                              const Confirm &confirm)
+namespace {
+
+SamImportResult importSam(const Database &db, const QString &path, const SamImportOptions &options, const Confirm &confirm)
 {
     SamImportResult result;
     const Result<std::pair<QString, QString>> named = samVoyageOf(path);
@@ -324,6 +326,7 @@ SamImportResult importSamFile(const Database &db, const QString &path, const Sam
     FirstError problems;
     SaveOptions save;
     save.withVessel = there->toLongLong() == 0; // a voyage already kept keeps its header
+    save.partsFollowTheirLine = true;
     save.cancelled = options.cancelled;
     ManifestSaver saver(db, save, confirm, problems);
     ReadContext cx(problems, false);
@@ -352,6 +355,23 @@ SamImportResult importSamFile(const Database &db, const QString &path, const Sam
     result.outcome = Outcome::done(QLatin1String(Messages::Imported));
     result.outcome.notices = saver.notices();
     return result;
+}
+
+} // namespace
+
+SamImportResult importSamFile(const Database &db, const QString &path, const SamImportOptions &options,
+                              const Confirm &confirm)
+{
+    // Whatever the libraries throw ends this import, not the program; what was stored of it
+    // goes with the transaction that is not committed.
+    try {
+        return importSam(db, path, options, confirm);
+    } catch (const std::exception &e) {
+        SamImportResult failed;
+        failed.outcome = Outcome::failed(
+            Failure(ErrorNumber::BadFileFormat, QStringLiteral("The SAM file %1 could not be read: %2").arg(path, QString::fromUtf8(e.what()))));
+        return failed;
+    }
 }
 
 } // namespace quarl::igm

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "json/jsonschema.h"
 #include "manifest/layout.h"
 
 #include <QDate>
@@ -66,15 +65,6 @@ public:
 
 // Writes the voyage with the context set (SamContextScope), as it is read.
 Status writeSam(const SamSource &voyage, QIODevice &out, const WriteOptions &options);
-
-// Whether a SAM document read so far holds the voyage's header: the declaration reference,
-// the authorised person, the vessel and the voyage.
-bool hasSamHeader(const Json &top);
-// The SAM file without its lines and its list of containers: read up to the first line when
-// the header stands before it (the usual order), else the whole text, lines passed over.
-Result<Json> readSamHeader(const char *begin, const char *end, const QString &name);
-// The whole text with the lines and the list of containers passed over.
-Result<Json> readSamWithoutLines(const char *begin, const char *end, const QString &name);
 
 // F_SACHM23_SAM_<gateway user id>_<job no>_<YYYYMMDD>_DEC.json
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date);
