@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <unordered_map>
 
@@ -38,7 +39,8 @@ static qint64 lineEnds(const char *from, const char *to, const char **last)
 struct JsonCursor
 {
     const char *at = nullptr;
-    const char *end = nullptr;
+    const char *end = nullptr; // where the parser stops: the piece's end, or sooner (stretch)
+    const char *pieceEnd = nullptr;
     const JsonSplitReader::NextPiece *next = nullptr; // none: the text is one piece
     bool release = false;
     const char *counted = nullptr;
@@ -48,13 +50,37 @@ struct JsonCursor
     qint64 lines = 0;            // line ends before counted
     qint64 lineStart = 0;        // offset in the whole text of the line counted is on
     QByteArray head;             // the text's first bytes, for a byte-order mark, which the parser skips
+    // The parser keeps every character since the last text or number it read: a stretch
+    // without one may be this long at most (stretchStart is where the last one ended).
+    qint64 mostStretch = std::numeric_limits<qint64>::max();
+    qint64 stretchStart = 0;
+    bool overrun = false; // the reading stopped at a stretch longer than that
 
     void enter(const char *from, const char *to)
     {
         at = counted = piece = from;
-        end = to;
+        pieceEnd = to;
+        stretch();
         if (head.size() < 3)
             head.append(from, std::min<qsizetype>(to - from, 3 - head.size()));
+    }
+
+    // The parser's end in this piece: where the stretch that began at stretchStart ends.
+    void stretch()
+    {
+        end = pieceEnd;
+        if (!piece || stretchStart > std::numeric_limits<qint64>::max() - mostStretch)
+            return;
+        const qint64 limit = stretchStart + mostStretch - pieceOffset; // in this piece
+        if (limit < pieceEnd - piece)
+            end = piece + std::max<qint64>(limit, at - piece);
+    }
+    // A text or number was read: a new stretch begins.
+    void mark()
+    {
+        stretchStart = offsetOf(at);
+        if (end != pieceEnd || pieceEnd - at > mostStretch)
+            stretch();
     }
 
     void count(const char *to)
@@ -69,17 +95,21 @@ struct JsonCursor
     // Moves to the next piece when this one is read; false at the end of the text.
     bool more()
     {
+        if (end != pieceEnd) {
+            overrun = true;
+            return false;
+        }
         if (!next)
             return false;
         if (piece) {
-            count(end);
-            pieceOffset += end - piece;
+            count(pieceEnd);
+            pieceOffset += pieceEnd - piece;
         }
         const char *begin = nullptr;
         const char *stop = nullptr;
         do {
             if (!(*next)(&begin, &stop)) {
-                at = end = counted = piece = nullptr;
+                at = end = pieceEnd = counted = piece = nullptr;
                 return false;
             }
         } while (begin == stop);
@@ -178,11 +208,12 @@ public:
 
     bool null() override { return value(Json(nullptr)); }
     bool boolean(bool v) override { return value(Json(v)); }
-    bool number_integer(number_integer_t v) override { return value(Json(v)); }
-    bool number_unsigned(number_unsigned_t v) override { return value(Json(v)); }
-    bool number_float(number_float_t v, const string_t &) override { return value(Json(v)); }
+    bool number_integer(number_integer_t v) override { return m_lines.mark(), value(Json(v)); }
+    bool number_unsigned(number_unsigned_t v) override { return m_lines.mark(), value(Json(v)); }
+    bool number_float(number_float_t v, const string_t &) override { return m_lines.mark(), value(Json(v)); }
     bool string(string_t &v) override
     {
+        m_lines.mark();
         const qint64 cost = textCost(v);
         return value(Json(std::move(v)), cost);
     }
@@ -195,6 +226,7 @@ public:
 
     bool key(string_t &k) override
     {
+        m_lines.mark();
         Open &open = m_open.back();
         if (!open.value) {
             m_key = std::move(k);
@@ -368,8 +400,10 @@ private:
             return nullptr;
         if (top.array) {
             if (top.split) {
-                if (!top.split->take)
+                if (!top.split->take) {
+                    m_lines.lineNow(); // the text passed over is given back as the text read is
                     return nullptr;
+                }
                 *piece = true;
                 m_elementLine = m_lines.lineNow() + 1;
                 m_piece = std::move(v);
@@ -476,11 +510,185 @@ private:
 
 } // namespace
 
+namespace {
+
+// The scan of jsonWithout: objects on the paths are copied key by key, other values whole,
+// the values at the paths left out.
+class Outline
+{
+public:
+    Outline(const char *begin, const char *end, const std::vector<std::vector<std::string>> &paths, qint64 mostBytes,
+            bool fileMapped)
+        : m_at(begin), m_end(end), m_paths(paths), m_most(mostBytes), m_released(begin), m_fileMapped(fileMapped)
+    {
+    }
+
+    bool run()
+    {
+        space();
+        if (m_at == m_end || *m_at != '{' || !object({}))
+            return false;
+        space();
+        return m_at == m_end;
+    }
+    QByteArray text;
+
+private:
+    void space()
+    {
+        while (m_at < m_end && (*m_at == ' ' || *m_at == '\n' || *m_at == '\r' || *m_at == '\t'))
+            ++m_at;
+    }
+
+    // Past a string, m_at on its opening quote.
+    bool string()
+    {
+        for (++m_at; m_at < m_end; ++m_at) {
+            if (*m_at == '\\')
+                ++m_at;
+            else if (*m_at == '"')
+                return ++m_at, true;
+        }
+        return false;
+    }
+
+    // Past a value of any kind: strings and brackets matched, nothing else looked at.
+    bool value()
+    {
+        if (m_at == m_end)
+            return false;
+        if (*m_at == '"')
+            return string();
+        if (*m_at != '[' && *m_at != '{') {
+            while (m_at < m_end && *m_at != ',' && *m_at != '}' && *m_at != ']' && *m_at != ' ' && *m_at != '\n'
+                   && *m_at != '\r' && *m_at != '\t')
+                ++m_at;
+            return true;
+        }
+        qint64 depth = 0;
+        for (; m_at < m_end; ++m_at) {
+            const char c = *m_at;
+            if (c == '"') {
+                if (!string())
+                    return false;
+                --m_at;
+            } else if (c == '[' || c == '{') {
+                ++depth;
+            } else if (c == ']' || c == '}') {
+                if (--depth == 0)
+                    return ++m_at, true;
+                giveBack();
+            }
+        }
+        return false;
+    }
+
+    bool copy(const char *from)
+    {
+        text.append(from, m_at - from);
+        return text.size() <= m_most;
+    }
+
+    // An object on the paths, m_at on its opening brace; at: its keys from the top.
+    bool object(const std::vector<std::string> &at)
+    {
+        text += '{';
+        ++m_at;
+        std::vector<std::string> seen;
+        for (bool first = true;; first = false) {
+            space();
+            if (m_at == m_end)
+                return false;
+            if (*m_at == '}') {
+                ++m_at;
+                text += '}';
+                return true;
+            }
+            if (!first) {
+                if (*m_at != ',')
+                    return false;
+                ++m_at;
+                text += ',';
+                space();
+            }
+            const char *keyBegin = m_at;
+            if (m_at == m_end || *m_at != '"' || !string())
+                return false;
+            const std::string key(keyBegin + 1, m_at - 1);
+            if (std::find(seen.begin(), seen.end(), key) != seen.end())
+                return false;
+            seen.push_back(key);
+            if (!copy(keyBegin))
+                return false;
+            space();
+            if (m_at == m_end || *m_at != ':')
+                return false;
+            ++m_at;
+            text += ':';
+            space();
+            std::vector<std::string> here = at;
+            here.push_back(key);
+            bool leftOut = false;
+            bool inside = false;
+            for (const std::vector<std::string> &path : m_paths) {
+                const bool prefix = path.size() >= here.size() && std::equal(here.begin(), here.end(), path.begin());
+                leftOut = leftOut || (prefix && path.size() == here.size());
+                inside = inside || (prefix && path.size() > here.size());
+            }
+            if (leftOut) {
+                if (!value())
+                    return false;
+                text += "[]";
+            } else if (inside && m_at < m_end && *m_at == '{') {
+                if (!object(here))
+                    return false;
+            } else {
+                const char *from = m_at;
+                if (!value() || !copy(from))
+                    return false;
+            }
+        }
+    }
+
+    void giveBack()
+    {
+        static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        constexpr quintptr Stretch = 8 << 20;
+        if (!m_fileMapped || quintptr(m_at - m_released) < Stretch + page)
+            return;
+        const quintptr from = quintptr(m_released) & ~(page - 1);
+        const quintptr to = quintptr(m_at) & ~(page - 1);
+        if (to <= from || to - from < Stretch)
+            return;
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_DONTNEED);
+        m_released = reinterpret_cast<const char *>(to);
+    }
+
+    const char *m_at;
+    const char *m_end;
+    const std::vector<std::vector<std::string>> &m_paths;
+    qint64 m_most;
+    const char *m_released;
+    bool m_fileMapped;
+};
+
+} // namespace
+
+std::optional<QByteArray> jsonWithout(const char *begin, const char *end, const std::vector<std::vector<std::string>> &paths,
+                                      qint64 mostBytes, bool fileMapped)
+{
+    Outline outline(begin, end, paths, mostBytes, fileMapped);
+    if (!outline.run())
+        return std::nullopt;
+    return std::move(outline.text);
+}
+
 JsonSplitReader::JsonSplitReader(std::vector<Split> splits) : m_splits(std::move(splits)) {}
 
 Result<Json> JsonSplitReader::read(const char *begin, const char *end, const QString &name)
 {
     JsonCursor cursor;
+    cursor.mostStretch = m_limits.stretchBytes;
     cursor.enter(begin, end);
     cursor.released = begin;
     cursor.release = m_fileMapped;
@@ -490,6 +698,7 @@ Result<Json> JsonSplitReader::read(const char *begin, const char *end, const QSt
 Result<Json> JsonSplitReader::read(const NextPiece &next, const QString &name)
 {
     JsonCursor cursor;
+    cursor.mostStretch = m_limits.stretchBytes;
     cursor.next = &next;
     cursor.more();
     return parse(cursor, name, nullptr, nullptr);
@@ -529,6 +738,15 @@ Result<Json> JsonSplitReader::parse(JsonCursor &cursor, const QString &name, con
                                                        .arg(cleaned(thrown)));
     if (!handler.refusal.isEmpty())
         return Failure(ErrorNumber::BadFileFormat, name + QLatin1Char(' ') + handler.refusal);
+    if (cursor.overrun) {
+        const auto [line, column] = cursor.placeOf(cursor.offsetOf(cursor.at));
+        return Failure(ErrorNumber::BadFileFormat,
+                       QStringLiteral("%1 has more than %2 MB in one stretch that no text or number ends, which is more than "
+                                      "this program reads: line %3, column %4")
+                           .arg(name, megabytes(m_limits.stretchBytes))
+                           .arg(line)
+                           .arg(column));
+    }
     if (handler.stopped) {
         m_stopped = true;
         return std::move(handler.root);

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace quarl::igm {
@@ -38,6 +39,10 @@ public:
         int depth = 64;                      // arrays and objects in one another
         qint64 elementBytes = 48ll << 20;    // the memory one element handed out may take
         qint64 restBytes = 16ll << 20;       // the memory the rest of the document may take
+        // The text between the end of one text or number and the end of the next (which
+        // the parser holds whole): a text longer, or as much of brackets, literals and
+        // blanks without a text or number, is more than any real file has.
+        qint64 stretchBytes = 8ll << 20;
     };
     // A key given twice in one object: its place in the document and in the text.
     struct DuplicateKey
@@ -91,5 +96,14 @@ private:
     QList<DuplicateKey> m_duplicateKeys;
     qint64 m_duplicateCount = 0;
 };
+
+// The text of a document with the values at the given paths (keys from the top) left out,
+// each replaced by an empty array, found by a scan that only matches quotes and brackets,
+// many times faster than reading: for a reader that needs what stands around a long list,
+// wherever it stands. Nothing when the text is not plainly an object, when one of the
+// objects on the paths has a key twice, or when what is left is longer than mostBytes: the
+// caller then reads the whole text, which says what is wrong and where.
+std::optional<QByteArray> jsonWithout(const char *begin, const char *end, const std::vector<std::vector<std::string>> &paths,
+                                      qint64 mostBytes, bool fileMapped);
 
 } // namespace quarl::igm

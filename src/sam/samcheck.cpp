@@ -1378,7 +1378,7 @@ SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptio
             reader.setFileMapped(fileMapped);
             return reader.read(begin, end, shownName(options));
         },
-        [&] { return readSamWithoutLines(begin, end, shownName(options), false); });
+        [&] { return readSamWithoutLines(begin, end, shownName(options), fileMapped, false); });
 }
 
 } // namespace

@@ -276,7 +276,7 @@ Result<std::pair<QString, QString>> samVoyageOf(const QString &path)
     const QByteArray data = mapped ? QByteArray() : file.readAll();
     const char *begin = mapped ? reinterpret_cast<const char *>(mapped) : data.constData();
     const char *end = begin + (mapped ? file.size() : data.size());
-    Result<Json> top = readSamHeader(begin, end, QFileInfo(path).fileName());
+    Result<Json> top = readSamHeader(begin, end, QFileInfo(path).fileName(), mapped != nullptr);
     if (!top)
         return top.failure();
     const Json &master = JsonValues::child(top.value(), "master");

@@ -16,14 +16,27 @@ bool hasSamHeader(const Json &top)
            && member(*master, "vesselDtls") && member(*master, "voyageDtls");
 }
 
-Result<Json> readSamWithoutLines(const char *begin, const char *end, const QString &name, bool refuseDuplicateKeys)
+Result<Json> readSamWithoutLines(const char *begin, const char *end, const QString &name, bool fileMapped,
+                                 bool refuseDuplicateKeys)
 {
+    // The lists found by matching brackets alone, and what is left read; a text that does
+    // not read so is read whole, which says where it goes wrong.
+    const JsonSplitReader::Limits limits;
+    if (const std::optional<QByteArray> rest = jsonWithout(begin, end, {{"master", "mastrCnsgmtDec"}, {"master", "voyageTransportEquipment"}},
+                                                           limits.restBytes, fileMapped)) {
+        JsonSplitReader reader({});
+        reader.setRefuseDuplicateKeys(true);
+        Result<Json> top = reader.read(rest->constData(), rest->constData() + rest->size(), name);
+        if (top)
+            return top;
+    }
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, {}}, {{"master", "voyageTransportEquipment"}, {}}});
+    reader.setFileMapped(fileMapped);
     reader.setRefuseDuplicateKeys(refuseDuplicateKeys);
     return reader.read(begin, end, name);
 }
 
-Result<Json> readSamHeader(const char *begin, const char *end, const QString &name)
+Result<Json> readSamHeader(const char *begin, const char *end, const QString &name, bool fileMapped)
 {
     // Up to the first line: what a file of the usual order needs read.
     bool complete = false;
@@ -34,11 +47,12 @@ Result<Json> readSamHeader(const char *begin, const char *end, const QString &na
     };
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, enough}, {{"master", "voyageTransportEquipment"}, {}}});
     self = &reader;
+    reader.setFileMapped(fileMapped);
     reader.setRefuseDuplicateKeys(true);
     Result<Json> top = reader.read(begin, end, name);
     if (!top || !reader.stopped() || complete)
         return top;
-    return readSamWithoutLines(begin, end, name);
+    return readSamWithoutLines(begin, end, name, fileMapped);
 }
 
 } // namespace quarl::igm

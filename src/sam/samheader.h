@@ -13,9 +13,11 @@ namespace quarl::igm {
 bool hasSamHeader(const Json &top);
 // The SAM file without its lines and its list of containers: read up to the first line when
 // the header stands before it (the usual order), else the whole text, lines passed over.
-// A key given twice ends the reading.
-Result<Json> readSamHeader(const char *begin, const char *end, const QString &name);
+// A key given twice ends the reading. fileMapped: the text is a file mapped into memory,
+// whose pages are given back as they are read (JsonSplitReader::setFileMapped).
+Result<Json> readSamHeader(const char *begin, const char *end, const QString &name, bool fileMapped);
 // The whole text with the lines and the list of containers passed over.
-Result<Json> readSamWithoutLines(const char *begin, const char *end, const QString &name, bool refuseDuplicateKeys = true);
+Result<Json> readSamWithoutLines(const char *begin, const char *end, const QString &name, bool fileMapped,
+                                 bool refuseDuplicateKeys = true);
 
 } // namespace quarl::igm

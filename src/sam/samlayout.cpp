@@ -570,7 +570,7 @@ public:
 private:
     bool headers(const Json &top);
     // The header when the first line comes: what stands before it, or read ahead.
-    bool headersFirst(const char *begin, const char *end);
+    bool headersFirst(const char *begin, const char *end, bool fileMapped);
     bool line(size_t index, const Json &l);
     bool fill(Bill &out, const Json &l, const QString &path, bool house, qint64 lineNo);
     // the containers and goods items read since the last time
@@ -1156,7 +1156,7 @@ bool Reader::read(const char *begin, const char *end, bool fileMapped)
     }
     // The voyage's list of containers repeats what the lines hold: it is read and let go.
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t index, Json &&l) {
-                                 if (!m_headersSent && !headersFirst(begin, end)) {
+                                 if (!m_headersSent && !headersFirst(begin, end, fileMapped)) {
                                      return false;
                                  }
                                  return line(index, l);
@@ -1194,14 +1194,14 @@ bool Reader::read(const char *begin, const char *end, bool fileMapped)
     return deliverParts() && m_sink.end();
 }
 
-bool Reader::headersFirst(const char *begin, const char *end)
+bool Reader::headersFirst(const char *begin, const char *end, bool fileMapped)
 {
     const Json &top = m_reader->partial();
     if (hasSamHeader(top))
         return headers(top);
     // The header stands after the lines, in part or whole: it is read first, the lines
     // passed over, so that no line waits for it.
-    const Result<Json> whole = readSamWithoutLines(begin, end, QLatin1String(SamFileName));
+    const Result<Json> whole = readSamWithoutLines(begin, end, QLatin1String(SamFileName), fileMapped);
     if (!whole) {
         Problem p;
         p.failure = whole.failure();
