@@ -344,6 +344,21 @@ private Q_SLOTS:
                                              "\"errorMessage\" : " + nested("[", "]", 20000));
         }
         QTest::newRow("20,000 brackets in a reply") << inAReply << tooDeep << tooDeep << tooDeep + "39, column 84 (/master/voyageDtlsErrorCode/0/errorMessage/0/0";
+        const QByteArray longText = "{\"master\": {\"voyageDtls\": {\"voyageNo\": \"" + QByteArray(9 << 20, 'X') + "\"}}}";
+        const QString stretch = QStringLiteral("has more than 8 MB in one stretch that no text or number ends, which is more than this "
+                                               "program reads: line 1, column 8388646");
+        QTest::newRow("a text of 9 MB") << longText << stretch << stretch << stretch;
+        const QByteArray blanks = "{\"master\":" + QByteArray(9 << 20, ' ') + "{}}";
+        QTest::newRow("9 MB of blanks") << blanks << "in one stretch that no text or number ends" << "in one stretch that no text or number ends"
+                                        << "in one stretch that no text or number ends";
+        QByteArray items = "{\"master\": {\"voyageDtls\": {\"voyageNo\": \"X1\"}, \"mastrCnsgmtDec\": [{\"MCRef\": {\"lineNo\": 1}, \"itemDtls\": [";
+        items += QByteArray("{},").repeated(800000) + "{}]}]}}";
+        const QString element = QStringLiteral("holds more than 48 MB in one element, /master/mastrCnsgmtDec/0, which is more than this program reads");
+        QTest::newRow("a line of 800,000 goods items") << items << element << element << element;
+        QByteArray calls = "{\"master\": {\"voyageDtls\": {\"voyageNo\": \"X1\", \"shipItnry\": [";
+        calls += QByteArray("0,").repeated(300000) + "0]}, \"mastrCnsgmtDec\": []}}";
+        const QString rest = QStringLiteral("holds more than 16 MB besides its lists of lines, which is more than this program reads: line 1, column");
+        QTest::newRow("300,000 ports of call") << calls << rest << rest << rest;
         QByteArray hugeInALine = test::samGoldenData();
         hugeInALine.replace("\"grossWeight\": 36500.5", "\"grossWeight\": 1e400");
         QTest::newRow("a weight beyond a double") << hugeInALine << "number overflow parsing '1e400'"
@@ -371,6 +386,59 @@ private Q_SLOTS:
         const Run read = quarlctl(home + QStringList{QStringLiteral("read-reply"), dir.filePath(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json"))});
         QVERIFY2(!read.crashed && read.exit == 1, qPrintable(read.said));
         QVERIFY2(read.said.contains(reply), qPrintable(read.said));
+    }
+
+    // The check lists the first thousand findings in their order and counts the rest, as
+    // the file is checked whole or as it is written; what it compares lines by stops at
+    // what the gateway takes, and says so.
+    void findingsBeyondTheList()
+    {
+        Json doc = test::samGolden();
+        for (int i = 0; i < 2000; ++i)
+            doc["master"]["mastrCnsgmtDec"].push_back(Json::object());
+        const QByteArray data = QByteArray::fromStdString(doc.dump(1));
+        SamCheckOptions options;
+        options.fileName = QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_DEC.json");
+        const SamCheckReport whole = checkSamData(data, options);
+        // the line total, then three parts missing on each empty line: lines 5 to 337 listed
+        QCOMPARE((std::tuple{whole.errors(), whole.warnings(), whole.findings.size(), whole.unlisted()}),
+                 (std::tuple{qint64(6001), qint64(0), qsizetype(SamCheckReport::MostListed), qint64(5001)}));
+        QCOMPARE(whole.findings.first().rule, QStringLiteral("line-total"));
+        QCOMPARE((std::pair{whole.findings.at(1).lineNo, whole.findings.last().lineNo}), (std::pair{qint64(5), qint64(337)}));
+        SamCheckStream stream(options);
+        for (qsizetype at = 0; at < data.size(); at += 4096)
+            stream.add(data.constData() + at, std::min<qsizetype>(4096, data.size() - at));
+        const SamCheckReport pieces = stream.finish();
+        QCOMPARE(pieces.errors(), whole.errors());
+        QStringList a, b;
+        for (const Finding &f : whole.findings)
+            a << samFindingText(f);
+        for (const Finding &f : pieces.findings)
+            b << samFindingText(f);
+        QCOMPARE(b, a);
+
+        QTemporaryDir dir;
+        const Run said = quarlctl({QStringLiteral("--home"), dir.path(), QStringLiteral("check-sam"),
+                                   write(dir, options.fileName, data)});
+        QVERIFY2(!said.crashed && said.exit == 1, qPrintable(said.said));
+        QVERIFY(said.said.contains(QStringLiteral("... and 5001 more finding(s) not listed.")));
+        QVERIFY(said.said.contains(QStringLiteral("2004 lines, 2 house B/Ls, 5 containers; 6001 errors, 0 warnings.")));
+
+        // more lines than the gateway takes: the later ones are not compared with the others
+        QByteArray many = "{\"master\": {\"mastrCnsgmtDec\": [";
+        for (int i = 1; i <= 100002; ++i)
+            many += QStringLiteral("{\"MCRef\": {\"lineNo\": %1, \"mstrBlNo\": \"B%2\"}},").arg(i).arg(i == 100002 ? 1 : i).toLatin1();
+        many.chop(1);
+        many += "]}}";
+        const SamCheckReport beyond = checkSamData(many, options);
+        QStringList untracked;
+        for (const Finding &f : beyond.findings) {
+            if (f.rule == QLatin1String("line-number") || f.rule == QLatin1String("line-total"))
+                untracked << f.text;
+        }
+        QCOMPARE(untracked, QStringList{QStringLiteral("The file holds more lines than the gateway takes: beyond 100000 they are not "
+                                                       "compared with one another")});
+        QCOMPARE(beyond.lines, qint64(100002));
     }
 };
 
