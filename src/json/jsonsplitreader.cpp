@@ -179,6 +179,8 @@ private:
 // What a value costs in memory, roughly: its place in its parent, and the text of a string
 // or key beyond what a string holds in itself.
 constexpr qint64 ValueCost = 64;
+constexpr qsizetype ObjectRoom = 16; // members an object has room for from the start
+constexpr qint64 ObjectCost = ValueCost + ObjectRoom * qint64(sizeof(Json::object_t::value_type));
 qint64 textCost(const std::string &s)
 {
     return s.size() > 15 ? qint64(s.size()) + 17 : 0;
@@ -453,7 +455,7 @@ private:
                 // Room for the members of the message's widest groups: a growing list of
                 // members would copy every key it holds each time it moves.
                 v = Json::object();
-                v.get_ref<Json::object_t &>().reserve(16);
+                v.get_ref<Json::object_t &>().reserve(ObjectRoom);
             }
         }
         const std::string key = m_open.empty() ? std::string() : (m_open.back().array ? "[]" : m_key);
@@ -467,7 +469,7 @@ private:
             m_pieceDepth = m_open.size() + 1;
         }
         m_open.push_back(std::move(o));
-        return !where || spend(ValueCost);
+        return !where || spend(isArray ? ValueCost : ObjectCost);
     }
 
     bool close()
