@@ -189,6 +189,12 @@ private Q_SLOTS:
         QTest::newRow("a broken pattern") << QByteArray("{\"pattern\":\"[A-\"}") << QStringLiteral("not a regular expression");
         QTest::newRow("an unknown type") << QByteArray("{\"type\":\"date\"}") << QStringLiteral("unknown type \"date\"");
         QTest::newRow("not JSON") << QByteArray("{\"type\":") << QStringLiteral("is not JSON");
+        QTest::newRow("a reference to itself") << QByteArray("{\"$ref\":\"#\"}") << QStringLiteral("its reference leads back to itself");
+        QTest::newRow("two references round") << QByteArray("{\"definitions\":{\"a\":{\"$ref\":\"#/definitions/b\"},\"b\":{\"$ref\":\"#/definitions/a\"}},"
+                                                             "\"properties\":{\"x\":{\"$ref\":\"#/definitions/a\"}}}")
+                                                 << QStringLiteral("its reference leads back to itself");
+        QTest::newRow("nested 100,000 deep") << QByteArray("{\"a\":").repeated(100000) + QByteArray("}").repeated(100000)
+                                             << QStringLiteral("is not JSON: arrays and objects nested more than 64 deep");
     }
 
     // A schema corrected by a user never asks for something silently not checked.
