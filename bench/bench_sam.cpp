@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
           }));
     igm::SamCheckReport report;
     print("check", median(runs, [&] { report = igm::checkSamData(data); }));
-    std::printf("%lld lines, %lld containers, %d errors, %d warnings; peak %ld MB\n", report.lines, report.containers,
+    std::printf("%lld lines, %lld containers, %lld errors, %lld warnings; peak %ld MB\n", report.lines, report.containers,
                 report.errors(), report.warnings(), peakKb() / 1024);
     return 0;
 }

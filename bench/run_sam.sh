@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SAM benchmark on SQLite: a voyage of 10,000 lines and 50,000 containers. Times (median
 # of RUNS runs) and peak memory of quarlctl write-sam, check-sam and import-sam; the made-up
-# voyage lacks today's filing data (its check lists about 113,000 findings), so write-sam and
+# voyage lacks today's filing data (its check finds about 113,000 findings), so write-sam and
 # check-sam are timed again on a voyage of the same size with that data filled in.
 #   bench/run_sam.sh [BUILD_DIR]     (default: build/ of the source tree)
 # Environment: LINES, CONTAINERS, RUNS.

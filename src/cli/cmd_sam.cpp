@@ -59,6 +59,8 @@ int checkSam(const QStringList &args)
     const igm::SamCheckReport r = igm::checkSamFile(path, options);
     for (const igm::Finding &f : r.findings)
         out(igm::samFindingText(f));
+    if (r.unlisted() > 0)
+        out(QStringLiteral("... and %1 more finding(s) not listed.").arg(r.unlisted()));
     info(QStringLiteral("%1: %2 lines, %3 house B/Ls, %4 containers; %5 errors, %6 warnings.")
              .arg(QFileInfo(path).fileName())
              .arg(r.lines)
@@ -149,6 +151,8 @@ int writeSam(const QStringList &args)
     };
     for (const igm::Finding &f : r.check.findings)
         say(igm::samFindingText(f));
+    if (r.check.unlisted() > 0)
+        say(QStringLiteral("... and %1 more finding(s) not listed.").arg(r.check.unlisted()));
     for (const QString &n : r.outcome.notices)
         say(n);
     if (!said.isEmpty())

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <deque>
 #include <optional>
+#include <stdexcept>
 #include <unordered_map>
 
 namespace quarl::igm {
@@ -128,7 +129,7 @@ struct JsonSchema::Data
     QString name;
 
     Result<SchemaNode *> compile(const std::string &pointer);
-    void validate(const Json &v, const SchemaNode *n, std::string &path, QList<SchemaFailure> *out) const;
+    void validate(const Json &v, const SchemaNode *n, std::string &path, const FailureSink &out) const;
 
     Failure refuse(const std::string &pointer, const QString &what) const
     {
@@ -238,7 +239,7 @@ Result<SchemaNode *> JsonSchema::Data::compile(const std::string &pointer)
     return &node;
 }
 
-void JsonSchema::Data::validate(const Json &v, const SchemaNode *n, std::string &path, QList<SchemaFailure> *out) const
+void JsonSchema::Data::validate(const Json &v, const SchemaNode *n, std::string &path, const FailureSink &out) const
 {
     // $ref replaces the schema it stands in (draft-07).
     while (n->ref)
@@ -251,7 +252,7 @@ void JsonSchema::Data::validate(const Json &v, const SchemaNode *n, std::string 
         f.expected = std::move(expected);
         f.found = std::move(found);
         f.property = std::move(property);
-        out->append(std::move(f));
+        out(std::move(f));
     };
     if (n->types && !matchesType(v, n->types))
         fail("type", n->typeText, valueText(v));
@@ -332,15 +333,31 @@ Result<JsonSchema> JsonSchema::fromData(const QByteArray &data, const QString &n
 {
     auto d = std::make_shared<Data>();
     d->name = name;
+    // Nested no deeper than the documents it checks, so that the compiling that follows its
+    // nesting keeps to the stack.
+    constexpr int MostDepth = 64;
     try {
-        d->document = Json::parse(data.constBegin(), data.constEnd());
-    } catch (const Json::parse_error &e) {
+        d->document = Json::parse(data.constBegin(), data.constEnd(), [](int depth, Json::parse_event_t, Json &) {
+            if (depth > MostDepth)
+                throw std::length_error("arrays and objects nested more than 64 deep");
+            return true;
+        });
+    } catch (const std::exception &e) {
         return Failure(ErrorNumber::BadFileFormat,
                        QStringLiteral("The schema %1 is not JSON: %2").arg(name, QString::fromUtf8(e.what())));
     }
     Result<SchemaNode *> root = d->compile(std::string());
     if (!root)
         return root.failure();
+    // A reference that leads back to itself would be followed for ever.
+    for (const auto &[pointer, node] : d->byPointer) {
+        const SchemaNode *n = node;
+        for (size_t steps = 0; n && n->ref; ++steps) {
+            if (steps > d->nodes.size())
+                return d->refuse(pointer, QStringLiteral("its reference leads back to itself"));
+            n = n->ref;
+        }
+    }
     d->root = root.value();
     JsonSchema schema;
     schema.d = std::move(d);
@@ -382,8 +399,13 @@ const SchemaNode *JsonSchema::at(const SchemaNode *node, const QStringList &step
 
 void JsonSchema::validate(const Json &value, const SchemaNode *node, std::string pointer, QList<SchemaFailure> *failures) const
 {
+    validate(value, node, std::move(pointer), [failures](SchemaFailure &&f) { failures->append(std::move(f)); });
+}
+
+void JsonSchema::validate(const Json &value, const SchemaNode *node, std::string pointer, const FailureSink &sink) const
+{
     if (node)
-        d->validate(value, node, pointer, failures);
+        d->validate(value, node, pointer, sink);
 }
 
 QList<SchemaFailure> JsonSchema::validate(const Json &value) const

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,10 @@ public:
 
     // Appends every failure of value against node; pointer is the value's own place.
     void validate(const Json &value, const SchemaNode *node, std::string pointer, QList<SchemaFailure> *failures) const;
+    // Hands each failure to sink as it is found, so that a value that fails a million times
+    // is never held in a list.
+    using FailureSink = std::function<void(SchemaFailure &&)>;
+    void validate(const Json &value, const SchemaNode *node, std::string pointer, const FailureSink &sink) const;
     QList<SchemaFailure> validate(const Json &value) const;
 
 private:

@@ -943,6 +943,8 @@ bool ManifestSaver::bill(Bill &&line)
     const qint64 lineNo = line[BillColumn::LineNo].toLongLong();
     const qint64 sub = line[BillColumn::SubLineNo].toLongLong();
     const bool house = sub > 0 && d->masters.contains(lineNo);
+    if (!house && d->options.partsFollowTheirLine && !d->houses.isEmpty())
+        d->houses.clear();
     if (house ? d->houses.contains({lineNo, sub}) : d->masters.contains(lineNo))
         return d->refuse(ErrorNumber::BadFileFormat,
                          QStringLiteral("Line number %1 occurs twice in the cargo section (line %2 of the file): the "

@@ -119,6 +119,9 @@ struct SaveOptions
     // are left to the table's defaults.
     QList<BillColumn> lines;
     QList<ContainerColumn> containers;
+    // The containers and goods items of a line come right after it and its house B/Ls (as a
+    // SAM file gives them): the house B/Ls of the lines before are not kept in memory.
+    bool partsFollowTheirLine = false;
 };
 
 // Stores a manifest as it is read, record by record, with new keys: after confirm has

@@ -5,6 +5,7 @@
 #include "json/jsonvalues.h"
 #include "manifest/containernumber.h"
 #include "sam/samfields.h"
+#include "sam/samheader.h"
 #include "sam/samscenarios.h"
 #include "store/database.h"
 
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -101,6 +103,13 @@ QString portOf(const QString &code)
     return code.size() == 10 && isIndian(code) ? code.left(6) : code;
 }
 
+// A count read as a number, kept within what sums of counts can hold.
+qint64 whole(double d)
+{
+    constexpr double Most = 1e15;
+    return std::isfinite(d) ? qint64(std::clamp(d, -Most, Most)) : 0;
+}
+
 QDate dateOf(const QString &yyyymmdd)
 {
     return QDate::fromString(yyyymmdd.left(8), QStringLiteral("yyyyMMdd"));
@@ -125,7 +134,7 @@ struct Place
     bool voyageList = false;
 };
 
-// What a line leaves for the checks that need the whole voyage.
+// What a line or house B/L is held to against the voyage's header.
 struct LineNote
 {
     Place place;
@@ -141,17 +150,46 @@ struct LineNote
     bool master = true;
 };
 
-// Where a container stands on a master line: the line's note and the container's place.
+// What the lines are held to from the voyage's header, known before the first line.
+struct VoyageFacts
+{
+    QString reporting;
+    QDate arrival;
+    QString submitter;
+};
+
+VoyageFacts factsOf(const Json &top)
+{
+    const Json &master = child(top, "master");
+    VoyageFacts f;
+    f.reporting = text(child(master, "decRef"), "prtofRptng");
+    f.arrival = QDate::fromString(text(child(master, "voyageDtls"), "exptdDtAndTimeOfArvl").left(8), QStringLiteral("yyyyMMdd"));
+    f.submitter = text(child(master, "authPrsn"), "sbmtrCd");
+    return f;
+}
+
+// Where a container stands on a master line.
 struct BoxOnLine
 {
-    size_t note;
-    size_t box;
+    qint64 lineNo;
+    QString blNo;
+    quint32 line; // the line's place in the file
+    quint32 box;
 };
+
+// What the check keeps of the lines to compare them with one another and with the voyage's
+// list: as much as the gateway takes (99,999 lines, 99,999 containers) and a little more;
+// a file beyond is in error for its totals, and its further lines are checked each alone.
+constexpr qsizetype MostTracked = 100000;
+constexpr qsizetype MostBoxesOnLines = 5 * MostTracked;
+constexpr qsizetype LongestTrackedKey = 64; // a B/L or container number longer is in error itself
 
 class Checker
 {
 public:
-    Checker(const JsonSchema &schema, const SamCheckOptions &options) : m_schema(schema), m_options(options)
+    using Facts = std::function<VoyageFacts()>;
+    Checker(const JsonSchema &schema, const SamCheckOptions &options, Facts facts)
+        : m_schema(schema), m_options(options), m_facts(std::move(facts))
     {
         m_lineSchema = schema.at(schema.root(), {QStringLiteral("master"), QStringLiteral("mastrCnsgmtDec"), QStringLiteral("[]")});
         m_boxSchema = schema.at(schema.root(), {QStringLiteral("master"), QStringLiteral("voyageTransportEquipment"), QStringLiteral("[]")});
@@ -160,17 +198,68 @@ public:
     bool line(size_t index, Json &&element);
     bool voyageBox(size_t index, Json &&element);
     void document(const Json &top);
+    // A finding about the file itself, before the document's.
+    void fileFinding(const QString &path, const QString &field, qint64 fileLine, const QString &what)
+    {
+        m_phase = 0;
+        add(Severity::Error, "json", Place(), path, field, what, fileLine);
+    }
+    void countMore(qint64 errors) { report.errorCount += errors; }
+    // The report, its findings listed in order.
+    SamCheckReport finish();
 
     SamCheckReport report;
 
 private:
+    // The order findings are listed in: the voyage, then line by line, then the voyage's
+    // list; on a line what is found reading it, then what its containers lack in the
+    // voyage's list, then what its header finds; else as they were found.
+    struct Key
+    {
+        int group;
+        qint64 lineNo;
+        qint64 subLineNo;
+        int phase;
+        qint64 seq;
+        bool operator<(const Key &o) const
+        {
+            return std::tie(group, lineNo, subLineNo, phase, seq) < std::tie(o.group, o.lineNo, o.subLineNo, o.phase, o.seq);
+        }
+    };
+    struct Kept
+    {
+        Key key;
+        Finding finding;
+        bool operator<(const Kept &o) const { return key < o.key; }
+    };
+    Key keyOf(const Place &place) const
+    {
+        return {place.voyageList ? 2 : (place.lineNo > 0 ? 1 : 0), place.lineNo, place.subLineNo, m_phase, m_seq};
+    }
+    // Whether a finding at this place would be listed: the list keeps the first of them in
+    // order, and counts the rest.
+    bool listable(const Place &place) const
+    {
+        return qsizetype(m_kept.size()) < SamCheckReport::MostListed || keyOf(place) < m_kept.front().key;
+    }
+    void count(Severity severity) { ++(severity == Severity::Error ? report.errorCount : report.warningCount); }
+
     void add(Severity severity, const char *rule, const Place &place, const QString &path, const QString &field,
-             const QString &what)
+             const QString &what, qint64 fileLine = 0)
     {
         Q_ASSERT(isRule(rule));
-        Finding f;
+        count(severity);
+        if (!listable(place)) {
+            ++m_seq;
+            return;
+        }
+        Kept k;
+        k.key = keyOf(place);
+        ++m_seq;
+        Finding &f = k.finding;
         f.severity = severity;
         f.rule = QLatin1String(rule);
+        f.fileLine = fileLine;
         f.lineNo = place.lineNo;
         f.subLineNo = place.subLineNo;
         f.blNo = place.blNo;
@@ -178,7 +267,12 @@ private:
         f.field = field;
         f.path = path;
         f.text = what;
-        report.findings.append(std::move(f));
+        m_kept.push_back(std::move(k));
+        std::push_heap(m_kept.begin(), m_kept.end());
+        if (qsizetype(m_kept.size()) > SamCheckReport::MostListed) {
+            std::pop_heap(m_kept.begin(), m_kept.end());
+            m_kept.pop_back();
+        }
     }
     void error(const char *rule, const Place &place, const QString &path, const QString &field, const QString &what)
     {
@@ -189,10 +283,13 @@ private:
         add(Severity::Warning, rule, place, path, field, what);
     }
 
-    void schemaFindings(const QList<SchemaFailure> &failures, const Json &root, const QString &rootPath, const Place &place);
+    // The schema's failures of a value at rootPath, as they are found: of a line, of a
+    // container of the voyage's list (named by its number) or of the document.
+    void schemaFindings(const Json &value, const SchemaNode *node, const QString &rootPath, const Place &place,
+                        bool voyageBox = false);
     Place placeOf(const Json &root, const QString &rootPath, const QString &pointer, const Place &linePlace) const;
 
-    void masterLine(const Json &l, const QString &path, const Place &place, size_t noteIndex);
+    void masterLine(const Json &l, const QString &path, const Place &place, LineNote &note, quint32 index);
     void house(const Json &h, const QString &path, const Place &place, const Json &master, const QSet<QString> &masterBoxes);
     void scenario(const Json &part, const QString &path, const Place &place, bool isHouse, const Json *masterLocations);
     void parties(const Json &doc, const QString &path, const Place &place);
@@ -203,6 +300,8 @@ private:
                             bool *anyLcl, bool voyageLevel);
     void items(const Json &part, const QString &path, const Place &place);
     void route(const Json &part, const QString &path, const Place &place, LineNote *note);
+    // What a line or house B/L is held to against the voyage's header.
+    void againstTheVoyage(const LineNote &n);
     // A code looked up in a master: the path and label are made only for a finding.
     void port(const Place &place, const QString &base, const char *parent, const char *key, const QString &code);
     void codeIn(const QSet<QString> *master, const Place &place, const QString &base, const char *parent, const char *key,
@@ -214,18 +313,27 @@ private:
     {
         return m_options.masters && !(m_options.masters->*which).isEmpty() ? &(m_options.masters->*which) : nullptr;
     }
+    static bool trackable(const QString &key) { return key.size() <= LongestTrackedKey; }
 
     const JsonSchema &m_schema;
     const SamCheckOptions &m_options;
+    Facts m_facts;
+    std::optional<VoyageFacts> m_voyage; // read at the first line
     const SchemaNode *m_lineSchema = nullptr;
     const SchemaNode *m_boxSchema = nullptr;
 
-    std::deque<LineNote> m_lines;
+    std::vector<Kept> m_kept; // the findings listed: a heap, the last in order on top
+    qint64 m_seq = 0;
+    int m_phase = 0;
+
     QHash<QString, QList<BoxOnLine>> m_lineBoxes; // container -> where it stands on master lines
+    qsizetype m_boxesOnLines = 0;
     QHash<QString, size_t> m_voyageBoxes;         // container -> its place in the voyage's list
-    QHash<qint64, QString> m_lineNumbers;         // line number -> path of its first line
-    QHash<QString, QString> m_blNumbers;          // B/L number -> path
+    QHash<qint64, quint32> m_lineNumbers;         // line number -> place of its first line
+    QHash<QString, quint32> m_blNumbers;          // B/L number -> place of its line
     QSet<qint64> m_voyageSequences;
+    bool m_untrackedLines = false; // lines beyond what is kept, compared with no other
+    bool m_untrackedBoxes = false;
     bool m_nonContainer = false;
     QString m_nonContainerPath;
 };
@@ -350,16 +458,30 @@ Place Checker::placeOf(const Json &root, const QString &rootPath, const QString 
     return p;
 }
 
-void Checker::schemaFindings(const QList<SchemaFailure> &failures, const Json &root, const QString &rootPath,
-                             const Place &place)
+void Checker::schemaFindings(const Json &value, const SchemaNode *node, const QString &rootPath, const Place &place,
+                             bool voyageBox)
 {
-    for (const SchemaFailure &f : failures) {
+    m_schema.validate(value, node, rootPath.toStdString(), [&](SchemaFailure &&f) {
         const QString path = f.keyword == QLatin1String("required") ? f.pointer + QLatin1Char('/') + pointerToken(f.property)
                                                                      : f.pointer;
+        const Place at = voyageBox ? place : placeOf(value, rootPath, path, place);
+        if (!listable(at)) {
+            // counted only: its words are never read
+            count(Severity::Error);
+            ++m_seq;
+            return;
+        }
         const QString label = fieldLabel(f.pointer, f.property);
-        const QString words = failureWords(f, label) + elementWords(root, rootPath, path);
-        error("schema", placeOf(root, rootPath, path, place), path, label, words);
-    }
+        QString words = failureWords(f, label);
+        if (voyageBox) {
+            const QString id = text(value, "equipmentId");
+            if (!id.isEmpty())
+                words += QStringLiteral(" on container %1").arg(id);
+        } else {
+            words += elementWords(value, rootPath, path);
+        }
+        error("schema", at, path, label, words);
+    });
 }
 
 void Checker::codeIn(const QSet<QString> *master, const Place &place, const QString &base, const char *parent,
@@ -380,6 +502,8 @@ void Checker::port(const Place &place, const QString &base, const char *parent, 
 
 bool Checker::line(size_t index, Json &&l)
 {
+    if (!m_voyage)
+        m_voyage = m_facts ? m_facts() : VoyageFacts();
     ++report.lines;
     const QString path = QStringLiteral("/master/mastrCnsgmtDec/%1").arg(index);
     Place place;
@@ -388,38 +512,42 @@ bool Checker::line(size_t index, Json &&l)
     place.blNo = ref ? text(*ref, "mstrBlNo") : QString();
     if (place.lineNo <= 0)
         place.lineNo = qint64(index) + 1;
-    QList<SchemaFailure> failures;
-    m_schema.validate(l, m_lineSchema, "/master/mastrCnsgmtDec/" + std::to_string(index), &failures);
-    schemaFindings(failures, l, path, place);
+    m_phase = 0;
+    schemaFindings(l, m_lineSchema, path, place);
     if (!l.is_object())
         return true;
-    LineNote &note = m_lines.emplace_back();
+    LineNote note;
     note.place = place;
     note.path = path;
-    masterLine(l, path, place, m_lines.size() - 1);
+    masterLine(l, path, place, note, quint32(std::min<size_t>(index, std::numeric_limits<quint32>::max())));
     return true;
 }
 
-void Checker::masterLine(const Json &l, const QString &path, const Place &place, size_t noteIndex)
+void Checker::masterLine(const Json &l, const QString &path, const Place &place, LineNote &lineNote, quint32 index)
 {
-    LineNote *note = &m_lines[noteIndex]; // a deque: the house B/Ls' notes added below leave it in place
+    LineNote *note = &lineNote;
+    auto linePath = [](quint32 at) { return QStringLiteral("/master/mastrCnsgmtDec/%1").arg(at); };
     if (const Json *ref = object(l, "MCRef")) {
         const QString lineNo = text(*ref, "lineNo");
         if (!lineNo.isEmpty()) {
             const auto seen = m_lineNumbers.constFind(place.lineNo);
             if (seen != m_lineNumbers.constEnd())
                 error("line-number", place, path + QStringLiteral("/MCRef/lineNo"), samFieldLabel(QStringLiteral("MCRef"), QStringLiteral("lineNo")),
-                      QStringLiteral("Line number %1 is given to two lines (also at %2)").arg(place.lineNo).arg(seen.value()));
+                      QStringLiteral("Line number %1 is given to two lines (also at %2)").arg(place.lineNo).arg(linePath(seen.value())));
+            else if (m_lineNumbers.size() < MostTracked)
+                m_lineNumbers.insert(place.lineNo, index);
             else
-                m_lineNumbers.insert(place.lineNo, path);
+                m_untrackedLines = true;
         }
-        if (!place.blNo.isEmpty()) {
+        if (!place.blNo.isEmpty() && trackable(place.blNo)) {
             const auto seen = m_blNumbers.constFind(place.blNo);
             if (seen != m_blNumbers.constEnd())
                 error("line-number", place, path + QStringLiteral("/MCRef/mstrBlNo"), samFieldLabel(QStringLiteral("MCRef"), QStringLiteral("mstrBlNo")),
-                      QStringLiteral("B/L No. %1 stands on two lines (also at %2)").arg(place.blNo, seen.value()));
+                      QStringLiteral("B/L No. %1 stands on two lines (also at %2)").arg(place.blNo, linePath(seen.value())));
+            else if (m_blNumbers.size() < MostTracked)
+                m_blNumbers.insert(place.blNo, index);
             else
-                m_blNumbers.insert(place.blNo, path);
+                m_untrackedLines = true;
         }
         note->blDate = text(*ref, "mstrBlDt");
         note->consolidatorPan = text(*ref, "consolidatorPan");
@@ -452,8 +580,17 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
     const QSet<QString> boxes = equipment(eq.empty() ? nullptr : &eq[0], eq.size(), path, place, &fullPackages, &anyLcl, false);
     for (size_t k = 0; k < eq.size(); ++k) {
         const QString id = text(eq[k], "eqmtId");
-        if (!id.isEmpty())
-            m_lineBoxes[id].append({noteIndex, k});
+        if (id.isEmpty() || !trackable(id))
+            continue;
+        auto it = m_lineBoxes.find(id);
+        if (m_boxesOnLines >= MostBoxesOnLines || (it == m_lineBoxes.end() && m_lineBoxes.size() >= MostTracked)) {
+            m_untrackedBoxes = true;
+            continue;
+        }
+        if (it == m_lineBoxes.end())
+            it = m_lineBoxes.insert(id, {});
+        it->append({place.lineNo, place.blNo, index, quint32(std::min<size_t>(k, std::numeric_limits<quint32>::max()))});
+        ++m_boxesOnLines;
     }
     items(l, path, place);
     route(l, path, place, note);
@@ -461,7 +598,7 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
     const Json *msr = object(l, "trnsprtDocMsr");
     const std::optional<double> pkgsGiven = msr ? number(*msr, "nmbrOfPkgs") : std::nullopt;
     const bool hasPkgs = pkgsGiven.has_value();
-    const qint64 pkgs = qint64(pkgsGiven.value_or(0));
+    const qint64 pkgs = whole(pkgsGiven.value_or(0));
     const bool containerised = !boxes.isEmpty();
     if (hasPkgs && containerised && fullPackages > 0 && pkgs != fullPackages) {
         const QString what = QStringLiteral("The containers hold %1 packages, the line %2").arg(fullPackages).arg(pkgs);
@@ -473,13 +610,14 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
     qint64 housePackages = 0;
     bool allHouseCounts = true;
     QHash<qint64, int> subLines;
+    std::vector<LineNote> houseNotes;
     for (size_t k = 0; k < houses.size(); ++k) {
         ++report.houses;
         const QString hpath = path + QStringLiteral("/houseCargoDec/%1").arg(k);
         const Place hplace = placeOf(l, path, hpath, place);
         const Json &h = houses[k];
         if (const Json *ref = object(h, "HCRef"); ref && number(*ref, "subLineNo")) {
-            const qint64 sub = qint64(*number(*ref, "subLineNo"));
+            const qint64 sub = whole(*number(*ref, "subLineNo"));
             if (subLines.contains(sub))
                 error("line-number", hplace, hpath + QStringLiteral("/HCRef/subLineNo"), samFieldLabel(QStringLiteral("HCRef"), QStringLiteral("subLineNo")),
                       QStringLiteral("Sub-line number %1 is given twice under line %2").arg(sub).arg(place.lineNo));
@@ -489,12 +627,12 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
             hn.path = hpath;
             hn.master = false;
             hn.blDate = text(*ref, "blDt");
-            m_lines.push_back(std::move(hn));
+            houseNotes.push_back(std::move(hn));
         }
         const Json *hmsr = object(h, "trnsprtDocMsr");
         const std::optional<double> hp = hmsr ? number(*hmsr, "nmbrOfPkgs") : std::nullopt;
         if (hp)
-            housePackages += qint64(*hp);
+            housePackages += whole(*hp);
         else
             allHouseCounts = false;
         house(h, hpath, hplace, l, boxes);
@@ -502,6 +640,11 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
     if (!houses.empty() && allHouseCounts && hasPkgs && housePackages != pkgs)
         error("house-packages", place, path + QStringLiteral("/trnsprtDocMsr/nmbrOfPkgs"), samFieldLabel(QStringLiteral("trnsprtDocMsr"), QStringLiteral("nmbrOfPkgs")),
               QStringLiteral("The house B/Ls hold %1 packages, the line %2").arg(housePackages).arg(pkgs));
+    m_phase = 2;
+    againstTheVoyage(*note);
+    for (const LineNote &hn : houseNotes)
+        againstTheVoyage(hn);
+    m_phase = 0;
 }
 
 void Checker::house(const Json &h, const QString &path, const Place &place, const Json &master, const QSet<QString> &masterBoxes)
@@ -700,10 +843,10 @@ QSet<QString> Checker::equipment(const Json *boxes, size_t count, const QString 
                 error("duplicate-equipment", place, at(idKey), label(idKey),
                       QStringLiteral("Container %1 stands twice on this B/L").arg(id));
             if (const auto seq = number(b, "eqmtSeqNo")) {
-                if (sequences.contains(qint64(*seq)))
+                if (sequences.contains(whole(*seq)))
                     error("equipment-sequence", place, at("eqmtSeqNo"), label("eqmtSeqNo"),
-                          QStringLiteral("Container sequence number %1 is given twice on this B/L").arg(qint64(*seq)));
-                sequences.insert(qint64(*seq));
+                          QStringLiteral("Container sequence number %1 is given twice on this B/L").arg(whole(*seq)));
+                sequences.insert(whole(*seq));
             }
         }
         if (!id.isEmpty()) {
@@ -724,7 +867,7 @@ QSet<QString> Checker::equipment(const Json *boxes, size_t count, const QString 
                 error("empty-equipment", place, at(packagesKey), label(packagesKey),
                       QStringLiteral("An empty container has 1 package for the gateway, not %1%2").arg(text(b, packagesKey), on()));
         } else if (packages) {
-            *fullPackages += qint64(*packages);
+            *fullPackages += whole(*packages);
         }
         if (is(b, statusKey, "LCL"))
             *anyLcl = true;
@@ -759,7 +902,7 @@ void Checker::items(const Json &part, const QString &path, const Place &place)
     const Json *msr = object(part, "trnsprtDocMsr");
     const std::optional<double> linePackagesGiven = msr ? number(*msr, "nmbrOfPkgs") : std::nullopt;
     const bool hasLinePackages = linePackagesGiven.has_value();
-    const qint64 linePackages = qint64(linePackagesGiven.value_or(0));
+    const qint64 linePackages = whole(linePackagesGiven.value_or(0));
     const QString lineType = msr ? text(*msr, "typsOfPkgs") : QString();
     qint64 total = 0;
     bool allCounted = true;
@@ -769,7 +912,7 @@ void Checker::items(const Json &part, const QString &path, const Place &place)
         const QString ipath = path + QStringLiteral("/itemDtls/%1").arg(k);
         auto label = [](const char *key) { return samFieldLabel(QStringLiteral("itemDtls"), QLatin1String(key)); };
         if (const auto p = number(it, "nmbrOfPkgs"))
-            total += qint64(*p);
+            total += whole(*p);
         else
             allCounted = false;
         const QString type = text(it, "typOfPkgs");
@@ -833,10 +976,10 @@ void Checker::route(const Json &part, const QString &path, const Place &place, L
             error("route", place, lpath + QStringLiteral("/nxtPrtOfCallCdd"), label("nxtPrtOfCallCdd"),
                   QStringLiteral("Route leg %1 goes from %2 to %2").arg(k + 1).arg(from));
         if (const auto seq = number(leg, "prtOfCallSeqNmbr")) {
-            if (sequences.contains(qint64(*seq)))
+            if (sequences.contains(whole(*seq)))
                 error("route", place, lpath + QStringLiteral("/prtOfCallSeqNmbr"), label("prtOfCallSeqNmbr"),
-                      QStringLiteral("Route leg number %1 is given twice").arg(qint64(*seq)));
-            sequences.insert(qint64(*seq));
+                      QStringLiteral("Route leg number %1 is given twice").arg(whole(*seq)));
+            sequences.insert(whole(*seq));
         }
         port(place, lpath, "itnry", "prtOfCallCdd", from);
         port(place, lpath, "itnry", "nxtPrtOfCallCdd", to);
@@ -850,30 +993,28 @@ bool Checker::voyageBox(size_t index, Json &&b)
     const QString path = QStringLiteral("/master/voyageTransportEquipment/%1").arg(index);
     Place place;
     place.voyageList = true;
-    QList<SchemaFailure> failures;
-    m_schema.validate(b, m_boxSchema, "/master/voyageTransportEquipment/" + std::to_string(index), &failures);
-    for (const SchemaFailure &f : failures) {
-        const QString fpath = f.keyword == QLatin1String("required") ? f.pointer + QLatin1Char('/') + pointerToken(f.property) : f.pointer;
-        const QString label = fieldLabel(f.pointer, f.property);
-        const QString id = text(b, "equipmentId");
-        error("schema", place, fpath, label, failureWords(f, label) + (id.isEmpty() ? QString() : QStringLiteral(" on container %1").arg(id)));
-    }
+    m_phase = 0;
+    schemaFindings(b, m_boxSchema, path, place, true);
     const QString id = text(b, "equipmentId");
-    if (!id.isEmpty()) {
+    if (!id.isEmpty() && trackable(id)) {
         const auto seen = m_voyageBoxes.constFind(id);
         if (seen != m_voyageBoxes.constEnd())
             error("duplicate-equipment", place, path + QStringLiteral("/equipmentId"),
                   samFieldLabel(QStringLiteral("voyageTransportEquipment"), QStringLiteral("equipmentId")),
                   QStringLiteral("Container %1 stands twice in the voyage's list of containers").arg(id));
-        else
+        else if (m_voyageBoxes.size() < MostTracked)
             m_voyageBoxes.insert(id, index);
+        else
+            m_untrackedBoxes = true;
     }
     if (const auto seq = number(b, "equipmentSequenceNo")) {
-        if (m_voyageSequences.contains(qint64(*seq)))
+        const qint64 n = whole(*seq);
+        if (m_voyageSequences.contains(n))
             error("equipment-sequence", place, path + QStringLiteral("/equipmentSequenceNo"),
                   samFieldLabel(QStringLiteral("voyageTransportEquipment"), QStringLiteral("equipmentSequenceNo")),
-                  QStringLiteral("Container sequence number %1 is given twice in the voyage's list").arg(qint64(*seq)));
-        m_voyageSequences.insert(qint64(*seq));
+                  QStringLiteral("Container sequence number %1 is given twice in the voyage's list").arg(n));
+        else if (m_voyageSequences.size() < MostTracked)
+            m_voyageSequences.insert(n);
     }
     qint64 unusedPackages = 0;
     bool unusedLcl = false;
@@ -881,12 +1022,65 @@ bool Checker::voyageBox(size_t index, Json &&b)
     return true;
 }
 
+void Checker::againstTheVoyage(const LineNote &n)
+{
+    auto label = [](const char *parent, const char *key) { return samFieldLabel(QLatin1String(parent), QLatin1String(key)); };
+    const VoyageFacts &v = *m_voyage;
+    const QString &reporting = v.reporting;
+    const QDate bl = dateOf(n.blDate);
+    const QString datePath = n.path + (n.master ? QStringLiteral("/MCRef/mstrBlDt") : QStringLiteral("/HCRef/blDt"));
+    if (v.arrival.isValid() && bl.isValid() && bl > v.arrival)
+        error("bl-date", n.place, datePath, n.master ? label("MCRef", "mstrBlDt") : label("HCRef", "blDt"),
+              QStringLiteral("B/L date %1 is after the vessel's arrival %2")
+                  .arg(bl.toString(QStringLiteral("dd.MM.yyyy")), v.arrival.toString(QStringLiteral("dd.MM.yyyy"))));
+    // eight digits of a month and day the schema's form allows, which the calendar has not
+    static const QRegularExpression DateForm(QStringLiteral("^[0-9]{4}(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])$"));
+    if (!bl.isValid() && DateForm.match(n.blDate).hasMatch())
+        error("bl-date", n.place, datePath, n.master ? label("MCRef", "mstrBlDt") : label("HCRef", "blDt"),
+              QStringLiteral("B/L date %1 is not a day of the calendar").arg(n.blDate));
+    if (!n.master || reporting.isEmpty())
+        return;
+    if (!n.firstPort.isEmpty() && n.firstPort != reporting)
+        error("first-port", n.place, n.path + QStringLiteral("/locCstm/firstPrtOfEntry"), label("locCstm", "firstPrtOfEntry"),
+              QStringLiteral("First port of entry %1 is not the port of reporting %2").arg(n.firstPort, reporting));
+    const QString receipt = portOf(n.receiptPort);
+    if (n.movement == QLatin1String("LC") && !receipt.isEmpty() && receipt != reporting)
+        error("receipt-port", n.place, n.path + QStringLiteral("/trnsprtDoc/prtOfReceiptCdd"), label("trnsprtDoc", "prtOfReceiptCdd"),
+              QStringLiteral("A local clearance (LC) line is received at the port of reporting %1, not %2").arg(reporting, n.receiptPort));
+    if (n.movement == QLatin1String("TI") && receipt == reporting)
+        error("receipt-port", n.place, n.path + QStringLiteral("/trnsprtDoc/prtOfReceiptCdd"), label("trnsprtDoc", "prtOfReceiptCdd"),
+              QStringLiteral("A transhipment (TI) line goes on from %1: it is received elsewhere").arg(reporting));
+    if (n.movement == QLatin1String("TI") && portOf(n.destination) == reporting)
+        error("route", n.place, n.path + QStringLiteral("/locCstm/destPrt"), label("locCstm", "destPrt"),
+              QStringLiteral("A transhipment (TI) line goes on from the port of reporting: its destination cannot be %1").arg(n.destination));
+    if (!n.routePorts.isEmpty() && n.cargoType != QLatin1String("TR")
+        && std::none_of(n.routePorts.begin(), n.routePorts.end(), [&](const QString &p) { return portOf(p) == reporting; }))
+        error("route", n.place, n.path + QStringLiteral("/itnry"), label("mastrCnsgmtDec", "itnry"),
+              QStringLiteral("The route never reaches the port of reporting %1").arg(reporting));
+    QString pan = n.consolidatorPan;
+    if (pan.startsWith(QLatin1String("PAN:")))
+        pan = pan.mid(4);
+    if (isPan(pan) && isPan(v.submitter) && pan != v.submitter)
+        warning("consolidator", n.place, n.path + QStringLiteral("/MCRef/consolidatorPan"), label("MCRef", "consolidatorPan"),
+                QStringLiteral("Consolidator PAN %1 is not the submitter's %2").arg(pan, v.submitter));
+}
+
+SamCheckReport Checker::finish()
+{
+    std::sort(m_kept.begin(), m_kept.end());
+    report.findings.clear();
+    report.findings.reserve(qsizetype(m_kept.size()));
+    for (Kept &k : m_kept)
+        report.findings.append(std::move(k.finding));
+    m_kept.clear();
+    return std::move(report);
+}
+
 void Checker::document(const Json &top)
 {
     const Place voyage;
-    QList<SchemaFailure> failures;
-    m_schema.validate(top, m_schema.root(), std::string(), &failures);
-    schemaFindings(failures, top, QString(), voyage);
+    m_phase = 0;
+    schemaFindings(top, m_schema.root(), QString(), voyage);
 
     const Json none = Json::object();
     const Json *header = object(top, "headerField");
@@ -930,31 +1124,45 @@ void Checker::document(const Json &top)
         }
     }
 
-    if (const auto total = number(voy, "totalNmbrOfLines"); total && qint64(*total) != report.lines)
+    if (const auto total = number(voy, "totalNmbrOfLines"); total && whole(*total) != report.lines)
         error("line-total", voyage, QStringLiteral("/master/voyageDtls/totalNmbrOfLines"), label("voyageDtls", "totalNmbrOfLines"),
-              QStringLiteral("Total lines says %1, the file has %2 lines").arg(qint64(*total)).arg(report.lines));
-    if (const auto total = number(voy, "totalNoOfTrnsprtEqmtMnfsted"); total && qint64(*total) != report.containers)
+              QStringLiteral("Total lines says %1, the file has %2 lines").arg(whole(*total)).arg(report.lines));
+    if (const auto total = number(voy, "totalNoOfTrnsprtEqmtMnfsted"); total && whole(*total) != report.containers)
         error("equipment-total", voyage, QStringLiteral("/master/voyageDtls/totalNoOfTrnsprtEqmtMnfsted"),
               label("voyageDtls", "totalNoOfTrnsprtEqmtMnfsted"),
-              QStringLiteral("Total containers says %1, the voyage's list has %2").arg(qint64(*total)).arg(report.containers));
+              QStringLiteral("Total containers says %1, the voyage's list has %2").arg(whole(*total)).arg(report.containers));
 
+    m_phase = 1;
     for (auto it = m_lineBoxes.constBegin(); it != m_lineBoxes.constEnd(); ++it) {
         if (m_voyageBoxes.contains(it.key()))
             continue;
-        for (const BoxOnLine &b : it.value())
-            error("voyage-equipment", m_lines[b.note].place, m_lines[b.note].path + QStringLiteral("/trnsprtEqmt/%1/eqmtId").arg(b.box),
-                  label("trnsprtEqmt", "eqmtId"),
-                  QStringLiteral("Container %1 is not in the voyage's list of containers").arg(it.key()));
-    }
-    for (auto it = m_voyageBoxes.constBegin(); it != m_voyageBoxes.constEnd(); ++it) {
-        if (!m_lineBoxes.contains(it.key())) {
-            Place list;
-            list.voyageList = true;
-            error("voyage-equipment", list, QStringLiteral("/master/voyageTransportEquipment/%1/equipmentId").arg(it.value()),
-                  label("voyageTransportEquipment", "equipmentId"),
-                  QStringLiteral("Container %1 is on no line").arg(it.key()));
+        for (const BoxOnLine &b : it.value()) {
+            Place at;
+            at.lineNo = b.lineNo;
+            at.blNo = b.blNo;
+            error("voyage-equipment", at, QStringLiteral("/master/mastrCnsgmtDec/%1/trnsprtEqmt/%2/eqmtId").arg(b.line).arg(b.box),
+                  label("trnsprtEqmt", "eqmtId"), QStringLiteral("Container %1 is not in the voyage's list of containers").arg(it.key()));
         }
     }
+    if (!m_untrackedBoxes) {
+        for (auto it = m_voyageBoxes.constBegin(); it != m_voyageBoxes.constEnd(); ++it) {
+            if (!m_lineBoxes.contains(it.key())) {
+                Place list;
+                list.voyageList = true;
+                error("voyage-equipment", list, QStringLiteral("/master/voyageTransportEquipment/%1/equipmentId").arg(it.value()),
+                      label("voyageTransportEquipment", "equipmentId"), QStringLiteral("Container %1 is on no line").arg(it.key()));
+            }
+        }
+    }
+    m_phase = 0;
+    if (m_untrackedLines)
+        error("line-total", voyage, QStringLiteral("/master/mastrCnsgmtDec"), label("master", "mastrCnsgmtDec"),
+              QStringLiteral("The file holds more lines than the gateway takes: beyond %1 they are not compared with one another")
+                  .arg(MostTracked));
+    if (m_untrackedBoxes)
+        error("equipment-total", voyage, QStringLiteral("/master/voyageTransportEquipment"), label("master", "voyageTransportEquipment"),
+              QStringLiteral("The file holds more containers than the gateway takes: beyond %1 they are not compared with the "
+                             "voyage's list").arg(MostTracked));
 
     // The ship's ports of call: the port of reporting at 0, the ports before it below.
     const Json &calls = list(voy, "shipItnry");
@@ -1030,49 +1238,6 @@ void Checker::document(const Json &top)
         error("equipment-kind", voyage, m_nonContainerPath, label("trnsprtEqmt", "eqmtTyp"),
               QStringLiteral("A full container ship (ship type 511) carries containers (CN) only"));
 
-    const QDate arrival = dateOf(text(voy, "exptdDtAndTimeOfArvl"));
-    for (const LineNote &n : m_lines) {
-        const QDate bl = dateOf(n.blDate);
-        const QString datePath = n.path + (n.master ? QStringLiteral("/MCRef/mstrBlDt") : QStringLiteral("/HCRef/blDt"));
-        if (arrival.isValid() && bl.isValid() && bl > arrival)
-            error("bl-date", n.place, datePath, n.master ? label("MCRef", "mstrBlDt") : label("HCRef", "blDt"),
-                  QStringLiteral("B/L date %1 is after the vessel's arrival %2")
-                      .arg(bl.toString(QStringLiteral("dd.MM.yyyy")), arrival.toString(QStringLiteral("dd.MM.yyyy"))));
-        if (!n.master || reporting.isEmpty())
-            continue;
-        if (!n.firstPort.isEmpty() && n.firstPort != reporting)
-            error("first-port", n.place, n.path + QStringLiteral("/locCstm/firstPrtOfEntry"), label("locCstm", "firstPrtOfEntry"),
-                  QStringLiteral("First port of entry %1 is not the port of reporting %2").arg(n.firstPort, reporting));
-        const QString receipt = portOf(n.receiptPort);
-        if (n.movement == QLatin1String("LC") && !receipt.isEmpty() && receipt != reporting)
-            error("receipt-port", n.place, n.path + QStringLiteral("/trnsprtDoc/prtOfReceiptCdd"), label("trnsprtDoc", "prtOfReceiptCdd"),
-                  QStringLiteral("A local clearance (LC) line is received at the port of reporting %1, not %2").arg(reporting, n.receiptPort));
-        if (n.movement == QLatin1String("TI") && receipt == reporting)
-            error("receipt-port", n.place, n.path + QStringLiteral("/trnsprtDoc/prtOfReceiptCdd"), label("trnsprtDoc", "prtOfReceiptCdd"),
-                  QStringLiteral("A transhipment (TI) line goes on from %1: it is received elsewhere").arg(reporting));
-        if (n.movement == QLatin1String("TI") && portOf(n.destination) == reporting)
-            error("route", n.place, n.path + QStringLiteral("/locCstm/destPrt"), label("locCstm", "destPrt"),
-                  QStringLiteral("A transhipment (TI) line goes on from the port of reporting: its destination cannot be %1").arg(n.destination));
-        if (!n.routePorts.isEmpty() && n.cargoType != QLatin1String("TR")
-            && std::none_of(n.routePorts.begin(), n.routePorts.end(), [&](const QString &p) { return portOf(p) == reporting; }))
-            error("route", n.place, n.path + QStringLiteral("/itnry"), label("mastrCnsgmtDec", "itnry"),
-                  QStringLiteral("The route never reaches the port of reporting %1").arg(reporting));
-        QString pan = n.consolidatorPan;
-        if (pan.startsWith(QLatin1String("PAN:")))
-            pan = pan.mid(4);
-        if (isPan(pan) && isPan(submitter) && pan != submitter)
-            warning("consolidator", n.place, n.path + QStringLiteral("/MCRef/consolidatorPan"), label("MCRef", "consolidatorPan"),
-                    QStringLiteral("Consolidator PAN %1 is not the submitter's %2").arg(pan, submitter));
-    }
-
-    auto group = [](const Finding &f) { return f.voyageList ? 2 : (f.lineNo > 0 ? 1 : 0); };
-    std::stable_sort(report.findings.begin(), report.findings.end(), [&](const Finding &a, const Finding &b) {
-        if (group(a) != group(b))
-            return group(a) < group(b);
-        if (a.lineNo != b.lineNo)
-            return a.lineNo < b.lineNo;
-        return a.subLineNo < b.subLineNo;
-    });
 }
 
 } // namespace
@@ -1082,15 +1247,6 @@ const QList<SamRule> &samRules()
     return Rules;
 }
 
-int SamCheckReport::errors() const
-{
-    return int(std::count_if(findings.begin(), findings.end(), [](const Finding &f) { return f.isError(); }));
-}
-
-int SamCheckReport::warnings() const
-{
-    return int(findings.size()) - errors();
-}
 
 Result<SamMasters> loadSamMasters(const Database &db)
 {
@@ -1134,8 +1290,11 @@ Result<JsonSchema> samSchema(QString *source)
 namespace {
 
 // The check of a text read by read(), which gives the document without its lines and
-// containers and hands those to the reader's callbacks.
-SamCheckReport checkText(const SamCheckOptions &options, const std::function<Result<Json>(JsonSplitReader &)> &read)
+// containers and hands those to the reader's callbacks. The voyage's header, which the lines
+// are held to, is what stands before the first line, or what lookAhead reads of the whole
+// text when it stands after (none: a text that comes a piece at a time).
+SamCheckReport checkWithin(const SamCheckOptions &options, const std::function<Result<Json>(JsonSplitReader &)> &read,
+                           const std::function<Result<Json>()> &lookAhead)
 {
     SamCheckReport failed;
     auto refuse = [&](const char *rule, const QString &what) {
@@ -1144,6 +1303,7 @@ SamCheckReport checkText(const SamCheckOptions &options, const std::function<Res
         f.field = QStringLiteral("the file");
         f.text = what;
         failed.findings.append(f);
+        failed.errorCount = 1;
         return failed;
     };
     std::optional<Result<JsonSchema>> loaded;
@@ -1154,33 +1314,55 @@ SamCheckReport checkText(const SamCheckOptions &options, const std::function<Res
             return refuse("schema", loaded->failure().description);
         schema = &loaded->value();
     }
-    Checker checker(*schema, options);
+    JsonSplitReader *self = nullptr;
+    Checker checker(*schema, options, [&] {
+        const Json &partial = self->partial();
+        if (hasSamHeader(partial) || !lookAhead)
+            return factsOf(partial);
+        const Result<Json> whole = lookAhead();
+        return factsOf(whole ? whole.value() : partial);
+    });
     JsonSplitReader reader({
         {{"master", "mastrCnsgmtDec"}, [&](size_t i, Json &&e) { return checker.line(i, std::move(e)); }},
         {{"master", "voyageTransportEquipment"}, [&](size_t i, Json &&e) { return checker.voyageBox(i, std::move(e)); }},
     });
+    self = &reader;
     Result<Json> top = read(reader);
     if (!top)
         return refuse("json", top.failure().description);
-    SamCheckReport &report = checker.report;
-    report.readable = true;
-    for (const QString &key : reader.duplicateKeys()) {
-        Finding f;
-        f.rule = QStringLiteral("json");
-        f.field = fieldLabel(key);
-        f.path = key;
-        f.text = QStringLiteral("The key %1 is given twice in one place; the gateway may read either").arg(key.section(QLatin1Char('/'), -1));
-        report.findings.append(f);
-    }
-    if (reader.byteOrderMark()) {
+    checker.report.readable = true;
+    for (const JsonSplitReader::DuplicateKey &key : reader.duplicateKeys())
+        checker.fileFinding(key.pointer, fieldLabel(key.pointer), key.line,
+                            QStringLiteral("The key %1 is given twice in one place (line %2, column %3 of the file); the "
+                                           "gateway may read either")
+                                .arg(key.pointer.section(QLatin1Char('/'), -1))
+                                .arg(key.line)
+                                .arg(key.column));
+    checker.countMore(reader.duplicateKeyCount() - reader.duplicateKeys().size());
+    if (reader.byteOrderMark())
+        checker.fileFinding(QString(), QStringLiteral("the file"), 0,
+                            QStringLiteral("The file begins with a byte-order mark; the gateway takes UTF-8 without one"));
+    checker.document(top.value());
+    return checker.finish();
+}
+
+// The same, with whatever the libraries throw said as the one finding: no text at all,
+// however damaged, ends the program.
+SamCheckReport checkText(const SamCheckOptions &options, const std::function<Result<Json>(JsonSplitReader &)> &read,
+                         const std::function<Result<Json>()> &lookAhead)
+{
+    try {
+        return checkWithin(options, read, lookAhead);
+    } catch (const std::exception &e) {
+        SamCheckReport failed;
         Finding f;
         f.rule = QStringLiteral("json");
         f.field = QStringLiteral("the file");
-        f.text = QStringLiteral("The file begins with a byte-order mark; the gateway takes UTF-8 without one");
-        report.findings.append(f);
+        f.text = QStringLiteral("The file could not be checked: %1").arg(QString::fromUtf8(e.what()));
+        failed.findings.append(f);
+        failed.errorCount = 1;
+        return failed;
     }
-    checker.document(top.value());
-    return std::move(report);
 }
 
 QString shownName(const SamCheckOptions &options)
@@ -1195,7 +1377,8 @@ SamCheckReport checkData(const char *begin, const char *end, const SamCheckOptio
         [&](JsonSplitReader &reader) {
             reader.setFileMapped(fileMapped);
             return reader.read(begin, end, shownName(options));
-        });
+        },
+        [&] { return readSamWithoutLines(begin, end, shownName(options), fileMapped, false); });
 }
 
 } // namespace
@@ -1239,7 +1422,8 @@ struct SamCheckStream::Data
                         return true;
                     },
                     shownName(options));
-            });
+            },
+            {});
         std::lock_guard lock(mutex);
         finished = true;
         waiting.clear();
@@ -1303,6 +1487,7 @@ SamCheckReport checkSamFile(const QString &path, const SamCheckOptions &options)
         f.field = QStringLiteral("the file");
         f.text = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
         r.findings.append(f);
+        r.errorCount = 1;
         return r;
     }
     if (file.size() == 0)

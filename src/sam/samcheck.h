@@ -44,14 +44,21 @@ struct SamCheckOptions
 
 struct SamCheckReport
 {
+    // The findings listed at most: the first of them in their order, the rest counted.
+    static constexpr qsizetype MostListed = 1000;
+
     bool readable = false; // the file is JSON; without it there is one finding, the syntax error
     qint64 lines = 0;
     qint64 houses = 0;
     qint64 containers = 0; // in the voyage's list
     QList<Finding> findings; // the voyage first, then line by line, then the voyage's list of containers
+    qint64 errorCount = 0;   // of all the findings, listed or not
+    qint64 warningCount = 0;
 
-    int errors() const;
-    int warnings() const;
+    qint64 errors() const { return errorCount; }
+    qint64 warnings() const { return warningCount; }
+    // The findings counted but not listed.
+    qint64 unlisted() const { return errorCount + warningCount - findings.size(); }
 };
 
 // The schema the check and the writer's tests use: SACHM23_SAM.schema.json in the

@@ -2,11 +2,13 @@
 
 #include "core/safefile.h"
 #include "json/jsonsplitreader.h"
+#include "json/jsonvalues.h"
 #include "manifest/fileerror.h"
 #include "manifest/igmformat.h"
 #include "manifest/igmmessages.h"
 #include "manifest/manifeststore.h"
 #include "sam/samcheck.h"
+#include "sam/samheader.h"
 #include "sam/samlayout.h"
 #include "store/database.h"
 #include "store/filer.h"
@@ -360,32 +362,17 @@ Result<std::pair<QString, QString>> samVoyageOf(const QString &path)
     const QByteArray data = mapped ? QByteArray() : file.readAll();
     const char *begin = mapped ? reinterpret_cast<const char *>(mapped) : data.constData();
     const char *end = begin + (mapped ? file.size() : data.size());
-    // The vessel and voyage stand before the lines: the reading stops at the first line that
-    // has them before it.
-    JsonSplitReader *self = nullptr;
-    auto enough = [&](size_t, Json &&) {
-        const Json &top = self->partial();
-        const auto master = top.find("master");
-        return !(master != top.end() && master->is_object() && master->contains("vesselDtls") && master->contains("voyageDtls"));
-    };
-    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, enough}, {{"master", "voyageTransportEquipment"}, enough}});
-    self = &reader;
-    Result<Json> top = reader.read(begin, end, QFileInfo(path).fileName());
+    Result<Json> top = readSamHeader(begin, end, QFileInfo(path).fileName(), mapped != nullptr);
     if (!top)
         return top.failure();
-    const Json &master = top->value("master", Json::object());
-    auto text = [](const Json &o, const char *k) {
-        const auto it = o.is_object() ? o.find(k) : o.end();
-        if (it == o.end())
-            return QString();
-        return it->is_string() ? QString::fromStdString(it->get<std::string>()).trimmed() : QString::fromStdString(it->dump());
-    };
-    return std::pair{text(master.value("vesselDtls", Json::object()), "trnsprtMeansId"),
-                     text(master.value("voyageDtls", Json::object()), "voyageNo")};
+    const Json &master = JsonValues::child(top.value(), "master");
+    return std::pair{JsonValues::trimmedText(JsonValues::child(master, "vesselDtls"), "trnsprtMeansId"),
+                     JsonValues::trimmedText(JsonValues::child(master, "voyageDtls"), "voyageNo")};
 }
 
-SamImportResult importSamFile(const Database &db, const QString &path, const SamImportOptions &options,
-                              const Confirm &confirm)
+namespace {
+
+SamImportResult importSam(const Database &db, const QString &path, const SamImportOptions &options, const Confirm &confirm)
 {
     SamImportResult result;
     const Result<std::pair<QString, QString>> named = samVoyageOf(path);
@@ -425,6 +412,7 @@ SamImportResult importSamFile(const Database &db, const QString &path, const Sam
     FirstError problems;
     SaveOptions save;
     save.withVessel = there->toLongLong() == 0; // a voyage already kept keeps its header
+    save.partsFollowTheirLine = true;
     save.cancelled = options.cancelled;
     ManifestSaver saver(db, save, confirm, problems);
     ReadContext cx(problems, false);
@@ -451,6 +439,23 @@ SamImportResult importSamFile(const Database &db, const QString &path, const Sam
     result.outcome = Outcome::done(QLatin1String(Messages::Imported));
     result.outcome.notices = saver.notices();
     return result;
+}
+
+} // namespace
+
+SamImportResult importSamFile(const Database &db, const QString &path, const SamImportOptions &options,
+                              const Confirm &confirm)
+{
+    // Whatever the libraries throw ends this import, not the program; what was stored of it
+    // goes with the transaction that is not committed.
+    try {
+        return importSam(db, path, options, confirm);
+    } catch (const std::exception &e) {
+        SamImportResult failed;
+        failed.outcome = Outcome::failed(
+            Failure(ErrorNumber::BadFileFormat, QStringLiteral("The SAM file %1 could not be read: %2").arg(path, QString::fromUtf8(e.what()))));
+        return failed;
+    }
 }
 
 } // namespace quarl::igm

@@ -6,6 +6,9 @@
 #include "json/jsonwriter.h"
 #include "manifest/igmformat.h"
 #include "manifest/igmmessages.h"
+#include "sam/samcheck.h"
+#include "sam/samfields.h"
+#include "sam/samheader.h"
 #include "sam/samscenarios.h"
 #include "store/filingfields.h"
 #include "store/schema.h"
@@ -17,13 +20,17 @@
 #include <QIODevice>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace quarl::igm {
 
 namespace {
 
 using namespace JsonValues;
+
+constexpr char SamFileName[] = "The SAM file";
 
 using Layout_ = JsonStreamWriter::Layout;
 
@@ -560,6 +567,8 @@ public:
 
 private:
     bool headers(const Json &top);
+    // The header when the first line comes: what stands before it, or read ahead.
+    bool headersFirst(const char *begin, const char *end, bool fileMapped);
     bool line(size_t index, const Json &l);
     bool fill(Bill &out, const Json &l, const QString &path, bool house, qint64 lineNo);
     // the containers and goods items read since the last time
@@ -573,6 +582,16 @@ private:
     bool numberTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
                   const QString &column, bool whole, double factor = 1);
     bool dateTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section, const QString &column);
+    // A date and time YYYYMMDDTHH:MM: the date in *date, the time HH:MM in *clock.
+    bool dateTimeTo(const Json &o, const char *key, const QString &path, QVariant *date, QString *clock, Section section,
+                    const QString &column);
+    // A value a stored row cannot be without; what names the row ("The line").
+    bool required(bool present, const QString &path, const char *parent, const char *key, Section section,
+                  const QString &column, const char *what);
+    // A member of a list that must be a group of fields.
+    bool group(const Json &element, const QString &path, Section section, const char *what);
+    // The schema's node of a key, found from its path in the file.
+    const SchemaNode *schemaNode(const QString &path);
 
     ManifestSink &m_sink;
     ReadContext &m_cx;
@@ -584,16 +603,18 @@ private:
     qint64 m_line = 0; // of the text, for messages
     std::vector<Container> m_containers;
     std::vector<std::tuple<qint64, qint64, Item>> m_items;
-    std::vector<std::pair<size_t, Json>> m_waiting; // lines before the voyage's details
     QVariant m_total;     // the voyage's count of master lines
     qint64 m_masters = 0; // master lines read
+    std::optional<Result<JsonSchema>> m_schema; // what numbers and dates are read against
+    QHash<QString, const SchemaNode *> m_nodes;  // by the path without places in lists
 };
 
 bool Reader::refuse(Section section, const QString &column, const QString &path, const QString &what, const QString &number)
 {
     Problem p;
     const QString where = m_bill.isEmpty() ? QString() : QStringLiteral("B/L %1: ").arg(m_bill);
-    p.failure = Failure(number, QStringLiteral("%1%2 (%3, line %4 of the file)").arg(where, what, path).arg(m_line));
+    p.failure = Failure(number, m_line > 0 ? QStringLiteral("%1%2 (%3, line %4 of the file)").arg(where, what, path).arg(m_line)
+                                           : QStringLiteral("%1%2 (%3)").arg(where, what, path));
     p.section = section;
     p.column = column;
     p.fileLine = m_line;
@@ -632,24 +653,70 @@ bool Reader::text(const Json &o, const char *key, const QString &path, Row<BillC
     return textTo(o, key, path, &row[column], Table::Cargo, columnName(column), Section::Cargo);
 }
 
+const SchemaNode *Reader::schemaNode(const QString &path)
+{
+    if (!m_schema || !*m_schema)
+        return nullptr;
+    QStringList steps;
+    for (const QString &token : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        bool numeric = false;
+        (void)token.toLongLong(&numeric);
+        steps << (numeric ? QStringLiteral("[]") : token);
+    }
+    const QString key = steps.join(QLatin1Char('/'));
+    const auto known = m_nodes.constFind(key);
+    if (known != m_nodes.constEnd())
+        return known.value();
+    const JsonSchema &schema = m_schema->value();
+    const SchemaNode *node = schema.at(schema.root(), steps);
+    m_nodes.insert(key, node);
+    return node;
+}
+
 bool Reader::numberTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
                       const QString &column, bool whole, double factor)
 {
     const auto it = o.is_object() ? o.find(key) : o.end();
     if (it == o.end() || it->is_null())
         return true;
+    const QString here = path + QLatin1Char('/') + QLatin1String(key);
+    const QString found = QString::fromStdString(it->dump());
+    auto mismatch = [&] {
+        return refuse(section, column, here,
+                      QStringLiteral("Type mismatch: %1 holds %2, not %3")
+                          .arg(QLatin1String(key), found, whole ? QStringLiteral("a whole number") : QStringLiteral("a number")),
+                      QString::number(ErrorNumber::TypeMismatch));
+    };
+    auto outOfRange = [&](const QString &bound) {
+        return refuse(section, column, here, QStringLiteral("Out of range: %1 holds %2, %3").arg(QLatin1String(key), found, bound),
+                      QString::number(ErrorNumber::Overflow));
+    };
+    // The type and range the schema gives a number; a code kept as a number (a bond) is text
+    // there, and read as the number it holds.
+    if (const SchemaNode *node = schemaNode(here)) {
+        QList<SchemaFailure> failures;
+        m_schema->value().validate(*it, node, std::string(), &failures);
+        for (const SchemaFailure &f : failures) {
+            if (f.keyword == QLatin1String("type"))
+                return mismatch();
+            if (f.keyword == QLatin1String("minimum"))
+                return outOfRange(QStringLiteral("less than %1").arg(f.expected));
+            if (f.keyword == QLatin1String("maximum"))
+                return outOfRange(QStringLiteral("more than %1").arg(f.expected));
+        }
+    }
     double v = 0;
     bool ok = it->is_number();
     if (ok)
         v = it->get<double>();
     else if (it->is_string())
         ok = Format::parseNumber(QString::fromStdString(it->get<std::string>()), &v);
-    if (!ok || v < 0 || (whole && std::trunc(v) != v))
-        return refuse(section, column, path + QLatin1Char('/') + QLatin1String(key),
-                      QStringLiteral("Type mismatch: %1 holds %2, not %3")
-                          .arg(QLatin1String(key), QString::fromStdString(it->dump()),
-                               whole ? QStringLiteral("a whole number") : QStringLiteral("a number")),
-                      QString::number(ErrorNumber::TypeMismatch));
+    if (!ok || !std::isfinite(v) || v < 0 || (whole && std::trunc(v) != v))
+        return mismatch();
+    // what a column of whole numbers holds
+    constexpr double MostWhole = 2147483647;
+    if (whole && v > MostWhole)
+        return outOfRange(QStringLiteral("more than %1").arg(qint64(MostWhole)));
     if (whole)
         *slot = qint64(v);
     else
@@ -660,20 +727,80 @@ bool Reader::numberTo(const Json &o, const char *key, const QString &path, QVari
 bool Reader::dateTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
                     const QString &column)
 {
-    const QString t = trimmedText(o, key);
+    const auto it = o.is_object() ? o.find(key) : o.end();
+    if (it == o.end() || it->is_null())
+        return true;
+    const QString here = path + QLatin1Char('/') + QLatin1String(key);
+    if (!it->is_string())
+        return refuse(section, column, here,
+                      QStringLiteral("Type mismatch: %1 holds %2, not a date YYYYMMDD").arg(QLatin1String(key), QString::fromStdString(it->dump())),
+                      QString::number(ErrorNumber::TypeMismatch));
+    const QString t = QString::fromStdString(it->get<std::string>()).trimmed();
     if (t.isEmpty())
         return true;
-    const QDate d = QDate::fromString(t.left(8), QStringLiteral("yyyyMMdd"));
-    if (!d.isValid() || (t.size() > 8 && t.at(8) != QLatin1Char('T')))
-        return refuse(section, column, path + QLatin1Char('/') + QLatin1String(key),
+    const QDate d = QDate::fromString(t, QStringLiteral("yyyyMMdd"));
+    if (t.size() != 8 || !std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); }) || !d.isValid())
+        return refuse(section, column, here,
                       QStringLiteral("Type mismatch: %1 holds \"%2\", not a date YYYYMMDD").arg(QLatin1String(key), t),
                       QString::number(ErrorNumber::TypeMismatch));
     *slot = d;
     return true;
 }
 
+bool Reader::dateTimeTo(const Json &o, const char *key, const QString &path, QVariant *date, QString *clock,
+                        Section section, const QString &column)
+{
+    const auto it = o.is_object() ? o.find(key) : o.end();
+    if (it == o.end() || it->is_null())
+        return true;
+    const QString here = path + QLatin1Char('/') + QLatin1String(key);
+    const QString t = it->is_string() ? QString::fromStdString(it->get<std::string>()).trimmed() : QString();
+    if (it->is_string() && t.isEmpty())
+        return true;
+    const QDate d = QDate::fromString(t.left(8), QStringLiteral("yyyyMMdd"));
+    const QTime time = QTime::fromString(t.mid(9), QStringLiteral("HH:mm"));
+    if (!it->is_string() || t.size() != 14 || t.at(8) != QLatin1Char('T')
+        || !std::all_of(t.begin(), t.begin() + 8, [](QChar c) { return c.isDigit(); }) || !d.isValid() || !time.isValid())
+        return refuse(section, column, here,
+                      QStringLiteral("Type mismatch: %1 holds %2, not a date and time YYYYMMDDTHH:MM")
+                          .arg(QLatin1String(key), it->is_string() ? QLatin1Char('"') + t + QLatin1Char('"') : QString::fromStdString(it->dump())),
+                      QString::number(ErrorNumber::TypeMismatch));
+    *date = d;
+    *clock = t.mid(9);
+    return true;
+}
+
+bool Reader::required(bool present, const QString &path, const char *parent, const char *key, Section section,
+                      const QString &column, const char *what)
+{
+    if (present)
+        return true;
+    return refuse(section, column, path + QLatin1Char('/') + QLatin1String(key),
+                  QStringLiteral("%1 has no %2 (%3), which it cannot be stored without")
+                      .arg(QLatin1String(what), samFieldLabel(QLatin1String(parent), QLatin1String(key)), QLatin1String(key)),
+                  QString::number(ErrorNumber::InvalidUseOfNull));
+}
+
+bool Reader::group(const Json &element, const QString &path, Section section, const char *what)
+{
+    if (element.is_object())
+        return true;
+    return refuse(section, QString(), path, QStringLiteral("%1 is not a group of fields").arg(QLatin1String(what)),
+                  QString::number(ErrorNumber::BadFileFormat));
+}
+
 bool Reader::headers(const Json &top)
 {
+    m_line = 0;
+    m_bill.clear();
+    if (!top.is_object())
+        return refuse(Section::Vessel, QString(), QStringLiteral("/"),
+                      QStringLiteral("The file is not a SAM message: its text is not a group of fields"),
+                      QString::number(ErrorNumber::BadFileFormat));
+    if (!object(top, "master"))
+        return refuse(Section::Vessel, QString(), QStringLiteral("/master"),
+                      QStringLiteral("The file is not a SAM message: it has no master group of fields (the voyage and its lines)"),
+                      QString::number(ErrorNumber::BadFileFormat));
     const Json &master = child(top, "master");
     const Json &decRef = child(master, "decRef");
     const Json &auth = child(master, "authPrsn");
@@ -696,6 +823,8 @@ bool Reader::headers(const Json &top)
         if (!m_cx.raise(p))
             return false;
     }
+    if (!required(!m_voyage.isEmpty(), path, "voyageDtls", "voyageNo", Section::Vessel, QStringLiteral("voyno"), "The voyage"))
+        return false;
     v[VoyageColumn::Code] = m_vessel;
     v[VoyageColumn::Voyage] = m_voyage;
     vm.code = m_vessel;
@@ -742,13 +871,12 @@ bool Reader::headers(const Json &top)
             v.extra.insert(QLatin1String(column), n);
     }
     auto when = [&](const char *key, VoyageColumn dateColumn, VoyageColumn timeColumn, const char *dateExtra, const char *timeExtra) {
-        const QString t = trimmedText(voy, key);
-        if (t.isEmpty())
-            return true;
         QVariant d;
-        if (!dateTo(voy, key, path, &d, Section::Vessel, QLatin1String(dateExtra ? dateExtra : columnName(dateColumn))))
+        QString clock;
+        if (!dateTimeTo(voy, key, path, &d, &clock, Section::Vessel, QLatin1String(dateExtra ? dateExtra : columnName(dateColumn))))
             return false;
-        const QString clock = t.mid(9, 5);
+        if (d.isNull())
+            return true;
         if (dateExtra) {
             v.extra.insert(QLatin1String(dateExtra), d);
             v.extra.insert(QLatin1String(timeExtra), clock);
@@ -891,12 +1019,32 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
             out[BillColumn::Mode] = mode;
     }
 
+    // What the cargo screen asks of a line before it keeps it; a line declared before quotes
+    // that declaration in place of its transport document and measures.
+    const char *what = house ? "The house B/L" : "The line";
+    const char *refName = house ? "HCRef" : "MCRef";
+    auto need = [&](BillColumn c, const QString &p, const char *parent, const char *key) {
+        const bool present = !out.isNull(c) && !out.text(c).trimmed().isEmpty();
+        return required(present, p, parent, key, Section::Cargo, QLatin1String(columnName(c)), what);
+    };
+    if (!need(house ? BillColumn::SubLineNo : BillColumn::LineNo, refPath, refName, house ? "subLineNo" : "lineNo")
+        || !need(BillColumn::BlNo, refPath, refName, house ? "blNo" : "mstrBlNo")
+        || !need(BillColumn::BlDate, refPath, refName, house ? "blDt" : "mstrBlDt")
+        || !need(BillColumn::Nature, locPath, "locCstm", "natrOfCrgo") || !need(BillColumn::ItemType, locPath, "locCstm", "itemTyp")
+        || !need(BillColumn::Movement, locPath, "locCstm", "crgoMvmt"))
+        return false;
+    if (!is(ref, "prevDec", "Y")
+        && (!need(BillColumn::PortLoad, docPath, "trnsprtDoc", "prtOfAcptCdd") || !need(BillColumn::Pkgs, msrPath, "trnsprtDocMsr", "nmbrOfPkgs")))
+        return false;
+
     const qint64 no = out[BillColumn::LineNo].toLongLong();
     const qint64 sub = house ? out[BillColumn::SubLineNo].toLongLong() : 0;
     const Json &items = child(l, "itemDtls");
     for (size_t k = 0; items.is_array() && k < items.size(); ++k) {
         const Json &it = items[k];
         const QString itPath = path + QStringLiteral("/itemDtls/%1").arg(k);
+        if (!group(it, itPath, Section::Item, "A goods item"))
+            return false;
         Item item;
         item.fileLine = m_line;
         QVariant seq;
@@ -928,6 +1076,8 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
     for (size_t k = 0; boxes.is_array() && k < boxes.size(); ++k) {
         const Json &b = boxes[k];
         const QString bPath = path + QStringLiteral("/trnsprtEqmt/%1").arg(k);
+        if (!group(b, bPath, Section::Container, "A container"))
+            return false;
         Container c;
         c.fileLine = m_line;
         c.fileVessel = m_vessel;
@@ -951,6 +1101,11 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
             || !numberTo(b, "cntrWeight", bPath, &c[ContainerColumn::Weight], Section::Container, QStringLiteral("conwt"), false, 1000)
             || !numberTo(b, "totalNmbrOfPkgs", bPath, &c[ContainerColumn::Pkgs], Section::Container, QStringLiteral("conpkgs"), true))
             return false;
+        for (const auto &[column, key] : {std::pair{ContainerColumn::Number, "eqmtId"}, {ContainerColumn::Status, "eqmtLoadStatus"}}) {
+            if (!required(!c.text(column).trimmed().isEmpty(), bPath, "trnsprtEqmt", key, Section::Container,
+                          QLatin1String(columnName(column)), "The container"))
+                return false;
+        }
         if (c.text(ContainerColumn::Status) == QLatin1String("EMP"))
             c[ContainerColumn::Status] = QStringLiteral("MTY"); // the gateway's empty is our MTY
         m_containers.push_back(std::move(c));
@@ -976,7 +1131,9 @@ bool Reader::line(size_t index, const Json &l)
     const Json &houses = child(l, "houseCargoDec");
     for (size_t k = 0; houses.is_array() && k < houses.size(); ++k) {
         Bill house;
-        if (!fill(house, houses[k], path + QStringLiteral("/houseCargoDec/%1").arg(k), true, no) || !m_sink.bill(std::move(house)))
+        const QString housePath = path + QStringLiteral("/houseCargoDec/%1").arg(k);
+        if (!group(houses[k], housePath, Section::Cargo, "A house B/L") || !fill(house, houses[k], housePath, true, no)
+            || !m_sink.bill(std::move(house)))
             return false;
     }
     // The line's containers and goods items follow it, so that a long file is not held whole.
@@ -987,21 +1144,25 @@ bool Reader::line(size_t index, const Json &l)
 
 bool Reader::read(const char *begin, const char *end, bool fileMapped)
 {
+    // Numbers and dates are read as the schema the check uses has them.
+    m_schema = samSchema();
+    if (!*m_schema) {
+        Problem p;
+        p.failure = m_schema->failure();
+        return m_cx.raise(p) && false;
+    }
+    // The voyage's list of containers repeats what the lines hold: it is read and let go.
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t index, Json &&l) {
-                                 if (!m_headersSent) {
-                                     const Json &top = m_reader->partial();
-                                     if (child(child(top, "master"), "voyageDtls").is_null()) {
-                                         m_waiting.emplace_back(index, std::move(l));
-                                         return true;
-                                     }
-                                     if (!headers(top))
-                                         return false;
+                                 if (!m_headersSent && !headersFirst(begin, end, fileMapped)) {
+                                     return false;
                                  }
                                  return line(index, l);
-                             }}});
+                             }},
+                            {{"master", "voyageTransportEquipment"}, [](size_t, Json &&) { return true; }}});
     m_reader = &reader;
     reader.setFileMapped(fileMapped);
-    Result<Json> top = reader.read(begin, end, QStringLiteral("The SAM file"));
+    reader.setRefuseDuplicateKeys(true);
+    Result<Json> top = reader.read(begin, end, QLatin1String(SamFileName));
     m_reader = nullptr;
     if (reader.stopped())
         return false;
@@ -1012,10 +1173,6 @@ bool Reader::read(const char *begin, const char *end, bool fileMapped)
     }
     if (!m_headersSent && !headers(top.value()))
         return false;
-    for (auto &[index, l] : m_waiting) {
-        if (!line(index, l))
-            return false;
-    }
     if (!m_total.isNull() && m_total.toLongLong() != m_masters) {
         m_bill.clear();
         if (!refuse(Section::Vessel, QStringLiteral("TotItems"), QStringLiteral("/master/voyageDtls/totalNmbrOfLines"),
@@ -1025,7 +1182,29 @@ bool Reader::read(const char *begin, const char *end, bool fileMapped)
                       QString::number(ErrorNumber::BadFileFormat)))
             return false;
     }
+    if (m_masters == 0) {
+        m_bill.clear();
+        if (!refuse(Section::Cargo, QString(), QStringLiteral("/master/mastrCnsgmtDec"), QStringLiteral("The file holds no lines"),
+                    QString::number(ErrorNumber::BadFileFormat)))
+            return false;
+    }
     return deliverParts() && m_sink.end();
+}
+
+bool Reader::headersFirst(const char *begin, const char *end, bool fileMapped)
+{
+    const Json &top = m_reader->partial();
+    if (hasSamHeader(top))
+        return headers(top);
+    // The header stands after the lines, in part or whole: it is read first, the lines
+    // passed over, so that no line waits for it.
+    const Result<Json> whole = readSamWithoutLines(begin, end, QLatin1String(SamFileName), fileMapped);
+    if (!whole) {
+        Problem p;
+        p.failure = whole.failure();
+        return m_cx.raise(p) && false;
+    }
+    return headers(whole.value());
 }
 
 bool Reader::deliverParts()

@@ -54,10 +54,25 @@ public:
 
     int lists = 0; // error lists seen, successes included
 
+    // A line of the reply, handed out by the reader before the rest: what it says is kept
+    // aside and put where the lines stand when the rest is walked.
+    void line(const QString &listKey, size_t i, const Json &v)
+    {
+        Aside &aside = m_aside[listKey];
+        GatewayReply &into = aside.reply;
+        std::swap(into.errors, m_reply.errors);
+        std::swap(into.identifiers, m_reply.identifiers);
+        const SamLineIndex::Entry *byPlace = m_lines.at(qsizetype(i));
+        walk(v, QStringLiteral("/master/") + listKey + QLatin1Char('/') + QString::number(i),
+             byPlace ? byPlace->lineNo : qint64(i) + 1, 0);
+        std::swap(into.errors, m_reply.errors);
+        std::swap(into.identifiers, m_reply.identifiers);
+    }
+
     void walk(const Json &v, const QString &pointer, qint64 lineNo, qint64 subLineNo)
     {
         if (v.is_object()) {
-            if (v.contains("errorCode") && v["errorCode"].is_array())
+            if (const auto codes = v.find("errorCode"); codes != v.end() && codes->is_array())
                 ++lists;
             if (const auto ref = v.find("MCRef"); ref != v.end() && ref->is_object()) {
                 const qint64 n = text(*ref, "lineNo").toLongLong();
@@ -72,6 +87,12 @@ public:
             for (auto it = v.begin(); it != v.end(); ++it) {
                 const QString key = QString::fromStdString(it.key());
                 const QString here = pointer + QLatin1Char('/') + key;
+                if (pointer == QLatin1String("/master") && m_aside.contains(key)) {
+                    Aside &aside = m_aside[key];
+                    m_reply.errors << aside.reply.errors;
+                    m_reply.identifiers << aside.reply.identifiers;
+                    aside.reply = GatewayReply();
+                }
                 if (isErrorList(it.value())) {
                     ++lists;
                     for (const Json &e : it.value())
@@ -102,13 +123,29 @@ public:
         }
     }
 
+    // Lines whose list the rest of the reply does not hold (read, then gone twice over).
+    void putAsideLeft()
+    {
+        for (Aside &aside : m_aside) {
+            m_reply.errors << aside.reply.errors;
+            m_reply.identifiers << aside.reply.identifiers;
+            aside.reply = GatewayReply();
+        }
+    }
+
 private:
+    struct Aside
+    {
+        GatewayReply reply;
+    };
+
     static bool isErrorList(const Json &v)
     {
         if (!v.is_array() || v.empty())
             return false;
         for (const Json &e : v) {
-            if (!e.is_object() || !e.contains("errorCode") || !e["errorCode"].is_string())
+            const auto code = e.is_object() ? e.find("errorCode") : e.end();
+            if (!e.is_object() || code == e.end() || !code->is_string())
                 return false;
         }
         return true;
@@ -155,6 +192,7 @@ private:
 
     const SamLineIndex &m_lines;
     GatewayReply &m_reply;
+    QHash<QString, Aside> m_aside; // by the key of the list of lines
 };
 
 // The line and sub-line a JSON pointer of the declaration names: /master/mastrCnsgmtDec/3/...
@@ -192,32 +230,37 @@ Result<SamLineIndex> readSamLineIndex(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    const QByteArray data = file.readAll();
+    const uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
+    const QByteArray data = mapped ? QByteArray() : file.readAll();
+    const char *begin = mapped ? reinterpret_cast<const char *>(mapped) : data.constData();
+    const char *end = begin + (mapped ? file.size() : data.size());
     SamLineIndex index;
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t i, Json &&l) {
+                                 // the gateway takes no more lines, nor house B/Ls under one
+                                 if (index.lines.size() >= SamLineIndex::MostLines)
+                                     return true;
                                  SamLineIndex::Entry line;
-                                 const auto ref = l.is_object() ? l.find("MCRef") : l.end();
-                                 line.lineNo = ref != l.end() ? text(*ref, "lineNo").toLongLong() : 0;
+                                 const Json &ref = child(l, "MCRef");
+                                 line.lineNo = text(ref, "lineNo").toLongLong();
                                  if (line.lineNo <= 0)
                                      line.lineNo = qint64(i) + 1;
-                                 line.blNo = ref != l.end() ? text(*ref, "mstrBlNo") : QString();
-                                 const auto houses = l.is_object() ? l.find("houseCargoDec") : l.end();
-                                 if (houses != l.end() && houses->is_array()) {
-                                     for (size_t k = 0; k < houses->size(); ++k) {
-                                         const Json &h = (*houses)[k];
-                                         const auto href = h.is_object() ? h.find("HCRef") : h.end();
-                                         qint64 sub = href != h.end() ? text(*href, "subLineNo").toLongLong() : 0;
-                                         if (sub <= 0)
-                                             sub = qint64(k) + 1;
-                                         line.houses.insert(sub, href != h.end() ? text(*href, "blNo") : QString());
-                                         line.houseOrder << sub;
-                                     }
+                                 line.blNo = text(ref, "mstrBlNo");
+                                 const Json &houses = list(l, "houseCargoDec");
+                                 for (size_t k = 0; k < houses.size() && k < size_t(SamLineIndex::MostHouses); ++k) {
+                                     const Json &href = child(houses[k], "HCRef");
+                                     qint64 sub = text(href, "subLineNo").toLongLong();
+                                     if (sub <= 0)
+                                         sub = qint64(k) + 1;
+                                     line.houses.insert(sub, text(href, "blNo"));
+                                     line.houseOrder << sub;
                                  }
                                  index.byLineNo.insert(line.lineNo, index.lines.size());
                                  index.lines << line;
                                  return true;
-                             }}});
-    Result<Json> top = reader.read(data.constData(), data.constData() + data.size(), QFileInfo(path).fileName());
+                             }},
+                            {{"master", "voyageTransportEquipment"}, {}}});
+    reader.setFileMapped(mapped != nullptr);
+    Result<Json> top = reader.read(begin, end, QFileInfo(path).fileName());
     if (!top)
         return top.failure();
     return index;
@@ -231,49 +274,57 @@ QString declarationFor(const QString &replyPath)
     return dec == replyPath ? QString() : dec;
 }
 
-Result<GatewayReply> readGatewayReply(const QByteArray &data, const SamLineIndex &lines)
+namespace {
+
+Result<GatewayReply> readReplyWithin(const char *begin, const char *end, const SamLineIndex &lines, bool fileMapped)
 {
-    Json top;
-    try {
-        top = Json::parse(data.constBegin(), data.constEnd());
-    } catch (const Json::parse_error &e) {
-        QString reason = QString::fromUtf8(e.what());
-        if (const qsizetype at = reason.indexOf(QLatin1String(": ")); at >= 0)
-            reason = reason.mid(at + 2);
-        return Failure(ErrorNumber::BadFileFormat, QStringLiteral("The reply is not a JSON file as it stands: %1").arg(reason));
-    }
+    GatewayReply reply;
+    AckWalker walker(lines, reply);
+    // The lines of an acknowledgement and the messages of a structure failure are read one
+    // at a time: a reply to a long voyage is long too.
+    QList<Finding> messages;
+    auto message = [&](size_t, Json &&m) {
+        Finding r;
+        r.text = text(m, "message");
+        r.path = text(child(m, "instance"), "pointer");
+        const QString keyword = text(m, "keyword");
+        if (r.text.isEmpty())
+            r.text = keyword;
+        r.field = labelOf(r.path);
+        // A missing key is named by itself, not by the object that lacks it.
+        const Json &missing = list(m, "missing");
+        if (!missing.empty() && missing.front().is_string())
+            r.field = labelOf(r.path + QLatin1Char('/') + QString::fromStdString(missing.front().get<std::string>()));
+        placeOfPointer(lines, r.path, &r);
+        messages.append(r);
+        return true;
+    };
+    JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t i, Json &&l) { return walker.line(QStringLiteral("mastrCnsgmtDec"), i, l), true; }},
+                            {{"master", "mastrCnsgnmtDec"}, [&](size_t i, Json &&l) { return walker.line(QStringLiteral("mastrCnsgnmtDec"), i, l), true; }},
+                            {{"errorDetails", "errorMessage"}, message}});
+    reader.setFileMapped(fileMapped);
+    const Result<Json> read = reader.read(begin, end, QStringLiteral("The reply"));
+    if (!read)
+        return read.failure();
+    const Json &top = read.value();
     if (!top.is_object() || (!top.contains("errorDetails") && !top.contains("master")))
         return Failure(ErrorNumber::BadFileFormat,
                        QStringLiteral("This is not a reply of the gateway: it has neither errorDetails (_SFL) nor master (_ACK)."));
-    GatewayReply reply;
-    const Json header = top.value("headerField", Json::object());
+    const Json &header = child(top, "headerField");
     reply.sender = text(header, "senderID");
     reply.date = text(header, "date");
     if (top.contains("errorDetails")) {
         reply.kind = GatewayReply::Kind::StructureFailure;
-        const Json details = top["errorDetails"];
+        reply.errors.clear();
+        reply.identifiers.clear();
+        const Json &details = child(top, "errorDetails");
         reply.status = text(details, "status");
         reply.jobNo = text(header, "sequenceOrControlNumber");
         const QString code = text(details, "errorCode");
-        const Json messages = details.is_object() ? details.value("errorMessage", Json::array()) : Json::array();
-        for (const Json &m : messages.is_array() ? messages : Json::array()) {
-            Finding r;
+        for (Finding &r : messages)
             r.rule = code;
-            r.text = text(m, "message");
-            if (const auto instance = m.find("instance"); instance != m.end())
-                r.path = text(*instance, "pointer");
-            const QString keyword = text(m, "keyword");
-            if (r.text.isEmpty())
-                r.text = keyword;
-            r.field = labelOf(r.path);
-            // A missing key is named by itself, not by the object that lacks it.
-            if (const auto missing = m.find("missing"); missing != m.end() && missing->is_array() && !missing->empty()
-                && missing->front().is_string())
-                r.field = labelOf(r.path + QLatin1Char('/') + QString::fromStdString(missing->front().get<std::string>()));
-            placeOfPointer(lines, r.path, &r);
-            reply.errors.append(r);
-        }
-        if (messages.empty() && !code.isEmpty()) {
+        reply.errors = std::move(messages);
+        if (reply.errors.isEmpty() && !code.isEmpty()) {
             Finding r;
             r.rule = code;
             r.text = reply.status;
@@ -281,15 +332,30 @@ Result<GatewayReply> readGatewayReply(const QByteArray &data, const SamLineIndex
         }
         return reply;
     }
-    const Json master = top["master"];
-    if (const auto decRef = master.find("decRef"); decRef != master.end())
-        reply.jobNo = text(*decRef, "jobNo");
-    AckWalker walker(lines, reply);
+    reply.jobNo = text(child(child(top, "master"), "decRef"), "jobNo");
     walker.walk(top, QString(), 0, 0);
+    walker.putAsideLeft();
     if (walker.lists == 0)
         return Failure(ErrorNumber::BadFileFormat,
                        QStringLiteral("This is a declaration, not the gateway's reply: it holds no error codes."));
     return reply;
+}
+
+// The same, with whatever the libraries throw said as the failure.
+Result<GatewayReply> readReplyText(const char *begin, const char *end, const SamLineIndex &lines, bool fileMapped)
+{
+    try {
+        return readReplyWithin(begin, end, lines, fileMapped);
+    } catch (const std::exception &e) {
+        return Failure(ErrorNumber::BadFileFormat, QStringLiteral("The reply could not be read: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+} // namespace
+
+Result<GatewayReply> readGatewayReply(const QByteArray &data, const SamLineIndex &lines)
+{
+    return readReplyText(data.constData(), data.constData() + data.size(), lines, false);
 }
 
 Result<GatewayReply> readGatewayReply(const QString &path, const QString &declaration, QString *declarationUsed)
@@ -297,7 +363,6 @@ Result<GatewayReply> readGatewayReply(const QString &path, const QString &declar
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    const QByteArray data = file.readAll();
     SamLineIndex lines;
     const QString dec = declaration.isEmpty() ? declarationFor(path) : declaration;
     if (!dec.isEmpty() && (!declaration.isEmpty() || QFileInfo::exists(dec))) {
@@ -308,7 +373,11 @@ Result<GatewayReply> readGatewayReply(const QString &path, const QString &declar
         if (declarationUsed)
             *declarationUsed = dec;
     }
-    return readGatewayReply(data, lines);
+    if (const uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr) {
+        const char *begin = reinterpret_cast<const char *>(mapped);
+        return readReplyText(begin, begin + file.size(), lines, true);
+    }
+    return readGatewayReply(file.readAll(), lines);
 }
 
 QString GatewayReply::summary() const

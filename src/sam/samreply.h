@@ -20,6 +20,10 @@ struct SamLineIndex
         QHash<qint64, QString> houses; // sub-line -> house B/L number
         QList<qint64> houseOrder;      // sub-lines in the file's order
     };
+    // What the gateway takes at most: the lines beyond, and house B/Ls beyond under a line,
+    // are not indexed.
+    static constexpr qsizetype MostLines = 99999;
+    static constexpr qsizetype MostHouses = 9999;
     QList<Entry> lines; // in the file's order
     QHash<qint64, qsizetype> byLineNo;
 

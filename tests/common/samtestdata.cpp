@@ -52,6 +52,11 @@ bool editJson(igm::Json &doc, const QString &edits, QString *why)
                     parent.erase(p.back());
             } else if (verb == QLatin1String("add")) {
                 doc.at(p).push_back(igm::Json::parse(value));
+            } else if (verb == QLatin1String("last")) {
+                igm::Json &parent = doc.at(p.parent_pointer());
+                igm::Json moved = std::move(parent.at(p.back()));
+                parent.erase(p.back());
+                parent[p.back()] = std::move(moved);
             } else {
                 *why = QStringLiteral("unknown edit: ") + line;
                 return false;

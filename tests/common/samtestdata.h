@@ -16,7 +16,8 @@ igm::Json samGolden();
 QByteArray samSchemaData();
 
 // Applies edits to a document, one a line: "set POINTER JSON", "del POINTER",
-// "add POINTER JSON" (appends to the list at POINTER). Returns false with a reason.
+// "add POINTER JSON" (appends to the list at POINTER), "last POINTER" (moves the key to the
+// end of its object). Returns false with a reason.
 bool editJson(igm::Json &doc, const QString &edits, QString *why);
 
 } // namespace quarl::test

@@ -189,6 +189,12 @@ private Q_SLOTS:
         QTest::newRow("a broken pattern") << QByteArray("{\"pattern\":\"[A-\"}") << QStringLiteral("not a regular expression");
         QTest::newRow("an unknown type") << QByteArray("{\"type\":\"date\"}") << QStringLiteral("unknown type \"date\"");
         QTest::newRow("not JSON") << QByteArray("{\"type\":") << QStringLiteral("is not JSON");
+        QTest::newRow("a reference to itself") << QByteArray("{\"$ref\":\"#\"}") << QStringLiteral("its reference leads back to itself");
+        QTest::newRow("two references round") << QByteArray("{\"definitions\":{\"a\":{\"$ref\":\"#/definitions/b\"},\"b\":{\"$ref\":\"#/definitions/a\"}},"
+                                                             "\"properties\":{\"x\":{\"$ref\":\"#/definitions/a\"}}}")
+                                                 << QStringLiteral("its reference leads back to itself");
+        QTest::newRow("nested 100,000 deep") << QByteArray("{\"a\":").repeated(100000) + QByteArray("}").repeated(100000)
+                                             << QStringLiteral("is not JSON: arrays and objects nested more than 64 deep");
     }
 
     // A schema corrected by a user never asks for something silently not checked.
@@ -348,14 +354,29 @@ private Q_SLOTS:
         }
     }
 
+    // A key given twice is named by its place in the document and in the text, whole or in
+    // pieces; read strictly, the reading stops at it.
     void splitReaderNamesKeysGivenTwice()
     {
-        const QByteArray data("{\"master\": {\"mastrCnsgmtDec\": [{\"MCRef\": {\"lineNo\": 1, \"lineNo\": 2}}], \"decRef\": {}}}");
+        const QByteArray data("{\"master\": {\"mastrCnsgmtDec\": [{\"MCRef\": {\"lineNo\": 1,\n \"lineNo\": 2}}], \"decRef\": {}}}");
         Json line;
         JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t, Json &&l) { return line = l, true; }}});
-        QVERIFY(reader.read(data.constData(), data.constData() + data.size(), QString()).isOk());
-        QCOMPARE(reader.duplicateKeys(), QStringList{QStringLiteral("/master/mastrCnsgmtDec/0/MCRef/lineNo")});
-        QCOMPARE(line["MCRef"]["lineNo"].get<int>(), 2);
+        for (const qsizetype piece : {qsizetype(0), qsizetype(1), qsizetype(7)}) {
+            const Result<Json> r = piece ? reader.read(inPieces(data, piece), QString())
+                                         : reader.read(data.constData(), data.constData() + data.size(), QString());
+            QVERIFY(r.isOk());
+            QCOMPARE(reader.duplicateKeys().size(), 1);
+            const JsonSplitReader::DuplicateKey &k = reader.duplicateKeys().at(0);
+            QCOMPARE((std::tuple{k.pointer, k.line, k.column}),
+                     (std::tuple{QStringLiteral("/master/mastrCnsgmtDec/0/MCRef/lineNo"), qint64(2), qint64(2)}));
+            QCOMPARE(line["MCRef"]["lineNo"].get<int>(), 2);
+        }
+        reader.setRefuseDuplicateKeys(true);
+        const Result<Json> refused = reader.read(data.constData(), data.constData() + data.size(), QStringLiteral("x.json"));
+        QVERIFY(!refused.isOk());
+        QCOMPARE(refused.failure().description,
+                 QStringLiteral("x.json gives the key \"lineNo\" twice in one object: line 2, column 2 "
+                                "(/master/mastrCnsgmtDec/0/MCRef/lineNo)"));
     }
 };
 

@@ -23,6 +23,8 @@ QStringList shown(const igm::SamCheckReport &report)
     QStringList lines;
     for (const igm::Finding &f : report.findings)
         lines << igm::samFindingText(f);
+    if (report.unlisted() > 0)
+        lines << QStringLiteral("... and %1 more finding(s) not listed.").arg(report.unlisted());
     return lines;
 }
 
