@@ -93,6 +93,8 @@ int readReply(const QStringList &args)
     }
     for (const igm::Finding &e : r->errors)
         out(igm::replyFindingText(e));
+    if (r->unlisted > 0)
+        out(QStringLiteral("... and %1 more error(s) not listed.").arg(r->unlisted));
     for (const igm::ReplyIdentifier &id : r->identifiers)
         out(QStringLiteral("Line %1%2%3: %4 %5")
                 .arg(id.lineNo)

@@ -7,6 +7,8 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <deque>
 #include <optional>
@@ -122,6 +124,8 @@ std::string escapeToken(const std::string &token)
 
 struct JsonSchema::Data
 {
+    // Told apart from every other schema compiled, for what a thread remembers of it.
+    const quint64 serial = nextSerial();
     Json document;
     std::deque<SchemaNode> nodes;
     std::unordered_map<std::string, SchemaNode *> byPointer;
@@ -129,6 +133,32 @@ struct JsonSchema::Data
     QString name;
 
     Result<SchemaNode *> compile(const std::string &pointer);
+    // A text against a node's pattern. The same texts come again and again (ports, dates,
+    // codes): each thread remembers a few hundred of them and whether they matched.
+    bool matchesPattern(const SchemaNode *n, const std::string &s) const
+    {
+        struct Memo
+        {
+            quint64 serial = 0;
+            const SchemaNode *node = nullptr;
+            std::string text;
+            bool matched = false;
+        };
+        thread_local std::array<Memo, 512> memo;
+        Memo &m = memo[(std::hash<std::string>()(s) ^ (quintptr(n) / alignof(SchemaNode))) % memo.size()];
+        if (m.serial == serial && m.node == n && m.text == s)
+            return m.matched;
+        m.serial = serial;
+        m.node = n;
+        m.text = s;
+        m.matched = n->pattern->match(QString::fromStdString(s)).hasMatch();
+        return m.matched;
+    }
+    static quint64 nextSerial()
+    {
+        static std::atomic<quint64> last{0};
+        return ++last;
+    }
     void validate(const Json &v, const SchemaNode *n, std::string &path, const FailureSink &out) const;
 
     Failure refuse(const std::string &pointer, const QString &what) const
@@ -272,7 +302,7 @@ void JsonSchema::Data::validate(const Json &v, const SchemaNode *n, std::string 
             if (n->maxLength >= 0 && length > n->maxLength)
                 fail("maxLength", QString::number(n->maxLength), valueText(v), {}, length);
         }
-        if (n->pattern && !n->pattern->match(QString::fromStdString(s)).hasMatch())
+        if (n->pattern && !matchesPattern(n, s))
             fail("pattern", n->patternWords, QString::fromStdString(s));
     } else if (v.is_number()) {
         const double d = v.get<double>();
@@ -400,6 +430,13 @@ const SchemaNode *JsonSchema::at(const SchemaNode *node, const QStringList &step
 void JsonSchema::validate(const Json &value, const SchemaNode *node, std::string pointer, QList<SchemaFailure> *failures) const
 {
     validate(value, node, std::move(pointer), [failures](SchemaFailure &&f) { failures->append(std::move(f)); });
+}
+
+bool JsonSchema::accepts(const Json &value, const SchemaNode *node) const
+{
+    bool failed = false;
+    validate(value, node, std::string(), [&failed](SchemaFailure &&) { failed = true; });
+    return !failed;
 }
 
 void JsonSchema::validate(const Json &value, const SchemaNode *node, std::string pointer, const FailureSink &sink) const

@@ -52,6 +52,8 @@ public:
     // Hands each failure to sink as it is found, so that a value that fails a million times
     // is never held in a list.
     using FailureSink = std::function<void(SchemaFailure &&)>;
+    // Whether value keeps to node, without saying how it fails.
+    bool accepts(const Json &value, const SchemaNode *node) const;
     void validate(const Json &value, const SchemaNode *node, std::string pointer, const FailureSink &sink) const;
     QList<SchemaFailure> validate(const Json &value) const;
 

@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -75,13 +76,9 @@ struct JsonCursor
         if (limit < pieceEnd - piece)
             end = piece + std::max<qint64>(limit, at - piece);
     }
-    // A text or number was read: a new stretch begins.
-    void mark()
-    {
-        stretchStart = offsetOf(at);
-        if (end != pieceEnd || pieceEnd - at > mostStretch)
-            stretch();
-    }
+    // A text or number was read: a new stretch begins. The parser's end moves on when the
+    // parser reaches it (more()).
+    void mark() { stretchStart = pieceOffset + (at - piece); }
 
     void count(const char *to)
     {
@@ -96,6 +93,9 @@ struct JsonCursor
     bool more()
     {
         if (end != pieceEnd) {
+            stretch();
+            if (at != end)
+                return true;
             overrun = true;
             return false;
         }
@@ -596,7 +596,7 @@ private:
     {
         text += '{';
         ++m_at;
-        std::vector<std::string> seen;
+        std::unordered_set<std::string> seen;
         for (bool first = true;; first = false) {
             space();
             if (m_at == m_end)
@@ -617,9 +617,8 @@ private:
             if (m_at == m_end || *m_at != '"' || !string())
                 return false;
             const std::string key(keyBegin + 1, m_at - 1);
-            if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            if (!seen.insert(key).second)
                 return false;
-            seen.push_back(key);
             if (!copy(keyBegin))
                 return false;
             space();

@@ -110,9 +110,20 @@ qint64 whole(double d)
     return std::isfinite(d) ? qint64(std::clamp(d, -Most, Most)) : 0;
 }
 
+// The date of the first eight digits of a text; an invalid date when they are not digits
+// or no day of the calendar.
 QDate dateOf(const QString &yyyymmdd)
 {
-    return QDate::fromString(yyyymmdd.left(8), QStringLiteral("yyyyMMdd"));
+    if (yyyymmdd.size() < 8)
+        return {};
+    int n[8];
+    for (int i = 0; i < 8; ++i) {
+        const char16_t c = yyyymmdd.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return {};
+        n[i] = c - u'0';
+    }
+    return QDate(n[0] * 1000 + n[1] * 100 + n[2] * 10 + n[3], n[4] * 10 + n[5], n[6] * 10 + n[7]);
 }
 
 bool validImo(const QString &imo)
@@ -163,7 +174,7 @@ VoyageFacts factsOf(const Json &top)
     const Json &master = child(top, "master");
     VoyageFacts f;
     f.reporting = text(child(master, "decRef"), "prtofRptng");
-    f.arrival = QDate::fromString(text(child(master, "voyageDtls"), "exptdDtAndTimeOfArvl").left(8), QStringLiteral("yyyyMMdd"));
+    f.arrival = dateOf(text(child(master, "voyageDtls"), "exptdDtAndTimeOfArvl"));
     f.submitter = text(child(master, "authPrsn"), "sbmtrCd");
     return f;
 }

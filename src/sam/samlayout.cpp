@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
 
 namespace quarl::igm {
@@ -590,8 +591,19 @@ private:
                   const QString &column, const char *what);
     // A member of a list that must be a group of fields.
     bool group(const Json &element, const QString &path, Section section, const char *what);
+    // A column of the store, looked up once: its table and name are names the program keeps.
+    const ColumnDef *columnDef(const char *table, const char *column)
+    {
+        const auto key = std::pair{static_cast<const void *>(table), static_cast<const void *>(column)};
+        auto it = m_columns.find(key);
+        if (it == m_columns.end())
+            it = m_columns.emplace(key, Schema::column(QLatin1String(table), QLatin1String(column))).first;
+        return it->second;
+    }
     // The schema's node of a key, found from its path in the file.
     const SchemaNode *schemaNode(const QString &path);
+    // A number held to the type and range the schema gives its key (here: its path).
+    bool asTheSchemaSays(const Json &value, const char *key, const QString &here, Section section, const QString &column);
 
     ManifestSink &m_sink;
     ReadContext &m_cx;
@@ -606,7 +618,8 @@ private:
     QVariant m_total;     // the voyage's count of master lines
     qint64 m_masters = 0; // master lines read
     std::optional<Result<JsonSchema>> m_schema; // what numbers and dates are read against
-    QHash<QString, const SchemaNode *> m_nodes;  // by the path without places in lists
+    QHash<quint64, const SchemaNode *> m_nodes;  // by a hash of the path without places in lists
+    std::map<std::pair<const void *, const void *>, const ColumnDef *> m_columns;
 };
 
 bool Reader::refuse(Section section, const QString &column, const QString &path, const QString &what, const QString &number)
@@ -633,8 +646,11 @@ bool Reader::textTo(const Json &o, const char *key, const QString &path, QVarian
     if (!it->is_string() && !it->is_number())
         return refuse(section, QLatin1String(column), here, QStringLiteral("%1 is not text").arg(QLatin1String(key)),
                       QString::number(ErrorNumber::TypeMismatch));
+    // a number kept as text (the IGM number) is a number all the same
+    if (it->is_number() && !asTheSchemaSays(*it, key, here, section, QLatin1String(column)))
+        return false;
     const QString value = trimmedText(o, key);
-    const ColumnDef *def = Schema::column(QLatin1String(table), QLatin1String(column));
+    const ColumnDef *def = columnDef(table, column);
     if (def && def->isText() && value.size() > def->size)
         return refuse(section, QLatin1String(column), here,
                       QStringLiteral("Value too long: %1 holds %2 characters, the column %3 takes at most %4")
@@ -657,20 +673,65 @@ const SchemaNode *Reader::schemaNode(const QString &path)
 {
     if (!m_schema || !*m_schema)
         return nullptr;
+    // Known by a hash of the path with its places in lists left out, made without a copy:
+    // a long file asks for the same few nodes a million times.
+    quint64 hash = 14695981039346656037ull;
+    auto mix = [&hash](char16_t c) { hash = (hash ^ c) * 1099511628211ull; };
+    const QChar *p = path.constData();
+    const QChar *end = p + path.size();
+    while (p < end) {
+        const QChar *segment = ++p; // past the slash
+        while (p < end && *p != QLatin1Char('/'))
+            ++p;
+        mix(u'/');
+        if (p > segment && std::all_of(segment, p, [](QChar c) { return c.isDigit(); })) {
+            mix(u'#');
+        } else {
+            for (const QChar *c = segment; c < p; ++c)
+                mix(c->unicode());
+        }
+    }
+    const auto known = m_nodes.constFind(hash);
+    if (known != m_nodes.constEnd())
+        return known.value();
     QStringList steps;
     for (const QString &token : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         bool numeric = false;
         (void)token.toLongLong(&numeric);
         steps << (numeric ? QStringLiteral("[]") : token);
     }
-    const QString key = steps.join(QLatin1Char('/'));
-    const auto known = m_nodes.constFind(key);
-    if (known != m_nodes.constEnd())
-        return known.value();
     const JsonSchema &schema = m_schema->value();
     const SchemaNode *node = schema.at(schema.root(), steps);
-    m_nodes.insert(key, node);
+    m_nodes.insert(hash, node);
     return node;
+}
+
+bool Reader::asTheSchemaSays(const Json &value, const char *key, const QString &here, Section section, const QString &column)
+{
+    const SchemaNode *node = schemaNode(here);
+    if (!node || m_schema->value().accepts(value, node))
+        return true;
+    QList<SchemaFailure> failures;
+    m_schema->value().validate(value, node, std::string(), &failures);
+    const QString found = QString::fromStdString(value.dump());
+    for (const SchemaFailure &f : failures) {
+        if (f.keyword == QLatin1String("type")) {
+            const QString expected = f.expected.contains(QLatin1String("integer")) ? QStringLiteral("a whole number")
+                                   : f.expected.contains(QLatin1String("number"))  ? QStringLiteral("a number")
+                                   : f.expected.contains(QLatin1String("string"))  ? QStringLiteral("text")
+                                                                                   : f.expected;
+            return refuse(section, column, here, QStringLiteral("Type mismatch: %1 holds %2, not %3").arg(QLatin1String(key), found, expected),
+                          QString::number(ErrorNumber::TypeMismatch));
+        }
+        if (f.keyword == QLatin1String("minimum") || f.keyword == QLatin1String("maximum"))
+            return refuse(section, column, here,
+                          QStringLiteral("Out of range: %1 holds %2, %3 %4")
+                              .arg(QLatin1String(key), found,
+                                   f.keyword == QLatin1String("minimum") ? QStringLiteral("less than") : QStringLiteral("more than"),
+                                   f.expected),
+                          QString::number(ErrorNumber::Overflow));
+    }
+    return true;
 }
 
 bool Reader::numberTo(const Json &o, const char *key, const QString &path, QVariant *slot, Section section,
@@ -680,31 +741,21 @@ bool Reader::numberTo(const Json &o, const char *key, const QString &path, QVari
     if (it == o.end() || it->is_null())
         return true;
     const QString here = path + QLatin1Char('/') + QLatin1String(key);
-    const QString found = QString::fromStdString(it->dump());
+    auto found = [&] { return QString::fromStdString(it->dump()); };
     auto mismatch = [&] {
         return refuse(section, column, here,
                       QStringLiteral("Type mismatch: %1 holds %2, not %3")
-                          .arg(QLatin1String(key), found, whole ? QStringLiteral("a whole number") : QStringLiteral("a number")),
+                          .arg(QLatin1String(key), found(), whole ? QStringLiteral("a whole number") : QStringLiteral("a number")),
                       QString::number(ErrorNumber::TypeMismatch));
     };
     auto outOfRange = [&](const QString &bound) {
-        return refuse(section, column, here, QStringLiteral("Out of range: %1 holds %2, %3").arg(QLatin1String(key), found, bound),
+        return refuse(section, column, here, QStringLiteral("Out of range: %1 holds %2, %3").arg(QLatin1String(key), found(), bound),
                       QString::number(ErrorNumber::Overflow));
     };
     // The type and range the schema gives a number; a code kept as a number (a bond) is text
     // there, and read as the number it holds.
-    if (const SchemaNode *node = schemaNode(here)) {
-        QList<SchemaFailure> failures;
-        m_schema->value().validate(*it, node, std::string(), &failures);
-        for (const SchemaFailure &f : failures) {
-            if (f.keyword == QLatin1String("type"))
-                return mismatch();
-            if (f.keyword == QLatin1String("minimum"))
-                return outOfRange(QStringLiteral("less than %1").arg(f.expected));
-            if (f.keyword == QLatin1String("maximum"))
-                return outOfRange(QStringLiteral("more than %1").arg(f.expected));
-        }
-    }
+    if (!asTheSchemaSays(*it, key, here, section, column))
+        return false;
     double v = 0;
     bool ok = it->is_number();
     if (ok)
@@ -1023,9 +1074,9 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
     // that declaration in place of its transport document and measures.
     const char *what = house ? "The house B/L" : "The line";
     const char *refName = house ? "HCRef" : "MCRef";
+    // (text is kept trimmed and only when not empty, dates only when they are dates)
     auto need = [&](BillColumn c, const QString &p, const char *parent, const char *key) {
-        const bool present = !out.isNull(c) && !out.text(c).trimmed().isEmpty();
-        return required(present, p, parent, key, Section::Cargo, QLatin1String(columnName(c)), what);
+        return required(!out.isNull(c), p, parent, key, Section::Cargo, QLatin1String(columnName(c)), what);
     };
     if (!need(house ? BillColumn::SubLineNo : BillColumn::LineNo, refPath, refName, house ? "subLineNo" : "lineNo")
         || !need(BillColumn::BlNo, refPath, refName, house ? "blNo" : "mstrBlNo")
@@ -1102,7 +1153,7 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
             || !numberTo(b, "totalNmbrOfPkgs", bPath, &c[ContainerColumn::Pkgs], Section::Container, QStringLiteral("conpkgs"), true))
             return false;
         for (const auto &[column, key] : {std::pair{ContainerColumn::Number, "eqmtId"}, {ContainerColumn::Status, "eqmtLoadStatus"}}) {
-            if (!required(!c.text(column).trimmed().isEmpty(), bPath, "trnsprtEqmt", key, Section::Container,
+            if (!required(!c.isNull(column), bPath, "trnsprtEqmt", key, Section::Container,
                           QLatin1String(columnName(column)), "The container"))
                 return false;
         }

@@ -60,13 +60,11 @@ public:
     {
         Aside &aside = m_aside[listKey];
         GatewayReply &into = aside.reply;
-        std::swap(into.errors, m_reply.errors);
-        std::swap(into.identifiers, m_reply.identifiers);
+        swap(into);
         const SamLineIndex::Entry *byPlace = m_lines.at(qsizetype(i));
         walk(v, QStringLiteral("/master/") + listKey + QLatin1Char('/') + QString::number(i),
              byPlace ? byPlace->lineNo : qint64(i) + 1, 0);
-        std::swap(into.errors, m_reply.errors);
-        std::swap(into.identifiers, m_reply.identifiers);
+        swap(into);
     }
 
     void walk(const Json &v, const QString &pointer, qint64 lineNo, qint64 subLineNo)
@@ -87,12 +85,8 @@ public:
             for (auto it = v.begin(); it != v.end(); ++it) {
                 const QString key = QString::fromStdString(it.key());
                 const QString here = pointer + QLatin1Char('/') + key;
-                if (pointer == QLatin1String("/master") && m_aside.contains(key)) {
-                    Aside &aside = m_aside[key];
-                    m_reply.errors << aside.reply.errors;
-                    m_reply.identifiers << aside.reply.identifiers;
-                    aside.reply = GatewayReply();
-                }
+                if (pointer == QLatin1String("/master") && m_aside.contains(key))
+                    putBack(m_aside[key]);
                 if (isErrorList(it.value())) {
                     ++lists;
                     for (const Json &e : it.value())
@@ -126,11 +120,8 @@ public:
     // Lines whose list the rest of the reply does not hold (read, then gone twice over).
     void putAsideLeft()
     {
-        for (Aside &aside : m_aside) {
-            m_reply.errors << aside.reply.errors;
-            m_reply.identifiers << aside.reply.identifiers;
-            aside.reply = GatewayReply();
-        }
+        for (Aside &aside : m_aside)
+            putBack(aside);
     }
 
 private:
@@ -138,6 +129,25 @@ private:
     {
         GatewayReply reply;
     };
+
+    void swap(GatewayReply &other)
+    {
+        std::swap(other.errors, m_reply.errors);
+        std::swap(other.unlisted, m_reply.unlisted);
+        std::swap(other.identifiers, m_reply.identifiers);
+    }
+
+    // What was put aside, where it stands in the reply, as much as the lists hold.
+    void putBack(Aside &aside)
+    {
+        QList<Finding> &errors = aside.reply.errors;
+        const qsizetype room = std::max<qsizetype>(0, GatewayReply::MostListed - m_reply.errors.size());
+        m_reply.unlisted += aside.reply.unlisted + std::max<qsizetype>(0, errors.size() - room);
+        m_reply.errors << errors.mid(0, room);
+        const qsizetype idRoom = std::max<qsizetype>(0, GatewayReply::MostIdentifiers - m_reply.identifiers.size());
+        m_reply.identifiers << aside.reply.identifiers.mid(0, idRoom);
+        aside.reply = GatewayReply();
+    }
 
     static bool isErrorList(const Json &v)
     {
@@ -173,7 +183,10 @@ private:
             r.subLineNo = onHouse ? subLineNo : 0;
             nameLine(m_lines, r.lineNo, r.subLineNo, &r.blNo);
         }
-        m_reply.errors.append(r);
+        if (m_reply.errors.size() >= GatewayReply::MostListed)
+            ++m_reply.unlisted;
+        else
+            m_reply.errors.append(r);
     }
 
     void identifier(const Json &v, qint64 lineNo, qint64 subLineNo)
@@ -187,7 +200,8 @@ private:
         id.type = text(v, "cinTyp");
         id.number = number;
         nameLine(m_lines, lineNo, subLineNo, &id.blNo);
-        m_reply.identifiers.append(id);
+        if (m_reply.identifiers.size() < GatewayReply::MostIdentifiers)
+            m_reply.identifiers.append(id);
     }
 
     const SamLineIndex &m_lines;
@@ -283,7 +297,10 @@ Result<GatewayReply> readReplyWithin(const char *begin, const char *end, const S
     // The lines of an acknowledgement and the messages of a structure failure are read one
     // at a time: a reply to a long voyage is long too.
     QList<Finding> messages;
+    qint64 unlistedMessages = 0;
     auto message = [&](size_t, Json &&m) {
+        if (messages.size() >= GatewayReply::MostListed)
+            return ++unlistedMessages, true;
         Finding r;
         r.text = text(m, "message");
         r.path = text(child(m, "instance"), "pointer");
@@ -316,6 +333,7 @@ Result<GatewayReply> readReplyWithin(const char *begin, const char *end, const S
     if (top.contains("errorDetails")) {
         reply.kind = GatewayReply::Kind::StructureFailure;
         reply.errors.clear();
+        reply.unlisted = 0;
         reply.identifiers.clear();
         const Json &details = child(top, "errorDetails");
         reply.status = text(details, "status");
@@ -324,6 +342,7 @@ Result<GatewayReply> readReplyWithin(const char *begin, const char *end, const S
         for (Finding &r : messages)
             r.rule = code;
         reply.errors = std::move(messages);
+        reply.unlisted = unlistedMessages;
         if (reply.errors.isEmpty() && !code.isEmpty()) {
             Finding r;
             r.rule = code;
@@ -386,7 +405,8 @@ QString GatewayReply::summary() const
                                                             : QStringLiteral("Acknowledgement (_ACK)");
     if (accepted())
         return kindText + QStringLiteral(": accepted, no errors");
-    return QStringLiteral("%1: %2 %3").arg(kindText).arg(errors.size()).arg(errors.size() == 1 ? QStringLiteral("error") : QStringLiteral("errors"));
+    const qint64 all = errors.size() + unlisted;
+    return QStringLiteral("%1: %2 %3").arg(kindText).arg(all).arg(all == 1 ? QStringLiteral("error") : QStringLiteral("errors"));
 }
 
 } // namespace quarl::igm

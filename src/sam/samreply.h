@@ -53,10 +53,16 @@ struct GatewayReply
     QString sender;
     QString jobNo;
     QString date;
+    // What a reply lists at most: the first errors in the reply's order (the rest counted),
+    // and a number for each line and house B/L the gateway can take.
+    static constexpr qsizetype MostListed = 1000;
+    static constexpr qsizetype MostIdentifiers = 200000;
+
     QList<Finding> errors; // rule: the gateway's code; text: its own words; field: the label of our screens // in the reply's order; successes left out
+    qint64 unlisted = 0;   // errors beyond the list
     QList<ReplyIdentifier> identifiers;
 
-    bool accepted() const { return kind == Kind::Acknowledgement && errors.isEmpty(); }
+    bool accepted() const { return kind == Kind::Acknowledgement && errors.isEmpty() && unlisted == 0; }
     // "Structure failure (_SFL): 1 error" / "Acknowledgement (_ACK): 2 errors" / "... accepted"
     QString summary() const;
 };

@@ -440,6 +440,39 @@ private Q_SLOTS:
                                                        "compared with one another")});
         QCOMPARE(beyond.lines, qint64(100002));
     }
+
+    // A reply lists its first thousand errors in its order and counts the rest: before the
+    // lines, on them, and after them.
+    void replyBeyondTheList()
+    {
+        QByteArray sfl = "{\"errorDetails\": {\"errorMessage\": [";
+        for (int i = 0; i < 1500; ++i)
+            sfl += QStringLiteral("%1{\"keyword\": \"required\", \"message\": \"m%2\", \"instance\": {\"pointer\": \"/master\"}}")
+                       .arg(i ? QStringLiteral(",") : QString())
+                       .arg(i)
+                       .toLatin1();
+        sfl += "], \"errorCode\": \"ERR100\", \"status\": \"Schema validation failure\"}}";
+        Result<GatewayReply> failure = readGatewayReply(sfl, SamLineIndex());
+        QVERIFY2(failure.isOk(), qPrintable(failure.failure().description));
+        QCOMPARE((std::tuple{failure->errors.size(), failure->unlisted, failure->errors.last().text, failure->errors.last().rule}),
+                 (std::tuple{qsizetype(1000), qint64(500), QStringLiteral("m999"), QStringLiteral("ERR100")}));
+        QCOMPARE(failure->summary(), QStringLiteral("Structure failure (_SFL): 1500 errors"));
+
+        auto errorList = [](const char *code) {
+            return QStringLiteral("[{\"pathName\": \"/x\", \"errorCode\": \"%1\", \"errorMessage\": \"Bad\"}]").arg(QLatin1String(code)).toLatin1();
+        };
+        QByteArray ack = "{\"master\": {\"decRefErrorCode\": " + errorList("001") + ", \"mastrCnsgmtDec\": [";
+        for (int i = 1; i <= 1200; ++i)
+            ack += (i > 1 ? "," : "") + QStringLiteral("{\"MCRef\": {\"lineNo\": %1}, \"locCstmErrorCode\": ").arg(i).toLatin1() + errorList("060") + "}";
+        ack += "], \"voyageDtlsErrorCode\": " + errorList("020") + "}}";
+        Result<GatewayReply> ackReply = readGatewayReply(ack, SamLineIndex());
+        QVERIFY2(ackReply.isOk(), qPrintable(ackReply.failure().description));
+        QCOMPARE((std::tuple{ackReply->errors.size(), ackReply->unlisted}), (std::tuple{qsizetype(1000), qint64(202)}));
+        QCOMPARE((std::tuple{ackReply->errors.first().rule, ackReply->errors.at(1).lineNo, ackReply->errors.last().lineNo}),
+                 (std::tuple{QStringLiteral("001"), qint64(1), qint64(999)}));
+        QVERIFY(!ackReply->accepted());
+        QCOMPARE(ackReply->summary(), QStringLiteral("Acknowledgement (_ACK): 1202 errors"));
+    }
 };
 
 QUARL_TEST(TestSamStrictReading)

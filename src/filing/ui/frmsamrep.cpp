@@ -119,6 +119,8 @@ void frmSamRep::readReply()
     QStringList lines;
     for (const igm::Finding &e : reply.errors)
         lines << igm::replyFindingText(e);
+    if (reply.unlisted > 0)
+        lines << QStringLiteral("... and %1 more error(s) not listed.").arg(reply.unlisted);
     for (const igm::ReplyIdentifier &id : reply.identifiers)
         lines << QStringLiteral("Line %1%2%3: %4 %5")
                      .arg(id.lineNo)
