@@ -2,6 +2,7 @@
 
 #include "core/installation.h"
 #include "json/jsonsplitreader.h"
+#include "json/jsontext.h"
 #include "json/jsonvalues.h"
 #include "manifest/containernumber.h"
 #include "sam/samfields.h"
@@ -1501,13 +1502,8 @@ SamCheckReport checkSamFile(const QString &path, const SamCheckOptions &options)
         r.errorCount = 1;
         return r;
     }
-    if (file.size() == 0)
-        return checkSamData(QByteArray(), named);
-    const uchar *mapped = file.map(0, file.size());
-    if (mapped)
-        return checkData(reinterpret_cast<const char *>(mapped), reinterpret_cast<const char *>(mapped) + file.size(), named, true);
-    const QByteArray data = file.readAll();
-    return checkSamData(data, named);
+    const JsonText json(file);
+    return checkData(json.begin(), json.end(), named, json.mapped());
 }
 
 } // namespace quarl::igm

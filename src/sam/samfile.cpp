@@ -2,6 +2,7 @@
 
 #include "core/safefile.h"
 #include "json/jsonsplitreader.h"
+#include "json/jsontext.h"
 #include "json/jsonvalues.h"
 #include "manifest/fileerror.h"
 #include "manifest/igmformat.h"
@@ -358,11 +359,8 @@ Result<std::pair<QString, QString>> samVoyageOf(const QString &path)
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         return fileFailure(file, errno);
-    const uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
-    const QByteArray data = mapped ? QByteArray() : file.readAll();
-    const char *begin = mapped ? reinterpret_cast<const char *>(mapped) : data.constData();
-    const char *end = begin + (mapped ? file.size() : data.size());
-    Result<Json> top = readSamHeader(begin, end, QFileInfo(path).fileName(), mapped != nullptr);
+    const JsonText json(file);
+    Result<Json> top = readSamHeader(json.begin(), json.end(), QFileInfo(path).fileName(), json.mapped());
     if (!top)
         return top.failure();
     const Json &master = JsonValues::child(top.value(), "master");

@@ -2,6 +2,7 @@
 
 #include "core/placeholders.h"
 #include "json/jsonsplitreader.h"
+#include "json/jsontext.h"
 #include "json/jsonvalues.h"
 #include "json/jsonwriter.h"
 #include "manifest/igmformat.h"
@@ -1317,14 +1318,8 @@ public:
     bool read(QIODevice &in, ManifestSink &sink, ReadContext &context) const override
     {
         Reader reader(sink, context);
-        if (auto *file = qobject_cast<QFile *>(&in); file && file->size() > 0) {
-            if (const uchar *mapped = file->map(0, file->size())) {
-                const char *begin = reinterpret_cast<const char *>(mapped);
-                return reader.read(begin, begin + file->size(), true);
-            }
-        }
-        const QByteArray data = in.readAll();
-        return reader.read(data.constData(), data.constData() + data.size());
+        const JsonText json(in);
+        return reader.read(json.begin(), json.end(), json.mapped());
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "json/jsonschema.h"
 #include "json/jsonsplitreader.h"
+#include "json/jsontext.h"
 #include "json/jsonvalues.h"
 #include "sam/samfields.h"
 
@@ -244,10 +245,7 @@ Result<SamLineIndex> readSamLineIndex(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    const uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
-    const QByteArray data = mapped ? QByteArray() : file.readAll();
-    const char *begin = mapped ? reinterpret_cast<const char *>(mapped) : data.constData();
-    const char *end = begin + (mapped ? file.size() : data.size());
+    const JsonText json(file);
     SamLineIndex index;
     JsonSplitReader reader({{{"master", "mastrCnsgmtDec"}, [&](size_t i, Json &&l) {
                                  // the gateway takes no more lines, nor house B/Ls under one
@@ -273,8 +271,8 @@ Result<SamLineIndex> readSamLineIndex(const QString &path)
                                  return true;
                              }},
                             {{"master", "voyageTransportEquipment"}, {}}});
-    reader.setFileMapped(mapped != nullptr);
-    Result<Json> top = reader.read(begin, end, QFileInfo(path).fileName());
+    reader.setFileMapped(json.mapped());
+    Result<Json> top = reader.read(json.begin(), json.end(), QFileInfo(path).fileName());
     if (!top)
         return top.failure();
     return index;
@@ -392,11 +390,8 @@ Result<GatewayReply> readGatewayReply(const QString &path, const QString &declar
         if (declarationUsed)
             *declarationUsed = dec;
     }
-    if (const uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr) {
-        const char *begin = reinterpret_cast<const char *>(mapped);
-        return readReplyText(begin, begin + file.size(), lines, true);
-    }
-    return readGatewayReply(file.readAll(), lines);
+    const JsonText json(file);
+    return readReplyText(json.begin(), json.end(), lines, json.mapped());
 }
 
 QString GatewayReply::summary() const

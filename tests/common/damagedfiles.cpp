@@ -6,6 +6,7 @@
 #include "store/schema.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace quarl::test {
 
@@ -69,6 +70,14 @@ MutationTally importDamagedFiles(const Database &db, const DamagedImports &d)
         }
         return MutationOutcome::Stored;
     });
+}
+
+void addMutationRows()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<int>("files");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite") << 3000;
+    QTest::newRow("postgres") << QStringLiteral("postgres") << 300;
 }
 
 } // namespace quarl::test

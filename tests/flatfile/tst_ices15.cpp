@@ -312,13 +312,7 @@ private Q_SLOTS:
 
     // Randomly damaged files of today's layout: an import either stores exactly what a strict
     // reading of the file gives or nothing at all, and what it refuses the check finds.
-    void mutatedFiles_data()
-    {
-        QTest::addColumn<QString>("engine");
-        QTest::addColumn<int>("files");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite") << 3000;
-        QTest::newRow("postgres") << QStringLiteral("postgres") << 300;
-    }
+    void mutatedFiles_data() { test::addMutationRows(); }
     void mutatedFiles()
     {
         QFETCH(QString, engine);
