@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
           libcurl4-openssl-dev libssl-dev libsqlite3-dev nlohmann-json3-dev sqlite3 postgresql-15 python3 python3-aiosmtpd xdg-utils
           fonts-dejavu-core xvfb xauth poppler-utils unrtf
-          python3-jsonschema)
+          python3-jsonschema clang libclang-rt-14-dev llvm)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

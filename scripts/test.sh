@@ -54,6 +54,8 @@ export QUARL_TEST_MAILDIR="$work/mail/box"
 export QUARL_TEST_SMTP_USER="$smtpuser"
 export QUARL_TEST_SMTP_PASSWORD="$smtppassword"
 export QT_QPA_PLATFORM=offscreen
+# The test programs of one pass make the demo installation and the new company once and copy them.
+export QUARL_TEST_CACHE="$work/cache-plain"
 cd "$here/build"
 ctest --output-on-failure -j 2 "$@"
 # The full run (and any run with QUARL_SANITIZE=1) runs the same tests once more in a build
@@ -66,6 +68,7 @@ if [ "$sanitize" = 1 ]; then
   export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=0"
   export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+  export QUARL_TEST_CACHE="$work/cache-sanitize"
   cd "$here/build-sanitize"
   ctest --output-on-failure -j 2 "$@"
 fi

@@ -360,8 +360,9 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
             def.columns[def.columnIndex(QStringLiteral("destcode"))].size = 6;
         if (options.legacy) {
             for (const auto &[table, column] : icesColumns()) {
+                const QLatin1String name(column);
                 if (QLatin1String(t.name) == QLatin1String(table))
-                    def.columns.removeIf([&](const ColumnDef &c) { return QLatin1String(c.name) == QLatin1String(column); });
+                    def.columns.removeIf([&](const ColumnDef &c) { return QLatin1String(c.name) == name; });
             }
         }
         QString sql = createTableSql(def, db.dialect(), !options.legacy);

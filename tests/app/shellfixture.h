@@ -29,7 +29,7 @@ public:
     ShellFixture()
     {
         setProgramEndHandler([this](int) { ++ends; });
-        auto made = Installer::initHome(true);
+        const Status made = installDemoHome();
         ok = made.isOk();
         if (!ok)
             why = made.failure().numberAndText();

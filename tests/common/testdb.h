@@ -26,7 +26,11 @@ bool dropConnection(const Database &admin, const Database &db);
 class TempDatabase
 {
 public:
-    explicit TempDatabase(const QString &engine);
+    enum class Start { Empty, Company };
+    // With Start::Company, a new company database (template schema, code masters, default
+    // user): made once per test program and engine, then copied, for making one costs a
+    // second and more under the sanitizers.
+    explicit TempDatabase(const QString &engine, Start start = Start::Empty);
     ~TempDatabase();
 
     bool isOk() const { return m_ok; }
@@ -48,6 +52,11 @@ private:
     QString m_sqlitePath;
     PgParams m_pg;
 };
+
+// The demo installation (system database, demo company with its voyage, the template company,
+// the settings) in the installation folder, as the installer makes it: a copy of one made
+// once per test run, the paths in the settings made the folder's own.
+Status installDemoHome();
 
 // A temporary installation folder, set as the installation for as long as it lives.
 class TempHome
@@ -71,8 +80,5 @@ private:
 
 // A new company database (template schema, code masters, default user) on the engine.
 #define QUARL_COMPANY_DB(var, engine)                                                        \
-    QUARL_TEMP_DB(var, engine);                                                              \
-    do {                                                                                     \
-        const quarl::Status made_ = quarl::Schema::createCompanyDatabase(var.db());         \
-        QVERIFY2(made_.isOk(), qPrintable(made_.failure().numberAndText()));               \
-    } while (false)
+    quarl::test::TempDatabase var(engine, quarl::test::TempDatabase::Start::Company);       \
+    QVERIFY2(var.isOk(), qPrintable(var.error()))

@@ -127,7 +127,7 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         m_boxes.insert(box, i);
         m_tabWidgets << box;
-        connect(box, &QPlainTextEdit::textChanged, this, [this, box, i] { boxTextChanged(box, i); });
+        connect(box, &QPlainTextEdit::textChanged, this, [this, box, index = i] { boxTextChanged(box, index); });
     }
     for (auto [i, c] : {std::pair{FPortLoad, "portload"}, {FId, "id"}, {FCargoMove, "cargomove"},
                         {FNature, "naturecargo"}, {FDestCode, "destcode"}})
