@@ -4,6 +4,8 @@
 
 #include "json/jsonsplitreader.h"
 
+#include <nlohmann/json.hpp>
+
 using namespace quarl;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)

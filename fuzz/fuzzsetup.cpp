@@ -4,27 +4,45 @@
 #include "store/schema.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <filesystem>
+#include <string>
 
 namespace quarl::fuzz {
 
 namespace {
+// Lives to the end of the process: the Qt application object is never destroyed (the fuzzer
+// ends with exit(), after which Qt's own globals may be gone), the scratch folder is removed
+// at exit without Qt.
 struct Scratch
 {
-    std::unique_ptr<QCoreApplication> app;
-    std::unique_ptr<QTemporaryDir> dir;
+    QCoreApplication *app = nullptr;
+    QString dir;
     QString companyTemplate;
 };
 
 Scratch &scratch()
 {
-    static Scratch s;
-    return s;
+    static Scratch *s = new Scratch;
+    return *s;
+}
+
+std::string &folderToRemove()
+{
+    static std::string *f = new std::string;
+    return *f;
+}
+
+void removeScratch()
+{
+    std::error_code ignored;
+    if (!folderToRemove().empty())
+        std::filesystem::remove_all(folderToRemove(), ignored);
 }
 
 [[noreturn]] void cannot(const QString &what)
@@ -42,16 +60,20 @@ void setUp()
     static int argc = 1;
     static char name[] = "quarl-fuzz";
     static char *argv[] = {name, nullptr};
-    s.app = std::make_unique<QCoreApplication>(argc, argv);
-    s.dir = std::make_unique<QTemporaryDir>();
-    if (!s.dir->isValid())
+    s.app = new QCoreApplication(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
         cannot(QStringLiteral("no scratch folder"));
-    Installation::setOverride(s.dir->filePath(QStringLiteral("home")));
+    dir.setAutoRemove(false);
+    s.dir = dir.path();
+    folderToRemove() = QFile::encodeName(s.dir).toStdString();
+    std::atexit(removeScratch);
+    Installation::setOverride(QDir(s.dir).filePath(QStringLiteral("home")));
 }
 
 QString writeInput(const QByteArray &data, const QString &name)
 {
-    const QString path = scratch().dir->filePath(name);
+    const QString path = QDir(scratch().dir).filePath(name);
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(data) != data.size())
         cannot(QStringLiteral("cannot write %1").arg(path));
@@ -67,8 +89,8 @@ Database freshCompany()
 {
     Scratch &s = scratch();
     if (s.companyTemplate.isEmpty()) {
-        const QString made = s.dir->filePath(QStringLiteral("made.qdb"));
-        const QString copy = s.dir->filePath(QStringLiteral("company.qdb"));
+        const QString made = QDir(s.dir).filePath(QStringLiteral("made.qdb"));
+        const QString copy = QDir(s.dir).filePath(QStringLiteral("company.qdb"));
         {
             auto db = Database::openSqlite(made, true);
             if (!db)
@@ -80,7 +102,7 @@ Database freshCompany()
         }
         s.companyTemplate = copy;
     }
-    const QString work = s.dir->filePath(QStringLiteral("work.qdb"));
+    const QString work = QDir(s.dir).filePath(QStringLiteral("work.qdb"));
     QFile::remove(work);
     QFile::remove(work + QStringLiteral("-wal"));
     QFile::remove(work + QStringLiteral("-shm"));
