@@ -4,11 +4,31 @@
 # when a test fails or a service cannot be started.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# Each step says how long it took (the README's figures of a run come from these lines).
+started=$SECONDS
+last=$SECONDS
+step() {
+  echo "== $1: $((SECONDS - last)) s (total $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s)"
+  last=$SECONDS
+}
 "$here/scripts/deps.sh"
+step "packages"
 "$here/scripts/build.sh"
+step "plain build"
 
 work="$(mktemp -d /tmp/quarl-test.XXXXXX)"
 chmod 755 "$work"
+# The full run (and any run with QUARL_SANITIZE=1) runs the same tests once more in a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer: any finding fails the test that made
+# it. QUARL_SANITIZE=0 leaves that pass out. That build goes on while the plain tests run
+# (they wait on the database and the disk much of the time).
+sanitize="${QUARL_SANITIZE:-}"
+[ -z "$sanitize" ] && { [ $# -eq 0 ] && sanitize=1 || sanitize=0; }
+sanitize_build=""
+if [ "$sanitize" = 1 ]; then
+  "$here/scripts/build.sh" --sanitize >"$work/sanitize-build.log" 2>&1 &
+  sanitize_build=$!
+fi
 pgbin=/usr/lib/postgresql/15/bin
 pgdata="$work/pg"
 mkdir -p "$pgdata" "$work/mail"
@@ -23,6 +43,10 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 smtp_pid=""
 cleanup() {
+  for job in $sanitize_build ${package:-}; do
+    pkill -P "$job" 2>/dev/null || true
+    kill "$job" 2>/dev/null || true
+  done
   "${as_pg[@]}" "$pgbin/pg_ctl" -D "$pgdata" -m immediate stop >/dev/null 2>&1 || true
   [ -n "$smtp_pid" ] && kill "$smtp_pid" 2>/dev/null || true
   rm -rf "$work"
@@ -58,21 +82,29 @@ export QT_QPA_PLATFORM=offscreen
 export QUARL_TEST_CACHE="$work/cache-plain"
 cd "$here/build"
 ctest --output-on-failure -j 2 "$@"
-# The full run (and any run with QUARL_SANITIZE=1) runs the same tests once more in a build
-# with AddressSanitizer and UndefinedBehaviorSanitizer: any finding fails the test that made
-# it. QUARL_SANITIZE=0 leaves that pass out.
-sanitize="${QUARL_SANITIZE:-}"
-[ -z "$sanitize" ] && { [ $# -eq 0 ] && sanitize=1 || sanitize=0; }
+step "tests"
+# The full run also builds the Debian package and checks its file list and dependencies,
+# beside the second pass.
+package=""
+if [ $# -eq 0 ]; then
+  "$here/scripts/package.sh" >"$work/package.log" 2>&1 &
+  package=$!
+fi
 if [ "$sanitize" = 1 ]; then
-  "$here/scripts/build.sh" --sanitize
+  wait "$sanitize_build" || { cat "$work/sanitize-build.log"; echo "The sanitizer build failed"; exit 1; }
+  sanitize_build=""
+  step "sanitizer build (the rest of it)"
   export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=0"
   export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
   export QUARL_TEST_CACHE="$work/cache-sanitize"
   cd "$here/build-sanitize"
   ctest --output-on-failure -j 2 "$@"
+  step "tests under the sanitizers, fuzzing"
 fi
-# The full run also builds the Debian package and checks its file list and dependencies.
-if [ $# -eq 0 ]; then
-  "$here/scripts/package.sh"
+if [ -n "$package" ]; then
+  wait "$package" || { cat "$work/package.log"; echo "The package failed"; exit 1; }
+  package=""
+  cat "$work/package.log"
+  step "package (the rest of it)"
 fi
