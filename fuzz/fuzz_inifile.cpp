@@ -9,12 +9,6 @@
 
 using namespace quarl;
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::setUp();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path = fuzz::writeInput(data, size, QStringLiteral("Quarl.ini"));

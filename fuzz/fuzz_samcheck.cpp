@@ -5,12 +5,6 @@
 
 using namespace quarl;
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::setUp();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path = fuzz::writeInput(data, size, QStringLiteral("F_SACHM23_SAM_FUZZAGT_1_20261211_DEC.json"));

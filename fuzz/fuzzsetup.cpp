@@ -131,3 +131,9 @@ QList<QByteArray> parts(const uint8_t *data, size_t size, int most)
 }
 
 } // namespace quarl::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    quarl::fuzz::setUp();
+    return 0;
+}

@@ -10,8 +10,9 @@
 
 namespace quarl::fuzz {
 
-// Once per fuzzing process: a Qt application object, a private installation folder and a
-// scratch folder the inputs are written to.
+// Once per fuzzing process, from libFuzzer's LLVMFuzzerInitialize (defined with this, for
+// every target): a Qt application object, a private installation folder and a scratch folder
+// the inputs are written to.
 void setUp();
 
 // The input as a file of the scratch folder (the readers under test read files); the same
