@@ -1,0 +1,266 @@
+#include "common/jsonmutations.h"
+#include "common/samstrictreading.h"
+#include "common/samtestdata.h"
+#include "common/testdb.h"
+#include "common/testmain.h"
+
+#include "sam/samcheck.h"
+#include "sam/samfile.h"
+#include "sam/samreply.h"
+#include "store/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quarl;
+using namespace quarl::igm;
+
+namespace {
+
+const QString Vessel = QStringLiteral("GOLD");
+const char *const Tables[] = {"cargoitem", "contain", "cargo", "vesinfo", "D_VESSEL_CD"};
+constexpr int Files = 3000;
+// Far beyond what any of these small files takes, even under the sanitizers.
+constexpr std::chrono::seconds Bound(60);
+const QString DecName = QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_DEC.json");
+const QString AckName = QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json");
+
+bool write(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+QByteArray fixture(const QString &name)
+{
+    QFile f(test::samFixture(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+qint64 rowsIn(const Database &db)
+{
+    qint64 n = 0;
+    for (const char *table : Tables) {
+        auto c = db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
+        n += c ? c->toLongLong() : 1;
+    }
+    return n;
+}
+
+Status clear(const Database &db)
+{
+    for (const char *table : Tables) {
+        if (Status s = db.exec(QStringLiteral("delete from %1").arg(QLatin1String(table))); !s)
+            return s;
+    }
+    return Status::ok();
+}
+
+// The rows one list has and the other lacks.
+QString difference(const QStringList &got, const QStringList &expected)
+{
+    QStringList out;
+    for (const QString &r : got) {
+        if (!expected.contains(r))
+            out << QStringLiteral("  stored:   ") + r;
+    }
+    for (const QString &r : expected) {
+        if (!got.contains(r))
+            out << QStringLiteral("  expected: ") + r;
+    }
+    if (out.isEmpty())
+        out << QStringLiteral("  the same rows in another order");
+    return out.join(QLatin1Char('\n'));
+}
+
+// What one reader made of the damaged files; the first faults described.
+struct Tally
+{
+    explicit Tally(const char *name) : reader(name) {}
+    const char *reader;
+    int taken = 0;   // stored, or read
+    int refused = 0; // or, for the check, found at fault
+    int faults = 0;
+    QStringList described;
+
+    void fault(int n, const QStringList &made, const QString &what, const QByteArray &file)
+    {
+        // kept for a closer look where QUARL_MUTATION_KEEP names a folder
+        if (const QString keep = qEnvironmentVariable("QUARL_MUTATION_KEEP"); !keep.isEmpty())
+            write(QDir(keep).filePath(QStringLiteral("%1-%2.json").arg(QString::fromLatin1(reader).section(QLatin1Char(' '), 0, 0)).arg(n)), file);
+        if (++faults <= 40)
+            described << QStringLiteral("%1, damaged file %2 (%3): %4").arg(QLatin1String(reader)).arg(n).arg(made.join(QStringLiteral("; ")), what);
+    }
+};
+
+bool traced()
+{
+    return qEnvironmentVariableIsSet("QUARL_MUTATION_TRACE");
+}
+
+// A reply read as the program reads it, held to what a strict reading says it holds.
+void judgeReply(Tally &t, int n, const QStringList &made, const Result<GatewayReply> &read, const QByteArray &reply)
+{
+    const std::optional<test::StrictReply> strict = test::strictReplyReading(reply);
+    if (!read) {
+        if (read.failure().description.isEmpty())
+            t.fault(n, made, QStringLiteral("refused without a word"), reply);
+        ++t.refused;
+        return;
+    }
+    const QString kind = read.value().kind == GatewayReply::Kind::StructureFailure ? QStringLiteral("SFL") : QStringLiteral("ACK");
+    const qint64 errors = read.value().errors.size() + read.value().unlisted;
+    if (!strict || strict->kind != kind || strict->errors != errors)
+        t.fault(n, made, QStringLiteral("read as %1 with %2 errors, a strict reading gives %3")
+                             .arg(kind)
+                             .arg(errors)
+                             .arg(strict ? QStringLiteral("%1 with %2 errors").arg(strict->kind).arg(strict->errors) : QStringLiteral("no reply")),
+                reply);
+    ++t.taken;
+}
+
+void report(const Tally &t)
+{
+    for (const QString &d : t.described)
+        qWarning("%s", qPrintable(d));
+}
+
+} // namespace
+
+// Damaged SAM files and replies by the thousand, read by the import, the check and the
+// reading of replies: none ends the program or hangs; the import stores exactly what a strict
+// reading of the file gives, or refuses it storing nothing; what is not fit to store the
+// check finds at fault; a reply is read for the errors it holds, or refused with a message.
+class TestSamMutations : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void damagedDeclarations()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        const Database &db = t.db();
+        QUARL_VERIFY_OK(db.exec(QStringLiteral("pragma synchronous = off")));
+        QUARL_VERIFY_OK(clear(db));
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("replies")) && QDir(dir.path()).mkdir(QStringLiteral("acks")));
+        const QString path = dir.filePath(DecName);
+        const QString asReply = dir.filePath(QStringLiteral("replies/") + AckName);
+        const QString ack = dir.filePath(QStringLiteral("acks/") + AckName);
+        const QByteArray ackData = fixture(AckName);
+        QVERIFY(write(ack, ackData));
+        const std::optional<test::StrictReply> strictAck = test::strictReplyReading(ackData);
+        QVERIFY(strictAck && strictAck->errors == 3);
+        auto import = [&] {
+            SamImportOptions options;
+            options.vessel = Vessel;
+            return importSamFile(db, path, options, [](const QString &) { return true; });
+        };
+
+        // the strict reading of the good file is what its import stores, and the check finds nothing
+        const QByteArray good = test::samGoldenData();
+        const std::optional<QStringList> strictGood = test::strictSamReading(good, Vessel);
+        QVERIFY(strictGood && strictGood->size() == 21);
+        QVERIFY(write(path, good));
+        const SamImportResult first = import();
+        QVERIFY2(first.outcome.isOk(), qPrintable(first.outcome.message));
+        QCOMPARE(test::storedSamVoyage(db), *strictGood);
+        QUARL_VERIFY_OK(clear(db));
+        QCOMPARE(checkSamFile(path).errors(), qint64(0));
+
+        Tally imports{"import-sam"}, checks{"check-sam"}, asReplies{"read-reply of the file"}, declarations{"read-reply with the file as its declaration"};
+        int fitButRefused = 0;
+        test::JsonMutations mutations(good, 20260615);
+        test::HangGuard guard(Bound);
+        for (int n = 0; n < Files; ++n) {
+            const QByteArray data = mutations.next();
+            const QStringList &made = mutations.made();
+            const QString what = QStringLiteral("damaged file %1 (%2)").arg(n).arg(made.join(QStringLiteral("; ")));
+            if (traced())
+                qInfo("%s", qPrintable(what));
+            QVERIFY(write(path, data));
+            QString unfit;
+            const std::optional<QStringList> strict = test::strictSamReading(data, Vessel, &unfit);
+
+            SamImportResult r;
+            QVERIFY2(guard.run(QStringLiteral("import-sam of ") + what, [&] { r = import(); }), qPrintable(what));
+            if (!r.outcome.isOk()) {
+                if (r.outcome.message.isEmpty() || rowsIn(db) != 0)
+                    imports.fault(n, made, QStringLiteral("refused (%1) with %2 rows stored").arg(r.outcome.message).arg(rowsIn(db)), data);
+                fitButRefused += strict ? 1 : 0;
+                ++imports.refused;
+            } else {
+                const QStringList got = test::storedSamVoyage(db);
+                if (!strict)
+                    imports.fault(n, made, QStringLiteral("stored what a strict reading refuses (%1)").arg(unfit), data);
+                else if (got != *strict)
+                    imports.fault(n, made, QStringLiteral("stored other rows than a strict reading gives:\n") + difference(got, *strict), data);
+                ++imports.taken;
+                QUARL_VERIFY_OK(clear(db));
+            }
+
+            SamCheckReport checked;
+            QVERIFY2(guard.run(QStringLiteral("check-sam of ") + what, [&] { checked = checkSamFile(path); }), qPrintable(what));
+            if (!strict || !r.outcome.isOk()) {
+                if (checked.errors() == 0)
+                    checks.fault(n, made, strict ? QStringLiteral("the import refuses it (%1), the check finds nothing").arg(r.outcome.message)
+                                                 : QStringLiteral("not fit to store (%1), the check finds nothing").arg(unfit),
+                                 data);
+                ++checks.refused;
+            } else {
+                ++checks.taken;
+            }
+
+            QVERIFY(write(asReply, data));
+            Result<GatewayReply> reply = Failure(0, QString());
+            QVERIFY2(guard.run(QStringLiteral("read-reply of ") + what, [&] { reply = readGatewayReply(asReply); }), qPrintable(what));
+            judgeReply(asReplies, n, made, reply, data);
+            QVERIFY2(guard.run(QStringLiteral("read-reply with the declaration ") + what, [&] { reply = readGatewayReply(ack, path); }),
+                     qPrintable(what));
+            judgeReply(declarations, n, made, reply, ackData);
+        }
+        qInfo("import-sam: %d of %d damaged files stored, %d refused (%d of them fit to store by a strict reading)", imports.taken, Files,
+              imports.refused, fitButRefused);
+        qInfo("check-sam: %d found at fault, %d fit to store", checks.refused, checks.taken);
+        qInfo("read-reply: %d refused, %d read; with the damaged file as the declaration: %d read, %d refused", asReplies.refused,
+              asReplies.taken, declarations.taken, declarations.refused);
+        for (const Tally *tally : {&imports, &checks, &asReplies, &declarations})
+            report(*tally);
+        QCOMPARE((std::tuple{imports.faults, checks.faults, asReplies.faults, declarations.faults}), (std::tuple{0, 0, 0, 0}));
+        QVERIFY(imports.taken > Files / 10 && imports.refused > Files / 4);
+        QVERIFY(asReplies.refused == Files);
+    }
+
+    void damagedReplies()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(AckName);
+        QVERIFY(write(dir.filePath(DecName), test::samGoldenData()));
+        const QByteArray made[] = {fixture(AckName), fixture(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_SFL.json"))};
+        test::JsonMutations mutations[] = {test::JsonMutations(made[0], 20260616), test::JsonMutations(made[1], 20260617)};
+        Tally replies{"read-reply"};
+        int sfl = 0;
+        test::HangGuard guard(Bound);
+        for (int n = 0; n < Files; ++n) {
+            test::JsonMutations &from = mutations[n % 2];
+            const QByteArray data = from.next();
+            const QString what = QStringLiteral("damaged reply %1 (%2)").arg(n).arg(from.made().join(QStringLiteral("; ")));
+            if (traced())
+                qInfo("%s", qPrintable(what));
+            QVERIFY(write(path, data));
+            Result<GatewayReply> reply = Failure(0, QString());
+            QVERIFY2(guard.run(QStringLiteral("read-reply of ") + what, [&] { reply = readGatewayReply(path); }), qPrintable(what));
+            judgeReply(replies, n, from.made(), reply, data);
+            sfl += reply && reply->kind == GatewayReply::Kind::StructureFailure ? 1 : 0;
+        }
+        qInfo("read-reply: %d of %d damaged replies read (%d as a structure failure), %d refused", replies.taken, Files, sfl, replies.refused);
+        report(replies);
+        QCOMPARE(replies.faults, 0);
+        QVERIFY(replies.taken > Files / 4 && replies.refused > Files / 4);
+    }
+};
+
+QUARL_TEST(TestSamMutations)
+#include "tst_sammutations.moc"
