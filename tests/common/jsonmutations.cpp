@@ -204,7 +204,7 @@ void JsonMutations::structure(Json &doc, QList<std::pair<QByteArray, QByteArray>
         return;
     case 10: { // a long text
         const size_t sizes[] = {size_t(value.is_string() ? value.get<std::string>().size() + 1 : 11), 36, 71, 257, 513,
-                                65536, size_t(1) << 20};
+                                65536, 400000};
         const size_t n = sizes[pick(int(std::size(sizes)))];
         m_made << QStringLiteral("%1 characters %2").arg(n).arg(at);
         value = std::string(n, pick(2) ? 'X' : ' ');
@@ -250,7 +250,7 @@ void JsonMutations::bytes(QByteArray &text)
                                      "/*x*/", "\x7f", "\xed\xa0\x80", "\xc0\xaf", "0x1F", "01", ".5", "1.", "+1", "-0", "\x01"};
         const QByteArray &t = tokens[pick(int(std::size(tokens)))];
         text.insert(at, t);
-        m_made << QStringLiteral("%1 inserted at %2").arg(QString::fromLatin1(t.toPercentEncoding())).arg(at);
+        m_made << QStringLiteral("%1 inserted at %2").arg(QString::fromLatin1(t.toPercentEncoding()), QString::number(at));
         return;
     }
     case 4: {
