@@ -4,9 +4,9 @@
 #include "common/testdb.h"
 #include "common/testmain.h"
 
+#include "manifest/finding.h"
 #include "sam/samcheck.h"
 #include "sam/samfile.h"
-#include "manifest/finding.h"
 #include "sam/samreply.h"
 #include "store/schema.h"
 
@@ -141,6 +141,19 @@ class TestSamMutations : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // One company database for every case: what it holds is cleared after each import.
+    void initTestCase()
+    {
+        m_company = std::make_unique<test::TempDatabase>(QStringLiteral("sqlite"));
+        QVERIFY2(m_company->isOk(), qPrintable(m_company->error()));
+        const Database &db = m_company->db();
+        QUARL_VERIFY_OK(Schema::createCompanyDatabase(db));
+        QUARL_VERIFY_OK(db.exec(QStringLiteral("pragma synchronous = off")));
+        QUARL_VERIFY_OK(db.exec(QStringLiteral("pragma journal_mode = memory")));
+        QUARL_VERIFY_OK(clear(db));
+    }
+    void cleanupTestCase() { m_company.reset(); }
+
     // What the damaged files found, each once: a part of the wrong kind, and text where the
     // schema has none (or the reverse), are refused where they were passed over, their data
     // lost without a word; a value wider than its column is refused where it was stored
@@ -196,13 +209,13 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString file = dir.filePath(DecName);
         QVERIFY(write(file, QByteArray::fromStdString(doc.dump(1))));
-        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        const Database &db = m_company->db();
         SamImportOptions options;
         options.vessel = Vessel;
-        const SamImportResult r = importSamFile(t.db(), file, options, [](const QString &) { return true; });
+        const SamImportResult r = importSamFile(db, file, options, [](const QString &) { return true; });
         QVERIFY2(!r.outcome.isOk() && r.outcome.message.contains(import) && r.outcome.message.contains(QStringLiteral("(%1").arg(path)),
                  qPrintable(r.outcome.message));
-        QCOMPARE(rowsIn(t.db()), qint64(0));
+        QCOMPARE(rowsIn(db), qint64(0));
         QStringList findings;
         bool found = false;
         for (const Finding &f : checkSamFile(file).findings) {
@@ -228,11 +241,7 @@ private Q_SLOTS:
 
     void damagedDeclarations()
     {
-        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
-        const Database &db = t.db();
-        QUARL_VERIFY_OK(db.exec(QStringLiteral("pragma synchronous = off")));
-        QUARL_VERIFY_OK(db.exec(QStringLiteral("pragma journal_mode = memory")));
-        QUARL_VERIFY_OK(clear(db));
+        const Database &db = m_company->db();
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("acks")));
         const QString path = dir.filePath(DecName);
@@ -347,6 +356,9 @@ private Q_SLOTS:
         QCOMPARE(replies.faults, 0);
         QVERIFY(replies.taken > Files / 4 && replies.refused > Files / 4);
     }
+
+private:
+    std::unique_ptr<test::TempDatabase> m_company;
 };
 
 QUARL_TEST(TestSamMutations)
