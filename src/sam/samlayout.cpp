@@ -663,7 +663,10 @@ bool Reader::textTo(const Json &o, const char *key, const QString &path, QVarian
     // schema has a number is refused as a number of another type is
     if ((it->is_number() || !typeAsTheSchemaSays(*it, here)) && !asTheSchemaSays(*it, key, here, section, QLatin1String(column)))
         return false;
-    const QString value = trimmedText(o, key);
+    // a whole number is kept as its digits, however the file writes it (1.0, 1e2)
+    const double number = it->is_number_float() ? it->get<double>() : 0;
+    const bool whole = it->is_number_float() && std::isfinite(number) && std::trunc(number) == number && std::fabs(number) < 1e15;
+    const QString value = whole ? QString::number(qint64(number)) : trimmedText(o, key);
     const ColumnDef *def = table ? columnDef(table, column) : nullptr;
     if (def && def->isText() && value.size() > def->size)
         return refuse(section, QLatin1String(column), here,

@@ -58,6 +58,7 @@ const QStringList ItemColumns = {
 struct Refused
 {
     QString why;
+    bool columnsOnly = false;
 };
 
 [[noreturn]] void refuse(const QString &why)
@@ -142,7 +143,7 @@ QString text(const QJsonObject &o, const char *key, const char *table = nullptr,
         refuse(key, "is not text");
     const QString t = v.toString().trimmed();
     if (table && t.size() > width(table, column))
-        refuse(key, "is wider than its column");
+        throw Refused{QLatin1String(key) + QStringLiteral(" is wider than its column"), true};
     return t;
 }
 
@@ -221,8 +222,9 @@ QString bond(const QJsonObject &o, const char *key)
     if (t.isEmpty())
         return {};
     static const QRegularExpression plain(QStringLiteral("^\\+?([0-9]+\\.?[0-9]*|\\.[0-9]+)$"));
+    // the message takes any text, the store's column a number
     if (t.size() > 64 || !plain.match(t).hasMatch())
-        refuse(key, "holds no number");
+        throw Refused{QLatin1String(key) + QStringLiteral(" holds no number"), true};
     return realText(t.toDouble());
 }
 
@@ -512,13 +514,13 @@ void countErrors(const QJsonValue &v, qint64 *lists, qint64 *errors)
 
 } // namespace
 
-std::optional<QStringList> strictSamReading(const QByteArray &file, const QString &vessel, QString *why)
+std::optional<QStringList> strictSamReading(const QByteArray &file, const QString &vessel, StrictRefusal *refusal)
 {
     try {
         return read(file, vessel);
     } catch (const Refused &r) {
-        if (why)
-            *why = r.why;
+        if (refusal)
+            *refusal = StrictRefusal{r.why, r.columnsOnly};
         return std::nullopt;
     }
 }

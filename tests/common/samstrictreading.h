@@ -19,7 +19,13 @@ namespace quarl::test {
 // "M|..." the vessel code master's row, "C|..." a line (a master, then its house B/Ls, in
 // file order), "K|..." a container and "I|..." a goods item, in the order they are stored.
 // nullopt when the file is not a manifest the store can hold as it stands, with why.
-std::optional<QStringList> strictSamReading(const QByteArray &file, const QString &vessel, QString *why = nullptr);
+struct StrictRefusal
+{
+    QString why;
+    // the message may be sound: a text wider than its column, or no number for a column of numbers
+    bool columnsOnly = false;
+};
+std::optional<QStringList> strictSamReading(const QByteArray &file, const QString &vessel, StrictRefusal *refusal = nullptr);
 
 // The rows of vesinfo, D_VESSEL_CD, cargo, contain and cargoitem in the same form, in key order.
 QStringList storedSamVoyage(const Database &db);
