@@ -94,7 +94,7 @@ struct Tally
         if (const QString keep = qEnvironmentVariable("QUARL_MUTATION_KEEP"); !keep.isEmpty())
             write(QDir(keep).filePath(QStringLiteral("%1-%2.json").arg(QString::fromLatin1(reader).section(QLatin1Char(' '), 0, 0)).arg(n)), file);
         if (++faults <= 10)
-            described << QStringLiteral("%1, damaged file %2 (%3): %4").arg(QLatin1String(reader)).arg(n).arg(made.join(QStringLiteral("; ")), what);
+            described << QStringLiteral("%1, damaged file %2 (%3): %4").arg(QLatin1String(reader), QString::number(n), made.join(QStringLiteral("; ")), what);
     }
 };
 
@@ -125,10 +125,10 @@ void judgeReply(Tally &t, int n, const QStringList &made, const Result<GatewayRe
     const QString kind = read.value().kind == GatewayReply::Kind::StructureFailure ? QStringLiteral("SFL") : QStringLiteral("ACK");
     const qint64 errors = read.value().errors.size() + read.value().unlisted;
     if (!strict || strict->kind != kind || strict->errors != errors)
-        t.fault(n, made, QStringLiteral("read as %1 with %2 errors, a strict reading gives %3")
-                             .arg(kind)
-                             .arg(errors)
-                             .arg(strict ? QStringLiteral("%1 with %2 errors").arg(strict->kind).arg(strict->errors) : QStringLiteral("no reply")),
+        t.fault(n, made,
+                QStringLiteral("read as %1 with %2 errors, a strict reading gives %3")
+                    .arg(kind, QString::number(errors),
+                         strict ? QStringLiteral("%1 with %2 errors").arg(strict->kind, QString::number(strict->errors)) : QStringLiteral("no reply")),
                 reply);
     ++t.taken;
 }
@@ -270,6 +270,8 @@ private Q_SLOTS:
                  qPrintable(r.failure().description));
     }
 
+    // 3,000 damaged copies of the golden file, each imported into the company database (the
+    // voyage not there), checked, and read as a reply and as the declaration a reply answers.
     void damagedDeclarations()
     {
         const Database &db = m_company->db();
@@ -306,7 +308,7 @@ private Q_SLOTS:
         for (int n = 0; n < Files; ++n) {
             const QByteArray data = mutations.next();
             const QStringList &made = mutations.made();
-            const QString what = QStringLiteral("damaged file %1 (%2)").arg(n).arg(made.join(QStringLiteral("; ")));
+            const QString what = QStringLiteral("damaged file %1 (%2)").arg(QString::number(n), made.join(QStringLiteral("; ")));
             if (traced())
                 qInfo("%s", qPrintable(what));
             QVERIFY(write(path, data));
@@ -317,7 +319,7 @@ private Q_SLOTS:
             QVERIFY2(guard.run(QStringLiteral("import-sam of ") + what, [&] { r = import(); }), qPrintable(what));
             if (!r.outcome.isOk()) {
                 if (r.outcome.message.isEmpty() || rowsIn(db) != 0)
-                    imports.fault(n, made, QStringLiteral("refused (%1) with %2 rows stored").arg(r.outcome.message).arg(rowsIn(db)), data);
+                    imports.fault(n, made, QStringLiteral("refused (%1) with %2 rows stored").arg(r.outcome.message, QString::number(rowsIn(db))), data);
                 fitButRefused += strict ? 1 : 0;
                 ++imports.refused;
             } else {
@@ -361,6 +363,8 @@ private Q_SLOTS:
         QVERIFY(asReplies.refused == Files);
     }
 
+    // 3,000 damaged copies of an acknowledgement and a structure failure, each read with the
+    // golden file beside it as its declaration.
     void damagedReplies()
     {
         QTemporaryDir dir;
@@ -374,7 +378,7 @@ private Q_SLOTS:
         for (int n = 0; n < Files; ++n) {
             test::JsonMutations &from = mutations[n % 2];
             const QByteArray data = from.next();
-            const QString what = QStringLiteral("damaged reply %1 (%2)").arg(n).arg(from.made().join(QStringLiteral("; ")));
+            const QString what = QStringLiteral("damaged reply %1 (%2)").arg(QString::number(n), from.made().join(QStringLiteral("; ")));
             if (traced())
                 qInfo("%s", qPrintable(what));
             QVERIFY(write(path, data));
