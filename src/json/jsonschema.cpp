@@ -439,6 +439,13 @@ bool JsonSchema::accepts(const Json &value, const SchemaNode *node) const
     return !failed;
 }
 
+bool JsonSchema::acceptsType(const Json &value, const SchemaNode *node) const
+{
+    while (node && node->ref)
+        node = node->ref;
+    return !node || !node->types || matchesType(value, node->types);
+}
+
 void JsonSchema::validate(const Json &value, const SchemaNode *node, std::string pointer, const FailureSink &sink) const
 {
     if (node)

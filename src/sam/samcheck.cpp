@@ -699,8 +699,16 @@ void Checker::house(const Json &h, const QString &path, const Place &place, cons
 void Checker::scenario(const Json &part, const QString &path, const Place &place, bool isHouse, const Json *locations)
 {
     const Json *ref = object(part, isHouse ? "HCRef" : "MCRef");
-    if (!ref || !locations)
+    if (!ref)
         return; // the schema has said what is missing
+    const char *kindOfPart = isHouse ? "house B/L" : "line";
+    if (!locations) {
+        // every scenario asks for them: their cargo type and movement say which it is
+        const QString label = samFieldLabel(QStringLiteral("mastrCnsgmtDec"), QStringLiteral("locCstm"));
+        error("scenario", place, path + QStringLiteral("/locCstm"), label,
+              QStringLiteral("%1 missing: every %2 needs them, for its cargo type and movement").arg(label, QLatin1String(kindOfPart)));
+        return;
+    }
     const QString kind = text(*ref, "consolidatedIndctr");
     const QString previous = text(*ref, "prevDec");
     const QString type = text(*locations, "typOfCrgo");
@@ -709,7 +717,6 @@ void Checker::scenario(const Json &part, const QString &path, const Place &place
         return;
     const QString key = QStringList{type, kind, previous, movement}.join(QLatin1Char(' '));
     const ScenarioNeeds *s = findScenario(isHouse, key);
-    const char *kindOfPart = isHouse ? "house B/L" : "line";
     auto described = [&] {
         return QStringLiteral("cargo type %1, B/L kind %2, earlier declaration %3, movement %4").arg(type, kind, previous, movement);
     };

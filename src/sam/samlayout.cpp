@@ -592,6 +592,12 @@ private:
                   const QString &column, const char *what);
     // A member of a list that must be a group of fields.
     bool group(const Json &element, const QString &path, Section section, const char *what);
+    // A part that must be a group of fields (list: a list): none, or null, reads as an empty
+    // one; a value of another kind is refused, so that nothing of a damaged part is lost
+    // without a word.
+    bool part(const Json &o, const char *key, const QString &path, Section section, bool list, const Json **out);
+    // Text (or a number, where the schema has one) of a key, trimmed; empty when none.
+    bool textOf(const Json &o, const char *key, const QString &path, Section section, QString *out);
     // A column of the store, looked up once: its table and name are names the program keeps.
     const ColumnDef *columnDef(const char *table, const char *column)
     {
@@ -605,6 +611,12 @@ private:
     const SchemaNode *schemaNode(const QString &path);
     // A number held to the type and range the schema gives its key (here: its path).
     bool asTheSchemaSays(const Json &value, const char *key, const QString &here, Section section, const QString &column);
+    // Whether a value is of a type the schema allows its key.
+    bool typeAsTheSchemaSays(const Json &value, const QString &here)
+    {
+        const SchemaNode *node = schemaNode(here);
+        return !node || m_schema->value().acceptsType(value, node);
+    }
 
     ManifestSink &m_sink;
     ReadContext &m_cx;
@@ -647,11 +659,15 @@ bool Reader::textTo(const Json &o, const char *key, const QString &path, QVarian
     if (!it->is_string() && !it->is_number())
         return refuse(section, QLatin1String(column), here, QStringLiteral("%1 is not text").arg(QLatin1String(key)),
                       QString::number(ErrorNumber::TypeMismatch));
-    // a number kept as text (the IGM number) is a number all the same
-    if (it->is_number() && !asTheSchemaSays(*it, key, here, section, QLatin1String(column)))
+    // a number kept as text (the IGM number) is a number all the same, and text where the
+    // schema has a number is refused as a number of another type is
+    if ((it->is_number() || !typeAsTheSchemaSays(*it, here)) && !asTheSchemaSays(*it, key, here, section, QLatin1String(column)))
         return false;
-    const QString value = trimmedText(o, key);
-    const ColumnDef *def = columnDef(table, column);
+    // a whole number is kept as its digits, however the file writes it (1.0, 1e2)
+    const double number = it->is_number_float() ? it->get<double>() : 0;
+    const bool whole = it->is_number_float() && std::isfinite(number) && std::trunc(number) == number && std::fabs(number) < 1e15;
+    const QString value = whole ? QString::number(qint64(number)) : trimmedText(o, key);
+    const ColumnDef *def = table ? columnDef(table, column) : nullptr;
     if (def && def->isText() && value.size() > def->size)
         return refuse(section, QLatin1String(column), here,
                       QStringLiteral("Value too long: %1 holds %2 characters, the column %3 takes at most %4")
@@ -841,6 +857,31 @@ bool Reader::group(const Json &element, const QString &path, Section section, co
                   QString::number(ErrorNumber::BadFileFormat));
 }
 
+bool Reader::part(const Json &o, const char *key, const QString &path, Section section, bool list, const Json **out)
+{
+    static const Json none;
+    *out = &none;
+    const auto it = o.is_object() ? o.find(key) : o.end();
+    if (it == o.end() || it->is_null())
+        return true;
+    if (list ? it->is_array() : it->is_object()) {
+        *out = &*it;
+        return true;
+    }
+    return refuse(section, QString(), path + QLatin1Char('/') + QLatin1String(key),
+                  QStringLiteral("%1 is not %2").arg(QLatin1String(key), list ? QStringLiteral("a list") : QStringLiteral("a group of fields")),
+                  QString::number(ErrorNumber::BadFileFormat));
+}
+
+bool Reader::textOf(const Json &o, const char *key, const QString &path, Section section, QString *out)
+{
+    QVariant value;
+    if (!textTo(o, key, path, &value, nullptr, nullptr, section))
+        return false;
+    *out = value.toString();
+    return true;
+}
+
 bool Reader::headers(const Json &top)
 {
     m_line = 0;
@@ -854,16 +895,27 @@ bool Reader::headers(const Json &top)
                       QStringLiteral("The file is not a SAM message: it has no master group of fields (the voyage and its lines)"),
                       QString::number(ErrorNumber::BadFileFormat));
     const Json &master = child(top, "master");
-    const Json &decRef = child(master, "decRef");
-    const Json &auth = child(master, "authPrsn");
-    const Json &vessel = child(master, "vesselDtls");
-    const Json &voy = child(master, "voyageDtls");
+    const QString masterPath = QStringLiteral("/master");
+    const Json *decRefPart, *authPart, *vesselPart, *voyPart;
+    if (!part(master, "decRef", masterPath, Section::Vessel, false, &decRefPart)
+        || !part(master, "authPrsn", masterPath, Section::Vessel, false, &authPart)
+        || !part(master, "vesselDtls", masterPath, Section::Vessel, false, &vesselPart)
+        || !part(master, "voyageDtls", masterPath, Section::Vessel, false, &voyPart))
+        return false;
+    const Json &decRef = *decRefPart;
+    const Json &auth = *authPart;
+    const Json &vessel = *vesselPart;
+    const Json &voy = *voyPart;
     const QString path = QStringLiteral("/master/voyageDtls");
     VoyageHeader v;
     VesselMaster vm;
-    const QString imo = trimmedText(vessel, "trnsprtMeansId");
+    QVariant imoValue, voyageValue;
+    if (!textTo(vessel, "trnsprtMeansId", QStringLiteral("/master/vesselDtls"), &imoValue, "D_VESSEL_CD", "IMO_NO", Section::Vessel)
+        || !textTo(voy, "voyageNo", path, &voyageValue, Table::Vessel, columnName(VoyageColumn::Voyage), Section::Vessel))
+        return false;
+    const QString imo = imoValue.toString();
     m_vessel = m_cx.vesselFor ? m_cx.vesselFor(imo) : QString();
-    m_voyage = trimmedText(voy, "voyageNo");
+    m_voyage = voyageValue.toString();
     if (m_vessel.isEmpty()) {
         Problem p;
         p.failure = Failure(ErrorNumber::BadFileFormat,
@@ -941,10 +993,15 @@ bool Reader::headers(const Json &top)
     if (!when("exptdDtAndTimeOfArvl", VoyageColumn::ArrivalDate, VoyageColumn::ArrivalTime, nullptr, nullptr)
         || !when("exptdDtAndTimeOfDptr", VoyageColumn::ArrivalDate, VoyageColumn::ArrivalTime, "depdt", "deptime"))
         return false;
-    const Json &calls = child(voy, "shipItnry");
-    for (size_t k = 0; calls.is_array() && k < calls.size(); ++k) {
-        const QString seq = trimmedText(calls[k], "shipItnrySeq");
+    const Json *callsPart;
+    if (!part(voy, "shipItnry", path, Section::Vessel, true, &callsPart))
+        return false;
+    const Json &calls = *callsPart;
+    for (size_t k = 0; k < calls.size(); ++k) {
         const QString here = path + QStringLiteral("/shipItnry/%1").arg(k);
+        QString seq;
+        if (!group(calls[k], here, Section::Vessel, "A port of call") || !textOf(calls[k], "shipItnrySeq", here, Section::Vessel, &seq))
+            return false;
         static const QHash<QString, std::pair<VoyageColumn, const char *>> places = {
             {QStringLiteral("-3"), {VoyageColumn::LastPort2, nullptr}}, {QStringLiteral("-2"), {VoyageColumn::LastPort1, nullptr}},
             {QStringLiteral("-1"), {VoyageColumn::LastPort, nullptr}},  {QStringLiteral("0"), {VoyageColumn::ArrivalPortCode, nullptr}},
@@ -970,7 +1027,12 @@ bool Reader::headers(const Json &top)
 
 bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qint64 lineNo)
 {
-    const Json &ref = child(l, house ? "HCRef" : "MCRef");
+    const Json *refPart, *locPart, *trPart, *docPart, *msrPart;
+    if (!part(l, house ? "HCRef" : "MCRef", path, Section::Cargo, false, &refPart) || !part(l, "locCstm", path, Section::Cargo, false, &locPart)
+        || !part(l, "trnshpr", path, Section::Cargo, false, &trPart) || !part(l, "trnsprtDoc", path, Section::Cargo, false, &docPart)
+        || !part(l, "trnsprtDocMsr", path, Section::Cargo, false, &msrPart))
+        return false;
+    const Json &ref = *refPart;
     const QString refPath = path + (house ? QStringLiteral("/HCRef") : QStringLiteral("/MCRef"));
     out[BillColumn::Vessel] = m_vessel;
     out[BillColumn::Voyage] = m_voyage;
@@ -1009,19 +1071,19 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
     if (!setExtra(ref, "consolidatedIndctr", refPath, "consind") || !setExtra(ref, "prevDec", refPath, "prevdec"))
         return false;
 
-    const Json &loc = child(l, "locCstm");
+    const Json &loc = *locPart;
     const QString locPath = path + QStringLiteral("/locCstm");
     if (!text(loc, "destPrt", locPath, out, BillColumn::DestCode) || !setExtra(loc, "nxtPrtOfUnlading", locPath, "nextunload")
         || !setExtra(loc, "typOfCrgo", locPath, "cargotype") || !text(loc, "itemTyp", locPath, out, BillColumn::ItemType)
         || !text(loc, "crgoMvmt", locPath, out, BillColumn::Movement) || !text(loc, "natrOfCrgo", locPath, out, BillColumn::Nature))
         return false;
-    const Json &tr = child(l, "trnshpr");
+    const Json &tr = *trPart;
     const QString trPath = path + QStringLiteral("/trnshpr");
     if (!text(tr, "trnshprCd", trPath, out, BillColumn::CarrierCode)
         || !numberTo(tr, "trnshprBond", trPath, &out[BillColumn::BondNo], Section::Cargo, QStringLiteral("tpregno"), false))
         return false;
 
-    const Json &doc = child(l, "trnsprtDoc");
+    const Json &doc = *docPart;
     const QString docPath = path + QStringLiteral("/trnsprtDoc");
     if (!text(doc, "prtOfAcptCdd", docPath, out, BillColumn::PortLoad) || !text(doc, "prtOfReceiptCdd", docPath, out, BillColumn::PortDest)
         || !setExtra(doc, "cnsgnrsName", docPath, "shpname") || !setExtra(doc, "cnsgnrStreetAddress", docPath, "shpaddr")
@@ -1039,7 +1101,9 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
     const QString street = out.extra.value(QStringLiteral("cnsaddr")).toString();
     if (!street.isEmpty() && street.size() <= Schema::column(QLatin1String(Table::Cargo), QStringLiteral("impadd1"))->size)
         out[BillColumn::ImpAdd1] = street;
-    const QString notifyStreet = trimmedText(doc, "notfdPartyStreetAddress");
+    QString notifyStreet;
+    if (!textOf(doc, "notfdPartyStreetAddress", docPath, Section::Cargo, &notifyStreet))
+        return false;
     if (!notifyStreet.isEmpty()) {
         const QStringList lines = splitAddress(notifyStreet, Schema::column(QLatin1String(Table::Cargo), QStringLiteral("notadd1"))->size, 3);
         if (lines.isEmpty())
@@ -1051,7 +1115,7 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
             out[columns[i]] = lines.at(i);
     }
 
-    const Json &msr = child(l, "trnsprtDocMsr");
+    const Json &msr = *msrPart;
     const QString msrPath = path + QStringLiteral("/trnsprtDocMsr");
     if (!numberTo(msr, "nmbrOfPkgs", msrPath, &out[BillColumn::Pkgs], Section::Cargo, QStringLiteral("pkgs"), true)
         || !text(msr, "typsOfPkgs", msrPath, out, BillColumn::PkgType) || !text(msr, "marksNoOnPkgs", msrPath, out, BillColumn::Marks)
@@ -1064,9 +1128,20 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
         out[BillColumn::Volume] = 0.0;
 
     // The route's leg on from the port of reporting gives the mode of transport.
-    const Json &legs = child(l, "itnry");
-    for (size_t k = 1; legs.is_array() && k < legs.size(); ++k) {
-        const QString mode = modeLetter(trimmedText(legs[k], "modeOfTrnsprt"));
+    const Json *legsPart;
+    if (!part(l, "itnry", path, Section::Cargo, true, &legsPart))
+        return false;
+    const Json &legs = *legsPart;
+    for (size_t k = 0; k < legs.size(); ++k) {
+        const QString legPath = path + QStringLiteral("/itnry/%1").arg(k);
+        if (!group(legs[k], legPath, Section::Cargo, "A leg of the route"))
+            return false;
+        if (k == 0)
+            continue;
+        QString legMode;
+        if (!textOf(legs[k], "modeOfTrnsprt", legPath, Section::Cargo, &legMode))
+            return false;
+        const QString mode = modeLetter(legMode);
         if (!mode.isEmpty() && goesInland(out.text(BillColumn::Movement)))
             out[BillColumn::Mode] = mode;
     }
@@ -1091,8 +1166,11 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
 
     const qint64 no = out[BillColumn::LineNo].toLongLong();
     const qint64 sub = house ? out[BillColumn::SubLineNo].toLongLong() : 0;
-    const Json &items = child(l, "itemDtls");
-    for (size_t k = 0; items.is_array() && k < items.size(); ++k) {
+    const Json *itemsPart;
+    if (!part(l, "itemDtls", path, Section::Item, true, &itemsPart))
+        return false;
+    const Json &items = *itemsPart;
+    for (size_t k = 0; k < items.size(); ++k) {
         const Json &it = items[k];
         const QString itPath = path + QStringLiteral("/itemDtls/%1").arg(k);
         if (!group(it, itPath, Section::Item, "A goods item"))
@@ -1124,8 +1202,11 @@ bool Reader::fill(Bill &out, const Json &l, const QString &path, bool house, qin
         m_items.emplace_back(no, sub, std::move(item));
     }
 
-    const Json &boxes = child(l, "trnsprtEqmt");
-    for (size_t k = 0; boxes.is_array() && k < boxes.size(); ++k) {
+    const Json *boxesPart;
+    if (!part(l, "trnsprtEqmt", path, Section::Container, true, &boxesPart))
+        return false;
+    const Json &boxes = *boxesPart;
+    for (size_t k = 0; k < boxes.size(); ++k) {
         const Json &b = boxes[k];
         const QString bPath = path + QStringLiteral("/trnsprtEqmt/%1").arg(k);
         if (!group(b, bPath, Section::Container, "A container"))
@@ -1180,8 +1261,11 @@ bool Reader::line(size_t index, const Json &l)
     ++m_masters;
     if (!m_sink.bill(std::move(master)))
         return false;
-    const Json &houses = child(l, "houseCargoDec");
-    for (size_t k = 0; houses.is_array() && k < houses.size(); ++k) {
+    const Json *housesPart;
+    if (!part(l, "houseCargoDec", path, Section::Cargo, true, &housesPart))
+        return false;
+    const Json &houses = *housesPart;
+    for (size_t k = 0; k < houses.size(); ++k) {
         Bill house;
         const QString housePath = path + QStringLiteral("/houseCargoDec/%1").arg(k);
         if (!group(houses[k], housePath, Section::Cargo, "A house B/L") || !fill(house, houses[k], housePath, true, no)

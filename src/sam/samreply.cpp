@@ -318,6 +318,8 @@ Result<GatewayReply> readReplyWithin(const char *begin, const char *end, const S
                             {{"master", "mastrCnsgnmtDec"}, [&](size_t i, Json &&l) { return walker.line(QStringLiteral("mastrCnsgnmtDec"), i, l), true; }},
                             {{"errorDetails", "errorMessage"}, message}});
     reader.setFileMapped(fileMapped);
+    // A key given twice is a damaged reply: of its two values either might be the gateway's.
+    reader.setRefuseDuplicateKeys(true);
     const Result<Json> read = reader.read(begin, end, QStringLiteral("The reply"));
     if (!read)
         return read.failure();
