@@ -716,6 +716,7 @@ struct ManifestSaver::Private
     std::vector<std::pair<qint64, QVariant>> totals; // header line and its line total
     bool totalsChecked = false;
     qint64 nextKey = 0;
+    bool linksKept = false;                         // cargo keeps the link of a house to its master
     QHash<qint64, qint64> masters;                  // line number to the new key
     QHash<QPair<qint64, qint64>, qint64> houses;    // line and sub-line number to the new key
     qint64 headersStored = 0;
@@ -890,6 +891,10 @@ bool ManifestSaver::headers(std::vector<VoyageHeader> &&headers, VesselMaster &&
     if (!key)
         return d->dbFailure(key.failure());
     d->nextKey = key.value() + d->options.keyGap;
+    auto links = keepsHouseLinks(d->db);
+    if (!links)
+        return d->dbFailure(links.failure());
+    d->linksKept = links.value();
     if (!d->options.withVessel)
         return true;
     // a voyage header once: a second one would give the flat file two vessel records
@@ -939,6 +944,12 @@ bool ManifestSaver::bill(Bill &&line)
                              .arg(house ? QStringLiteral("%1/%2").arg(lineNo).arg(sub) : QString::number(lineNo))
                              .arg(line.fileLine),
                          Section::Cargo, QStringLiteral("lineno"), line.fileLine, line.bill());
+    // A house names its master by the master's new key; a link the line brings from
+    // elsewhere names keys of another database.
+    if (d->linksKept)
+        line.extra.insert(QLatin1String(HouseLinkColumn), house ? QVariant(d->masters.value(lineNo)) : QVariant());
+    else
+        line.extra.remove(QLatin1String(HouseLinkColumn));
     if (const QString lacking = d->lineInsert.missing(line); !lacking.isEmpty())
         return d->lacks(Table::Cargo, lacking, Section::Cargo, line.fileLine);
     const qint64 id = d->nextKey++;
