@@ -3,6 +3,7 @@
 #include "core/settings.h"
 #include "entry/voyageheader.h"
 #include "store/blnumbers.h"
+#include "store/cargolines.h"
 #include "store/cargokeys.h"
 #include "store/filingfields.h"
 #include "store/schema.h"
@@ -151,6 +152,7 @@ const QStringList &cargoColumns()
         QStringList all = columns + Schema::icdCargoColumns();
         for (const Filing::Field *f : Filing::addedColumns(QStringLiteral("cargo")))
             all << QLatin1String(f->column);
+        all << QLatin1String(HouseLinkColumn);
         return all;
     }();
     return withFiling;
@@ -355,6 +357,8 @@ Status deleteBillOfLading(const Database &db, qint64 id, const BillOfLading *asS
         if (Status s = stillAsRead(db, id, *asShown); !s)
             return s;
     }
+    if (auto houses = deleteHousesOf(db, id); !houses)
+        return houses.failure();
     if (Status s = deleteContainersOf(db, id); !s)
         return s;
     if (Status s = GoodsItems::remove(db, id); !s)
@@ -362,6 +366,32 @@ Status deleteBillOfLading(const Database &db, qint64 id, const BillOfLading *asS
     if (Status s = db.exec(QStringLiteral("delete from cargo where id = ?"), {id}); !s)
         return s;
     return tx.commit();
+}
+
+Result<qint64> deleteHousesOf(const Database &db, qint64 masterId)
+{
+    const auto linked = keepsHouseLinks(db);
+    if (!linked)
+        return linked.failure();
+    if (!linked.value())
+        return qint64(0);
+    QList<qint64> houses;
+    {
+        auto q = db.query(QStringLiteral("select id from cargo where %1 = ?").arg(QLatin1String(HouseLinkColumn)), {masterId});
+        if (!q)
+            return q.failure();
+        while (q->next())
+            houses << q->value(0).toLongLong();
+    }
+    for (qint64 house : std::as_const(houses)) {
+        if (Status s = deleteContainersOf(db, house); !s)
+            return s.failure();
+        if (Status s = GoodsItems::remove(db, house); !s)
+            return s.failure();
+        if (Status s = db.exec(QStringLiteral("delete from cargo where id = ?"), {house}); !s)
+            return s.failure();
+    }
+    return qint64(houses.size());
 }
 
 Result<std::optional<BillOfLading>> loadBillOfLading(const Database &db, qint64 id, bool lock)

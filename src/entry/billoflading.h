@@ -71,7 +71,9 @@ struct BillOfLading
     QVariant value(const QString &column) const { return values.value(column.toLower()); }
 };
 
-// The columns of cargo that the cargo screen writes.
+// The columns of cargo that the cargo screen writes, and the link of a house B/L to its
+// master line, which it keeps as it is: a change of any of them by another workstation
+// makes a save stale.
 const QStringList &cargoColumns();
 
 // The container save rules, row by row from the top; the first rule that fails gives its
@@ -92,9 +94,15 @@ Status checkContainers(const Database &db, const QList<Container> &containers);
 Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids = {},
                                 const BillOfLading *asLoaded = nullptr);
 
-// Deletes the bill of lading and all its containers and goods items in one transaction;
-// with asShown only while it is still as shown (RowChanged, RowGone otherwise).
+// Deletes the bill of lading and all its containers and goods items in one transaction,
+// and the house B/Ls under it with theirs; with asShown only while it is still as shown
+// (RowChanged, RowGone otherwise).
 Status deleteBillOfLading(const Database &db, qint64 id, const BillOfLading *asShown = nullptr);
+
+// Deletes the house B/Ls linked to a master line, with their containers and goods items,
+// inside the caller's transaction: a house never stands as a line of its own. The number
+// of houses deleted.
+Result<qint64> deleteHousesOf(const Database &db, qint64 masterId);
 
 // Deletes the containers of a bill of lading inside the caller's transaction; with
 // asShown only while they are the ones shown (RowChanged otherwise).

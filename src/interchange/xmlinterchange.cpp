@@ -4,6 +4,7 @@
 #include "manifest/igmformat.h"
 #include "manifest/igmmessages.h"
 #include "store/cargokeys.h"
+#include "store/cargolines.h"
 #include "store/database.h"
 #include "store/filingfields.h"
 #include "store/schema.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -209,6 +211,14 @@ private:
         qint64 id;
         QString bill;
     };
+    // A line as stored, for the links of its house B/Ls.
+    struct StoredLine
+    {
+        qint64 id;
+        QString bill;
+        qint64 line, sub;
+        std::optional<qint64> master; // the old key of its master, as the file names it
+    };
     static Status prepareInsert(QSqlQuery &insert, const char *table, const QStringList &columns);
     // Binds the row's values of the binding's columns from position first on, each checked
     // against its column.
@@ -217,7 +227,10 @@ private:
     // The lines of the cargo file, each under a new key; a result when the import stops.
     std::optional<XmlImportResult> importLines(Rowset::Reader &cargo, const Binding &binding, QSqlQuery &insert,
                                                qint64 nextKey, QHash<qint64, NewLine> &renumbered,
-                                               XmlImportResult &result);
+                                               std::vector<StoredLine> &stored, XmlImportResult &result);
+    // Each house B/L linked to its master's new key: as the file links them, or in a file
+    // of a release before the link by their numbers.
+    Status linkHouses(const std::vector<StoredLine> &stored, bool fileLinks, const QHash<qint64, NewLine> &renumbered);
     // The containers of the container file, each to its line's new key.
     Status importContainers(Rowset::Reader &containers, const Binding &binding, QSqlQuery &insert,
                             const QHash<qint64, NewLine> &renumbered, XmlImportResult &result);
@@ -280,8 +293,12 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
                               QStringLiteral("%1 has no ref column: it is not an exported container file.")
                                   .arg(containerPath)));
 
+    // The link names an old key: stored once every line has its new one.
     const Binding cargoBinding = bind(m_db, "cargo", cargo.columns(), QLatin1String(CargoXmlFileName),
-                                      {QStringLiteral("id")}, &notices);
+                                      {QStringLiteral("id"), QLatin1String(HouseLinkColumn)}, &notices);
+    const Result<bool> linksKept = keepsHouseLinks(m_db);
+    if (!linksKept)
+        return failed(linksKept.failure());
     const Binding containerBinding = bind(m_db, "contain", containers.columns(),
                                           QLatin1String(ContainerXmlFileName),
                                           {QStringLiteral("autoid"), QStringLiteral("ref"), QStringLiteral("sublineno")},
@@ -301,8 +318,13 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
     if (Status s = prepareInsert(insertCargo, "cargo", QStringList{QStringLiteral("id")} + cargoBinding.columns); !s)
         return failed(s.failure());
     QHash<qint64, NewLine> renumbered; // old id to the new one
-    if (auto stop = importLines(cargo, cargoBinding, insertCargo, next.value(), renumbered, result))
+    std::vector<StoredLine> stored;
+    if (auto stop = importLines(cargo, cargoBinding, insertCargo, next.value(), renumbered, stored, result))
         return *stop;
+    if (linksKept.value()) {
+        if (Status s = linkHouses(stored, fileColumn(cargo.columns(), HouseLinkColumn) >= 0, renumbered); !s)
+            return failed(s.failure());
+    }
     if (Status s = prepareInsert(insertContainer, "contain",
                                  QStringList{QStringLiteral("ref"), QStringLiteral("sublineno")} + containerBinding.columns);
         !s)
@@ -354,12 +376,23 @@ Status XmlImporter::bindRow(QSqlQuery &insert, int first, const Binding &binding
 
 std::optional<XmlImportResult> XmlImporter::importLines(Rowset::Reader &cargo, const Binding &binding,
                                                         QSqlQuery &insert, qint64 nextKey,
-                                                        QHash<qint64, NewLine> &renumbered, XmlImportResult &result)
+                                                        QHash<qint64, NewLine> &renumbered,
+                                                        std::vector<StoredLine> &stored, XmlImportResult &result)
 {
     const int idAt = fileColumn(cargo.columns(), "id");
     const int vesselAt = fileColumn(cargo.columns(), "vslcode");
     const int voyageAt = fileColumn(cargo.columns(), "voyno");
     const int billAt = fileColumn(cargo.columns(), "blno");
+    const int lineAt = fileColumn(cargo.columns(), "lineno");
+    const int subAt = fileColumn(cargo.columns(), "sublineno");
+    const int linkAt = fileColumn(cargo.columns(), HouseLinkColumn);
+    // a whole number of the row, 0 when it holds none
+    auto whole = [&](const QList<Rowset::Value> &row, int at) {
+        double v = 0;
+        if (at < 0 || !row.at(at).present || !Format::parseStoredNumber(row.at(at).text, &v) || std::trunc(v) != v)
+            return qint64(0);
+        return qint64(v);
+    };
     // The voyage's key columns are stored as this import names the voyage, the rest as the
     // file has them.
     Binding rest = binding;
@@ -397,12 +430,63 @@ std::optional<XmlImportResult> XmlImporter::importLines(Rowset::Reader &cargo, c
         if (!insert.exec())
             return failed(Database::failureOf(insert.lastError()));
         renumbered.insert(qint64(oldId), {nextKey, m_bill});
+        StoredLine line{nextKey, m_bill, whole(row, lineAt), whole(row, subAt), std::nullopt};
+        if (linkAt >= 0 && row.at(linkAt).present && !row.at(linkAt).text.trimmed().isEmpty()) {
+            double master = 0;
+            if (!Format::parseStoredNumber(row.at(linkAt).text, &master) || std::trunc(master) != master)
+                return failed(mismatch(CargoXmlFileName, QLatin1String(HouseLinkColumn), row.at(linkAt).text));
+            line.master = qint64(master);
+        }
+        stored.push_back(line);
         ++nextKey;
         ++result.lines;
     }
     if (!cargo.status())
         return failed(cargo.status().failure());
     return std::nullopt;
+}
+
+Status XmlImporter::linkHouses(const std::vector<StoredLine> &stored, bool fileLinks, const QHash<qint64, NewLine> &renumbered)
+{
+    std::vector<std::pair<qint64, qint64>> links; // house, master (new keys)
+    if (fileLinks) {
+        QSet<qint64> houses;
+        for (const StoredLine &l : stored) {
+            if (l.master)
+                houses.insert(l.id);
+        }
+        for (const StoredLine &l : stored) {
+            if (!l.master)
+                continue;
+            const auto master = renumbered.constFind(*l.master);
+            if (master == renumbered.constEnd() || houses.contains(master->id)) {
+                m_bill = l.bill;
+                return Failure(ErrorNumber::BadFileFormat,
+                               QStringLiteral("B/L %1 of %2 is a house B/L of line id %3, which is %4.")
+                                   .arg(m_bill, QLatin1String(CargoXmlFileName))
+                                   .arg(*l.master)
+                                   .arg(master == renumbered.constEnd() ? QStringLiteral("not in the file")
+                                                                        : QStringLiteral("a house B/L itself")));
+            }
+            links.emplace_back(l.id, master->id);
+        }
+    } else {
+        std::vector<std::pair<qint64, qint64>> numbers;
+        for (const StoredLine &l : stored)
+            numbers.emplace_back(l.line, l.sub);
+        const std::vector<qsizetype> master = mastersByNumber(numbers);
+        for (size_t i = 0; i < stored.size(); ++i) {
+            if (master[i] >= 0)
+                links.emplace_back(stored[i].id, stored[size_t(master[i])].id);
+        }
+    }
+    for (const auto &[house, master] : links) {
+        if (Status s = m_db.exec(QStringLiteral("update cargo set %1 = ? where id = ?").arg(QLatin1String(HouseLinkColumn)),
+                                 {master, house});
+            !s)
+            return s;
+    }
+    return Status::ok();
 }
 
 Status XmlImporter::importContainers(Rowset::Reader &containers, const Binding &binding, QSqlQuery &insert,

@@ -2,6 +2,7 @@
 
 #include "core/placeholders.h"
 #include "manifest/igmmessages.h"
+#include "store/cargolines.h"
 
 namespace quarl::igm {
 
@@ -206,7 +207,18 @@ bool ManifestBuilder::bill(Bill &&line)
     const qint64 sub = number(line[BillColumn::SubLineNo]);
     const bool keyed = !line.isNull(BillColumn::Id);
     const qint64 id = number(line[BillColumn::Id]);
-    if (sub > 0) {
+    // A database that links each house to its master says which lines are houses; lines of a
+    // file or of an older database go by their numbers.
+    if (const auto link = line.extra.constFind(QLatin1String(HouseLinkColumn)); link != line.extra.constEnd()) {
+        const auto master = link->isNull() ? m_byKey.constEnd() : m_byKey.constFind(link->toLongLong());
+        if (master != m_byKey.constEnd() && master->second < 0) {
+            std::vector<Bill> &houses = m_manifest.bills[size_t(master->first)].houses;
+            if (keyed)
+                m_byKey.insert(id, {master->first, qsizetype(houses.size())});
+            houses.push_back(std::move(line));
+            return true;
+        }
+    } else if (sub > 0) {
         const auto master = m_byNumber.constFind(lineNo);
         if (master != m_byNumber.constEnd()) {
             std::vector<Bill> &houses = m_manifest.bills[size_t(master.value())].houses;

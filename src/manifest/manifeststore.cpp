@@ -2,6 +2,7 @@
 
 #include "manifest/igmmessages.h"
 #include "store/cargokeys.h"
+#include "store/cargolines.h"
 #include "store/database.h"
 #include "store/rowcursor.h"
 #include "store/schema.h"
@@ -190,7 +191,7 @@ struct VoyageReading
     const StreamColumns &columns;
     ManifestSink &sink;
     VoyageStream &info;
-    QHash<qint64, qint64> place{}; // line key to its number as filed
+    QHash<qint64, qint64> place{}; // master line key to its number as filed
 
     Result<bool> bills();
     Result<bool> containers();
@@ -211,15 +212,14 @@ Result<bool> VoyageReading::bills()
     Bill l; // filled anew for every row: every column of the selection is set
     while (q->next()) {
         map.fill(*q, l, dialect);
-        ++info.lines;
         if (filed) {
-            const qint64 id = idOf(l);
-            if (l.isNull(BillColumn::LineNo) || l[BillColumn::LineNo].toLongLong() != info.lines)
-                info.renumbered.emplace_back(id, info.lines);
-            place.insert(id, info.lines);
-            l[BillColumn::LineNo] = info.lines;
+            const auto at = place.constFind(idOf(l));
+            if (at == place.constEnd())
+                continue; // a house B/L
+            l[BillColumn::LineNo] = at.value();
             l[BillColumn::SubLineNo] = qint64(0);
         }
+        ++info.lines;
         if (!sink.bill(std::move(l)))
             return false;
     }
@@ -243,7 +243,10 @@ Result<bool> VoyageReading::containers()
     while (q->next()) {
         map.fill(*q, c, dialect);
         if (filed) {
-            c[ContainerColumn::LineNo] = place.value(c[ContainerColumn::Ref].toLongLong());
+            const auto at = place.constFind(c[ContainerColumn::Ref].toLongLong());
+            if (at == place.constEnd())
+                continue; // a house B/L's
+            c[ContainerColumn::LineNo] = at.value();
             c[ContainerColumn::SubLineNo] = qint64(0);
         }
         ++info.containers;
@@ -275,6 +278,8 @@ Result<bool> VoyageReading::items()
             if (r.fieldName(i).compare(QLatin1String("autoid"), Qt::CaseInsensitive) != 0)
                 item.columns.insert(r.fieldName(i).toLower(), q->value(i));
         }
+        if (filed && !place.contains(q->value(ref).toLongLong()))
+            continue; // a house B/L's
         const qint64 lineNo = filed ? place.value(q->value(ref).toLongLong()) : q->value(r.count() - 2).toLongLong();
         const qint64 sub = filed ? 0 : q->value(r.count() - 1).toLongLong();
         if (!sink.item(lineNo, sub, std::move(item)))
@@ -307,19 +312,24 @@ Result<VoyageStream> streamVoyage(const Database &db, const QString &vessel, con
     info.headers = qint64(headers.size());
     if (headers.empty())
         return info;
+    VoyageReading reading{db, key, filed, columns, sink, info};
     if (filed) {
-        auto count = db.scalar(QStringLiteral("select count(*) from cargo where vslcode = ? and voyno = ?"), key);
-        if (!count)
-            return count.failure();
-        const qint64 lines = count->toLongLong();
+        auto outline = readCargoOutline(db, vessel, voyage);
+        if (!outline)
+            return outline.failure();
+        const qint64 lines = outline->masters;
         for (VoyageHeader &h : headers) {
             info.totalsDiffer = info.totalsDiffer || h.isNull(VoyageColumn::TotalItems) || h[VoyageColumn::TotalItems].toLongLong() != lines;
             h[VoyageColumn::TotalItems] = lines;
         }
+        info.renumbered = outline->renumbered();
+        for (const CargoLine &l : outline->lines) {
+            if (!l.isHouse())
+                reading.place.insert(l.id, l.line);
+        }
     }
     if (!sink.headers(std::move(headers), std::move(master)))
         return info;
-    VoyageReading reading{db, key, filed, columns, sink, info};
     Result<bool> more = reading.bills();
     if (more && more.value())
         more = reading.containers();
@@ -368,45 +378,22 @@ Result<NestedVoyage> NestedVoyage::open(const Database &db, const QString &vesse
         return s.failure();
     if (v.m_headers.empty())
         return v;
-    // Houses go under the first line of their number before them, as ManifestBuilder puts them.
-    auto q = db.query(QStringLiteral("select id, lineno, sublineno, naturecargo from cargo where vslcode = ? and voyno = ? "
-                                     "order by id"),
-                      {vessel, voyage});
-    if (!q)
-        return q.failure();
-    std::vector<std::pair<Entry, std::vector<Entry>>> masters;
-    QHash<qint64, size_t> byNumber;
-    while (q->next()) {
+    auto outline = readCargoOutline(db, vessel, voyage);
+    if (!outline)
+        return outline.failure();
+    v.m_masters = outline->masters;
+    v.m_order.reserve(outline->lines.size());
+    for (const CargoLine &l : outline->lines) {
         Entry e;
-        e.id = q->value(0).toLongLong();
-        e.storedLine = q->value(1).isNull() ? 0 : q->value(1).toLongLong();
-        e.storedSub = q->value(2).isNull() ? 0 : q->value(2).toLongLong();
-        if (e.storedSub > 0) {
-            if (const auto at = byNumber.constFind(e.storedLine); at != byNumber.constEnd()) {
-                e.master = false;
-                masters[at.value()].second.push_back(e);
-                continue;
-            }
-        }
-        if (!byNumber.contains(e.storedLine))
-            byNumber.insert(e.storedLine, masters.size());
-        v.m_natures.insert(q->value(3).toString().trimmed().toUpper());
-        masters.emplace_back(e, std::vector<Entry>());
-    }
-    if (q->lastError().isValid())
-        return db.failed(q->lastError());
-    v.m_masters = qint64(masters.size());
-    qint64 n = 0;
-    for (auto &[master, houses] : masters) {
-        master.line = ++n;
-        master.sub = 0;
-        v.m_order.push_back(master);
-        qint64 sub = 0;
-        for (Entry &h : houses) {
-            h.line = n;
-            h.sub = ++sub;
-            v.m_order.push_back(h);
-        }
+        e.id = l.id;
+        e.storedLine = l.storedLine;
+        e.storedSub = l.storedSub;
+        e.line = l.line;
+        e.master = !l.isHouse();
+        e.sub = e.master ? 0 : l.storedSub;
+        if (e.master)
+            v.m_natures.insert(l.nature);
+        v.m_order.push_back(e);
     }
     return v;
 }
@@ -729,6 +716,7 @@ struct ManifestSaver::Private
     std::vector<std::pair<qint64, QVariant>> totals; // header line and its line total
     bool totalsChecked = false;
     qint64 nextKey = 0;
+    bool linksKept = false;                         // cargo keeps the link of a house to its master
     QHash<qint64, qint64> masters;                  // line number to the new key
     QHash<QPair<qint64, qint64>, qint64> houses;    // line and sub-line number to the new key
     qint64 headersStored = 0;
@@ -903,6 +891,10 @@ bool ManifestSaver::headers(std::vector<VoyageHeader> &&headers, VesselMaster &&
     if (!key)
         return d->dbFailure(key.failure());
     d->nextKey = key.value() + d->options.keyGap;
+    auto links = keepsHouseLinks(d->db);
+    if (!links)
+        return d->dbFailure(links.failure());
+    d->linksKept = links.value();
     if (!d->options.withVessel)
         return true;
     // a voyage header once: a second one would give the flat file two vessel records
@@ -952,6 +944,12 @@ bool ManifestSaver::bill(Bill &&line)
                              .arg(house ? QStringLiteral("%1/%2").arg(lineNo).arg(sub) : QString::number(lineNo))
                              .arg(line.fileLine),
                          Section::Cargo, QStringLiteral("lineno"), line.fileLine, line.bill());
+    // A house names its master by the master's new key; a link the line brings from
+    // elsewhere names keys of another database.
+    if (d->linksKept)
+        line.extra.insert(QLatin1String(HouseLinkColumn), house ? QVariant(d->masters.value(lineNo)) : QVariant());
+    else
+        line.extra.remove(QLatin1String(HouseLinkColumn));
     if (const QString lacking = d->lineInsert.missing(line); !lacking.isEmpty())
         return d->lacks(Table::Cargo, lacking, Section::Cargo, line.fileLine);
     const qint64 id = d->nextKey++;

@@ -16,8 +16,9 @@ class Database;
 namespace quarl::igm {
 
 // How the lines of a voyage come out of the database: as stored, or as a flat file files
-// them (numbered 1..n in key order, house lines as lines of their own, each container
-// naming its line by that number, the header's line total set).
+// them (the master lines numbered 1..n in key order, each container naming its line by
+// that number, the header's line total set). A flat file carries no house B/Ls: they
+// belong to the consolidator's own manifest, and their master line stands for them.
 enum class Numbering { AsStored, AsFiled };
 
 struct VoyageStream
@@ -25,8 +26,9 @@ struct VoyageStream
     qint64 headers = 0;
     qint64 lines = 0;
     qint64 containers = 0;
-    // as filed: the lines whose stored number differs from their place, with that place;
-    // and whether a header's stored line total differs from the number of lines
+    // as filed: the lines whose stored number differs from the filed one, with that number
+    // (house B/Ls too: a house carries its master's); and whether a header's stored line
+    // total differs from the number of lines
     std::vector<std::pair<qint64, qint64>> renumbered;
     bool totalsDiffer = false;
 };
@@ -75,8 +77,8 @@ public:
     const QSet<QString> &masterNatures() const { return m_natures; }
 
     // The master lines whole, in order, numbered as a file files them: masters 1..n, each
-    // house line with its master's number and sub-line numbers 1, 2 ... under it. Stops
-    // where take returns false.
+    // house line with its master's number and its sub-line number as stored. Stops where
+    // take returns false.
     Status readBills(const std::function<bool(Bill &&)> &take) const;
     // Every container in the order of its lines as above (by key within a line), with whether
     // its line is a master line; columns: those read (all when empty).

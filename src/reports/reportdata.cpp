@@ -1,5 +1,6 @@
 #include "reports/reportdata.h"
 
+#include "store/cargolines.h"
 #include "store/database.h"
 #include "store/schema.h"
 
@@ -268,34 +269,14 @@ ReportTotals ReportData::totals() const
 
 Result<qint64> renumberLines(const Database &db, const QString &vessel, const QString &voyage)
 {
-    // Numbered in the order of the keys, as the IGM file numbers them, so that the
-    // check-list and the filed manifest agree line for line.
-    auto q = db.query(QStringLiteral("select id, lineno from cargo where vslcode = ? and voyno = ? order by id"),
-                      {vessel, voyage});
-    if (!q)
-        return q.failure();
-    std::vector<std::pair<qint64, bool>> ids;
-    while (q->next()) {
-        const qint64 n = qint64(ids.size()) + 1;
-        ids.emplace_back(q->value(0).toLongLong(), q->value(1).isNull() || q->value(1).toLongLong() != n);
-    }
-    if (q->lastError().isValid())
-        return Database::failureOf(q->lastError());
-    q->finish();
-    QSqlQuery u(db.handle());
-    bool prepared = false;
-    for (qsizetype i = 0; i < qsizetype(ids.size()); ++i) {
-        if (!ids[i].second)
-            continue;
-        if (!prepared && !u.prepare(QStringLiteral("update cargo set lineno = ? where id = ?")))
-            return Database::failureOf(u.lastError());
-        prepared = true;
-        u.bindValue(0, qint64(i + 1));
-        u.bindValue(1, ids[i].first);
-        if (!u.exec())
-            return Database::failureOf(u.lastError());
-    }
-    return qint64(ids.size());
+    // Numbered as the IGM file numbers them, so that the check-list and the filed manifest
+    // agree line for line; a house B/L keeps its master's number and its own sub-line.
+    auto outline = readCargoOutline(db, vessel, voyage);
+    if (!outline)
+        return outline.failure();
+    if (Status s = storeLineNumbers(db, outline.value()); !s)
+        return s.failure();
+    return qint64(outline->lines.size());
 }
 
 namespace {

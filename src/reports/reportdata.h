@@ -130,7 +130,8 @@ struct Preparation
 // never see half a renumbering. Vessel code and voyage number are used as typed.
 Preparation prepareReportData(const Database &db, const ReportRequest &request);
 
-// Numbers the voyage's lines 1..n in the order of their keys; the number of lines.
+// Numbers the voyage's master lines 1..n in the order of their keys, each house B/L with
+// its master's number (its sub-line as it is); the number of lines, houses included.
 Result<qint64> renumberLines(const Database &db, const QString &vessel, const QString &voyage);
 
 // How dates, quantities and their units read on paper, in every report format.

@@ -1,6 +1,7 @@
 #include "store/patches.h"
 
 #include "store/cargokeys.h"
+#include "store/cargolines.h"
 #include "store/database.h"
 #include "store/filingfields.h"
 #include "store/schema.h"
@@ -62,6 +63,8 @@ const QList<PatchInfo> &all()
          QString()},
         {PatchId::CargoKeys230, QStringLiteral("2.3.0"),
          QStringLiteral("Keys of Bills of Lading Never Used Twice (2.3.0)"), QStringLiteral("menPatch"), 6, QString()},
+        {PatchId::HouseLinks240, QStringLiteral("2.4.0"),
+         QStringLiteral("Link House B/Ls to Their Master Lines (2.4.0)"), QStringLiteral("menPatch"), 7, QString()},
     };
     return list;
 }
@@ -107,6 +110,8 @@ PatchResult run(PatchId id, const Database &db)
         return enforceColumnWidths(db);
     case PatchId::CargoKeys230:
         return addCargoKeyCounter(db);
+    case PatchId::HouseLinks240:
+        return addHouseLinks(db);
     }
     return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("Unknown patch.")));
 }
@@ -525,6 +530,38 @@ PatchResult addCargoKeyCounter(const Database &db)
         return alreadyApplied(QLatin1String(AlreadyPatched));
     if (Status s = installCargoKeyCounter(db); !s)
         return failed(s);
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult addHouseLinks(const Database &db)
+{
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    auto there = keepsHouseLinks(db);
+    if (!there)
+        return failed(there.failure());
+    if (there.value())
+        return alreadyApplied(QLatin1String(AlreadyPatched));
+    auto columns = db.columnList(QStringLiteral("cargo"));
+    if (!columns)
+        return failed(columns.failure());
+    if (!columns->contains(QStringLiteral("consind"), Qt::CaseInsensitive))
+        return {PatchResult::Outcome::Failed, QLatin1String(FilingUpgradeFirst),
+                Failure(ErrorNumber::InvalidArgument, QLatin1String(FilingUpgradeFirst))};
+    const TableDef &cargo = *Schema::table(QStringLiteral("cargo"));
+    for (const QString &sql : db.dialect().addColumnsSql(QStringLiteral("cargo"), {*cargo.column(QLatin1String(HouseLinkColumn))})) {
+        if (Status s = db.exec(sql); !s)
+            return failed(s);
+    }
+    if (Status s = db.exec(QStringLiteral("create index %1 on cargo(%2)")
+                               .arg(db.dialect().indexName(QLatin1String(Schema::HouseLinkIndex)), QLatin1String(HouseLinkColumn)));
+        !s)
+        return failed(s);
+    if (auto linked = linkHousesByNumber(db); !linked)
+        return failed(linked.failure());
     if (Status s = tx.commit(); !s)
         return failed(s);
     return applied(QLatin1String(SoftwarePatched));

@@ -24,6 +24,7 @@ enum class PatchId {
     FilingColumns220, // 2.2.0: what today's arrival manifest asks for (store/filingfields.h)
     ColumnWidths,     // text columns refuse values longer than their sizes (SQLite took any)
     CargoKeys230,     // 2.3.0: keys of bills of lading from a counter that never goes back
+    HouseLinks240,    // 2.4.0: each house B/L linked to its master line
 };
 
 struct PatchResult
@@ -98,6 +99,11 @@ inline constexpr char EarlierUpgradesFirst[] =
     "Run Patches, Modify Cargo Table for ICD (TP) (2.0.0) and Modify Tables for ICES 1.5 (2.1.0) first.";
 // The key counter of the bills of lading, started from the largest key.
 PatchResult addCargoKeyCounter(const Database &db);
+// The column that links each house B/L to its master line, with its index; the houses
+// kept so far (a sub-line under the line of the same number) are linked. The column is
+// appended, so the upgrade of 2.2.0 must be in first.
+PatchResult addHouseLinks(const Database &db);
+inline constexpr char FilingUpgradeFirst[] = "Run Patches, Modify Tables for SCMTR Filing (2.2.0) first.";
 
 } // namespace Patches
 } // namespace quarl

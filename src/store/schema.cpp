@@ -1,6 +1,7 @@
 #include "store/schema.h"
 
 #include "store/cargokeys.h"
+#include "store/cargolines.h"
 #include "store/database.h"
 #include "store/filingfields.h"
 #include "store/passwordhash.h"
@@ -99,6 +100,9 @@ QList<TableDef> buildCompanyTables()
                    {"caccode", T::Char, 10}, {"trmode", T::Char, 1}, {"mlo", T::Char, 10}},
                   {{"cargo", "vslcode,voyno,blno", true}}};
     appendFilingColumns(t.last());
+    // release 2.4.0: a house B/L's link to its master line
+    t.last().columns << integer(HouseLinkColumn);
+    t.last().indexes << IndexDef{HouseLinkIndex, HouseLinkColumn, false};
     // The container limits (10-11 characters, seal 15, agent 10 ...) are the cargo screen's
     // rules at save time; the columns are wider so that imports of other data are kept whole.
     t << TableDef{"contain",
@@ -182,7 +186,7 @@ const QStringList &icdCargoColumns()
         const TableDef *cargo = table(QStringLiteral("cargo"));
         for (const ColumnDef &c : cargo->columns) {
             const Filing::Field *f = Filing::byColumn(QStringLiteral("cargo"), QLatin1String(c.name));
-            if (!f || f->origin != Filing::Origin::Added)
+            if ((!f || f->origin != Filing::Origin::Added) && QLatin1String(c.name) != QLatin1String(HouseLinkColumn))
                 names << QLatin1String(c.name);
         }
         return names.mid(names.size() - 4);
@@ -336,6 +340,8 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
 {
     if (options.legacy)
         options.release210 = true;
+    if (options.release210)
+        options.release230 = true;
     Transaction tx(db);
     if (!tx.started())
         return tx.started();
@@ -351,6 +357,10 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
                 const Filing::Field *f = Filing::byColumn(QLatin1String(t.name), QLatin1String(c.name));
                 return f && f->origin == Filing::Origin::Added;
             });
+        }
+        if (options.release230 && QLatin1String(t.name) == QLatin1String("cargo")) {
+            def.columns.removeIf([](const ColumnDef &c) { return QLatin1String(c.name) == QLatin1String(HouseLinkColumn); });
+            indexes.removeIf([](const IndexDef &ix) { return QLatin1String(ix.name) == QLatin1String(HouseLinkIndex); });
         }
         if (options.legacy && QLatin1String(t.name) == QLatin1String("cargo")) {
             def.columns = def.columns.mid(0, def.columns.size() - 4);

@@ -75,7 +75,13 @@ struct CompanyOptions
     // The schema of release 2.1.0: without the filing columns and tables of 2.2.0
     // (store/filingfields.h). Implied by legacy.
     bool release210 = false;
+    // The schema of release 2.3.0: without the link of house B/Ls to their master line
+    // (store/cargolines.h). Implied by release210.
+    bool release230 = false;
 };
+
+// The index of the link of house B/Ls to their master line.
+inline constexpr char HouseLinkIndex[] = "cargo_master";
 
 // A table of companyTables() with its indexes, text widths held on both engines.
 Status createTable(const Database &db, const TableDef &table);

@@ -134,6 +134,7 @@ private Q_SLOTS:
             {"menPatch", 4, "Modify &Tables for ICES 1.5 (2.1.0)", ""},
             {"menPatch", 5, "Modify Tables for SCMTR &Filing (2.2.0)", ""},
             {"menPatch", 6, "&Keys of Bills of Lading Never Used Twice (2.3.0)", ""},
+            {"menPatch", 7, "Link &House B/Ls to Their Master Lines (2.4.0)", ""},
         };
         int count = 0;
         for (const auto &[array, index, caption, code] : table) {

@@ -169,6 +169,84 @@ private Q_SLOTS:
         QCOMPARE(two.f(15)->text(), QStringLiteral("HLL2000"));
     }
 
+    // House B/Ls on two desks: a save from the screen keeps a house under its master; a
+    // stale save of a house, also one another desk moved to another master, is refused as for
+    // any bill of lading; a master deleted takes its houses with it.
+    void housesOnTwoDesks_data() { test::addEngineRows(); }
+    void housesOnTwoDesks()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        for (const char *bl : {"MBL0001", "HBL0001", "HBL0002", "MBL0002"})
+            seed(t.db(), QLatin1String(bl), {});
+        auto id = [&](const char *bl) { return stored(t.db(), QStringLiteral("id"), QLatin1String(bl)).toLongLong(); };
+        const qint64 master = id("MBL0001");
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set lineno = 1, sublineno = 0 where id = ?"), {master}));
+        for (const auto &[bl, sub] : {std::pair{"HBL0001", 1}, std::pair{"HBL0002", 2}})
+            QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set lineno = 1, sublineno = ?, masterid = ? where id = ?"),
+                                        {sub, master, id(bl)}));
+        auto second = t.reopen();
+        QVERIFY(second.isOk());
+        ScriptedPrompter prompter;
+        Desk one, two;
+        QVERIFY(one.open(t.db()));
+        QVERIFY(two.open(second.value()));
+
+        // desk 1 saves the house; desk 2, which began before, is refused; the house stays
+        one.goTo(QStringLiteral("HBL0001"));
+        two.goTo(QStringLiteral("HBL0001"));
+        two.key(Qt::Key_E, Qt::ControlModifier);
+        one.key(Qt::Key_E, Qt::ControlModifier);
+        one.retype(6, QStringLiteral("HOUSE CONSIGNEE"));
+        one.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(one.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(stored(t.db(), QStringLiteral("masterid"), QStringLiteral("HBL0001")).toLongLong(), master);
+        QCOMPARE(stored(t.db(), QStringLiteral("sublineno"), QStringLiteral("HBL0001")).toInt(), 1);
+        two.retype(22, QStringLiteral("4"));
+        prompter.answerNo();
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.events().size(), 1);
+        QVERIFY(prompter.events().first().text.startsWith(QLatin1String("Another workstation changed this bill of lading")));
+        QCOMPARE(stored(t.db(), QStringLiteral("pkgs"), QStringLiteral("HBL0001")).toInt(), 20);
+        two.key(Qt::Key_Escape);
+
+        // another workstation moves house 2 under the other master while desk 2 edits it
+        two.goTo(QStringLiteral("HBL0002"));
+        two.key(Qt::Key_E, Qt::ControlModifier);
+        auto house = loadBillOfLading(t.db(), id("HBL0002"));
+        QVERIFY(house.isOk() && house->has_value());
+        BillOfLading moved = **house;
+        moved.set(QStringLiteral("masterid"), id("MBL0002"));
+        QUARL_VERIFY_OK(saveBillOfLading(t.db(), moved, {}, &**house));
+        two.retype(22, QStringLiteral("5"));
+        prompter.clear();
+        prompter.answerNo();
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.events().size(), 1);
+        QVERIFY(prompter.events().first().text.startsWith(QLatin1String("Another workstation changed this bill of lading")));
+        QCOMPARE(stored(t.db(), QStringLiteral("masterid"), QStringLiteral("HBL0002")).toLongLong(), id("MBL0002"));
+        QCOMPARE(stored(t.db(), QStringLiteral("pkgs"), QStringLiteral("HBL0002")).toInt(), 20);
+        two.key(Qt::Key_Escape);
+
+        // desk 1 deletes the first master: its house goes with it, the other master's stays
+        two.goTo(QStringLiteral("HBL0001"));
+        two.key(Qt::Key_E, Qt::ControlModifier);
+        one.goTo(QStringLiteral("MBL0001"));
+        prompter.clear();
+        prompter.answerYes();
+        one.screen->deleteRecord();
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from cargo"))->toInt(), 2);
+        QVERIFY(!stored(t.db(), QStringLiteral("id"), QStringLiteral("HBL0001")).isValid());
+        QCOMPARE(stored(t.db(), QStringLiteral("masterid"), QStringLiteral("HBL0002")).toLongLong(), id("MBL0002"));
+        QCOMPARE(one.screen->adoPrimaryRS().count(), 2);
+        two.retype(6, QStringLiteral("STALE"));
+        prompter.clear();
+        two.key(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(prompter.messages().size(), 1);
+        QVERIFY(prompter.messages().first().startsWith(QLatin1String("Another workstation deleted this bill of lading")));
+        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from cargo"))->toInt(), 2);
+    }
+
     // Goods items belong to the bill of lading as its containers do: a desk that began
     // before another desk changed them stores nothing over them.
     void goodsItemsChangedElsewhere_data() { test::addEngineRows(); }

@@ -2,6 +2,7 @@
 #include "common/testmain.h"
 
 #include "store/datasourceregistry.h"
+#include "store/cargolines.h"
 #include "store/patches.h"
 #include "store/schema.h"
 #include "store/tablechanges.h"
@@ -319,7 +320,8 @@ private Q_SLOTS:
         steps << std::pair{PatchId::PortMaster210, QStringLiteral("Software Patched Successfully ...")}
               << std::pair{PatchId::IcesColumns210, QStringLiteral("Software Patched Successfully ...")}
               << std::pair{PatchId::FilingColumns220, QStringLiteral("Software Patched Successfully ...")}
-              << std::pair{PatchId::CargoKeys230, QStringLiteral("Software Patched Successfully ...")};
+              << std::pair{PatchId::CargoKeys230, QStringLiteral("Software Patched Successfully ...")}
+              << std::pair{PatchId::HouseLinks240, QStringLiteral("Software Patched Successfully ...")};
         for (const auto &[id, message] : steps) {
             const PatchResult r = Patches::run(id, db);
             QVERIFY2(r.outcome == Outcome::Applied, qPrintable(Patches::info(id)->name + QLatin1String(": ") + r.message));
@@ -411,6 +413,7 @@ private Q_SLOTS:
         const PatchResult r = Patches::run(PatchId::FilingColumns220, db);
         QCOMPARE(r.outcome, Outcome::Applied);
         QCOMPARE(r.message, QStringLiteral("Software Patched Successfully ..."));
+        QCOMPARE(Patches::run(PatchId::HouseLinks240, db).outcome, Outcome::Applied);
 
         QUARL_COMPANY_DB(fresh, engine);
         for (const char *table : {"vesinfo", "cargo", "contain", "cargoitem", "compinfo", "D_STATE_CD", "shiptype"})
@@ -444,6 +447,56 @@ private Q_SLOTS:
         QCOMPARE(again.outcome, Outcome::AlreadyApplied);
         QCOMPARE(again.message, QStringLiteral("Software already patched ..."));
         QCOMPARE(Patches::run(PatchId::FilingColumns220, fresh.db()).outcome, Outcome::AlreadyApplied);
+    }
+
+    // A company database of release 2.3.0 keeps a house B/L under the first line of its
+    // number before it, voyage by voyage: the upgrade links each house so and gives the
+    // schema of a new database; the upgrade of 2.2.0 goes first.
+    void houseLinksFrom2_3_0_data() { test::addEngineRows(); }
+    void houseLinksFrom2_3_0()
+    {
+        QFETCH(QString, engine);
+        QUARL_TEMP_DB(t, engine);
+        Schema::CompanyOptions release230;
+        release230.release230 = true;
+        VERIFY_OK(Schema::createCompanyDatabase(t.db(), release230));
+        const Database &db = t.db();
+        QVERIFY(!cargoColumns(db).contains(QStringLiteral("masterid")));
+        const QString insert = QStringLiteral("insert into cargo (id, vslcode, voyno, lineno, sublineno, blno) values (?, ?, ?, ?, ?, ?)");
+        const QList<QVariantList> rows = {
+            {10, "MSCA", "012E", 1, 0, "M1"}, {11, "MSCA", "012E", 1, 1, "H1"},  {12, "EVER", "3", 1, 0, "N1"},
+            {13, "MSCA", "012E", 2, 0, "M2"}, {14, "EVER", "3", 1, 1, "NH1"},    {15, "MSCA", "012E", 1, 2, "H2"},
+            {16, "MSCA", "012E", 7, 1, "ALONE"}, {17, "MSCA", "012E", 7, 0, "M7"}};
+        for (const QVariantList &r : rows)
+            VERIFY_OK(db.exec(insert, r));
+
+        const PatchResult r = Patches::run(PatchId::HouseLinks240, db);
+        QCOMPARE(r.outcome, Outcome::Applied);
+        QCOMPARE(r.message, QStringLiteral("Software Patched Successfully ..."));
+        QCOMPARE(allRows(db, "select id, masterid from cargo where masterid is not null order by id", 2),
+                 (QList<QVariantList>{{11, 10}, {14, 12}, {15, 10}}));
+        auto outline = readCargoOutline(db, QStringLiteral("MSCA"), QStringLiteral("012E"));
+        QVERIFY(outline.isOk());
+        QStringList filed;
+        for (const CargoLine &l : outline->lines)
+            filed << QStringLiteral("%1 %2/%3").arg(l.id).arg(l.line).arg(l.isHouse() ? l.storedSub : 0);
+        QCOMPARE(filed, (QStringList{"10 1/0", "11 1/1", "15 1/2", "13 2/0", "16 3/0", "17 4/0"}));
+
+        QUARL_COMPANY_DB(fresh, engine);
+        QCOMPARE(columnTypes(db, "cargo"), columnTypes(fresh.db(), "cargo"));
+        QCOMPARE(indexes(db, "cargo"), indexes(fresh.db(), "cargo"));
+        QCOMPARE(Patches::run(PatchId::HouseLinks240, db).outcome, Outcome::AlreadyApplied);
+        QCOMPARE(Patches::run(PatchId::HouseLinks240, fresh.db()).outcome, Outcome::AlreadyApplied);
+
+        QUARL_TEMP_DB(older, engine);
+        Schema::CompanyOptions release210;
+        release210.release210 = true;
+        VERIFY_OK(Schema::createCompanyDatabase(older.db(), release210));
+        const QStringList before = cargoColumns(older.db());
+        const PatchResult refused = Patches::run(PatchId::HouseLinks240, older.db());
+        QCOMPARE(refused.outcome, Outcome::Failed);
+        QCOMPARE(refused.message, QLatin1String(Patches::FilingUpgradeFirst));
+        QCOMPARE(cargoColumns(older.db()), before);
     }
 
     // Appended before the columns of 2.0.0 or 2.1.0, the new columns would take their
@@ -596,6 +649,7 @@ private Q_SLOTS:
         // and, after the 2.1.0 upgrade widens destcode, the same types
         QCOMPARE(Patches::addIcesColumns(t.db()).outcome, Outcome::Applied);
         QCOMPARE(Patches::addFilingColumns(t.db()).outcome, Outcome::Applied);
+        QCOMPARE(Patches::addHouseLinks(t.db()).outcome, Outcome::Applied);
         QCOMPARE(columnTypes(t.db(), "cargo"), columnTypes(fresh.db(), "cargo"));
     }
 
@@ -633,17 +687,19 @@ private Q_SLOTS:
         QCOMPARE(indexes(db, "cargo"), after);
         QCOMPARE(count(db, "select count(*) from cargo"), 2);
 
-        // a new database never had the old constraint
+        // a new database never had the old constraint (the index of the houses' link aside)
         QUARL_COMPANY_DB(fresh, engine);
-        const QStringList freshIndexes = indexes(fresh.db(), "cargo");
+        QStringList freshIndexes = indexes(fresh.db(), "cargo");
+        freshIndexes.removeIf([](const QString &ix) { return ix.contains(QLatin1String("cargo_master")); });
+        const QStringList allFresh = indexes(fresh.db(), "cargo");
         QCOMPARE(Patches::updateCargoTable(fresh.db()).outcome, Outcome::AlreadyApplied);
-        QCOMPARE(indexes(fresh.db(), "cargo"), freshIndexes);
+        QCOMPARE(indexes(fresh.db(), "cargo"), allFresh);
         QCOMPARE(after, freshIndexes);
 
         // the constraint gone but no index (a half-done upgrade by hand): the index comes
         VERIFY_OK(fresh.db().exec("drop index " + fresh.db().dialect().indexName("cargo")));
         QCOMPARE(Patches::updateCargoTable(fresh.db()).outcome, Outcome::Applied);
-        QCOMPARE(indexes(fresh.db(), "cargo"), freshIndexes);
+        QCOMPARE(indexes(fresh.db(), "cargo"), allFresh);
     }
 
     // When the index cannot be made, the old constraint stays: otherwise nothing would

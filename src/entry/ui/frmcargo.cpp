@@ -1040,7 +1040,22 @@ Status frmCargo::beforeDeleteRow()
     const qint64 id = rs.value(QStringLiteral("id")).toLongLong();
     if (Status s = deleteContainersOf(rs.database(), id, &m_gridContainers); !s)
         return s;
-    return GoodsItems::remove(rs.database(), id);
+    if (Status s = GoodsItems::remove(rs.database(), id); !s)
+        return s;
+    auto houses = deleteHousesOf(rs.database(), id);
+    if (!houses)
+        return houses.failure();
+    m_housesDeleted = houses.value();
+    return Status::ok();
+}
+
+void frmCargo::deleteRecord()
+{
+    m_housesDeleted = 0;
+    RecordBrowser::deleteRecord();
+    // the houses that went with their master leave the records shown too
+    if (m_housesDeleted > 0)
+        refreshRecords();
 }
 
 void frmCargo::reportUpdateFailure(const Failure &failure)

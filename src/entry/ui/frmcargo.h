@@ -34,6 +34,7 @@ public:
     explicit frmCargo(QWidget *parent = nullptr);
 
     void addRecord() override;
+    void deleteRecord() override;
     void cancelRecord() override;
     void carryRecord();
     void deleteContainerRow();
@@ -67,6 +68,8 @@ protected:
     Status writePending() override;
     void positionAfterSave(bool added) override;
     void editStarted() override;
+    // The containers and goods items go with the bill of lading, and so do the house B/Ls
+    // under a master line.
     Status beforeDeleteRow() override;
     void reportUpdateFailure(const Failure &failure) override;
 
@@ -130,6 +133,7 @@ private:
     std::optional<QList<GoodsItem>> m_shownItems; // the goods items as last loaded, when kept
     std::optional<BillOfLading> m_asLoaded; // the edited bill of lading as the edit began
     qint64 m_savedId = 0;
+    qint64 m_housesDeleted = 0; // by the last delete
 
     // The second page, "Parties and Goods": what today's arrival manifest asks for beside
     // the flat file (frmcargofiling.cpp). None of it is required.
