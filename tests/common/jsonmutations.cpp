@@ -204,7 +204,7 @@ void JsonMutations::structure(Json &doc, QList<std::pair<QByteArray, QByteArray>
         return;
     case 10: { // a long text
         const size_t sizes[] = {size_t(value.is_string() ? value.get<std::string>().size() + 1 : 11), 36, 71, 257, 513,
-                                65536, 400000};
+                                65536, 200000};
         const size_t n = sizes[pick(int(std::size(sizes)))];
         m_made << QStringLiteral("%1 characters %2").arg(n).arg(at);
         value = std::string(n, pick(2) ? 'X' : ' ');
