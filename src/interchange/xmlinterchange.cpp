@@ -462,8 +462,8 @@ Status XmlImporter::linkHouses(const std::vector<StoredLine> &stored, bool fileL
             if (master == renumbered.constEnd() || houses.contains(master->id)) {
                 m_bill = l.bill;
                 return Failure(ErrorNumber::BadFileFormat,
-                               QStringLiteral("B/L %1 of %2 is a house B/L of line id %3, which is %4.")
-                                   .arg(m_bill, QLatin1String(CargoXmlFileName))
+                               QStringLiteral("A house B/L of %1 names line id %2 as its master, which is %3.")
+                                   .arg(QLatin1String(CargoXmlFileName))
                                    .arg(*l.master)
                                    .arg(master == renumbered.constEnd() ? QStringLiteral("not in the file")
                                                                         : QStringLiteral("a house B/L itself")));

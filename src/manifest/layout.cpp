@@ -85,22 +85,8 @@ QString Layout::fileName(const QString &vessel, const QString &voyage) const
 
 void Layout::prepare(Manifest &m) const
 {
-    // a layout without house lines files each as a line of its own
-    std::vector<Bill> flat;
-    bool houses = false;
-    for (const Bill &l : m.bills)
-        houses = houses || !l.houses.empty();
-    if (houses) {
-        flat.reserve(size_t(m.billCount()));
-        for (Bill &l : m.bills) {
-            std::vector<Bill> under = std::move(l.houses);
-            l.houses.clear();
-            flat.push_back(std::move(l));
-            for (Bill &h : under)
-                flat.push_back(std::move(h));
-        }
-        m.bills = std::move(flat);
-    }
+    for (Bill &l : m.bills)
+        l.houses.clear();
     const qint64 n = numberLines(m);
     for (VoyageHeader &h : m.headers)
         h[VoyageColumn::TotalItems] = n;

@@ -113,8 +113,8 @@ public:
 
     // Reads a file: its records to sink, its faults to the context.
     virtual bool read(QIODevice &in, ManifestSink &sink, ReadContext &context) const = 0;
-    // The manifest as it is filed: line numbers and totals set, house lines as lines of
-    // their own.
+    // The manifest as a flat file files it: the master lines numbered and counted; their
+    // house B/Ls belong to the consolidator's own manifest, never to lines of their own.
     void prepare(Manifest &m) const;
     // The columns of lines and containers the writer writes (all when empty): only these
     // are read for it.

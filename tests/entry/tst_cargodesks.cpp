@@ -170,8 +170,8 @@ private Q_SLOTS:
     }
 
     // House B/Ls on two desks: a save from the screen keeps a house under its master; a
-    // stale save of a house, also one another desk moved to another master, is refused as for
-    // any bill of lading; a master deleted takes its houses with it.
+    // stale save of a house another desk moved to another master is refused as for any bill
+    // of lading; a master deleted takes its houses with it.
     void housesOnTwoDesks_data() { test::addEngineRows(); }
     void housesOnTwoDesks()
     {
@@ -192,23 +192,14 @@ private Q_SLOTS:
         QVERIFY(one.open(t.db()));
         QVERIFY(two.open(second.value()));
 
-        // desk 1 saves the house; desk 2, which began before, is refused; the house stays
+        // a save from the screen keeps the house where it is
         one.goTo(QStringLiteral("HBL0001"));
-        two.goTo(QStringLiteral("HBL0001"));
-        two.key(Qt::Key_E, Qt::ControlModifier);
         one.key(Qt::Key_E, Qt::ControlModifier);
         one.retype(6, QStringLiteral("HOUSE CONSIGNEE"));
         one.key(Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(one.screen->mode(), RecordBrowser::Mode::Browse);
         QCOMPARE(stored(t.db(), QStringLiteral("masterid"), QStringLiteral("HBL0001")).toLongLong(), master);
         QCOMPARE(stored(t.db(), QStringLiteral("sublineno"), QStringLiteral("HBL0001")).toInt(), 1);
-        two.retype(22, QStringLiteral("4"));
-        prompter.answerNo();
-        two.key(Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(prompter.events().size(), 1);
-        QVERIFY(prompter.events().first().text.startsWith(QLatin1String("Another workstation changed this bill of lading")));
-        QCOMPARE(stored(t.db(), QStringLiteral("pkgs"), QStringLiteral("HBL0001")).toInt(), 20);
-        two.key(Qt::Key_Escape);
 
         // another workstation moves house 2 under the other master while desk 2 edits it
         two.goTo(QStringLiteral("HBL0002"));
@@ -219,7 +210,6 @@ private Q_SLOTS:
         moved.set(QStringLiteral("masterid"), id("MBL0002"));
         QUARL_VERIFY_OK(saveBillOfLading(t.db(), moved, {}, &**house));
         two.retype(22, QStringLiteral("5"));
-        prompter.clear();
         prompter.answerNo();
         two.key(Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(prompter.events().size(), 1);
@@ -229,22 +219,13 @@ private Q_SLOTS:
         two.key(Qt::Key_Escape);
 
         // desk 1 deletes the first master: its house goes with it, the other master's stays
-        two.goTo(QStringLiteral("HBL0001"));
-        two.key(Qt::Key_E, Qt::ControlModifier);
         one.goTo(QStringLiteral("MBL0001"));
-        prompter.clear();
         prompter.answerYes();
         one.screen->deleteRecord();
         QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from cargo"))->toInt(), 2);
         QVERIFY(!stored(t.db(), QStringLiteral("id"), QStringLiteral("HBL0001")).isValid());
         QCOMPARE(stored(t.db(), QStringLiteral("masterid"), QStringLiteral("HBL0002")).toLongLong(), id("MBL0002"));
         QCOMPARE(one.screen->adoPrimaryRS().count(), 2);
-        two.retype(6, QStringLiteral("STALE"));
-        prompter.clear();
-        two.key(Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(prompter.messages().size(), 1);
-        QVERIFY(prompter.messages().first().startsWith(QLatin1String("Another workstation deleted this bill of lading")));
-        QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from cargo"))->toInt(), 2);
     }
 
     // Goods items belong to the bill of lading as its containers do: a desk that began
