@@ -1,5 +1,7 @@
 #include "common/samtestdata.h"
 
+#include "store/filer.h"
+
 #include <nlohmann/json.hpp>
 
 #include <QFile>
@@ -67,6 +69,25 @@ bool editJson(igm::Json &doc, const QString &edits, QString *why)
         }
     }
     return true;
+}
+
+Status keepGoldenFiler(const Database &db)
+{
+    Filer::Details d;
+    d.submitterType = QStringLiteral("ASA");
+    d.submitterCode = QStringLiteral("AAACQ1234R");
+    d.signerPan = QStringLiteral("ABCPQ5678K");
+    return Filer::write(db, d);
+}
+
+qint64 samRowsIn(const Database &db)
+{
+    qint64 n = 0;
+    for (const char *table : {"vesinfo", "cargo", "contain", "cargoitem", "D_VESSEL_CD"}) {
+        auto c = db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
+        n += c ? c->toLongLong() : 1;
+    }
+    return n;
 }
 
 } // namespace quarl::test

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/failure.h"
 #include "json/jsonschema.h"
+#include "store/database.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,5 +21,12 @@ QByteArray samSchemaData();
 // "add POINTER JSON" (appends to the list at POINTER), "last POINTER" (moves the key to the
 // end of its object). Returns false with a reason.
 bool editJson(igm::Json &doc, const QString &edits, QString *why);
+
+// The hand-written file's filer (submitter and signer), as a company keeps it.
+Status keepGoldenFiler(const Database &db);
+
+// The rows a SAM import stores into (voyage, lines, containers, goods items, vessel codes);
+// a table that cannot be read counts one, so that a failure never reads as "nothing stored".
+qint64 samRowsIn(const Database &db);
 
 } // namespace quarl::test

@@ -30,11 +30,7 @@ const QString Voyage = QStringLiteral("024E");
 // two house B/Ls, two straight lines more.
 Status keepSmallVoyage(const Database &db)
 {
-    Filer::Details d;
-    d.submitterType = QStringLiteral("ASA");
-    d.submitterCode = QStringLiteral("AAACQ1234R");
-    d.signerPan = QStringLiteral("ABCPQ5678K");
-    if (Status s = Filer::write(db, d); !s)
+    if (Status s = test::keepGoldenFiler(db); !s)
         return s;
     SamImportOptions options;
     options.vessel = Vessel;

@@ -36,16 +36,6 @@ namespace {
 const QString Vessel = QStringLiteral("GOLD");
 const QString Voyage = QStringLiteral("024E");
 
-// The hand-written file's filer, as a company keeps it.
-Status keepFiler(const Database &db)
-{
-    Filer::Details d;
-    d.submitterType = QStringLiteral("ASA");
-    d.submitterCode = QStringLiteral("AAACQ1234R");
-    d.signerPan = QStringLiteral("ABCPQ5678K");
-    return Filer::write(db, d);
-}
-
 SamImportResult import(const Database &db, const QString &path)
 {
     SamImportOptions options;
@@ -194,7 +184,7 @@ private Q_SLOTS:
         QFETCH(QString, engine);
         QTemporaryDir out;
         QUARL_COMPANY_DB(first, engine);
-        QUARL_VERIFY_OK(keepFiler(first.db()));
+        QUARL_VERIFY_OK(test::keepGoldenFiler(first.db()));
         const SamImportResult in = import(first.db(), test::samFixture(QStringLiteral("golden_small.json")));
         QVERIFY2(in.outcome.isOk(), qPrintable(in.outcome.message + in.outcome.failure.numberAndText()));
         QCOMPARE((std::tuple{in.lines, in.containers, in.items}), (std::tuple{qint64(6), qint64(7), qint64(6)}));
@@ -216,7 +206,7 @@ private Q_SLOTS:
 
         // into an empty company and out again, with the company's own job number
         QUARL_COMPANY_DB(second, engine);
-        QUARL_VERIFY_OK(keepFiler(second.db()));
+        QUARL_VERIFY_OK(test::keepGoldenFiler(second.db()));
         const SamImportResult back = import(second.db(), w.path);
         QVERIFY2(back.outcome.isOk(), qPrintable(back.outcome.failure.numberAndText()));
         SamWriteOptions again = asTheHandWrittenFile();
@@ -390,7 +380,7 @@ private Q_SLOTS:
         QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
         QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(1));
 
-        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QUARL_VERIFY_OK(test::keepGoldenFiler(t.db()));
         o.checkOnly = true;
         r = writeSamFile(t.db(), out.path(), Vessel, Voyage, o);
         QCOMPARE(r.check.findings.size(), 0);
@@ -421,7 +411,7 @@ private Q_SLOTS:
     {
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
         QVERIFY(import(t.db(), test::samFixture(QStringLiteral("golden_small.json"))).outcome.isOk());
-        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QUARL_VERIFY_OK(test::keepGoldenFiler(t.db()));
         QTemporaryDir out;
         const QByteArray other = "{\"declaration\": \"of another voyage\"}\n";
         QVERIFY(test::writeFile(out.filePath(fileOfJob(2)), other));
@@ -458,7 +448,7 @@ private Q_SLOTS:
     void nameTakenWhileWriting()
     {
         QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
-        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QUARL_VERIFY_OK(test::keepGoldenFiler(t.db()));
         QString why;
         QVERIFY2(keepBareVoyage(t.db(), 1200, &why), qPrintable(why)); // long enough for the writer to tell its progress
         QTemporaryDir out;
@@ -503,7 +493,7 @@ private Q_SLOTS:
         QFETCH(QString, engine);
         QUARL_COMPANY_DB(t, engine);
         QVERIFY(import(t.db(), test::samFixture(QStringLiteral("golden_small.json"))).outcome.isOk());
-        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QUARL_VERIFY_OK(test::keepGoldenFiler(t.db()));
         QTemporaryDir home;
         QStringList source{QStringLiteral("--db"), t.sqlitePath()};
         if (t.engine() == Engine::PostgreSQL) {
@@ -548,7 +538,7 @@ private Q_SLOTS:
     void conflictTriedAgain()
     {
         QUARL_COMPANY_DB(t, QStringLiteral("postgres"));
-        QUARL_VERIFY_OK(keepFiler(t.db()));
+        QUARL_VERIFY_OK(test::keepGoldenFiler(t.db()));
         QString why;
         QVERIFY2(keepBareVoyage(t.db(), 1200, &why), qPrintable(why));
         QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set lineno = 5000 where blno = 'BL1200'")));

@@ -48,16 +48,6 @@ QByteArray fixture(const QString &name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-qint64 rowsIn(const Database &db)
-{
-    qint64 n = 0;
-    for (const char *table : Tables) {
-        auto c = db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
-        n += c ? c->toLongLong() : 1;
-    }
-    return n;
-}
-
 Status clear(const Database &db)
 {
     for (const char *table : Tables) {
@@ -230,7 +220,7 @@ private Q_SLOTS:
         const SamImportResult r = importSamFile(db, file, options, [](const QString &) { return true; });
         QVERIFY2(!r.outcome.isOk() && r.outcome.message.contains(import) && r.outcome.message.contains(QStringLiteral("(%1").arg(path)),
                  qPrintable(r.outcome.message));
-        QCOMPARE(rowsIn(db), qint64(0));
+        QCOMPARE(test::samRowsIn(db), qint64(0));
         QStringList findings;
         bool found = false;
         for (const Finding &f : checkSamFile(file).findings) {
@@ -324,8 +314,8 @@ private Q_SLOTS:
             SamImportResult r;
             QVERIFY2(guard.run(QStringLiteral("import-sam of ") + what, [&] { r = import(); }), qPrintable(what));
             if (!r.outcome.isOk()) {
-                if (r.outcome.message.isEmpty() || rowsIn(db) != 0)
-                    imports.fault(n, made, QStringLiteral("refused (%1) with %2 rows stored").arg(r.outcome.message, QString::number(rowsIn(db))), data);
+                if (r.outcome.message.isEmpty() || test::samRowsIn(db) != 0)
+                    imports.fault(n, made, QStringLiteral("refused (%1) with %2 rows stored").arg(r.outcome.message, QString::number(test::samRowsIn(db))), data);
                 fitButRefused += strict ? 1 : 0;
                 ++imports.refused;
             } else {

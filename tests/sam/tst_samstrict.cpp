@@ -66,16 +66,6 @@ QStringList stored(const Database &db)
     return out;
 }
 
-qint64 rowsIn(const Database &db)
-{
-    qint64 n = 0;
-    for (const char *table : Tables) {
-        auto c = db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
-        n += c ? c->toLongLong() : 1;
-    }
-    return n;
-}
-
 // The line and column (1-based) of a place in a text.
 std::pair<qint64, qint64> placeIn(const QByteArray &text, qsizetype at)
 {
@@ -202,7 +192,7 @@ private Q_SLOTS:
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         const QString said = QStringLiteral("gives the key \"%1\" twice in one object: line %2, column %3 (%4)").arg(key).arg(line).arg(column).arg(pointer);
         QVERIFY2(r.outcome.message.contains(said), qPrintable(r.outcome.message + QStringLiteral(" | ") + said));
-        QCOMPARE(rowsIn(t.db()), qint64(0));
+        QCOMPARE(test::samRowsIn(t.db()), qint64(0));
 
         const QStringList findings = checked(path);
         const QString listed = QStringLiteral("Error  Voyage: The key %1 is given twice in one place (line %2, column %3 of the file); "
@@ -299,7 +289,7 @@ private Q_SLOTS:
         QCOMPARE(r.outcome.kind, Outcome::Kind::Failed);
         QVERIFY2(r.outcome.message.contains(what) && r.outcome.message.contains(QStringLiteral("(%1").arg(path)),
                  qPrintable(r.outcome.message));
-        QCOMPARE(rowsIn(t.db()), qint64(0));
+        QCOMPARE(test::samRowsIn(t.db()), qint64(0));
         // the check finds it too, in the same place or the place that lacks it
         bool found = false;
         for (const Finding &f : checkSamFile(name).findings)
@@ -379,7 +369,7 @@ private Q_SLOTS:
                                                          QStringLiteral("--db"), t.sqlitePath(), QStringLiteral("--vessel"), Vessel, QStringLiteral("--yes")});
         QVERIFY2(!imported.crashed && imported.exit == 1, qPrintable(imported.said));
         QVERIFY2(imported.said.contains(import), qPrintable(imported.said));
-        QCOMPARE(rowsIn(t.db()), qint64(0));
+        QCOMPARE(test::samRowsIn(t.db()), qint64(0));
         const Run checkedFile = quarlctl(home + QStringList{QStringLiteral("check-sam"), dir.filePath(QStringLiteral("F_SACHM23_SAM_QUARLAGT_17_20250310_ACK.json"))});
         QVERIFY2(!checkedFile.crashed && checkedFile.exit == 1, qPrintable(checkedFile.said));
         QVERIFY2(checkedFile.said.contains(check), qPrintable(checkedFile.said));
