@@ -193,6 +193,17 @@ private Q_SLOTS:
         QCOMPARE(x.focus(), static_cast<QWidget *>(x.combo("cmbLoadPort")));
         QCOMPARE(x.screen->statusText(), QStringLiteral("Load Port is required"));
         QVERIFY(x.combo("cmbLoadPort")->property("mandatory").toBool());
+        // the port found by its code typed in full, or by its name as before
+        QComboBox *port = x.combo("cmbLoadPort");
+        QTest::keyClicks(port, QStringLiteral("sgsin"));
+        QCOMPARE(port->currentData().toString(), QStringLiteral("SGSIN"));
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        QTest::keyClicks(port, QStringLiteral("INNSA1"));
+        QCOMPARE(port->currentData().toString(), QStringLiteral("INNSA1"));
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        QTest::keyClicks(port, QStringLiteral("Singapore C"));
+        QCOMPARE(port->currentData().toString(), QStringLiteral("SGSCT"));
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
         x.choose(QStringLiteral("AEAUH"));
         QCOMPARE(x.screen->statusText(), QStringLiteral("Add record")); // no longer true, gone
         QCOMPARE(x.f(2)->text(), QStringLiteral("AEAUH"));

@@ -198,6 +198,7 @@ QComboBox *frmCargo::addCombo(const char *name, const QString &column, int field
 {
     auto *c = new LookupCombo(fieldArea());
     c->setObjectName(QLatin1String(name));
+    c->setSearchByCode(list == CargoLookups::List::LoadPort);
     c->setMaxVisibleItems(20);
     c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     c->setMinimumContentsLength(8);
