@@ -99,4 +99,72 @@ Result<QString> state(const Database &db, const QString &code, const QString &co
     return QString();
 }
 
+Result<PartyAddress> addressFromLines(const Database &db, const QStringList &typed)
+{
+    QStringList lines;
+    for (const QString &l : typed) {
+        if (!l.trimmed().isEmpty())
+            lines << l.simplified();
+    }
+    PartyAddress a;
+    if (lines.isEmpty())
+        return a;
+    // "400 001" is written with a blank as often as without; a longer run of digits is
+    // a telephone number, no PIN
+    static const QRegularExpression pinRx(QStringLiteral("(?<![0-9])([1-9][0-9]{2}) ?([0-9]{3})(?![0-9])"));
+    int pinLine = -1;
+    QRegularExpressionMatch pinAt;
+    for (int i = 0; i < lines.size(); ++i) {
+        auto it = pinRx.globalMatch(lines.at(i));
+        while (it.hasNext()) {
+            pinAt = it.next();
+            pinLine = i;
+        }
+    }
+    if (pinLine >= 0) {
+        a.pin = pinAt.captured(1) + pinAt.captured(2);
+        lines[pinLine].remove(pinAt.capturedStart(0), pinAt.capturedLength(0));
+    }
+    auto states = db.query(QStringLiteral("select state_cd, state_nm from D_STATE_CD"));
+    if (!states)
+        return states.failure();
+    int stateLine = -1;
+    qsizetype stateAt = -1;
+    while (states->next()) {
+        const QString name = states->value(1).toString().simplified();
+        if (name.size() <= a.stateName.size())
+            continue;
+        const QRegularExpression word(QStringLiteral("(?<![A-Za-z])%1(?![A-Za-z])").arg(QRegularExpression::escape(name)),
+                                      QRegularExpression::CaseInsensitiveOption);
+        for (int i = int(lines.size()) - 1; i >= 0; --i) {
+            const auto m = word.match(lines.at(i));
+            if (m.hasMatch()) {
+                a.state = states->value(0).toString().trimmed();
+                a.stateName = name;
+                stateLine = i;
+                stateAt = m.capturedStart(0);
+                break;
+            }
+        }
+    }
+    if (stateLine >= 0)
+        lines[stateLine].remove(stateAt, a.stateName.size());
+    // what the PIN and state leave of a line: its words without the dashes and commas between
+    static const QRegularExpression ends(QStringLiteral("^[\\s,.;:-]+|[\\s,.;:-]+$"));
+    for (QString &l : lines) {
+        l = l.simplified();
+        l.remove(ends);
+    }
+    lines.removeAll(QString());
+    if (lines.isEmpty())
+        return a;
+    if (lines.size() == 1) {
+        a.street = lines.first(); // one line is a street more often than a city
+        return a;
+    }
+    a.city = lines.takeLast();
+    a.street = lines.join(QStringLiteral(", "));
+    return a;
+}
+
 } // namespace quarl::FilingRules

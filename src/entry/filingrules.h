@@ -32,6 +32,20 @@ Result<QString> port(const Database &db, const QString &code);
 // An Indian state code of D_STATE_CD (only when the country is IN or none is given); the
 // state's name through name when found.
 Result<QString> state(const Database &db, const QString &code, const QString &country, QString *name = nullptr);
+// A party's address in the structured form, read from the free lines it was typed in (the
+// importer's three lines): the last PIN of six digits, an Indian state named in full (the
+// longest name of D_STATE_CD found), the last line without them as the city, the lines
+// before it as the street. Whatever is not found stays empty.
+struct PartyAddress
+{
+    QString street;
+    QString city;
+    QString pin;
+    QString state; // the code
+    QString stateName;
+};
+Result<PartyAddress> addressFromLines(const Database &db, const QStringList &lines);
+
 // A code of a code list: table with its code column.
 Result<QString> listed(const Database &db, const QString &table, const QString &column, const QString &code,
                        const QString &what);

@@ -107,6 +107,36 @@ private Q_SLOTS:
         QCOMPARE(FilingRules::state(db, QStringLiteral("CA"), QStringLiteral("US")).value(), QString());
     }
 
+    // The consignee's structured address read from free lines: PIN with or without the
+    // blank, the state by its whole name, a telephone number no PIN, nothing found nothing set.
+    void addressFromLines_data() { test::addEngineRows(); }
+    void addressFromLines()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        struct Case
+        {
+            QStringList lines;
+            FilingRules::PartyAddress expected;
+        };
+        const QList<Case> cases = {
+            {{"Plot 5, MIDC", "Andheri East", "Mumbai - 400 093, Maharashtra"},
+             {"Plot 5, MIDC, Andheri East", "Mumbai", "400093", "27", "MAHARASHTRA"}},
+            {{"12 Anna Salai", "Chennai 600002", "Tamil Nadu"}, {"12 Anna Salai", "Chennai", "600002", "33", "TAMIL NADU"}},
+            {{"Sector 18", "Tel 01202345678", ""}, {"Sector 18", "Tel 01202345678", "", "", ""}},
+            {{"", "Warehouse 3", ""}, {"Warehouse 3", "", "", "", ""}},
+            {{"", "", ""}, {}},
+            {{"West Bengal House", "Kolkata", "700001"}, {"House", "Kolkata", "700001", "19", "WEST BENGAL"}},
+        };
+        for (const Case &c : cases) {
+            auto a = FilingRules::addressFromLines(t.db(), c.lines);
+            QVERIFY2(a, qPrintable(c.lines.join(u'|')));
+            const QStringList got = {a->street, a->city, a->pin, a->state, a->stateName};
+            const QStringList want = {c.expected.street, c.expected.city, c.expected.pin, c.expected.state, c.expected.stateName};
+            QCOMPARE(got, want);
+        }
+    }
+
     // Two commodities under one bill of lading: stored with it in its transaction, numbered
     // in their order, replaced on the next save, gone with the bill of lading; an item that
     // breaks a rule stores nothing at all.

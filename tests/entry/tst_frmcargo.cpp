@@ -389,9 +389,13 @@ private Q_SLOTS:
         QCOMPARE(pages->currentIndex(), 0);
         QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier); // browsing: the page can be looked at
         QCOMPARE(pages->currentIndex(), 1);
+        QCOMPARE(x.f(220)->text(), QString());
         QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
         QCOMPARE(pages->currentIndex(), 1); // Edit stays on the page being read
         QCOMPARE(x.focus(), static_cast<QWidget *>(x.screen->filingCombo(QStringLiteral("cmbCargoType"))));
+        // the consignee's address starts from the importer's lines of the first page
+        QCOMPARE(x.f(220)->text(), QStringLiteral("Street 1, Area"));
+        QCOMPARE(x.f(221)->text(), QStringLiteral("Mumbai"));
         QTest::keyClick(x.focus(), Qt::Key_B, Qt::AltModifier);
         QCOMPARE(pages->currentIndex(), 0);
         x.f(1)->setFocus();

@@ -890,6 +890,8 @@ void frmCargo::editRecord()
             if (edit && edit->isReadOnly())
                 continue;
             tabPages->setCurrentIndex(page);
+            if (page == 1)
+                consigneeFromImporter(); // as on turning to the page
             w->setFocus(Qt::OtherFocusReason);
             return;
         }

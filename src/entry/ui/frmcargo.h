@@ -169,6 +169,8 @@ private:
     // The first container cell of seal or equipment type that its list refuses, or (-1, -1).
     Result<std::pair<int, int>> refusedFilingCell() const;
     bool keepsFiling() const;
+    // The consignee's structured address, when none is typed yet, from the importer's lines.
+    void consigneeFromImporter();
 
     QTabWidget *tabPages = nullptr;
     QWidget *pageParties = nullptr;

@@ -140,6 +140,10 @@ void frmCargo::buildFilingPage()
     pageParties = new QWidget;
     pageParties->setObjectName(QStringLiteral("pageParties"));
     tabPages->addTab(pageParties, tr("&Parties and Goods"));
+    connect(tabPages, &QTabWidget::currentChanged, this, [this](int page) {
+        if (page == 1 && mode() != Mode::Browse)
+            consigneeFromImporter();
+    });
 
     auto *v = new QVBoxLayout(pageParties);
     v->setContentsMargins(0, 4, 0, 0);
@@ -253,6 +257,33 @@ void frmCargo::turnPage(int page)
     if (QWidget *focus = focusWidget(); focus && page != tabPages->currentIndex())
         focus->clearFocus();
     tabPages->setCurrentIndex(page);
+}
+
+void frmCargo::consigneeFromImporter()
+{
+    // only into an address not begun: what the clerk typed here is never replaced
+    for (int i : {FCnsAddr, FCnsCity, FCnsPin, FCnsState}) {
+        if (!txtFields(i)->text().trimmed().isEmpty())
+            return;
+    }
+    QStringList lines; // the importer's address lines of the first page
+    for (const char *column : {"impadd1", "impadd2", "impadd3"}) {
+        for (int i : fieldIndexes()) {
+            if (fieldColumn(i) == QLatin1String(column))
+                lines << txtFields(i)->text();
+        }
+    }
+    auto address = FilingRules::addressFromLines(adoPrimaryRS().database(), lines);
+    if (!address) {
+        Prompter::current().message(address.failure().numberSpaceText());
+        return;
+    }
+    const FilingRules::PartyAddress &a = address.value();
+    setFieldText(FCnsAddr, a.street.left(txtFields(FCnsAddr)->maxLength()));
+    setFieldText(FCnsCity, a.city.left(txtFields(FCnsCity)->maxLength()));
+    setFieldText(FCnsPin, a.pin);
+    setFieldText(FCnsState, a.state);
+    setFieldText(FCnsStateNm, a.stateName);
 }
 
 bool frmCargo::keepsFiling() const
