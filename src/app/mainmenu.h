@@ -56,7 +56,7 @@ bool enabledFor(const QString &menuRights, Array array, int index);
 
 // Index of "Import IGM File" in the Window array; shown only under the setting.
 inline constexpr int ImportIgmIndex = 4;
-// Index of "Import SAM File" beside it, shown under the same setting.
+// Index of "Import SAM File" beside it, always shown.
 inline constexpr int ImportSamIndex = 5;
 
 struct ToolButton

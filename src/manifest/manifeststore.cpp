@@ -719,7 +719,9 @@ struct ManifestSaver::Private
     bool linksKept = false;                         // cargo keeps the link of a house to its master
     QHash<qint64, qint64> masters;                  // line number to the new key
     QHash<QPair<qint64, qint64>, qint64> houses;    // line and sub-line number to the new key
+    QHash<QString, qint64> blNumbers;               // of the voyage, stored or read: to its line number
     qint64 headersStored = 0;
+    qint64 housesStored = 0;
     qint64 lines = 0;
     qint64 containers = 0;
     qint64 items = 0;
@@ -879,7 +881,30 @@ bool ManifestSaver::headers(std::vector<VoyageHeader> &&headers, VesselMaster &&
                                  .arg(QString::number(h.fileLine), h.text(VoyageColumn::Code), h.text(VoyageColumn::Voyage), d->vessel, d->voyage));
         d->totals.emplace_back(h.fileLine, h[VoyageColumn::TotalItems]);
     }
-    if (!d->confirm || !d->confirm(Messages::importQuestion(d->vessel, d->voyage))) {
+    // What the company holds of the voyage already is named in the question: the file's
+    // lines are added to it.
+    QString held;
+    {
+        auto there = d->db.query(QStringLiteral("select (select count(*) from vesinfo where vslcode = ? and voyno = ?), "
+                                                "(select count(*) from cargo where vslcode = ? and voyno = ?), "
+                                                "(select count(*) from contain where ref in (select id from cargo where vslcode = ? "
+                                                "and voyno = ?))"),
+                                 {d->vessel, d->voyage, d->vessel, d->voyage, d->vessel, d->voyage});
+        if (!there)
+            return d->dbFailure(there.failure(), Section::Vessel);
+        if (there->next()) {
+            const qint64 headers = there->value(0).toLongLong();
+            const qint64 lines = there->value(1).toLongLong();
+            const qint64 boxes = there->value(2).toLongLong();
+            if (headers > 0 || lines > 0)
+                held = QStringLiteral("%1 / %2 is in this company already: %3, %4 B/L(s) and %5 container(s). What the file "
+                                      "holds is added to it.\n\n")
+                           .arg(d->vessel, d->voyage, headers > 0 ? QStringLiteral("its voyage header") : QStringLiteral("no voyage header"))
+                           .arg(lines)
+                           .arg(boxes);
+        }
+    }
+    if (!d->confirm || !d->confirm(held + Messages::importQuestion(d->vessel, d->voyage))) {
         d->declined = true;
         return false;
     }
@@ -895,6 +920,12 @@ bool ManifestSaver::headers(std::vector<VoyageHeader> &&headers, VesselMaster &&
     if (!links)
         return d->dbFailure(links.failure());
     d->linksKept = links.value();
+    // a B/L number the voyage holds already is named in words, not by the unique index
+    auto numbers = d->db.query(QStringLiteral("select blno, lineno from cargo where vslcode = ? and voyno = ?"), {d->vessel, d->voyage});
+    if (!numbers)
+        return d->dbFailure(numbers.failure());
+    while (numbers->next())
+        d->blNumbers.insert(numbers->value(0).toString().trimmed(), numbers->value(1).toLongLong());
     if (!d->options.withVessel)
         return true;
     // a voyage header once: a second one would give the flat file two vessel records
@@ -952,13 +983,21 @@ bool ManifestSaver::bill(Bill &&line)
         line.extra.remove(QLatin1String(HouseLinkColumn));
     if (const QString lacking = d->lineInsert.missing(line); !lacking.isEmpty())
         return d->lacks(Table::Cargo, lacking, Section::Cargo, line.fileLine);
+    const QString blNo = line.bill().trimmed();
+    if (const auto taken = d->blNumbers.constFind(blNo); !blNo.isEmpty() && taken != d->blNumbers.constEnd())
+        return d->refuse(ErrorNumber::BlNumberTaken,
+                         QStringLiteral("B/L No. %1 is already line %2 of %3 / %4 (line %5 of the file).")
+                             .arg(blNo, QString::number(taken.value()), d->vessel, d->voyage, QString::number(line.fileLine)),
+                         Section::Cargo, QStringLiteral("blno"), line.fileLine, line.bill());
+    d->blNumbers.insert(blNo, lineNo);
     const qint64 id = d->nextKey++;
     QSqlError e;
     if (!d->lineInsert.exec(line, {id}, &e))
         return d->dbError(e, line.fileLine);
-    if (house)
+    if (house) {
         d->houses.insert({lineNo, sub}, id);
-    else
+        ++d->housesStored;
+    } else
         d->masters.insert(lineNo, id);
     ++d->lines;
     return true;
@@ -1062,6 +1101,11 @@ bool ManifestSaver::declined() const { return d->declined; }
 QString ManifestSaver::vessel() const { return d->vessel; }
 QString ManifestSaver::voyage() const { return d->voyage; }
 qint64 ManifestSaver::headersStored() const { return d->headersStored; }
+qint64 ManifestSaver::houses() const
+{
+    return d->housesStored;
+}
+
 qint64 ManifestSaver::lines() const { return d->lines; }
 qint64 ManifestSaver::containers() const { return d->containers; }
 qint64 ManifestSaver::items() const { return d->items; }

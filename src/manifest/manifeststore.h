@@ -147,7 +147,8 @@ public:
     QString vessel() const; // as the header names them
     QString voyage() const;
     qint64 headersStored() const;
-    qint64 lines() const;
+    qint64 lines() const;  // house B/Ls included
+    qint64 houses() const; // of them
     qint64 containers() const;
     qint64 items() const;
     QStringList notices() const;

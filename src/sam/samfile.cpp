@@ -432,9 +432,17 @@ SamImportResult importSam(const Database &db, const QString &path, const SamImpo
     }
     result.header = saver.headersStored() > 0;
     result.lines = saver.lines();
+    result.houses = saver.houses();
     result.containers = saver.containers();
     result.items = saver.items();
-    result.outcome = Outcome::done(QLatin1String(Messages::Imported));
+    // the message the clerk knows, then what it brought
+    result.outcome = Outcome::done(QStringLiteral("%1\n\n%2 B/L(s) and %3 house B/L(s); %4 container(s); %5 goods item(s)%6.")
+                                       .arg(QLatin1String(Messages::Imported))
+                                       .arg(result.lines - result.houses)
+                                       .arg(result.houses)
+                                       .arg(result.containers)
+                                       .arg(result.items)
+                                       .arg(result.header ? QStringLiteral("; the voyage header") : QString()));
     result.outcome.notices = saver.notices();
     return result;
 }

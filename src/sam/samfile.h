@@ -60,7 +60,8 @@ struct SamImportResult
     QString vessel;
     QString voyage;
     bool header = false; // the voyage header was stored too (the voyage was not there)
-    qint64 lines = 0;
+    qint64 lines = 0;  // house B/Ls included
+    qint64 houses = 0;
     qint64 containers = 0;
     qint64 items = 0;
 };

@@ -219,13 +219,12 @@ private Q_SLOTS:
             WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), setting);
         frmMenu *menu = logOn(fx);
         QVERIFY(menu);
-        for (const int index : {MainMenu::ImportIgmIndex, MainMenu::ImportSamIndex})
-            QCOMPARE(menu->menuAction(QStringLiteral("menWin"), index)->isVisible(), shown);
-        // picked up again on the next activation
+        QCOMPARE(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportIgmIndex)->isVisible(), shown);
+        // picked up again on the next activation; Import SAM File is there whatever the setting
         WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), shown ? QStringLiteral("0") : QStringLiteral("1"));
         menu->activate();
-        for (const int index : {MainMenu::ImportIgmIndex, MainMenu::ImportSamIndex})
-            QCOMPARE(menu->menuAction(QStringLiteral("menWin"), index)->isVisible(), !shown);
+        QCOMPARE(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportIgmIndex)->isVisible(), !shown);
+        QVERIFY(menu->menuAction(QStringLiteral("menWin"), MainMenu::ImportSamIndex)->isVisible());
     }
 
     // Import SAM File from the Window menu into an empty company: a file the import refuses
@@ -233,8 +232,7 @@ private Q_SLOTS:
     // voyage after the import's question.
     void importSamFromTheMenu()
     {
-        QUARL_SHELL(fx);
-        WriteSetting(QStringLiteral("Options"), QStringLiteral("WithIGMImport"), QString::number(Settings::WithIgmImportEnabled));
+        QUARL_SHELL(fx); // without the setting of Import IGM File
         frmMenu *menu = logOn(fx);
         QVERIFY(menu);
         QUARL_COMPANY_DB(empty, QStringLiteral("sqlite"));
@@ -290,7 +288,21 @@ private Q_SLOTS:
         fx.prompter.answerYes();
         QTest::mouseClick(import, Qt::LeftButton);
         QCOMPARE(fx.prompter.texts().first(), QStringLiteral("Import Data For GOLD / 024E ?"));
-        QCOMPARE(fx.prompter.messages().last(), QLatin1String(igm::Messages::Imported));
+        QCOMPARE(fx.prompter.messages().last(),
+                 QLatin1String(igm::Messages::Imported)
+                     + QStringLiteral("\n\n4 B/L(s) and 2 house B/L(s); 7 container(s); 6 goods item(s); the voyage header."));
+        QCOMPARE(rows(), QStringLiteral("1 6 7 6 1"));
+
+        // the same file again: the question says what the company holds of the voyage, and
+        // a B/L number it has already is named in words; nothing more is stored
+        fx.prompter.clear();
+        fx.prompter.answerYes();
+        QTest::mouseClick(import, Qt::LeftButton);
+        QCOMPARE(fx.prompter.texts().first(),
+                 QStringLiteral("GOLD / 024E is in this company already: its voyage header, 6 B/L(s) and 7 container(s). "
+                                "What the file holds is added to it.\n\nImport Data For GOLD / 024E ?"));
+        QVERIFY2(fx.prompter.messages().last().contains(QLatin1String("B/L No. MSCSHA0001 is already line 1 of GOLD / 024E (line 22 of the file).")),
+                 qPrintable(fx.prompter.messages().last()));
         QCOMPARE(rows(), QStringLiteral("1 6 7 6 1"));
         QCOMPARE(empty.db().scalar(QStringLiteral("select IMO_NO from D_VESSEL_CD where VESSEL_CD = 'GOLD'"))->toString(),
                  QStringLiteral("9074729"));

@@ -353,10 +353,9 @@ QLabel *frmMenu::statusPanel(int number) const
 void frmMenu::activate()
 {
     using namespace MainMenu;
-    for (const int index : {ImportIgmIndex, ImportSamIndex}) {
-        if (QAction *a = menuAction(arrayName(Array::Window), index))
-            a->setVisible(Settings::igmImportEnabled());
-    }
+    // Import IGM File under its setting; Import SAM File always (it reads what another party sent)
+    if (QAction *a = menuAction(arrayName(Array::Window), ImportIgmIndex))
+        a->setVisible(Settings::igmImportEnabled());
 
     const Session &session = Session::current();
     for (const Entry &e : entries()) {
