@@ -397,7 +397,7 @@ QStringList ReportDocument::totalsRows() const
     QStringList rows;
     rows << QStringLiteral("Bills of lading\t%1").arg(t.lines);
     if (t.houses > 0)
-        rows << QStringLiteral("House B/Ls (counted in their lines)\t%1").arg(t.houses);
+        rows << QStringLiteral("House B/Ls\t%1 (counted in their master lines)").arg(t.houses);
     rows << QStringLiteral("Packages\t%1").arg(t.packages);
     for (const WeightTotal &w : t.grossWeight)
         rows << QStringLiteral("Gross weight\t%1").arg(withUnit(number(w.weight, 3), w.unit));

@@ -37,7 +37,7 @@ void totals(RtfWriter &rtf, const ReportData &d, int width)
     const QList<int> w = {width / 4, width - width / 4};
     rtf.row({QStringLiteral("Bills of lading"), QString::number(t.lines)}, w, false, false, 18, {false, true});
     if (t.houses > 0)
-        rtf.row({QStringLiteral("House B/Ls (counted in their lines)"), QString::number(t.houses)}, w, false, false, 18,
+        rtf.row({QStringLiteral("House B/Ls"), QStringLiteral("%1 (counted in their master lines)").arg(t.houses)}, w, false, false, 18,
                 {false, true});
     rtf.row({QStringLiteral("Packages"), QString::number(t.packages)}, w, false, false, 18, {false, true});
     for (const WeightTotal &g : t.grossWeight)
