@@ -365,6 +365,38 @@ private Q_SLOTS:
         }
     }
 
+    // A voyage without house B/Ls (one of its lines with a house B/L number of its own)
+    // prints as it did before house B/Ls printed under their master: the RTF files are
+    // byte for byte those that release wrote.
+    void straightVoyagesPrintAsBefore_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("fixture");
+        QTest::newRow("check-list") << int(ReportKind::CheckList) << QStringLiteral("checklist_straight.rtf");
+        QTest::newRow("cargo declaration") << int(ReportKind::CargoDeclaration) << QStringLiteral("cargodec_straight.rtf");
+    }
+    void straightVoyagesPrintAsBefore()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, fixture);
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(addSmallVoyages(t.db()).isOk());
+        QVERIFY(t.db().exec(QStringLiteral("update cargo set hblno = 'HB-8', hbldt = bldt where id = 8")).isOk());
+        const ReportKind k = ReportKind(kind);
+        const Preparation p = prepareReportData(t.db(), {k, "QSTAR", "12", "INIXY1"});
+        QVERIFY(p.isOk());
+        ReportTexts texts;
+        texts.heading = QStringLiteral("QUARL SHIPPING AGENCY");
+        texts.title = reportTitle(k, "QSTAR", "12");
+        texts.printedAt = QDateTime(QDate(2026, 11, 5), QTime(9, 30));
+        QTemporaryDir dir;
+        const QString rtf = dir.filePath(fixture);
+        QUARL_VERIFY_OK(writeRtf(*p.data, texts, defaultPageLayout(k), rtf));
+        const QByteArray expected = test::readFile(QStringLiteral(QUARL_FIXTURES "/reports/") + fixture);
+        QVERIFY2(!expected.isEmpty(), qPrintable(fixture));
+        QVERIFY(test::readFile(rtf) == expected);
+    }
+
     void pdfAndRtfThroughOtherReaders_data()
     {
         QTest::addColumn<int>("kind");
