@@ -50,7 +50,7 @@ const QList<SamRule> Rules = {
     {"container-number", "ISO 6346 check digit of the container number (warning)"},
     {"line-packages", "the containers' packages add up to the line's (warning for LCL)"},
     {"item-packages", "the items' packages add up to the line's, in the line's package type"},
-    {"house-packages", "the house B/Ls' packages add up to their master line's"},
+    {"house-packages", "the house B/Ls' packages add up to their master line's, and no house holds more than its master"},
     {"duplicate-hs", "no HS code twice among a line's items"},
     {"scenario", "the parts each line needs, and may not have, for its cargo type, B/L kind, earlier declaration and movement"},
     {"pan", "PAN numbers in the form AAAAA9999A"},

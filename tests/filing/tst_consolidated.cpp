@@ -207,9 +207,18 @@ private Q_SLOTS:
         QFETCH(QString, engine);
         QUARL_COMPANY_DB(source, engine);
         QUARL_VERIFY_OK(keepSmallVoyage(source.db()));
+        // sub-lines as a clerk may have keyed them: the file carries them as stored
+        QUARL_VERIFY_OK(source.db().exec(QStringLiteral("update cargo set sublineno = 4 * sublineno - 1 where masterid is not null")));
+        QCOMPARE(storedNumbers(source.db()).mid(2, 2), (QStringList{"HBLSIN0001 2 3", "HBLSIN0002 2 7"}));
         QTemporaryDir first, second;
         const SamWriteResult w = writeSamFile(source.db(), first.path(), Vessel, Voyage, asTheHandWrittenFile());
         QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message + w.outcome.failure.numberAndText()));
+        QVERIFY(w.check.findings.isEmpty());
+        const Json written = fileAt(w.path);
+        const Json &houses = written.at("master").at("mastrCnsgmtDec").at(1).at("houseCargoDec");
+        QCOMPARE(int(houses.size()), 2);
+        QCOMPARE(houses.at(0).at("HCRef").at("subLineNo").get<int>(), 3);
+        QCOMPARE(houses.at(1).at("HCRef").at("subLineNo").get<int>(), 7);
 
         QUARL_COMPANY_DB(target, engine);
         QUARL_VERIFY_OK(test::keepGoldenFiler(target.db()));
