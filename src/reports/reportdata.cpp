@@ -431,8 +431,11 @@ Preparation prepareOnce(const Database &db, const ReportRequest &request)
             result.failures << tx->started().failure();
             return result;
         }
+        // the houses still print under their masters when only the numbering failed
+        if (!outline)
+            outline = readCargoOutline(db, request.vessel, request.voyage);
     }
-    if (Status s = readRows(db, *data, renumbered ? &outline.value() : nullptr); !s) {
+    if (Status s = readRows(db, *data, outline ? &outline.value() : nullptr); !s) {
         result.failures << s.failure();
         if (!goOn)
             return result;
