@@ -148,7 +148,50 @@ Status readHsCodes(const Database &db, ReportData &data)
     return Status::ok();
 }
 
-Status readRows(const Database &db, ReportData &data)
+// Puts each house B/L of the outline under its master line, right after it, and marks it
+// with its master and sub-line. A voyage without house B/Ls keeps the order it was read in,
+// which is the outline's.
+void placeHouses(ReportData &data, const CargoOutline &outline)
+{
+    std::unordered_map<qint64, size_t> place;
+    std::unordered_map<qint64, const CargoLine *> byId;
+    bool anyHouse = false;
+    for (size_t i = 0; i < outline.lines.size(); ++i) {
+        const CargoLine &l = outline.lines[i];
+        place.emplace(l.id, i);
+        byId.emplace(l.id, &l);
+        anyHouse = anyHouse || l.isHouse();
+    }
+    if (!anyHouse)
+        return;
+    std::unordered_map<qint64, ReportLine *> masters;
+    for (ReportLine &l : data.lines) {
+        const auto it = byId.find(l.id);
+        if (it == byId.end() || !it->second->isHouse())
+            continue;
+        l.masterId = it->second->master;
+        l.subLineNo = it->second->storedSub;
+    }
+    for (ReportLine &l : data.lines)
+        masters.emplace(l.id, &l);
+    for (ReportLine &l : data.lines) {
+        if (!l.isHouse())
+            continue;
+        if (const auto m = masters.find(l.masterId); m != masters.end()) {
+            l.masterBlNo = m->second->blNo;
+            ++m->second->houses;
+        }
+    }
+    // A line the outline does not know (none: both read the same rows) goes last.
+    auto at = [&](const ReportLine &l) {
+        const auto it = place.find(l.id);
+        return it == place.end() ? outline.lines.size() : it->second;
+    };
+    std::stable_sort(data.lines.begin(), data.lines.end(),
+                     [&](const ReportLine &a, const ReportLine &b) { return at(a) < at(b); });
+}
+
+Status readRows(const Database &db, ReportData &data, const CargoOutline *outline)
 {
     if (Status s = readVesselMaster(db, data); !s)
         return s;
@@ -227,12 +270,47 @@ Status readRows(const Database &db, ReportData &data)
     }
     if (q.lastError().isValid())
         return Database::failureOf(q.lastError());
+    if (outline)
+        placeHouses(data, *outline);
     if (data.kind == ReportKind::CheckList)
         return readHsCodes(db, data);
     return Status::ok();
 }
 
 } // namespace
+
+QString lineLabel(const ReportLine &line)
+{
+    return line.isHouse() ? QStringLiteral("%1/%2").arg(line.lineNo).arg(line.subLineNo) : QString::number(line.lineNo);
+}
+
+QString houseHead(const ReportLine &line)
+{
+    QString head = QStringLiteral("Line %1     House B/L No. %2     Date %3")
+                       .arg(lineLabel(line), houseBlNo(line), dateText(houseBlDate(line)));
+    if (!line.masterBlNo.isEmpty())
+        head += QStringLiteral("     of B/L ") + line.masterBlNo;
+    return head;
+}
+
+QString consolidatedNote(const ReportLine &line)
+{
+    if (line.houses == 0)
+        return QString();
+    return line.houses == 1 ? QStringLiteral("Consolidated: 1 house B/L")
+                            : QStringLiteral("Consolidated: %1 house B/Ls").arg(line.houses);
+}
+
+// As the SAM files them.
+QString houseBlNo(const ReportLine &line)
+{
+    return line.hblNo.isEmpty() ? line.blNo : line.hblNo;
+}
+
+QDate houseBlDate(const ReportLine &line)
+{
+    return line.hblDt.isValid() ? line.hblDt : line.blDt;
+}
 
 qint64 ReportData::rowCount() const
 {
@@ -242,11 +320,24 @@ qint64 ReportData::rowCount() const
     return n;
 }
 
+qint64 ReportData::masterLines() const
+{
+    return qint64(std::count_if(lines.begin(), lines.end(), [](const ReportLine &l) { return !l.isHouse(); }));
+}
+
 ReportTotals ReportData::totals() const
 {
+    // Each package is counted once. A consolidated line's packages, weight and containers
+    // are those of the whole consignment: its house B/Ls' packages and weight are parts of
+    // them, and their containers are the master's own boxes. So a house B/L counts among the
+    // bills of lading (apart, as a house) but adds nothing to the sums.
     ReportTotals t;
-    t.lines = qint64(lines.size());
     for (const ReportLine &l : lines) {
+        if (l.isHouse()) {
+            ++t.houses;
+            continue;
+        }
+        ++t.lines;
         t.packages += l.pkgs;
         auto w = std::find_if(t.grossWeight.begin(), t.grossWeight.end(),
                               [&](const WeightTotal &x) { return x.unit == l.unitWt; });
@@ -322,11 +413,15 @@ Preparation prepareOnce(const Database &db, const ReportRequest &request)
         result.failures << tx->started().failure();
         return result;
     }
-    auto count = renumberLines(db, request.vessel, request.voyage);
-    if (count) {
-        data->voyageLines = count.value();
+    // Numbered as the IGM file numbers them (renumberLines); the outline also says which
+    // lines are house B/Ls and under which master they print.
+    auto outline = readCargoOutline(db, request.vessel, request.voyage);
+    const Status numbered = outline ? storeLineNumbers(db, outline.value()) : Status(outline.failure());
+    const bool renumbered = outline && numbered;
+    if (renumbered) {
+        data->voyageLines = qint64(outline->lines.size());
     } else {
-        result.failures << count.failure();
+        result.failures << numbered.failure();
         if (!goOn)
             return result;
         // A failed statement spoils the transaction on some engines: read in a new one.
@@ -336,8 +431,11 @@ Preparation prepareOnce(const Database &db, const ReportRequest &request)
             result.failures << tx->started().failure();
             return result;
         }
+        // the houses still print under their masters when only the numbering failed
+        if (!outline)
+            outline = readCargoOutline(db, request.vessel, request.voyage);
     }
-    if (Status s = readRows(db, *data); !s) {
+    if (Status s = readRows(db, *data, outline ? &outline.value() : nullptr); !s) {
         result.failures << s.failure();
         if (!goOn)
             return result;
@@ -348,7 +446,7 @@ Preparation prepareOnce(const Database &db, const ReportRequest &request)
         if (!goOn)
             return result;
     }
-    if (!count)
+    if (!renumbered)
         data->voyageLines = qint64(data->lines.size());
     result.data = std::move(data);
     return result;

@@ -28,7 +28,11 @@ struct ReportContainer
 struct ReportLine
 {
     qint64 id = 0;
-    qint64 lineNo = 0;
+    qint64 lineNo = 0;    // a house B/L's is its master line's
+    qint64 subLineNo = 0; // a house B/L's sub-line as stored; 0 on a line of its own
+    qint64 masterId = 0;  // a house B/L: the key of its master line; 0 on a line of its own
+    QString masterBlNo;   // a house B/L: its master line's B/L number
+    qint64 houses = 0;    // a master line: the house B/Ls printed under it
     QString blNo, hblNo;
     QDate blDt, hblDt;
     QString portLoad, portDest, destCode;
@@ -47,7 +51,21 @@ struct ReportLine
     QString shipper;
     QStringList hsCodes;
     std::vector<ReportContainer> containers;
+
+    bool isHouse() const { return masterId != 0; }
 };
+
+// "2" for line 2, "2/1" for the house B/L of sub-line 1 under it.
+QString lineLabel(const ReportLine &line);
+// A house B/L's own number and date: the house B/L columns, else the B/L columns.
+QString houseBlNo(const ReportLine &line);
+QDate houseBlDate(const ReportLine &line);
+// The head of a house B/L in the check-list: "Line 2/1     House B/L No. H     Date d     of
+// B/L M".
+QString houseHead(const ReportLine &line);
+// What a master line's head says of its house B/Ls: "Consolidated: 2 house B/Ls"; empty for
+// a line without house B/Ls.
+QString consolidatedNote(const ReportLine &line);
 
 // The vessel code master's row of the voyage's vessel.
 struct VesselMaster
@@ -83,15 +101,17 @@ struct StatusCount
 // Totals of a voyage, in the order in which their units and statuses first occur.
 struct ReportTotals
 {
-    qint64 lines = 0;
+    qint64 lines = 0;  // the lines as filed: house B/Ls are counted apart
+    qint64 houses = 0;
     qint64 packages = 0;
     qint64 containers = 0;
     QList<WeightTotal> grossWeight;
     QList<StatusCount> containersByStatus;
 };
 
-// The rows of one prepared report, grouped by line, lines in line-number order and the
-// containers of a line in the database's order.
+// The rows of one prepared report, grouped by line, lines in line-number order, each house
+// B/L right after its master line (in key order), and the containers of a line in the
+// database's order.
 struct ReportData
 {
     ReportKind kind = ReportKind::CheckList;
@@ -105,6 +125,7 @@ struct ReportData
     std::vector<ReportLine> lines;
 
     qint64 rowCount() const; // rows of the report's query: one per line and container
+    qint64 masterLines() const; // the lines as filed, house B/Ls not counted
     ReportTotals totals() const;
 };
 

@@ -33,6 +33,13 @@ QFont reportFont(const QString &family, double points, bool bold = false)
     return f;
 }
 
+// The head of a line that goes on from the page before.
+QString continuedHead(const ReportLine &l)
+{
+    return l.isHouse() ? QStringLiteral("Line %1     House B/L No. %2     (continued)").arg(lineLabel(l), houseBlNo(l))
+                       : QStringLiteral("Line %1     B/L No. %2     (continued)").arg(l.lineNo).arg(l.blNo);
+}
+
 QString joined(const QStringList &parts, const QString &sep = QStringLiteral("  "))
 {
     QStringList kept;
@@ -333,13 +340,22 @@ QList<QStringList> ReportDocument::declarationCells(const ReportLine &l) const
     QStringList containers;
     for (const ReportContainer &k : l.containers)
         containers << joined({k.containNo, k.conStatus, k.sealNo});
-    QStringList bl = {l.blNo, dateText(l.blDt)};
-    if (!l.hblNo.isEmpty())
-        bl << QStringLiteral("H: ") + l.hblNo << dateText(l.hblDt);
+    QStringList bl;
+    if (l.isHouse()) {
+        bl = {QStringLiteral("House B/L ") + houseBlNo(l), dateText(houseBlDate(l))};
+        if (!l.masterBlNo.isEmpty())
+            bl << QStringLiteral("of B/L ") + l.masterBlNo;
+    } else {
+        bl = {l.blNo, dateText(l.blDt)};
+        if (!l.hblNo.isEmpty())
+            bl << QStringLiteral("H: ") + l.hblNo << dateText(l.hblDt);
+        if (l.houses > 0)
+            bl << consolidatedNote(l);
+    }
     QStringList ports = {l.portLoad, l.portDest};
     if (!l.destCode.isEmpty() && l.destCode != l.portDest)
         ports << l.destCode;
-    return {{QString::number(l.lineNo)}, bl, ports, consignee, {l.marks}, packages, goods, weight, containers};
+    return {{lineLabel(l)}, bl, ports, consignee, {l.marks}, packages, goods, weight, containers};
 }
 
 QList<QStringList> ReportDocument::wrappedDeclarationCells(const ReportLine &l) const
@@ -380,6 +396,8 @@ QStringList ReportDocument::totalsRows() const
     const ReportTotals t = m_data->totals();
     QStringList rows;
     rows << QStringLiteral("Bills of lading\t%1").arg(t.lines);
+    if (t.houses > 0)
+        rows << QStringLiteral("House B/Ls\t%1 (counted in their master lines)").arg(t.houses);
     rows << QStringLiteral("Packages\t%1").arg(t.packages);
     for (const WeightTotal &w : t.grossWeight)
         rows << QStringLiteral("Gross weight\t%1").arg(withUnit(number(w.weight, 3), w.unit));
@@ -607,7 +625,7 @@ void ReportDocument::drawDeclarationHeader(QPainter &p, float &y, bool full) con
                  {QStringLiteral("Date of arrival"), dateText(h.arrDt)}, {QStringLiteral("Time of arrival"), h.arrTime},
                  {QStringLiteral("IGM no. and date"), joined({h.igmNo, dateText(h.igmDt)})},
                  {QStringLiteral("Custom house"), d.cHouseCode}},
-                {{QStringLiteral("Total items"), QString::number(qint64(d.lines.size()))},
+                {{QStringLiteral("Total items"), QString::number(d.masterLines())},
                  {QStringLiteral("Cargo description"), h.cargoDesc},
                  {QStringLiteral("Light dues"), number(h.lhDues, 2)},
                  {QStringLiteral("Same bottom cargo"), yn(h.sameBottom)},
@@ -674,12 +692,15 @@ void ReportDocument::drawGroupHead(QPainter &p, const Band &b, float y, const Re
     const float left = m_margin, right = m_margin + m_width;
     p.fillRect(QRectF(left, y, m_width, b.height), Shade);
     rule(p, left, right, y, 8);
-    QString first = joined({QStringLiteral("Line %1").arg(line.lineNo), QStringLiteral("B/L No. ") + line.blNo,
-                            QStringLiteral("Date ") + dateText(line.blDt),
-                            line.hblNo.isEmpty() ? QString()
-                                               : QStringLiteral("House B/L ") + line.hblNo + QLatin1Char(' ')
-                                                     + dateText(line.hblDt)},
-                           QStringLiteral("     "));
+    const QString first = line.isHouse()
+                              ? houseHead(line)
+                              : joined({QStringLiteral("Line %1").arg(line.lineNo), QStringLiteral("B/L No. ") + line.blNo,
+                                        QStringLiteral("Date ") + dateText(line.blDt),
+                                        line.hblNo.isEmpty() ? QString()
+                                                           : QStringLiteral("House B/L ") + line.hblNo + QLatin1Char(' ')
+                                                                 + dateText(line.hblDt),
+                                        consolidatedNote(line)},
+                                       QStringLiteral("     "));
     text(p, m.bold, left + Pad, y + Pad, m.mBold, wrap(first, m.mBold, m_width - 2 * Pad).value(0));
     const QString second = joined({QStringLiteral("Port of loading ") + line.portLoad,
                                    QStringLiteral("Port of destination ") + line.portDest,
@@ -850,7 +871,7 @@ void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &ca
     case Kind::GroupHeadContinued:
         p.fillRect(QRectF(left, y, m_width, b.height), Shade);
         text(p, m.bold, left + Pad, y + Pad, m.mBold,
-             QStringLiteral("Line %1     B/L No. %2     (continued)").arg(l->lineNo).arg(l->blNo));
+             continuedHead(*l));
         break;
     case Kind::PartiesHead:
         text(p, m.label, left + Pad, y + Pad / 2, m.mLabel, QStringLiteral("Importer"), LabelColour);
@@ -912,7 +933,7 @@ void ReportDocument::drawBand(QPainter &p, const Band &b, float y, LineCache &ca
         p.setPen(QPen(RuleColour, 5));
         p.drawRect(QRectF(left, y, m_width, b.height));
         text(p, m.bold, left + Pad, y + Pad / 2, m.mBold,
-             QStringLiteral("Line %1     B/L No. %2     (continued)").arg(l->lineNo).arg(l->blNo));
+             continuedHead(*l));
         break;
     }
 }

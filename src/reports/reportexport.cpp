@@ -36,6 +36,9 @@ void totals(RtfWriter &rtf, const ReportData &d, int width)
     rtf.paragraph(QStringLiteral("Totals for ") + d.vessel + QStringLiteral(" Voy ") + d.voyage, head);
     const QList<int> w = {width / 4, width - width / 4};
     rtf.row({QStringLiteral("Bills of lading"), QString::number(t.lines)}, w, false, false, 18, {false, true});
+    if (t.houses > 0)
+        rtf.row({QStringLiteral("House B/Ls"), QStringLiteral("%1 (counted in their master lines)").arg(t.houses)}, w, false, false, 18,
+                {false, true});
     rtf.row({QStringLiteral("Packages"), QString::number(t.packages)}, w, false, false, 18, {false, true});
     for (const WeightTotal &g : t.grossWeight)
         rtf.row({QStringLiteral("Gross weight"), withUnit(number(g.weight, 3), g.unit)}, w, false, false, 18,
@@ -86,9 +89,16 @@ void checkList(RtfWriter &rtf, const ReportData &d)
         head.shaded = true;
         head.keepWithNext = true;
         head.spaceBefore = 200;
-        QString first = QStringLiteral("Line %1     B/L No. %2     Date %3").arg(l.lineNo).arg(l.blNo, dateText(l.blDt));
-        if (!l.hblNo.isEmpty())
-            first += QStringLiteral("     House B/L %1 %2").arg(l.hblNo, dateText(l.hblDt));
+        QString first;
+        if (l.isHouse()) {
+            first = houseHead(l);
+        } else {
+            first = QStringLiteral("Line %1     B/L No. %2     Date %3").arg(l.lineNo).arg(l.blNo, dateText(l.blDt));
+            if (!l.hblNo.isEmpty())
+                first += QStringLiteral("     House B/L %1 %2").arg(l.hblNo, dateText(l.hblDt));
+            if (l.houses > 0)
+                first += QStringLiteral("     ") + consolidatedNote(l);
+        }
         rtf.paragraph(first, head);
         RtfWriter::Para ports;
         ports.keepWithNext = true;
@@ -156,7 +166,7 @@ void declaration(RtfWriter &rtf, const ReportData &d)
                  cell("IGM no. and date", (h.igmNo + QLatin1Char(' ') + dateText(h.igmDt)).trimmed()),
                  cell("Custom house", d.cHouseCode)},
                 six);
-        rtf.row({cell("Total items", QString::number(qint64(d.lines.size()))), cell("Cargo description", h.cargoDesc),
+        rtf.row({cell("Total items", QString::number(d.masterLines())), cell("Cargo description", h.cargoDesc),
                  cell("Light dues", number(h.lhDues, 2)), cell("Same bottom cargo", yn(h.sameBottom)),
                  cell("Declarations: stores / crew / passengers",
                       yn(h.shipStoreDecl) + QStringLiteral(" / ") + yn(h.crewDecl) + QStringLiteral(" / ") + yn(h.pessList)),
@@ -189,9 +199,12 @@ void declaration(RtfWriter &rtf, const ReportData &d)
         QStringList containers;
         for (const ReportContainer &k : l.containers)
             containers << QStringList{k.containNo, k.conStatus, k.sealNo}.join(QStringLiteral("  ")).trimmed();
-        rtf.row({QString::number(l.lineNo),
-                 lines({l.blNo, dateText(l.blDt), l.hblNo.isEmpty() ? QString() : QStringLiteral("H: ") + l.hblNo,
-                        dateText(l.hblDt)}),
+        const QString bl = l.isHouse()
+                               ? lines({QStringLiteral("House B/L ") + houseBlNo(l), dateText(houseBlDate(l)),
+                                        l.masterBlNo.isEmpty() ? QString() : QStringLiteral("of B/L ") + l.masterBlNo})
+                               : lines({l.blNo, dateText(l.blDt), l.hblNo.isEmpty() ? QString() : QStringLiteral("H: ") + l.hblNo,
+                                        dateText(l.hblDt), consolidatedNote(l)});
+        rtf.row({lineLabel(l), bl,
                  lines({l.portLoad, l.portDest, l.destCode == l.portDest ? QString() : l.destCode}),
                  lines({l.impName, l.impAdd[0], l.impAdd[1], l.impAdd[2]}), l.marks,
                  lines({withUnit(QString::number(l.pkgs), l.pkgType), l.pkgDesc}), lines(goods),

@@ -50,7 +50,7 @@ const QList<SamRule> Rules = {
     {"container-number", "ISO 6346 check digit of the container number (warning)"},
     {"line-packages", "the containers' packages add up to the line's (warning for LCL)"},
     {"item-packages", "the items' packages add up to the line's, in the line's package type"},
-    {"house-packages", "the house B/Ls' packages add up to their master line's"},
+    {"house-packages", "the house B/Ls' packages add up to their master line's, and no house holds more than its master"},
     {"duplicate-hs", "no HS code twice among a line's items"},
     {"scenario", "the parts each line needs, and may not have, for its cargo type, B/L kind, earlier declaration and movement"},
     {"pan", "PAN numbers in the form AAAAA9999A"},
@@ -87,6 +87,25 @@ const QRegularExpression GstinForm(QStringLiteral("^[0-9]{2}[A-Z]{5}[0-9]{4}[A-Z
 const QRegularExpression PinForm(QStringLiteral("^[1-9][0-9]{5}$"));
 const QRegularExpression FileNameForm(
     QStringLiteral("^F_SACHM23_SAM_(.+)_([0-9]+)_([0-9]{8})_DEC\\.json$"), QRegularExpression::CaseInsensitiveOption);
+
+// "line 2 (B/L MSCSIN0002)": a master line as the findings about its house B/Ls name it.
+QString lineNamed(qint64 lineNo, const QString &blNo)
+{
+    return blNo.isEmpty() ? QStringLiteral("line %1").arg(lineNo) : QStringLiteral("line %1 (B/L %2)").arg(lineNo).arg(blNo);
+}
+
+QString capitalised(QString s)
+{
+    if (!s.isEmpty())
+        s[0] = s[0].toUpper();
+    return s;
+}
+
+// "house B/L HBL1": a house as the findings name it.
+QString houseNamed(const QString &blNo)
+{
+    return blNo.isEmpty() ? QStringLiteral("the house B/L") : QStringLiteral("house B/L ") + blNo;
+}
 
 bool isPan(const QString &s)
 {
@@ -302,7 +321,8 @@ private:
     Place placeOf(const Json &root, const QString &rootPath, const QString &pointer, const Place &linePlace) const;
 
     void masterLine(const Json &l, const QString &path, const Place &place, LineNote &note, quint32 index);
-    void house(const Json &h, const QString &path, const Place &place, const Json &master, const QSet<QString> &masterBoxes);
+    void house(const Json &h, const QString &path, const Place &place, const Place &masterPlace, const Json &master,
+               const QSet<QString> &masterBoxes);
     void scenario(const Json &part, const QString &path, const Place &place, bool isHouse, const Json *masterLocations);
     void parties(const Json &doc, const QString &path, const Place &place);
     void partyCode(const Json &doc, const QString &path, const Place &place, const char *codeKey, const char *typeKey,
@@ -621,6 +641,7 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
     const Json &houses = list(l, "houseCargoDec");
     qint64 housePackages = 0;
     bool allHouseCounts = true;
+    bool houseOverMaster = false;
     QHash<qint64, int> subLines;
     std::vector<LineNote> houseNotes;
     for (size_t k = 0; k < houses.size(); ++k) {
@@ -647,11 +668,27 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
             housePackages += whole(*hp);
         else
             allHouseCounts = false;
-        house(h, hpath, hplace, l, boxes);
+        // A house's packages are a part of its master's: one house holding more is wrong
+        // whatever the other houses hold, and is named, even where a house without its count
+        // leaves the sum unknown.
+        if (hp && hasPkgs && whole(*hp) > pkgs) {
+            error("house-packages", hplace, hpath + QStringLiteral("/trnsprtDocMsr/nmbrOfPkgs"),
+                  samFieldLabel(QStringLiteral("trnsprtDocMsr"), QStringLiteral("nmbrOfPkgs")),
+                  QStringLiteral("%1 holds %2 packages, more than its master, %3, holds: %4")
+                      .arg(capitalised(houseNamed(hplace.blNo)), QString::number(whole(*hp)), lineNamed(place.lineNo, place.blNo),
+                           QString::number(pkgs)));
+            houseOverMaster = true;
+        }
+        house(h, hpath, hplace, place, l, boxes);
     }
-    if (!houses.empty() && allHouseCounts && hasPkgs && housePackages != pkgs)
+    // The gateway wants the houses' packages to add up to their master's exactly (its error
+    // 225): the master's packages are the consignment's, each package once. Fewer leave
+    // packages declared by no house, more declare some twice. Where one house alone holds
+    // more than the master, that finding says it and this one would only repeat it.
+    if (!houses.empty() && allHouseCounts && hasPkgs && housePackages != pkgs && !houseOverMaster)
         error("house-packages", place, path + QStringLiteral("/trnsprtDocMsr/nmbrOfPkgs"), samFieldLabel(QStringLiteral("trnsprtDocMsr"), QStringLiteral("nmbrOfPkgs")),
-              QStringLiteral("The house B/Ls hold %1 packages, the line %2").arg(housePackages).arg(pkgs));
+              QStringLiteral("The house B/Ls of %1 hold %2 packages, the line %3")
+                  .arg(lineNamed(place.lineNo, place.blNo), QString::number(housePackages), QString::number(pkgs)));
     m_phase = 2;
     againstTheVoyage(*note);
     for (const LineNote &hn : houseNotes)
@@ -659,7 +696,8 @@ void Checker::masterLine(const Json &l, const QString &path, const Place &place,
     m_phase = 0;
 }
 
-void Checker::house(const Json &h, const QString &path, const Place &place, const Json &master, const QSet<QString> &masterBoxes)
+void Checker::house(const Json &h, const QString &path, const Place &place, const Place &masterPlace, const Json &master,
+                    const QSet<QString> &masterBoxes)
 {
     if (!h.is_object())
         return;
@@ -689,7 +727,8 @@ void Checker::house(const Json &h, const QString &path, const Place &place, cons
         const QString id = text(eq[k], "eqmtId");
         if (!id.isEmpty() && !masterBoxes.contains(id))
             error("house-equipment", place, path + QStringLiteral("/trnsprtEqmt/%1/eqmtId").arg(k), samFieldLabel(QStringLiteral("trnsprtEqmt"), QStringLiteral("eqmtId")),
-                  QStringLiteral("Container %1 of the house B/L is not among line %2's containers").arg(id).arg(place.lineNo));
+                  QStringLiteral("Container %1 of %2 is not among the containers of its master, %3")
+                      .arg(id, houseNamed(place.blNo), lineNamed(masterPlace.lineNo, masterPlace.blNo)));
     }
     items(h, path, place);
     LineNote ignored;
@@ -747,7 +786,7 @@ void Checker::scenario(const Json &part, const QString &path, const Place &place
         const bool hasHouses = !list(part, "houseCargoDec").empty();
         if (kind == QLatin1String("C") && !hasHouses)
             error("scenario", place, path + QStringLiteral("/houseCargoDec"), samFieldLabel(QStringLiteral("mastrCnsgmtDec"), QStringLiteral("houseCargoDec")),
-                  QStringLiteral("A consolidated line (C) needs its house B/Ls"));
+                  QStringLiteral("%1 is consolidated (C) but declares no house B/L").arg(capitalised(lineNamed(place.lineNo, place.blNo))));
         else if (kind != QLatin1String("C") && hasHouses)
             error("scenario", place, path + QStringLiteral("/houseCargoDec"), samFieldLabel(QStringLiteral("mastrCnsgmtDec"), QStringLiteral("houseCargoDec")),
                   QStringLiteral("Only a consolidated line (C) has house B/Ls; this one is %1").arg(kind));

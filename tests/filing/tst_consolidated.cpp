@@ -8,12 +8,14 @@
 #include "interchange/xmlinterchange.h"
 #include "manifest/voyageremoval.h"
 #include "reports/reportdata.h"
+#include "sam/samcheck.h"
 #include "sam/samfile.h"
 #include "store/filer.h"
 #include "store/schema.h"
 
 #include <nlohmann/json.hpp>
 
+#include <QRegularExpression>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,6 +72,49 @@ QStringList links(const Database &db)
 
 const QStringList SmallVoyageLinks{"HBLSIN0001 MSCSIN0002", "HBLSIN0002 MSCSIN0002"};
 
+// "key master-key" of every line, the master's key empty on a master line.
+QStringList storedKeys(const Database &db)
+{
+    return rows(db, "select id, masterid from cargo where vslcode = ? and voyno = ? order by id");
+}
+
+// The fields of the flat file's record of a B/L: each layout keeps the line number two
+// fields before the B/L number, the sub-line one before and the packages 18 after.
+QList<QByteArray> recordOf(const QByteArray &file, const QByteArray &blNo)
+{
+    for (QByteArray row : file.split('\n')) {
+        if (row.endsWith('\r'))
+            row.chop(1);
+        const QList<QByteArray> fields = row.split('\x1d');
+        if (fields.contains(blNo) && fields.size() > 20)
+            return fields;
+    }
+    return {};
+}
+
+// The text of a SAM file with what changes from one writing to the next left blank: the
+// header's date, time and job number and the declaration's job number and date.
+QByteArray withoutTheJob(QByteArray file)
+{
+    static const QRegularExpression job(QStringLiteral("(\"(?:sequenceOrControlNumber|jobNo)\": )[0-9]+"));
+    static const QRegularExpression when(QStringLiteral("(\"(?:date|time|jobDt)\": )\"[^\"]*\""));
+    QString text = QString::fromUtf8(file);
+    text.replace(job, QStringLiteral("\\1 0")).replace(when, QStringLiteral("\\1\"\""));
+    return text.toUtf8();
+}
+
+// "rule text" of the findings of the given rules.
+QStringList findingsOf(const SamCheckReport &report, const QStringList &rules)
+{
+    QStringList out;
+    for (const Finding &f : report.findings) {
+        if (rules.contains(f.rule))
+            out << f.rule + QLatin1Char(' ') + f.text;
+    }
+    out.sort();
+    return out;
+}
+
 Json fileAt(const QString &path)
 {
     const QByteArray data = test::readFile(path);
@@ -107,6 +152,8 @@ private Q_SLOTS:
         QUARL_VERIFY_OK(keepSmallVoyage(t.db()));
         // numbers as an older release may have left them: every line to be renumbered
         QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set lineno = lineno * 10")));
+        const QStringList keys = storedKeys(t.db());
+        QCOMPARE(links(t.db()), SmallVoyageLinks);
         const QStringList filed{"MSCSHA0001 1 0", "MSCSIN0002 2 0", "HBLSIN0001 2 1", "HBLSIN0002 2 2",
                                 "MSCSIN0003 3 0", "MSCSIN0004 4 0"};
         using reports::ReportKind;
@@ -126,8 +173,20 @@ private Q_SLOTS:
             QVERIFY2(r.outcome.isOk(), qPrintable(r.outcome.message + r.outcome.failure.numberAndText()));
             QCOMPARE(r.lines, 4);
             const QByteArray text = test::readFile(r.path);
-            QVERIFY(text.contains("MSCSIN0002") && !text.contains("HBLSIN0001"));
+            // the consolidated line as a line of its own: sub-line 0, its own packages, and
+            // nothing of its houses (their B/Ls, consignees, marks, a record of their box)
+            const QList<QByteArray> master = recordOf(text, "MSCSIN0002");
+            const qsizetype bl = master.indexOf("MSCSIN0002");
+            QVERIFY2(bl >= 2, qPrintable(layout->name()));
+            QCOMPARE(master.at(bl - 2), QByteArray("2"));
+            QCOMPARE(master.at(bl - 1), QByteArray("0"));
+            QCOMPARE(master.at(bl + 18), QByteArray("300"));
+            QVERIFY(master.contains("GAMMA LOGISTICS PVT LTD"));
+            for (const char *house : {"HBLSIN0001", "HBLSIN0002", "ALPHA TRADERS", "BETA RUBBER", "ALPHA/1-100", "BETA/1-200"})
+                QVERIFY2(!text.contains(house), house);
+            QCOMPARE(text.count("TGHU3456780"), 1);
             QCOMPARE(storedNumbers(t.db()), filed);
+            QCOMPARE(storedKeys(t.db()), keys);
         }
         QCOMPARE(rows(t.db(), "select TotItems from vesinfo where vslcode = ? and voyno = ?"), QStringList{"4"});
 
@@ -136,6 +195,79 @@ private Q_SLOTS:
         QVERIFY(sam.check.findings.isEmpty());
         QVERIFY(fileAt(sam.path) == test::samGolden());
         QCOMPARE(storedNumbers(t.db()), filed);
+        QCOMPARE(storedKeys(t.db()), keys);
+        QCOMPARE(links(t.db()), SmallVoyageLinks);
+    }
+
+    // The SAM file written, read into an empty company and written again is the same file
+    // but for the job number and the day and hour it was written, its house B/Ls included.
+    void samAgainFromAnotherCompany_data() { test::addEngineRows(); }
+    void samAgainFromAnotherCompany()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(source, engine);
+        QUARL_VERIFY_OK(keepSmallVoyage(source.db()));
+        // sub-lines as a clerk may have keyed them: the file carries them as stored
+        QUARL_VERIFY_OK(source.db().exec(QStringLiteral("update cargo set sublineno = 4 * sublineno - 1 where masterid is not null")));
+        QCOMPARE(storedNumbers(source.db()).mid(2, 2), (QStringList{"HBLSIN0001 2 3", "HBLSIN0002 2 7"}));
+        QTemporaryDir first, second;
+        const SamWriteResult w = writeSamFile(source.db(), first.path(), Vessel, Voyage, asTheHandWrittenFile());
+        QVERIFY2(w.outcome.isOk(), qPrintable(w.outcome.message + w.outcome.failure.numberAndText()));
+        QVERIFY(w.check.findings.isEmpty());
+        const Json written = fileAt(w.path);
+        const Json &houses = written.at("master").at("mastrCnsgmtDec").at(1).at("houseCargoDec");
+        QCOMPARE(int(houses.size()), 2);
+        QCOMPARE(houses.at(0).at("HCRef").at("subLineNo").get<int>(), 3);
+        QCOMPARE(houses.at(1).at("HCRef").at("subLineNo").get<int>(), 7);
+
+        QUARL_COMPANY_DB(target, engine);
+        QUARL_VERIFY_OK(test::keepGoldenFiler(target.db()));
+        SamImportOptions in;
+        in.vessel = Vessel;
+        const SamImportResult imported = importSamFile(target.db(), w.path, in, [](const QString &) { return true; });
+        QVERIFY2(imported.outcome.isOk(), qPrintable(imported.outcome.message));
+        QCOMPARE(links(target.db()), SmallVoyageLinks);
+        QCOMPARE(storedNumbers(target.db()), storedNumbers(source.db()));
+        SamWriteOptions later = asTheHandWrittenFile();
+        later.written = QDateTime(QDate(2025, 3, 11), QTime(16, 5));
+        later.jobNumber = 18;
+        const SamWriteResult again = writeSamFile(target.db(), second.path(), Vessel, Voyage, later);
+        QVERIFY2(again.outcome.isOk(), qPrintable(again.outcome.message + again.outcome.failure.numberAndText()));
+        QVERIFY(again.check.findings.isEmpty());
+
+        const QByteArray before = test::readFile(w.path), after = test::readFile(again.path);
+        QVERIFY(before != after);
+        QVERIFY(after.contains("\"HBLSIN0002\"") && after.contains("\"date\": \"20250311\""));
+        QCOMPARE(withoutTheJob(after), withoutTheJob(before));
+    }
+
+    // The faults of house B/Ls keyed into the database are found when the voyage is filed
+    // and again when its file is checked: a consolidated line without houses, a house
+    // holding more than its master, a house's box that is not its master's.
+    void houseFaultsFoundInVoyageAndFile_data() { test::addEngineRows(); }
+    void houseFaultsFoundInVoyageAndFile()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QUARL_VERIFY_OK(keepSmallVoyage(t.db()));
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set consind = 'C' where blno = 'MSCSHA0001'")));
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set pkgs = 400 where blno = 'HBLSIN0002'")));
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update contain set containno = 'MSCU4567895' where ref = "
+                                                   "(select id from cargo where blno = 'HBLSIN0001')")));
+        QTemporaryDir dir;
+        SamWriteOptions o = asTheHandWrittenFile();
+        o.evenWithErrors = true;
+        const SamWriteResult w = writeSamFile(t.db(), dir.path(), Vessel, Voyage, o);
+        QVERIFY2(!w.path.isEmpty(), qPrintable(w.outcome.message + w.outcome.failure.numberAndText()));
+        const QStringList expected{
+            "house-equipment Container MSCU4567895 of house B/L HBLSIN0001 is not among the containers of its master, line 2 (B/L MSCSIN0002)",
+            "house-packages House B/L HBLSIN0002 holds 400 packages, more than its master, line 2 (B/L MSCSIN0002), holds: 300",
+            "scenario Line 1 (B/L MSCSHA0001) is consolidated (C) but declares no house B/L"};
+        const QStringList rules{"house-equipment", "house-packages", "scenario"};
+        QCOMPARE(findingsOf(w.check, rules), expected);
+        QCOMPARE(findingsOf(checkSamFile(w.path), rules), expected);
+        // the faults are the house B/Ls' alone: nothing of them moved the numbers or links
+        QCOMPARE(links(t.db()), SmallVoyageLinks);
     }
 
     // The SAM file's houses are stored linked to their master, and filed under it by the

@@ -1,3 +1,5 @@
+#include "common/igmtestdata.h"
+#include "common/samtestdata.h"
 #include "common/testdb.h"
 #include "common/testmail.h"
 #include "common/testmain.h"
@@ -12,6 +14,7 @@
 #include "reports/ui/frmprint.h"
 #include "reports/ui/printersetupdialog.h"
 #include "reports/ui/reportscreen.h"
+#include "sam/samfile.h"
 #include "store/schema.h"
 #include "store/session.h"
 
@@ -138,6 +141,48 @@ QString squeezed(QString s)
     return s.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
 }
 
+// The hand-written SAM file's voyage GOLD / 024E: line 1 straight, line 2 consolidated (300
+// packages, 5400 kg, one container) with house B/Ls HBLSIN0001 (100 packages) and
+// HBLSIN0002 (200) in that container, lines 3 and 4 straight.
+Status addConsolidatedVoyage(const Database &db)
+{
+    if (Status s = test::keepGoldenFiler(db); !s)
+        return s;
+    igm::SamImportOptions options;
+    options.vessel = QStringLiteral("GOLD");
+    const igm::SamImportResult in = importSamFile(db, test::samFixture(QStringLiteral("golden_small.json")), options,
+                                                  [](const QString &) { return true; });
+    if (!in.outcome.isOk())
+        return in.outcome.failure;
+    if (test::count(db, QStringLiteral("select count(*) from D_VESSEL_CD where VESSEL_CD = 'GOLD'")) == 0)
+        return addVessel(db, QStringLiteral("GOLD"));
+    return Status::ok();
+}
+
+// "B/L line sub-line master" of every line of GOLD / 024E in key order, the master as its B/L.
+QStringList storedOutline(const Database &db)
+{
+    QStringList out;
+    auto q = db.query(QStringLiteral("select c.blno, c.lineno, c.sublineno, m.blno from cargo c left join cargo m on "
+                                     "c.masterid = m.id where c.vslcode = 'GOLD' and c.voyno = '024E' order by c.id"));
+    while (q && q->next())
+        out << QStringLiteral("%1 %2 %3 %4").arg(q->value(0).toString(), q->value(1).toString(), q->value(2).toString(),
+                                                 q->value(3).toString()).trimmed();
+    return q ? out : QStringList{q.failure().numberAndText()};
+}
+
+// The text of a report written as PDF and as RTF, each read back by a reader we did not write.
+QStringList readBack(const ReportDocument &doc, const QString &folder)
+{
+    const QString pdf = folder + QStringLiteral("/r.pdf"), rtf = folder + QStringLiteral("/r.rtf");
+    if (!writeReport(doc, ExportFormat::Pdf, pdf) || !writeReport(doc, ExportFormat::Rtf, rtf))
+        return {};
+    QTextDocument html;
+    html.setHtml(run(QStringLiteral("unrtf"), {QStringLiteral("--html"), rtf}));
+    return {squeezed(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})),
+            squeezed(html.toPlainText())};
+}
+
 } // namespace
 
 class TestReports : public QObject
@@ -235,6 +280,121 @@ private Q_SLOTS:
             QCOMPARE(text.count(QStringLiteral("HS codes")), 1);
             QVERIFY(!text.contains(QStringLiteral("ANOTHER VOYAGE")));
         }
+    }
+
+    // House B/Ls print under their master line as 2/1 and 2/2 with their own B/L, date,
+    // consignee, packages and weight; the totals count each package, kilogram and container
+    // once; printing twice leaves every stored number and link as it was.
+    void housesUnderTheirMaster_data() { test::addEngineRows(); }
+    void housesUnderTheirMaster()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        QUARL_VERIFY_OK(addConsolidatedVoyage(t.db()));
+        const QStringList stored{"MSCSHA0001 1 0", "MSCSIN0002 2 0", "HBLSIN0001 2 1 MSCSIN0002", "HBLSIN0002 2 2 MSCSIN0002",
+                                 "MSCSIN0003 3 0", "MSCSIN0004 4 0"};
+        QCOMPARE(storedOutline(t.db()), stored);
+        // the houses keyed before their master: they still print after it
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set id = id + 1000 where blno = 'MSCSIN0002'")));
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update cargo set masterid = masterid + 1000 where masterid is not null")));
+        QUARL_VERIFY_OK(t.db().exec(QStringLiteral("update contain set ref = ref + 1000 where ref in (select id - 1000 from cargo "
+                                                   "where blno = 'MSCSIN0002')")));
+        const QStringList moved{"MSCSHA0001 1 0", "HBLSIN0001 2 1 MSCSIN0002", "HBLSIN0002 2 2 MSCSIN0002", "MSCSIN0003 3 0",
+                                "MSCSIN0004 4 0", "MSCSIN0002 2 0"};
+        const QStringList renumbered{"MSCSHA0001 1 0", "HBLSIN0001 4 1 MSCSIN0002", "HBLSIN0002 4 2 MSCSIN0002",
+                                     "MSCSIN0003 2 0", "MSCSIN0004 3 0", "MSCSIN0002 4 0"};
+        QCOMPARE(storedOutline(t.db()), moved);
+
+        for (int round = 0; round < 2; ++round) {
+            const Preparation p = prepareReportData(t.db(), {ReportKind::CheckList, "GOLD", "024E", {}});
+            QVERIFY2(p.isOk(), qPrintable(p.failures.value(0).numberAndText()));
+            QCOMPARE(storedOutline(t.db()), renumbered);
+            const ReportData &d = *p.data;
+            QStringList order;
+            for (const ReportLine &l : d.lines)
+                order << lineLabel(l) + QLatin1Char(' ') + (l.isHouse() ? houseBlNo(l) : l.blNo);
+            QCOMPARE(order, (QStringList{"1 MSCSHA0001", "2 MSCSIN0003", "3 MSCSIN0004", "4 MSCSIN0002", "4/1 HBLSIN0001",
+                                         "4/2 HBLSIN0002"}));
+            QCOMPARE(d.lines[4].masterBlNo, QStringLiteral("MSCSIN0002"));
+            QCOMPARE(d.lines[3].houses, 2);
+            QCOMPARE(d.voyageLines, 6);
+            const ReportTotals totals = d.totals();
+            QCOMPARE(totals.lines, 4);
+            QCOMPARE(totals.houses, 2);
+            QCOMPARE(totals.packages, 2301);        // 2601 with the houses' again
+            QCOMPARE(totals.grossWeight.size(), 1);
+            QCOMPARE(totals.grossWeight[0].weight, 64500.5);
+            QCOMPARE(totals.containers, 5);          // the houses' box is line 4's
+
+            const ReportDocument doc(p.data, reportTexts(ReportKind::CheckList, "GOLD", "024E", QStringLiteral("Q")),
+                                     defaultPageLayout(ReportKind::CheckList));
+            QTemporaryDir dir;
+            const QStringList texts = readBack(doc, dir.path());
+            QCOMPARE(texts.size(), 2);
+            for (const QString &text : texts) {
+                const int missing = missingInOrder(text, {"Line 3 B/L No. MSCSIN0004", "Line 4 B/L No. MSCSIN0002", "Consolidated: 2 house B/Ls",
+                                               "GAMMA LOGISTICS", "300 PKG", "5400.000 KGS", "TGHU3456780",
+                                               "Line 4/1 House B/L No. HBLSIN0001 Date 28/02/2025 of B/L MSCSIN0002",
+                                               "ALPHA TRADERS", "100 PKG", "1800.000 KGS", "TGHU3456780",
+                                               "Line 4/2 House B/L No. HBLSIN0002 Date 28/02/2025 of B/L MSCSIN0002",
+                                               "BETA RUBBER", "200 PKG", "3600.000 KGS", "Totals for GOLD Voy 024E",
+                                               "Bills of lading 4", "House B/Ls 2 (counted in their master lines)", "Packages 2301",
+                                               "64500.500 KGS", "Containers 5"});
+                QVERIFY2(missing == -1, qPrintable(QString::number(missing) + QLatin1Char(' ') + text.right(500)));
+                QVERIFY2(!text.contains(QStringLiteral("Line 5")), qPrintable(text));
+            }
+        }
+
+        // The declaration: a row of its own for each house, the header's items the lines as filed.
+        const Preparation dec = prepareReportData(t.db(), {ReportKind::CargoDeclaration, "GOLD", "024E", "INNSA1"});
+        QVERIFY(dec.isOk());
+        QCOMPARE(storedOutline(t.db()), renumbered);
+        QCOMPARE(dec.data->masterLines(), 4);
+        const ReportDocument doc(dec.data, reportTexts(ReportKind::CargoDeclaration, "GOLD", "024E", QStringLiteral("Q")),
+                                 defaultPageLayout(ReportKind::CargoDeclaration));
+        QTemporaryDir dir;
+        for (const QString &text : readBack(doc, dir.path())) {
+            QCOMPARE(missingInOrder(text, {"Total items", "4", "MSCSIN0002", "Consolidated: 2", "4/1", "ALPHA TRADERS", "100 PKG",
+                                           "4/2", "BETA RUBBER", "200 PKG", "Packages 2301"}),
+                     -1);
+            const qsizetype first = text.indexOf(QStringLiteral(" 4/1 ")), second = text.indexOf(QStringLiteral(" 4/2 "));
+            const QString house1 = text.mid(first, second - first), house2 = text.mid(second, text.indexOf(QStringLiteral("Totals")) - second);
+            for (const QString &part : {QStringLiteral("House B/L"), QStringLiteral("28/02/2025"), QStringLiteral("of B/L MSCSIN0002")})
+                QVERIFY(house1.contains(part) && house2.contains(part));
+            QVERIFY(house1.contains(QStringLiteral("HBLSIN0001")) && house2.contains(QStringLiteral("HBLSIN0002")));
+        }
+    }
+
+    // A voyage without house B/Ls (one of its lines with a house B/L number of its own)
+    // prints as it did before house B/Ls printed under their master: the RTF files are
+    // byte for byte those that release wrote.
+    void straightVoyagesPrintAsBefore_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("fixture");
+        QTest::newRow("check-list") << int(ReportKind::CheckList) << QStringLiteral("checklist_straight.rtf");
+        QTest::newRow("cargo declaration") << int(ReportKind::CargoDeclaration) << QStringLiteral("cargodec_straight.rtf");
+    }
+    void straightVoyagesPrintAsBefore()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, fixture);
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(addSmallVoyages(t.db()).isOk());
+        QVERIFY(t.db().exec(QStringLiteral("update cargo set hblno = 'HB-8', hbldt = bldt where id = 8")).isOk());
+        const ReportKind k = ReportKind(kind);
+        const Preparation p = prepareReportData(t.db(), {k, "QSTAR", "12", "INIXY1"});
+        QVERIFY(p.isOk());
+        ReportTexts texts;
+        texts.heading = QStringLiteral("QUARL SHIPPING AGENCY");
+        texts.title = reportTitle(k, "QSTAR", "12");
+        texts.printedAt = QDateTime(QDate(2026, 11, 5), QTime(9, 30));
+        QTemporaryDir dir;
+        const QString rtf = dir.filePath(fixture);
+        QUARL_VERIFY_OK(writeRtf(*p.data, texts, defaultPageLayout(k), rtf));
+        const QByteArray expected = test::readFile(QStringLiteral(QUARL_FIXTURES "/reports/") + fixture);
+        QVERIFY2(!expected.isEmpty(), qPrintable(fixture));
+        QVERIFY(test::readFile(rtf) == expected);
     }
 
     void pdfAndRtfThroughOtherReaders_data()

@@ -168,6 +168,8 @@ private Q_SLOTS:
              {E("item-packages", line(0, "/itemDtls/1/typOfPkgs"))}},
             {"houses off the master's packages", set(house(1, "/trnsprtDocMsr/nmbrOfPkgs"), "150") + set(house(1, "/itemDtls/0/nmbrOfPkgs"), "150"),
              {E("house-packages", line(1, "/trnsprtDocMsr/nmbrOfPkgs"))}},
+            {"a house holding more than its master", set(house(1, "/trnsprtDocMsr/nmbrOfPkgs"), "400") + set(house(1, "/itemDtls/0/nmbrOfPkgs"), "400"),
+             {E("house-packages", house(1, "/trnsprtDocMsr/nmbrOfPkgs"))}},
             {"an HS code twice", set(line(0, "/itemDtls/1/hsCd"), "\"848180\""), {E("duplicate-hs", line(0, "/itemDtls/1/hsCd"))}},
             {"a straight line without its route", del(line(0, "/itnry")), {E("scenario", line(0, "/itnry"))}},
             {"items on a consolidated line",
@@ -251,6 +253,38 @@ private Q_SLOTS:
         expected.sort();
         QCOMPARE(summary(r), expected);
         QCOMPARE(r.lines, qint64(4));
+    }
+
+    // What the check finds about house B/Ls names the master line by number and B/L, and
+    // the house B/L by its own number.
+    void houseFindingsNameLineAndHouse_data()
+    {
+        QTest::addColumn<QString>("edits");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("consolidated without houses") << QStringLiteral("del /master/mastrCnsgmtDec/1/houseCargoDec")
+                                                     << QStringLiteral("Line 2 (B/L MSCSIN0002) is consolidated (C) but declares no house B/L");
+        QTest::newRow("a house over its master") << QStringLiteral("set %1 400\nset %2 400")
+                                                        .arg(house(1, "/trnsprtDocMsr/nmbrOfPkgs"), house(1, "/itemDtls/0/nmbrOfPkgs"))
+                                                 << QStringLiteral("House B/L HBLSIN0002 holds 400 packages, more than its master, "
+                                                                   "line 2 (B/L MSCSIN0002), holds: 300");
+        QTest::newRow("houses short of their master") << QStringLiteral("set %1 150\nset %2 150")
+                                                             .arg(house(1, "/trnsprtDocMsr/nmbrOfPkgs"), house(1, "/itemDtls/0/nmbrOfPkgs"))
+                                                      << QStringLiteral("The house B/Ls of line 2 (B/L MSCSIN0002) hold 250 packages, the line 300");
+        QTest::newRow("a house's box not its master's") << QStringLiteral("set %1 \"MSCU1234566\"").arg(house(0, "/trnsprtEqmt/0/eqmtId"))
+                                                        << QStringLiteral("Container MSCU1234566 of house B/L HBLSIN0001 is not among the "
+                                                                          "containers of its master, line 2 (B/L MSCSIN0002)");
+    }
+    void houseFindingsNameLineAndHouse()
+    {
+        QFETCH(QString, edits);
+        QFETCH(QString, expected);
+        Json doc = test::samGolden();
+        QString why;
+        QVERIFY2(test::editJson(doc, edits, &why), qPrintable(why));
+        const SamCheckReport r = check(QByteArray::fromStdString(doc.dump(1)));
+        QCOMPARE(r.findings.size(), 1);
+        QCOMPARE(r.findings[0].text, expected);
+        QCOMPARE(r.findings[0].lineNo, 2);
     }
 
     // The file of the example: a container missing from the voyage's list, a line
