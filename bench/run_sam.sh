@@ -9,6 +9,8 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
 q="$build/quarlctl"
+# the commands that change the made-up companies act as their default user
+export QUARL_USER="${QUARL_USER:-QUARL}" QUARL_PASSWORD="${QUARL_PASSWORD:-TOVEK}"
 lines="${LINES:-10000}"
 containers="${CONTAINERS:-50000}"
 runs="${RUNS:-5}"

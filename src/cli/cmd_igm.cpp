@@ -1,5 +1,6 @@
 #include "cli/command.h"
 #include "cli/options.h"
+#include "core/rights.h"
 
 #include "core/settings.h"
 #include "filing/igmcheck.h"
@@ -104,6 +105,7 @@ int writeIgm(const QStringList &args)
 {
     QCommandLineParser parser;
     addDatabaseOptions(parser);
+    addActingUserOptions(parser);
     addVoyageOptions(parser);
     parser.addOptions({OutOption});
     const QCommandLineOption layoutChoice = layoutOption();
@@ -120,6 +122,8 @@ int writeIgm(const QStringList &args)
         return 1;
     auto db = openDatabaseOrSay(parser);
     if (!db)
+        return 1;
+    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("Generate Flat-File"), {Rights::MenuCode::FlatFile}}))
         return 1;
     auto options = igm::settingsWriteOptions(*layout);
     if (!options) {
@@ -144,6 +148,7 @@ int importIgm(const QStringList &args)
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The IGM file to import."));
     addDatabaseOptions(parser);
+    addActingUserOptions(parser);
     const QCommandLineOption withVessel(QStringLiteral("with-vessel"),
                                         QStringLiteral("Also add the vessel record to the voyage headers."));
     const QCommandLineOption strip(QStringLiteral("strip"),
@@ -156,6 +161,8 @@ int importIgm(const QStringList &args)
         return 1;
     auto db = openDatabaseOrSay(parser);
     if (!db)
+        return 1;
+    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("Import IGM File"), {}}))
         return 1;
     igm::IgmImportOptions options;
     options.withVessel = parser.isSet(withVessel);
@@ -273,6 +280,7 @@ int importXml(const QStringList &args)
     parser.addPositionalArgument(QStringLiteral("CARGO"), QStringLiteral("The exported cargo file (cargo.xml)."));
     parser.addPositionalArgument(QStringLiteral("CONTAIN"), QStringLiteral("The exported container file (contain.xml)."));
     addDatabaseOptions(parser);
+    addActingUserOptions(parser);
     addVoyageOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
@@ -284,6 +292,8 @@ int importXml(const QStringList &args)
     QString vessel, voyage;
     auto db = voyageDatabase(parser, &vessel, &voyage);
     if (!db)
+        return 1;
+    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("Import XML Files"), {Rights::MenuCode::ImportXml}}))
         return 1;
     const igm::XmlImportResult r = igm::importXmlFiles(*db, parser.positionalArguments().at(0),
                                                        parser.positionalArguments().at(1), vessel, voyage);
@@ -297,6 +307,7 @@ int removeVoyage(const QStringList &args)
 {
     QCommandLineParser parser;
     addDatabaseOptions(parser);
+    addActingUserOptions(parser);
     const QCommandLineOption withVessel(QStringLiteral("with-vessel"),
                                         QStringLiteral("Delete the voyage header (voyage information) also."));
     addVoyageOptions(parser);
@@ -307,6 +318,8 @@ int removeVoyage(const QStringList &args)
     QString vessel, voyage;
     auto db = voyageDatabase(parser, &vessel, &voyage);
     if (!db)
+        return 1;
+    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("Remove Data"), {Rights::MenuCode::RemoveData}}))
         return 1;
     const igm::RemovalResult r = igm::removeVoyage(*db, vessel, voyage, parser.isSet(withVessel),
                                                    answer(parser.isSet(YesOption)));
@@ -323,6 +336,7 @@ int demoVoyage(const QStringList &args)
 {
     QCommandLineParser parser;
     addDatabaseOptions(parser);
+    addActingUserOptions(parser);
     const QCommandLineOption lines(QStringLiteral("lines"), QStringLiteral("Number of bills of lading."), QStringLiteral("L"));
     const QCommandLineOption containers(QStringLiteral("containers"), QStringLiteral("Number of containers."),
                                         QStringLiteral("C"));
@@ -354,6 +368,8 @@ int demoVoyage(const QStringList &args)
     }
     auto db = openDatabaseOrSay(parser);
     if (!db)
+        return 1;
+    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("Vessel Information and Cargo Information"), {Rights::MenuCode::VesselInformation, Rights::MenuCode::CargoInformation}}))
         return 1;
     if (Status s = igm::addSyntheticVoyage(*db, v); !s) {
         error(s.failure().numberAndText());

@@ -21,6 +21,7 @@ int patch(const QStringList &args)
     parser.setApplicationDescription(QStringLiteral("Brings an older company database up to date, one command at a time."));
     parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("One of: %1.").arg(patchNames()));
     addDatabaseOptions(parser);
+    addActingUserOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -35,6 +36,8 @@ int patch(const QStringList &args)
     }
     auto db = openDatabaseOrSay(parser);
     if (!db)
+        return 1;
+    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("A patch"), {}, true}))
         return 1;
     const PatchResult result = Patches::run(info->id, *db);
     if (!result.isOk()) {

@@ -1,5 +1,6 @@
 #include "cli/command.h"
 #include "cli/options.h"
+#include "core/rights.h"
 
 #include "core/settings.h"
 #include "filing/igmcheck.h"
@@ -110,6 +111,7 @@ int writeSam(const QStringList &args)
 {
     QCommandLineParser parser;
     addDatabaseOptions(parser);
+    addActingUserOptions(parser);
     addVoyageOptions(parser);
     const QCommandLineOption jobOption(QStringLiteral("job"),
                                        QStringLiteral("Job number instead of the next of the company's counter."),
@@ -140,6 +142,8 @@ int writeSam(const QStringList &args)
     }
     auto db = openDatabaseOrSay(parser);
     if (!db)
+        return 1;
+    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("Generate SAM (SCMTR)"), {Rights::MenuCode::Sam}}))
         return 1;
     const igm::SamWriteResult r = igm::writeSamFile(*db, outFolder(parser), vessel, voyage, options);
     // A thousand lines to a write: a long voyage may have a hundred thousand findings.
@@ -179,6 +183,7 @@ int importSam(const QStringList &args)
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The SAM file (JSON) to import."));
     addDatabaseOptions(parser);
+    addActingUserOptions(parser);
     const QCommandLineOption vesselOption(QStringLiteral("vessel"),
                                           QStringLiteral("Vessel code to keep the voyage under (default: the one of "
                                                          "the file's IMO number in the vessel code master)."),
@@ -191,6 +196,8 @@ int importSam(const QStringList &args)
         return 1;
     auto db = openDatabaseOrSay(parser);
     if (!db)
+        return 1;
+    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("Import SAM File"), {}}))
         return 1;
     igm::SamImportOptions options;
     options.vessel = parser.value(vesselOption);

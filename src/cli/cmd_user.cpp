@@ -3,49 +3,11 @@
 
 #include "store/passwordhash.h"
 
-#include <cstdio>
-#include <string>
-#include <termios.h>
 #include <unistd.h>
 
 namespace quarl::cli {
 
 namespace {
-
-// One line of standard input, its line end removed; with a terminal, the prompt is shown
-// first and a secret is typed unseen.
-std::optional<QString> readLine(const char *prompt, bool secret = true)
-{
-    const bool tty = isatty(STDIN_FILENO);
-    termios saved{};
-    if (tty) {
-        std::fputs(prompt, stderr);
-        std::fflush(stderr);
-        if (secret) {
-            tcgetattr(STDIN_FILENO, &saved);
-            termios quiet = saved;
-            quiet.c_lflag &= ~tcflag_t(ECHO);
-            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-        }
-    }
-    std::string line;
-    bool got = false;
-    for (int c; (c = std::fgetc(stdin)) != EOF;) {
-        got = true;
-        if (c == '\n')
-            break;
-        line.push_back(char(c));
-    }
-    if (tty && secret) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        std::fputc('\n', stderr);
-    }
-    if (!got)
-        return std::nullopt;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return QString::fromUtf8(line.data(), qsizetype(line.size()));
-}
 
 int user(const QStringList &args)
 {

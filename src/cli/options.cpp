@@ -2,10 +2,18 @@
 
 #include "cli/command.h"
 #include "core/installation.h"
+#include "core/rights.h"
 #include "store/datasourceregistry.h"
+#include "store/passwordhash.h"
+#include "store/session.h"
 
 #include <QFile>
 #include <QTextStream>
+
+#include <cstdio>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
 
 namespace quarl::cli {
 
@@ -32,6 +40,105 @@ std::optional<Database> openDatabaseOrSay(const QCommandLineParser &parser)
         return std::nullopt;
     }
     return db.value();
+}
+
+std::optional<QString> readLine(const char *prompt, bool secret)
+{
+    const bool tty = isatty(STDIN_FILENO);
+    termios saved{};
+    if (tty) {
+        std::fputs(prompt, stderr);
+        std::fflush(stderr);
+        if (secret) {
+            tcgetattr(STDIN_FILENO, &saved);
+            termios quiet = saved;
+            quiet.c_lflag &= ~tcflag_t(ECHO);
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+    }
+    std::string line;
+    bool got = false;
+    for (int c; (c = std::fgetc(stdin)) != EOF;) {
+        got = true;
+        if (c == '\n')
+            break;
+        line.push_back(char(c));
+        if (line.size() > 4096)
+            break; // no password is this long; the rest is not read into memory
+    }
+    if (tty && secret) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputc('\n', stderr);
+    }
+    if (!got)
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromUtf8(line.data(), qsizetype(line.size()));
+}
+
+void addActingUserOptions(QCommandLineParser &parser)
+{
+    parser.addOption({QStringLiteral("as"), QStringLiteral("The Quarl user this runs as (the password from --password-file, "
+                                                           "else standard input; QUARL_USER and QUARL_PASSWORD without --as)."),
+                      QStringLiteral("USERID")});
+    parser.addOption({QStringLiteral("password-file"), QStringLiteral("A file whose first line is the password of the --as user."),
+                      QStringLiteral("FILE")});
+}
+
+std::optional<QString> actingUserOrSay(const QCommandLineParser &parser, const Database &db, const Needs &needs)
+{
+    QString userId = parser.value(QStringLiteral("as")).trimmed();
+    std::optional<QString> password;
+    if (parser.isSet(QStringLiteral("password-file"))) {
+        QFile f(parser.value(QStringLiteral("password-file")));
+        if (!f.open(QIODevice::ReadOnly)) {
+            error(QStringLiteral("The password file %1 cannot be read: %2; nothing changed.").arg(f.fileName(), f.errorString()));
+            return std::nullopt;
+        }
+        QString first = QString::fromUtf8(f.readLine(4096));
+        while (first.endsWith(QLatin1Char('\n')) || first.endsWith(QLatin1Char('\r')))
+            first.chop(1);
+        password = first;
+    }
+    if (userId.isEmpty() && !parser.isSet(QStringLiteral("as"))) {
+        userId = qEnvironmentVariable("QUARL_USER").trimmed();
+        if (!userId.isEmpty() && !password && qEnvironmentVariableIsSet("QUARL_PASSWORD"))
+            password = qEnvironmentVariable("QUARL_PASSWORD");
+    }
+    if (userId.isEmpty()) {
+        error(QStringLiteral("Say which Quarl user does this: --as USERID, with the password from --password-file or "
+                             "standard input (or QUARL_USER and QUARL_PASSWORD); nothing changed."));
+        return std::nullopt;
+    }
+    if (!password) {
+        const QString ask = QStringLiteral("Password of %1: ").arg(userId);
+        password = readLine(ask.toLocal8Bit().constData());
+        if (!password) {
+            error(QStringLiteral("No password of %1 was given; nothing changed.").arg(userId));
+            return std::nullopt;
+        }
+    }
+    auto user = authenticateUser(db, userId, *password);
+    if (!user) {
+        error(user.failure().numberAndText());
+        return std::nullopt;
+    }
+    const bool super = Rights::isSuperUser(user->menuRights);
+    bool granted = super || !needs.superUser;
+    for (int code : needs.menuCodes)
+        granted = granted && (code < 0 || Rights::grantsMenu(user->menuRights, code));
+    if (!granted) {
+        error(needs.superUser
+                  ? QStringLiteral("%1 is not a super-user of this company: %2 needs one; nothing changed.").arg(user->userId, needs.screen)
+                  : QStringLiteral("%1 has no right to %2 in this company; nothing changed.").arg(user->userId, needs.screen));
+        return std::nullopt;
+    }
+    Session &session = Session::current();
+    session.userId = user->userId;
+    session.userRights = user->userRights;
+    session.menuRights = user->menuRights;
+    return user->userId;
 }
 
 void addVoyageOptions(QCommandLineParser &parser)

@@ -45,6 +45,27 @@ Result<PgParams> postgresParams(const QCommandLineParser &parser);
 // Parses args; on a parse error or --help prints and returns false with the exit status.
 bool parse(QCommandLineParser &parser, const QStringList &args, int *exitStatus);
 
+// A line of standard input without its line end; at a terminal the prompt goes first, and
+// a secret is typed unseen. nullopt at the end of the input.
+std::optional<QString> readLine(const char *prompt, bool secret = true);
+
+// --as USERID and --password-file FILE: the Quarl user a command that changes company data
+// acts as. The password comes from the file's first line, else from standard input (asked
+// for unseen at a terminal); without --as, QUARL_USER and QUARL_PASSWORD name the user, for
+// scripts. Never from the command line.
+void addActingUserOptions(QCommandLineParser &parser);
+// What the user must be granted: the menu entry of the screen that does the same work
+// (a menu code of Rights::MenuCode; -1 for an entry the rights never touch), or super-user.
+struct Needs
+{
+    QString screen;        // its caption, for the message
+    QList<int> menuCodes;  // each must be granted
+    bool superUser = false;
+};
+// Checks the user and the right in the company database and makes the user the session's,
+// so what the command records names it; says on stderr why not (nullopt then).
+std::optional<QString> actingUserOrSay(const QCommandLineParser &parser, const Database &db, const Needs &needs);
+
 // --yes: the answer to a command's question.
 extern const QCommandLineOption YesOption;
 // A confirmation that prints the question with the given answer.

@@ -13,6 +13,17 @@ inline constexpr char Delete[] = " 03";
 inline constexpr char Refresh[] = " 04";
 inline constexpr char Search[] = " 05";
 
+// The menu codes of the screens whose work quarlctl does as well; the desktop's menu gives
+// its entries the same numbers.
+namespace MenuCode {
+inline constexpr int VesselInformation = 5;
+inline constexpr int CargoInformation = 6;
+inline constexpr int ImportXml = 13;
+inline constexpr int RemoveData = 17;
+inline constexpr int FlatFile = 19;
+inline constexpr int Sam = 22;
+} // namespace MenuCode
+
 // Plain, case-sensitive substring searches; " SU" anywhere grants everything.
 bool isSuperUser(const QString &rights);
 bool grants(const QString &rights, const QString &code);

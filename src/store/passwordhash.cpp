@@ -111,22 +111,26 @@ Status setUserPassword(const Database &db, const QString &userId, const QString 
     return db.exec(QStringLiteral("update loguser set pwd = ? where uid = ?"), {hash, userId});
 }
 
+Result<UserRights> authenticateUser(const Database &db, const QString &userId, const QString &password)
+{
+    auto q = db.query(QStringLiteral("select uid, urights, mrights, pwd from loguser where uid = ?"), {userId});
+    if (!q)
+        return q.failure();
+    while (q->next()) {
+        const QVariant stored = q->value(3);
+        if (!stored.isNull() && PasswordHash::matches(password, stored.toString()))
+            return UserRights{q->value(0).toString().trimmed(), q->value(1).toString(), q->value(2).toString()};
+    }
+    return Failure(ErrorNumber::InvalidArgument, QStringLiteral("Access denied Username/Password do not match"));
+}
+
 Status mayChangePassword(const Database &db, const QString &actingUser, const QString &actingPassword,
                          const QString &targetUser)
 {
-    auto q = db.query(QStringLiteral("select pwd, mrights from loguser where uid = ?"), {actingUser});
-    if (!q)
-        return q.failure();
-    std::optional<QString> menuRights;
-    while (!menuRights && q->next()) {
-        const QVariant stored = q->value(0);
-        if (!stored.isNull() && PasswordHash::matches(actingPassword, stored.toString()))
-            menuRights = q->value(1).toString();
-    }
-    q->finish();
-    if (!menuRights)
-        return Failure(ErrorNumber::InvalidArgument, QStringLiteral("Access denied Username/Password do not match"));
-    if (Rights::isSuperUser(*menuRights) || actingUser.trimmed() == targetUser.trimmed())
+    auto acting = authenticateUser(db, actingUser, actingPassword);
+    if (!acting)
+        return acting.failure();
+    if (Rights::isSuperUser(acting->menuRights) || actingUser.trimmed() == targetUser.trimmed())
         return Status::ok();
     return Failure(ErrorNumber::InvalidArgument,
                    QStringLiteral("%1 is not a super-user of this company and may change only the own password.")

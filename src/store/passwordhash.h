@@ -31,6 +31,16 @@ Status setUserPassword(const Database &db, const QString &userId, const QString 
 // Whether actingUser, who gave actingPassword, may set targetUser's password: a
 // super-user of the company (menu rights " SU") may set every user's, any other user
 // only the own. Fails with the logon's "Access denied ..." when the password is wrong.
+// The stored rights of the user whose id and password these are (id as stored, rights as
+// stored); the logon's "Access denied Username/Password do not match" when none matches.
+struct UserRights
+{
+    QString userId;
+    QString userRights;
+    QString menuRights;
+};
+Result<UserRights> authenticateUser(const Database &db, const QString &userId, const QString &password);
+
 Status mayChangePassword(const Database &db, const QString &actingUser, const QString &actingPassword,
                          const QString &targetUser);
 } // namespace quarl

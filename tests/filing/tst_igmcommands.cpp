@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "manifest/containernumber.h"
 #include "store/installer.h"
+#include "store/passwordhash.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QUuid>
 #include <QTest>
 
@@ -39,12 +41,16 @@ struct Run
     QString err;
 };
 
-Run quarlctl(const QString &home, const QStringList &args)
+Run quarlctl(const QString &home, const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+             const QByteArray &input = {})
 {
     Run r;
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl"),
             QStringList{QStringLiteral("--home"), home} + args);
+    p.write(input);
+    p.closeWriteChannel();
     if (!p.waitForFinished(120000)) {
         r.err = QStringLiteral("quarlctl did not finish: ") + p.errorString();
         return r;
@@ -85,6 +91,74 @@ class TestIgmCommands : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Every command that changes company data acts as a Quarl user with the right of the
+    // screen that does the same work: without a user, with a wrong password, or for a user
+    // without the right it is refused and changes nothing; --as with the password from
+    // standard input or a file, or QUARL_USER and QUARL_PASSWORD, let it run.
+    void changesNeedAUserWithTheRight()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QTemporaryDir home;
+        const QString db = t.sqlitePath();
+        QVERIFY(t.db().exec(QStringLiteral("insert into loguser (uid, pwd, urights, mrights) values ('CLERK', 'x', ' 01 02', ' 05 06 19')")));
+        QVERIFY(setUserPassword(t.db(), QStringLiteral("CLERK"), QStringLiteral("it's me")));
+        QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+        bare.remove(QStringLiteral("QUARL_USER"));
+        bare.remove(QStringLiteral("QUARL_PASSWORD"));
+        const QString golden = test::fixturePath(QStringLiteral("ABCD123E.igm"));
+        const QStringList key = {QStringLiteral("--vessel"), QStringLiteral("ABCD"), QStringLiteral("--voyage"), QStringLiteral("123E")};
+        const QStringList dbArg = {QStringLiteral("--db"), db};
+        struct Command
+        {
+            QStringList args;
+            bool clerkMay;   // CLERK holds the right
+            QString refusal = {}; // what the command itself then says, when it refuses the voyage
+        };
+        const QList<Command> commands = {
+            {QStringList{"import-igm", golden, "--with-vessel", "--yes"} + dbArg, true},
+            {QStringList{"demo-voyage", "--lines", "2", "--containers", "2", "--vessel", "DEMO", "--voyage", "1"} + dbArg, true},
+            {QStringList{"write-igm", "--out", home.path(), "--icegate-user", "AGENT1", "--custom-house", "INNSA1"} + key + dbArg, true},
+            {QStringList{"write-sam", "--out", home.path(), "--test", "--icegate-user", "AGENT1", "--custom-house", "INNSA1"} + key + dbArg, false,
+             QStringLiteral("Voyage: PAN of the signer missing")}, // an IGM voyage lacks what the SAM needs
+            {QStringList{"remove-voyage", "--yes", "--with-vessel"} + key + dbArg, false},
+            {QStringList{"patch", "update-cargo-table"} + dbArg, false},
+        };
+        auto rows = [&] { return test::voyageRows(t.db()); };
+        for (const Command &c : commands) {
+            const QString what = c.args.first();
+            const qint64 before = rows();
+            Run r = quarlctl(home.path(), c.args, bare);
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(QLatin1String("Say which Quarl user does this")), qPrintable(what + r.err));
+            r = quarlctl(home.path(), c.args + QStringList{"--as", "CLERK"}, bare, "wrong\n");
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(QLatin1String("Access denied Username/Password do not match")), qPrintable(what + r.err));
+            QCOMPARE(rows(), before);
+            QTemporaryFile password;
+            QVERIFY(password.open() && password.write("it's me\n") > 0 && password.flush());
+            r = quarlctl(home.path(), c.args + QStringList{"--as", "CLERK", "--password-file", password.fileName()}, bare);
+            if (!c.clerkMay) {
+                QCOMPARE(r.status, 1);
+                QVERIFY2(r.err.contains(QLatin1String("CLERK has no right to")) || r.err.contains(QLatin1String("CLERK is not a super-user")),
+                         qPrintable(what + r.err));
+                QCOMPARE(rows(), before);
+                QProcessEnvironment script = bare;
+                script.insert(QStringLiteral("QUARL_USER"), QStringLiteral("QUARL"));
+                script.insert(QStringLiteral("QUARL_PASSWORD"), QString::fromLatin1(Schema::DefaultPassword));
+                r = quarlctl(home.path(), c.args, script);
+            }
+            if (c.refusal.isEmpty())
+                QVERIFY2(r.status == 0, qPrintable(what + r.err));
+            else
+                QVERIFY2(r.err.contains(c.refusal), qPrintable(what + r.err));
+        }
+        // standard input gives the password of --as
+        Run r = quarlctl(home.path(), QStringList{"remove-voyage", "--yes", "--with-vessel", "--vessel", "DEMO", "--voyage", "1", "--as", "QUARL"} + dbArg, bare,
+                         QByteArray(Schema::DefaultPassword) + "\n");
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(rows(), 0);
+    }
+
     void initTestCase()
     {
         const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/../quarlctl");
