@@ -811,7 +811,7 @@ void RecordBrowser::deleteRecord()
         Prompter::current().beep();
         return;
     }
-    if (!Prompter::current().askYesNo(QStringLiteral("Confirm Deletion ?"), Prompter::Icon::None, QStringLiteral("Delete")))
+    if (!Prompter::current().askYesNo(deletionQuestion(), Prompter::Icon::None, QStringLiteral("Delete")))
         return;
     if (Status s = m_rs.deleteCurrent([this] { return beforeDeleteRow(); }); !s) {
         if (s.failure().is(ErrorNumber::RowGone) || s.failure().is(ErrorNumber::RowChanged))

@@ -189,6 +189,7 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
 
     layOut();
     buildFilingPage();
+    buildHouses();
     for (QWidget *c : {static_cast<QWidget *>(cmbLoadPort), static_cast<QWidget *>(cmbCargoMove),
                        static_cast<QWidget *>(cmbNatCargo), static_cast<QWidget *>(cmbItemType)})
         markMandatory(c);
@@ -451,6 +452,7 @@ void frmCargo::applyButtonRights()
 {
     RecordBrowser::applyButtonRights();
     cmdCarry->setEnabled(cmdAdd->isEnabled());
+    cmdHouses->setEnabled(cmdAdd->isEnabled() || cmdEdit->isEnabled());
 }
 
 // ---------------------------------------------------------------- modes and display
@@ -492,6 +494,7 @@ void frmCargo::currentRowShown()
     }
     m_selectionReset = true;
     showFilingPage();
+    showHouseLink();
 }
 
 void frmCargo::loadGrid()
@@ -1064,7 +1067,7 @@ void frmCargo::reportUpdateFailure(const Failure &failure)
         Prompter::current().message(failure.description);
         focusField(FBlNo);
         showHold(failure.description);
-    } else if (failure.is(ErrorNumber::ContainerRule) || failure.is(ErrorNumber::ItemRule)
+    } else if (failure.is(ErrorNumber::ContainerRule) || failure.is(ErrorNumber::ItemRule) || failure.is(ErrorNumber::HouseRule)
                || failure.code == QString::number(ErrorNumber::InvalidArgument)) {
         Prompter::current().message(failure.description);
     } else {
