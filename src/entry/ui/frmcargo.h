@@ -51,7 +51,7 @@ public:
     // The house B/Ls of the line shown (Alt+H): of a consolidated line, or of the master of a
     // house shown, at that house. Browse mode only.
     void openHouses();
-    frmHouses *housesScreen() const { return m_housesScreen; }
+    frmHouses *housesScreen() const;
     // "House of B/L ..., sub-line n" on a house, the count of houses on a master.
     QString houseLinkText() const;
     // The bill of lading as typed: the fields, the combos' codes and the grid's rows in use.

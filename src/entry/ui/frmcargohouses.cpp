@@ -56,6 +56,11 @@ void frmCargo::buildHouses()
     }
 }
 
+frmHouses *frmCargo::housesScreen() const
+{
+    return m_housesScreen;
+}
+
 QString frmCargo::houseLinkText() const
 {
     if (m_shownMaster != 0) {
