@@ -307,12 +307,14 @@ void frmHouses::build()
     m_new = button("cmdNewHouse", tr("&New House"), tr("Key a new house B/L under this line"));
     m_save = button("cmdSaveHouse", tr("&Save"), tr("Save the house B/L shown (Ctrl+S)"));
     m_delete = button("cmdDeleteHouse", tr("De&lete House"), tr("Delete the house B/L shown"));
+    m_reread = button("cmdReadAgain", tr("&Read Again"), tr("The house B/L shown as it is stored now"));
     m_close = button("cmdCloseHouses", tr("&Close"), tr("Back to the master line (Esc)"));
     m_order << m_save;
     outer->addLayout(commands);
     connect(m_new, &QPushButton::clicked, this, [this] { newHouse(); });
     connect(m_save, &QPushButton::clicked, this, [this] { saveHouse(); });
     connect(m_delete, &QPushButton::clicked, this, [this] { deleteHouse(); });
+    connect(m_reread, &QPushButton::clicked, this, [this] { readAgain(); });
     connect(m_close, &QPushButton::clicked, this, [this] { reject(); });
 
     m_list->installEventFilter(this);
@@ -453,6 +455,7 @@ void frmHouses::clearForm()
         e->clear();
     m_codeType->setCode(QString());
     m_items->clearItems();
+    m_items->setCurrentCell(0, GoodsItems::ColHsCode);
     m_loading = false;
 }
 
@@ -506,6 +509,7 @@ void frmHouses::showHouse(qint64 id)
     m_codeType->setCode(m_loaded->value(QStringLiteral("cnscodetype")).toString().trimmed());
     showContainers(m_loaded->containers);
     m_items->setItems(m_loaded->items.value_or(QList<GoodsItem>()));
+    m_items->setCurrentCell(0, GoodsItems::ColHsCode);
     auto sub = m_db.scalar(QStringLiteral("select sublineno from cargo where id = ?"), {id});
     m_houseHeading->setText(tr("House B/L %1, sub-line %2")
                                 .arg(m_loaded->value(QStringLiteral("blno")).toString().trimmed())
@@ -517,6 +521,7 @@ void frmHouses::showHouse(qint64 id)
     m_loading = false;
     m_changed = false;
     m_delete->setEnabled(true);
+    m_reread->setEnabled(true);
     setStatus(QString());
 }
 
@@ -531,6 +536,7 @@ void frmHouses::newHouse()
     showContainers({});
     m_houseHeading->setText(tr("New house B/L"));
     m_delete->setEnabled(false);
+    m_reread->setEnabled(false);
     m_loading = true;
     m_list->clearSelection();
     m_list->setCurrentItem(nullptr);
@@ -793,8 +799,8 @@ bool frmHouses::saveHouse()
         const Failure &f = saved.failure();
         QString text = f.description;
         if (f.is(ErrorNumber::RowChanged) || f.is(ErrorNumber::RowGone))
-            text += tr(" Nothing was saved; what you typed is still here. Choose the house in the list to read it as "
-                       "it is stored now.");
+            text += tr(" Nothing was saved; what you typed is still here. Read Again (Alt+R) shows the house as it "
+                       "is stored now.");
         else if (!f.is(ErrorNumber::HouseRule) && !f.is(ErrorNumber::BlNumberTaken) && !f.is(ErrorNumber::ContainerRule)
                  && !f.is(ErrorNumber::ItemRule))
             text = f.numberAndText();
@@ -835,6 +841,15 @@ void frmHouses::deleteHouse()
     if (Status s = load(); !s)
         Prompter::current().message(s.failure().numberAndText());
     setStatus(tr("House B/L %1 deleted").arg(blno));
+}
+
+void frmHouses::readAgain()
+{
+    if (m_houseId == 0 || !askToDrop())
+        return;
+    m_changed = false;
+    if (Status s = load(m_houseId); !s)
+        Prompter::current().message(s.failure().numberAndText());
 }
 
 void frmHouses::reject()

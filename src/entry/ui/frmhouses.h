@@ -25,7 +25,7 @@ class GoodsItemsGrid;
 //
 // Keys: Enter moves on from field to field (a field's rule holds it first, the status line
 // says why); in the container list Space chooses a container and Enter goes down; Ctrl+S or
-// Alt+S saves, Alt+N starts a new house, Alt+L deletes the house shown, Esc or Alt+C closes.
+// Alt+S saves, Alt+N starts a new house, Alt+L deletes the house shown, Alt+R reads it again, Esc or Alt+C closes.
 class frmHouses : public QDialog
 {
     Q_OBJECT
@@ -51,6 +51,8 @@ public:
     void newHouse();
     bool saveHouse();
     void deleteHouse();
+    // The house shown as it is stored now (asks first when something was typed).
+    void readAgain();
 
 Q_SIGNALS:
     // A house was saved or deleted here.
@@ -99,6 +101,7 @@ private:
     QPushButton *m_new = nullptr;
     QPushButton *m_save = nullptr;
     QPushButton *m_delete = nullptr;
+    QPushButton *m_reread = nullptr;
     QPushButton *m_close = nullptr;
 };
 
