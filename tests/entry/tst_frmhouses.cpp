@@ -430,6 +430,33 @@ private Q_SLOTS:
         QCOMPARE(one.h("blno")->text(), QStringLiteral("HBL003"));
         QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 0);
     }
+
+    // The houses' screen shows every control whole, the master's line on the cargo screen
+    // names its houses. With QUARL_SCREENSHOT_DIR set, both are saved there (houses.png,
+    // cargo-master.png).
+    void orderlyHousesScreen()
+    {
+        QUARL_COMPANY_DB(t, QStringLiteral("sqlite"));
+        QVERIFY(seedMaster(t.db(), 2) > 0);
+        ScriptedPrompter prompter;
+        Desk x;
+        QVERIFY(x.open(t.db()));
+        x.goTo(Master);
+        QVERIFY(x.openHouses());
+        QCoreApplication::processEvents();
+        const QImage picture = x.houses()->grab().toImage();
+        QCOMPARE(test::pictureFault(x.houses(), picture), QString());
+        const QString dir = qEnvironmentVariable("QUARL_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            picture.save(dir + QStringLiteral("/houses.png"));
+        QTest::keyClick(x.focus(), Qt::Key_Escape);
+        QTRY_VERIFY(!x.houses());
+        const QImage cargo = x.screen->grab().toImage();
+        QCOMPARE(test::pictureFault(x.screen.get(), cargo), QString());
+        if (!dir.isEmpty())
+            cargo.save(dir + QStringLiteral("/cargo-master.png"));
+        QCOMPARE(prompter.messages(), QStringList());
+    }
 };
 
 QUARL_TEST(TestHouseScreen)
