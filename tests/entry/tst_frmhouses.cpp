@@ -85,7 +85,7 @@ struct Desk : test::Desk<frmCargo>
     // Alt+H on the cargo screen: the houses' screen, active.
     bool openHouses()
     {
-        showActive(screen.get());
+        test::showActive(screen.get());
         QTest::keyClick(focus(), Qt::Key_H, Qt::AltModifier);
         return houses() && test::showActive(houses());
     }
