@@ -148,7 +148,7 @@ private:
     // with houses under it; the houses are keyed on their own screen (frmHouses).
     void buildHouses();
     void showHouseLink();
-    void lockHouseFields();
+    void lockHouseFields(Mode mode);
     QPushButton *cmdHouses = nullptr;
     QLabel *lblHouse = nullptr;
     QPointer<frmHouses> m_housesScreen;

@@ -379,7 +379,7 @@ void frmCargo::switchFilingPage(Mode mode)
         c->setLocked(browse);
     grdItems->setEditable(!browse);
     if (cmdHouses)
-        lockHouseFields();
+        lockHouseFields(mode);
     // Add, Edit and Carry start in "Vessel Code"
     if (!browse)
         turnPage(0);

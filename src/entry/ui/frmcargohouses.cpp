@@ -100,23 +100,23 @@ void frmCargo::showHouseLink()
         }
     }
     lblHouse->setText(houseLinkText());
-    lockHouseFields();
+    lockHouseFields(mode());
 }
 
-void frmCargo::lockHouseFields()
+void frmCargo::lockHouseFields(Mode mode)
 {
     // The Consolidated list offers no "H": a house is keyed under its master. A house shown
     // keeps its "H", locked.
     CodeCombo *kind = filingCombo(QStringLiteral("cmbConsInd"));
     if (!kind)
         return;
-    const bool house = m_shownMaster != 0 && mode() != Mode::Add;
+    const bool house = m_shownMaster != 0 && mode != Mode::Add;
     if (!house) {
         if (const int at = kind->findData(QLatin1String(HouseSign)); at >= 0 && at != kind->currentIndex())
             kind->removeItem(at);
     }
-    kind->setLocked(mode() == Mode::Browse || house);
-    cmdHouses->setVisible(mode() == Mode::Browse);
+    kind->setLocked(mode == Mode::Browse || house);
+    cmdHouses->setVisible(mode == Mode::Browse);
 }
 
 QString frmCargo::deletionQuestion() const
@@ -163,7 +163,6 @@ void frmCargo::openHouses()
         return;
     }
     auto *screen = new frmHouses(rs.database(), master, this);
-    screen->setWindowFlag(Qt::Window);
     screen->setAttribute(Qt::WA_DeleteOnClose);
     if (Status s = screen->load(m_shownMaster != 0 ? id : 0); !s) {
         delete screen;

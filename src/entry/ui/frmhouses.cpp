@@ -636,6 +636,10 @@ bool frmHouses::eventFilter(QObject *watched, QEvent *event)
     const bool forward = isEnter(k) || (k == Qt::Key_Tab && mods == Qt::NoModifier);
     const bool back = k == Qt::Key_Backtab || (k == Qt::Key_Tab && (mods & Qt::ShiftModifier));
     if (watched == m_items || watched == m_items->editor()) {
+        if (k == Qt::Key_Escape && !m_items->isEditing()) {
+            reject();
+            return true;
+        }
         if (m_items->handleKey(key))
             return true;
         if (forward || back) {
