@@ -92,6 +92,13 @@ struct Fixture
         QCOMPARE(screen->statusText(), why);
         qobject_cast<QLineEdit *>(at)->clear();
     }
+    // Passes over a grid cell as it is: Enter opens its edit box, Enter again moves on.
+    void passCell()
+    {
+        QTest::keyClick(grid(), Qt::Key_Return);
+        QCOMPARE(focus(), static_cast<QWidget *>(editor()));
+        QTest::keyClick(editor(), Qt::Key_Return);
+    }
     // Types a cell in the grid: the first character opens the edit box, Enter stores.
     void typeCell(const QString &text)
     {
@@ -186,6 +193,17 @@ private Q_SLOTS:
         QCOMPARE(x.focus(), static_cast<QWidget *>(x.combo("cmbLoadPort")));
         QCOMPARE(x.screen->statusText(), QStringLiteral("Load Port is required"));
         QVERIFY(x.combo("cmbLoadPort")->property("mandatory").toBool());
+        // the port found by its code typed in full, or by its name as before
+        QComboBox *port = x.combo("cmbLoadPort");
+        QTest::keyClicks(port, QStringLiteral("sgsin"));
+        QCOMPARE(port->currentData().toString(), QStringLiteral("SGSIN"));
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        QTest::keyClicks(port, QStringLiteral("INNSA1"));
+        QCOMPARE(port->currentData().toString(), QStringLiteral("INNSA1"));
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        QTest::keyClicks(port, QStringLiteral("Singapore C"));
+        QCOMPARE(port->currentData().toString(), QStringLiteral("SGSCT"));
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
         x.choose(QStringLiteral("AEAUH"));
         QCOMPARE(x.screen->statusText(), QStringLiteral("Add record")); // no longer true, gone
         QCOMPARE(x.f(2)->text(), QStringLiteral("AEAUH"));
@@ -236,6 +254,11 @@ private Q_SLOTS:
         QCOMPARE(x.grid()->currentColumn(), 1);
         for (const char *text : {"MSCU1234567", "SEAL1", "AG01", "FCL", "5", "10", "22G1", "N"})
             x.typeCell(QLatin1String(text));
+        // Enter goes on through seal and equipment type, then to the next container
+        QCOMPARE(x.grid()->currentColumn(), int(CargoRules::ColSealType));
+        x.passCell();
+        QCOMPARE(x.grid()->currentColumn(), int(CargoRules::ColEqType));
+        x.passCell();
         QCOMPARE(x.grid()->currentRow(), 1);
         QCOMPARE(x.grid()->currentColumn(), 1);
         x.typeCell(QStringLiteral("MSCU765"));
@@ -263,6 +286,8 @@ private Q_SLOTS:
         QCOMPARE(x.editor()->text(), QStringLiteral("22G1"));
         QTest::keyClick(x.editor(), Qt::Key_Return);
         x.typeCell(QStringLiteral("Y"));
+        x.passCell();
+        x.passCell();
         for (const char *text : {"TCLU1112223", "SEAL3", "AG03", "MTY", "0", "2.5", "45G1", "N"})
             x.typeCell(QLatin1String(text));
 
@@ -365,8 +390,11 @@ private Q_SLOTS:
         QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier); // browsing: the page can be looked at
         QCOMPARE(pages->currentIndex(), 1);
         QTest::keyClick(x.focus(), Qt::Key_E, Qt::ControlModifier);
-        QCOMPARE(pages->currentIndex(), 0); // Edit starts in "Vessel Code"
-        QCOMPARE(x.focus(), static_cast<QWidget *>(x.f(1)));
+        QCOMPARE(pages->currentIndex(), 1); // Edit stays on the page being read
+        QCOMPARE(x.focus(), static_cast<QWidget *>(x.screen->filingCombo(QStringLiteral("cmbCargoType"))));
+        QTest::keyClick(x.focus(), Qt::Key_B, Qt::AltModifier);
+        QCOMPARE(pages->currentIndex(), 0);
+        x.f(1)->setFocus();
         x.f(1)->clear();
         QTest::keyClick(x.focus(), Qt::Key_P, Qt::AltModifier);
         QCOMPARE(pages->currentIndex(), 0); // a mandatory field left empty holds the cursor
@@ -419,8 +447,7 @@ private Q_SLOTS:
             x.typeItem(QLatin1String(text));
         QCOMPARE(items->cell(1, GoodsItems::ColPkgType), QStringLiteral("PKG")); // from the row above
 
-        // seal and equipment type at the right end of the container grid; Enter from
-        // SOCFlag still goes to the next container
+        // seal and equipment type at the right end of the container grid, after SOCFlag
         QTest::keyClick(x.focus(), Qt::Key_B, Qt::AltModifier);
         QCOMPARE(pages->currentIndex(), 0);
         x.grid()->setFocus();
@@ -436,6 +463,9 @@ private Q_SLOTS:
         x.grid()->setCurrentCell(1, CargoRules::ColSocFlag);
         x.typeCell(QStringLiteral("N"));
         QCOMPARE(x.cell(1, CargoRules::ColSealType), QStringLiteral("BTSL"));
+        QCOMPARE(x.grid()->currentColumn(), int(CargoRules::ColSealType));
+        x.passCell();
+        x.passCell();
         QCOMPARE(x.grid()->currentRow(), 2);
 
         // a field of the second page never visited is held to its rule at save
@@ -464,7 +494,7 @@ private Q_SLOTS:
         QCOMPARE(stored->at(1).hscode, QStringLiteral("84818090"));
         auto boxes = loadContainers(t.db(), 1);
         QCOMPARE(boxes->at(0).sealtype + boxes->at(0).eqtype, QStringLiteral("BTSLCN"));
-        QCOMPARE(boxes->at(1).sealtype + boxes->at(1).eqtype, QStringLiteral("BTSL"));
+        QCOMPARE(boxes->at(1).sealtype + boxes->at(1).eqtype, QStringLiteral("BTSLCN")); // copied down
 
         // shown again from the database, and carried to the next bill of lading without its goods
         x.screen->refreshRecords();
@@ -627,13 +657,38 @@ private Q_SLOTS:
         QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
         QCOMPARE(x.cell(0, 1), QStringLiteral("MSCU0000092"));
         QCOMPARE(x.f(6)->text(), QStringLiteral("Importer"));
+        // Escape on a B/L with something typed asks first: No keeps it, Yes discards it
         x.f(1)->setFocus();
+        prompter.answerNo();
         QTest::keyClick(x.focus(), Qt::Key_Escape);
+        QCOMPARE(prompter.events().last().text, QStringLiteral("Discard the B/L being added?"));
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QCOMPARE(x.cell(0, 1), QStringLiteral("MSCU0000092"));
+        prompter.answerYes();
+        QTest::keyClick(x.focus(), Qt::Key_Escape);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
         QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 3);
+        // as Carry brought it, untouched: Escape cancels at once
+        const qsizetype asked = prompter.events().size();
+        x.screen->carryRecord();
+        QTest::keyClick(x.focus(), Qt::Key_Escape);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+        QCOMPARE(prompter.events().size(), asked);
 
-        // delete the bill of lading: its containers go, the next one shows
+        // Carry by its Alt key, Ctrl+E from the container grid of a browsed B/L
+        QTest::keyClick(x.focus(), Qt::Key_Y, Qt::AltModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Add);
+        QTest::keyClick(x.focus(), Qt::Key_Escape);
+        x.grid()->setFocus();
+        QTest::keyClick(x.grid(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Edit);
+        QTest::keyClick(x.focus(), Qt::Key_Escape);
+        QCOMPARE(x.screen->mode(), RecordBrowser::Mode::Browse);
+
+        // delete the bill of lading, named in the question: its containers go, the next one shows
         prompter.answerYes();
         x.screen->deleteRecord();
+        QCOMPARE(prompter.events().last().text, QStringLiteral("Confirm Deletion ?\n\nB/L No. ABC1 of VSL1 / V1"));
         QCOMPARE(x.f(15)->text(), QStringLiteral("XYZ1"));
         QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 2);
         QCOMPARE(t.db().scalar(QStringLiteral("select count(*) from contain where ref = 1"))->toInt(), 0);

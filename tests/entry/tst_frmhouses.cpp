@@ -267,7 +267,7 @@ private Q_SLOTS:
         x.goTo(Master);
         x.key(Qt::Key_D, Qt::AltModifier);
         QCOMPARE(prompter.events().size(), 1);
-        QCOMPARE(prompter.events().first().text, QStringLiteral("Delete B/L MSKU123 and its 3 house B/Ls?"));
+        QCOMPARE(prompter.events().first().text, QStringLiteral("Delete B/L MSKU123 of VSL1 / V1 and its 3 house B/Ls?"));
         QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 4);
         prompter.answerYes();
         x.key(Qt::Key_D, Qt::AltModifier);
@@ -281,7 +281,7 @@ private Q_SLOTS:
         prompter.clear();
         prompter.answerNo();
         x.screen->deleteRecord();
-        QCOMPARE(prompter.events().first().text, QStringLiteral("Confirm Deletion ?"));
+        QCOMPARE(prompter.events().first().text, QStringLiteral("Confirm Deletion ?\n\nB/L No. SOLO1 of VSL1 / V1"));
     }
 
     // A line with houses stays consolidated, from the screen and from any other writer; a
@@ -419,7 +419,7 @@ private Q_SLOTS:
         prompter.clear();
         prompter.answerYes();
         two.screen->deleteRecord();
-        QCOMPARE(prompter.events().first().text, QStringLiteral("Delete B/L MSKU123 and its 2 house B/Ls?"));
+        QCOMPARE(prompter.events().first().text, QStringLiteral("Delete B/L MSKU123 of VSL1 / V1 and its 2 house B/Ls?"));
         QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 0);
         test::showActive(one.houses());
         QCOMPARE(one.focus(), static_cast<QWidget *>(one.h("blno")));

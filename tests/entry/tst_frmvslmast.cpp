@@ -253,6 +253,10 @@ private Q_SLOTS:
         // the optional arrival as filed: a time that is no time holds the focus
         QCOMPARE(x.f(102)->text(), QStringLiteral("9:30"));
         x.f(101)->setFocus();
+        x.type(101, QStringLiteral("16102022")); // no date: held where it is left, with why
+        x.enter();
+        QCOMPARE(x.focus(), x.f(101));
+        QCOMPARE(x.screen->statusText(), QStringLiteral("Exp. Arrival: \"16102022\" is not a date (dd/mm/yyyy)."));
         x.type(101, QStringLiteral("16/10/2022"));
         x.enter();
         QCOMPARE(x.focus(), x.f(102));

@@ -811,7 +811,7 @@ void RecordBrowser::deleteRecord()
         Prompter::current().beep();
         return;
     }
-    if (!Prompter::current().askYesNo(deletionQuestion(), Prompter::Icon::None, QStringLiteral("Delete")))
+    if (!Prompter::current().askYesNo(deleteQuestion(), Prompter::Icon::None, QStringLiteral("Delete")))
         return;
     if (Status s = m_rs.deleteCurrent([this] { return beforeDeleteRow(); }); !s) {
         if (s.failure().is(ErrorNumber::RowGone) || s.failure().is(ErrorNumber::RowChanged))
@@ -962,7 +962,17 @@ bool RecordBrowser::unload()
 bool RecordBrowser::acceptFieldLeave(int index)
 {
     const QLineEdit *edit = txtFields(index);
-    if (!edit || edit->isReadOnly() || !isFieldMandatory(index))
+    if (!edit || edit->isReadOnly())
+        return true;
+    // A date that is no date is refused where it is left, not first by the save.
+    if (const int column = m_fields.value(index).columnIndex; column >= 0 && m_rs.isOpen()
+        && m_rs.columnDef(column).type == ColumnType::Date && !edit->text().trimmed().isEmpty()) {
+        if (auto value = FieldFormat::value(m_rs.columnDef(column), edit->text(), m_rs.database().dialect()); !value) {
+            holdReason(fieldCaption(index) + QStringLiteral(": ") + value.failure().description);
+            return false;
+        }
+    }
+    if (!isFieldMandatory(index))
         return true;
     return !edit->text().trimmed().isEmpty();
 }

@@ -165,8 +165,8 @@ protected:
     // Runs inside Delete's transaction, with the row locked, before the row goes: rows that
     // belong to it go first; a failure stops the delete.
     virtual Status beforeDeleteRow() { return Status::ok(); }
-    // The question Delete asks before the current row goes.
-    virtual QString deletionQuestion() const { return QStringLiteral("Confirm Deletion ?"); }
+    // Delete's question about the row shown.
+    virtual QString deleteQuestion() const { return QStringLiteral("Confirm Deletion ?"); }
     // How Update shows a failure of writePending(); the description by default.
     virtual void reportUpdateFailure(const Failure &failure);
     // How the other commands show a failure: the description.

@@ -199,6 +199,7 @@ QComboBox *frmCargo::addCombo(const char *name, const QString &column, int field
 {
     auto *c = new LookupCombo(fieldArea());
     c->setObjectName(QLatin1String(name));
+    c->setSearchByCode(list == CargoLookups::List::LoadPort);
     c->setMaxVisibleItems(20);
     c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     c->setMinimumContentsLength(8);
@@ -646,6 +647,10 @@ bool frmCargo::handleKey(QKeyEvent *event)
         openVoyageScreen();
         return true;
     }
+    // Escape in a cell's edit box or a grid belongs to it; elsewhere it would cancel.
+    const bool inGrid = focus == txtGtext || focus == dataGrid2 || (grdItems && (focus == grdItems || focus == grdItems->editor()));
+    if (key == Qt::Key_Escape && !inGrid && mode() == Mode::Add && !discardNewAllowed())
+        return true;
     if (focus == txtGtext)
         return handleEditorKey(event);
     if (focus == dataGrid2)
@@ -702,6 +707,10 @@ bool frmCargo::handleGridKey(QKeyEvent *event)
     const auto mods = event->modifiers() & ~Qt::KeypadModifier;
     if (mods == Qt::ControlModifier && key == Qt::Key_S) {
         updateRecord();
+        return true;
+    }
+    if (mods == Qt::ControlModifier && key == Qt::Key_E && mode() == Mode::Browse) {
+        editRecord();
         return true;
     }
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
@@ -807,8 +816,13 @@ void frmCargo::endCellEdit(bool store, bool moveOn)
         dataGrid2->setCurrentCell(row, col); // a refused cell keeps the selection
         return;
     }
-    if (col < ColSocFlag || col == ColSealType)
-        dataGrid2->setCurrentCell(row, col == ColSealType ? ColEqType : col + 1);
+    // left to right through the visible columns (Autoid is hidden, seal and equipment type
+    // follow SOC Flag where the database keeps them), then the next container
+    int next = col + 1;
+    while (next < GridColumnCount && dataGrid2->isColumnHidden(next))
+        ++next;
+    if (next < GridColumnCount)
+        dataGrid2->setCurrentCell(row, next);
     else if (row + 1 < dataGrid2->rowCount())
         dataGrid2->setCurrentCell(row + 1, ColContainerNo); // the next container
 }
@@ -861,6 +875,56 @@ void frmCargo::addRecord()
     m_freshGrid = true;
     m_removedAutoids.clear();
     RecordBrowser::addRecord();
+    if (mode() == Mode::Add)
+        m_enteredAtAdd = entered();
+}
+
+void frmCargo::editRecord()
+{
+    // the edit starts on the page the clerk was reading
+    const int page = tabPages->currentIndex();
+    RecordBrowser::editRecord();
+    if (mode() != Mode::Edit || page <= 0 || !tabPages->isTabEnabled(page))
+        return;
+    QWidget *pageWidget = tabPages->widget(page);
+    for (QWidget *w : tabOrder()) {
+        if (pageWidget->isAncestorOf(w) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            auto *edit = qobject_cast<QLineEdit *>(w);
+            if (edit && edit->isReadOnly())
+                continue;
+            tabPages->setCurrentIndex(page);
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+frmCargo::Entered frmCargo::entered() const
+{
+    Entered e;
+    for (int index : fieldIndexes())
+        e.texts << txtFields(index)->text();
+    for (const ComboBinding &b : m_combos)
+        e.texts << comboCode(b.combo);
+    for (int r = 0; r < dataGrid2->rowCount(); ++r) {
+        for (int c = 0; c < GridColumnCount; ++c)
+            e.texts << cell(r, c);
+    }
+    BillOfLading filing;
+    addFilingToBill(filing);
+    for (auto it = filing.values.constBegin(); it != filing.values.constEnd(); ++it)
+        e.texts << it.key() << it.value().toString();
+    e.items = filing.items;
+    return e;
+}
+
+bool frmCargo::discardNewAllowed()
+{
+    if (m_editRow >= 0)
+        endCellEdit(true, false); // what the open cell holds counts as typed
+    if (m_enteredAtAdd && entered() == *m_enteredAtAdd)
+        return true; // untouched since Add or Carry: cancelled at once
+    return Prompter::current().askYesNoDefaultNo(QStringLiteral("Discard the B/L being added?"), Prompter::Icon::Warning);
 }
 
 void frmCargo::carryRecord()
@@ -893,6 +957,7 @@ void frmCargo::carryRecord()
     restoreCarriedFiling(filing);
     m_gridOpen = isContainerised(txtFields(FNature)->text());
     dataGrid2->setRowCount(0);
+    m_enteredAtAdd = entered(); // what Carry brought is not typed
     focusField(FVslCode);
 }
 
@@ -1052,6 +1117,16 @@ Status frmCargo::beforeDeleteRow()
     return Status::ok();
 }
 
+QString frmCargo::deleteQuestion() const
+{
+    if (const QString houses = housesDeleteQuestion(); !houses.isEmpty())
+        return houses;
+    const RecordSet &rs = adoPrimaryRS();
+    return QStringLiteral("Confirm Deletion ?\n\nB/L No. %1 of %2 / %3")
+        .arg(rs.value(QStringLiteral("blno")).toString().trimmed(), rs.value(QStringLiteral("vslcode")).toString().trimmed(),
+             rs.value(QStringLiteral("voyno")).toString().trimmed());
+}
+
 void frmCargo::deleteRecord()
 {
     m_housesDeleted = 0;
@@ -1089,7 +1164,10 @@ void frmCargo::deleteContainerRow()
         Prompter::current().beep();
         return;
     }
-    if (!Prompter::current().askYesNo(QStringLiteral("Confirm Deletion ?"), Prompter::Icon::None, QStringLiteral("Delete")))
+    const QString number = cell(row, ColContainerNo).trimmed();
+    const QString question = number.isEmpty() ? QStringLiteral("Confirm Deletion ?")
+                                               : QStringLiteral("Confirm Deletion ?\n\nContainer %1").arg(number);
+    if (!Prompter::current().askYesNo(question, Prompter::Icon::None, QStringLiteral("Delete")))
         return;
     // Only the container goes: a stored one with the next save, in its transaction, so that
     // Cancel or a refused save removes nothing; the rest of the bill of lading stays as typed.

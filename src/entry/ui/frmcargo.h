@@ -35,6 +35,7 @@ public:
     explicit frmCargo(QWidget *parent = nullptr);
 
     void addRecord() override;
+    void editRecord() override;
     void deleteRecord() override;
     void cancelRecord() override;
     void carryRecord();
@@ -78,8 +79,8 @@ protected:
     // The containers and goods items go with the bill of lading, and so do the house B/Ls
     // under a master line.
     Status beforeDeleteRow() override;
-    // Names the house B/Ls that go with a master line.
-    QString deletionQuestion() const override;
+    // Names the B/L, and the house B/Ls that go with a master line.
+    QString deleteQuestion() const override;
     void reportUpdateFailure(const Failure &failure) override;
 
 private:
@@ -112,6 +113,16 @@ private:
     // began, while editing) and the containers the grid was loaded with.
     BillOfLading shownBillOfLading() const;
     void layOut();
+    // What the screen holds of a new bill of lading: every field, code, cell and goods item.
+    struct Entered
+    {
+        QStringList texts;
+        std::optional<QList<GoodsItem>> items;
+        bool operator==(const Entered &) const = default;
+    };
+    Entered entered() const;
+    // Escape on a new bill of lading with something typed into it asks first; false: keep it.
+    bool discardNewAllowed();
 
     QList<ComboBinding> m_combos;
     QHash<const QComboBox *, QString> m_comboCode; // the code bound to the row
@@ -143,10 +154,13 @@ private:
     std::optional<BillOfLading> m_asLoaded; // the edited bill of lading as the edit began
     qint64 m_savedId = 0;
     qint64 m_housesDeleted = 0; // by the last delete
+    std::optional<Entered> m_enteredAtAdd; // a new bill of lading as Add or Carry began it
 
     // House B/Ls (frmcargohouses.cpp): the line shown is a house of a master, or a master
     // with houses under it; the houses are keyed on their own screen (frmHouses).
     void buildHouses();
+    // Delete's question on a master line with houses, naming how many go; empty on any other.
+    QString housesDeleteQuestion() const;
     void showHouseLink();
     void lockHouseFields(Mode mode);
     QPushButton *cmdHouses = nullptr;

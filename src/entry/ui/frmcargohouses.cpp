@@ -119,19 +119,20 @@ void frmCargo::lockHouseFields(Mode mode)
     cmdHouses->setVisible(mode == Mode::Browse);
 }
 
-QString frmCargo::deletionQuestion() const
+QString frmCargo::housesDeleteQuestion() const
 {
     const RecordSet &rs = adoPrimaryRS();
-    if (rs.isOpen() && rs.hasCurrent()) {
-        // counted now: another workstation may have added houses since the line was shown
-        auto houses = housesOf(rs.database(), rs.value(QStringLiteral("id")).toLongLong());
-        if (houses && !houses->isEmpty())
-            return tr("Delete B/L %1 and its %2 %3?")
-                .arg(rs.value(QStringLiteral("blno")).toString().trimmed())
-                .arg(houses->size())
-                .arg(plural(houses->size(), tr("house B/L"), tr("house B/Ls")));
-    }
-    return RecordBrowser::deletionQuestion();
+    if (!rs.isOpen() || !rs.hasCurrent())
+        return QString();
+    // counted now: another workstation may have added houses since the line was shown
+    auto houses = housesOf(rs.database(), rs.value(QStringLiteral("id")).toLongLong());
+    if (!houses || houses->isEmpty())
+        return QString();
+    return tr("Delete B/L %1 of %2 / %3 and its %4 %5?")
+        .arg(rs.value(QStringLiteral("blno")).toString().trimmed(), rs.value(QStringLiteral("vslcode")).toString().trimmed(),
+             rs.value(QStringLiteral("voyno")).toString().trimmed())
+        .arg(houses->size())
+        .arg(plural(houses->size(), tr("house B/L"), tr("house B/Ls")));
 }
 
 void frmCargo::openHouses()

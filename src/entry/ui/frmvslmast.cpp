@@ -90,7 +90,9 @@ frmVslMast::frmVslMast(QWidget *parent) : RecordBrowser(parent)
     txtNation->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 14);
     pair(nation, txtNation, 6, 1);
 
-    cmbLastPort = new LookupCombo(fieldArea());
+    auto *lastPort = new LookupCombo(fieldArea());
+    lastPort->setSearchByCode(true);
+    cmbLastPort = lastPort;
     cmbLastPort->setObjectName(QStringLiteral("cmbLastPort"));
     cmbLastPort->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 18);
     cmbLastPort->setMaxVisibleItems(20);
