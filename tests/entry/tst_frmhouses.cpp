@@ -158,7 +158,7 @@ private Q_SLOTS:
         QCOMPARE(x.houses()->containerList()->rowCount(), 2);
 
         x.keyHouse(QStringLiteral("HBL001"), QStringLiteral("HOUSE ONE"), 0, QStringLiteral("640399"));
-        QCOMPARE(x.houses()->statusText(), QStringLiteral("House B/L HBL001 saved: House B/L HBL001, sub-line 1"));
+        QCOMPARE(x.houses()->statusText(), QStringLiteral("House B/L HBL001, sub-line 1 saved"));
         QCOMPARE(x.houses()->houseList()->rowCount(), 1);
         QTest::keyClick(x.focus(), Qt::Key_N, Qt::AltModifier);
         x.keyHouse(QStringLiteral("HBL002"), QStringLiteral("HOUSE TWO"), 1, QStringLiteral("42029100"));

@@ -813,12 +813,10 @@ bool frmHouses::saveHouse()
         return false;
     }
     const qint64 id = saved.value();
-    const bool added = m_houseId == 0;
     m_changed = false;
     fillList(id);
     showHouse(id);
-    setStatus(added ? tr("House B/L %1 saved: %2").arg(field(QStringLiteral("blno"))->text(), m_houseHeading->text())
-                    : tr("House B/L %1 saved").arg(field(QStringLiteral("blno"))->text()));
+    setStatus(m_houseHeading->text() + tr(" saved"));
     Q_EMIT housesChanged();
     return true;
 }
