@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -627,6 +628,18 @@ bool frmHouses::eventFilter(QObject *watched, QEvent *event)
     auto *key = static_cast<QKeyEvent *>(event);
     const int k = key->key();
     const auto mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::AltModifier && k >= Qt::Key_0 && k <= Qt::Key_Z) {
+        // the buttons' Alt keys, from any field of the screen
+        const QKeySequence pressed(Qt::ALT | Qt::Key(k));
+        for (QPushButton *b : {m_new, m_save, m_delete, m_reread, m_close}) {
+            if (b->isVisible() && b->isEnabled() && QKeySequence::mnemonic(b->text()) == pressed) {
+                if (m_items->isEditing())
+                    m_items->endEdit(true, false);
+                b->click();
+                return true;
+            }
+        }
+    }
     if (mods == Qt::ControlModifier && k == Qt::Key_S) {
         if (m_items->isEditing())
             m_items->endEdit(true, false);
