@@ -623,6 +623,14 @@ void frmHouses::moveOn(QWidget *from, bool forward)
 
 bool frmHouses::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // the buttons' Alt keys come as key presses, handled below, as on the cargo screen
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier) {
+            event->accept();
+            return true;
+        }
+    }
     if (event->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
