@@ -23,6 +23,7 @@ inline constexpr qint64 RowGone = 32002;       // the row edited or deleted is g
 inline constexpr qint64 RowChanged = 32003;    // another workstation changed the row after the edit began
 inline constexpr qint64 BlNumberTaken = 32004; // the B/L number is already a line of the voyage
 inline constexpr qint64 ItemRule = 32005;      // a goods item broke one of its rules
+inline constexpr qint64 HouseRule = 32006;     // a house B/L and its master line would part
 inline constexpr qint64 DatabaseError = 3146;
 // The numbers the older installations gave the same file and data faults.
 inline constexpr qint64 TypeMismatch = 13;

@@ -81,6 +81,98 @@ Result<bool> keepsFilingColumns(const Database &db)
     return columns->contains(QStringLiteral("eqtype"), Qt::CaseInsensitive);
 }
 
+bool isHouseNumber(const QString &column)
+{
+    return column == QLatin1String("lineno") || column == QLatin1String("sublineno");
+}
+
+Failure houseRule(const QString &why)
+{
+    return Failure(ErrorNumber::HouseRule, why);
+}
+
+QString consolidatedOf(const QVariant &v)
+{
+    return v.toString().trimmed().toUpper();
+}
+
+// The house rules of a save, inside its transaction; for a new house the numbers it takes
+// are added to columns and values.
+Status keepHousesWhole(const Database &db, const BillOfLading &bol, QStringList &columns, QVariantList &values)
+{
+    const auto linked = keepsHouseLinks(db);
+    if (!linked)
+        return linked.failure();
+    if (!linked.value())
+        return Status::ok();
+    const QString link = QLatin1String(HouseLinkColumn);
+    const QVariant indicator = bol.value(QStringLiteral("consind"));
+    if (bol.id != 0 && indicator.isValid() && !consolidatedOf(indicator).isEmpty()
+        && consolidatedOf(indicator) != QLatin1String("C")) {
+        auto houses = housesOf(db, bol.id);
+        if (!houses)
+            return houses.failure();
+        if (!houses->isEmpty()) {
+            const QString blno = bol.value(QStringLiteral("blno")).toString().trimmed();
+            return houseRule(QStringLiteral("B/L %1 has %2 house B/L%3 under it: it stays Consolidated \"C\" until %4 "
+                                            "deleted or moved.")
+                                 .arg(blno)
+                                 .arg(houses->size())
+                                 .arg(houses->size() == 1 ? QString() : QStringLiteral("s"),
+                                      houses->size() == 1 ? QStringLiteral("it is") : QStringLiteral("they are")));
+        }
+    }
+    const QVariant master = bol.value(link);
+    if (master.isNull() || master.toLongLong() == 0)
+        return Status::ok();
+    const qint64 masterId = master.toLongLong();
+    if (masterId == bol.id)
+        return houseRule(QStringLiteral("A B/L cannot be a house B/L of itself."));
+    const auto present = db.columnList(QStringLiteral("cargo"));
+    if (!present)
+        return present.failure();
+    const bool filing = present.value().contains(QStringLiteral("consind"), Qt::CaseInsensitive);
+    // The master stays locked until the save ends, so two desks adding houses under it at
+    // once do not take the same sub-line number.
+    const QString locked = db.engine() == Engine::PostgreSQL ? QStringLiteral(" for update") : QString();
+    auto q = db.query(QStringLiteral("select lineno, %1%2 from cargo where id = ?")
+                          .arg(link, filing ? QStringLiteral(", consind") : QString())
+                          + locked,
+                      {masterId});
+    if (!q)
+        return q.failure();
+    if (!q->next())
+        return houseRule(QStringLiteral("The master line of this house B/L is gone: another workstation deleted it."));
+    const qint64 masterLine = q->value(0).toLongLong();
+    const bool masterIsHouse = !q->value(1).isNull() && q->value(1).toLongLong() != 0;
+    const QString masterKind = filing ? consolidatedOf(q->value(2)) : QString();
+    q->finish();
+    if (masterIsHouse)
+        return houseRule(QStringLiteral("A house B/L goes under a master line, not under another house B/L."));
+    if (!masterKind.isEmpty() && masterKind != QLatin1String("C"))
+        return houseRule(QLatin1String(HouseNeedsConsolidated));
+    if (bol.id != 0)
+        return Status::ok();
+    if (!columns.contains(QLatin1String("lineno"))) {
+        columns << QStringLiteral("lineno");
+        values << masterLine;
+    }
+    if (!columns.contains(QLatin1String("sublineno"))) {
+        auto taken = db.query(QStringLiteral("select sublineno from cargo where %1 = ?").arg(link), {masterId});
+        if (!taken)
+            return taken.failure();
+        QList<qint64> numbers;
+        while (taken->next())
+            numbers << taken->value(0).toLongLong();
+        qint64 free = 1;
+        while (numbers.contains(free))
+            ++free;
+        columns << QStringLiteral("sublineno");
+        values << free;
+    }
+    return Status::ok();
+}
+
 Failure changedElsewhere()
 {
     return Failure(ErrorNumber::RowChanged, QLatin1String(ChangedElsewhere));
@@ -232,7 +324,7 @@ Result<qint64> writeBillOfLading(const Database &db, const BillOfLading &bol, co
     QStringList columns;
     QVariantList values;
     for (auto it = bol.values.constBegin(); it != bol.values.constEnd(); ++it) {
-        if (!cargoColumns().contains(it.key()))
+        if (!cargoColumns().contains(it.key()) && !isHouseNumber(it.key()))
             return Failure(ErrorNumber::InvalidArgument, QStringLiteral("cargo has no column %1.").arg(it.key()));
         columns << it.key();
         QVariant v = dbValue(db, it.value());
@@ -268,6 +360,8 @@ Result<qint64> writeBillOfLading(const Database &db, const BillOfLading &bol, co
         if (Status s = stillAsRead(db, id, *asLoaded); !s)
             return s.failure();
     }
+    if (Status s = keepHousesWhole(db, bol, columns, values); !s)
+        return s.failure();
     if (id == 0) {
         auto next = nextCargoId(db);
         if (!next)
@@ -329,7 +423,8 @@ Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, con
         return taken.failure();
     auto saved = writeBillOfLading(db, bol, removedAutoids, asLoaded);
     const Failure &f = saved.failure();
-    if (!saved && !f.is(ErrorNumber::ContainerRule) && !f.is(ErrorNumber::RowChanged) && !f.is(ErrorNumber::RowGone)) {
+    if (!saved && !f.is(ErrorNumber::ContainerRule) && !f.is(ErrorNumber::RowChanged) && !f.is(ErrorNumber::RowGone)
+        && !f.is(ErrorNumber::HouseRule)) {
         if (Status taken = blNumberFree(db, bol, true); !taken && taken.failure().is(ErrorNumber::BlNumberTaken))
             return taken.failure();
     }
@@ -392,6 +487,23 @@ Result<qint64> deleteHousesOf(const Database &db, qint64 masterId)
             return s.failure();
     }
     return qint64(houses.size());
+}
+
+Result<QList<qint64>> housesOf(const Database &db, qint64 masterId)
+{
+    QList<qint64> houses;
+    const auto linked = keepsHouseLinks(db);
+    if (!linked)
+        return linked.failure();
+    if (!linked.value() || masterId == 0)
+        return houses;
+    auto q = db.query(QStringLiteral("select id from cargo where %1 = ? order by sublineno, id").arg(QLatin1String(HouseLinkColumn)),
+                      {masterId});
+    if (!q)
+        return q.failure();
+    while (q->next())
+        houses << q->value(0).toLongLong();
+    return houses;
 }
 
 Result<std::optional<BillOfLading>> loadBillOfLading(const Database &db, qint64 id, bool lock)

@@ -85,14 +85,29 @@ Status checkContainers(const Database &db, const QList<Container> &containers);
 // key for id 0; as destination port the voyage's port of arrival when empty), the containers in use (matched by
 // autoid, so an edited container keeps its row; a new one gets a new autoid), the goods
 // items when set (checked first, like the containers), and deletes the contain rows of
-// removedAutoids. A B/L number already on another line of the voyage is refused first
+// removedAutoids. The columns written are those of cargoColumns() and, for a house B/L,
+// lineno and sublineno. A B/L number already on another line of the voyage is refused first
 // (ErrorNumber::BlNumberTaken, naming that line), and so is a refusal of the unique index.
 // With asLoaded (an edit) the row and its containers must still be as loaded: otherwise
 // nothing is written and the failure is ErrorNumber::RowChanged, or RowGone when the bill
-// of lading was deleted. Returns the key of the stored row. On any failure, including a
+// of lading was deleted. The house rules below hold (ErrorNumber::HouseRule). Returns the
+// key of the stored row. On any failure, including a
 // refused commit, the database is as before and bol is unchanged.
 Result<qint64> saveBillOfLading(const Database &db, const BillOfLading &bol, const QList<qint64> &removedAutoids = {},
                                 const BillOfLading *asLoaded = nullptr);
+
+// The rules that keep a house B/L under its master line (failure ErrorNumber::HouseRule),
+// checked by the save inside its transaction:
+// - a line with house B/Ls under it stays consolidated: its Consolidated indicator may be
+//   left empty (filed as "C" for a line with houses) but not set to anything other than "C";
+// - a house goes under a master line that exists, is no house itself and is consolidated
+//   ("C", or empty on a line of an older release);
+// - a new house takes its master's line number and, unless given, the lowest sub-line
+//   number (1, 2 ...) no other house of that master holds.
+inline constexpr char HouseNeedsConsolidated[] = "A house B/L goes under a consolidated line (Consolidated \"C\") only.";
+
+// The house B/Ls under a master line: their keys in sub-line order (then key).
+Result<QList<qint64>> housesOf(const Database &db, qint64 masterId);
 
 // Deletes the bill of lading and all its containers and goods items in one transaction,
 // and the house B/Ls under it with theirs; with asShown only while it is still as shown

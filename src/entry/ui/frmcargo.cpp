@@ -189,6 +189,7 @@ frmCargo::frmCargo(QWidget *parent) : RecordBrowser(parent)
 
     layOut();
     buildFilingPage();
+    buildHouses();
     for (QWidget *c : {static_cast<QWidget *>(cmbLoadPort), static_cast<QWidget *>(cmbCargoMove),
                        static_cast<QWidget *>(cmbNatCargo), static_cast<QWidget *>(cmbItemType)})
         markMandatory(c);
@@ -452,6 +453,7 @@ void frmCargo::applyButtonRights()
 {
     RecordBrowser::applyButtonRights();
     cmdCarry->setEnabled(cmdAdd->isEnabled());
+    cmdHouses->setEnabled(cmdAdd->isEnabled() || cmdEdit->isEnabled());
 }
 
 // ---------------------------------------------------------------- modes and display
@@ -493,6 +495,7 @@ void frmCargo::currentRowShown()
     }
     m_selectionReset = true;
     showFilingPage();
+    showHouseLink();
 }
 
 void frmCargo::loadGrid()
@@ -1118,6 +1121,8 @@ Status frmCargo::beforeDeleteRow()
 
 QString frmCargo::deleteQuestion() const
 {
+    if (const QString houses = housesDeleteQuestion(); !houses.isEmpty())
+        return houses;
     const RecordSet &rs = adoPrimaryRS();
     return QStringLiteral("Confirm Deletion ?\n\nB/L No. %1 of %2 / %3")
         .arg(rs.value(QStringLiteral("blno")).toString().trimmed(), rs.value(QStringLiteral("vslcode")).toString().trimmed(),
@@ -1139,7 +1144,7 @@ void frmCargo::reportUpdateFailure(const Failure &failure)
         Prompter::current().message(failure.description);
         focusField(FBlNo);
         showHold(failure.description);
-    } else if (failure.is(ErrorNumber::ContainerRule) || failure.is(ErrorNumber::ItemRule)
+    } else if (failure.is(ErrorNumber::ContainerRule) || failure.is(ErrorNumber::ItemRule) || failure.is(ErrorNumber::HouseRule)
                || failure.code == QString::number(ErrorNumber::InvalidArgument)) {
         Prompter::current().message(failure.description);
     } else {

@@ -17,6 +17,7 @@ namespace quarl {
 
 class CodeCombo;
 class GoodsItemsGrid;
+class frmHouses;
 
 // Cargo Information: the bills of lading of table cargo, browsed in id order, each with
 // its containers in the grid below. The fields are checked as they are left; the save
@@ -48,6 +49,12 @@ public:
     // Shows the form's first page (0, the bill of lading) or its second (1, parties and goods).
     void showPage(int page);
     bool gridAcceptsEdits() const;
+    // The house B/Ls of the line shown (Alt+H): of a consolidated line, or of the master of a
+    // house shown, at that house. Browse mode only.
+    void openHouses();
+    frmHouses *housesScreen() const;
+    // "House of B/L ..., sub-line n" on a house, the count of houses on a master.
+    QString houseLinkText() const;
     // The bill of lading as typed: the fields, the combos' codes and the grid's rows in use.
     Result<BillOfLading> typedBillOfLading() const;
 
@@ -72,6 +79,7 @@ protected:
     // The containers and goods items go with the bill of lading, and so do the house B/Ls
     // under a master line.
     Status beforeDeleteRow() override;
+    // Names the B/L, and the house B/Ls that go with a master line.
     QString deleteQuestion() const override;
     void reportUpdateFailure(const Failure &failure) override;
 
@@ -147,6 +155,21 @@ private:
     qint64 m_savedId = 0;
     qint64 m_housesDeleted = 0; // by the last delete
     std::optional<Entered> m_enteredAtAdd; // a new bill of lading as Add or Carry began it
+
+    // House B/Ls (frmcargohouses.cpp): the line shown is a house of a master, or a master
+    // with houses under it; the houses are keyed on their own screen (frmHouses).
+    void buildHouses();
+    // Delete's question on a master line with houses, naming how many go; empty on any other.
+    QString housesDeleteQuestion() const;
+    void showHouseLink();
+    void lockHouseFields(Mode mode);
+    QPushButton *cmdHouses = nullptr;
+    QLabel *lblHouse = nullptr;
+    QPointer<frmHouses> m_housesScreen;
+    qint64 m_shownMaster = 0;    // the master of the house shown, 0 on a master line
+    qint64 m_shownSubLine = 0;
+    QString m_shownMasterBlNo;
+    qint64 m_shownHouses = 0;    // houses under the line shown
 
     // The second page, "Parties and Goods": what today's arrival manifest asks for beside
     // the flat file (frmcargofiling.cpp). None of it is required.

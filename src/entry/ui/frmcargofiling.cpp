@@ -377,6 +377,10 @@ void frmCargo::showFilingPage()
                     !s)
                     Prompter::current().message(s.failure().numberSpaceText());
             }
+            // a house is keyed under its master (Alt+H), never made one here
+            CodeCombo *kind = filingCombo(QStringLiteral("cmbConsInd"));
+            if (const int house = kind->findData(QStringLiteral("H")); house >= 0)
+                kind->removeItem(house);
         }
     }
     for (const auto &[c, field] : m_filingCombos)
@@ -405,6 +409,8 @@ void frmCargo::switchFilingPage(Mode mode)
     for (const auto &[c, field] : m_filingCombos)
         c->setLocked(browse);
     grdItems->setEditable(!browse);
+    if (cmdHouses)
+        lockHouseFields(mode);
     // Add, Edit and Carry start in "Vessel Code"
     if (!browse)
         turnPage(0);
@@ -423,6 +429,8 @@ void frmCargo::restoreCarriedFiling(const QStringList &texts)
     int k = 0;
     for (const PageField &f : PageFields)
         setFieldText(f.index, texts.value(k++));
+    if (txtFields(FConsInd)->text().trimmed() == QLatin1String("H"))
+        setFieldText(FConsInd, QString()); // carried from a house: the new line stands alone
     for (const auto &[c, field] : m_filingCombos)
         c->setCode(txtFields(field)->text().trimmed());
     grdItems->clearItems(); // the goods are the new bill of lading's own
