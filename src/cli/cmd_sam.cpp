@@ -156,7 +156,7 @@ int filings(const QStringList &args)
         error(QStringLiteral("This company database keeps no register of filings yet: run quarlctl patch 2.5.0 first."));
         return 1;
     }
-    const Result<QList<Filings::Filing>> list = Filings::list(*db, vessel, voyage);
+    Result<QList<Filings::Filing>> list = Filings::list(*db, vessel, voyage);
     if (!list) {
         error(list.failure().numberAndText());
         return 1;

@@ -195,7 +195,7 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
             return refused(QLatin1String(NoRegister));
         if (options.testOrProduction.trimmed() != QLatin1String("T") && samMessageType() == QLatin1String("F")
             && !options.freshAnyway) {
-            const Result<std::optional<Filings::Filing>> accepted = Filings::acceptedOriginal(db, vessel, voyage);
+            Result<std::optional<Filings::Filing>> accepted = Filings::acceptedOriginal(db, vessel, voyage);
             if (!accepted)
                 return failed(accepted.failure());
             if (accepted->has_value())

@@ -533,7 +533,7 @@ private Q_SLOTS:
         }
         QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(Desks + 1));
         // and a row of the register for each file, with its own job number and the file's hash
-        const Result<QList<Filings::Filing>> register_ = Filings::list(t.db(), Vessel, Voyage);
+        Result<QList<Filings::Filing>> register_ = Filings::list(t.db(), Vessel, Voyage);
         QUARL_VERIFY_OK(register_);
         QCOMPARE(register_->size(), Desks);
         QSet<qint64> jobs;

@@ -155,7 +155,8 @@ private Q_SLOTS:
         QCOMPARE((std::tuple{f.lines, f.houses, f.containers}), (std::tuple{qint64(4), qint64(2), qint64(5)}));
         QCOMPARE((std::tuple{f.sender, f.jobNumber, f.jobDate, f.messageType, f.indicator}),
                  (std::tuple{Sender, qint64(1), QDate::currentDate(), QStringLiteral("F"), QStringLiteral("P")}));
-        QCOMPARE((std::tuple{f.user, f.workstation, f.state}), (std::tuple{QStringLiteral("CLERK1"), QStringLiteral("DESK-7"), Filings::State::Written}));
+        QCOMPARE((std::tuple{f.user, f.workstation}), (std::tuple{QStringLiteral("CLERK1"), QStringLiteral("DESK-7")}));
+        QVERIFY(f.state == Filings::State::Written);
         QVERIFY(qAbs(f.written.secsTo(QDateTime::currentDateTime())) < 600);
 
         // the reply lies elsewhere, without the declaration beside it
@@ -181,8 +182,9 @@ private Q_SLOTS:
         list = Filings::list(db, Vessel, Voyage);
         QUARL_VERIFY_OK(list);
         const Filings::Filing answered = list->first();
-        QCOMPARE((std::tuple{answered.state, answered.errors, answered.numbers, answered.replyFile, answered.reference}),
-                 (std::tuple{Filings::State::Accepted, qint64(0), qint64(3), replyName(1, f.jobDate), QStringLiteral("2512345")}));
+        QVERIFY(answered.state == Filings::State::Accepted);
+        QCOMPARE((std::tuple{answered.errors, answered.numbers, answered.replyFile, answered.reference}),
+                 (std::tuple{qint64(0), qint64(3), replyName(1, f.jobDate), QStringLiteral("2512345")}));
         QCOMPARE(answered.stateText(), QStringLiteral("accepted"));
         QVERIFY(answered.replyRead.isValid());
 
@@ -205,7 +207,7 @@ private Q_SLOTS:
         list = Filings::list(db, Vessel, Voyage);
         QCOMPARE(list->size(), 2);
         QCOMPARE(list->first().jobNumber, qint64(2)); // newest first
-        QCOMPARE(list->first().state, Filings::State::Written);
+        QVERIFY(list->first().state == Filings::State::Written);
     }
 
     // A reply that finds its filed file changed names no B/L from it but is stored; one
@@ -236,7 +238,7 @@ private Q_SLOTS:
         QVERIFY2(read->notes.first().contains(QLatin1String("SHA-256")), qPrintable(read->notes.first()));
         QVERIFY(read->stored);
         const Filings::Filing f = Filings::list(db, Vessel, Voyage).value().first();
-        QCOMPARE(f.state, Filings::State::Rejected);
+        QVERIFY(f.state == Filings::State::Rejected);
         QCOMPARE(f.stateText(), QStringLiteral("rejected with 1 error"));
         QVERIFY(!Filings::acceptedOriginal(db, Vessel, Voyage).value().has_value());
         QVERIFY(writeSamFile(db, filed.path(), Vessel, Voyage, toProduction()).outcome.isOk());
@@ -292,7 +294,7 @@ private Q_SLOTS:
         r = quarlctl(db + QStringList{QStringLiteral("read-reply"), reply});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         QVERIFY2(r.err.contains(QLatin1String("B/L numbers not named")), qPrintable(r.err));
-        QCOMPARE(Filings::list(t.db()).value().first().state, Filings::State::Written);
+        QVERIFY(Filings::list(t.db()).value().first().state == Filings::State::Written);
 
         r = quarlctl(db + QStringList{QStringLiteral("read-reply"), reply} + source);
         QVERIFY2(r.status == 0, qPrintable(r.err));

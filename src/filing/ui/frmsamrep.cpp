@@ -87,7 +87,7 @@ void frmSamRep::showFilings()
     const Result<bool> kept = Filings::kept(db);
     if (!kept || !kept.value())
         return; // said when a file is written
-    const Result<QList<Filings::Filing>> list = Filings::list(db, vessel(), voyage());
+    Result<QList<Filings::Filing>> list = Filings::list(db, vessel(), voyage());
     if (!list)
         return;
     m_filings->setRowCount(int(list->size()));
@@ -174,7 +174,7 @@ void frmSamRep::readReply()
         return;
     const Database db = database();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const Result<igm::ReplyOfFiling> r = igm::readReplyOfFiling(&db, path);
+    Result<igm::ReplyOfFiling> r = igm::readReplyOfFiling(&db, path);
     QGuiApplication::restoreOverrideCursor();
     if (!r) {
         Prompter::current().message(r.failure().numberAndText(), Prompter::Icon::Critical);
