@@ -287,6 +287,7 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
     checking.fileName = name;
     // The file is checked as it is written, byte for byte as it goes to the disk.
     SamCheckStream check(checking);
+    SamWriteResult result;
     {
         CheckedWrite checked(file, check);
         if (Status s = writeSam(source, cx, checked, w); !s)
@@ -294,8 +295,6 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
         result.sha256 = checked.sha256();
     }
     result.check = check.finish();
-
-    SamWriteResult result;
     result.lines = nested.billCount();
     result.containers = source.containerRows();
     if (options.checkOnly) {
