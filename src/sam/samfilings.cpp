@@ -95,8 +95,11 @@ Filings::ReplyOutcome outcomeOf(const GatewayReply &reply, const QString &path)
     o.read = QDateTime::currentDateTime();
     o.reference = reply.reference;
     o.referenceDate = reply.referenceDate;
-    for (const ReplyIdentifier &id : reply.identifiers)
-        o.numbers << Filings::ReplyOutcome::Number{id.lineNo, id.subLineNo, id.type, id.number};
+    // the numbers of a declaration the gateway did not accept stand for nothing
+    if (reply.accepted()) {
+        for (const ReplyIdentifier &id : reply.identifiers)
+            o.numbers << Filings::ReplyOutcome::Number{id.lineNo, id.subLineNo, id.type, id.number};
+    }
     return o;
 }
 
