@@ -514,7 +514,7 @@ private Q_SLOTS:
         QCOMPARE(columnTypes(db, "cargo"), columnTypes(fresh.db(), "cargo"));
         QCOMPARE(columnTypes(db, "samfiling"), columnTypes(fresh.db(), "samfiling"));
         QCOMPARE(indexes(db, "samfiling"), indexes(fresh.db(), "samfiling"));
-        QCOMPARE(indexes(db, "samfiling").size(), 2);
+        QCOMPARE(indexes(db, "samfiling").filter(QRegularExpression("samfiling_(voyage|job)")).size(), 2);
         const QList<QVariantList> after = allRows(db, "select * from cargo", width + 2);
         QCOMPARE(after.size(), 1);
         QCOMPARE(after.first().mid(0, width), before.first());
