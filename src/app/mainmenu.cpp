@@ -65,6 +65,7 @@ QList<Entry> buildEntries()
         plain(A::Patches, 5, "Modify Tables for SCMTR &Filing (2.2.0)", Action::Command),
         plain(A::Patches, 6, "&Keys of Bills of Lading Never Used Twice (2.3.0)", Action::Command),
         plain(A::Patches, 7, "Link &House B/Ls to Their Master Lines (2.4.0)", Action::Command),
+        plain(A::Patches, 8, "Keep a &Register of SAM Filings (2.5.0)", Action::Command),
     };
 }
 

@@ -6,9 +6,13 @@
 #include "filing/igmcheck.h"
 #include "sam/samcheck.h"
 #include "sam/samfile.h"
+#include "sam/samfilings.h"
 #include "sam/samreply.h"
+#include "store/filings.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 
 namespace quarl::cli {
 
@@ -77,33 +81,90 @@ int readReply(const QStringList &args)
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The gateway's reply: an _SFL or _ACK JSON file."));
     const QCommandLineOption decOption(QStringLiteral("dec"),
-                                       QStringLiteral("The SAM file it answers (default: the _DEC.json of the same name beside it)."),
+                                       QStringLiteral("The SAM file it answers (default: the file the register of filings "
+                                                      "names, else the _DEC.json of the same name beside it)."),
                                        QStringLiteral("FILE"));
     parser.addOption(decOption);
+    addDatabaseOptions(parser);
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
     if (!oneFile(parser, "read-reply"))
         return 1;
-    QString used;
-    Result<igm::GatewayReply> r =
-        igm::readGatewayReply(parser.positionalArguments().first(), parser.value(decOption), &used);
-    if (!r) {
-        error(r.failure().numberAndText());
+    std::optional<Database> db;
+    if (parser.isSet(QStringLiteral("db")) || parser.isSet(QStringLiteral("dsn"))) {
+        db = openDatabaseOrSay(parser);
+        if (!db)
+            return 1;
+    }
+    igm::ReplyReading how;
+    how.declaration = parser.value(decOption);
+    Result<igm::ReplyOfFiling> read = igm::readReplyOfFiling(db ? &*db : nullptr, parser.positionalArguments().first(), how);
+    if (!read) {
+        error(read.failure().numberAndText());
         return 1;
     }
-    for (const igm::Finding &e : r->errors)
+    const igm::GatewayReply &reply = read->reply;
+    for (const igm::Finding &e : reply.errors)
         out(igm::replyFindingText(e));
-    if (r->unlisted > 0)
-        out(QStringLiteral("... and %1 more error(s) not listed.").arg(r->unlisted));
-    for (const igm::ReplyIdentifier &id : r->identifiers)
+    if (reply.unlisted > 0)
+        out(QStringLiteral("... and %1 more error(s) not listed.").arg(reply.unlisted));
+    for (const igm::ReplyIdentifier &id : reply.identifiers)
         out(QStringLiteral("Line %1%2%3: %4 %5")
                 .arg(id.lineNo)
                 .arg(id.subLineNo > 0 ? QStringLiteral(" sub-line %1").arg(id.subLineNo) : QString())
                 .arg(id.blNo.isEmpty() ? QString() : QStringLiteral(" B/L ") + id.blNo)
                 .arg(id.type, id.number));
-    info(r->summary() + (used.isEmpty() ? QStringLiteral(" (no declaration beside it: B/L numbers not named)")
-                                        : QStringLiteral(" (B/L numbers from %1)").arg(QFileInfo(used).fileName())));
+    if (!reply.reference.isEmpty())
+        out(QStringLiteral("Voyage reference %1%2").arg(reply.reference, reply.referenceDate.isEmpty() ? QString() : QStringLiteral(" of ") + reply.referenceDate));
+    for (const QString &n : read->notes)
+        info(n);
+    const QString used = read->declaration;
+    info(reply.summary() + (used.isEmpty() ? QStringLiteral(" (no declaration found: B/L numbers not named)")
+                                           : QStringLiteral(" (B/L numbers from %1)").arg(QDir::toNativeSeparators(used))));
+    if (read->stored)
+        info(QStringLiteral("Stored on the filing of job number %1 (%2); %3 line(s) took their number.")
+                 .arg(read->filing->jobNumber)
+                 .arg(read->filing->fileName())
+                 .arg(read->linesNumbered));
+    // with a database the reply is read to be stored: a reply that was not is a failure
+    return db && !read->stored ? 1 : 0;
+}
+
+int filings(const QStringList &args)
+{
+    QCommandLineParser parser;
+    addDatabaseOptions(parser);
+    addVoyageOptions(parser);
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    const QString vessel = parser.value(QStringLiteral("vessel"));
+    const QString voyage = parser.value(QStringLiteral("voyage"));
+    if (vessel.isEmpty() && !voyage.isEmpty()) {
+        error(QStringLiteral("--voyage needs --vessel."));
+        return 1;
+    }
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
+        return 1;
+    const Result<bool> kept = Filings::kept(*db);
+    if (!kept) {
+        error(kept.failure().numberAndText());
+        return 1;
+    }
+    if (!kept.value()) {
+        error(QStringLiteral("This company database keeps no register of filings yet: run quarlctl patch 2.5.0 first."));
+        return 1;
+    }
+    Result<QList<Filings::Filing>> list = Filings::list(*db, vessel, voyage);
+    if (!list) {
+        error(list.failure().numberAndText());
+        return 1;
+    }
+    for (const Filings::Filing &f : list.value())
+        out(QStringLiteral("%1 / %2  ").arg(f.vessel, f.voyage) + igm::filingText(f));
+    info(QStringLiteral("%1 filing(s).").arg(list->size()));
     return 0;
 }
 
@@ -119,7 +180,9 @@ int writeSam(const QStringList &args)
     const QCommandLineOption testOption(QStringLiteral("test"), QStringLiteral("A test file: indicator T."));
     const QCommandLineOption anywayOption(QStringLiteral("even-with-errors"),
                                           QStringLiteral("Keep the file although the check finds errors."));
-    parser.addOptions({OutOption, jobOption, testOption, anywayOption, IceGateUserOption, CustomHouseOption});
+    const QCommandLineOption freshOption(QStringLiteral("fresh-anyway"),
+                                         QStringLiteral("Write a fresh SAM although the gateway accepted one of the voyage."));
+    parser.addOptions({OutOption, jobOption, testOption, anywayOption, freshOption, IceGateUserOption, CustomHouseOption});
     int status = 0;
     if (!parse(parser, args, &status))
         return status;
@@ -132,6 +195,11 @@ int writeSam(const QStringList &args)
         parser.isSet(CustomHouseOption) ? parser.value(CustomHouseOption) : Settings::customHouseCode();
     options.testOrProduction = parser.isSet(testOption) ? QStringLiteral("T") : Settings::igmTestIndicator();
     options.evenWithErrors = parser.isSet(anywayOption);
+    options.freshAnyway = parser.isSet(freshOption);
+    // quarlctl runs without a logon: the register names the system's user who ran it
+    const QString systemUser = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    options.user = QStringLiteral("quarlctl") + (systemUser.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(systemUser));
+    options.workstation = QSysInfo::machineHostName();
     if (parser.isSet(jobOption)) {
         bool ok = false;
         options.jobNumber = parser.value(jobOption).toLongLong(&ok);
@@ -214,12 +282,14 @@ int importSam(const QStringList &args)
 }
 
 const Registration WriteSamCommand(QStringLiteral("write-sam"),
-                                   QStringLiteral("write-sam --db FILE|--dsn NAME --vessel V --voyage N [--out DIR] [--job N] [--test]  write the SAM file (SCMTR JSON)"), writeSam);
+                                   QStringLiteral("write-sam --db FILE|--dsn NAME --vessel V --voyage N [--out DIR] [--job N] [--test] [--fresh-anyway]  write the SAM file (SCMTR JSON) and enter it in the register of filings"), writeSam);
+const Registration FilingsCommand(QStringLiteral("filings"),
+                                  QStringLiteral("filings --db FILE|--dsn NAME [--vessel V [--voyage N]]  list the register of SAM filings, newest first"), filings);
 const Registration ImportSamCommand(QStringLiteral("import-sam"),
                                     QStringLiteral("import-sam FILE --db FILE|--dsn NAME [--vessel V] [--yes]  read a SAM file into a company database"), importSam);
 
 const Registration ReadReplyCommand(QStringLiteral("read-reply"),
-                                    QStringLiteral("read-reply FILE [--dec FILE]  list the errors of the gateway's reply (_SFL or _ACK) to a SAM file"), readReply);
+                                    QStringLiteral("read-reply FILE [--db FILE|--dsn NAME] [--dec FILE]  list the errors of the gateway's reply (_SFL or _ACK) to a SAM file; with a database, store it on its filing"), readReply);
 
 const Registration CheckSamCommand(QStringLiteral("check-sam"),
                                    QStringLiteral("check-sam FILE [--db FILE|--dsn NAME] [--schema FILE]  check a SAM file before signing (exit 1 on errors)"), checkSam);

@@ -5,6 +5,7 @@
 #include "manifest/igmmessages.h"
 #include "store/cargokeys.h"
 #include "store/cargolines.h"
+#include "store/filings.h"
 #include "store/database.h"
 #include "store/filingfields.h"
 #include "store/schema.h"
@@ -294,8 +295,12 @@ XmlImportResult XmlImporter::run(const QString &cargoPath, const QString &contai
                                   .arg(containerPath)));
 
     // The link names an old key: stored once every line has its new one.
+    // The numbers customs gave the lines belong to the filing of the company that made the
+    // file: they are not taken over.
+    const QStringList customsNumbers{QLatin1String(Filings::NumberColumn), QLatin1String(Filings::NumberTypeColumn)};
     const Binding cargoBinding = bind(m_db, "cargo", cargo.columns(), QLatin1String(CargoXmlFileName),
-                                      {QStringLiteral("id"), QLatin1String(HouseLinkColumn)}, &notices);
+                                      QStringList{QStringLiteral("id"), QLatin1String(HouseLinkColumn)} + customsNumbers,
+                                      &notices, customsNumbers);
     const Result<bool> linksKept = keepsHouseLinks(m_db);
     if (!linksKept)
         return failed(linksKept.failure());

@@ -13,14 +13,17 @@
 #include "sam/samlayout.h"
 #include "store/database.h"
 #include "store/filer.h"
+#include "store/filings.h"
 
 #include <nlohmann/json.hpp>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -53,14 +56,18 @@ public:
     CheckedWrite(QIODevice &file, SamCheckStream &check) : m_file(file), m_check(check) { open(QIODevice::WriteOnly); }
     // The system's error number of a write that failed, 0 when none did.
     int writeErrno() const { return m_errno; }
+    // The SHA-256 of the bytes written, in hex.
+    QString sha256() const { return QString::fromLatin1(m_hash.result().toHex()); }
 
 protected:
     qint64 writeData(const char *data, qint64 size) override
     {
         errno = 0;
         const qint64 written = m_file.write(data, size);
-        if (written > 0)
+        if (written > 0) {
             m_check.add(data, written);
+            m_hash.addData(QByteArrayView(data, written));
+        }
         if (written < size) {
             m_errno = errno;
             setErrorString(m_file.errorString());
@@ -72,6 +79,7 @@ protected:
 private:
     QIODevice &m_file;
     SamCheckStream &m_check;
+    QCryptographicHash m_hash{QCryptographicHash::Sha256};
     int m_errno = 0;
 };
 
@@ -138,6 +146,9 @@ private:
 
 namespace {
 
+constexpr char NoRegister[] = "This company database keeps no register of filings yet: run Patches, Keep a Register "
+                               "of SAM Filings (2.5.0) first.";
+
 QString neverReplaced(const QString &name, const QString &folder)
 {
     return QStringLiteral("%1 is there already in %2: a declaration once written is never replaced. Give another "
@@ -174,6 +185,22 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
     if (fromCounter) {
         if (Status s = Filer::holdCounter(db); !s)
             return failed(s.failure());
+    }
+    if (!options.checkOnly) {
+        // No file without its row in the register, and no second original of a voyage filed.
+        const Result<bool> kept = Filings::kept(db);
+        if (!kept)
+            return failed(kept.failure());
+        if (!kept.value())
+            return refused(QLatin1String(NoRegister));
+        if (options.testOrProduction.trimmed() != QLatin1String("T") && samMessageType() == QLatin1String("F")
+            && !options.freshAnyway) {
+            Result<std::optional<Filings::Filing>> accepted = Filings::acceptedOriginal(db, vessel, voyage);
+            if (!accepted)
+                return failed(accepted.failure());
+            if (accepted->has_value())
+                return refused(Filings::alreadyFiled(**accepted));
+        }
     }
     auto opened = NestedVoyage::open(db, vessel, voyage);
     if (!opened)
@@ -260,13 +287,13 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
     checking.fileName = name;
     // The file is checked as it is written, byte for byte as it goes to the disk.
     SamCheckStream check(checking);
+    SamWriteResult result;
     {
         CheckedWrite checked(file, check);
         if (Status s = writeSam(source, cx, checked, w); !s)
             return failed(checked.writeErrno() != 0 ? file.failure() : s.failure());
+        result.sha256 = checked.sha256();
     }
-
-    SamWriteResult result;
     result.check = check.finish();
     result.lines = nested.billCount();
     result.containers = source.containerRows();
@@ -293,6 +320,24 @@ SamWriteResult writeOnce(const Database &db, const QString &folder, const QStrin
         if (!update.exec())
             return failed(db.failed(update.lastError()));
     }
+    Filings::Filing entry;
+    entry.vessel = vessel;
+    entry.voyage = voyage;
+    entry.sender = Format::trimTrailing(options.iceGateUser).trimmed();
+    entry.jobNumber = job;
+    entry.jobDate = day;
+    entry.messageType = samMessageType();
+    entry.indicator = options.testOrProduction.trimmed();
+    entry.path = path;
+    entry.sha256 = result.sha256;
+    entry.lines = result.check.lines;
+    entry.houses = result.check.houses;
+    entry.containers = result.check.containers;
+    entry.user = options.user.trimmed();
+    entry.workstation = options.workstation.trimmed().isEmpty() ? QSysInfo::machineHostName() : options.workstation.trimmed();
+    entry.written = options.written;
+    if (Status s = Filings::record(db, entry); !s)
+        return failed(s.failure());
     // The file takes its name before the job number is stored: should the name have been
     // taken meanwhile, the number is given back; should the commit fail, the file goes.
     if (!file.commit()) {

@@ -21,6 +21,12 @@ struct SamWriteOptions
     qint64 jobNumber = 0;  // 0: the next of the company's counter
     bool evenWithErrors = false; // write the file although the check finds errors
     bool checkOnly = false;      // only check the voyage as it would be filed: no file, no job number taken
+    // Who writes it, for the register of filings: the Quarl user (or who ran quarlctl) and
+    // the workstation (default: the machine's host name).
+    QString user;
+    QString workstation;
+    // Write a fresh declaration although the gateway accepted one of the voyage already.
+    bool freshAnyway = false;
     Progress progress;
 };
 
@@ -31,6 +37,7 @@ struct SamWriteResult
     qint64 jobNumber = 0;  // the job number the file carries (none when it was not written)
     qint64 lines = 0;
     qint64 containers = 0;
+    QString sha256;        // of the file written
     SamCheckReport check;  // of the voyage as it would be filed
 };
 
@@ -44,6 +51,10 @@ struct SamWriteResult
 // counter passes over the numbers whose files of the day are there (a notice says so).
 // Writers wait for the counter before they read the voyage; work that still meets another
 // workstation's (PostgreSQL's serialization failure) is run again after a short pause.
+// Each file is entered in the register of filings (store/filings.h) in the same transaction,
+// with the SHA-256 of its bytes as written; a company database without the register is
+// refused. A fresh declaration to production for a voyage the gateway accepted one of is
+// refused (the gateway would answer error 358) unless freshAnyway.
 SamWriteResult writeSamFile(const Database &db, const QString &folder, const QString &vessel, const QString &voyage,
                             const SamWriteOptions &options);
 

@@ -1432,4 +1432,9 @@ QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &d
         .arg(date.toString(QStringLiteral("yyyyMMdd")));
 }
 
+QString samMessageType()
+{
+    return fallback("decRef.msgTyp");
+}
+
 } // namespace quarl::igm

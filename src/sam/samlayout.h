@@ -53,5 +53,7 @@ Status writeSam(const SamSource &voyage, const SamContext &context, QIODevice &o
 
 // F_SACHM23_SAM_<gateway user id>_<job no>_<YYYYMMDD>_DEC.json
 QString samFileName(const QString &iceGateUser, qint64 jobNumber, const QDate &date);
+// The message type the writer gives decRef.msgTyp: F, a fresh declaration.
+QString samMessageType();
 
 } // namespace quarl::igm

@@ -351,7 +351,18 @@ Result<GatewayReply> readReplyWithin(const char *begin, const char *end, const S
         }
         return reply;
     }
-    reply.jobNo = text(child(child(top, "master"), "decRef"), "jobNo");
+    const Json &decRef = child(child(top, "master"), "decRef");
+    reply.jobNo = text(decRef, "jobNo");
+    reply.jobDate = text(decRef, "jobDt");
+    // The key of the number the gateway allots: the declaration's own, or the sister message's.
+    for (const auto &[number, date] : {std::pair{"mnfstNoRotnNo", "mnfstDtRotnDt"}, std::pair{"igmNo", "igmDt"},
+                                       std::pair{"csn_no", "csn_dt"}, std::pair{"csnNmbr", "csnDt"}}) {
+        if (!text(decRef, number).isEmpty()) {
+            reply.reference = text(decRef, number);
+            reply.referenceDate = text(decRef, date);
+            break;
+        }
+    }
     walker.walk(top, QString(), 0, 0);
     walker.putAsideLeft();
     if (walker.lists == 0)
@@ -392,6 +403,15 @@ Result<GatewayReply> readGatewayReply(const QString &path, const QString &declar
         if (declarationUsed)
             *declarationUsed = dec;
     }
+    const JsonText json(file);
+    return readReplyText(json.begin(), json.end(), lines, json.mapped());
+}
+
+Result<GatewayReply> readGatewayReplyFile(const QString &path, const SamLineIndex &lines)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Failure(ErrorNumber::FileNotFound, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
     const JsonText json(file);
     return readReplyText(json.begin(), json.end(), lines, json.mapped());
 }

@@ -52,7 +52,12 @@ struct GatewayReply
     QString status;   // SFL: the gateway's status text
     QString sender;
     QString jobNo;
+    QString jobDate;   // decRef.jobDt of an _ACK (YYYYMMDD)
     QString date;
+    // The voyage's reference an _ACK gives in decRef (the manifest or rotation number the
+    // gateway allots) and its date; empty when it gives none.
+    QString reference;
+    QString referenceDate;
     // What a reply lists at most: the first errors in the reply's order (the rest counted),
     // and a number for each line and house B/L the gateway can take.
     static constexpr qsizetype MostListed = 1000;
@@ -73,6 +78,8 @@ struct GatewayReply
 Result<GatewayReply> readGatewayReply(const QString &path, const QString &declaration = {},
                                       QString *declarationUsed = nullptr);
 Result<GatewayReply> readGatewayReply(const QByteArray &data, const SamLineIndex &lines);
+// The reply file with the lines given (none: B/L numbers not named).
+Result<GatewayReply> readGatewayReplyFile(const QString &path, const SamLineIndex &lines);
 
 // The _DEC file a reply answers: F_..._ACK.json -> F_..._DEC.json in the same folder.
 QString declarationFor(const QString &replyPath);

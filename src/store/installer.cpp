@@ -8,6 +8,7 @@
 #include "store/database.h"
 #include "store/datasourceregistry.h"
 #include "store/filingfields.h"
+#include "store/filings.h"
 
 #include <QDate>
 #include <QDir>
@@ -101,7 +102,10 @@ Status checkCompany(const Database &db, Schema::CompanyOptions options)
     const bool older = options.legacy || options.release210;
     QList<TableDef> tables = Schema::companyTables();
     if (older)
-        tables.removeIf([](const TableDef &t) { return Filing::addedTables().contains(QLatin1String(t.name), Qt::CaseInsensitive); });
+        tables.removeIf([](const TableDef &t) {
+            return Filing::addedTables().contains(QLatin1String(t.name), Qt::CaseInsensitive)
+                || QLatin1String(t.name) == QLatin1String(Filings::Table); // release 2.5.0
+        });
     if (Status s = checkTables(db, tables, !older); !s)
         return s;
     QStringList filled{QStringLiteral("loguser")};

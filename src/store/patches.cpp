@@ -4,6 +4,7 @@
 #include "store/cargolines.h"
 #include "store/database.h"
 #include "store/filingfields.h"
+#include "store/filings.h"
 #include "store/schema.h"
 #include "store/tablechanges.h"
 
@@ -65,6 +66,8 @@ const QList<PatchInfo> &all()
          QStringLiteral("Keys of Bills of Lading Never Used Twice (2.3.0)"), QStringLiteral("menPatch"), 6, QString()},
         {PatchId::HouseLinks240, QStringLiteral("2.4.0"),
          QStringLiteral("Link House B/Ls to Their Master Lines (2.4.0)"), QStringLiteral("menPatch"), 7, QString()},
+        {PatchId::FilingRegister250, QStringLiteral("2.5.0"), QStringLiteral("Keep a Register of SAM Filings (2.5.0)"),
+         QStringLiteral("menPatch"), 8, QString()},
     };
     return list;
 }
@@ -112,6 +115,8 @@ PatchResult run(PatchId id, const Database &db)
         return addCargoKeyCounter(db);
     case PatchId::HouseLinks240:
         return addHouseLinks(db);
+    case PatchId::FilingRegister250:
+        return addFilingRegister(db);
     }
     return failed(Failure(ErrorNumber::InvalidArgument, QStringLiteral("Unknown patch.")));
 }
@@ -562,6 +567,62 @@ PatchResult addHouseLinks(const Database &db)
         return failed(s);
     if (auto linked = linkHousesByNumber(db); !linked)
         return failed(linked.failure());
+    if (Status s = tx.commit(); !s)
+        return failed(s);
+    return applied(QLatin1String(SoftwarePatched));
+}
+
+PatchResult addFilingRegister(const Database &db)
+{
+    Transaction tx(db);
+    if (!tx.started())
+        return failed(tx.started());
+    auto linked = keepsHouseLinks(db);
+    if (!linked)
+        return failed(linked.failure());
+    if (!linked.value())
+        return {PatchResult::Outcome::Failed, QLatin1String(HouseLinksFirst),
+                Failure(ErrorNumber::InvalidArgument, QLatin1String(HouseLinksFirst))};
+    auto columns = db.columnList(QStringLiteral("cargo"));
+    if (!columns)
+        return failed(columns.failure());
+    auto registerKept = Filings::kept(db);
+    if (!registerKept)
+        return failed(registerKept.failure());
+    bool changed = false;
+    // Rows longer than a column's width (kept by the width upgrade) must not stop a new
+    // column: SQLite tests every check of the table when one is added (see addCargoColumns).
+    const bool sqlite = db.engine() == Engine::SQLite;
+    if (sqlite) {
+        if (Status s = db.exec(QStringLiteral("pragma ignore_check_constraints = on")); !s)
+            return failed(s);
+    }
+    auto apply = [&]() -> Status {
+        const TableDef &cargo = *Schema::table(QStringLiteral("cargo"));
+        QList<ColumnDef> missing;
+        for (const char *c : {Filings::NumberColumn, Filings::NumberTypeColumn}) {
+            if (!columns->contains(QLatin1String(c), Qt::CaseInsensitive))
+                missing << *cargo.column(QLatin1String(c));
+        }
+        for (const QString &sql : db.dialect().addColumnsSql(QStringLiteral("cargo"), missing)) {
+            if (Status s = db.exec(sql); !s)
+                return s;
+            changed = true;
+        }
+        if (!registerKept.value()) {
+            if (Status s = Schema::createTable(db, *Schema::table(QLatin1String(Filings::Table))); !s)
+                return s;
+            changed = true;
+        }
+        return Status::ok();
+    };
+    const Status status = apply();
+    if (sqlite)
+        std::ignore = db.exec(QStringLiteral("pragma ignore_check_constraints = off")); // per connection; the status below decides
+    if (!status)
+        return failed(status);
+    if (!changed)
+        return alreadyApplied(QLatin1String(AlreadyPatched));
     if (Status s = tx.commit(); !s)
         return failed(s);
     return applied(QLatin1String(SoftwarePatched));

@@ -25,6 +25,7 @@ enum class PatchId {
     ColumnWidths,     // text columns refuse values longer than their sizes (SQLite took any)
     CargoKeys230,     // 2.3.0: keys of bills of lading from a counter that never goes back
     HouseLinks240,    // 2.4.0: each house B/L linked to its master line
+    FilingRegister250, // 2.5.0: the register of SAM filings, the numbers customs gives the lines
 };
 
 struct PatchResult
@@ -104,6 +105,11 @@ PatchResult addCargoKeyCounter(const Database &db);
 // appended, so the upgrade of 2.2.0 must be in first.
 PatchResult addHouseLinks(const Database &db);
 inline constexpr char FilingUpgradeFirst[] = "Run Patches, Modify Tables for SCMTR Filing (2.2.0) first.";
+// The register of filings (store/filings.h) and the columns of cargo for the numbers
+// customs gives the lines. The columns are appended after the link of 2.4.0, which must be
+// in first.
+PatchResult addFilingRegister(const Database &db);
+inline constexpr char HouseLinksFirst[] = "Run Patches, Link House B/Ls to Their Master Lines (2.4.0) first.";
 
 } // namespace Patches
 } // namespace quarl

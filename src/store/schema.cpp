@@ -4,6 +4,7 @@
 #include "store/cargolines.h"
 #include "store/database.h"
 #include "store/filingfields.h"
+#include "store/filings.h"
 #include "store/passwordhash.h"
 #include "store/tablechanges.h"
 
@@ -74,6 +75,18 @@ TableDef codeList(const char *table, const char *code, int width, const char *de
     return TableDef{table, {key(code, width), text(description, 60)}, {}};
 }
 
+TableDef filingRegister()
+{
+    return TableDef{Filings::Table,
+                    {autoId("id"), text("vslcode", 10), text("voyno", 10), text("sender", 30), integer("jobno"),
+                     date("jobdt"), text("msgtyp", 1), text("indicator", 1), text("filepath", 1000), text("sha256", 64),
+                     integer("nlines"), integer("nhouses"), integer("ncontainers"), text("quser", 50),
+                     text("workstation", 64), text("writtenat", 19), text("state", 1), integer("nerrors"),
+                     text("replyfile", 120), text("replyat", 19), integer("nnumbers"), text("reference", 35),
+                     text("refdate", 20)},
+                    {{Filings::VoyageIndex, "vslcode,voyno", false}, {Filings::JobIndex, "sender,jobno", false}}};
+}
+
 QList<TableDef> buildCompanyTables()
 {
     QList<TableDef> t;
@@ -103,6 +116,8 @@ QList<TableDef> buildCompanyTables()
     // release 2.4.0: a house B/L's link to its master line
     t.last().columns << integer(HouseLinkColumn);
     t.last().indexes << IndexDef{HouseLinkIndex, HouseLinkColumn, false};
+    // release 2.5.0: the number customs gave the line in its reply to the filing
+    t.last().columns << text(Filings::NumberColumn, 20) << text(Filings::NumberTypeColumn, 4);
     // The container limits (10-11 characters, seal 15, agent 10 ...) are the cargo screen's
     // rules at save time; the columns are wider so that imports of other data are kept whole.
     t << TableDef{"contain",
@@ -117,6 +132,8 @@ QList<TableDef> buildCompanyTables()
     // One row: the company's filing details and its job-number counter.
     t << TableDef{Filing::CompanyTable, {{"id", T::Integer, 4, true}}, {}};
     appendFilingColumns(t.last());
+    // release 2.5.0: the register of the arrival manifests written for filing (store/filings.h)
+    t << filingRegister();
     t << TableDef{"loguser",
                   {{"uid", T::Char, 50}, {"pwd", T::Char, 50}, {"urights", T::Char, 50}, {"mrights", T::Char, 150}},
                   {}};
@@ -186,7 +203,10 @@ const QStringList &icdCargoColumns()
         const TableDef *cargo = table(QStringLiteral("cargo"));
         for (const ColumnDef &c : cargo->columns) {
             const Filing::Field *f = Filing::byColumn(QStringLiteral("cargo"), QLatin1String(c.name));
-            if ((!f || f->origin != Filing::Origin::Added) && QLatin1String(c.name) != QLatin1String(HouseLinkColumn))
+            const QLatin1String name(c.name);
+            const bool later = name == QLatin1String(HouseLinkColumn) || name == QLatin1String(Filings::NumberColumn)
+                            || name == QLatin1String(Filings::NumberTypeColumn);
+            if ((!f || f->origin != Filing::Origin::Added) && !later)
                 names << QLatin1String(c.name);
         }
         return names.mid(names.size() - 4);
@@ -342,6 +362,8 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
         options.release210 = true;
     if (options.release210)
         options.release230 = true;
+    if (options.release230)
+        options.release240 = true;
     Transaction tx(db);
     if (!tx.started())
         return tx.started();
@@ -356,6 +378,14 @@ Status createCompanyDatabase(const Database &db, CompanyOptions options)
             def.columns.removeIf([&](const ColumnDef &c) {
                 const Filing::Field *f = Filing::byColumn(QLatin1String(t.name), QLatin1String(c.name));
                 return f && f->origin == Filing::Origin::Added;
+            });
+        }
+        if (options.release240 && QLatin1String(t.name) == QLatin1String(Filings::Table))
+            continue;
+        if (options.release240 && QLatin1String(t.name) == QLatin1String("cargo")) {
+            def.columns.removeIf([](const ColumnDef &c) {
+                return QLatin1String(c.name) == QLatin1String(Filings::NumberColumn)
+                    || QLatin1String(c.name) == QLatin1String(Filings::NumberTypeColumn);
             });
         }
         if (options.release230 && QLatin1String(t.name) == QLatin1String("cargo")) {

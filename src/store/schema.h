@@ -78,6 +78,9 @@ struct CompanyOptions
     // The schema of release 2.3.0: without the link of house B/Ls to their master line
     // (store/cargolines.h). Implied by release210.
     bool release230 = false;
+    // The schema of release 2.4.0: without the register of filings and the numbers customs
+    // gives the lines (store/filings.h). Implied by release230.
+    bool release240 = false;
 };
 
 // The index of the link of house B/Ls to their master line.

@@ -135,6 +135,7 @@ private Q_SLOTS:
             {"menPatch", 5, "Modify Tables for SCMTR &Filing (2.2.0)", ""},
             {"menPatch", 6, "&Keys of Bills of Lading Never Used Twice (2.3.0)", ""},
             {"menPatch", 7, "Link &House B/Ls to Their Master Lines (2.4.0)", ""},
+            {"menPatch", 8, "Keep a &Register of SAM Filings (2.5.0)", ""},
         };
         int count = 0;
         for (const auto &[array, index, caption, code] : table) {

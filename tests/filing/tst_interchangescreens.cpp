@@ -30,6 +30,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -346,6 +347,11 @@ private Q_SLOTS:
         QCOMPARE(prompter.events().at(1).kind, ScriptedPrompter::Kind::Question);
         QCOMPARE(test::readFile(QDir(media.path()).filePath(name)), test::readFile(path));
         QVERIFY(prompter.scriptUsedUp());
+        // the voyage's filings, newest first
+        auto *filings = child<QTableWidget>(w, QStringLiteral("tblFilings"));
+        QCOMPARE(filings->rowCount(), 1);
+        QCOMPARE(filings->item(0, 1)->text(), QStringLiteral("1"));
+        QCOMPARE(filings->item(0, 7)->text(), QStringLiteral("written"));
 
         // the next number's file of the day lies there already: it stays, and the file
         // takes the number after it, as the message says
@@ -373,6 +379,13 @@ private Q_SLOTS:
         const QString listed = prompter.messages().last();
         QVERIFY2(listed.startsWith(QLatin1String("Acknowledgement (_ACK): 3 errors")), qPrintable(listed));
         QCOMPARE(listed.count(QLatin1String("Line 2 B/L MSCSIN0002: ")), 2);
+        // a reply to no filing of the register is listed, not stored
+        QVERIFY2(listed.contains(QLatin1String("holds no filing")), qPrintable(listed));
+        QCOMPARE(filings->rowCount(), 2);
+        QCOMPARE(filings->item(0, 1)->text(), QStringLiteral("3"));
+        QCOMPARE(filings->item(1, 7)->text(), QStringLiteral("written"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), filings);
     }
 
     // Overtype typing, Enter as Tab and Escape, on one of the screens that share them.

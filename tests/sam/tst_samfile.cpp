@@ -10,11 +10,13 @@
 #include "sam/samlayout.h"
 #include "store/datasourceregistry.h"
 #include "store/filer.h"
+#include "store/filings.h"
 #include "store/schema.h"
 
 #include <nlohmann/json.hpp>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -486,7 +488,7 @@ private Q_SLOTS:
     }
 
     // Eight workstations write the voyage's SAM file at the same moment: every one gets a
-    // job number of its own and a file of its own, on both engines.
+    // job number of its own, a file of its own and a row of the register, on both engines.
     void eightAtOnce_data() { test::addEngineRows(); }
     void eightAtOnce()
     {
@@ -530,6 +532,19 @@ private Q_SLOTS:
             QVERIFY(parsed(out.filePath(fileOfJob(job)))["master"]["decRef"]["jobNo"] == Json(job));
         }
         QCOMPARE(Filer::read(t.db()).value().nextJobNumber, qint64(Desks + 1));
+        // and a row of the register for each file, with its own job number and the file's hash
+        Result<QList<Filings::Filing>> register_ = Filings::list(t.db(), Vessel, Voyage);
+        QUARL_VERIFY_OK(register_);
+        QCOMPARE(register_->size(), Desks);
+        QSet<qint64> jobs;
+        for (const Filings::Filing &f : register_.value()) {
+            jobs.insert(f.jobNumber);
+            QCOMPARE(f.path, out.filePath(fileOfJob(f.jobNumber)));
+            QFile file(f.path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(f.sha256, QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()));
+        }
+        QCOMPARE(jobs.size(), Desks);
     }
 
     // A clerk saves a line of the voyage while its file is written: the writer's snapshot is

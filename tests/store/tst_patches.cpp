@@ -320,7 +320,8 @@ private Q_SLOTS:
               << std::pair{PatchId::IcesColumns210, QStringLiteral("Software Patched Successfully ...")}
               << std::pair{PatchId::FilingColumns220, QStringLiteral("Software Patched Successfully ...")}
               << std::pair{PatchId::CargoKeys230, QStringLiteral("Software Patched Successfully ...")}
-              << std::pair{PatchId::HouseLinks240, QStringLiteral("Software Patched Successfully ...")};
+              << std::pair{PatchId::HouseLinks240, QStringLiteral("Software Patched Successfully ...")}
+              << std::pair{PatchId::FilingRegister250, QStringLiteral("Software Patched Successfully ...")};
         for (const auto &[id, message] : steps) {
             const PatchResult r = Patches::run(id, db);
             QVERIFY2(r.outcome == Outcome::Applied, qPrintable(Patches::info(id)->name + QLatin1String(": ") + r.message));
@@ -484,6 +485,56 @@ private Q_SLOTS:
         LEGACY_DB(older, engine);
         QCOMPARE(Patches::run(PatchId::HouseLinks240, older.db()).message, QLatin1String(Patches::FilingUpgradeFirst));
         QVERIFY(!cargoColumns(older.db()).contains(QStringLiteral("masterid")));
+    }
+
+    // A company database of release 2.4.0 with a voyage: the upgrade adds the register of
+    // filings and the columns for the numbers customs gives the lines, as a new database has
+    // them, keeps every row, and has nothing to do the second time; it needs 2.4.0 first.
+    void filingRegisterFrom2_4_0_data() { test::addEngineRows(); }
+    void filingRegisterFrom2_4_0()
+    {
+        QFETCH(QString, engine);
+        QUARL_TEMP_DB(t, engine);
+        Schema::CompanyOptions release240;
+        release240.release240 = true;
+        VERIFY_OK(Schema::createCompanyDatabase(t.db(), release240));
+        const Database &db = t.db();
+        QVERIFY(!db.hasTable(QStringLiteral("samfiling")));
+        QVERIFY(!cargoColumns(db).contains(QStringLiteral("mcin")));
+        VERIFY_OK(db.exec("insert into cargo (id, vslcode, voyno, lineno, sublineno, blno, pkgs) "
+                          "values (4, 'MSCA', '012E', 1, 0, 'BL-1', 10)"));
+        const int width = int(cargoColumns(db).size());
+        const QList<QVariantList> before = allRows(db, "select * from cargo", width);
+
+        const PatchResult r = Patches::run(PatchId::FilingRegister250, db);
+        QCOMPARE(r.outcome, Outcome::Applied);
+        QCOMPARE(r.message, QStringLiteral("Software Patched Successfully ..."));
+        QUARL_COMPANY_DB(fresh, engine);
+        QCOMPARE(cargoColumns(db), cargoColumns(fresh.db()));
+        QCOMPARE(columnTypes(db, "cargo"), columnTypes(fresh.db(), "cargo"));
+        QCOMPARE(columnTypes(db, "samfiling"), columnTypes(fresh.db(), "samfiling"));
+        QCOMPARE(indexes(db, "samfiling"), indexes(fresh.db(), "samfiling"));
+        QCOMPARE(indexes(db, "samfiling").filter(QRegularExpression("samfiling_(voyage|job)")).size(), 2);
+        const QList<QVariantList> after = allRows(db, "select * from cargo", width + 2);
+        QCOMPARE(after.size(), 1);
+        QCOMPARE(after.first().mid(0, width), before.first());
+        QVERIFY(after.first().at(width).isNull() && after.first().at(width + 1).isNull());
+
+        // run again, and on a new database: nothing to do, nothing lost
+        VERIFY_OK(db.exec("insert into samfiling (vslcode, voyno, sender, jobno, state) values ('MSCA', '012E', 'X', 1, 'W')"));
+        QCOMPARE(Patches::run(PatchId::FilingRegister250, db).outcome, Outcome::AlreadyApplied);
+        QCOMPARE(Patches::run(PatchId::FilingRegister250, db).message, QStringLiteral("Software already patched ..."));
+        QCOMPARE(count(db, "select count(*) from samfiling"), 1);
+        QCOMPARE(Patches::run(PatchId::FilingRegister250, fresh.db()).outcome, Outcome::AlreadyApplied);
+
+        // appended after the link of 2.4.0, which must be in first
+        QUARL_TEMP_DB(older, engine);
+        Schema::CompanyOptions release230;
+        release230.release230 = true;
+        VERIFY_OK(Schema::createCompanyDatabase(older.db(), release230));
+        QCOMPARE(Patches::run(PatchId::FilingRegister250, older.db()).message, QLatin1String(Patches::HouseLinksFirst));
+        QVERIFY(!older.db().hasTable(QStringLiteral("samfiling")));
+        QVERIFY(!cargoColumns(older.db()).contains(QStringLiteral("mcin")));
     }
 
     // Appended before the columns of 2.0.0 or 2.1.0, the new columns would take their

@@ -6,13 +6,20 @@
 #include "core/ui/screenregistry.h"
 #include "manifest/igmmessages.h"
 #include "sam/samfile.h"
+#include "sam/samfilings.h"
 #include "sam/samreply.h"
+#include "store/filings.h"
+#include "store/session.h"
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSysInfo>
+#include <QTableWidget>
 
 namespace quarl {
 
@@ -45,8 +52,61 @@ frmSamRep::frmSamRep(QWidget *parent)
                             this);
     note->setObjectName(QStringLiteral("lblSignature"));
     note->setWordWrap(true);
-    if (auto *box = qobject_cast<QBoxLayout *>(layout()))
+    // The voyage's filings: read only, reached by Alt+F or Tab.
+    auto *filingsLabel = new QLabel(QStringLiteral("&Filings of the Voyage"), this);
+    m_filings = new QTableWidget(0, 9, this);
+    m_filings->setObjectName(QStringLiteral("tblFilings"));
+    m_filings->setHorizontalHeaderLabels({QStringLiteral("Written"), QStringLiteral("Job No."), QStringLiteral("Job Date"),
+                                          QStringLiteral("Type"), QStringLiteral("Lines"), QStringLiteral("Houses"),
+                                          QStringLiteral("Containers"), QStringLiteral("Status"), QStringLiteral("File")});
+    m_filings->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_filings->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_filings->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_filings->setTabKeyNavigation(false);
+    m_filings->setFocusPolicy(Qt::StrongFocus);
+    m_filings->verticalHeader()->hide();
+    m_filings->horizontalHeader()->setStretchLastSection(true);
+    m_filings->setMinimumHeight(120);
+    filingsLabel->setBuddy(m_filings);
+    if (auto *box = qobject_cast<QBoxLayout *>(layout())) {
         box->insertWidget(1, note);
+        box->insertWidget(2, filingsLabel);
+        box->insertWidget(3, m_filings, 1);
+    }
+    setTabOrder(txtFields(3), m_filings);
+    for (int field : {4, 5})
+        connect(txtFields(field), &QLineEdit::editingFinished, this, [this] { showFilings(); });
+}
+
+void frmSamRep::showFilings()
+{
+    m_filings->setRowCount(0);
+    if (vessel().trimmed().isEmpty() || voyage().trimmed().isEmpty())
+        return;
+    const Database db = database();
+    const Result<bool> kept = Filings::kept(db);
+    if (!kept || !kept.value())
+        return; // said when a file is written
+    Result<QList<Filings::Filing>> list = Filings::list(db, vessel(), voyage());
+    if (!list)
+        return;
+    m_filings->setRowCount(int(list->size()));
+    int row = 0;
+    for (const Filings::Filing &f : list.value()) {
+        const QStringList cells{f.written.toString(QStringLiteral("dd/MM/yyyy HH:mm")), QString::number(f.jobNumber),
+                                f.jobDate.toString(QStringLiteral("dd/MM/yyyy")),
+                                f.messageType + (f.indicator == QLatin1String("T") ? QStringLiteral(" (test)") : QString()),
+                                QString::number(f.lines), QString::number(f.houses), QString::number(f.containers),
+                                f.stateText(), f.fileName()};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto *item = new QTableWidgetItem(cells.at(c));
+            item->setToolTip(c == 8 ? QDir::toNativeSeparators(f.path)
+                                    : QStringLiteral("%1 on %2").arg(f.user, f.workstation));
+            m_filings->setItem(row, c, item);
+        }
+        ++row;
+    }
+    m_filings->resizeColumnsToContents();
 }
 
 igm::SamWriteResult frmSamRep::run(bool checkOnly)
@@ -56,6 +116,8 @@ igm::SamWriteResult frmSamRep::run(bool checkOnly)
     options.customHouseCode = Settings::customHouseCode();
     options.testOrProduction = Settings::igmTestIndicator();
     options.checkOnly = checkOnly;
+    options.user = Session::current().userId;
+    options.workstation = QSysInfo::machineHostName();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     igm::SamWriteResult r = igm::writeSamFile(database(), Installation::folder(), vessel(), voyage(), options);
     QGuiApplication::restoreOverrideCursor();
@@ -65,6 +127,7 @@ igm::SamWriteResult frmSamRep::run(bool checkOnly)
 QString frmSamRep::writeFile()
 {
     const igm::SamWriteResult r = run(false);
+    showFilings();
     if (r.check.errors() > 0) {
         Prompter::current().messageWithList(r.outcome.message, shown(r.check), Prompter::Icon::Critical,
                                             QStringLiteral("Check"));
@@ -109,13 +172,15 @@ void frmSamRep::readReply()
                                                           Installation::folder());
     if (path.isEmpty())
         return;
-    QString used;
-    const Result<igm::GatewayReply> r = igm::readGatewayReply(path, {}, &used);
+    const Database db = database();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    Result<igm::ReplyOfFiling> r = igm::readReplyOfFiling(&db, path);
+    QGuiApplication::restoreOverrideCursor();
     if (!r) {
         Prompter::current().message(r.failure().numberAndText(), Prompter::Icon::Critical);
         return;
     }
-    const igm::GatewayReply &reply = r.value();
+    const igm::GatewayReply &reply = r->reply;
     QStringList lines;
     for (const igm::Finding &e : reply.errors)
         lines << igm::replyFindingText(e);
@@ -127,10 +192,21 @@ void frmSamRep::readReply()
                      .arg(id.subLineNo > 0 ? QStringLiteral(" sub-line %1").arg(id.subLineNo) : QString())
                      .arg(id.blNo.isEmpty() ? QString() : QStringLiteral(" B/L ") + id.blNo)
                      .arg(id.type, id.number);
-    const QString summary =
-        reply.summary()
-        + (used.isEmpty() ? QStringLiteral("\nThe file it answers is not beside it: B/L numbers are not named.")
-                          : QStringLiteral("\nB/L numbers from %1.").arg(QDir::toNativeSeparators(used)));
+    QString summary = reply.summary();
+    if (r->filing)
+        summary += QStringLiteral("\nIt answers job number %1 of %2, voyage %3 / %4%5.")
+                       .arg(r->filing->jobNumber)
+                       .arg(r->filing->jobDate.toString(QStringLiteral("dd/MM/yyyy")), r->filing->vessel.trimmed(),
+                            r->filing->voyage.trimmed(), r->stored ? QStringLiteral(", where it is stored") : QString());
+    if (!reply.reference.isEmpty())
+        summary += QStringLiteral("\nVoyage reference %1.").arg(reply.reference);
+    if (!r->declaration.isEmpty())
+        summary += QStringLiteral("\nB/L numbers from %1.").arg(QDir::toNativeSeparators(r->declaration));
+    else if (!r->filing)
+        summary += QStringLiteral("\nThe file it answers is not beside it: B/L numbers are not named.");
+    for (const QString &n : r->notes)
+        summary += QLatin1Char('\n') + n;
+    showFilings();
     Prompter::current().messageWithList(summary, lines,
                                         reply.accepted() ? Prompter::Icon::Information : Prompter::Icon::Critical,
                                         QStringLiteral("Read Reply"));
