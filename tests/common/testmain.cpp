@@ -42,6 +42,10 @@ int main(int argc, char *argv[])
         return 2;
     }
     qputenv("QUARL_HOME", home.path().toLocal8Bit());
+    // Nor the keyring or the PostgreSQL password file of that person: a test that needs
+    // a keyring puts one of its own in place.
+    qputenv("QUARL_SECRET_SERVICE", "0");
+    qputenv("PGPASSFILE", (home.path() + QStringLiteral("/pgpass")).toLocal8Bit());
     QApplication app(argc, argv);
     QStringList args = app.arguments();
     QString only;
