@@ -85,7 +85,8 @@ IniFile DataSourceRegistry::read() const
     bool changed = false;
     for (const QString &section : ini.sections()) {
         const auto password = ini.value(section, PasswordKey);
-        if (!password)
+        if (!password
+            || ini.value(section, DriverKey).value_or(QString()).trimmed().compare(PostgresDriver, Qt::CaseInsensitive) != 0)
             continue;
         if (!password->isEmpty()) {
             PgParams p = paramsOf(ini, section);

@@ -14,22 +14,30 @@ public:
 
     Status store(const Attributes &attributes, const QString &, const QString &secret) override
     {
-        secrets[attributes] = secret;
+        secrets[key(attributes)] = secret;
         return Status::ok();
     }
     std::optional<QString> lookup(const Attributes &attributes) override
     {
-        const auto it = secrets.constFind(attributes);
+        const auto it = secrets.constFind(key(attributes));
         return it == secrets.cend() ? std::nullopt : std::optional<QString>(*it);
     }
     Status clear(const Attributes &attributes) override
     {
-        secrets.remove(attributes);
+        secrets.remove(key(attributes));
         return Status::ok();
     }
     QString name() const override { return QStringLiteral("the test keyring"); }
 
-    QMap<Attributes, QString> secrets;
+    static QString key(const Attributes &attributes)
+    {
+        QString k;
+        for (auto it = attributes.cbegin(); it != attributes.cend(); ++it)
+            k += it.key() + QLatin1Char('=') + it.value() + QLatin1Char('\n');
+        return k;
+    }
+
+    QMap<QString, QString> secrets; // the attributes, one "name=value" a line -> the secret
 };
 
 } // namespace quarl::test
