@@ -200,15 +200,19 @@ private Q_SLOTS:
             // keyboard first: Tab from the password to the box, Space ticks it, Tab to the CA file
             QCheckBox *encrypted = dialog->findChild<QCheckBox *>(QStringLiteral("chkEncrypted"));
             QLineEdit *caFile = dialog->findChild<QLineEdit *>(QStringLiteral("txtCaFile"));
-            QVERIFY(!caFile->isEnabled());
-            dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setFocus();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), encrypted);
-            QTest::keyClick(encrypted, Qt::Key_Space);
-            QVERIFY(encrypted->isChecked() && caFile->isEnabled());
-            QTest::keyClick(encrypted, Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), caFile);
-            QTest::keyClicks(caFile, qEnvironmentVariable("QUARL_TEST_PG_CA"));
+            [&] { // a failed check here still lets the dialog close below
+                QVERIFY(!caFile->isEnabled());
+                QLineEdit *password = dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"));
+                password->setFocus();
+                QTest::keyClick(password, Qt::Key_Tab);
+                QCOMPARE(dialog->focusWidget(), encrypted);
+                QTest::keyClick(encrypted, Qt::Key_Space);
+                QVERIFY(encrypted->isChecked() && caFile->isEnabled());
+                QTest::keyClick(encrypted, Qt::Key_Tab);
+                QCOMPARE(dialog->focusWidget(), caFile);
+            }();
+            encrypted->setChecked(true);
+            caFile->setText(qEnvironmentVariable("QUARL_TEST_PG_CA"));
             const QString folder = qEnvironmentVariable("QUARL_SCREENSHOTS");
             if (!folder.isEmpty()) {
                 dialog->grab().save(folder + QStringLiteral("/PgSourceDialog.png"));
