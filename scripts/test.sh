@@ -55,9 +55,24 @@ trap cleanup EXIT
 
 "${as_pg[@]}" "$pgbin/initdb" -D "$pgdata" -A trust -U postgres -E UTF8 --no-locale >"$work/initdb.log" 2>&1 \
   || { cat "$work/initdb.log"; echo "Cannot create the PostgreSQL test cluster"; exit 1; }
+# The cluster speaks TLS with a certificate of a CA made for this run; members of the role
+# quarl_tls_only get in over TLS with a password only (the tests of the password file and of
+# a refused unencrypted connection make such roles), everyone else as before.
+"$here/scripts/testcerts.sh" "$work/tls" || { echo "Cannot make the test certificates"; exit 1; }
+cp "$work/tls/server.crt" "$work/tls/server.key" "$pgdata/"
+[ ${#as_pg[@]} -gt 0 ] && chown postgres:postgres "$pgdata/server.crt" "$pgdata/server.key"
+chmod 600 "$pgdata/server.key"
+{
+  echo "hostssl all +quarl_tls_only 127.0.0.1/32 scram-sha-256"
+  echo "host    all +quarl_tls_only 127.0.0.1/32 reject"
+  cat "$pgdata/pg_hba.conf"
+} >"$work/pg_hba.conf"
+cp "$work/pg_hba.conf" "$pgdata/pg_hba.conf"
 "${as_pg[@]}" "$pgbin/pg_ctl" -D "$pgdata" -l "$pgdata/server.log" -w -t 60 \
-  -o "-p $pgport -k $pgdata -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
+  -o "-p $pgport -k $pgdata -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200 -c ssl=on -c ssl_cert_file=server.crt -c ssl_key_file=server.key" \
   start >/dev/null || { cat "$pgdata/server.log"; echo "Cannot start the PostgreSQL test cluster"; exit 1; }
+"${as_pg[@]}" "$pgbin/psql" -h 127.0.0.1 -p "$pgport" -U postgres -d postgres -qAt \
+  -c "create role quarl_tls_only nologin" >/dev/null || { echo "Cannot make the role quarl_tls_only"; exit 1; }
 
 smtpuser=quarl
 smtppassword="test-$RANDOM"
@@ -71,7 +86,11 @@ done
 /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1',$smtpport),1)" \
   || { cat "$work/smtp.log"; echo "Cannot start the SMTP test server"; exit 1; }
 
+# The tests at large connect as libpq does by default (sslmode prefer: encrypted here, and
+# still working against a developer's own server without TLS); the TLS tests check the
+# server's certificate against the CA of this run (verify-full).
 export QUARL_TEST_PG="host=127.0.0.1 port=$pgport user=postgres"
+export QUARL_TEST_PG_CA="$work/tls/ca.crt"
 export QUARL_TEST_PGBIN="$pgbin" # the load test restarts a server of its own
 export QUARL_TEST_SMTP="127.0.0.1:$smtpport"
 export QUARL_TEST_MAILDIR="$work/mail/box"

@@ -1,6 +1,8 @@
 #include "app/logon.h"
 
+#include "core/installation.h"
 #include "core/numericvalue.h"
+#include "core/secretstore.h"
 #include "core/settings.h"
 #include "store/datasourceregistry.h"
 #include "store/passwordhash.h"
@@ -27,6 +29,13 @@ QString trimmedRight(const QString &s)
     while (end > 0 && s.at(end - 1).isSpace())
         --end;
     return s.left(end);
+}
+
+SecretStore::Attributes logonSecret(const QString &userId)
+{
+    return {{QStringLiteral("kind"), QStringLiteral("logon")},
+            {QStringLiteral("folder"), Installation::folder()},
+            {QStringLiteral("user"), userId.trimmed().toUpper()}};
 }
 
 // The number of "no current record": an empty register has no first row to move to.
@@ -161,10 +170,37 @@ void Logon::complete(const CompanyEntry &company, const LogonUser &user, bool sa
     s.systemDatabasePath = m_systemDatabasePath;
     s.serial = Session::nextSerial();
 
-    // A single blank reads back as empty, so the box starts unticked next time.
+    // A single blank reads back as empty, so the box starts unticked next time. The
+    // password itself goes to the desktop's keyring, never into Quarl.ini: without a
+    // keyring the next start fills in the user id only.
+    const QString previousUserId = Settings::savedUserId();
     Settings::setSavedUserId(savePassword ? typedUserId : QStringLiteral(" "));
-    Settings::setSavedPassword(savePassword ? typedPassword : QStringLiteral(" "));
+    Settings::setSavedPassword(QStringLiteral(" "));
+    if (SecretStore *secrets = SecretStore::current()) {
+        if (!previousUserId.isEmpty() && (!savePassword || previousUserId.compare(typedUserId, Qt::CaseInsensitive) != 0))
+            std::ignore = secrets->clear(logonSecret(previousUserId)); // best effort: a stale one is never filled in
+        if (savePassword)
+            std::ignore = secrets->store(logonSecret(typedUserId),
+                                         QStringLiteral("Quarl logon: %1").arg(typedUserId.trimmed()), typedPassword);
+    }
     Settings::setCompanyIndexText(companyIndexText(companyIndex));
+}
+
+QString Logon::savedPassword(const QString &userId)
+{
+    SecretStore *secrets = SecretStore::current();
+    const QString old = Settings::savedPassword();
+    if (!old.isEmpty()) {
+        // An older release kept it here, as typed.
+        bool moved = secrets == nullptr || userId.isEmpty();
+        if (!moved)
+            moved = secrets->store(logonSecret(userId), QStringLiteral("Quarl logon: %1").arg(userId.trimmed()), old).isOk();
+        if (moved)
+            Settings::setSavedPassword(QStringLiteral(" "));
+    }
+    if (!secrets || userId.isEmpty())
+        return QString();
+    return secrets->lookup(logonSecret(userId)).value_or(QString());
 }
 
 int Logon::rememberedCompanyIndex(const QString &settingText, int count)

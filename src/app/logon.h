@@ -60,14 +60,20 @@ public:
     static Status registerDataFile(const QString &file);
 
     // Records the session state (replacing the previous one, connection included) and
-    // remembers the choices: the typed id and password when saving, otherwise a single
-    // blank in both; the company list position.
+    // remembers the choices: the typed id when saving (the password in the Secret Service
+    // where one runs), otherwise a single blank; never a password in Quarl.ini; the company
+    // list position.
     void complete(const CompanyEntry &company, const LogonUser &user, bool savePassword, const QString &typedUserId,
                   const QString &typedPassword, int companyIndex);
 
     // The company list position remembered in the settings, for a list of count entries:
     // the remembered position when it is within the list, -1 (none) when it is negative,
     // the first entry otherwise.
+    // The password "&Save Password" kept for this user id: from the Secret Service where one
+    // runs; without one none is kept (only the user id). A password an older release left in
+    // Quarl.ini moves to the Secret Service (where one runs) and leaves the file.
+    static QString savedPassword(const QString &userId);
+
     static int rememberedCompanyIndex(const QString &settingText, int count);
     // The settings text of a list position: " 0", " 1" ... and "-1" for none.
     static QString companyIndexText(int index);

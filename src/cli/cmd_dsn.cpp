@@ -2,6 +2,7 @@
 #include "cli/options.h"
 
 #include "store/datasourceregistry.h"
+#include "store/pgpasswords.h"
 
 #include <QFileInfo>
 
@@ -61,6 +62,8 @@ int add(DataSourceRegistry &registry, const QCommandLineParser &parser, const QS
         error(s.failure().numberAndText());
         return 1;
     }
+    if (postgres && !params.password.isEmpty())
+        info(QStringLiteral("The password is kept in %1, not in DataSources.ini.").arg(PgPasswords::storeName()));
     out(DataSourceRegistry::connectionText(name.trimmed()));
     return 0;
 }
@@ -91,12 +94,12 @@ int dsn(const QStringList &args)
         }
         return 0;
     }
-    error(QStringLiteral("Use: dsn list | dsn add NAME --file FILE | dsn add NAME --pg CONNINFO | dsn remove NAME."));
+    error(QStringLiteral("Use: dsn list | dsn add NAME --file FILE | dsn add NAME --pg CONNINFO [--sslmode MODE] [--ssl-ca FILE] | dsn remove NAME."));
     return 1;
 }
 
 const Registration reg(QStringLiteral("dsn"),
-                       QStringLiteral("dsn list | add NAME --file FILE | add NAME --pg CONNINFO | remove NAME  data sources"),
+                       QStringLiteral("dsn list | add NAME --file FILE | add NAME --pg CONNINFO [--sslmode MODE --ssl-ca FILE] | remove NAME  data sources"),
                        dsn);
 
 } // namespace

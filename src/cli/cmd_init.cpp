@@ -103,7 +103,7 @@ int initDb(const QStringList &args)
 }
 
 const Registration home(QStringLiteral("init-home"), QStringLiteral("init-home [--demo]        create the installation folder"), initHome);
-const Registration db(QStringLiteral("init-db"), QStringLiteral("init-db [--legacy] FILE [--dsn NAME] | --dsn NAME --pg CONNINFO  create a company database"), initDb);
+const Registration db(QStringLiteral("init-db"), QStringLiteral("init-db [--legacy] FILE [--dsn NAME] | --dsn NAME --pg CONNINFO [--sslmode MODE --ssl-ca FILE]  create a company database"), initDb);
 
 } // namespace
 } // namespace quarl::cli

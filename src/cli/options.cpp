@@ -8,6 +8,7 @@
 #include "store/session.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -197,6 +198,11 @@ void addPostgresOptions(QCommandLineParser &parser)
                       QStringLiteral("File whose first line is the PostgreSQL password (else QUARL_PG_PASSWORD, "
                                      "PGPASSWORD or ~/.pgpass)."),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("sslmode"),
+                      QStringLiteral("TLS: disable, require, verify-ca or verify-full (verify-full when --ssl-ca is given)."),
+                      QStringLiteral("MODE")});
+    parser.addOption({QStringLiteral("ssl-ca"), QStringLiteral("The office's CA certificate, which signs the server's."),
+                      QStringLiteral("FILE")});
 }
 
 Result<PgParams> postgresParams(const QCommandLineParser &parser)
@@ -204,6 +210,23 @@ Result<PgParams> postgresParams(const QCommandLineParser &parser)
     auto params = DataSourceRegistry::parsePostgres(parser.value(QStringLiteral("pg")));
     if (!params)
         return params;
+    if (parser.isSet(QStringLiteral("ssl-ca"))) {
+        const QFileInfo ca(parser.value(QStringLiteral("ssl-ca")));
+        if (!ca.isFile())
+            return Failure(ErrorNumber::FileNotFound,
+                           QStringLiteral("The CA certificate file %1 does not exist.").arg(ca.filePath()));
+        params->sslRootCert = ca.absoluteFilePath();
+        if (params->sslMode.isEmpty())
+            params->sslMode = QStringLiteral("verify-full");
+    }
+    if (parser.isSet(QStringLiteral("sslmode"))) {
+        const QString mode = parser.value(QStringLiteral("sslmode")).trimmed().toLower();
+        if (!PgParams::isSslMode(mode) || mode.isEmpty())
+            return Failure(ErrorNumber::InvalidArgument,
+                           QStringLiteral("--sslmode \"%1\" is no TLS mode: use disable, require, verify-ca or verify-full.")
+                               .arg(parser.value(QStringLiteral("sslmode"))));
+        params->sslMode = mode;
+    }
     if (parser.isSet(QStringLiteral("password-file"))) {
         const QString path = parser.value(QStringLiteral("password-file"));
         QFile file(path);

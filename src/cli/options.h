@@ -36,9 +36,11 @@ QString outFolder(const QCommandLineParser &parser);
 extern const QCommandLineOption IceGateUserOption;
 extern const QCommandLineOption CustomHouseOption;
 
-// --pg "host=... port=... dbname=... user=..." and --password-file FILE. The password
-// comes from that file (its first line), else from QUARL_PG_PASSWORD or PGPASSWORD, else
-// stays empty so that the PostgreSQL client library looks in ~/.pgpass.
+// --pg "host=... port=... dbname=... user=...", --password-file FILE, --sslmode MODE and
+// --ssl-ca FILE. The password comes from that file (its first line), else from
+// QUARL_PG_PASSWORD or PGPASSWORD, else stays empty so that the PostgreSQL client library
+// looks in ~/.pgpass. A data source registered with a password keeps it in the password
+// store (PgPasswords), never in DataSources.ini.
 void addPostgresOptions(QCommandLineParser &parser);
 Result<PgParams> postgresParams(const QCommandLineParser &parser);
 

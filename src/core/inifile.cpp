@@ -151,6 +151,19 @@ bool IniFile::removeSection(const QString &section)
     return true;
 }
 
+bool IniFile::removeKey(const QString &section, const QString &key)
+{
+    bool removed = false;
+    for (;;) {
+        const auto span = findSection(section);
+        const int line = span ? findKey(*span, key) : -1;
+        if (line < 0)
+            return removed;
+        m_lines.removeAt(line);
+        removed = true;
+    }
+}
+
 QStringList IniFile::sections() const
 {
     QStringList out;

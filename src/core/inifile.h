@@ -22,6 +22,8 @@ public:
     std::optional<QString> value(const QString &section, const QString &key) const;
     void setValue(const QString &section, const QString &key, const QString &value);
     bool removeSection(const QString &section);
+    // Every line of the key in the section; false when there was none.
+    bool removeKey(const QString &section, const QString &key);
     QStringList sections() const;
     QStringList keys(const QString &section) const;
 

@@ -150,6 +150,53 @@ Failure Database::failureOf(const QSqlError &error)
     return Failure(code, text.trimmed());
 }
 
+bool PgParams::isSslMode(const QString &mode)
+{
+    static const QStringList modes{QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
+                                   QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    return mode.isEmpty() || modes.contains(mode);
+}
+
+std::optional<Failure> Database::tlsFailure(const PgParams &params, const Failure &failure)
+{
+    const QString said = failure.description.simplified();
+    const QString server = QStringLiteral("%1:%2").arg(params.host).arg(params.port);
+    const QString ca = params.sslRootCert.isEmpty() ? QStringLiteral("~/.postgresql/root.crt") : params.sslRootCert;
+    auto words = [&](const QString &text) { return Failure(failure.code, text + QStringLiteral(" (") + said + QLatin1Char(')')); };
+    if (said.contains(QLatin1String("server does not support SSL")))
+        return words(QStringLiteral("The server %1 offers no encrypted connection, and this data source requires one "
+                                    "(sslmode %2): the connection was refused. Turn on ssl in the server's "
+                                    "postgresql.conf, or ask the office's administrator.")
+                         .arg(server, params.sslMode));
+    if (said.contains(QLatin1String("certificate verify failed")))
+        return words(QStringLiteral("The server's certificate is not signed by the office's CA (%1): the connection to "
+                                    "%2 was refused. Check that the CA file is the office's and that %3 is the office's "
+                                    "server.")
+                         .arg(ca, server, params.host));
+    static const QRegularExpression mismatch(QStringLiteral("server certificate for \"([^\"]*)\".* does not match host name"));
+    if (const auto m = mismatch.match(said); m.hasMatch())
+        return words(QStringLiteral("The server's certificate is made out to \"%1\", not to \"%2\", the server this data "
+                                    "source names: the connection was refused. Name the server as its certificate does, "
+                                    "or give the server a certificate with \"%2\" in its subjectAltName.")
+                         .arg(m.captured(1), params.host));
+    if (said.contains(QLatin1String("root certificate file")) && said.contains(QLatin1String("does not exist")))
+        return words(QStringLiteral("The office's CA certificate file %1 does not exist: without it the server's "
+                                    "certificate cannot be checked, and the connection to %2 was not made.")
+                         .arg(ca, server));
+    if (said.contains(QLatin1String("could not read root certificate file")))
+        return words(QStringLiteral("The office's CA certificate file %1 holds no certificate that can be read: the "
+                                    "connection to %2 was not made.")
+                         .arg(ca, server));
+    if (said.contains(QLatin1String("no encryption"))
+        && (said.contains(QLatin1String("no pg_hba.conf entry")) || said.contains(QLatin1String("rejects connection"))))
+        return words(QStringLiteral("The server %1 lets %2 in over an encrypted connection only: set this data source "
+                                    "to require one (sslmode verify-full with the office's CA file).")
+                         .arg(server, params.user));
+    if (said.contains(QLatin1String("SSL error")) || said.contains(QLatin1String("SSL SYSCALL")))
+        return words(QStringLiteral("The encrypted connection to %1 could not be made.").arg(server));
+    return std::nullopt;
+}
+
 bool Database::isConflict(const Failure &failure)
 {
     return failure.code == QLatin1String("40001") || failure.code == QLatin1String("40P01");
@@ -314,9 +361,27 @@ Result<Database> Database::openPostgres(const PgParams &params)
     handle.setDatabaseName(params.database);
     handle.setUserName(params.user);
     handle.setPassword(params.password);
-    handle.setConnectOptions(QStringLiteral("connect_timeout=10"));
-    if (!handle.open())
-        return failureOf(handle.lastError());
+    if (!PgParams::isSslMode(params.sslMode))
+        return Failure(ErrorNumber::InvalidArgument,
+                       QStringLiteral("\"%1\" is no TLS mode: use disable, require, verify-ca or verify-full.").arg(params.sslMode));
+    // The driver hands these to the client library with each ';' made a blank; a value in
+    // quotes may hold blanks, but not a ';'.
+    QStringList options{QStringLiteral("connect_timeout=10")};
+    if (!params.sslMode.isEmpty())
+        options << QStringLiteral("sslmode=") + params.sslMode;
+    if (!params.sslRootCert.isEmpty()) {
+        if (params.sslRootCert.contains(QLatin1Char(';')))
+            return Failure(ErrorNumber::BadFileName,
+                           QStringLiteral("The CA file name %1 may not hold a ';'.").arg(params.sslRootCert));
+        QString quoted = params.sslRootCert;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+        options << QStringLiteral("sslrootcert='%1'").arg(quoted);
+    }
+    handle.setConnectOptions(options.join(QLatin1Char(';')));
+    if (!handle.open()) {
+        const Failure f = failureOf(handle.lastError());
+        return tlsFailure(params, f).value_or(f);
+    }
     applyServerSettings(handle);
     return db;
 }

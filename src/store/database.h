@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <optional>
+
 namespace quarl {
 
 struct PgParams
@@ -18,6 +20,13 @@ struct PgParams
     QString database;
     QString user;
     QString password;
+    // TLS: libpq's sslmode (disable, allow, prefer, require, verify-ca, verify-full; empty:
+    // libpq's default, prefer) and the file of the CA that signs the server's certificate.
+    QString sslMode;
+    QString sslRootCert;
+
+    // Whether mode is one libpq knows (empty counts as the default).
+    static bool isSslMode(const QString &mode);
 };
 
 // How a transaction begins.
@@ -105,6 +114,10 @@ public:
     int reconnects() const;
 
     static Failure failureOf(const QSqlError &error);
+    // A connection the client library refused over TLS (no encryption where it is required,
+    // a certificate not signed by the office's CA, a server name the certificate does not
+    // name, a CA file missing) in words that say so; nullopt for other failures.
+    static std::optional<Failure> tlsFailure(const PgParams &params, const Failure &failure);
     // Whether a failure is the engine's refusal of work that met another workstation's at
     // the same moment (PostgreSQL's serialization failure or deadlock): tried again, the
     // work sees the other's.

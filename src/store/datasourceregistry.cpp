@@ -2,6 +2,7 @@
 
 #include "core/inifile.h"
 #include "core/installation.h"
+#include "store/pgpasswords.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,9 @@ namespace {
 const QString DriverKey = QStringLiteral("Driver");
 const QString SqliteDriver = QStringLiteral("SQLite");
 const QString PostgresDriver = QStringLiteral("PostgreSQL");
+const QString PasswordKey = QStringLiteral("Password");
+const QString SslModeKey = QStringLiteral("SslMode");
+const QString SslRootCertKey = QStringLiteral("SslRootCert");
 } // namespace
 
 DataSourceRegistry::DataSourceRegistry()
@@ -51,7 +55,14 @@ Status DataSourceRegistry::registerPostgres(const QString &name, const PgParams 
 {
     if (Status s = checkName(name); !s)
         return s;
-    IniFile ini = IniFile::load(m_path);
+    if (!PgParams::isSslMode(params.sslMode))
+        return Failure(ErrorNumber::InvalidArgument,
+                       QStringLiteral("\"%1\" is no TLS mode: use disable, require, verify-ca or verify-full.").arg(params.sslMode));
+    // The password goes where the client library (or the desktop's keyring) keeps it; this
+    // file only names the database.
+    if (Status s = PgPasswords::keep(params); !s)
+        return s;
+    IniFile ini = read();
     const QString n = name.trimmed();
     ini.removeSection(n);
     ini.setValue(n, DriverKey, PostgresDriver);
@@ -59,16 +70,61 @@ Status DataSourceRegistry::registerPostgres(const QString &name, const PgParams 
     ini.setValue(n, QStringLiteral("Port"), QString::number(params.port));
     ini.setValue(n, QStringLiteral("Database"), params.database);
     ini.setValue(n, QStringLiteral("User"), params.user);
-    ini.setValue(n, QStringLiteral("Password"), params.password);
-    Status s = ini.save(m_path);
-    if (s) // it holds a password
-        QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return s;
+    if (!params.sslMode.isEmpty())
+        ini.setValue(n, SslModeKey, params.sslMode);
+    if (!params.sslRootCert.isEmpty())
+        ini.setValue(n, SslRootCertKey, QFileInfo(params.sslRootCert).absoluteFilePath());
+    return ini.save(m_path);
+}
+
+IniFile DataSourceRegistry::read() const
+{
+    IniFile ini = IniFile::load(m_path);
+    // Older releases kept a PostgreSQL password here (key Password): it moves to the
+    // password store, and only once it is kept there does it leave this file.
+    bool changed = false;
+    for (const QString &section : ini.sections()) {
+        const auto password = ini.value(section, PasswordKey);
+        if (!password
+            || ini.value(section, DriverKey).value_or(QString()).trimmed().compare(PostgresDriver, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!password->isEmpty()) {
+            PgParams p = paramsOf(ini, section);
+            p.password = *password;
+            if (Status s = PgPasswords::keep(p); !s) {
+                qWarning("The password of the data source %s stays in %s: %s", qPrintable(section), qPrintable(m_path),
+                         qPrintable(s.failure().description));
+                continue;
+            }
+        }
+        ini.removeKey(section, PasswordKey);
+        changed = true;
+    }
+    if (changed) {
+        if (Status s = ini.save(m_path); !s)
+            qWarning("%s", qPrintable(s.failure().numberAndText()));
+    }
+    return ini;
+}
+
+PgParams DataSourceRegistry::paramsOf(const IniFile &ini, const QString &section)
+{
+    auto get = [&](const QString &key) { return ini.value(section, key).value_or(QString()).trimmed(); };
+    PgParams pg;
+    pg.host = get(QStringLiteral("Host"));
+    pg.port = get(QStringLiteral("Port")).toInt();
+    if (pg.port <= 0)
+        pg.port = 5432;
+    pg.database = get(QStringLiteral("Database"));
+    pg.user = get(QStringLiteral("User"));
+    pg.sslMode = get(SslModeKey).toLower();
+    pg.sslRootCert = get(SslRootCertKey);
+    return pg;
 }
 
 Status DataSourceRegistry::remove(const QString &name)
 {
-    IniFile ini = IniFile::load(m_path);
+    IniFile ini = read();
     if (!ini.removeSection(name.trimmed()))
         return Failure(ErrorNumber::DataSourceNotFound, QStringLiteral("Data source name \"%1\" not found.").arg(name));
     return ini.save(m_path);
@@ -76,7 +132,7 @@ Status DataSourceRegistry::remove(const QString &name)
 
 std::optional<DataSource> DataSourceRegistry::find(const QString &name) const
 {
-    const IniFile ini = IniFile::load(m_path);
+    const IniFile ini = read();
     const QString n = name.trimmed();
     const auto driver = ini.value(n, DriverKey);
     if (!driver)
@@ -91,13 +147,7 @@ std::optional<DataSource> DataSourceRegistry::find(const QString &name) const
     auto get = [&](const char *key) { return ini.value(n, QLatin1String(key)).value_or(QString()).trimmed(); };
     if (driver->trimmed().compare(PostgresDriver, Qt::CaseInsensitive) == 0) {
         ds.engine = Engine::PostgreSQL;
-        ds.pg.host = get("Host");
-        ds.pg.port = get("Port").toInt();
-        if (ds.pg.port <= 0)
-            ds.pg.port = 5432;
-        ds.pg.database = get("Database");
-        ds.pg.user = get("User");
-        ds.pg.password = ini.value(n, QStringLiteral("Password")).value_or(QString());
+        ds.pg = paramsOf(ini, n);
     } else {
         ds.engine = Engine::SQLite;
         ds.file = get("File");
@@ -113,7 +163,7 @@ std::optional<DataSource> DataSourceRegistry::find(const QString &name) const
 
 QStringList DataSourceRegistry::names() const
 {
-    return IniFile::load(m_path).sections();
+    return read().sections();
 }
 
 QString DataSourceRegistry::nameFromConnectionText(const QString &connectionText)
@@ -181,11 +231,17 @@ Result<PgParams> DataSourceRegistry::parsePostgres(const QString &text)
             p.database = value;
         } else if (key == QLatin1String("user")) {
             p.user = value;
+        } else if (key == QLatin1String("sslmode")) {
+            if (!PgParams::isSslMode(value.toLower()))
+                return bad(QStringLiteral("\"%1\" is no TLS mode: use disable, require, verify-ca or verify-full.").arg(value));
+            p.sslMode = value.toLower();
+        } else if (key == QLatin1String("sslrootcert")) {
+            p.sslRootCert = value;
         } else if (key == QLatin1String("password")) {
             return bad(QStringLiteral("Do not put the password on the command line: set QUARL_PG_PASSWORD (or PGPASSWORD), "
                                       "give --password-file FILE, or keep it in ~/.pgpass."));
         } else {
-            return bad(QStringLiteral("Unknown connection key \"%1\": use host, port, dbname and user.").arg(key));
+            return bad(QStringLiteral("Unknown connection key \"%1\": use host, port, dbname, user, sslmode and sslrootcert.").arg(key));
         }
     }
     if (p.host.isEmpty())
@@ -206,10 +262,15 @@ QString DataSourceRegistry::describePostgres(const PgParams &params)
         q.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
         return QLatin1Char('\'') + q + QLatin1Char('\'');
     };
-    return QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")
-        .arg(quoted(params.host))
-        .arg(params.port)
-        .arg(quoted(params.database), quoted(params.user));
+    QString text = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")
+                       .arg(quoted(params.host))
+                       .arg(params.port)
+                       .arg(quoted(params.database), quoted(params.user));
+    if (!params.sslMode.isEmpty())
+        text += QStringLiteral(" sslmode=") + params.sslMode;
+    if (!params.sslRootCert.isEmpty())
+        text += QStringLiteral(" sslrootcert=") + quoted(params.sslRootCert);
+    return text;
 }
 
 Result<Database> DataSourceRegistry::open(const QString &connectionText) const
@@ -219,8 +280,12 @@ Result<Database> DataSourceRegistry::open(const QString &connectionText) const
     if (!ds)
         return Failure(ErrorNumber::DataSourceNotFound,
                        QStringLiteral("[Quarl] Data source name \"%1\" not found and no default driver specified").arg(name));
-    if (ds->engine == Engine::PostgreSQL)
-        return Database::openPostgres(ds->pg);
+    if (ds->engine == Engine::PostgreSQL) {
+        PgParams pg = ds->pg;
+        // Without one from the keyring the client library reads its password file.
+        pg.password = PgPasswords::lookup(pg).value_or(QString());
+        return Database::openPostgres(pg);
+    }
     return Database::openSqlite(ds->file);
 }
 

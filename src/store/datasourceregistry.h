@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/failure.h"
+#include "core/inifile.h"
 #include "store/database.h"
 
 #include <QString>
@@ -19,8 +20,9 @@ struct DataSource
 };
 
 // Named data sources of the installation: a name maps to a company data file or to a
-// PostgreSQL database. Kept in DataSources.ini of the installation folder; names match
-// without regard to case. DRCOMP.dirname holds "DSN=" + name.
+// PostgreSQL database (with its TLS settings). Kept in DataSources.ini of the installation
+// folder; names match without regard to case. The file never holds a password: see
+// PgPasswords. DRCOMP.dirname holds "DSN=" + name.
 class DataSourceRegistry
 {
 public:
@@ -40,7 +42,7 @@ public:
 
     static QString nameFromConnectionText(const QString &connectionText);
 
-    // "host=... port=... dbname=... user=..." (libpq's key=value form; a value may be
+    // "host=... port=... dbname=... user=... [sslmode=... sslrootcert=...]" (libpq's key=value form; a value may be
     // single-quoted). A password in it is refused: it belongs in the environment or in a
     // file, never on a command line that every user of the machine can list.
     static Result<PgParams> parsePostgres(const QString &text);
@@ -49,6 +51,9 @@ public:
     static QString connectionText(const QString &name) { return QStringLiteral("DSN=") + name; }
 
 private:
+    // The file; a password an older release left in it is moved to the password store first.
+    IniFile read() const;
+    static PgParams paramsOf(const IniFile &ini, const QString &section);
     Status checkName(const QString &name) const;
     QString m_path;
 };

@@ -1,5 +1,6 @@
 #include "app/shellfixture.h"
 #include "common/testmain.h"
+#include "common/testsecrets.h"
 #include "store/passwordhash.h"
 
 #include "app/logon.h"
@@ -172,10 +173,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shownPwd");
         QTest::addColumn<bool>("ticked");
         QTest::addColumn<QString>("focus");
-        QTest::newRow("nothing saved") << QString() << QString() << "" << "" << false << "txtUID";
-        QTest::newRow("both saved") << "QUARL" << "TOVEK" << "QUARL" << "TOVEK" << true << "cmdOK";
-        QTest::newRow("id only") << "QUARL" << QString() << "QUARL" << "" << true << "txtPWD";
-        QTest::newRow("blank written") << " " << " " << "" << "" << false << "txtUID";
+        QTest::addColumn<bool>("keyring");
+        QTest::newRow("nothing saved") << QString() << QString() << "" << "" << false << "txtUID" << false;
+        // an older release kept the password in Quarl.ini: it leaves the file, for the
+        // keyring where there is one
+        QTest::newRow("old file's password") << "QUARL" << "TOVEK" << "QUARL" << "" << true << "txtPWD" << false;
+        QTest::newRow("old file's password, keyring") << "QUARL" << "TOVEK" << "QUARL" << "TOVEK" << true << "cmdOK" << true;
+        QTest::newRow("id only") << "QUARL" << QString() << "QUARL" << "" << true << "txtPWD" << false;
+        QTest::newRow("blank written") << " " << " " << "" << "" << false << "txtUID" << false;
     }
     void remembered()
     {
@@ -185,7 +190,11 @@ private Q_SLOTS:
         QFETCH(QString, shownPwd);
         QFETCH(bool, ticked);
         QFETCH(QString, focus);
+        QFETCH(bool, keyring);
         QUARL_SHELL(fx);
+        std::optional<test::MemorySecretStore> secrets;
+        if (keyring)
+            secrets.emplace();
         if (!uid.isNull())
             Settings::setSavedUserId(uid);
         if (!pwd.isNull())
@@ -198,18 +207,26 @@ private Q_SLOTS:
         QVERIFY(logon->focusWidget());
         QCOMPARE(logon->focusWidget()->objectName(), focus);
         QCOMPARE(fx.child<QComboBox>(logon, "cboDSNList")->currentText(), QLatin1String(Installer::DemoCompanyName));
+        QVERIFY2(!settingsText().contains(QStringLiteral("TOVEK")), qPrintable(settingsText()));
     }
 
     void logOnRemembersChoices_data()
     {
         QTest::addColumn<bool>("save");
-        QTest::newRow("saved") << true;
-        QTest::newRow("not saved") << false;
+        QTest::addColumn<bool>("keyring");
+        QTest::newRow("saved") << true << false;
+        QTest::newRow("not saved") << false << false;
+        QTest::newRow("saved, keyring") << true << true;
+        QTest::newRow("not saved, keyring") << false << true;
     }
     void logOnRemembersChoices()
     {
         QFETCH(bool, save);
+        QFETCH(bool, keyring);
         QUARL_SHELL(fx);
+        std::optional<test::MemorySecretStore> secrets;
+        if (keyring)
+            secrets.emplace();
         QVERIFY(addCompany(fx, QStringLiteral("Second Co"), QStringLiteral("DEMO.qdb"), nullptr));
         Settings::setCompanyIndexText(QStringLiteral("1"));
         frmLogon *logon = fx.startLogon();
@@ -230,14 +247,17 @@ private Q_SLOTS:
 
         const QString ini = settingsText();
         QVERIFY2(ini.contains(save ? QStringLiteral("UsID=QUARL\n") : QStringLiteral("UsID= \n")), qPrintable(ini));
-        QVERIFY2(ini.contains(save ? QStringLiteral("Pwd=TOVEK\n") : QStringLiteral("Pwd= \n")), qPrintable(ini));
+        // The password never goes into Quarl.ini; the keyring keeps it where there is one.
+        QVERIFY2(ini.contains(QStringLiteral("Pwd= \n")) && !ini.contains(QStringLiteral("TOVEK")), qPrintable(ini));
+        if (keyring)
+            QCOMPARE(secrets->secrets.values(), save ? QStringList{QStringLiteral("TOVEK")} : QStringList());
         QVERIFY2(ini.contains(QStringLiteral("Company= 1\n")), qPrintable(ini));
 
         // the next start shows what was remembered
         frmLogon *next = new frmLogon;
         next->show();
         QCOMPARE(fx.child<QLineEdit>(next, "txtUID")->text(), save ? QStringLiteral("QUARL") : QString());
-        QCOMPARE(fx.child<QLineEdit>(next, "txtPWD")->text(), save ? QStringLiteral("TOVEK") : QString());
+        QCOMPARE(fx.child<QLineEdit>(next, "txtPWD")->text(), save && keyring ? QStringLiteral("TOVEK") : QString());
         QCOMPARE(fx.child<QCheckBox>(next, "Check1")->isChecked(), save);
         QCOMPARE(fx.child<QComboBox>(next, "cboDSNList")->currentIndex(), 1);
         delete next;

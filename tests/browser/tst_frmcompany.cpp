@@ -8,9 +8,11 @@
 #include "core/scriptedprompter.h"
 #include "core/settings.h"
 #include "store/datasourceregistry.h"
+#include "store/pgpasswords.h"
 #include "store/installer.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -194,7 +196,23 @@ private Q_SLOTS:
             dialog->findChild<QSpinBox *>(QStringLiteral("txtPort"))->setValue(server.port);
             set("txtDatabase", server.database);
             set("txtUser", server.user);
-            set("txtPassword", server.password);
+            set("txtPassword", QStringLiteral("Dlg:secret"));
+            // keyboard first: Tab from the password to the box, Space ticks it, Tab to the CA file
+            QCheckBox *encrypted = dialog->findChild<QCheckBox *>(QStringLiteral("chkEncrypted"));
+            QLineEdit *caFile = dialog->findChild<QLineEdit *>(QStringLiteral("txtCaFile"));
+            [&] { // a failed check here still lets the dialog close below
+                QVERIFY(!caFile->isEnabled());
+                QLineEdit *password = dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword"));
+                password->setFocus();
+                QTest::keyClick(password, Qt::Key_Tab);
+                QCOMPARE(dialog->focusWidget(), encrypted);
+                QTest::keyClick(encrypted, Qt::Key_Space);
+                QVERIFY(encrypted->isChecked() && caFile->isEnabled());
+                QTest::keyClick(encrypted, Qt::Key_Tab);
+                QCOMPARE(dialog->focusWidget(), caFile);
+            }();
+            encrypted->setChecked(true);
+            caFile->setText(qEnvironmentVariable("QUARL_TEST_PG_CA"));
             const QString folder = qEnvironmentVariable("QUARL_SCREENSHOTS");
             if (!folder.isEmpty()) {
                 dialog->grab().save(folder + QStringLiteral("/PgSourceDialog.png"));
@@ -215,6 +233,19 @@ private Q_SLOTS:
         QCOMPARE(company->engine(), Engine::PostgreSQL);
         QCOMPARE(company->scalar(QStringLiteral("select count(*) from loguser")).value().toInt(), 1);
         QVERIFY(company->scalar(QStringLiteral("select count(*) from D_PORT_CD")).value().toInt() > 1000);
+        // over TLS, checked against the office's CA; the password typed went to libpq's
+        // password file, not to DataSources.ini
+        QVERIFY2(!qEnvironmentVariableIsEmpty("QUARL_TEST_PG_CA"), "QUARL_TEST_PG_CA is not set: run scripts/test.sh");
+        QVERIFY(company->scalar(QStringLiteral("select ssl from pg_stat_ssl where pid = pg_backend_pid()")).value().toBool());
+        const auto registered = DataSourceRegistry().find(QStringLiteral("OFFICE"));
+        QVERIFY(registered.has_value());
+        QCOMPARE(registered->pg.sslMode, QStringLiteral("verify-full"));
+        QFile ini(Installation::filePath(QStringLiteral("DataSources.ini")));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QVERIFY(!ini.readAll().contains("Dlg:secret"));
+        QFile passFile(PgPasswords::passFilePath());
+        QVERIFY(passFile.open(QIODevice::ReadOnly));
+        QVERIFY(passFile.readAll().contains(":Dlg\\:secret\n"));
 
         // registering the name again is refused, and a database holding a company is not touched
         x.screen->addRecord();

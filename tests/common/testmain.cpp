@@ -46,6 +46,10 @@ int main(int argc, char *argv[])
     // company, as a script would name it; the tests of that rule set their own.
     qputenv("QUARL_USER", "QUARL");
     qputenv("QUARL_PASSWORD", "TOVEK");
+    // Nor the keyring or the PostgreSQL password file of that person: a test that needs
+    // a keyring puts one of its own in place.
+    qputenv("QUARL_SECRET_SERVICE", "0");
+    qputenv("PGPASSFILE", (home.path() + QStringLiteral("/pgpass")).toLocal8Bit());
     QApplication app(argc, argv);
     QStringList args = app.arguments();
     QString only;

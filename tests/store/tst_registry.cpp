@@ -358,7 +358,11 @@ private Q_SLOTS:
         QTest::newRow("quoted with blank and quote") << "dbname='west coast' user='o\\'brien'"
                                                      << "host=localhost port=5432 dbname='west coast' user='o\\'brien'";
         QTest::newRow("password refused") << "dbname=acme user=clerk password=secret" << "!Do not put the password";
-        QTest::newRow("unknown key") << "dbname=acme user=clerk sslmode=require" << "!Unknown connection key";
+        QTest::newRow("unknown key") << "dbname=acme user=clerk application_name=x" << "!Unknown connection key";
+        QTest::newRow("TLS") << "dbname=acme user=clerk sslmode=Verify-Full sslrootcert='/etc/quarl/office ca.crt'"
+                             << "host=localhost port=5432 dbname=acme user=clerk sslmode=verify-full "
+                                "sslrootcert='/etc/quarl/office ca.crt'";
+        QTest::newRow("no such TLS mode") << "dbname=acme user=clerk sslmode=sometimes" << "!\"sometimes\" is no TLS mode";
         QTest::newRow("bad port") << "port=99999 dbname=acme user=clerk" << "!The port";
         QTest::newRow("no user") << "dbname=acme" << "!Give at least";
         QTest::newRow("open quote") << "dbname='acme user=clerk" << "!The quoted value";

@@ -100,7 +100,7 @@ frmLogon::frmLogon(QWidget *parent) : QDialog(parent), m_logon(Settings::sysPath
 
     // Load: the remembered user id and password; a remembered id ticks the box.
     txtUID->setText(Settings::savedUserId());
-    txtPWD->setText(Settings::savedPassword());
+    txtPWD->setText(Logon::savedPassword(txtUID->text()));
     Check1->setChecked(!txtUID->text().isEmpty());
 
     EnterMovesFocus::install(this);
