@@ -557,6 +557,8 @@ quint64 Database::transactionSerial() const
 
 Result<QStringList> Database::tableList() const
 {
+    if (!isValid())
+        return Failure(ErrorNumber::DatabaseError, QStringLiteral("No company database is open."));
     auto q = query(dialect().listTablesSql());
     if (!q)
         return q.failure();

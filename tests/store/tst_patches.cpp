@@ -414,6 +414,7 @@ private Q_SLOTS:
         QCOMPARE(r.outcome, Outcome::Applied);
         QCOMPARE(r.message, QStringLiteral("Software Patched Successfully ..."));
         QCOMPARE(Patches::run(PatchId::HouseLinks240, db).outcome, Outcome::Applied);
+        QCOMPARE(Patches::run(PatchId::FilingRegister250, db).outcome, Outcome::Applied);
 
         QUARL_COMPANY_DB(fresh, engine);
         for (const char *table : {"vesinfo", "cargo", "contain", "cargoitem", "compinfo", "D_STATE_CD", "shiptype"})
@@ -475,6 +476,7 @@ private Q_SLOTS:
         QCOMPARE(r.message, QStringLiteral("Software Patched Successfully ..."));
         QCOMPARE(allRows(db, "select id, masterid from cargo where masterid is not null order by id", 2),
                  (QList<QVariantList>{{11, 10}, {14, 12}, {15, 10}}));
+        QCOMPARE(Patches::run(PatchId::FilingRegister250, db).outcome, Outcome::Applied);
 
         QUARL_COMPANY_DB(fresh, engine);
         QCOMPARE(columnTypes(db, "cargo"), columnTypes(fresh.db(), "cargo"));
@@ -688,6 +690,7 @@ private Q_SLOTS:
         QCOMPARE(Patches::addIcesColumns(t.db()).outcome, Outcome::Applied);
         QCOMPARE(Patches::addFilingColumns(t.db()).outcome, Outcome::Applied);
         QCOMPARE(Patches::addHouseLinks(t.db()).outcome, Outcome::Applied);
+        QCOMPARE(Patches::addFilingRegister(t.db()).outcome, Outcome::Applied);
         QCOMPARE(columnTypes(t.db(), "cargo"), columnTypes(fresh.db(), "cargo"));
     }
 

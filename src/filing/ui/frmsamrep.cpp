@@ -84,6 +84,8 @@ void frmSamRep::showFilings()
     if (vessel().trimmed().isEmpty() || voyage().trimmed().isEmpty())
         return;
     const Database db = database();
+    if (!db.isValid())
+        return; // no company open: nothing to list
     const Result<bool> kept = Filings::kept(db);
     if (!kept || !kept.value())
         return; // said when a file is written
