@@ -162,10 +162,11 @@ void frmHouses::build()
     m_list->setTabKeyNavigation(false);
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
-    m_list->setColumnWidth(0, 40);
-    m_list->setColumnWidth(1, 120);
-    m_list->setColumnWidth(2, 130);
-    m_list->horizontalHeader()->setStretchLastSection(true);
+    // the consignee takes what the numbers leave, so the packages are always in sight
+    QHeaderView *head = m_list->horizontalHeader();
+    head->setSectionResizeMode(QHeaderView::ResizeToContents);
+    head->setSectionResizeMode(2, QHeaderView::Stretch);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setMinimumWidth(340);
     left->addWidget(m_list, 1);
     top->addLayout(left);
