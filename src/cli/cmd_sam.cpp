@@ -3,6 +3,7 @@
 #include "core/rights.h"
 
 #include "core/settings.h"
+#include "store/filer.h"
 #include "filing/igmcheck.h"
 #include "sam/samcheck.h"
 #include "sam/samfile.h"
@@ -196,9 +197,6 @@ int writeSam(const QStringList &args)
     options.testOrProduction = parser.isSet(testOption) ? QStringLiteral("T") : Settings::igmTestIndicator();
     options.evenWithErrors = parser.isSet(anywayOption);
     options.freshAnyway = parser.isSet(freshOption);
-    // quarlctl runs without a logon: the register names the system's user who ran it
-    const QString systemUser = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
-    options.user = QStringLiteral("quarlctl") + (systemUser.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(systemUser));
     options.workstation = QSysInfo::machineHostName();
     if (parser.isSet(jobOption)) {
         bool ok = false;
@@ -211,8 +209,10 @@ int writeSam(const QStringList &args)
     auto db = openDatabaseOrSay(parser);
     if (!db)
         return 1;
-    if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("Generate SAM (SCMTR)"), {Rights::MenuCode::Sam}}))
+    const std::optional<QString> acting = actingUserOrSay(parser, *db, Needs{QStringLiteral("Generate SAM (SCMTR)"), {Rights::MenuCode::Sam}});
+    if (!acting)
         return 1;
+    options.user = QStringLiteral("%1 (quarlctl)").arg(*acting); // the register names who filed, and how
     const igm::SamWriteResult r = igm::writeSamFile(*db, outFolder(parser), vessel, voyage, options);
     // A thousand lines to a write: a long voyage may have a hundred thousand findings.
     QStringList said;
@@ -280,6 +280,70 @@ int importSam(const QStringList &args)
                  .arg(r.items));
     return exit;
 }
+
+int filer(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Shows the company's details as a filer of the SAM, or sets those given "
+                                                    "(as a user with the right to System Parameter)."));
+    addDatabaseOptions(parser);
+    addActingUserOptions(parser);
+    const QCommandLineOption type(QStringLiteral("submitter-type"), QStringLiteral("ASA, ASC, ATO, ATP or AES."), QStringLiteral("T"));
+    const QCommandLineOption code(QStringLiteral("submitter-code"), QStringLiteral("The submitter's code (PAN)."), QStringLiteral("C"));
+    const QCommandLineOption pan(QStringLiteral("signer-pan"), QStringLiteral("PAN of the signing person."), QStringLiteral("PAN"));
+    const QCommandLineOption job(QStringLiteral("next-job"), QStringLiteral("The next job number (1 to 9999999)."), QStringLiteral("N"));
+    parser.addOptions({type, code, pan, job});
+    int status = 0;
+    if (!parse(parser, args, &status))
+        return status;
+    auto db = openDatabaseOrSay(parser);
+    if (!db)
+        return 1;
+    Result<Filer::Details> shown = Filer::read(*db);
+    if (!shown) {
+        error(shown.failure().numberAndText());
+        return 1;
+    }
+    if (parser.isSet(type) || parser.isSet(code) || parser.isSet(pan) || parser.isSet(job)) {
+        if (!actingUserOrSay(parser, *db, Needs{QStringLiteral("System Parameter"), {Rights::MenuCode::SystemParameter}}))
+            return 1;
+        Filer::Details typed = shown.value();
+        if (parser.isSet(type))
+            typed.submitterType = parser.value(type).trimmed().toUpper();
+        if (parser.isSet(code))
+            typed.submitterCode = parser.value(code).trimmed().toUpper();
+        if (parser.isSet(pan))
+            typed.signerPan = parser.value(pan).trimmed().toUpper();
+        if (parser.isSet(job)) {
+            bool ok = false;
+            typed.nextJobNumber = parser.value(job).trimmed().toLongLong(&ok);
+            if (!ok)
+                typed.nextJobNumber = 0;
+        }
+        if (const QString why = Filer::problem(typed, &shown.value()); !why.isEmpty()) {
+            error(why + QStringLiteral("; nothing changed."));
+            return 1;
+        }
+        if (Status s = Filer::update(*db, shown.value(), typed); !s) {
+            error(s.failure().numberAndText());
+            return 1;
+        }
+        shown = Filer::read(*db);
+        if (!shown) {
+            error(shown.failure().numberAndText());
+            return 1;
+        }
+    }
+    out(QStringLiteral("Submitter Type  %1\nSubmitter Code  %2\nSigner's PAN    %3\nNext Job No.    %4")
+            .arg(shown->submitterType, shown->submitterCode, shown->signerPan)
+            .arg(shown->nextJobNumber));
+    return 0;
+}
+
+const Registration FilerCommand(QStringLiteral("filer"),
+                                QStringLiteral("filer --db FILE|--dsn NAME [--submitter-type T] [--submitter-code C] [--signer-pan PAN] [--next-job N]  "
+                                               "show or set the company's filing details"),
+                                filer);
 
 const Registration WriteSamCommand(QStringLiteral("write-sam"),
                                    QStringLiteral("write-sam --db FILE|--dsn NAME --vessel V --voyage N [--out DIR] [--job N] [--test] [--fresh-anyway]  write the SAM file (SCMTR JSON) and enter it in the register of filings"), writeSam);

@@ -18,6 +18,7 @@ inline constexpr char Search[] = " 05";
 namespace MenuCode {
 inline constexpr int VesselInformation = 5;
 inline constexpr int CargoInformation = 6;
+inline constexpr int SystemParameter = 12;
 inline constexpr int ImportXml = 13;
 inline constexpr int RemoveData = 17;
 inline constexpr int FlatFile = 19;

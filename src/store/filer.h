@@ -20,7 +20,21 @@ struct Details
 
 inline constexpr qint64 LastJobNumber = 9999999; // the message takes at most seven digits
 
+// The submitter types of the gateway's list: an agent (ASA), a sea carrier (ASC), a
+// terminal operator (ATO), a port (ATP), an express carrier (AES).
+const QStringList &submitterTypes();
+// Why a value cannot be kept, in words for the clerk (empty when it can): the type one of
+// the list, the code 1 to 15 letters or digits, the signer's PAN AAAAA9999A, the job
+// number 1 to 9999999. Each names its field: "Signer's PAN: ...". With `shown`, only the
+// fields that differ from it are checked (what the clerk changed).
+QString problem(const Details &details, const Details *shown = nullptr);
+
 Result<Details> read(const Database &db);
+// Stores what the clerk changed from `shown` to `typed`, the next job number included, in
+// one transaction that holds the counter. A field another workstation changed since `shown`
+// was read is not overwritten: the failure (ErrorNumber::RowChanged) names it and nothing is
+// stored. Nothing changed, nothing written.
+Status update(const Database &db, const Details &shown, const Details &typed);
 // Stores the details; the counter is left as it is.
 Status write(const Database &db, const Details &details);
 

@@ -1,3 +1,4 @@
+#include "common/screenfixture.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 
@@ -6,7 +7,9 @@
 #include "core/scriptedprompter.h"
 #include "core/settings.h"
 #include "core/ui/screenregistry.h"
+#include "store/filer.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -193,6 +196,54 @@ private Q_SLOTS:
     }
 
     // A settings file that cannot be written: the user decides, nothing is lost silently.
+    // The company's filing details keyed on the screen: a value that breaks its rule keeps
+    // the screen open at its field with the reason; two desks save what each changed, and a
+    // detail the other desk changed meanwhile is not overwritten unseen.
+    void filingDetailsOfTheCompany_data() { test::addEngineRows(); }
+    void filingDetailsOfTheCompany()
+    {
+        QFETCH(QString, engine);
+        test::TempHome home;
+        QUARL_COMPANY_DB(t, engine);
+        test::SessionScope session(t.db());
+        ScriptedPrompter prompter;
+        auto first = openScreen();
+        auto second = openScreen();
+        auto *code = child<QLineEdit>(first.get(), "txtSubmitterCode");
+        auto *pan = child<QLineEdit>(first.get(), "txtSignerPan");
+        QCOMPARE(child<QComboBox>(first.get(), "cboSubmitterType")->currentText(), QStringLiteral("ASA"));
+        QCOMPARE(code->text(), QString()); // a new company has none yet
+        QCOMPARE(child<QLineEdit>(first.get(), "txtNextJob")->text(), QStringLiteral("1"));
+        code->setFocus();
+        QTest::keyClicks(code, QStringLiteral("aabcd1234e"));
+        QCOMPARE(code->text(), QStringLiteral("AABCD1234E"));
+        QTest::keyClicks(pan, QStringLiteral("ABC123"));
+        QVERIFY(!first->close());
+        QCOMPARE(prompter.messages(), QStringList{"Signer's PAN: a PAN is five letters, four digits and a letter (AAAAA9999A)"});
+        QCOMPARE(first->focusWidget(), static_cast<QWidget *>(pan));
+        QCOMPARE(Filer::read(t.db())->signerPan, QString()); // nothing stored
+        pan->setText(QStringLiteral("ABCPN4321K"));
+        QVERIFY(first->close());
+        Filer::Details stored = Filer::read(t.db()).value();
+        QCOMPARE(stored.submitterCode + stored.signerPan, QStringLiteral("AABCD1234EABCPN4321K"));
+
+        // the second desk read them empty: its change of the code is refused, and shows
+        // what is stored now; what it alone changed is saved
+        prompter.clear();
+        child<QLineEdit>(second.get(), "txtSubmitterCode")->setText(QStringLiteral("ZZZZZ9999Z"));
+        child<QLineEdit>(second.get(), "txtNextJob")->setText(QStringLiteral("50"));
+        QVERIFY(!second->close());
+        QVERIFY2(prompter.messages().value(0).startsWith(QLatin1String("Another workstation changed Submitter Code to \"AABCD1234E\"")),
+                 qPrintable(prompter.messages().value(0)));
+        QCOMPARE(child<QLineEdit>(second.get(), "txtSubmitterCode")->text(), QStringLiteral("AABCD1234E"));
+        QCOMPARE(Filer::read(t.db())->nextJobNumber, 1);
+        child<QLineEdit>(second.get(), "txtNextJob")->setText(QStringLiteral("50"));
+        QVERIFY(second->close());
+        stored = Filer::read(t.db()).value();
+        QCOMPARE(stored.submitterCode + stored.signerPan, QStringLiteral("AABCD1234EABCPN4321K"));
+        QCOMPARE(stored.nextJobNumber, 50);
+    }
+
     void unwritableSettings()
     {
         test::TempHome home;

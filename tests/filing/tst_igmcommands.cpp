@@ -5,6 +5,7 @@
 
 #include "core/settings.h"
 #include "manifest/containernumber.h"
+#include "store/filer.h"
 #include "store/installer.h"
 #include "store/passwordhash.h"
 #include "store/schema.h"
@@ -122,6 +123,7 @@ private Q_SLOTS:
              QStringLiteral("Voyage: PAN of the signer missing")}, // an IGM voyage lacks what the SAM needs
             {QStringList{"remove-voyage", "--yes", "--with-vessel"} + key + dbArg, false},
             {QStringList{"patch", "update-cargo-table"} + dbArg, false},
+            {QStringList{"filer", "--submitter-code", "AABCD1234E", "--signer-pan", "abcpn4321k"} + dbArg, false},
         };
         auto rows = [&] { return test::voyageRows(t.db()); };
         for (const Command &c : commands) {
@@ -152,6 +154,7 @@ private Q_SLOTS:
             else
                 QVERIFY2(r.err.contains(c.refusal), qPrintable(what + r.err));
         }
+        QCOMPARE(Filer::read(t.db())->signerPan, QStringLiteral("ABCPN4321K"));
         // standard input gives the password of --as
         Run r = quarlctl(home.path(), QStringList{"remove-voyage", "--yes", "--with-vessel", "--vessel", "DEMO", "--voyage", "1", "--as", "QUARL"} + dbArg, bare,
                          QByteArray(Schema::DefaultPassword) + "\n");

@@ -315,7 +315,7 @@ private Q_SLOTS:
         QVERIFY2(lines.at(0).contains(QLatin1String("job 2 ")) && lines.at(0).contains(QLatin1String("written")), qPrintable(lines.at(0)));
         QVERIFY2(lines.at(1).contains(QLatin1String("job 1 ")) && lines.at(1).contains(QLatin1String("accepted (reference 2512345")),
                  qPrintable(lines.at(1)));
-        QVERIFY(lines.at(1).contains(QLatin1String("quarlctl")));
+        QVERIFY(lines.at(1).contains(QLatin1String("QUARL (quarlctl)"))); // the user it acted as
         r = quarlctl(db + QStringList{QStringLiteral("filings")} + source + QStringList{QStringLiteral("--vessel"), QStringLiteral("NONE")});
         QVERIFY2(r.status == 0 && r.out.trimmed().isEmpty(), qPrintable(r.out));
     }

@@ -9,6 +9,7 @@
 #include "core/ui/screenregistry.h"
 #include "filing/layouts.h"
 #include "manifest/layout.h"
+#include "store/session.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -103,6 +104,35 @@ frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
     layoutRow->addWidget(cboIgmMode);
     filing->addRow(QStringLiteral("IGM layout"), layoutRow);
 
+    auto *filerBox = new QGroupBox(QStringLiteral("Filing of This Company"), this);
+    filerBox->setObjectName(QStringLiteral("fraFiler"));
+    fraFiler = filerBox;
+    cboSubmitterType = new QComboBox(filerBox);
+    cboSubmitterType->setObjectName(QStringLiteral("cboSubmitterType"));
+    cboSubmitterType->addItems(Filer::submitterTypes());
+    txtSubmitterCode = field(filerBox, "txtSubmitterCode", 15);
+    txtSubmitterCode->setToolTip(QStringLiteral("The submitter's code registered with Customs (the PAN of the agent)"));
+    txtSignerPan = field(filerBox, "txtSignerPan", 10);
+    txtSignerPan->setToolTip(QStringLiteral("PAN of the person whose certificate signs the SAM file"));
+    txtNextJob = field(filerBox, "txtNextJob", 7);
+    txtNextJob->setValidator(new QIntValidator(1, int(Filer::LastJobNumber), txtNextJob));
+    txtNextJob->setMaximumWidth(90);
+    txtNextJob->setToolTip(QStringLiteral("The job number the next SAM file takes (1 to 9999999)"));
+    for (QLineEdit *e : {txtSubmitterCode, txtSignerPan}) {
+        connect(e, &QLineEdit::textEdited, e, [e](const QString &text) {
+            if (text != text.toUpper()) {
+                const int at = e->cursorPosition();
+                e->setText(text.toUpper());
+                e->setCursorPosition(at);
+            }
+        });
+    }
+    auto *filer = new QFormLayout(filerBox);
+    filer->addRow(QStringLiteral("Submitter Type"), cboSubmitterType);
+    filer->addRow(QStringLiteral("Submitter Code"), txtSubmitterCode);
+    filer->addRow(QStringLiteral("Signer's PAN"), txtSignerPan);
+    filer->addRow(QStringLiteral("Next Job No."), txtNextJob);
+
     auto *mailBox = new QGroupBox(QStringLiteral("Mail Server"), this);
     mailBox->setObjectName(QStringLiteral("fraMail"));
     auto *mail = new QFormLayout(mailBox);
@@ -130,6 +160,7 @@ frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
 
     auto *top = new QVBoxLayout(this);
     top->addLayout(filing);
+    top->addWidget(filerBox);
     top->addWidget(mailBox);
     top->addWidget(mediaBox);
     top->addStretch(1);
@@ -171,6 +202,70 @@ void frmSyspara::load()
     txtMailPassword->setText(Settings::mailPassword());
     txtMailFrom->setText(Settings::mailFrom());
     txtMediaFolder->setText(Settings::removableMediaFolder());
+    loadFiler();
+}
+
+void frmSyspara::loadFiler()
+{
+    m_filerShown.reset();
+    const Database &db = Session::current().connection;
+    Result<Filer::Details> d = db.isValid() ? Filer::read(db)
+                                            : Result<Filer::Details>(Failure(ErrorNumber::DatabaseError, QStringLiteral("No company is open.")));
+    fraFiler->setEnabled(d.isOk());
+    if (!d) {
+        fraFiler->setToolTip(d.failure().description);
+        return;
+    }
+    fraFiler->setToolTip(QString());
+    m_filerShown = d.value();
+    if (cboSubmitterType->findText(d->submitterType) < 0 && !d->submitterType.isEmpty())
+        cboSubmitterType->addItem(d->submitterType); // kept as stored, so closing does not change it
+    cboSubmitterType->setCurrentIndex(cboSubmitterType->findText(d->submitterType));
+    txtSubmitterCode->setText(d->submitterCode);
+    txtSignerPan->setText(d->signerPan);
+    txtNextJob->setText(QString::number(d->nextJobNumber));
+}
+
+Filer::Details frmSyspara::typedFiler() const
+{
+    Filer::Details d;
+    d.submitterType = cboSubmitterType->currentText();
+    d.submitterCode = txtSubmitterCode->text().trimmed();
+    d.signerPan = txtSignerPan->text().trimmed();
+    bool ok = false;
+    d.nextJobNumber = txtNextJob->text().trimmed().toLongLong(&ok);
+    if (!ok)
+        d.nextJobNumber = 0;
+    return d;
+}
+
+bool frmSyspara::saveFiler()
+{
+    if (!m_filerShown)
+        return true;
+    const Filer::Details typed = typedFiler();
+    const Filer::Details &shown = *m_filerShown;
+    if (typed.submitterType == shown.submitterType && typed.submitterCode == shown.submitterCode
+        && typed.signerPan == shown.signerPan && typed.nextJobNumber == shown.nextJobNumber)
+        return true;
+    if (const QString why = Filer::problem(typed, &shown); !why.isEmpty()) {
+        Prompter::current().message(why);
+        QWidget *at = why.startsWith(QLatin1String("Submitter Type")) ? static_cast<QWidget *>(cboSubmitterType)
+                      : why.startsWith(QLatin1String("Submitter Code"))   ? txtSubmitterCode
+                      : why.startsWith(QLatin1String("Signer"))           ? txtSignerPan
+                                                                          : txtNextJob;
+        at->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    if (Status s = Filer::update(Session::current().connection, shown, typed); !s) {
+        Prompter::current().message(s.failure().is(ErrorNumber::RowChanged) ? s.failure().description
+                                                                             : s.failure().numberAndText());
+        if (s.failure().is(ErrorNumber::RowChanged))
+            loadFiler(); // what is stored now, to be typed over again
+        return false;
+    }
+    m_filerShown = typed;
+    return true;
 }
 
 bool frmSyspara::save()
@@ -224,6 +319,10 @@ void frmSyspara::keyPressEvent(QKeyEvent *event)
 
 void frmSyspara::closeEvent(QCloseEvent *event)
 {
+    if (!saveFiler()) {
+        event->ignore();
+        return;
+    }
     if (!save()) {
         const bool discard = Prompter::current().askYesNo(
             QStringLiteral("The system parameters could not be saved in %1.\nClose without saving?")

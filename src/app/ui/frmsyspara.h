@@ -1,6 +1,10 @@
 #pragma once
 
+#include "store/filer.h"
+
 #include <QWidget>
+
+#include <optional>
 
 class QComboBox;
 class QLineEdit;
@@ -9,8 +13,11 @@ class QPushButton;
 namespace quarl {
 
 // System parameters: the gateway identifiers, the report heading font, the format of
-// reports sent by mail, the mail server and the removable-media folder. Every value is
-// written when the screen closes; there is no cancel.
+// reports sent by mail, the mail server and the removable-media folder, and the open
+// company's details as a filer (submitter, signer, next job number). Every value is
+// written when the screen closes; there is no cancel. A filing detail that breaks its rule
+// keeps the screen open at that field, and one another workstation changed meanwhile is
+// not overwritten.
 class frmSyspara : public QWidget
 {
     Q_OBJECT
@@ -26,6 +33,10 @@ private:
     void load();
     bool save();
     void chooseMediaFolder();
+    void loadFiler();
+    Filer::Details typedFiler() const;
+    // false: the screen stays open (said why)
+    bool saveFiler();
 
     QLineEdit *txtCustomCode;
     QLineEdit *txtIceGateUser;
@@ -43,6 +54,12 @@ private:
     QLineEdit *txtMediaFolder;
     QPushButton *cmdMediaFolder;
     QPushButton *cmdExit;
+    QComboBox *cboSubmitterType;
+    QLineEdit *txtSubmitterCode;
+    QLineEdit *txtSignerPan;
+    QLineEdit *txtNextJob;
+    QWidget *fraFiler;
+    std::optional<Filer::Details> m_filerShown; // as read from the open company
     bool m_placed = false;
 };
 
