@@ -72,6 +72,7 @@ struct HousePaper
     QString blno;
     QString consignee;
     QStringList address; // three lines
+    QString city;
     QString codeType;
     QString code;
     int pkgs;
@@ -122,14 +123,15 @@ struct Desk : test::Desk<frmCargo>
         QCOMPARE(focus(), static_cast<QWidget *>(h("blno")));
         type(blno.toLower()); // taken in capitals
         type(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
-        for (const QString &text : {consignee, QStringLiteral("2 DOCK ROAD"), QStringLiteral("FORT"), QStringLiteral("MUMBAI")})
+        for (const QString &text : {consignee, QStringLiteral("2 DOCK ROAD"), QStringLiteral("FORT"), QStringLiteral("MUMBAI"),
+                                    QStringLiteral("MUMBAI")})
             type(text);
         QCOMPARE(focus(), static_cast<QWidget *>(houses()->codeTypeCombo()));
         press(Qt::Key_Return); // the code type: left empty
         press(Qt::Key_Return); // the consignee code: none
         type(QStringLiteral("NOTIFY CO"));
-        for (int i = 0; i < 3; ++i)
-            press(Qt::Key_Return); // notify address
+        for (int i = 0; i < 4; ++i)
+            press(Qt::Key_Return); // notify address and city
         type(QStringLiteral("aabce9876l"));
         QCOMPARE(h("notpan")->text(), QStringLiteral("AABCE9876L"));
         type(QStringLiteral("0"));
@@ -163,6 +165,8 @@ struct Desk : test::Desk<frmCargo>
         type(p.consignee);
         for (const QString &line : p.address)
             type(line);
+        QCOMPARE(focus(), static_cast<QWidget *>(h("cnscity")));
+        type(p.city);
         QCOMPARE(focus(), static_cast<QWidget *>(houses()->codeTypeCombo()));
         // the list's search by code starts afresh after a pause, as a clerk's keying has
         QTest::qWait(QApplication::keyboardInputInterval() + 50);
@@ -173,6 +177,8 @@ struct Desk : test::Desk<frmCargo>
         type(p.consignee); // notify
         for (const QString &line : p.address)
             type(line);
+        QCOMPARE(focus(), static_cast<QWidget *>(h("notcity")));
+        type(p.city);
         press(Qt::Key_Return); // notify code: none
         QCOMPARE(focus(), static_cast<QWidget *>(h("pkgs")));
         type(QString::number(p.pkgs));
@@ -357,11 +363,11 @@ private Q_SLOTS:
         QCOMPARE(x.houses()->houseList()->rowCount(), 0);
         const HousePaper papers[] = {
             {QStringLiteral("HBLSIN0001"), QStringLiteral("ALPHA TRADERS"),
-             {QStringLiteral("4 MARKET LANE"), QStringLiteral("MUMBAI"), QStringLiteral("MAHARASHTRA 400002")},
+             {QStringLiteral("4 MARKET LANE"), QStringLiteral("KALBADEVI"), QStringLiteral("MAHARASHTRA 400002")}, QStringLiteral("MUMBAI"),
              QStringLiteral("IEC"), QStringLiteral("0312345678"), 100, QStringLiteral("1800"), QStringLiteral("ALPHA/1-100"),
              QStringLiteral("100 PACKAGES POLYPROPYLENE"), QStringLiteral("39021000"), QStringLiteral("POLYPROPYLENE")},
             {QStringLiteral("HBLSIN0002"), QStringLiteral("BETA RUBBER LLP"),
-             {QStringLiteral("8 RUBBER LANE"), QStringLiteral("THANE"), QStringLiteral("MAHARASHTRA 400601")},
+             {QStringLiteral("8 RUBBER LANE"), QStringLiteral("WAGLE ESTATE"), QStringLiteral("MAHARASHTRA 400601")}, QStringLiteral("THANE"),
              QStringLiteral("PAN"), QStringLiteral("AABFB1234C"), 200, QStringLiteral("3600"), QStringLiteral("BETA/1-200"),
              QStringLiteral("200 PACKAGES TYRES"), QStringLiteral("401110"), QStringLiteral("TYRES")},
         };
@@ -413,6 +419,8 @@ private Q_SLOTS:
             QCOMPARE(house.value(QStringLiteral("trnsprtDocMsr")).toObject().value(QStringLiteral("nmbrOfPkgs")).toInt(), papers[k].pkgs);
             const QJsonObject doc = house.value(QStringLiteral("trnsprtDoc")).toObject();
             QCOMPARE(doc.value(QStringLiteral("cnsgnesName")).toString(), papers[k].consignee);
+            QCOMPARE(doc.value(QStringLiteral("cnsgneCity")).toString(), papers[k].city);
+            QCOMPARE(doc.value(QStringLiteral("notfdPartyCity")).toString(), papers[k].city);
             QCOMPARE(doc.value(QStringLiteral("cnsgnesCd")).toString(), papers[k].code);
             QCOMPARE(doc.value(QStringLiteral("typOfCd")).toString(), papers[k].codeType);
             const QJsonArray items = house.value(QStringLiteral("itemDtls")).toArray();
