@@ -1,4 +1,5 @@
 #include "cargotest.h"
+#include "common/samtestdata.h"
 #include "common/testdb.h"
 #include "common/testmain.h"
 
@@ -7,19 +8,28 @@
 #include "entry/ui/frmcargo.h"
 #include "entry/ui/frmhouses.h"
 #include "entry/ui/goodsitemsgrid.h"
+#include "sam/samfile.h"
 #include "store/cargolines.h"
 
 #include <QApplication>
 #include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 using namespace quarl;
+using namespace quarl::igm;
 using cargotest::countRows;
 
 namespace {
@@ -55,6 +65,23 @@ qint64 seedMaster(const Database &db, int houses = 0)
     }
     return id.value();
 }
+
+// A house B/L as its paper reads, for keying on the houses' screen.
+struct HousePaper
+{
+    QString blno;
+    QString consignee;
+    QStringList address; // three lines
+    QString city;
+    QString codeType;
+    QString code;
+    int pkgs;
+    QString weight;
+    QString marks;
+    QString description;
+    QString hs;
+    QString item;
+};
 
 // The cargo screen and the houses' screen reached from it, driven by keys.
 struct Desk : test::Desk<frmCargo>
@@ -96,14 +123,15 @@ struct Desk : test::Desk<frmCargo>
         QCOMPARE(focus(), static_cast<QWidget *>(h("blno")));
         type(blno.toLower()); // taken in capitals
         type(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
-        for (const QString &text : {consignee, QStringLiteral("2 DOCK ROAD"), QStringLiteral("FORT"), QStringLiteral("MUMBAI")})
+        for (const QString &text : {consignee, QStringLiteral("2 DOCK ROAD"), QStringLiteral("FORT"), QStringLiteral("MUMBAI"),
+                                    QStringLiteral("MUMBAI")})
             type(text);
         QCOMPARE(focus(), static_cast<QWidget *>(houses()->codeTypeCombo()));
         press(Qt::Key_Return); // the code type: left empty
         press(Qt::Key_Return); // the consignee code: none
         type(QStringLiteral("NOTIFY CO"));
-        for (int i = 0; i < 3; ++i)
-            press(Qt::Key_Return); // notify address
+        for (int i = 0; i < 4; ++i)
+            press(Qt::Key_Return); // notify address and city
         type(QStringLiteral("aabce9876l"));
         QCOMPARE(h("notpan")->text(), QStringLiteral("AABCE9876L"));
         type(QStringLiteral("0"));
@@ -126,7 +154,75 @@ struct Desk : test::Desk<frmCargo>
             typeItem(text);
         press(Qt::Key_S, Qt::ControlModifier);
     }
+    // A house as its paper reads, keyed from "House B/L No." on by keyboard alone: the
+    // consignee with its code, notified as itself, the master's only container, one goods
+    // item of all its packages.
+    void keyPaper(const HousePaper &p)
+    {
+        QCOMPARE(focus(), static_cast<QWidget *>(h("blno")));
+        type(p.blno);
+        type(QStringLiteral("28/02/2025"));
+        type(p.consignee);
+        for (const QString &line : p.address)
+            type(line);
+        QCOMPARE(focus(), static_cast<QWidget *>(h("cnscity")));
+        type(p.city);
+        QCOMPARE(focus(), static_cast<QWidget *>(houses()->codeTypeCombo()));
+        // the list's search by code starts afresh after a pause, as a clerk's keying has
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        QTest::keyClicks(focus(), p.codeType);
+        QCOMPARE(houses()->codeTypeCombo()->code(), p.codeType);
+        press(Qt::Key_Return);
+        type(p.code);
+        type(p.consignee); // notify
+        for (const QString &line : p.address)
+            type(line);
+        QCOMPARE(focus(), static_cast<QWidget *>(h("notcity")));
+        type(p.city);
+        press(Qt::Key_Return); // notify code: none
+        QCOMPARE(focus(), static_cast<QWidget *>(h("pkgs")));
+        type(QString::number(p.pkgs));
+        type(p.weight);
+        QVERIFY(!h("volume")->isEnabled()); // container cargo: skipped
+        type(p.marks);
+        type(p.description);
+        QCOMPARE(focus(), static_cast<QWidget *>(houses()->containerList()));
+        QCOMPARE(houses()->containerList()->rowCount(), 1);
+        press(Qt::Key_Space);
+        press(Qt::Key_Tab);
+        QCOMPARE(focus(), static_cast<QWidget *>(houses()->itemsGrid()));
+        for (const QString &text : {p.hs, p.item, QStringLiteral("ZZZZZ"), QStringLiteral("ZZZ"), QString::number(p.pkgs),
+                                    QStringLiteral("PKG")})
+            typeItem(text);
+        press(Qt::Key_S, Qt::ControlModifier);
+    }
 };
+
+// python3-jsonschema's failures of a SAM file against the schema the program ships, one
+// "pointer|keyword" each; a python3 or jsonschema that cannot run says so in why.
+QStringList schemaVerdict(const QString &file, QString *why)
+{
+    QTemporaryDir dir;
+    QFile schema(dir.filePath(QStringLiteral("schema.json")));
+    if (!schema.open(QIODevice::WriteOnly) || schema.write(test::samSchemaData()) <= 0)
+        return {QStringLiteral("schema not copied")};
+    schema.close();
+    QFile cases(dir.filePath(QStringLiteral("cases.json")));
+    if (!cases.open(QIODevice::WriteOnly))
+        return {QStringLiteral("manifest not written")};
+    cases.write(QJsonDocument(QJsonObject{{QStringLiteral("file"),
+                                           QJsonObject{{QStringLiteral("schema"), schema.fileName()},
+                                                       {QStringLiteral("instance"), file}}}})
+                    .toJson());
+    cases.close();
+    QProcess python;
+    python.start(QStringLiteral("python3"), {test::samFixture(QStringLiteral("verdicts.py")), cases.fileName()});
+    if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+        *why = python.errorString() + QLatin1Char(' ') + QString::fromLocal8Bit(python.readAllStandardError());
+        return {QStringLiteral("python3 failed")};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object().value(QStringLiteral("file")).toVariant().toStringList();
+}
 
 } // namespace
 
@@ -232,6 +328,112 @@ private Q_SLOTS:
         QCOMPARE(x.h("impname")->text(), QStringLiteral("HOUSE TWO LTD"));
         QTest::keyClick(x.focus(), Qt::Key_Escape);
         QTRY_VERIFY(!x.houses());
+    }
+
+    // The clerk keys the two house B/Ls of a consolidated line on the houses' screen, by
+    // keyboard alone; the voyage is then filed as a SAM file that the check passes without
+    // an error and that python3-jsonschema finds valid against the official schema.
+    void keyedHousesFileCleanly_data() { test::addEngineRows(); }
+    void keyedHousesFileCleanly()
+    {
+        QFETCH(QString, engine);
+        QUARL_COMPANY_DB(t, engine);
+        const QString vessel = QStringLiteral("GOLD");
+        const QString voyage = QStringLiteral("024E");
+        QUARL_VERIFY_OK(test::keepGoldenFiler(t.db()));
+        SamImportOptions in;
+        in.vessel = vessel;
+        const SamImportResult imported = importSamFile(t.db(), test::samFixture(QStringLiteral("golden_small.json")), in,
+                                                       [](const QString &) { return true; });
+        QVERIFY2(imported.outcome.isOk(), qPrintable(imported.outcome.message));
+        // the consolidated line 2 without its houses: they are keyed again below
+        for (const char *blno : {"HBLSIN0001", "HBLSIN0002"}) {
+            const QVariant id = stored(t.db(), QStringLiteral("id"), QLatin1String(blno));
+            QVERIFY2(id.isValid(), blno);
+            QUARL_VERIFY_OK(deleteBillOfLading(t.db(), id.toLongLong()));
+        }
+        QCOMPARE(countRows(t.db(), QStringLiteral("cargo")), 4);
+
+        ScriptedPrompter prompter;
+        Desk x;
+        QVERIFY(x.open(t.db()));
+        x.goTo(QStringLiteral("MSCSIN0002"));
+        QCOMPARE(x.f(15)->text(), QStringLiteral("MSCSIN0002"));
+        QVERIFY(x.openHouses());
+        QCOMPARE(x.houses()->houseList()->rowCount(), 0);
+        const HousePaper papers[] = {
+            {QStringLiteral("HBLSIN0001"), QStringLiteral("ALPHA TRADERS"),
+             {QStringLiteral("4 MARKET LANE"), QStringLiteral("KALBADEVI"), QStringLiteral("MAHARASHTRA 400002")}, QStringLiteral("MUMBAI"),
+             QStringLiteral("IEC"), QStringLiteral("0312345678"), 100, QStringLiteral("1800"), QStringLiteral("ALPHA/1-100"),
+             QStringLiteral("100 PACKAGES POLYPROPYLENE"), QStringLiteral("39021000"), QStringLiteral("POLYPROPYLENE")},
+            {QStringLiteral("HBLSIN0002"), QStringLiteral("BETA RUBBER LLP"),
+             {QStringLiteral("8 RUBBER LANE"), QStringLiteral("WAGLE ESTATE"), QStringLiteral("MAHARASHTRA 400601")}, QStringLiteral("THANE"),
+             QStringLiteral("PAN"), QStringLiteral("AABFB1234C"), 200, QStringLiteral("3600"), QStringLiteral("BETA/1-200"),
+             QStringLiteral("200 PACKAGES TYRES"), QStringLiteral("401110"), QStringLiteral("TYRES")},
+        };
+        for (int k = 0; k < 2; ++k) {
+            if (k > 0)
+                QTest::keyClick(x.focus(), Qt::Key_N, Qt::AltModifier);
+            x.keyPaper(papers[k]);
+            QCOMPARE(x.houses()->statusText(), QStringLiteral("House B/L %1, sub-line %2 saved").arg(papers[k].blno).arg(k + 1));
+        }
+        QCOMPARE(x.houses()->houseList()->rowCount(), 2);
+        QCOMPARE(prompter.messages(), QStringList());
+        QTest::keyClick(x.focus(), Qt::Key_Escape);
+        QTRY_VERIFY(!x.houses());
+
+        QTemporaryDir dir;
+        SamWriteOptions o;
+        o.iceGateUser = QStringLiteral("QUARLAGT");
+        o.customHouseCode = QStringLiteral("INNSA1");
+        o.testOrProduction = QStringLiteral("T");
+        o.written = QDateTime(QDate(2025, 3, 10), QTime(10, 30));
+        o.jobNumber = 17;
+        const SamWriteResult sam = writeSamFile(t.db(), dir.path(), vessel, voyage, o);
+        QStringList errors;
+        for (const Finding &f : sam.check.findings) {
+            if (f.isError())
+                errors << f.where() + QStringLiteral(", ") + f.field + QStringLiteral(": ") + f.text;
+        }
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
+        QVERIFY2(sam.outcome.isOk(), qPrintable(sam.outcome.message + sam.outcome.failure.numberAndText()));
+
+        QFile file(sam.path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
+        QJsonObject line;
+        for (const QJsonValue &v : written.value(QStringLiteral("master")).toObject().value(QStringLiteral("mastrCnsgmtDec")).toArray()) {
+            const QJsonObject l = v.toObject();
+            if (l.value(QStringLiteral("MCRef")).toObject().value(QStringLiteral("lineNo")).toInt() == 2)
+                line = l;
+        }
+        QCOMPARE(line.value(QStringLiteral("MCRef")).toObject().value(QStringLiteral("mstrBlNo")).toString(), QStringLiteral("MSCSIN0002"));
+        const QJsonArray houses = line.value(QStringLiteral("houseCargoDec")).toArray();
+        QCOMPARE(houses.size(), 2);
+        for (int k = 0; k < 2; ++k) {
+            const QJsonObject house = houses.at(k).toObject();
+            const QJsonObject ref = house.value(QStringLiteral("HCRef")).toObject();
+            QCOMPARE(ref.value(QStringLiteral("subLineNo")).toInt(), k + 1);
+            QCOMPARE(ref.value(QStringLiteral("blNo")).toString(), papers[k].blno);
+            QCOMPARE(ref.value(QStringLiteral("consolidatedIndctr")).toString(), QStringLiteral("H"));
+            QCOMPARE(house.value(QStringLiteral("trnsprtDocMsr")).toObject().value(QStringLiteral("nmbrOfPkgs")).toInt(), papers[k].pkgs);
+            const QJsonObject doc = house.value(QStringLiteral("trnsprtDoc")).toObject();
+            QCOMPARE(doc.value(QStringLiteral("cnsgnesName")).toString(), papers[k].consignee);
+            QCOMPARE(doc.value(QStringLiteral("cnsgneCity")).toString(), papers[k].city);
+            QCOMPARE(doc.value(QStringLiteral("notfdPartyCity")).toString(), papers[k].city);
+            QCOMPARE(doc.value(QStringLiteral("cnsgnesCd")).toString(), papers[k].code);
+            QCOMPARE(doc.value(QStringLiteral("typOfCd")).toString(), papers[k].codeType);
+            const QJsonArray items = house.value(QStringLiteral("itemDtls")).toArray();
+            QCOMPARE(items.size(), 1);
+            QCOMPARE(items.at(0).toObject().value(QStringLiteral("hsCd")).toString(), papers[k].hs);
+            const QJsonArray boxes = house.value(QStringLiteral("trnsprtEqmt")).toArray();
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes.at(0).toObject().value(QStringLiteral("eqmtId")).toString(), QStringLiteral("TGHU3456780"));
+        }
+
+        QString why;
+        QCOMPARE(schemaVerdict(sam.path, &why), QStringList());
+        QVERIFY2(why.isEmpty(), qPrintable(why));
     }
 
     // A house deleted on the houses' screen frees its sub-line for the next one; a master

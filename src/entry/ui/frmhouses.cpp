@@ -50,17 +50,19 @@ const HouseField Fields[] = {
     {"impadd1", "Consignee Address", "Address", true, Kind::Text, 2, 0},
     {"impadd2", "Consignee Address", "", true, Kind::Text, 3, 0},
     {"impadd3", "Consignee Address", "", true, Kind::Text, 4, 0},
-    {"cnscode", "Consignee Code", "Consignee Code", false, Kind::ConsigneeCode, 6, 0},
+    {"cnscity", "Consignee City", "City", false, Kind::Text, 5, 0},
+    {"cnscode", "Consignee Code", "Consignee Code", false, Kind::ConsigneeCode, 7, 0},
     {"notname", "Notify", "Notify", false, Kind::Text, 1, 2},
     {"notadd1", "Notify Address", "Address", false, Kind::Text, 2, 2},
     {"notadd2", "Notify Address", "", false, Kind::Text, 3, 2},
     {"notadd3", "Notify Address", "", false, Kind::Text, 4, 2},
-    {"notpan", "Notify PAN / Code", "Notify Code", false, Kind::NotifyCode, 5, 2},
-    {"pkgs", "Pkgs.", "Pkgs.", true, Kind::Count, 7, 0},
-    {"grosswt", "Gross Wt.", "Gross Wt.", true, Kind::Number, 7, 2},
-    {"volume", "Vol.", "Vol.", false, Kind::Number, 8, 0},
-    {"marks", "Marks", "Marks", true, Kind::Text, 9, 0},
-    {"gdesc", "Description", "Description", true, Kind::Text, 10, 0},
+    {"notcity", "Notify City", "City", false, Kind::Text, 5, 2},
+    {"notpan", "Notify PAN / Code", "Notify Code", false, Kind::NotifyCode, 6, 2},
+    {"pkgs", "Pkgs.", "Pkgs.", true, Kind::Count, 8, 0},
+    {"grosswt", "Gross Wt.", "Gross Wt.", true, Kind::Number, 8, 2},
+    {"volume", "Vol.", "Vol.", false, Kind::Number, 9, 0},
+    {"marks", "Marks", "Marks", true, Kind::Text, 10, 0},
+    {"gdesc", "Description", "Description", true, Kind::Text, 11, 0},
 };
 
 const HouseField *fieldOf(const QLineEdit *edit)
@@ -76,7 +78,11 @@ const HouseField *fieldOf(const QLineEdit *edit)
 
 bool isFilingColumn(const char *column)
 {
-    return qstrcmp(column, "cnscode") == 0 || qstrcmp(column, "notpan") == 0;
+    for (const char *filing : {"cnscity", "cnscode", "notcity", "notpan"}) {
+        if (qstrcmp(column, filing) == 0)
+            return true;
+    }
+    return false;
 }
 
 // What a house takes from its master line when it is added: the voyage, ports, movement,
@@ -234,8 +240,8 @@ void frmHouses::build()
             auto *typeLabel = new QLabel(tr("Code Type"), this);
             typeLabel->setObjectName(QStringLiteral("lbl_cnscodetype"));
             typeLabel->setBuddy(m_codeType);
-            g->addWidget(typeLabel, 5, 0);
-            g->addWidget(m_codeType, 5, 1);
+            g->addWidget(typeLabel, 6, 0);
+            g->addWidget(m_codeType, 6, 1);
             m_order << m_codeType;
         }
         m_order << edit;
