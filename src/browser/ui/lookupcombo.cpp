@@ -84,6 +84,12 @@ int LookupCombo::typedEntry(const QString &typed) const
     return -1;
 }
 
+void LookupCombo::focusInEvent(QFocusEvent *event)
+{
+    m_typed.clear(); // a search begins where the list is entered, not in the list before it
+    QComboBox::focusInEvent(event);
+}
+
 void LookupCombo::wheelEvent(QWheelEvent *event)
 {
     if (!m_locked)
