@@ -73,6 +73,8 @@ struct HousePaper
     QString consignee;
     QStringList address; // three lines
     QString city;
+    QString state; // its code
+    QString pin;
     QString codeType;
     QString code;
     int pkgs;
@@ -124,7 +126,7 @@ struct Desk : test::Desk<frmCargo>
         type(blno.toLower()); // taken in capitals
         type(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
         for (const QString &text : {consignee, QStringLiteral("2 DOCK ROAD"), QStringLiteral("FORT"), QStringLiteral("MUMBAI"),
-                                    QStringLiteral("MUMBAI")})
+                                    QStringLiteral("MUMBAI"), QStringLiteral("27"), QStringLiteral("400001")})
             type(text);
         QCOMPARE(focus(), static_cast<QWidget *>(houses()->codeTypeCombo()));
         press(Qt::Key_Return); // the code type: left empty
@@ -167,6 +169,16 @@ struct Desk : test::Desk<frmCargo>
             type(line);
         QCOMPARE(focus(), static_cast<QWidget *>(h("cnscity")));
         type(p.city);
+        // a state code the list lacks and a PIN of five digits hold the cursor, with why
+        type(QStringLiteral("99"));
+        QCOMPARE(focus(), static_cast<QWidget *>(h("cnsstate")));
+        QCOMPARE(houses()->statusText(), QStringLiteral("Consignee State: 99 is not an Indian state code (01 to 38)"));
+        h("cnsstate")->clear();
+        type(p.state);
+        type(p.pin.left(5));
+        QCOMPARE(focus(), static_cast<QWidget *>(h("cnspin")));
+        h("cnspin")->clear();
+        type(p.pin);
         QCOMPARE(focus(), static_cast<QWidget *>(houses()->codeTypeCombo()));
         // the list's search by code starts afresh after a pause, as a clerk's keying has
         QTest::qWait(QApplication::keyboardInputInterval() + 50);
@@ -363,12 +375,12 @@ private Q_SLOTS:
         QCOMPARE(x.houses()->houseList()->rowCount(), 0);
         const HousePaper papers[] = {
             {QStringLiteral("HBLSIN0001"), QStringLiteral("ALPHA TRADERS"),
-             {QStringLiteral("4 MARKET LANE"), QStringLiteral("KALBADEVI"), QStringLiteral("MAHARASHTRA 400002")}, QStringLiteral("MUMBAI"),
-             QStringLiteral("IEC"), QStringLiteral("0312345678"), 100, QStringLiteral("1800"), QStringLiteral("ALPHA/1-100"),
+             {QStringLiteral("4 MARKET LANE"), QStringLiteral("KALBADEVI"), QStringLiteral("NEAR THE TEMPLE")}, QStringLiteral("MUMBAI"),
+             QStringLiteral("27"), QStringLiteral("400002"), QStringLiteral("IEC"), QStringLiteral("0312345678"), 100, QStringLiteral("1800"), QStringLiteral("ALPHA/1-100"),
              QStringLiteral("100 PACKAGES POLYPROPYLENE"), QStringLiteral("39021000"), QStringLiteral("POLYPROPYLENE")},
             {QStringLiteral("HBLSIN0002"), QStringLiteral("BETA RUBBER LLP"),
-             {QStringLiteral("8 RUBBER LANE"), QStringLiteral("WAGLE ESTATE"), QStringLiteral("MAHARASHTRA 400601")}, QStringLiteral("THANE"),
-             QStringLiteral("PAN"), QStringLiteral("AABFB1234C"), 200, QStringLiteral("3600"), QStringLiteral("BETA/1-200"),
+             {QStringLiteral("8 RUBBER LANE"), QStringLiteral("WAGLE ESTATE"), QStringLiteral("ROAD 16")}, QStringLiteral("THANE"),
+             QStringLiteral("27"), QStringLiteral("400601"), QStringLiteral("PAN"), QStringLiteral("AABFB1234C"), 200, QStringLiteral("3600"), QStringLiteral("BETA/1-200"),
              QStringLiteral("200 PACKAGES TYRES"), QStringLiteral("401110"), QStringLiteral("TYRES")},
         };
         for (int k = 0; k < 2; ++k) {
@@ -420,6 +432,9 @@ private Q_SLOTS:
             const QJsonObject doc = house.value(QStringLiteral("trnsprtDoc")).toObject();
             QCOMPARE(doc.value(QStringLiteral("cnsgnesName")).toString(), papers[k].consignee);
             QCOMPARE(doc.value(QStringLiteral("cnsgneCity")).toString(), papers[k].city);
+            QCOMPARE(doc.value(QStringLiteral("cnsgneCntrySubDiv")).toString(), papers[k].state);
+            QCOMPARE(doc.value(QStringLiteral("cnsgneCntrySubDivName")).toString(), QStringLiteral("MAHARASHTRA"));
+            QCOMPARE(doc.value(QStringLiteral("cnsgnePstcd")).toString(), papers[k].pin);
             QCOMPARE(doc.value(QStringLiteral("notfdPartyCity")).toString(), papers[k].city);
             QCOMPARE(doc.value(QStringLiteral("cnsgnesCd")).toString(), papers[k].code);
             QCOMPARE(doc.value(QStringLiteral("typOfCd")).toString(), papers[k].codeType);

@@ -29,7 +29,7 @@ using namespace CargoRules;
 
 namespace {
 
-enum class Kind { Text, BlNo, Date, Count, Number, ConsigneeCode, NotifyCode };
+enum class Kind { Text, BlNo, Date, Count, Number, ConsigneeCode, NotifyCode, State, Pin };
 
 struct HouseField
 {
@@ -51,18 +51,20 @@ const HouseField Fields[] = {
     {"impadd2", "Consignee Address", "", true, Kind::Text, 3, 0},
     {"impadd3", "Consignee Address", "", true, Kind::Text, 4, 0},
     {"cnscity", "Consignee City", "City", false, Kind::Text, 5, 0},
-    {"cnscode", "Consignee Code", "Consignee Code", false, Kind::ConsigneeCode, 7, 0},
+    {"cnsstate", "Consignee State", "State", false, Kind::State, 6, 0},
+    {"cnspin", "Consignee PIN", "PIN", false, Kind::Pin, 7, 0},
+    {"cnscode", "Consignee Code", "Consignee Code", false, Kind::ConsigneeCode, 9, 0},
     {"notname", "Notify", "Notify", false, Kind::Text, 1, 2},
     {"notadd1", "Notify Address", "Address", false, Kind::Text, 2, 2},
     {"notadd2", "Notify Address", "", false, Kind::Text, 3, 2},
     {"notadd3", "Notify Address", "", false, Kind::Text, 4, 2},
     {"notcity", "Notify City", "City", false, Kind::Text, 5, 2},
     {"notpan", "Notify PAN / Code", "Notify Code", false, Kind::NotifyCode, 6, 2},
-    {"pkgs", "Pkgs.", "Pkgs.", true, Kind::Count, 8, 0},
-    {"grosswt", "Gross Wt.", "Gross Wt.", true, Kind::Number, 8, 2},
-    {"volume", "Vol.", "Vol.", false, Kind::Number, 9, 0},
-    {"marks", "Marks", "Marks", true, Kind::Text, 10, 0},
-    {"gdesc", "Description", "Description", true, Kind::Text, 11, 0},
+    {"pkgs", "Pkgs.", "Pkgs.", true, Kind::Count, 10, 0},
+    {"grosswt", "Gross Wt.", "Gross Wt.", true, Kind::Number, 10, 2},
+    {"volume", "Vol.", "Vol.", false, Kind::Number, 11, 0},
+    {"marks", "Marks", "Marks", true, Kind::Text, 12, 0},
+    {"gdesc", "Description", "Description", true, Kind::Text, 13, 0},
 };
 
 const HouseField *fieldOf(const QLineEdit *edit)
@@ -78,7 +80,7 @@ const HouseField *fieldOf(const QLineEdit *edit)
 
 bool isFilingColumn(const char *column)
 {
-    for (const char *filing : {"cnscity", "cnscode", "notcity", "notpan"}) {
+    for (const char *filing : {"cnscity", "cnsstate", "cnspin", "cnscode", "notcity", "notpan"}) {
         if (qstrcmp(column, filing) == 0)
             return true;
     }
@@ -240,8 +242,8 @@ void frmHouses::build()
             auto *typeLabel = new QLabel(tr("Code Type"), this);
             typeLabel->setObjectName(QStringLiteral("lbl_cnscodetype"));
             typeLabel->setBuddy(m_codeType);
-            g->addWidget(typeLabel, 6, 0);
-            g->addWidget(m_codeType, 6, 1);
+            g->addWidget(typeLabel, f.row - 1, 0);
+            g->addWidget(m_codeType, f.row - 1, 1);
             m_order << m_codeType;
         }
         m_order << edit;
@@ -584,6 +586,17 @@ QString frmHouses::fieldProblem(QLineEdit *edit) const
             QLocale::c().toDouble(text, &ok);
         return ok ? QString() : QLatin1String(f->caption) + tr(" is a number");
     }
+    case Kind::State: {
+        // an Indian state by its code (01 to 38), as on the line's second page
+        Result<QString> why = FilingRules::state(m_db, text, QString());
+        if (!why)
+            return why.failure().numberAndText();
+        return why->isEmpty() ? QString() : QLatin1String(f->caption) + QStringLiteral(": ") + why.value();
+    }
+    case Kind::Pin: {
+        const QString why = FilingRules::postalCode(text, QString());
+        return why.isEmpty() ? QString() : QLatin1String(f->caption) + QStringLiteral(": ") + why;
+    }
     case Kind::ConsigneeCode:
     case Kind::NotifyCode: {
         const bool consignee = f->kind == Kind::ConsigneeCode;
@@ -772,6 +785,13 @@ BillOfLading frmHouses::typedHouse(QList<qint64> *removed) const
             break;
         }
         bol.set(QLatin1String(f->column), v);
+        if (f->kind == Kind::State) {
+            // the state's name goes with its code, as the line's second page keeps it
+            QString name;
+            if (!text.isEmpty())
+                std::ignore = FilingRules::state(m_db, text, QString(), &name);
+            bol.set(QStringLiteral("cnsstatenm"), name.isEmpty() ? QVariant() : QVariant(name));
+        }
     }
     if (m_filing) {
         const QString type = m_codeType->code();
