@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -127,11 +128,20 @@ frmSyspara::frmSyspara(QWidget *parent) : QWidget(parent)
             }
         });
     }
-    auto *filer = new QFormLayout(filerBox);
-    filer->addRow(QStringLiteral("Submitter Type"), cboSubmitterType);
-    filer->addRow(QStringLiteral("Submitter Code"), txtSubmitterCode);
-    filer->addRow(QStringLiteral("Signer's PAN"), txtSignerPan);
-    filer->addRow(QStringLiteral("Next Job No."), txtNextJob);
+    // two to a row, so the screen keeps its height
+    auto *filer = new QGridLayout(filerBox);
+    const std::pair<const char *, QWidget *> filerFields[] = {{"Submitter Type", cboSubmitterType},
+                                                             {"Submitter Code", txtSubmitterCode},
+                                                             {"Signer's PAN", txtSignerPan},
+                                                             {"Next Job No.", txtNextJob}};
+    for (int i = 0; i < 4; ++i) {
+        auto *label = new QLabel(QLatin1String(filerFields[i].first), filerBox);
+        label->setBuddy(filerFields[i].second);
+        filer->addWidget(label, i / 2, (i % 2) * 2);
+        filer->addWidget(filerFields[i].second, i / 2, (i % 2) * 2 + 1);
+    }
+    filer->setColumnStretch(1, 1);
+    filer->setColumnStretch(3, 1);
 
     auto *mailBox = new QGroupBox(QStringLiteral("Mail Server"), this);
     mailBox->setObjectName(QStringLiteral("fraMail"));
