@@ -5,6 +5,10 @@
 #include <nlohmann/json.hpp>
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
 
 namespace quarl::test {
 
@@ -88,6 +92,30 @@ qint64 samRowsIn(const Database &db)
         n += c ? c->toLongLong() : 1;
     }
     return n;
+}
+
+QStringList samSchemaVerdict(const QString &file, QString *why)
+{
+    QTemporaryDir dir;
+    QFile schema(dir.filePath(QStringLiteral("schema.json")));
+    if (!schema.open(QIODevice::WriteOnly) || schema.write(samSchemaData()) <= 0)
+        return {QStringLiteral("schema not copied")};
+    schema.close();
+    QFile cases(dir.filePath(QStringLiteral("cases.json")));
+    if (!cases.open(QIODevice::WriteOnly))
+        return {QStringLiteral("manifest not written")};
+    cases.write(QJsonDocument(QJsonObject{{QStringLiteral("file"),
+                                           QJsonObject{{QStringLiteral("schema"), schema.fileName()},
+                                                       {QStringLiteral("instance"), file}}}})
+                    .toJson());
+    cases.close();
+    QProcess python;
+    python.start(QStringLiteral("python3"), {samFixture(QStringLiteral("verdicts.py")), cases.fileName()});
+    if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+        *why = python.errorString() + QLatin1Char(' ') + QString::fromLocal8Bit(python.readAllStandardError());
+        return {QStringLiteral("python3 failed")};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object().value(QStringLiteral("file")).toVariant().toStringList();
 }
 
 } // namespace quarl::test

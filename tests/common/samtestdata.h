@@ -25,6 +25,10 @@ bool editJson(igm::Json &doc, const QString &edits, QString *why);
 // The hand-written file's filer (submitter and signer), as a company keeps it.
 Status keepGoldenFiler(const Database &db);
 
+// python3-jsonschema's failures of a SAM file against the schema the program ships, one
+// "pointer|keyword" each; when python3 or jsonschema cannot run, one entry and why says so.
+QStringList samSchemaVerdict(const QString &file, QString *why);
+
 // The rows a SAM import stores into (voyage, lines, containers, goods items, vessel codes);
 // a table that cannot be read counts one, so that a failure never reads as "nothing stored".
 qint64 samRowsIn(const Database &db);

@@ -210,32 +210,6 @@ struct Desk : test::Desk<frmCargo>
     }
 };
 
-// python3-jsonschema's failures of a SAM file against the schema the program ships, one
-// "pointer|keyword" each; a python3 or jsonschema that cannot run says so in why.
-QStringList schemaVerdict(const QString &file, QString *why)
-{
-    QTemporaryDir dir;
-    QFile schema(dir.filePath(QStringLiteral("schema.json")));
-    if (!schema.open(QIODevice::WriteOnly) || schema.write(test::samSchemaData()) <= 0)
-        return {QStringLiteral("schema not copied")};
-    schema.close();
-    QFile cases(dir.filePath(QStringLiteral("cases.json")));
-    if (!cases.open(QIODevice::WriteOnly))
-        return {QStringLiteral("manifest not written")};
-    cases.write(QJsonDocument(QJsonObject{{QStringLiteral("file"),
-                                           QJsonObject{{QStringLiteral("schema"), schema.fileName()},
-                                                       {QStringLiteral("instance"), file}}}})
-                    .toJson());
-    cases.close();
-    QProcess python;
-    python.start(QStringLiteral("python3"), {test::samFixture(QStringLiteral("verdicts.py")), cases.fileName()});
-    if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
-        *why = python.errorString() + QLatin1Char(' ') + QString::fromLocal8Bit(python.readAllStandardError());
-        return {QStringLiteral("python3 failed")};
-    }
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).object().value(QStringLiteral("file")).toVariant().toStringList();
-}
-
 } // namespace
 
 // House B/Ls keyed beneath their consolidated line, and the rules that keep them there.
@@ -447,7 +421,7 @@ private Q_SLOTS:
         }
 
         QString why;
-        QCOMPARE(schemaVerdict(sam.path, &why), QStringList());
+        QCOMPARE(test::samSchemaVerdict(sam.path, &why), QStringList());
         QVERIFY2(why.isEmpty(), qPrintable(why));
     }
 

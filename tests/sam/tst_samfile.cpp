@@ -76,31 +76,6 @@ Json withoutTheHeader(Json doc)
     return doc;
 }
 
-// python3-jsonschema's failures of the file against the schema the program ships.
-QStringList pythonVerdict(const QString &file, QString *why)
-{
-    QTemporaryDir dir;
-    QFile schema(dir.filePath(QStringLiteral("schema.json")));
-    if (!schema.open(QIODevice::WriteOnly) || schema.write(test::samSchemaData()) <= 0)
-        return {QStringLiteral("schema not copied")};
-    schema.close();
-    QFile m(dir.filePath(QStringLiteral("manifest.json")));
-    if (!m.open(QIODevice::WriteOnly))
-        return {QStringLiteral("manifest not written")};
-    m.write(QJsonDocument(QJsonObject{{QStringLiteral("file"),
-                                       QJsonObject{{QStringLiteral("schema"), schema.fileName()},
-                                                   {QStringLiteral("instance"), file}}}})
-                .toJson());
-    m.close();
-    QProcess python;
-    python.start(QStringLiteral("python3"), {test::samFixture(QStringLiteral("verdicts.py")), m.fileName()});
-    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
-        *why = QString::fromLocal8Bit(python.readAllStandardError());
-        return {QStringLiteral("python3 failed")};
-    }
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).object().value(QStringLiteral("file")).toVariant().toStringList();
-}
-
 qint64 rows(const Database &db, const char *table)
 {
     auto n = db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
@@ -202,7 +177,7 @@ private Q_SLOTS:
         QVERIFY(raw.open(QIODevice::ReadOnly));
         QVERIFY(!raw.readAll().startsWith("\xEF\xBB\xBF"));
         QString why;
-        QCOMPARE(pythonVerdict(w.path, &why), QStringList());
+        QCOMPARE(test::samSchemaVerdict(w.path, &why), QStringList());
         QVERIFY2(why.isEmpty(), qPrintable(why));
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
 
