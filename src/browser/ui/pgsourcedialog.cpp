@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -56,7 +57,10 @@ PgSourceDialog::PgSourceDialog(const PgParams &initial, QWidget *parent) : QDial
     caRow->addWidget(m_caFile, 1);
     caRow->addWidget(m_browse);
     form->addRow(QString(), m_encrypted);
-    form->addRow(QStringLiteral("Office's &CA certificate"), caRow);
+    // a row of two has no buddy of its own: Alt+C reaches the file's field
+    auto *caLabel = new QLabel(QStringLiteral("Office's &CA certificate"), this);
+    caLabel->setBuddy(m_caFile);
+    form->addRow(caLabel, caRow);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
     m_ok->setObjectName(QStringLiteral("cmdOk"));
